@@ -1,0 +1,221 @@
+// Static class descriptions and the member records built from them.
+//
+// A built-in class is described once by an ObjectDefinition (usually a
+// function-local static filled on first request) plus static tables of
+// PropertyRecord, MethodRecord and EventRecord. BuildPropertyDefinitions,
+// BuildMethodDefinitions and BuildEventDefinitions turn the tables into the
+// definition's member lists; RegisterIntrinsicClass makes the class known by
+// name. The run-time class is made from the definition on first use.
+//
+// Accessors: every property getter is called (object, parameter word) and
+// every setter (object, parameter word, value); the parameter word is the
+// record's last word (the field offset for the generic accessors; ignored by
+// most others). Getters of strings and objects return a new reference that the
+// caller releases; setters borrow the value and keep their own reference.
+#pragma once
+#include <cstdint>
+
+#include "core/RuntimeObjectFoundation.h"
+
+struct StringRecord;
+
+// ---- Value types -----------------------------------------------------------
+enum ValueKind : uint32_t {
+  kValueString = 1,
+  kValueInteger = 2,
+  kValueBoolean = 3,
+  kValueSingle = 4,
+  kValueDouble = 5,
+  kValueColor = 6,
+};
+
+// A value type {kind, name, to text, from text, release, retain}; `value`
+// points at storage of the type (a StringRecord*, int32_t, uint8_t, float,
+// double or uint32_t colour).
+struct ValueTypeDescriptor {
+  uint32_t kind;
+  const char* name;
+  StringRecord* (*toText)(const void* value);            // new reference
+  void (*fromText)(const StringRecord* text, void* value);
+  void (*release)(void* value);
+  void (*retain)(void* value);
+};
+static_assert(sizeof(ValueTypeDescriptor) == 24, "ValueTypeDescriptor is six words");
+
+extern const ValueTypeDescriptor kStringType;
+extern const ValueTypeDescriptor kIntegerType;
+extern const ValueTypeDescriptor kBooleanType;
+extern const ValueTypeDescriptor kSingleType;
+extern const ValueTypeDescriptor kDoubleType;
+extern const ValueTypeDescriptor kColorType;
+
+// A member type: a ValueTypeDescriptor* or an ObjectDefinition* (both begin
+// with a kind word; TypeIsValueType tells them apart). Nil means none.
+typedef const void* MemberType;
+bool TypeIsValueType(MemberType type);
+
+// ---- Static records (binary layouts fixed) ---------------------------------
+enum PropertyFlags : uint32_t {
+  kPropertyReadOnly = 0x1,
+  kPropertyGenericGetter = 0x40,  // a setter used with the generic getter
+  kPropertyPassesParameter = 0x80,
+};
+
+struct PropertyRecord {
+  uint32_t flags;
+  const char* name;
+  MemberType type;
+  void* getter;
+  const char* getterName;
+  void* setter;
+  const char* setterName;
+  uint32_t parameter;  // field offset, or the accessor's parameter
+};
+static_assert(sizeof(PropertyRecord) == 32, "PropertyRecord is eight words");
+
+enum ParameterFlags : uint32_t {
+  kParameterByReference = 0x1,
+  kParameterOptional = 0x100,
+};
+
+struct ParameterRecord {
+  const char* name;
+  MemberType type;
+  uint32_t flags;
+};
+static_assert(sizeof(ParameterRecord) == 12, "ParameterRecord is three words");
+
+struct MethodRecord {
+  const char* name;
+  MemberType returnType;
+  const ParameterRecord* parameters;
+  uint32_t parameterCount;
+  void* function;
+  const char* functionName;
+  void* setter;  // for assignable members
+  const char* setterName;
+  uint32_t flags;
+  uint32_t reserved[10];
+};
+static_assert(sizeof(MethodRecord) == 76, "MethodRecord is nineteen words");
+
+struct EventRecord {
+  uint32_t flags;
+  const char* name;
+  const char* parameters;  // "X As Integer, Y As Integer"
+  const char* returnType;  // "Boolean", or null for none
+  uint32_t slot;           // filled by BuildEventDefinitions
+};
+static_assert(sizeof(EventRecord) == 20, "EventRecord is five words");
+
+// A native answer to an event of the class ("CreatePane").
+struct EventImplementation {
+  EventImplementation* next;
+  const char* eventName;
+  void* handler;
+};
+
+// ---- Member definitions (built from the records, owned by the definition) --
+struct PropertyDefinition {
+  const PropertyDefinition* next;
+  const PropertyRecord* record;
+};
+struct MethodDefinition {
+  const MethodDefinition* next;
+  const MethodRecord* record;
+};
+struct EventDefinition {
+  const EventDefinition* next;
+  EventRecord* record;
+};
+
+// ---- The definition ---------------------------------------------------------
+enum : uint32_t { kObjectDefinitionKind = 0x4F424A44 };  // 'OBJD'
+
+struct ObjectDefinition {
+  // Empty: no name, instance size 24 (the header only); linked into the
+  // global list of definitions. The destructor unlinks it and frees the
+  // member lists it built.
+  ObjectDefinition();
+  ~ObjectDefinition();
+  ObjectDefinition(const ObjectDefinition&) = delete;
+  ObjectDefinition& operator=(const ObjectDefinition&) = delete;
+
+  void AddInterface(ObjectDefinition* interfaceDefinition);
+  // Events of the whole chain: the superclass's count plus this class's.
+  uint32_t TotalEventCount() const;
+  // The named event of this class or an ancestor (case ignored), or nil.
+  const EventDefinition* FindEvent(const char* name) const;
+  const PropertyDefinition* FindProperty(const char* name) const;
+  const MethodDefinition* FindMethod(const char* name) const;
+  // The native handler of this class or an ancestor for the event, or nil.
+  void* FindEventImplementation(const char* eventName) const;
+
+  uint32_t kind = kObjectDefinitionKind;  // first word: see TypeIsValueType
+  ObjectDefinition* superclass = nullptr;
+  StringRecord* name = nullptr;  // owned
+  uint8_t flags = 0;
+  bool isInterface = false;
+  uint32_t instanceSize = 24;
+  ObjectInitialiser initialiser = nullptr;
+  ObjectDestructor destructor = nullptr;
+  const PropertyDefinition* properties = nullptr;
+  const MethodDefinition* methods = nullptr;
+  const MethodDefinition* sharedMethods = nullptr;
+  const EventDefinition* events = nullptr;
+  uint32_t eventCount = 0;
+  EventImplementation* eventImplementations = nullptr;  // borrowed
+  ObjectDefinition** interfaces = nullptr;               // owned array
+  uint32_t interfaceCount = 0;
+  RuntimeClass* runtimeClass = nullptr;  // made on first use
+  ObjectDefinition* previousDefinition = nullptr;
+  ObjectDefinition* nextDefinition = nullptr;
+};
+
+// Sets the definition's name to a static string of the ASCII text.
+void ObjectDefinitionSetName(ObjectDefinition* definition, const char* name);
+
+extern "C" {
+// Append the tables' members to the definition's lists, in table order.
+// Event slots continue after the superclass's events (build the superclass
+// first); each record's slot is written back.
+void BuildEventDefinitions(ObjectDefinition* definition, EventRecord* records, int32_t count);
+void BuildPropertyDefinitions(ObjectDefinition* definition, const PropertyRecord* records,
+                              int32_t count);
+void BuildMethodDefinitions(ObjectDefinition* definition, const MethodRecord* records,
+                            int32_t count);
+void BuildSharedMethodDefinitions(ObjectDefinition* definition, const MethodRecord* records,
+                                  int32_t count);
+// Makes the class known by its name to RuntimeLookupClass; registering the
+// same definition twice is harmless, another definition of a taken name is
+// reported through AssertionFailed and ignored.
+void RegisterIntrinsicClass(ObjectDefinition* definition);
+
+// Generic field accessors: the parameter word is the field's byte offset
+// from the start of the object.
+int32_t intGetter(RuntimeObject* object, uint32_t offset);
+void intSetter(RuntimeObject* object, uint32_t offset, int32_t value);
+int16_t shortGetter(RuntimeObject* object, uint32_t offset);
+void shortSetter(RuntimeObject* object, uint32_t offset, int16_t value);
+uint8_t byteGetter(RuntimeObject* object, uint32_t offset);
+void byteSetter(RuntimeObject* object, uint32_t offset, uint8_t value);
+bool boolGetter(RuntimeObject* object, uint32_t offset);
+void boolSetter(RuntimeObject* object, uint32_t offset, bool value);
+double doubleGetter(RuntimeObject* object, uint32_t offset);
+void doubleSetter(RuntimeObject* object, uint32_t offset, double value);
+uint32_t colorGetter(RuntimeObject* object, uint32_t offset);
+void colorSetter(RuntimeObject* object, uint32_t offset, uint32_t value);
+StringRecord* stringGetter(RuntimeObject* object, uint32_t offset);
+void stringSetter(RuntimeObject* object, uint32_t offset, StringRecord* value);
+RuntimeObject* objGetter(RuntimeObject* object, uint32_t offset);
+void objSetter(RuntimeObject* object, uint32_t offset, RuntimeObject* value);
+}
+
+// The accessor of a property of the object's class chain, read through its
+// record, for the run-time's C++ code and tests: (getter, setter, parameter).
+struct PropertyAccess {
+  void* getter;
+  void* setter;
+  uint32_t parameter;
+};
+bool FindPropertyAccess(const RuntimeObject* object, const char* name, PropertyAccess* access);

@@ -1,0 +1,33 @@
+// The operating-system services the core needs, kept behind one seam so that
+// the rest of core/ (and the portable code built on it) holds no Win32 call.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// A modal message box; answers with the values of MessageBoxAnswer.
+int32_t ShowMessageBox(const std::u16string& text, const std::u16string& caption,
+                       uint32_t buttons);
+[[noreturn]] void ExitProcessNow(uint32_t exitCode);
+uint32_t DoubleClickTimeMs();
+// The user's default language identifier (1041 Japanese, 2052 Chinese ...).
+uint16_t UserDefaultLanguage();
+
+// Conversions through a code page (932, 936, 1252 ...). Invalid or truncated
+// input becomes replacement characters; nothing is dropped silently.
+std::u16string CodePageToUTF16(uint32_t codePage, const char* bytes, size_t count);
+std::string UTF16ToCodePage(uint32_t codePage, const char16_t* units, size_t count);
+// Characters in a double-byte code page: lead bytes start two-byte ones.
+bool IsLeadByte(uint32_t codePage, uint8_t byte);
+
+struct LocalTime {
+  int32_t year, month, day, hour, minute, second;
+};
+LocalTime LocalNow();
+// Offset of local time from UTC, in seconds, at a moment given as seconds
+// since 1601-01-01 UTC (as file times count).
+int64_t LocalOffsetSecondsAtUTC(int64_t utcSecondsSince1601);
+
+}  // namespace platform

@@ -1,0 +1,185 @@
+// Rectangles, byte order, ticks, the allocators and the assertion reporter.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "core/diagnostics.h"
+#include "core/utility.h"
+
+namespace {
+
+MacRect Rect(int16_t left, int16_t top, int16_t right, int16_t bottom) {
+  MacRect r;
+  MacSetRect(&r, left, top, right, bottom);
+  return r;
+}
+
+TEST(MacRectTest, SetKeepsTopLeftBottomRightOrder) {
+  MacRect r = Rect(1, 2, 3, 4);
+  EXPECT_EQ(r.top, 2);
+  EXPECT_EQ(r.left, 1);
+  EXPECT_EQ(r.bottom, 4);
+  EXPECT_EQ(r.right, 3);
+}
+
+TEST(MacRectTest, SectRectOverlapsAndDisjoint) {
+  MacRect a = Rect(0, 0, 10, 10), b = Rect(5, 5, 20, 20), out;
+  ASSERT_TRUE(MacSectRect(&a, &b, &out));
+  EXPECT_EQ(out.left, 5);
+  EXPECT_EQ(out.bottom, 10);
+
+  MacRect far = Rect(30, 30, 40, 40);
+  out = Rect(1, 1, 2, 2);
+  EXPECT_FALSE(MacSectRect(&a, &far, &out));
+  EXPECT_EQ(out.top | out.left | out.bottom | out.right, 0);
+
+  // Touching edges share no pixel.
+  MacRect touching = Rect(10, 0, 20, 10);
+  EXPECT_FALSE(MacSectRect(&a, &touching, &out));
+
+  // The output may be one of the inputs.
+  ASSERT_TRUE(MacSectRect(&a, &b, &a));
+  EXPECT_EQ(a.left, 5);
+}
+
+TEST(MacRectTest, PointInRectIsHalfOpen) {
+  MacRect r = Rect(0, 0, 10, 10);
+  EXPECT_TRUE(MacPtInRect({0, 0}, &r));
+  EXPECT_TRUE(MacPtInRect({9, 9}, &r));
+  EXPECT_FALSE(MacPtInRect({10, 5}, &r));
+  EXPECT_FALSE(MacPtInRect({5, 10}, &r));
+  EXPECT_FALSE(MacPtInRect({-1, 5}, &r));
+}
+
+TEST(MacRectTest, InsetAndOffset) {
+  MacRect r = Rect(10, 10, 20, 20);
+  MacInsetRect(&r, -2, 3);
+  EXPECT_EQ(r.left, 8);
+  EXPECT_EQ(r.right, 22);
+  EXPECT_EQ(r.top, 13);
+  EXPECT_EQ(r.bottom, 17);
+  MacOffsetRect(&r, 5, -5);
+  EXPECT_EQ(r.left, 13);
+  EXPECT_EQ(r.top, 8);
+  // Offsets saturate rather than wrap around.
+  MacOffsetRect(&r, 32767, 0);
+  EXPECT_EQ(r.right, 32767);
+}
+
+TEST(ByteOrderTest, SwapsAndBigEndianHelpers) {
+  EXPECT_EQ(ByteSwap16(0x1234), 0x3412);
+  EXPECT_EQ(ByteSwap32(0x12345678u), 0x78563412u);
+  double d = 1.5, swapped = ByteSwapDouble(d);
+  EXPECT_NE(std::memcmp(&d, &swapped, 8), 0);
+  EXPECT_EQ(ByteSwapDouble(swapped), d);
+
+  uint8_t bytes[4];
+  PutBigEndian32(bytes, 0xFEEDDBDBu);
+  EXPECT_EQ(bytes[0], 0xFE);
+  EXPECT_EQ(bytes[3], 0xDB);
+  EXPECT_EQ(GetBigEndian32(bytes), 0xFEEDDBDBu);
+  PutBigEndian16(bytes, 0x8001);
+  EXPECT_EQ(GetBigEndian16(bytes), 0x8001);
+  EXPECT_EQ(FourCharCode("VFSv"), 0x56465376u);
+
+  char text[] = "abcde";
+  ReverseBytes(text, 5);
+  EXPECT_STREQ(text, "edcba");
+}
+
+TEST(TicksTest, CountSixtiethsSinceStart) {
+  uint32_t first = MacTickCount();
+  EXPECT_LT(first, 60u * 60u);  // this test program started less than a minute ago
+  EXPECT_GE(MacTickCount(), first);
+  EXPECT_GT(MacGetDblTime(), 0u);
+}
+
+TEST(AllocatorTest, BlocksAreZeroedAndSized) {
+  auto* block = static_cast<uint8_t*>(RuntimeAlloc(100));
+  ASSERT_NE(block, nullptr);
+  for (int i = 0; i < 100; ++i) ASSERT_EQ(block[i], 0);
+  EXPECT_EQ(RuntimeBlockSize(block), 100u);
+  RuntimeFree(block);
+  RuntimeFree(nullptr);
+}
+
+TEST(AllocatorTest, DamagedGuardIsReportedAndNotFreed) {
+  TakeRecordedBoxes();
+  void* block = RuntimeAlloc(16);
+  uint32_t* header = static_cast<uint32_t*>(block) - 2;
+  header[1] = 0;  // damage the guard word as a stray write would
+  RuntimeFree(block);
+  auto boxes = TakeRecordedBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "Failed Assertion");
+  EXPECT_NE(boxes[0].text.find("block damaged"), std::string::npos);
+}
+
+TEST(AllocatorTest, OutOfMemoryShowsMessageAndEnds) {
+  TakeRecordedBoxes();
+  TakeRecordedFatalExits();
+  EXPECT_EQ(RuntimeAlloc(0xFFFFFFF0u), nullptr);  // only in recording mode
+  auto boxes = TakeRecordedBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "Out of memory");
+  EXPECT_EQ(TakeRecordedFatalExits(), 1);
+}
+
+TEST(AllocatorTest, PoolReusesFreedBlocksZeroed) {
+  auto* a = static_cast<uint8_t*>(PoolAlloc(24, false));
+  std::memset(a, 0xAB, 24);
+  PoolFree(a, 24);
+  auto* b = static_cast<uint8_t*>(PoolAlloc(20, false));  // same size class
+  EXPECT_EQ(a, b);
+  for (int i = 0; i < 20; ++i) ASSERT_EQ(b[i], 0);
+  PoolFree(b, 20);
+  void* big = PoolAlloc(4000, false);
+  ASSERT_NE(big, nullptr);
+  PoolFree(big, 4000);
+}
+
+TEST(AllocatorTest, MoveBytesOverlapsAndIgnoresNonPositiveCounts) {
+  char text[] = "abcdef";
+  MoveBytes(text + 1, text, 4);
+  EXPECT_STREQ(text, "aabcdf");
+  MacBlockMove(text + 1, text, 3);  // source first
+  EXPECT_STREQ(text, "abcddf");
+  MoveBytes(text, "zz", -1);
+  FillBytes(text, 'x', 0);
+  EXPECT_STREQ(text, "abcddf");
+}
+
+TEST(MacHandleTest, AppendGrowsAndKeepsBytes) {
+  MacHandle* handle = NewMacHandle(2);
+  ASSERT_NE(handle, nullptr);
+  EXPECT_EQ(static_cast<uint8_t*>(handle->pointer)[1], 0);
+  for (int i = 0; i < 1000; ++i) ASSERT_TRUE(MacHandleAppend(handle, "xy", 2));
+  EXPECT_EQ(handle->size, 2002u);
+  EXPECT_EQ(std::memcmp(static_cast<char*>(handle->pointer) + 2000, "xy", 2), 0);
+  ASSERT_TRUE(MacHandleSetSize(handle, 1));
+  ASSERT_TRUE(MacHandleSetSize(handle, 3));
+  EXPECT_EQ(static_cast<uint8_t*>(handle->pointer)[2], 0);  // regrown bytes are zero
+  DisposeMacHandle(handle);
+  DisposeMacHandle(nullptr);
+}
+
+TEST(AssertionTest, ReportsSourceLineAndCodeAndCancelEnds) {
+  TakeRecordedBoxes();
+  TakeRecordedFatalExits();
+  AssertionFailed(131, 4, "runFolderItem", 77, "entry->mImp", "more");
+  auto boxes = TakeRecordedBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "Failed Assertion");
+  EXPECT_NE(boxes[0].text.find("runFolderItem"), std::string::npos);
+  EXPECT_NE(boxes[0].text.find("77"), std::string::npos);
+  EXPECT_NE(boxes[0].text.find("entry->mImp"), std::string::npos);
+  EXPECT_EQ(TakeRecordedFatalExits(), 0);  // OK goes on
+
+  SetMessageBoxRecording(true, kAnswerCancel);
+  AssertionFailed(131, 4, "x", 1, "c", nullptr);
+  SetMessageBoxRecording(true, kAnswerOK);
+  EXPECT_EQ(TakeRecordedFatalExits(), 1);
+  TakeRecordedBoxes();
+}
+
+}  // namespace

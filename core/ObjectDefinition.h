@@ -5,13 +5,22 @@
 // PropertyRecord, MethodRecord and EventRecord. BuildPropertyDefinitions,
 // BuildMethodDefinitions and BuildEventDefinitions turn the tables into the
 // definition's member lists; RegisterIntrinsicClass makes the class known by
-// name. The run-time class is made from the definition on first use.
+// name. The run-time class is made from the definition on first use, so a
+// definition's events are built before its class (or a subclass's) is made:
+// the class's handler table has one slot per event of the chain at that time.
+// Members and interfaces added later are seen by the class.
 //
 // Accessors: every property getter is called (object, parameter word) and
 // every setter (object, parameter word, value); the parameter word is the
 // record's last word (the field offset for the generic accessors; ignored by
 // most others). Getters of strings and objects return a new reference that the
 // caller releases; setters borrow the value and keep their own reference.
+//
+// The generic field accessors check their object: nil raises
+// NilObjectException (getters then give zero / nil, setters store nothing);
+// a field that would overlap the header or reach past the instance is
+// reported through AssertionFailed and neither read nor written. Fields are
+// read and written byte-wise, so any offset is safe.
 #pragma once
 #include <cstdint>
 
@@ -32,6 +41,15 @@ enum ValueKind : uint32_t {
 // A value type {kind, name, to text, from text, release, retain}; `value`
 // points at storage of the type (a StringRecord*, int32_t, uint8_t, float,
 // double or uint32_t colour).
+//
+// Text forms: String itself; Integer decimal; Boolean "True" / "False" (read
+// back ignoring case, any other text by its number, non-zero being True);
+// Single with 7 and Double with 15 significant digits (fixed form from 1e-5
+// to below 1e6, exponent form otherwise); Color "&h00RRGGBB". Numbers are
+// read by StringVal; an Integer or Color out of range saturates, NaN gives 0.
+// fromText of String stores a new reference and drops the old one; release
+// drops the stored string and leaves nil; retain adds a reference to it. For
+// every other type release and retain do nothing.
 struct ValueTypeDescriptor {
   uint32_t kind;
   const char* name;
@@ -52,7 +70,7 @@ extern const ValueTypeDescriptor kColorType;
 // A member type: a ValueTypeDescriptor* or an ObjectDefinition* (both begin
 // with a kind word; TypeIsValueType tells them apart). Nil means none.
 typedef const void* MemberType;
-bool TypeIsValueType(MemberType type);
+bool TypeIsValueType(MemberType type);  // false for nil and class definitions
 
 // ---- Static records (binary layouts fixed) ---------------------------------
 enum PropertyFlags : uint32_t {
@@ -134,13 +152,19 @@ enum : uint32_t { kObjectDefinitionKind = 0x4F424A44 };  // 'OBJD'
 
 struct ObjectDefinition {
   // Empty: no name, instance size 24 (the header only); linked into the
-  // global list of definitions. The destructor unlinks it and frees the
-  // member lists it built.
+  // global list of definitions. The destructor unlinks it (which also ends
+  // its registration) and frees the member lists it built, its name and the
+  // run-time class made from it: no object of the class, and no definition
+  // of a subclass, may outlive it. Built-in definitions live for the run.
+  //
+  // instanceSize counts the whole instance: header, the superclass's fields
+  // and this class's own.
   ObjectDefinition();
   ~ObjectDefinition();
   ObjectDefinition(const ObjectDefinition&) = delete;
   ObjectDefinition& operator=(const ObjectDefinition&) = delete;
 
+  // Records an implemented interface; nil and repeats are ignored.
   void AddInterface(ObjectDefinition* interfaceDefinition);
   // Events of the whole chain: the superclass's count plus this class's.
   uint32_t TotalEventCount() const;
@@ -153,7 +177,7 @@ struct ObjectDefinition {
 
   uint32_t kind = kObjectDefinitionKind;  // first word: see TypeIsValueType
   ObjectDefinition* superclass = nullptr;
-  StringRecord* name = nullptr;  // owned
+  StringRecord* name = nullptr;  // owned; set with ObjectDefinitionSetName
   uint8_t flags = 0;
   bool isInterface = false;
   uint32_t instanceSize = 24;
@@ -170,9 +194,11 @@ struct ObjectDefinition {
   RuntimeClass* runtimeClass = nullptr;  // made on first use
   ObjectDefinition* previousDefinition = nullptr;
   ObjectDefinition* nextDefinition = nullptr;
+  bool registered = false;  // by RegisterIntrinsicClass
 };
 
-// Sets the definition's name to a static string of the ASCII text.
+// Sets the definition's name to a static string (count 0, owned by the
+// definition) of the ASCII text; nil clears it.
 void ObjectDefinitionSetName(ObjectDefinition* definition, const char* name);
 
 extern "C" {
@@ -187,8 +213,9 @@ void BuildMethodDefinitions(ObjectDefinition* definition, const MethodRecord* re
 void BuildSharedMethodDefinitions(ObjectDefinition* definition, const MethodRecord* records,
                                   int32_t count);
 // Makes the class known by its name to RuntimeLookupClass; registering the
-// same definition twice is harmless, another definition of a taken name is
-// reported through AssertionFailed and ignored.
+// same definition twice is harmless, another definition of a taken name (or
+// a definition without a name) is reported through AssertionFailed and
+// ignored.
 void RegisterIntrinsicClass(ObjectDefinition* definition);
 
 // Generic field accessors: the parameter word is the field's byte offset
@@ -213,6 +240,8 @@ void objSetter(RuntimeObject* object, uint32_t offset, RuntimeObject* value);
 
 // The accessor of a property of the object's class chain, read through its
 // record, for the run-time's C++ code and tests: (getter, setter, parameter).
+// False (and access untouched) when the object is nil or has no such
+// property.
 struct PropertyAccess {
   void* getter;
   void* setter;

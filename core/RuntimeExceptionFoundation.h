@@ -31,8 +31,12 @@ ObjectDefinition* GetRegistryAccessErrorExceptionClassDefinition();
 ObjectDefinition* GetOLEExceptionClassDefinition();
 ObjectDefinition* GetEndExceptionClassDefinition();  // ApplicationQuit's
 
-// Marks the exception pending (one reference taken); nil is ignored.
+// Marks the exception pending (one reference taken); nil is ignored, and so
+// is any raise while an exception is pending (no reference taken).
 void RuntimeRaiseException(RuntimeObject* exception);
+// A new instance of the definition raised (the message borrowed and kept by
+// the exception). A definition that is not RuntimeException or derived from
+// it is reported through AssertionFailed and nothing is raised.
 void RaiseExceptionOfDefinition(ObjectDefinition* definition);
 void RaiseExceptionWithMessage(ObjectDefinition* definition, const StringRecord* message,
                                int32_t errorNumber);
@@ -43,7 +47,9 @@ bool RuntimeExceptionPending();
 RuntimeObject* RuntimePendingException();      // borrowed; nil when none
 RuntimeObject* RuntimeTakePendingException();  // the caller's; clears it
 
-// Accessors of the exception fields (the language's ErrorNumber and Message).
+// Accessors of the exception fields (the language's ErrorNumber and Message;
+// the parameter is ignored). Nil raises NilObjectException; an object that is
+// not an exception reads 0 / nil. The message is a new reference.
 int32_t exceptionErrorNumberGetter(RuntimeObject* exception, uint32_t parameter);
 StringRecord* exceptionMessageGetter(RuntimeObject* exception, uint32_t parameter);
 }

@@ -39,10 +39,14 @@ typedef void (*ObjectDestructor)(RuntimeObject* object);
 typedef void* EventHandler;
 
 // The run-time form of a class, made from its ObjectDefinition on first use
-// and never freed. Tables are borrowed from the definition chain.
+// (its parent first) and freed with the definition. Tables are borrowed from
+// the definition and follow members added to it later. The handler table is
+// the class's own: it starts as a copy of the parent class's (a subclass
+// inherits the handlers installed in its parent) and is filled by
+// RuntimeClassSetEventHandler.
 struct RuntimeClass {
   RuntimeClass* parent;
-  StringRecord* name;  // static (count 0) copy of the definition's name
+  StringRecord* name;  // the definition's (static, count 0)
   uint32_t instanceSize;
   uint32_t isInterface;
   ObjectInitialiser constructor;
@@ -69,6 +73,8 @@ RuntimeClass* ObjectClassOf(const RuntimeObject* object);  // nil for nil
 void RuntimeLockObject(RuntimeObject* object);    // nil ignored
 void RuntimeUnlockObject(RuntimeObject* object);  // nil ignored
 
+// Whether the object is of the class or a subclass of it; for an interface,
+// whether the object implements it. Nil gives false.
 bool RuntimeObjectIsa(const RuntimeObject* object, const RuntimeClass* runtimeClass);
 bool ObjectIsADefinition(const RuntimeObject* object, ObjectDefinition* definition);
 bool RuntimeClassIsa(const RuntimeClass* runtimeClass, const RuntimeClass* ancestor);
@@ -83,13 +89,18 @@ RuntimeClass* RuntimeClassOfDefinition(ObjectDefinition* definition);
 EventHandler FindEventHandler(const RuntimeObject* object, const EventRecord* event);
 EventHandler FindEventHandlerAtSlot(const RuntimeObject* object, uint32_t slot);
 // Installs a compiled handler in a class's table (the class loader's and the
-// test class builder's way in); slots past the table are reported and ignored.
+// test class builder's way in); made subclasses that inherited the slot's
+// previous handler take the new one too. Slots past the table are reported
+// and ignored.
 void RuntimeClassSetEventHandler(RuntimeClass* runtimeClass, uint32_t slot, EventHandler handler);
 
-// Whether the object's class or one of its ancestors implements the interface.
+// Whether the object's class or one of its ancestors implements the interface
+// (or an interface derived from it).
 bool ObjectImplementsInterface(const RuntimeObject* object, ObjectDefinition* interfaceDefinition);
 // The function of the object's method that implements `methodName` of the
-// interface, matched on the part of each name after its last "."; none when
+// interface, matched on the part of each name after its last "." (ASCII case
+// ignored), most derived class first; a method named "<Interface>.<method>"
+// for this very interface wins over one matched by its short name. None when
 // the object does not implement the interface or has no such method.
 void* FindInterfaceMethod(const RuntimeObject* object, ObjectDefinition* interfaceDefinition,
                           const char* methodName);

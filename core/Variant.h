@@ -1,9 +1,26 @@
-// The Variant class: an object holding one typed value.
+// The Variant class ("Variant"): an object holding one typed value.
 //
-// Conversions from a value give a new Variant (the caller's reference);
-// conversions to a value read nil as the type's zero. Strings convert to
-// numbers by StringVal and numbers to strings by NumberToString; Booleans read
-// "True" / "False" (any case) and convert to 1 / 0.
+// Conversions from a value give a new Variant (the caller's reference); a
+// Variant never changes once made. Conversions to a value read nil as the
+// type's zero (0, 0.0, "" as nil, False, colour 0, nil object). An object that
+// is not a Variant reads as an Object Variant holding it (a Date as a Date
+// Variant), so objectToVariant of a Variant gives that Variant back.
+//
+// Conversions, by the held type:
+//   to Integer: numbers truncated toward zero and saturated (NaN 0); a string
+//     by StringVal ("3.5" gives 3); Boolean 1 / 0; a Date its TotalSeconds;
+//     a Color its 32 bits; an object 0.
+//   to Double: the same without truncation ("3.5" gives 3.5).
+//   to String: Integer decimal; Double with 15 significant digits; Boolean
+//     "True" / "False"; Color "&h00RRGGBB"; a Date its SQL text
+//     (DateToSQLString); an object "" (nil).
+//   to Boolean: numbers and Dates non-zero; "True" / "False" (any case),
+//     other text by its number; an object True.
+//   to Color: the number's low 32 bits (negative numbers as two's
+//     complement, larger ones saturate); text by StringVal ("&hFF0000").
+//   to an object (variantToObject): the held object or Date; nil otherwise.
+//   to a Date (VariantToDate): the held Date; a new one from Integer or
+//     Double seconds, or from SQL text; nil otherwise.
 #pragma once
 #include <cstdint>
 

@@ -49,11 +49,18 @@ LocalTime LocalNow() {
 }
 
 int64_t LocalOffsetSecondsAtUTC(int64_t utcSecondsSince1601) {
+  // FileTimeToLocalFileTime would apply today's daylight-saving state; the
+  // offset must be the one in force at the instant asked about.
   ULARGE_INTEGER ticks;
   ticks.QuadPart = uint64_t(utcSecondsSince1601) * 10000000ull;
   FILETIME utc{ticks.LowPart, ticks.HighPart};
+  SYSTEMTIME utcFields, localFields;
   FILETIME local;
-  if (!FileTimeToLocalFileTime(&utc, &local)) return 0;
+  if (!FileTimeToSystemTime(&utc, &utcFields) ||
+      !SystemTimeToTzSpecificLocalTime(nullptr, &utcFields, &localFields) ||
+      !SystemTimeToFileTime(&localFields, &local)) {
+    return 0;
+  }
   ULARGE_INTEGER localTicks{{local.dwLowDateTime, local.dwHighDateTime}};
   return int64_t(localTicks.QuadPart / 10000000ull) - utcSecondsSince1601;
 }

@@ -28,7 +28,9 @@ struct StringRecord {
 };
 static_assert(sizeof(StringRecord) == 20, "StringRecord is five 32-bit words");
 
-// Text encodings.
+// Text encodings. Bytes from 0x80 up in a string of the default encoding
+// (0x600) or of none (0xFFFF) are read as the system encoding when the string
+// is converted, so nothing is lost.
 enum : uint32_t {
   kEncodingUTF8 = 0x08000100,
   kEncodingUTF16 = 0x100,
@@ -57,6 +59,8 @@ void StringFromBytes(StringRecord** variable, const void* bytes, int32_t count);
 void StringAllocate(StringRecord** variable, int32_t n);
 StringRecord* StringFromUTF16(const uint16_t* units, int32_t count);  // 0x100
 StringRecord* StringFromLong(int32_t value);
+// One character in that encoding (the system encoding when it is unknown);
+// what is no character becomes U+FFFD, what the encoding cannot hold '?'.
 StringRecord* StringFromCodePoint(uint32_t codePoint, uint32_t encoding);
 StringRecord* StringFromHex32(uint32_t value);  // eight upper-case digits
 StringRecord* StringFromUInt16LE(uint16_t value);
@@ -65,14 +69,22 @@ uint16_t UInt16FromBytesLE(const StringRecord* string);  // 0 when too short
 uint32_t UInt32FromBytesBE(const StringRecord* string);
 
 // ---- Combining -------------------------------------------------------------
-// a followed by b, in a's encoding (b's when a is empty); when one side is
-// empty the other is shared.
+// a followed by b; when one side is empty the other is shared. The bytes are
+// joined in a's encoding, except that text in two different encodings is
+// first converted to a's when that is UTF-8 or UTF-16, else to b's when that
+// is, else to UTF-8, so no character is lost (plain ASCII on one side joins
+// the other's encoding as it is). Bytes without an encoding (0xFFFF) join
+// unconverted.
 StringRecord* StringConcat(const StringRecord* a, const StringRecord* b);
-// Appends tail's bytes to the variable's string (copied first when shared).
+// Appends tail to the variable's string as StringConcat joins them, in place
+// (copied first when shared or static; an empty variable shares tail).
 void StringAppend(StringRecord** variable, const StringRecord* tail);
+// The string followed by one byte, unconverted.
 StringRecord* StringPlusByte(const StringRecord* string, uint8_t byte);
 
 // ---- Slicing (byte counts keep the string's encoding) ----------------------
+// Offsets and counts are clamped to the string: a negative one counts as 0,
+// one past the end reaches the end. The whole string comes back shared.
 StringRecord* StringLeftBytes(const StringRecord* string, int32_t n);
 StringRecord* StringRightBytes(const StringRecord* string, int32_t n);
 StringRecord* StringMidBytes(const StringRecord* string, int32_t offset, int32_t n);
@@ -81,15 +93,23 @@ StringRecord* StringBytesFrom(const StringRecord* string, int32_t offset);
 // double-byte characters of Shift-JIS and Chinese, bytes otherwise).
 int32_t StringLen(const StringRecord* string);
 StringRecord* StringLeft(const StringRecord* string, int32_t n);
-// Characters of the text in the system's double-byte code page.
+// Characters of the text once converted to the system encoding (a lead byte
+// and its trail byte count as one).
 int32_t StringDBCSLen(const StringRecord* string);
 // The string without its last character: UTF-8 drops the continuation bytes
 // and one more, UTF-16 two bytes, the default encoding one byte, any other
-// encoding keeps StringLen - 1 characters. An empty string comes back shared.
+// encoding keeps StringLen - 1 characters. An empty string comes back shared;
+// a UTF-8 string of nothing but continuation bytes comes back empty.
 StringRecord* StringDropLastCharacter(const StringRecord* string);
 
 // ---- Searching -------------------------------------------------------------
-// 0-based position from a 0-based start, ignoring case; -1 when absent.
+// Positions count bytes. Patterns and delimiters are read in the text's
+// encoding (converted when theirs differs) and only match whole characters,
+// never from inside a multi-byte one. "Ignoring case" folds the letters that
+// StringUCase maps. An empty pattern is found at the start.
+//
+// 0-based position from a 0-based start, ignoring case; -1 when absent. The
+// flag is not used.
 int32_t StringFind(int32_t start, const StringRecord* text, const StringRecord* pattern,
                    int32_t flag);
 // The same, byte for byte.
@@ -97,24 +117,30 @@ int32_t StringFindB(int32_t start, const StringRecord* text, const StringRecord*
 // 1-based start and result, ignoring case; 0 when absent.
 int32_t StringInStr(int32_t start, const StringRecord* text, const StringRecord* pattern);
 // The n-th (1-based) field; empty for an empty text, n < 1 or past the end.
+// Delimiters match exactly (case counts); an empty delimiter makes the whole
+// text one field.
 StringRecord* NthField(const StringRecord* text, const StringRecord* delimiter, int32_t n);
-// Fields, empty ones included; 0 for an empty text.
+// Fields, empty ones included (a trailing delimiter ends an empty last
+// field); 0 for an empty text.
 int32_t CountFields(const StringRecord* text, const StringRecord* delimiter);
-// The source with every occurrence of search (found ignoring case) replaced.
+// The source with every occurrence of search (found ignoring case) replaced;
+// the source itself (shared) when search is empty or absent.
 void ReplaceAll(StringRecord** result, const StringRecord* source, const StringRecord* search,
                 const StringRecord* replacement);
 // Cuts text into fields at fieldDelimiter (0 pairs when fewer than two
 // fields); each field holding pairDelimiter gives a key (text before its first
 // pairDelimiter) and a value (text up to the second); other fields are
-// skipped. keys and values receive new string arrays (the caller's).
+// skipped. Delimiters match exactly. keys and values receive new string
+// arrays (the caller's; what they held is not released).
 int32_t SplitKeyValueList(const StringRecord* text, const StringRecord* pairDelimiter,
                           const StringRecord* fieldDelimiter, RuntimeArray** keys,
                           RuntimeArray** values);
 
 // ---- Comparing (three-way: <0, 0, >0) ---------------------------------------
-int32_t StringCompareExact(const StringRecord* a, const StringRecord* b);  // unsigned bytes
+int32_t StringCompareExact(const StringRecord* a, const StringRecord* b);   // unsigned bytes
 int32_t StringCompareNoCase(const StringRecord* a, const StringRecord* b);  // a-z as A-Z
-// The language's comparison: ignoring case, in the strings' encodings.
+// The language's comparison: the texts' characters (whatever their
+// encodings) in Unicode order, case ignored as StringFind ignores it.
 int32_t RuntimeStringCompare(const StringRecord* a, const StringRecord* b);
 // ASCII case ignored; null sorts before any text.
 int32_t CStringCompareNoCase(const char* a, const char* b);
@@ -126,15 +152,19 @@ const char* StringCStr(const StringRecord* string);
 char* StringCStrWritable(StringRecord** variable);
 void CStringCopy(char* destination, const char* source);
 int32_t CStringLength(const char* text);
+// Case by the simple one-to-one mappings of the Latin, Greek and Cyrillic
+// letters and the full-width Latin ones, in the string's encoding; a letter
+// whose other case the encoding cannot hold (and every other byte) stays.
 StringRecord* StringUCase(const StringRecord* string);
 StringRecord* StringLCase(const StringRecord* string);
 StringRecord* StringTrimSpaces(const StringRecord* string);  // blanks and tabs
 
 // ---- Captions and line endings ---------------------------------------------
 // The caption without its "&" markers ("&&" gives "&"); the character after
-// the first single "&" goes to *mnemonic (0 when none; mnemonic may be null).
+// the first single "&" goes to *mnemonic as a Unicode code point (0 when
+// none; mnemonic may be null). A last lone "&" is dropped.
 StringRecord* CaptionWithoutAmpersands(const StringRecord* caption, uint32_t* mnemonic);
-// Every CR, LF or CR LF replaced by ending.
+// Every CR, LF or CR LF replaced by ending (read in the text's encoding).
 StringRecord* RuntimeReplaceLineEndings(const StringRecord* text, const StringRecord* ending);
 
 // ---- Encodings -------------------------------------------------------------

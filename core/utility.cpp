@@ -9,7 +9,8 @@
 
 namespace {
 
-const auto processStart = std::chrono::steady_clock::now();
+// The process start, until the host takes its own origin at start-up.
+auto tickOrigin = std::chrono::steady_clock::now();
 
 int16_t Clamp16(int32_t value) {
   return int16_t(std::min<int32_t>(INT16_MAX, std::max<int32_t>(INT16_MIN, value)));
@@ -58,10 +59,12 @@ bool MacPtInRect(MacPoint point, const MacRect* rect) {
 }
 
 uint32_t MacTickCount() {
-  auto elapsed = std::chrono::steady_clock::now() - processStart;
+  auto elapsed = std::chrono::steady_clock::now() - tickOrigin;
   return MillisecondsToTicks(
       uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count()));
 }
+
+void MacTickCountSetOrigin() { tickOrigin = std::chrono::steady_clock::now(); }
 
 uint32_t MacGetDblTime() { return MillisecondsToTicks(platform::DoubleClickTimeMs()); }
 

@@ -65,9 +65,13 @@ bool MacSectRect(const MacRect* a, const MacRect* b, MacRect* out);
 bool MacPtInRect(MacPoint point, const MacRect* rect);
 
 // ---- Time ------------------------------------------------------------------
-// Ticks of 1/60 s since the process started (computed in 64 bits, so it does
-// not wrap after a day of running; the 32-bit result wraps after 2.2 years).
+// Ticks of 1/60 s since the process started, or since the host took its
+// origin at start-up (computed in 64 bits, so it does not wrap after a day of
+// running; the 32-bit result wraps after 2.2 years).
 uint32_t MacTickCount();
+// Takes now as tick 0. The host calls it at start-up, on the main thread and
+// before any tick-based task or second thread exists.
+void MacTickCountSetOrigin();
 // The system's double-click time in ticks.
 uint32_t MacGetDblTime();
 

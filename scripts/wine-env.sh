@@ -26,16 +26,33 @@ wine_env_start() {
   if [ ! -s "$fifo" ]; then echo "wine-env: Xvfb did not start" >&2; return 1; fi
   export DISPLAY=":$(head -n1 "$fifo")"
 
-  wineserver -f -p >/dev/null 2>&1 &
-  wine_env_started_server=$!
-
+  # Make the prefix first, with a server of its own that ends when wineboot
+  # is done; only then start the persistent one the tests share.
   if [ ! -f "$WINEPREFIX/.prefix-ready" ]; then
     wineboot --init >/dev/null 2>&1 || true
     wineserver -w
-    wineserver -f -p >/dev/null 2>&1 &
-    wine_env_started_server=$!
     touch "$WINEPREFIX/.prefix-ready"
   fi
+  wineserver -f -p >/dev/null 2>&1 &
+  wine_env_started_server=$!
+
+  # Xvfb has no window manager: Wine draws the window frames itself
+  # (otherwise captions and borders read back black) and leaves windows
+  # unmanaged (otherwise hiding a window waits 2 s for a manager's answer).
+  if [ ! -f "$WINEPREFIX/.x11-settings" ]; then
+    wine_env_set_x11 Decorated N
+    wine_env_set_x11 Managed N
+    touch "$WINEPREFIX/.x11-settings"
+  fi
+  # Start the session's background processes (services, the desktop) now,
+  # with no output: started by a test they would inherit its output pipes and
+  # keep CTest waiting for them to close.
+  wine cmd /c exit >/dev/null 2>&1 || true
+}
+
+# Sets a value of the X11 driver's key in the current WINEPREFIX.
+wine_env_set_x11() {
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v "$1" /d "$2" /f >/dev/null 2>&1
 }
 
 wine_env_stop() {

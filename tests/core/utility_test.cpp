@@ -143,10 +143,10 @@ TEST(AllocatorTest, MoveBytesOverlapsAndIgnoresNonPositiveCounts) {
   MoveBytes(text + 1, text, 4);
   EXPECT_STREQ(text, "aabcdf");
   MacBlockMove(text + 1, text, 3);  // source first
-  EXPECT_STREQ(text, "abcddf");
+  EXPECT_STREQ(text, "abccdf");
   MoveBytes(text, "zz", -1);
   FillBytes(text, 'x', 0);
-  EXPECT_STREQ(text, "abcddf");
+  EXPECT_STREQ(text, "abccdf");
 }
 
 TEST(MacHandleTest, AppendGrowsAndKeepsBytes) {

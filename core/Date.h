@@ -1,6 +1,7 @@
 // The Date class and date arithmetic. A date is a double of seconds since
 // 1904-01-01 00:00 local time; fractions of a second are kept.
 #pragma once
+#include "core/Layout.h"
 #include <cstddef>
 #include <cstdint>
 
@@ -13,7 +14,7 @@ struct DateObject {
   RuntimeObject header;
   double totalSeconds;  // set to the current time when the object is made
 };
-static_assert(offsetof(DateObject, totalSeconds) == 24, "the seconds follow the header");
+static_assert(!kLayoutIs32Bit || offsetof(DateObject, totalSeconds) == 24, "the seconds follow the header");
 
 struct DateFields {
   int32_t year, month, day, hour, minute, second;

@@ -22,6 +22,7 @@
 // reported through AssertionFailed and neither read nor written. Fields are
 // read and written byte-wise, so any offset is safe.
 #pragma once
+#include "core/Layout.h"
 #include <cstdint>
 
 #include "core/RuntimeObjectFoundation.h"
@@ -58,7 +59,7 @@ struct ValueTypeDescriptor {
   void (*release)(void* value);
   void (*retain)(void* value);
 };
-static_assert(sizeof(ValueTypeDescriptor) == 24, "ValueTypeDescriptor is six words");
+static_assert(!kLayoutIs32Bit || sizeof(ValueTypeDescriptor) == 24, "ValueTypeDescriptor is six words");
 
 extern const ValueTypeDescriptor kStringType;
 extern const ValueTypeDescriptor kIntegerType;
@@ -89,7 +90,7 @@ struct PropertyRecord {
   const char* setterName;
   uint32_t parameter;  // field offset, or the accessor's parameter
 };
-static_assert(sizeof(PropertyRecord) == 32, "PropertyRecord is eight words");
+static_assert(!kLayoutIs32Bit || sizeof(PropertyRecord) == 32, "PropertyRecord is eight words");
 
 enum ParameterFlags : uint32_t {
   kParameterByReference = 0x1,
@@ -101,7 +102,7 @@ struct ParameterRecord {
   MemberType type;
   uint32_t flags;
 };
-static_assert(sizeof(ParameterRecord) == 12, "ParameterRecord is three words");
+static_assert(!kLayoutIs32Bit || sizeof(ParameterRecord) == 12, "ParameterRecord is three words");
 
 struct MethodRecord {
   const char* name;
@@ -115,7 +116,7 @@ struct MethodRecord {
   uint32_t flags;
   uint32_t reserved[10];
 };
-static_assert(sizeof(MethodRecord) == 76, "MethodRecord is nineteen words");
+static_assert(!kLayoutIs32Bit || sizeof(MethodRecord) == 76, "MethodRecord is nineteen words");
 
 struct EventRecord {
   uint32_t flags;
@@ -124,7 +125,7 @@ struct EventRecord {
   const char* returnType;  // "Boolean", or null for none
   uint32_t slot;           // filled by BuildEventDefinitions
 };
-static_assert(sizeof(EventRecord) == 20, "EventRecord is five words");
+static_assert(!kLayoutIs32Bit || sizeof(EventRecord) == 20, "EventRecord is five words");
 
 // A native answer to an event of the class ("CreatePane").
 struct EventImplementation {

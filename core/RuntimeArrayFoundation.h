@@ -10,6 +10,7 @@
 // array), or appending to a multi-dimensional array, is a fault of the caller:
 // it is reported through AssertionFailed and reads 0 / nil or changes nothing.
 #pragma once
+#include "core/Layout.h"
 #include <cstddef>
 #include <cstdint>
 
@@ -34,7 +35,7 @@ struct RuntimeArray {
   int32_t upperBounds[1]; // `dimensions` entries; -1 for an empty dimension
 };
 #if UINTPTR_MAX == 0xFFFFFFFFu
-static_assert(offsetof(RuntimeArray, upperBounds) == 24, "six words before the bounds");
+static_assert(!kLayoutIs32Bit || offsetof(RuntimeArray, upperBounds) == 24, "six words before the bounds");
 #endif
 
 extern "C" {

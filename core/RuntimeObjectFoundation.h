@@ -11,6 +11,7 @@
 // reference runs the destructors, most derived first, unlinks the object from
 // the list of live objects and frees it.
 #pragma once
+#include "core/Layout.h"
 #include <cstdint>
 
 struct ObjectDefinition;
@@ -30,7 +31,7 @@ struct RuntimeObject {
   RuntimeObject* previous;  // list of live objects
   RuntimeObject* next;
 };
-static_assert(sizeof(RuntimeObject) == 24, "RuntimeObject header is six words");
+static_assert(!kLayoutIs32Bit || sizeof(RuntimeObject) == 24, "RuntimeObject header is six words");
 
 typedef void (*ObjectInitialiser)(RuntimeObject* object);
 typedef void (*ObjectDestructor)(RuntimeObject* object);

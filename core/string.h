@@ -9,6 +9,7 @@
 // Functions that fill a "variable" (StringRecord**) release the string the
 // variable held and leave it holding one new reference.
 #pragma once
+#include "core/Layout.h"
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -26,7 +27,7 @@ struct StringRecord {
   uint32_t length;
   uint32_t encoding;
 };
-static_assert(sizeof(StringRecord) == 20, "StringRecord is five 32-bit words");
+static_assert(!kLayoutIs32Bit || sizeof(StringRecord) == 20, "StringRecord is five 32-bit words");
 
 // Text encodings. Bytes from 0x80 up in a string of the default encoding
 // (0x600) or of none (0xFFFF) are read as the system encoding when the string

@@ -2,6 +2,7 @@
 // run-time leans on. Everything here is plain data and functions; the few that
 // need the operating system reach it through platform.h.
 #pragma once
+#include "core/Layout.h"
 #include <cstddef>
 #include <cstdint>
 
@@ -38,7 +39,7 @@ struct MacHandle {
   void* pointer;
   uint32_t size;
 };
-static_assert(sizeof(MacHandle) == 8, "MacHandle is two words");
+static_assert(!kLayoutIs32Bit || sizeof(MacHandle) == 8, "MacHandle is two words");
 MacHandle* NewMacHandle(uint32_t size);                       // zero-filled
 bool MacHandleAppend(MacHandle* handle, const void* bytes, uint32_t count);
 bool MacHandleSetSize(MacHandle* handle, uint32_t size);       // new bytes zero

@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "core/Numeric.h"
 #include "core/ObjectDefinition.h"
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/basicstr.h"
@@ -47,18 +48,6 @@ void StoreField(RuntimeObject* object, uint32_t offset, T value) {
   if (uint8_t* field = FieldAddress(object, offset, sizeof(T))) {
     std::memcpy(field, &value, sizeof(T));
   }
-}
-
-// A double as a 32-bit integer: truncated toward zero, saturated, NaN as 0.
-int32_t SaturatedInt32(double value) {
-  if (std::isnan(value)) return 0;
-  if (value <= double(std::numeric_limits<int32_t>::min())) {
-    return std::numeric_limits<int32_t>::min();
-  }
-  if (value >= double(std::numeric_limits<int32_t>::max())) {
-    return std::numeric_limits<int32_t>::max();
-  }
-  return static_cast<int32_t>(value);
 }
 
 template <class T>

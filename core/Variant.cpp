@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "core/Date.h"
+#include "core/Numeric.h"
 #include "core/ObjectDefinition.h"
 #include "core/basicstr.h"
 #include "core/string.h"
@@ -73,17 +74,6 @@ double NumberOf(RuntimeObject* variant) {
     case kVariantColor: return fields->colorValue;
     default: return 0;
   }
-}
-
-int32_t SaturatedInt32(double value) {
-  if (std::isnan(value)) return 0;
-  if (value <= double(std::numeric_limits<int32_t>::min())) {
-    return std::numeric_limits<int32_t>::min();
-  }
-  if (value >= double(std::numeric_limits<int32_t>::max())) {
-    return std::numeric_limits<int32_t>::max();
-  }
-  return int32_t(value);
 }
 
 // A number as a colour, as colour properties read text: negative values as

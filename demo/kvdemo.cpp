@@ -1,0 +1,191 @@
+// The demo application: the run-time with a small application image whose
+// Open event prints a resource. With KVDEMO_SCREENSHOT naming a path it saves
+// a PNG of its frame window there and quits.
+#include <wincodec.h>
+#include <windows.h>
+#include <wrl/client.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "core/RuntimeExceptionFoundation.h"
+#include "core/SmartRef.h"
+#include "core/TextEncoding.h"
+#include "core/utility.h"
+#include "host/ResourceManagerCommon.h"
+#include "host/RunTimer.h"
+#include "host/RuntimeMain.h"
+#include "host/Win32Handles.h"
+#include "host/application.h"
+#include "host/runtimemainloop.h"
+#include "testsupport/ClassBuilder.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+constexpr int32_t kScreenshotPeriod = 30;  // ticks
+constexpr ULONGLONG kScreenshotDeadlineMs = 30000;
+constexpr int kNoScreenshotExitCode = 2;
+
+bool Fail(std::string* reason, const char* text) {
+  *reason = text;
+  return false;
+}
+
+std::string ToUTF8(const std::wstring& text) {
+  return encoding::UTF16ToUTF8(reinterpret_cast<const char16_t*>(text.data()), text.size());
+}
+
+void OnOpen(RuntimeObject*) {
+  auto text = ResourceManager::Find(FourCharCode("TEXT"), 128);
+  std::string body = text ? std::string(reinterpret_cast<const char*>(text->data), text->length)
+                          : std::string("(missing)");
+  std::printf("Open: TEXT 128 = \"%s\"\n", body.c_str());
+  std::fflush(stdout);
+}
+
+// The screen pixels under the window, as a 24-bit bottom-up DIB section.
+struct Capture {
+  UniqueBitmap bitmap;
+  void* bits = nullptr;
+  int width = 0;
+  int height = 0;
+  UINT stride() const { return UINT((width * 3 + 3) & ~3); }
+};
+
+bool CaptureWindow(HWND window, Capture* capture, std::string* reason) {
+  RECT bounds;
+  if (!GetWindowRect(window, &bounds)) return Fail(reason, "the frame has no rectangle");
+  capture->width = bounds.right - bounds.left;
+  capture->height = bounds.bottom - bounds.top;
+  if (capture->width <= 0 || capture->height <= 0) return Fail(reason, "the frame is empty");
+
+  WindowDC screen(nullptr);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = capture->width;
+  info.bmiHeader.biHeight = -capture->height;  // top-down rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  capture->bitmap.reset(
+      CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &capture->bits, nullptr, 0));
+  UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
+  if (!capture->bitmap || !memory) return Fail(reason, "no bitmap for the capture");
+
+  HGDIOBJ previous = SelectObject(memory.get(), capture->bitmap.get());
+  BOOL copied = BitBlt(memory.get(), 0, 0, capture->width, capture->height, screen.get(),
+                       bounds.left, bounds.top, SRCCOPY);
+  SelectObject(memory.get(), previous);
+  GdiFlush();
+  if (!copied) return Fail(reason, "copying the screen failed");
+  return true;
+}
+
+bool WritePng(const Capture& capture, const std::wstring& path, std::string* reason) {
+  auto failed = [reason](const char* step, HRESULT result) {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(result));
+    *reason = std::string(step) + " failed (" + code + ")";
+    return false;
+  };
+  ComPtr<IWICImagingFactory> factory;
+  HRESULT result = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_PPV_ARGS(&factory));
+  if (FAILED(result)) return failed("making the imaging factory", result);
+  ComPtr<IWICStream> stream;
+  if (FAILED(result = factory->CreateStream(&stream))) return failed("CreateStream", result);
+  if (FAILED(result = stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE))) {
+    return failed("opening the file", result);
+  }
+  ComPtr<IWICBitmapEncoder> encoder;
+  if (FAILED(result = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder))) {
+    return failed("making the PNG encoder", result);
+  }
+  if (FAILED(result = encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache))) {
+    return failed("starting the encoder", result);
+  }
+  ComPtr<IWICBitmapFrameEncode> frame;
+  ComPtr<IPropertyBag2> options;
+  if (FAILED(result = encoder->CreateNewFrame(&frame, &options))) return failed("CreateNewFrame", result);
+  if (FAILED(result = frame->Initialize(options.Get()))) return failed("starting the frame", result);
+  if (FAILED(result = frame->SetSize(UINT(capture.width), UINT(capture.height)))) {
+    return failed("SetSize", result);
+  }
+  WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+  if (FAILED(result = frame->SetPixelFormat(&format))) return failed("SetPixelFormat", result);
+  if (format != GUID_WICPixelFormat24bppBGR) return Fail(reason, "the encoder wants another format");
+  const UINT size = capture.stride() * UINT(capture.height);
+  if (FAILED(result = frame->WritePixels(UINT(capture.height), capture.stride(), size,
+                                         static_cast<BYTE*>(capture.bits)))) {
+    return failed("WritePixels", result);
+  }
+  if (FAILED(result = frame->Commit())) return failed("committing the frame", result);
+  if (FAILED(result = encoder->Commit())) return failed("committing the file", result);
+  return true;
+}
+
+// Saves the frame window as a PNG, then quits; gives up after 30 s.
+class ScreenshotTask : public PeriodicTask {
+ public:
+  explicit ScreenshotTask(std::wstring path)
+      : PeriodicTask(kScreenshotPeriod), path_(std::move(path)), started_(GetTickCount64()) {}
+
+  void Run() override {
+    std::string reason;
+    if (TakeScreenshot(&reason)) {
+      std::printf("Screenshot written: %s\n", ToUTF8(path_).c_str());
+      std::fflush(stdout);
+      ApplicationQuit();
+    } else if (GetTickCount64() - started_ >= kScreenshotDeadlineMs) {
+      std::fprintf(stderr, "Screenshot not taken: %s\n", reason.c_str());
+      std::fflush(stderr);
+      PostQuitMessage(kNoScreenshotExitCode);
+    }
+  }
+
+ private:
+  bool TakeScreenshot(std::string* reason) {
+    HWND frame = GetMDIFrameWindow();
+    if (!frame || !IsWindow(frame)) return Fail(reason, "there is no frame window");
+    SetForegroundWindow(frame);
+    RedrawWindow(frame, nullptr, nullptr,
+                 RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Capture capture;
+    return CaptureWindow(frame, &capture, reason) && WritePng(capture, path_, reason);
+  }
+
+  std::wstring path_;
+  ULONGLONG started_;
+};
+
+std::wstring ScreenshotPath() {
+  wchar_t path[MAX_PATH * 2];
+  DWORD length = GetEnvironmentVariableW(L"KVDEMO_SCREENSHOT", path, MAX_PATH * 2);
+  return length > 0 && length < MAX_PATH * 2 ? std::wstring(path, length) : std::wstring();
+}
+
+// Plays the compiled application's code.
+void DemoApplication() {
+  RuntimeInit();
+  // Lives as long as the process: the host releases the application object
+  // only after this function has returned.
+  static ClassBuilder demoApp(GetApplicationClassDefinition(), "DemoApplication");
+  demoApp.Handle("Open", &OnOpen);
+  ObjectRef app = ObjectRef::Adopt(demoApp.NewInstance());
+
+  std::unique_ptr<ScreenshotTask> screenshot;
+  std::wstring path = ScreenshotPath();
+  if (!path.empty()) screenshot = std::make_unique<ScreenshotTask>(path);
+
+  RuntimeRegisterAppObject(app.get());
+  RuntimeRun();
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
+  return RuntimeHostMain(instance, cmdLine, DemoApplication);
+}

@@ -1,7 +1,8 @@
 #include "testsupport/ClassBuilder.h"
 
-#include <gtest/gtest.h>
+#include <string>
 
+#include "core/diagnostics.h"
 #include "core/string.h"
 
 ClassBuilder::ClassBuilder(ObjectDefinition* superclass, const char* name, uint32_t extraBytes,
@@ -19,8 +20,9 @@ ClassBuilder::ClassBuilder(ObjectDefinition* superclass, const char* name, uint3
 ClassBuilder& ClassBuilder::HandleAddress(const char* eventName, EventHandler handler) {
   const EventDefinition* event = definition_.FindEvent(eventName);
   if (!event) {
-    ADD_FAILURE() << "ClassBuilder: " << StringCStr(definition_.name) << " has no event named \""
-                  << (eventName ? eventName : "(nil)") << "\"";
+    std::string extra = std::string(StringCStr(definition_.name)) + " has no event named \"" +
+                        (eventName ? eventName : "(nil)") + "\"";
+    AssertionFailed(131, 4, "ClassBuilder", __LINE__, "event != nullptr", extra.c_str());
     return *this;
   }
   RuntimeClassSetEventHandler(Class(), event->record->slot, handler);

@@ -29,7 +29,8 @@ class ClassBuilder {
   ClassBuilder& operator=(const ClassBuilder&) = delete;
 
   // Installs the handler for the named event of the class chain (case
-  // ignored). An unknown name fails the running test.
+  // ignored). An unknown name goes to AssertionFailed (recorded in tests,
+  // where the fixtures fail on boxes they did not expect).
   template <class Result, class... Parameters>
   ClassBuilder& Handle(const char* eventName, Result (*handler)(Parameters...)) {
     return HandleAddress(eventName, reinterpret_cast<EventHandler>(handler));

@@ -1,4 +1,4 @@
-// The main of every test executable: no modal box may block a test, so the
+// The main of the core's test program: no modal box may block a test, so the
 // run-time's boxes and fatal exits are recorded; the core classes are
 // registered as at start-up.
 #include <gtest/gtest.h>

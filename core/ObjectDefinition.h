@@ -127,6 +127,27 @@ struct EventRecord {
 };
 static_assert(!kLayoutIs32Bit || sizeof(EventRecord) == 20, "EventRecord is five words");
 
+// A method record for C++ tables (spelled out here because the record's
+// reserved words make aggregate initialisation noisy).
+inline MethodRecord MakeMethodRecord(const char* name, MemberType returnType,
+                                     const ParameterRecord* parameters, uint32_t parameterCount,
+                                     void* function, const char* functionName,
+                                     void* setter = nullptr, const char* setterName = nullptr) {
+  MethodRecord record{};
+  record.name = name;
+  record.returnType = returnType;
+  record.parameters = parameters;
+  record.parameterCount = parameterCount;
+  record.function = function;
+  record.functionName = functionName;
+  record.setter = setter;
+  record.setterName = setterName;
+  return record;
+}
+
+// A run-time function and its name, as the records' (function, name) pairs.
+#define RUNTIME_ENTRY(function) reinterpret_cast<void*>(&function), #function
+
 // A native answer to an event of the class ("CreatePane").
 struct EventImplementation {
   EventImplementation* next;

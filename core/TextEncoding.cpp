@@ -242,7 +242,7 @@ uint32_t CodePageOf(uint32_t encoding) {
     case kEncodingShiftJIS:
       return 932;
     case kEncodingChinese:
-      return 936;
+      return 950;
     case kEncodingWindowsLatin1:
       return 1252;
     case kEncodingASCII:
@@ -261,7 +261,7 @@ bool IsDoubleByte(uint32_t encoding) {
   return encoding == kEncodingShiftJIS || encoding == kEncodingChinese;
 }
 
-bool IsDoubleByteCodePage(uint32_t codePage) { return codePage == 932 || codePage == 936; }
+bool IsDoubleByteCodePage(uint32_t codePage) { return codePage == 932 || codePage == 950; }
 
 bool IsLeadByte(uint32_t codePage, uint8_t byte) {
   static std::map<uint32_t, std::array<bool, 256>> tables;
@@ -429,7 +429,7 @@ const char* InternetName(uint32_t value) {
     case kEncodingShiftJIS:
       return "Shift_JIS";
     case kEncodingChinese:
-      return "GBK";
+      return "Big5";
     default:
       return "";
   }

@@ -25,7 +25,7 @@ size_t DecodeUTF8(const uint8_t* bytes, size_t count, uint32_t* codePoint);
 void AppendUTF8(std::string& out, uint32_t codePoint);
 void AppendUTF16(std::u16string& out, uint32_t codePoint);
 
-// The code page behind an encoding value: 932 for Shift-JIS, 936 for Chinese,
+// The code page behind an encoding value: 932 for Shift-JIS, 950 for Chinese,
 // 1252 for Windows Latin-1 and the system's code page for ASCII and none (whose
 // bytes from 0x80 up are read as the system encoding); 0 for UTF-8, UTF-16 and
 // unknown values.

@@ -12,10 +12,10 @@ int32_t ShowMessageBox(const std::u16string& text, const std::u16string& caption
                        uint32_t buttons);
 [[noreturn]] void ExitProcessNow(uint32_t exitCode);
 uint32_t DoubleClickTimeMs();
-// The user's default language identifier (1041 Japanese, 2052 Chinese ...).
+// The user's default language identifier (1041 Japanese, 1028 Chinese ...).
 uint16_t UserDefaultLanguage();
 
-// Conversions through a code page (932, 936, 1252 ...). Invalid or truncated
+// Conversions through a code page (932, 950, 1252 ...). Invalid or truncated
 // input becomes replacement characters; nothing is dropped silently.
 std::u16string CodePageToUTF16(uint32_t codePage, const char* bytes, size_t count);
 std::string UTF16ToCodePage(uint32_t codePage, const char16_t* units, size_t count);

@@ -11,6 +11,7 @@
 #include "core/CoreClasses.h"
 #include "core/diagnostics.h"
 #include "core/utility.h"
+#include "files/FileStreams.h"
 #include "graphics/Shapes2D.h"
 #include "host/ResourceManagerCommon.h"
 #include "host/RunTimer.h"
@@ -18,6 +19,9 @@
 #include "host/application.h"
 #include "host/relocentry.h"
 #include "host/runtimemainloop.h"
+#include "system/RuntimeSocketAccessors.h"
+#include "ui/FontCache.h"
+#include "ui/WindowSystem.h"
 
 namespace {
 
@@ -27,6 +31,8 @@ std::vector<std::wstring> documentNames;
 int32_t systemScript = 0;
 UniqueModule themeLibrary;
 ShutdownHook* newestHook = nullptr;
+int windowsNTOverride = -1;
+int windowsXPOverride = -1;
 
 constexpr int32_t kScriptRoman = 0;
 constexpr int32_t kScriptJapanese = 13;
@@ -76,6 +82,7 @@ bool RuntimeHostStartup(HINSTANCE instance, LPSTR cmdLine, std::string* error) {
   InitCommonControls();
   // 4. Locks: the core's are made with their data; later subsystems add
   //    theirs here.
+  InitFileStreamLock();
   // 5.
   StartTimerWindow(instance);
   // 6. Themes are drawn on version 5.1 only.
@@ -84,16 +91,22 @@ bool RuntimeHostStartup(HINSTANCE instance, LPSTR cmdLine, std::string* error) {
   //    (RuntimeHandOverPendingException).
   // 8. Window classes.
   RegisterHostFrameClass(instance);
+  StartWindowSystem(instance);
   // 9.
   RuntimeStartOle();
   // 10. Colours and the default text style: the window system's.
+  InitSystemColors();
   // 11. Classes and global functions.
   RegisterCoreClasses();
   RegisterApplicationClass();
   InitObject2DClasses();
+  RegisterWindowSystemClasses();
+  RegisterFileStreamClasses();
   RegisterHostEntryPoints();
   // 12. The default font: the window system's.
+  InitDefaultFont();
   // 13. Sockets: the communications subsystem's.
+  StartSocketLayer();
   // 14.
   return ResourceManager::LoadFromModule(instance, error);
 }
@@ -126,7 +139,7 @@ int32_t RuntimeSystemScript() { return systemScript; }
 
 bool IsWindowsNT() {
   static const bool nt = PlatformVersion().dwPlatformId == VER_PLATFORM_WIN32_NT;
-  return nt;
+  return windowsNTOverride < 0 ? nt : windowsNTOverride != 0;
 }
 
 bool IsWindowsXP() {
@@ -134,8 +147,11 @@ bool IsWindowsXP() {
     OSVERSIONINFOW version = PlatformVersion();
     return version.dwMajorVersion == 5 && version.dwMinorVersion == 1;
   }();
-  return xp;
+  return windowsXPOverride < 0 ? xp : windowsXPOverride != 0;
 }
+
+void OverrideWindowsNT(int answer) { windowsNTOverride = answer; }
+void OverrideWindowsXP(int answer) { windowsXPOverride = answer; }
 
 HMODULE ThemeLibraryHandle() { return themeLibrary.get(); }
 

@@ -40,6 +40,10 @@ int32_t RuntimeSystemScript();
 // The platform, tested once: the NT line, and version 5.1 exactly.
 bool IsWindowsNT();
 bool IsWindowsXP();
+// Overrides of those answers (1 yes, 0 no, -1 the platform's): the window
+// system forces the A line (KV_FORCE_ANSI) and tests choose the XP answer.
+void OverrideWindowsNT(int answer);
+void OverrideWindowsXP(int answer);
 // The theme library loaded at start-up on version 5.1; null elsewhere and
 // after the end sequence.
 HMODULE ThemeLibraryHandle();

@@ -248,6 +248,7 @@ TEST_F(LoopTest, ATurnRunsEverySlotInOrder) {
 TEST_F(LoopTest, SettingASlotGivesThePreviousFunction) {
   LoopHook first = [] {};
   LoopHook second = [] {};
+  SetFocusIdleHook(nullptr);  // start-up filled it; the fixture puts it back
   EXPECT_EQ(SetFocusIdleHook(first), nullptr);
   EXPECT_EQ(SetFocusIdleHook(second), first);
   EXPECT_EQ(CurrentMainLoopHooks().focusIdle, second);

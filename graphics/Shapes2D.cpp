@@ -272,12 +272,11 @@ double RoundedToDouble(double value) {
 
 // ---- Tables ---------------------------------------------------------------------
 
-#define ENTRY(function) reinterpret_cast<void*>(&function), #function
 #define PLAIN(name, type, getter, setter, Fields, field) \
-  {kPropertyPassesParameter, name, type, ENTRY(getter), ENTRY(setter), uint32_t(offsetof(Fields, field))}
+  {kPropertyPassesParameter, name, type, RUNTIME_ENTRY(getter), RUNTIME_ENTRY(setter), uint32_t(offsetof(Fields, field))}
 #define ROUTED(name, type, getter, setter, Fields, field)                         \
-  {kPropertyPassesParameter | kPropertyGenericGetter, name, type, ENTRY(getter), \
-   ENTRY(setter), uint32_t(offsetof(Fields, field))}
+  {kPropertyPassesParameter | kPropertyGenericGetter, name, type, RUNTIME_ENTRY(getter), \
+   RUNTIME_ENTRY(setter), uint32_t(offsetof(Fields, field))}
 
 const PropertyRecord kObject2DProperties[] = {
     ROUTED("X", &kDoubleType, doubleGetter, Object2DDoubleSetter, Object2DFields, x),
@@ -341,38 +340,23 @@ const PropertyRecord kCurveShapeProperties[] = {
 };
 
 const PropertyRecord kContainerProperties[] = {
-    {kPropertyReadOnly, "Count", &kIntegerType, ENTRY(Group2DCount), nullptr, nullptr, 0},
+    {kPropertyReadOnly, "Count", &kIntegerType, RUNTIME_ENTRY(Group2DCount), nullptr, nullptr, 0},
 };
 
 #undef PLAIN
 #undef ROUTED
-
-MethodRecord Method(const char* name, MemberType returnType, const ParameterRecord* parameters,
-                    uint32_t parameterCount, void* function, const char* functionName,
-                    void* setter = nullptr, const char* setterName = nullptr) {
-  MethodRecord record{};
-  record.name = name;
-  record.returnType = returnType;
-  record.parameters = parameters;
-  record.parameterCount = parameterCount;
-  record.function = function;
-  record.functionName = functionName;
-  record.setter = setter;
-  record.setterName = setterName;
-  return record;
-}
 
 // The methods the member-list classes share, with their member type.
 struct ContainerMethods {
   explicit ContainerMethods(const char* memberName, ObjectDefinition* memberType)
       : member{{memberName, memberType, 0}},
         indexAndMember{{"index", &kIntegerType, 0}, {memberName, memberType, 0}},
-        records{Method("Append", nullptr, member, 1, ENTRY(Group2DAppend)),
-                Method("Insert", nullptr, indexAndMember, 2, ENTRY(Group2DInsert)),
-                Method("Item", memberType, indexAndMember, 1, ENTRY(Group2DGetItem),
-                       ENTRY(Group2DSetItem)),
-                Method("Remove", nullptr, member, 1, ENTRY(Group2DRemoveByObject)),
-                Method("Remove", nullptr, indexAndMember, 1, ENTRY(Group2DRemoveByIndex))} {}
+        records{MakeMethodRecord("Append", nullptr, member, 1, RUNTIME_ENTRY(Group2DAppend)),
+                MakeMethodRecord("Insert", nullptr, indexAndMember, 2, RUNTIME_ENTRY(Group2DInsert)),
+                MakeMethodRecord("Item", memberType, indexAndMember, 1, RUNTIME_ENTRY(Group2DGetItem),
+                       RUNTIME_ENTRY(Group2DSetItem)),
+                MakeMethodRecord("Remove", nullptr, member, 1, RUNTIME_ENTRY(Group2DRemoveByObject)),
+                MakeMethodRecord("Remove", nullptr, indexAndMember, 1, RUNTIME_ENTRY(Group2DRemoveByIndex))} {}
 
   ParameterRecord member[1];
   ParameterRecord indexAndMember[2];
@@ -415,7 +399,7 @@ ObjectDefinition* MakeRectShape() {
   static ObjectDefinition definition;
   static const ParameterRecord point[] = {{"x", &kDoubleType, 0}, {"y", &kDoubleType, 0}};
   static const MethodRecord methods[] = {
-      Method("Contains", &kBooleanType, point, 2, ENTRY(RectShapeContains)),
+      MakeMethodRecord("Contains", &kBooleanType, point, 2, RUNTIME_ENTRY(RectShapeContains)),
   };
   return FillDefinition(&definition, {"RectShape", GetObject2DDefinition(),
                                       sizeof(RectShapeFields), InitialiseRectShape, nullptr,
@@ -446,8 +430,8 @@ ObjectDefinition* MakeArcShape() {
 ObjectDefinition* MakePixmapShape() {
   static ObjectDefinition definition;
   static const MethodRecord methods[] = {
-      Method("Constructor", nullptr, nullptr, 0, ENTRY(PixmapShapeConstructor)),
-      Method("Constructor", nullptr, g_pixmapImageParameter, 1, ENTRY(PixmapShapeImageCtor)),
+      MakeMethodRecord("Constructor", nullptr, nullptr, 0, RUNTIME_ENTRY(PixmapShapeConstructor)),
+      MakeMethodRecord("Constructor", nullptr, g_pixmapImageParameter, 1, RUNTIME_ENTRY(PixmapShapeImageCtor)),
   };
   return FillDefinition(&definition, {"PixmapShape", GetRectShapeDefinition(),
                                       sizeof(PixmapShapeFields), InitialisePixmapShape,
@@ -467,10 +451,10 @@ ObjectDefinition* MakeCurveShape() {
   static ObjectDefinition definition;
   static const ParameterRecord index[] = {{"index", &kIntegerType, 0}};
   static const MethodRecord methods[] = {
-      Method("ControlX", &kDoubleType, index, 1, ENTRY(CurveGetControlX),
-             ENTRY(CurveSetControlX)),
-      Method("ControlY", &kDoubleType, index, 1, ENTRY(CurveGetControlY),
-             ENTRY(CurveSetControlY)),
+      MakeMethodRecord("ControlX", &kDoubleType, index, 1, RUNTIME_ENTRY(CurveGetControlX),
+             RUNTIME_ENTRY(CurveSetControlX)),
+      MakeMethodRecord("ControlY", &kDoubleType, index, 1, RUNTIME_ENTRY(CurveGetControlY),
+             RUNTIME_ENTRY(CurveSetControlY)),
   };
   return FillDefinition(&definition, {"CurveShape", GetObject2DDefinition(),
                                       sizeof(CurveShapeFields), InitialiseCurveShape, nullptr,
@@ -494,9 +478,9 @@ ObjectDefinition* MakeFigureShape() {
                                          {"cx1", &kSingleType, 0}, {"cy1", &kSingleType, 0},
                                          {"cx2", &kSingleType, 0}, {"cy2", &kSingleType, 0}};
   static const MethodRecord own[] = {
-      Method("AddLine", nullptr, line, 4, ENTRY(FigureShapeAddLine)),
-      Method("AddQuad", nullptr, line, 6, ENTRY(FigureShapeAddQuad)),
-      Method("AddCubic", nullptr, line, 8, ENTRY(FigureShapeAddCubic)),
+      MakeMethodRecord("AddLine", nullptr, line, 4, RUNTIME_ENTRY(FigureShapeAddLine)),
+      MakeMethodRecord("AddQuad", nullptr, line, 6, RUNTIME_ENTRY(FigureShapeAddQuad)),
+      MakeMethodRecord("AddCubic", nullptr, line, 8, RUNTIME_ENTRY(FigureShapeAddCubic)),
   };
   FillDefinition(&definition, {"FigureShape", GetObject2DDefinition(),
                                sizeof(ShapeContainerFields), InitialiseFigureShape,

@@ -1,0 +1,63 @@
+// What the language's stream classes share: checking the object an entry
+// point works on, and the FileStream each instance owns.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "core/ObjectDefinition.h"
+#include "core/RuntimeExceptionFoundation.h"
+#include "core/RuntimeObjectFoundation.h"
+#include "core/diagnostics.h"
+#include "files/ByteStream.h"
+
+// The object as an instance of the class, or nil: a nil object leaves
+// NilObjectException pending, an object of another class (only C++ code can
+// pass one) is reported through AssertionFailed.
+template <class Fields>
+Fields* StreamSelf(RuntimeObject* self, ObjectDefinition* definition, const char* source) {
+  if (!self) {
+    RaiseNilObjectException();
+    return nullptr;
+  }
+  if (!ObjectIsADefinition(self, definition)) {
+    AssertionFailed(131, 4, source, __LINE__, "ObjectIsADefinition(self, definition)", "");
+    return nullptr;
+  }
+  return ObjectFields<Fields>(self);
+}
+
+// Closes and destroys the stream a field owns, leaving the field nil first;
+// nothing when it is nil already.
+inline void CloseOwnedStream(FileStream** field) {
+  FileStream* stream = *field;
+  if (!stream) return;
+  *field = nullptr;
+  stream->Close();
+  delete stream;
+}
+
+// A new instance of the class (the caller's reference) that owns the stream;
+// nil (and the stream destroyed) when the class makes no instance.
+template <class Fields>
+RuntimeObject* NewStreamObject(ObjectDefinition* definition, FileStreamPtr stream) {
+  RuntimeObject* object = CreateInstance(definition);
+  if (object) ObjectFields<Fields>(object)->stream = stream.release();
+  return object;
+}
+
+// A definition of a root class: name, instance size, initialiser and
+// destructor, properties and methods in table order.
+template <size_t PropertyCount, size_t MethodCount>
+ObjectDefinition* FillStreamClassDefinition(ObjectDefinition* definition, const char* name,
+                                            uint32_t instanceSize, ObjectInitialiser initialiser,
+                                            ObjectDestructor destructor,
+                                            const PropertyRecord (&properties)[PropertyCount],
+                                            const MethodRecord (&methods)[MethodCount]) {
+  ObjectDefinitionSetName(definition, name);
+  definition->instanceSize = instanceSize;
+  definition->initialiser = initialiser;
+  definition->destructor = destructor;
+  BuildPropertyDefinitions(definition, properties, int32_t(PropertyCount));
+  BuildMethodDefinitions(definition, methods, int32_t(MethodCount));
+  return definition;
+}

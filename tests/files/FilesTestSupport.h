@@ -1,0 +1,166 @@
+// Helpers of the file-stream tests: a scratch folder per test, files read and
+// written with plain system calls (never through the streams under test),
+// and member access through the class records.
+#pragma once
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+
+#include "core/ObjectDefinition.h"
+#include "core/SmartRef.h"
+#include "core/TextEncoding.h"
+#include "core/string.h"
+#include "files/FileStreams.h"
+#include "testsupport/MemoryFileStream.h"
+#include "testsupport/RuntimeTestEnvironment.h"
+
+inline std::string Bytes(std::initializer_list<uint8_t> bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
+
+inline std::string Utf8Of(const std::wstring& text) {
+  return encoding::UTF16ToUTF8(reinterpret_cast<const char16_t*>(text.data()), text.size());
+}
+
+// The whole file, read with ReadFile; "<missing>" when it cannot be opened.
+inline std::string ReadWholeFile(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "<missing>";
+  std::string bytes;
+  char block[4096];
+  DWORD got = 0;
+  while (ReadFile(file, block, sizeof block, &got, nullptr) && got > 0) bytes.append(block, got);
+  CloseHandle(file);
+  return bytes;
+}
+
+inline void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  EXPECT_TRUE(WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr));
+  EXPECT_EQ(written, bytes.size());
+  CloseHandle(file);
+}
+
+inline bool FileExists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+inline std::wstring TempFolder() {
+  wchar_t folder[MAX_PATH + 1];
+  const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+  return std::wstring(folder, length);
+}
+
+// Deletes a folder with everything in it.
+inline void RemoveTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = folder + L"\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
+// Each test works in a folder of its own under the temporary folder, removed
+// afterwards.
+class FilesTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string name = std::string(test->test_suite_name()) + "." + test->name();
+    folder_ = TempFolder() + L"files_tests_" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(folder_.c_str(), nullptr);
+    folder_ += L"\\" + std::wstring(name.begin(), name.end());
+    RemoveTree(folder_);
+    ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
+  }
+  void TearDown() override {
+    RemoveTree(folder_);
+    RemoveDirectoryW(folder_.substr(0, folder_.rfind(L'\\')).c_str());
+    HostTest::TearDown();
+  }
+
+  const std::wstring& Folder() const { return folder_; }
+  std::wstring PathOf(const std::wstring& name) const { return folder_ + L"\\" + name; }
+  // The path as a run-time string in UTF-8.
+  StringRef PathString(const std::wstring& name) const {
+    return StringRef::Adopt(StringFromUTF8(Utf8Of(PathOf(name))));
+  }
+  // A stream on a new file holding the bytes, at position 0.
+  std::unique_ptr<Win32FileStream> StreamOn(const std::wstring& name, const std::string& bytes,
+                                            int32_t mode = kFileStreamReadWrite) {
+    WriteWholeFile(PathOf(name), bytes);
+    auto stream = NewFileStream();
+    EXPECT_TRUE(stream->Open(PathString(name).get(), mode));
+    return stream;
+  }
+
+ private:
+  std::wstring folder_;
+};
+
+// A stream class's instance over an in-memory stream holding the bytes.
+struct InMemory {
+  ObjectRef object;
+  MemoryFileStream* stream;  // owned by the object
+};
+inline InMemory InstanceOnMemory(RuntimeObject* (*make)(FileStreamPtr),
+                                 const std::string& bytes = "") {
+  auto stream = std::make_unique<MemoryFileStream>(bytes);
+  MemoryFileStream* raw = stream.get();
+  return {ObjectRef::Adopt(make(std::move(stream))), raw};
+}
+
+// ---- Members through the class records (the path compiled code takes) ----
+
+inline PropertyAccess AccessOf(RuntimeObject* object, const char* name) {
+  PropertyAccess access{};
+  EXPECT_TRUE(FindPropertyAccess(object, name, &access)) << name;
+  return access;
+}
+
+template <class T>
+T GetProperty(RuntimeObject* object, const char* name) {
+  const PropertyAccess access = AccessOf(object, name);
+  if (!access.getter) return T{};
+  return reinterpret_cast<T (*)(RuntimeObject*, uint32_t)>(access.getter)(object, access.parameter);
+}
+
+template <class T>
+void SetProperty(RuntimeObject* object, const char* name, T value) {
+  const PropertyAccess access = AccessOf(object, name);
+  ASSERT_NE(access.setter, nullptr) << name << " is read-only";
+  reinterpret_cast<void (*)(RuntimeObject*, uint32_t, T)>(access.setter)(object, access.parameter,
+                                                                        value);
+}
+
+// A string result taken over: its bytes, and its encoding.
+struct TakenString {
+  std::string bytes;
+  uint32_t encoding;
+  bool nil;
+};
+inline TakenString Take(StringRecord* string) {
+  StringRef held = StringRef::Adopt(string);
+  return {StringBytes(string), string ? string->encoding : kEncodingNone, string == nullptr};
+}

@@ -1,0 +1,392 @@
+// Descriptor work of TCP sockets: connect, listen, accept and hand-off, and
+// the poll's select, receive and send.
+#include "system/TCPSocketPosix.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/string.h"
+#include "core/utility.h"
+#include "system/NetworkInterfaces.h"
+
+namespace {
+
+constexpr int32_t kBufferSize = 1024 * 1024;
+constexpr int32_t kDefaultReceiveChunk = 8192;
+// At most this much is taken per poll, in pieces of the receive chunk.
+constexpr size_t kScratchSize = 1024 * 1024;
+constexpr int kListenBacklog = 5;
+constexpr int32_t kHighestPort = 65535;
+constexpr int32_t kInvalidArgument = 22;
+constexpr int32_t kWinsockErrorBase = 10000;
+
+// One receive buffer for every TCP socket, made by the first receive and
+// kept for the life of the process.
+char* ScratchBuffer() {
+  static char* scratch = static_cast<char*>(RuntimeAlloc(kScratchSize));
+  return scratch;
+}
+
+sockaddr_in IPv4Address(uint32_t networkOrderAddress, int32_t port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = shim::htons(u_short(port));
+  address.sin_addr.s_addr = networkOrderAddress;
+  return address;
+}
+
+bool PortInRange(int32_t port) { return port >= 0 && port <= kHighestPort; }
+
+StringRecord* EmptyString() { return NewString(nullptr, 0, kEncodingASCII); }
+
+}  // namespace
+
+bool ResolveHostAddress(const char* text, uint32_t* networkOrder) {
+  const unsigned long dotted = shim::inet_addr(text);
+  if (dotted != INADDR_NONE) {
+    *networkOrder = uint32_t(dotted);
+    return true;
+  }
+  const hostent* host = shim::gethostbyname(text);
+  if (!host || host->h_addrtype != AF_INET || host->h_length != 4 || !host->h_addr_list ||
+      !host->h_addr_list[0]) {
+    return false;
+  }
+  std::memcpy(networkOrder, host->h_addr_list[0], 4);
+  return true;
+}
+
+TCPSocketImp* NewTCPSocketImp(SocketOwner* owner, SocketListener* listener) {
+  return new TCPSocketPosix(owner, listener);
+}
+
+TCPSocketPosix::TCPSocketPosix(SocketOwner* owner, SocketListener* listener)
+    : TCPSocketImp(owner, listener), receiveChunk_(kDefaultReceiveChunk) {}
+
+TCPSocketPosix::~TCPSocketPosix() { TCPSocketPosix::Close(true); }
+
+int32_t TCPSocketPosix::GetPort() {
+  if (descriptor_ == INVALID_SOCKET) return -1;
+  sockaddr_in local{};
+  int length = sizeof local;
+  if (shim::getsockname(descriptor_, reinterpret_cast<sockaddr*>(&local), &length) != 0) return -1;
+  return shim::htons(local.sin_port);
+}
+
+void TCPSocketPosix::Close(bool keepOwnerLock) {
+  CloseDescriptor();
+  TCPSocketImp::Close(keepOwnerLock);
+}
+
+void TCPSocketPosix::CloseDescriptor() {
+  if (descriptor_ != INVALID_SOCKET) shim::closesocket(descriptor_);
+  descriptor_ = INVALID_SOCKET;
+  acceptingConnections_ = false;
+}
+
+void TCPSocketPosix::Reset(bool full) {
+  TCPSocketImp::Reset(full);
+  acceptingConnections_ = false;
+  sendPending_ = false;
+  descriptor_ = INVALID_SOCKET;
+  receiveChunk_ = kDefaultReceiveChunk;
+}
+
+void TCPSocketPosix::PrepareForNewUse() {
+  // Otherwise the old descriptor would stay open, the old owner lock held
+  // and the socket registered twice.
+  if (IsRegistered() || descriptor_ != INVALID_SOCKET) Close(false);
+  Reset(true);
+}
+
+bool TCPSocketPosix::ReportError(int32_t code) {
+  TCPSocketImp::ReportError(code);
+  if (code == 0) return false;
+  lastError_ = MapTCPSocketError(code);
+  SetPending(kSocketError);
+  if (owner_) owner_->SetLastErrorCode(lastError_);
+  return true;
+}
+
+void TCPSocketPosix::Fail(int32_t bsdNumber) {
+  ReportError(bsdNumber);
+  if (SocketsStarted()) {
+    CloseDescriptor();
+  } else {
+    Close(false);
+  }
+}
+
+bool TCPSocketPosix::CreateSocketDescriptor() {
+  descriptor_ = shim::socket(AF_INET, SOCK_STREAM, 0);
+  if (descriptor_ == INVALID_SOCKET) {
+    Fail(SocketErrno());
+    return false;
+  }
+  SetBufferSizes(kBufferSize);
+  SetBlocking(false);
+  return true;
+}
+
+void TCPSocketPosix::SetBufferSizes(int32_t size) {
+  // Each refusal of the send size tries three quarters of it.
+  for (; size > kDefaultReceiveChunk; size = int32_t(int64_t(size) * 3 / 4)) {
+    const char* value = reinterpret_cast<const char*>(&size);
+    if (shim::setsockopt(descriptor_, SOL_SOCKET, SO_SNDBUF, value, sizeof size) != 0) continue;
+    shim::setsockopt(descriptor_, SOL_SOCKET, SO_RCVBUF, value, sizeof size);
+    receiveChunk_ = size;
+    return;
+  }
+}
+
+void TCPSocketPosix::SetBlocking(bool blocking) {
+  u_long nonBlocking = blocking ? 0 : 1;
+  shim::ioctlsocket(descriptor_, long(FIONBIO), &nonBlocking);
+}
+
+int32_t TCPSocketPosix::ChosenInterface() const {
+  return owner_ ? owner_->NetworkInterfaceIndex() : -1;
+}
+
+bool TCPSocketPosix::Bind(int32_t interfaceIndex, int32_t port) {
+  const uint32_t address =
+      interfaceIndex == -1 ? shim::htonl(INADDR_ANY) : shim::htonl(GetInterfaceIPAddress(interfaceIndex));
+  const sockaddr_in local = IPv4Address(address, port);
+  if (shim::bind(descriptor_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+    Fail(SocketErrno());
+    return false;
+  }
+  return true;
+}
+
+void TCPSocketPosix::Connect(const StringRecord* address, int32_t port) {
+  OwnerPin pin(this);
+  PrepareForNewUse();
+  TCPSocketImp::Connect(address, port);
+  if (!PortInRange(port)) {
+    Fail(kInvalidArgument);
+    return;
+  }
+  if (!CreateSocketDescriptor()) return;
+  uint32_t remote = 0;
+  if (!ResolveHostAddress(StringCStr(address), &remote)) {
+    Fail(kSocketUnreachable);
+    return;
+  }
+  const int32_t chosen = ChosenInterface();
+  if (chosen != -1 && !Bind(chosen, 0)) return;
+  const sockaddr_in target = IPv4Address(remote, port);
+  if (shim::connect(descriptor_, reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) {
+    connected_ = true;
+    SetPending(kSocketConnected);
+    return;
+  }
+  const int32_t error = SocketErrno();
+  if (!IsInProgressError(error)) Fail(error);
+}
+
+void TCPSocketPosix::Listen(int32_t port) {
+  OwnerPin pin(this);
+  PrepareForNewUse();
+  TCPSocketImp::Listen(port);
+  // A server that does not listen has no pool to fill.
+  if (!OpenListeningDescriptor(port)) ClearPending(kSocketServerRefill);
+}
+
+bool TCPSocketPosix::OpenListeningDescriptor(int32_t port) {
+  if (!PortInRange(port)) {
+    Fail(kInvalidArgument);
+    return false;
+  }
+  if (!CreateSocketDescriptor()) return false;
+  const int reuse = 1;
+  if (shim::setsockopt(descriptor_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
+                       sizeof reuse) != 0) {
+    Fail(SocketErrno());
+    return false;
+  }
+  if (!Bind(ChosenInterface(), port)) return false;
+  acceptingConnections_ = true;
+  if (shim::listen(descriptor_, kListenBacklog) != 0) {
+    Fail(SocketErrno());
+    return false;
+  }
+  return true;
+}
+
+void TCPSocketPosix::Write(const StringRecord* data) {
+  TCPSocketImp::Write(data);
+  sendPending_ = true;
+}
+
+StringRecord* TCPSocketPosix::GetRemoteAddress() {
+  if (!connected_ || descriptor_ == INVALID_SOCKET) return EmptyString();
+  sockaddr_in peer{};
+  int length = sizeof peer;
+  if (shim::getpeername(descriptor_, reinterpret_cast<sockaddr*>(&peer), &length) != 0) {
+    Fail(SocketErrno());
+    return EmptyString();
+  }
+  const char* text = shim::inet_ntoa(peer.sin_addr);
+  return NewString(text, text ? std::strlen(text) : 0, kEncodingASCII);
+}
+
+void TCPSocketPosix::Poll() {
+  OwnerPin pin(this);
+  if (descriptor_ == INVALID_SOCKET) {
+    // A failure closed the descriptor and left its Error to deliver.
+    if (PendingEvents() != 0) DeliverEvents();
+    return;
+  }
+  const SOCKET descriptor = descriptor_;
+  // Winsock shows a failed non-blocking connect only in the exception set.
+  const bool connecting = !connected_ && !acceptingConnections_;
+  fd_set readable, writable, failed;
+  FD_ZERO(&readable);
+  FD_ZERO(&writable);
+  FD_ZERO(&failed);
+  if (connected_ || acceptingConnections_) FD_SET(descriptor, &readable);
+  if (connecting || sendPending_) FD_SET(descriptor, &writable);
+  if (connecting) FD_SET(descriptor, &failed);
+  const timeval noWait{0, 0};
+  const int ready = shim::select(0, &readable, &writable, &failed, &noWait);
+  if (ready < 0) {
+    Fail(SocketErrno());
+  } else if (ready > 0) {
+    const bool canRead = shim::FDIsSet(descriptor, &readable);
+    const bool canWrite = shim::FDIsSet(descriptor, &writable);
+    if (connecting) {
+      CompleteConnect();
+    } else if (canRead) {
+      if (acceptingConnections_) {
+        DoAccept();
+      } else {
+        RecvToBuffer();
+      }
+    }
+    if (canWrite && connected_ && descriptor_ != INVALID_SOCKET) {
+      sendPending_ = false;
+      SendFromBuffer();
+    }
+  }
+  DeliverEvents();
+}
+
+void TCPSocketPosix::CompleteConnect() {
+  int error = 0;
+  int length = sizeof error;
+  if (shim::getsockopt(descriptor_, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error),
+                       &length) != 0) {
+    Fail(SocketErrno());
+  } else if (error != 0) {
+    Fail(error - kWinsockErrorBase);
+  } else {
+    connected_ = true;
+    SetPending(kSocketConnected);
+  }
+}
+
+void TCPSocketPosix::RecvToBuffer() {
+  char* scratch = ScratchBuffer();
+  size_t taken = 0;
+  bool peerClosed = false;
+  int32_t failure = 0;
+  while (taken < kScratchSize) {
+    const int asked = int(std::min(size_t(receiveChunk_), kScratchSize - taken));
+    const int received = shim::recv(descriptor_, scratch + taken, asked, 0);
+    if (received > 0) {
+      taken += size_t(received);
+      continue;
+    }
+    if (received == 0) {
+      peerClosed = true;
+    } else if (const int32_t error = SocketErrno(); !IsInProgressError(error)) {
+      failure = error;
+    }
+    break;
+  }
+  // Data taken before the peer closed (or the receive failed) is kept and
+  // announced before the Error.
+  if (taken > 0) {
+    receiveBuffer_.Append(scratch, taken);
+    SetPending(kSocketDataAvailable);
+  }
+  if (peerClosed) {
+    // The descriptor stays open until the error delivery closes the socket.
+    ReportError(kSocketConnectionLost);
+  } else if (failure != 0) {
+    Fail(failure);
+  }
+}
+
+void TCPSocketPosix::SendFromBuffer() {
+  const size_t waiting = sendBuffer_.Length();
+  if (waiting == 0) return;
+  const int asked = int(std::min(waiting, size_t(INT32_MAX)));
+  const int sent =
+      shim::send(descriptor_, reinterpret_cast<const char*>(sendBuffer_.Front()), asked, 0);
+  if (sent < 0) {
+    const int32_t error = SocketErrno();
+    if (IsInProgressError(error)) {
+      sendPending_ = true;
+    } else {
+      Fail(error);
+    }
+    return;
+  }
+  sendBuffer_.Consume(size_t(sent));
+  sendPending_ = !sendBuffer_.Empty();
+  SetPending(kSocketSendProgress);
+  bytesSent_ += sent;
+}
+
+void TCPSocketPosix::DoAccept() {
+  sockaddr_in peer{};
+  int length = sizeof peer;
+  const SOCKET accepted = shim::accept(descriptor_, reinterpret_cast<sockaddr*>(&peer), &length);
+  if (accepted == INVALID_SOCKET) {
+    // A client that gave up between the readiness and the accept is no
+    // fault of the server.
+    const int32_t error = SocketErrno();
+    if (!IsInProgressError(error) && error != kErrorConnectionAborted &&
+        error != kErrorConnectionReset) {
+      Fail(error);
+    }
+    return;
+  }
+  if (!serverPool_) {
+    // A plain socket that listened becomes that one connection.
+    shim::closesocket(descriptor_);
+    descriptor_ = accepted;
+    connected_ = true;
+    SetPending(kSocketConnected);
+    acceptingConnections_ = false;
+    return;
+  }
+  HandOff(accepted);
+}
+
+void TCPSocketPosix::HandOff(SOCKET accepted) {
+  SocketOwner* standby = serverPool_->TakeNewest();
+  SocketImp* implementation = standby ? standby->Implementation() : nullptr;
+  auto* socket = dynamic_cast<TCPSocketPosix*>(implementation);
+  if (!socket) {
+    // No socket waits: the connection is dropped.
+    shim::closesocket(accepted);
+    // A standby socket that cannot take it gives the pool's reference back.
+    if (implementation) {
+      implementation->Close(false);
+    } else if (standby) {
+      standby->Unlock();
+    }
+    return;
+  }
+  // The pool's reference stays as the socket's registration lock.
+  socket->server_ = this;
+  socket->descriptor_ = accepted;
+  socket->connected_ = true;
+  socket->SetPending(kSocketConnected);
+  SetPending(kSocketServerRefill);
+  // Its Connected comes before this server's events.
+  socket->DeliverEvents();
+}

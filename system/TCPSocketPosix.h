@@ -1,0 +1,83 @@
+// TCPSocketPosix: the TCP back-end on BSD socket calls through the Winsock
+// shim, the class of every TCP socket the run-time makes. A non-blocking
+// connect, listen with address reuse, accept with hand-off to a server's
+// standby socket, and a zero-time-out select in Poll that drives connect
+// completion, receive and send. Nothing here waits (the host-name look-up of
+// Connect aside).
+//
+// Failures are reported with ReportError (the TCP mapping of WinsockShim.h)
+// and end in an Error event at the next delivery, whose error tail closes
+// the socket. While the layer is started a failure only closes the
+// descriptor, and the socket stays registered so that its poll delivers the
+// Error; without the layer nothing polls, so the socket is closed at once.
+#pragma once
+#include <cstdint>
+
+#include "system/TCPSocket.h"
+#include "system/WinsockShim.h"
+
+class TCPSocketPosix : public TCPSocketImp {
+ public:
+  TCPSocketPosix(SocketOwner* owner, SocketListener* listener);
+  ~TCPSocketPosix() override;
+
+  // A socket still registered or holding a descriptor is closed first (a
+  // server gives its standby sockets back). Then: registered, listening on
+  // the port (the owner's chosen interface, or every address), up to 5
+  // connections waiting.
+  void Listen(int32_t port) override;
+  // The pending I/O once, then the delivery. Without a descriptor it only
+  // delivers, and only when an event is pending.
+  void Poll() override;
+  int32_t GetPort() override;
+  // Also closes the descriptor.
+  void Close(bool keepOwnerLock) override;
+  // Also: no descriptor (an open one is not closed here), not accepting,
+  // nothing to send, receive chunk 8192.
+  void Reset(bool full) override;
+  // A socket still registered or holding a descriptor is closed first. A
+  // dotted address is used as it is, other text is looked up (an unknown
+  // host reports 103). The connect does not wait: Poll sees it complete.
+  void Connect(const StringRecord* address, int32_t port) override;
+  void Write(const StringRecord* data) override;
+  // The peer's dotted address while connected; "" otherwise, with no side
+  // effect. A connected descriptor whose peer cannot be read reports.
+  StringRecord* GetRemoteAddress() override;
+  // A non-zero code, mapped, becomes lastError and a pending Error, and the
+  // owner's LastErrorCode at once; gives whether it was reported.
+  bool ReportError(int32_t code) override;
+
+  SOCKET Descriptor() const { return descriptor_; }
+  int32_t ReceiveChunk() const { return receiveChunk_; }
+  bool AcceptingConnections() const { return acceptingConnections_; }
+
+ private:
+  bool CreateSocketDescriptor();
+  void SetBufferSizes(int32_t size);
+  void SetBlocking(bool blocking);
+  // Reports the error and closes: the descriptor only while the layer is
+  // started (the error tail unregisters), the whole socket otherwise.
+  void Fail(int32_t bsdNumber);
+  void CloseDescriptor();
+  // Closes a socket still registered or holding a descriptor, then Reset.
+  void PrepareForNewUse();
+  // The owner's chosen interface index; -1 when none is chosen.
+  int32_t ChosenInterface() const;
+  // Binds to the interface's address (every address for -1) and the port.
+  bool Bind(int32_t interfaceIndex, int32_t port);
+  bool OpenListeningDescriptor(int32_t port);
+  void CompleteConnect();
+  void RecvToBuffer();
+  void SendFromBuffer();
+  void DoAccept();
+  void HandOff(SOCKET accepted);
+
+  SOCKET descriptor_ = INVALID_SOCKET;
+  int32_t receiveChunk_;
+  bool acceptingConnections_ = false;
+  bool sendPending_ = false;
+};
+
+// A host text as a network-order IPv4 address: dotted text as it is, other
+// text through the host-name look-up; false when neither gives one.
+bool ResolveHostAddress(const char* text, uint32_t* networkOrder);

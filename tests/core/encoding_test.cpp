@@ -51,7 +51,7 @@ const Sample kSamples[] = {
      "e \xE2\x82\xAC"},
     {kEncodingShiftJIS, "A\x93\xFA\x96\x7B\x8C\xEA\x83\x5C",
      "A\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x82\xBD"},                         // A日本語ソ
-    {kEncodingChinese, "\xD6\xD0\xCE\xC4 z", "\xE4\xB8\xAD\xE6\x96\x87 z"},        // 中文 z
+    {kEncodingChinese, "\xA4\xA4\xA4\xE5 z", "\xE4\xB8\xAD\xE6\x96\x87 z"},        // 中文 z
     {kEncodingUTF16, std::string("h\0\x3D\xD8\x00\xDE", 6), "h\xF0\x9F\x98\x80"},  // h😀
 };
 
@@ -126,7 +126,7 @@ TEST(EncodingTest, InvalidInputBecomesReplacementCharacters) {
       {kEncodingUTF16, std::string("a\0b", 3), "a" + fffd},                // odd byte count
       {kEncodingShiftJIS, "ab\x93", "ab" + fffd},                          // lead byte cut off
       {kEncodingShiftJIS, "\x81 t\x81\x7F", fffd + " t" + fffd + "\x7F"},  // bad trail bytes
-      {kEncodingChinese, "\xD6", fffd},
+      {kEncodingChinese, "\xA4", fffd},
   };
   for (const Case& c : cases) {
     StringRef string = Make(c.bytes, c.encoding);

@@ -16,6 +16,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -114,7 +115,8 @@ BenchOwner* PooledServer(int32_t minimum, const BenchOwner::Handler& onDataAvail
   server->onAddSocket = [onDataAvailable, handedConnected]() -> SocketOwner* {
     BenchOwner* standby = BenchOwner::Create(SocketOwner::Kind::kTCPSocket);
     standby->onDataAvailable = onDataAvailable;
-    if (handedConnected) standby->onConnected = [handedConnected](BenchOwner&) { ++*handedConnected; };
+    if (handedConnected)
+      standby->onConnected = [handedConnected](BenchOwner&) { ++*handedConnected; };
     return standby;
   };
   server->TCP()->Listen(0);
@@ -172,13 +174,19 @@ struct Received {
   uint64_t checksum = kFnvBasis;
 };
 
+// The payload as a run-time string, and its checksum.
+StringRef PayloadString(uint64_t* checksum) {
+  const std::string payload = Payload(kTransferSize);
+  *checksum = Fnv1a(kFnvBasis, reinterpret_cast<const uint8_t*>(payload.data()), payload.size());
+  return StringRef::Adopt(NewString(payload, kEncodingASCII));
+}
+
 // Client -> handed-off socket, which sends every piece straight back; the
 // client checks what returns. Gives the seconds from the write to the last
 // byte back, or a negative value when the transfer failed.
 double RoundTrip(Drive drive) {
-  const std::string payload = Payload(kTransferSize);
-  const uint64_t expected = Fnv1a(kFnvBasis, reinterpret_cast<const uint8_t*>(payload.data()),
-                                  payload.size());
+  uint64_t expected = 0;
+  StringRef payload = PayloadString(&expected);
   BenchOwner* server = PooledServer(1, EchoBack, nullptr);
   Received received;
   bool connected = false;
@@ -186,23 +194,25 @@ double RoundTrip(Drive drive) {
   client->onConnected = [&](BenchOwner&) { connected = true; };
   client->onDataAvailable = [&](BenchOwner& self) {
     StringRef piece = StringRef::Adopt(self.TCP()->ReadAll());
-    received.checksum = Fnv1a(received.checksum, StringData(piece.get()), StringLength(piece.get()));
+    received.checksum =
+        Fnv1a(received.checksum, StringData(piece.get()), StringLength(piece.get()));
     received.bytes += StringLength(piece.get());
   };
   client->TCP()->Connect(Text("127.0.0.1").get(), server->TCP()->GetPort());
   double seconds = -1;
-  if (DriveUntil(drive, [&] { return connected; }, 10)) {
-    StringRef bytes = StringRef::Adopt(NewString(payload, kEncodingASCII));
+  if (DriveUntil(
+          drive, [&] { return connected; }, 10)) {
     const Clock::time_point start = Clock::now();
-    client->TCP()->Write(bytes.get());
-    bytes = StringRef();
+    client->TCP()->Write(payload.get());
+    payload = StringRef();
     if (DriveUntil(drive, [&] { return received.bytes >= kTransferSize; })) {
       seconds = SecondsSince(start);
     }
   }
   if (received.checksum != expected || received.bytes != kTransferSize) seconds = -1;
   client->Drop();
-  DriveUntil(drive, [server] { return HandedOffSocketsGone(server); }, 5);
+  DriveUntil(
+      drive, [server] { return HandedOffSocketsGone(server); }, 5);
   server->Drop();
   return seconds;
 }
@@ -233,7 +243,8 @@ double BlockingPair() {
   });
   std::thread receiving([&] {
     std::vector<char> chunk(kMiB);
-    for (int n; got < payload.size() && (n = shim::recv(receiver, chunk.data(), int(kMiB), 0)) > 0;) {
+    for (int n;
+         got < payload.size() && (n = shim::recv(receiver, chunk.data(), int(kMiB), 0)) > 0;) {
       got += size_t(n);
     }
   });
@@ -248,13 +259,36 @@ double Throughput(size_t bytes, double seconds) { return seconds > 0 ? bytes / s
 
 // ---- Peak memory of one transfer in a child process -----------------------------
 
-uint64_t PeakPrivateBytes() {
+uint64_t PrivateBytes() {
   PROCESS_MEMORY_COUNTERS_EX counters{};
   counters.cb = sizeof counters;
   GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                        sizeof counters);
-  return counters.PeakPagefileUsage;
+  return std::max<uint64_t>(counters.PrivateUsage, counters.PeakPagefileUsage);
 }
+
+// The highest private bytes seen while it lives, sampled every millisecond
+// (Wine keeps no peak of its own).
+class PeakSampler {
+ public:
+  PeakSampler()
+      : thread_([this] {
+          while (!stop_) {
+            peak_ = std::max<uint64_t>(peak_, PrivateBytes());
+            Sleep(1);
+          }
+        }) {}
+  uint64_t Stop() {
+    stop_ = true;
+    thread_.join();
+    return std::max<uint64_t>(peak_, PrivateBytes());
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<uint64_t> peak_{0};
+  std::thread thread_;
+};
 
 // Runs this program with --child mode; gives the peak it reports (0 when
 // none came).
@@ -292,11 +326,12 @@ uint64_t ChildPeak(const char* mode) {
 }
 
 int RunChild(const std::string& mode) {
+  PeakSampler sampler;
   double seconds = -1;
   if (mode == "poll") seconds = RoundTrip(Drive::kPoll);
   if (mode == "turns") seconds = RoundTrip(Drive::kTurns);
   if (mode == "blocking") seconds = BlockingPair();
-  std::printf("PEAK %llu\n", static_cast<unsigned long long>(PeakPrivateBytes()));
+  std::printf("PEAK %llu\n", static_cast<unsigned long long>(sampler.Stop()));
   std::fflush(stdout);
   return seconds > 0 ? 0 : 1;
 }
@@ -367,7 +402,8 @@ void BenchmarkConnects(Drive drive) {
       clients.push_back(client);
     }
     const int target = made + kBurst;
-    ok = DriveUntil(drive, [&] { return connected >= target && handed >= target; }, 30);
+    ok = DriveUntil(
+        drive, [&] { return connected >= target && handed >= target; }, 30);
   }
   const double seconds = SecondsSince(start);
   if (ok) {
@@ -378,7 +414,8 @@ void BenchmarkConnects(Drive drive) {
                 connected);
   }
   for (BenchOwner* client : clients) client->Drop();
-  DriveUntil(drive, [server] { return HandedOffSocketsGone(server); }, 30);
+  DriveUntil(
+      drive, [server] { return HandedOffSocketsGone(server); }, 30);
   server->Drop();
 }
 
@@ -409,7 +446,8 @@ class RawAcceptor {
     shim::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
     port_ = shim::htons(address.sin_port);
     thread_ = std::thread([this, count] {
-      for (int i = 0; i < count; ++i) accepted_.push_back(shim::accept(listener_, nullptr, nullptr));
+      for (int i = 0; i < count; ++i)
+        accepted_.push_back(shim::accept(listener_, nullptr, nullptr));
     });
   }
   ~RawAcceptor() {
@@ -439,12 +477,13 @@ void BenchmarkIdlePolls() {
         clients.back()->onConnected = [&connected](BenchOwner&) { ++connected; };
         clients.back()->TCP()->Connect(Text("127.0.0.1").get(), acceptor.Port());
       }
-      DriveUntil(Drive::kPoll, [&] { return connected >= i + 5; }, 30);
+      DriveUntil(
+          Drive::kPoll, [&] { return connected >= i + 5; }, 30);
     }
     const double median = MedianPollMicroseconds(count >= 500 ? 41 : 201);
     if (count == 10) tenSockets = median;
-    std::printf("  %3d sockets: %9.1f us per call, %6.2f us per socket, ratio to 10: %.1f\n",
-                count, median, median / count, median / tenSockets);
+    std::printf("  %3d sockets: %9.1f us per call, %6.2f us per socket, ratio to 10: %.1f\n", count,
+                median, median / count, median / tenSockets);
     for (BenchOwner* client : clients) client->Drop();
   }
 }

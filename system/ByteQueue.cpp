@@ -23,7 +23,8 @@ void ByteQueue::MakeRoom(size_t count) {
   // bytes are copied.
   const size_t grown = std::max({length_ + count, capacity_ + capacity_ / 2, kInitialCapacity});
   // The run-time allocator ends the process when memory runs out.
-  std::unique_ptr<uint8_t, StorageFreer> storage(static_cast<uint8_t*>(RuntimeAlloc(uint32_t(grown))));
+  std::unique_ptr<uint8_t, StorageFreer> storage(
+      static_cast<uint8_t*>(RuntimeAlloc(uint32_t(grown))));
   if (length_) std::memcpy(storage.get(), storage_.get() + head_, length_);
   storage_ = std::move(storage);
   capacity_ = grown;
@@ -77,6 +78,4 @@ StringRecord* ByteQueue::ReadAll() {
   return bytes;
 }
 
-StringRecord* ByteQueue::Lookahead() const {
-  return NewString(Front(), length_, kEncodingASCII);
-}
+StringRecord* ByteQueue::Lookahead() const { return NewString(Front(), length_, kEncodingASCII); }

@@ -26,7 +26,7 @@ constexpr int kHostNameBufferSize = 255;
 struct IpHelper {
   DynLib library{"iphlpapi.dll"};
   DynFunction<decltype(&::GetNumberOfInterfaces)> getNumberOfInterfaces{library,
-                                                                       "GetNumberOfInterfaces"};
+                                                                        "GetNumberOfInterfaces"};
   DynFunction<decltype(&::GetAdaptersInfo)> getAdaptersInfo{library, "GetAdaptersInfo"};
 };
 
@@ -71,8 +71,8 @@ const IP_ADAPTER_INFO* AdapterAt(const AdapterList& list, int32_t index) {
 
 int32_t CountAdapters(const AdapterList& list) {
   int32_t count = 0;
-  for (const IP_ADAPTER_INFO* adapter = list.head.get();
-       adapter && size_t(count) < list.capacity; adapter = adapter->Next) {
+  for (const IP_ADAPTER_INFO* adapter = list.head.get(); adapter && size_t(count) < list.capacity;
+       adapter = adapter->Next) {
     ++count;
   }
   return count;

@@ -117,9 +117,9 @@ void SocketImp::RunErrorTail() {
     Reset(false);
     return;
   }
-  // Read before the close, which may drop the registration's reference. The
-  // pin holds one more than the text of the rule counts: above 2 means that
-  // someone besides the registration and the pin holds the object.
+  // Read before the close, which may drop the registration's reference.
+  // Above 2 means that someone besides the registration and the pin holds
+  // the object.
   const int32_t references = owner_->ReferenceCount();
   Close(false);
   if (references > 2) Reset(false);

@@ -14,7 +14,7 @@ class SocketImp;
 class SocketOwner {
  public:
   enum class Kind {
-    kTCPSocket,     // TCPSocket or a subclass of it
+    kTCPSocket,  // TCPSocket or a subclass of it
     kServerSocket,
     kUDPSocket,
     kOther,

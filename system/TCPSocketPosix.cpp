@@ -149,8 +149,9 @@ int32_t TCPSocketPosix::ChosenInterface() const {
 }
 
 bool TCPSocketPosix::Bind(int32_t interfaceIndex, int32_t port) {
-  const uint32_t address =
-      interfaceIndex == -1 ? shim::htonl(INADDR_ANY) : shim::htonl(GetInterfaceIPAddress(interfaceIndex));
+  const uint32_t address = interfaceIndex == -1
+                               ? shim::htonl(INADDR_ANY)
+                               : shim::htonl(GetInterfaceIPAddress(interfaceIndex));
   const sockaddr_in local = IPv4Address(address, port);
   if (shim::bind(descriptor_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
     Fail(SocketErrno());
@@ -258,10 +259,10 @@ void TCPSocketPosix::Poll() {
     if (connecting) {
       CompleteConnect();
     } else if (canRead) {
-      if (acceptingConnections_) {
-        DoAccept();
-      } else {
+      if (!acceptingConnections_) {
         RecvToBuffer();
+      } else if (!AwaitingStandby()) {
+        DoAccept();
       }
     }
     if (canWrite && connected_ && descriptor_ != INVALID_SOCKET) {
@@ -338,6 +339,10 @@ void TCPSocketPosix::SendFromBuffer() {
   sendPending_ = !sendBuffer_.Empty();
   SetPending(kSocketSendProgress);
   bytesSent_ += sent;
+}
+
+bool TCPSocketPosix::AwaitingStandby() const {
+  return serverPool_ && serverPool_->StandbyCount() == 0 && IsPending(kSocketServerRefill);
 }
 
 void TCPSocketPosix::DoAccept() {

@@ -69,6 +69,10 @@ class TCPSocketPosix : public TCPSocketImp {
   void CompleteConnect();
   void RecvToBuffer();
   void SendFromBuffer();
+  // A server with no standby socket but a fill pending (the first one after
+  // Listen, or one after hand-offs) leaves a new connection waiting in the
+  // backlog for the fill this poll's delivery makes, instead of dropping it.
+  bool AwaitingStandby() const;
   void DoAccept();
   void HandOff(SOCKET accepted);
 

@@ -297,8 +297,7 @@ int sendto(SOCKET descriptor, const char* bytes, int count, int flags, const soc
 int recvfrom(SOCKET descriptor, char* bytes, int count, int flags, sockaddr* from, int* length) {
   return Call(Entries().recvfrom, SOCKET_ERROR, descriptor, bytes, count, flags, from, length);
 }
-int select(int count, fd_set* readable, fd_set* writable, fd_set* failed,
-           const timeval* timeout) {
+int select(int count, fd_set* readable, fd_set* writable, fd_set* failed, const timeval* timeout) {
   // Winsock declares the time-out writable but only reads it.
   return Call(Entries().select, SOCKET_ERROR, count, readable, writable, failed,
               const_cast<timeval*>(timeout));
@@ -306,9 +305,7 @@ int select(int count, fd_set* readable, fd_set* writable, fd_set* failed,
 bool FDIsSet(SOCKET descriptor, fd_set* set) {
   return Call(Entries().FDIsSet, 0, descriptor, set) != 0;
 }
-int closesocket(SOCKET descriptor) {
-  return Call(Entries().closesocket, SOCKET_ERROR, descriptor);
-}
+int closesocket(SOCKET descriptor) { return Call(Entries().closesocket, SOCKET_ERROR, descriptor); }
 int getsockname(SOCKET descriptor, sockaddr* address, int* length) {
   return Call(Entries().getsockname, SOCKET_ERROR, descriptor, address, length);
 }

@@ -21,13 +21,13 @@
 
 // ---- Language error codes ----------------------------------------------------
 enum SocketErrorCode : int32_t {
-  kSocketCannotStart = 100,      // the layer cannot start; a UDP descriptor cannot be made
-  kSocketConnectionLost = 102,   // the peer closed, a mapped error, or a local Disconnect
-  kSocketUnreachable = 103,      // the peer cannot be reached or refuses
+  kSocketCannotStart = 100,     // the layer cannot start; a UDP descriptor cannot be made
+  kSocketConnectionLost = 102,  // the peer closed, a mapped error, or a local Disconnect
+  kSocketUnreachable = 103,     // the peer cannot be reached or refuses
   kSocketAddressInUse = 105,
-  kSocketNotBound = 106,         // a UDP operation on a socket that is not bound
-  kSocketPermissionDenied = 107, // permission denied or address not available
-  kSocketOutOfMemory = 108,      // out of memory or descriptors
+  kSocketNotBound = 106,          // a UDP operation on a socket that is not bound
+  kSocketPermissionDenied = 107,  // permission denied or address not available
+  kSocketOutOfMemory = 108,       // out of memory or descriptors
 };
 
 // BSD error numbers the back-ends look at (the Winsock code minus 10000).
@@ -37,7 +37,6 @@ enum BSDErrorNumber : int32_t {
   kErrorAlready = 37,
   kErrorConnectionAborted = 53,
   kErrorConnectionReset = 54,
-  kErrorNotConnected = 57,
 };
 
 // A BSD error number as the TCP back-end reports it, and as the UDP back-end
@@ -70,8 +69,7 @@ int recv(SOCKET descriptor, char* bytes, int count, int flags);
 int sendto(SOCKET descriptor, const char* bytes, int count, int flags, const sockaddr* to,
            int length);
 int recvfrom(SOCKET descriptor, char* bytes, int count, int flags, sockaddr* from, int* length);
-int select(int count, fd_set* readable, fd_set* writable, fd_set* failed,
-           const timeval* timeout);
+int select(int count, fd_set* readable, fd_set* writable, fd_set* failed, const timeval* timeout);
 bool FDIsSet(SOCKET descriptor, fd_set* set);
 int closesocket(SOCKET descriptor);
 int getsockname(SOCKET descriptor, sockaddr* address, int* length);

@@ -72,8 +72,7 @@ FakeSocketOwner::AddSocketAnswer FakeSocketOwner::AnswerNewSockets(SocketJournal
                                                                    Callback prepare) {
   auto made = std::make_shared<int>(0);
   return [journal, prefix, prepare, made](FakeSocketOwner&) -> SocketOwner* {
-    FakeSocketOwner* socket =
-        Create(Kind::kTCPSocket, prefix + std::to_string(++*made), journal);
+    FakeSocketOwner* socket = Create(Kind::kTCPSocket, prefix + std::to_string(++*made), journal);
     if (prepare) prepare(*socket);
     return socket;
   };

@@ -28,11 +28,18 @@ sockaddr_in Loopback(int32_t port) {
 
 }  // namespace
 
+void SocketTest::SetUp() {
+  HostTest::SetUp();
+  ownersAtStart_ = FakeSocketOwner::LiveCount();
+}
+
 void SocketTest::TearDown() {
   EXPECT_EQ(RegisteredSocketCount(), 0u) << "a socket was left registered";
-  EXPECT_EQ(FakeSocketOwner::LiveCount(), 0) << "a fake owner was left alive";
+  EXPECT_EQ(FakeSocketOwner::LiveCount(), ownersAtStart_) << "a fake owner was left alive";
   EXPECT_EQ(CheckSocketQuarantine(), 0) << "a freed socket block was written";
   EXPECT_TRUE(TakePumpedExceptions().empty());
+  // What a failed test left open must not fail the tests after it.
+  while (RegisteredSocketCount() > 0) RegisteredSocketAt(RegisteredSocketCount() - 1)->Close(true);
   HostTest::TearDown();
 }
 
@@ -55,13 +62,13 @@ std::string BytesOf(StringRecord* owned) {
   return StringBytes(text.get());
 }
 
-bool PumpUntilRecorded(const SocketJournal& journal, const std::string& entry,
-                       uint32_t timeoutMs, int count) {
+bool PumpUntilRecorded(const SocketJournal& journal, const std::string& entry, uint32_t timeoutMs,
+                       int count) {
   if (PumpSocketsUntil([&] { return journal.Count(entry) >= count; }, timeoutMs)) return true;
   std::string seen;
   for (const std::string& recorded : journal.Entries()) seen += "\n  " + recorded;
-  ADD_FAILURE() << "\"" << entry << "\" was not recorded " << count << " time(s); the journal:"
-                << seen;
+  ADD_FAILURE() << "\"" << entry << "\" was not recorded " << count
+                << " time(s); the journal:" << seen;
   return false;
 }
 

@@ -20,11 +20,16 @@
 using Kind = SocketOwner::Kind;
 
 // After each test: no socket is registered (the test closed what it
-// opened), no fake owner is alive and no freed socket block was written.
+// opened), no fake owner it made is alive and no freed socket block was
+// written.
 class SocketTest : public HostTest {
  protected:
+  void SetUp() override;
   void TearDown() override;
   SocketJournal journal;
+
+ private:
+  int32_t ownersAtStart_ = 0;
 };
 
 // A case that needs a process of its own (a fake library, Winsock shut
@@ -49,8 +54,8 @@ int32_t RefusedPort();
 // Blocking Winsock calls of the far end; run them on a PeerThread when they
 // wait for the run-time's sockets, which only the main thread polls.
 namespace raw {
-SOCKET ConnectTo(int32_t port);               // INVALID_SOCKET on failure
-SOCKET ListenOnLoopback(int32_t* port);       // port 0 chosen by the system
+SOCKET ConnectTo(int32_t port);          // INVALID_SOCKET on failure
+SOCKET ListenOnLoopback(int32_t* port);  // port 0 chosen by the system
 bool SendAll(SOCKET peer, const std::string& bytes);
 // Up to count bytes, or until the peer closes or an error ends it.
 std::string Receive(SOCKET peer, size_t count);

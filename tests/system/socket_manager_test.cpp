@@ -183,16 +183,6 @@ TEST_F(SocketManagerTest, AnErrorHandlerClosingItsOwnUnreferencedSocket) {
   EXPECT_EQ(journal.Take(), (std::vector<std::string>{"C Error(103)", "C destroyed"}));
 }
 
-TEST_F(SocketManagerTest, TheEventMaskIsTakenOnce) {
-  FakeSocketImp socket(nullptr, "S", &journal);
-  socket.PostEvents(kSocketServerRefill | kSocketConnected);
-  EXPECT_EQ(GetAndClearEvents(&socket), 17u);
-  EXPECT_EQ(GetAndClearEvents(&socket), 0u);
-  EXPECT_EQ(GetAndClearEvents(nullptr), 0u);
-  EXPECT_FALSE(SocketImpIsConnected(nullptr));
-  EXPECT_FALSE(SocketImpIsConnected(&socket));
-}
-
 std::vector<uint32_t> CapacitiesWhileRemoving(SimpleVector& vector,
                                               const std::vector<uint32_t>& atCounts) {
   std::vector<uint32_t> seen;

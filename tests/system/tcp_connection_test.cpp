@@ -72,8 +72,8 @@ class TCPConnectionTest : public SocketTest {
   // remembered by name while they live.
   FakeSocketOwner* EchoServer(int32_t minimum) {
     FakeSocketOwner* server = FakeSocketOwner::Create(Kind::kServerSocket, "S", &journal, minimum);
-    server->addSocketAnswer = FakeSocketOwner::AnswerNewSockets(
-        &journal, "N", [this](FakeSocketOwner& made) {
+    server->addSocketAnswer =
+        FakeSocketOwner::AnswerNewSockets(&journal, "N", [this](FakeSocketOwner& made) {
           made.onDataAvailable = Echo;
           standby_[made.Name()] = &made;
         });
@@ -157,6 +157,19 @@ TEST_F(TCPConnectionTest, ListeningOnAPortInUseReportsAnEventAndStopsListening) 
   EXPECT_FALSE(server->TCP()->IsRegistered());
   server->Unlock();
   raw::Close(holder);
+}
+
+TEST_F(TCPConnectionTest, APortOutsideTheRangeIsAnInvalidArgument) {
+  FakeSocketOwner* client = Client("C", 70000);
+  EXPECT_EQ(client->lastErrorCode, 22);
+  FakeSocketOwner* server = FakeSocketOwner::Create(Kind::kServerSocket, "S", &journal);
+  server->TCP()->Listen(-1);
+  EXPECT_EQ(server->lastErrorCode, 22);
+  ASSERT_TRUE(PumpUntilRecorded(journal, "C Error(22)"));
+  ASSERT_TRUE(PumpUntilRecorded(journal, "S ServerError(22)"));
+  EXPECT_EQ(journal.Count("S AddSocket"), 0);
+  client->Unlock();
+  server->Unlock();
 }
 
 TEST_F(TCPConnectionTest, RemoteAddressIsEmptyUntilConnected) {
@@ -336,6 +349,20 @@ TEST_F(TCPConnectionTest, AHandedOffSocketTakesMoreThanOneChunkPerPoll) {
   Drop(server);
 }
 
+TEST_F(TCPConnectionTest, AConnectionBeforeTheFirstFillWaitsForItsStandbySocket) {
+  FakeSocketOwner* server = FakeSocketOwner::Create(Kind::kServerSocket, "S", &journal);
+  server->addSocketAnswer = FakeSocketOwner::AnswerNewSockets(&journal, "N");
+  server->TCP()->Listen(0);
+  // Connected before anything polled the server: its pool is still empty.
+  FakeSocketOwner* client = Client("C", server->TCP()->GetPort());
+  ASSERT_TRUE(PumpUntilRecorded(journal, "N11 Connected"));
+  ASSERT_TRUE(PumpUntilRecorded(journal, "C Connected"));
+  EXPECT_TRUE(journal.With("C Error").empty());
+  Drop(client);
+  ASSERT_TRUE(PumpUntilRecorded(journal, "N11 destroyed"));
+  Drop(server);
+}
+
 TEST_F(TCPConnectionTest, AnEmptyStandbyDropsTheConnection) {
   FakeSocketOwner* server = EchoServer(1);
   ServerSocketPool* pool = server->TCP()->Pool();
@@ -429,8 +456,8 @@ TEST_F(TCPConnectionTest, AnOwnerlessSocketReportsToItsListenerAndIsClosedAndRes
     PollRegisteredSockets(true);
     Sleep(1);
   }
-  EXPECT_EQ(journal.Take(), (std::vector<std::string>{"D Connected", "D DataAvailable",
-                                                      "D Error(102)"}));
+  EXPECT_EQ(journal.Take(),
+            (std::vector<std::string>{"D Connected", "D DataAvailable", "D Error(102)"}));
   EXPECT_FALSE(socket->IsRegistered());
   EXPECT_FALSE(socket->IsConnected());
   EXPECT_EQ(socket->LastError(), 0);

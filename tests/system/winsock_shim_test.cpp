@@ -20,16 +20,11 @@ TEST_F(WinsockShimTest, TheLayerStartedAtStartUpAndStartsAgainWithoutLoading) {
   EXPECT_EQ(LegacyWinsockEntryCount(), 21);
 }
 
-TEST_F(WinsockShimTest, TheHostPollsAndShutsDownThroughTheStartedGuards) {
-  EXPECT_NE(CurrentMainLoopHooks().socketPoll, nullptr);
-  EXPECT_NE(CurrentMainLoopHooks().shutdownSockets, nullptr);
-}
-
 TEST_F(WinsockShimTest, TCPMappingFoldsTheBSDNumbersIntoTheLanguageCodes) {
   const std::vector<std::pair<int32_t, int32_t>> expected = {
-      {1, 107},  {13, 107}, {49, 49},   {12, 108}, {23, 108}, {55, 108}, {32, 102},
-      {52, 102}, {53, 102}, {54, 102},  {48, 105}, {51, 103}, {57, 103}, {60, 103},
-      {61, 103}, {22, 22},  {4, 4},     {9, 9},    {56, 56},  {100, 100}, {0, 0}};
+      {1, 107},  {13, 107}, {49, 49},  {12, 108}, {23, 108}, {55, 108},  {32, 102},
+      {52, 102}, {53, 102}, {54, 102}, {48, 105}, {51, 103}, {57, 103},  {60, 103},
+      {61, 103}, {22, 22},  {4, 4},    {9, 9},    {56, 56},  {100, 100}, {0, 0}};
   for (const auto& [bsd, code] : expected) EXPECT_EQ(MapTCPSocketError(bsd), code) << bsd;
 }
 
@@ -57,22 +52,6 @@ TEST_F(WinsockShimTest, SocketErrnoGivesTheWinsockCodeMinus10000) {
   EXPECT_NE(shim::getpeername(fresh, reinterpret_cast<sockaddr*>(&peer), &length), 0);
   EXPECT_EQ(SocketErrno(), 57);
   raw::Close(fresh);
-}
-
-TEST_F(WinsockShimTest, ReadinessIsReadThroughTheShim) {
-  int32_t port = 0;
-  SOCKET listener = raw::ListenOnLoopback(&port);
-  SOCKET client = raw::ConnectTo(port);
-  ASSERT_NE(client, INVALID_SOCKET);
-  fd_set readable;
-  FD_ZERO(&readable);
-  FD_SET(listener, &readable);
-  const timeval wait{5, 0};
-  EXPECT_EQ(shim::select(0, &readable, nullptr, nullptr, &wait), 1);
-  EXPECT_TRUE(shim::FDIsSet(listener, &readable));
-  EXPECT_FALSE(shim::FDIsSet(client, &readable));
-  raw::Close(client);
-  raw::Close(listener);
 }
 
 }  // namespace

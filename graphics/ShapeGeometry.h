@@ -29,7 +29,7 @@
 #include <cstdint>
 
 #include "core/RuntimeObjectFoundation.h"
-#include "graphics/GrowList.h"
+#include "core/GrowList.h"
 #include "graphics/Shapes2D.h"
 
 // {growth step, block of points, count, capacity}; an outline builder sets the

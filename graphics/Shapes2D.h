@@ -28,7 +28,7 @@
 
 #include "core/RuntimeObjectFoundation.h"
 #include "core/utility.h"
-#include "graphics/GrowList.h"
+#include "core/GrowList.h"
 
 struct ObjectDefinition;
 struct StringRecord;

@@ -11,7 +11,7 @@
 #pragma once
 #include <cstdint>
 
-#include "graphics/GrowList.h"
+#include "core/GrowList.h"
 
 class SimpleVector {
  public:

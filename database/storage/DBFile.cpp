@@ -1,0 +1,498 @@
+#include "database/storage/DBFile.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/string.h"
+#include "database/storage/PageValidation.h"
+#include "database/storage/Record.h"
+#include "database/storage/TreeCursor.h"
+
+namespace {
+
+DBWriteStepHook writeStepHook = nullptr;
+
+void Reached(DBWriteStep step, uint32_t index = 0, uint32_t count = 0) {
+  if (writeStepHook) writeStepHook(step, index, count);
+}
+
+// Entries carry 24 bits of the serial, and 0 marks entries a rollback undid:
+// a serial whose low 24 bits are 0 is skipped.
+uint32_t AdvanceSerial(uint32_t serial) {
+  ++serial;
+  if ((serial & kDBSerialMask) == 0) ++serial;
+  return serial;
+}
+
+bool AllZero(const uint8_t* bytes, size_t count) {
+  return std::all_of(bytes, bytes + count, [](uint8_t b) { return b == 0; });
+}
+
+// Whether the journal is whole and belongs to the transaction whose serial
+// the database header holds.
+bool JournalIsComplete(FileStream& journal, uint32_t headerSerial, DBJournalHeader* header) {
+  uint8_t head[kDBJournalHeaderSize];
+  int32_t got = 0;
+  if (!journal.SetPosition(0) || !journal.Read(head, sizeof head, &got) || got != int32_t(sizeof head))
+    return false;
+  if (!DecodeJournalHeader(head, header) || header->serial != headerSerial) return false;
+  if (int64_t(journal.GetLength()) != JournalLength(header->imageCount)) return false;
+  std::vector<uint8_t> block(64 * 1024);
+  uint32_t crc = 0;
+  int64_t left = int64_t(header->imageCount) * kDBJournalImageSize;
+  while (left > 0) {
+    const int32_t want = int32_t(std::min<int64_t>(left, int64_t(block.size())));
+    if (!journal.Read(block.data(), want, &got) || got != want) return false;
+    crc = Crc32Update(crc, block.data(), size_t(want));
+    left -= want;
+  }
+  return crc == header->crc;
+}
+
+}  // namespace
+
+void SetDBWriteStepHook(DBWriteStepHook hook) { writeStepHook = hook; }
+
+DBFile::DBFile(DBStorageAdapter& adapter, const StringRecord* path)
+    : adapter_(adapter), path_(StringRef::Retain(const_cast<StringRecord*>(path))) {
+  const StringRef suffix = StringRef::Adopt(StringFromASCII("-journal"));
+  journalPath_ = StringRef::Adopt(StringConcat(path, suffix.get()));
+}
+
+DBFile::~DBFile() {
+  for (DBTreeCursor* cursor : cursors_) cursor->Orphan();
+  cursors_.clear();
+  cache_.Clear();
+  if (stream_) {
+    if (locked_) adapter_.ReleaseFileLock(*stream_);
+    stream_->Close();
+  }
+}
+
+uint32_t DBFile::SerialStamp() const { return serial_ & kDBSerialMask; }
+
+bool DBFile::Fail(DBErrorCode code) {
+  SetError(code);
+  failed_ = true;
+  return false;
+}
+
+bool DBFile::CheckUsable() {
+  if (!failed_) return true;
+  SetError(kDBErrorWrite);
+  return false;
+}
+
+bool DBFile::CheckWritable() {
+  if (!CheckUsable()) return false;
+  if (!readOnly_) return true;
+  SetError(kDBErrorReadOnly);
+  return false;
+}
+
+void DBFile::ReportAssertion(int32_t line, const char* condition) {
+  adapter_.ReportAssertion(line, condition);
+}
+
+// ---- Stream access ------------------------------------------------------------------
+
+bool DBFile::WriteAt(int64_t position, const void* bytes, int32_t count) {
+  if (!stream_->SetPosition(int32_t(position)) || !stream_->Write(bytes, count))
+    return Fail(kDBErrorWrite);
+  return true;
+}
+
+bool DBFile::ReadAt(int64_t position, void* bytes, int32_t count) {
+  int32_t got = 0;
+  return stream_->SetPosition(int32_t(position)) && stream_->Read(bytes, count, &got) &&
+         got == count;
+}
+
+bool DBFile::Flush(FileStream& stream) {
+  return adapter_.FlushFile(stream) || Fail(kDBErrorWrite);
+}
+
+bool DBFile::WriteHeaderWords(uint32_t offset, const uint32_t* words, int32_t count) {
+  uint8_t bytes[16];
+  for (int32_t i = 0; i < count; ++i) PutBigEndian32(bytes + 4 * i, words[i]);
+  return WriteAt(offset, bytes, 4 * count) && Flush(*stream_);
+}
+
+// ---- Create, open, recover, close ------------------------------------------------------
+
+bool DBFile::Create() {
+  adapter_.RemoveFile(journalPath_.get());
+  stream_ = adapter_.NewStream();
+  if (!stream_ || !stream_->Create(path_.get())) return false;
+  locked_ = adapter_.TakeFileLock(*stream_);
+  if (!locked_) {
+    SetError(kDBErrorReadOnly);
+    return false;
+  }
+  uint8_t header[kDBHeaderSize] = {};
+  PutBigEndian32(header + kDBHeaderMagicAt, kDBFileMagic);
+  PutBigEndian32(header + kDBHeaderVersionAt, kDBFileVersion);
+  if (!stream_->SetLength(kDBHeaderSize)) return Fail(kDBErrorWrite);
+  if (!WriteAt(0, header, sizeof header)) return false;
+  uint32_t root = 0;
+  if (!NewChainPage(kDBKindDirectoryLeaf, &root)) return false;
+  directoryRoot_ = root;
+  return true;
+}
+
+bool DBFile::Open() {
+  stream_ = adapter_.NewStream();
+  if (!stream_) return false;
+  if (stream_->Open(path_.get(), kFileStreamReadWrite)) {
+    locked_ = adapter_.TakeFileLock(*stream_);
+    readOnly_ = !locked_;
+  } else if (stream_->Open(path_.get(), kFileStreamReadOnly)) {
+    readOnly_ = true;
+  } else {
+    return false;
+  }
+  opening_ = true;
+  uint8_t header[kDBHeaderSize];
+  if (!ReadAt(0, header, sizeof header) || GetBigEndian32(header + kDBHeaderMagicAt) != kDBFileMagic ||
+      GetBigEndian32(header + kDBHeaderVersionAt) != kDBFileVersion) {
+    SetError(kDBErrorDamaged);
+    return false;
+  }
+  const uint32_t transactionOpen = GetBigEndian32(header + kDBHeaderTransactionAt);
+  if (transactionOpen > 1) {
+    SetError(kDBErrorDamaged);
+    return false;
+  }
+  if (transactionOpen == 1) {
+    // Recovery writes: only the one writer, holding the lock, may run it.
+    if (readOnly_) {
+      SetError(kDBErrorReadOnly);
+      return false;
+    }
+    if (!Recover(GetBigEndian32(header + kDBHeaderSerialAt)) || !ReadAt(0, header, sizeof header)) {
+      if (!failed_) SetError(kDBErrorDamaged);
+      return false;
+    }
+  } else if (!readOnly_) {
+    adapter_.RemoveFile(journalPath_.get());
+  }
+  const int32_t length = stream_->GetLength();
+  if (length < int32_t(kDBHeaderSize)) {
+    SetError(kDBErrorDamaged);
+    return false;
+  }
+  pageCount_ = uint32_t(length - int32_t(kDBHeaderSize)) / kDBPageSize;
+  serial_ = AdvanceSerial(GetBigEndian32(header + kDBHeaderSerialAt));
+  nextRecordId_ = GetBigEndian32(header + kDBHeaderNextIdAt);
+  directoryRoot_ = GetBigEndian32(header + kDBHeaderDirectoryRootAt);
+  if (pageCount_ > 0 && directoryRoot_ >= pageCount_) {
+    SetError(kDBErrorDamaged);
+    return false;
+  }
+  opening_ = false;
+  return true;
+}
+
+bool DBFile::Recover(uint32_t headerSerial) {
+  FileStreamPtr journal = adapter_.NewStream();
+  DBJournalHeader header;
+  const bool complete = journal && journal->Open(journalPath_.get(), kFileStreamReadOnly) &&
+                        JournalIsComplete(*journal, headerSerial, &header);
+  const bool recovered = complete ? RecoverFromJournal(*journal, header) : DropTrailingZeroPages();
+  if (journal) journal->Close();
+  journal.reset();
+  if (recovered) adapter_.RemoveFile(journalPath_.get());
+  return recovered;
+}
+
+bool DBFile::RecoverFromJournal(FileStream& journal, const DBJournalHeader& header) {
+  std::vector<uint8_t> image(kDBJournalImageSize);
+  for (uint32_t i = 0; i < header.imageCount; ++i) {
+    int32_t got = 0;
+    if (!journal.SetPosition(int32_t(JournalLength(i))) ||
+        !journal.Read(image.data(), int32_t(image.size()), &got) || got != int32_t(image.size()))
+      return Fail(kDBErrorDamaged);
+    const uint32_t page = GetBigEndian32(image.data());
+    if (page >= header.pageCount || page >= kDBMaxPages) return Fail(kDBErrorDamaged);
+    if (!WriteAt(DBPagePosition(page), image.data() + 4, kDBPageSize)) return false;
+    Reached(DBWriteStep::kRecoveryImageWritten, i, header.imageCount);
+  }
+  if (!Flush(*stream_)) return false;
+  if (!stream_->SetLength(int32_t(DBPagePosition(header.pageCount)))) return Fail(kDBErrorWrite);
+  const uint32_t words[] = {0, header.nextRecordId, header.directoryRoot};
+  return WriteHeaderWords(kDBHeaderTransactionAt, words, 3);
+}
+
+// Without a complete journal no page of the file was written yet; only the
+// pages the transaction added, still zero, are to go.
+bool DBFile::DropTrailingZeroPages() {
+  const int32_t length = stream_->GetLength();
+  if (length < int32_t(kDBHeaderSize)) return Fail(kDBErrorDamaged);
+  uint32_t count = uint32_t(length - int32_t(kDBHeaderSize)) / kDBPageSize;
+  std::vector<uint8_t> page(kDBPageSize);
+  while (count > 0) {
+    if (!ReadAt(DBPagePosition(count - 1), page.data(), kDBPageSize)) return Fail(kDBErrorDamaged);
+    if (!AllZero(page.data(), page.size())) break;
+    --count;
+  }
+  if (!stream_->SetLength(int32_t(DBPagePosition(count)))) return Fail(kDBErrorWrite);
+  const uint32_t closed = 0;
+  return WriteHeaderWords(kDBHeaderTransactionAt, &closed, 1);
+}
+
+bool DBFile::Close() {
+  bool replayed = true;
+  for (DBTreeCursor* cursor : std::vector<DBTreeCursor*>(cursors_))
+    replayed = cursor->ReplaySpool() && replayed;
+  for (DBTreeCursor* cursor : cursors_) cursor->Orphan();
+  cursors_.clear();
+  if (!failed_ && !readOnly_ && !opening_ && CommitTransaction()) {
+    const uint32_t nextId = nextRecordId_;
+    WriteHeaderWords(kDBHeaderNextIdAt, &nextId, 1);
+  }
+  return replayed && !failed_;
+}
+
+DBFile* DBFile::Start(const StringRecord* path, DBStorageAdapter& adapter, DBStorageError* error,
+                      bool (DBFile::*start)()) {
+  std::unique_ptr<DBFile> db(new DBFile(adapter, path));
+  if (!((*db).*start)()) {
+    if (error) *error = db->error_;
+    return nullptr;
+  }
+  return db.release();
+}
+
+DBFile* CreateDatabaseFileAt(const StringRecord* path, DBStorageAdapter& adapter,
+                             DBStorageError* error) {
+  return DBFile::Start(path, adapter, error, &DBFile::Create);
+}
+
+DBFile* OpenDatabaseFileAt(const StringRecord* path, DBStorageAdapter& adapter,
+                           DBStorageError* error) {
+  return DBFile::Start(path, adapter, error, &DBFile::Open);
+}
+
+bool CloseDatabaseFile(DBFile* db, DBStorageError* error) {
+  if (!db) return false;
+  const bool closed = db->Close();
+  if (error) *error = closed ? DBStorageError{} : db->error_;
+  delete db;
+  return closed;
+}
+
+// ---- Pages ------------------------------------------------------------------------
+
+DBPageRef DBFile::GetPage(uint32_t number) {
+  if (!CheckUsable() || number >= pageCount_) return {};
+  if (DBPageEntry* cached = cache_.Find(number)) return DBPageRef(cached);
+  cache_.MakeRoom();
+  auto entry = std::make_unique<DBPageEntry>();
+  if (!ReadAt(DBPagePosition(number), entry->bytes, kDBPageSize) ||
+      !PageIsValid(entry->bytes, pageCount_)) {
+    SetError(kDBErrorDamaged);
+    return {};
+  }
+  entry->number = number;
+  DBPageRef page(cache_.Add(std::move(entry)));
+  if (page.Kind() == kDBKindTableLeaf) PurgeOnLoad(page);
+  if (failed_) return {};
+  return page;
+}
+
+// Entries deleted by a transaction other than the open one are dropped as
+// the page is loaded. A read-only file changes the cached copy only.
+void DBFile::PurgeOnLoad(const DBPageRef& page) {
+  const uint32_t stamp = SerialStamp();
+  const auto isStale = [stamp](const uint8_t* entry) {
+    return EntryState(entry) == kDBEntryDeleted && EntrySerial(entry) != stamp;
+  };
+  const std::vector<uint16_t> offsets = page.EntryOffsets();
+  if (std::none_of(offsets.begin(), offsets.end(),
+                   [&](uint16_t offset) { return isStale(page.EntryAt(offset)); }))
+    return;
+  if (!readOnly_ && !MarkPageDirty(page)) return;
+  uint8_t* data = page.Data();
+  uint32_t kept = 0;
+  for (uint16_t offset : offsets) {
+    const uint16_t length = EntryLength(data + offset);
+    if (isStale(data + offset)) continue;
+    std::memmove(data + kept, data + offset, length);
+    kept += length;
+  }
+  std::memset(data + kept, 0, page.Used() - kept);
+  SetPageUsed(page.Bytes(), uint16_t(kept));
+  page.LayoutChanged();
+}
+
+DBPageRef DBFile::NewPage(uint32_t kind, uint32_t chainId) {
+  if (!CheckWritable()) return {};
+  if (pageCount_ >= kDBMaxPages) {
+    SetError(kDBErrorFull);
+    return {};
+  }
+  if (!BeginTransaction()) return {};
+  const uint32_t number = pageCount_;
+  if (!stream_->SetLength(int32_t(DBPagePosition(number + 1)))) {
+    Fail(kDBErrorWrite);
+    return {};
+  }
+  ++pageCount_;
+  cache_.MakeRoom();
+  auto entry = std::make_unique<DBPageEntry>();
+  std::memset(entry->bytes, 0, kDBPageSize);
+  PutBigEndian32(entry->bytes + kDBPageKindAt, kind);
+  PutBigEndian32(entry->bytes + kDBPageChainAt, chainId);
+  entry->number = number;
+  DBPageRef page(cache_.Add(std::move(entry)));
+  MarkPageDirty(page);
+  return page;
+}
+
+bool DBFile::NewChainPage(uint32_t kind, uint32_t* number) {
+  const DBPageRef page = NewPage(kind, 0);
+  if (!page) return false;
+  PutBigEndian32(page.Bytes() + kDBPageChainAt, page.Number());
+  *number = page.Number();
+  return true;
+}
+
+bool DBFile::MarkPageDirty(const DBPageRef& page) {
+  if (page.IsDirty()) return true;
+  if (!BeginTransaction()) return false;
+  cache_.MarkDirty(page.Entry());
+  uint8_t* bytes = page.Bytes();
+  if (GetBigEndian32(bytes + kDBPageSerialAt) != serial_) {
+    PutBigEndian32(bytes + kDBPageSerialAt, serial_);
+    PutBigEndian32(bytes + kDBPagePreviousAt, chainHead_);
+    chainHead_ = page.Number();
+  }
+  return true;
+}
+
+// ---- Transactions -------------------------------------------------------------------
+
+bool DBFile::BeginTransaction() {
+  if (inTransaction_) return true;
+  if (!CheckWritable()) return false;
+  const uint32_t words[] = {serial_, 1, nextRecordId_};
+  if (!WriteHeaderWords(kDBHeaderSerialAt, words, 3)) return false;
+  beginPageCount_ = pageCount_;
+  beginNextRecordId_ = nextRecordId_;
+  beginDirectoryRoot_ = directoryRoot_;
+  inTransaction_ = true;
+  return true;
+}
+
+bool DBFile::CommitTransaction() {
+  if (!CheckUsable()) return false;
+  return !inTransaction_ || FinishTransaction(false);
+}
+
+bool DBFile::RollbackTransaction() {
+  for (DBTreeCursor* cursor : cursors_) cursor->DiscardSpool();
+  if (!CheckUsable()) return false;
+  if (!inTransaction_) return true;
+  FlipEntriesOfTransaction();
+  return FinishTransaction(true);
+}
+
+// Only leaf entries are flipped: interior entries made by splits keep
+// routing to pages that stay in the tree.
+void DBFile::FlipEntriesOfTransaction() {
+  const uint32_t stamp = SerialStamp();
+  for (DBPageEntry* entry : cache_.DirtyPages()) {
+    const DBPageRef page(entry);
+    if (!IsLeafKind(page.Kind())) continue;
+    for (uint16_t offset : page.EntryOffsets()) {
+      uint8_t* item = page.EntryAt(offset);
+      if (EntrySerial(item) != stamp) continue;
+      StampEntry(item, EntryState(item) == kDBEntryLive ? kDBEntryDeleted : kDBEntryLive, 0);
+    }
+  }
+}
+
+bool DBFile::FinishTransaction(bool rollback) {
+  std::vector<DBPageEntry*> pages = cache_.DirtyPages();
+  std::sort(pages.begin(), pages.end(),
+            [](const DBPageEntry* a, const DBPageEntry* b) { return a->number < b->number; });
+  std::vector<uint32_t> overwritten;
+  for (const DBPageEntry* page : pages)
+    if (page->number < beginPageCount_) overwritten.push_back(page->number);
+  if (!overwritten.empty() && !WriteJournal(overwritten, rollback)) return false;
+
+  const uint32_t count = uint32_t(pages.size());
+  for (uint32_t i = 0; i < count; ++i) {
+    if (!WriteAt(DBPagePosition(pages[i]->number), pages[i]->bytes, kDBPageSize)) return false;
+    Reached(rollback ? DBWriteStep::kRollbackPageWritten : DBWriteStep::kCommitPageWritten, i, count);
+  }
+  if (!Flush(*stream_)) return false;
+  const uint32_t words[] = {0, nextRecordId_, directoryRoot_};
+  if (!WriteHeaderWords(kDBHeaderTransactionAt, words, 3)) return false;
+  Reached(rollback ? DBWriteStep::kRollbackHeaderWritten : DBWriteStep::kCommitHeaderWritten);
+
+  if (!overwritten.empty()) adapter_.RemoveFile(journalPath_.get());
+  cache_.CleanAll();
+  serial_ = AdvanceSerial(serial_);
+  inTransaction_ = false;
+  chainHead_ = kDBNoPage;
+  return true;
+}
+
+// The journal holds the committed bytes of every page the transaction is
+// about to overwrite, read back from the file (dirty pages never reach it
+// before their commit).
+bool DBFile::WriteJournal(const std::vector<uint32_t>& pages, bool rollback) {
+  FileStreamPtr journal = adapter_.NewStream();
+  if (!journal || !journal->Create(journalPath_.get())) return Fail(kDBErrorWrite);
+  std::vector<uint8_t> image(kDBJournalImageSize);
+  uint32_t crc = 0;
+  bool written = journal->SetPosition(int32_t(kDBJournalHeaderSize));
+  for (size_t i = 0; written && i < pages.size(); ++i) {
+    PutBigEndian32(image.data(), pages[i]);
+    if (!ReadAt(DBPagePosition(pages[i]), image.data() + 4, kDBPageSize)) {
+      journal->Close();
+      return Fail(kDBErrorDamaged);
+    }
+    crc = Crc32Update(crc, image.data(), image.size());
+    written = journal->Write(image.data(), int32_t(image.size()));
+  }
+  DBJournalHeader header;
+  header.serial = serial_;
+  header.pageCount = beginPageCount_;
+  header.nextRecordId = beginNextRecordId_;
+  header.directoryRoot = beginDirectoryRoot_;
+  header.imageCount = uint32_t(pages.size());
+  header.crc = crc;
+  uint8_t head[kDBJournalHeaderSize];
+  EncodeJournalHeader(header, head);
+  written = written && journal->SetPosition(0) && journal->Write(head, sizeof head) &&
+            adapter_.FlushFile(*journal);
+  journal->Close();
+  if (!written) return Fail(kDBErrorWrite);
+  Reached(rollback ? DBWriteStep::kRollbackJournalFlushed : DBWriteStep::kCommitJournalFlushed);
+  return true;
+}
+
+// ---- Cursors ----------------------------------------------------------------------
+
+void DBFile::AddCursor(DBTreeCursor* cursor) { cursors_.push_back(cursor); }
+
+void DBFile::RemoveCursor(DBTreeCursor* cursor) {
+  cursors_.erase(std::remove(cursors_.begin(), cursors_.end(), cursor), cursors_.end());
+}
+
+void DBFile::WillChangeLayout(const DBPageRef& page, const DBTreeCursor* changer) {
+  for (DBTreeCursor* cursor : cursors_)
+    if (cursor != changer) cursor->PageWillChange(page.Number());
+  page.LayoutChanged();
+}
+
+void DBFile::RootMoved(uint32_t oldRoot, uint32_t newRoot, const DBTreeCursor* changer) {
+  for (DBTreeCursor* cursor : cursors_)
+    if (cursor != changer) cursor->RootMoved(oldRoot, newRoot);
+}
+
+#ifdef _WINDOWS_
+#error "The storage core stays portable: no <windows.h>."
+#endif

@@ -1,0 +1,174 @@
+// DBFile: one open database file, its page cache and its page-level
+// transactions.
+//
+// A transaction begins with the first change (BeginTransaction writes the
+// serial, 1 and the next record id at header offset 8 and flushes) and ends
+// with CommitTransaction or RollbackTransaction. Both write the transaction's
+// dirty pages through the rollback journal (Journal.h) and finish with one
+// 12-byte header write of {0, next record id, directory root}: that write is
+// the commit point. A file left with header word 12 = 1 is recovered at the
+// next open that can write it: from a complete journal the old page images
+// are written back; without one no page had been written yet.
+//
+// Errors: operations give false or an empty page and leave a DBStorageError
+// (LastError). A write that fails, or a page that cannot be read back inside
+// a commit, marks the DBFile failed: every later operation is refused with
+// 2010 and nothing more is written (the next open recovers). A database
+// opened read-only, or whose file another opener holds for writing, refuses
+// every change with 2009. Damaged pages are never cached: 2011.
+//
+// Pages are handed out pinned (DBPageRef). Every change marks its page dirty
+// (which begins the transaction) before it touches the bytes.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/SmartRef.h"
+#include "database/storage/Journal.h"
+#include "database/storage/PageCache.h"
+#include "database/storage/StorageAdapter.h"
+#include "database/storage/StorageError.h"
+
+class DBTreeCursor;
+
+// 16,384 pages: 128 MiB.
+constexpr uint32_t kDBDefaultCacheBudget = 16384;
+
+class DBFile {
+ public:
+  DBFile(const DBFile&) = delete;
+  DBFile& operator=(const DBFile&) = delete;
+
+  // ---- Pages ----------------------------------------------------------------
+  // Page n, pinned; empty beyond the last page (the end of the data, no
+  // error), and with 2011 when it cannot be read whole or is damaged. A table
+  // leaf entering the cache loses its entries deleted by other transactions;
+  // the page is then dirty (read-write files) or changed in memory only.
+  DBPageRef GetPage(uint32_t number);
+  // A new page at the end of the file: the kind and chain id given, nothing
+  // used, dirty, pinned. Empty with 2012 when the file has kDBMaxPages pages.
+  DBPageRef NewPage(uint32_t kind, uint32_t chainId);
+  // A new page that is its own chain: its number in *number.
+  bool NewChainPage(uint32_t kind, uint32_t* number);
+  // Begins the transaction when needed, marks the page dirty and links it
+  // into the changed-page chain. Call it before changing the page's bytes.
+  bool MarkPageDirty(const DBPageRef& page);
+  uint32_t PageCount() const { return pageCount_; }
+
+  // ---- Transactions ---------------------------------------------------------
+  bool BeginTransaction();
+  // Nothing to do when no transaction is open.
+  bool CommitTransaction();
+  // Swaps live and deleted entries stamped with the current serial on leaf
+  // pages (stamping them 0), writes the pages as a commit does, and discards
+  // the update spools of every open cursor.
+  bool RollbackTransaction();
+  bool InTransaction() const { return inTransaction_; }
+  // Hands out the next record id.
+  uint32_t NextRecordId() { return nextRecordId_++; }
+  uint32_t CurrentSerial() const { return serial_; }
+  // The serial as entries carry it (24 bits; never 0).
+  uint32_t SerialStamp() const;
+  bool IsReadOnly() const { return readOnly_; }
+
+  // The root of the table directory (header word 20; a new root is written
+  // with the transaction's header write).
+  uint32_t DirectoryRoot() const { return directoryRoot_; }
+  void SetDirectoryRoot(uint32_t root) { directoryRoot_ = root; }
+
+  // ---- Cache ----------------------------------------------------------------
+  void SetCacheBudget(uint32_t pages) { cache_.SetBudget(pages); }
+  uint32_t CacheBudget() const { return cache_.Budget(); }
+  uint32_t CachedPageCount() const { return cache_.Size(); }
+
+  // ---- Errors ---------------------------------------------------------------
+  const DBStorageError& LastError() const { return error_; }
+  void ClearError() { error_ = {}; }
+  void SetError(DBErrorCode code) { error_ = MakeStorageError(code); }
+  // Whether a change may be made; otherwise sets 2010 (failed) or 2009
+  // (read-only).
+  bool CheckWritable();
+  // Whether the file may be used at all; otherwise sets 2010.
+  bool CheckUsable();
+  void ReportAssertion(int32_t line, const char* condition);
+  DBStorageAdapter& Adapter() const { return adapter_; }
+
+  // ---- Open cursors (DBTreeCursor's calls) ------------------------------------
+  void AddCursor(DBTreeCursor* cursor);
+  void RemoveCursor(DBTreeCursor* cursor);
+  // Before the entries of a page move: other cursors on it remember where
+  // they stand.
+  void WillChangeLayout(const DBPageRef& page, const DBTreeCursor* changer);
+  // A tree got a new root above the old one.
+  void RootMoved(uint32_t oldRoot, uint32_t newRoot, const DBTreeCursor* changer);
+
+  ~DBFile();
+
+ private:
+  friend DBFile* CreateDatabaseFileAt(const StringRecord*, DBStorageAdapter&, DBStorageError*);
+  friend DBFile* OpenDatabaseFileAt(const StringRecord*, DBStorageAdapter&, DBStorageError*);
+  friend bool CloseDatabaseFile(DBFile*, DBStorageError*);
+
+  DBFile(DBStorageAdapter& adapter, const StringRecord* path);
+  // A DBFile that start (Create or Open) readied; null, with its error, when
+  // that failed.
+  static DBFile* Start(const StringRecord* path, DBStorageAdapter& adapter, DBStorageError* error,
+                       bool (DBFile::*start)());
+  bool Create();
+  bool Open();
+  bool Recover(uint32_t headerSerial);
+  bool RecoverFromJournal(FileStream& journal, const DBJournalHeader& header);
+  bool DropTrailingZeroPages();
+  bool Close();
+
+  bool Fail(DBErrorCode code);
+  bool WriteAt(int64_t position, const void* bytes, int32_t count);
+  bool ReadAt(int64_t position, void* bytes, int32_t count);
+  bool Flush(FileStream& stream);
+  bool WriteHeaderWords(uint32_t offset, const uint32_t* words, int32_t count);
+  bool FinishTransaction(bool rollback);
+  bool WriteJournal(const std::vector<uint32_t>& pages, bool rollback);
+  void FlipEntriesOfTransaction();
+  void PurgeOnLoad(const DBPageRef& page);
+
+  DBStorageAdapter& adapter_;
+  StringRef path_;
+  StringRef journalPath_;
+  FileStreamPtr stream_;
+  DBPageCache cache_{kDBDefaultCacheBudget};
+  std::vector<DBTreeCursor*> cursors_;
+  DBStorageError error_;
+
+  uint32_t nextRecordId_ = 1;
+  uint32_t serial_ = 1;
+  uint32_t pageCount_ = 0;
+  uint32_t chainHead_ = kDBNoPage;
+  uint32_t directoryRoot_ = 0;
+  // Their values when the transaction began, for the journal.
+  uint32_t beginPageCount_ = 0;
+  uint32_t beginNextRecordId_ = 0;
+  uint32_t beginDirectoryRoot_ = 0;
+  bool inTransaction_ = false;
+  bool readOnly_ = false;
+  bool locked_ = false;
+  bool failed_ = false;
+  // Set while the header is checked: a file refused then is never written.
+  bool opening_ = false;
+};
+
+// Creates (or empties) the file and formats it: the header, then page 0, the
+// empty directory. The journal of the path is deleted. Null on failure, with
+// the error in *error when given.
+DBFile* CreateDatabaseFileAt(const StringRecord* path, DBStorageAdapter& adapter,
+                             DBStorageError* error = nullptr);
+// Opens for reading and writing, else for reading only; recovers an
+// interrupted transaction first (only with the file's lock held). Null when
+// the file cannot be opened (no error code), is no database or is damaged
+// (2011), or needs recovery but cannot be written (2009, file untouched).
+DBFile* OpenDatabaseFileAt(const StringRecord* path, DBStorageAdapter& adapter,
+                           DBStorageError* error = nullptr);
+// Replays the spools of cursors still open (they end empty), commits, writes
+// the next record id, releases the lock and closes; then deletes the DBFile.
+// False (error in *error) when any write of the file failed.
+bool CloseDatabaseFile(DBFile* db, DBStorageError* error = nullptr);

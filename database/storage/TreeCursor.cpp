@@ -1,0 +1,728 @@
+#include "database/storage/TreeCursor.h"
+
+#include <cstring>
+#include <string>
+
+#include "core/string.h"
+#include "database/storage/PageFormat.h"
+#include "database/storage/Record.h"
+
+namespace {
+
+// The longest key an interior entry can carry.
+constexpr size_t kMaxSeparatorKey = kDBPageDataSize - kDBInteriorKeyAt;
+
+enum class Split {
+  kTailMoves,         // the new entry fits the old page
+  kEntryAndTailMove,  // both fit one new page
+  kBothMove,          // the tail and the entry each get a new page
+};
+
+Split ChooseSplit(uint32_t offset, uint32_t used, uint32_t length) {
+  if (offset + length <= kDBPageDataSize) return Split::kTailMoves;
+  if (used - offset + length <= kDBPageDataSize) return Split::kEntryAndTailMove;
+  return Split::kBothMove;
+}
+
+// Records under the entries from `from` to `to`: one per leaf entry, the sum
+// of the counts of interior entries.
+uint32_t CountRecords(const DBPageRef& page, uint32_t from, uint32_t to) {
+  const bool interior = page.Kind() == kDBKindInterior;
+  uint32_t count = 0;
+  for (uint32_t offset = from; offset < to; offset += EntryLength(page.EntryAt(offset)))
+    count += interior ? InteriorCount(page.EntryAt(offset)) : 1;
+  return count;
+}
+
+// Whether the file can take the pages one insert into a tree of that depth
+// may add (two per level split and a new root), besides `extra` pages.
+bool RoomForInsert(DBFile& db, size_t depth, uint32_t extra) {
+  if (uint64_t(db.PageCount()) + extra + 2 * (uint64_t(depth) + 2) <= kDBMaxPages) return true;
+  db.SetError(kDBErrorFull);
+  return false;
+}
+
+// The whole records of a spool: {u32 length, bytes} from its start, up to
+// the first one that does not read whole.
+std::vector<std::vector<uint8_t>> ReadSpool(FileStream& stream) {
+  std::vector<std::vector<uint8_t>> records;
+  if (!stream.SetPosition(0)) return records;
+  for (;;) {
+    uint8_t size[4];
+    int32_t got = 0;
+    if (!stream.Read(size, sizeof size, &got) || got != int32_t(sizeof size)) break;
+    const uint32_t length = GetBigEndian32(size);
+    if (length < kDBRecordFieldsAt || length >= kDBRecordLengthLimit) break;
+    std::vector<uint8_t> record(length);
+    if (!stream.Read(record.data(), int32_t(length), &got) || got != int32_t(length)) break;
+    records.push_back(std::move(record));
+  }
+  return records;
+}
+
+}  // namespace
+
+DBTreeCursor::DBTreeCursor(DBFile& db, std::unique_ptr<DBTreeCursor> parent, const uint8_t* filter,
+                           size_t filterLength, DBKeyColumns keyColumns)
+    : db_(&db),
+      parent_(std::move(parent)),
+      keyColumns_(keyColumns.columns, keyColumns.columns + keyColumns.count),
+      filter_(filter, filter + filterLength),
+      leafKind_(parent_ ? kDBKindTableLeaf : kDBKindDirectoryLeaf),
+      root_(kDBNoPage) {
+  if (!parent_) {
+    root_ = db.DirectoryRoot();
+  } else if (const uint8_t* record = parent_->CurrentEntry()) {
+    root_ = DirectoryRecordRoot(record);
+  }
+  db.AddCursor(this);
+}
+
+DBTreeCursor::~DBTreeCursor() {
+  if (!db_) return;
+  ReplaySpool();
+  db_->RemoveCursor(this);
+}
+
+// ---- Walking ------------------------------------------------------------------------
+
+bool DBTreeCursor::Damaged() {
+  db_->SetError(kDBErrorDamaged);
+  levels_.clear();
+  state_ = State::kDone;
+  broken_ = true;
+  return false;
+}
+
+bool DBTreeCursor::StartAtRoot() {
+  levels_.clear();
+  pagesEntered_ = 0;
+  broken_ = false;
+  state_ = State::kDone;
+  if (root_ >= db_->PageCount()) return false;  // no tree yet: nothing to walk
+  DBPageRef root = db_->GetPage(root_);
+  if (!root) {
+    broken_ = true;
+    return false;
+  }
+  if (root.Kind() != kDBKindInterior && root.Kind() != leafKind_) return Damaged();
+  levels_.push_back({std::move(root), 0});
+  state_ = State::kBefore;
+  return true;
+}
+
+// Enters a child page. A path longer than any tree, a page met twice on it,
+// or a walk entering more pages than the file has (children shared between
+// parents) is damage.
+bool DBTreeCursor::Push(uint32_t child) {
+  if (levels_.size() >= kDBMaxTreeDepth || child >= db_->PageCount() ||
+      ++pagesEntered_ > 2 * db_->PageCount() + kDBMaxTreeDepth)
+    return Damaged();
+  for (const Level& level : levels_)
+    if (level.page.Number() == child) return Damaged();
+  DBPageRef page = db_->GetPage(child);
+  if (!page) {
+    levels_.clear();
+    state_ = State::kDone;
+    broken_ = true;
+    return false;
+  }
+  if (page.Kind() != kDBKindInterior && page.Kind() != leafKind_) return Damaged();
+  levels_.push_back({std::move(page), 0});
+  return true;
+}
+
+// From where the cursor stands, goes on to the first leaf entry: up past page
+// ends, down into children.
+bool DBTreeCursor::Settle() {
+  for (;;) {
+    Level& level = levels_.back();
+    if (level.offset >= level.page.Used()) {
+      levels_.pop_back();
+      if (levels_.empty()) {
+        state_ = State::kDone;
+        return false;
+      }
+      Level& up = levels_.back();
+      up.offset += EntryLength(up.page.EntryAt(up.offset));
+      continue;
+    }
+    if (level.page.Kind() == kDBKindInterior) {
+      if (!Push(InteriorChild(level.page.EntryAt(level.offset)))) return false;
+      continue;
+    }
+    state_ = State::kOn;
+    return true;
+  }
+}
+
+bool DBTreeCursor::NextEntry() {
+  if (!db_ || !Reposition()) return false;
+  switch (state_) {
+    case State::kDone: return false;
+    case State::kFresh:
+      if (!StartAtRoot()) return false;
+      break;
+    case State::kOn: {
+      Level& leaf = levels_.back();
+      leaf.offset += EntryLength(leaf.page.EntryAt(leaf.offset));
+      break;
+    }
+    case State::kBefore: break;
+  }
+  return Settle();
+}
+
+bool DBTreeCursor::NextMatching() {
+  while (NextEntry()) {
+    const Level& leaf = levels_.back();
+    const uint8_t* entry = leaf.page.EntryAt(leaf.offset);
+    if (EntryState(entry) != kDBEntryLive) continue;
+    if (filter_.empty()) return true;
+    if (!EntryKey(leafKind_, entry, &key_)) return Damaged();
+    if (ComparePrefix(key_.data(), key_.size(), filter_.data(), filter_.size()) == 0) return true;
+  }
+  return false;
+}
+
+bool DBTreeCursor::EntryKey(uint32_t kind, const uint8_t* entry, std::vector<uint8_t>* key) {
+  return BuildEntryKey(kind, entry, KeyColumns(), key);
+}
+
+// The index of the first entry of the page whose key is not below `key`.
+// Entries, live and deleted, lie in key order, so bisection finds it.
+bool DBTreeCursor::LowerBound(const Level& level, const uint8_t* key, size_t keyLength,
+                              size_t* index) {
+  const std::vector<uint16_t>& offsets = level.page.EntryOffsets();
+  const uint32_t kind = level.page.Kind();
+  size_t low = 0, high = offsets.size();
+  while (low < high) {
+    const size_t middle = low + (high - low) / 2;
+    const uint8_t* entry = level.page.EntryAt(offsets[middle]);
+    int32_t order;
+    if (kind == kDBKindInterior) {
+      order = CompareKeys(entry + kDBInteriorKeyAt, EntryLength(entry) - kDBInteriorKeyAt, key,
+                          keyLength);
+    } else {
+      if (!EntryKey(kind, entry, &probe_)) return false;
+      order = CompareKeys(probe_.data(), probe_.size(), key, keyLength);
+    }
+    if (order < 0) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  *index = low;
+  return true;
+}
+
+// From the root: on interior pages into the child of the last entry whose
+// key is below `key` (the first entry when none is), on the leaf before the
+// first entry not below it.
+bool DBTreeCursor::Descend(const uint8_t* key, size_t keyLength) {
+  for (;;) {
+    Level& level = levels_.back();
+    size_t index = 0;
+    if (!LowerBound(level, key, keyLength, &index)) return Damaged();
+    const std::vector<uint16_t>& offsets = level.page.EntryOffsets();
+    if (level.page.Kind() != kDBKindInterior) {
+      level.offset = index < offsets.size() ? offsets[index] : level.page.Used();
+      state_ = State::kBefore;
+      return true;
+    }
+    if (offsets.empty()) return Damaged();
+    level.offset = offsets[index == 0 ? 0 : index - 1];
+    if (!Push(InteriorChild(level.page.EntryAt(level.offset)))) return false;
+  }
+}
+
+// Looks ahead from the position, across page ends, for the next live entry
+// and compares its key; the cursor stays where it is.
+bool DBTreeCursor::NextLiveHasKey(const uint8_t* key, size_t keyLength, bool* found) {
+  *found = false;
+  std::vector<Level> saved = levels_;
+  const State savedState = state_;
+  const uint32_t savedEntered = pagesEntered_;
+  while (Settle()) {
+    Level& leaf = levels_.back();
+    const uint8_t* entry = leaf.page.EntryAt(leaf.offset);
+    if (EntryState(entry) == kDBEntryLive) {
+      if (!EntryKey(leafKind_, entry, &probe_)) {
+        Damaged();
+        break;
+      }
+      *found = CompareKeys(probe_.data(), probe_.size(), key, keyLength) == 0;
+      break;
+    }
+    leaf.offset += EntryLength(entry);
+  }
+  if (broken_) return false;
+  levels_ = std::move(saved);
+  state_ = savedState;
+  pagesEntered_ = savedEntered;
+  return true;
+}
+
+bool DBTreeCursor::SeekKey(const uint8_t* key, size_t keyLength, bool* found) {
+  if (found) *found = false;
+  if (!db_) return false;
+  stale_ = false;
+  if (!StartAtRoot() || !Descend(key, keyLength)) return false;
+  bool live = false;
+  if (found && !NextLiveHasKey(key, keyLength, &live)) return false;
+  if (found) *found = live;
+  return true;
+}
+
+const uint8_t* DBTreeCursor::CurrentEntry() {
+  if (!db_ || !Reposition() || state_ != State::kOn) return nullptr;
+  return levels_.back().page.EntryAt(levels_.back().offset);
+}
+
+uint32_t DBTreeCursor::CurrentPageNumber() const {
+  return levels_.empty() ? kDBNoPage : levels_.back().page.Number();
+}
+
+uint32_t DBTreeCursor::CurrentOffset() const {
+  return levels_.empty() ? 0 : levels_.back().offset;
+}
+
+// ---- Standing again after other cursors' changes ----------------------------------------
+
+void DBTreeCursor::Remember(Mark mark, const uint8_t* entry) {
+  stale_ = true;
+  mark_ = mark;
+  markId_ = EntryRecordId(entry);
+  if (!EntryKey(leafKind_, entry, &markKey_)) mark_ = Mark::kStart;
+}
+
+void DBTreeCursor::PageWillChange(uint32_t page) {
+  if (stale_ || levels_.empty() || state_ == State::kDone || state_ == State::kFresh) return;
+  bool onPath = false;
+  for (const Level& level : levels_) onPath = onPath || level.page.Number() == page;
+  if (!onPath) return;
+  const Level& leaf = levels_.back();
+  const uint32_t used = leaf.page.Used();
+  if (leaf.page.Kind() == kDBKindInterior || used == 0) {
+    stale_ = true;
+    mark_ = Mark::kStart;
+  } else if (leaf.offset < used) {
+    Remember(state_ == State::kOn ? Mark::kOn : Mark::kBefore, leaf.page.EntryAt(leaf.offset));
+  } else {
+    Remember(Mark::kAfter, leaf.page.EntryAt(leaf.page.EntryOffsets().back()));
+  }
+}
+
+void DBTreeCursor::RootMoved(uint32_t oldRoot, uint32_t newRoot) {
+  if (root_ != oldRoot) return;
+  root_ = newRoot;
+  if (levels_.empty() || levels_.front().page.Number() != oldRoot) return;
+  DBPageRef page = db_->GetPage(newRoot);
+  if (page) levels_.insert(levels_.begin(), Level{std::move(page), 0});
+}
+
+// Finds the remembered entry by its key and record id. When it is gone the
+// cursor stands before the entry that follows it in key order.
+bool DBTreeCursor::Reposition() {
+  if (!stale_) return true;
+  stale_ = false;
+  if (mark_ == Mark::kStart) {
+    levels_.clear();
+    state_ = State::kFresh;
+    return true;
+  }
+  const std::vector<uint8_t> key = markKey_;
+  if (!StartAtRoot() || !Descend(key.data(), key.size())) return !broken_;
+  while (Settle()) {
+    Level& leaf = levels_.back();
+    const uint8_t* entry = leaf.page.EntryAt(leaf.offset);
+    if (!EntryKey(leafKind_, entry, &probe_)) return Damaged();
+    const int32_t order = CompareKeys(probe_.data(), probe_.size(), key.data(), key.size());
+    if (order > 0) break;
+    if (order == 0 && EntryRecordId(entry) == markId_) {
+      if (mark_ == Mark::kOn) return true;
+      if (mark_ == Mark::kAfter) leaf.offset += EntryLength(entry);
+      state_ = State::kBefore;
+      return true;
+    }
+    leaf.offset += EntryLength(entry);
+    state_ = State::kBefore;
+  }
+  if (state_ == State::kDone) return !broken_;
+  state_ = State::kBefore;
+  return true;
+}
+
+// ---- Inserting --------------------------------------------------------------------
+
+bool DBTreeCursor::InsertInPage(const DBPageRef& page, uint32_t offset, const uint8_t* entry,
+                                uint32_t length) {
+  db_->WillChangeLayout(page, this);
+  if (!db_->MarkPageDirty(page)) return false;
+  uint8_t* data = page.Data();
+  const uint32_t used = page.Used();
+  std::memmove(data + offset + length, data + offset, used - offset);
+  std::memcpy(data + offset, entry, length);
+  SetPageUsed(page.Bytes(), uint16_t(used + length));
+  page.LayoutChanged();
+  return true;
+}
+
+bool DBTreeCursor::InsertEntry(const uint8_t* entry, uint32_t length) {
+  if (!db_ || !Reposition() || levels_.empty() ||
+      (state_ != State::kBefore && state_ != State::kOn))
+    return false;
+  if (length > kDBPageDataSize || length < kDBEntryHeaderSize) {
+    db_->ReportAssertion(__LINE__, "dataLen <= maxRecordBlockLength");
+    return false;
+  }
+  if (!db_->CheckWritable()) return false;
+  const DBPageRef page = levels_.back().page;
+  const uint32_t offset = levels_.back().offset;
+  const uint32_t used = page.Used();
+  if (used + length <= kDBPageDataSize) {
+    if (!InsertInPage(page, offset, entry, length)) return false;
+    levels_.back().offset = offset + length;
+    return true;
+  }
+  // The cursor follows the new entry, or the tail's first entry, to its new
+  // page: it finds that entry again once the tree above is done.
+  const Mark mark = state_ == State::kOn ? Mark::kOn : Mark::kBefore;
+  const Split split = ChooseSplit(offset, used, length);
+  if (split == Split::kEntryAndTailMove) Remember(mark, entry);
+  if (split == Split::kBothMove) Remember(mark, page.EntryAt(offset));
+  if (!InsertAtHeight(0, offset, entry, length)) return false;
+  return Reposition();
+}
+
+// Inserts at the page `height` levels above the leaf of the cursor's path.
+// The path to that page stays valid throughout: a split keeps the entries
+// before the position where they are, and the parent's new entries go
+// behind the entry of the split page.
+bool DBTreeCursor::InsertAtHeight(size_t height, uint32_t offset, const uint8_t* entry,
+                                  uint32_t length) {
+  size_t index = levels_.size() - 1 - height;
+  const DBPageRef page = levels_[index].page;
+  const uint32_t used = page.Used();
+  if (used + length <= kDBPageDataSize) return InsertInPage(page, offset, entry, length);
+
+  if (index == 0) {
+    if (!GrowRoot()) return false;
+    index = levels_.size() - 1 - height;
+  }
+  const Level& parent = levels_[index - 1];
+  const uint32_t parentOffset = parent.offset + EntryLength(parent.page.EntryAt(parent.offset));
+  const uint32_t kind = page.Kind();
+  const uint32_t chain = PageChain(page.Bytes());
+  const uint32_t tail = used - offset;
+  const uint32_t tailCount = CountRecords(page, offset, used);
+  const uint32_t entryCount = kind == kDBKindInterior ? InteriorCount(entry) : 1;
+  // Keys of the new pages' first entries, taken before anything moves.
+  std::vector<uint8_t> tailKey, entryKey;
+  if (tail > 0 && !EntryKey(kind, page.EntryAt(offset), &tailKey)) return Damaged();
+  if (!EntryKey(kind, entry, &entryKey)) return Damaged();
+  if (tailKey.size() > kMaxSeparatorKey || entryKey.size() > kMaxSeparatorKey) {
+    db_->SetError(kDBErrorTooLong);
+    return false;
+  }
+
+  const Split split = ChooseSplit(offset, used, length);
+  db_->WillChangeLayout(page, this);
+  if (!db_->MarkPageDirty(page)) return false;
+  uint8_t* data = page.Data();
+  const uint32_t stamp = db_->SerialStamp();
+  const auto fill = [](const DBPageRef& target, const uint8_t* first, uint32_t firstLength,
+                       const uint8_t* second, uint32_t secondLength) {
+    std::memcpy(target.Data(), first, firstLength);
+    if (secondLength > 0) std::memcpy(target.Data() + firstLength, second, secondLength);
+    SetPageUsed(target.Bytes(), uint16_t(firstLength + secondLength));
+  };
+  switch (split) {
+    case Split::kTailMoves: {
+      DBPageRef tailPage = db_->NewPage(kind, chain);
+      if (!tailPage) return false;
+      fill(tailPage, data + offset, tail, nullptr, 0);
+      std::memcpy(data + offset, entry, length);
+      if (offset + length < used) std::memset(data + offset + length, 0, used - offset - length);
+      SetPageUsed(page.Bytes(), uint16_t(offset + length));
+      page.LayoutChanged();
+      const std::vector<uint8_t> separator =
+          BuildInteriorEntry(stamp, tailCount, tailPage.Number(), tailKey.data(), tailKey.size());
+      tailPage.Reset();
+      return InsertAtHeight(height + 1, parentOffset, separator.data(), uint32_t(separator.size()));
+    }
+    case Split::kEntryAndTailMove: {
+      DBPageRef newPage = db_->NewPage(kind, chain);
+      if (!newPage) return false;
+      fill(newPage, entry, length, data + offset, tail);
+      std::memset(data + offset, 0, tail);
+      SetPageUsed(page.Bytes(), uint16_t(offset));
+      page.LayoutChanged();
+      const std::vector<uint8_t> separator = BuildInteriorEntry(
+          stamp, entryCount + tailCount, newPage.Number(), entryKey.data(), entryKey.size());
+      newPage.Reset();
+      return InsertAtHeight(height + 1, parentOffset, separator.data(), uint32_t(separator.size()));
+    }
+    case Split::kBothMove: {
+      DBPageRef tailPage = db_->NewPage(kind, chain);
+      DBPageRef newPage = tailPage ? db_->NewPage(kind, chain) : DBPageRef();
+      if (!newPage) return false;
+      fill(tailPage, data + offset, tail, nullptr, 0);
+      fill(newPage, entry, length, nullptr, 0);
+      std::memset(data + offset, 0, tail);
+      SetPageUsed(page.Bytes(), uint16_t(offset));
+      page.LayoutChanged();
+      const std::vector<uint8_t> tailSeparator =
+          BuildInteriorEntry(stamp, tailCount, tailPage.Number(), tailKey.data(), tailKey.size());
+      const std::vector<uint8_t> entrySeparator =
+          BuildInteriorEntry(stamp, entryCount, newPage.Number(), entryKey.data(), entryKey.size());
+      tailPage.Reset();
+      newPage.Reset();
+      // Both right behind the split page's entry: the tail's first, then the
+      // new entry's in front of it.
+      return InsertAtHeight(height + 1, parentOffset, tailSeparator.data(),
+                            uint32_t(tailSeparator.size())) &&
+             InsertAtHeight(height + 1, parentOffset, entrySeparator.data(),
+                            uint32_t(entrySeparator.size()));
+    }
+  }
+  return false;
+}
+
+// A new interior root above the old one, with one entry (empty key, count
+// 0) for it. The directory's root reaches the header with the commit; a
+// table's is written into its directory record at once.
+bool DBTreeCursor::GrowRoot() {
+  const uint32_t oldRoot = levels_.front().page.Number();
+  uint32_t number = 0;
+  if (!db_->NewChainPage(kDBKindInterior, &number)) return false;
+  DBPageRef root = db_->GetPage(number);
+  if (!root) return false;
+  const std::vector<uint8_t> first = BuildInteriorEntry(db_->SerialStamp(), 0, oldRoot, nullptr, 0);
+  std::memcpy(root.Data(), first.data(), first.size());
+  SetPageUsed(root.Bytes(), uint16_t(first.size()));
+  if (parent_) {
+    if (!parent_->SetCurrentTableRoot(number)) return false;
+  } else {
+    db_->SetDirectoryRoot(number);
+  }
+  db_->RootMoved(oldRoot, number, this);
+  root_ = number;
+  levels_.insert(levels_.begin(), Level{std::move(root), 0});
+  return true;
+}
+
+bool DBTreeCursor::SetCurrentTableRoot(uint32_t root) {
+  if (!Reposition() || state_ != State::kOn) return Damaged();
+  const Level& leaf = levels_.back();
+  if (!db_->MarkPageDirty(leaf.page)) return false;
+  SetDirectoryRecordRoot(leaf.page.EntryAt(leaf.offset), root);
+  return true;
+}
+
+// ---- Records ----------------------------------------------------------------------
+
+// Measured on the length as built, before it meets the u16 length field.
+bool DBTreeCursor::CheckRecordLength(size_t length) {
+  if (length >= kDBRecordLengthLimit) {
+    db_->SetError(kDBErrorTooLong);
+    return false;
+  }
+  if (length < kDBRecordFieldsAt) {
+    db_->ReportAssertion(__LINE__, "offset == size");
+    return false;
+  }
+  return true;
+}
+
+bool DBTreeCursor::CheckRecord(const uint8_t* record, size_t length, std::vector<uint8_t>* key) {
+  if (EntryLength(record) != length || !RecordFieldsValid(record) ||
+      !BuildRecordKey(record, KeyColumns(), key)) {
+    db_->ReportAssertion(__LINE__, "offset == size");
+    return false;
+  }
+  if (key->size() > kDBMaxKeyLength) {
+    db_->SetError(kDBErrorTooLong);
+    return false;
+  }
+  return true;
+}
+
+bool DBTreeCursor::InsertRecord(uint8_t* record, size_t length, bool unique, bool assignId) {
+  if (!db_ || !db_->CheckWritable() || !CheckRecordLength(length)) return false;
+  const bool keyless = keyColumns_.empty();
+  // A keyless tree orders records by id: the id comes first.
+  if (assignId && keyless) SetEntryRecordId(record, db_->NextRecordId());
+  if (!CheckRecord(record, length, &key_)) return false;
+  bool found = false;
+  if (!SeekKey(key_.data(), key_.size(), &found)) return false;
+  if (unique && found) {
+    db_->SetError(kDBErrorDuplicateKey);
+    return false;
+  }
+  if (!RoomForInsert(*db_, levels_.size(), 0) || !db_->BeginTransaction()) return false;
+  StampEntry(record, kDBEntryLive, db_->SerialStamp());
+  if (assignId && !keyless) SetEntryRecordId(record, db_->NextRecordId());
+  return InsertEntry(record, uint32_t(length));
+}
+
+bool DBTreeCursor::DeleteCurrent() {
+  if (!db_ || !Reposition() || state_ != State::kOn || !db_->CheckWritable()) return false;
+  const Level& leaf = levels_.back();
+  if (EntryState(leaf.page.EntryAt(leaf.offset)) != kDBEntryLive) return false;
+  if (!db_->MarkPageDirty(leaf.page)) return false;
+  uint8_t* entry = leaf.page.EntryAt(leaf.offset);
+  const uint32_t stamp = db_->SerialStamp();
+  // A record the open transaction made stays deleted when it is undone.
+  StampEntry(entry, kDBEntryDeleted, EntrySerial(entry) == stamp ? 0 : stamp);
+  return true;
+}
+
+bool DBTreeCursor::UpdateCurrent(const uint8_t* record, size_t length) {
+  if (!db_ || !Reposition() || state_ != State::kOn || !db_->CheckWritable()) return false;
+  const Level& leaf = levels_.back();
+  if (EntryState(leaf.page.EntryAt(leaf.offset)) != kDBEntryLive || !CheckRecordLength(length))
+    return false;
+  std::vector<uint8_t> fresh(record, record + length);
+  const bool keyless = keyColumns_.empty();
+  if (keyless) SetEntryRecordId(fresh.data(), db_->NextRecordId());
+  if (!CheckRecord(fresh.data(), length, &key_)) return false;
+  if (!EntryKey(leafKind_, leaf.page.EntryAt(leaf.offset), &probe_)) return Damaged();
+  const bool sameKey = CompareKeys(probe_.data(), probe_.size(), key_.data(), key_.size()) == 0;
+  if ((sameKey && !RoomForInsert(*db_, levels_.size(), 0)) || !db_->BeginTransaction()) return false;
+  StampEntry(fresh.data(), kDBEntryLive, db_->SerialStamp());
+  if (!keyless) SetEntryRecordId(fresh.data(), db_->NextRecordId());
+  if (!DeleteCurrent()) return false;
+  if (sameKey) return InsertEntry(fresh.data(), uint32_t(length));
+  return Spool(fresh);
+}
+
+// ---- The update spool ----------------------------------------------------------------
+
+bool DBTreeCursor::Spool(const std::vector<uint8_t>& record) {
+  if (!spoolInMemory_ && !spool_) {
+    spool_ = db_->Adapter().NewStream();
+    if (!spool_ || !spool_->OpenTemporary(nullptr)) {
+      spool_.reset();
+      spoolInMemory_ = true;
+    }
+  }
+  if (spool_) {
+    uint8_t size[4];
+    PutBigEndian32(size, uint32_t(record.size()));
+    if (spool_->Write(size, sizeof size) && spool_->Write(record.data(), int32_t(record.size())))
+      return true;
+    SpoolToMemory();
+  }
+  memorySpool_.push_back(record);
+  return true;
+}
+
+// The temporary file failed: what it holds whole moves to memory, and the
+// rest of the spool stays there.
+void DBTreeCursor::SpoolToMemory() {
+  memorySpool_ = ReadSpool(*spool_);
+  spool_.reset();
+  spoolInMemory_ = true;
+}
+
+std::vector<std::vector<uint8_t>> DBTreeCursor::TakeSpool() {
+  std::vector<std::vector<uint8_t>> records;
+  if (spool_) records = ReadSpool(*spool_);
+  for (std::vector<uint8_t>& record : memorySpool_) records.push_back(std::move(record));
+  DiscardSpool();
+  return records;
+}
+
+void DBTreeCursor::DiscardSpool() {
+  spool_.reset();
+  memorySpool_.clear();
+  spoolInMemory_ = false;
+}
+
+bool DBTreeCursor::ReplaySpool() {
+  if (!db_) return true;
+  bool replayed = true;
+  for (std::vector<uint8_t>& record : TakeSpool())
+    replayed = InsertRecord(record.data(), record.size(), !keyColumns_.empty(), false) && replayed;
+  return replayed;
+}
+
+void DBTreeCursor::Orphan() {
+  DiscardSpool();
+  levels_.clear();
+  state_ = State::kDone;
+  stale_ = false;
+  db_ = nullptr;
+}
+
+// ---- Trees by name ------------------------------------------------------------------
+
+std::unique_ptr<DBTreeCursor> OpenTreeCursor(DBFile& db, std::unique_ptr<DBTreeCursor> parent,
+                                             const uint8_t* filter, size_t filterLength,
+                                             DBKeyColumns keyColumns) {
+  return std::unique_ptr<DBTreeCursor>(
+      new DBTreeCursor(db, std::move(parent), filter, filterLength, keyColumns));
+}
+
+bool CreateTableTree(DBFile& db, const char* name) {
+  if (!db.CheckWritable()) return false;
+  const size_t nameLength = std::strlen(name);
+  if (nameLength + 3 > kDBMaxKeyLength) {
+    db.SetError(kDBErrorTooLong);
+    return false;
+  }
+  // A file of a bare header has no directory page yet.
+  if (db.PageCount() == 0) {
+    uint32_t root = 0;
+    if (!db.NewChainPage(kDBKindDirectoryLeaf, &root)) return false;
+    db.SetDirectoryRoot(root);
+  }
+  std::unique_ptr<DBTreeCursor> directory = OpenTreeCursor(db, nullptr, nullptr, 0, {});
+  std::vector<uint8_t> key;
+  const auto* nameBytes = reinterpret_cast<const uint8_t*>(name);
+  BuildDirectoryKey(nameBytes, nameLength, &key);
+  if (!directory->SeekKey(key.data(), key.size(), nullptr) ||
+      !RoomForInsert(db, directory->Depth(), 1))
+    return false;
+  uint32_t root = 0;
+  if (!db.NewChainPage(kDBKindTableLeaf, &root)) return false;
+  const std::vector<uint8_t> record = BuildDirectoryRecord(
+      db.SerialStamp(), db.NextRecordId(), root, nameBytes, uint32_t(nameLength));
+  return directory->InsertEntry(record.data(), uint32_t(record.size()));
+}
+
+std::unique_ptr<DBTreeCursor> OpenTableTree(DBFile& db, const char* name, const uint8_t* filter,
+                                            size_t filterLength, DBKeyColumns keyColumns) {
+  std::unique_ptr<DBTreeCursor> directory = OpenTreeCursor(db, nullptr, nullptr, 0, {});
+  while (directory->NextMatching()) {
+    const uint8_t* record = directory->CurrentEntry();
+    const std::string entryName(reinterpret_cast<const char*>(DirectoryName(record)),
+                                DirectoryNameLength(record));
+    if (CStringCompareNoCase(entryName.c_str(), name) == 0)
+      return OpenTreeCursor(db, std::move(directory), filter, filterLength, keyColumns);
+  }
+  return nullptr;
+}
+
+bool InsertTableRecord(DBFile& db, const char* name, uint8_t* record, size_t length,
+                       DBKeyColumns keyColumns, bool unique) {
+  if (!db.CheckWritable()) return false;
+  if (length >= kDBRecordLengthLimit) {
+    db.SetError(kDBErrorTooLong);
+    return false;
+  }
+  std::unique_ptr<DBTreeCursor> cursor = OpenTableTree(db, name, nullptr, 0, keyColumns);
+  return cursor && cursor->InsertRecord(record, length, unique, true);
+}
+
+bool DeleteCurrentRecord(DBTreeCursor& cursor) { return cursor.DeleteCurrent(); }
+
+bool UpdateCurrentRecord(DBTreeCursor& cursor, const uint8_t* record, size_t length) {
+  return cursor.UpdateCurrent(record, length);
+}
+
+#ifdef _WINDOWS_
+#error "The storage core stays portable: no <windows.h>."
+#endif

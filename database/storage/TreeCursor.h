@@ -1,0 +1,173 @@
+// The tree cursor: walks one ordered tree of pages (the table directory, or
+// one table), seeks keys, and inserts, deletes and updates entries.
+//
+// A cursor stands before an entry (fresh, after SeekKey), on an entry (after
+// NextEntry or NextMatching gave true), or past the end. It pins the pages
+// of its path, from the root down to a leaf.
+//
+// Several cursors may be open on one DBFile. When a change moves the entries
+// of a page on a cursor's path, the cursor remembers the key and record id of
+// the entry it stands on (or before) and finds it again at its next use; a
+// tree that gets a new root gives every cursor on it the new level. So each
+// cursor's next move returns the entry that follows its current one in key
+// order, rows inserted meanwhile included. The cursor that inserts keeps
+// the position rule of the split (InsertEntry).
+//
+// A cursor on a table owns the directory cursor that found the table (its
+// parent); the table's root lives in that directory record.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "database/storage/DBFile.h"
+#include "database/storage/Key.h"
+
+class DBTreeCursor {
+ public:
+  ~DBTreeCursor();
+  DBTreeCursor(const DBTreeCursor&) = delete;
+  DBTreeCursor& operator=(const DBTreeCursor&) = delete;
+
+  // ---- Walking -----------------------------------------------------------------
+  // Moves to the next entry in key order, live or deleted; false at the end
+  // (no error) or when a page is damaged (2011) or unreadable.
+  bool NextEntry();
+  // Moves to the next live entry whose key starts with the cursor's filter.
+  bool NextMatching();
+  // Stands before the first entry, live or deleted, whose key is not below
+  // `key` (the place to insert it); *found tells whether the next live entry
+  // in key order, on this leaf or a later one, has exactly that key. The
+  // next move returns the entry the cursor stands before. False when the
+  // tree cannot be read (error set) or has no root page.
+  bool SeekKey(const uint8_t* key, size_t keyLength, bool* found);
+
+  // The entry the cursor stands on; null unless the last move gave true.
+  // Valid until the cursor moves or the tree changes.
+  const uint8_t* CurrentEntry();
+  // Where the cursor stands: the leaf page and the entry's offset in its data.
+  uint32_t CurrentPageNumber() const;
+  uint32_t CurrentOffset() const;
+  // Pages on the path from the root to the leaf.
+  size_t Depth() const { return levels_.size(); }
+  DBKeyColumns KeyColumns() const { return {keyColumns_.data(), keyColumns_.size()}; }
+
+  // ---- Changes -----------------------------------------------------------------
+  // Inserts entry bytes where the cursor stands (after SeekKey), splitting
+  // pages as needed. When the page has room the cursor then stands on the
+  // entry it stood on before (behind the new one). A split puts the tail of
+  // the page behind the position, and the new entry, on new pages:
+  //   new entry fits the old page: tail to a new page; cursor on the new entry;
+  //   new entry and tail fit one new page: both go there, entry first; cursor
+  //     on the new entry;
+  //   else tail to one new page, the entry alone to a second; cursor on the
+  //     tail's first entry.
+  // The parent lists the old page, the new entry's page, then the tail's.
+  bool InsertEntry(const uint8_t* entry, uint32_t length);
+  // Stamps the record (live, current serial, and with assignId a new record
+  // id) and inserts it at its key's place. Refused before anything changes:
+  // 2006 for a record of 8175 bytes or more or a key over 4075 bytes, 2005
+  // when unique and a live record has the key, 2012 when the file could not
+  // take the pages an insert may need.
+  bool InsertRecord(uint8_t* record, size_t length, bool unique, bool assignId);
+  // Marks the current live record deleted (with serial 0 when the open
+  // transaction made it, so that a rollback leaves it deleted).
+  bool DeleteCurrent();
+  // Replaces the current live record: the new one gets a new record id; with
+  // an unchanged key it is inserted where the cursor stands, otherwise it is
+  // spooled and inserted at its key's place when the cursor is destroyed.
+  // Refused before anything changes as InsertRecord refuses.
+  bool UpdateCurrent(const uint8_t* record, size_t length);
+
+  // ---- DBFile's calls ----------------------------------------------------------
+  // A page's entries are about to move.
+  void PageWillChange(uint32_t page);
+  void RootMoved(uint32_t oldRoot, uint32_t newRoot);
+  // Drops the spooled updates (the transaction that made them is undone).
+  void DiscardSpool();
+  // Inserts the spooled updates; false (error set) when one cannot be.
+  bool ReplaySpool();
+  // The DBFile closes: the cursor ends and lets go of it.
+  void Orphan();
+
+ private:
+  friend std::unique_ptr<DBTreeCursor> OpenTreeCursor(DBFile&, std::unique_ptr<DBTreeCursor>,
+                                                      const uint8_t*, size_t, DBKeyColumns);
+  DBTreeCursor(DBFile& db, std::unique_ptr<DBTreeCursor> parent, const uint8_t* filter,
+               size_t filterLength, DBKeyColumns keyColumns);
+
+  struct Level {
+    DBPageRef page;
+    uint32_t offset;
+  };
+  enum class State { kFresh, kBefore, kOn, kDone };
+  // Where a cursor stood when its path changed under it.
+  enum class Mark { kStart, kOn, kBefore, kAfter };
+
+  bool StartAtRoot();
+  bool Push(uint32_t child);
+  bool Damaged();
+  bool Settle();
+  bool Descend(const uint8_t* key, size_t keyLength);
+  bool LowerBound(const Level& level, const uint8_t* key, size_t keyLength, size_t* index);
+  bool EntryKey(uint32_t kind, const uint8_t* entry, std::vector<uint8_t>* key);
+  bool NextLiveHasKey(const uint8_t* key, size_t keyLength, bool* found);
+  bool Reposition();
+  void Remember(Mark mark, const uint8_t* entry);
+  bool InsertInPage(const DBPageRef& page, uint32_t offset, const uint8_t* entry, uint32_t length);
+  bool InsertAtHeight(size_t height, uint32_t offset, const uint8_t* entry, uint32_t length);
+  bool GrowRoot();
+  bool SetCurrentTableRoot(uint32_t root);
+  bool CheckRecordLength(size_t length);
+  bool CheckRecord(const uint8_t* record, size_t length, std::vector<uint8_t>* key);
+  bool Spool(const std::vector<uint8_t>& record);
+  void SpoolToMemory();
+  std::vector<std::vector<uint8_t>> TakeSpool();
+
+  DBFile* db_;
+  std::unique_ptr<DBTreeCursor> parent_;
+  std::vector<uint8_t> keyColumns_;
+  std::vector<uint8_t> filter_;
+  uint32_t leafKind_;
+  uint32_t root_;
+  std::vector<Level> levels_;  // root first
+  State state_ = State::kFresh;
+  uint32_t pagesEntered_ = 0;
+  // Set when the walk met a page it could not read or a damaged one.
+  bool broken_ = false;
+
+  bool stale_ = false;
+  Mark mark_ = Mark::kStart;
+  std::vector<uint8_t> markKey_;
+  uint32_t markId_ = 0;
+
+  std::vector<uint8_t> key_;    // reusable key buffers
+  std::vector<uint8_t> probe_;
+
+  FileStreamPtr spool_;
+  bool spoolInMemory_ = false;
+  std::vector<std::vector<uint8_t>> memorySpool_;
+};
+
+// A cursor on the directory (no parent) or on the table whose directory
+// record the parent stands on; it takes the parent. The filter (key prefix)
+// limits NextMatching; the key columns order a table's records.
+std::unique_ptr<DBTreeCursor> OpenTreeCursor(DBFile& db, std::unique_ptr<DBTreeCursor> parent,
+                                             const uint8_t* filter, size_t filterLength,
+                                             DBKeyColumns keyColumns);
+
+// Makes an empty table tree and its directory record under the name (the
+// decimal text of the table id).
+bool CreateTableTree(DBFile& db, const char* name);
+// A cursor on the first live table of that name, ignoring case; null when
+// there is none.
+std::unique_ptr<DBTreeCursor> OpenTableTree(DBFile& db, const char* name, const uint8_t* filter,
+                                            size_t filterLength, DBKeyColumns keyColumns);
+// Inserts a record (length bytes, stamped in place) into the named table's
+// tree; see DBTreeCursor::InsertRecord. False without an error code when
+// the table does not exist.
+bool InsertTableRecord(DBFile& db, const char* name, uint8_t* record, size_t length,
+                       DBKeyColumns keyColumns, bool unique);
+bool DeleteCurrentRecord(DBTreeCursor& cursor);
+bool UpdateCurrentRecord(DBTreeCursor& cursor, const uint8_t* record, size_t length);

@@ -1,0 +1,316 @@
+// The database file: its format, opening, read-only use, serials, the cache
+// budget, and what a commit or rollback leaves at every write and after any
+// failing write.
+#include <chrono>
+
+#include "tests/database/dbstore_support.h"
+
+namespace {
+
+std::string Hex(const std::string& bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  for (unsigned char byte : bytes) {
+    if (!text.empty()) text += ' ';
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 15];
+  }
+  return text;
+}
+
+class DbstoreFile : public StoreTest {};
+
+TEST_F(DbstoreFile, NewFileIsHeaderAndEmptyDirectoryPage) {
+  DBFile* db = CreateDatabaseFileAt(PathString("new").get(), storage_);
+  ASSERT_TRUE(db);
+  const std::string open = storage_.Bytes("new");
+  EXPECT_EQ(1u, ReadWord(open, 8));
+  EXPECT_EQ(1u, ReadWord(open, 12));
+  EXPECT_EQ(1u, ReadWord(open, 16));
+  ASSERT_TRUE(CloseDatabaseFile(db));
+
+  const std::string file = storage_.Bytes("new");
+  ASSERT_EQ(8256u, file.size());
+  EXPECT_FALSE(storage_.Exists("new-journal"));
+  EXPECT_EQ("FE ED DB DB 00 00 00 01 00 00 00 01 00 00 00 00 00 00 00 01 00 00 00 00",
+            Hex(file.substr(0, 24)));
+  EXPECT_EQ(std::string(40, '\0'), file.substr(24, 40));
+  EXPECT_EQ("BE EF 00 02 00 00 00 00 00 00 00 01 FF FF FF FF 00 00", Hex(file.substr(64, 18)));
+  EXPECT_EQ(std::string(8174, '\0'), file.substr(82));
+}
+
+TEST_F(DbstoreFile, OpenCases) {
+  // A bare header: no pages, an empty directory, and room for a table.
+  std::string header(64, '\0');
+  WriteWord(header, 0, kDBFileMagic);
+  WriteWord(header, 4, 1);
+  storage_.File("bare")->Assign(header);
+  DBFile* db = OpenOrFail(storage_, "bare");
+  ASSERT_TRUE(db);
+  EXPECT_EQ(0u, db->PageCount());
+  EXPECT_TRUE(WalkAll(*db));
+  ASSERT_TRUE(CreateTableTree(*db, kTable));
+  EXPECT_EQ(0, Insert(*db, 7, "seven"));
+  ASSERT_TRUE(CloseDatabaseFile(db));
+  db = OpenOrFail(storage_, "bare");
+  EXPECT_TRUE(SameRows({{7, "seven"}}, ReadRows(*db)));
+  CloseDatabaseFile(db);
+
+  // Wrong magic or version: refused, the file untouched.
+  for (size_t word : {0u, 4u}) {
+    std::string bytes = storage_.Bytes("bare");
+    WriteWord(bytes, word, 2);
+    storage_.File("bad")->Assign(bytes);
+    DBStorageError error;
+    EXPECT_FALSE(OpenDatabaseFileAt(PathString("bad").get(), storage_, &error));
+    EXPECT_EQ(kDBErrorDamaged, error.code);
+    EXPECT_TRUE(bytes == storage_.Bytes("bad"));
+  }
+
+  // An interrupted transaction without a journal: no page was written yet.
+  db = OpenOrFail(storage_, "bare");
+  EXPECT_EQ(0, Insert(*db, 8, "eight"));
+  std::string interrupted = storage_.Bytes("bare");
+  EXPECT_EQ(1u, ReadWord(interrupted, 12));
+  CloseDatabaseFile(db);
+  storage_.File("bare")->Assign(interrupted);
+  db = OpenOrFail(storage_, "bare");
+  EXPECT_TRUE(SameRows({{7, "seven"}}, ReadRows(*db)));
+  EXPECT_EQ(0u, ReadWord(storage_.Bytes("bare"), 12));
+  CloseDatabaseFile(db);
+}
+
+TEST_F(DbstoreFile, ReadOnlyFileAndSecondOpenerRefuseChanges) {
+  DBFile* db = NewDatabaseWithTable(storage_, "ro");
+  for (int32_t key = 0; key < 20; ++key) Insert(*db, key, "row");
+  ASSERT_TRUE(CloseDatabaseFile(db));
+  const std::string committed = storage_.Bytes("ro");
+
+  const auto expectRefusals = [&](DBFile& readOnly) {
+    EXPECT_TRUE(readOnly.IsReadOnly());
+    EXPECT_EQ(20u, ReadRows(readOnly).size());
+    EXPECT_EQ(kDBErrorReadOnly, Insert(readOnly, 100, "new"));
+    readOnly.ClearError();
+    EXPECT_FALSE(CreateTableTree(readOnly, "43"));
+    EXPECT_EQ(kDBErrorReadOnly, readOnly.LastError().code);
+    std::unique_ptr<DBTreeCursor> cursor = OpenTableTree(readOnly, kTable, nullptr, 0, kKeyed);
+    ASSERT_TRUE(cursor && cursor->NextMatching());
+    readOnly.ClearError();
+    EXPECT_FALSE(DeleteCurrentRecord(*cursor));
+    EXPECT_EQ(kDBErrorReadOnly, readOnly.LastError().code);
+    EXPECT_EQ(std::string("Database file is read-only"), readOnly.LastError().text);
+    cursor.reset();
+    EXPECT_TRUE(readOnly.CommitTransaction());
+  };
+
+  storage_.File("ro")->readOnly = true;
+  db = OpenOrFail(storage_, "ro");
+  ASSERT_TRUE(db);
+  expectRefusals(*db);
+  EXPECT_TRUE(CloseDatabaseFile(db));
+  EXPECT_TRUE(committed == storage_.Bytes("ro"));
+
+  storage_.File("ro")->readOnly = false;
+  DBFile* writer = OpenOrFail(storage_, "ro");
+  DBFile* second = OpenOrFail(storage_, "ro");
+  ASSERT_TRUE(writer && second);
+  expectRefusals(*second);
+  EXPECT_TRUE(CloseDatabaseFile(second));
+  EXPECT_TRUE(committed == storage_.Bytes("ro"));
+  CloseDatabaseFile(writer);
+
+  // A file that needs recovery is not opened by one that cannot write it.
+  std::string interrupted = committed;
+  WriteWord(interrupted, 12, 1);
+  storage_.File("ro")->Assign(interrupted);
+  storage_.File("ro")->readOnly = true;
+  DBStorageError error;
+  EXPECT_FALSE(OpenDatabaseFileAt(PathString("ro").get(), storage_, &error));
+  EXPECT_EQ(kDBErrorReadOnly, error.code);
+  EXPECT_TRUE(interrupted == storage_.Bytes("ro"));
+}
+
+TEST_F(DbstoreFile, SerialWrapsPastTwentyFourBits) {
+  DBFile* db = NewDatabaseWithTable(storage_, "wrap");
+  EXPECT_EQ(0, Insert(*db, 1, "one"));
+  EXPECT_EQ(0, Insert(*db, 2, "two"));
+  ASSERT_TRUE(CloseDatabaseFile(db));
+  std::string bytes = storage_.Bytes("wrap");
+  WriteWord(bytes, 8, 0x00FFFFFF);
+  storage_.File("wrap")->Assign(bytes);
+
+  db = OpenOrFail(storage_, "wrap");
+  EXPECT_EQ(0x01000001u, db->CurrentSerial());
+  std::unique_ptr<DBTreeCursor> cursor = OpenTableTree(*db, kTable, nullptr, 0, kKeyed);
+  ASSERT_TRUE(cursor->NextMatching());
+  ASSERT_TRUE(DeleteCurrentRecord(*cursor));
+  cursor.reset();
+  EXPECT_TRUE(SameRows({{2, "two"}}, ReadRows(*db)));
+  ASSERT_TRUE(db->RollbackTransaction());
+  EXPECT_TRUE(SameRows({{1, "one"}, {2, "two"}}, ReadRows(*db)));
+  ASSERT_TRUE(CloseDatabaseFile(db));
+
+  // A row deleted under a serial of 0xFFFFF0 is gone when its page loads.
+  bytes = storage_.Bytes("wrap");
+  const uint32_t root = 1;  // the table's root leaf
+  const size_t first = PageAt(root) + kDBPageHeaderSize;
+  bytes[first + 2] = 'D';
+  bytes[first + 3] = char(0xFF);
+  bytes[first + 4] = char(0xFF);
+  bytes[first + 5] = char(0xF0);
+  storage_.File("wrap")->Assign(bytes);
+  db = OpenOrFail(storage_, "wrap");
+  EXPECT_TRUE(SameRows({{2, "two"}}, ReadRows(*db)));
+  ASSERT_TRUE(CloseDatabaseFile(db));
+  EXPECT_EQ(ReadWord(bytes, PageAt(root) + 16) >> 16,
+            uint32_t(GetBigEndian16(storage_.Bytes("wrap").data() + PageAt(root) + 16)) +
+                uint32_t(EntryLength(reinterpret_cast<const uint8_t*>(bytes.data() + first))));
+}
+
+TEST_F(DbstoreFile, CacheBudgetHoldsDuringWalksAndDirtyPagesStay) {
+  DBFile* db = NewDatabaseWithTable(storage_, "big");
+  const std::string wide(3000, 'w');
+  for (int32_t key = 0; key < 4000; ++key) ASSERT_EQ(0, Insert(*db, key, wide));
+  ASSERT_TRUE(CloseDatabaseFile(db));
+  db = OpenOrFail(storage_, "big");
+  ASSERT_GE(db->PageCount(), 2000u);
+  db->SetCacheBudget(64);
+
+  std::unique_ptr<DBTreeCursor> cursor = OpenTableTree(*db, kTable, nullptr, 0, kKeyed);
+  int32_t rows = 0;
+  while (cursor->NextMatching()) {
+    ++rows;
+    // Pinned: the directory leaf under the table's record, and the path.
+    ASSERT_LE(db->CachedPageCount(), 64u + 1 + cursor->Depth());
+  }
+  EXPECT_EQ(4000, rows);
+  cursor.reset();
+
+  // 200 rows on 200 different pages, updated in place: 200 dirty pages.
+  cursor = OpenTableTree(*db, kTable, nullptr, 0, kKeyed);
+  for (int32_t key = 0; cursor->NextMatching(); ++key) {
+    if (key % 20 != 0) continue;
+    std::vector<uint8_t> record = MakeRecord(*db, key, "updated");
+    ASSERT_TRUE(UpdateCurrentRecord(*cursor, record.data(), record.size()));
+  }
+  cursor.reset();
+  ASSERT_TRUE(db->CommitTransaction());
+  ASSERT_TRUE(CloseDatabaseFile(db));
+  db = OpenOrFail(storage_, "big");
+  const Rows after = ReadRows(*db);
+  ASSERT_EQ(4000u, after.size());
+  for (const auto& [key, text] : after) {
+    EXPECT_EQ(key % 20 == 0 ? "updated" : wide, text) << key;
+  }
+  CloseDatabaseFile(db);
+}
+
+// A transaction that inserts (splitting pages and growing the root),
+// deletes and updates, over a committed table.
+void ChangeRows(DBFile& db) {
+  for (int32_t key = 1000; key < 1120; ++key) ASSERT_EQ(0, Insert(db, key, std::string(200, 'n')));
+  std::unique_ptr<DBTreeCursor> cursor = OpenTableTree(db, kTable, nullptr, 0, kKeyed);
+  for (int32_t n = 0; cursor->NextMatching(); ++n) {
+    if (n % 7 == 0) {
+      ASSERT_TRUE(DeleteCurrentRecord(*cursor));
+    } else if (n % 11 == 0) {
+      std::vector<uint8_t> record = MakeRecord(db, 5000 + n, "moved");
+      ASSERT_TRUE(UpdateCurrentRecord(*cursor, record.data(), record.size()));
+    }
+  }
+}
+
+Rows CommittedBase(MemoryStorage& storage) {
+  DBFile* db = NewDatabaseWithTable(storage, "crash");
+  for (int32_t key = 0; key < 60; ++key) Insert(*db, key * 3, std::string(150, 'b'));
+  EXPECT_TRUE(CloseDatabaseFile(db));
+  db = OpenOrFail(storage, "crash");
+  const Rows rows = ReadRows(*db);
+  CloseDatabaseFile(db);
+  return rows;
+}
+
+TEST_F(DbstoreFile, EveryWriteOfCommitAndRollbackLeavesBeforeOrAfter) {
+  const Rows before = CommittedBase(storage_);
+  for (bool rollback : {false, true}) {
+    SCOPED_TRACE(rollback ? "rollback" : "commit");
+    MemoryStorage storage;
+    storage.Restore(storage_.Snapshot());
+    DBFile* db = OpenOrFail(storage, "crash");
+    ChangeRows(*db);
+    std::vector<std::map<std::string, std::string>> snapshots;
+    storage.afterWrite = [&] { snapshots.push_back(storage.Snapshot()); };
+    ASSERT_TRUE(rollback ? db->RollbackTransaction() : db->CommitTransaction());
+    storage.afterWrite = nullptr;
+    const Rows after = ReadRows(*db);
+    CloseDatabaseFile(db);
+    EXPECT_EQ(rollback, after == before);
+    ASSERT_GT(snapshots.size(), 4u);
+
+    for (size_t i = 0; i < snapshots.size(); ++i) {
+      MemoryStorage crashed;
+      crashed.Restore(snapshots[i]);
+      DBFile* reopened = OpenOrFail(crashed, "crash");
+      ASSERT_TRUE(reopened);
+      EXPECT_TRUE(WalkAll(*reopened)) << i;
+      const Rows rows = ReadRows(*reopened);
+      EXPECT_TRUE(rows == before || rows == after) << "write " << i;
+      CloseDatabaseFile(reopened);
+      EXPECT_FALSE(crashed.Exists("crash-journal")) << i;
+    }
+  }
+}
+
+TEST_F(DbstoreFile, AnyFailingWriteIsReportedAndLosesNoCommit) {
+  const Rows base = CommittedBase(storage_);
+  const auto snapshot = storage_.Snapshot();
+  for (int64_t k = 1;; ++k) {
+    SCOPED_TRACE(k);
+    MemoryStorage storage;
+    storage.Restore(snapshot);
+    storage.failAt = k;
+    DBFile* db = OpenDatabaseFileAt(PathString("crash").get(), storage);
+    ASSERT_TRUE(db);
+    // A commit whose failing write came after its header write is in the
+    // file all the same.
+    Rows expected = base, alsoPossible = base;
+    bool failed = false;
+    const auto step = [&](bool done) {
+      if (done) return true;
+      failed = true;
+      EXPECT_EQ(kDBErrorWrite, db->LastError().code);
+      db->ClearError();
+      EXPECT_NE(0, Insert(*db, -1, "after"));
+      EXPECT_EQ(kDBErrorWrite, db->LastError().code);
+      return false;
+    };
+    Rows inserted = base;
+    for (int32_t key = 0; key < 50 && !failed; ++key) {
+      inserted[1000 + key] = "x";
+      db->ClearError();
+      step(Insert(*db, 1000 + key, "x") == 0);
+    }
+    if (!failed) {
+      alsoPossible = inserted;
+      if (step(db->CommitTransaction())) expected = inserted;
+    }
+    if (!failed) {
+      for (int32_t key = 0; key < 5 && !failed; ++key) step(Insert(*db, 2000 + key, "y") == 0);
+      if (!failed) step(db->RollbackTransaction());
+    }
+    const int64_t used = storage.mutations;
+    CloseDatabaseFile(db);
+    storage.failAt = 0;
+    DBFile* reopened = OpenOrFail(storage, "crash");
+    ASSERT_TRUE(reopened);
+    const Rows rows = ReadRows(*reopened);
+    EXPECT_TRUE(SameRows(expected, rows) || SameRows(alsoPossible, rows)) << SameRows(expected, rows);
+    CloseDatabaseFile(reopened);
+    if (!failed) {
+      EXPECT_GT(used, 10);
+      break;
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,428 @@
+// The key tree: many random keys, the three page splits byte for byte,
+// uniqueness across page boundaries, a second cursor walking while another
+// inserts, updates, rollbacks and the size limits.
+#include <algorithm>
+#include <climits>
+#include <random>
+#include <set>
+
+#include "tests/database/dbstore_support.h"
+
+namespace {
+
+class DbstoreTree : public StoreTest {
+ protected:
+  void SetUp() override {
+    StoreTest::SetUp();
+    db_ = NewDatabaseWithTable(storage_, "tree");
+    ASSERT_TRUE(db_);
+  }
+  void TearDown() override {
+    if (db_) CloseDatabaseFile(db_);
+    StoreTest::TearDown();
+  }
+  void Reopen() {
+    ASSERT_TRUE(CloseDatabaseFile(db_));
+    db_ = OpenOrFail(storage_, "tree");
+    ASSERT_TRUE(db_);
+  }
+  // A record of exactly `length` bytes.
+  std::vector<uint8_t> RecordOf(int32_t key, size_t length) {
+    return MakeRecord(*db_, key, std::string(length - 22, char('a' + key % 26)));
+  }
+  std::unique_ptr<DBTreeCursor> Table() { return OpenTableTree(*db_, kTable, nullptr, 0, kKeyed); }
+  // Inserts through a cursor of its own, which is handed back.
+  std::unique_ptr<DBTreeCursor> InsertWith(int32_t key, size_t length) {
+    std::unique_ptr<DBTreeCursor> cursor = Table();
+    std::vector<uint8_t> record = RecordOf(key, length);
+    EXPECT_TRUE(cursor->InsertRecord(record.data(), record.size(), true, true));
+    return cursor;
+  }
+  uint32_t TableRoot() {
+    std::unique_ptr<DBTreeCursor> directory = OpenTreeCursor(*db_, nullptr, nullptr, 0, {});
+    EXPECT_TRUE(directory->NextMatching());
+    return DirectoryRecordRoot(directory->CurrentEntry());
+  }
+  // Keys of the live entries of a page, or of its children for an interior
+  // page ({key, child, count} per entry).
+  std::vector<int32_t> LeafKeys(uint32_t number) {
+    DBPageRef page = db_->GetPage(number);
+    std::vector<int32_t> keys;
+    for (uint16_t offset : page.EntryOffsets()) {
+      DBFieldValue value;
+      EXPECT_EQ(DBFieldLookup::kFound, FindField(page.EntryAt(offset), 0, &value));
+      keys.push_back(value.integer);
+    }
+    return keys;
+  }
+  struct Separator {
+    std::vector<uint8_t> key;
+    uint32_t child;
+    uint16_t count;
+    bool operator==(const Separator& o) const {
+      return key == o.key && child == o.child && count == o.count;
+    }
+  };
+  std::vector<Separator> Separators(uint32_t number) {
+    DBPageRef page = db_->GetPage(number);
+    EXPECT_EQ(kDBKindInterior, page.Kind());
+    std::vector<Separator> entries;
+    for (uint16_t offset : page.EntryOffsets()) {
+      const uint8_t* entry = page.EntryAt(offset);
+      entries.push_back({std::vector<uint8_t>(entry + 12, entry + EntryLength(entry)),
+                         InteriorChild(entry), InteriorCount(entry)});
+    }
+    return entries;
+  }
+  static std::vector<uint8_t> KeyOf(int32_t key) {
+    const uint32_t bits = uint32_t(key) ^ 0x80000000u;
+    return {0x01, uint8_t(bits >> 24), uint8_t(bits >> 16), uint8_t(bits >> 8), uint8_t(bits)};
+  }
+  bool ZeroFrom(uint32_t number, uint32_t offset) {
+    DBPageRef page = db_->GetPage(number);
+    return std::all_of(page.Data() + offset, page.Data() + kDBPageDataSize,
+                       [](uint8_t b) { return b == 0; });
+  }
+
+  DBFile* db_ = nullptr;
+};
+
+TEST_F(DbstoreTree, RandomKeysWalkBackInOrderAndStayUnique) {
+  std::mt19937 random(9);
+  std::set<int32_t> keys;
+  while (keys.size() < 100000) keys.insert(int32_t(random()));
+  std::vector<int32_t> order(keys.begin(), keys.end());
+  std::shuffle(order.begin(), order.end(), random);
+  for (int32_t key : order) ASSERT_EQ(0, Insert(*db_, key, std::to_string(key)));
+  ASSERT_TRUE(db_->CommitTransaction());
+  Reopen();
+
+  std::unique_ptr<DBTreeCursor> cursor = Table();
+  auto expected = keys.begin();
+  while (cursor->NextMatching()) {
+    ASSERT_NE(keys.end(), expected);
+    DBFieldValue key, text;
+    ASSERT_EQ(DBFieldLookup::kFound, FindField(cursor->CurrentEntry(), 0, &key));
+    ASSERT_EQ(DBFieldLookup::kFound, FindField(cursor->CurrentEntry(), 1, &text));
+    ASSERT_EQ(*expected, key.integer);
+    ASSERT_EQ(std::to_string(key.integer),
+              std::string(reinterpret_cast<const char*>(text.bytes), text.length));
+    ++expected;
+  }
+  EXPECT_EQ(keys.end(), expected);
+  EXPECT_GE(cursor->Depth(), 0u);
+  cursor.reset();
+  for (int32_t key : order) ASSERT_EQ(kDBErrorDuplicateKey, Insert(*db_, key, "again")) << key;
+}
+
+TEST_F(DbstoreTree, TailMovesWhenTheNewEntryFitsTheOldPage) {
+  const uint32_t leaf = TableRoot();
+  for (int32_t key = 10; key <= 80; key += 10) InsertWith(key, 1000);
+  std::unique_ptr<DBTreeCursor> cursor = InsertWith(15, 1000);
+
+  // The first split: a new interior root, named by the directory record.
+  const uint32_t root = TableRoot();
+  ASSERT_NE(leaf, root);
+  // The new root is made before the page it splits off.
+  const uint32_t tail = root + 1;
+  EXPECT_EQ((std::vector<Separator>{{{}, leaf, 0}, {KeyOf(20), tail, 7}}), Separators(root));
+  EXPECT_EQ(12u + 17u, db_->GetPage(root).Used());
+  EXPECT_EQ((std::vector<int32_t>{10, 15}), LeafKeys(leaf));
+  EXPECT_EQ((std::vector<int32_t>{20, 30, 40, 50, 60, 70, 80}), LeafKeys(tail));
+  EXPECT_EQ(2000u, db_->GetPage(leaf).Used());
+  EXPECT_TRUE(ZeroFrom(leaf, 2000));
+  EXPECT_EQ(leaf, PageChain(db_->GetPage(tail).Bytes()));
+  EXPECT_EQ(leaf, cursor->CurrentPageNumber());
+  EXPECT_EQ(1000u, cursor->CurrentOffset());
+  cursor.reset();
+  // The first key of the right page is found through the left one.
+  EXPECT_EQ(kDBErrorDuplicateKey, Insert(*db_, 20, "again"));
+  EXPECT_EQ(9u, ReadRows(*db_).size());
+}
+
+TEST_F(DbstoreTree, EntryAndTailMoveTogether) {
+  const uint32_t leaf = TableRoot();
+  for (int32_t key = 10; key <= 80; key += 10) InsertWith(key, 1000);
+  std::unique_ptr<DBTreeCursor> cursor = InsertWith(75, 1200);
+  const uint32_t root = TableRoot();
+  const uint32_t moved = root + 1;
+  EXPECT_EQ((std::vector<Separator>{{{}, leaf, 0}, {KeyOf(75), moved, 2}}), Separators(root));
+  EXPECT_EQ((std::vector<int32_t>{10, 20, 30, 40, 50, 60, 70}), LeafKeys(leaf));
+  EXPECT_EQ((std::vector<int32_t>{75, 80}), LeafKeys(moved));
+  EXPECT_EQ(2200u, db_->GetPage(moved).Used());
+  EXPECT_TRUE(ZeroFrom(leaf, 7000));
+  EXPECT_EQ(leaf, PageChain(db_->GetPage(moved).Bytes()));
+  EXPECT_EQ(moved, cursor->CurrentPageNumber());
+  EXPECT_EQ(0u, cursor->CurrentOffset());
+  // Its whole path follows it: walking on meets the moved page once.
+  std::vector<int32_t> rest;
+  while (cursor->NextEntry()) {
+    DBFieldValue key;
+    FindField(cursor->CurrentEntry(), 0, &key);
+    rest.push_back(key.integer);
+  }
+  EXPECT_EQ((std::vector<int32_t>{75, 80}), rest);
+}
+
+TEST_F(DbstoreTree, DeletedEntriesKeepTheirKeyOrder) {
+  for (int32_t key = 10; key <= 90; key += 10) ASSERT_EQ(0, Insert(*db_, key, "row"));
+  ASSERT_TRUE(db_->CommitTransaction());
+  std::unique_ptr<DBTreeCursor> cursor = Table();
+  while (cursor->NextMatching()) {
+    DBFieldValue key;
+    FindField(cursor->CurrentEntry(), 0, &key);
+    if (key.integer % 20 == 0) {
+      ASSERT_TRUE(DeleteCurrentRecord(*cursor));
+    }
+  }
+  cursor.reset();
+  // New rows go in front of deleted ones with larger keys, so that pages
+  // stay ordered (live and deleted alike) for the bisection of a seek.
+  for (int32_t key = 15; key <= 95; key += 20) ASSERT_EQ(0, Insert(*db_, key, "new"));
+  cursor = Table();
+  int32_t last = INT32_MIN;
+  while (cursor->NextEntry()) {
+    DBFieldValue key;
+    FindField(cursor->CurrentEntry(), 0, &key);
+    EXPECT_LE(last, key.integer);
+    last = key.integer;
+  }
+  cursor.reset();
+  for (int32_t key = 10; key <= 95; key += 5) {
+    std::unique_ptr<DBTreeCursor> seek = Table();
+    const uint32_t bits = uint32_t(key) ^ 0x80000000u;
+    const uint8_t wanted[] = {0x01, uint8_t(bits >> 24), uint8_t(bits >> 16), uint8_t(bits >> 8),
+                              uint8_t(bits)};
+    bool found = false;
+    ASSERT_TRUE(seek->SeekKey(wanted, sizeof wanted, &found));
+    const bool live = key % 10 == 5 ? key % 20 == 15 : key % 20 != 0;
+    EXPECT_EQ(live, found) << key;
+  }
+}
+
+TEST_F(DbstoreTree, TailAndEntryTakeAPageEach) {
+  const uint32_t leaf = TableRoot();
+  for (int32_t key = 10; key <= 40; key += 10) InsertWith(key, 2000);
+  std::unique_ptr<DBTreeCursor> cursor = InsertWith(25, 4500);
+  const uint32_t root = TableRoot();
+  const uint32_t tail = root + 1, alone = root + 2;
+  EXPECT_EQ((std::vector<Separator>{{{}, leaf, 0}, {KeyOf(25), alone, 1}, {KeyOf(30), tail, 2}}),
+            Separators(root));
+  EXPECT_EQ((std::vector<int32_t>{10, 20}), LeafKeys(leaf));
+  EXPECT_EQ((std::vector<int32_t>{25}), LeafKeys(alone));
+  EXPECT_EQ((std::vector<int32_t>{30, 40}), LeafKeys(tail));
+  EXPECT_TRUE(ZeroFrom(leaf, 4000));
+  EXPECT_EQ(leaf, PageChain(db_->GetPage(tail).Bytes()));
+  EXPECT_EQ(leaf, PageChain(db_->GetPage(alone).Bytes()));
+  EXPECT_EQ(tail, cursor->CurrentPageNumber());
+  EXPECT_EQ(0u, cursor->CurrentOffset());
+  cursor.reset();
+  EXPECT_EQ((Rows{{10, ""}, {20, ""}, {25, ""}, {30, ""}, {40, ""}}).size(), ReadRows(*db_).size());
+}
+
+TEST_F(DbstoreTree, SecondCursorSeesRowsInsertedAheadOfIt) {
+  for (int32_t key = 0; key < 20000; key += 2) ASSERT_EQ(0, Insert(*db_, key, std::string(180, 'e')));
+  ASSERT_TRUE(db_->CommitTransaction());
+  const uint32_t rootBefore = TableRoot();
+  std::vector<int32_t> odd;
+  for (int32_t key = 1; key < 20000; key += 2) odd.push_back(key);
+  std::shuffle(odd.begin(), odd.end(), std::mt19937(4));
+
+  std::unique_ptr<DBTreeCursor> walker = Table();
+  std::unique_ptr<DBTreeCursor> inserter = Table();
+  std::set<int32_t> ahead;  // odd keys inserted above the walker
+  std::vector<int32_t> seen;
+  size_t next = 0;
+  while (walker->NextMatching()) {
+    DBFieldValue key;
+    ASSERT_EQ(DBFieldLookup::kFound, FindField(walker->CurrentEntry(), 0, &key));
+    seen.push_back(key.integer);
+    if (next < odd.size()) {
+      if (odd[next] > key.integer) ahead.insert(odd[next]);
+      std::vector<uint8_t> record = MakeRecord(*db_, odd[next], std::string(180, 'o'));
+      ASSERT_TRUE(inserter->InsertRecord(record.data(), record.size(), true, true));
+      ++next;
+    }
+  }
+  EXPECT_NE(rootBefore, TableRoot());
+  std::vector<int32_t> expected;
+  for (int32_t key = 0; key < 20000; key += 2) expected.push_back(key);
+  expected.insert(expected.end(), ahead.begin(), ahead.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(expected, seen);
+}
+
+TEST_F(DbstoreTree, UpdatesKeepTheirPlaceOrWaitForTheCursor) {
+  for (int32_t key = 0; key < 300; ++key) ASSERT_EQ(0, Insert(*db_, key, "old"));
+  ASSERT_TRUE(db_->CommitTransaction());
+  std::unique_ptr<DBTreeCursor> cursor = Table();
+  std::vector<int32_t> seen;
+  while (cursor->NextMatching()) {
+    DBFieldValue key;
+    FindField(cursor->CurrentEntry(), 0, &key);
+    seen.push_back(key.integer);
+    const uint32_t oldId = EntryRecordId(cursor->CurrentEntry());
+    // Even rows keep their key; odd rows move far ahead, where the cursor
+    // would meet them again.
+    const int32_t newKey = key.integer % 2 == 0 ? key.integer : key.integer + 1000;
+    std::vector<uint8_t> record = MakeRecord(*db_, newKey, std::string(100, 'n'));
+    ASSERT_TRUE(UpdateCurrentRecord(*cursor, record.data(), record.size()));
+    if (newKey == key.integer) {
+      std::unique_ptr<DBTreeCursor> lookup = Table();
+      bool found = false;
+      std::vector<uint8_t> wanted;
+      BuildRecordKey(record.data(), kKeyed, &wanted);
+      ASSERT_TRUE(lookup->SeekKey(wanted.data(), wanted.size(), &found) && found);
+      ASSERT_TRUE(lookup->NextMatching());
+      EXPECT_NE(oldId, EntryRecordId(lookup->CurrentEntry()));
+    }
+  }
+  EXPECT_EQ(300u, seen.size());
+  EXPECT_EQ(150u, ReadRows(*db_).size());  // the moved rows wait in the spool
+  cursor.reset();
+  const Rows rows = ReadRows(*db_);
+  ASSERT_EQ(300u, rows.size());
+  for (int32_t key = 0; key < 300; ++key)
+    EXPECT_EQ(1u, rows.count(key % 2 == 0 ? key : key + 1000)) << key;
+}
+
+TEST_F(DbstoreTree, SpoolKeepsUpdatesInMemoryWithoutATemporaryFile) {
+  for (int32_t key = 0; key < 50; ++key) ASSERT_EQ(0, Insert(*db_, key, "old"));
+  storage_.temporaryFails = true;
+  std::unique_ptr<DBTreeCursor> cursor = Table();
+  while (cursor->NextMatching()) {
+    DBFieldValue key;
+    FindField(cursor->CurrentEntry(), 0, &key);
+    std::vector<uint8_t> record = MakeRecord(*db_, key.integer + 100, "moved");
+    ASSERT_TRUE(UpdateCurrentRecord(*cursor, record.data(), record.size()));
+  }
+  EXPECT_TRUE(ReadRows(*db_).empty());
+  cursor.reset();
+  const Rows rows = ReadRows(*db_);
+  ASSERT_EQ(50u, rows.size());
+  EXPECT_EQ(100, rows.begin()->first);
+  EXPECT_EQ("moved", rows.begin()->second);
+}
+
+TEST_F(DbstoreTree, RollbacksLeaveTheCommittedRows) {
+  for (int32_t key = 0; key < 40; ++key) ASSERT_EQ(0, Insert(*db_, key * 10, "committed"));
+  ASSERT_TRUE(db_->CommitTransaction());
+  const Rows committed = ReadRows(*db_);
+  const auto deleteKey = [&](int32_t wanted) {
+    std::unique_ptr<DBTreeCursor> cursor = Table();
+    DBFieldValue key;
+    while (cursor->NextMatching()) {
+      if (FindField(cursor->CurrentEntry(), 0, &key) == DBFieldLookup::kFound && key.integer == wanted)
+        return DeleteCurrentRecord(*cursor);
+    }
+    return false;
+  };
+  const auto updateKey = [&](int32_t wanted, int32_t newKey, bool destroyAfterRollback) {
+    std::unique_ptr<DBTreeCursor> cursor = Table();
+    DBFieldValue key;
+    while (cursor->NextMatching()) {
+      if (FindField(cursor->CurrentEntry(), 0, &key) != DBFieldLookup::kFound || key.integer != wanted)
+        continue;
+      std::vector<uint8_t> record = MakeRecord(*db_, newKey, "updated");
+      EXPECT_TRUE(UpdateCurrentRecord(*cursor, record.data(), record.size()));
+      if (destroyAfterRollback) {
+        EXPECT_TRUE(db_->RollbackTransaction());
+        return;
+      }
+      cursor.reset();
+      return;
+    }
+  };
+  const std::vector<std::function<void()>> changes = {
+      [&] { EXPECT_TRUE(deleteKey(50)); },
+      [&] { EXPECT_EQ(0, Insert(*db_, 55, "new")); },
+      [&] {
+        EXPECT_EQ(0, Insert(*db_, 56, "new"));
+        EXPECT_TRUE(deleteKey(56));
+      },
+      [&] {
+        updateKey(70, 70, false);
+        updateKey(70, 70, false);
+      },
+      [&] { updateKey(80, 85, true); },
+      [&] {
+        for (int32_t key = 1000; key < 1400; ++key) EXPECT_EQ(0, Insert(*db_, key, std::string(300, 's')));
+      },
+  };
+  for (size_t i = 0; i < changes.size(); ++i) {
+    SCOPED_TRACE(i);
+    changes[i]();
+    const uint32_t undone = db_->SerialStamp();
+    ASSERT_TRUE(db_->RollbackTransaction());
+    // Restored and hidden entries carry serial 0; none keeps the undone one.
+    std::unique_ptr<DBTreeCursor> cursor = Table();
+    while (cursor->NextEntry()) {
+      const uint8_t* entry = cursor->CurrentEntry();
+      EXPECT_NE(undone, EntrySerial(entry));
+      if (EntryState(entry) == kDBEntryDeleted) {
+        EXPECT_EQ(0u, EntrySerial(entry));
+      }
+    }
+    cursor.reset();
+    EXPECT_TRUE(SameRows(committed, ReadRows(*db_)));
+    Reopen();
+    EXPECT_TRUE(SameRows(committed, ReadRows(*db_)));
+  }
+  for (const auto& [key, text] : committed) EXPECT_EQ(kDBErrorDuplicateKey, Insert(*db_, key, "x"));
+}
+
+TEST_F(DbstoreTree, OversizeRecordsAndKeysChangeNothing) {
+  std::vector<uint8_t> largest = RecordOf(1, 8174);
+  ASSERT_TRUE(InsertTableRecord(*db_, kTable, largest.data(), largest.size(), kKeyed, true));
+  ASSERT_TRUE(db_->CommitTransaction());
+  const uint32_t pages = db_->PageCount();
+  for (size_t length : {size_t(8175), size_t(70000)}) {
+    std::vector<uint8_t> record = RecordOf(2, length);
+    db_->ClearError();
+    EXPECT_FALSE(InsertTableRecord(*db_, kTable, record.data(), record.size(), kKeyed, true));
+    EXPECT_EQ(kDBErrorTooLong, db_->LastError().code);
+  }
+  // A text key of 4074 bytes makes a key of 4076: refused; 4075 is taken.
+  const uint8_t textColumn[] = {1};
+  for (size_t text : {size_t(4074), size_t(4073)}) {
+    std::vector<uint8_t> record = MakeRecord(*db_, 3, std::string(text, 'k'));
+    db_->ClearError();
+    const bool inserted = InsertTableRecord(*db_, kTable, record.data(), record.size(),
+                                            DBKeyColumns{textColumn, 1}, true);
+    EXPECT_EQ(text == 4073, inserted);
+    if (!inserted) {
+      EXPECT_EQ(kDBErrorTooLong, db_->LastError().code);
+      EXPECT_FALSE(db_->InTransaction());
+      EXPECT_EQ(pages, db_->PageCount());
+    }
+  }
+  std::unique_ptr<DBTreeCursor> cursor = Table();
+  ASSERT_TRUE(cursor->NextMatching());
+  std::vector<uint8_t> record = RecordOf(1, 9000);
+  EXPECT_FALSE(UpdateCurrentRecord(*cursor, record.data(), record.size()));
+  EXPECT_EQ(kDBErrorTooLong, db_->LastError().code);
+  EXPECT_EQ(8174u, EntryLength(cursor->CurrentEntry()));
+  EXPECT_EQ(EntryState(cursor->CurrentEntry()), kDBEntryLive);
+}
+
+TEST_F(DbstoreTree, FullFileRefusesInsertsBeforeChangingAnything) {
+  ASSERT_TRUE(CloseDatabaseFile(db_));
+  db_ = nullptr;
+  // Claim all but 20 pages of the largest file: only the first pages are real.
+  storage_.File("tree")->Resize(uint32_t(DBPagePosition(kDBMaxPages - 20)));
+  db_ = OpenOrFail(storage_, "tree");
+  ASSERT_TRUE(db_);
+  int32_t key = 0;
+  for (; Insert(*db_, key, std::string(1000, 'f')) == 0; ++key) ASSERT_LE(db_->PageCount(), kDBMaxPages);
+  EXPECT_EQ(kDBErrorFull, db_->LastError().code);
+  EXPECT_EQ(std::string("Database file is full"), db_->LastError().text);
+  EXPECT_LE(db_->PageCount(), kDBMaxPages);
+  EXPECT_GT(key, 40);
+  ASSERT_TRUE(db_->CommitTransaction());
+  Reopen();
+  EXPECT_EQ(size_t(key), ReadRows(*db_).size());
+  db_->ClearError();
+  EXPECT_FALSE(db_->NewPage(kDBKindTableLeaf, 0) && db_->PageCount() > kDBMaxPages);
+}
+
+}  // namespace

@@ -12,6 +12,7 @@
 #include "core/diagnostics.h"
 #include "core/utility.h"
 #include "files/FileStreams.h"
+#include "graphics/GraphicsPort.h"
 #include "graphics/Shapes2D.h"
 #include "host/ResourceManagerCommon.h"
 #include "host/RunTimer.h"
@@ -92,6 +93,7 @@ bool RuntimeHostStartup(HINSTANCE instance, LPSTR cmdLine, std::string* error) {
   // 8. Window classes.
   RegisterHostFrameClass(instance);
   StartWindowSystem(instance);
+  InstallGraphicsPortHooks();
   // 9.
   RuntimeStartOle();
   // 10. Colours and the default text style: the window system's.

@@ -107,6 +107,7 @@ SubPane::~SubPane() {
 }
 
 void SubPane::LeaveRoles() {
+  PaneForgetGraphicsPorts(this);
   ForgetInputRoles(this);
   if (CurrentDrawingPane() == this) ReleaseCurrentDrawingPane();
   WindowPane::ForgetPane(this);

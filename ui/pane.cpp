@@ -23,6 +23,7 @@ Pane::Pane(const MacRect& bounds) : bounds_(bounds) {
 }
 
 Pane::~Pane() {
+  PaneForgetGraphicsPorts(this);
   // Only a root pane can still be current here (a sub-pane ends drawing in
   // its own destructor, while its operations still work).
   if (currentDrawingPane == this) {
@@ -100,4 +101,8 @@ GraphicsPort* PaneNewGraphicsPort(Pane* pane) {
 
 void PaneDeleteGraphicsPort(GraphicsPort* port) {
   if (port && graphicsHooks.deletePort) graphicsHooks.deletePort(port);
+}
+
+void PaneForgetGraphicsPorts(Pane* pane) {
+  if (graphicsHooks.forgetPane) graphicsHooks.forgetPane(pane);
 }

@@ -111,6 +111,8 @@ struct PaneGraphicsHooks {
   GraphicsPort* (*newPort)(Pane* pane) = nullptr;
   void (*deletePort)(GraphicsPort* port) = nullptr;
   void (*unfocusCurrentPort)() = nullptr;
+  // A dying pane: its ports give back their DC and lose their target.
+  void (*forgetPane)(Pane* pane) = nullptr;
 };
 // Installs the hooks and gives back the previous ones.
 PaneGraphicsHooks SetPaneGraphicsHooks(const PaneGraphicsHooks& hooks);
@@ -118,3 +120,5 @@ PaneGraphicsHooks SetPaneGraphicsHooks(const PaneGraphicsHooks& hooks);
 // nil while no drawing layer is installed.
 GraphicsPort* PaneNewGraphicsPort(Pane* pane);
 void PaneDeleteGraphicsPort(GraphicsPort* port);
+// Called by a dying pane while its DC operations still work.
+void PaneForgetGraphicsPorts(Pane* pane);

@@ -369,8 +369,10 @@ TEST_F(PaneTest, WithoutADrawingLayerAPaintValidatesWithoutDrawing) {
   ObjectRef window = OpenTestWindow();
   RecordingPane* pane = nullptr;
   ObjectRef control = PlaceControl(window.get(), "P", Rect(30, 40, 50, 30), Recording("P", &pane));
+  PaneGraphicsHooks previous = SetPaneGraphicsHooks(PaneGraphicsHooks{});
   pane->Invalidate(false);
   UpdateWindow(WindowHandle(window.get()));
+  SetPaneGraphicsHooks(previous);
   EXPECT_TRUE(TakeLog().empty());
   RECT dirty{};
   EXPECT_FALSE(GetUpdateRect(pane->NativeWindow(), &dirty, FALSE));

@@ -238,6 +238,7 @@ TEST_F(WindowTest, InMDIModeDocumentsAreChildrenOfTheClientAndTheFrameIsTheDialo
     EXPECT_EQ(GetDialogParentWindow(), frame);
     RecordingPane* pane = nullptr;
     ObjectRef control = PlaceControl(document.get(), "P", Rect(10, 10, 40, 20), [&](const PaneSite& site) { return pane = new RecordingPane("P", site); });
+    RunPendingTurns();
     TakeLog();
     PostClick(pane->NativeWindow(), 3, 4);
     RunPendingTurns();

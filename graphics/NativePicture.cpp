@@ -1,0 +1,465 @@
+// Bitmap and packed-DIB pictures: creation, the memory DC, export and
+// description locks, and drawing plain, transparent and masked.
+#include "graphics/NativePicture.h"
+
+#include <cstring>
+
+#include "graphics/GraphicsPort.h"
+#include "graphics/PackedDIB.h"
+#include "graphics/PixelOps.h"
+#include "graphics/ScreenCapture.h"
+#include "host/Win32Handles.h"
+
+namespace {
+
+int32_t maskBuilds = 0;
+
+constexpr uint8_t kSixteenColours[16][3] = {
+    {255, 255, 255}, {252, 243, 5}, {255, 100, 2},  {221, 8, 6},    {242, 8, 132}, {70, 0, 165},
+    {0, 0, 212},     {2, 171, 234}, {31, 183, 20},  {0, 100, 17},   {86, 44, 5},   {144, 113, 58},
+    {192, 192, 192}, {128, 128, 128}, {64, 64, 64}, {0, 0, 0}};
+
+bool IsPictureDepth(int32_t depth) {
+  return depth == 1 || depth == 4 || depth == 8 || depth == 16 || depth == 24 || depth == 32;
+}
+
+void PutEntry(uint8_t* table, uint32_t index, uint8_t red, uint8_t green, uint8_t blue) {
+  table[4 * index] = blue;
+  table[4 * index + 1] = green;
+  table[4 * index + 2] = red;
+}
+
+// A top-down header and the fixed colour table of the depth.
+std::vector<uint8_t> BitmapInfoOfDepth(int32_t width, int32_t height, int32_t depth) {
+  uint32_t entries = TableEntriesOfDepth(uint32_t(depth));
+  std::vector<uint8_t> info(sizeof(BITMAPINFOHEADER) + 4 * entries);
+  auto* header = reinterpret_cast<BITMAPINFOHEADER*>(info.data());
+  header->biSize = sizeof(BITMAPINFOHEADER);
+  header->biWidth = width;
+  header->biHeight = -height;
+  header->biPlanes = 1;
+  header->biBitCount = WORD(depth);
+  uint8_t* table = info.data() + sizeof(BITMAPINFOHEADER);
+  if (depth == 1) {
+    PutEntry(table, 0, 255, 255, 255);
+  } else if (depth == 4) {
+    for (uint32_t i = 0; i < 16; ++i) {
+      PutEntry(table, i, kSixteenColours[i][0], kSixteenColours[i][1], kSixteenColours[i][2]);
+    }
+  } else if (depth == 8) {
+    for (uint32_t i = 0; i < 216; ++i) {
+      PutEntry(table, i, uint8_t(51 * (i / 36)), uint8_t(51 * (i / 6 % 6)), uint8_t(51 * (i % 6)));
+    }
+  }
+  return info;
+}
+
+CountedDIBSection MakeSection(const std::vector<uint8_t>& info, uint8_t** bits) {
+  void* pixels = nullptr;
+  CountedDIBSection section(CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(info.data()),
+                                             DIB_RGB_COLORS, &pixels, nullptr, 0));
+  *bits = static_cast<uint8_t*>(pixels);
+  return section;
+}
+
+// A memory DC with a bitmap selected for a scope.
+class SelectedBitmap {
+ public:
+  explicit SelectedBitmap(HBITMAP bitmap)
+      : dc_(CreateCompatibleDC(nullptr)), previous_(SelectObject(dc_.get(), bitmap)) {}
+  ~SelectedBitmap() { SelectObject(dc_.get(), previous_); }
+  SelectedBitmap(const SelectedBitmap&) = delete;
+  SelectedBitmap& operator=(const SelectedBitmap&) = delete;
+  HDC dc() const { return dc_.get(); }
+
+ private:
+  CountedDC dc_;
+  HGDIOBJ previous_;
+};
+
+int32_t Width(const MacRect& rect) { return int32_t(rect.right) - rect.left; }
+int32_t Height(const MacRect& rect) { return int32_t(rect.bottom) - rect.top; }
+
+}  // namespace
+
+// ---- NativePicture ------------------------------------------------------------
+
+NativePicture::~NativePicture() {
+  if (mask_) PictureRelease(mask_);
+  delete images_;
+}
+
+void NativePicture::SetImageList(PictureImageList* images) {
+  if (images_ != images) delete images_;
+  images_ = images;
+}
+
+void NativePicture::DrawInRect(GraphicsPort* port, const MacRect& rect, bool transparent) {
+  MacRect source{0, 0, int16_t(Height(rect)), int16_t(Width(rect))};
+  PictureDrawInGraphics(this, port, source, rect, transparent);
+}
+
+void PictureRetain(NativePicture* picture) {
+  if (picture) ++picture->refCount_;
+}
+
+void PictureRelease(NativePicture* picture) {
+  if (!picture || --picture->refCount_ > 0) return;
+  picture->Dispose();
+  delete picture;
+}
+
+int32_t PictureDepth(const NativePicture* picture) { return picture ? picture->Depth() : 0; }
+
+void PictureEnsureMask(NativePicture* picture) {
+  if (!picture || picture->mask_) return;
+  int32_t width = 0, height = 0;
+  picture->GetSize(&width, &height);
+  picture->mask_ = BitmapPicture::Create(width, height, 32);
+}
+
+void PictureDrawInGraphics(NativePicture* picture, GraphicsPort* port, const MacRect& source,
+                           const MacRect& destination, bool transparent) {
+  if (!picture || !port) return;
+  port->Focus();
+  bool native = port->Target() && port->Target()->HasNativeWindow();
+  HDC dc = port->GetDC();
+  if (dc) picture->Draw(dc, source, destination, native, transparent);
+}
+
+// ---- PictureDrawPort -------------------------------------------------------------
+
+PictureDrawPort::PictureDrawPort(BitmapPicture* picture, const MacRect& bounds)
+    : Pane(bounds), picture_(picture) {}
+
+PictureDrawPort::~PictureDrawPort() { PaneForgetGraphicsPorts(this); }
+
+void PictureDrawPort::BeginDrawing() { picture_->Touch(); }
+HDC PictureDrawPort::AcquireDC(uint32_t* releaseToken) { return picture_->AcquireMemoryDC(releaseToken); }
+void PictureDrawPort::ReleaseDC(uint32_t releaseToken) { picture_->ReleaseMemoryDC(releaseToken); }
+
+// ---- BitmapPicture ---------------------------------------------------------------
+
+BitmapPicture* BitmapPicture::Create(int32_t width, int32_t height, int32_t depth) {
+  auto* picture = new BitmapPicture();
+  if (depth == 2) depth = 4;
+  picture->depth_ = depth;
+  bool sized = width >= 1 && width <= kDIBMaximumSide && height >= 1 && height <= kDIBMaximumSide;
+  if (!sized) width = height = 0;
+  picture->drawPort_ = new PictureDrawPort(picture, MacRect{0, 0, int16_t(height), int16_t(width)});
+  if (!sized || !IsPictureDepth(depth)) return picture;
+  picture->width_ = width;
+  picture->height_ = height;
+  picture->bitmapInfo_ = BitmapInfoOfDepth(width, height, depth);
+  picture->rowBytes_ = int32_t(DIBStride(width, uint32_t(depth)));
+  picture->bitmap_ = MakeSection(picture->bitmapInfo_, &picture->pixelBase_);
+  if (!picture->bitmap_) return picture;
+  uint32_t token = 0;
+  if (HDC dc = picture->AcquireMemoryDC(&token)) {
+    RECT whole{0, 0, width, height};
+    FillRect(dc, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    picture->ReleaseMemoryDC(token);
+  }
+  return picture;
+}
+
+BitmapPicture::~BitmapPicture() {
+  drawPort_->Unlock();
+  if (memoryDC_) SelectObject(memoryDC_.get(), previousBitmap_);
+}
+
+void BitmapPicture::Dispose() {
+  if (CurrentDrawingPane() == drawPort_) ReleaseCurrentDrawingPane();
+}
+
+HDC BitmapPicture::AcquireMemoryDC(uint32_t* token) {
+  if (token) *token = 1;
+  if (!bitmap_) return nullptr;
+  if (dcNesting_++ == 0) {
+    memoryDC_.reset(CreateCompatibleDC(nullptr));
+    previousBitmap_ = SelectObject(memoryDC_.get(), bitmap_.get());
+    SetTextAlign(memoryDC_.get(), TA_BASELINE);
+  }
+  return memoryDC_.get();
+}
+
+void BitmapPicture::ReleaseMemoryDC(uint32_t) {
+  if (dcNesting_ == 0 || --dcNesting_ > 0) return;
+  SelectObject(memoryDC_.get(), previousBitmap_);
+  memoryDC_.reset();
+}
+
+GraphicsPort* BitmapPicture::NewGraphics() { return new GraphicsPort(drawPort_); }
+
+bool BitmapPicture::GetPixels(int32_t* depth, uint8_t** base, int32_t* rowBytes) {
+  if (!bitmap_) return false;
+  GdiFlush();
+  *depth = depth_;
+  *base = pixelBase_;
+  *rowBytes = rowBytes_;
+  return true;
+}
+
+void BitmapPicture::GetSize(int32_t* width, int32_t* height) {
+  *width = width_;
+  *height = height_;
+}
+
+HGLOBAL BitmapPicture::ExportPackedDIB() {
+  uint32_t entries = TableEntriesOfDepth(uint32_t(depth_));
+  PackedDIBLayout layout;
+  if (!bitmap_ || !PlanPackedDIB(width_, height_, uint16_t(depth_), entries, &layout)) return nullptr;
+  GdiFlush();
+  GlobalBlock block = GlobalBlock::Allocate(layout.totalSize);
+  GlobalLockScope locked(block.get());
+  if (!locked.data()) return nullptr;
+  WritePackedDIBHeader(locked.data(), width_, height_, uint16_t(depth_), hResolution_, vResolution_);
+  std::memcpy(locked.data() + layout.tableOffset, bitmapInfo_.data() + sizeof(BITMAPINFOHEADER),
+              4 * size_t(entries));
+  CopyRowsFlipped(pixelBase_, uint32_t(rowBytes_), locked.data() + layout.pixelOffset, layout.stride,
+                  uint32_t(rowBytes_), height_);
+  return block.release();
+}
+
+void BitmapPicture::LockDescription(PictureDescription* description) {
+  PictureRetain(this);
+  *description = {5, ExportPackedDIB(), width_, height_};
+}
+
+void BitmapPicture::UnlockDescription(PictureDescription* description) {
+  GlobalBlock exported(description->handle);
+  description->handle = nullptr;
+  if (exported) {
+    GlobalLockScope locked(exported.get());
+    PackedDIBView view;
+    bool fits = ReadPackedDIB(locked.data(), locked.size(), &view) && view.width == width_ &&
+                view.height == height_ && view.bitCount == depth_ && !view.topDown;
+    if (fits && bitmap_) {
+      GdiFlush();
+      CopyRowsFlipped(locked.data() + view.pixelOffset, view.stride, pixelBase_, uint32_t(rowBytes_),
+                      uint32_t(rowBytes_), height_);
+      Touch();
+    }
+  }
+  PictureRelease(this);
+}
+
+void BitmapPicture::CopyFromPicture(NativePicture* source) {
+  if (!source || !bitmap_) return;
+  GlobalBlock exported(source->ExportPackedDIB());
+  int32_t width = 0, height = 0;
+  source->GetSize(&width, &height);
+  uint32_t token = 0;
+  HDC dc = AcquireMemoryDC(&token);
+  CountedPalette palette = CreateSystemPalette();
+  PaintPackedDIB(dc, {0, 0, width_, height_}, exported.get(), {0, 0, width, height}, palette.get());
+  ReleaseMemoryDC(token);
+  Touch();
+}
+
+int32_t BitmapPicture::MaskBuildCount() { return maskBuilds; }
+
+bool BitmapPicture::RefreshTransparencyMasks() {
+  if (!bitmap_) return false;
+  if (transparencyMask_ && maskedImage_ && maskChangeCount_ == changeCount_) return true;
+  if (!transparencyMask_) {
+    std::vector<uint8_t> maskInfo = BitmapInfoOfDepth(width_, height_, 1);
+    PutEntry(maskInfo.data() + sizeof(BITMAPINFOHEADER), 0, 0, 0, 0);
+    PutEntry(maskInfo.data() + sizeof(BITMAPINFOHEADER), 1, 255, 255, 255);
+    transparencyMask_ = MakeSection(maskInfo, &maskBits_);
+    maskedImage_ = MakeSection(bitmapInfo_, &maskedImageBits_);
+  }
+  if (!transparencyMask_ || !maskedImage_) return false;
+  GdiFlush();
+  std::memcpy(maskedImageBits_, pixelBase_, size_t(rowBytes_) * size_t(height_));
+  maskChangeCount_ = changeCount_;
+  int32_t maskStride = int32_t(DIBStride(width_, 1));
+  BuildTransparencyMask({pixelBase_, rowBytes_, width_, height_, depth_},
+                        {maskedImageBits_, rowBytes_, width_, height_, depth_},
+                        {maskBits_, maskStride, width_, height_, 1});
+  ++maskBuilds;
+  return true;
+}
+
+void BitmapPicture::Draw(HDC dc, const MacRect& source, const MacRect& destination, bool,
+                         bool transparent) {
+  if (!bitmap_) return;
+  if (mask_) {
+    DrawMasked(dc, source, destination);
+    return;
+  }
+  if (transparent && RefreshTransparencyMasks()) {
+    DrawTransparent(dc, source, destination);
+    return;
+  }
+  uint32_t token = 0;
+  HDC memory = AcquireMemoryDC(&token);
+  SetStretchBltMode(dc, COLORONCOLOR);
+  StretchBlt(dc, destination.left, destination.top, Width(destination), Height(destination), memory,
+             source.left, source.top, Width(source), Height(source), SRCCOPY);
+  ReleaseMemoryDC(token);
+}
+
+void BitmapPicture::DrawTransparent(HDC dc, const MacRect& source, const MacRect& destination) {
+  int32_t width = Width(destination), height = Height(destination);
+  if (width <= 0 || height <= 0) return;
+  CountedDC work(CreateCompatibleDC(dc));
+  CountedCompatibleBitmap canvas(CreateCompatibleBitmap(dc, width, height));
+  if (!work || !canvas) return;
+  ScopedSelect selectCanvas(work.get(), canvas.get());
+  SetStretchBltMode(work.get(), COLORONCOLOR);
+  BitBlt(work.get(), 0, 0, width, height, dc, destination.left, destination.top, SRCCOPY);
+  {
+    SelectedBitmap mask(transparencyMask_.get());
+    StretchBlt(work.get(), 0, 0, width, height, mask.dc(), source.left, source.top, Width(source),
+               Height(source), SRCAND);
+  }
+  {
+    SelectedBitmap masked(maskedImage_.get());
+    StretchBlt(work.get(), 0, 0, width, height, masked.dc(), source.left, source.top, Width(source),
+               Height(source), SRCPAINT);
+  }
+  BitBlt(dc, destination.left, destination.top, width, height, work.get(), 0, 0, SRCCOPY);
+}
+
+namespace {
+
+// The picture's pixels as 32-bit top-down rows: its own at 32 bits, else
+// converted by GDI (with the bitmap out of any DC, as GetDIBits needs).
+std::vector<uint8_t> Pixels32(NativePicture* picture, HBITMAP bitmap, HDC selectedIn,
+                              HGDIOBJ previous, int32_t* width, int32_t* height) {
+  picture->GetSize(width, height);
+  std::vector<uint8_t> pixels(size_t(*width) * size_t(*height) * 4);
+  int32_t depth = 0, rowBytes = 0;
+  uint8_t* base = nullptr;
+  if (picture->GetPixels(&depth, &base, &rowBytes) && depth == 32) {
+    for (int32_t y = 0; y < *height; ++y) {
+      std::memcpy(&pixels[size_t(y) * size_t(*width) * 4], base + size_t(y) * size_t(rowBytes),
+                  size_t(*width) * 4);
+    }
+    return pixels;
+  }
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), *width, -*height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  if (selectedIn) SelectObject(selectedIn, previous);
+  WindowDC screen(nullptr);
+  GetDIBits(screen.get(), bitmap, 0, UINT(*height), pixels.data(), &info, DIB_RGB_COLORS);
+  if (selectedIn) SelectObject(selectedIn, bitmap);
+  return pixels;
+}
+
+}  // namespace
+
+void BitmapPicture::DrawMasked(HDC dc, const MacRect& source, const MacRect& destination) {
+  int32_t width = Width(destination), height = Height(destination);
+  auto* mask = static_cast<BitmapPicture*>(mask_);
+  if (width <= 0 || height <= 0 || !mask->HasBitmap()) return;
+  BITMAPINFO workInfo{};
+  workInfo.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  void* workBits = nullptr;
+  CountedDIBSection work(CreateDIBSection(nullptr, &workInfo, DIB_RGB_COLORS, &workBits, nullptr, 0));
+  if (!work || !workBits) {
+    OutputDebugStringA("hBitmap or destBits is null\n");
+    return;
+  }
+  GdiFlush();
+  int32_t sourceWidth = 0, sourceHeight = 0, maskWidth = 0, maskHeight = 0;
+  std::vector<uint8_t> sourcePixels =
+      Pixels32(this, bitmap_.get(), memoryDC_.get(), previousBitmap_, &sourceWidth, &sourceHeight);
+  std::vector<uint8_t> maskPixels = Pixels32(mask, mask->bitmap_.get(), mask->memoryDC_.get(),
+                                             mask->previousBitmap_, &maskWidth, &maskHeight);
+  SelectedBitmap canvas(work.get());
+  BitBlt(canvas.dc(), 0, 0, width, height, dc, destination.left, destination.top, SRCCOPY);
+  GdiFlush();
+  MaskedBlend({sourcePixels.data(), sourceWidth * 4, sourceWidth, sourceHeight, 32},
+              {maskPixels.data(), maskWidth * 4, maskWidth, maskHeight, 32}, source.left, source.top,
+              source.right, source.bottom,
+              {static_cast<uint8_t*>(workBits), int32_t(DIBStride(width, 24)), width, height, 24});
+  BitBlt(dc, destination.left, destination.top, width, height, canvas.dc(), 0, 0, SRCCOPY);
+}
+
+// ---- PackedDIBPicture ------------------------------------------------------------
+
+PackedDIBPicture* PackedDIBPicture::Create(HGLOBAL packedDIB) {
+  GlobalLockScope locked(packedDIB);
+  PackedDIBView view;
+  if (!ReadPackedDIB(locked.data(), locked.size(), &view)) return nullptr;
+  GlobalBlock copy = GlobalBlock::Allocate(locked.size());
+  GlobalLockScope copied(copy.get());
+  if (!copied.data()) return nullptr;
+  std::memcpy(copied.data(), locked.data(), locked.size());
+  std::vector<uint8_t> info = NormalisedBitmapInfo(locked.data(), view);
+  uint8_t* bits = nullptr;
+  CountedDIBSection section = MakeSection(info, &bits);
+  if (!section) return nullptr;
+  {
+    SelectedBitmap target(section.get());
+    StretchDIBits(target.dc(), 0, 0, view.width, view.height, 0, 0, view.width, view.height,
+                  locked.data() + view.pixelOffset, reinterpret_cast<const BITMAPINFO*>(info.data()),
+                  DIB_RGB_COLORS, SRCCOPY);
+  }
+  auto* picture = new PackedDIBPicture();
+  picture->depth_ = view.bitCount;
+  picture->width_ = view.width;
+  picture->height_ = view.height;
+  picture->bitmap_ = std::move(section);
+  picture->packedDIB_ = std::move(copy);
+  return picture;
+}
+
+HGLOBAL PackedDIBPicture::ExportPackedDIB() {
+  GlobalLockScope locked(packedDIB_.get());
+  GlobalBlock copy = GlobalBlock::Allocate(locked.size());
+  GlobalLockScope copied(copy.get());
+  if (!copied.data()) return nullptr;
+  std::memcpy(copied.data(), locked.data(), locked.size());
+  return copy.release();
+}
+
+void PackedDIBPicture::LockDescription(PictureDescription* description) {
+  PictureRetain(this);
+  *description = {5, ExportPackedDIB(), width_, height_};
+}
+
+void PackedDIBPicture::UnlockDescription(PictureDescription* description) {
+  GlobalBlock(description->handle).reset();
+  description->handle = nullptr;
+  PictureRelease(this);
+}
+
+bool PackedDIBPicture::GetPixels(int32_t*, uint8_t**, int32_t*) { return false; }
+
+void PackedDIBPicture::GetSize(int32_t* width, int32_t* height) {
+  *width = width_;
+  *height = height_;
+}
+
+void PackedDIBPicture::Draw(HDC dc, const MacRect& source, const MacRect& destination, bool, bool) {
+  SelectedBitmap memory(bitmap_.get());
+  SetStretchBltMode(dc, COLORONCOLOR);
+  StretchBlt(dc, destination.left, destination.top, Width(destination), Height(destination),
+             memory.dc(), source.left, source.top, Width(source), Height(source), SRCCOPY);
+}
+
+// ---- BMP files -------------------------------------------------------------------------
+
+BitmapPicture* PictureFromBMPData(const uint8_t* bytes, size_t length) {
+  PackedDIBView view;
+  size_t start = 0;
+  if (!ReadBMPFile(bytes, length, &view, &start)) return nullptr;
+  // The packed DIB without any gap the file left before its pixels.
+  size_t tableEnd = view.tableOffset + size_t(view.colorCount) * view.entrySize;
+  GlobalBlock dib = GlobalBlock::Allocate(tableEnd + view.imageSize);
+  {
+    GlobalLockScope locked(dib.get());
+    if (!locked.data()) return nullptr;
+    std::memcpy(locked.data(), bytes + start, tableEnd);
+    std::memcpy(locked.data() + tableEnd, bytes + start + view.pixelOffset, view.imageSize);
+  }
+  PackedDIBPicture* packed = PackedDIBPicture::Create(dib.get());
+  if (!packed) return nullptr;
+  BitmapPicture* picture = BitmapPicture::Create(view.width, view.height, 32);
+  picture->CopyFromPicture(packed);
+  PictureRelease(packed);
+  return picture;
+}

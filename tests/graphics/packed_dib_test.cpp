@@ -1,0 +1,232 @@
+// The packed-DIB reader on well-formed headers of every kind and on a corpus of
+// malformed ones read from buffers that end at a no-access page, and the
+// writer's layout.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "graphics/PackedDIB.h"
+#include "testsupport/GuardedBuffer.h"
+
+namespace {
+
+void PutU16(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+  bytes[at] = uint8_t(value);
+  bytes[at + 1] = uint8_t(value >> 8);
+}
+void PutU32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = uint8_t(value >> (8 * i));
+}
+
+// An info-header DIB (header size given) with its table and zeroed pixels.
+std::vector<uint8_t> InfoDIB(uint32_t headerSize, int32_t width, int32_t height, uint16_t bits,
+                             uint32_t compression = 0, uint32_t used = 0) {
+  uint32_t table = used ? used : (bits <= 8 ? 1u << bits : 0);
+  uint32_t masks = compression == 3 && headerSize == 40 ? 12 : 0;
+  uint32_t stride = DIBStride(width, bits);
+  int32_t rows = height < 0 ? -height : height;
+  std::vector<uint8_t> dib(headerSize + masks + 4 * table + size_t(rows) * stride);
+  PutU32(dib, 0, headerSize);
+  PutU32(dib, 4, uint32_t(width));
+  PutU32(dib, 8, uint32_t(height));
+  PutU16(dib, 12, 1);
+  PutU16(dib, 14, bits);
+  PutU32(dib, 16, compression);
+  PutU32(dib, 32, used);
+  if (compression == 3) {
+    PutU32(dib, 40, 0xF800);
+    PutU32(dib, 44, 0x07E0);
+    PutU32(dib, 48, 0x001F);
+  }
+  return dib;
+}
+
+std::vector<uint8_t> BMPFile(const std::vector<uint8_t>& dib) {
+  std::vector<uint8_t> file(14);
+  file[0] = 'B';
+  file[1] = 'M';
+  PutU32(file, 2, uint32_t(14 + dib.size()));
+  file.insert(file.end(), dib.begin(), dib.end());
+  return file;
+}
+
+bool ReadsGuarded(const std::vector<uint8_t>& dib, PackedDIBView* view) {
+  GuardedBuffer buffer(dib);
+  return ReadPackedDIB(buffer.data(), buffer.size(), view);
+}
+
+}  // namespace
+
+TEST(PackedDIBReader, FindsPixelsAfterEveryHeaderKind) {
+  PackedDIBView view;
+  ASSERT_TRUE(ReadsGuarded(InfoDIB(40, 5, 3, 8), &view));
+  EXPECT_EQ(view.pixelOffset, 1064u);
+  EXPECT_EQ(view.stride, 8u);
+  EXPECT_EQ(view.colorCount, 256u);
+
+  ASSERT_TRUE(ReadsGuarded(InfoDIB(40, 5, 3, 8, 0, 16), &view));
+  EXPECT_EQ(view.pixelOffset, 104u);
+
+  ASSERT_TRUE(ReadsGuarded(InfoDIB(124, 2, -2, 32), &view));
+  EXPECT_EQ(view.pixelOffset, 124u);
+  EXPECT_TRUE(view.topDown);
+  EXPECT_EQ(view.height, 2);
+
+  ASSERT_TRUE(ReadsGuarded(InfoDIB(40, 3, 2, 16, 3), &view));
+  EXPECT_EQ(view.pixelOffset, 52u);
+  EXPECT_EQ(view.masks[1], 0x07E0u);
+  ASSERT_TRUE(ReadsGuarded(InfoDIB(108, 3, 2, 16, 3), &view));
+  EXPECT_EQ(view.pixelOffset, 108u);
+  EXPECT_EQ(view.masks[0], 0xF800u);
+}
+
+TEST(PackedDIBReader, ReadsTheCoreHeaderWithThreeByteEntries) {
+  std::vector<uint8_t> dib(12 + 3 * 16 + 2 * 4);
+  PutU32(dib, 0, 12);
+  PutU16(dib, 4, 3);
+  PutU16(dib, 6, 2);
+  PutU16(dib, 8, 1);
+  PutU16(dib, 10, 4);
+  dib[12 + 3 * 5 + 2] = 0x80;  // entry 5, red
+  PackedDIBView view;
+  ASSERT_TRUE(ReadsGuarded(dib, &view));
+  EXPECT_EQ(view.entrySize, 3u);
+  EXPECT_EQ(view.pixelOffset, 60u);
+  std::vector<uint8_t> info = NormalisedBitmapInfo(dib.data(), view);
+  ASSERT_EQ(info.size(), 40u + 64u);
+  EXPECT_EQ(info[40 + 4 * 5 + 2], 0x80);
+  EXPECT_EQ(info[40 + 4 * 5 + 3], 0);
+}
+
+TEST(PackedDIBReader, NormalisedInfoKeepsRowOrderAndMasks) {
+  std::vector<uint8_t> dib = InfoDIB(124, 3, -2, 16, 3);
+  PackedDIBView view;
+  ASSERT_TRUE(ReadPackedDIB(dib.data(), dib.size(), &view));
+  std::vector<uint8_t> info = NormalisedBitmapInfo(dib.data(), view);
+  ASSERT_EQ(info.size(), 52u);
+  int32_t height;
+  std::memcpy(&height, info.data() + 8, 4);
+  EXPECT_EQ(height, -2);
+  uint32_t green;
+  std::memcpy(&green, info.data() + 44, 4);
+  EXPECT_EQ(green, 0x07E0u);
+}
+
+TEST(PackedDIBReader, RejectsMalformedInputWithoutReadingPastIt) {
+  std::vector<std::vector<uint8_t>> corpus;
+  for (uint32_t size : {0u, 13u, 41u, 200u}) {
+    std::vector<uint8_t> dib = InfoDIB(40, 2, 2, 24);
+    PutU32(dib, 0, size);
+    corpus.push_back(dib);
+  }
+  corpus.push_back(InfoDIB(40, 0, 2, 24));
+  corpus.push_back(InfoDIB(40, 2, 0, 24));
+  corpus.push_back(InfoDIB(40, 40000, 1, 1));
+  std::vector<uint8_t> negativeWidth = InfoDIB(40, 2, 2, 24);
+  PutU32(negativeWidth, 4, uint32_t(-2));
+  corpus.push_back(negativeWidth);
+  std::vector<uint8_t> minimumHeight = InfoDIB(40, 2, 2, 24);
+  PutU32(minimumHeight, 8, 0x80000000u);
+  corpus.push_back(minimumHeight);
+  for (uint16_t bits : {0, 2, 7, 64}) {
+    std::vector<uint8_t> dib = InfoDIB(40, 2, 2, 24);
+    PutU16(dib, 14, bits);
+    corpus.push_back(dib);
+  }
+  std::vector<uint8_t> tooManyColours = InfoDIB(40, 2, 2, 8, 0, 256);
+  PutU32(tooManyColours, 32, 257);
+  tooManyColours.resize(tooManyColours.size() + 4);
+  corpus.push_back(tooManyColours);
+  std::vector<uint8_t> noRoomForMasks = InfoDIB(40, 2, 2, 16);
+  PutU32(noRoomForMasks, 16, 3);
+  noRoomForMasks.resize(44);
+  corpus.push_back(noRoomForMasks);
+  corpus.push_back(InfoDIB(40, 2, 2, 24, 3));  // bitfields need 16 or 32 bits
+  for (uint32_t compression : {1u, 2u, 4u, 5u}) corpus.push_back(InfoDIB(40, 2, 2, 8, compression));
+  std::vector<uint8_t> truncated = InfoDIB(40, 3, 3, 24);
+  truncated.pop_back();
+  corpus.push_back(truncated);
+  std::vector<uint8_t> overflowing = InfoDIB(40, 1, 1, 32);
+  PutU32(overflowing, 4, 32767);
+  PutU32(overflowing, 8, 32767);  // 32767 rows of 131068 bytes pass 2^32
+  corpus.push_back(overflowing);
+  corpus.push_back({40, 0});
+
+  for (size_t i = 0; i < corpus.size(); ++i) {
+    PackedDIBView view{};
+    view.width = -7;
+    EXPECT_FALSE(ReadsGuarded(corpus[i], &view)) << "case " << i;
+    EXPECT_EQ(view.width, -7) << "case " << i;
+  }
+  PackedDIBView view;
+  EXPECT_FALSE(ReadPackedDIB(nullptr, 100, &view));
+}
+
+TEST(PackedDIBReader, ReadsBMPFilesAndChecksTheirFileSize) {
+  std::vector<uint8_t> file = BMPFile(InfoDIB(40, 3, 2, 24));
+  PackedDIBView view;
+  size_t start = 0;
+  {
+    GuardedBuffer buffer(file);
+    ASSERT_TRUE(ReadBMPFile(buffer.data(), buffer.size(), &view, &start));
+  }
+  EXPECT_EQ(start, 14u);
+  EXPECT_EQ(view.pixelOffset, 40u);
+
+  std::vector<uint8_t> beyond = file;
+  PutU32(beyond, 2, uint32_t(file.size() + 1));
+  GuardedBuffer beyondBuffer(beyond);
+  EXPECT_FALSE(ReadBMPFile(beyondBuffer.data(), beyondBuffer.size(), &view, &start));
+
+  std::vector<uint8_t> notBM = file;
+  notBM[0] = 'X';
+  notBM[1] = 'X';
+  EXPECT_FALSE(ReadBMPFile(notBM.data(), notBM.size(), &view, &start));
+  EXPECT_FALSE(ReadBMPFile(nullptr, 0, &view, &start));
+
+  std::vector<uint8_t> gap = BMPFile(InfoDIB(40, 3, 2, 24));
+  gap.insert(gap.begin() + 54, 8, 0xEE);
+  PutU32(gap, 2, uint32_t(gap.size()));
+  PutU32(gap, 10, 62);
+  ASSERT_TRUE(ReadBMPFile(gap.data(), gap.size(), &view, &start));
+  EXPECT_EQ(view.pixelOffset, 48u);
+  PutU32(gap, 10, 63);  // the moved pixels would pass the end
+  EXPECT_FALSE(ReadBMPFile(gap.data(), gap.size(), &view, &start));
+}
+
+TEST(PackedDIBWriter, LaysOutTheExportHeader) {
+  PackedDIBLayout layout;
+  ASSERT_TRUE(PlanPackedDIB(3, 2, 24, 0, &layout));
+  EXPECT_EQ(layout.stride, 12u);
+  EXPECT_EQ(layout.pixelOffset, 40u);
+  EXPECT_EQ(layout.totalSize, 64u);
+  ASSERT_TRUE(PlanPackedDIB(5, 3, 8, 256, &layout));
+  EXPECT_EQ(layout.pixelOffset, 1064u);
+  EXPECT_FALSE(PlanPackedDIB(40000, 1, 8, 256, &layout));
+  EXPECT_FALSE(PlanPackedDIB(2, 2, 8, 257, &layout));
+
+  std::vector<uint8_t> header(40);
+  WritePackedDIBHeader(header.data(), 3, 2, 24, 72, 144);
+  int32_t fields[10];
+  std::memcpy(fields, header.data(), 40);
+  EXPECT_EQ(fields[0], 40);
+  EXPECT_EQ(fields[1], 3);
+  EXPECT_EQ(fields[2], 2);
+  EXPECT_EQ(fields[3], 24 << 16 | 1);
+  EXPECT_EQ(fields[4], 0);
+  EXPECT_EQ(fields[5], 24);
+  EXPECT_EQ(fields[6], 2835);
+  EXPECT_EQ(fields[7], 5669);
+  EXPECT_EQ(fields[8], 0);
+  PackedDIBView view;
+  header.resize(64);
+  EXPECT_TRUE(ReadPackedDIB(header.data(), header.size(), &view));
+}
+
+TEST(PackedDIBWriter, FlipsRowsBetweenStrides) {
+  const uint8_t source[] = {1, 2, 9, 3, 4, 9, 5, 6, 9};
+  uint8_t flipped[12] = {};
+  CopyRowsFlipped(source, 3, flipped, 4, 2, 3);
+  const uint8_t expected[] = {5, 6, 0, 0, 3, 4, 0, 0, 1, 2, 0, 0};
+  EXPECT_EQ(0, std::memcmp(flipped, expected, sizeof expected));
+}

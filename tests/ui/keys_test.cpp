@@ -200,17 +200,25 @@ TEST_F(KeysTest, OnlyEnabledTargetsInTheKeysWindowFire) {
   ObjectRef cl = PlaceControl(first.get(), "Label", Rect(10, 10, 50, 20), [&](const PaneSite& site) { return label = new RecordingPane("Label", site); });
   ObjectRef ce = PlaceControl(second.get(), "Elsewhere", Rect(10, 10, 50, 20), [&](const PaneSite& site) { return elsewhere = new RecordingPane("Elsewhere", site); });
   RegisterWindowShortcut(label, kShortcutLabel, "L");
-  RegisterWindowShortcut(elsewhere, kShortcutLabel, "E");
+  RegisterWindowShortcut(elsewhere, kShortcutLabel, "G");
   TakeLog();
+  // An Alt key that no shortcut takes goes to the menu bar, which may repaint.
+  auto takeKeyLog = [] {
+    std::vector<std::string> log = TakeLog();
+    log.erase(std::remove_if(log.begin(), log.end(),
+                             [](const std::string& entry) { return entry.find(".Draw") != std::string::npos; }),
+              log.end());
+    return log;
+  };
   PostKey(WindowHandle(first.get()), 'L', true);
-  PostKey(WindowHandle(first.get()), 'E', true);
+  PostKey(WindowHandle(first.get()), 'G', true);
   RunPendingTurns();
-  EXPECT_EQ(TakeLog(), std::vector<std::string>{"Label.Shortcut 4"});
+  EXPECT_EQ(takeKeyLog(), std::vector<std::string>{"Label.Shortcut 4"});
 
   controlEnabledSetter(cl.get(), 0, false);
   PostKey(WindowHandle(first.get()), 'L', true);
   RunPendingTurns();
-  EXPECT_TRUE(TakeLog().empty());
+  EXPECT_TRUE(takeKeyLog().empty());
   RemoveWindowShortcuts(label);
   EXPECT_TRUE(ShortcutsOf(label).empty());
 }

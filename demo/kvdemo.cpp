@@ -150,7 +150,12 @@ class ScreenshotTask : public PeriodicTask {
   bool TakeScreenshot(std::string* reason) {
     HWND frame = GetMDIFrameWindow();
     if (!frame || !IsWindow(frame)) return Fail(reason, "there is no frame window");
-    SetForegroundWindow(frame);
+    // Activation reaches the window through the display server: bring the
+    // frame to the front, and capture on a later turn once it is there.
+    if (GetForegroundWindow() != frame) {
+      SetForegroundWindow(frame);
+      return Fail(reason, "the frame did not come to the front");
+    }
     RedrawWindow(frame, nullptr, nullptr,
                  RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     Capture capture;

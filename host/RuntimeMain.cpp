@@ -21,7 +21,11 @@
 #include "host/relocentry.h"
 #include "host/runtimemainloop.h"
 #include "system/RuntimeSocketAccessors.h"
+#include "ui/Binding.h"
+#include "ui/Clipboard.h"
+#include "ui/DragItem.h"
 #include "ui/FontCache.h"
+#include "ui/Menu.h"
 #include "ui/WindowSystem.h"
 
 namespace {
@@ -94,6 +98,7 @@ bool RuntimeHostStartup(HINSTANCE instance, LPSTR cmdLine, std::string* error) {
   RegisterHostFrameClass(instance);
   StartWindowSystem(instance);
   InstallGraphicsPortHooks();
+  StartMenus();
   // 9.
   RuntimeStartOle();
   // 10. Colours and the default text style: the window system's.
@@ -103,6 +108,10 @@ bool RuntimeHostStartup(HINSTANCE instance, LPSTR cmdLine, std::string* error) {
   RegisterApplicationClass();
   InitObject2DClasses();
   RegisterWindowSystemClasses();
+  RegisterBindingInterfaces();
+  RegisterMenuClasses();
+  RegisterClipboardClass();
+  RegisterDragItemClass();
   RegisterFileStreamClasses();
   RegisterHostEntryPoints();
   // 12. The default font: the window system's.

@@ -36,6 +36,7 @@ constexpr int32_t kDefaultSize = 300;
 
 std::vector<RuntimeObject*> windowList;  // one reference each
 ControlWindowCloseHook controlCloseHook = nullptr;
+DocumentMenuBarHook documentMenuBarHook = nullptr;
 
 WindowState* StateOf(RuntimeObject* window) {
   return window ? WindowFieldsOf(window)->state : nullptr;
@@ -110,9 +111,10 @@ TopWindowSpec SpecOf(RuntimeObject* window) {
     spec.mdiChild = true;
   } else {
     spec.style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+    spec.menu = documentMenuBarHook ? documentMenuBarHook() : nullptr;
   }
   RECT outer{0, 0, std::max(fields->width, 0), std::max(fields->height, 0)};
-  AdjustWindowRectEx(&outer, spec.style, FALSE, spec.exStyle | (spec.mdiChild ? WS_EX_MDICHILD : 0));
+  AdjustWindowRectEx(&outer, spec.style, spec.menu != nullptr, spec.exStyle | (spec.mdiChild ? WS_EX_MDICHILD : 0));
   spec.x = fields->left;
   spec.y = fields->top;
   spec.width = outer.right - outer.left;
@@ -418,6 +420,10 @@ void WindowFireEnableMenuItems(RuntimeObject* window) { FireEvent(window, "Enabl
 
 ControlWindowCloseHook SetControlWindowCloseHook(ControlWindowCloseHook hook) {
   return std::exchange(controlCloseHook, hook);
+}
+
+DocumentMenuBarHook SetDocumentMenuBarHook(DocumentMenuBarHook hook) {
+  return std::exchange(documentMenuBarHook, hook);
 }
 
 int OpenWindowCount() { return int(windowList.size()); }

@@ -114,6 +114,10 @@ void WindowFireEnableMenuItems(RuntimeObject* window);
 // Called for each control of a closing window, before its panes go.
 using ControlWindowCloseHook = void (*)(RuntimeObject* control);
 ControlWindowCloseHook SetControlWindowCloseHook(ControlWindowCloseHook hook);
+// A new menu bar for a document window that is not an MDI child (the window
+// owns it); nil for none.
+using DocumentMenuBarHook = HMENU (*)();
+DocumentMenuBarHook SetDocumentMenuBarHook(DocumentMenuBarHook hook);
 
 // The host's slots.
 int OpenWindowCount();

@@ -531,7 +531,7 @@ void SubPane::RadioGroupNotify(SubPane*) {}
 
 SubPane* SubPane::FindDropTarget(int32_t x, int32_t y, RuntimeObject* dragItem) {
   SubPane* child = ChildAt(x, y, true);
-  return child ? child->FindDropTarget(x, y, dragItem) : nullptr;
+  return child ? child->FindDropTarget(x, y, dragItem) : this;
 }
 
 void SubPane::TrackDrag(int32_t, int32_t, RuntimeObject*) {

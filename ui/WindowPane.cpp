@@ -31,8 +31,11 @@ WindowPane::WindowPane(RuntimeObject* window, const TopWindowSpec& spec)
   const DWORD exStyle = spec.exStyle | (spec.mdiChild ? WS_EX_MDICHILD : 0);
   HWND top = CreateWindowAuto(exStyle, kWindowClassName, spec.title,
                               spec.style & ~DWORD(WS_VISIBLE), spec.x, spec.y, spec.width,
-                              spec.height, spec.parent, nullptr, this);
-  if (!top) return;
+                              spec.height, spec.parent, spec.mdiChild ? nullptr : spec.menu, this);
+  if (!top) {
+    if (spec.menu) DestroyMenu(spec.menu);
+    return;
+  }
   if (!NativeWindow()) AttachWindow(top);
   RECT client{};
   GetClientRect(top, &client);

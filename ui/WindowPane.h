@@ -28,6 +28,8 @@ struct TopWindowSpec {
   // The owner of a top-level window, or the MDI client of an MDI child.
   HWND parent = nullptr;
   bool mdiChild = false;
+  // The menu bar of a top-level window (the window owns it once made).
+  HMENU menu = nullptr;
 };
 
 class WindowPane : public SubPane {

@@ -38,8 +38,9 @@ void ApplyBounds(HWND handle, const WindowFields* fields, uint32_t part) {
     return;
   }
   RECT outer{0, 0, fields->width, fields->height};
-  AdjustWindowRectEx(&outer, DWORD(GetWindowLongAuto(handle, GWL_STYLE)), FALSE,
-                     DWORD(GetWindowLongAuto(handle, GWL_EXSTYLE)));
+  const DWORD style = DWORD(GetWindowLongAuto(handle, GWL_STYLE));
+  const bool hasMenuBar = !(style & WS_CHILD) && GetMenu(handle) != nullptr;
+  AdjustWindowRectEx(&outer, style, hasMenuBar, DWORD(GetWindowLongAuto(handle, GWL_EXSTYLE)));
   SetWindowPos(handle, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
                flags | SWP_NOMOVE);
 }

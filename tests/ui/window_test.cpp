@@ -230,6 +230,7 @@ TEST_F(WindowTest, InMDIModeDocumentsAreChildrenOfTheClientAndTheFrameIsTheDialo
   ASSERT_TRUE(IsMDIMode());
   HWND frame = GetMDIFrameWindow();
   EXPECT_EQ(WindowClassName(frame), "KVWindow");
+  EXPECT_NE(GetMenu(frame), nullptr) << "in MDI mode the frame shows the menu bar";
   {
     ObjectRef document = OpenTestWindow();
     HWND handle = WindowHandle(document.get());

@@ -32,7 +32,7 @@ enum : int32_t {
 // (Argument order: value, digits, style.)
 StringRecord* NumberToString(double value, int32_t digits, int32_t style);
 
-// The number formatted by a specification of "#", "0", ",", ".", "%", "e"/"E"
+// The number formatted by a format text of "#", "0", ",", ".", "%", "e"/"E"
 // and literal text; up to three sections split by ";" for positive, negative
 // and zero values (an empty section falls back to the first).
 //  - "0" shows a digit or 0, "#" a digit or nothing; whole digits beyond the
@@ -47,7 +47,7 @@ StringRecord* NumberToString(double value, int32_t digits, int32_t style);
 //    value that rounds to zero shows none either.
 //  - A character after "\" and quoted text are literal; any other character
 //    shows as it is.
-// An empty specification gives NumberToString(value, 15, general). The
+// An empty format gives NumberToString(value, 15, general). The
 // result is in the default encoding (UTF-8 when the literals need it); the
 // string result held is released.
 void FormatNumber(StringRecord** result, double value, const StringRecord* format);

@@ -16,6 +16,7 @@
 #include "core/string.h"
 #include "files/FileStreams.h"
 #include "testsupport/MemoryFileStream.h"
+#include "testsupport/PropertyAccess.h"
 #include "testsupport/RuntimeTestEnvironment.h"
 
 inline std::string Bytes(std::initializer_list<uint8_t> bytes) {
@@ -132,27 +133,6 @@ inline InMemory InstanceOnMemory(RuntimeObject* (*make)(FileStreamPtr),
 }
 
 // ---- Members through the class records (the path compiled code takes) ----
-
-inline PropertyAccess AccessOf(RuntimeObject* object, const char* name) {
-  PropertyAccess access{};
-  EXPECT_TRUE(FindPropertyAccess(object, name, &access)) << name;
-  return access;
-}
-
-template <class T>
-T GetProperty(RuntimeObject* object, const char* name) {
-  const PropertyAccess access = AccessOf(object, name);
-  if (!access.getter) return T{};
-  return reinterpret_cast<T (*)(RuntimeObject*, uint32_t)>(access.getter)(object, access.parameter);
-}
-
-template <class T>
-void SetProperty(RuntimeObject* object, const char* name, T value) {
-  const PropertyAccess access = AccessOf(object, name);
-  ASSERT_NE(access.setter, nullptr) << name << " is read-only";
-  reinterpret_cast<void (*)(RuntimeObject*, uint32_t, T)>(access.setter)(object, access.parameter,
-                                                                        value);
-}
 
 // A string result taken over: its bytes, and its encoding.
 struct TakenString {

@@ -13,6 +13,7 @@
 #include "core/string.h"
 #include "graphics/ShapeGeometry.h"
 #include "graphics/Shapes2D.h"
+#include "testsupport/PropertyAccess.h"
 
 inline ObjectRef NewShape(ObjectDefinition* definition) {
   return ObjectRef::Adopt(CreateInstance(definition));
@@ -24,27 +25,6 @@ Fields* FieldsOf(const ObjectRef& object) {
 }
 inline Object2DFields* ShapeOf(const ObjectRef& object) {
   return FieldsOf<Object2DFields>(object);
-}
-
-inline PropertyAccess AccessOf(RuntimeObject* object, const char* name) {
-  PropertyAccess access{};
-  EXPECT_TRUE(FindPropertyAccess(object, name, &access)) << name;
-  return access;
-}
-
-template <class T>
-T GetProperty(RuntimeObject* object, const char* name) {
-  const PropertyAccess access = AccessOf(object, name);
-  if (!access.getter) return T{};
-  return reinterpret_cast<T (*)(RuntimeObject*, uint32_t)>(access.getter)(object, access.parameter);
-}
-
-template <class T>
-void SetProperty(RuntimeObject* object, const char* name, T value) {
-  const PropertyAccess access = AccessOf(object, name);
-  ASSERT_NE(access.setter, nullptr) << name << " is read-only";
-  reinterpret_cast<void (*)(RuntimeObject*, uint32_t, T)>(access.setter)(object, access.parameter,
-                                                                        value);
 }
 
 inline double GetDouble(RuntimeObject* object, const char* name) {

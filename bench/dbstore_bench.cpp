@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchClock.h"
 #include "core/SmartRef.h"
 #include "core/string.h"
 #include "database/kvdbThumb.h"
@@ -32,17 +33,6 @@
 namespace {
 
 constexpr int32_t kSeeks = 10000;
-
-double Now() {
-  static const double frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return double(f.QuadPart);
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return double(counter.QuadPart) / frequency;
-}
 
 // The row of an id: a name of 20 to 50 bytes, a value and a day.
 struct Row {

@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 
+#include "bench/BenchClock.h"
 #include "core/SmartRef.h"
 #include "core/string.h"
 #include "files/BinaryStream.h"
@@ -25,17 +26,6 @@ namespace {
 constexpr int32_t kBlock = 64 * 1024;
 constexpr double kMegabyte = 1024.0 * 1024.0;
 constexpr int32_t kLineBytes = 80;
-
-double Now() {
-  static const double frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return double(f.QuadPart);
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return double(counter.QuadPart) / frequency;
-}
 
 // Seconds the work takes.
 double Timed(const std::function<void()>& work) {

@@ -90,14 +90,17 @@ ObjectDefinition* MakeBinaryStreamDefinition() {
   static const ParameterRecord text[] = {{"value", &kStringType, 0}};
   static const MethodRecord methods[] = {
       MakeMethodRecord("ReadByte", &kIntegerType, nullptr, 0, RUNTIME_ENTRY(BinaryStreamReadByte)),
-      MakeMethodRecord("ReadShort", &kIntegerType, nullptr, 0, RUNTIME_ENTRY(BinaryStreamReadShort)),
+      MakeMethodRecord("ReadShort", &kIntegerType, nullptr, 0,
+                       RUNTIME_ENTRY(BinaryStreamReadShort)),
       MakeMethodRecord("ReadLong", &kIntegerType, nullptr, 0, RUNTIME_ENTRY(BinaryStreamReadLong)),
       MakeMethodRecord("ReadPString", &kStringType, encoding, 1,
-                   RUNTIME_ENTRY(BinaryStreamReadPString)),
-      MakeMethodRecord("ReadSingle", &kDoubleType, nullptr, 0, RUNTIME_ENTRY(BinaryStreamReadFloat)),
-      MakeMethodRecord("ReadDouble", &kDoubleType, nullptr, 0, RUNTIME_ENTRY(BinaryStreamReadDouble)),
+                       RUNTIME_ENTRY(BinaryStreamReadPString)),
+      MakeMethodRecord("ReadSingle", &kDoubleType, nullptr, 0,
+                       RUNTIME_ENTRY(BinaryStreamReadFloat)),
+      MakeMethodRecord("ReadDouble", &kDoubleType, nullptr, 0,
+                       RUNTIME_ENTRY(BinaryStreamReadDouble)),
       MakeMethodRecord("ReadBoolean", &kBooleanType, nullptr, 0,
-                   RUNTIME_ENTRY(BinaryStreamReadBoolean)),
+                       RUNTIME_ENTRY(BinaryStreamReadBoolean)),
       MakeMethodRecord("Read", &kStringType, countAndEncoding, 2, RUNTIME_ENTRY(BinaryStreamRead)),
       MakeMethodRecord("WriteByte", nullptr, integer, 1, RUNTIME_ENTRY(BinaryStreamWriteByte)),
       MakeMethodRecord("WriteShort", nullptr, integer, 1, RUNTIME_ENTRY(BinaryStreamWriteShort)),
@@ -105,7 +108,8 @@ ObjectDefinition* MakeBinaryStreamDefinition() {
       MakeMethodRecord("WritePString", nullptr, text, 1, RUNTIME_ENTRY(BinaryStreamWritePString)),
       MakeMethodRecord("WriteSingle", nullptr, real, 1, RUNTIME_ENTRY(BinaryStreamWriteFloat)),
       MakeMethodRecord("WriteDouble", nullptr, real, 1, RUNTIME_ENTRY(BinaryStreamWriteDouble)),
-      MakeMethodRecord("WriteBoolean", nullptr, boolean, 1, RUNTIME_ENTRY(BinaryStreamWriteBoolean)),
+      MakeMethodRecord("WriteBoolean", nullptr, boolean, 1,
+                       RUNTIME_ENTRY(BinaryStreamWriteBoolean)),
       MakeMethodRecord("Write", nullptr, text, 1, RUNTIME_ENTRY(BinaryStreamWrite)),
       MakeMethodRecord("Close", nullptr, nullptr, 0, RUNTIME_ENTRY(BinaryStreamClose)),
   };
@@ -216,7 +220,9 @@ void BinaryStreamWriteShort(RuntimeObject* self, int32_t value) {
   WriteValue(self, uint16_t(value));
 }
 void BinaryStreamWriteLong(RuntimeObject* self, int32_t value) { WriteValue(self, value); }
-void BinaryStreamWriteFloat(RuntimeObject* self, double value) { WriteValue(self, NarrowToSingle(value)); }
+void BinaryStreamWriteFloat(RuntimeObject* self, double value) {
+  WriteValue(self, NarrowToSingle(value));
+}
 void BinaryStreamWriteDouble(RuntimeObject* self, double value) { WriteValue(self, value); }
 void BinaryStreamWriteBoolean(RuntimeObject* self, bool value) {
   WriteValue(self, uint8_t(value ? 1 : 0));

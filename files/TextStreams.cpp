@@ -112,7 +112,8 @@ ObjectDefinition* MakeTextInputStreamDefinition() {
   };
   static const ParameterRecord encoding[] = {{"encoding", textEncoding, kParameterOptional}};
   static const MethodRecord methods[] = {
-      MakeMethodRecord("ReadLine", &kStringType, encoding, 1, RUNTIME_ENTRY(TextInputStreamReadLine)),
+      MakeMethodRecord("ReadLine", &kStringType, encoding, 1,
+                       RUNTIME_ENTRY(TextInputStreamReadLine)),
       MakeMethodRecord("ReadAll", &kStringType, encoding, 1, RUNTIME_ENTRY(TextInputStreamReadAll)),
       MakeMethodRecord("Close", nullptr, nullptr, 0, RUNTIME_ENTRY(TextInputStreamClose)),
   };

@@ -272,9 +272,10 @@ double RoundedToDouble(double value) {
 
 // ---- Tables ---------------------------------------------------------------------
 
-#define PLAIN(name, type, getter, setter, Fields, field) \
-  {kPropertyPassesParameter, name, type, RUNTIME_ENTRY(getter), RUNTIME_ENTRY(setter), uint32_t(offsetof(Fields, field))}
-#define ROUTED(name, type, getter, setter, Fields, field)                         \
+#define PLAIN(name, type, getter, setter, Fields, field)                                    \
+  {kPropertyPassesParameter, name, type, RUNTIME_ENTRY(getter), RUNTIME_ENTRY(setter), \
+   uint32_t(offsetof(Fields, field))}
+#define ROUTED(name, type, getter, setter, Fields, field)                                   \
   {kPropertyPassesParameter | kPropertyGenericGetter, name, type, RUNTIME_ENTRY(getter), \
    RUNTIME_ENTRY(setter), uint32_t(offsetof(Fields, field))}
 
@@ -351,12 +352,14 @@ struct ContainerMethods {
   explicit ContainerMethods(const char* memberName, ObjectDefinition* memberType)
       : member{{memberName, memberType, 0}},
         indexAndMember{{"index", &kIntegerType, 0}, {memberName, memberType, 0}},
-        records{MakeMethodRecord("Append", nullptr, member, 1, RUNTIME_ENTRY(Group2DAppend)),
-                MakeMethodRecord("Insert", nullptr, indexAndMember, 2, RUNTIME_ENTRY(Group2DInsert)),
-                MakeMethodRecord("Item", memberType, indexAndMember, 1, RUNTIME_ENTRY(Group2DGetItem),
-                       RUNTIME_ENTRY(Group2DSetItem)),
-                MakeMethodRecord("Remove", nullptr, member, 1, RUNTIME_ENTRY(Group2DRemoveByObject)),
-                MakeMethodRecord("Remove", nullptr, indexAndMember, 1, RUNTIME_ENTRY(Group2DRemoveByIndex))} {}
+        records{
+            MakeMethodRecord("Append", nullptr, member, 1, RUNTIME_ENTRY(Group2DAppend)),
+            MakeMethodRecord("Insert", nullptr, indexAndMember, 2, RUNTIME_ENTRY(Group2DInsert)),
+            MakeMethodRecord("Item", memberType, indexAndMember, 1, RUNTIME_ENTRY(Group2DGetItem),
+                             RUNTIME_ENTRY(Group2DSetItem)),
+            MakeMethodRecord("Remove", nullptr, member, 1, RUNTIME_ENTRY(Group2DRemoveByObject)),
+            MakeMethodRecord("Remove", nullptr, indexAndMember, 1,
+                             RUNTIME_ENTRY(Group2DRemoveByIndex))} {}
 
   ParameterRecord member[1];
   ParameterRecord indexAndMember[2];
@@ -431,7 +434,8 @@ ObjectDefinition* MakePixmapShape() {
   static ObjectDefinition definition;
   static const MethodRecord methods[] = {
       MakeMethodRecord("Constructor", nullptr, nullptr, 0, RUNTIME_ENTRY(PixmapShapeConstructor)),
-      MakeMethodRecord("Constructor", nullptr, g_pixmapImageParameter, 1, RUNTIME_ENTRY(PixmapShapeImageCtor)),
+      MakeMethodRecord("Constructor", nullptr, g_pixmapImageParameter, 1,
+                       RUNTIME_ENTRY(PixmapShapeImageCtor)),
   };
   return FillDefinition(&definition, {"PixmapShape", GetRectShapeDefinition(),
                                       sizeof(PixmapShapeFields), InitialisePixmapShape,
@@ -452,9 +456,9 @@ ObjectDefinition* MakeCurveShape() {
   static const ParameterRecord index[] = {{"index", &kIntegerType, 0}};
   static const MethodRecord methods[] = {
       MakeMethodRecord("ControlX", &kDoubleType, index, 1, RUNTIME_ENTRY(CurveGetControlX),
-             RUNTIME_ENTRY(CurveSetControlX)),
+                       RUNTIME_ENTRY(CurveSetControlX)),
       MakeMethodRecord("ControlY", &kDoubleType, index, 1, RUNTIME_ENTRY(CurveGetControlY),
-             RUNTIME_ENTRY(CurveSetControlY)),
+                       RUNTIME_ENTRY(CurveSetControlY)),
   };
   return FillDefinition(&definition, {"CurveShape", GetObject2DDefinition(),
                                       sizeof(CurveShapeFields), InitialiseCurveShape, nullptr,

@@ -7,7 +7,6 @@
 #include <array>
 #include <cstddef>
 #include <map>
-#include <unordered_map>
 
 #include "core/ObjectDefinition.h"
 #include "core/SmartRef.h"
@@ -82,55 +81,9 @@ std::u16string CodePageToUTF16(uint32_t codePage, const uint8_t* bytes, size_t c
   return out;
 }
 
-// What a single-byte code page cannot hold becomes '?': each character is
-// looked up in the code page's own table, so no character is swapped for a
-// look-alike ("\u221E" for "8").
-std::string UTF16ToSingleByte(uint32_t codePage, const std::u16string& text) {
-  static std::map<uint32_t, std::unordered_map<uint32_t, char>> reverseTables;
-  auto found = reverseTables.find(codePage);
-  if (found == reverseTables.end()) {
-    found = reverseTables.emplace(codePage, std::unordered_map<uint32_t, char>()).first;
-    const char16_t* table = encoding::SingleByteTable(codePage);
-    for (int value = 255; value >= 0; --value)  // the lowest byte wins
-      if (table[value] != kReplacement) found->second[table[value]] = char(value);
-  }
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size();) {
-    uint32_t codePoint;
-    i += DecodeUTF16(text.data() + i, text.size() - i, &codePoint);
-    auto byte = found->second.find(codePoint);
-    out += byte != found->second.end() ? byte->second : '?';
-  }
-  return out;
-}
-
-// A double-byte code page's text is taken from the platform when it reads
-// back as the same text; otherwise character by character, with '?' for each
-// character the code page cannot hold.
-std::string UTF16ToDoubleByte(uint32_t codePage, const std::u16string& text) {
-  auto readsBack = [codePage](const std::string& bytes, const char16_t* units, size_t count) {
-    return platform::CodePageToUTF16(codePage, bytes.data(), bytes.size()) ==
-           std::u16string(units, count);
-  };
-  std::string whole = platform::UTF16ToCodePage(codePage, text.data(), text.size());
-  if (readsBack(whole, text.data(), text.size())) return whole;
-  std::string out;
-  for (size_t i = 0; i < text.size();) {
-    uint32_t codePoint;
-    size_t taken = DecodeUTF16(text.data() + i, text.size() - i, &codePoint);
-    std::string bytes = platform::UTF16ToCodePage(codePage, text.data() + i, taken);
-    out += codePoint != kReplacement && readsBack(bytes, text.data() + i, taken) ? bytes : "?";
-    i += taken;
-  }
-  return out;
-}
-
 std::string UTF16ToCodePage(uint32_t codePage, const char16_t* units, size_t count) {
   if (AllASCII(units, count)) return std::string(units, units + count);
-  if (!encoding::IsDoubleByteCodePage(codePage))
-    return UTF16ToSingleByte(codePage, std::u16string(units, count));
-  // Lone surrogates become U+FFFD before the platform sees them.
+  // Lone surrogates become U+FFFD (then '?') before the platform sees them.
   std::u16string clean;
   clean.reserve(count);
   for (size_t i = 0; i < count;) {
@@ -138,7 +91,7 @@ std::string UTF16ToCodePage(uint32_t codePage, const char16_t* units, size_t cou
     i += DecodeUTF16(units + i, count - i, &codePoint);
     encoding::AppendUTF16(clean, codePoint);
   }
-  return UTF16ToDoubleByte(codePage, clean);
+  return platform::UTF16ToCodePage(codePage, clean.data(), clean.size());
 }
 
 uint32_t SystemCodePage() { return encoding::CodePageOf(GetSystemTextEncoding()); }

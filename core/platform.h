@@ -16,7 +16,8 @@ uint32_t DoubleClickTimeMs();
 uint16_t UserDefaultLanguage();
 
 // Conversions through a code page (932, 950, 1252 ...). Invalid or truncated
-// input becomes replacement characters; nothing is dropped silently.
+// input becomes replacement characters, and a character the code page lacks
+// becomes '?' (never a look-alike); nothing is dropped silently.
 std::u16string CodePageToUTF16(uint32_t codePage, const char* bytes, size_t count);
 std::string UTF16ToCodePage(uint32_t codePage, const char16_t* units, size_t count);
 // Characters in a double-byte code page: lead bytes start two-byte ones.

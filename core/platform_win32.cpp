@@ -30,11 +30,14 @@ std::u16string CodePageToUTF16(uint32_t codePage, const char* bytes, size_t coun
 
 std::string UTF16ToCodePage(uint32_t codePage, const char16_t* units, size_t count) {
   if (count == 0) return {};
+  // No best fit: a character the code page lacks becomes '?', never a
+  // look-alike ("8" for the infinity sign).
   auto wide = reinterpret_cast<LPCWSTR>(units);
-  int size = WideCharToMultiByte(codePage, 0, wide, int(count), nullptr, 0, nullptr, nullptr);
+  const DWORD flags = WC_NO_BEST_FIT_CHARS;
+  int size = WideCharToMultiByte(codePage, flags, wide, int(count), nullptr, 0, "?", nullptr);
   if (size <= 0) return std::string(count, '?');
   std::string result(size_t(size), '\0');
-  WideCharToMultiByte(codePage, 0, wide, int(count), &result[0], size, nullptr, nullptr);
+  WideCharToMultiByte(codePage, flags, wide, int(count), &result[0], size, "?", nullptr);
   return result;
 }
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/InstanceArgument.h"
 #include "core/ObjectDefinition.h"
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/RuntimeObjectFoundation.h"
@@ -15,15 +16,8 @@
 // pass one) is reported through AssertionFailed.
 template <class Fields>
 Fields* StreamSelf(RuntimeObject* self, ObjectDefinition* definition, const char* source) {
-  if (!self) {
-    RaiseNilObjectException();
-    return nullptr;
-  }
-  if (!ObjectIsADefinition(self, definition)) {
-    AssertionFailed(131, 4, source, __LINE__, "ObjectIsADefinition(self, definition)", "");
-    return nullptr;
-  }
-  return ObjectFields<Fields>(self);
+  return InstanceArgument<Fields>(self, definition, source, __LINE__,
+                                  "ObjectIsADefinition(self, definition)");
 }
 
 // Closes and destroys the stream a field owns, leaving the field nil first;

@@ -162,6 +162,14 @@ void GraphicsPort::ForgetPane(Pane* pane) {
   }
 }
 
+void GraphicsPort::ClearTarget() {
+  std::lock_guard<std::recursive_mutex> lock(focusGuard);
+  if (currentPort == this) UnfocusCurrent();
+  if (ownsTarget_ && target_) target_->Unlock();
+  target_ = nullptr;
+  ownsTarget_ = false;
+}
+
 void GraphicsPort::ApplyClip() {
   if (currentPort != this || !dc_) return;
   CountedRegion combined;
@@ -397,8 +405,9 @@ void GraphicsPort::Polygon(RuntimeArray* coordinates, bool fill) {
   int32_t left = target_->Left(), top = target_->Top();
   std::vector<POINT> points(static_cast<size_t>(count));
   for (int32_t i = 0; i < count; ++i) {
-    points[static_cast<size_t>(i)] = {RuntimeDirectReadIntArray(coordinates, 2 * i + 1) + left,
-                         RuntimeDirectReadIntArray(coordinates, 2 * i + 2) + top};
+    points[static_cast<size_t>(i)] = {
+        LimitedCoordinate(int64_t(RuntimeDirectReadIntArray(coordinates, 2 * i + 1)) + left),
+        LimitedCoordinate(int64_t(RuntimeDirectReadIntArray(coordinates, 2 * i + 2)) + top)};
   }
   if (fill) {
     for (POINT& point : points) point = {point.x - originX_, point.y - originY_};

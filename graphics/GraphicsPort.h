@@ -67,6 +67,9 @@ class GraphicsPort {
   // Ports made over a dying pane: a current one is unfocused while the pane
   // still works, then all of them lose their target.
   static void ForgetPane(Pane* pane);
+  // This port alone lets go of its target (unfocused first when current), as
+  // a picture's Graphics does when the picture goes; it then draws nothing.
+  void ClearTarget();
 
   // ---- State ----
   const RGBColor16& ForeColor() const { return foreColor_; }

@@ -28,7 +28,8 @@ class PictureImageList {
  public:
   virtual ~PictureImageList() = default;
   virtual int32_t ImageCount() = 0;
-  // Image i as a new reference; nil when there is none.
+  // Image i (1 is the first) as a new reference; nil when there is none or
+  // it cannot be read.
   virtual class NativePicture* ReadImage(int32_t index) = 0;
 };
 
@@ -66,6 +67,9 @@ class NativePicture : public TrackedObject {
                     bool transparent) = 0;
   virtual GraphicsPort* NewGraphics() { return nullptr; }
   virtual int32_t ChangeCount() { return 0; }
+  // The pixels were written directly, not through a port: what was built
+  // from the old pixels (a bitmap picture's transparency masks) is rebuilt.
+  virtual void PixelsChanged() {}
 
   int32_t Depth() const { return depth_; }
   int32_t HResolution() const { return hResolution_; }
@@ -148,6 +152,7 @@ class BitmapPicture : public NativePicture {
   void ReleaseMemoryDC(uint32_t token);
   // The picture has been drawn into.
   void Touch() { ++changeCount_; }
+  void PixelsChanged() override { Touch(); }
   // Paints the source's whole image stretched over this whole picture.
   void CopyFromPicture(NativePicture* source);
   PictureDrawPort* DrawPort() const { return drawPort_; }

@@ -16,6 +16,11 @@ MacRect OffsetRect16(const MacRect& rect, int32_t dx, int32_t dy) {
                          int64_t(rect.bottom) + dy, int64_t(rect.right) + dx);
 }
 
+int32_t LimitedCoordinate(int64_t coordinate) {
+  constexpr int64_t kLimit = int64_t(1) << 30;
+  return int32_t(std::clamp(coordinate, -kLimit, kLimit));
+}
+
 MacRect NormalizeRect16(const MacRect& rect) {
   return {std::min(rect.top, rect.bottom), std::min(rect.left, rect.right),
           std::max(rect.top, rect.bottom), std::max(rect.left, rect.right)};

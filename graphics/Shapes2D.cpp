@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/InstanceArgument.h"
 #include "core/ObjectDefinition.h"
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/diagnostics.h"
@@ -39,26 +40,9 @@ bool IsContainer(RuntimeObject* shape) {
   return tag == kTagGroup || tag == kTagFigure;
 }
 
-// The object as an instance of the class, or nil: a nil object leaves
-// NilObjectException pending, an object of another class (only C++ code can
-// pass one) is reported.
-template <class Fields>
-Fields* Argument(RuntimeObject* object, ObjectDefinition* definition, int32_t line,
-                 const char* condition) {
-  if (!object) {
-    RaiseNilObjectException();
-    return nullptr;
-  }
-  if (!ObjectIsADefinition(object, definition)) {
-    ReportCallerFault(line, condition);
-    return nullptr;
-  }
-  return FieldsOf<Fields>(object);
-}
-
 #define SHAPE_ARGUMENT(Fields, object, Class)                                          \
-  Argument<Fields>(object, Get##Class##Definition(), __LINE__,                          \
-                   "ObjectIsADefinition(" #object ", Get" #Class "Definition())")
+  InstanceArgument<Fields>(object, Get##Class##Definition(), kSource, __LINE__,         \
+                           "ObjectIsADefinition(" #object ", Get" #Class "Definition())")
 
 ShapeContainerFields* ContainerArgument(RuntimeObject* container) {
   if (container && ObjectIsADefinition(container, GetFigureShapeDefinition())) {

@@ -12,7 +12,9 @@
 #include "core/diagnostics.h"
 #include "core/utility.h"
 #include "files/FileStreams.h"
+#include "graphics/GraphicsClass.h"
 #include "graphics/GraphicsPort.h"
+#include "graphics/PictureClass.h"
 #include "graphics/Shapes2D.h"
 #include "host/ResourceManagerCommon.h"
 #include "host/RunTimer.h"
@@ -107,6 +109,8 @@ bool RuntimeHostStartup(HINSTANCE instance, LPSTR cmdLine, std::string* error) {
   RegisterCoreClasses();
   RegisterApplicationClass();
   InitObject2DClasses();
+  RegisterGraphicsClass();
+  RegisterPictureClasses();
   RegisterWindowSystemClasses();
   RegisterBindingInterfaces();
   RegisterMenuClasses();

@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "controls/ControlClasses.h"
 #include "core/CoreClasses.h"
 #include "core/diagnostics.h"
 #include "core/utility.h"
@@ -113,6 +114,7 @@ bool RuntimeHostStartup(HINSTANCE instance, LPSTR cmdLine, std::string* error) {
   RegisterPictureClasses();
   RegisterWindowSystemClasses();
   RegisterBindingInterfaces();
+  RegisterBuiltInControlClasses();
   RegisterMenuClasses();
   RegisterClipboardClass();
   RegisterDragItemClass();

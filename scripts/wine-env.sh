@@ -16,6 +16,7 @@ wine_env_start() {
   # No Mono or Gecko installer prompts in a test prefix.
   export WINEDLLOVERRIDES="mscoree=;mshtml="
   mkdir -p "$HOME"
+  wine_env_unsmoothed_text
 
   local fifo="$build_dir/.xvfb-display"
   rm -f "$fifo"
@@ -48,6 +49,22 @@ wine_env_start() {
   # with no output: started by a test they would inherit its output pipes and
   # keep CTest waiting for them to close.
   wine cmd /c exit >/dev/null 2>&1 || true
+}
+
+# Text is drawn unsmoothed, as Windows draws its bitmap dialog fonts, so a
+# caption reads back in exactly two colours (Wine takes its antialiasing from
+# the scratch HOME's font configuration).
+wine_env_unsmoothed_text() {
+  mkdir -p "$HOME/.config/fontconfig"
+  cat >"$HOME/.config/fontconfig/fonts.conf" <<'FONTS'
+<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "fonts.dtd">
+<fontconfig>
+  <match target="font">
+    <edit name="antialias" mode="assign"><bool>false</bool></edit>
+  </match>
+</fontconfig>
+FONTS
 }
 
 # Sets a value of the X11 driver's key in the current WINEPREFIX.

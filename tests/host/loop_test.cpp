@@ -87,6 +87,8 @@ TEST_F(LoopTest, QuitInOpenEndsBeforeTheFirstTurn) {
   RuntimeRun();
   EXPECT_TRUE(calls.empty());
   EXPECT_EQ(RuntimeExitCode(), 0);
+  // The object's class goes with the builder at the end of this scope.
+  ReleaseAppObject();
 }
 
 // ---- Unhandled exceptions ---------------------------------------------------

@@ -1,0 +1,303 @@
+#include "testsupport/ControlTestWindow.h"
+
+#include <memory>
+#include <utility>
+
+#include "controls/CheckBox.h"
+#include "controls/PushButton.h"
+#include "core/string.h"
+#include "testsupport/ClassBuilder.h"
+#include "testsupport/DataControlStandIn.h"
+#include "testsupport/RecordingReceivers.h"
+#include "testsupport/UiTestSupport.h"
+#include "ui/Binding.h"
+#include "ui/PaneFocus.h"
+#include "ui/RuntimeWindow.h"
+#include "ui/runctl.h"
+#include "ui/window.h"
+
+// The handlers of the logged subclasses; they reach the open test window's
+// replacements through `current`.
+struct ControlTestWindowHandlers {
+  static ControlTestWindow* current;
+
+  static std::string NameOf(RuntimeObject* control) {
+    return StringToStdUTF8(ControlFields(control)->name);
+  }
+  static std::string At(RuntimeObject* control, const char* event, int32_t x, int32_t y) {
+    return NameOf(control) + "." + event + "(" + std::to_string(x) + "," + std::to_string(y) + ")";
+  }
+
+  static bool MouseDown(RuntimeObject* control, int32_t x, int32_t y) {
+    Log(At(control, "MouseDown", x, y));
+    if (!current) return false;
+    auto answer = current->mouseDownAnswers_.find(NameOf(control));
+    return answer != current->mouseDownAnswers_.end() && answer->second;
+  }
+  static bool MouseUp(RuntimeObject* control, int32_t x, int32_t y) {
+    Log(At(control, "MouseUp", x, y));
+    return false;
+  }
+  static void GotFocus(RuntimeObject* control) { Log(NameOf(control) + ".GotFocus"); }
+  static void LostFocus(RuntimeObject* control) { Log(NameOf(control) + ".LostFocus"); }
+
+  static void Action(RuntimeObject* control) {
+    const std::string name = NameOf(control);
+    std::string line = name + ".Action";
+    PropertyAccess value{};
+    if (FindPropertyAccess(control, "Value", &value) && value.getter) {
+      const bool checked =
+          reinterpret_cast<bool (*)(RuntimeObject*, uint32_t)>(value.getter)(control, value.parameter);
+      line += checked ? " True" : " False";
+    }
+    Log(line);
+    if (!current) return;
+    auto extra = current->actionExtras_.find(name);
+    if (extra == current->actionExtras_.end()) return;
+    // A copy: the extra may close the window, and a test may replace it.
+    const std::function<void(RuntimeObject*)> run = extra->second;
+    run(control);
+  }
+};
+
+ControlTestWindow* ControlTestWindowHandlers::current = nullptr;
+
+namespace {
+
+using Handlers = ControlTestWindowHandlers;
+
+// One logged subclass per built-in class, kept for the run.
+ClassBuilder& LoggedClassOf(ObjectDefinition* definition) {
+  static std::map<ObjectDefinition*, std::unique_ptr<ClassBuilder>> builders;
+  std::unique_ptr<ClassBuilder>& builder = builders[definition];
+  if (builder) return *builder;
+  const std::string name = "Logged" + StringToStdUTF8(definition->name);
+  builder = std::make_unique<ClassBuilder>(definition, name.c_str());
+  const bool hasEvents = definition->FindEvent("Action") != nullptr;
+  if (hasEvents) {
+    builder->Handle("Action", &Handlers::Action)
+        .Handle("MouseDown", &Handlers::MouseDown)
+        .Handle("MouseUp", &Handlers::MouseUp)
+        .Handle("GotFocus", &Handlers::GotFocus)
+        .Handle("LostFocus", &Handlers::LostFocus);
+  }
+  return *builder;
+}
+
+void SetStringProperty(RuntimeObject* control, const char* property, const std::string& text) {
+  PropertyAccess access{};
+  if (!FindPropertyAccess(control, property, &access) || !access.setter) {
+    ADD_FAILURE() << "no settable property " << property;
+    return;
+  }
+  StringRef value = StringRef::Adopt(StringFromUTF8(text));
+  reinterpret_cast<void (*)(RuntimeObject*, uint32_t, StringRecord*)>(access.setter)(
+      control, access.parameter, value.get());
+}
+
+void SetBooleanProperty(RuntimeObject* control, const char* property, bool value) {
+  PropertyAccess access{};
+  if (!FindPropertyAccess(control, property, &access) || !access.setter) {
+    ADD_FAILURE() << "no settable property " << property;
+    return;
+  }
+  reinterpret_cast<void (*)(RuntimeObject*, uint32_t, bool)>(access.setter)(
+      control, access.parameter, value);
+}
+
+// Calls the object's method of the interface with one object argument.
+void CallWithObject(RuntimeObject* object, ObjectDefinition* interfaceDefinition,
+                    const char* method, RuntimeObject* argument) {
+  void* function = FindInterfaceMethod(object, interfaceDefinition, method);
+  if (!function) {
+    ADD_FAILURE() << "no method " << method;
+    return;
+  }
+  reinterpret_cast<void (*)(RuntimeObject*, RuntimeObject*)>(function)(object, argument);
+}
+
+void AddReceiver(RuntimeObject* source, ObjectDefinition* interfaceDefinition, const char* method,
+                 const std::string& tag) {
+  if (tag.empty()) return;
+  ObjectRef receiver = NewRecordingReceiver(tag.c_str());
+  CallWithObject(source, interfaceDefinition, method, receiver.get());
+}
+
+// Adds the receiver through the named bound part. The part is released at
+// once: it holds the control, and the window alone must hold its controls.
+void AddPartReceiver(RuntimeObject* control, const char* part, const std::string& tag) {
+  if (tag.empty()) return;
+  void* getBoundPart =
+      FindInterfaceMethod(control, GetBindingPartInterfaceInterfaceDefinition(), "getBoundPart");
+  if (!getBoundPart) {
+    ADD_FAILURE() << "no getBoundPart";
+    return;
+  }
+  StringRef partName = StringRef::Adopt(StringFromASCII(part));
+  ObjectRef boundPart = ObjectRef::Adopt(
+      reinterpret_cast<RuntimeObject* (*)(RuntimeObject*, StringRecord*)>(getBoundPart)(
+          control, partName.get()));
+  if (!boundPart) {
+    ADD_FAILURE() << "no bound part " << part;
+    return;
+  }
+  AddReceiver(boundPart.get(), GetActionSourceInterfaceDefinition(),
+              "addActionNotificationReceiver", tag);
+}
+
+ObjectRef MakeControl(const ControlDescription& description) {
+  ObjectRef control = ObjectRef::Adopt(LoggedClassOf(description.definition).NewInstance());
+  RuntimeObject* object = control.get();
+  StringRef name = StringRef::Adopt(StringFromUTF8(description.name));
+  ControlSetName(object, name.get());
+  RuntimeControl* fields = ControlFields(object);
+  fields->bounds = description.bounds;
+  fields->visible = description.visible ? 1 : 0;
+  fields->enabled = description.enabled ? 1 : 0;
+  if (!description.caption.empty()) SetStringProperty(object, "Caption", description.caption);
+  if (description.isDefault) SetBooleanProperty(object, "Default", true);
+  if (description.isCancel) SetBooleanProperty(object, "Cancel", true);
+  if (!description.dataSource.empty()) SetStringProperty(object, "DataSource", description.dataSource);
+  if (!description.dataField.empty()) SetStringProperty(object, "DataField", description.dataField);
+  AddReceiver(object, GetDataNotifierInterfaceDefinition(), "addDataNotificationReceiver",
+              description.dataReceiver);
+  AddReceiver(object, GetActionSourceInterfaceDefinition(), "addActionNotificationReceiver",
+              description.actionReceiver);
+  AddPartReceiver(object, "getCheckedAction", description.checkedReceiver);
+  AddPartReceiver(object, "getUncheckedAction", description.uncheckedReceiver);
+  if (description.prepare) description.prepare(object);
+  return control;
+}
+
+ControlDescription Described(ObjectDefinition* definition, const char* name, const MacRect& bounds) {
+  ControlDescription description;
+  description.definition = definition;
+  description.name = name;
+  description.bounds = bounds;
+  return description;
+}
+
+}  // namespace
+
+std::vector<ControlDescription> StandardControlDescriptions() {
+  ControlDescription checkBox1 =
+      Described(GetCheckBoxClassDefinition(), "CheckBox1", Rect(10, 10, 120, 20));
+  checkBox1.caption = "&Check";
+  checkBox1.dataReceiver = "data";
+  checkBox1.checkedReceiver = "checked";
+  checkBox1.uncheckedReceiver = "unchecked";
+  ControlDescription checkBox2 =
+      Described(GetCheckBoxClassDefinition(), "CheckBox2", Rect(10, 40, 120, 20));
+  checkBox2.caption = "Second";
+  ControlDescription ok = Described(GetPushButtonClassDefinition(), "OKButton", Rect(200, 160, 80, 26));
+  ok.caption = "&OK";
+  ok.isDefault = true;
+  ok.actionReceiver = "ok";
+  ControlDescription cancel =
+      Described(GetPushButtonClassDefinition(), "CancelButton", Rect(110, 160, 80, 26));
+  cancel.caption = "Cancel";
+  cancel.isCancel = true;
+  ControlDescription data =
+      Described(GetDataControlStandInClassDefinition(), "Data1", Rect(10, 120, 120, 24));
+  return {checkBox1, checkBox2, ok, cancel, data};
+}
+
+ControlDescription& DescriptionNamed(std::vector<ControlDescription>& controls,
+                                     const std::string& name) {
+  for (ControlDescription& description : controls) {
+    if (description.name == name) return description;
+  }
+  ADD_FAILURE() << "no control description " << name;
+  return controls.front();
+}
+
+ControlTestWindow::ControlTestWindow(std::vector<ControlDescription> controls) {
+  Handlers::current = this;
+  window_ = ObjectRef::Adopt(CreateInstance(GetWindowClassDefinition()));
+  WindowFields* fields = WindowFieldsOf(window_.get());
+  fields->width = 300;
+  fields->height = 200;
+  fields->visible = 1;
+  for (const ControlDescription& description : controls) {
+    ObjectRef control = MakeControl(description);
+    WindowAddControl(window_.get(), control.get());
+  }
+  WindowOpen(window_.get());
+  HWND handle = Handle();
+  RuntimeTestEnvironment::RunUntil([handle] { return handle && IsWindowVisible(handle) != FALSE; },
+                                   2000);
+  MakeForeground(handle);
+  RunPendingTurns();
+  TakeLog();
+}
+
+ControlTestWindow::~ControlTestWindow() {
+  Close();
+  if (Handlers::current == this) Handlers::current = nullptr;
+}
+
+HWND ControlTestWindow::Handle() const { return WindowHandle(window_.get()); }
+
+bool ControlTestWindow::IsOpen() const { return WindowIsOpen(window_.get()); }
+
+void ControlTestWindow::Close() { WindowClose(window_.get()); }
+
+RuntimeObject* ControlTestWindow::Control(const std::string& name) const {
+  return IsOpen() ? WindowFindControl(window_.get(), name) : nullptr;
+}
+
+SubPane* ControlTestWindow::Pane(const std::string& name) const { return PaneOf(Control(name)); }
+
+HWND ControlTestWindow::Native(const std::string& name) const { return NativeOf(Control(name)); }
+
+std::vector<HWND> ControlTestWindow::PaneWindows(const std::string& name) const {
+  SubPane* host = Pane(name);
+  if (!host) return {};
+  return {host->NativeWindow(), host->GetNativeHandle()};
+}
+
+void ControlTestWindow::FocusOn(const std::string& name) const {
+  SetFocusPane(Pane(name));
+  TakeLog();
+}
+
+void ControlTestWindow::AnswerMouseDown(const std::string& name, bool handled) {
+  mouseDownAnswers_[name] = handled;
+}
+
+void ControlTestWindow::OnAction(const std::string& name,
+                                 std::function<void(RuntimeObject*)> extra) {
+  actionExtras_[name] = std::move(extra);
+}
+
+void ControlTestWindow::CloseOnAction(const std::string& name) {
+  RuntimeObject* window = window_.get();
+  OnAction(name, [window](RuntimeObject*) { WindowClose(window); });
+}
+
+void ControlTestWindow::Click(const std::string& name) const {
+  SendMessageW(Native(name), BM_CLICK, 0, 0);
+}
+
+void ControlTestWindow::PressKey(UINT virtualKey) const {
+  PostKey(GetFocus(), virtualKey);
+  RuntimeRunTurn(0);
+  // The key-up does nothing for these keys; drain it so it reaches no later
+  // step.
+  RunPendingTurns();
+}
+
+void ControlTestWindow::RealClick(const std::string& name, int x, int y) const {
+  MakeForeground(Handle());
+  SendMouseMove(ScreenPointOf(Native(name), x, y));
+  SendMouseButton(true);
+  SendMouseButton(false);
+  RuntimeTestEnvironment::RunUntil([] { return false; }, 300);
+}
+
+void ControlTestWindow::RealKey(WORD virtualKey) const {
+  MakeForeground(Handle());
+  SendKey(virtualKey, true);
+  SendKey(virtualKey, false);
+  RuntimeTestEnvironment::RunUntil([] { return false; }, 300);
+}

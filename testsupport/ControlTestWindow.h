@@ -1,0 +1,114 @@
+// A window of built-in controls for control tests, opened from C++
+// descriptions as a compiled application would open its window. Every
+// control is an instance of a "compiled" subclass of its class whose five
+// handlers write to the test log (UiTestSupport.h's Log):
+//
+//   "CheckBox1.MouseDown(7,9)"   "CheckBox1.MouseUp(0,0)"
+//   "CheckBox1.GotFocus"         "CheckBox1.LostFocus"
+//   "CheckBox1.Action True"      (with Value, for classes that have one)
+//   "OKButton.Action"
+//
+// Receivers named in a description log "<tag>.DataChanged" or
+// "<tag>.PerformAction" (RecordingReceivers.h). The log is cleared once the
+// window is open.
+//
+// The test window holds no reference to its controls: while the window is
+// open only its control map does, so closing the window frees them, and a
+// control touched after that fails the test. Look controls up by name.
+// One test window at a time: the handlers reach the newest one.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/SmartRef.h"
+#include "ui/SubPane.h"
+
+struct ControlDescription {
+  ObjectDefinition* definition = nullptr;  // the class to subclass
+  std::string name;
+  std::string caption;  // set when not empty
+  MacRect bounds{};
+  bool isDefault = false;
+  bool isCancel = false;
+  bool visible = true;
+  bool enabled = true;
+  std::string dataSource;  // set when not empty
+  std::string dataField;   // set when not empty
+  // Tags of recording receivers added before the window opens, when not
+  // empty: a dataNotificationReceiver, an actionNotificationReceiver of the
+  // control itself, and actionNotificationReceivers added through the
+  // "getCheckedAction" and "getUncheckedAction" bound parts.
+  std::string dataReceiver;
+  std::string actionReceiver;
+  std::string checkedReceiver;
+  std::string uncheckedReceiver;
+  // Called with the new control before it joins the window (a stand-in's
+  // record, font properties ...).
+  std::function<void(RuntimeObject* control)> prepare;
+};
+
+// The window most control tests use: check boxes "CheckBox1" (caption
+// "&Check"; receivers "data", "checked", "unchecked") and "CheckBox2", push
+// buttons "OKButton" (caption "&OK", Default; receiver "ok") and
+// "CancelButton" (Cancel), and the DataControl stand-in "Data1".
+std::vector<ControlDescription> StandardControlDescriptions();
+
+// The description of that name in the list (a test failure and the first
+// description when there is none).
+ControlDescription& DescriptionNamed(std::vector<ControlDescription>& controls,
+                                     const std::string& name);
+
+class ControlTestWindow {
+ public:
+  // Makes the controls, adds them in order to a new window, opens and shows
+  // it, then clears the log.
+  explicit ControlTestWindow(std::vector<ControlDescription> controls);
+  ~ControlTestWindow();  // closes the window when it is still open
+  ControlTestWindow(const ControlTestWindow&) = delete;
+  ControlTestWindow& operator=(const ControlTestWindow&) = delete;
+
+  RuntimeObject* Window() const { return window_.get(); }
+  HWND Handle() const;
+  bool IsOpen() const;
+  void Close();
+
+  // The control of that name (borrowed); nil once the window has closed.
+  RuntimeObject* Control(const std::string& name) const;
+  SubPane* Pane(const std::string& name) const;
+  HWND Native(const std::string& name) const;
+  // The native windows of the control's pane pair: host, then native.
+  std::vector<HWND> PaneWindows(const std::string& name) const;
+  // Gives the control the focus (SetFocusPane), then clears the log.
+  void FocusOn(const std::string& name) const;
+
+  // ---- Handlers a test replaces (by control name) ----
+  // MouseDown answers `handled` after logging.
+  void AnswerMouseDown(const std::string& name, bool handled);
+  // Runs after the Action line is logged (the control is its argument).
+  void OnAction(const std::string& name, std::function<void(RuntimeObject*)> extra);
+  // The Action handler closes the window.
+  void CloseOnAction(const std::string& name);
+
+  // ---- Input ----
+  // BM_CLICK sent to the control's native window.
+  void Click(const std::string& name) const;
+  // WM_KEYDOWN posted to the focused window, then one turn of the main loop.
+  void PressKey(UINT virtualKey) const;
+  // Real input: the window to the front, the pointer to the control's point
+  // (x, y from its top-left), a press and a release; then the main loop
+  // runs until the input is taken.
+  void RealClick(const std::string& name, int x, int y) const;
+  // Real input: a key pressed and released at the focused window.
+  void RealKey(WORD virtualKey) const;
+
+ private:
+  ObjectRef window_;
+  std::map<std::string, bool> mouseDownAnswers_;
+  std::map<std::string, std::function<void(RuntimeObject*)>> actionExtras_;
+
+  friend struct ControlTestWindowHandlers;
+};

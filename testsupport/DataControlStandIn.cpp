@@ -1,0 +1,103 @@
+#include "testsupport/DataControlStandIn.h"
+
+#include <map>
+
+#include "controls/CheckBox.h"
+#include "core/string.h"
+#include "ui/runctl.h"
+
+namespace {
+
+// Field names compare ignoring ASCII case, as a record's columns do.
+struct NoCaseLess {
+  bool operator()(const std::string& a, const std::string& b) const {
+    return CStringCompareNoCase(a.c_str(), b.c_str()) < 0;
+  }
+};
+using Record = std::map<std::string, std::string, NoCaseLess>;
+
+struct StandInFields {
+  RuntimeControl control;
+  std::vector<BoundControl>* boundControls;  // owned
+  Record* record;                            // owned
+};
+
+StandInFields* FieldsOf(RuntimeObject* standIn) { return reinterpret_cast<StandInFields*>(standIn); }
+
+void InitialiseStandIn(RuntimeObject* standIn) {
+  FieldsOf(standIn)->boundControls = new std::vector<BoundControl>();
+  FieldsOf(standIn)->record = new Record();
+}
+
+void DestroyStandIn(RuntimeObject* standIn) {
+  delete FieldsOf(standIn)->boundControls;
+  delete FieldsOf(standIn)->record;
+  FieldsOf(standIn)->boundControls = nullptr;
+  FieldsOf(standIn)->record = nullptr;
+}
+
+std::vector<BoundControl>* BoundControlsOf(RuntimeObject* standIn) {
+  return FieldsOf(standIn)->boundControls;
+}
+
+std::string DataFieldOf(RuntimeObject* control) {
+  PropertyAccess access{};
+  if (!FindPropertyAccess(control, "DataField", &access) || !access.getter) return std::string();
+  StringRef name = StringRef::Adopt(
+      reinterpret_cast<StringRecord* (*)(RuntimeObject*, uint32_t)>(access.getter)(
+          control, access.parameter));
+  return StringToStdUTF8(name.get());
+}
+
+// Checked exactly when the field says "true" (any case); unchecked when the
+// record lacks the field.
+uint8_t CheckStateOf(const Record& record, const std::string& field) {
+  auto found = record.find(field);
+  return found != record.end() && CStringCompareNoCase(found->second.c_str(), "true") == 0 ? 1
+                                                                                           : 0;
+}
+
+void Refresh(RuntimeObject* standIn) {
+  // A copy: pushing a value runs the control's handlers, which may bind or
+  // unbind controls.
+  const std::vector<BoundControl> bound = *BoundControlsOf(standIn);
+  const Record& record = *FieldsOf(standIn)->record;
+  for (const BoundControl& entry : bound) {
+    if (entry.kind != kBoundCheckBox) continue;
+    auto* part = dynamic_cast<CheckBoxBindingPart*>(BoundControlPartOf(entry.control));
+    if (part) part->SetValue(CheckStateOf(record, DataFieldOf(entry.control)));
+  }
+}
+
+}  // namespace
+
+ObjectDefinition* GetDataControlStandInClassDefinition() {
+  static ObjectDefinition* definition = [] {
+    static ObjectDefinition standIn;
+    ObjectDefinitionSetName(&standIn, "DataControlStandIn");
+    standIn.superclass = GetRectControlClassDefinition();
+    standIn.instanceSize = sizeof(StandInFields);
+    standIn.initialiser = InitialiseStandIn;
+    standIn.destructor = DestroyStandIn;
+    RegisterDataControlRole(&standIn, DataControlRole{BoundControlsOf, Refresh});
+    return &standIn;
+  }();
+  return definition;
+}
+
+ObjectRef NewDataControlStandIn(const char* name) {
+  ObjectRef standIn = ObjectRef::Adopt(CreateInstance(GetDataControlStandInClassDefinition()));
+  StringRef controlName = StringRef::Adopt(StringFromUTF8(name));
+  ControlSetName(standIn.get(), controlName.get());
+  return standIn;
+}
+
+void DataStandInSetField(RuntimeObject* standIn, const std::string& field, const std::string& text) {
+  (*FieldsOf(standIn)->record)[field] = text;
+}
+
+void DataStandInClearRecord(RuntimeObject* standIn) { FieldsOf(standIn)->record->clear(); }
+
+const std::vector<BoundControl>& DataStandInBoundControls(RuntimeObject* standIn) {
+  return *BoundControlsOf(standIn);
+}

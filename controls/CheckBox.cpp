@@ -103,7 +103,7 @@ ObjectDefinition* GetCheckBoxClassDefinition() {
                        RUNTIME_ENTRY(checkBoxRemoveDataNotificationReceiver)),
       MakeMethodRecord("getBoundPart", nullptr, partName, 1, RUNTIME_ENTRY(checkBoxGetBoundPart)),
   };
-  static ControlClassDefinition definition(ControlClassSpec{
+  static ControlClassDefinition definition(ControlClassTables{
       "CheckBox", sizeof(CheckBoxFields), InitialiseCheckBox, CheckBoxDestruct,
       CheckBoxCreatePane, events.data(), int32_t(events.size()), properties,
       int32_t(std::size(properties)), methods, int32_t(std::size(methods)),

@@ -32,19 +32,19 @@ bool ContainsPoint(const MacRect& rect, int32_t x, int32_t y) {
 
 // ---- Class definitions ----
 
-ControlClassDefinition::ControlClassDefinition(const ControlClassSpec& spec) {
-  ObjectDefinitionSetName(&definition_, spec.name);
+ControlClassDefinition::ControlClassDefinition(const ControlClassTables& tables) {
+  ObjectDefinitionSetName(&definition_, tables.name);
   definition_.superclass = GetRectControlClassDefinition();
-  definition_.instanceSize = spec.instanceSize;
-  definition_.initialiser = spec.initialiser;
-  definition_.destructor = spec.destructor;
+  definition_.instanceSize = tables.instanceSize;
+  definition_.initialiser = tables.initialiser;
+  definition_.destructor = tables.destructor;
   definition_.flags = 1;
-  createPane_ = EventImplementation{nullptr, "CreatePane", reinterpret_cast<void*>(spec.createPane)};
+  createPane_ = EventImplementation{nullptr, "CreatePane", reinterpret_cast<void*>(tables.createPane)};
   definition_.eventImplementations = &createPane_;
-  BuildEventDefinitions(&definition_, spec.events, spec.eventCount);
-  BuildPropertyDefinitions(&definition_, spec.properties, spec.propertyCount);
-  BuildMethodDefinitions(&definition_, spec.methods, spec.methodCount);
-  for (ObjectDefinition* interfaceDefinition : spec.interfaces) {
+  BuildEventDefinitions(&definition_, tables.events, tables.eventCount);
+  BuildPropertyDefinitions(&definition_, tables.properties, tables.propertyCount);
+  BuildMethodDefinitions(&definition_, tables.methods, tables.methodCount);
+  for (ObjectDefinition* interfaceDefinition : tables.interfaces) {
     definition_.AddInterface(interfaceDefinition);
   }
 }

@@ -50,7 +50,7 @@ class SinkLink;
 // What a control class is built from. The tables are the class's own static
 // arrays (event records get their slots written back, so no two classes
 // share one).
-struct ControlClassSpec {
+struct ControlClassTables {
   const char* name;
   uint32_t instanceSize;  // the whole control object
   ObjectInitialiser initialiser;
@@ -71,12 +71,12 @@ struct ControlClassSpec {
 // the first request and lives for the run:
 //
 //   ObjectDefinition* GetCheckBoxClassDefinition() {
-//     static ControlClassDefinition definition(spec);
+//     static ControlClassDefinition definition(tables);
 //     return definition.get();
 //   }
 class ControlClassDefinition {
  public:
-  explicit ControlClassDefinition(const ControlClassSpec& spec);
+  explicit ControlClassDefinition(const ControlClassTables& tables);
   ControlClassDefinition(const ControlClassDefinition&) = delete;
   ControlClassDefinition& operator=(const ControlClassDefinition&) = delete;
   ObjectDefinition* get() { return &definition_; }

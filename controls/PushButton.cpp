@@ -74,7 +74,7 @@ ObjectDefinition* GetPushButtonClassDefinition() {
                        RUNTIME_ENTRY(pbRemoveActionNotificationReceiver)),
       MakeMethodRecord("Push", nullptr, nullptr, 0, RUNTIME_ENTRY(pushButtonPush)),
   };
-  static ControlClassDefinition definition(ControlClassSpec{
+  static ControlClassDefinition definition(ControlClassTables{
       "PushButton", sizeof(PushButtonFields), InitialisePushButton, PushButtonDestruct,
       PushButtonCreatePane, events.data(), int32_t(events.size()), properties,
       int32_t(std::size(properties)), methods, int32_t(std::size(methods)),

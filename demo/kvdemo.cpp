@@ -1,6 +1,7 @@
 // The demo application: the run-time with a small application image whose
-// Open event prints a resource. With KVDEMO_SCREENSHOT naming a path it saves
-// a PNG of its frame window there and quits.
+// Open event prints a resource and opens a window with a check box and a
+// default push button that quits. With KVDEMO_SCREENSHOT naming a path it
+// saves a PNG of its frame window there and quits.
 #include <wincodec.h>
 #include <windows.h>
 #include <wrl/client.h>
@@ -9,6 +10,9 @@
 #include <memory>
 #include <string>
 
+#include "controls/CheckBox.h"
+#include "controls/PushButton.h"
+#include "core/ObjectDefinition.h"
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/SmartRef.h"
 #include "core/TextEncoding.h"
@@ -20,6 +24,9 @@
 #include "host/application.h"
 #include "host/runtimemainloop.h"
 #include "testsupport/ClassBuilder.h"
+#include "ui/RuntimeWindow.h"
+#include "ui/runctl.h"
+#include "ui/window.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -38,12 +45,64 @@ std::string ToUTF8(const std::wstring& text) {
   return encoding::UTF16ToUTF8(reinterpret_cast<const char16_t*>(text.data()), text.size());
 }
 
+// Sets a property the way compiled code does: through its class records.
+template <class T>
+void SetProperty(RuntimeObject* object, const char* name, T value) {
+  PropertyAccess access{};
+  if (!FindPropertyAccess(object, name, &access) || !access.setter) return;
+  reinterpret_cast<void (*)(RuntimeObject*, uint32_t, T)>(access.setter)(object, access.parameter,
+                                                                        value);
+}
+
+void SetText(RuntimeObject* object, const char* name, const char* text) {
+  StringRef value = StringRef::Adopt(StringFromUTF8(text));
+  SetProperty<StringRecord*>(object, name, value.get());
+}
+
+ObjectRef NewControl(RuntimeObject* instance, const char* name, const MacRect& bounds,
+                     const char* caption) {
+  ObjectRef control = ObjectRef::Adopt(instance);
+  StringRef controlName = StringRef::Adopt(StringFromUTF8(name));
+  ControlSetName(control.get(), controlName.get());
+  ControlFields(control.get())->bounds = bounds;
+  SetText(control.get(), "Caption", caption);
+  return control;
+}
+
+void OnQuitAction(RuntimeObject*) { ApplicationQuit(); }
+
+// A window in the frame, clear of the frame's centre.
+void OpenControlsWindow() {
+  static ClassBuilder quitButton(GetPushButtonClassDefinition(), "QuitButton");
+  quitButton.Handle("Action", &OnQuitAction);
+
+  ObjectRef window = ObjectRef::Adopt(CreateInstance(GetWindowClassDefinition()));
+  SetText(window.get(), "Title", "Controls");
+  WindowFields* fields = WindowFieldsOf(window.get());
+  fields->left = 16;
+  fields->top = 16;
+  fields->width = 240;
+  fields->height = 90;
+  fields->visible = 1;
+
+  ObjectRef check = NewControl(CreateInstance(GetCheckBoxClassDefinition()), "CheckBox1",
+                               MacRect{14, 14, 34, 214}, "&Check me");
+  SetProperty<uint8_t>(check.get(), "Value", 1);
+  ObjectRef quit = NewControl(quitButton.NewInstance(), "QuitButton", MacRect{52, 146, 78, 226},
+                              "&Quit");
+  SetProperty<uint8_t>(quit.get(), "Default", 1);
+  WindowAddControl(window.get(), check.get());
+  WindowAddControl(window.get(), quit.get());
+  WindowOpen(window.get());
+}
+
 void OnOpen(RuntimeObject*) {
   auto text = ResourceManager::Find(FourCharCode("TEXT"), 128);
   std::string body = text ? std::string(reinterpret_cast<const char*>(text->data), text->length)
                           : std::string("(missing)");
   std::printf("Open: TEXT 128 = \"%s\"\n", body.c_str());
   std::fflush(stdout);
+  OpenControlsWindow();
 }
 
 // The screen pixels under the window, as a 24-bit bottom-up DIB section.

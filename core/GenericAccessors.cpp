@@ -198,8 +198,8 @@ void byteSetter(RuntimeObject* object, uint32_t offset, uint8_t value) {
 bool boolGetter(RuntimeObject* object, uint32_t offset) {
   return LoadField<uint8_t>(object, offset) != 0;
 }
-void boolSetter(RuntimeObject* object, uint32_t offset, bool value) {
-  StoreField<uint8_t>(object, offset, value ? 1 : 0);
+void boolSetter(RuntimeObject* object, uint32_t offset, uint8_t value) {
+  StoreField<uint8_t>(object, offset, value != 0 ? 1 : 0);
 }
 double doubleGetter(RuntimeObject* object, uint32_t offset) {
   return LoadField<double>(object, offset);

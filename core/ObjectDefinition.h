@@ -249,7 +249,8 @@ void shortSetter(RuntimeObject* object, uint32_t offset, int16_t value);
 uint8_t byteGetter(RuntimeObject* object, uint32_t offset);
 void byteSetter(RuntimeObject* object, uint32_t offset, uint8_t value);
 bool boolGetter(RuntimeObject* object, uint32_t offset);
-void boolSetter(RuntimeObject* object, uint32_t offset, bool value);
+// A Boolean arrives from compiled code as any byte and is stored as 0 or 1.
+void boolSetter(RuntimeObject* object, uint32_t offset, uint8_t value);
 double doubleGetter(RuntimeObject* object, uint32_t offset);
 void doubleSetter(RuntimeObject* object, uint32_t offset, double value);
 uint32_t colorGetter(RuntimeObject* object, uint32_t offset);

@@ -494,11 +494,11 @@ bool graphicsStyleBitGetter(RuntimeObject* graphics, uint32_t bit) {
   return port && (port->TextStyle() & bit) != 0;
 }
 
-void graphicsStyleBitSetter(RuntimeObject* graphics, uint32_t bit, bool on) {
+void graphicsStyleBitSetter(RuntimeObject* graphics, uint32_t bit, uint8_t on) {
   GraphicsPort* port = PortOf(graphics);
   if (!port) return;
   const uint32_t style = port->TextStyle();
-  port->SetTextStyle(on ? style | bit : style & ~bit);
+  port->SetTextStyle(on != 0 ? style | bit : style & ~bit);
 }
 
 int32_t graphicsPenWidthGetter(RuntimeObject* graphics, uint32_t) {
@@ -524,7 +524,7 @@ bool graphicsUseOldRendererGetter(RuntimeObject* graphics, uint32_t) {
   return GraphicsArgument(graphics) != nullptr;
 }
 
-void graphicsUseOldRendererSetter(RuntimeObject* graphics, uint32_t, bool) {
+void graphicsUseOldRendererSetter(RuntimeObject* graphics, uint32_t, uint8_t) {
   GraphicsArgument(graphics);
 }
 

@@ -122,8 +122,9 @@ void graphicsTextFontSetter(RuntimeObject* graphics, uint32_t parameter, StringR
 int32_t graphicsTextSizeGetter(RuntimeObject* graphics, uint32_t parameter);
 void graphicsTextSizeSetter(RuntimeObject* graphics, uint32_t parameter, int32_t size);
 // Bold, Italic and Underline: the parameter is the style bit (1, 2, 4).
+// Booleans arrive from compiled code as any byte; every byte but 0 is True.
 bool graphicsStyleBitGetter(RuntimeObject* graphics, uint32_t bit);
-void graphicsStyleBitSetter(RuntimeObject* graphics, uint32_t bit, bool on);
+void graphicsStyleBitSetter(RuntimeObject* graphics, uint32_t bit, uint8_t on);
 int32_t graphicsPenWidthGetter(RuntimeObject* graphics, uint32_t parameter);
 void graphicsPenWidthSetter(RuntimeObject* graphics, uint32_t parameter, int32_t width);
 int32_t graphicsPenHeightGetter(RuntimeObject* graphics, uint32_t parameter);
@@ -131,6 +132,6 @@ void graphicsPenHeightSetter(RuntimeObject* graphics, uint32_t parameter, int32_
 // The port always draws with GDI here: the property reads True, and
 // assigning it changes nothing.
 bool graphicsUseOldRendererGetter(RuntimeObject* graphics, uint32_t parameter);
-void graphicsUseOldRendererSetter(RuntimeObject* graphics, uint32_t parameter, bool value);
+void graphicsUseOldRendererSetter(RuntimeObject* graphics, uint32_t parameter, uint8_t value);
 
 }  // extern "C"

@@ -80,6 +80,10 @@ class SelectedBitmap {
 int32_t Width(const MacRect& rect) { return int32_t(rect.right) - rect.left; }
 int32_t Height(const MacRect& rect) { return int32_t(rect.bottom) - rect.top; }
 
+// A 16-bit count that reaches its top stays there: the picture is kept for
+// the process's life rather than deleted while owners still hold it.
+constexpr uint16_t kStuckReferenceCount = 0xFFFF;
+
 }  // namespace
 
 // ---- NativePicture ------------------------------------------------------------
@@ -100,11 +104,11 @@ void NativePicture::DrawInRect(GraphicsPort* port, const MacRect& rect, bool tra
 }
 
 void PictureRetain(NativePicture* picture) {
-  if (picture) ++picture->refCount_;
+  if (picture && picture->refCount_ < kStuckReferenceCount) ++picture->refCount_;
 }
 
 void PictureRelease(NativePicture* picture) {
-  if (!picture || --picture->refCount_ > 0) return;
+  if (!picture || picture->refCount_ == kStuckReferenceCount || --picture->refCount_ > 0) return;
   picture->Dispose();
   delete picture;
 }
@@ -135,6 +139,14 @@ PictureDrawPort::PictureDrawPort(BitmapPicture* picture, const MacRect& bounds)
 PictureDrawPort::~PictureDrawPort() { PaneForgetGraphicsPorts(this); }
 
 void PictureDrawPort::BeginDrawing() { picture_->Touch(); }
+
+// Erased through the picture's memory DC without becoming the current pane,
+// so the change is counted here.
+void PictureDrawPort::EraseBackground() {
+  Pane::EraseBackground();
+  picture_->Touch();
+}
+
 HDC PictureDrawPort::AcquireDC(uint32_t* releaseToken) { return picture_->AcquireMemoryDC(releaseToken); }
 void PictureDrawPort::ReleaseDC(uint32_t releaseToken) { picture_->ReleaseMemoryDC(releaseToken); }
 

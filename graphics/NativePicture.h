@@ -97,6 +97,8 @@ class NativePicture : public TrackedObject {
   PictureImageList* images_ = nullptr;
 };
 
+// The count is 16 bits; once it reaches 65535 it stays there, and the
+// picture is never deleted.
 void PictureRetain(NativePicture* picture);
 // At the last reference the picture is disposed of and deleted.
 void PictureRelease(NativePicture* picture);
@@ -115,6 +117,8 @@ class PictureDrawPort : public Pane {
   BitmapPicture* Picture() const { return picture_; }
 
   void BeginDrawing() override;
+  // Erases the picture to white, a change like any drawing.
+  void EraseBackground() override;
   HDC AcquireDC(uint32_t* releaseToken) override;
   void ReleaseDC(uint32_t releaseToken) override;
 

@@ -3,8 +3,8 @@
 // definition.
 #include "graphics/RGBSurfaceClass.h"
 
+#include <cstdio>
 #include <iterator>
-#include <string>
 
 #include "core/InstanceArgument.h"
 #include "core/ObjectDefinition.h"
@@ -51,8 +51,12 @@ void DestroyRGBSurface(RuntimeObject* object) {
   surface->pixelBase = nullptr;
 }
 
-void RaiseUnsupported(const std::string& message) {
-  RaiseExceptionWithMessage(GetUnsupportedFormatExceptionClassDefinition(), message.c_str(), 0);
+// The message is the text followed by the number; formatted in place, so
+// that nothing can throw out of the entry point.
+void RaiseUnsupported(const char* text, int32_t number) {
+  char message[80];
+  std::snprintf(message, sizeof message, "%s%d", text, int(number));
+  RaiseExceptionWithMessage(GetUnsupportedFormatExceptionClassDefinition(), message, 0);
 }
 
 int32_t UpperBound(const RuntimeArray* map) { return map ? RuntimeUBound(map) : -1; }
@@ -157,11 +161,11 @@ void rgbSurfaceTransformRGB(RuntimeObject* object, RuntimeArray* redMap, Runtime
     wrongBound = bound;
   }
   if (!mapsFit) {
-    RaiseUnsupported("Transform map UBound must be 255, not " + std::to_string(wrongBound));
+    RaiseUnsupported("Transform map UBound must be 255, not ", wrongBound);
     return;
   }
   if (surface->depth != 24 && surface->depth != 32) {
-    RaiseUnsupported("Transform depth must be 24 or 32, not " + std::to_string(surface->depth));
+    RaiseUnsupported("Transform depth must be 24 or 32, not ", surface->depth);
     return;
   }
   uint8_t red[256], green[256], blue[256];

@@ -285,6 +285,19 @@ TEST_F(GraphicsClassTest, PropertiesKeepWhatTheyDoNotSet) {
   SetProperty(g, "UseOldRenderer", false);
   EXPECT_TRUE(GetProperty<bool>(g, "UseOldRenderer"));
 
+  // Compiled code passes a Boolean as whatever byte it holds; any byte but 0
+  // is True.
+  GraphicsPort* port = ObjectFields<GraphicsObject>(g)->port;
+  port->SetTextStyle(0);
+  for (uint8_t byte : {uint8_t(2), uint8_t(0x80), uint8_t(0xFF)}) {
+    SetProperty<uint8_t>(g, "Underline", byte);
+    EXPECT_EQ(port->TextStyle(), 4u) << int(byte);
+    SetProperty<uint8_t>(g, "Underline", 0);
+    EXPECT_EQ(port->TextStyle(), 0u);
+    SetProperty<uint8_t>(g, "UseOldRenderer", byte);
+  }
+  EXPECT_TRUE(GetProperty<bool>(g, "UseOldRenderer"));
+
   for (const char* name : {"Copies", "FirstPage", "LastPage"}) {
     EXPECT_EQ(GetProperty<int32_t>(g, name), 0) << name;
   }

@@ -146,6 +146,21 @@ TEST_F(PictureTest, IndexedImageSharesTheNativePictureOrReadsTheListFromOne) {
   }
 }
 
+// The native picture's count is 16 bits: pictures made by IndexedImage can
+// take it to the top, where it stays, so that no holder is left with a
+// deleted picture. (The 1 x 1 picture is kept for the rest of the run.)
+TEST_F(PictureTest, IndexedImagesPastTheCountsTopKeepTheNativePicture) {
+  ObjectRef picture = NewPicture(1, 1, 32);
+  NativePicture* native = NativeOf(picture);
+  std::vector<ObjectRef> images(0x10000);
+  for (ObjectRef& image : images) image = ObjectRef::Adopt(pictureIndexedImage(picture.get(), 1));
+  ASSERT_EQ(native->ReferenceCount(), 0xFFFF);
+  images.resize(1);
+  picture = ObjectRef();
+  EXPECT_EQ(native->ReferenceCount(), 0xFFFF);
+  EXPECT_EQ(Colour(images[0], 0, 0), kWhite);
+}
+
 TEST_F(PictureTest, ReleasingAPictureFreesEverythingItHolds) {
   const uint32_t liveBefore = RuntimeLiveObjectCount();
   NativePicture* native = nullptr;
@@ -187,6 +202,25 @@ TEST_F(PictureTest, KeptGraphicsLetsGoOfASharedNativePicture) {
 
   PaintWhole(sharing, kRed);
   EXPECT_EQ(Colour(sharing, 5, 5), kRed);
+}
+
+// NextPage on a picture's Graphics erases the picture to white; a transparent
+// drawing afterwards leaves all of it out, not what the picture used to hold.
+TEST_F(PictureTest, NextPageErasesThePictureForTheNextTransparentDrawing) {
+  ObjectRef source = NewPicture(10, 10, 32);
+  PaintWhole(source, kBlue);
+  SetProperty<int32_t>(source.get(), "Transparent", 1);
+  ObjectRef destination = NewPicture(10, 10, 32);
+  ObjectRef target = GraphicsOf(destination);
+  const int32_t d = kDrawPictureDefaultSize;
+  RuntimeGraphicsDrawPicture(target.get(), source.get(), 0, 0, d, d, 0, 0, d, d);
+  ASSERT_EQ(Colour(destination, 5, 5), kBlue);
+
+  RuntimeGraphicsNextPage(GraphicsOf(source).get());
+  EXPECT_TRUE(AllPixels(source, kWhite));
+  PaintWhole(destination, kRed);
+  RuntimeGraphicsDrawPicture(target.get(), source.get(), 0, 0, d, d, 0, 0, d, d);
+  EXPECT_TRUE(AllPixels(destination, kRed));
 }
 
 TEST_F(PictureTest, PixmapShapesTakeTheSizeOfAPictureWithPixels) {

@@ -171,9 +171,9 @@ void checkBoxTextFontSetter(RuntimeObject* control, uint32_t index, StringRecord
 int32_t checkBoxTextSizeGetter(RuntimeObject* control, uint32_t index);
 void checkBoxTextSizeSetter(RuntimeObject* control, uint32_t index, int32_t size);
 bool checkBoxBoldGetter(RuntimeObject* control, uint32_t index);
-void checkBoxBoldSetter(RuntimeObject* control, uint32_t index, bool value);
+void checkBoxBoldSetter(RuntimeObject* control, uint32_t index, uint8_t value);
 bool checkBoxItalicGetter(RuntimeObject* control, uint32_t index);
-void checkBoxItalicSetter(RuntimeObject* control, uint32_t index, bool value);
+void checkBoxItalicSetter(RuntimeObject* control, uint32_t index, uint8_t value);
 bool checkBoxUnderlineGetter(RuntimeObject* control, uint32_t index);
-void checkBoxUnderlineSetter(RuntimeObject* control, uint32_t index, bool value);
+void checkBoxUnderlineSetter(RuntimeObject* control, uint32_t index, uint8_t value);
 }

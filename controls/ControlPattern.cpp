@@ -104,9 +104,6 @@ void SinkLink::Detach() {
 ControlCallGuard::ControlCallGuard(NativeControlPane* pane)
     : control_(ObjectRef::Retain(pane ? pane->Control() : nullptr)), panes_(pane) {}
 
-ControlCallGuard::ControlCallGuard(ControlHostPane* pane)
-    : control_(ObjectRef::Retain(pane ? pane->Control() : nullptr)), panes_(pane) {}
-
 InActionScope::InActionScope(RuntimeObject* control, uint8_t* flag)
     : control_(ObjectRef::Retain(control)), flag_(flag) {
   *flag_ = 1;

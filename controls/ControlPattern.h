@@ -173,7 +173,6 @@ class SinkLink {
 class ControlCallGuard {
  public:
   explicit ControlCallGuard(NativeControlPane* pane);
-  explicit ControlCallGuard(ControlHostPane* pane);
   ControlCallGuard(const ControlCallGuard&) = delete;
   ControlCallGuard& operator=(const ControlCallGuard&) = delete;
 

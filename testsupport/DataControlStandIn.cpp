@@ -58,14 +58,18 @@ uint8_t CheckStateOf(const Record& record, const std::string& field) {
 }
 
 void Refresh(RuntimeObject* standIn) {
-  // A copy: pushing a value runs the control's handlers, which may bind or
-  // unbind controls.
-  const std::vector<BoundControl> bound = *BoundControlsOf(standIn);
+  // Everything used is held: pushing a value runs the control's handlers,
+  // which may bind or unbind controls, or close the window and so free the
+  // other controls and the stand-in itself.
+  ObjectRef self = ObjectRef::Retain(standIn);
+  std::vector<ObjectRef> boxes;
+  for (const BoundControl& entry : *BoundControlsOf(standIn)) {
+    if (entry.kind == kBoundCheckBox) boxes.push_back(ObjectRef::Retain(entry.control));
+  }
   const Record& record = *FieldsOf(standIn)->record;
-  for (const BoundControl& entry : bound) {
-    if (entry.kind != kBoundCheckBox) continue;
-    auto* part = dynamic_cast<CheckBoxBindingPart*>(BoundControlPartOf(entry.control));
-    if (part) part->SetValue(CheckStateOf(record, DataFieldOf(entry.control)));
+  for (const ObjectRef& box : boxes) {
+    auto* part = dynamic_cast<CheckBoxBindingPart*>(BoundControlPartOf(box.get()));
+    if (part) part->SetValue(CheckStateOf(record, DataFieldOf(box.get())));
   }
 }
 

@@ -94,6 +94,9 @@ void MakePanes(RuntimeObject* window, std::vector<RuntimeObject*> controls) {
     if (!WindowIsOpen(window)) return;
     RaiseCreatePane(window, entry.second);
   }
+  // A handler run while the panes were made (a bound control's first value)
+  // may have closed the window and freed its controls.
+  if (!WindowIsOpen(window)) return;
   for (RuntimeObject* control : controls) ApplyControlState(control);
 }
 

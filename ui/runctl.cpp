@@ -163,17 +163,17 @@ void ControlSetName(RuntimeObject* control, const StringRecord* name) {
   }
 }
 
-extern "C" void controlEnabledSetter(RuntimeObject* object, uint32_t, bool enabled) {
+extern "C" void controlEnabledSetter(RuntimeObject* object, uint32_t, uint8_t enabled) {
   RuntimeControl* control = Checked(object);
   if (!control) return;
-  control->enabled = enabled ? 1 : 0;
-  if (control->pane) control->pane->SetEnabled(enabled, true);
+  control->enabled = enabled != 0 ? 1 : 0;
+  if (control->pane) control->pane->SetEnabled(enabled != 0, true);
 }
 
-extern "C" void controlVisibleSetter(RuntimeObject* object, uint32_t, bool visible) {
+extern "C" void controlVisibleSetter(RuntimeObject* object, uint32_t, uint8_t visible) {
   RuntimeControl* control = Checked(object);
   if (!control) return;
-  control->visible = visible ? 1 : 0;
+  control->visible = visible != 0 ? 1 : 0;
   if (control->pane) control->pane->BroadcastStateChange(visible ? kPaneShow : kPaneHide);
 }
 
@@ -244,10 +244,10 @@ extern "C" bool TextStyleFlagGet(RuntimeObject* object, uint32_t styleOffset, in
 }
 
 extern "C" void TextStyleFlagSet(RuntimeObject* object, uint32_t styleOffset, int32_t which,
-                                 bool value) {
+                                 uint8_t value) {
   TextStyle* style = StyleAt(object, styleOffset);
   uint8_t* flag = style ? StyleFlag(style, which) : nullptr;
   if (!flag) return;
-  *flag = value ? 1 : 0;
+  *flag = value != 0 ? 1 : 0;
   ApplyStyle(object, style);
 }

@@ -68,10 +68,11 @@ bool IsControl(const RuntimeObject* object);
 void ControlSetName(RuntimeObject* control, const StringRecord* name);
 
 extern "C" {
+// Booleans arrive from compiled code as any byte and are stored as 0 or 1.
 // Enabled: stores, then (with a pane) the pane's SetEnabled.
-void controlEnabledSetter(RuntimeObject* control, uint32_t parameter, bool enabled);
+void controlEnabledSetter(RuntimeObject* control, uint32_t parameter, uint8_t enabled);
 // Visible: stores, then (with a pane) broadcasts show or hide.
-void controlVisibleSetter(RuntimeObject* control, uint32_t parameter, bool visible);
+void controlVisibleSetter(RuntimeObject* control, uint32_t parameter, uint8_t visible);
 // Left, Top, Width, Height in window coordinates: the setters move the
 // bounds (saturated to 16 bits; a negative size counts as 0), then (with a
 // pane) SetBounds with redraw.
@@ -94,7 +95,7 @@ int32_t TextStyleSizeGet(RuntimeObject* control, uint32_t styleOffset);
 void TextStyleSizeSet(RuntimeObject* control, uint32_t styleOffset, int32_t size);
 // which: 0 bold, 1 italic, 2 underline.
 bool TextStyleFlagGet(RuntimeObject* control, uint32_t styleOffset, int32_t which);
-void TextStyleFlagSet(RuntimeObject* control, uint32_t styleOffset, int32_t which, bool value);
+void TextStyleFlagSet(RuntimeObject* control, uint32_t styleOffset, int32_t which, uint8_t value);
 }
 
 // Generates a class's ten font accessors, <prefix>TextFontGetter ...
@@ -119,19 +120,19 @@ void TextStyleFlagSet(RuntimeObject* control, uint32_t styleOffset, int32_t whic
   extern "C" bool prefix##BoldGetter(RuntimeObject* o, uint32_t) {                               \
     return TextStyleFlagGet(o, offsetof(Fields, member), 0);                                     \
   }                                                                                              \
-  extern "C" void prefix##BoldSetter(RuntimeObject* o, uint32_t, bool v) {                       \
+  extern "C" void prefix##BoldSetter(RuntimeObject* o, uint32_t, uint8_t v) {                    \
     TextStyleFlagSet(o, offsetof(Fields, member), 0, v);                                         \
   }                                                                                              \
   extern "C" bool prefix##ItalicGetter(RuntimeObject* o, uint32_t) {                             \
     return TextStyleFlagGet(o, offsetof(Fields, member), 1);                                     \
   }                                                                                              \
-  extern "C" void prefix##ItalicSetter(RuntimeObject* o, uint32_t, bool v) {                     \
+  extern "C" void prefix##ItalicSetter(RuntimeObject* o, uint32_t, uint8_t v) {                  \
     TextStyleFlagSet(o, offsetof(Fields, member), 1, v);                                         \
   }                                                                                              \
   extern "C" bool prefix##UnderlineGetter(RuntimeObject* o, uint32_t) {                          \
     return TextStyleFlagGet(o, offsetof(Fields, member), 2);                                     \
   }                                                                                              \
-  extern "C" void prefix##UnderlineSetter(RuntimeObject* o, uint32_t, bool v) {                  \
+  extern "C" void prefix##UnderlineSetter(RuntimeObject* o, uint32_t, uint8_t v) {               \
     TextStyleFlagSet(o, offsetof(Fields, member), 2, v);                                         \
   }
 

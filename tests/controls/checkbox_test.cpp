@@ -27,6 +27,8 @@
 #include "ui/RuntimeWindow.h"
 #include "ui/WindowKeys.h"
 #include "ui/WindowPane.h"
+#include "ui/runctl.h"
+#include "ui/window.h"
 
 namespace {
 
@@ -160,6 +162,14 @@ TEST_F(CheckBoxTest, BooleansAreStoredAndSentAsZeroOrOne) {
   EXPECT_EQ(fields->value, 1);
   EXPECT_EQ(TakeLog(), (Lines{"data.DataChanged", "CheckBox1.Action True", "checked.PerformAction",
                               "data.DataChanged", "CheckBox1.Action True", "checked.PerformAction"}));
+
+  SetProperty<uint8_t>(box, "Bold", 2);
+  EXPECT_EQ(fields->textStyle.bold, 1);
+  const auto* control = ControlFields(box);
+  SetProperty<uint8_t>(box, "Enabled", 0x80);
+  EXPECT_EQ(control->enabled, 1);
+  SetProperty<uint8_t>(box, "Visible", 0xFF);
+  EXPECT_EQ(control->visible, 1);
 }
 
 TEST_F(CheckBoxTest, BoundPartsAreNamedIgnoringCaseAndHoldTheirBox) {
@@ -289,6 +299,55 @@ TEST_F(CheckBoxTest, BindsOnceByDataSourceNameAndOnlyToADataControl) {
 
   window.Close();
   EXPECT_TRUE(DataStandInBoundControls(data.get()).empty());
+}
+
+// The first box a refresh pushes into closes the window: the DataControl and
+// the other bound box go with it, and the refresh must not touch either.
+TEST_F(CheckBoxTest, ARefreshWhosePushClosesTheWindowTouchesNothingFreed) {
+  const int32_t panesBefore = Pane::LiveCount();
+  std::vector<ControlDescription> controls = StandardControlDescriptions();
+  for (const char* name : {"CheckBox1", "CheckBox2"}) {
+    Find(controls, name).dataSource = "Data1";
+    Find(controls, name).dataField = "Done";
+  }
+  Find(controls, "Data1").prepare = [](RuntimeObject* data) {
+    DataStandInSetField(data, "Done", "true");
+  };
+  ControlTestWindow window(controls);
+  ObjectRef box = ObjectRef::Retain(window.Control("CheckBox2"));
+  window.CloseOnAction("CheckBox2");
+
+  // Binds again and refreshes: CheckBox2 is pushed first (newest first).
+  SetText(box.get(), "DataField", "Done");
+  EXPECT_EQ(TakeLog(), Lines{"CheckBox2.Action True"});
+  EXPECT_FALSE(window.IsOpen());
+  EXPECT_EQ(Pane::LiveCount(), panesBefore);
+}
+
+void CloseTheBoxesWindow(RuntimeObject* box) { WindowClose(ControlFields(box)->window); }
+
+// The box's first value comes from its DataControl while the window's panes
+// are made; its Action closes the window, which frees every control.
+TEST_F(CheckBoxTest, AWindowClosedWhileItsPanesAreMadeTouchesNoFreedControl) {
+  static ClassBuilder closing(GetCheckBoxClassDefinition(), "ClosingCheckBox");
+  closing.Handle("Action", &CloseTheBoxesWindow);
+  const int32_t panesBefore = Pane::LiveCount();
+  ObjectRef window = ObjectRef::Adopt(CreateInstance(GetWindowClassDefinition()));
+  WindowFieldsOf(window.get())->width = 200;
+  WindowFieldsOf(window.get())->height = 100;
+  {
+    ObjectRef data = NewDataControlStandIn("Data1");
+    DataStandInSetField(data.get(), "Done", "true");
+    ObjectRef box = ObjectRef::Adopt(closing.NewInstance());
+    ControlFields(box.get())->bounds = MacRect{10, 10, 30, 110};
+    SetText(box.get(), "DataSource", "Data1");
+    SetText(box.get(), "DataField", "Done");
+    WindowAddControl(window.get(), data.get());
+    WindowAddControl(window.get(), box.get());
+  }
+  EXPECT_FALSE(WindowOpen(window.get()));
+  EXPECT_FALSE(WindowIsOpen(window.get()));
+  EXPECT_EQ(Pane::LiveCount(), panesBefore);
 }
 
 TEST_F(CheckBoxTest, TheCaptionsMnemonicIsTheNativeWindowsOneShortcut) {

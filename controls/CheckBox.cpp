@@ -4,6 +4,7 @@
 #include <string>
 
 #include "controls/DataControlRole.h"
+#include "core/InstanceArgument.h"
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/SmartRef.h"
 #include "core/string.h"
@@ -19,13 +20,11 @@ CheckBoxFields* FieldsOf(RuntimeObject* control) {
   return ObjectFields<CheckBoxFields>(control);
 }
 
-// The fields, or nil (NilObjectException raised) for nil.
+// The fields of a check box; nil for nil (NilObjectException raised) or for
+// another class's object (reported).
 CheckBoxFields* Checked(RuntimeObject* control) {
-  if (!control) {
-    RaiseNilObjectException();
-    return nullptr;
-  }
-  return FieldsOf(control);
+  return InstanceArgument<CheckBoxFields>(control, GetCheckBoxClassDefinition(), "CheckBox",
+                                          __LINE__, "ObjectIsADefinition(control, CheckBox)");
 }
 
 CheckBoxPane* PaneOf(CheckBoxFields* fields) {

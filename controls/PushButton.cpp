@@ -3,6 +3,7 @@
 #include <iterator>
 #include <utility>
 
+#include "core/InstanceArgument.h"
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/string.h"
 #include "ui/PaneFocus.h"
@@ -15,13 +16,11 @@ PushButtonFields* FieldsOf(RuntimeObject* control) {
   return reinterpret_cast<PushButtonFields*>(control);
 }
 
-// The fields of a control that is not nil; nil raises NilObjectException.
+// The fields of a push button; nil for nil (NilObjectException raised) or
+// for another class's object (reported).
 PushButtonFields* Checked(RuntimeObject* control) {
-  if (!control) {
-    RaiseNilObjectException();
-    return nullptr;
-  }
-  return FieldsOf(control);
+  return InstanceArgument<PushButtonFields>(control, GetPushButtonClassDefinition(), "PushButton",
+                                            __LINE__, "ObjectIsADefinition(control, PushButton)");
 }
 
 PushButtonPaneWin32* PaneOf(PushButtonFields* fields) {

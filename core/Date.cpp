@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/InstanceArgument.h"
 #include "core/ObjectDefinition.h"
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/diagnostics.h"
@@ -62,15 +63,8 @@ void ReportCallerFault(int32_t line, const char* condition) {
 // The Date fields of an object; nil (raised or reported) for nil or for an
 // object of another class.
 DateObject* DateOf(RuntimeObject* date) {
-  if (!date) {
-    RaiseNilObjectException();
-    return nullptr;
-  }
-  if (!ObjectIsADefinition(date, GetDateClassDefinition())) {
-    ReportCallerFault(__LINE__, "ObjectIsADefinition(date, GetDateClassDefinition())");
-    return nullptr;
-  }
-  return ObjectFields<DateObject>(date);
+  return InstanceArgument<DateObject>(date, GetDateClassDefinition(), "Date", __LINE__,
+                                      "ObjectIsADefinition(date, GetDateClassDefinition())");
 }
 
 int32_t* FieldOf(DateFields& fields, uint32_t field) {

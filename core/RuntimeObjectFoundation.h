@@ -123,3 +123,7 @@ template <class Fields>
 inline Fields* ObjectFields(RuntimeObject* object) {
   return reinterpret_cast<Fields*>(object);
 }
+template <class Fields>
+inline const Fields* ObjectFields(const RuntimeObject* object) {
+  return reinterpret_cast<const Fields*>(object);
+}

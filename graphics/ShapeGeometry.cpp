@@ -33,14 +33,6 @@ Object2DFields* ShapeOf(RuntimeObject* object) {
   return reinterpret_cast<Object2DFields*>(object);
 }
 
-template <class Fields>
-const Fields* FieldsOf(const RuntimeObject* object) {
-  return reinterpret_cast<const Fields*>(object);
-}
-template <class Fields>
-Fields* FieldsOf(RuntimeObject* object) {
-  return reinterpret_cast<Fields*>(object);
-}
 
 // ---- Transforms ----------------------------------------------------------------
 
@@ -149,7 +141,7 @@ void SetPosition(RuntimeObject* object, double x, double y, int32_t depth) {
           SetPosition(member, fields->x + dx, fields->y + dy, memberDepth);
         });
       } else {
-        MoveCurvePoints(FieldsOf<CurveShapeFields>(object), dx, dy);
+        MoveCurvePoints(ObjectFields<CurveShapeFields>(object), dx, dy);
       }
     }
   }
@@ -180,7 +172,7 @@ void SetScale(RuntimeObject* object, double scale, int32_t depth) {
           SetScale(member, fields->scale * factor, memberDepth);
         });
       } else {
-        auto* curve = FieldsOf<CurveShapeFields>(object);
+        auto* curve = ObjectFields<CurveShapeFields>(object);
         const ShapePoint end = ScaledAbout(pivotX, pivotY, {curve->x2, curve->y2}, factor);
         curve->x2 = end.x;
         curve->y2 = end.y;
@@ -221,7 +213,7 @@ void SetRotation(RuntimeObject* object, double rotation, int32_t depth) {
           SetRotation(member, fields->rotation + angle, memberDepth);
         });
       } else {
-        auto* curve = FieldsOf<CurveShapeFields>(object);
+        auto* curve = ObjectFields<CurveShapeFields>(object);
         const ShapePoint end = TurnedAbout(pivotX, pivotY, {curve->x2, curve->y2}, cosine, sine);
         curve->x2 = end.x;
         curve->y2 = end.y;
@@ -272,7 +264,7 @@ void WalkFigurePath(const ShapeContainerFields* figure, int32_t perCurveBudget, 
   for (uint32_t i = 0; i < figure->members.count; ++i) {
     const RuntimeObject* member = figure->members.block[i];
     if (!member || ShapeOf(member)->tag != kTagCurve) continue;
-    const auto* curve = FieldsOf<CurveShapeFields>(member);
+    const auto* curve = ObjectFields<CurveShapeFields>(member);
     const CurvePoints points(curve);
     // The first curve always starts the path, wherever it starts.
     if (first || !SamePoint(points.start, last)) emit(points.start);
@@ -294,7 +286,7 @@ ShapePoint FigurePathEnd(const ShapeContainerFields* figure) {
   for (uint32_t i = 0; i < figure->members.count; ++i) {
     const RuntimeObject* member = figure->members.block[i];
     if (!member || ShapeOf(member)->tag != kTagCurve) continue;
-    const auto* curve = FieldsOf<CurveShapeFields>(member);
+    const auto* curve = ObjectFields<CurveShapeFields>(member);
     last = {curve->x2, curve->y2};
   }
   return last;
@@ -392,7 +384,7 @@ void AddBounds(const RuntimeObject* shape, int32_t depth, PointList* scratch,
   if (!shape) return;
   if (ShapeOf(shape)->tag == kTagGroup) {
     if (depth <= 0) return;
-    const ShapeMemberList& members = FieldsOf<ShapeContainerFields>(shape)->members;
+    const ShapeMemberList& members = ObjectFields<ShapeContainerFields>(shape)->members;
     for (uint32_t i = 0; i < members.count; ++i) {
       AddBounds(members.block[i], depth - 1, scratch, bounds);
     }
@@ -551,7 +543,7 @@ void FigureShapeOutline(const ShapeContainerFields* figure, PointList* list) {
   for (uint32_t i = 0; i < figure->members.count; ++i) {
     const RuntimeObject* member = figure->members.block[i];
     if (member && ShapeOf(member)->tag == kTagCurve &&
-        FieldsOf<CurveShapeFields>(member)->order > 0) {
+        ObjectFields<CurveShapeFields>(member)->order > 0) {
       ++bezierCurves;
     }
   }
@@ -578,22 +570,22 @@ void ShapeOutline(const RuntimeObject* shape, PointList* list) {
   switch (ShapeOf(shape)->tag) {
     case kTagRect:
     case kTagPixmap:
-      RectShapeOutline(FieldsOf<RectShapeFields>(shape), list);
+      RectShapeOutline(ObjectFields<RectShapeFields>(shape), list);
       break;
     case kTagOval:
-      OvalShapeOutline(FieldsOf<OvalShapeFields>(shape), list);
+      OvalShapeOutline(ObjectFields<OvalShapeFields>(shape), list);
       break;
     case kTagRoundRect:
-      RoundRectShapeOutline(FieldsOf<RoundRectShapeFields>(shape), list);
+      RoundRectShapeOutline(ObjectFields<RoundRectShapeFields>(shape), list);
       break;
     case kTagArc:
-      ArcShapeOutline(FieldsOf<ArcShapeFields>(shape), list);
+      ArcShapeOutline(ObjectFields<ArcShapeFields>(shape), list);
       break;
     case kTagCurve:
-      CurveShapeOutline(FieldsOf<CurveShapeFields>(shape), list);
+      CurveShapeOutline(ObjectFields<CurveShapeFields>(shape), list);
       break;
     case kTagFigure:
-      FigureShapeOutline(FieldsOf<ShapeContainerFields>(shape), list);
+      FigureShapeOutline(ObjectFields<ShapeContainerFields>(shape), list);
       break;
     default:
       list->Clear();
@@ -637,19 +629,19 @@ bool ShapeContains(const RuntimeObject* shape, double x, double y) {
       tag != kTagArc) {
     return false;
   }
-  const auto* box = FieldsOf<RectShapeFields>(shape);
+  const auto* box = ObjectFields<RectShapeFields>(shape);
   if (!BoxFinite(box)) return false;
   const ShapePoint local = Object2DWorldToLocal(&box->base, {x, y});
   switch (tag) {
     case kTagOval:
       return InsideOval(box->width, box->height, local);
     case kTagRoundRect: {
-      const auto* roundRect = FieldsOf<RoundRectShapeFields>(shape);
+      const auto* roundRect = ObjectFields<RoundRectShapeFields>(shape);
       if (!Finite(roundRect->cornerWidth) || !Finite(roundRect->cornerHeight)) return false;
       return InsideRoundRect(roundRect, local);
     }
     case kTagArc: {
-      const auto* arc = FieldsOf<ArcShapeFields>(shape);
+      const auto* arc = ObjectFields<ArcShapeFields>(shape);
       // An arc that draws nothing (a non-finite start) is hit nowhere.
       if (!Finite(arc->startAngle)) return false;
       return InsideArc(arc, local);

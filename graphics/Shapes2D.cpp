@@ -28,12 +28,7 @@ void ReportCallerFault(int32_t line, const char* condition) {
   AssertionFailed(131, 4, kSource, line, condition, nullptr);
 }
 
-template <class Fields>
-Fields* FieldsOf(RuntimeObject* object) {
-  return reinterpret_cast<Fields*>(object);
-}
-
-Object2DFields* ShapeOf(RuntimeObject* object) { return FieldsOf<Object2DFields>(object); }
+Object2DFields* ShapeOf(RuntimeObject* object) { return ObjectFields<Object2DFields>(object); }
 
 bool IsContainer(RuntimeObject* shape) {
   const uint32_t tag = ShapeOf(shape)->tag;
@@ -46,7 +41,7 @@ bool IsContainer(RuntimeObject* shape) {
 
 ShapeContainerFields* ContainerArgument(RuntimeObject* container) {
   if (container && ObjectIsADefinition(container, GetFigureShapeDefinition())) {
-    return FieldsOf<ShapeContainerFields>(container);
+    return ObjectFields<ShapeContainerFields>(container);
   }
   return SHAPE_ARGUMENT(ShapeContainerFields, container, Group2D);
 }
@@ -65,7 +60,7 @@ void InitialiseObject2D(RuntimeObject* object) {
 }
 
 void InitialiseRectShape(RuntimeObject* object) {
-  auto* rect = FieldsOf<RectShapeFields>(object);
+  auto* rect = ObjectFields<RectShapeFields>(object);
   rect->base.tag = kTagRect;
   rect->width = 100;
   rect->height = 100;
@@ -76,35 +71,35 @@ void InitialiseRoundRectShape(RuntimeObject* object) { ShapeOf(object)->tag = kT
 void InitialiseOvalShape(RuntimeObject* object) { ShapeOf(object)->tag = kTagOval; }
 
 void InitialiseArcShape(RuntimeObject* object) {
-  auto* arc = FieldsOf<ArcShapeFields>(object);
+  auto* arc = ObjectFields<ArcShapeFields>(object);
   arc->base.base.base.tag = kTagArc;
   arc->startAngle = 0;
   arc->arcAngle = kHalfPi;
 }
 
 void InitialisePixmapShape(RuntimeObject* object) {
-  auto* pixmap = FieldsOf<PixmapShapeFields>(object);
+  auto* pixmap = ObjectFields<PixmapShapeFields>(object);
   pixmap->base.base.tag = kTagPixmap;
   pixmap->base.width = 0;
   pixmap->base.height = 0;
 }
 
 void DestroyPixmapShape(RuntimeObject* object) {
-  auto* pixmap = FieldsOf<PixmapShapeFields>(object);
+  auto* pixmap = ObjectFields<PixmapShapeFields>(object);
   RuntimeObject* image = pixmap->image;
   pixmap->image = nullptr;
   RuntimeUnlockObject(image);
 }
 
 void InitialiseStringShape(RuntimeObject* object) {
-  auto* text = FieldsOf<StringShapeFields>(object);
+  auto* text = ObjectFields<StringShapeFields>(object);
   text->base.tag = kTagString;
   text->textSize = 12;
   text->textFont = StringFromASCII("System");
 }
 
 void DestroyStringShape(RuntimeObject* object) {
-  auto* text = FieldsOf<StringShapeFields>(object);
+  auto* text = ObjectFields<StringShapeFields>(object);
   StringRecordRelease(text->text);
   text->text = nullptr;
   StringRecordRelease(text->textFont);
@@ -112,7 +107,7 @@ void DestroyStringShape(RuntimeObject* object) {
 }
 
 void InitialiseCurveShape(RuntimeObject* object) {
-  auto* curve = FieldsOf<CurveShapeFields>(object);
+  auto* curve = ObjectFields<CurveShapeFields>(object);
   curve->base.tag = kTagCurve;
   curve->x2 = 100;
   curve->y2 = 100;
@@ -121,13 +116,13 @@ void InitialiseCurveShape(RuntimeObject* object) {
 }
 
 void InitialiseGroup2D(RuntimeObject* object) {
-  auto* group = FieldsOf<ShapeContainerFields>(object);
+  auto* group = ObjectFields<ShapeContainerFields>(object);
   group->base.tag = kTagGroup;
   group->members.Init(kShapeMemberStep);
 }
 
 void InitialiseFigureShape(RuntimeObject* object) {
-  auto* figure = FieldsOf<ShapeContainerFields>(object);
+  auto* figure = ObjectFields<ShapeContainerFields>(object);
   figure->base.tag = kTagFigure;
   figure->members.Init(kShapeMemberStep);
 }
@@ -148,7 +143,7 @@ void ReleaseMember(RuntimeObject* member) {
 // The list is detached first (count 0), so nothing the releases run sees a
 // member that is gone.
 void DestroyShapeContainer(RuntimeObject* object) {
-  ShapeMemberList& members = FieldsOf<ShapeContainerFields>(object)->members;
+  ShapeMemberList& members = ObjectFields<ShapeContainerFields>(object)->members;
   RuntimeObject** block = members.block;
   const uint32_t count = members.count;
   members.block = nullptr;
@@ -176,7 +171,7 @@ bool WouldHoldItself(RuntimeObject* container, RuntimeObject* candidate) {
   std::vector<RuntimeObject*> pending{candidate};
   std::unordered_set<RuntimeObject*> seen{candidate};
   while (!pending.empty()) {
-    const ShapeMemberList& members = FieldsOf<ShapeContainerFields>(pending.back())->members;
+    const ShapeMemberList& members = ObjectFields<ShapeContainerFields>(pending.back())->members;
     pending.pop_back();
     for (uint32_t i = 0; i < members.count; ++i) {
       RuntimeObject* member = members.block[i];
@@ -235,7 +230,7 @@ void AddCurve(RuntimeObject* figure, const CurveSpec& spec) {
   if (!fields) return;
   RuntimeObject* object = CreateInstance(GetCurveShapeDefinition());
   if (!object) return;
-  auto* curve = FieldsOf<CurveShapeFields>(object);
+  auto* curve = ObjectFields<CurveShapeFields>(object);
   curve->order = spec.order;
   curve->base.x = spec.start.x;
   curve->base.y = spec.start.y;

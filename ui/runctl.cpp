@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "core/InstanceArgument.h"
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/diagnostics.h"
 #include "core/string.h"
@@ -27,13 +28,11 @@ void DestroyControl(RuntimeObject* object) {
   control->name = nullptr;
 }
 
-// The control's fields, or nil (NilObjectException raised) for nil.
+// The control's fields; nil for nil (NilObjectException raised) or for
+// another class's object (reported).
 RuntimeControl* Checked(RuntimeObject* object) {
-  if (!object) {
-    RaiseNilObjectException();
-    return nullptr;
-  }
-  return ControlFields(object);
+  return InstanceArgument<RuntimeControl>(object, GetControlClassDefinition(), "runctl", __LINE__,
+                                          "ObjectIsADefinition(object, Control)");
 }
 
 // Sets where one span of the bounds (left to right, or top to bottom)

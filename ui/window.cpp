@@ -3,6 +3,7 @@
 
 #include <iterator>
 
+#include "core/InstanceArgument.h"
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/string.h"
 #include "ui/RuntimeWindow.h"
@@ -13,12 +14,11 @@ namespace {
 
 enum BoundsPart : uint32_t { kLeft = 0, kTop = 1, kWidth = 2, kHeight = 3 };
 
+// The window's fields; nil for nil (NilObjectException raised) or for
+// another class's object (reported).
 WindowFields* Checked(RuntimeObject* window) {
-  if (!window) {
-    RaiseNilObjectException();
-    return nullptr;
-  }
-  return WindowFieldsOf(window);
+  return InstanceArgument<WindowFields>(window, GetWindowClassDefinition(), "window", __LINE__,
+                                        "ObjectIsADefinition(window, Window)");
 }
 
 // The outer rectangle in the coordinates the window is placed in.

@@ -47,14 +47,6 @@ void SetText(RuntimeObject* control, const char* property, const std::string& te
   SetProperty<StringRecord*>(control, property, value.get());
 }
 
-ControlDescription& Find(std::vector<ControlDescription>& controls, const std::string& name) {
-  for (ControlDescription& description : controls) {
-    if (description.name == name) return description;
-  }
-  ADD_FAILURE() << "no control " << name;
-  return controls.front();
-}
-
 // The target of the shortcut with the key text; nil when there is none.
 const void* ShortcutTarget(const std::string& key) {
   for (const WindowShortcut& entry : WindowShortcuts()) {
@@ -63,24 +55,11 @@ const void* ShortcutTarget(const std::string& key) {
   return nullptr;
 }
 
-// The windows of the control's pane pair: host and native.
-std::vector<HWND> PaneWindows(const ControlTestWindow& window, const std::string& name) {
-  SubPane* host = window.Pane(name);
-  return {host->NativeWindow(), host->GetNativeHandle()};
-}
-
-class CheckBoxTest : public WindowSystemTest {
- protected:
-  // Focus in the control, and the log of getting there dropped.
-  static void FocusIn(const ControlTestWindow& window, const std::string& name) {
-    SetFocusPane(window.Pane(name));
-    TakeLog();
-  }
-};
+class CheckBoxTest : public WindowSystemTest {};
 
 TEST_F(CheckBoxTest, AClickChecksThenNotifiesRunsActionAndTellsTheStatesReceivers) {
   ControlTestWindow window(StandardControlDescriptions());
-  FocusIn(window, "CheckBox2");
+  window.FocusOn("CheckBox2");
 
   window.Click("CheckBox1");
   EXPECT_EQ(TakeLog(), kFirstClick);
@@ -96,7 +75,7 @@ TEST_F(CheckBoxTest, AClickChecksThenNotifiesRunsActionAndTellsTheStatesReceiver
 
 TEST_F(CheckBoxTest, ARealClickAndTheSpaceBarEachRunOneAction) {
   ControlTestWindow window(StandardControlDescriptions());
-  FocusIn(window, "CheckBox2");
+  window.FocusOn("CheckBox2");
 
   window.RealClick("CheckBox1", 7, 9);
   EXPECT_EQ(TakeLog(), (Lines{"CheckBox1.MouseDown(7,9)", "CheckBox2.LostFocus",
@@ -111,7 +90,7 @@ TEST_F(CheckBoxTest, ARealClickAndTheSpaceBarEachRunOneAction) {
 
 TEST_F(CheckBoxTest, AMouseDownHandlerAnsweringTrueKeepsThePressFromTheBox) {
   ControlTestWindow window(StandardControlDescriptions());
-  FocusIn(window, "CheckBox2");
+  window.FocusOn("CheckBox2");
   window.AnswerMouseDown("CheckBox1", true);
 
   window.Click("CheckBox1");
@@ -220,15 +199,15 @@ void CloseInHandler(ControlTestWindow* window, bool* freedInHandler) {
 TEST_F(CheckBoxTest, AnActionHandlerThatClosesTheWindowEndsTheSequenceAndLeavesNothing) {
   const int32_t panesBefore = Pane::LiveCount();
   std::vector<ControlDescription> controls = StandardControlDescriptions();
-  Find(controls, "CheckBox1").definition = NotingCheckBoxClass();
+  DescriptionNamed(controls, "CheckBox1").definition = NotingCheckBoxClass();
   ControlTestWindow window(controls);
   ObjectRef data = ObjectRef::Retain(window.Control("Data1"));
   std::vector<HWND> windows{window.Handle()};
   for (const char* name : {"CheckBox1", "CheckBox2", "OKButton", "CancelButton"}) {
-    for (HWND pane : PaneWindows(window, name)) windows.push_back(pane);
+    for (HWND pane : window.PaneWindows(name)) windows.push_back(pane);
   }
   SetText(window.Control("CheckBox1"), "DataSource", "Data1");
-  FocusIn(window, "CheckBox2");
+  window.FocusOn("CheckBox2");
   bool freedInHandler = true;
   CloseInHandler(&window, &freedInHandler);
 
@@ -250,7 +229,7 @@ TEST_F(CheckBoxTest, AnActionHandlerThatClosesTheWindowEndsTheSequenceAndLeavesN
 TEST_F(CheckBoxTest, ValueFromCodeInAWindowThatItsHandlerClosesFinishesSafely) {
   const int32_t panesBefore = Pane::LiveCount();
   std::vector<ControlDescription> controls = StandardControlDescriptions();
-  Find(controls, "CheckBox1").definition = NotingCheckBoxClass();
+  DescriptionNamed(controls, "CheckBox1").definition = NotingCheckBoxClass();
   ControlTestWindow window(controls);
   bool freedInHandler = true;
   CloseInHandler(&window, &freedInHandler);
@@ -266,9 +245,9 @@ TEST_F(CheckBoxTest, ValueFromCodeInAWindowThatItsHandlerClosesFinishesSafely) {
 
 TEST_F(CheckBoxTest, BindsOnceByDataSourceNameAndOnlyToADataControl) {
   std::vector<ControlDescription> controls = StandardControlDescriptions();
-  Find(controls, "CheckBox1").dataSource = "Data1";
-  Find(controls, "CheckBox1").dataField = "Done";
-  Find(controls, "Data1").prepare = [](RuntimeObject* data) {
+  DescriptionNamed(controls, "CheckBox1").dataSource = "Data1";
+  DescriptionNamed(controls, "CheckBox1").dataField = "Done";
+  DescriptionNamed(controls, "Data1").prepare = [](RuntimeObject* data) {
     DataStandInSetField(data, "Done", "TRUE");
   };
   ControlTestWindow window(controls);
@@ -307,10 +286,10 @@ TEST_F(CheckBoxTest, ARefreshWhosePushClosesTheWindowTouchesNothingFreed) {
   const int32_t panesBefore = Pane::LiveCount();
   std::vector<ControlDescription> controls = StandardControlDescriptions();
   for (const char* name : {"CheckBox1", "CheckBox2"}) {
-    Find(controls, name).dataSource = "Data1";
-    Find(controls, name).dataField = "Done";
+    DescriptionNamed(controls, name).dataSource = "Data1";
+    DescriptionNamed(controls, name).dataField = "Done";
   }
-  Find(controls, "Data1").prepare = [](RuntimeObject* data) {
+  DescriptionNamed(controls, "Data1").prepare = [](RuntimeObject* data) {
     DataStandInSetField(data, "Done", "true");
   };
   ControlTestWindow window(controls);
@@ -375,7 +354,7 @@ TEST_F(CheckBoxTest, TheCaptionsMnemonicIsTheNativeWindowsOneShortcut) {
 
 TEST_F(CheckBoxTest, TheBoxKeepsItsFontNameWhileItsNativeFontHasTheMappedFace) {
   std::vector<ControlDescription> controls = StandardControlDescriptions();
-  Find(controls, "CheckBox1").prepare = [](RuntimeObject* box) {
+  DescriptionNamed(controls, "CheckBox1").prepare = [](RuntimeObject* box) {
     SetText(box, "TextFont", "Geneva");
     SetProperty<int32_t>(box, "TextSize", 14);
     SetProperty<bool>(box, "Bold", true);
@@ -407,8 +386,8 @@ TEST_F(CheckBoxTest, TheBoxKeepsItsFontNameWhileItsNativeFontHasTheMappedFace) {
 
 TEST_F(CheckBoxTest, ABoxCreatedHiddenOrDisabledIsSoAtOnceAndADisabledOneStaysQuiet) {
   std::vector<ControlDescription> controls = StandardControlDescriptions();
-  Find(controls, "CheckBox1").enabled = false;
-  Find(controls, "CheckBox2").visible = false;
+  DescriptionNamed(controls, "CheckBox1").enabled = false;
+  DescriptionNamed(controls, "CheckBox2").visible = false;
   ControlTestWindow window(controls);
 
   EXPECT_FALSE(IsWindowEnabled(window.Native("CheckBox1")));
@@ -437,7 +416,7 @@ bool HasBlack(const WindowCapture& capture, const RECT& area) {
 
 TEST_F(CheckBoxTest, AScreenshotShowsTheCheckMarkAndBlackCaptionText) {
   ControlTestWindow window(StandardControlDescriptions());
-  FocusIn(window, "CheckBox2");
+  window.FocusOn("CheckBox2");
   SetProperty<bool>(window.Control("CheckBox1"), "Value", true);
   RunPendingTurns();
 

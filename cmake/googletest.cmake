@@ -11,9 +11,10 @@ add_subdirectory(${GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE
 # runtime_add_test_executable(name support sources...) links the given test
 # support library (testsupport_core for the core's tests);
 # runtime_add_test_folder(name sources...) links testsupport, whose main starts
-# the run-time's host first: the tests of every folder from host/ on.
+# the run-time's host first: the tests of every folder from host/ on. Each
+# program fills the blocks it frees (testsupport/FreedBlockFill.cpp).
 function(runtime_add_test_executable name support)
-  add_executable(${name} ${ARGN})
+  add_executable(${name} ${ARGN} ${CMAKE_SOURCE_DIR}/testsupport/FreedBlockFill.cpp)
   target_link_libraries(${name} PRIVATE ${support} GTest::gtest)
   add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
   set_tests_properties(${name} PROPERTIES TIMEOUT 600)

@@ -1,6 +1,5 @@
 // The run-time's allocators: guarded blocks, the small-block pool and the
 // C-heap pair, all under one allocator lock.
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -13,12 +12,9 @@ namespace {
 constexpr uint32_t kGuardWord = 0x4B56474Du;  // 'KVGM'
 constexpr uint32_t kFreedWord = 0x46524545u;  // 'FREE'
 
-std::atomic<bool> fillFreedBlocks{false};
-
 #ifdef RUNTIME_FILL_FREED_BLOCKS
 constexpr int kFreedFill = 0xFD;
 void FillFreedBlock(void* block, uint32_t size) {
-  if (!fillFreedBlocks.load(std::memory_order_relaxed)) return;
   std::memset(block, kFreedFill, size);
   // The compiler would drop the fill as a store to memory about to be freed.
   __asm__ __volatile__("" : : "r"(block) : "memory");
@@ -127,8 +123,6 @@ void RuntimeFree(void* block) {
   std::lock_guard<std::mutex> guard(allocatorLock());
   std::free(header);
 }
-
-void RuntimeFillFreedBlocks(bool on) { fillFreedBlocks.store(on, std::memory_order_relaxed); }
 
 uint32_t RuntimeBlockSize(const void* block) { return block ? HeaderOf(block)->size : 0; }
 

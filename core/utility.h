@@ -12,15 +12,13 @@ extern "C" {
 // RuntimeAlloc gives a zero-filled block behind a hidden header {size, guard
 // word}. When memory runs out it shows "Out of memory" and ends the process, so
 // the result is never null. RuntimeFree(null) is ignored; a block whose guard
-// word is damaged is reported through AssertionFailed and not freed.
+// word is damaged is reported through AssertionFailed and not freed. The test
+// build fills each freed block with 0xFD, so that a use after free fails
+// instead of passing on stale contents by luck.
 void* RuntimeAlloc(uint32_t size);
 void RuntimeFree(void* block);
 // Size asked for when the block was made (0 for null).
 uint32_t RuntimeBlockSize(const void* block);
-// Test programs: while on, RuntimeFree fills each freed block with 0xFD, so
-// that a use after free fails instead of passing by luck. Off at start; the
-// release build never fills.
-void RuntimeFillFreedBlocks(bool on);
 
 // Small-block pool. Free a block with the size it was asked with. With mayFail
 // a failure gives null; without it the process ends as RuntimeAlloc's does.

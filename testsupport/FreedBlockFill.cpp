@@ -1,12 +1,13 @@
-#include "testsupport/FreedBlockFill.h"
-
+// Every test program fills each block its global operator delete frees, as
+// the test build's run-time allocator does, so that an object, sink or pane
+// touched after its deletion fails a test rather than passing on stale
+// contents by luck. Linked into each test program (not a library), so that
+// these replace the standard operators.
 #include <malloc.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <new>
-
-#include "core/utility.h"
 
 namespace {
 
@@ -21,8 +22,6 @@ void FillAndFree(void* block) {
 }
 
 }  // namespace
-
-void FillFreedBlocks() { RuntimeFillFreedBlocks(true); }
 
 // The default operator new allocates with malloc, so _msize gives the size
 // of every block these receive.

@@ -1,6 +1,7 @@
 // Rectangles, byte order, ticks, the allocators and the assertion reporter.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "core/diagnostics.h"
@@ -180,6 +181,31 @@ TEST(AssertionTest, ReportsSourceLineAndCodeAndCancelEnds) {
   SetMessageBoxRecording(true, kAnswerOK);
   EXPECT_EQ(TakeRecordedFatalExits(), 1);
   TakeRecordedBoxes();
+}
+
+// The fill that makes a use after free fail: a freed block no longer holds
+// what was written into it (read well past the heap's own bookkeeping).
+TEST(FreedBlockFillTest, FreedBlocksOfBothAllocatorsAreFilled) {
+  constexpr size_t kSize = 64;
+  constexpr size_t kProbe = 40;
+  // The address kept as a number: the test reads the freed block on purpose.
+  volatile uintptr_t address = 0;
+
+  auto* runtimeBlock = static_cast<uint8_t*>(RuntimeAlloc(kSize));
+  runtimeBlock[kProbe] = 0x11;
+  address = reinterpret_cast<uintptr_t>(runtimeBlock);
+  RuntimeFree(runtimeBlock);
+  EXPECT_EQ(reinterpret_cast<volatile uint8_t*>(address)[kProbe], 0xFD);
+
+  // Through pointers the compiler cannot see through: it may drop a paired
+  // allocation and deletion that it sees.
+  void* (*volatile allocate)(size_t) = &::operator new;
+  void (*volatile release)(void*) = &::operator delete;
+  auto* heapBlock = static_cast<uint8_t*>(allocate(kSize));
+  heapBlock[kProbe] = 0x22;
+  address = reinterpret_cast<uintptr_t>(heapBlock);
+  release(heapBlock);
+  EXPECT_EQ(reinterpret_cast<volatile uint8_t*>(address)[kProbe], 0xFD);
 }
 
 }  // namespace

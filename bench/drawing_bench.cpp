@@ -29,6 +29,7 @@
 #include "graphics/RGBSurfaceClass.h"
 #include "graphics/ScreenCapture.h"
 #include "host/RuntimeMain.h"
+#include "runtime/RuntimeSetup.h"
 #include "ui/FontCache.h"
 
 namespace {
@@ -468,6 +469,7 @@ void TransformRows() {
 
 int main(int argc, char** argv) {
   std::string error;
+  InstallRuntimeSubsystems();
   if (!RuntimeHostStartup(GetModuleHandleW(nullptr), GetCommandLineA(), &error)) {
     std::printf("start-up failed: %s\n", error.c_str());
     return 1;

@@ -31,6 +31,7 @@
 #include "core/string.h"
 #include "host/RuntimeMain.h"
 #include "host/runtimemainloop.h"
+#include "runtime/RuntimeSetup.h"
 #include "system/SocketImp.h"
 #include "system/TCPSocket.h"
 
@@ -493,6 +494,7 @@ void BenchmarkIdlePolls() {
 int main(int argc, char** argv) {
   SetMessageBoxRecording(true);
   std::string error;
+  InstallRuntimeSubsystems();
   if (!RuntimeHostStartup(GetModuleHandleW(nullptr), GetCommandLineA(), &error)) {
     std::fprintf(stderr, "start-up failed: %s\n", error.c_str());
     return 1;

@@ -23,6 +23,7 @@
 #include "host/Win32Handles.h"
 #include "host/application.h"
 #include "host/runtimemainloop.h"
+#include "runtime/RuntimeSetup.h"
 #include "testsupport/ClassBuilder.h"
 #include "ui/RuntimeWindow.h"
 #include "ui/runctl.h"
@@ -251,5 +252,6 @@ void DemoApplication() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
+  InstallRuntimeSubsystems();
   return RuntimeHostMain(instance, cmdLine, DemoApplication);
 }

@@ -1,35 +1,21 @@
 // Start-up in its fixed order, and the end sequence.
 //
-// The set-up list in RuntimeHostStartup is the one place where the host names
-// the start-up functions of the other subsystems; each subsystem adds its call
-// at its step, and those calls also fill the host's hook slots.
+// The host runs its own steps and, at their places, the steps of the
+// installed subsystem list; those steps also fill the host's hook slots.
 #include "host/RuntimeMain.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include "controls/ControlClasses.h"
 #include "core/CoreClasses.h"
 #include "core/diagnostics.h"
 #include "core/utility.h"
-#include "files/FileStreams.h"
-#include "graphics/GraphicsClass.h"
-#include "graphics/GraphicsPort.h"
-#include "graphics/PictureClass.h"
-#include "graphics/Shapes2D.h"
 #include "host/ResourceManagerCommon.h"
 #include "host/RunTimer.h"
 #include "host/Win32Handles.h"
 #include "host/application.h"
 #include "host/relocentry.h"
 #include "host/runtimemainloop.h"
-#include "system/RuntimeSocketAccessors.h"
-#include "ui/Binding.h"
-#include "ui/Clipboard.h"
-#include "ui/DragItem.h"
-#include "ui/FontCache.h"
-#include "ui/Menu.h"
-#include "ui/WindowSystem.h"
 
 namespace {
 
@@ -41,6 +27,7 @@ UniqueModule themeLibrary;
 ShutdownHook* newestHook = nullptr;
 int windowsNTOverride = -1;
 int windowsXPOverride = -1;
+const SubsystemSetup* subsystems = nullptr;
 
 constexpr int32_t kScriptRoman = 0;
 constexpr int32_t kScriptJapanese = 13;
@@ -62,7 +49,14 @@ std::vector<std::wstring> DocumentNamesOfCommandLine() {
   return names;
 }
 
+template <typename... Arguments>
+void RunSubsystemStep(void (*SubsystemSetup::*step)(Arguments...), Arguments... arguments) {
+  if (subsystems && subsystems->*step) (subsystems->*step)(arguments...);
+}
+
 }  // namespace
+
+void InstallSubsystemSetup(const SubsystemSetup* setup) { subsystems = setup; }
 
 int32_t SystemScriptOfLanguage(uint16_t language) {
   switch (language) {
@@ -88,9 +82,8 @@ bool RuntimeHostStartup(HINSTANCE instance, LPSTR cmdLine, std::string* error) {
   MacTickCountSetOrigin();
   // 3.
   InitCommonControls();
-  // 4. Locks: the core's are made with their data; later subsystems add
-  //    theirs here.
-  InitFileStreamLock();
+  // 4. Locks: the core's are made with their data.
+  RunSubsystemStep(&SubsystemSetup::createLocks);
   // 5.
   StartTimerWindow(instance);
   // 6. Themes are drawn on version 5.1 only.
@@ -99,31 +92,20 @@ bool RuntimeHostStartup(HINSTANCE instance, LPSTR cmdLine, std::string* error) {
   //    (RuntimeHandOverPendingException).
   // 8. Window classes.
   RegisterHostFrameClass(instance);
-  StartWindowSystem(instance);
-  InstallGraphicsPortHooks();
-  StartMenus();
+  RunSubsystemStep(&SubsystemSetup::registerWindowClasses, instance);
   // 9.
   RuntimeStartOle();
-  // 10. Colours and the default text style: the window system's.
-  InitSystemColors();
+  // 10. Colours and the default text style.
+  RunSubsystemStep(&SubsystemSetup::fillSystemColors);
   // 11. Classes and global functions.
   RegisterCoreClasses();
   RegisterApplicationClass();
-  InitObject2DClasses();
-  RegisterGraphicsClass();
-  RegisterPictureClasses();
-  RegisterWindowSystemClasses();
-  RegisterBindingInterfaces();
-  RegisterBuiltInControlClasses();
-  RegisterMenuClasses();
-  RegisterClipboardClass();
-  RegisterDragItemClass();
-  RegisterFileStreamClasses();
+  RunSubsystemStep(&SubsystemSetup::registerClasses);
   RegisterHostEntryPoints();
-  // 12. The default font: the window system's.
-  InitDefaultFont();
-  // 13. Sockets: the communications subsystem's.
-  StartSocketLayer();
+  // 12. The default font.
+  RunSubsystemStep(&SubsystemSetup::setDefaultFont);
+  // 13. Sockets.
+  RunSubsystemStep(&SubsystemSetup::startCommunications);
   // 14.
   return ResourceManager::LoadFromModule(instance, error);
 }

@@ -1,11 +1,36 @@
-// The application host's start-up and end: the one explicit set-up list,
-// the instance and command line, the platform tests and the shutdown hooks.
+// The application host's start-up and end: start-up's steps in their fixed
+// order, the instance and command line, the platform tests and the shutdown
+// hooks.
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+// The subsystems' part of start-up: the steps of every subsystem above the
+// host, which the host runs at fixed points among its own. The run-time's
+// assembly (runtime/) holds the one explicit list and installs it before it
+// starts the host; an empty step is skipped, and with no list installed the
+// host starts alone.
+//
+// A slot rather than a function the host declares and the assembly defines:
+// the host is the second layer and names nothing above it, and the static
+// libraries are linked from the top down, so an upward symbol would resolve
+// only by an accident of the link order. The slot is filled the same way by
+// the executable's entry and by test programs, like the main loop's slots.
+struct SubsystemSetup {
+  void (*createLocks)() = nullptr;                        // step 4
+  void (*registerWindowClasses)(HINSTANCE) = nullptr;     // step 8, after the frame's
+  void (*fillSystemColors)() = nullptr;                   // step 10
+  // Step 11: after the core's classes and Application, before the host's
+  // entry points.
+  void (*registerClasses)() = nullptr;
+  void (*setDefaultFont)() = nullptr;                     // step 12
+  void (*startCommunications)() = nullptr;                // step 13
+};
+// Keeps the list (borrowed: it must outlive the run) for the next start-up.
+void InstallSubsystemSetup(const SubsystemSetup* setup);
 
 // Starts the run-time, calls appEntry (which plays the compiled code: it
 // calls RuntimeInit, RuntimeRegisterAppObject and RuntimeRun) and ends it.

@@ -7,6 +7,7 @@
 #include "host/ResourceManagerCommon.h"
 #include "host/RuntimeMain.h"
 #include "host/application.h"
+#include "runtime/RuntimeSetup.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ std::wstring startupCaption;
 
 void RuntimeTestEnvironment::SetUp() {
   SetMessageBoxRecording(true);
+  InstallRuntimeSubsystems();
   std::string error;
   bool started = RuntimeHostStartup(GetModuleHandleW(nullptr), GetCommandLineA(), &error);
   startupResourceCount = ResourceManager::Count();

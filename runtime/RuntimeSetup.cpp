@@ -1,0 +1,61 @@
+// The subsystems' start-up steps, named in one place. A new subsystem adds
+// its call at its step; the calls also fill the host's hook slots.
+#include "runtime/RuntimeSetup.h"
+
+#include "controls/ControlClasses.h"
+#include "files/FileStreams.h"
+#include "graphics/GraphicsClass.h"
+#include "graphics/GraphicsPort.h"
+#include "graphics/PictureClass.h"
+#include "graphics/Shapes2D.h"
+#include "host/RuntimeMain.h"
+#include "system/RuntimeSocketAccessors.h"
+#include "ui/Binding.h"
+#include "ui/Clipboard.h"
+#include "ui/DragItem.h"
+#include "ui/FontCache.h"
+#include "ui/Menu.h"
+#include "ui/WindowSystem.h"
+
+namespace {
+
+void CreateLocks() { InitFileStreamLock(); }
+
+void RegisterWindowClasses(HINSTANCE instance) {
+  StartWindowSystem(instance);
+  InstallGraphicsPortHooks();
+  StartMenus();
+}
+
+void RegisterClasses() {
+  InitObject2DClasses();
+  RegisterGraphicsClass();
+  RegisterPictureClasses();
+  RegisterWindowSystemClasses();
+  RegisterBindingInterfaces();
+  RegisterBuiltInControlClasses();
+  RegisterMenuClasses();
+  RegisterClipboardClass();
+  RegisterDragItemClass();
+  RegisterFileStreamClasses();
+}
+
+SubsystemSetup MakeSetup() {
+  SubsystemSetup setup;
+  setup.createLocks = CreateLocks;
+  setup.registerWindowClasses = RegisterWindowClasses;
+  setup.fillSystemColors = InitSystemColors;
+  setup.registerClasses = RegisterClasses;
+  setup.setDefaultFont = InitDefaultFont;
+  setup.startCommunications = StartSocketLayer;
+  return setup;
+}
+
+}  // namespace
+
+const SubsystemSetup& RuntimeSubsystemSetup() {
+  static const SubsystemSetup setup = MakeSetup();
+  return setup;
+}
+
+void InstallRuntimeSubsystems() { InstallSubsystemSetup(&RuntimeSubsystemSetup()); }

@@ -7,6 +7,7 @@
 # Waits for the prefix's wineserver to end; exits with the demo's status.
 set -euo pipefail
 . "$(dirname "$0")/wine-env.sh"
+wine_env_fonts
 
 if [ ! -f "$WINEPREFIX/.prefix-ready" ]; then
   wineboot --init >/dev/null 2>&1 || true

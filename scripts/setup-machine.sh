@@ -3,7 +3,9 @@
 # Idempotent: when everything is present it only checks and returns.
 set -euo pipefail
 
-packages=(cmake g++-mingw-w64-i686 wine wine32:i386 xvfb googletest imagemagick xauth)
+# fonts-wine: the fonts Wine draws system glyphs and dialogs with (Marlett's
+# caption buttons among them).
+packages=(cmake g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb googletest imagemagick xauth)
 
 missing=()
 for p in "${packages[@]}"; do

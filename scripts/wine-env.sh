@@ -16,7 +16,7 @@ wine_env_start() {
   # No Mono or Gecko installer prompts in a test prefix.
   export WINEDLLOVERRIDES="mscoree=;mshtml="
   mkdir -p "$HOME"
-  wine_env_unsmoothed_text
+  wine_env_fonts
 
   local fifo="$build_dir/.xvfb-display"
   rm -f "$fifo"
@@ -51,15 +51,19 @@ wine_env_start() {
   wine cmd /c exit >/dev/null 2>&1 || true
 }
 
-# Text is drawn unsmoothed, as Windows draws its bitmap dialog fonts, so a
-# caption reads back in exactly two colours (Wine takes its antialiasing from
-# the scratch HOME's font configuration).
-wine_env_unsmoothed_text() {
+# The font configuration of the scratch HOME, which Wine reads:
+# - Wine's own fonts (Marlett for the caption buttons and the other glyphs
+#   the system draws, the Tahoma-like and MS Sans Serif faces of dialogs),
+#   which this Wine build does not look for in its data folder;
+# - text drawn unsmoothed, as Windows draws its bitmap dialog fonts, so a
+#   caption reads back in exactly two colours.
+wine_env_fonts() {
   mkdir -p "$HOME/.config/fontconfig"
   cat >"$HOME/.config/fontconfig/fonts.conf" <<'FONTS'
 <?xml version="1.0"?>
 <!DOCTYPE fontconfig SYSTEM "fonts.dtd">
 <fontconfig>
+  <dir>/usr/share/wine/fonts</dir>
   <match target="font">
     <edit name="antialias" mode="assign"><bool>false</bool></edit>
   </match>

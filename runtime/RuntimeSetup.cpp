@@ -9,6 +9,8 @@
 #include "graphics/PictureClass.h"
 #include "graphics/Shapes2D.h"
 #include "host/RuntimeMain.h"
+#include "system/OLEObject.h"
+#include "system/RegistryAccessors.h"
 #include "system/RuntimeSocketAccessors.h"
 #include "ui/Binding.h"
 #include "ui/Clipboard.h"
@@ -38,6 +40,8 @@ void RegisterClasses() {
   RegisterClipboardClass();
   RegisterDragItemClass();
   RegisterFileStreamClasses();
+  RegisterRegistryItemClass();
+  RegisterOLEObjectClass();
 }
 
 SubsystemSetup MakeSetup() {

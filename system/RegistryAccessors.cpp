@@ -31,8 +31,8 @@ std::string SystemText(const std::wstring& text) {
 }
 
 std::wstring WideOfSystemText(const char* bytes, size_t count) {
-  std::u16string units = encoding::ToUTF16(reinterpret_cast<const uint8_t*>(bytes), count,
-                                           GetSystemTextEncoding());
+  std::u16string units =
+      encoding::ToUTF16(reinterpret_cast<const uint8_t*>(bytes), count, GetSystemTextEncoding());
   return std::wstring(units.begin(), units.end());
 }
 
@@ -56,12 +56,12 @@ HKEY OpenSubkey(HKEY parent, const std::wstring& name, bool create) {
     HKEY key = nullptr;
     LONG result;
     if (IsWindowsNT()) {
-      result = create ? RegCreateKeyExW(parent, name.c_str(), 0, nullptr, 0, access, nullptr,
-                                        &key, nullptr)
+      result = create ? RegCreateKeyExW(parent, name.c_str(), 0, nullptr, 0, access, nullptr, &key,
+                                        nullptr)
                       : RegOpenKeyExW(parent, name.c_str(), 0, access, &key);
     } else {
-      result = create ? RegCreateKeyExA(parent, systemName.c_str(), 0, nullptr, 0, access,
-                                        nullptr, &key, nullptr)
+      result = create ? RegCreateKeyExA(parent, systemName.c_str(), 0, nullptr, 0, access, nullptr,
+                                        &key, nullptr)
                       : RegOpenKeyExA(parent, systemName.c_str(), 0, access, &key);
     }
     if (result == ERROR_SUCCESS) return key;
@@ -103,14 +103,13 @@ struct KeyInfo {
 };
 
 bool QueryKeyInfo(HKEY key, KeyInfo* info) {
-  LONG result =
-      IsWindowsNT()
-          ? RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &info->subkeys,
-                             &info->longestSubkey, nullptr, &info->values,
-                             &info->longestValueName, nullptr, nullptr, nullptr)
-          : RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &info->subkeys,
-                             &info->longestSubkey, nullptr, &info->values,
-                             &info->longestValueName, nullptr, nullptr, nullptr);
+  LONG result = IsWindowsNT()
+                    ? RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &info->subkeys,
+                                       &info->longestSubkey, nullptr, &info->values,
+                                       &info->longestValueName, nullptr, nullptr, nullptr)
+                    : RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &info->subkeys,
+                                       &info->longestSubkey, nullptr, &info->values,
+                                       &info->longestValueName, nullptr, nullptr, nullptr);
   return result == ERROR_SUCCESS;
 }
 
@@ -245,7 +244,8 @@ void SetKey(RegistryKey* key, HKEY root, HKEY handle, const std::wstring& path) 
   key->handle = handle;
   key->path = LineString(path);
   const size_t slash = path.rfind(L'\\');
-  key->parentPath = LineString(slash == std::wstring::npos ? std::wstring() : path.substr(0, slash));
+  key->parentPath =
+      LineString(slash == std::wstring::npos ? std::wstring() : path.substr(0, slash));
 }
 
 bool OpenPath(RegistryKey* key, const std::wstring& path, bool create) {
@@ -594,7 +594,8 @@ RuntimeObject* RuntimeGetDefaultApplicationRegistryItem() {
   ObjectRef item = ObjectRef::Adopt(CreateInstance(GetRegistryItemClassDefinition()));
   if (!item) return nullptr;
   auto* fields = ObjectFields<RegistryItemObject>(item.get());
-  OpenItemPath(fields, L"HKEY_LOCAL_MACHINE\\Software\\Made With Varenquil\\" + RunningModuleName());
+  OpenItemPath(fields,
+               L"HKEY_LOCAL_MACHINE\\Software\\Made With Varenquil\\" + RunningModuleName());
   return fields->key ? item.release() : nullptr;
 }
 

@@ -2,8 +2,9 @@
 // a result on Scripting.Dictionary against raw IDispatch::Invoke with the
 // DISPID looked up once and a BSTR made per call. Prints figures from one
 // run; it checks nothing.
-#include <oleauto.h>
 #include <windows.h>
+// after <windows.h>
+#include <oleauto.h>
 
 #include <cstdio>
 #include <string>

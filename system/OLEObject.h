@@ -18,8 +18,9 @@
 // "No automation server present" on every call; a nil object raises
 // NilObjectException.
 #pragma once
-#include <oaidl.h>
 #include <windows.h>
+// after <windows.h>
+#include <oaidl.h>
 
 #include <cstdint>
 

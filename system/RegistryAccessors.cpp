@@ -18,6 +18,7 @@
 #include "core/TextEncoding.h"
 #include "core/Variant.h"
 #include "core/string.h"
+#include "host/relocentry.h"
 #include "system/DynLib.h"
 #include "ui/WinUtil.h"
 
@@ -484,7 +485,16 @@ ObjectDefinition* GetRegistryItemClassDefinition() {
   return definition;
 }
 
-void RegisterRegistryItemClass() { RegisterIntrinsicClass(GetRegistryItemClassDefinition()); }
+void RegisterRegistryItemClass() {
+  static const EntryPoint entries[] = {
+      {"RuntimeGetDefaultApplicationRegistryItem",
+       reinterpret_cast<void*>(&RuntimeGetDefaultApplicationRegistryItem)}};
+  static bool registered = false;
+  if (registered) return;
+  registered = true;
+  RegisterIntrinsicClass(GetRegistryItemClassDefinition());
+  RegisterEntryPoints(entries, std::size(entries));
+}
 
 extern "C" {
 

@@ -58,7 +58,8 @@ struct RegistryItemObject {
 };
 
 ObjectDefinition* GetRegistryItemClassDefinition();
-// Start-up: registers "RegistryItem" by name.
+// Start-up: registers "RegistryItem" by name and the application key's
+// entry point.
 void RegisterRegistryItemClass();
 
 extern "C" {

@@ -4,8 +4,9 @@
 // test's own (it starts at 1 and is never deleted by Release). It can enter
 // the running object table, which it leaves when it goes.
 #pragma once
-#include <oaidl.h>
 #include <windows.h>
+// after <windows.h>
+#include <oaidl.h>
 
 #include <functional>
 #include <string>

@@ -8,6 +8,7 @@
 
 #include "core/string.h"
 #include "host/RuntimeMain.h"
+#include "host/relocentry.h"
 #include "system/RegistryAccessors.h"
 #include "tests/system/VariantTestSupport.h"
 #include "testsupport/RuntimeTestEnvironment.h"
@@ -195,8 +196,10 @@ TEST_F(RegistryTest, TheOtherLineKeepsTextInTheSystemEncoding) {
 }
 
 TEST_F(RegistryTest, TheApplicationKeyIsNamedAfterTheProgram) {
-  EXPECT_EQ(PathOf(RuntimeGetDefaultApplicationRegistryItem()),
-            "Software\\Made With Varenquil\\system_tests");
+  auto entry = reinterpret_cast<RuntimeObject* (*)()>(
+      LookupEntryPoint("RuntimeGetDefaultApplicationRegistryItem"));
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(PathOf(entry()), "Software\\Made With Varenquil\\system_tests");
   RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Made With Varenquil\\system_tests");
 }
 

@@ -159,7 +159,7 @@ TEST_F(RegistryTest, KeysAreDeletedOpenedAndCopiedWithoutCreatingAnything) {
 
   EXPECT_FALSE(ObjectRef::Adopt(RegistryItemChild(item.get(), UTF8("missing").get())));
   EXPECT_FALSE(Exists(L"\\x\\missing"));
-  ObjectRef y = ObjectRef::Adopt(RegistryItemAddFolder(item.get(), UTF8("y").get()));
+  ObjectRef y = InK("\\x\\y");  // opened by path, yet its parent is K\x
   EXPECT_EQ(PathOf(RegistryParentGetter(y.get(), 0)), path_ + "\\x");
   Set(y, "", intToVariant(9));
   ObjectRef copy = ObjectRef::Adopt(CreateInstance(GetRegistryItemClassDefinition()));

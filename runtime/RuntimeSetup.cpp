@@ -12,6 +12,7 @@
 #include "system/OLEObject.h"
 #include "system/RegistryAccessors.h"
 #include "system/RuntimeSocketAccessors.h"
+#include "system/runSerial.h"
 #include "ui/Binding.h"
 #include "ui/Clipboard.h"
 #include "ui/DragItem.h"
@@ -42,6 +43,7 @@ void RegisterClasses() {
   RegisterFileStreamClasses();
   RegisterRegistryItemClass();
   RegisterOLEObjectClass();
+  RegisterSerialClasses();
 }
 
 SubsystemSetup MakeSetup() {

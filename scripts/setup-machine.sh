@@ -5,7 +5,8 @@ set -euo pipefail
 
 # fonts-wine: the fonts Wine draws system glyphs and dialogs with (Marlett's
 # caption buttons among them).
-packages=(cmake g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb googletest imagemagick xauth)
+# socat: the serial tests' pseudo-terminal lines.
+packages=(cmake g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb googletest imagemagick xauth socat)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -85,14 +85,16 @@ std::string PortNameOf(SerialFields* fields) {
 
 void Tick(RuntimeObject* serial) {
   SerialFields* fields = FieldsOf(serial);
-  if (!fields->open) return;
+  if (!fields->open || fields->ticking) return;
   ObjectRef hold = ObjectRef::Retain(serial);
+  fields->ticking = 1;
   if (!fields->writeBuffer->Empty()) SerialWriteAttempt(serial);
   SerialReadAvailable(serial);
   if (fields->dataArrived) {
     fields->dataArrived = 0;
     Fire(serial, kDataAvailable);
   }
+  fields->ticking = 0;
 }
 
 StringRecord* Tagged(StringRecord* bytes, RuntimeObject* encoding) {

@@ -45,7 +45,7 @@ struct SerialFields {
   uint8_t ctsFlow;       // CTS
   uint8_t xonFlow;       // XON
   uint8_t open;
-  uint8_t spare;
+  uint8_t ticking;  // the spare byte: a tick of this object is running
   RuntimeObject* serialPort;  // opened instead of Port when set (counted)
   int32_t lastErrorCode;
   HANDLE handle;  // INVALID_HANDLE_VALUE when closed
@@ -64,7 +64,7 @@ static_assert(!kLayoutIs32Bit || offsetof(SerialFields, port) == 30, "Port at 30
 static_assert(!kLayoutIs32Bit || offsetof(SerialFields, baud) == 32, "Baud at 32");
 static_assert(!kLayoutIs32Bit || offsetof(SerialFields, dtrLine) == 36, "line states at 36");
 static_assert(!kLayoutIs32Bit || offsetof(SerialFields, xonFlow) == 40, "XON at 40");
-static_assert(!kLayoutIs32Bit || offsetof(SerialFields, spare) == 42, "spare flag at 42");
+static_assert(!kLayoutIs32Bit || offsetof(SerialFields, ticking) == 42, "spare flag at 42");
 static_assert(!kLayoutIs32Bit || offsetof(SerialFields, serialPort) == 44, "SerialPort at 44");
 static_assert(!kLayoutIs32Bit || offsetof(SerialFields, lastErrorCode) == 48, "LastErrorCode at 48");
 static_assert(!kLayoutIs32Bit || offsetof(SerialFields, handle) == 52, "handle at 52");
@@ -118,7 +118,10 @@ StringRecord* serialLookahead(RuntimeObject* serial, RuntimeObject* encoding);
 // A tick, then both buffers emptied.
 void serialFlush(RuntimeObject* serial);
 // On an open port: a write attempt when bytes wait, the reads that find
-// bytes, then DataAvailable once when bytes arrived.
+// bytes, then DataAvailable once when bytes arrived. Inside a handler that
+// the object's own tick called, a tick (Read, ReadAll and Flush make one)
+// does nothing: a fast line or a failing device would otherwise nest
+// handlers without end.
 void serialTick(RuntimeObject* serial);
 void serialLeaveDTROnClose(RuntimeObject* serial);
 // Stores the DTR (index 0) or RTS (1) state wanted; Reset sends it.

@@ -1,10 +1,15 @@
-// Serial objects over the fake device: set-up, names, lines, pending
-// requests, failures, ticks, closing and the walk of all ports.
+// Serial objects over the fake device (set-up, names, lines, pending
+// requests, failures, ticks, closing, the walk of all ports), then over the
+// system's: a missing device, and pseudo-terminal lines (PtySerial, a CTest
+// entry of its own that starts the lines first).
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "core/RuntimeExceptionFoundation.h"
+#include "host/RunTimer.h"
+#include "host/Win32Handles.h"
 #include "core/diagnostics.h"
 #include "core/string.h"
 #include "system/ByteQueue.h"
@@ -43,7 +48,7 @@ ObjectRef PortNamed(const char* name) {
   return port;
 }
 
-class SerialTest : public HostTest {
+class SerialFixture : public HostTest {
  protected:
   void SetUp() override {
     HostTest::SetUp();
@@ -61,6 +66,10 @@ class SerialTest : public HostTest {
     events.clear();
     return serial;
   }
+};
+
+class SerialTest : public SerialFixture {
+ protected:
   std::vector<std::string> OpsSince(size_t mark) const {
     const std::vector<std::string> ops = device.Ops();
     return {ops.begin() + mark, ops.end()};
@@ -220,6 +229,15 @@ TEST_F(SerialTest, TicksNeverWaitAndReadOnWhileBlocksComeFull) {
   EXPECT_EQ(events, std::vector<std::string>{"DataAvailable"});
   EXPECT_EQ(device.Calls("ReadFile").size(), 3u);
   EXPECT_EQ(BytesOf(serialLookahead(serial.get(), nullptr)), line);
+
+  // A handler that reads while the line keeps bringing bytes runs once.
+  onData = [this](RuntimeObject* self) {
+    device.incoming = "more";
+    BytesOf(serialReadAll(self, nullptr));
+  };
+  device.incoming = "x";
+  serialTick(serial.get());
+  EXPECT_EQ(events.size(), 2u);
 }
 
 TEST_F(SerialTest, CloseCancelsAndWaitsForBothRequestsBeforeClosingHandles) {
@@ -272,6 +290,122 @@ TEST_F(SerialTest, OnlyPresentPortsAreCountedAndNamed) {
   const std::vector<RecordedBox> boxes = TakeRecordedBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_NE(boxes[0].text.find("Source: runSerial, line 172"), std::string::npos);
+}
+
+// ---- The system's devices ----
+
+TEST_F(SerialFixture, AMissingDeviceFailsWithItsCode) {
+  ObjectRef serial = NewSerial(199);
+  EXPECT_FALSE(serialOpen(serial.get()));
+  serialWrite(serial.get(), Text("x").get());
+  EXPECT_EQ(events, (std::vector<std::string>{"Error 2", "Error 2"}));
+  EXPECT_TRUE(F(serial.get())->writeBuffer->Empty());
+}
+
+// The far end of a line: plain blocking calls on a thread of its own.
+class LinePeer {
+ public:
+  explicit LinePeer(const wchar_t* name)
+      : port_(CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {
+    COMMTIMEOUTS timeouts{0, 0, 100, 0, 0};  // a read gives what came within 100 ms
+    SetCommTimeouts(port_.get(), &timeouts);
+  }
+  bool Open() const { return port_.valid(); }
+  void Write(const std::string& bytes) {
+    for (size_t sent = 0; sent < bytes.size();) {
+      DWORD done = 0;
+      const DWORD count = DWORD(std::min<size_t>(bytes.size() - sent, 65536));
+      if (!WriteFile(port_.get(), bytes.data() + sent, count, &done, nullptr)) return;
+      sent += done;
+    }
+  }
+  std::string Read(size_t count, DWORD timeoutMs) {
+    std::string bytes;
+    std::vector<char> block(65536);
+    for (ULONGLONG end = GetTickCount64() + timeoutMs; bytes.size() < count && GetTickCount64() < end;) {
+      DWORD done = 0;
+      if (!ReadFile(port_.get(), block.data(), DWORD(block.size()), &done, nullptr)) break;
+      bytes.append(block.data(), done);
+    }
+    return bytes;
+  }
+
+ private:
+  UniqueFile port_;
+};
+
+using PtySerial = SerialFixture;
+
+TEST_F(PtySerial, AWaitingLoopWakesForTheLinesBytes) {
+  ObjectRef serial = NewSerial(4);
+  ASSERT_TRUE(serialOpen(serial.get()));
+  EXPECT_EQ(events, std::vector<std::string>{"Error 50"}) << "the pty has no modem lines";
+  events.clear();
+  LinePeer peer(L"\\\\.\\COM6");
+  ASSERT_TRUE(peer.Open());
+  std::atomic<bool> stop{false};
+  PeerThread writer([&] {
+    Sleep(100);
+    peer.Write("world!");
+  });
+  // A loop that is never woken waits for the watchdog's message and fails.
+  PeerThread watchdog([&] {
+    for (int i = 0; i < 60 && !stop; ++i) Sleep(50);
+    if (!stop) PostMessageW(TimerWindow(), WM_USER, 0, 0);
+  });
+  const ULONGLONG start = GetTickCount64();
+  while (events.empty() && GetTickCount64() - start < 2000) RuntimeRunTurn(INFINITE);
+  stop = true;
+  EXPECT_EQ(events, std::vector<std::string>{"DataAvailable"});
+  EXPECT_LT(GetTickCount64() - start, 2000u);
+  RuntimeTestEnvironment::RunUntil([&] { return F(serial.get())->readBuffer->Length() == 6; }, 1000);
+  EXPECT_EQ(BytesOf(serialRead(serial.get(), 3, nullptr)), "wor");
+  EXPECT_EQ(BytesOf(serialLookahead(serial.get(), nullptr)), "ld!");
+  EXPECT_EQ(BytesOf(serialReadAll(serial.get(), nullptr)), "ld!");
+}
+
+TEST_F(PtySerial, AMebibyteEachWayArrivesExactly) {
+  std::string data(1 << 20, '\0');
+  for (size_t i = 0; i < data.size(); ++i) data[i] = char(i * 7 + (i >> 11));
+  const std::pair<int16_t, const wchar_t*> lines[] = {{4, L"\\\\.\\COM6"}, {11, L"\\\\.\\COM13"}};
+  for (const auto& [port, peerName] : lines) {
+    SCOPED_TRACE(port);
+    ObjectRef serial = NewSerial(port);
+    ASSERT_TRUE(serialOpen(serial.get()));
+    LinePeer peer(peerName);
+    ASSERT_TRUE(peer.Open());
+    std::string received;
+    onData = [&](RuntimeObject* self) { received += BytesOf(serialReadAll(self, nullptr)); };
+    {
+      PeerThread writer([&] { peer.Write(data); });
+      RuntimeTestEnvironment::RunUntil([&] { return received.size() >= data.size(); }, 60000);
+    }
+    EXPECT_TRUE(received == data) << received.size() << " bytes";
+
+    std::string sent;
+    std::atomic<bool> done{false};
+    PeerThread reader([&] {
+      sent = peer.Read(data.size(), 60000);
+      done = true;
+    });
+    serialWrite(serial.get(), Text(data).get());
+    RuntimeTestEnvironment::RunUntil(
+        [&] { return done && F(serial.get())->writeBuffer->Empty(); }, 70000);
+    reader.Join();
+    EXPECT_TRUE(sent == data) << sent.size() << " bytes";
+    EXPECT_TRUE(F(serial.get())->writeBuffer->Empty());
+  }
+}
+
+TEST_F(PtySerial, OpeningAndClosingOverAPendingReadHolds) {
+  ObjectRef serial = NewSerial(4);
+  for (int i = 0; i < 200; ++i) {
+    ASSERT_TRUE(serialOpen(serial.get()));
+    serialTick(serial.get());
+    ASSERT_TRUE(F(serial.get())->readPending);
+    serialClose(serial.get());
+  }
+  EXPECT_EQ(events, std::vector<std::string>(200, "Error 50"));
 }
 
 }  // namespace

@@ -21,6 +21,7 @@ struct WindowState {
   WindowPane* pane = nullptr;
   HWND handle = nullptr;
   StringMap controls;  // key -> control (one reference each)
+  std::vector<RuntimeObject*> nonVisualControls;  // one reference each
   bool open = false;
   bool closing = false;
   bool closed = false;
@@ -66,14 +67,18 @@ int32_t ParentDepth(RuntimeObject* control, size_t limit) {
   return depth;
 }
 
+// The class's "CreatePane" answer; nil when it has none.
+void* CreatePaneOf(RuntimeObject* control) {
+  RuntimeClass* runtimeClass = ObjectClassOf(control);
+  ObjectDefinition* definition = runtimeClass ? runtimeClass->definition : nullptr;
+  return definition ? definition->FindEventImplementation("CreatePane") : nullptr;
+}
+
 void RaiseCreatePane(RuntimeObject* window, RuntimeObject* control) {
   RuntimeControl* fields = ControlFields(control);
   fields->window = window;
   fields->parentPane = StateOf(window)->pane;
-  RuntimeClass* runtimeClass = ObjectClassOf(control);
-  ObjectDefinition* definition = runtimeClass ? runtimeClass->definition : nullptr;
-  void* handler = definition ? definition->FindEventImplementation("CreatePane") : nullptr;
-  if (handler) reinterpret_cast<void (*)(RuntimeObject*)>(handler)(control);
+  if (void* handler = CreatePaneOf(control)) reinterpret_cast<void (*)(RuntimeObject*)>(handler)(control);
 }
 
 void ApplyControlState(RuntimeObject* control) {
@@ -175,6 +180,9 @@ void ReleaseControls(WindowState* state) {
   while (iterator->NextValue(&value)) controls.push_back(static_cast<RuntimeObject*>(value));
   state->controls.Clear();
   for (RuntimeObject* control : controls) RuntimeUnlockObject(control);
+  for (RuntimeObject* control : std::exchange(state->nonVisualControls, {})) {
+    RuntimeUnlockObject(control);
+  }
 }
 
 }  // namespace
@@ -232,6 +240,8 @@ void WindowClose(RuntimeObject* window) {
   const std::vector<RuntimeObject*> controls = WindowControls(window);
   if (controlCloseHook) {
     for (RuntimeObject* control : controls) controlCloseHook(control);
+    const std::vector<RuntimeObject*> nonVisual = state->nonVisualControls;
+    for (RuntimeObject* control : nonVisual) controlCloseHook(control);
   }
   WindowPane* windowPane = state->pane;
   const std::vector<SubPane*> panes = windowPane->Panes();
@@ -311,6 +321,14 @@ void WindowAddControl(RuntimeObject* window, RuntimeObject* control) {
     return;
   }
   WindowState* state = StateOf(window);
+  if (state && !IsControl(control) && CreatePaneOf(control)) {
+    // A non-visual control: held, with no pane and no key.
+    std::vector<RuntimeObject*>& held = state->nonVisualControls;
+    if (std::find(held.begin(), held.end(), control) != held.end()) return;
+    RuntimeLockObject(control);
+    held.push_back(control);
+    return;
+  }
   if (!IsControl(control) || !state) {
     AssertionFailed(131, 4, "RuntimeWindow", __LINE__, "a control of a window",
                     "only controls can be added to a window");

@@ -78,9 +78,11 @@ bool WindowIsModal(RuntimeObject* window);
 // are made at once). Its key in the control map is its Name, or Name and
 // Index ("Name(2)") for a control-array member; a key already taken by
 // another control is reported through AssertionFailed and the control is not
-// added. The map keeps a reference to the control.
+// added. The map keeps a reference to the control. A non-visual control (an
+// object of another class that has a "CreatePane" answer) is held apart: it
+// gets no pane and no key, and its window's close hook and release reach it.
 void WindowAddControl(RuntimeObject* window, RuntimeObject* control);
-// The controls in control order (borrowed).
+// The controls in control order (borrowed), non-visual ones left out.
 std::vector<RuntimeObject*> WindowControls(RuntimeObject* window);
 // The control map (key -> control), walked with StringMapIterator.
 const StringMap* WindowControlMap(RuntimeObject* window);

@@ -11,6 +11,7 @@
 #include "host/RunTimer.h"
 #include "host/ResourceManagerCommon.h"
 #include "host/application.h"
+#include "testsupport/ClassBuilder.h"
 #include "testsupport/UiTestSupport.h"
 #include "ui/PaneFocus.h"
 #include "ui/RuntimeWindow.h"
@@ -134,6 +135,25 @@ TEST_F(WindowTest, ClosingTearsDownInOrderAndReleasesEverything) {
     EXPECT_FALSE(WindowOpen(window.get()));  // a closed window stays closed
   }
   EXPECT_EQ(RuntimeLiveObjectCount(), liveObjects);
+}
+
+TEST_F(WindowTest, ANonVisualControlIsHeldWithoutAPaneAndClosedWithTheWindow) {
+  static EventImplementation noPane{nullptr, "CreatePane", reinterpret_cast<void*>(+[](RuntimeObject*) {})};
+  ClassBuilder nonVisual(nullptr, "NonVisual");
+  nonVisual.Definition()->eventImplementations = &noPane;
+  ObjectRef window = OpenTestWindow(nullptr, false);
+  ObjectRef control = ObjectRef::Adopt(nonVisual.NewInstance());
+  WindowAddControl(window.get(), control.get());
+  WindowAddControl(window.get(), control.get());
+  EXPECT_EQ(control->refCount, 2);
+  EXPECT_TRUE(WindowControls(window.get()).empty());
+  closedControls.clear();
+  ControlWindowCloseHook previous = SetControlWindowCloseHook(RecordClosingControl);
+  WindowClose(window.get());
+  SetControlWindowCloseHook(previous);
+  EXPECT_EQ(closedControls, std::vector<RuntimeObject*>{control.get()});
+  window = ObjectRef();
+  EXPECT_EQ(control->refCount, 1);
 }
 
 TEST_F(WindowTest, ActivationMovesAWindowToTheFrontAndItIsTheDialogParent) {

@@ -1,11 +1,10 @@
 // A stand-in for the serial device layer, installed for its lifetime (the
-// previous device is put back when it goes; release every Serial object
-// first). Every call is logged with its arguments; answers follow a script,
-// then the defaults: every port exists, state calls succeed, a write takes
-// everything, a read takes what `incoming` holds or goes pending (997) when
-// it is empty. A pending request completes only when the test says so (or a
-// scripted GetOverlappedResult success names its count); a write's bytes are
-// read from the caller's block only then. Events are real.
+// previous device is put back when it goes: release every Serial object
+// first). Every call is logged with its arguments. Scripted failures come
+// first; otherwise every port exists, calls succeed, a write takes all, and a
+// read takes what `incoming` holds or goes pending (997) when it is empty. A
+// pending request stays incomplete (996) until the test completes it; a
+// write's bytes are read from the caller's block only then. Events are real.
 #pragma once
 #include <windows.h>
 
@@ -20,30 +19,25 @@
 
 struct CommCall {
   std::string op;
-  std::wstring name;      // CreateFile
-  DWORD value = 0;        // access, escape function, count asked or wait flag
-  DCB dcb{};              // SetCommState
+  DWORD value = 0;    // access, escape function, count asked or wait flag
+  std::wstring name;  // CreateFile
+  DCB dcb{};          // SetCommState
   COMMTIMEOUTS timeouts{};
   const void* buffer = nullptr;
-  OVERLAPPED* request = nullptr;
 };
-
-struct CommAnswer {
-  DWORD error;  // 0xFFFFFFFF: success
-  DWORD bytes;
-};
-inline CommAnswer Succeeds(DWORD bytes = 0) { return {0xFFFFFFFF, bytes}; }
-inline CommAnswer Fails(DWORD error) { return {error, 0}; }
 
 class FakeCommDevice final : public CommDevice {
  public:
-  FakeCommDevice();
-  ~FakeCommDevice() override;
+  FakeCommDevice() : previous_(SetCommDevice(this)) { state.DCBlength = sizeof state; }
+  ~FakeCommDevice() override { SetCommDevice(previous_); }
 
-  // The next answers of one operation ("WriteFile", "GetOverlappedResult", ...).
-  void Script(const std::string& op, std::vector<CommAnswer> answers);
-  void CompleteRead();  // with what `incoming` holds
-  void CompleteWrite(DWORD count);
+  // The next calls of the operation ("WriteFile", ...) fail with these codes
+  // (997 leaves a read or write pending).
+  void Fail(const std::string& op, std::initializer_list<DWORD> codes) {
+    failures_[op].insert(failures_[op].end(), codes);
+  }
+  void CompleteRead() { Complete(false, DWORD(incoming.size())); }
+  void CompleteWrite(DWORD count) { Complete(true, count); }
   std::vector<std::string> Ops() const;
   std::vector<CommCall> Calls(const std::string& op) const;
 
@@ -54,40 +48,62 @@ class FakeCommDevice final : public CommDevice {
   std::string written;   // bytes the device took
 
   HANDLE CreateFile(const wchar_t* name, DWORD access, DWORD flags) override;
-  BOOL CloseHandle(HANDLE handle) override;
-  BOOL GetCommState(HANDLE port, DCB* dcb) override;
-  BOOL SetCommState(HANDLE port, DCB* dcb) override;
-  BOOL SetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts) override;
-  BOOL EscapeCommFunction(HANDLE port, DWORD function) override;
-  BOOL GetCommModemStatus(HANDLE port, DWORD* status) override;
-  BOOL SetCommBreak(HANDLE port) override;
-  BOOL ClearCommBreak(HANDLE port) override;
-  BOOL ReadFile(HANDLE port, void* bytes, DWORD count, DWORD* done, OVERLAPPED* request) override;
-  BOOL WriteFile(HANDLE port, const void* bytes, DWORD count, DWORD* done,
-                 OVERLAPPED* request) override;
-  BOOL GetOverlappedResult(HANDLE port, OVERLAPPED* request, DWORD* done, BOOL wait) override;
-  BOOL CancelIo(HANDLE port) override;
-  HANDLE CreateEvent() override;
-  BOOL ResetEvent(HANDLE event) override;
-  DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) override;
+  BOOL CloseHandle(HANDLE handle) override {
+    Log("CloseHandle");
+    return portHandles_.erase(handle) ? TRUE : ::CloseHandle(handle);
+  }
+  BOOL GetCommState(HANDLE, DCB* dcb) override {
+    return Answer(Log("GetCommState")) && (*dcb = state, true);
+  }
+  BOOL SetCommState(HANDLE, DCB* dcb) override { return Answer(Log("SetCommState", 0, dcb)); }
+  BOOL SetCommTimeouts(HANDLE, COMMTIMEOUTS* timeouts) override {
+    CommCall& call = Log("SetCommTimeouts");
+    call.timeouts = *timeouts;
+    return Answer(call);
+  }
+  BOOL EscapeCommFunction(HANDLE, DWORD function) override {
+    return Answer(Log("EscapeCommFunction", function));
+  }
+  BOOL GetCommModemStatus(HANDLE, DWORD* status) override {
+    return Answer(Log("GetCommModemStatus")) && (*status = modemStatus, true);
+  }
+  BOOL SetCommBreak(HANDLE) override { return Answer(Log("SetCommBreak")); }
+  BOOL ClearCommBreak(HANDLE) override { return Answer(Log("ClearCommBreak")); }
+  BOOL ReadFile(HANDLE, void* bytes, DWORD count, DWORD* done, OVERLAPPED* request) override {
+    return Transfer(Log("ReadFile", count), bytes, done, request, false);
+  }
+  BOOL WriteFile(HANDLE, const void* bytes, DWORD count, DWORD* done, OVERLAPPED* request) override {
+    return Transfer(Log("WriteFile", count), const_cast<void*>(bytes), done, request, true);
+  }
+  BOOL GetOverlappedResult(HANDLE, OVERLAPPED* request, DWORD* done, BOOL wait) override;
+  BOOL CancelIo(HANDLE) override;
+  HANDLE CreateEvent() override {
+    Log("CreateEvent");
+    return ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  }
+  BOOL ResetEvent(HANDLE event) override { return Log("ResetEvent"), ::ResetEvent(event); }
+  DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) override {
+    return Log("WaitForSingleObject", milliseconds), ::WaitForSingleObject(object, milliseconds);
+  }
   DWORD GetLastError() override { return lastError_; }
 
  private:
   struct Pending {
     void* buffer;
-    DWORD count;
+    DWORD count;  // asked, then done
     bool write;
-    std::optional<CommAnswer> result;
+    bool finished = false;
+    DWORD error = 0;  // of a finished request
   };
-  CommCall& Log(const std::string& op, const void* buffer = nullptr, OVERLAPPED* request = nullptr);
-  // A scripted failure sets the last error and gives true.
-  bool ScriptedFailure(const std::string& op, std::optional<CommAnswer>* success = nullptr);
-  BOOL Fail(DWORD error);
-  DWORD Finish(Pending& pending, DWORD count);
+  CommCall& Log(const std::string& op, DWORD value = 0, const DCB* dcb = nullptr);
+  // False (with the last error set) when a failure is scripted for the call.
+  BOOL Answer(const CommCall& call);
+  BOOL Transfer(CommCall& call, void* bytes, DWORD* done, OVERLAPPED* request, bool write);
+  DWORD Move(void* bytes, DWORD count, bool write);
   void Complete(bool write, DWORD count);
 
   CommDevice* previous_;
-  std::map<std::string, std::deque<CommAnswer>> script_;
+  std::map<std::string, std::deque<DWORD>> failures_;
   std::map<OVERLAPPED*, Pending> pending_;
   std::vector<CommCall> log_;
   std::set<HANDLE> portHandles_;

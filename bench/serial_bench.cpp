@@ -19,6 +19,7 @@
 #include "host/RuntimeMain.h"
 #include "host/Win32Handles.h"
 #include "host/runtimemainloop.h"
+#include "runtime/RuntimeSetup.h"
 #include "system/ByteQueue.h"
 #include "system/runSerial.h"
 
@@ -195,6 +196,7 @@ void BenchmarkIdlePorts() {
 int main() {
   SetMessageBoxRecording(true);
   std::string error;
+  InstallRuntimeSubsystems();
   if (!RuntimeHostStartup(GetModuleHandleW(nullptr), GetCommandLineA(), &error)) {
     std::fprintf(stderr, "start-up failed: %s\n", error.c_str());
     return 1;

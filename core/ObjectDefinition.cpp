@@ -211,6 +211,14 @@ void ObjectDefinitionSetName(ObjectDefinition* definition, const char* newName) 
   RefreshClassTables(definition);
 }
 
+ObjectDefinition* FillSubclassDefinition(ObjectDefinition* definition, const char* name,
+                                         ObjectDefinition* superclass) {
+  ObjectDefinitionSetName(definition, name);
+  definition->superclass = superclass;
+  definition->instanceSize = superclass->instanceSize;
+  return definition;
+}
+
 // ---- Member lists ------------------------------------------------------------
 
 template <class Definition, class Record>

@@ -23,6 +23,7 @@
 // read and written byte-wise, so any offset is safe.
 #pragma once
 #include "core/Layout.h"
+#include <cstddef>
 #include <cstdint>
 
 #include "core/RuntimeObjectFoundation.h"
@@ -223,6 +224,18 @@ struct ObjectDefinition {
 // definition) of the ASCII text; nil clears it.
 void ObjectDefinitionSetName(ObjectDefinition* definition, const char* name);
 
+// A definition of a root class: name, instance size, initialiser and
+// destructor, properties and methods in table order.
+template <size_t PropertyCount, size_t MethodCount>
+ObjectDefinition* FillClassDefinition(ObjectDefinition* definition, const char* name,
+                                      uint32_t instanceSize, ObjectInitialiser initialiser,
+                                      ObjectDestructor destructor,
+                                      const PropertyRecord (&properties)[PropertyCount],
+                                      const MethodRecord (&methods)[MethodCount]);
+// A definition of a subclass that adds no members of its own.
+ObjectDefinition* FillSubclassDefinition(ObjectDefinition* definition, const char* name,
+                                         ObjectDefinition* superclass);
+
 extern "C" {
 // Append the tables' members to the definition's lists, in table order.
 // Event slots continue after the superclass's events (build the superclass
@@ -271,3 +284,18 @@ struct PropertyAccess {
   uint32_t parameter;
 };
 bool FindPropertyAccess(const RuntimeObject* object, const char* name, PropertyAccess* access);
+
+template <size_t PropertyCount, size_t MethodCount>
+ObjectDefinition* FillClassDefinition(ObjectDefinition* definition, const char* name,
+                                      uint32_t instanceSize, ObjectInitialiser initialiser,
+                                      ObjectDestructor destructor,
+                                      const PropertyRecord (&properties)[PropertyCount],
+                                      const MethodRecord (&methods)[MethodCount]) {
+  ObjectDefinitionSetName(definition, name);
+  definition->instanceSize = instanceSize;
+  definition->initialiser = initialiser;
+  definition->destructor = destructor;
+  BuildPropertyDefinitions(definition, properties, int32_t(PropertyCount));
+  BuildMethodDefinitions(definition, methods, int32_t(MethodCount));
+  return definition;
+}

@@ -113,7 +113,7 @@ ObjectDefinition* MakeBinaryStreamDefinition() {
       MakeMethodRecord("Write", nullptr, text, 1, RUNTIME_ENTRY(BinaryStreamWrite)),
       MakeMethodRecord("Close", nullptr, nullptr, 0, RUNTIME_ENTRY(BinaryStreamClose)),
   };
-  return FillStreamClassDefinition(&definition, "BinaryStream", sizeof(BinaryStreamFields),
+  return FillClassDefinition(&definition, "BinaryStream", sizeof(BinaryStreamFields),
                                    nullptr, BinaryStreamClose, properties, methods);
 }
 

@@ -80,7 +80,7 @@ ObjectDefinition* MakeResourceForkDefinition() {
                        RUNTIME_ENTRY(resourceForkGetSysHeap),
                        RUNTIME_ENTRY(resourceForkSetSysHeap)),
   };
-  return FillStreamClassDefinition(&definition, "ResourceFork", sizeof(RuntimeObject), nullptr,
+  return FillClassDefinition(&definition, "ResourceFork", sizeof(RuntimeObject), nullptr,
                                    resourceForkClose, properties, methods);
 }
 

@@ -39,19 +39,3 @@ RuntimeObject* NewStreamObject(ObjectDefinition* definition, FileStreamPtr strea
   return object;
 }
 
-// A definition of a root class: name, instance size, initialiser and
-// destructor, properties and methods in table order.
-template <size_t PropertyCount, size_t MethodCount>
-ObjectDefinition* FillStreamClassDefinition(ObjectDefinition* definition, const char* name,
-                                            uint32_t instanceSize, ObjectInitialiser initialiser,
-                                            ObjectDestructor destructor,
-                                            const PropertyRecord (&properties)[PropertyCount],
-                                            const MethodRecord (&methods)[MethodCount]) {
-  ObjectDefinitionSetName(definition, name);
-  definition->instanceSize = instanceSize;
-  definition->initialiser = initialiser;
-  definition->destructor = destructor;
-  BuildPropertyDefinitions(definition, properties, int32_t(PropertyCount));
-  BuildMethodDefinitions(definition, methods, int32_t(MethodCount));
-  return definition;
-}

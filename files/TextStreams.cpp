@@ -117,7 +117,7 @@ ObjectDefinition* MakeTextInputStreamDefinition() {
       MakeMethodRecord("ReadAll", &kStringType, encoding, 1, RUNTIME_ENTRY(TextInputStreamReadAll)),
       MakeMethodRecord("Close", nullptr, nullptr, 0, RUNTIME_ENTRY(TextInputStreamClose)),
   };
-  return FillStreamClassDefinition(&definition, "TextInputStream", sizeof(TextInputStreamFields),
+  return FillClassDefinition(&definition, "TextInputStream", sizeof(TextInputStreamFields),
                                    InitialiseTextInputStream, DestroyTextInputStream, properties,
                                    methods);
 }
@@ -134,7 +134,7 @@ ObjectDefinition* MakeTextOutputStreamDefinition() {
       MakeMethodRecord("Write", nullptr, line, 1, RUNTIME_ENTRY(TextOutputStreamWrite)),
       MakeMethodRecord("Close", nullptr, nullptr, 0, RUNTIME_ENTRY(TextOutputStreamClose)),
   };
-  return FillStreamClassDefinition(&definition, "TextOutputStream",
+  return FillClassDefinition(&definition, "TextOutputStream",
                                    sizeof(TextOutputStreamFields), nullptr,
                                    DestroyTextOutputStream, properties, methods);
 }

@@ -3,6 +3,7 @@
 #include "runtime/RuntimeSetup.h"
 
 #include "controls/ControlClasses.h"
+#include "database/api/DatabaseClasses.h"
 #include "files/FileStreams.h"
 #include "graphics/GraphicsClass.h"
 #include "graphics/GraphicsPort.h"
@@ -44,6 +45,7 @@ void RegisterClasses() {
   RegisterRegistryItemClass();
   RegisterOLEObjectClass();
   RegisterSerialClasses();
+  RegisterDatabaseClasses();
 }
 
 SubsystemSetup MakeSetup() {

@@ -1,0 +1,245 @@
+// Conversions of engine values and edit texts.
+#include "database/api/DBValue.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "core/Date.h"
+#include "core/Numeric.h"
+#include "core/SmartRef.h"
+#include "core/Variant.h"
+#include "core/basicstr.h"
+#include "core/string.h"
+
+namespace {
+
+bool IsTextCode(int32_t type) {
+  switch (type) {
+    case kDBChar:
+    case kDBVarChar:
+    case kDBBinary:
+    case kDBTextBlob:
+    case kDBBlob: return true;
+    default: return false;
+  }
+}
+
+template <class T>
+T ReadHost(const DBValueView& value) {
+  T result;
+  std::memcpy(&result, value.data, sizeof result);
+  return result;
+}
+
+int32_t BigEndianWord(const DBValueView& value, int index) {
+  return int32_t(value.data[2 * index]) << 8 | value.data[2 * index + 1];
+}
+
+StringRecord* TextOf(const DBValueView& value) {
+  return NewString(value.data, value.length, kEncodingASCII);
+}
+
+// "yyyy-MM-dd" and "HH:mm:ss" from the stored words, never through a locale
+// (which refuses or alters dates it thinks invalid).
+void DatePart(const DBDateWords& words, char* out, size_t size) {
+  std::snprintf(out, size, "%04d-%02d-%02d", int(words.year), int(words.month), int(words.day));
+}
+
+void TimePart(const DBDateWords& words, char* out, size_t size) {
+  std::snprintf(out, size, "%02d:%02d:%02d", int(words.hour), int(words.minute),
+                int(words.second));
+}
+
+StringRecord* DateText(const DBValueView& value) {
+  const DBDateWords words = DBValueDateWords(value);
+  char date[24], time[24], both[48];
+  DatePart(words, date, sizeof date);
+  TimePart(words, time, sizeof time);
+  switch (value.type) {
+    case kDBDate: return StringFromASCII(date);
+    case kDBTime: return StringFromASCII(time);
+    default:
+      std::snprintf(both, sizeof both, "%s %s", date, time);
+      return StringFromASCII(both);
+  }
+}
+
+// Two decimals at most, a final ".0" dropped ("2", "2.25", ".5"). A number
+// that rounds to nothing at two decimals (0, 0.001) would read "", as a NULL
+// does, and be lost by whatever writes the text back: it gets its plain
+// digits instead.
+StringRecord* DoubleText(double number) {
+  StringRef format = StringRef::Adopt(StringFromASCII("-#.0#"));
+  StringRef text;
+  FormatNumber(text.out(), number, format.get());
+  const uint32_t length = StringLength(text.get());
+  if (length == 2 && std::memcmp(StringData(text.get()), ".0", 2) == 0)
+    return NumberToString(number, 15, kNumberGeneral);
+  if (length > 2 && std::memcmp(StringData(text.get()) + length - 2, ".0", 2) == 0)
+    return NewString(StringData(text.get()), length - 2, StringEncoding(text.get()));
+  return text.release();
+}
+
+bool BeginsWithT(const uint8_t* bytes, uint32_t length) {
+  return length > 0 && (bytes[0] == 't' || bytes[0] == 'T');
+}
+
+}  // namespace
+
+DBDateWords DBValueDateWords(const DBValueView& value) {
+  DBDateWords words;
+  switch (value.type) {
+    case kDBDate:
+      words.year = BigEndianWord(value, 0);
+      words.month = BigEndianWord(value, 1);
+      words.day = BigEndianWord(value, 2);
+      break;
+    case kDBTime:
+      words.hour = BigEndianWord(value, 0);
+      words.minute = BigEndianWord(value, 1);
+      words.second = BigEndianWord(value, 2);
+      break;
+    case kDBTimeStamp:
+      words = {BigEndianWord(value, 0), BigEndianWord(value, 1), BigEndianWord(value, 2),
+               BigEndianWord(value, 3), BigEndianWord(value, 4), BigEndianWord(value, 5)};
+      break;
+    default: break;
+  }
+  return words;
+}
+
+StringRecord* DBValueText(const DBValueView& value) {
+  switch (value.type) {
+    case kDBSmallInt: return StringFromLong(ReadHost<int16_t>(value));
+    case kDBInteger: return StringFromLong(ReadHost<int32_t>(value));
+    case kDBFloat: return NumberToString(ReadHost<float>(value), 7, kNumberGeneral);
+    case kDBDouble: return DoubleText(ReadHost<double>(value));
+    case kDBDate:
+    case kDBTime:
+    case kDBTimeStamp: return DateText(value);
+    case kDBBoolean: return DBBooleanText(value.data[0] != 0);
+    default: return IsTextCode(value.type) ? TextOf(value) : nullptr;
+  }
+}
+
+double DBValueNumber(const DBValueView& value) {
+  switch (value.type) {
+    case kDBSmallInt: return ReadHost<int16_t>(value);
+    case kDBInteger: return ReadHost<int32_t>(value);
+    case kDBFloat: return ReadHost<float>(value);
+    case kDBDouble: return ReadHost<double>(value);
+    case kDBBoolean: return value.data[0] != 0 ? 1 : 0;
+    default: {
+      if (!IsTextCode(value.type)) return 0;
+      StringRef text = StringRef::Adopt(TextOf(value));
+      return StringVal(text.get());
+    }
+  }
+}
+
+int32_t DBValueInteger(const DBValueView& value) { return SaturatedInt32(DBValueNumber(value)); }
+
+bool DBValueBoolean(const DBValueView& value) {
+  switch (value.type) {
+    case kDBSmallInt:
+    case kDBInteger:
+    case kDBFloat:
+    case kDBDouble: return DBValueNumber(value) != 0;
+    case kDBBoolean: return value.data[0] != 0;
+    default: return IsTextCode(value.type) && BeginsWithT(value.data, value.length);
+  }
+}
+
+RuntimeObject* DBValueVariant(const DBValueView& value) {
+  switch (value.type) {
+    case kDBSmallInt:
+    case kDBInteger: return intToVariant(DBValueInteger(value));
+    case kDBFloat:
+    case kDBDouble: return doubleToVariant(DBValueNumber(value));
+    case kDBBoolean: return booleanToVariant(value.data[0] != 0);
+    case kDBDate:
+    case kDBTimeStamp: {
+      ObjectRef date = ObjectRef::Adopt(DBValueDate(value));
+      return DateToVariant(date.get());
+    }
+    case kDBTime: {
+      // A time alone as the fields (0, 0, 0, h, m, s).
+      const DBDateWords words = DBValueDateWords(value);
+      ObjectRef date =
+          ObjectRef::Adopt(NewDateFromFields(0, 0, 0, words.hour, words.minute, words.second));
+      return DateToVariant(date.get());
+    }
+    default: {
+      if (!IsTextCode(value.type)) return nullptr;
+      StringRef text = StringRef::Adopt(TextOf(value));
+      return stringToVariant(text.get());
+    }
+  }
+}
+
+RuntimeObject* DBValueDate(const DBValueView& value) {
+  const DBDateWords words = DBValueDateWords(value);
+  return NewDateFromFields(words.year, words.month, words.day, words.hour, words.minute,
+                           words.second);
+}
+
+StringRecord* DBValueBytes(const DBValueView& value) {
+  if (!value.length) return nullptr;
+  return TextOf(value);
+}
+
+double DBTextNumber(const StringRecord* text) { return StringVal(text); }
+
+bool DBTextBoolean(const StringRecord* text) {
+  return BeginsWithT(StringData(text), StringLength(text)) ||
+         SaturatedInt32(DBTextNumber(text)) != 0;
+}
+
+StringRecord* DBDoubleText(double value) { return NumberToString(value, 20, kNumberGeneral); }
+
+StringRecord* DBBooleanText(bool value) { return StringFromASCII(value ? "true" : "false"); }
+
+bool IsPlainNumberText(const StringRecord* text) {
+  const char* at = reinterpret_cast<const char*>(StringData(text));
+  const char* end = at + StringLength(text);
+  auto digits = [&] {
+    const char* start = at;
+    while (at < end && std::isdigit(static_cast<unsigned char>(*at))) ++at;
+    return at > start;
+  };
+  if (at < end && *at == '-') ++at;
+  if (!digits()) return false;
+  if (at < end && *at == '.' && (++at, !digits())) return false;
+  if (at < end && *at == 'e') {
+    ++at;
+    if (at == end || (*at != '+' && *at != '-')) return false;
+    ++at;
+    if (!digits()) return false;
+  }
+  return at == end;
+}
+
+SQLText& SQLText::Add(const char* literal) {
+  StringRef piece = StringRef::Adopt(StringFromASCII(literal));
+  return Add(piece.get());
+}
+
+SQLText& SQLText::Add(const StringRecord* text) {
+  StringRecord* held = text_.release();
+  StringAppend(&held, text);
+  text_ = StringRef::Adopt(held);
+  return *this;
+}
+
+SQLText& SQLText::AddQuoted(const StringRecord* text) {
+  StringRef quote = StringRef::Adopt(StringFromASCII("'"));
+  StringRef doubled = StringRef::Adopt(StringFromASCII("''"));
+  StringRef escaped;
+  ReplaceAll(escaped.out(), text, quote.get(), doubled.get());
+  return Add(quote.get()).Add(escaped.get()).Add(quote.get());
+}
+
+#ifdef _WINDOWS_
+#error "The value conversions stay portable: no <windows.h>."
+#endif

@@ -1,0 +1,313 @@
+// RecordSet and DatabaseField over the fake cursor: fallbacks, conversions,
+// edits and their write-back, moves, closing.
+#include <cmath>
+
+#include "core/Date.h"
+#include "core/Variant.h"
+#include "database/api/DBInterface.h"
+#include "database/api/DBRegistry.h"
+#include "database/api/Database.h"
+#include "database/api/DatabaseHooks.h"
+#include "database/api/RecordSet.h"
+#include "graphics/PictureClass.h"
+#include "host/RuntimeMain.h"
+#include "tests/database/dbapi_support.h"
+
+namespace {
+
+using DbApiSetTest = DbApiTest;
+
+ObjectRef NewSet(FakeCursor& cursor) { return ObjectRef::Adopt(cursor.NewSet()); }
+
+bool Eof(RuntimeObject* set) { return GetProperty<bool>(set, "EOF"); }
+
+// The calls that write: statements, UpdateFields, Update, DeleteRecord.
+std::string Writes(FakeDBEngine& engine) {
+  std::string writes;
+  for (const std::string& entry : engine.log) {
+    for (const char* slot : {"ExecuteSQL", "UpdateFields", "Update(", "DeleteRecord"}) {
+      if (entry.rfind(slot, 0) == 0) writes += (writes.empty() ? "" : "; ") + entry;
+    }
+  }
+  engine.log.clear();
+  return writes;
+}
+
+TEST_F(DbApiSetTest, EmptySlotsGiveTheirFallbacks) {
+  FakeDBEngine engine;
+  ObjectRef bare = NewSet(engine.AddCursor({"a"}, {{FakeInteger(1)}}, 0));
+  ASSERT_TRUE(bare);
+  EXPECT_EQ(GetProperty<int32_t>(bare.get(), "FieldCount"), 0);
+  EXPECT_EQ(CallMethod<int32_t>(bare.get(), "RecordCount"), -1);
+  EXPECT_EQ(CallMethod<int32_t>(bare.get(), "ColumnType", 0), -1);
+  EXPECT_TRUE(Eof(bare.get()));
+  EXPECT_TRUE(GetProperty<bool>(bare.get(), "BOF"));
+  EXPECT_EQ(CallMethod<RuntimeObject*>(bare.get(), "IdxField", 1), nullptr);
+  EXPECT_EQ(engine.TakeLog(), "");
+
+  FakeCursor& unnamed = engine.AddCursor({"x", "y"}, {{FakeInteger(1), FakeText("two")}},
+                                         FakeAllSlotsBut({kCursorColumnName}));
+  ObjectRef set = NewSet(unnamed);
+  ObjectRef field = Field(set.get(), "FIELD2");
+  ASSERT_TRUE(field);
+  EXPECT_EQ(Text(GetProperty<StringRecord*>(field.get(), "Name")), "field2");
+  EXPECT_EQ(Text(GetProperty<StringRecord*>(field.get(), "StringValue")), "two");
+}
+
+TEST_F(DbApiSetTest, TablesAreCheckedAndASetStartsOnItsFirstRow) {
+  FakeDBEngine engine;
+  FakeCursor& rows = engine.AddCursor({"a"}, {{FakeInteger(1)}, {FakeInteger(2)}});
+  FakeCursor& empty = engine.AddCursor({"a"}, {});
+  EXPECT_EQ(engine.table.words[1], 0u);
+  EXPECT_EQ(rows.table.words[1], 0u);
+
+  DBEngineDefinition oldEngine = engine.table;
+  DBCursorDefinition oldCursor = rows.table;
+  oldEngine.words[0] = oldCursor.words[0] = 3;
+  const DBHandle handle = reinterpret_cast<DBHandle>(&rows);
+  EXPECT_EQ(TOVAdbCursorFromDBCursor(0, &rows.table), nullptr);
+  EXPECT_EQ(TOVAdbCursorFromDBCursor(handle, &oldCursor), nullptr);
+  EXPECT_EQ(TOVAdbDatabaseFromDBDatabase(0, &engine.table), nullptr);
+  EXPECT_EQ(TOVAdbDatabaseFromDBDatabase(reinterpret_cast<DBHandle>(&engine), &oldEngine),
+            nullptr);
+  EXPECT_EQ(engine.TakeLog(), "");
+
+  for (FakeCursor* cursor : {&rows, &empty}) {
+    engine.log.clear();
+    ObjectRef set = NewSet(*cursor);
+    EXPECT_EQ(engine.TakeLog(), "MoveNext(" + cursor->label + ")");
+    EXPECT_EQ(GetProperty<bool>(set.get(), "BOF"), cursor->rows.empty());
+    EXPECT_EQ(Eof(set.get()), cursor->rows.empty());
+  }
+}
+
+TEST_F(DbApiSetTest, ValuesConvertByTheirCode) {
+  struct Case {
+    const char* column;
+    FakeValue value;
+    const char* text;  // StringValue
+    double number;     // DoubleValue
+    int32_t integer;   // IntegerValue
+    bool boolean;      // BooleanValue
+    int32_t kind;      // VarType of Value
+    const char* date;  // DateValue as SQL text
+  };
+  const Case cases[] = {
+      {"small", FakeSmallInt(-7), "-7", -7, -7, true, kVariantInteger, "1-1-1 0:0:0"},
+      {"int", FakeInteger(42), "42", 42, 42, true, kVariantInteger, "1-1-1 0:0:0"},
+      {"text", FakeText("True 3"), "True 3", 0, 0, true, kVariantString, "1-1-1 0:0:0"},
+      {"single", FakeSingle(0.1f), "0.1", 0.1f, 0, true, kVariantDouble, "1-1-1 0:0:0"},
+      {"two", FakeDouble(2.0), "2", 2, 2, true, kVariantDouble, "1-1-1 0:0:0"},
+      {"quarter", FakeDouble(-2.25), "-2.25", -2.25, -2, true, kVariantDouble, "1-1-1 0:0:0"},
+      {"date", FakeWords(kDBDate, {2024, 1, 5}), "2024-01-05", 0, 0, false, kVariantDate,
+       "2024-1-5 0:0:0"},
+      {"old", FakeWords(kDBDate, {1500, 3, 4}), "1500-03-04", 0, 0, false, kVariantDate,
+       "1500-3-4 0:0:0"},
+      {"leap", FakeWords(kDBDate, {2023, 2, 29}), "2023-02-29", 0, 0, false, kVariantDate,
+       "2023-3-1 0:0:0"},
+      {"time", FakeWords(kDBTime, {25, 0, 0}), "25:00:00", 0, 0, false, kVariantDate,
+       "1-1-2 1:0:0"},
+      {"stamp", FakeWords(kDBTimeStamp, {2024, 1, 5, 9, 5, 0}), "2024-01-05 09:05:00", 0, 0,
+       false, kVariantDate, "2024-1-5 9:5:0"},
+      {"zero", FakeDouble(0), "0", 0, 0, false, kVariantDouble, "1-1-1 0:0:0"},
+      {"half", FakeDouble(0.5), ".5", 0.5, 0, true, kVariantDouble, "1-1-1 0:0:0"},
+      {"tiny", FakeDouble(-0.001), "-0.001", -0.001, 0, true, kVariantDouble, "1-1-1 0:0:0"},
+      {"flag", FakeBoolean(true), "true", 1, 1, true, kVariantBoolean, "1-1-1 0:0:0"},
+      {"blob", FakeText("xyz", kDBBlob), "xyz", 0, 0, false, kVariantString, "1-1-1 0:0:0"},
+      {"short", FakeValue{kDBInteger, std::string(2, '\x05')}, "NULL", 0, 0, false, kVariantNil,
+       "1-1-1 0:0:0"},
+      {"odd", FakeText("abc", 11), "NULL", 0, 0, false, kVariantNil, "1-1-1 0:0:0"},
+      {"null", FakeNull(), "NULL", 0, 0, false, kVariantNil, "1-1-1 0:0:0"},
+  };
+  FakeDBEngine engine;
+  std::vector<std::string> columns;
+  std::vector<FakeValue> row;
+  for (const Case& c : cases) {
+    columns.push_back(c.column);
+    row.push_back(c.value);
+  }
+  ObjectRef set = NewSet(engine.AddCursor(columns, {row}));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.column);
+    ObjectRef field = Field(set.get(), c.column);
+    RuntimeObject* f = field.get();
+    EXPECT_EQ(Text(GetProperty<StringRecord*>(f, "StringValue")), c.text);
+    EXPECT_EQ(Text(CallMethod<StringRecord*>(f, "getString")), c.text);
+    EXPECT_DOUBLE_EQ(GetProperty<double>(f, "DoubleValue"), c.number);
+    EXPECT_EQ(GetProperty<int32_t>(f, "IntegerValue"), c.integer);
+    EXPECT_EQ(GetProperty<bool>(f, "BooleanValue"), c.boolean);
+    ObjectRef value = ObjectRef::Adopt(GetProperty<RuntimeObject*>(f, "Value"));
+    EXPECT_EQ(VarType(value.get()), c.kind);
+    ObjectRef date = ObjectRef::Adopt(GetProperty<RuntimeObject*>(f, "DateValue"));
+    EXPECT_EQ(Text(DateToSQLString(date.get())), c.date);
+  }
+  ObjectRef blob = Field(set.get(), "blob");
+  EXPECT_EQ(Text(GetProperty<StringRecord*>(blob.get(), "NativeValue")), "xyz");
+  CallMethod(set.get(), "MoveNext");
+  EXPECT_EQ(Text(GetProperty<StringRecord*>(blob.get(), "StringValue")), "NULL");
+}
+
+TEST_F(DbApiSetTest, EditsArePendingUntilTheNextMove) {
+  FakeDBEngine engine;
+  ObjectRef db = ObjectRef::Adopt(engine.NewDatabase());
+  FakeCursor& cursor = engine.AddCursor(
+      {"name", "flag"}, {{FakeText("one"), FakeBoolean(false)}, {FakeText("two"), FakeNull()}});
+  ObjectRef set = Select(db.get(), engine, cursor);
+  ObjectRef flag = Field(set.get(), "flag");
+  SetProperty<uint8_t>(flag.get(), "BooleanValue", 1);
+  EXPECT_FALSE(GetProperty<bool>(flag.get(), "BooleanValue"));
+
+  CallMethod(set.get(), "Edit");
+  SetProperty<uint8_t>(flag.get(), "BooleanValue", 1);
+  EXPECT_TRUE(GetProperty<bool>(flag.get(), "BooleanValue"));
+  EXPECT_EQ(Text(GetProperty<StringRecord*>(flag.get(), "StringValue")), "true");
+  CallMethod(set.get(), "Update");
+  EXPECT_EQ(Writes(engine), "Update(c1, 1=true)");
+  EXPECT_EQ(Text(GetProperty<StringRecord*>(flag.get(), "StringValue")), "true");
+  CallMethod(set.get(), "MoveNext");
+  EXPECT_EQ(Text(GetProperty<StringRecord*>(flag.get(), "StringValue")), "NULL");
+}
+
+// Edits of a (to "it's") then b (to NULL) handed on by each kind of set.
+TEST_F(DbApiSetTest, UpdatesWithoutTheSlotGoThroughTheDatabase) {
+  using Locators = std::map<int32_t, std::pair<std::string, std::string>>;
+  const Locators oneRow = {{0, {"t!a", "id=1"}}, {1, {"t!b", "id=1"}}};
+  struct Case {
+    const char* name;
+    uint32_t engineSlots;
+    uint32_t cursorSlots;
+    Locators locators;
+    const char* writes;
+    int32_t error;
+  };
+  const uint32_t noUpdate = FakeAllSlotsBut({kCursorUpdate});
+  const uint32_t statements = FakeAllSlotsBut({kEngineUpdateFields});
+  const Case cases[] = {
+      {"cursor slot", statements, FakeAllSlotsBut({}), {}, "Update(c1, 1=NULL, 0=it's)", 0},
+      {"UpdateFields", FakeAllSlotsBut({}), noUpdate, oneRow,
+       "UpdateFields(db, t!a @ id=1 = it's, t!b @ id=1 = NULL)", 0},
+      {"one row", statements, noUpdate, oneRow,
+       "ExecuteSQL(db, UPDATE [t] SET [a] = 'it''s', [b] = NULL WHERE id=1)", 0},
+      {"two tables", statements, noUpdate, {{0, {"t!a", "id=1"}}, {1, {"U!b", "k='x'"}}},
+       "ExecuteSQL(db, UPDATE [U] SET [b] = NULL WHERE k='x'); "
+       "ExecuteSQL(db, UPDATE [t] SET [a] = 'it''s' WHERE id=1)", 0},
+      {"no locators", statements, noUpdate, {}, "", kDBErrorNotUpdatable},
+      {"one locator", statements, noUpdate, {{1, {"t!b", "id=1"}}}, "", kDBErrorNotUpdatable},
+      {"no table", statements, noUpdate, {{0, {"a", "id=1"}}, {1, {"b", "id=1"}}}, "",
+       kDBErrorNotUpdatable},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeDBEngine engine(c.engineSlots);
+    ObjectRef db = ObjectRef::Adopt(engine.NewDatabase());
+    FakeCursor& cursor =
+        engine.AddCursor({"a", "b"}, {{FakeText("1"), FakeText("2")}}, c.cursorSlots);
+    cursor.locators = c.locators;
+    ObjectRef set = Select(db.get(), engine, cursor);
+    CallMethod(set.get(), "Edit");
+    SetProperty(Field(set.get(), "a").get(), "StringValue", S("it's"));
+    SetProperty<RuntimeObject*>(Field(set.get(), "b").get(), "Value", nullptr);
+    engine.log.clear();
+    CallMethod(set.get(), "Update");
+    EXPECT_EQ(Writes(engine), c.writes);
+    EXPECT_EQ(databaseErrorCodeGetter(db.get(), 0), c.error);
+  }
+}
+
+TEST_F(DbApiSetTest, RefusedOrImpossibleWritesChangeNothing) {
+  FakeDBEngine engine(FakeAllSlotsBut({kEngineUpdateFields}));
+  ObjectRef db = ObjectRef::Adopt(engine.NewDatabase());
+  FakeCursor& cursor =
+      engine.AddCursor({"a", "b"}, {{FakeText("1"), FakeText("2")}},
+                       FakeAllSlotsBut({kCursorDeleteRecord, kCursorUpdate}));
+  cursor.locators = {{0, {"t!a", "id=1"}}, {1, {"u!b", "id=1"}}};
+  ObjectRef set = Select(db.get(), engine, cursor);
+
+  // The first statement's failure ends the write-back and stays readable.
+  engine.onExecute = [&engine](const std::string&) { engine.lastErrorCode = 2005; };
+  CallMethod(set.get(), "Edit");
+  SetProperty(Field(set.get(), "a").get(), "StringValue", S("x"));
+  SetProperty(Field(set.get(), "b").get(), "StringValue", S("y"));
+  CallMethod(set.get(), "Update");
+  EXPECT_EQ(Writes(engine), "ExecuteSQL(db, UPDATE [u] SET [b] = 'y' WHERE id=1)");
+  EXPECT_EQ(databaseErrorCodeGetter(db.get(), 0), 2005);
+  engine.lastErrorCode = 0;
+
+  CallMethod(set.get(), "DeleteRecord");
+  EXPECT_EQ(Writes(engine), "");
+  EXPECT_EQ(Text(databaseErrorMessageGetter(db.get(), 0)), "Record set is not updatable");
+
+  // A picture that cannot be encoded leaves the pending text as it was.
+  SetJPEGCodec({[](RuntimeObject*, StringRecord**) { return false; }, nullptr});
+  ObjectRef picture = ObjectRef::Adopt(newPicture(2, 2, 32));
+  CallMethod(set.get(), "Edit");
+  SetProperty(Field(set.get(), "a").get(), "JPEGValue", picture.get());
+  EXPECT_EQ(Text(GetProperty<StringRecord*>(Field(set.get(), "a").get(), "StringValue")), "x");
+
+  CallMethod(set.get(), "MoveNext");
+  ASSERT_TRUE(Eof(set.get()));
+  CallMethod(set.get(), "Edit");
+  SetProperty(Field(set.get(), "a").get(), "StringValue", S("z"));
+  engine.log.clear();
+  CallMethod(set.get(), "Update");
+  EXPECT_EQ(engine.TakeLog(), "");
+}
+
+TEST_F(DbApiSetTest, MovingBackStandsOnARowAgain) {
+  struct Case {
+    size_t rows;
+    uint32_t slots;
+    bool eofAfterMoveFirst;
+  };
+  const FakeRows three = {{FakeText("r1")}, {FakeText("r2")}, {FakeText("r3")}};
+  for (const Case& c : {Case{3, FakeAllSlotsBut({}), false}, Case{0, FakeAllSlotsBut({}), true},
+                        Case{3, FakeAllSlotsBut({kCursorMoveFirst}), true}}) {
+    FakeDBEngine engine;
+    ObjectRef set = NewSet(engine.AddCursor({"a"}, FakeRows(three.begin(), three.begin() + c.rows),
+                                            c.slots));
+    while (!Eof(set.get())) CallMethod(set.get(), "MoveNext");
+    CallMethod(set.get(), "MoveFirst");
+    EXPECT_EQ(Eof(set.get()), c.eofAfterMoveFirst);
+    if (!c.eofAfterMoveFirst) {
+      EXPECT_EQ(Text(GetProperty<StringRecord*>(Field(set.get(), "a").get(), "StringValue")), "r1");
+    }
+  }
+}
+
+TEST_F(DbApiSetTest, ASchemaSetKeptPastItsDatabaseCallsNothing) {
+  FakeDBEngine engine;
+  FakeCursor& cursor = engine.AddCursor({"name"}, {{FakeText("t")}, {FakeText("u")}});
+  engine.schema = [&cursor](const std::string&) { return cursor.NewSet(); };
+  ObjectRef db = ObjectRef::Adopt(engine.NewDatabase());
+  ObjectRef set = ObjectRef::Adopt(CallMethod<RuntimeObject*>(db.get(), "TableSchema"));
+  ObjectRef name = Field(set.get(), "name");
+  engine.log.clear();
+  CallMethod(db.get(), "Close");
+  CallMethod(db.get(), "Close");
+  EXPECT_EQ(engine.TakeLog(), "Close(c1); CloseDatabase(db)");
+
+  CallMethod(set.get(), "MoveNext");
+  EXPECT_TRUE(Eof(set.get()));
+  EXPECT_EQ(Text(GetProperty<StringRecord*>(name.get(), "StringValue")), "NULL");
+  CallMethod(set.get(), "Close");
+  name = ObjectRef();
+  set = ObjectRef();
+  db = ObjectRef();
+  EXPECT_EQ(engine.TakeLog(), "");
+}
+
+TEST_F(DbApiSetTest, ShutdownClosesEverySetBeforeAnyDatabase) {
+  FakeDBEngine engine;
+  ObjectRef first = ObjectRef::Adopt(engine.NewDatabase());
+  ObjectRef second = ObjectRef::Adopt(engine.NewDatabase());
+  ObjectRef sets[3];
+  for (ObjectRef& set : sets) set = Select(first.get(), engine, engine.AddCursor({"a"}, {}));
+  // Closing c3 (the newest, closed first) drops the last reference to c2.
+  engine.cursors[2]->onClose = [&sets] { sets[1] = ObjectRef(); };
+  engine.log.clear();
+  RunShutdownHooks();
+  EXPECT_EQ(engine.TakeLog(), "Close(c3); Close(c2); Close(c1); CloseDatabase(db); CloseDatabase(db)");
+  EXPECT_FALSE(DBShutdownContextHolds(first.get()));
+}
+
+}  // namespace

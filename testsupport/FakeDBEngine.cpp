@@ -18,18 +18,22 @@ Function Entry(const char* name) {
   return reinterpret_cast<Function>(LookupEntryPoint(name));
 }
 
-FakeDBEngine* EngineOf(DBHandle handle) { return reinterpret_cast<FakeDBEngine*>(handle); }
-FakeCursor* CursorOf(DBHandle handle) { return reinterpret_cast<FakeCursor*>(handle); }
-
 std::string Text(const StringRecord* text) { return text ? StringBytes(text) : "NULL"; }
 
-void Log(FakeDBEngine* engine, const std::string& slot, const std::string& handle,
-         const std::string& arguments = "") {
-  engine->log.push_back(slot + "(" + handle + (arguments.empty() ? "" : ", " + arguments) + ")");
+void Log(FakeDBEngine* engine, const std::string& call) { engine->log.push_back(call + ")"); }
+
+// The fake of the handle, once the call is logged.
+FakeCursor* Called(DBHandle handle, const char* slot, const std::string& arguments = "") {
+  auto* cursor = reinterpret_cast<FakeCursor*>(handle);
+  Log(cursor->engine,
+      slot + ("(" + cursor->label) + (arguments.empty() ? "" : ", " + arguments));
+  return cursor;
 }
 
-void Log(FakeCursor* cursor, const std::string& slot, const std::string& arguments = "") {
-  Log(cursor->engine, slot, cursor->label, arguments);
+FakeDBEngine* EngineCalled(DBHandle handle, const char* slot, const std::string& arguments = "") {
+  auto* engine = reinterpret_cast<FakeDBEngine*>(handle);
+  Log(engine, slot + std::string("(db") + (arguments.empty() ? "" : ", " + arguments));
+  return engine;
 }
 
 template <class T>
@@ -46,32 +50,26 @@ bool OnRow(const FakeCursor* cursor) {
 // ---- Cursor slots --------------------------------------------------------------
 
 void DB_CDECL CursorClose(DBHandle handle) {
-  FakeCursor* cursor = CursorOf(handle);
-  Log(cursor, "Close");
-  if (cursor->onClose) cursor->onClose();
+  if (auto& onClose = Called(handle, "Close")->onClose) onClose();
 }
 
 int32_t DB_CDECL ColumnCount(DBHandle handle) {
-  Log(CursorOf(handle), "ColumnCount");
-  return int32_t(CursorOf(handle)->columns.size());
+  return int32_t(Called(handle, "ColumnCount")->columns.size());
 }
 
 StringRecord* DB_CDECL ColumnName(DBHandle handle, int32_t column) {
-  FakeCursor* cursor = CursorOf(handle);
-  Log(cursor, "ColumnName", std::to_string(column));
+  const FakeCursor* cursor = Called(handle, "ColumnName", std::to_string(column));
   if (column < 0 || size_t(column) >= cursor->columns.size()) return nullptr;
   return StringFromASCII(cursor->columns[size_t(column)].c_str());
 }
 
 int32_t DB_CDECL RowCount(DBHandle handle) {
-  Log(CursorOf(handle), "RowCount");
-  return int32_t(CursorOf(handle)->rows.size());
+  return int32_t(Called(handle, "RowCount")->rows.size());
 }
 
 void DB_CDECL ColumnValue(DBHandle handle, int32_t column, const void** data, int32_t* type,
                           int32_t* length) {
-  FakeCursor* cursor = CursorOf(handle);
-  Log(cursor, "ColumnValue", std::to_string(column));
+  const FakeCursor* cursor = Called(handle, "ColumnValue", std::to_string(column));
   ++valuesHandedOut;
   static const FakeValue null;
   const std::vector<FakeValue>* row = OnRow(cursor) ? &cursor->rows[size_t(cursor->position)]
@@ -84,24 +82,22 @@ void DB_CDECL ColumnValue(DBHandle handle, int32_t column, const void** data, in
 }
 
 void DB_CDECL ReleaseValue(DBHandle handle) {
-  Log(CursorOf(handle), "ReleaseValue");
+  Called(handle, "ReleaseValue");
   ++valuesReleased;
 }
 
 uint8_t DB_CDECL MoveNext(DBHandle handle) {
-  FakeCursor* cursor = CursorOf(handle);
-  Log(cursor, "MoveNext");
+  FakeCursor* cursor = Called(handle, "MoveNext");
   if (OnRow(cursor) || cursor->position < 0) ++cursor->position;
   return OnRow(cursor);
 }
 
-void DB_CDECL DeleteRecord(DBHandle handle) { Log(CursorOf(handle), "DeleteRecord"); }
+void DB_CDECL DeleteRecord(DBHandle handle) { Called(handle, "DeleteRecord"); }
 
 uint8_t DB_CDECL GetColumnLocator(DBHandle handle, int32_t column, const char** name,
                                   int32_t* nameLength, const char** condition,
                                   int32_t* conditionLength) {
-  FakeCursor* cursor = CursorOf(handle);
-  Log(cursor, "GetColumnLocator", std::to_string(column));
+  const FakeCursor* cursor = Called(handle, "GetColumnLocator", std::to_string(column));
   auto found = cursor->locators.find(column);
   if (found == cursor->locators.end()) return 0;
   *name = found->second.first.data();
@@ -113,77 +109,66 @@ uint8_t DB_CDECL GetColumnLocator(DBHandle handle, int32_t column, const char** 
 
 void DB_CDECL Update(DBHandle handle, DBPendingValue* values) {
   std::string arguments;
-  for (const DBPendingValue* value = values; value; value = value->next)
+  for (const DBPendingValue* value = values; value; value = value->next) {
     arguments += (arguments.empty() ? "" : ", ") + std::to_string(value->column) + "=" +
                  Text(value->value);
-  Log(CursorOf(handle), "Update", arguments);
+  }
+  Called(handle, "Update", arguments);
 }
 
-void DB_CDECL Edit(DBHandle handle) { Log(CursorOf(handle), "Edit"); }
+void DB_CDECL Edit(DBHandle handle) { Called(handle, "Edit"); }
 
 void DB_CDECL MovePrev(DBHandle handle) {
-  FakeCursor* cursor = CursorOf(handle);
-  Log(cursor, "MovePrev");
+  FakeCursor* cursor = Called(handle, "MovePrev");
   if (cursor->position > 0) --cursor->position;
 }
 
-void DB_CDECL MoveFirst(DBHandle handle) {
-  Log(CursorOf(handle), "MoveFirst");
-  CursorOf(handle)->position = 0;
-}
+void DB_CDECL MoveFirst(DBHandle handle) { Called(handle, "MoveFirst")->position = 0; }
 
 void DB_CDECL MoveLast(DBHandle handle) {
-  FakeCursor* cursor = CursorOf(handle);
-  Log(cursor, "MoveLast");
+  FakeCursor* cursor = Called(handle, "MoveLast");
   cursor->position = cursor->rows.empty() ? 0 : int32_t(cursor->rows.size()) - 1;
 }
 
 int32_t DB_CDECL ColumnType(DBHandle handle, int32_t column) {
-  FakeCursor* cursor = CursorOf(handle);
-  Log(cursor, "ColumnType", std::to_string(column));
+  const FakeCursor* cursor = Called(handle, "ColumnType", std::to_string(column));
   if (cursor->rows.empty() || size_t(column) >= cursor->rows[0].size()) return 0;
   return cursor->rows[0][size_t(column)].type;
 }
 
 // ---- Engine slots --------------------------------------------------------------
 
-void DB_CDECL CloseDatabase(DBHandle handle) { Log(EngineOf(handle), "CloseDatabase", "db"); }
+void DB_CDECL CloseDatabase(DBHandle handle) { EngineCalled(handle, "CloseDatabase"); }
 
-RuntimeObject* Answer(FakeDBEngine* engine, const std::string& argument) {
-  return engine->schema ? engine->schema(argument) : nullptr;
+RuntimeObject* Answer(const std::function<RuntimeObject*(const std::string&)>& answer,
+                      const std::string& argument) {
+  return answer ? answer(argument) : nullptr;
 }
 
 RuntimeObject* DB_CDECL TableSchema(DBHandle handle) {
-  Log(EngineOf(handle), "TableSchema", "db");
-  return Answer(EngineOf(handle), "");
+  return Answer(EngineCalled(handle, "TableSchema")->schema, "");
 }
 
 RuntimeObject* DB_CDECL FieldSchema(DBHandle handle, StringRecord* table) {
-  Log(EngineOf(handle), "FieldSchema", "db", Text(table));
-  return Answer(EngineOf(handle), Text(table));
-}
-
-RuntimeObject* Selected(FakeDBEngine* engine, const std::string& text) {
-  return engine->select ? engine->select(text) : nullptr;
+  return Answer(EngineCalled(handle, "FieldSchema", Text(table))->schema, Text(table));
 }
 
 RuntimeObject* DB_CDECL SelectSQL(DBHandle handle, StringRecord* text) {
-  Log(EngineOf(handle), "SelectSQL", "db", Text(text));
-  return Selected(EngineOf(handle), Text(text));
+  return Answer(EngineCalled(handle, "SelectSQL", Text(text))->select, Text(text));
 }
 
 void DB_CDECL ExecuteSQL(DBHandle handle, StringRecord* text) {
-  FakeDBEngine* engine = EngineOf(handle);
-  Log(engine, "ExecuteSQL", "db", Text(text));
-  if (engine->onExecute) engine->onExecute(Text(text));
+  if (auto& onExecute = EngineCalled(handle, "ExecuteSQL", Text(text))->onExecute)
+    onExecute(Text(text));
 }
 
 void DB_CDECL InsertRecord(DBHandle handle, StringRecord* table, DBRecordColumn* columns) {
   std::string arguments = Text(table);
-  for (const DBRecordColumn* column = columns; column; column = column->next)
+  for (const DBRecordColumn* column = columns; column; column = column->next) {
     arguments += ", " + Text(column->name) + "=" + Text(column->value) + "/" +
                  std::to_string(column->type);
-  Log(EngineOf(handle), "InsertRecord", "db", arguments);
+  }
+  EngineCalled(handle, "InsertRecord", arguments);
 }
 
 RuntimeObject* DB_CDECL OpenTableCursor(DBHandle handle, StringRecord* table,
@@ -191,8 +176,7 @@ RuntimeObject* DB_CDECL OpenTableCursor(DBHandle handle, StringRecord* table,
   std::string arguments = Text(table);
   for (const DBColumnSelection* column = columns; column; column = column->next)
     arguments += ", " + Text(column->name);
-  Log(EngineOf(handle), "OpenTableCursor", "db", arguments);
-  return Selected(EngineOf(handle), Text(table));
+  return Answer(EngineCalled(handle, "OpenTableCursor", arguments)->select, Text(table));
 }
 
 void DB_CDECL UpdateFields(DBHandle handle, DBFieldChange* changes) {
@@ -203,26 +187,24 @@ void DB_CDECL UpdateFields(DBHandle handle, DBFieldChange* changes) {
                  std::string(change->condition, size_t(change->conditionLength)) + " = " +
                  Text(change->value);
   }
-  Log(EngineOf(handle), "UpdateFields", "db", arguments);
+  EngineCalled(handle, "UpdateFields", arguments);
 }
 
 int32_t DB_CDECL GetLastErrorCode(DBHandle handle) {
-  Log(EngineOf(handle), "GetLastErrorCode", "db");
-  return EngineOf(handle)->lastErrorCode;
+  return EngineCalled(handle, "GetLastErrorCode")->lastErrorCode;
 }
 
 StringRecord* DB_CDECL GetLastErrorString(DBHandle handle) {
-  FakeDBEngine* engine = EngineOf(handle);
-  Log(engine, "GetLastErrorString", "db");
-  return engine->lastErrorText.empty() ? nullptr : StringFromASCII(engine->lastErrorText.c_str());
+  const std::string& text = EngineCalled(handle, "GetLastErrorString")->lastErrorText;
+  return text.empty() ? nullptr : StringFromASCII(text.c_str());
 }
 
-void DB_CDECL Commit(DBHandle handle) { Log(EngineOf(handle), "Commit", "db"); }
+void DB_CDECL Commit(DBHandle handle) { EngineCalled(handle, "Commit"); }
 
-void DB_CDECL Rollback(DBHandle handle) { Log(EngineOf(handle), "Rollback", "db"); }
+void DB_CDECL Rollback(DBHandle handle) { EngineCalled(handle, "Rollback"); }
 
 StringRecord* DB_CDECL GetProperty(DBHandle handle, StringRecord* name) {
-  Log(EngineOf(handle), "GetProperty", "db", Text(name));
+  EngineCalled(handle, "GetProperty", Text(name));
   return StringFromASCII(("value of " + Text(name)).c_str());
 }
 
@@ -258,12 +240,6 @@ FakeValue FakeWords(int32_t type, std::vector<uint16_t> words) {
   return result;
 }
 
-uint32_t FakeSlots(std::initializer_list<int> slots) {
-  uint32_t mask = 0;
-  for (int slot : slots) mask |= 1u << slot;
-  return mask;
-}
-
 uint32_t FakeAllSlotsBut(std::initializer_list<int> missing) {
   uint32_t mask = 0x3FFFC;  // words 2 to 17
   for (int slot : missing) mask &= ~(1u << slot);
@@ -274,20 +250,13 @@ FakeCursor::FakeCursor(FakeDBEngine* owner, std::string name, std::vector<std::s
                        FakeRows values, uint32_t slots)
     : engine(owner), label(std::move(name)), columns(std::move(names)), rows(std::move(values)) {
   Fill(table.words, slots,
-       {{kCursorClose, Address(CursorClose)},
-        {kCursorColumnCount, Address(ColumnCount)},
-        {kCursorColumnName, Address(ColumnName)},
-        {kCursorRowCount, Address(RowCount)},
-        {kCursorColumnValue, Address(ColumnValue)},
-        {kCursorReleaseValue, Address(ReleaseValue)},
-        {kCursorMoveNext, Address(MoveNext)},
-        {kCursorDeleteRecord, Address(DeleteRecord)},
-        {kCursorGetColumnLocator, Address(GetColumnLocator)},
-        {kCursorUpdate, Address(Update)},
-        {kCursorEdit, Address(Edit)},
-        {kCursorMovePrev, Address(MovePrev)},
-        {kCursorMoveFirst, Address(MoveFirst)},
-        {kCursorMoveLast, Address(MoveLast)},
+       {{kCursorClose, Address(CursorClose)}, {kCursorColumnCount, Address(ColumnCount)},
+        {kCursorColumnName, Address(ColumnName)}, {kCursorRowCount, Address(RowCount)},
+        {kCursorColumnValue, Address(ColumnValue)}, {kCursorReleaseValue, Address(ReleaseValue)},
+        {kCursorMoveNext, Address(MoveNext)}, {kCursorDeleteRecord, Address(DeleteRecord)},
+        {kCursorGetColumnLocator, Address(GetColumnLocator)}, {kCursorUpdate, Address(Update)},
+        {kCursorEdit, Address(Edit)}, {kCursorMovePrev, Address(MovePrev)},
+        {kCursorMoveFirst, Address(MoveFirst)}, {kCursorMoveLast, Address(MoveLast)},
         {kCursorColumnType, Address(ColumnType)}});
   Entry<void (*)(DBCursorDefinition*)>("PluginRegisterDBCursor")(&table);
 }
@@ -299,19 +268,14 @@ RuntimeObject* FakeCursor::NewSet() {
 
 FakeDBEngine::FakeDBEngine(uint32_t slots) {
   Fill(table.words, slots,
-       {{kEngineCloseDatabase, Address(CloseDatabase)},
-        {kEngineTableSchema, Address(TableSchema)},
-        {kEngineFieldSchema, Address(FieldSchema)},
-        {kEngineSelectSQL, Address(SelectSQL)},
-        {kEngineExecuteSQL, Address(ExecuteSQL)},
-        {kEngineInsertRecord, Address(InsertRecord)},
+       {{kEngineCloseDatabase, Address(CloseDatabase)}, {kEngineTableSchema, Address(TableSchema)},
+        {kEngineFieldSchema, Address(FieldSchema)}, {kEngineSelectSQL, Address(SelectSQL)},
+        {kEngineExecuteSQL, Address(ExecuteSQL)}, {kEngineInsertRecord, Address(InsertRecord)},
         {kEngineOpenTableCursor, Address(OpenTableCursor)},
         {kEngineUpdateFields, Address(UpdateFields)},
         {kEngineGetLastErrorCode, Address(GetLastErrorCode)},
-        {kEngineGetLastErrorString, Address(GetLastErrorString)},
-        {kEngineCommit, Address(Commit)},
-        {kEngineRollback, Address(Rollback)},
-        {kEngineGetProperty, Address(GetProperty)}});
+        {kEngineGetLastErrorString, Address(GetLastErrorString)}, {kEngineCommit, Address(Commit)},
+        {kEngineRollback, Address(Rollback)}, {kEngineGetProperty, Address(GetProperty)}});
   Entry<void (*)(DBEngineDefinition*)>("PluginRegisterDBEngine")(&table);
 }
 

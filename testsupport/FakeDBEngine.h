@@ -36,8 +36,8 @@ FakeValue FakeBoolean(bool value);
 // Big-endian words: 3 for a date or a time, 6 for a timestamp.
 FakeValue FakeWords(int32_t type, std::vector<uint16_t> words);
 
-// Word numbers 2 to 17 of the tables; the reserved words stay empty.
-uint32_t FakeSlots(std::initializer_list<int> slots);
+// The slots to fill: every one but the missing word numbers (reserved words
+// stay empty); 0 leaves them all empty.
 uint32_t FakeAllSlotsBut(std::initializer_list<int> missing);
 
 using FakeRows = std::vector<std::vector<FakeValue>>;

@@ -1,7 +1,5 @@
 // RecordSet and DatabaseField over the fake cursor: fallbacks, conversions,
 // edits and their write-back, moves, closing.
-#include <cmath>
-
 #include "core/Date.h"
 #include "core/Variant.h"
 #include "database/api/DBInterface.h"
@@ -33,52 +31,38 @@ std::string Writes(FakeDBEngine& engine) {
   return writes;
 }
 
-TEST_F(DbApiSetTest, EmptySlotsGiveTheirFallbacks) {
+TEST_F(DbApiSetTest, TablesAreCheckedAndEmptySlotsGiveTheirFallbacks) {
   FakeDBEngine engine;
+  FakeCursor& rows = engine.AddCursor({"a"}, {{FakeInteger(1)}, {FakeInteger(2)}});
+  EXPECT_EQ(engine.table.words[1] | rows.table.words[1], 0u);
+  DBEngineDefinition oldEngine = engine.table;
+  DBCursorDefinition oldCursor = rows.table;
+  oldEngine.words[0] = oldCursor.words[0] = 3;
+  EXPECT_EQ(TOVAdbCursorFromDBCursor(0, &rows.table), nullptr);
+  EXPECT_EQ(TOVAdbCursorFromDBCursor(reinterpret_cast<DBHandle>(&rows), &oldCursor), nullptr);
+  EXPECT_EQ(TOVAdbDatabaseFromDBDatabase(0, &engine.table), nullptr);
+  EXPECT_EQ(TOVAdbDatabaseFromDBDatabase(reinterpret_cast<DBHandle>(&engine), &oldEngine),
+            nullptr);
+  ObjectRef set = NewSet(rows);
+  EXPECT_EQ(engine.TakeLog(), "MoveNext(c1)");
+  EXPECT_FALSE(GetProperty<bool>(set.get(), "BOF") || Eof(set.get()));
+
   ObjectRef bare = NewSet(engine.AddCursor({"a"}, {{FakeInteger(1)}}, 0));
   ASSERT_TRUE(bare);
   EXPECT_EQ(GetProperty<int32_t>(bare.get(), "FieldCount"), 0);
   EXPECT_EQ(CallMethod<int32_t>(bare.get(), "RecordCount"), -1);
   EXPECT_EQ(CallMethod<int32_t>(bare.get(), "ColumnType", 0), -1);
-  EXPECT_TRUE(Eof(bare.get()));
-  EXPECT_TRUE(GetProperty<bool>(bare.get(), "BOF"));
+  EXPECT_TRUE(GetProperty<bool>(bare.get(), "BOF") && Eof(bare.get()));
   EXPECT_EQ(CallMethod<RuntimeObject*>(bare.get(), "IdxField", 1), nullptr);
   EXPECT_EQ(engine.TakeLog(), "");
 
   FakeCursor& unnamed = engine.AddCursor({"x", "y"}, {{FakeInteger(1), FakeText("two")}},
                                          FakeAllSlotsBut({kCursorColumnName}));
-  ObjectRef set = NewSet(unnamed);
-  ObjectRef field = Field(set.get(), "FIELD2");
+  ObjectRef named = NewSet(unnamed);
+  ObjectRef field = Field(named.get(), "FIELD2");
   ASSERT_TRUE(field);
   EXPECT_EQ(Text(GetProperty<StringRecord*>(field.get(), "Name")), "field2");
   EXPECT_EQ(Text(GetProperty<StringRecord*>(field.get(), "StringValue")), "two");
-}
-
-TEST_F(DbApiSetTest, TablesAreCheckedAndASetStartsOnItsFirstRow) {
-  FakeDBEngine engine;
-  FakeCursor& rows = engine.AddCursor({"a"}, {{FakeInteger(1)}, {FakeInteger(2)}});
-  FakeCursor& empty = engine.AddCursor({"a"}, {});
-  EXPECT_EQ(engine.table.words[1], 0u);
-  EXPECT_EQ(rows.table.words[1], 0u);
-
-  DBEngineDefinition oldEngine = engine.table;
-  DBCursorDefinition oldCursor = rows.table;
-  oldEngine.words[0] = oldCursor.words[0] = 3;
-  const DBHandle handle = reinterpret_cast<DBHandle>(&rows);
-  EXPECT_EQ(TOVAdbCursorFromDBCursor(0, &rows.table), nullptr);
-  EXPECT_EQ(TOVAdbCursorFromDBCursor(handle, &oldCursor), nullptr);
-  EXPECT_EQ(TOVAdbDatabaseFromDBDatabase(0, &engine.table), nullptr);
-  EXPECT_EQ(TOVAdbDatabaseFromDBDatabase(reinterpret_cast<DBHandle>(&engine), &oldEngine),
-            nullptr);
-  EXPECT_EQ(engine.TakeLog(), "");
-
-  for (FakeCursor* cursor : {&rows, &empty}) {
-    engine.log.clear();
-    ObjectRef set = NewSet(*cursor);
-    EXPECT_EQ(engine.TakeLog(), "MoveNext(" + cursor->label + ")");
-    EXPECT_EQ(GetProperty<bool>(set.get(), "BOF"), cursor->rows.empty());
-    EXPECT_EQ(Eof(set.get()), cursor->rows.empty());
-  }
 }
 
 TEST_F(DbApiSetTest, ValuesConvertByTheirCode) {
@@ -110,7 +94,6 @@ TEST_F(DbApiSetTest, ValuesConvertByTheirCode) {
       {"stamp", FakeWords(kDBTimeStamp, {2024, 1, 5, 9, 5, 0}), "2024-01-05 09:05:00", 0, 0,
        false, kVariantDate, "2024-1-5 9:5:0"},
       {"zero", FakeDouble(0), "0", 0, 0, false, kVariantDouble, "1-1-1 0:0:0"},
-      {"half", FakeDouble(0.5), ".5", 0.5, 0, true, kVariantDouble, "1-1-1 0:0:0"},
       {"tiny", FakeDouble(-0.001), "-0.001", -0.001, 0, true, kVariantDouble, "1-1-1 0:0:0"},
       {"flag", FakeBoolean(true), "true", 1, 1, true, kVariantBoolean, "1-1-1 0:0:0"},
       {"blob", FakeText("xyz", kDBBlob), "xyz", 0, 0, false, kVariantString, "1-1-1 0:0:0"},
@@ -290,9 +273,7 @@ TEST_F(DbApiSetTest, ASchemaSetKeptPastItsDatabaseCallsNothing) {
   EXPECT_TRUE(Eof(set.get()));
   EXPECT_EQ(Text(GetProperty<StringRecord*>(name.get(), "StringValue")), "NULL");
   CallMethod(set.get(), "Close");
-  name = ObjectRef();
-  set = ObjectRef();
-  db = ObjectRef();
+  name = set = db = ObjectRef();
   EXPECT_EQ(engine.TakeLog(), "");
 }
 

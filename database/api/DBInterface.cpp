@@ -160,9 +160,9 @@ bool CursorSlots::GetColumnLocator(int32_t column, DBColumnLocator* locator) con
                                &nameLength, &condition, &conditionLength)) {
     return false;
   }
-  // What the engine filled is outside input: a missing or negative part is no
-  // locator at all.
-  if (!name || !condition || nameLength <= 0 || conditionLength < 0) return false;
+  // What the engine filled is outside input: a missing or empty part is no
+  // locator at all (an empty condition would select every row).
+  if (!name || !condition || nameLength <= 0 || conditionLength <= 0) return false;
   locator->name.assign(name, size_t(nameLength));
   locator->condition.assign(condition, size_t(conditionLength));
   return true;

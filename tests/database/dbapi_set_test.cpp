@@ -178,6 +178,8 @@ TEST_F(DbApiSetTest, UpdatesWithoutTheSlotGoThroughTheDatabase) {
       {"one locator", statements, noUpdate, {{1, {"t!b", "id=1"}}}, "", kDBErrorNotUpdatable},
       {"no table", statements, noUpdate, {{0, {"a", "id=1"}}, {1, {"b", "id=1"}}}, "",
        kDBErrorNotUpdatable},
+      {"no row", statements, noUpdate, {{0, {"t!a", ""}}, {1, {"t!b", "id=1"}}}, "",
+       kDBErrorNotUpdatable},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

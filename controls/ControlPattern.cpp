@@ -103,6 +103,8 @@ void SinkLink::Detach() {
 
 ControlCallGuard::ControlCallGuard(NativeControlPane* pane)
     : control_(ObjectRef::Retain(pane ? pane->Control() : nullptr)), panes_(pane) {}
+ControlCallGuard::ControlCallGuard(ControlPane* pane, RuntimeObject* control)
+    : control_(ObjectRef::Retain(control)), panes_(pane) {}
 
 InActionScope::InActionScope(RuntimeObject* control, uint8_t* flag)
     : control_(ObjectRef::Retain(control)), flag_(flag) {

@@ -173,6 +173,7 @@ class SinkLink {
 class ControlCallGuard {
  public:
   explicit ControlCallGuard(NativeControlPane* pane);
+  ControlCallGuard(ControlPane* pane, RuntimeObject* control);  // a control's only pane
   ControlCallGuard(const ControlCallGuard&) = delete;
   ControlCallGuard& operator=(const ControlCallGuard&) = delete;
 

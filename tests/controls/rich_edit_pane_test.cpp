@@ -17,6 +17,7 @@
 #include "testsupport/EditPaneTestWindow.h"
 #include "testsupport/UiTestSupport.h"
 #include "ui/Clipboard.h"
+#include "ui/RuntimeWindow.h"
 #include "ui/WinUtil.h"
 #include "ui/pane.h"
 
@@ -328,17 +329,23 @@ TEST_F(EditPaneTest, EveryEditTellsTheSinkOnceAndTypedCharactersAreCodePoints) {
   EXPECT_EQ(ClipboardText(), "ab");
 }
 
-TEST_F(EditPaneTest, KeysReachTheSinkFirstAndTabLeavesASingleLineField) {
+TEST_F(EditPaneTest, KeysAndPressesReachTheSinkFirstAndTabLeavesASingleLineField) {
   EditPaneWindow window;
   RichEditPane* pane = window.Pane("Single");
   HWND native = window.Native("Single");
   pane->SetText(Utf8("abc").get());
   pane->SetSelection(1, 1);
-  window.Sink("Single").answerTrue = {"KeyChar 29"};
+  // The client point (5, 7) lies inside the two-pixel client edge.
+  window.Sink("Single").answerTrue = {"KeyChar 29", "MouseDown 7,9"};
   TakeLog();
   PostKey(native, VK_RIGHT);
   RunPendingTurns();
-  EXPECT_EQ(TakeLog(), Lines{"KeyChar 29"});
+  MakeForeground(WindowHandle(window.Window()));
+  SendMouseMove(ScreenPointOf(native, 5, 7));
+  SendMouseButton(true);
+  SendMouseButton(false);
+  RuntimeTestEnvironment::RunUntil([] { return false; }, 300);
+  EXPECT_EQ(TakeLog(), (Lines{"KeyChar 29", "MouseDown 7,9", "MouseUp 7,9"}));
   EXPECT_EQ(SelectionOf(native), std::make_pair(1L, 1L));
 
   pane->SetSelection(1, 3);

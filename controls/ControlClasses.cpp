@@ -1,11 +1,18 @@
 #include "controls/ControlClasses.h"
 
 #include "controls/CheckBox.h"
+#include "controls/GroupBox.h"
 #include "controls/PushButton.h"
+#include "controls/RadioButton.h"
+#include "controls/StaticText.h"
 #include "core/ObjectDefinition.h"
 
 void RegisterBuiltInControlClasses() {
   RegisterIntrinsicClass(GetCheckBoxClassDefinition());
   RegisterIntrinsicClass(GetCheckBoxActionClassDefinition());
   RegisterIntrinsicClass(GetPushButtonClassDefinition());
+  InitGroupBoxClass();
+  RegisterIntrinsicClass(GetRadioButtonClassDefinition());
+  RegisterIntrinsicClass(GetRadioButtonActionClassDefinition());
+  InitStaticTextClass();
 }

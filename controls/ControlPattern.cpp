@@ -228,6 +228,11 @@ LRESULT NativeControlPane::HandleMessage(HWND window, UINT message, WPARAM wPara
 bool NativeControlPane::ControlNotify(int32_t) { return false; }
 void NativeControlPane::Press() {}
 
+void RedrawWholeAfterResize(SubPane* pane, const MacRect& oldBounds) {
+  pane->ResizeRedrawEdges(oldBounds);
+  pane->Invalidate(true);
+}
+
 // ---- Binding ----
 
 RuntimeObject* FindDataControl(RuntimeObject* window, const StringRecord* name) {

@@ -296,6 +296,10 @@ class NativeControlPane : public ControlPane {
   uint8_t mouseHandled_ = 0;
 };
 
+// After a resize from oldBounds: what the change uncovered, then the whole
+// pane, is drawn again (for panes that draw all of themselves from their size).
+void RedrawWholeAfterResize(SubPane* pane, const MacRect& oldBounds);
+
 // ---- Binding by DataSource name ---------------------------------------------
 
 // The DataControl a DataSource names in the window: the first of the

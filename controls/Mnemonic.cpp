@@ -6,10 +6,14 @@
 #include "core/string.h"
 #include "ui/WindowKeys.h"
 
-void SetControlMnemonic(HWND window, const StringRecord* caption) {
-  RemoveWindowShortcuts(window);
+void SetMnemonicShortcut(const void* target, uint32_t kind, const StringRecord* caption) {
+  RemoveWindowShortcuts(target);
   const uint32_t mnemonic = CaptionMnemonicChar(caption);
   if (mnemonic == 0) return;
   StringRef key = StringRef::Adopt(StringFromCodePoint(mnemonic, kEncodingUTF8));
-  RegisterWindowShortcut(window, kShortcutControl, "Alt+" + StringToStdUTF8(key.get()));
+  RegisterWindowShortcut(target, kind, "Alt+" + StringToStdUTF8(key.get()));
+}
+
+void SetControlMnemonic(HWND window, const StringRecord* caption) {
+  SetMnemonicShortcut(window, kShortcutControl, caption);
 }

@@ -4,7 +4,10 @@
 #include <utility>
 
 #include "controls/CheckBox.h"
+#include "controls/GroupBox.h"
 #include "controls/PushButton.h"
+#include "controls/RadioButton.h"
+#include "controls/StaticText.h"
 #include "core/string.h"
 #include "testsupport/ClassBuilder.h"
 #include "testsupport/DataControlStandIn.h"
@@ -38,12 +41,18 @@ struct ControlTestWindowHandlers {
     Log(At(control, "MouseUp", x, y));
     return false;
   }
+  static void MouseDrag(RuntimeObject* control, int32_t x, int32_t y) {
+    Log(At(control, "MouseDrag", x, y));
+  }
   static void GotFocus(RuntimeObject* control) { Log(NameOf(control) + ".GotFocus"); }
   static void LostFocus(RuntimeObject* control) { Log(NameOf(control) + ".LostFocus"); }
+  static void AcceleratorKey(RuntimeObject* control) {
+    Log(NameOf(control) + ".AcceleratorKey");
+    RunExtra(control, "AcceleratorKey");
+  }
 
   static void Action(RuntimeObject* control) {
-    const std::string name = NameOf(control);
-    std::string line = name + ".Action";
+    std::string line = NameOf(control) + ".Action";
     PropertyAccess value{};
     if (FindPropertyAccess(control, "Value", &value) && value.getter) {
       const bool checked =
@@ -51,9 +60,13 @@ struct ControlTestWindowHandlers {
       line += checked ? " True" : " False";
     }
     Log(line);
+    RunExtra(control, "Action");
+  }
+
+  static void RunExtra(RuntimeObject* control, const char* event) {
     if (!current) return;
-    auto extra = current->actionExtras_.find(name);
-    if (extra == current->actionExtras_.end()) return;
+    auto extra = current->extras_.find(NameOf(control) + "." + event);
+    if (extra == current->extras_.end()) return;
     // A copy: the extra may close the window, and a test may replace it.
     const std::function<void(RuntimeObject*)> run = extra->second;
     run(control);
@@ -73,14 +86,16 @@ ClassBuilder& LoggedClassOf(ObjectDefinition* definition) {
   if (builder) return *builder;
   const std::string name = "Logged" + StringToStdUTF8(definition->name);
   builder = std::make_unique<ClassBuilder>(definition, name.c_str());
-  const bool hasEvents = definition->FindEvent("Action") != nullptr;
-  if (hasEvents) {
-    builder->Handle("Action", &Handlers::Action)
-        .Handle("MouseDown", &Handlers::MouseDown)
-        .Handle("MouseUp", &Handlers::MouseUp)
-        .Handle("GotFocus", &Handlers::GotFocus)
-        .Handle("LostFocus", &Handlers::LostFocus);
-  }
+  auto handle = [&](const char* event, auto handler) {
+    if (definition->FindEvent(event)) builder->Handle(event, handler);
+  };
+  handle("Action", &Handlers::Action);
+  handle("MouseDown", &Handlers::MouseDown);
+  handle("MouseDrag", &Handlers::MouseDrag);
+  handle("MouseUp", &Handlers::MouseUp);
+  handle("GotFocus", &Handlers::GotFocus);
+  handle("LostFocus", &Handlers::LostFocus);
+  handle("AcceleratorKey", &Handlers::AcceleratorKey);
   return *builder;
 }
 
@@ -202,6 +217,41 @@ std::vector<ControlDescription> StandardControlDescriptions() {
   return {checkBox1, checkBox2, ok, cancel, data};
 }
 
+std::vector<ControlDescription> GroupingControlDescriptions() {
+  auto radio = [](const char* name, const char* parent, const MacRect& bounds, bool checked) {
+    ControlDescription description = Described(GetRadioButtonClassDefinition(), name, bounds);
+    description.parent = parent;
+    description.caption = name;
+    description.checkedReceiver = std::string(name) + ".checked";
+    description.uncheckedReceiver = std::string(name) + ".unchecked";
+    if (checked) {
+      description.prepare = [](RuntimeObject* control) { SetBooleanProperty(control, "Value", true); };
+    }
+    return description;
+  };
+  auto framed = [](ObjectDefinition* definition, const char* name, const MacRect& bounds,
+                   const char* caption) {
+    ControlDescription description = Described(definition, name, bounds);
+    description.caption = caption;
+    return description;
+  };
+  return {
+      framed(GetCheckBoxClassDefinition(), "CheckBox1", Rect(10, 10, 120, 20), "&Check"),
+      framed(GetGroupBoxClassDefinition(), "GroupBox1", Rect(10, 36, 180, 90), "First"),
+      radio("R1", "GroupBox1", Rect(100, 52, 80, 18), true),
+      radio("R2", "GroupBox1", Rect(100, 74, 80, 18), false),
+      radio("R3", "GroupBox1", Rect(100, 96, 80, 18), false),
+      framed(GetGroupBoxClassDefinition(), "GroupBox2", Rect(200, 36, 90, 70), "Second"),
+      radio("R4", "GroupBox2", Rect(210, 52, 70, 18), true),
+      radio("R5", "GroupBox2", Rect(210, 74, 70, 18), false),
+      radio("R6", "", Rect(10, 132, 80, 18), false),
+      radio("R7", "", Rect(100, 132, 80, 18), false),
+      Described(GetDataControlStandInClassDefinition(), "Data1", Rect(200, 120, 80, 24)),
+      framed(GetStaticTextClassDefinition(), "Label1", Rect(10, 154, 90, 40), "&Name"),
+      framed(GetStaticTextClassDefinition(), "Label2", Rect(110, 154, 90, 40), "Name"),
+  };
+}
+
 ControlDescription& DescriptionNamed(std::vector<ControlDescription>& controls,
                                      const std::string& name) {
   for (ControlDescription& description : controls) {
@@ -220,6 +270,10 @@ ControlTestWindow::ControlTestWindow(std::vector<ControlDescription> controls) {
   fields->visible = 1;
   for (const ControlDescription& description : controls) {
     ObjectRef control = MakeControl(description);
+    if (!description.parent.empty()) {
+      ControlFields(control.get())->parentControl =
+          WindowFindControl(window_.get(), description.parent);
+    }
     WindowAddControl(window_.get(), control.get());
   }
   WindowOpen(window_.get());
@@ -265,14 +319,14 @@ void ControlTestWindow::AnswerMouseDown(const std::string& name, bool handled) {
   mouseDownAnswers_[name] = handled;
 }
 
-void ControlTestWindow::OnAction(const std::string& name,
-                                 std::function<void(RuntimeObject*)> extra) {
-  actionExtras_[name] = std::move(extra);
+void ControlTestWindow::OnEvent(const std::string& name, const std::string& event,
+                                std::function<void(RuntimeObject*)> extra) {
+  extras_[name + "." + event] = std::move(extra);
 }
 
-void ControlTestWindow::CloseOnAction(const std::string& name) {
+void ControlTestWindow::CloseOn(const std::string& name, const std::string& event) {
   RuntimeObject* window = window_.get();
-  OnAction(name, [window](RuntimeObject*) { WindowClose(window); });
+  OnEvent(name, event, [window](RuntimeObject*) { WindowClose(window); });
 }
 
 void ControlTestWindow::Click(const std::string& name) const {

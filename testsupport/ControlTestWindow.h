@@ -1,9 +1,11 @@
 // A window of built-in controls for control tests, opened from C++
 // descriptions as a compiled application would open its window. Every
-// control is an instance of a "compiled" subclass of its class whose five
-// handlers write to the test log (UiTestSupport.h's Log):
+// control is an instance of a "compiled" subclass of its class whose
+// handlers (for the events its class has) write to the test log
+// (UiTestSupport.h's Log):
 //
 //   "CheckBox1.MouseDown(7,9)"   "CheckBox1.MouseUp(0,0)"
+//   "GroupBox1.MouseDrag(41,52)" "Label1.AcceleratorKey"
 //   "CheckBox1.GotFocus"         "CheckBox1.LostFocus"
 //   "CheckBox1.Action True"      (with Value, for classes that have one)
 //   "OKButton.Action"
@@ -22,6 +24,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/SmartRef.h"
@@ -30,6 +33,7 @@
 struct ControlDescription {
   ObjectDefinition* definition = nullptr;  // the class to subclass
   std::string name;
+  std::string parent;   // the parent control's name, when not empty
   std::string caption;  // set when not empty
   MacRect bounds{};
   bool isDefault = false;
@@ -56,6 +60,15 @@ struct ControlDescription {
 // buttons "OKButton" (caption "&OK", Default; receiver "ok") and
 // "CancelButton" (Cancel), and the DataControl stand-in "Data1".
 std::vector<ControlDescription> StandardControlDescriptions();
+
+// The window of the grouping controls: check box "CheckBox1" ("&Check");
+// group boxes "GroupBox1" (at 10,36, 180 x 90) holding radio buttons R1
+// (checked), R2 and R3, and "GroupBox2" holding R4 (checked) and R5; radio
+// buttons R6 and R7 on the window; the DataControl stand-in "Data1"; and the
+// black, left-aligned labels "Label1" ("&Name") and "Label2" ("Name") of one
+// size. Every radio button's bound parts carry receivers logging under
+// "<name>.checked" and "<name>.unchecked".
+std::vector<ControlDescription> GroupingControlDescriptions();
 
 // The description of that name in the list (a test failure and the first
 // description when there is none).
@@ -88,10 +101,16 @@ class ControlTestWindow {
   // ---- Handlers a test replaces (by control name) ----
   // MouseDown answers `handled` after logging.
   void AnswerMouseDown(const std::string& name, bool handled);
-  // Runs after the Action line is logged (the control is its argument).
-  void OnAction(const std::string& name, std::function<void(RuntimeObject*)> extra);
-  // The Action handler closes the window.
-  void CloseOnAction(const std::string& name);
+  // Runs after the event's line is logged (the control is its argument);
+  // events without parameters ("Action", "AcceleratorKey").
+  void OnEvent(const std::string& name, const std::string& event,
+               std::function<void(RuntimeObject*)> extra);
+  void OnAction(const std::string& name, std::function<void(RuntimeObject*)> extra) {
+    OnEvent(name, "Action", std::move(extra));
+  }
+  // The handler of the event closes the window.
+  void CloseOn(const std::string& name, const std::string& event);
+  void CloseOnAction(const std::string& name) { CloseOn(name, "Action"); }
 
   // ---- Input ----
   // BM_CLICK sent to the control's native window.
@@ -108,7 +127,8 @@ class ControlTestWindow {
  private:
   ObjectRef window_;
   std::map<std::string, bool> mouseDownAnswers_;
-  std::map<std::string, std::function<void(RuntimeObject*)>> actionExtras_;
+  // By "<name>.<event>".
+  std::map<std::string, std::function<void(RuntimeObject*)>> extras_;
 
   friend struct ControlTestWindowHandlers;
 };

@@ -1,8 +1,10 @@
 #include "testsupport/DataControlStandIn.h"
 
 #include <map>
+#include <utility>
 
 #include "controls/CheckBox.h"
+#include "controls/StaticText.h"
 #include "core/string.h"
 #include "ui/runctl.h"
 
@@ -57,20 +59,39 @@ uint8_t CheckStateOf(const Record& record, const std::string& field) {
                                                                                            : 0;
 }
 
+// The field's text; "" when the record lacks the field.
+std::string TextOf(const Record& record, const std::string& field) {
+  auto found = record.find(field);
+  return found != record.end() ? found->second : std::string();
+}
+
+// Pushes the record's field into one bound control by its kind's rule.
+void Push(const Record& record, RuntimeObject* control, uint8_t kind) {
+  const std::string field = DataFieldOf(control);
+  BoundControlPart* part = BoundControlPartOf(control);
+  if (kind == kBoundCheckBox) {
+    if (auto* box = dynamic_cast<CheckBoxBindingPart*>(part)) {
+      box->SetValue(CheckStateOf(record, field));
+    }
+  } else if (kind == kBoundStaticText) {
+    if (auto* label = dynamic_cast<StaticTextBindingPart*>(part)) {
+      StringRef text = StringRef::Adopt(StringFromUTF8(TextOf(record, field)));
+      label->SetCaption(text.get());
+    }
+  }
+}
+
 void Refresh(RuntimeObject* standIn) {
   // Everything used is held: pushing a value runs the control's handlers,
   // which may bind or unbind controls, or close the window and so free the
   // other controls and the stand-in itself.
   ObjectRef self = ObjectRef::Retain(standIn);
-  std::vector<ObjectRef> boxes;
+  std::vector<std::pair<ObjectRef, uint8_t>> bound;
   for (const BoundControl& entry : *BoundControlsOf(standIn)) {
-    if (entry.kind == kBoundCheckBox) boxes.push_back(ObjectRef::Retain(entry.control));
+    bound.emplace_back(ObjectRef::Retain(entry.control), entry.kind);
   }
   const Record& record = *FieldsOf(standIn)->record;
-  for (const ObjectRef& box : boxes) {
-    auto* part = dynamic_cast<CheckBoxBindingPart*>(BoundControlPartOf(box.get()));
-    if (part) part->SetValue(CheckStateOf(record, DataFieldOf(box.get())));
-  }
+  for (const auto& [control, kind] : bound) Push(record, control.get(), kind);
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 // A stand-in for the DataControl in control tests: a control that plays the
 // DataControl role with one record of named text fields. Its refresh pushes
-// the record into each bound check box through the box's binding part:
-// checked exactly when the field's text is "true" in any case, unchecked
-// when the record has no such field. Other kinds of bound controls are left
-// alone.
+// the record into each bound control through its binding part: a check box
+// is checked exactly when the field's text is "true" in any case, unchecked
+// when the record has no such field; a label's caption takes the field's
+// text, "" without the field. Other kinds of bound controls are left alone.
 //
 // The bound-control list is only ever changed by the controls themselves
 // (binding and unbinding), never by the stand-in, not even when its window

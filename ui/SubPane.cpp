@@ -601,9 +601,9 @@ void PaneSetDelegate(SubPane* pane, PaneDelegate* delegate) {
   pane->delegate_ = delegate;
 }
 
-void PaneNotifyGroupSiblings(SubPane* pane) {
+std::vector<SubPane*> PaneGroupSiblings(SubPane* pane) {
   SubPane* owner = pane ? pane->GetOwner() : nullptr;
-  if (!owner) return;
+  if (!owner) return {};
   std::vector<SubPane*> siblings;
   for (SubPane* sibling : owner->Children()) {
     if (sibling != pane) siblings.push_back(sibling);
@@ -613,12 +613,18 @@ void PaneNotifyGroupSiblings(SubPane* pane) {
     if (!RectInside(pane->Bounds(), sibling->Bounds())) continue;
     if (!enclosing || Area(sibling->Bounds()) < Area(enclosing->Bounds())) enclosing = sibling;
   }
-  PaneSnapshot locked(siblings);
-  for (SubPane* sibling : locked.panes()) {
+  std::vector<SubPane*> group;
+  for (SubPane* sibling : siblings) {
     if (sibling == enclosing) continue;
     if (enclosing && !RectInside(sibling->Bounds(), enclosing->Bounds())) continue;
-    sibling->RadioGroupNotify(pane);
+    group.push_back(sibling);
   }
+  return group;
+}
+
+void PaneNotifyGroupSiblings(SubPane* pane) {
+  PaneSnapshot locked(PaneGroupSiblings(pane));
+  for (SubPane* sibling : locked.panes()) sibling->RadioGroupNotify(pane);
 }
 
 NativePane::NativePane(SubPane* parent, int32_t tabPanelIndex, const MacRect& bounds,

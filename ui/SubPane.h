@@ -315,9 +315,11 @@ class OwnerChainLock {
 // Sets the pane's delegate, once: a second delegate is reported through
 // AssertionFailed and ignored. The pane does not own it.
 void PaneSetDelegate(SubPane* pane, PaneDelegate* delegate);
-// Finds the smallest sibling whose rectangle encloses the pane and calls the
-// radio-group notification of every other sibling inside it (of all other
-// siblings when none encloses it).
+// The pane's group among its siblings: the smallest sibling whose rectangle
+// encloses the pane gives the siblings inside it, other than itself (all
+// other siblings when none encloses the pane), in the owner's child order.
+std::vector<SubPane*> PaneGroupSiblings(SubPane* pane);
+// Calls the radio-group notification of every pane of the pane's group.
 void PaneNotifyGroupSiblings(SubPane* pane);
 // Attaching and forgetting the native window of a pane, for the window
 // procedures.

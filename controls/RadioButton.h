@@ -1,0 +1,162 @@
+// The RadioButton control: a Win32 "BUTTON" in radio-button style on the
+// shared pane pair (ControlPattern.h), with the bound parts
+// "getCheckedAction" and "getUncheckedAction" (Sys$RadioButtonAction
+// objects).
+//
+// A group is the set of radio buttons with the same owner pane that lie
+// inside one enclosing sibling (a group box, for instance) or, without one,
+// all of the owner's radio buttons. Checking one (a click, the keyboard or
+// Value from code) unchecks the others of its group: each of them tells its
+// unchecked-action receivers; only the newly checked one runs "Action" and
+// then tells its checked-action receivers.
+//
+// Focus moves the Windows way: Tab stops on the checked button of a group
+// (on the first one when none is checked), an arrow key moves within the
+// group and checks the button it lands on. A click checks once, on the
+// release over the button; a press released elsewhere checks nothing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "controls/ControlPattern.h"
+#include "core/Layout.h"
+#include "ui/Binding.h"
+#include "ui/FontCache.h"
+#include "ui/runctl.h"
+
+class RadioButtonEventSink;
+
+// The radio-button object; property records point at these fields.
+struct RadioButtonFields {
+  RuntimeControl control;
+  StringRecord* caption;
+  RadioButtonEventSink* sink;  // owned; made by CreatePane
+  TextStyle textStyle;
+  uint8_t value;     // 0 or 1: the last known check state
+  uint8_t inAction;  // set while Action or Deselected runs
+  ReceiverList checkedReceivers;
+  ReceiverList uncheckedReceivers;
+};
+static_assert(!kLayoutIs32Bit || offsetof(RadioButtonFields, caption) == 64, "own fields at 64");
+static_assert(!kLayoutIs32Bit || offsetof(RadioButtonFields, textStyle) == 72, "text style at 72");
+static_assert(!kLayoutIs32Bit || offsetof(RadioButtonFields, value) == 84, "Value at 84");
+static_assert(!kLayoutIs32Bit || offsetof(RadioButtonFields, checkedReceivers) == 88,
+              "lists at 88");
+static_assert(!kLayoutIs32Bit || sizeof(RadioButtonFields) == 96, "a radio button is 96 bytes");
+
+// The Sys$RadioButtonAction object: a bound part of a radio button.
+struct RadioButtonActionFields {
+  RuntimeObject header;
+  RuntimeObject* control;  // locked
+  uint32_t checked;        // 1: "getCheckedAction", 0: "getUncheckedAction"
+};
+static_assert(!kLayoutIs32Bit || sizeof(RadioButtonActionFields) == 32, "header and two words");
+
+// "RadioButton" (superclass RectControl), built on the first request; it
+// implements bindingPartInterface.
+ObjectDefinition* GetRadioButtonClassDefinition();
+// "Sys$RadioButtonAction" (no superclass), implementing actionSource.
+ObjectDefinition* GetRadioButtonActionClassDefinition();
+
+// The radio button's sink: Action runs the "Action" handler, then tells the
+// receivers of the state the button is in afterwards; Deselected tells the
+// unchecked-action receivers (no language event). Neither runs again while
+// one of them is under way for the control. The mouse and focus events run
+// the control's handlers.
+class RadioButtonEventSink : public ControlHandlerSink {
+ public:
+  using ControlHandlerSink::ControlHandlerSink;
+  void Action(SubPane* hostPane) override;
+  void Deselected(SubPane* hostPane);
+};
+
+// The host pane: value, caption and font go to the native radio button.
+class RadioButtonPaneWin32 : public ControlHostPane {
+ public:
+  using ControlHostPane::ControlHostPane;
+  // The native SetValue: the check, the group update, Action or Deselected.
+  void SetValue(uint8_t value);
+  // BM_GETCHECK of the native window as 0 or 1 (0 without one).
+  uint8_t GetValue();
+  void SetCaption(const StringRecord* caption);
+  void SetTextFont(const FontDescriptor& font) override;
+  // A button of the current group unchecks itself.
+  void RadioGroupNotify(SubPane* sender) override;
+
+ protected:
+  // Leaves the current group when it names this button.
+  ~RadioButtonPaneWin32() override;
+};
+
+// The native pane over the "BUTTON" (BS_RADIOBUTTON | BS_NOTIFY: the pane,
+// not the button, sets the check).
+class NativeRadioButtonPane : public NativeControlPane {
+ public:
+  NativeRadioButtonPane(RadioButtonPaneWin32* host, RadioButtonEventSink* sink,
+                        const FontDescriptor& font, const StringRecord* caption, uint8_t value);
+  // BM_SETCHECK with the value; a check makes the button's owner the current
+  // group and unchecks the rest of its group; then the sink's Action when
+  // the button is checked, else its Deselected.
+  void SetValue(uint8_t value);
+  // Shown, visible and enabled, and then: while an arrow key is held, only
+  // in the current group; otherwise only while the button's own focus and
+  // click handling runs, when it is checked, or when it is the first button
+  // of a group that has none checked.
+  bool CanAcceptFocus() override;
+  // The press is marked as under way while it is handed to the button.
+  bool MouseDown(int32_t x, int32_t y, uint32_t modifiers) override;
+
+ protected:
+  ~NativeRadioButtonPane() override = default;
+  // BN_CLICKED checks the button (unless a "MouseDown" handler took the
+  // press); BN_SETFOCUS from the keyboard or code checks an unchecked one,
+  // while during a press it only takes the focus.
+  bool ControlNotify(int32_t code) override;
+
+ private:
+  bool IsChecked();
+  bool PressUnderWay();
+  RadioButtonPaneWin32* RadioHost() const;
+
+  bool forwardingPress_ = false;
+};
+
+// The host pane of a new radio button under parentPane: host and native
+// pane, linked, the value set without a group update, the caption's
+// mnemonic registered.
+RadioButtonPaneWin32* CreateRadioButtonPane(RadioButtonEventSink* sink, const FontDescriptor& font,
+                                            SubPane* parentPane, int32_t tabPanelIndex,
+                                            const MacRect& bounds, const StringRecord* caption,
+                                            uint8_t value);
+
+// The owner pane of the current group (the group of the radio button most
+// recently checked or focused while checked); nil when there is none, or
+// once that button has gone. For tests.
+SubPane* RadioButtonCurrentGroupForTesting();
+
+extern "C" {
+// The class's "CreatePane": sink, panes, re-parenting into the parent
+// control's pane.
+void RadioButtonCreatePane(RuntimeObject* control);
+// Clears both receiver lists, releases the caption and the font name and
+// deletes the sink (which leaves the panes first).
+void RadioButtonDestruct(RuntimeObject* control);
+
+StringRecord* radioTitleGetter(RuntimeObject* control, uint32_t index);
+void radioTitleSetter(RuntimeObject* control, uint32_t index, StringRecord* caption);
+bool radioValueGetter(RuntimeObject* control, uint32_t index);
+// Booleans arrive as any byte and are stored and sent as 0 or 1. Value is
+// stored before the pane is told, so a Value set during the sequence wins.
+void radioValueSetter(RuntimeObject* control, uint32_t index, uint8_t value);
+// "getCheckedAction" or "getUncheckedAction" (case ignored): a new
+// Sys$RadioButtonAction (the caller's reference); any other name: nil.
+RuntimeObject* radioGetBoundPart(RuntimeObject* control, StringRecord* name);
+
+void RadioButtonActionDestruct(RuntimeObject* part);
+void kvaAddActionNotificationReceiver(RuntimeObject* part, RuntimeObject* receiver);
+void kvaRemoveActionNotificationReceiver(RuntimeObject* part, RuntimeObject* receiver);
+
+// The font entry points radioTextFontGetter ... radioUnderlineSetter are
+// generated with the class's records (RUNTIME_TEXT_STYLE_ACCESSORS).
+}

@@ -1,0 +1,227 @@
+// The label: its pixels (mnemonic underline, colours, lines), redraws, its
+// shortcut, its mouse events, its binding to a DataControl and a handler
+// that closes the window.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "controls/RadioButton.h"
+#include "controls/StaticText.h"
+#include "core/string.h"
+#include "testsupport/ControlTestWindow.h"
+#include "testsupport/DataControlStandIn.h"
+#include "testsupport/PropertyAccess.h"
+#include "testsupport/RuntimeTestEnvironment.h"
+#include "testsupport/UiTestSupport.h"
+#include "testsupport/WindowCapture.h"
+#include "ui/PaneFocus.h"
+#include "ui/RuntimeWindow.h"
+#include "ui/WindowKeys.h"
+#include "ui/runctl.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+void SetText(RuntimeObject* control, const char* property, const std::string& text) {
+  StringRef value = StringRef::Adopt(StringFromUTF8(text));
+  SetProperty<StringRecord*>(control, property, value.get());
+}
+
+std::string TextOf(RuntimeObject* control, const char* property) {
+  StringRef value = StringRef::Adopt(GetProperty<StringRecord*>(control, property));
+  return StringToStdUTF8(value.get());
+}
+
+uint32_t Sum(uint32_t colour) { return (colour >> 16 & 0xFF) + (colour >> 8 & 0xFF) + (colour & 0xFF); }
+bool IsDark(uint32_t colour) { return Sum(colour) < 3 * 0x80; }
+
+// A label's pixels, read after the window has painted.
+struct LabelPixels {
+  WindowCapture capture;
+  MacRect bounds;
+
+  LabelPixels(const ControlTestWindow& window, const char* name)
+      : capture((UpdateWindow(window.Handle()), WindowCapture::OfClient(window.Handle()))),
+        bounds(window.Pane(name)->Bounds()) {}
+
+  int32_t Width() const { return int32_t(bounds.right) - bounds.left; }
+  int32_t Height() const { return int32_t(bounds.bottom) - bounds.top; }
+  uint32_t At(int32_t x, int32_t y) const { return capture.Pixel(bounds.left + x, bounds.top + y); }
+  uint32_t Darkest() const {
+    uint32_t darkest = 0xFFFFFF;
+    for (int32_t y = 0; y < Height(); ++y) {
+      for (int32_t x = 0; x < Width(); ++x) {
+        if (Sum(At(x, y)) < Sum(darkest)) darkest = At(x, y);
+      }
+    }
+    return darkest;
+  }
+  // The rows holding a dark pixel, as runs {first, last}.
+  std::vector<std::pair<int32_t, int32_t>> DarkRuns() const {
+    std::vector<std::pair<int32_t, int32_t>> runs;
+    for (int32_t y = 0; y < Height(); ++y) {
+      bool dark = false;
+      for (int32_t x = 0; x < Width() && !dark; ++x) dark = IsDark(At(x, y));
+      if (!dark) continue;
+      if (!runs.empty() && runs.back().second == y - 1) {
+        runs.back().second = y;
+      } else {
+        runs.emplace_back(y, y);
+      }
+    }
+    return runs;
+  }
+};
+
+void PressAlt(const ControlTestWindow& window, UINT key) {
+  PostKey(GetFocus() ? GetFocus() : window.Handle(), key, true);
+  RuntimeRunTurn(0);
+  RunPendingTurns();
+}
+
+void RunFor(DWORD milliseconds) { RuntimeTestEnvironment::RunUntil([] { return false; }, milliseconds); }
+
+// The grouping window with Label1 bound to Data1's field "Name" holding the
+// text.
+std::vector<ControlDescription> BoundLabelControls(const std::string& text) {
+  std::vector<ControlDescription> controls = GroupingControlDescriptions();
+  DescriptionNamed(controls, "Label1").dataSource = "Data1";
+  DescriptionNamed(controls, "Label1").dataField = "Name";
+  DescriptionNamed(controls, "Data1").prepare = [text](RuntimeObject* data) {
+    DataStandInSetField(data, "Name", text);
+  };
+  return controls;
+}
+
+class StaticTextTest : public WindowSystemTest {};
+
+TEST_F(StaticTextTest, PixelsShowTheMnemonicTheColoursAndTheLines) {
+  ControlTestWindow window(GroupingControlDescriptions());
+  const LabelPixels first(window, "Label1");
+  const LabelPixels second(window, "Label2");
+  std::vector<int32_t> extraRows;
+  for (int32_t y = 0; y < first.Height(); ++y) {
+    for (int32_t x = 0; x < first.Width(); ++x) {
+      const bool one = IsDark(first.At(x, y));
+      const bool two = IsDark(second.At(x, y));
+      EXPECT_TRUE(one || !two) << "Label2 alone is dark at " << x << "," << y;
+      if (one && !two && (extraRows.empty() || extraRows.back() != y)) extraRows.push_back(y);
+    }
+  }
+  EXPECT_EQ(extraRows.size(), 1u) << "the underline is one row";
+  EXPECT_EQ(first.Darkest(), 0x000000u);
+
+  RuntimeObject* label = window.Control("Label1");
+  SetProperty<uint8_t>(label, "Enabled", 0);
+  EXPECT_EQ(LabelPixels(window, "Label1").Darkest(), 0x606060u);
+  SetProperty<uint32_t>(label, "TextColor", 0xFF0000);
+  EXPECT_EQ(LabelPixels(window, "Label1").Darkest(), 0x9F6060u);
+  SetProperty<uint32_t>(label, "TextColor", 0);
+  SetProperty<uint8_t>(label, "Enabled", 1);
+  SendMessageW(window.Handle(), WM_ACTIVATE, WA_INACTIVE, 0);
+  EXPECT_EQ(LabelPixels(window, "Label1").Darkest(), 0x606060u);
+  SendMessageW(window.Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
+  EXPECT_EQ(LabelPixels(window, "Label1").Darkest(), 0x000000u);
+
+  SetText(window.Control("Label2"), "Caption", "One\rTwo");
+  EXPECT_EQ(LabelPixels(window, "Label2").DarkRuns().size(), 2u);
+  EXPECT_EQ(TextOf(window.Control("Label2"), "Text"), "One\rTwo");
+}
+
+TEST_F(StaticTextTest, TheSameCaptionDrawsNothingAndTheShortcutFollowsTheCaption) {
+  ControlTestWindow window(GroupingControlDescriptions());
+  window.FocusOn("CheckBox1");
+  RuntimeObject* label = window.Control("Label1");
+  HWND native = window.Pane("Label1")->NativeWindow();
+  UpdateWindow(window.Handle());
+  SetText(label, "Caption", "&Name");
+  EXPECT_FALSE(GetUpdateRect(native, nullptr, FALSE));
+
+  PressAlt(window, 'N');
+  EXPECT_EQ(TakeLog(), (Lines{"Label1.AcceleratorKey"}));
+  SetProperty<uint8_t>(label, "Enabled", 0);
+  PressAlt(window, 'N');
+  EXPECT_EQ(TakeLog(), Lines{});
+  SetProperty<uint8_t>(label, "Enabled", 1);
+
+  SetText(label, "Caption", "&Other");
+  EXPECT_TRUE(GetUpdateRect(native, nullptr, FALSE));
+  PressAlt(window, 'N');
+  PressAlt(window, 'O');
+  EXPECT_EQ(TakeLog(), (Lines{"Label1.AcceleratorKey"}));
+}
+
+TEST_F(StaticTextTest, DragAndReleaseReachHandlersOnlyAfterATakenPress) {
+  ControlTestWindow window(GroupingControlDescriptions());
+  HWND native = window.Pane("Label1")->NativeWindow();
+  auto gesture = [&] {
+    MakeForeground(window.Handle());
+    SendMouseMove(ScreenPointOf(native, 5, 5));
+    SendMouseButton(true);
+    RunFor(150);
+    SendMouseMove(ScreenPointOf(native, 9, 8));
+    RunFor(150);
+    SendMouseButton(false);
+    RunFor(200);
+    return TakeLog();
+  };
+  EXPECT_EQ(gesture(), (Lines{"Label1.MouseDown(5,5)"}));
+  window.AnswerMouseDown("Label1", true);
+  const Lines log = gesture();
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log.front(), "Label1.MouseDown(5,5)");
+  EXPECT_EQ(log[1], "Label1.MouseDrag(9,8)");
+  EXPECT_EQ(log.back(), "Label1.MouseUp(9,8)");
+}
+
+TEST_F(StaticTextTest, ABoundLabelShowsItsFieldAndIsListedOnce) {
+  ControlTestWindow window(BoundLabelControls("Ada"));
+  RuntimeObject* label = window.Control("Label1");
+  RuntimeObject* data = window.Control("Data1");
+
+  EXPECT_EQ(StringToStdUTF8(static_cast<StaticTextPane*>(window.Pane("Label1"))->Caption()), "Ada");
+  EXPECT_EQ(TextOf(label, "Text"), "Ada");
+  EXPECT_EQ(TextOf(label, "Caption"), "Ada");
+  EXPECT_EQ(DataStandInBoundControls(data), (std::vector<BoundControl>{{label, kBoundStaticText}}));
+
+  SetText(label, "DataField", "Missing");
+  EXPECT_EQ(TextOf(label, "Text"), "");
+  EXPECT_EQ(DataStandInBoundControls(data).size(), 1u);
+}
+
+TEST_F(StaticTextTest, HandlersThatCloseTheWindowLeaveNothing) {
+  const std::vector<std::pair<const char*, std::function<void(ControlTestWindow&)>>> cases = {
+      {"R2 Action",
+       [](ControlTestWindow& window) {
+         window.CloseOnAction("R2");
+         window.Click("R2");
+       }},
+      {"Label1 AcceleratorKey",
+       [](ControlTestWindow& window) {
+         window.CloseOn("Label1", "AcceleratorKey");
+         window.FocusOn("CheckBox1");
+         PressAlt(window, 'A');
+       }},
+  };
+  for (const auto& [name, close] : cases) {
+    const int32_t panesBefore = Pane::LiveCount();
+    ObjectRef data;
+    {
+      ControlTestWindow window(BoundLabelControls("&Ada"));
+      data = ObjectRef::Retain(window.Control("Data1"));
+      ASSERT_EQ(DataStandInBoundControls(data.get()).size(), 1u) << name;
+      close(window);
+      EXPECT_FALSE(window.IsOpen()) << name;
+    }
+    EXPECT_EQ(Pane::LiveCount(), panesBefore) << name;
+    EXPECT_EQ(RadioButtonCurrentGroupForTesting(), nullptr) << name;
+    EXPECT_TRUE(WindowShortcuts().empty()) << name;
+    EXPECT_TRUE(DataStandInBoundControls(data.get()).empty()) << name;
+  }
+}
+
+}  // namespace

@@ -99,7 +99,12 @@ bool IsSameText(const StringRecord* a, const StringRecord* b) {
   return StringLength(a) == 0 || a->encoding == b->encoding;
 }
 
-void InitialiseStaticText(RuntimeObject* control) { FontDescriptorInit(&FieldsOf(control)->font); }
+// The default font at the controls' default size.
+void InitialiseStaticText(RuntimeObject* control) {
+  FontDescriptor& font = FieldsOf(control)->font;
+  FontDescriptorInit(&font);
+  font.size = DefaultTextStyle().size;
+}
 
 }  // namespace
 

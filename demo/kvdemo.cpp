@@ -1,7 +1,8 @@
 // The demo application: the run-time with a small application image whose
-// Open event prints a resource and opens a window with a check box and a
-// default push button that quits. With KVDEMO_SCREENSHOT naming a path it
-// saves a PNG of its frame window there and quits.
+// Open event prints a resource and opens a window with a check box, a
+// default push button that quits, a label and a group box of radio buttons.
+// With KVDEMO_SCREENSHOT naming a path it saves a PNG of its frame window
+// there and quits.
 #include <wincodec.h>
 #include <windows.h>
 #include <wrl/client.h>
@@ -11,7 +12,10 @@
 #include <string>
 
 #include "controls/CheckBox.h"
+#include "controls/GroupBox.h"
 #include "controls/PushButton.h"
+#include "controls/RadioButton.h"
+#include "controls/StaticText.h"
 #include "core/ObjectDefinition.h"
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/SmartRef.h"
@@ -72,6 +76,25 @@ ObjectRef NewControl(RuntimeObject* instance, const char* name, const MacRect& b
 
 void OnQuitAction(RuntimeObject*) { ApplicationQuit(); }
 
+// A label over a group box of two radio buttons, the first one checked.
+void AddGroupingControls(RuntimeObject* window) {
+  ObjectRef label = NewControl(CreateInstance(GetStaticTextClassDefinition()), "SizeLabel",
+                               MacRect{92, 14, 108, 214}, "Choose a &size:");
+  ObjectRef box = NewControl(CreateInstance(GetGroupBoxClassDefinition()), "SizeBox",
+                             MacRect{110, 14, 176, 226}, "Size");
+  ObjectRef small = NewControl(CreateInstance(GetRadioButtonClassDefinition()), "SmallRadio",
+                               MacRect{128, 26, 146, 200}, "S&mall");
+  ObjectRef large = NewControl(CreateInstance(GetRadioButtonClassDefinition()), "LargeRadio",
+                               MacRect{150, 26, 168, 200}, "&Large");
+  SetProperty<uint8_t>(small.get(), "Value", 1);
+  for (RuntimeObject* radio : {small.get(), large.get()}) {
+    ControlFields(radio)->parentControl = box.get();
+  }
+  for (const ObjectRef& control : {label, box, small, large}) {
+    WindowAddControl(window, control.get());
+  }
+}
+
 // A window in the frame, clear of the frame's centre.
 void OpenControlsWindow() {
   static ClassBuilder quitButton(GetPushButtonClassDefinition(), "QuitButton");
@@ -83,7 +106,7 @@ void OpenControlsWindow() {
   fields->left = 16;
   fields->top = 16;
   fields->width = 240;
-  fields->height = 90;
+  fields->height = 190;
   fields->visible = 1;
 
   ObjectRef check = NewControl(CreateInstance(GetCheckBoxClassDefinition()), "CheckBox1",
@@ -94,6 +117,7 @@ void OpenControlsWindow() {
   SetProperty<uint8_t>(quit.get(), "Default", 1);
   WindowAddControl(window.get(), check.get());
   WindowAddControl(window.get(), quit.get());
+  AddGroupingControls(window.get());
   WindowOpen(window.get());
 }
 

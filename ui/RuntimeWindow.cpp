@@ -160,7 +160,14 @@ void ShowNow(RuntimeObject* window) {
   if (!handle) return;
   ShowWindow(handle, SW_SHOW);
   if (GetWindowLongAuto(handle, GWL_EXSTYLE) & WS_EX_MDICHILD) {
-    SendMessageAuto(GetParent(handle), WM_MDIACTIVATE, reinterpret_cast<WPARAM>(handle), 0);
+    HWND client = GetParent(handle);
+    // A child made active as it was created, before it was open, gets no
+    // second activation message: it is activated here.
+    if (reinterpret_cast<HWND>(SendMessageAuto(client, WM_MDIGETACTIVE, 0, 0)) == handle) {
+      WindowActivated(window, true);
+    } else {
+      SendMessageAuto(client, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(handle), 0);
+    }
   } else {
     SetForegroundWindow(handle);
   }

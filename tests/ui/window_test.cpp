@@ -256,6 +256,7 @@ TEST_F(WindowTest, InMDIModeDocumentsAreChildrenOfTheClientAndTheFrameIsTheDialo
     HWND handle = WindowHandle(document.get());
     EXPECT_EQ(GetParent(handle), GetMDIClientWindow());
     EXPECT_TRUE(WindowPaneOf(document.get())->IsMDIChild());
+    EXPECT_TRUE(WindowPaneOf(document.get())->IsActive()) << "the first document is shown active";
     EXPECT_EQ(GetDialogParentWindow(), frame);
     RecordingPane* pane = nullptr;
     ObjectRef control = PlaceControl(document.get(), "P", Rect(10, 10, 40, 20), [&](const PaneSite& site) { return pane = new RecordingPane("P", site); });

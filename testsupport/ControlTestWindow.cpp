@@ -349,6 +349,20 @@ void ControlTestWindow::RealClick(const std::string& name, int x, int y) const {
   RuntimeTestEnvironment::RunUntil([] { return false; }, 300);
 }
 
+void ControlTestWindow::RealDrag(HWND target, int x, int y, int dx, int dy) const {
+  auto runFor = [](DWORD milliseconds) {
+    RuntimeTestEnvironment::RunUntil([] { return false; }, milliseconds);
+  };
+  MakeForeground(Handle());
+  SendMouseMove(ScreenPointOf(target, x, y));
+  SendMouseButton(true);
+  runFor(150);
+  SendMouseMove(ScreenPointOf(target, x + dx, y + dy));
+  runFor(150);
+  SendMouseButton(false);
+  runFor(200);
+}
+
 void ControlTestWindow::RealKey(WORD virtualKey) const {
   MakeForeground(Handle());
   SendKey(virtualKey, true);

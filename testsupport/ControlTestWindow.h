@@ -121,6 +121,9 @@ class ControlTestWindow {
   // (x, y from its top-left), a press and a release; then the main loop
   // runs until the input is taken.
   void RealClick(const std::string& name, int x, int y) const;
+  // Real input: a press at the client point (x, y) of a window of the
+  // test window, a move by (dx, dy), a release, each taken in turn.
+  void RealDrag(HWND target, int x, int y, int dx, int dy) const;
   // Real input: a key pressed and released at the focused window.
   void RealKey(WORD virtualKey) const;
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "controls/GroupBox.h"
@@ -40,18 +41,6 @@ std::string Checks(const ControlTestWindow& window) {
 
 void RunFor(DWORD milliseconds) { RuntimeTestEnvironment::RunUntil([] { return false; }, milliseconds); }
 
-// A press at (x, y) of the window's client, a move by (dx, dy), a release.
-void Gesture(HWND window, int x, int y, int dx, int dy) {
-  MakeForeground(GetAncestor(window, GA_ROOT));
-  SendMouseMove(ScreenPointOf(window, x, y));
-  SendMouseButton(true);
-  RunFor(150);
-  SendMouseMove(ScreenPointOf(window, x + dx, y + dy));
-  RunFor(150);
-  SendMouseButton(false);
-  RunFor(200);
-}
-
 class RadioButtonTest : public WindowSystemTest {};
 
 TEST_F(RadioButtonTest, AClickChecksOnceAndUnchecksTheRestOfItsGroupOnly) {
@@ -72,7 +61,7 @@ TEST_F(RadioButtonTest, AClickChecksOnceAndUnchecksTheRestOfItsGroupOnly) {
                    "R3.checked.PerformAction"}));
 
   // Released away from the button: the focus moves, nothing is checked.
-  Gesture(window.Native("R1"), 6, 6, 0, 60);
+  window.RealDrag(window.Native("R1"), 6, 6, 0, 60);
   EXPECT_EQ(TakeLog(), (Lines{"R1.MouseDown(6,6)", "R3.LostFocus", "R1.GotFocus"}));
   EXPECT_EQ(Checks(window), "0011000");
 }
@@ -151,11 +140,11 @@ TEST_F(RadioButtonTest, GroupBoxPressesGoToItsChildrenThenToItsHandler) {
   TakeLog();
 
   window.AnswerMouseDown("GroupBox1", false);
-  Gesture(window.Native("GroupBox1"), 40, 50, 6, 4);
+  window.RealDrag(window.Native("GroupBox1"), 40, 50, 6, 4);
   EXPECT_EQ(TakeLog(), (Lines{"GroupBox1.MouseDown(40,50)"}));
 
   window.AnswerMouseDown("GroupBox1", true);
-  Gesture(window.Native("GroupBox1"), 40, 50, 6, 4);
+  window.RealDrag(window.Native("GroupBox1"), 40, 50, 6, 4);
   const Lines log = TakeLog();
   ASSERT_GE(log.size(), 3u);
   EXPECT_EQ(log.front(), "GroupBox1.MouseDown(40,50)");
@@ -168,10 +157,8 @@ TEST_F(RadioButtonTest, GroupBoxPressesGoToItsChildrenThenToItsHandler) {
   SetProperty<int32_t>(window.Control("GroupBox1"), "Width", 150);
   RECT update{};
   ASSERT_TRUE(GetUpdateRect(box, &update, FALSE));
-  EXPECT_EQ(update.left, 0);
-  EXPECT_EQ(update.top, 0);
-  EXPECT_EQ(update.right, 150);
-  EXPECT_EQ(update.bottom, 90);
+  EXPECT_EQ(std::make_tuple(update.left, update.top, update.right, update.bottom),
+            std::make_tuple(0L, 0L, 150L, 90L));
 }
 
 TEST_F(RadioButtonTest, GroupBoxCaptionAccessorsReportANilControl) {

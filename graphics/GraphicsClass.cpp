@@ -14,8 +14,10 @@
 #include "core/string.h"
 #include "graphics/GraphicsPort.h"
 #include "graphics/NativePicture.h"
+#include "graphics/PictureAxis.h"
 #include "graphics/PictureClass.h"
 #include "graphics/Rect16.h"
+#include "graphics/ShapePlotter.h"
 #include "ui/pane.h"
 
 namespace {
@@ -68,6 +70,8 @@ class Drawing {
   // +-2^30.
   int32_t X(int32_t x) const { return LimitedCoordinate(int64_t(x) + left_); }
   int32_t Y(int32_t y) const { return LimitedCoordinate(int64_t(y) + top_); }
+  // A plotter over the port, for one drawing.
+  ShapePlotter Plotter() const { return ShapePlotter(port_, left_, top_); }
   // The rectangle x, y, width, height of the pane, in the target's
   // coordinates, saturated to 16 bits.
   MacRect Rect(int32_t x, int32_t y, int32_t width, int32_t height) const {
@@ -80,11 +84,6 @@ class Drawing {
   int32_t left_ = 0;
   int32_t top_ = 0;
 };
-
-RGBColor16 ColorChannels(uint32_t color) {
-  return {uint16_t(((color >> 16) & 0xFF) * 257), uint16_t(((color >> 8) & 0xFF) * 257),
-          uint16_t((color & 0xFF) * 257)};
-}
 
 uint32_t ColorValue(const RGBColor16& color) {
   return uint32_t(color.red >> 8) << 16 | uint32_t(color.green >> 8) << 8 | (color.blue >> 8);
@@ -110,35 +109,41 @@ void DrawPolygon(RuntimeObject* graphics, RuntimeArray* points, bool fill) {
   if (drawing && points && RuntimeUBound(points) > 0) drawing->Polygon(points, fill);
 }
 
-// One axis of DrawPicture's source rectangle clipped to the picture's extent
-// (0..limit): the destination's position and size shrink in proportion.
-// Worked in 64 bits, so that no argument can overflow; false when nothing of
-// the axis is left to draw.
-struct PictureAxis {
-  int64_t position;     // destination
-  int64_t size;         // destination
-  int64_t sourceStart;  // in the picture
-  int64_t sourceSize;
-
-  bool ClipTo(int64_t limit) {
-    if (size < 1 || sourceSize < 1) return false;
-    if (sourceStart < 0) {
-      const int64_t cut = (-sourceStart * size) / sourceSize;
-      position += cut;
-      size -= cut;
-      sourceSize += sourceStart;
-      sourceStart = 0;
-    }
-    if (sourceStart + sourceSize > limit) {
-      size = size * (limit - sourceStart) / sourceSize;
-      sourceSize = limit - sourceStart;
-    }
-    return size >= 1 && sourceSize >= 1 && sourceStart >= 0 && sourceStart + sourceSize <= limit;
-  }
-};
-
 int32_t SizeOrDefault(int32_t size, int32_t fallback) {
   return size == kDrawPictureDefaultSize ? fallback : size;
+}
+
+// DrawPicture's first layer: the picture's image.
+void DrawNativeImage(const Drawing& drawing, const PictureObject* picture, int32_t x, int32_t y,
+                     int32_t w1, int32_t h1, int32_t sx, int32_t sy, int32_t w2, int32_t h2) {
+  NativePicture* native = picture->nativePicture;
+  int32_t pictureWidth = 0, pictureHeight = 0;
+  native->GetSize(&pictureWidth, &pictureHeight);
+  w1 = SizeOrDefault(w1, pictureWidth);
+  h1 = SizeOrDefault(h1, pictureHeight);
+  PictureAxis across{drawing.X(x), w1, sx, SizeOrDefault(w2, w1)};
+  PictureAxis down{drawing.Y(y), h1, sy, SizeOrDefault(h2, h1)};
+  if (!across.ClipTo(pictureWidth) || !down.ClipTo(pictureHeight)) return;
+  // Clipped sizes never exceed the ones given.
+  drawing->DrawPictureScaled(LimitedCoordinate(across.position), LimitedCoordinate(down.position),
+                             int32_t(across.size), int32_t(down.size), native, int32_t(across.sourceStart),
+                             int32_t(down.sourceStart), int32_t(across.sourceSize),
+                             int32_t(down.sourceSize), picture->transparent != 0);
+}
+
+// DrawPicture's second layer: the picture's shapes, clipped to the
+// destination rectangle and moved so that the source's top-left corner lands
+// on (x, y). Shapes are never scaled, so their picture point (sx, sy) lands
+// there whatever the sizes.
+void DrawPictureObjects(const Drawing& drawing, const PictureObject* picture, int32_t x, int32_t y,
+                        int32_t w1, int32_t h1, int32_t sx, int32_t sy) {
+  w1 = SizeOrDefault(w1, picture->width);
+  h1 = SizeOrDefault(h1, picture->height);
+  if (w1 < 1 || h1 < 1) return;
+  ClipStateSaver clip(drawing.port());
+  drawing->SetClipRect(drawing.Rect(x, y, w1, h1));
+  drawing.Plotter().DrawObjectAt(picture->objects, double(x) - sx, double(y) - sy);
+  clip.Restore();
 }
 
 // DrawPicture's image parameter, typed with the Picture class at
@@ -153,6 +158,14 @@ ParameterRecord g_drawPictureParameters[] = {
     {"sy", &kIntegerType, kParameterOptional},
     {"w2", &kIntegerType, kParameterOptional},
     {"h2", &kIntegerType, kParameterOptional},
+};
+
+// DrawObject's shape parameter, typed with the Object2D class at
+// registration.
+ParameterRecord g_drawObjectParameters[] = {
+    {"object2D", nullptr, 0},
+    {"deltaX", &kIntegerType, kParameterOptional},
+    {"deltaY", &kIntegerType, kParameterOptional},
 };
 
 void DestroyGraphics(RuntimeObject* object) {
@@ -252,6 +265,9 @@ ObjectDefinition* MakeGraphicsDefinition() {
                        RUNTIME_ENTRY(graphicsDrawPolygon)),
       MakeMethodRecord("FillPolygon", nullptr, kPolygonParameters, 1,
                        RUNTIME_ENTRY(graphicsFillPolygon)),
+      MakeMethodRecord("DrawObject", nullptr, g_drawObjectParameters,
+                       uint32_t(std::size(g_drawObjectParameters)),
+                       RUNTIME_ENTRY(RuntimeGraphicsDrawObjectXY)),
   };
   ObjectDefinitionSetName(&definition, "Graphics");
   definition.instanceSize = sizeof(GraphicsObject);
@@ -273,6 +289,7 @@ void RegisterGraphicsClass() {
   // Typed only now: the Picture class names Graphics for its own Graphics
   // property, so neither definition may ask for the other while it is made.
   g_drawPictureParameters[0].type = PictureClassDefinition();
+  g_drawObjectParameters[0].type = GetObject2DDefinition();
 }
 
 GraphicsObject* WrapGraphicsPort(GraphicsPort* port) {
@@ -378,20 +395,23 @@ void RuntimeGraphicsDrawPicture(RuntimeObject* graphics, RuntimeObject* image, i
     return;
   }
   const PictureObject* picture = ObjectFields<PictureObject>(image);
-  NativePicture* native = picture->nativePicture;
-  if (!native) return;
-  int32_t pictureWidth = 0, pictureHeight = 0;
-  native->GetSize(&pictureWidth, &pictureHeight);
-  w1 = SizeOrDefault(w1, pictureWidth);
-  h1 = SizeOrDefault(h1, pictureHeight);
-  PictureAxis across{drawing.X(x), w1, sx, SizeOrDefault(w2, w1)};
-  PictureAxis down{drawing.Y(y), h1, sy, SizeOrDefault(h2, h1)};
-  if (!across.ClipTo(pictureWidth) || !down.ClipTo(pictureHeight)) return;
-  // Clipped sizes never exceed the ones given.
-  drawing->DrawPictureScaled(LimitedCoordinate(across.position), LimitedCoordinate(down.position),
-                             int32_t(across.size), int32_t(down.size), native, int32_t(across.sourceStart),
-                             int32_t(down.sourceStart), int32_t(across.sourceSize),
-                             int32_t(down.sourceSize), picture->transparent != 0);
+  if (picture->nativePicture) DrawNativeImage(drawing, picture, x, y, w1, h1, sx, sy, w2, h2);
+  if (picture->objects) DrawPictureObjects(drawing, picture, x, y, w1, h1, sx, sy);
+}
+
+void RuntimeGraphicsDrawObject(RuntimeObject* graphics, RuntimeObject* object) {
+  RuntimeGraphicsDrawObjectXY(graphics, object, 0, 0);
+}
+
+void RuntimeGraphicsDrawObjectXY(RuntimeObject* graphics, RuntimeObject* object, int32_t x,
+                                 int32_t y) {
+  Drawing drawing(graphics);
+  if (!drawing || !object) return;
+  if (!ObjectIsADefinition(object, GetObject2DDefinition())) {
+    ReportCallerFault(__LINE__, "ObjectIsADefinition(object, GetObject2DDefinition())");
+    return;
+  }
+  drawing.Plotter().DrawObjectAt(object, x, y);
 }
 
 // ---- Text ----------------------------------------------------------------------------
@@ -447,7 +467,7 @@ uint32_t graphicsPixelGetter(RuntimeObject* graphics, int32_t x, int32_t y) {
 
 void graphicsPixelSetter(RuntimeObject* graphics, int32_t x, int32_t y, uint32_t color) {
   Drawing drawing(graphics);
-  if (drawing) drawing->SetPixel(drawing.X(x), drawing.Y(y), ColorChannels(color));
+  if (drawing) drawing->SetPixel(drawing.X(x), drawing.Y(y), RGBColorFromValue(color));
 }
 
 // ---- Properties --------------------------------------------------------------------------
@@ -458,7 +478,7 @@ uint32_t graphicsForeColorGetter(RuntimeObject* graphics, uint32_t) {
 }
 
 void graphicsForeColorSetter(RuntimeObject* graphics, uint32_t, uint32_t color) {
-  if (GraphicsPort* port = PortOf(graphics)) port->SetForeColor(ColorChannels(color));
+  if (GraphicsPort* port = PortOf(graphics)) port->SetForeColor(RGBColorFromValue(color));
 }
 
 int32_t graphicsWidthGetter(RuntimeObject* graphics, uint32_t) {

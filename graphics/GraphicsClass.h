@@ -90,10 +90,20 @@ void graphicsDrawCautionIcon(RuntimeObject* graphics, int32_t x, int32_t y);
 // drawn unless all four sizes stay at least 1, so a rectangle is never
 // mirrored and never read outside the picture. A picture whose Transparent
 // is not 0 leaves its white out; a picture with a mask blends through it.
+// A picture's Objects are drawn after its image, clipped to the destination
+// (x, y, w1, h1; w1 and h1 default to the picture's size) and unscaled, with
+// the picture's point (sx, sy) at (x, y).
 void RuntimeGraphicsDrawPicture(RuntimeObject* graphics, RuntimeObject* image, int32_t x, int32_t y,
                                 int32_t w1, int32_t h1, int32_t sx, int32_t sy, int32_t w2,
                                 int32_t h2);
 
+// ---- Shapes ----
+// The Object2D shape (a group with its members) drawn into the pane, moved by
+// (x, y) without changing the shape; the Graphics' colour, pen and text are
+// as before afterwards. Nil draws nothing.
+void RuntimeGraphicsDrawObject(RuntimeObject* graphics, RuntimeObject* object);
+void RuntimeGraphicsDrawObjectXY(RuntimeObject* graphics, RuntimeObject* object, int32_t x,
+                                 int32_t y);
 // ---- Text ----
 // y is the baseline of the first line. Without a width (0) the text breaks
 // only at line ends (and at 30000); with one it also wraps at the width.

@@ -70,6 +70,11 @@ COLORREF RGBColorToColorRef(const RGBColor16& color) {
   return RGB(color.red >> 8, color.green >> 8, color.blue >> 8);
 }
 
+RGBColor16 RGBColorFromValue(uint32_t rgb) {
+  return {uint16_t(((rgb >> 16) & 0xFF) * 257), uint16_t(((rgb >> 8) & 0xFF) * 257),
+          uint16_t((rgb & 0xFF) * 257)};
+}
+
 void* GraphicsPort::operator new(size_t size) { return RuntimeAlloc(uint32_t(size)); }
 void GraphicsPort::operator delete(void* block) { RuntimeFree(block); }
 
@@ -141,6 +146,34 @@ void GraphicsPort::Unfocus() {
   clipApplied = false;
   dc_ = nullptr;
   dcHeld_ = false;
+  DropKeptObjects();
+}
+
+HPEN GraphicsPort::SolidPen(int32_t width) {
+  const COLORREF colour = RGBColorToColorRef(foreColor_);
+  for (KeptPen& kept : keptPens_) {
+    if (kept.pen && kept.colour == colour && kept.width == width) return kept.pen.get();
+  }
+  KeptPen& slot = keptPens_[nextKeptPen_];
+  nextKeptPen_ ^= 1;
+  slot.pen.reset(CreatePen(PS_SOLID, width, colour));
+  slot.colour = colour;
+  slot.width = width;
+  return slot.pen.get();
+}
+
+HBRUSH GraphicsPort::SolidBrush() {
+  const COLORREF colour = RGBColorToColorRef(foreColor_);
+  if (!keptBrush_ || keptBrushColour_ != colour) {
+    keptBrush_.reset(CreateSolidBrush(colour));
+    keptBrushColour_ = colour;
+  }
+  return keptBrush_.get();
+}
+
+void GraphicsPort::DropKeptObjects() {
+  for (KeptPen& kept : keptPens_) kept.pen.reset();
+  keptBrush_.reset();
 }
 
 GraphicsPort* GraphicsPort::Current() { return currentPort; }
@@ -327,8 +360,7 @@ void GraphicsPort::LineTo(int32_t x, int32_t y) {
               std::max(penX_, x) - originX_ + penWidth_, std::max(penY_, y) - originY_ + penHeight_};
     FillWithPattern(dc, area);
   } else if (dc) {
-    CountedPen pen(CreatePen(PS_SOLID, (penWidth_ + penHeight_) / 2, RGBColorToColorRef(foreColor_)));
-    ScopedSelect selectPen(dc, pen.get());
+    ScopedSelect selectPen(dc, SolidPen((penWidth_ + penHeight_) / 2));
     int32_t hw = penWidth_ / 2, hh = penHeight_ / 2;
     MoveToEx(dc, penX_ - originX_ + hw, penY_ - originY_ + hh, nullptr);
     ::LineTo(dc, x - originX_ + hw, y - originY_ + hh);
@@ -340,8 +372,7 @@ void GraphicsPort::DrawOutline(int kind, const MacRect& rect, int32_t cornerWidt
                                int32_t cornerHeight) {
   HDC dc = GetDC();
   if (!dc) return;
-  CountedPen pen(CreatePen(PS_SOLID, penWidth_, RGBColorToColorRef(foreColor_)));
-  ScopedSelect selectPen(dc, pen.get());
+  ScopedSelect selectPen(dc, SolidPen(penWidth_));
   ScopedSelect selectBrush(dc, GetStockObject(NULL_BRUSH));
   DrawShape(dc, kind, DeviceRect(rect, kind != kRectangle), cornerWidth, cornerHeight);
 }
@@ -350,11 +381,8 @@ void GraphicsPort::DrawFilled(int kind, const MacRect& rect, int32_t cornerWidth
                               int32_t cornerHeight) {
   HDC dc = GetDC();
   if (!dc) return;
-  COLORREF colour = RGBColorToColorRef(foreColor_);
-  CountedPen pen(CreatePen(PS_SOLID, kind == kOval ? 1 : penWidth_, colour));
-  CountedBrush brush(CreateSolidBrush(colour));
-  ScopedSelect selectPen(dc, pen.get());
-  ScopedSelect selectBrush(dc, brush.get());
+  ScopedSelect selectPen(dc, SolidPen(kind == kOval ? 1 : penWidth_));
+  ScopedSelect selectBrush(dc, SolidBrush());
   DrawShape(dc, kind, DeviceRect(rect, true), cornerWidth, cornerHeight);
 }
 
@@ -378,8 +406,7 @@ void GraphicsPort::FillRect(const MacRect& rect) {
     FillWithPattern(dc, area);
     return;
   }
-  CountedBrush brush(CreateSolidBrush(RGBColorToColorRef(foreColor_)));
-  ::FillRect(dc, &area, brush.get());
+  ::FillRect(dc, &area, SolidBrush());
 }
 
 void GraphicsPort::EraseRect(const MacRect& rect) {
@@ -411,11 +438,8 @@ void GraphicsPort::Polygon(RuntimeArray* coordinates, bool fill) {
   }
   if (fill) {
     for (POINT& point : points) point = {point.x - originX_, point.y - originY_};
-    COLORREF colour = RGBColorToColorRef(foreColor_);
-    CountedPen pen(CreatePen(PS_SOLID, 1, colour));
-    CountedBrush brush(CreateSolidBrush(colour));
-    ScopedSelect selectPen(dc, pen.get());
-    ScopedSelect selectBrush(dc, brush.get());
+    ScopedSelect selectPen(dc, SolidPen(1));
+    ScopedSelect selectBrush(dc, SolidBrush());
     ::Polygon(dc, points.data(), count);
     return;
   }

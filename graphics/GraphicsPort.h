@@ -40,6 +40,8 @@ struct RGBColor16 {
 };
 // A COLORREF from the high byte of each channel.
 COLORREF RGBColorToColorRef(const RGBColor16& color);
+// The channels of a language colour 0x00RRGGBB, each byte times 257.
+RGBColor16 RGBColorFromValue(uint32_t rgb);
 
 class GraphicsPort {
  public:
@@ -162,6 +164,13 @@ class GraphicsPort {
   void DrawBox(StringRecord* text, const MacRect& rect, int32_t alignment, UINT format);
   int32_t DrawTextCall(HDC dc, StringRecord* text, RECT* area, UINT format);
   const TEXTMETRICA* Metrics();
+  // Solid pens and a brush of the fore colour, kept while the port is
+  // focused and deleted when it unfocuses, so that runs of drawing calls
+  // make no GDI object per call. The two most recent pens are kept (a fill
+  // and its outline alternate).
+  HPEN SolidPen(int32_t width);
+  HBRUSH SolidBrush();
+  void DropKeptObjects();
 
   Pane* target_;
   bool ownsTarget_ = false;
@@ -190,6 +199,15 @@ class GraphicsPort {
   int32_t phaseX_ = 0;
   int32_t phaseY_ = 0;
   CountedRegion clip_;
+  struct KeptPen {
+    CountedPen pen;
+    COLORREF colour = 0;
+    int32_t width = 0;
+  };
+  KeptPen keptPens_[2];
+  uint32_t nextKeptPen_ = 0;
+  CountedBrush keptBrush_;
+  COLORREF keptBrushColour_ = 0;
   GraphicsPort* nextLive_ = nullptr;
 };
 

@@ -73,26 +73,39 @@ void MetafileTestPane::ReleaseDC(uint32_t) {}
 
 namespace {
 
-int CALLBACK CollectText(HDC, HANDLETABLE*, const ENHMETARECORD* record, int, LPARAM data) {
-  if (record->iType != EMR_EXTTEXTOUTW) return 1;
-  auto* text = reinterpret_cast<const EMREXTTEXTOUTW*>(record);
-  auto* chars = reinterpret_cast<const wchar_t*>(reinterpret_cast<const BYTE*>(record) +
-                                                 text->emrtext.offString);
-  reinterpret_cast<std::vector<RecordedText>*>(data)->push_back(
-      {std::wstring(chars, text->emrtext.nChars), text->emrtext.ptlReference.x,
-       text->emrtext.ptlReference.y, text->emrtext.fOptions});
+template <class Visit>
+int CALLBACK VisitRecord(HDC, HANDLETABLE*, const ENHMETARECORD* record, int, LPARAM data) {
+  (*reinterpret_cast<Visit*>(data))(record);
   return 1;
 }
 
 }  // namespace
 
-std::vector<RecordedText> MetafileTestPane::TakeText() {
+template <class Visit>
+void MetafileTestPane::TakeRecords(Visit visit) {
   GraphicsPort::UnfocusCurrent();
-  std::vector<RecordedText> records;
-  if (!dc_) return records;
+  if (!dc_) return;
   HENHMETAFILE metafile = CloseEnhMetaFile(dc_);
   dc_ = nullptr;
-  EnumEnhMetaFile(nullptr, metafile, CollectText, &records, nullptr);
+  EnumEnhMetaFile(nullptr, metafile, VisitRecord<Visit>, &visit, nullptr);
   DeleteEnhMetaFile(metafile);
+}
+
+std::vector<RecordedText> MetafileTestPane::TakeText() {
+  std::vector<RecordedText> records;
+  TakeRecords([&](const ENHMETARECORD* record) {
+    if (record->iType != EMR_EXTTEXTOUTW) return;
+    auto* text = reinterpret_cast<const EMREXTTEXTOUTW*>(record);
+    auto* chars = reinterpret_cast<const wchar_t*>(reinterpret_cast<const BYTE*>(record) +
+                                                   text->emrtext.offString);
+    records.push_back({std::wstring(chars, text->emrtext.nChars), text->emrtext.ptlReference.x,
+                       text->emrtext.ptlReference.y, text->emrtext.fOptions});
+  });
   return records;
+}
+
+std::vector<uint32_t> MetafileTestPane::TakeRecordTypes() {
+  std::vector<uint32_t> types;
+  TakeRecords([&](const ENHMETARECORD* record) { types.push_back(record->iType); });
+  return types;
 }

@@ -7,7 +7,8 @@
 // coordinates as 0x00RRGGBB.
 //
 // MetafileTestPane: a root pane whose DC records an enhanced metafile, so
-// that text tests read back the exact strings and reference points drawn.
+// that tests read back the exact strings and reference points drawn, and
+// which primitives drew.
 //
 // Both are made with new and disposed of with Unlock, like every pane.
 #pragma once
@@ -63,6 +64,8 @@ class MetafileTestPane : public Pane {
   // Unfocuses the current port, ends the recording and gives the text
   // records in drawing order; a new recording starts with the next DC.
   std::vector<RecordedText> TakeText();
+  // The same for the types of all records (EMR_ELLIPSE, EMR_POLYGON16 ...).
+  std::vector<uint32_t> TakeRecordTypes();
 
   HDC AcquireDC(uint32_t* releaseToken) override;
   void ReleaseDC(uint32_t releaseToken) override;
@@ -71,5 +74,8 @@ class MetafileTestPane : public Pane {
   ~MetafileTestPane() override;
 
  private:
+  template <class Visit>
+  void TakeRecords(Visit visit);
+
   HDC dc_ = nullptr;
 };

@@ -13,6 +13,7 @@ class GuardedBuffer {
   GuardedBuffer& operator=(const GuardedBuffer&) = delete;
 
   const uint8_t* data() const { return data_; }
+  uint8_t* data() { return data_; }
   size_t size() const { return size_; }
 
  private:

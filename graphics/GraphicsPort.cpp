@@ -138,6 +138,7 @@ HDC GraphicsPort::GetDC() {
 }
 
 void GraphicsPort::Unfocus() {
+  DropKeptObjects();
   if (dc_) {
     if (clipApplied) SelectClipRgn(dc_, dcHadClip ? ScratchRegion() : nullptr);
     if (font_) SelectObject(dc_, GetStockObject(SYSTEM_FONT));
@@ -146,7 +147,6 @@ void GraphicsPort::Unfocus() {
   clipApplied = false;
   dc_ = nullptr;
   dcHeld_ = false;
-  DropKeptObjects();
 }
 
 HPEN GraphicsPort::SolidPen(int32_t width) {
@@ -156,6 +156,7 @@ HPEN GraphicsPort::SolidPen(int32_t width) {
   }
   KeptPen& slot = keptPens_[nextKeptPen_];
   nextKeptPen_ ^= 1;
+  if (slot.pen.get() == penSelection_.selected) PutBack(&penSelection_);
   slot.pen.reset(CreatePen(PS_SOLID, width, colour));
   slot.colour = colour;
   slot.width = width;
@@ -165,13 +166,31 @@ HPEN GraphicsPort::SolidPen(int32_t width) {
 HBRUSH GraphicsPort::SolidBrush() {
   const COLORREF colour = RGBColorToColorRef(foreColor_);
   if (!keptBrush_ || keptBrushColour_ != colour) {
+    PutBack(&brushSelection_);
     keptBrush_.reset(CreateSolidBrush(colour));
     keptBrushColour_ = colour;
   }
   return keptBrush_.get();
 }
 
+void GraphicsPort::KeepSelected(HDC dc, KeptSelection* kept, HGDIOBJ object) {
+  if (kept->selected == object && kept->dc == dc) return;
+  if (kept->dc != dc) PutBack(kept);
+  HGDIOBJ previous = SelectObject(dc, object);
+  if (!kept->selected) kept->original = previous;
+  kept->selected = object;
+  kept->dc = dc;
+}
+
+void GraphicsPort::PutBack(KeptSelection* kept) {
+  if (kept->selected) SelectObject(kept->dc, kept->original);
+  kept->selected = nullptr;
+  kept->dc = nullptr;
+}
+
 void GraphicsPort::DropKeptObjects() {
+  PutBack(&penSelection_);
+  PutBack(&brushSelection_);
   for (KeptPen& kept : keptPens_) kept.pen.reset();
   keptBrush_.reset();
 }
@@ -360,7 +379,7 @@ void GraphicsPort::LineTo(int32_t x, int32_t y) {
               std::max(penX_, x) - originX_ + penWidth_, std::max(penY_, y) - originY_ + penHeight_};
     FillWithPattern(dc, area);
   } else if (dc) {
-    ScopedSelect selectPen(dc, SolidPen((penWidth_ + penHeight_) / 2));
+    KeepSelected(dc, &penSelection_, SolidPen((penWidth_ + penHeight_) / 2));
     int32_t hw = penWidth_ / 2, hh = penHeight_ / 2;
     MoveToEx(dc, penX_ - originX_ + hw, penY_ - originY_ + hh, nullptr);
     ::LineTo(dc, x - originX_ + hw, y - originY_ + hh);
@@ -372,7 +391,7 @@ void GraphicsPort::DrawOutline(int kind, const MacRect& rect, int32_t cornerWidt
                                int32_t cornerHeight) {
   HDC dc = GetDC();
   if (!dc) return;
-  ScopedSelect selectPen(dc, SolidPen(penWidth_));
+  KeepSelected(dc, &penSelection_, SolidPen(penWidth_));
   ScopedSelect selectBrush(dc, GetStockObject(NULL_BRUSH));
   DrawShape(dc, kind, DeviceRect(rect, kind != kRectangle), cornerWidth, cornerHeight);
 }
@@ -381,8 +400,8 @@ void GraphicsPort::DrawFilled(int kind, const MacRect& rect, int32_t cornerWidth
                               int32_t cornerHeight) {
   HDC dc = GetDC();
   if (!dc) return;
-  ScopedSelect selectPen(dc, SolidPen(kind == kOval ? 1 : penWidth_));
-  ScopedSelect selectBrush(dc, SolidBrush());
+  KeepSelected(dc, &penSelection_, SolidPen(kind == kOval ? 1 : penWidth_));
+  KeepSelected(dc, &brushSelection_, SolidBrush());
   DrawShape(dc, kind, DeviceRect(rect, true), cornerWidth, cornerHeight);
 }
 
@@ -438,8 +457,8 @@ void GraphicsPort::Polygon(RuntimeArray* coordinates, bool fill) {
   }
   if (fill) {
     for (POINT& point : points) point = {point.x - originX_, point.y - originY_};
-    ScopedSelect selectPen(dc, SolidPen(1));
-    ScopedSelect selectBrush(dc, SolidBrush());
+    KeepSelected(dc, &penSelection_, SolidPen(1));
+    KeepSelected(dc, &brushSelection_, SolidBrush());
     ::Polygon(dc, points.data(), count);
     return;
   }

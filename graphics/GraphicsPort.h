@@ -165,11 +165,19 @@ class GraphicsPort {
   int32_t DrawTextCall(HDC dc, StringRecord* text, RECT* area, UINT format);
   const TEXTMETRICA* Metrics();
   // Solid pens and a brush of the fore colour, kept while the port is
-  // focused and deleted when it unfocuses, so that runs of drawing calls
-  // make no GDI object per call. The two most recent pens are kept (a fill
-  // and its outline alternate).
+  // focused (and left selected in its DC between calls) and deleted when it
+  // unfocuses, so that runs of drawing calls make no GDI object per call and
+  // select nothing again. The two most recent pens are kept (a fill and its
+  // outline alternate).
+  struct KeptSelection {
+    HDC dc = nullptr;            // where ours is selected
+    HGDIOBJ original = nullptr;  // the DC's own, put back at the end
+    HGDIOBJ selected = nullptr;  // ours, selected now
+  };
   HPEN SolidPen(int32_t width);
   HBRUSH SolidBrush();
+  void KeepSelected(HDC dc, KeptSelection* kept, HGDIOBJ object);
+  void PutBack(KeptSelection* kept);
   void DropKeptObjects();
 
   Pane* target_;
@@ -208,6 +216,8 @@ class GraphicsPort {
   uint32_t nextKeptPen_ = 0;
   CountedBrush keptBrush_;
   COLORREF keptBrushColour_ = 0;
+  KeptSelection penSelection_;
+  KeptSelection brushSelection_;
   GraphicsPort* nextLive_ = nullptr;
 };
 

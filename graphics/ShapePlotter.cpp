@@ -31,6 +31,9 @@ constexpr int64_t kScratchSideLimit = 4096;
 constexpr double kUnturnedText = 0.001;
 constexpr double kUnturnedPicture = 0.001;
 constexpr double kThickBorder = 1.5;
+// Outlines beyond this are not drawn: their scratch arrays would near the
+// address space (a figure can join any number of curves).
+constexpr uint32_t kMaxPlottedPoints = 1u << 22;
 
 void ReportFault(int32_t line, const char* condition) {
   AssertionFailed(131, 4, "ShapePlotter", line, condition, nullptr);
@@ -196,7 +199,7 @@ void ShapePlotter::PlotPolygon(RuntimeObject* shape, PointList* points) {
 void ShapePlotter::PlotClosed(const Object2DFields* style, PointList* points, bool fill) {
   DropRepeatedPoints(points, true);
   const uint32_t count = points->count;
-  if (count == 0) return;
+  if (count == 0 || count > kMaxPlottedPoints) return;
   const bool area = count >= 3;
   if (fill && area) FillPoints(style, points->block, count);
   if (!Bordered(style)) return;
@@ -229,7 +232,7 @@ void ShapePlotter::PlotArcOrCurve(RuntimeObject* shape) {
   // midpoint: the border leaves the last point out.
   DropRepeatedPoints(&outline_, arc);
   const uint32_t count = outline_.count;
-  if (count == 0) return;
+  if (count == 0 || count > kMaxPlottedPoints) return;
   const bool area = count >= 3;
   if (Filled(style) && area) FillPoints(style, outline_.block, count);
   if (!Bordered(style)) return;

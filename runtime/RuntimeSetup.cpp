@@ -5,6 +5,7 @@
 #include "controls/ControlClasses.h"
 #include "database/api/DatabaseClasses.h"
 #include "files/FileStreams.h"
+#include "files/FileTypes.h"
 #include "graphics/GraphicsClass.h"
 #include "graphics/GraphicsPort.h"
 #include "graphics/PictureClass.h"
@@ -42,6 +43,7 @@ void RegisterClasses() {
   RegisterClipboardClass();
   RegisterDragItemClass();
   RegisterFileStreamClasses();
+  RegisterFileTypeEntryPoints();
   RegisterRegistryItemClass();
   RegisterOLEObjectClass();
   RegisterSerialClasses();

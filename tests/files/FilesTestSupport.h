@@ -54,6 +54,20 @@ inline bool FileExists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// A sparse file of that size; false (nothing left) when the volume cannot
+// hold it.
+inline bool MakeSparseFile(const std::wstring& path, int64_t size) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER end;
+  end.QuadPart = size;
+  const bool made = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  CloseHandle(file);
+  if (!made) DeleteFileW(path.c_str());
+  return made;
+}
+
 inline std::wstring TempFolder() {
   wchar_t folder[MAX_PATH + 1];
   const DWORD length = GetTempPathW(MAX_PATH + 1, folder);

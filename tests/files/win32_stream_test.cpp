@@ -180,19 +180,7 @@ TEST_F(Win32StreamTest, ShortWriteIsAFailure) {
 // IsEOF still tells where the real end is.
 TEST_F(Win32StreamTest, FileOfFiveGibibytes) {
   const std::wstring path = PathOf(L"large.bin");
-  {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    LARGE_INTEGER size;
-    size.QuadPart = 5LL << 30;
-    const bool made = SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file);
-    CloseHandle(file);
-    if (!made) {
-      DeleteFileW(path.c_str());
-      GTEST_SKIP() << "no room for a sparse 5 GiB file";
-    }
-  }
+  if (!MakeSparseFile(path, 5LL << 30)) GTEST_SKIP() << "no room for a sparse 5 GiB file";
   {
     auto stream = NewFileStream();
     ASSERT_TRUE(stream->Open(PathString(L"large.bin").get(), kFileStreamReadOnly));

@@ -1,0 +1,91 @@
+// The dialog watcher's thread.
+#include "testsupport/DialogWatcher.h"
+
+namespace {
+
+constexpr DWORD kPollMs = 20;
+
+std::wstring TextOf(HWND window) {
+  wchar_t text[1024] = {};
+  GetWindowTextW(window, text, 1024);
+  return text;
+}
+
+std::string ClassOf(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+BOOL CALLBACK TakeProcessDialog(HWND window, LPARAM found) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process != GetCurrentProcessId() || !IsWindowVisible(window) || ClassOf(window) != "#32770") {
+    return TRUE;
+  }
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+BOOL CALLBACK TakeControl(HWND child, LPARAM seen) {
+  reinterpret_cast<DialogWatcher::Seen*>(seen)->controls.push_back(
+      {GetDlgCtrlID(child), ClassOf(child), TextOf(child)});
+  return TRUE;
+}
+
+HWND FindProcessDialog() {
+  HWND found = nullptr;
+  EnumWindows(TakeProcessDialog, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+void Press(HWND dialog, int id) {
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+}  // namespace
+
+bool DialogWatcher::Seen::HasControlText(const std::wstring& fragment) const {
+  for (const Control& control : controls) {
+    if (control.text.find(fragment) != std::wstring::npos) return true;
+  }
+  return false;
+}
+
+DialogWatcher::DialogWatcher(Plan plan) : plan_(std::move(plan)), thread_([this] { Watch(); }) {}
+
+DialogWatcher::~DialogWatcher() { Finish(); }
+
+const DialogWatcher::Seen& DialogWatcher::Finish() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+  return seen_;
+}
+
+void DialogWatcher::Watch() {
+  const DWORD start = GetTickCount();
+  const auto pastDeadline = [&] { return GetTickCount() - start >= plan_.deadlineMs; };
+  HWND dialog = nullptr;
+  while (!dialog && !stop_) {
+    Sleep(kPollMs);
+    dialog = FindProcessDialog();
+  }
+  if (!dialog) return;
+  seen_.found = true;
+  seen_.title = TextOf(dialog);
+  GetWindowRect(dialog, &seen_.frame);
+  EnumChildWindows(dialog, TakeControl, reinterpret_cast<LPARAM>(&seen_));
+  if (!pastDeadline()) {
+    for (const auto& [id, text] : plan_.texts) SetDlgItemTextW(dialog, id, text.c_str());
+    if (plan_.button != 0) Press(dialog, plan_.button);
+  }
+  while (IsWindow(dialog) && IsWindowVisible(dialog)) {
+    if (pastDeadline()) {
+      seen_.cancelledAtDeadline = true;
+      Press(dialog, IDCANCEL);
+      return;
+    }
+    Sleep(kPollMs);
+  }
+}

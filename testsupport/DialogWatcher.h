@@ -1,0 +1,59 @@
+// Answers a system dialog that a test makes the run-time show: a thread
+// waits for a visible "#32770" window of this process, reads its title,
+// frame and control texts, sets the planned texts and presses the planned
+// button. Should the dialog still be there at the deadline (or appear only
+// after it), it presses Cancel, so that no test hangs on a modal window.
+//
+// Start the watcher before the call that shows the dialog and Finish it when
+// the call has returned: a watcher still waiting for a dialog then stops.
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+class DialogWatcher {
+ public:
+  struct Plan {
+    // Texts to set first, by control id.
+    std::vector<std::pair<int, std::wstring>> texts;
+    // The button to press (its control id); 0 presses nothing.
+    int button = IDOK;
+    DWORD deadlineMs = 10000;
+  };
+  struct Control {
+    int id;
+    std::string className;
+    std::wstring text;
+  };
+  struct Seen {
+    bool found = false;
+    std::wstring title;
+    RECT frame{};
+    std::vector<Control> controls;
+    // Cancel had to be pressed at the deadline.
+    bool cancelledAtDeadline = false;
+
+    // Whether some control's text holds the fragment.
+    bool HasControlText(const std::wstring& fragment) const;
+  };
+
+  explicit DialogWatcher(Plan plan);
+  ~DialogWatcher();
+  DialogWatcher(const DialogWatcher&) = delete;
+  DialogWatcher& operator=(const DialogWatcher&) = delete;
+
+  // Stops the wait for a dialog and joins the thread; what it saw.
+  const Seen& Finish();
+
+ private:
+  void Watch();
+
+  Plan plan_;
+  Seen seen_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};

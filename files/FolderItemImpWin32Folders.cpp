@@ -73,7 +73,7 @@ class ComRef {
 
 // The stored target of a shell link through either line's interface; empty
 // when the file does not load as a link.
-template <class Link, class FindData, class Char>
+template <class Link, class Char>
 std::string LinkTarget(const GUID& linkInterface, const std::wstring& linkPath,
                        std::string (*toUtf8)(const Char*)) {
   ComRef<Link> link;
@@ -86,12 +86,18 @@ std::string LinkTarget(const GUID& linkInterface, const std::wstring& linkPath,
       FAILED(file->Load(linkPath.c_str(), STGM_READ))) {
     return std::string();
   }
-  // A link whose target is gone keeps its stored target.
-  link->Resolve(nullptr, kResolveFlags);
+  // Without a find-data record: filling one costs the shell a search.
   Char buffer[kShellPathBufferSize] = {};
-  FindData found;
-  if (FAILED(link->GetPath(buffer, int(kShellPathBufferSize), &found, 0))) return std::string();
-  return toUtf8(buffer);
+  if (FAILED(link->GetPath(buffer, int(kShellPathBufferSize), nullptr, 0))) return std::string();
+  // A target that is still there needs no search; one that is gone may have
+  // moved. A link whose target cannot be found keeps its stored target.
+  std::string target = toUtf8(buffer);
+  if (PathAttributes(target) == INVALID_FILE_ATTRIBUTES &&
+      SUCCEEDED(link->Resolve(nullptr, kResolveFlags)) &&
+      SUCCEEDED(link->GetPath(buffer, int(kShellPathBufferSize), nullptr, 0))) {
+    target = toUtf8(buffer);
+  }
+  return target;
 }
 
 std::string Utf8OfWideText(const wchar_t* text) { return Utf8OfWide(text, wcslen(text)); }
@@ -109,6 +115,11 @@ bool DeleteToTrash(void* function, const std::basic_string<Char>& path) {
   operation.fFlags = kTrashFlags;
   const int result = reinterpret_cast<int(WINAPI*)(Record*)>(function)(&operation);
   return result == 0 && !operation.fAnyOperationsAborted;
+}
+
+// An item of a path that is in its long form already.
+FolderItemImp* ItemOfLongPath(const std::string& path) {
+  return new (std::nothrow) FolderItemImpWin32(StripTrailingBackslash(path), IsVolumeRootPath(path));
 }
 
 }  // namespace
@@ -217,7 +228,7 @@ FolderItemImp* FolderItemImpWin32::GetChildNamed(const StringRecord* name, uint3
 FolderItemImp* FolderItemImpWin32::NewChild(const std::string& name, uint32_t options,
                                             bool fromListing) const {
   const std::string path = mPath + "\\" + name;
-  FolderItemImpPtr child(fromListing ? new (std::nothrow) FolderItemImpWin32(path, false)
+  FolderItemImpPtr child(fromListing ? ItemOfLongPath(path)
                                      : FolderItemImpWin32FromPath(path, false, false, nullptr).release());
   if (child && (options & kResolveAliases)) child = TakeResolved(std::move(child), options);
   return child.release();
@@ -230,14 +241,16 @@ std::string FolderItemImpWin32::ResolveShortcut() const {
   const HRESULT started = CoInitialize(nullptr);
   std::string target;
   if (IsWindowsNT()) {
-    target = LinkTarget<IShellLinkW, WIN32_FIND_DATAW, wchar_t>(IID_IShellLinkW, WideOfUtf8(mPath),
+    target = LinkTarget<IShellLinkW, wchar_t>(IID_IShellLinkW, WideOfUtf8(mPath),
                                                                 Utf8OfWideText);
   } else {
-    target = LinkTarget<IShellLinkA, WIN32_FIND_DATAA, char>(IID_IShellLinkA, WideOfUtf8(mPath),
+    target = LinkTarget<IShellLinkA, char>(IID_IShellLinkA, WideOfUtf8(mPath),
                                                              Utf8OfAnsi);
   }
   if (SUCCEEDED(started)) CoUninitialize();
-  return target.empty() ? mPath : LongPathOf(target);
+  if (target.empty()) return mPath;
+  // Only a short (8.3) name, which always holds a "~", has a longer form.
+  return target.find('~') == std::string::npos ? target : LongPathOf(target);
 }
 
 bool FolderItemImpWin32::IsAlias() {
@@ -246,9 +259,7 @@ bool FolderItemImpWin32::IsAlias() {
   return StringCompareNoCase(resolved.get(), own.get()) != 0;
 }
 
-FolderItemImp* FolderItemImpWin32::ResolveAlias(uint32_t) {
-  return FolderItemImpWin32FromPath(ResolveShortcut(), false, false, nullptr).release();
-}
+FolderItemImp* FolderItemImpWin32::ResolveAlias(uint32_t) { return ItemOfLongPath(ResolveShortcut()); }
 
 // ---- File operations -----------------------------------------------------------------------
 

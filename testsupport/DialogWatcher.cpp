@@ -46,13 +46,6 @@ void Press(HWND dialog, int id) {
 
 }  // namespace
 
-bool DialogWatcher::Seen::HasControlText(const std::wstring& fragment) const {
-  for (const Control& control : controls) {
-    if (control.text.find(fragment) != std::wstring::npos) return true;
-  }
-  return false;
-}
-
 DialogWatcher::DialogWatcher(Plan plan) : plan_(std::move(plan)), thread_([this] { Watch(); }) {}
 
 DialogWatcher::~DialogWatcher() { Finish(); }

@@ -36,9 +36,6 @@ class DialogWatcher {
     std::vector<Control> controls;
     // Cancel had to be pressed at the deadline.
     bool cancelledAtDeadline = false;
-
-    // Whether some control's text holds the fragment.
-    bool HasControlText(const std::wstring& fragment) const;
   };
 
   explicit DialogWatcher(Plan plan);

@@ -139,32 +139,24 @@ bool FakeFolderItemImp::SetName(const StringRecord* name) {
   return true;
 }
 
-uint32_t FakeFolderItemImp::GetMacType() {
-  return Node() ? Node()->macType : kUnknownFourCharCode;
-}
-
-bool FakeFolderItemImp::SetMacType(uint32_t code) {
-  Record("SetMacType", -1, code);
-  if (!Node()) return false;
-  Node()->macType = code;
-  return true;
-}
-
+uint32_t FakeFolderItemImp::GetMacType() { return Node() ? Node()->macType : kUnknownFourCharCode; }
+bool FakeFolderItemImp::SetMacType(uint32_t code) { return SetCode(&FakeFileTree::Node::macType, code); }
 uint32_t FakeFolderItemImp::GetMacCreator() {
   return Node() ? Node()->macCreator : kUnknownFourCharCode;
 }
-
 bool FakeFolderItemImp::SetMacCreator(uint32_t code) {
-  Record("SetMacCreator", -1, code);
+  return SetCode(&FakeFileTree::Node::macCreator, code);
+}
+
+bool FakeFolderItemImp::SetCode(uint32_t FakeFileTree::Node::*field, uint32_t code) {
   if (!Node()) return false;
-  Node()->macCreator = code;
+  Node()->*field = code;
   return true;
 }
 
 double FakeFolderItemImp::GetModificationDate() { return Node() ? Node()->modified : 0.0; }
 
 bool FakeFolderItemImp::SetModificationDate(double seconds) {
-  Record("SetModificationDate");
   if (!Node()) return false;
   Node()->modified = seconds;
   return true;
@@ -208,15 +200,6 @@ FolderItemImp* FakeFolderItemImp::GetChildNamed(const StringRecord* name, uint32
   Record("GetChildNamed", -1, options, StringToStdUTF8(name));
   if (!IsDirectory()) return nullptr;
   return new FakeFolderItemImp(tree_, ChildPath(path_, StringToStdUTF8(name)));
-}
-
-bool FakeFolderItemImp::CreateAsFolder() {
-  Record("CreateAsFolder");
-  FakeFileTree::Node* parent = tree_->Find(ParentOf(path_));
-  if (Node() || !parent || !parent->folder) return false;
-  tree_->AddFolder(path_);
-  tree_->Stamp(ParentOf(path_));
-  return true;
 }
 
 FileStream* FakeFolderItemImp::CreateStream(const StringRecord* macType) {

@@ -79,7 +79,7 @@ class FakeFolderItemImp : public FolderItemImp {
   bool Exists() override;
   bool IsDirectory() override;
   void GetName(StringRecord** name) override;
-  // Renames within its folder; fails onto an existing name.
+  // Renames a file within its folder; fails onto an existing name.
   bool SetName(const StringRecord* name) override;
   void GetAbsolutePath(StringRecord** path) override;
   uint32_t GetMacType() override;
@@ -94,7 +94,6 @@ class FakeFolderItemImp : public FolderItemImp {
   int32_t GetCount() override;
   FolderItemImp* GetItemAt(int32_t index, uint32_t options) override;
   FolderItemImp* GetChildNamed(const StringRecord* name, uint32_t options) override;
-  bool CreateAsFolder() override;
   FileStream* CreateStream(const StringRecord* macType) override;
   // Files, and folders without children.
   bool Delete() override;
@@ -105,6 +104,7 @@ class FakeFolderItemImp : public FolderItemImp {
   void Record(const char* operation, int32_t index = -1, uint32_t options = 0,
               const std::string& name = "");
   FakeFileTree::Node* Node() { return tree_->Find(path_); }
+  bool SetCode(uint32_t FakeFileTree::Node::*field, uint32_t code);
 
   FakeFileTree* tree_;
   std::string path_;

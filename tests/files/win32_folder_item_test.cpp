@@ -20,6 +20,7 @@ std::string Text(FolderItemImp& item, void (FolderItemImp::*get)(StringRecord**)
 }
 
 FolderItemImpPtr Adopt(FolderItemImp* item) { return FolderItemImpPtr(item); }
+StringRef S(const std::string& utf8) { return StringRef::Adopt(StringFromUTF8(utf8)); }
 
 class Win32ItemTest : public FilesTest {
  protected:
@@ -45,33 +46,31 @@ std::wstring XdgDataFolder() {
 
 }  // namespace
 
-TEST_F(Win32ItemPathTest, PathsSplitAndVolumeRootsAreNamedByTheirDrive) {
+TEST_F(Win32ItemPathTest, PathsNameTheirItemParentAndVolumeRoot) {
+  // Path, " root" for a volume root; "-" for no item.
+  const auto describe = [](FolderItemImp* item) {
+    auto* win32 = static_cast<FolderItemImpWin32*>(item);
+    return win32 ? win32->Path() + (win32->IsVolumeRoot() ? " root" : "") : "-";
+  };
   const struct {
-    const char* path;
-    PathParts parts;
-  } splits[] = {{"C:\\dir\\sub\\f.txt", {"C:\\", "dir\\sub\\", "f.txt"}},
-                {"C:\\f.txt", {"C:\\", "", "f.txt"}},
-                {"C:", {"C:", "", "C:"}},
-                {"\\\\srv\\share\\f", {"\\\\", "srv\\share\\", "f"}},
-                {"a\\b\\c", {"", "", "a\\b\\c"}}};
-  for (const auto& s : splits) {
-    const PathParts parts = SplitPath(s.path);
-    EXPECT_EQ(parts.drive + "|" + parts.folder + "|" + parts.name,
-              s.parts.drive + "|" + s.parts.folder + "|" + s.parts.name);
+    const char* given;
+    const char* item;
+    const char* name;
+    const char* parent;
+  } cases[] = {{"C:\\", "C: root", "C:", "-"},
+               {"C:", "C: root", "C:", "-"},
+               {"C:\\f.txt", "C:\\f.txt", "f.txt", "C: root"},
+               {"C:\\a\\f.txt", "C:\\a\\f.txt", "f.txt", "C:\\a"},
+               {"\\\\srv\\share\\", "\\\\srv\\share root", "share", "-"},
+               {"\\\\srv\\share\\dir", "\\\\srv\\share\\dir", "dir", "\\\\srv\\share root"},
+               {"a\\b\\c", "a\\b\\c", "a\\b\\c", "-"}};
+  for (const auto& c : cases) {
+    auto item = FolderItemImpWin32FromPath(c.given, false, false, nullptr);
+    EXPECT_EQ(describe(item.get()), c.item);
+    EXPECT_EQ(Text(*item, &FolderItemImp::GetName), c.name);
+    EXPECT_EQ(describe(Adopt(item->GetParent()).get()), c.parent) << c.given;
   }
-  for (const char* root : {"C:\\", "C:"}) {
-    auto item = FolderItemImpWin32FromPath(root, false, false, nullptr);
-    EXPECT_EQ(item->Path(), "C:");
-    EXPECT_TRUE(item->IsVolumeRoot() && item->IsDirectory() && item->Exists());
-    EXPECT_EQ(Text(*item, &FolderItemImp::GetName), "C:");
-    EXPECT_EQ(item->GetParent(), nullptr);
-  }
-  EXPECT_TRUE(IsVolumeRootPath("\\\\server\\share\\"));
-  EXPECT_FALSE(IsVolumeRootPath("\\\\server\\share\\dir"));
-  auto parent = Adopt(FolderItemImpWin32FromPath("C:\\f.txt", false, false, nullptr)->GetParent());
-  EXPECT_TRUE(static_cast<FolderItemImpWin32&>(*parent).IsVolumeRoot());
-  EXPECT_EQ(Text(*parent, &FolderItemImp::GetAbsolutePath), "C:\\");
-
+  EXPECT_TRUE(FolderItemImpWin32FromPath("C:", false, false, nullptr)->IsDirectory());
   auto nearApp = FolderItemImpWin32FromPath("data\\x.txt", true, false, nullptr);
   wchar_t exe[MAX_PATH];
   GetModuleFileNameW(nullptr, exe, MAX_PATH);
@@ -89,7 +88,6 @@ TEST_F(Win32ItemPathTest, PropertiesOfFilesFoldersAndDrives) {
   EXPECT_TRUE(Item(L"empty.txt")->IsReadable());
   EXPECT_TRUE(file->SetLocked(true) && file->GetLocked());
   EXPECT_TRUE(file->SetLocked(false) && !file->GetLocked());
-  EXPECT_TRUE(file->SetVisible(false) && !file->GetVisible());
 
   auto missing = Item(L"missing.txt");
   EXPECT_FALSE(missing->Exists() || missing->GetLocked());
@@ -130,7 +128,7 @@ TEST_F(Win32ItemPathTest, NamesTheSystemWouldMapElsewhereAreRefusedWith105) {
     EXPECT_FALSE(good->CopyFileTo(bad.get()));
     EXPECT_EQ(good->mLastError, 105);
     good->mLastError = 0;
-    EXPECT_FALSE(good->SetName(StringRef::Adopt(StringFromUTF8(Utf8Of(name))).get()));
+    EXPECT_FALSE(good->SetName(S(Utf8Of(name)).get()));
     EXPECT_EQ(good->mLastError, 105);
   }
   bool error = false;
@@ -174,7 +172,7 @@ TEST_F(Win32ItemPathTest, FailuresLeaveTheirCodesAndTheFiles) {
       {"copy to nil", [&] { return failure(*a, a->CopyFileTo(nullptr)); }, 100},
       {"move to nil", [&] { return failure(*a, a->MoveFileTo(nullptr)); }, 100},
       {"rename onto an existing name",
-       [&] { return failure(*a, a->SetName(StringRef::Adopt(StringFromASCII("b.txt")).get())); }, 183},
+       [&] { return failure(*a, a->SetName(S("b.txt").get())); }, 183},
       {"delete a folder with a file", [&] { return failure(*full, full->Delete()); }, 145},
   };
   for (const auto& c : cases) EXPECT_EQ(c.run(), c.code) << c.what;
@@ -184,7 +182,7 @@ TEST_F(Win32ItemPathTest, FailuresLeaveTheirCodesAndTheFiles) {
   // Into a folder a copy takes the item's name; a rename may move.
   EXPECT_TRUE(a->CopyFileTo(full.get()));
   EXPECT_EQ(ReadWholeFile(PathOf(L"full\\a.txt")), "a");
-  EXPECT_TRUE(a->SetName(StringRef::Adopt(StringFromASCII("full\\moved.txt")).get()));
+  EXPECT_TRUE(a->SetName(S("full\\moved.txt").get()));
   EXPECT_EQ(a->Path(), Utf8Of(PathOf(L"full\\moved.txt")));
 }
 
@@ -201,7 +199,7 @@ TEST_F(Win32ItemTest, AFourHundredCharacterPathWorksWholeOnTheWideLine) {
   auto listed = Adopt(Item(std::wstring(200, L'd'))->GetItemAt(0, 0));
   EXPECT_EQ(Text(*listed, &FolderItemImp::GetAbsolutePath), Utf8Of(PathOf(name)));
   EXPECT_EQ(listed->GetLength(), 4);
-  EXPECT_TRUE(item->SetName(StringRef::Adopt(StringFromASCII("short")).get()));
+  EXPECT_TRUE(item->SetName(S("short").get()));
   EXPECT_TRUE(item->Delete());
   EXPECT_EQ(Item(std::wstring(200, L'd'))->GetCount(), 0);
 }
@@ -209,11 +207,10 @@ TEST_F(Win32ItemTest, AFourHundredCharacterPathWorksWholeOnTheWideLine) {
 TEST_F(Win32ItemTest, NamesOutsideTheCodePageRoundTripOnTheWideLine) {
   auto folder = Item(L"\u03A9mega");
   ASSERT_TRUE(folder->CreateAsFolder());
-  auto file = Adopt(folder->GetChildNamed(StringRef::Adopt(StringFromUTF8("\xC3\xA9.txt")).get(), 0));
+  auto file = Adopt(folder->GetChildNamed(S("\xC3\xA9.txt").get(), 0));
   FileStreamPtr(file->CreateStream(nullptr))->Write("x", 1);
   EXPECT_EQ(ReadWholeFile(PathOf(L"\u03A9mega\\\u00E9.txt")), "x");
   EXPECT_EQ(Text(*Adopt(FolderItem()->GetItemAt(0, 0)), &FolderItemImp::GetName), "\xCE\xA9mega");
-  EXPECT_EQ(Text(*Adopt(file->GetParent()), &FolderItemImp::GetName), "\xCE\xA9mega");
 }
 
 TEST_F(Win32ItemTest, ShellCallsGoThroughTheFacade) {
@@ -230,7 +227,7 @@ TEST_F(Win32ItemTest, ShellCallsGoThroughTheFacade) {
     ShellFacadeScope scope(recording);
     EXPECT_TRUE(item->Launch(true) && item->Launch(false));
     item->RevealInFileBrowser();
-    RuntimeShowURL(StringRef::Adopt(StringFromASCII("http://127.0.0.1/")).get());
+    RuntimeShowURL(S("http://127.0.0.1/").get());
   }
   EXPECT_EQ(calls, (std::vector<std::string>{"open|" + path + "||5", "open|" + path + "||4",
                                              "open|explorer|/select, \"" + path + "\"|5",

@@ -6,6 +6,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "core/SmartRef.h"
@@ -38,7 +39,7 @@ constexpr char kShellLinkMagic[4] = {0x4C, 0, 0, 0};
 constexpr DWORD kResolveFlags = SLR_NO_UI | (1000u << 16);
 constexpr size_t kShellPathBufferSize = 1024;
 // Asks before deleting for good what the bin cannot take.
-constexpr FILEOP_FLAGS kTrashFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | 0x4000;
+constexpr FILEOP_FLAGS kTrashFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING;
 
 bool StartsLikeShellLink(const std::string& path) {
   UniqueFile file(CreateFileAt(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,

@@ -4,6 +4,7 @@
 #include "controls/GroupBox.h"
 #include "controls/PushButton.h"
 #include "controls/RadioButton.h"
+#include "controls/ScrollerControls.h"
 #include "controls/StaticText.h"
 #include "core/ObjectDefinition.h"
 
@@ -15,4 +16,6 @@ void RegisterBuiltInControlClasses() {
   RegisterIntrinsicClass(GetRadioButtonClassDefinition());
   RegisterIntrinsicClass(GetRadioButtonActionClassDefinition());
   InitStaticTextClass();
+  RegisterIntrinsicClass(GetScrollBarClassDefinition());
+  RegisterIntrinsicClass(GetSliderClassDefinition());
 }

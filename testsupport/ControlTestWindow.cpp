@@ -37,6 +37,13 @@ struct ControlTestWindowHandlers {
     auto answer = current->mouseDownAnswers_.find(NameOf(control));
     return answer != current->mouseDownAnswers_.end() && answer->second;
   }
+  static void ValueChanged(RuntimeObject* control) {
+    PropertyAccess value{};
+    FindPropertyAccess(control, "Value", &value);
+    Log(NameOf(control) + ".ValueChanged " +
+        std::to_string(reinterpret_cast<int32_t (*)(RuntimeObject*, uint32_t)>(value.getter)(
+            control, value.parameter)));
+  }
   static bool MouseUp(RuntimeObject* control, int32_t x, int32_t y) {
     Log(At(control, "MouseUp", x, y));
     return false;
@@ -90,6 +97,7 @@ ClassBuilder& LoggedClassOf(ObjectDefinition* definition) {
     if (definition->FindEvent(event)) builder->Handle(event, handler);
   };
   handle("Action", &Handlers::Action);
+  handle("ValueChanged", &Handlers::ValueChanged);
   handle("MouseDown", &Handlers::MouseDown);
   handle("MouseDrag", &Handlers::MouseDrag);
   handle("MouseUp", &Handlers::MouseUp);
@@ -282,7 +290,7 @@ ControlTestWindow::ControlTestWindow(std::vector<ControlDescription> controls) {
                                    2000);
   MakeForeground(handle);
   RunPendingTurns();
-  TakeLog();
+  openingLog_ = TakeLog();
 }
 
 ControlTestWindow::~ControlTestWindow() {

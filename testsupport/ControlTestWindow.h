@@ -9,10 +9,11 @@
 //   "CheckBox1.GotFocus"         "CheckBox1.LostFocus"
 //   "CheckBox1.Action True"      (with Value, for classes that have one)
 //   "OKButton.Action"
+//   "SB1.ValueChanged 51"
 //
 // Receivers named in a description log "<tag>.DataChanged" or
-// "<tag>.PerformAction" (RecordingReceivers.h). The log is cleared once the
-// window is open.
+// "<tag>.PerformAction" (RecordingReceivers.h). The log is taken once the
+// window is open (OpeningLog).
 //
 // The test window holds no reference to its controls: while the window is
 // open only its control map does, so closing the window frees them, and a
@@ -85,6 +86,8 @@ class ControlTestWindow {
   ControlTestWindow& operator=(const ControlTestWindow&) = delete;
 
   RuntimeObject* Window() const { return window_.get(); }
+  // What was logged while the window opened.
+  const std::vector<std::string>& OpeningLog() const { return openingLog_; }
   HWND Handle() const;
   bool IsOpen() const;
   void Close();
@@ -129,6 +132,7 @@ class ControlTestWindow {
 
  private:
   ObjectRef window_;
+  std::vector<std::string> openingLog_;
   std::map<std::string, bool> mouseDownAnswers_;
   // By "<name>.<event>".
   std::map<std::string, std::function<void(RuntimeObject*)>> extras_;

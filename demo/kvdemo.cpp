@@ -1,8 +1,8 @@
 // The demo application: the run-time with a small application image whose
-// Open event prints a resource and opens a window with a check box, a
-// default push button that quits, a label and a group box of radio buttons.
-// With KVDEMO_SCREENSHOT naming a path it saves a PNG of its frame window
-// there and quits.
+// Open event prints a resource and opens a window with a check box, a scroll
+// bar, a slider, a default push button that quits, a label and a group box of
+// radio buttons. With KVDEMO_SCREENSHOT naming a path it saves a PNG of its
+// frame window there and quits.
 #include <wincodec.h>
 #include <windows.h>
 #include <wrl/client.h>
@@ -15,6 +15,7 @@
 #include "controls/GroupBox.h"
 #include "controls/PushButton.h"
 #include "controls/RadioButton.h"
+#include "controls/ScrollerControls.h"
 #include "controls/StaticText.h"
 #include "core/ObjectDefinition.h"
 #include "core/RuntimeExceptionFoundation.h"
@@ -74,6 +75,16 @@ ObjectRef NewControl(RuntimeObject* instance, const char* name, const MacRect& b
   return control;
 }
 
+// A scroll bar or slider from 0 to 100 at the value.
+ObjectRef NewScroller(ObjectDefinition* definition, const char* name, const MacRect& bounds,
+                      int32_t value) {
+  ObjectRef control = NewControl(CreateInstance(definition), name, bounds, "");
+  SetProperty<int32_t>(control.get(), "Maximum", 100);
+  SetProperty<int32_t>(control.get(), "PageStep", 10);
+  SetProperty<int32_t>(control.get(), "Value", value);
+  return control;
+}
+
 void OnQuitAction(RuntimeObject*) { ApplicationQuit(); }
 
 // A label over a group box of two radio buttons, the first one checked.
@@ -115,7 +126,13 @@ void OpenControlsWindow() {
   ObjectRef quit = NewControl(quitButton.NewInstance(), "QuitButton", MacRect{52, 146, 78, 226},
                               "&Quit");
   SetProperty<uint8_t>(quit.get(), "Default", 1);
+  ObjectRef bar =
+      NewScroller(GetScrollBarClassDefinition(), "ScrollBar1", MacRect{44, 14, 60, 134}, 30);
+  ObjectRef slider =
+      NewScroller(GetSliderClassDefinition(), "Slider1", MacRect{62, 10, 88, 138}, 70);
   WindowAddControl(window.get(), check.get());
+  WindowAddControl(window.get(), bar.get());
+  WindowAddControl(window.get(), slider.get());
   WindowAddControl(window.get(), quit.get());
   AddGroupingControls(window.get());
   WindowOpen(window.get());

@@ -192,6 +192,8 @@ ObjectRef MakeControl(const ControlDescription& description) {
   return control;
 }
 
+}  // namespace
+
 ControlDescription Described(ObjectDefinition* definition, const char* name, const MacRect& bounds) {
   ControlDescription description;
   description.definition = definition;
@@ -199,8 +201,6 @@ ControlDescription Described(ObjectDefinition* definition, const char* name, con
   description.bounds = bounds;
   return description;
 }
-
-}  // namespace
 
 std::vector<ControlDescription> StandardControlDescriptions() {
   ControlDescription checkBox1 =

@@ -56,6 +56,9 @@ struct ControlDescription {
   std::function<void(RuntimeObject* control)> prepare;
 };
 
+// A description with only the class, the name and the bounds set.
+ControlDescription Described(ObjectDefinition* definition, const char* name, const MacRect& bounds);
+
 // The window most control tests use: check boxes "CheckBox1" (caption
 // "&Check"; receivers "data", "checked", "unchecked") and "CheckBox2", push
 // buttons "OKButton" (caption "&OK", Default; receiver "ok") and

@@ -1,7 +1,5 @@
-// The column heading pane in a window: the sort mark and its direction,
-// presses, clicks and pointer moves reaching the owner, the caption centred
-// or cut, the classic pixels with the sort triangle and a picture, and the
-// themed drawing through a recording theme layer.
+// The column heading pane in a window: state, mouse, caption, classic
+// pixels, and themed drawing through a recording theme layer.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -26,35 +24,32 @@ namespace {
 using Lines = std::vector<std::string>;
 
 struct RecordingHeadingListener : HeadingListener {
-  static std::string At(const char* what, int32_t x, int32_t y) {
-    return std::string(what) + " " + std::to_string(x) + "," + std::to_string(y);
+  static void At(const char* what, int32_t x, int32_t y) {
+    Log(std::string(what) + " " + std::to_string(x) + "," + std::to_string(y));
   }
-  void TrackBegin(ColumnHeadingPane*, int32_t x, int32_t y) override { Log(At("TrackBegin", x, y)); }
+  void TrackBegin(ColumnHeadingPane*, int32_t x, int32_t y) override { At("TrackBegin", x, y); }
   void HeadingClicked(ColumnHeadingPane*) override { Log("HeadingClicked"); }
   void HeadingPressed(ColumnHeadingPane*) override { Log("HeadingPressed"); }
-  void HeadingMouse(ColumnHeadingPane*, int32_t x, int32_t y) override {
-    Log(At("HeadingMouse", x, y));
-  }
+  void HeadingMouse(ColumnHeadingPane*, int32_t x, int32_t y) override { At("HeadingMouse", x, y); }
 };
 
-// The recording theme layer: every "Header" draw is kept, and paints its
-// rectangle light blue unless the layer is set to fail.
+// The recording theme layer: "Header" opens; each draw is kept and paints its
+// rectangle light blue, unless the layer is set to fail.
 struct ThemeDraw {
   int part, state;
   RECT rect;
 };
 std::vector<ThemeDraw> themeDraws;
 bool themeFails = false;
-constexpr COLORREF kThemeFace = RGB(0xC0, 0xD8, 0xF0);
 
 BOOL WINAPI FakeIsAppThemed() { return TRUE; }
-HANDLE WINAPI FakeOpen(HWND, LPCWSTR classList) {
-  return std::wstring(classList) == L"Header" ? reinterpret_cast<HANDLE>(1) : nullptr;
+HANDLE WINAPI FakeOpen(HWND, LPCWSTR name) {
+  return std::wstring(name) == L"Header" ? reinterpret_cast<HANDLE>(1) : nullptr;
 }
 HRESULT WINAPI FakeDraw(HANDLE, HDC dc, int part, int state, const RECT* rect, const RECT*) {
   themeDraws.push_back({part, state, *rect});
   if (themeFails) return E_FAIL;
-  HBRUSH brush = CreateSolidBrush(kThemeFace);
+  HBRUSH brush = CreateSolidBrush(RGB(0xC0, 0xD8, 0xF0));
   FillRect(dc, rect, brush);
   DeleteObject(brush);
   return S_OK;
@@ -62,15 +57,16 @@ HRESULT WINAPI FakeDraw(HANDLE, HDC dc, int part, int state, const RECT* rect, c
 HRESULT WINAPI FakeClose(HANDLE) { return S_OK; }
 const ThemeLayer kRecordingLayer{FakeIsAppThemed, FakeOpen, FakeDraw, FakeClose};
 
-uint32_t Rgb(COLORREF colour) {
+// A system colour as 0x00RRGGBB, and with each channel divided by 3.
+uint32_t System(int index) {
+  const COLORREF colour = GetSysColor(index);
   return uint32_t(GetRValue(colour)) << 16 | uint32_t(GetGValue(colour)) << 8 | GetBValue(colour);
 }
-uint32_t System(int index) { return Rgb(GetSysColor(index)); }
-uint32_t OneThird(uint32_t rgb) {
+uint32_t Third(uint32_t rgb) {
   return ((rgb >> 16 & 0xFF) / 3) << 16 | ((rgb >> 8 & 0xFF) / 3) << 8 | (rgb & 0xFF) / 3;
 }
 
-// The points of the heading's picture in that colour, as {x, y} pairs.
+// The points of that colour, row by row.
 std::vector<POINT> PointsOf(const WindowCapture& capture, uint32_t rgb) {
   std::vector<POINT> points;
   for (int32_t y = 0; y < capture.Height(); ++y) {
@@ -80,6 +76,8 @@ std::vector<POINT> PointsOf(const WindowCapture& capture, uint32_t rgb) {
   }
   return points;
 }
+
+StringRef Text(const char* text) { return StringRef::Adopt(StringFromUTF8(text)); }
 
 class HeadingTest : public WindowSystemTest {
  protected:
@@ -92,27 +90,22 @@ class HeadingTest : public WindowSystemTest {
     SetWindowsXPForTest(-1);
     themeDraws.clear();
     themeFails = false;
-    holders_.clear();
     window_ = ObjectRef();
     WindowSystemTest::TearDown();
   }
 
+  // A heading placed in the window, which holds its control.
   ColumnHeadingPane* Place(const MacRect& bounds, const char* caption) {
-    RecordingHeadingListener* listener = &listener_;
-    const std::string name = "Heading" + std::to_string(holders_.size() + 1);
-    ObjectRef holder = PlaceControl(window_.get(), name.c_str(), bounds,
-                                    [listener, caption](const PaneSite& site) {
-                                      ScopedFontDescriptor font;
-                                      StringRef text = StringRef::Adopt(StringFromUTF8(caption));
-                                      return new ColumnHeadingPane(listener, font.get(),
-                                                                   site.parent, site.bounds,
-                                                                   text.get());
-                                    });
-    holders_.push_back(holder);
-    return static_cast<ColumnHeadingPane*>(PaneOf(holder.get()));
+    const std::string name = "Heading" + std::to_string(++placed_);
+    return static_cast<ColumnHeadingPane*>(PaneOf(
+        PlaceControl(window_.get(), name.c_str(), bounds, [&](const PaneSite& site) {
+          ScopedFontDescriptor font;
+          return new ColumnHeadingPane(&listener_, font.get(), site.parent, site.bounds,
+                                       Text(caption).get());
+        }).get()));
   }
 
-  // The heading as it paints now.
+  // The heading as it paints now, with the pixels of its window.
   static WindowCapture Painted(ColumnHeadingPane* heading) {
     heading->Invalidate(false);
     return WindowCapture::OfClient(heading->NativeWindow());
@@ -120,59 +113,40 @@ class HeadingTest : public WindowSystemTest {
 
   ObjectRef window_;
   RecordingHeadingListener listener_;
-  std::vector<ObjectRef> holders_;
+  int placed_ = 0;
 };
 
-TEST_F(HeadingTest, TheSortMarkTurnsTheDirectionOnlyWhenSetToOneAgain) {
+TEST_F(HeadingTest, TheSortMarkAndTheMouseSetTheStateAndReachTheOwner) {
   ColumnHeadingPane* heading = Place(Rect(20, 30, 60, 20), "Name");
   HWND window = heading->NativeWindow();
   std::vector<int> directions;
-  for (int32_t mark : {1, 1, 1}) {
-    heading->SetSortMark(mark);
+  for (int i = 0; i < 3; ++i) {
+    heading->SetSortMark(1);
     directions.push_back(heading->SortDirection());
   }
   EXPECT_EQ(directions, (std::vector<int>{kSortAscending, kSortDescending, kSortAscending}));
-
   heading->SetSortMark(2);
   ValidateRect(window, nullptr);
   heading->SetSortMark(2);
   EXPECT_FALSE(GetUpdateRect(window, nullptr, FALSE));
-  heading->SetSortMark(0);
-  EXPECT_TRUE(GetUpdateRect(window, nullptr, FALSE));
-}
 
-TEST_F(HeadingTest, PressesClicksAndPointerMovesReachTheOwner) {
-  ColumnHeadingPane* heading = Place(Rect(20, 30, 60, 20), "Name");
-  HWND top = GetAncestor(heading->NativeWindow(), GA_ROOT);
-  auto press = [&] {
-    PostMessageW(heading->NativeWindow(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  // Presses at the heading's window, releases at the top window that holds
+  // the capture.
+  auto click = [&](int releaseX) {
+    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     RunPendingTurns();
-  };
-  auto releaseAt = [&](int x, int y) {
-    PostMessageW(top, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    EXPECT_EQ(GetMouseCapturePane(), heading->IsEnabled() ? heading : nullptr);
+    PostMessageW(GetAncestor(window, GA_ROOT), WM_LBUTTONUP, 0, MAKELPARAM(releaseX, 40));
     RunPendingTurns();
+    return TakeLog();
   };
-
-  press();
-  EXPECT_EQ(TakeLog(), Lines{"HeadingPressed"});
-  EXPECT_TRUE(heading->IsPressed());
-  EXPECT_EQ(GetMouseCapturePane(), heading);
-  releaseAt(40, 40);
-  EXPECT_EQ(TakeLog(), Lines{"HeadingClicked"});
-  EXPECT_FALSE(heading->IsPressed());
-
-  press();
-  releaseAt(150, 150);
-  EXPECT_EQ(TakeLog(), Lines{"HeadingPressed"});
-  EXPECT_EQ(GetMouseCapturePane(), nullptr);
-
+  EXPECT_EQ(click(40), (Lines{"HeadingPressed", "HeadingClicked"}));
+  EXPECT_EQ(click(150), Lines{"HeadingPressed"});
   heading->SetEnabled(false, true);
-  press();
-  EXPECT_EQ(TakeLog(), Lines{});
-  EXPECT_EQ(GetMouseCapturePane(), nullptr);
+  EXPECT_EQ(click(40), Lines{});
 
   heading->SetEnabled(true, true);
-  PostMessageW(heading->NativeWindow(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 6));
+  PostMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(5, 6));
   RunPendingTurns();
   EXPECT_EQ(TakeLog(), (Lines{"TrackBegin 25,36", "HeadingMouse 25,36"}));
 }
@@ -194,8 +168,7 @@ TEST_F(HeadingTest, ACaptionIsCentredWhenItFitsAndCutWithAnEllipsisWhenNot) {
     ASSERT_EQ(texts.size(), 2u);
     EXPECT_EQ(texts[0].x, 15);
     EXPECT_EQ(texts[1].text, L"...");
-    StringRef ellipsis = StringRef::Adopt(StringFromASCII("..."));
-    EXPECT_LE(texts[1].x + port.StringWidth(ellipsis.get()), 15 + 90);
+    EXPECT_LE(texts[1].x + port.StringWidth(Text("...").get()), 15 + 90);
   }
   metafile->Unlock();
 }
@@ -203,36 +176,31 @@ TEST_F(HeadingTest, ACaptionIsCentredWhenItFitsAndCutWithAnEllipsisWhenNot) {
 TEST_F(HeadingTest, ClassicHeadingsShowFaceFramePressedStateTriangleAndPicture) {
   ColumnHeadingPane* heading = Place(Rect(20, 30, 60, 20), "");
   WindowCapture plain = Painted(heading);
-  EXPECT_EQ(plain.Pixel(30, 10), System(COLOR_BTNFACE));
-  EXPECT_EQ(plain.Pixel(30, 19), OneThird(System(COLOR_BTNSHADOW)));
-  EXPECT_EQ(plain.Pixel(0, 10), OneThird(System(COLOR_BTNHIGHLIGHT)));
+  EXPECT_EQ((std::vector<uint32_t>{plain.Pixel(30, 10), plain.Pixel(30, 19), plain.Pixel(0, 10)}),
+            (std::vector<uint32_t>{System(COLOR_BTNFACE), Third(System(COLOR_BTNSHADOW)),
+                                   Third(System(COLOR_BTNHIGHLIGHT))}));
 
-  // Sorted: the triangle is the only black inside the frame, apex up when
-  // ascending; m = (20 - 4) / 2 = 8.
-  heading->SetSortMark(1);
+  // Sorted: the triangle is the only black inside the frame, its apex up
+  // when ascending; m = (20 - 4) / 2 = 8.
   for (bool ascending : {true, false}) {
-    WindowCapture sorted = Painted(heading);
+    heading->SetSortMark(1);
     int apexRow = 0, baseRow = 0;
-    for (const POINT& point : PointsOf(sorted, 0)) {
+    for (const POINT& point : PointsOf(Painted(heading), 0)) {
       if (point.x == 0 || point.y == 0 || point.x == 59 || point.y == 19) continue;
-      EXPECT_TRUE(point.x >= 45 && point.x <= 53 && point.y >= 8 && point.y <= 12)
-          << point.x << "," << point.y;
+      EXPECT_TRUE(point.x >= 45 && point.x <= 53 && point.y >= 8 && point.y <= 12);
       apexRow += point.y == (ascending ? 8 : 12);
       baseRow += point.y == (ascending ? 12 : 8);
     }
-    EXPECT_EQ(apexRow, 1) << ascending;
-    EXPECT_EQ(baseRow, 9) << ascending;
-    heading->SetSortMark(1);
+    EXPECT_EQ(std::make_pair(apexRow, baseRow), std::make_pair(1, 9)) << ascending;
   }
 
   heading->SetSortMark(0);
-  heading->SetCaption(StringRef::Adopt(StringFromASCII("W")).get());
+  heading->SetCaption(Text("W").get());
   PostMessageW(heading->NativeWindow(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
   RunPendingTurns();
   WindowCapture pressed = Painted(heading);
-  EXPECT_EQ(pressed.Pixel(5, 10), System(COLOR_BTNSHADOW));
-  EXPECT_EQ(pressed.Pixel(0, 0), 0u);
-  EXPECT_EQ(pressed.Pixel(59, 19), 0u);
+  EXPECT_EQ((std::vector<uint32_t>{pressed.Pixel(5, 10), pressed.Pixel(0, 0), pressed.Pixel(59, 19)}),
+            (std::vector<uint32_t>{System(COLOR_BTNSHADOW), 0, 0}));
   EXPECT_FALSE(PointsOf(pressed, 0xFFFFFF).empty());
   SetMouseCapturePane(nullptr);
 
@@ -265,13 +233,11 @@ TEST_F(HeadingTest, ThemedHeadingsDrawTheHeaderPartInTheirState) {
     Painted(heading);
     return themeDraws.empty() ? 0 : themeDraws.back().state;
   };
-
   EXPECT_EQ(stateNow(), 1);
   ASSERT_EQ(themeDraws.size(), 1u);
-  EXPECT_EQ(themeDraws[0].part, 1);
   const RECT& rect = themeDraws[0].rect;
-  EXPECT_EQ((std::vector<LONG>{rect.left, rect.top, rect.right, rect.bottom}),
-            (std::vector<LONG>{20, 31, 80, 50}));
+  EXPECT_EQ((std::vector<LONG>{themeDraws[0].part, rect.left, rect.top, rect.right, rect.bottom}),
+            (std::vector<LONG>{1, 20, 31, 80, 50}));
   heading->MouseEnter(25, 35, 0);
   EXPECT_EQ(stateNow(), 2);
   heading->MouseLeave();
@@ -282,7 +248,7 @@ TEST_F(HeadingTest, ThemedHeadingsDrawTheHeaderPartInTheirState) {
   const std::vector<POINT> points = PointsOf(Painted(heading), triangle);
   ASSERT_EQ(points.size(), 25u);
   EXPECT_EQ((std::vector<LONG>{points.front().x, points.front().y}), (std::vector<LONG>{49, 8}));
-  heading->SetCaption(StringRef::Adopt(StringFromASCII("A caption as wide as this")).get());
+  heading->SetCaption(Text("A caption as wide as this").get());
   EXPECT_TRUE(PointsOf(Painted(heading), triangle).empty());
 
   themeFails = true;

@@ -1,7 +1,5 @@
-// ScrollBar and Slider in a window of controls: the range set before
-// opening, clamping and disabling, arrow, page, key and thumb input, the
-// trackbar's own keys and messages, a MouseDown handler that takes the
-// press, the wheel, and a bare pane reporting to its own listener.
+// ScrollBar and Slider in a window of controls: range, input, the trackbar,
+// a MouseDown handler that takes the press, the wheel, and a bare pane.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -13,7 +11,6 @@
 
 #include "controls/CheckBox.h"
 #include "controls/ScrollerControls.h"
-#include "core/string.h"
 #include "host/runtimemainloop.h"
 #include "testsupport/ControlTestWindow.h"
 #include "testsupport/PropertyAccess.h"
@@ -31,32 +28,23 @@ void Set(RuntimeObject* control, const char* property, int32_t value) {
   SetProperty<int32_t>(control, property, value);
 }
 
-ControlDescription Described(ObjectDefinition* definition, const char* name, const MacRect& bounds,
-                             std::function<void(RuntimeObject*)> prepare = nullptr) {
-  ControlDescription description;
-  description.definition = definition;
-  description.name = name;
-  description.bounds = bounds;
-  description.prepare = std::move(prepare);
-  return description;
-}
-
 // A vertical "SB1" from 0 to 100 with a page of 10 at 50, a horizontal
-// "Slider1" and a check box after them.
+// "Slider1" to 100, a vertical "Slider2" and a check box after them.
 std::vector<ControlDescription> ScrollerDescriptions(bool liveScroll = false) {
-  return {
-      Described(GetScrollBarClassDefinition(), "SB1", Rect(270, 0, 20, 200),
-                [liveScroll](RuntimeObject* bar) {
-                  Set(bar, "Minimum", 0);
-                  Set(bar, "Maximum", 100);
-                  Set(bar, "PageStep", 10);
-                  Set(bar, "Value", 50);
-                  SetProperty<uint8_t>(bar, "LiveScroll", liveScroll ? 1 : 0);
-                }),
-      Described(GetSliderClassDefinition(), "Slider1", Rect(10, 10, 200, 30),
-                [](RuntimeObject* slider) { Set(slider, "Maximum", 100); }),
-      Described(GetCheckBoxClassDefinition(), "CheckBox1", Rect(10, 60, 120, 20)),
+  std::vector<ControlDescription> controls = {
+      Described(GetScrollBarClassDefinition(), "SB1", Rect(270, 0, 20, 200)),
+      Described(GetSliderClassDefinition(), "Slider1", Rect(10, 10, 200, 30)),
+      Described(GetSliderClassDefinition(), "Slider2", Rect(240, 10, 20, 100)),
+      Described(GetCheckBoxClassDefinition(), "CheckBox1", Rect(10, 60, 120, 20))};
+  controls[0].prepare = [liveScroll](RuntimeObject* bar) {
+    for (auto [property, value] :
+         {std::pair("Minimum", 0), {"Maximum", 100}, {"PageStep", 10}, {"Value", 50}}) {
+      Set(bar, property, value);
+    }
+    SetProperty<uint8_t>(bar, "LiveScroll", liveScroll ? 1 : 0);
   };
+  controls[1].prepare = [](RuntimeObject* slider) { Set(slider, "Maximum", 100); };
+  return controls;
 }
 
 SCROLLINFO ScrollInfoOf(HWND bar) {
@@ -129,11 +117,17 @@ TEST_F(ScrollerTest, TheRangeSetBeforeOpeningIsTheControlsAndBadRangesAreTaken) 
   EXPECT_EQ(Get(bar, "Maximum"), -10);
   EXPECT_EQ(ScrollInfoOf(native).nMax, -10);
 
-  // The range end saturates instead of overflowing.
+  // The range end and the steps saturate instead of overflowing.
   Set(bar, "Maximum", INT_MAX);
   Set(bar, "PageStep", 10);
   EXPECT_EQ(ScrollInfoOf(native).nMax, INT_MAX);
   EXPECT_TRUE(IsWindowEnabled(native));
+  Set(bar, "Minimum", INT_MIN);
+  Set(bar, "LineStep", INT_MAX);
+  Set(bar, "Value", 1000);
+  window.FocusOn("SB1");
+  window.PressKey(VK_DOWN);
+  EXPECT_EQ(Get(bar, "Value"), Get(bar, "Maximum"));
 }
 
 TEST_F(ScrollerTest, ArrowsPagesAndKeysMoveTheValueByTheSteps) {
@@ -178,13 +172,7 @@ TEST_F(ScrollerTest, TheSliderIsATrackbarThatMovesItselfWithTheKeys) {
   RuntimeObject* slider = window.Control("Slider1");
   HWND native = window.Native("Slider1");
   EXPECT_EQ(GetWindowLongW(native, GWL_STYLE) & 0xFFFF, 0x10);
-  ObjectRef vertical = PlaceControl(window.Window(), "Slider2", Rect(240, 10, 20, 100),
-                                    [](const PaneSite& site) {
-                                      return CreateSliderPane(nullptr, site.parent,
-                                                              site.tabPanelIndex, site.bounds,
-                                                              false);
-                                    });
-  EXPECT_EQ(GetWindowLongW(NativeOf(vertical.get()), GWL_STYLE) & 0xFFFF, 0x12);
+  EXPECT_EQ(GetWindowLongW(window.Native("Slider2"), GWL_STYLE) & 0xFFFF, 0x12);
 
   Set(slider, "Value", 10);
   window.FocusOn("Slider1");

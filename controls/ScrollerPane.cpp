@@ -28,7 +28,8 @@ int32_t ControlRangeEnd(int32_t maximum, int32_t page) {
 ScrollerPane* MakeScroller(ScrollerListener* listener, SubPane* parent, int32_t tabPanelIndex,
                            const MacRect& bounds, bool liveScroll, ControlEventSink* sink,
                            bool slider) {
-  const bool horizontal = int32_t(bounds.right) - bounds.left >= int32_t(bounds.bottom) - bounds.top;
+  const bool horizontal =
+      int32_t(bounds.right) - bounds.left >= int32_t(bounds.bottom) - bounds.top;
   uint32_t style;
   const char* windowClass;
   if (slider) {

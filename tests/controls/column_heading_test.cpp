@@ -196,10 +196,10 @@ TEST_F(HeadingTest, ClassicHeadingsShowFaceFramePressedStateTriangleAndPicture) 
 
   heading->SetSortMark(0);
   heading->SetCaption(Text("W").get());
-  PostMessageW(heading->NativeWindow(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-  RunPendingTurns();
+  heading->MouseDown(25, 35, 0);
   WindowCapture pressed = Painted(heading);
-  EXPECT_EQ((std::vector<uint32_t>{pressed.Pixel(5, 10), pressed.Pixel(0, 0), pressed.Pixel(59, 19)}),
+  EXPECT_EQ((std::vector<uint32_t>{pressed.Pixel(5, 10), pressed.Pixel(0, 0),
+                                   pressed.Pixel(59, 19)}),
             (std::vector<uint32_t>{System(COLOR_BTNSHADOW), 0, 0}));
   EXPECT_FALSE(PointsOf(pressed, 0xFFFFFF).empty());
   SetMouseCapturePane(nullptr);

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <climits>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -158,7 +159,8 @@ TEST_F(ScrollerTest, ArrowsPagesAndKeysMoveTheValueByTheSteps) {
 TEST_F(ScrollerTest, ThumbDragsReportAtTheReleaseOrWhileTheThumbMoves) {
   for (bool live : {false, true}) {
     ControlTestWindow window(ScrollerDescriptions(live));
-    const std::string down = "SB1.MouseDown(10," + std::to_string(ThumbMiddle(window.Native("SB1"))) + ")";
+    const int y = ThumbMiddle(window.Native("SB1"));
+    const std::string down = "SB1.MouseDown(10," + std::to_string(y) + ")";
     DragThumb(window);
     const int32_t value = Get(window.Control("SB1"), "Value");
     EXPECT_GT(value, 55);
@@ -180,15 +182,12 @@ TEST_F(ScrollerTest, TheSliderIsATrackbarThatMovesItselfWithTheKeys) {
   EXPECT_EQ(TakeLog(), Lines{"Slider1.ValueChanged 11"});
   EXPECT_EQ(Get(slider, "Value"), 11);
 
-  Set(slider, "Minimum", 5);
-  Set(slider, "Maximum", 50);
-  Set(slider, "LineStep", 2);
-  Set(slider, "PageStep", 7);
-  EXPECT_EQ((std::vector<LRESULT>{SendMessageW(native, TBM_GETRANGEMIN, 0, 0),
-                                  SendMessageW(native, TBM_GETRANGEMAX, 0, 0),
-                                  SendMessageW(native, TBM_GETLINESIZE, 0, 0),
-                                  SendMessageW(native, TBM_GETPAGESIZE, 0, 0)}),
-            (std::vector<LRESULT>{5, 50, 2, 7}));
+  for (auto [property, message, value] :
+       {std::tuple("Minimum", TBM_GETRANGEMIN, 5), {"Maximum", TBM_GETRANGEMAX, 50},
+        {"LineStep", TBM_GETLINESIZE, 2}, {"PageStep", TBM_GETPAGESIZE, 7}}) {
+    Set(slider, property, value);
+    EXPECT_EQ(SendMessageW(native, message, 0, 0), value) << property;
+  }
 }
 
 TEST_F(ScrollerTest, AMouseDownHandlerTakesTheDragAndTheWheelMovesByLines) {
@@ -225,13 +224,10 @@ struct RecordingListener : ScrollerListener {
 TEST_F(ScrollerTest, ABarePaneReportsToItsOwnListener) {
   ControlTestWindow window(ScrollerDescriptions());
   RecordingListener listener;
-  ObjectRef holder = PlaceControl(window.Window(), "Bar", Rect(240, 10, 16, 150),
-                                  [&listener](const PaneSite& site) {
-                                    return CreateScrollBarPane(&listener, site.parent,
-                                                               site.tabPanelIndex, site.bounds,
-                                                               false);
-                                  });
-  auto* pane = static_cast<ScrollerPane*>(PaneOf(holder.get()));
+  auto* pane = static_cast<ScrollerPane*>(PaneOf(
+      PlaceControl(window.Window(), "Bar", Rect(240, 10, 16, 150), [&](const PaneSite& site) {
+        return CreateScrollBarPane(&listener, site.parent, site.tabPanelIndex, site.bounds, false);
+      }).get()));
   pane->SetMaximum(100);
   pane->SetValue(30);
   SetFocusPane(pane);

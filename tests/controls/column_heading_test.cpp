@@ -33,13 +33,10 @@ struct RecordingHeadingListener : HeadingListener {
   void HeadingMouse(ColumnHeadingPane*, int32_t x, int32_t y) override { At("HeadingMouse", x, y); }
 };
 
-// The recording theme layer: "Header" opens; each draw is kept and paints its
-// rectangle light blue, unless the layer is set to fail.
-struct ThemeDraw {
-  int part, state;
-  RECT rect;
-};
-std::vector<ThemeDraw> themeDraws;
+// The recording theme layer: "Header" opens; each draw is kept as {part,
+// state, left, top, right, bottom} and paints its rectangle white, or fails
+// when asked.
+std::vector<std::vector<LONG>> themeDraws;
 bool themeFails = false;
 
 BOOL WINAPI FakeIsAppThemed() { return TRUE; }
@@ -47,12 +44,9 @@ HANDLE WINAPI FakeOpen(HWND, LPCWSTR name) {
   return std::wstring(name) == L"Header" ? reinterpret_cast<HANDLE>(1) : nullptr;
 }
 HRESULT WINAPI FakeDraw(HANDLE, HDC dc, int part, int state, const RECT* rect, const RECT*) {
-  themeDraws.push_back({part, state, *rect});
-  if (themeFails) return E_FAIL;
-  HBRUSH brush = CreateSolidBrush(RGB(0xC0, 0xD8, 0xF0));
-  FillRect(dc, rect, brush);
-  DeleteObject(brush);
-  return S_OK;
+  themeDraws.push_back({part, state, rect->left, rect->top, rect->right, rect->bottom});
+  if (!themeFails) FillRect(dc, rect, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  return themeFails ? E_FAIL : S_OK;
 }
 HRESULT WINAPI FakeClose(HANDLE) { return S_OK; }
 const ThemeLayer kRecordingLayer{FakeIsAppThemed, FakeOpen, FakeDraw, FakeClose};
@@ -231,13 +225,10 @@ TEST_F(HeadingTest, ThemedHeadingsDrawTheHeaderPartInTheirState) {
   auto stateNow = [&] {
     themeDraws.clear();
     Painted(heading);
-    return themeDraws.empty() ? 0 : themeDraws.back().state;
+    return themeDraws.empty() ? 0 : themeDraws.back()[1];
   };
   EXPECT_EQ(stateNow(), 1);
-  ASSERT_EQ(themeDraws.size(), 1u);
-  const RECT& rect = themeDraws[0].rect;
-  EXPECT_EQ((std::vector<LONG>{themeDraws[0].part, rect.left, rect.top, rect.right, rect.bottom}),
-            (std::vector<LONG>{1, 20, 31, 80, 50}));
+  EXPECT_EQ(themeDraws, (std::vector<std::vector<LONG>>{{1, 1, 20, 31, 80, 50}}));
   heading->MouseEnter(25, 35, 0);
   EXPECT_EQ(stateNow(), 2);
   heading->MouseLeave();

@@ -1,5 +1,5 @@
-# Fails when the executable imports a socket or IP helper library, which the
-# run-time must load by name at run time.
+# Fails when the executable imports a socket, IP helper or Remote Access
+# library, which the run-time must load by name at run time.
 execute_process(COMMAND ${OBJDUMP} -p ${EXECUTABLE} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${EXECUTABLE}")
@@ -9,7 +9,7 @@ string(REGEX MATCHALL "dll name: [^\n]*" imports "${dump}")
 if(NOT imports)
   message(FATAL_ERROR "no import table found in ${EXECUTABLE}")
 endif()
-foreach(library ws2_32.dll wsock32.dll iphlpapi.dll)
+foreach(library ws2_32.dll wsock32.dll iphlpapi.dll rasapi32.dll rasdlg.dll)
   string(FIND "${imports}" "${library}" found)
   if(NOT found EQUAL -1)
     message(FATAL_ERROR "${EXECUTABLE} imports ${library}")

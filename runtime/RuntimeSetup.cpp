@@ -11,8 +11,10 @@
 #include "graphics/PictureClass.h"
 #include "graphics/Shapes2D.h"
 #include "host/RuntimeMain.h"
+#include "system/AppleEvents.h"
 #include "system/OLEObject.h"
 #include "system/RegistryAccessors.h"
+#include "system/RunSystem.h"
 #include "system/RuntimeSocketAccessors.h"
 #include "system/runSerial.h"
 #include "ui/Binding.h"
@@ -47,7 +49,10 @@ void RegisterClasses() {
   RegisterRegistryItemClass();
   RegisterOLEObjectClass();
   RegisterSerialClasses();
+  RegisterSystemClasses();
+  RegisterAppleEventClasses();
   RegisterDatabaseClasses();
+  ResolveAppleEventFolderItemTypes();  // last: every class is registered
 }
 
 SubsystemSetup MakeSetup() {

@@ -40,8 +40,7 @@ class RasLibrary {
   template <class Function>
   Function Find(const char* name) const {
     if (!module_) return nullptr;
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void*>(GetProcAddress(module_.get(), name)));
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_.get(), name)));
   }
 
  private:
@@ -53,8 +52,8 @@ void ReportRasError(const RasLibrary& ras, DWORD error) {
   std::string message;
   auto errorText = ras.Find<RasGetErrorStringFunction>("RasGetErrorStringA");
   if (errorText && errorText(error, text, sizeof text) == 0) {
-    StringRef system = StringRef::Adopt(
-        NewString(text, strnlen(text, sizeof text), GetSystemTextEncoding()));
+    StringRef system =
+        StringRef::Adopt(NewString(text, strnlen(text, sizeof text), GetSystemTextEncoding()));
     message = StringToStdUTF8(system.get());
   }
   if (message.empty()) message = "RAS error " + std::to_string(error);
@@ -198,8 +197,8 @@ void DialFirstEntry(const RasLibrary& ras) {
   }
   dialStatus = kDialling;
   uintptr_t connection = 0;
-  if (DWORD error = dial(nullptr, nullptr, &parameters, 0,
-                         reinterpret_cast<void*>(&DialNotifier), &connection)) {
+  if (DWORD error = dial(nullptr, nullptr, &parameters, 0, reinterpret_cast<void*>(&DialNotifier),
+                         &connection)) {
     // The system keeps a connection it handed out until it is hung up.
     if (connection) HangUp(ras, connection);
     heldConnection = 0;

@@ -1,164 +1,121 @@
-/* A Remote Access library for tests. The connections up, the phonebook
-   entries and answers forced on a function are set through the Fake*
-   exports; every call is logged, one line each; the records' dwSize is
-   checked (632 otherwise). RasDialA hands out the connection 0x333 and keeps
-   its notifier, which FakeRasNotify calls on the caller's thread. Built
-   without RasDialA when FAKE_RAS_NO_DIAL is defined. */
+/* A Remote Access library for tests: the connections up, one phonebook entry
+   and forced answers are set through the Fake* exports; every call is logged
+   a line each; records of the wrong dwSize get 632. RasDialA hands out the
+   connection 0x333 and keeps its notifier for FakeRasNotify. */
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
 #include "system/RasRecords.h"
 
-#define MAX_CONNECTIONS 8
-#define DIALLED_CONNECTION 0x333
-
-static UINT_PTR connections[MAX_CONNECTIONS];
-static DWORD connectionCount;
-static char entry[RAS_ENTRY_NAME_FIELD];
-static DWORD forcedEnumeration;
-static DWORD forcedDial;
+static UINT_PTR connections[8];
+static DWORD connectionCount, forcedEnumeration, forcedDial;
+static char entry[RAS_ENTRY_NAME_FIELD], callLog[8192];
 static RasDialNotifier notifier;
-static char callLog[8192];
 
 static void Log(const char* format, ...) {
   size_t used = strlen(callLog);
   va_list arguments;
   va_start(arguments, format);
-  _vsnprintf(callLog + used, sizeof callLog - used - 1, format, arguments);
+  _vsnprintf(callLog + used, sizeof callLog - used - 2, format, arguments);
   va_end(arguments);
-  strncat(callLog, "\n", sizeof callLog - strlen(callLog) - 1);
+  strcat(callLog, "\n");
 }
 
-/* Fills an array of records of the given size with count records by
-   filler, or asks for room; the checks every enumeration makes. */
-static DWORD Enumerate(DWORD* first, DWORD recordSize, DWORD* bytes, DWORD* count, DWORD found,
-                       void (*filler)(char* records)) {
-  if (!first || !bytes || !count) return ERROR_INVALID_PARAMETER;
+/* Room for found records of recordSize at first, or the size asked for. */
+static DWORD CheckRoom(const DWORD* first, DWORD recordSize, DWORD* bytes, DWORD found) {
+  if (!first || !bytes) return ERROR_INVALID_PARAMETER;
   if (*first != recordSize) return RAS_ERROR_INVALID_SIZE;
-  if (*bytes < found * recordSize) {
-    *bytes = found * recordSize;
-    return RAS_ERROR_BUFFER_TOO_SMALL;
-  }
-  filler((char*)first);
-  *count = found;
-  return 0;
-}
-
-static void FillConnections(char* records) {
-  RasConnection* connection = (RasConnection*)records;
-  DWORD i;
-  for (i = 0; i < connectionCount; ++i) {
-    connection[i].dwSize = sizeof(RasConnection);
-    connection[i].handle = connections[i];
-  }
-}
-
-static void FillEntries(char* records) {
-  RasEntryName* name = (RasEntryName*)records;
-  name->dwSize = sizeof(RasEntryName);
-  strcpy(name->entryName, entry);
+  if (*bytes >= found * recordSize) return 0;
+  *bytes = found * recordSize;
+  return RAS_ERROR_BUFFER_TOO_SMALL;
 }
 
 DWORD WINAPI RasEnumConnectionsA(RasConnection* records, DWORD* bytes, DWORD* count) {
-  Log("RasEnumConnectionsA %lu %lu", records ? records->dwSize : 0ul, bytes ? *bytes : 0ul);
+  DWORD i, answer;
+  Log("RasEnumConnectionsA %lu %lu", records->dwSize, *bytes);
   if (forcedEnumeration) {
-    if (bytes) *bytes += sizeof(RasConnection);
+    *bytes += sizeof *records;
     return forcedEnumeration;
   }
-  return Enumerate(records ? &records->dwSize : NULL, sizeof(RasConnection), bytes, count,
-                   connectionCount, FillConnections);
+  answer = CheckRoom(&records->dwSize, sizeof *records, bytes, connectionCount);
+  for (i = 0; answer == 0 && i < connectionCount; ++i) records[i].handle = connections[i];
+  if (answer == 0) *count = connectionCount;
+  return answer;
 }
 
 DWORD WINAPI RasEnumEntriesA(const char* reserved, const char* phonebook, RasEntryName* records,
                              DWORD* bytes, DWORD* count) {
-  Log("RasEnumEntriesA %lu %lu", records ? records->dwSize : 0ul, bytes ? *bytes : 0ul);
+  DWORD answer = CheckRoom(&records->dwSize, sizeof *records, bytes, entry[0] ? 1 : 0);
+  Log("RasEnumEntriesA %lu %lu", records->dwSize, *bytes);
   if (reserved || phonebook) return ERROR_INVALID_PARAMETER;
-  return Enumerate(records ? &records->dwSize : NULL, sizeof(RasEntryName), bytes, count,
-                   entry[0] ? 1 : 0, FillEntries);
+  if (answer == 0) *count = entry[0] ? 1 : 0;
+  if (answer == 0 && entry[0]) strcpy(records->entryName, entry);
+  return answer;
+}
+
+static int Up(UINT_PTR connection) {
+  DWORD i;
+  for (i = 0; i < connectionCount; ++i) {
+    if (connections[i] == connection) return 1;
+  }
+  return 0;
 }
 
 DWORD WINAPI RasHangUpA(UINT_PTR connection) {
-  DWORD i;
   Log("RasHangUpA 0x%x", (unsigned)connection);
-  for (i = 0; i < connectionCount; ++i) {
-    if (connections[i] == connection) {
-      connections[i] = connections[--connectionCount];
-      return 0;
-    }
-  }
-  return ERROR_INVALID_HANDLE;
+  return Up(connection) ? 0 : ERROR_INVALID_HANDLE;
 }
 
 DWORD WINAPI RasGetConnectStatusA(UINT_PTR connection, RasConnectionStatus* status) {
-  DWORD i;
-  Log("RasGetConnectStatusA 0x%x %lu", (unsigned)connection, status ? status->dwSize : 0ul);
-  if (!status || status->dwSize != sizeof *status) return RAS_ERROR_INVALID_SIZE;
-  for (i = 0; i < connectionCount; ++i) {
-    if (connections[i] == connection) {
-      status->state = RAS_STATE_CONNECTED;
-      return 0;
-    }
-  }
-  return ERROR_INVALID_HANDLE;
+  Log("RasGetConnectStatusA 0x%x %lu", (unsigned)connection, status->dwSize);
+  if (status->dwSize != sizeof *status) return RAS_ERROR_INVALID_SIZE;
+  status->state = RAS_STATE_CONNECTED;
+  return Up(connection) ? 0 : ERROR_INVALID_HANDLE;
 }
 
 DWORD WINAPI RasGetEntryDialParamsA(const char* phonebook, RasDialParams* parameters,
                                     BOOL* passwordSaved) {
-  Log("RasGetEntryDialParamsA %lu %s", parameters ? parameters->dwSize : 0ul,
-      parameters ? parameters->entryName : "");
-  if (phonebook || !parameters || !passwordSaved) return ERROR_INVALID_PARAMETER;
+  Log("RasGetEntryDialParamsA %lu %s", parameters->dwSize, parameters->entryName);
+  if (phonebook || !passwordSaved) return ERROR_INVALID_PARAMETER;
   if (parameters->dwSize != sizeof *parameters) return RAS_ERROR_INVALID_SIZE;
   if (strcmp(parameters->entryName, entry) != 0) return RAS_ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
   strcpy(parameters->phoneNumber, "5550100");
-  strcpy(parameters->userName, "dialer");
-  *passwordSaved = TRUE;
   return 0;
 }
 
-#ifndef FAKE_RAS_NO_DIAL
 DWORD WINAPI RasDialA(void* extensions, const char* phonebook, RasDialParams* parameters,
                       DWORD notifierType, void* notifierFunction, UINT_PTR* connection) {
-  Log("RasDialA %lu %s %lu %s", parameters ? parameters->dwSize : 0ul,
-      parameters ? parameters->entryName : "", notifierType,
+  Log("RasDialA %lu %s %lu %s", parameters->dwSize, parameters->entryName, notifierType,
       notifierFunction ? "notifier" : "none");
-  if (extensions || phonebook || !parameters || !connection) return ERROR_INVALID_PARAMETER;
+  if (extensions || phonebook || !connection) return ERROR_INVALID_PARAMETER;
   if (parameters->dwSize != sizeof *parameters) return RAS_ERROR_INVALID_SIZE;
-  *connection = DIALLED_CONNECTION;
-  if (forcedDial) return forcedDial;
+  *connection = 0x333;
   notifier = (RasDialNotifier)notifierFunction;
-  return 0;
+  return forcedDial;
 }
-#endif
 
 DWORD WINAPI RasGetErrorStringA(UINT error, char* text, DWORD size) {
   Log("RasGetErrorStringA %u", error);
-  if (!text || size < 32) return ERROR_INVALID_PARAMETER;
-  sprintf(text, "Fake failure %u", error);
+  _snprintf(text, size, "Fake failure %u", error);
   return 0;
 }
 
-/* ---- Control ---- */
-
 void WINAPI FakeRasReset(void) {
-  connectionCount = 0;
-  entry[0] = 0;
-  forcedEnumeration = forcedDial = 0;
+  connectionCount = forcedEnumeration = forcedDial = 0;
+  entry[0] = callLog[0] = 0;
   notifier = NULL;
-  callLog[0] = 0;
 }
 
 void WINAPI FakeRasSetConnections(const UINT_PTR* handles, DWORD count) {
-  connectionCount = count < MAX_CONNECTIONS ? count : MAX_CONNECTIONS;
-  memcpy(connections, handles, connectionCount * sizeof *handles);
+  connectionCount = count < 8 ? count : 8;
+  if (connectionCount) memcpy(connections, handles, connectionCount * sizeof *handles);
 }
 
-void WINAPI FakeRasSetEntry(const char* name) {
-  strncpy(entry, name, sizeof entry - 1);
-}
+void WINAPI FakeRasSetEntry(const char* name) { strncpy(entry, name, sizeof entry - 1); }
 
-/* Answers forced on RasEnumConnectionsA (asking for one more record each
-   time) and RasDialA (after handing out its connection); 0 for none. */
+/* Answers forced on RasEnumConnectionsA (asking one more record each time)
+   and RasDialA (after handing out its connection); 0 for none. */
 void WINAPI FakeRasForce(DWORD enumeration, DWORD dial) {
   forcedEnumeration = enumeration;
   forcedDial = dial;
@@ -166,8 +123,8 @@ void WINAPI FakeRasForce(DWORD enumeration, DWORD dial) {
 
 const char* WINAPI FakeRasLog(void) { return callLog; }
 
+/* Calls the last dial's notifier on the caller's thread. */
 BOOL WINAPI FakeRasNotify(DWORD state, DWORD error) {
-  if (!notifier) return FALSE;
-  notifier(0xCCCD, state, error);
-  return TRUE;
+  if (notifier) notifier(0xCCCD, state, error);
+  return notifier != NULL;
 }

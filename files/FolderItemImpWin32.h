@@ -21,6 +21,7 @@
 // folder's last-write time is unchanged; otherwise they read the folder
 // again. The order is the system's; "." and ".." are left out.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -60,6 +61,8 @@ class FolderItemImpWin32 : public FolderItemImp {
   bool SetLocked(bool locked) override;
   // The file type whose extension the name has (FileTypeNameForFile).
   void GetType(StringRecord** type) override;
+  // Save-info data (SaveInfo.h) of the item: with no base, mode 2.
+  void GetSaveInfo(StringRecord** info, FolderItemImp* relativeTo, uint8_t mode) override;
   double GetCreationDate() override;
   bool SetCreationDate(double seconds) override;
   double GetModificationDate() override;
@@ -111,6 +114,8 @@ class FolderItemImpWin32 : public FolderItemImp {
   bool mIsTrashEntry = false;
 
  private:
+  friend std::unique_ptr<FolderItemImpWin32> FolderItemImpWin32FromSaveInfo(const uint8_t*, size_t,
+                                                                            FolderItemImp*);
   // Sets error 105 and gives true when the item's own path is not
   // acceptable.
   bool PathRefused();
@@ -150,6 +155,17 @@ std::unique_ptr<FolderItemImpWin32> FolderItemImpWin32FromPath(const StringRecor
                                                                bool relativeToApplication,
                                                                bool volumeRootDefault,
                                                                bool* errorFlag);
+
+// A new item (caller's) of save-info data (SaveInfo.h), a relative path
+// followed from base's folder. In mode 0 the relative path wins when it
+// exists, then the absolute one; when neither exists, the relative one is
+// kept if there is one. Null when the data is refused or gives no path (a
+// relative one without a base, or one climbing above its drive, is none).
+std::unique_ptr<FolderItemImpWin32> FolderItemImpWin32FromSaveInfo(const uint8_t* data,
+                                                                   size_t size,
+                                                                   FolderItemImp* base);
+std::unique_ptr<FolderItemImpWin32> FolderItemImpWin32FromSaveInfo(const StringRecord* data,
+                                                                   FolderItemImp* base);
 
 // The folder-item code of a Win32 or ShellExecute error: 101 not found, 102
 // access refused, 103 no memory, 104 in use, 105 bad name, the code itself

@@ -2,9 +2,12 @@
 #include "files/ResourceFork.h"
 
 #include "core/ObjectDefinition.h"
+#include "files/LateMemberTypes.h"
 #include "files/StreamObject.h"
 
 namespace {
+
+void (*typeLateMembers)() = nullptr;
 
 // The common bodies of the attribute members: no resource has attributes.
 bool ResourceAttribute(uint32_t) { return false; }
@@ -16,8 +19,6 @@ ObjectDefinition* MakeResourceForkDefinition() {
       {kPropertyReadOnly, "TypeCount", &kIntegerType, RUNTIME_ENTRY(resourceForkTypeCount), nullptr,
        nullptr, 0},
   };
-  // The picture, sound and cursor classes that the Get... methods would give
-  // belong to later subsystems: their results are untyped objects here.
   static const ParameterRecord index[] = {{"index", &kIntegerType, 0}};
   static const ParameterRecord id[] = {{"id", &kIntegerType, 0}};
   static const ParameterRecord name[] = {{"name", &kStringType, 0}};
@@ -31,10 +32,12 @@ ObjectDefinition* MakeResourceForkDefinition() {
                                                 {"type", &kStringType, 0},
                                                 {"id", &kIntegerType, 0},
                                                 {"name", &kStringType, 0}};
-  static const ParameterRecord addPicture[] = {
-      {"picture", nullptr, 0}, {"id", &kIntegerType, 0}, {"name", &kStringType, 0}};
   static const ParameterRecord handle[] = {{"handle", &kIntegerType, 0}};
-  static const MethodRecord methods[] = {
+  // The picture, sound and cursor classes belong to later subsystems:
+  // TypeResourceForkMembers types those members.
+  static ParameterRecord addPicture[] = {
+      {"picture", nullptr, 0}, {"id", &kIntegerType, 0}, {"name", &kStringType, 0}};
+  static MethodRecord methods[] = {
       MakeMethodRecord("Close", nullptr, nullptr, 0, RUNTIME_ENTRY(resourceForkClose)),
       MakeMethodRecord("ResourceType", &kStringType, index, 1,
                        RUNTIME_ENTRY(resourceForkResourceType)),
@@ -80,8 +83,15 @@ ObjectDefinition* MakeResourceForkDefinition() {
                        RUNTIME_ENTRY(resourceForkGetSysHeap),
                        RUNTIME_ENTRY(resourceForkSetSysHeap)),
   };
+  typeLateMembers = [] {
+    TypeMembersByClassName(methods, "GetPicture", "Picture");
+    TypeMembersByClassName(methods, "GetNamedPicture", "Picture");
+    TypeMembersByClassName(addPicture, "picture", "Picture");
+    TypeMembersByClassName(methods, "GetSound", "Sound");
+    TypeMembersByClassName(methods, "getCursor", "MouseCursor");
+  };
   return FillClassDefinition(&definition, "ResourceFork", sizeof(RuntimeObject), nullptr,
-                                   resourceForkClose, properties, methods);
+                             resourceForkClose, properties, methods);
 }
 
 }  // namespace
@@ -89,6 +99,11 @@ ObjectDefinition* MakeResourceForkDefinition() {
 ObjectDefinition* GetResourceForkClassDefinition() {
   static ObjectDefinition* const definition = MakeResourceForkDefinition();
   return definition;
+}
+
+void TypeResourceForkMembers() {
+  GetResourceForkClassDefinition();
+  typeLateMembers();
 }
 
 extern "C" {

@@ -10,6 +10,10 @@ struct ObjectDefinition;
 struct StringRecord;
 
 ObjectDefinition* GetResourceForkClassDefinition();
+// Start-up, once the classes are registered: GetPicture, GetNamedPicture and
+// AddPicture's picture take the class "Picture", GetSound "Sound", getCursor
+// "MouseCursor"; a class not registered leaves its member untyped.
+void TypeResourceForkMembers();
 
 // The attribute bits the five attribute members stand for.
 enum ResourceAttributeBit : uint32_t {

@@ -1,9 +1,11 @@
-// The stream classes' place in the start-up registration list.
+// The stream classes' place in the start-up registration list, and the
+// Application's ResourceFork.
 #include "core/ObjectDefinition.h"
 #include "files/BinaryStream.h"
 #include "files/FileStreams.h"
 #include "files/ResourceFork.h"
 #include "files/TextStreams.h"
+#include "host/application.h"
 
 void RegisterFileStreamClasses() {
   static bool registered = false;
@@ -16,4 +18,5 @@ void RegisterFileStreamClasses() {
       GetResourceForkClassDefinition,
   };
   for (auto definition : definitions) RegisterIntrinsicClass(definition());
+  SetApplicationResourceForkClass(GetResourceForkClassDefinition());
 }

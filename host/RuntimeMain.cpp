@@ -7,6 +7,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <utility>
+
 #include "core/CoreClasses.h"
 #include "core/diagnostics.h"
 #include "core/utility.h"
@@ -134,6 +136,7 @@ int RuntimeHostMain(HINSTANCE instance, LPSTR cmdLine, void (*appEntry)()) {
 extern "C" HINSTANCE RuntimeInstanceHandle() { return instanceHandle; }
 const char* RuntimeCommandLine() { return commandLine.c_str(); }
 const std::vector<std::wstring>& RuntimeDocumentNames() { return documentNames; }
+void SetRuntimeDocumentNames(std::vector<std::wstring> names) { documentNames = std::move(names); }
 int32_t RuntimeSystemScript() { return systemScript; }
 
 bool IsWindowsNT() {

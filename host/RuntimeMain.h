@@ -55,6 +55,8 @@ const char* RuntimeCommandLine();
 // The documents named on the command line (the program name left out), read
 // from the wide command line so that no character is lost.
 const std::vector<std::wstring>& RuntimeDocumentNames();
+// For tests: replaces the kept names.
+void SetRuntimeDocumentNames(std::vector<std::wstring> names);
 
 // The system script of a user language: 13 (Japanese) for 1041; 21 (Chinese)
 // for 1028, 2052, 3076 and 4100; 0 for every other language.

@@ -3,6 +3,7 @@
 #include "host/application.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/ObjectDefinition.h"
@@ -22,6 +23,8 @@ constexpr int kFrameHeight = 480;
 constexpr UINT kFirstMDIChildId = 0xFF00;
 
 ObjectRef appObject;
+ObjectDefinition* resourceForkClass = nullptr;
+DocumentItemHook documentItem = nullptr;
 HWND frameWindow = nullptr;
 HWND clientWindow = nullptr;
 
@@ -73,19 +76,60 @@ HWND MakeHostFrame(const wchar_t* caption, HWND* client) {
   return frame;
 }
 
+PropertyRecord applicationProperties[] = {
+    {kPropertyReadOnly, "ResourceFork", nullptr, RUNTIME_ENTRY(appResourceForkGetter), nullptr,
+     nullptr, 0},
+};
+
+using ApplicationEvent = void (*)(RuntimeObject* app);
+using DocumentEvent = void (*)(RuntimeObject* app, RuntimeObject* item);
+
+// OpenDocument for each document, or NewDocument; nothing once the
+// application is ending.
+void FireDocumentEvents(RuntimeObject* app) {
+  EventHandler openDocument = FindEventHandler(app, "OpenDocument");
+  if (!openDocument) {
+    EventHandler newDocument = FindEventHandler(app, "NewDocument");
+    if (!newDocument || RuntimeQuitRequested()) return;
+    reinterpret_cast<ApplicationEvent>(newDocument)(app);
+    RuntimeHandOverPendingException();
+    return;
+  }
+  for (const std::wstring& name : RuntimeDocumentNames()) {
+    if (RuntimeQuitRequested() || !documentItem) return;
+    ObjectRef item = ObjectRef::Adopt(documentItem(name));
+    if (!item) continue;
+    reinterpret_cast<DocumentEvent>(openDocument)(app, item.get());
+    RuntimeHandOverPendingException();
+  }
+}
+
 }  // namespace
 
 ObjectDefinition* GetApplicationClassDefinition() {
+  // OpenDocument and NewDocument come after Open, whose slot stays first.
   static EventRecord events[] = {
       {0, "Open", "", nullptr, 0},
+      {0, "OpenDocument", "Item As FolderItem", nullptr, 0},
+      {0, "NewDocument", "", nullptr, 0},
   };
   static ObjectDefinition* definition = [] {
     static ObjectDefinition application;
     ObjectDefinitionSetName(&application, "Application");
     BuildEventDefinitions(&application, events, int32_t(sizeof events / sizeof events[0]));
+    BuildPropertyDefinitions(&application, applicationProperties, 1);
     return &application;
   }();
   return definition;
+}
+
+void SetApplicationResourceForkClass(ObjectDefinition* resourceFork) {
+  resourceForkClass = resourceFork;
+  applicationProperties[0].type = resourceFork;
+}
+
+DocumentItemHook SetDocumentItemHook(DocumentItemHook hook) {
+  return std::exchange(documentItem, hook);
 }
 
 void RegisterApplicationClass() { RegisterIntrinsicClass(GetApplicationClassDefinition()); }
@@ -106,9 +150,14 @@ extern "C" void RuntimeInit() {
 extern "C" void RuntimeRegisterAppObject(RuntimeObject* app) {
   appObject = ObjectRef::Retain(app);
   if (EventHandler open = FindEventHandler(app, "Open")) {
-    reinterpret_cast<void (*)(RuntimeObject*)>(open)(app);
+    reinterpret_cast<ApplicationEvent>(open)(app);
   }
   RuntimeHandOverPendingException();
+  FireDocumentEvents(app);
+}
+
+extern "C" RuntimeObject* appResourceForkGetter(RuntimeObject*, uint32_t) {
+  return resourceForkClass ? CreateInstance(resourceForkClass) : nullptr;
 }
 
 extern "C" void ApplicationQuit() { RaiseExceptionOfDefinition(GetEndExceptionClassDefinition()); }

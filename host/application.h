@@ -5,14 +5,25 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "core/RuntimeObjectFoundation.h"
 
 struct ObjectDefinition;
 
-// The language's Application class: events Open.
+// The language's Application class: events Open, OpenDocument(Item As
+// FolderItem) and NewDocument(); the read-only property ResourceFork.
 ObjectDefinition* GetApplicationClassDefinition();
 void RegisterApplicationClass();
+
+// The class of the objects the ResourceFork property makes (and its type):
+// the files subsystem's ResourceFork, given at start-up. Nil until then.
+void SetApplicationResourceForkClass(ObjectDefinition* resourceFork);
+// Slot: a new item (the caller's) for a document named on the command line,
+// or nil for a name that gives none. The files subsystem fills it at
+// start-up; the previous function is given back.
+using DocumentItemHook = RuntimeObject* (*)(const std::wstring& name);
+DocumentItemHook SetDocumentItemHook(DocumentItemHook hook);
 
 extern "C" {
 // When the image has a caption, makes the visible MDI frame of 640 x 480 with
@@ -20,10 +31,14 @@ extern "C" {
 // "KVMDIFrame" class. Nothing when a frame exists already.
 void RuntimeInit();
 // Keeps one reference to the application object (until the end sequence)
-// and fires its Open event with it. An exception left pending by Open goes
-// to the handler, so ApplicationQuit in Open ends the application before
-// the loop turns.
+// and fires its Open event with it; then, with an OpenDocument handler, one
+// OpenDocument for each document named on the command line (in order; a
+// name that gives no item is skipped), else one NewDocument. After each
+// event a pending exception goes to the handler, and once the application
+// is ending (ApplicationQuit) no further event fires.
 void RuntimeRegisterAppObject(RuntimeObject* app);
+// A new ResourceFork (the caller's), every member of which answers empty.
+RuntimeObject* appResourceForkGetter(RuntimeObject* app, uint32_t parameter);
 // Raises EndException: the application ends when it reaches the handler.
 void ApplicationQuit();
 // Whether a key event is the platform's cancel keystroke: never here.

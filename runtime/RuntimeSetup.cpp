@@ -6,6 +6,7 @@
 #include "database/api/DatabaseClasses.h"
 #include "files/FileStreams.h"
 #include "files/FileTypes.h"
+#include "files/runFolderItem.h"
 #include "graphics/GraphicsClass.h"
 #include "graphics/GraphicsPort.h"
 #include "graphics/PictureClass.h"
@@ -46,6 +47,7 @@ void RegisterClasses() {
   RegisterDragItemClass();
   RegisterFileStreamClasses();
   RegisterFileTypeEntryPoints();
+  RegisterFolderItemClass();
   RegisterRegistryItemClass();
   RegisterOLEObjectClass();
   RegisterSerialClasses();
@@ -53,6 +55,7 @@ void RegisterClasses() {
   RegisterAppleEventClasses();
   RegisterDatabaseClasses();
   ResolveAppleEventFolderItemTypes();  // last: every class is registered
+  TypeFileMembersOfLaterClasses();
 }
 
 SubsystemSetup MakeSetup() {

@@ -40,7 +40,7 @@ bool MemoryFileStream::Close() {
 }
 
 bool MemoryFileStream::SetPosition(int32_t position) {
-  if (!open_ || position < 0) return false;
+  if (!open_ || position < 0 || faults.seekFails) return false;
   position_ = position;
   return true;
 }

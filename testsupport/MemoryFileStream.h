@@ -34,6 +34,8 @@ class MemoryFileStream : public FileStream {
     // When positive, no Write stores more than this; a longer one stores
     // that much and gives false (a full store).
     int32_t writeChunk = 0;
+    // SetPosition gives false and the position stays.
+    bool seekFails = false;
   };
 
   // Open and empty, or open on the given bytes, at position 0.

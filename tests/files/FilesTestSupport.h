@@ -4,6 +4,8 @@
 #pragma once
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
 
 #include <cstdint>
 #include <initializer_list>
@@ -93,6 +95,19 @@ inline void RemoveTree(const std::wstring& folder) {
     FindClose(search);
   }
   RemoveDirectoryW(folder.c_str());
+}
+
+// A shell shortcut at linkPath to the target path.
+inline void MakeShortcut(const std::wstring& linkPath, const std::wstring& target) {
+  IShellLinkW* link = nullptr;
+  ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                            IID_IShellLinkW, reinterpret_cast<void**>(&link)));
+  link->SetPath(target.c_str());
+  IPersistFile* file = nullptr;
+  link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+  EXPECT_HRESULT_SUCCEEDED(file->Save(linkPath.c_str(), TRUE));
+  file->Release();
+  link->Release();
 }
 
 // Each test works in a folder of its own under the temporary folder, removed

@@ -1,8 +1,5 @@
 // The Win32 folder item on real files. The Win32ItemPathTest cases also run
 // on the ANSI line (KV_FORCE_ANSI=1).
-#include <objbase.h>
-#include <shlobj.h>
-
 #include <functional>
 
 #include "FilesTestSupport.h"
@@ -243,15 +240,7 @@ TEST_F(Win32ItemTest, ShortcutsResolveToTheirTargetWithoutAWindow) {
   WriteWholeFile(PathOf(L"target.txt"), "t");
   WriteWholeFile(PathOf(L"gone.txt"), "g");
   for (const wchar_t* target : {L"target.txt", L"gone.txt"}) {
-    IShellLinkW* link = nullptr;
-    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                              IID_IShellLinkW, reinterpret_cast<void**>(&link)));
-    link->SetPath(PathOf(target).c_str());
-    IPersistFile* file = nullptr;
-    link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
-    EXPECT_HRESULT_SUCCEEDED(file->Save(PathOf(std::wstring(target) + L".lnk").c_str(), TRUE));
-    file->Release();
-    link->Release();
+    MakeShortcut(PathOf(std::wstring(target) + L".lnk"), PathOf(target));
   }
   WriteWholeFile(PathOf(L"fake.lnk"), "L\0\0\0 text that only looks like a link, long enough.........");
   auto link = Item(L"target.txt.lnk");

@@ -54,7 +54,6 @@ void RegisterClasses() {
   RegisterSystemClasses();
   RegisterAppleEventClasses();
   RegisterDatabaseClasses();
-  ResolveAppleEventFolderItemTypes();  // last: every class is registered
   TypeFileMembersOfLaterClasses();
 }
 

@@ -1,9 +1,9 @@
 #include "system/AppleEvents.h"
 
 #include <iterator>
-#include <vector>
 
 #include "core/ObjectDefinition.h"
+#include "files/runFolderItem.h"
 #include "host/relocentry.h"
 #include "system/InertMembers.h"
 
@@ -16,25 +16,7 @@ ObjectDefinition* Definition(AppleEventClass which) {
   return &definitions[which];
 }
 
-// Stands for FolderItem in the tables below until the records are built;
-// the slots it marked are then untyped until ResolveAppleEventFolderItemTypes.
-const char folderItemMarker = 0;
-const MemberType kFolderItem = &folderItemMarker;
-std::vector<MemberType*> folderItemSlots;
-
-void TakeFolderItemSlot(MemberType* slot) {
-  if (*slot != kFolderItem) return;
-  *slot = nullptr;
-  folderItemSlots.push_back(slot);
-}
-template <size_t N>
-void TakeFolderItemSlots(PropertyRecord (&records)[N]) {
-  for (PropertyRecord& record : records) TakeFolderItemSlot(&record.type);
-}
-template <size_t N>
-void TakeFolderItemSlots(MethodRecord (&records)[N]) {
-  for (MethodRecord& record : records) TakeFolderItemSlot(&record.returnType);
-}
+MemberType FolderItemType() { return GetFolderItemClassDefinition(); }
 
 struct Entry {
   void* function;
@@ -94,8 +76,6 @@ MethodRecord Function(const char* name, MemberType type, const ParameterRecord* 
 template <size_t P, size_t M>
 void Fill(AppleEventClass which, const char* name, uint32_t size, PropertyRecord (&properties)[P],
           MethodRecord (&methods)[M]) {
-  TakeFolderItemSlots(properties);
-  TakeFolderItemSlots(methods);
   FillClassDefinition(Definition(which), name, size, nullptr, nullptr, properties, methods);
 }
 
@@ -111,7 +91,7 @@ void BuildAppleEvent() {
       Property("ReplyMacType", &kStringType, replyCode, setReplyCode),
       Property("ReplySingle", &kSingleType),
       Property("ReplyDouble", &kDoubleType),
-      Property("ReplyFolderItem", kFolderItem),
+      Property("ReplyFolderItem", FolderItemType()),
       Property("ReplyObjectSpecifier", Definition(kObjectSpecifier)),
       Property("ReplyDescList", Definition(kDescList)),
       Property("ReplyRecord", Definition(kRecord)),
@@ -136,14 +116,13 @@ void BuildAppleEvent() {
       KeywordMethod("StringParam", &kStringType),
       KeywordMethod("MacTypeParam", &kStringType),
       KeywordMethod("EnumeratedParam", &kStringType),
-      KeywordMethod("FolderItemParam", kFolderItem),
+      KeywordMethod("FolderItemParam", FolderItemType()),
       KeywordMethod("DescListParam", Definition(kDescList)),
       KeywordMethod("ObjectSpecifierParam", Definition(kObjectSpecifier)),
       KeywordMethod("RecordParam", Definition(kRecord)),
       Procedure("SetNullParam", kKeyword, 1, "InertProcedure"),
       Procedure("LoadFromTemplate", eventTemplate, 1, "appleEventLoadFromTemplate"),
   };
-  TakeFolderItemSlots(parameterMethods);
   for (AppleEventClass which : {kEvent, kRecord}) {
     BuildMethodDefinitions(Definition(which), parameterMethods,
                            int32_t(std::size(parameterMethods)));
@@ -156,7 +135,7 @@ void BuildDescList() {
   ObjectDefinition* specifier = Definition(kObjectSpecifier);
   static const ParameterRecord integerValue[] = {{"Value", &kIntegerType, 0}};
   static const ParameterRecord stringValue[] = {{"Value", &kStringType, 0}};
-  static ParameterRecord folderItemValue[] = {{"Value", kFolderItem, 0}};
+  static const ParameterRecord folderItemValue[] = {{"Value", FolderItemType(), 0}};
   static const ParameterRecord recordValue[] = {{"Value", record, 0}};
   static const ParameterRecord booleanValue[] = {{"Value", &kBooleanType, 0}};
   static const ParameterRecord descListValue[] = {{"Value", descList, 0}};
@@ -168,7 +147,7 @@ void BuildDescList() {
   static MethodRecord methods[] = {
       Function("IntegerItem", &kIntegerType, kIndex, 1),
       Function("StringItem", &kStringType, kIndex, 1),
-      Function("FolderItemItem", kFolderItem, kIndex, 1),
+      Function("FolderItemItem", FolderItemType(), kIndex, 1),
       Function("RecordItem", record, kIndex, 1),
       Function("BooleanItem", &kBooleanType, kIndex, 1),
       Function("DescListItem", descList, kIndex, 1),
@@ -181,7 +160,6 @@ void BuildDescList() {
       Procedure("AppendDescList", descListValue, 1, appendRecord),
       Procedure("AppendObjectSpecifier", specifierValue, 1, appendRecord),
   };
-  TakeFolderItemSlot(&folderItemValue[0].type);
   Fill(kDescList, "AppleEventDescList", sizeof(RuntimeObject), properties, methods);
 }
 
@@ -189,9 +167,8 @@ void BuildTemplateAndTarget() {
   static MethodRecord templateMethods[] = {
       AssignOnly("IntegerParam", &kIntegerType, "aeTemplateSetIntParam"),
       AssignOnly("StringParam", &kStringType, "aeTemplateSetStringParam"),
-      AssignOnly("FolderItemParam", kFolderItem, "aeTemplateSetFolderItemParam"),
+      AssignOnly("FolderItemParam", FolderItemType(), "aeTemplateSetFolderItemParam"),
   };
-  TakeFolderItemSlots(templateMethods);
   ObjectDefinitionSetName(Definition(kTemplate), "AppleEventTemplate");
   BuildMethodDefinitions(Definition(kTemplate), templateMethods,
                          int32_t(std::size(templateMethods)));
@@ -237,10 +214,4 @@ void RegisterAppleEventClasses() {
     RegisterIntrinsicClass(Definition(AppleEventClass(which)));
   }
   RegisterEntryPoints(entries, std::size(entries));
-}
-
-void ResolveAppleEventFolderItemTypes() {
-  RuntimeClass* folderItem = RuntimeLookupClass("FolderItem");
-  if (!folderItem) return;
-  for (MemberType* slot : folderItemSlots) *slot = folderItem->definition;
 }

@@ -19,7 +19,3 @@ static_assert(!kLayoutIs32Bit || sizeof(AppleEventFields) == 28, "Timeout follow
 // Builds the six classes, registers them by name and the functions in the
 // entry table.
 void RegisterAppleEventClasses();
-// Gives the members typed FolderItem the definition of the class registered
-// under that name; they stay untyped while there is none. A step at the end
-// of start-up, after every class is registered.
-void ResolveAppleEventFolderItemTypes();

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "core/diagnostics.h"
+#include "files/runFolderItem.h"
 #include "host/Win32Handles.h"
 #include "host/relocentry.h"
 #include "system/AppleEvents.h"
@@ -65,16 +66,9 @@ const std::map<std::string, std::vector<std::string>> kInertMembers = {
 
 using SystemTest = HostTest;
 
-// With FolderItem registered (a stand-in while the real class is absent),
-// the members that take or give one carry its definition.
+// The members that take or give a FolderItem carry its definition.
 TEST_F(SystemTest, InertClassesHaveEveryMemberAndEachGivesNothing) {
-  static ObjectDefinition standIn;
-  ObjectDefinition* folderItem = DefinitionNamed("FolderItem");
-  if (!folderItem) {
-    ObjectDefinitionSetName(&standIn, "FolderItem");
-    RegisterIntrinsicClass(folderItem = &standIn);
-  }
-  ResolveAppleEventFolderItemTypes();
+  ObjectDefinition* folderItem = GetFolderItemClassDefinition();
   int folderItemTyped = 0;
   for (const auto& [className, members] : kInertMembers) {
     SCOPED_TRACE(className);

@@ -91,6 +91,14 @@ void GetAppearanceColor(int32_t index, RGBColor16* components, uint32_t* colour)
 
 // ---- The pane ----
 
+namespace {
+int32_t headingsMade = 0;
+int32_t headingsAlive = 0;
+}  // namespace
+
+int32_t ColumnHeadingPane::Constructions() { return headingsMade; }
+int32_t ColumnHeadingPane::LiveCount() { return headingsAlive; }
+
 ColumnHeadingPane::ColumnHeadingPane(HeadingListener* owner, const FontDescriptor& font,
                                      SubPane* parent, const MacRect& bounds,
                                      StringRecord* caption)
@@ -99,9 +107,12 @@ ColumnHeadingPane::ColumnHeadingPane(HeadingListener* owner, const FontDescripto
       owner_(owner),
       caption_(StringRef::Retain(caption)) {
   PaneSetFontMapped(this, font);
+  ++headingsMade;
+  ++headingsAlive;
 }
 
 ColumnHeadingPane::~ColumnHeadingPane() {
+  --headingsAlive;
   if (picture_) PictureRelease(picture_);
 }
 

@@ -61,6 +61,8 @@ class ColumnHeadingPane : public SubPane {
   // invalidates a shown heading; any other equal value changes nothing.
   void SetSortMark(int32_t mark);
   uint8_t SortDirection() const { return direction_; }
+  // The direction the sort triangle shows, without drawing.
+  void SetSortDirection(uint8_t direction) { direction_ = direction; }
   bool IsPressed() const { return pressed_ != 0; }
   bool IsHot() const { return hot_ != 0; }
   // The picture drawn centred (the pane keeps a reference); nil for none.
@@ -83,6 +85,10 @@ class ColumnHeadingPane : public SubPane {
   void SetEnabled(bool enabled, bool redraw) override;
   // The heading draws itself into the drag image.
   void BroadcastDragImage(GraphicsPort* port) override;
+
+  // Headings made since start-up, and alive now (for reuse and leak checks).
+  static int32_t Constructions();
+  static int32_t LiveCount();
 
  protected:
   ~ColumnHeadingPane() override;

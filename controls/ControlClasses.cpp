@@ -2,6 +2,7 @@
 
 #include "controls/CheckBox.h"
 #include "controls/GroupBox.h"
+#include "controls/ListColumn.h"
 #include "controls/PushButton.h"
 #include "controls/RadioButton.h"
 #include "controls/ScrollerControls.h"
@@ -18,4 +19,5 @@ void RegisterBuiltInControlClasses() {
   InitStaticTextClass();
   RegisterIntrinsicClass(GetScrollBarClassDefinition());
   RegisterIntrinsicClass(GetSliderClassDefinition());
+  RegisterIntrinsicClass(GetListColumnClassDefinition());
 }

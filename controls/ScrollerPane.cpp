@@ -110,10 +110,14 @@ void ScrollerPane::SetScrollBarRange(int32_t minimum, int32_t maximum, int32_t p
   info.nMin = minimum;
   info.nMax = ControlRangeEnd(maximum, page);
   info.nPage = UINT(std::max(page, 0));
-  SetScrollInfo(GetNativeHandle(), SB_CTL, &info, TRUE);
+  SetScrollInfo(GetNativeHandle(), SB_CTL, &info, rangeRedraw_ ? TRUE : FALSE);
 }
 
-void ScrollerPane::EnableBar(bool enabled) { SubPane::SetEnabled(enabled, false); }
+void ScrollerPane::EnableBar(bool enabled) {
+  if (!rangeRedraw_ && barEnabled_ == int8_t(enabled)) return;
+  barEnabled_ = int8_t(enabled);
+  SubPane::SetEnabled(enabled, false);
+}
 
 void ScrollerPane::CheckValueChanged() {
   const int32_t value = GetValue();

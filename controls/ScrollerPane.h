@@ -66,6 +66,10 @@ class ScrollerPane : public ControlHostPane {
   void SetLiveScroll(bool live) { liveScroll_ = live ? 1 : 0; }
   // The value last reported (or remembered while there was no listener).
   int32_t LastValue() const { return lastValue_; }
+  // Off: a scroll bar's range and page changes are applied without drawing,
+  // and its enabling only when it changes; the owner repaints the bar. On
+  // (the default): every change draws at once.
+  void SetRangeRedraw(bool redraw) { rangeRedraw_ = redraw ? 1 : 0; }
 
   // The control's position (the last value without a control window).
   virtual int32_t GetValue();
@@ -109,6 +113,8 @@ class ScrollerPane : public ControlHostPane {
 
   uint8_t slider_;
   uint8_t liveScroll_;
+  uint8_t rangeRedraw_ = 1;
+  int8_t barEnabled_ = -1;  // as last applied; -1 before the first
   int32_t lastValue_ = 0;
   int32_t lineStep_ = 1;
   int32_t pageStep_ = 1;

@@ -62,11 +62,14 @@ extern "C" RuntimeObject* NewStandardCursor(int32_t which) {
 
 extern "C" RuntimeObject* NewCursorFromResource(int32_t id) {
   if (id < 1 || id > 0xFFFF) return nullptr;
+  // Shared: a cursor made current and its object released at once stays
+  // valid while it shows.
+  constexpr UINT kShared = LR_DEFAULTSIZE | LR_SHARED;
   HINSTANCE instance = RuntimeInstanceHandle() ? RuntimeInstanceHandle() : GetModuleHandleW(nullptr);
   HANDLE image = IsWindowsNT()
-                     ? LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE)
-                     : LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE);
-  return image ? NewCursorObject(static_cast<HCURSOR>(image), true) : nullptr;
+                     ? LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_CURSOR, 0, 0, kShared)
+                     : LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_CURSOR, 0, 0, kShared);
+  return image ? NewCursorObject(static_cast<HCURSOR>(image), false) : nullptr;
 }
 
 extern "C" void SetNativeCursor(RuntimeObject* cursor) {

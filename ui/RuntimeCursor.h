@@ -2,8 +2,8 @@
 // shown over a pane.
 //
 // A cursor object is a reference-counted run-time object holding an HCURSOR
-// and whether it owns it (a cursor loaded from the executable's resources is
-// destroyed with its object; a system cursor is shared).
+// and whether it owns it (system cursors and the executable's cursor
+// resources are shared and never destroyed).
 #pragma once
 #include <windows.h>
 

@@ -124,7 +124,8 @@ TEST_F(ColumnLayoutTest, HostileTextEndsStoredAndValidOrRefused) {
                          "*",
                          " ",
                          "-",
-                         "1e308%"};
+                         "1e308%",
+                         std::string(100000, '(') + "1*"};
   ListColumnModel model(300);
   model.SetCount(64);
   for (int32_t round = 0; round < 10000; ++round) {

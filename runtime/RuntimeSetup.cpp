@@ -4,6 +4,7 @@
 
 #include "controls/ControlClasses.h"
 #include "database/api/DatabaseClasses.h"
+#include "database/engine/BuiltInDatabase.h"
 #include "files/FileStreams.h"
 #include "files/FileTypes.h"
 #include "files/runFolderItem.h"
@@ -54,6 +55,7 @@ void RegisterClasses() {
   RegisterSystemClasses();
   RegisterAppleEventClasses();
   RegisterDatabaseClasses();
+  RegisterBuiltInDatabase();
   TypeFileMembersOfLaterClasses();
 }
 

@@ -146,6 +146,30 @@ struct DBColumnSelection {
 };
 static_assert(!kLayoutIs32Bit || sizeof(DBColumnSelection) == 8, "column selection node is 2 words");
 
+// CreateTable and AddColumn: one node per column, in definition order.
+struct DBColumnDefinition {
+  DBColumnDefinition* next;
+  StringRecord* name;
+  int32_t type;      // a value code
+  int32_t nullable;  // 0 for NOT NULL
+};
+static_assert(!kLayoutIs32Bit || sizeof(DBColumnDefinition) == 16, "column definition is 4 words");
+
+// OpenTableCursor: the row condition. A comparison has no children and
+// compares the named column with the value text (operator 0 =, 1 <, 2 >,
+// 3 <=, 4 >=, 5 <>, 6 LIKE, 7 NOT LIKE, 8 IS NULL, 9 IS NOT NULL; function 0
+// none, 2 upper(), 3 lower() of the column); 0x40 (and) and 0x41 (or) join
+// their children, a missing child counting as a condition that holds.
+struct DBFilterRecord {
+  DBFilterRecord* left;
+  DBFilterRecord* right;
+  int32_t op;
+  int32_t function;
+  StringRecord* column;
+  StringRecord* value;
+};
+static_assert(!kLayoutIs32Bit || sizeof(DBFilterRecord) == 24, "filter record is 6 words");
+
 // ---- Values ------------------------------------------------------------------
 
 // One value as an engine handed it out. CheckedValue makes it safe to read:

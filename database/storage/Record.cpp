@@ -139,8 +139,15 @@ DBFieldLookup FindField(const uint8_t* record, uint8_t column, DBFieldValue* val
   });
   if (!whole) return DBFieldLookup::kDamaged;
   if (!found) return DBFieldLookup::kAbsent;
-  const uint8_t* stored = value->stored;
-  switch (value->type) {
+  DecodeStoredValue(value->type, value->stored, value->storedLength, value);
+  return DBFieldLookup::kFound;
+}
+
+void DecodeStoredValue(uint8_t type, const uint8_t* stored, uint32_t size, DBFieldValue* value) {
+  value->type = type;
+  value->stored = stored;
+  value->storedLength = size;
+  switch (type) {
     case kDBFieldInt16: value->integer = int16_t(GetBigEndian16(stored)); break;
     case kDBFieldInt32:
     case kDBFieldBlobId:
@@ -164,10 +171,9 @@ DBFieldLookup FindField(const uint8_t* record, uint8_t column, DBFieldValue* val
       break;
     default:  // text and raw bytes
       value->bytes = stored + 4;
-      value->length = value->storedLength - 4;
+      value->length = size - 4;
       break;
   }
-  return DBFieldLookup::kFound;
 }
 
 bool AppendStoredValue(uint8_t type, const uint8_t* value, std::vector<uint8_t>* out) {

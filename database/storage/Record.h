@@ -110,6 +110,10 @@ struct DBFieldValue {
   uint16_t parts[3] = {0, 0, 0};  // dates and times
 };
 
+// The value of a stored field of the type, its `size` bytes at `stored`
+// (sizes as StoredValueSize gives them).
+void DecodeStoredValue(uint8_t type, const uint8_t* stored, uint32_t size, DBFieldValue* value);
+
 enum class DBFieldLookup { kFound, kAbsent, kDamaged };
 // The first field of the column. kDamaged for a field of unknown type or one
 // running past the entry's length.

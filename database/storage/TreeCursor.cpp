@@ -595,7 +595,12 @@ bool DBTreeCursor::UpdateCurrent(const uint8_t* record, size_t length) {
   if (!keyless) SetEntryRecordId(fresh.data(), db_->NextRecordId());
   if (!DeleteCurrent()) return false;
   if (sameKey) return InsertEntry(fresh.data(), uint32_t(length));
+  spooledKeys_.insert(key_);
   return Spool(fresh);
+}
+
+bool DBTreeCursor::SpoolHoldsKey(const uint8_t* key, size_t keyLength) const {
+  return !spooledKeys_.empty() && spooledKeys_.count(std::vector<uint8_t>(key, key + keyLength));
 }
 
 // ---- The update spool ----------------------------------------------------------------
@@ -636,6 +641,7 @@ std::vector<std::vector<uint8_t>> DBTreeCursor::TakeSpool() {
 }
 
 void DBTreeCursor::DiscardSpool() {
+  spooledKeys_.clear();
   spool_.reset();
   memorySpool_.clear();
   spoolInMemory_ = false;

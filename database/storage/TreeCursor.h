@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "database/storage/DBFile.h"
@@ -79,6 +80,10 @@ class DBTreeCursor {
   // spooled and inserted at its key's place when the cursor is destroyed.
   // Refused before anything changes as InsertRecord refuses.
   bool UpdateCurrent(const uint8_t* record, size_t length);
+
+  // Whether a record this cursor spooled (and has not yet inserted) has the
+  // key; free while the spool is empty.
+  bool SpoolHoldsKey(const uint8_t* key, size_t keyLength) const;
 
   // ---- DBFile's calls ----------------------------------------------------------
   // A page's entries are about to move.
@@ -148,6 +153,7 @@ class DBTreeCursor {
   FileStreamPtr spool_;
   bool spoolInMemory_ = false;
   std::vector<std::vector<uint8_t>> memorySpool_;
+  std::set<std::vector<uint8_t>> spooledKeys_;
 };
 
 // A cursor on the directory (no parent) or on the table whose directory

@@ -1,0 +1,313 @@
+// The engine database: the catalog read into open-table entries, trees found
+// by their directory keys, errors, and the database's life.
+#include "database/engine/EngineDatabase.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "core/string.h"
+#include "database/engine/FieldValues.h"
+#include "database/engine/TableCursor.h"
+#include "database/storage/Key.h"
+
+const char kDBTablesName[] = "sys$tables";
+const char kDBFieldsName[] = "sys$fields";
+const char kDBBlobName[] = "sys$blob";
+
+namespace {
+
+const uint8_t kTablesKey[] = {1};
+const uint8_t kFieldsKey[] = {0, 2};
+
+uint8_t FoldCase(uint8_t byte) { return byte >= 'a' && byte <= 'z' ? uint8_t(byte - 32) : byte; }
+
+// A catalog field: integers of either width, texts of type 5 or 14; an
+// absent field reads 0 or "". False for a field of another type.
+bool CatalogInteger(const uint8_t* record, uint8_t column, int32_t* value) {
+  DBFieldValue field;
+  *value = 0;
+  const DBFieldLookup lookup = FindField(record, column, &field);
+  if (lookup == DBFieldLookup::kAbsent) return true;
+  if (lookup != DBFieldLookup::kFound ||
+      (field.type != kDBFieldInt16 && field.type != kDBFieldInt32))
+    return false;
+  *value = field.integer;
+  return true;
+}
+
+bool CatalogText(const uint8_t* record, uint8_t column, std::string* text) {
+  DBFieldValue field;
+  text->clear();
+  const DBFieldLookup lookup = FindField(record, column, &field);
+  if (lookup == DBFieldLookup::kAbsent) return true;
+  if (lookup != DBFieldLookup::kFound ||
+      (field.type != kDBFieldText && field.type != kDBFieldBytes))
+    return false;
+  text->assign(reinterpret_cast<const char*>(field.bytes), field.length);
+  return true;
+}
+
+// One "sys$fields" row as a column; false when it cannot describe one.
+bool ReadColumn(const uint8_t* record, DBTableColumn* column) {
+  int32_t number, nullable, type, position;
+  if (!CatalogInteger(record, 1, &number) || !CatalogText(record, 2, &column->name) ||
+      !CatalogInteger(record, 3, &nullable) || !CatalogInteger(record, 4, &type) ||
+      !CatalogInteger(record, 5, &position))
+    return false;
+  if (number < 0 || number > 255 || !IsColumnType(type) || position < 0 || position > 256)
+    return false;
+  column->number = uint8_t(number);
+  column->type = uint8_t(type);
+  column->nullable = nullable != 0;
+  column->keyPosition = uint16_t(position);
+  return true;
+}
+
+// Sorts the columns by number and derives the key; false when a number
+// repeats or the key positions are not 1...k once each.
+bool CompleteTable(DBTableEntry* table) {
+  std::vector<DBTableColumn>& columns = table->columns;
+  std::sort(columns.begin(), columns.end(),
+            [](const DBTableColumn& a, const DBTableColumn& b) { return a.number < b.number; });
+  std::vector<int> byPosition(columns.size() + 1, -1);
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (i > 0 && columns[i].number == columns[i - 1].number) return false;
+    const uint16_t position = columns[i].keyPosition;
+    if (position == 0) continue;
+    if (position > columns.size() || byPosition[position] >= 0) return false;
+    byPosition[position] = int(i);
+  }
+  for (size_t position = 1; position < byPosition.size() && byPosition[position] >= 0; ++position)
+    table->keyColumns.push_back(columns[size_t(byPosition[position])].number);
+  for (const DBTableColumn& column : columns)
+    if (column.keyPosition > table->keyColumns.size()) return false;
+  return true;
+}
+
+}  // namespace
+
+bool SameName(const uint8_t* a, size_t aLength, const uint8_t* b, size_t bLength) {
+  if (aLength != bLength) return false;
+  for (size_t i = 0; i < aLength; ++i)
+    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+  return true;
+}
+
+bool SameName(const std::string& a, const StringRecord* b) {
+  return SameName(reinterpret_cast<const uint8_t*>(a.data()), a.size(), StringData(b),
+                  StringLength(b));
+}
+
+const DBTableColumn* DBTableEntry::FindColumn(const uint8_t* name, size_t length) const {
+  for (const DBTableColumn& column : columns)
+    if (SameName(reinterpret_cast<const uint8_t*>(column.name.data()), column.name.size(), name,
+                 length))
+      return &column;
+  return nullptr;
+}
+
+const DBTableColumn* DBTableEntry::ColumnNumbered(uint8_t number) const {
+  for (const DBTableColumn& column : columns)
+    if (column.number == number) return &column;
+  return nullptr;
+}
+
+bool NextWithPrefix(DBTreeCursor& cursor, const std::vector<uint8_t>& prefix,
+                    std::vector<uint8_t>* key) {
+  if (!cursor.NextMatching()) return false;
+  if (!BuildEntryKey(kDBKindTableLeaf, cursor.CurrentEntry(), cursor.KeyColumns(), key))
+    return false;
+  return ComparePrefix(key->data(), key->size(), prefix.data(), prefix.size()) == 0;
+}
+
+bool TableIdPrefix(DBFile& file, uint32_t id, std::vector<uint8_t>* prefix) {
+  const DBFieldListItem item = {0, kDBFieldInt32, 0};
+  const int32_t value = int32_t(id);
+  return BuildKeyFromValues(file, &item, 1, &value, prefix);
+}
+
+// ---- The database ----------------------------------------------------------------------
+
+DBEngineDatabase::~DBEngineDatabase() { CloseFile(); }
+
+bool DBEngineDatabase::CloseFile() {
+  DetachCursors();
+  return !file_ || CloseDatabaseFile(std::exchange(file_, nullptr));
+}
+
+void DBEngineDatabase::ClearError() {
+  errorCode_ = 0;
+  errorText_.clear();
+  file_->ClearError();
+}
+
+bool DBEngineDatabase::Fail(int32_t code, std::string text) {
+  errorCode_ = code;
+  errorText_ = std::move(text);
+  return false;
+}
+
+bool DBEngineDatabase::FailFromStorage(int32_t code, const char* text) {
+  const DBStorageError& error = file_->LastError();
+  if (error.code != kDBErrorNone) return Fail(error.code, error.text);
+  if (code == 0) return FailDamaged();
+  return Fail(code, text);
+}
+
+bool DBEngineDatabase::FailWith(DBErrorCode code) { return Fail(code, MakeStorageError(code).text); }
+
+std::unique_ptr<DBTreeCursor> DBEngineDatabase::OpenTree(const std::string& treeName,
+                                                         DBKeyColumns keys) {
+  std::unique_ptr<DBTreeCursor> directory = OpenTreeCursor(*file_, nullptr, nullptr, 0, {});
+  const auto* name = reinterpret_cast<const uint8_t*>(treeName.data());
+  BuildDirectoryKey(name, treeName.size(), &key);
+  bool found = false;
+  if (!directory->SeekKey(key.data(), key.size(), &found) || !found ||
+      !directory->NextMatching()) {
+    FailFromStorage();
+    return nullptr;
+  }
+  const uint8_t* record = directory->CurrentEntry();
+  if (DirectoryNameLength(record) != treeName.size() ||
+      std::memcmp(DirectoryName(record), name, treeName.size()) != 0) {
+    FailDamaged();
+    return nullptr;
+  }
+  return OpenTreeCursor(*file_, std::move(directory), nullptr, 0, keys);
+}
+
+std::unique_ptr<DBTreeCursor> DBEngineDatabase::OpenTable(const DBTableEntry& table) {
+  if (table.damaged) {
+    FailDamaged();
+    return nullptr;
+  }
+  return OpenTree(table.treeName, table.Keys());
+}
+
+bool DBEngineDatabase::ReadTable(DBTreeCursor& fields, uint32_t id, const std::string& name,
+                                 std::shared_ptr<DBTableEntry>* entry) {
+  auto table = std::make_shared<DBTableEntry>();
+  table->name = name;
+  table->id = id;
+  table->treeName = std::to_string(id);
+  std::vector<uint8_t> prefix;
+  if (!TableIdPrefix(*file_, id, &prefix) || !fields.SeekKey(prefix.data(), prefix.size(), nullptr))
+    return FailFromStorage();
+  while (NextWithPrefix(fields, prefix, &key)) {
+    DBTableColumn column;
+    if (!ReadColumn(fields.CurrentEntry(), &column)) table->damaged = true;
+    table->columns.push_back(std::move(column));
+  }
+  if (file_->LastError().code != kDBErrorNone) return FailFromStorage();
+  if (!table->damaged && !CompleteTable(table.get())) table->damaged = true;
+  *entry = std::move(table);
+  return true;
+}
+
+bool DBEngineDatabase::LoadTables() {
+  tables_.clear();
+  std::unique_ptr<DBTreeCursor> list = OpenTree(kDBTablesName, {kTablesKey, 1});
+  std::unique_ptr<DBTreeCursor> fields = OpenTree(kDBFieldsName, {kFieldsKey, 2});
+  if (!list || !fields) return false;
+  while (list->NextMatching()) {
+    int32_t id = 0;
+    std::string name;
+    const bool readable = CatalogInteger(list->CurrentEntry(), 0, &id) &&
+                          CatalogText(list->CurrentEntry(), 1, &name);
+    std::shared_ptr<DBTableEntry> table;
+    if (!ReadTable(*fields, uint32_t(id), name, &table)) return false;
+    if (!readable) table->damaged = true;
+    tables_.push_back(std::move(table));
+  }
+  return file_->LastError().code == kDBErrorNone || FailFromStorage();
+}
+
+bool DBEngineDatabase::ReloadTable(uint32_t id, const std::string& name) {
+  std::unique_ptr<DBTreeCursor> fields = OpenTree(kDBFieldsName, {kFieldsKey, 2});
+  std::shared_ptr<DBTableEntry> table;
+  if (!fields || !ReadTable(*fields, id, name, &table)) return false;
+  for (DBTableRef& existing : tables_) {
+    if (existing->id == id) {
+      existing = std::move(table);
+      return true;
+    }
+  }
+  tables_.push_back(std::move(table));
+  return true;
+}
+
+DBTableRef DBEngineDatabase::FindTable(const uint8_t* name, size_t length) const {
+  for (const DBTableRef& table : tables_)
+    if (SameName(reinterpret_cast<const uint8_t*>(table->name.data()), table->name.size(), name,
+                 length))
+      return table;
+  return nullptr;
+}
+
+DBTableRef DBEngineDatabase::FindTable(const StringRecord* name) const {
+  return FindTable(StringData(name), StringLength(name));
+}
+
+bool DBEngineDatabase::Commit() {
+  ClearError();
+  return file_->CommitTransaction() || FailFromStorage();
+}
+
+bool DBEngineDatabase::Rollback() {
+  ClearError();
+  return (file_->RollbackTransaction() || FailFromStorage()) && LoadTables();
+}
+
+void DBEngineDatabase::RemoveCursor(DBEngineCursor* cursor) {
+  cursors_.erase(std::remove(cursors_.begin(), cursors_.end(), cursor), cursors_.end());
+}
+
+void DBEngineDatabase::DetachCursors() {
+  for (DBEngineCursor* cursor : std::exchange(cursors_, {})) cursor->Detach();
+}
+
+// ---- Making, opening and closing -----------------------------------------------------------
+
+DBEngineDatabase* CreateEngineDatabaseAt(const StringRecord* path, DBStorageAdapter& adapter,
+                                         DBStorageError* error) {
+  DBFile* file = CreateDatabaseFileAt(path, adapter, error);
+  if (!file) return nullptr;
+  for (const char* name : {kDBTablesName, kDBFieldsName, kDBBlobName}) {
+    if (!CreateTableTree(*file, name)) {
+      if (error) *error = file->LastError();
+      CloseDatabaseFile(file);
+      return nullptr;
+    }
+  }
+  if (!file->CommitTransaction()) {
+    if (error) *error = file->LastError();
+    CloseDatabaseFile(file);
+    return nullptr;
+  }
+  return new DBEngineDatabase(file);
+}
+
+DBEngineDatabase* OpenEngineDatabaseAt(const StringRecord* path, DBStorageAdapter& adapter,
+                                       DBStorageError* error) {
+  DBFile* file = OpenDatabaseFileAt(path, adapter, error);
+  if (!file) return nullptr;
+  auto* database = new DBEngineDatabase(file);
+  if (!database->LoadTables()) {
+    if (error) *error = MakeStorageError(DBErrorCode(database->ErrorCode()));
+    delete database;
+    return nullptr;
+  }
+  return database;
+}
+
+bool CloseEngineDatabase(DBEngineDatabase* database) {
+  if (!database) return true;
+  const bool closed = database->CloseFile();
+  delete database;
+  return closed;
+}
+
+#ifdef _WINDOWS_
+#error "The engine's tables stay portable: no <windows.h>."
+#endif

@@ -1,0 +1,153 @@
+// The built-in engine's database: one open DBFile, the tables its catalog
+// describes, the cursors open on it, and its last error.
+//
+// The catalog is two tables of the file, each a tree named as the table:
+//   "sys$tables"  {0: i32 table id, 1: text name}; key column 1, unique
+//   "sys$fields"  {0: i32 table id, 1: i32 column number, 2: text name,
+//                  3: i16 nullable flag, 4: i16 type, 5: i16 position in the
+//                  primary key from 1, absent outside it}; key columns 0, 2
+// A user table's tree is named by the decimal text of its id; BLOB chunks
+// live in a third, keyless tree "sys$blob" (Blob.h). The three are made, in
+// that order, when a database is created.
+//
+// Open-table entries are the catalog in memory: read at open, read again for
+// one table after CreateTable or AddColumn stored its rows, and for every
+// table after a rollback (so a rolled-back CREATE leaves nothing). Entries
+// never change once made; a cursor keeps the one it opened with. The catalog
+// is file content, so it is read as outside input: a table whose rows cannot
+// describe it (a column of an unknown type or numbered above 255, a number
+// twice, key positions not 1...k once each) gets a damaged entry, and every
+// use of that table fails with 2011 while the others work.
+//
+// Errors: every operation first clears {code, text}; a failure leaves a code
+// and its text, those of the storage core copied as it reports them.
+//
+// Portable: no <windows.h>.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "database/storage/DBFile.h"
+#include "database/storage/TreeCursor.h"
+
+class DBEngineCursor;
+
+extern const char kDBTablesName[];  // "sys$tables"
+extern const char kDBFieldsName[];  // "sys$fields"
+extern const char kDBBlobName[];    // "sys$blob"
+
+struct DBTableColumn {
+  uint8_t number = 0;
+  uint8_t type = 0;
+  bool nullable = true;
+  uint16_t keyPosition = 0;  // from 1; 0 outside the primary key
+  std::string name;
+};
+
+struct DBTableEntry {
+  std::string name;
+  uint32_t id = 0;
+  std::string treeName;                // the id's decimal text
+  std::vector<DBTableColumn> columns;  // by column number
+  std::vector<uint8_t> keyColumns;     // column numbers in key order
+  bool damaged = false;
+
+  // The column of that name, case ignored; null when none.
+  const DBTableColumn* FindColumn(const uint8_t* name, size_t length) const;
+  const DBTableColumn* ColumnNumbered(uint8_t number) const;
+  DBKeyColumns Keys() const { return {keyColumns.data(), keyColumns.size()}; }
+};
+using DBTableRef = std::shared_ptr<const DBTableEntry>;
+
+// Names compare ignoring ASCII case, byte for byte otherwise.
+bool SameName(const uint8_t* a, size_t aLength, const uint8_t* b, size_t bLength);
+bool SameName(const std::string& a, const StringRecord* b);
+
+class DBEngineDatabase {
+ public:
+  // Takes the file.
+  explicit DBEngineDatabase(DBFile* file) : file_(file) {}
+  ~DBEngineDatabase();
+  DBEngineDatabase(const DBEngineDatabase&) = delete;
+  DBEngineDatabase& operator=(const DBEngineDatabase&) = delete;
+
+  DBFile& File() { return *file_; }
+
+  // ---- Errors ----------------------------------------------------------------
+  // Clears the database's error and the file's.
+  void ClearError();
+  bool Fail(int32_t code, std::string text);
+  // The file's error when it has one, else the code and text given.
+  bool FailFromStorage(int32_t code = 0, const char* text = "");
+  // The code with the storage core's text for it.
+  bool FailWith(DBErrorCode code);
+  bool FailDamaged() { return FailWith(kDBErrorDamaged); }
+  int32_t ErrorCode() const { return errorCode_; }
+  const std::string& ErrorText() const { return errorText_; }
+
+  // ---- Tables ----------------------------------------------------------------
+  // Every table of "sys$tables"; false (error set) when the catalog cannot be
+  // walked.
+  bool LoadTables();
+  // Reads the table's entry again from "sys$fields" (adds it when new).
+  bool ReloadTable(uint32_t id, const std::string& name);
+  // The entry of that name, case ignored; null when none.
+  DBTableRef FindTable(const uint8_t* name, size_t length) const;
+  DBTableRef FindTable(const StringRecord* name) const;
+  const std::vector<DBTableRef>& Tables() const { return tables_; }
+
+  // A cursor on the named tree (found by its directory key), or null (error
+  // 2011 when the tree is missing).
+  std::unique_ptr<DBTreeCursor> OpenTree(const std::string& treeName, DBKeyColumns keys);
+  // The cursor on the table's tree; null with 2011 for a damaged entry.
+  std::unique_ptr<DBTreeCursor> OpenTable(const DBTableEntry& table);
+
+  // ---- Transactions ----------------------------------------------------------
+  bool Commit();
+  // Rolls back and reads every table's entry again.
+  bool Rollback();
+
+  // ---- Cursors ---------------------------------------------------------------
+  void AddCursor(DBEngineCursor* cursor) { cursors_.push_back(cursor); }
+  void RemoveCursor(DBEngineCursor* cursor);
+  // Every open cursor lets go of the database (its spool replayed first).
+  void DetachCursors();
+  // Detaches the cursors and closes the file (which commits); false when a
+  // write failed. Nothing may use the database afterwards but its deletion.
+  bool CloseFile();
+
+  // Scratch buffers of the operations, kept between calls.
+  std::vector<uint8_t> key;
+
+ private:
+  bool ReadTable(DBTreeCursor& fields, uint32_t id, const std::string& name,
+                 std::shared_ptr<DBTableEntry>* entry);
+
+  DBFile* file_;
+  std::vector<DBTableRef> tables_;
+  std::vector<DBEngineCursor*> cursors_;
+  int32_t errorCode_ = 0;
+  std::string errorText_;
+};
+
+// After a SeekKey to the prefix: moves to the next live entry and tells
+// whether its key begins with the prefix (false at the first that does not,
+// at the end, and when the walk fails).
+bool NextWithPrefix(DBTreeCursor& cursor, const std::vector<uint8_t>& prefix,
+                    std::vector<uint8_t>* key);
+// The key prefix of a table id in "sys$fields".
+bool TableIdPrefix(DBFile& file, uint32_t id, std::vector<uint8_t>* prefix);
+
+// Creates (or empties) the file and makes the three system trees. Null on
+// failure, the storage error in *error.
+DBEngineDatabase* CreateEngineDatabaseAt(const StringRecord* path, DBStorageAdapter& adapter,
+                                         DBStorageError* error = nullptr);
+// Opens the file and reads its catalog. Null when the file does not open or
+// its catalog cannot be walked.
+DBEngineDatabase* OpenEngineDatabaseAt(const StringRecord* path, DBStorageAdapter& adapter,
+                                       DBStorageError* error = nullptr);
+// Detaches the cursors, commits, closes the file and deletes the database.
+// False when a write failed.
+bool CloseEngineDatabase(DBEngineDatabase* database);

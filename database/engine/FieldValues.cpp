@@ -1,0 +1,191 @@
+// Value texts into fields, and table records built field by field.
+#include "database/engine/FieldValues.h"
+
+#include <string>
+
+#include "core/basicstr.h"
+#include "core/string.h"
+#include "core/utility.h"
+#include "database/storage/PageFormat.h"
+
+namespace {
+
+bool IsBlank(uint8_t byte) { return byte == ' '; }
+
+// Blanks, a sign and decimal digits up to the first other byte, as
+// CStringToInt reads them (saturated far outside any range checked here).
+int64_t ReadInteger(const uint8_t* text, const uint8_t* end) {
+  while (text < end && IsBlank(*text)) ++text;
+  const bool negative = text < end && *text == '-';
+  if (text < end && (*text == '-' || *text == '+')) ++text;
+  int64_t value = 0;
+  for (; text < end && *text >= '0' && *text <= '9'; ++text)
+    if (value < (int64_t(1) << 40)) value = value * 10 + (*text - '0');
+  return negative ? -value : value;
+}
+
+// Splits [text, end) at the separator into `wanted` (or, with `optional`,
+// one fewer) fields, each read as an integer in -32768...65535.
+bool ReadParts(const uint8_t* text, const uint8_t* end, uint8_t separator, int wanted,
+               bool optional, int16_t parts[3]) {
+  int count = 0;
+  const uint8_t* field = text;
+  for (const uint8_t* p = text;; ++p) {
+    if (p < end && *p != separator) continue;
+    if (count == wanted) return false;
+    const int64_t value = ReadInteger(field, p);
+    if (value < -32768 || value > 65535) return false;
+    parts[count++] = int16_t(uint16_t(value));
+    if (p == end) break;
+    field = p + 1;
+  }
+  if (count == wanted - 1 && optional) {
+    parts[count++] = 0;
+  }
+  return count == wanted;
+}
+
+void Trim(const uint8_t** text, const uint8_t** end) {
+  while (*text < *end && IsBlank(**text)) ++*text;
+  while (*end > *text && IsBlank((*end)[-1])) --*end;
+}
+
+// The bytes of a value text: UTF-16 texts read as their UTF-8 form.
+const std::string& TextBytes(const StringRecord* text, std::string* scratch) {
+  *scratch = StringEncoding(text) == kEncodingUTF16 ? StringToStdUTF8(text) : StringBytes(text);
+  return *scratch;
+}
+
+}  // namespace
+
+bool IsColumnType(int32_t type) {
+  switch (type) {
+    case kDBFieldInt16:
+    case kDBFieldInt32:
+    case kDBFieldText:
+    case kDBFieldSingle:
+    case kDBFieldDouble:
+    case kDBFieldDate:
+    case kDBFieldTime:
+    case kDBFieldBoolean:
+    case kDBFieldBytes:
+    case kDBFieldBlobId:
+    case kDBFieldBlobId2: return true;
+    default: return false;
+  }
+}
+
+bool IsBlobType(int32_t type) {
+  return type == kDBFieldBytes || type == kDBFieldBlobId || type == kDBFieldBlobId2;
+}
+
+uint8_t StoredFieldType(uint8_t columnType) {
+  return columnType == kDBFieldBytes ? uint8_t(kDBFieldBlobId2) : columnType;
+}
+
+bool ParseDateText(const uint8_t* text, size_t length, int16_t parts[3]) {
+  const uint8_t* end = text + length;
+  Trim(&text, &end);
+  const uint8_t* blank = text;
+  while (blank < end && !IsBlank(*blank)) ++blank;
+  return ReadParts(text, blank, '-', 3, false, parts);
+}
+
+bool ParseTimeText(const uint8_t* text, size_t length, int16_t parts[3]) {
+  const uint8_t* end = text + length;
+  Trim(&text, &end);
+  const uint8_t* blank = text;
+  while (blank < end && !IsBlank(*blank)) ++blank;
+  if (blank < end) text = blank + 1;
+  return ReadParts(text, end, ':', 3, true, parts);
+}
+
+bool IsTrueText(const uint8_t* text, size_t length) {
+  static const char kTrue[] = "true";
+  if (length != 4) return false;
+  for (size_t i = 0; i < 4; ++i)
+    if ((text[i] | 0x20) != kTrue[i]) return false;
+  return true;
+}
+
+const char* ValueTextErrorText(DBValueTextError error) {
+  switch (error) {
+    case DBValueTextError::kInteger: return "Invalid integer value";
+    case DBValueTextError::kDate: return "Invalid date format";
+    case DBValueTextError::kTime: return "Invalid time format";
+    default: return "";
+  }
+}
+
+DBValueTextError ConvertValueText(uint8_t columnType, const StringRecord* text,
+                                  DBFieldInput* field) {
+  *field = DBFieldInput();
+  field->type = StoredFieldType(columnType);
+  std::string scratch;
+  switch (columnType) {
+    case kDBFieldInt16:
+    case kDBFieldInt32: {
+      const std::string& bytes = TextBytes(text, &scratch);
+      const auto* begin = reinterpret_cast<const uint8_t*>(bytes.data());
+      int64_t value = ReadInteger(begin, begin + bytes.size());
+      if (columnType == kDBFieldInt16) {
+        if (value < -32768 || value > 32767) return DBValueTextError::kInteger;
+        field->smallint = int16_t(value);
+      } else {
+        field->integer = int32_t(value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : value);
+      }
+      return DBValueTextError::kNone;
+    }
+    case kDBFieldSingle: field->single = float(StringVal(text)); return DBValueTextError::kNone;
+    case kDBFieldDouble: field->real = StringVal(text); return DBValueTextError::kNone;
+    case kDBFieldDate:
+    case kDBFieldTime: {
+      const std::string& bytes = TextBytes(text, &scratch);
+      const auto* begin = reinterpret_cast<const uint8_t*>(bytes.data());
+      int16_t parts[3];
+      const bool date = columnType == kDBFieldDate;
+      if (!(date ? ParseDateText(begin, bytes.size(), parts)
+                 : ParseTimeText(begin, bytes.size(), parts)))
+        return date ? DBValueTextError::kDate : DBValueTextError::kTime;
+      for (int i = 0; i < 3; ++i) field->parts[i] = uint16_t(parts[i]);
+      return DBValueTextError::kNone;
+    }
+    case kDBFieldBoolean: {
+      const std::string& bytes = TextBytes(text, &scratch);
+      field->boolean = IsTrueText(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+      return DBValueTextError::kNone;
+    }
+    default:  // text and BLOBs
+      field->text = text;
+      return DBValueTextError::kNone;
+  }
+}
+
+// ---- Records ---------------------------------------------------------------------
+
+void DBRecordWriter::Begin() { bytes_.assign(kDBRecordFieldsAt, 0); }
+
+void DBRecordWriter::AddField(uint8_t column, const DBFieldInput& field) {
+  if (field.type == kDBFieldNone) return;
+  bytes_.push_back(column);
+  bytes_.push_back(field.type);
+  const void* value = &field.smallint;
+  if (field.type == kDBFieldText || field.type == kDBFieldBytes) value = &field.text;
+  AppendStoredValue(field.type, static_cast<const uint8_t*>(value), &bytes_);
+}
+
+void DBRecordWriter::AddStored(uint8_t column, uint8_t type, const uint8_t* stored,
+                               uint32_t length) {
+  bytes_.push_back(column);
+  bytes_.push_back(type);
+  bytes_.insert(bytes_.end(), stored, stored + length);
+}
+
+std::vector<uint8_t>& DBRecordWriter::Finish() {
+  PutBigEndian16(bytes_.data(), uint16_t(bytes_.size() > 0xFFFF ? 0xFFFF : bytes_.size()));
+  return bytes_;
+}
+
+#ifdef _WINDOWS_
+#error "The engine's tables stay portable: no <windows.h>."
+#endif

@@ -1,0 +1,512 @@
+// Table cursors: walking and seeking, values, locators, deletes and updates.
+#include "database/engine/TableCursor.h"
+
+#include <cstring>
+#include <utility>
+
+#include "core/basicstr.h"
+#include "core/string.h"
+#include "database/engine/Blob.h"
+#include "database/engine/FieldValues.h"
+#include "database/storage/Key.h"
+#include "database/storage/PageFormat.h"
+
+namespace {
+
+bool g_keyPrefixSeek = true;
+uint64_t g_rowsVisited = 0;
+
+const uint8_t kTablesKey[] = {1};
+const uint8_t kFieldsKey[] = {0, 2};
+
+bool IsSeekType(uint8_t type) {
+  return type == kDBFieldInt16 || type == kDBFieldInt32 || type == kDBFieldText ||
+         type == kDBFieldDate || type == kDBFieldTime;
+}
+
+bool IsBlobId(uint8_t type) { return type == kDBFieldBlobId || type == kDBFieldBlobId2; }
+
+// A BLOB shows with its column's type (14 is stored as an id of type 16).
+int32_t ReportedType(uint8_t stored, uint8_t declared) {
+  return IsBlobId(stored) && IsBlobType(declared) ? declared : stored;
+}
+
+DBEngineCursor::Column MakeColumn(const char* name, uint8_t number, uint8_t type) {
+  return {StringRef::Adopt(StringFromASCII(name)), number, type};
+}
+
+DBEngineCursor::Column MakeColumn(const DBTableColumn& column) {
+  return {StringRef::Adopt(NewString(column.name, kEncodingASCII)), column.number, column.type};
+}
+
+std::string Quoted(const uint8_t* bytes, size_t length) {
+  std::string text = "'";
+  for (size_t i = 0; i < length; ++i) {
+    text += char(bytes[i]);
+    if (bytes[i] == '\'') text += '\'';
+  }
+  return text + "'";
+}
+
+std::string Parts(const uint16_t parts[3], char separator) {
+  return "'" + std::to_string(int16_t(parts[0])) + separator + std::to_string(int16_t(parts[1])) +
+         separator + std::to_string(int16_t(parts[2])) + "'";
+}
+
+// One value of the key prefix, as BuildKeyFromValues reads it.
+union KeySlot {
+  int16_t smallint;
+  int32_t integer;
+  uint16_t parts[3];
+  const StringRecord* text;
+};
+
+}  // namespace
+
+void SetKeyPrefixSeek(bool enabled) { g_keyPrefixSeek = enabled; }
+uint64_t TableCursorRowsVisited() { return g_rowsVisited; }
+
+DBEngineCursor::DBEngineCursor(DBEngineDatabase& db, Kind kind, DBTableRef table,
+                               std::unique_ptr<DBTreeCursor> tree, std::vector<Column> columns)
+    : db_(&db), kind_(kind), table_(std::move(table)), tree_(std::move(tree)),
+      columns_(std::move(columns)) {
+  db.AddCursor(this);
+}
+
+DBEngineCursor::~DBEngineCursor() {
+  if (!db_) return;
+  End();
+  db_->RemoveCursor(this);
+}
+
+void DBEngineCursor::Detach() {
+  End();
+  db_ = nullptr;
+}
+
+StringRecord* DBEngineCursor::ColumnName(int32_t index) const {
+  if (index < 0 || index >= ColumnCount()) return nullptr;
+  return StringAddRef(columns_[size_t(index)].name.get());
+}
+
+// ---- Moving ----------------------------------------------------------------------------
+
+bool DBEngineCursor::Start(std::vector<uint8_t> prefix) {
+  prefix_ = std::move(prefix);
+  bool none = false;
+  if (prefix_.empty() && kind_ == Kind::kTable && g_keyPrefixSeek && !PlanSeek(&none)) {
+    db_->FailFromStorage();
+    return false;
+  }
+  if (none) {
+    End();
+  } else if (!prefix_.empty() && !tree_->SeekKey(prefix_.data(), prefix_.size(), nullptr)) {
+    db_->FailFromStorage();
+    return false;
+  }
+  return true;
+}
+
+// The "=" comparisons without function on the AND spine give the values of
+// the leading key columns they name.
+bool DBEngineCursor::PlanSeek(bool* none) {
+  const std::vector<uint8_t>& keys = table_->keyColumns;
+  const std::vector<DBCondition>& nodes = conditions_.Nodes();
+  if (keys.empty() || conditions_.Empty()) return true;
+  const DBCondition* equal[256] = {};
+  std::vector<int32_t> spine = {conditions_.Root()};
+  while (!spine.empty()) {
+    const int32_t index = spine.back();
+    spine.pop_back();
+    if (index < 0) continue;
+    const DBCondition& node = nodes[size_t(index)];
+    if (node.op == kDBOpAnd) {
+      spine.push_back(node.left);
+      spine.push_back(node.right);
+    } else if (node.op == kDBOpEqual && node.textMode == kDBTextExact && node.columnNumber >= 0 &&
+               !equal[node.columnNumber]) {
+      equal[node.columnNumber] = &node;
+    }
+  }
+  std::vector<KeySlot> slots(keys.size());
+  std::vector<DBFieldListItem> items;
+  std::vector<StringRef> texts;
+  for (uint8_t column : keys) {
+    const DBCondition* node = equal[column];
+    const uint8_t type = table_->ColumnNumbered(column)->type;
+    if (!node || !IsSeekType(type)) break;
+    const DBConditionValue& value = node->value;
+    KeySlot& slot = slots[items.size()];
+    if (type == kDBFieldInt16) {
+      *none = value.integer < -32768 || value.integer > 32767;
+      slot.smallint = int16_t(value.integer);
+    } else if (type == kDBFieldInt32) {
+      slot.integer = value.integer;
+    } else if (type == kDBFieldText) {
+      texts.push_back(StringRef::Adopt(NewString(value.text, kEncodingASCII)));
+      slot.text = texts.back().get();
+    } else {
+      const bool date = type == kDBFieldDate;
+      *none = !(date ? value.dateReadable : value.timeReadable);
+      for (int i = 0; i < 3; ++i) slot.parts[i] = uint16_t(date ? value.date[i] : value.time[i]);
+    }
+    if (*none) return true;
+    items.push_back({column, type, int16_t(items.size() * sizeof(KeySlot))});
+  }
+  return items.empty() ||
+         BuildKeyFromValues(db_->File(), items.data(), items.size(), slots.data(), &prefix_);
+}
+
+bool DBEngineCursor::MoveNext() {
+  if (!db_ || !tree_) return false;
+  ReleaseValue();
+  onRow_ = false;
+  db_->File().ClearError();
+  for (;;) {
+    const bool next = prefix_.empty() ? tree_->NextMatching() : NextWithPrefix(*tree_, prefix_, &key_);
+    if (!next) return End();
+    ++g_rowsVisited;
+    if (!Locate()) {
+      db_->FailDamaged();
+      return End();
+    }
+    if (conditions_.Holds(*this)) return onRow_ = true;
+  }
+}
+
+bool DBEngineCursor::End() {
+  onRow_ = false;
+  if (!tree_) return false;
+  if (db_->File().LastError().code != kDBErrorNone) db_->FailFromStorage();
+  if (!tree_->ReplaySpool()) db_->FailFromStorage();
+  tree_.reset();
+  return false;
+}
+
+// Notes where each column's first field lies in the current row.
+bool DBEngineCursor::Locate() {
+  if (++generation_ == 0) {
+    std::memset(stamp_, 0, sizeof stamp_);
+    generation_ = 1;
+  }
+  const uint8_t* record = tree_->CurrentEntry();
+  if (!record) return false;
+  const uint32_t length = EntryLength(record);
+  for (uint32_t offset = kDBRecordFieldsAt; offset < length;) {
+    uint32_t size = 0;
+    if (length - offset < 2 ||
+        !StoredValueSize(record[offset + 1], record + offset + 2, length - offset - 2, &size))
+      return false;
+    const uint8_t column = record[offset];
+    if (stamp_[column] != generation_) {
+      stamp_[column] = generation_;
+      offset_[column] = uint16_t(offset);
+      size_[column] = uint16_t(size);
+    }
+    offset += 2 + size;
+  }
+  return true;
+}
+
+DBFieldLookup DBEngineCursor::FieldOf(uint8_t column, DBFieldValue* field) {
+  *field = DBFieldValue();
+  if (!tree_ || stamp_[column] != generation_) return DBFieldLookup::kAbsent;
+  const uint8_t* record = tree_->CurrentEntry();
+  if (!record) return DBFieldLookup::kAbsent;
+  const uint8_t* at = record + offset_[column];
+  DecodeStoredValue(at[1], at + 2, size_[column], field);
+  return DBFieldLookup::kFound;
+}
+
+DBFieldLookup DBEngineCursor::Field(const DBCondition& comparison, DBFieldValue* field) {
+  if (comparison.columnNumber < 0 || comparison.columnNumber > 255) {
+    *field = DBFieldValue();
+    return DBFieldLookup::kAbsent;
+  }
+  return FieldOf(uint8_t(comparison.columnNumber), field);
+}
+
+bool DBEngineCursor::Blob(int32_t id, std::vector<uint8_t>* bytes) {
+  return ReadBlob(*db_, id, bytes);
+}
+
+// ---- Values ----------------------------------------------------------------------------
+
+void DBEngineCursor::ColumnValue(int32_t index, const void** data, int32_t* type,
+                                 int32_t* length) {
+  *data = nullptr;
+  *type = 0;
+  *length = 0;
+  if (!db_ || !onRow_ || index < 0 || index >= ColumnCount()) return;
+  if (kind_ == Kind::kFieldSchema) return FieldSchemaValue(index, data, type, length);
+  const Column& column = columns_[size_t(index)];
+  DBFieldValue field;
+  if (FieldOf(column.number, &field) != DBFieldLookup::kFound) return;
+  *type = field.type;
+  switch (field.type) {
+    case kDBFieldInt16: value_.smallint = int16_t(field.integer); *length = 2; break;
+    case kDBFieldInt32: value_.integer = field.integer; *length = 4; break;
+    case kDBFieldSingle: value_.single = float(field.real); *length = 4; break;
+    case kDBFieldDouble: value_.real = field.real; *length = 8; break;
+    case kDBFieldBoolean: value_.boolean = uint8_t(field.integer); *length = 1; break;
+    case kDBFieldDate:
+    case kDBFieldTime:
+      *data = field.stored;
+      *length = 6;
+      return;
+    case kDBFieldBlobId:
+    case kDBFieldBlobId2:
+      if (!ReadBlob(*db_, field.integer, &blob_)) {
+        *type = 0;
+        return;
+      }
+      *type = ReportedType(field.type, column.type);
+      *data = blob_.data();
+      *length = int32_t(blob_.size());
+      return;
+    default:  // text and raw bytes
+      *data = field.bytes;
+      *length = int32_t(field.length);
+      return;
+  }
+  *data = &value_;
+}
+
+void DBEngineCursor::FieldSchemaValue(int32_t index, const void** data, int32_t* type,
+                                      int32_t* length) {
+  DBFieldValue field;
+  const bool present = FieldOf(columns_[size_t(index)].number, &field) == DBFieldLookup::kFound;
+  const bool integer = present && (field.type == kDBFieldInt16 || field.type == kDBFieldInt32);
+  *data = &value_;
+  switch (index) {
+    case 0:  // ColumnName
+      if (present && (field.type == kDBFieldText || field.type == kDBFieldBytes)) {
+        *type = kDBFieldText;
+        *data = field.bytes;
+        *length = int32_t(field.length);
+      } else {
+        *data = nullptr;
+      }
+      return;
+    case 1:  // FieldType
+      value_.smallint = int16_t(integer ? field.integer : 255);
+      *type = kDBFieldInt16;
+      *length = 2;
+      return;
+    case 2:  // IsPrimary
+    case 3:  // NotNull
+      value_.boolean = index == 2 ? integer && field.integer != 0 : !integer || field.integer == 0;
+      *type = kDBFieldBoolean;
+      *length = 1;
+      return;
+    default:  // Length
+      value_.integer = 0;
+      *type = kDBFieldInt32;
+      *length = 4;
+      return;
+  }
+}
+
+void DBEngineCursor::ReleaseValue() { blob_.clear(); }
+
+int32_t DBEngineCursor::ColumnType(int32_t index) {
+  if (index < 0 || index >= ColumnCount()) return -1;
+  const Column& column = columns_[size_t(index)];
+  DBFieldValue field;
+  if (!db_ || !onRow_ || FieldOf(column.number, &field) != DBFieldLookup::kFound)
+    return column.type;
+  return ReportedType(field.type, column.type);
+}
+
+// ---- Locators --------------------------------------------------------------------------
+
+bool DBEngineCursor::Locator(int32_t index) {
+  if (!db_ || !onRow_ || kind_ != Kind::kTable || index < 0 || index >= ColumnCount()) return false;
+  target_ = table_->name + "!" + StringBytes(columns_[size_t(index)].name.get());
+  condition_.clear();
+  for (uint8_t column : table_->keyColumns) {
+    if (!condition_.empty()) condition_ += " and ";
+    condition_ += table_->ColumnNumbered(column)->name + "=";
+    if (!AppendKeyValue(column)) return false;
+  }
+  return true;
+}
+
+bool DBEngineCursor::AppendKeyValue(uint8_t column) {
+  DBFieldValue field;
+  if (FieldOf(column, &field) != DBFieldLookup::kFound) return true;
+  switch (field.type) {
+    case kDBFieldInt16:
+    case kDBFieldInt32: condition_ += std::to_string(field.integer); return true;
+    case kDBFieldText: condition_ += Quoted(field.bytes, field.length); return true;
+    case kDBFieldSingle:
+    case kDBFieldDouble: {
+      StringRef text = StringRef::Adopt(NumberToString(field.real, 17, kNumberGeneral));
+      condition_ += StringBytes(text.get());
+      return true;
+    }
+    case kDBFieldDate: condition_ += Parts(field.parts, '-'); return true;
+    case kDBFieldTime: condition_ += Parts(field.parts, ':'); return true;
+    default: return false;
+  }
+}
+
+// ---- Changes ---------------------------------------------------------------------------
+
+bool DBEngineCursor::DeleteRow() {
+  if (!db_ || !onRow_ || kind_ != Kind::kTable) return false;
+  db_->ClearError();
+  const uint8_t* record = tree_->CurrentEntry();
+  if (!record || EntryState(record) != kDBEntryLive) return false;
+  std::vector<int32_t> blobs;
+  DBFieldValue field;
+  for (uint32_t column = 0; column < 256; ++column)
+    if (FieldOf(uint8_t(column), &field) == DBFieldLookup::kFound && IsBlobId(field.type))
+      blobs.push_back(field.integer);
+  if (!DeleteCurrentRecord(*tree_)) return db_->FailFromStorage();
+  bool deleted = true;
+  for (int32_t id : blobs) deleted = DeleteBlob(*db_, id) && deleted;
+  return deleted;
+}
+
+// The new record is refused with 2006 when it or its key is too long, and
+// with 2005 when its key changed to one another live row or a spooled
+// update holds.
+bool DBEngineCursor::CanReplace(const uint8_t* record, const std::vector<uint8_t>& fresh) {
+  if (fresh.size() >= kDBRecordLengthLimit) return db_->FailWith(kDBErrorTooLong);
+  if (table_->keyColumns.empty()) return true;
+  std::vector<uint8_t> newKey, oldKey;
+  if (!BuildRecordKey(fresh.data(), table_->Keys(), &newKey) ||
+      !BuildRecordKey(record, table_->Keys(), &oldKey) || newKey.size() > kDBMaxKeyLength)
+    return db_->FailWith(kDBErrorTooLong);
+  if (newKey == oldKey) return true;
+  bool held = tree_->SpoolHoldsKey(newKey.data(), newKey.size());
+  if (!held) {
+    std::unique_ptr<DBTreeCursor> other = db_->OpenTable(*table_);
+    if (!other || !other->SeekKey(newKey.data(), newKey.size(), &held)) return db_->FailFromStorage();
+  }
+  return !held || db_->FailWith(kDBErrorDuplicateKey);
+}
+
+bool DBEngineCursor::Update(const DBPendingValue* values) {
+  if (!db_ || !onRow_ || kind_ != Kind::kTable) return false;
+  db_->ClearError();
+  const uint8_t* record = tree_->CurrentEntry();
+  if (!record || EntryState(record) != kDBEntryLive) return false;
+  row_.Reset();
+  for (const DBPendingValue* value = values; value; value = value->next) {
+    if (value->column < 0 || value->column >= ColumnCount())
+      return db_->Fail(2003, "Unknown column " + std::to_string(value->column));
+    const DBTableColumn* column = table_->ColumnNumbered(columns_[size_t(value->column)].number);
+    if (!row_.Has(column->number) && !row_.Set(*db_, *column, value->value)) return false;
+  }
+  if (!row_.WriteBlobs(*db_)) return false;
+
+  // The row's fields with the changed ones replaced; the old BLOBs of those.
+  record = tree_->CurrentEntry();
+  DBRecordWriter writer;
+  writer.Begin();
+  std::vector<int32_t> oldBlobs;
+  DBFieldValue field;
+  for (uint32_t number = 0; number < 256; ++number) {
+    const uint8_t column = uint8_t(number);
+    const bool present = FieldOf(column, &field) == DBFieldLookup::kFound;
+    if (row_.Has(column)) {
+      if (present && IsBlobId(field.type)) oldBlobs.push_back(field.integer);
+      writer.AddField(column, row_.Field(column));
+    } else if (present) {
+      writer.AddStored(column, field.type, field.stored, field.storedLength);
+    }
+  }
+  const std::vector<uint8_t>& fresh = writer.Finish();
+  bool written = CanReplace(record, fresh);
+  if (written && !UpdateCurrentRecord(*tree_, fresh.data(), fresh.size()))
+    written = db_->FailFromStorage();
+  if (!written) {
+    row_.DeleteBlobs(*db_);
+    return false;
+  }
+  bool deleted = true;
+  for (int32_t id : oldBlobs) deleted = DeleteBlob(*db_, id) && deleted;
+  return deleted;
+}
+
+// ---- Opening ---------------------------------------------------------------------------
+
+DBEngineCursor* OpenTableCursor(DBEngineDatabase& db, const StringRecord* tableName,
+                                const DBColumnSelection* selection, const DBFilterRecord* filter) {
+  db.ClearError();
+  const DBTableRef table = db.FindTable(tableName);
+  if (!table) {
+    db.Fail(2003, "Unknown table " + StringBytes(tableName));
+    return nullptr;
+  }
+  if (table->damaged) {
+    db.FailDamaged();
+    return nullptr;
+  }
+  std::vector<DBEngineCursor::Column> columns;
+  for (const DBColumnSelection* wanted = selection; wanted; wanted = wanted->next) {
+    if (StringBytes(wanted->name) == "*") {
+      for (const DBTableColumn& column : table->columns) columns.push_back(MakeColumn(column));
+      continue;
+    }
+    const DBTableColumn* column = table->FindColumn(StringData(wanted->name), StringLength(wanted->name));
+    if (!column) {
+      db.Fail(2003, "Unknown column " + StringBytes(wanted->name));
+      return nullptr;
+    }
+    columns.push_back(MakeColumn(*column));
+  }
+  DBConditionTree conditions;
+  std::string unknown;
+  if (!conditions.Build(filter)) {
+    db.Fail(2003, "Invalid condition");
+    return nullptr;
+  }
+  if (!conditions.Resolve(*table, &unknown)) {
+    db.Fail(2003, "Unknown column " + unknown);
+    return nullptr;
+  }
+  std::unique_ptr<DBTreeCursor> tree = db.OpenTable(*table);
+  if (!tree) return nullptr;
+  auto cursor = std::make_unique<DBEngineCursor>(db, DBEngineCursor::Kind::kTable, table,
+                                                 std::move(tree), std::move(columns));
+  cursor->Conditions() = std::move(conditions);
+  return cursor->Start({}) ? cursor.release() : nullptr;
+}
+
+DBEngineCursor* OpenTableSchemaCursor(DBEngineDatabase& db) {
+  db.ClearError();
+  std::unique_ptr<DBTreeCursor> tree = db.OpenTree(kDBTablesName, {kTablesKey, 1});
+  if (!tree) return nullptr;
+  std::vector<DBEngineCursor::Column> columns;
+  columns.push_back(MakeColumn("TableName", 1, kDBFieldText));
+  return new DBEngineCursor(db, DBEngineCursor::Kind::kTableSchema, nullptr, std::move(tree),
+                            std::move(columns));
+}
+
+DBEngineCursor* OpenFieldSchemaCursor(DBEngineDatabase& db, const StringRecord* tableName) {
+  db.ClearError();
+  const DBTableRef table = db.FindTable(tableName);
+  if (!table) {
+    db.Fail(2003, "Unknown table " + StringBytes(tableName));
+    return nullptr;
+  }
+  std::vector<uint8_t> prefix;
+  std::unique_ptr<DBTreeCursor> tree = db.OpenTree(kDBFieldsName, {kFieldsKey, 2});
+  if (!tree || !TableIdPrefix(db.File(), table->id, &prefix)) return nullptr;
+  std::vector<DBEngineCursor::Column> columns;
+  columns.push_back(MakeColumn("ColumnName", 2, kDBFieldText));
+  columns.push_back(MakeColumn("FieldType", 4, kDBFieldInt16));
+  columns.push_back(MakeColumn("IsPrimary", 5, kDBFieldBoolean));
+  columns.push_back(MakeColumn("NotNull", 3, kDBFieldBoolean));
+  columns.push_back(MakeColumn("Length", 0, kDBFieldInt32));
+  auto cursor = std::make_unique<DBEngineCursor>(db, DBEngineCursor::Kind::kFieldSchema, table,
+                                                 std::move(tree), std::move(columns));
+  return cursor->Start(std::move(prefix)) ? cursor.release() : nullptr;
+}
+
+#ifdef _WINDOWS_
+#error "The engine's tables stay portable: no <windows.h>."
+#endif

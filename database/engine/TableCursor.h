@@ -1,0 +1,147 @@
+// Table cursors: what the engine hands out for a table, a schema listing or
+// a query. A cursor walks one tree, keeps the rows its condition holds for
+// (Condition.h), presents a list of columns, and can delete or update the
+// row it stands on.
+//
+// Moving: a cursor starts before its first row. When the condition's AND
+// spine (the nodes reached from the root through AND alone) compares the
+// first j >= 1 key columns, of types 2, 3, 5, 8 or 9, with "=" and no
+// function, the cursor seeks to the key prefix of those values and stops at
+// the first row without it; rows still pass the whole condition, so the rows
+// are the same as a walk of the whole table gives. A value no row can equal
+// gives none. At the end the tree cursor is let go (its spool replayed; a
+// failure leaves its error on the database) and later moves answer false.
+//
+// Values (ColumnValue) are by the field's stored type: 2, 3 host-order
+// integers; 6 float; 7 double; 8, 9 three big-endian words; 12 one byte; 5
+// and 14 the bytes; BLOB ids (15, 16) the BLOB read whole, reported with the
+// column's type. An absent field is type 0 with no bytes. What a value points
+// at stays valid until ReleaseValue, the next move or a change of the row.
+//
+// Changes. DeleteRow deletes the row and then its BLOBs. Update takes texts
+// by column index, converted as an insert converts them (nil leaves the field
+// out), and changes nothing until all pass: the texts convert (2003), new
+// BLOBs are written (2004), the record is under 8,175 bytes (2006), a changed
+// key is held by no other live row and by no row this cursor spooled (2005);
+// then the row is replaced and the old BLOBs of the changed columns deleted.
+// A failure deletes the BLOBs it wrote.
+//
+// A cursor whose database closed (Detach), or one past its end, answers as
+// at the end of data and changes nothing. Schema cursors only read.
+//
+// Portable: no <windows.h>.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/SmartRef.h"
+#include "database/api/DBInterface.h"
+#include "database/engine/Catalog.h"
+#include "database/engine/Condition.h"
+#include "database/engine/EngineDatabase.h"
+
+class DBEngineCursor : private DBRowAccess {
+ public:
+  enum class Kind { kTable, kTableSchema, kFieldSchema };
+  struct Column {
+    StringRef name;
+    uint8_t number = 0;  // in the record
+    uint8_t type = 0;    // declared
+  };
+
+  DBEngineCursor(DBEngineDatabase& db, Kind kind, DBTableRef table,
+                 std::unique_ptr<DBTreeCursor> tree, std::vector<Column> columns);
+  // Replays the spool (its failure becomes the database's error) and leaves
+  // the database.
+  ~DBEngineCursor() override;
+  DBEngineCursor(const DBEngineCursor&) = delete;
+  DBEngineCursor& operator=(const DBEngineCursor&) = delete;
+
+  Kind kind() const { return kind_; }
+  bool OnRow() const { return onRow_; }
+  int32_t ColumnCount() const { return int32_t(columns_.size()); }
+  // A new reference to the name; null out of range.
+  StringRecord* ColumnName(int32_t index) const;
+  DBConditionTree& Conditions() { return conditions_; }
+  // Seeks to the prefix, or (when it is empty) plans the key-prefix seek of
+  // the condition; call once before the first move. False with the error.
+  bool Start(std::vector<uint8_t> prefix);
+
+  bool MoveNext();
+  void ColumnValue(int32_t index, const void** data, int32_t* type, int32_t* length);
+  void ReleaseValue();
+  // The type of the column's current value; the declared type when there is
+  // no value; -1 out of range.
+  int32_t ColumnType(int32_t index);
+  bool DeleteRow();
+  bool Update(const DBPendingValue* values);
+  // Makes the column's locator: "table!column" and the condition selecting
+  // the row by its key as SQL text (empty for a table without a key); both
+  // stay until the next call. False when the cursor is on no row, the index
+  // is out of range or a key value has no text form.
+  bool Locator(int32_t index);
+  const std::string& LocatorTarget() const { return target_; }
+  const std::string& LocatorCondition() const { return condition_; }
+  // The database goes away: the spool is replayed and the tree let go.
+  void Detach();
+
+ private:
+  DBFieldLookup Field(const DBCondition& comparison, DBFieldValue* field) override;
+  bool Blob(int32_t id, std::vector<uint8_t>* bytes) override;
+  DBFieldLookup FieldOf(uint8_t column, DBFieldValue* field);
+  bool Locate();
+  bool End();
+  bool PlanSeek(bool* none);
+  void FieldSchemaValue(int32_t index, const void** data, int32_t* type, int32_t* length);
+  bool CanReplace(const uint8_t* record, const std::vector<uint8_t>& fresh);
+  bool AppendKeyValue(uint8_t column);
+
+  DBEngineDatabase* db_;
+  Kind kind_;
+  DBTableRef table_;
+  std::unique_ptr<DBTreeCursor> tree_;
+  std::vector<Column> columns_;
+  DBConditionTree conditions_;
+  std::vector<uint8_t> prefix_;  // the seek's; empty: a walk of the table
+  bool onRow_ = false;
+
+  // Where each column's field lies in the current row: offset_[c] is valid
+  // when stamp_[c] is the current generation.
+  uint32_t generation_ = 0;
+  uint32_t stamp_[256] = {};
+  uint16_t offset_[256] = {};
+  uint16_t size_[256] = {};
+  std::vector<uint8_t> key_;
+
+  // The value handed out last.
+  union {
+    int16_t smallint;
+    int32_t integer;
+    float single;
+    double real;
+    uint8_t boolean;
+  } value_ = {};
+  std::vector<uint8_t> blob_;
+  std::string target_, condition_;
+  DBRowValues row_;
+};
+
+// A cursor over the table's rows with the columns named ("*": every column in
+// column order) and the filter's condition; null with the error set: 2003
+// "Unknown table <t>", "Unknown column <c>", "Invalid condition" (an operator
+// or function no filter record may carry), 2011 for a damaged table.
+DBEngineCursor* OpenTableCursor(DBEngineDatabase& db, const StringRecord* table,
+                                const DBColumnSelection* columns, const DBFilterRecord* filter);
+// The tables: one column "TableName".
+DBEngineCursor* OpenTableSchemaCursor(DBEngineDatabase& db);
+// The table's columns: "ColumnName", "FieldType" (16-bit; 255 when none is
+// stored), "IsPrimary", "NotNull" (booleans) and "Length" (32-bit, always 0).
+// Null with "Unknown table <t>" when there is none.
+DBEngineCursor* OpenFieldSchemaCursor(DBEngineDatabase& db, const StringRecord* table);
+
+// For tests: the seek can be turned off (on at start), and the rows cursors
+// have fetched are counted.
+void SetKeyPrefixSeek(bool enabled);
+uint64_t TableCursorRowsVisited();

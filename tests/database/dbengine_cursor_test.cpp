@@ -1,0 +1,245 @@
+// Table cursors: conditions on every type, deep and hostile conditions,
+// cursors outliving their database, walks during inserts, locators, updates
+// and deletes against a model, and the key-prefix seek.
+#include <algorithm>
+#include <map>
+#include <random>
+#include <set>
+
+#include "tests/database/dbengine_support.h"
+
+namespace {
+
+class DbEngineCursor : public DbEngineTest {
+ protected:
+  // The keys of the rows the filter selects, joined by ",".
+  std::string Keys(const char* table, DBFilterRecord* filter, const char* key = "k") {
+    std::string keys;
+    for (const std::string& row : RowTexts(OpenTableCursor(*db_, S(table), Named(key), filter)))
+      keys += (keys.empty() ? "" : ",") + row;
+    return keys;
+  }
+  void MakeValueTable() {
+    ASSERT_TRUE(Create("v", {{"k", 3}, {"s", 2}, {"t", 5}, {"f", 6}, {"d", 7}, {"dt", 8},
+                             {"tm", 9}, {"b", 12}, {"bl", 16}},
+                       {0}));
+    ASSERT_TRUE(Insert("v", {{"k", "1"}, {"s", "-5"}, {"t", "apple"}, {"f", "0.1"}, {"d", "2.5"},
+                             {"dt", "2024-1-5"}, {"tm", "10:30:00"}, {"b", "TRUE"}, {"bl", "Blob one"}}));
+    ASSERT_TRUE(Insert("v", {{"k", "2"}, {"s", "7"}, {"t", "Apple"}, {"f", "1.5"}, {"d", "-1"},
+                             {"dt", "1999-12-31"}, {"tm", "23:59:59"}, {"b", "false"}, {"bl", "blob two"}}));
+    ASSERT_TRUE(Insert("v", {{"k", "3"}}));
+  }
+};
+
+TEST_F(DbEngineCursor, ConditionsHoldAsTheirFieldsCompare) {
+  MakeValueTable();
+  enum { kEq, kLt, kGt, kLe, kGe, kNe, kLike, kNotLike, kNull, kNotNull };
+  const struct {
+    DBFilterRecord* filter;
+    const char* keys;
+  } cases[] = {
+      {C("s", kEq, "-5"), "1"}, {C("s", kLt, "0"), "1"}, {C("s", kGt, "0"), "2"},
+      {C("s", kLe, "7"), "1,2"}, {C("s", kGe, "7"), "2"}, {C("s", kNe, "7"), "1"},
+      {C("k", kEq, "2"), "2"}, {C("k", kGe, "2"), "2,3"},
+      {C("t", kEq, "apple"), "1"}, {C("t", kEq, "APPLE", 1), "1,2"}, {C("t", kEq, "APPLE", 2), "1,2"},
+      {C("t", kEq, "apple", 3), "1,2"}, {C("t", kLt, "b"), "1,2"}, {C("t", kGt, "Apple"), "1"},
+      {C("t", kLike, "a%"), "1"}, {C("t", kLike, "A%"), "2"}, {C("t", kNotLike, "a%"), "2"},
+      {C("t", kLike, "_pple"), "1,2"}, {C("t", kLike, "ap%", 1), "1,2"}, {C("t", kLike, "_"), ""},
+      {C("t", kLike, "%p%l%"), "1,2"},
+      {C("f", kEq, "0.1"), "1"}, {C("f", kGt, "1"), "2"}, {C("d", kEq, "2.5"), "1"}, {C("d", kLt, "0"), "2"},
+      {C("dt", kEq, "2024-1-5"), "1"}, {C("dt", kGt, "2000-01-01"), "1"}, {C("dt", kNe, "2024/1/5"), ""},
+      {C("tm", kLt, "12:00"), "1"}, {C("tm", kEq, "23:59:59"), "2"},
+      {C("b", kEq, "true"), "1"}, {C("b", kEq, "TRUE"), "1"}, {C("b", kEq, "0"), "2"},
+      {C("b", kNe, "false"), "1"}, {C("b", kEq, "yes"), ""}, {C("b", kLt, "true"), ""},
+      {C("bl", kLike, "%one"), "1"}, {C("bl", kEq, "blob two"), "2"},
+      {C("t", kNull), "3"}, {C("t", kNotNull), "1,2"}, {C("d", kNe, "5"), "1,2"},
+      {Or(C("s", kEq, "-5"), C("t", kEq, "Apple")), "1,2"}, {And(C("s", kEq, "-5"), C("t", kEq, "Apple")), ""},
+      {And(Or(C("t", kNull), C("s", kEq, "7")), C("k", kGt, "1")), "2,3"},
+      {And(nullptr, C("k", kEq, "2")), "2"}, {Or(nullptr, C("k", kEq, "2")), "1,2,3"},
+  };
+  for (const auto& test : cases) {
+    EXPECT_EQ(test.keys, Keys("v", test.filter))
+        << StringBytes(test.filter->column) << " " << test.filter->op << " "
+        << StringBytes(test.filter->value);
+  }
+  EXPECT_EQ(nullptr, Open("v", C("zz", kEq, "1")));
+  EXPECT_EQ("2003 Unknown column zz", Error());
+  EXPECT_EQ(nullptr, Open("v", C("k", 0x42, "1")));
+  EXPECT_EQ("2003 Invalid condition", Error());
+}
+
+TEST_F(DbEngineCursor, LongPatternsAndDeepTreesFinishPromptly) {
+  const std::string as(100000, 'a');
+  const auto* text = reinterpret_cast<const uint8_t*>(as.data());
+  const std::string pattern = "%a%a%a%a%a%a%b";
+  const auto* bytes = reinterpret_cast<const uint8_t*>(pattern.data());
+  EXPECT_FALSE(MatchesLike(text, as.size(), bytes, pattern.size(), kDBTextExact));
+  const std::string ab = as + "b";
+  EXPECT_TRUE(MatchesLike(reinterpret_cast<const uint8_t*>(ab.data()), ab.size(), bytes,
+                          pattern.size(), kDBTextExact));
+  MakeValueTable();
+  // 100,000 ORs down the right side, and down the left.
+  DBFilterRecord* right = C("k", kDBOpEqual, "2");
+  DBFilterRecord* left = C("k", kDBOpEqual, "3");
+  for (int i = 0; i < 100000; ++i) {
+    right = Or(C("k", kDBOpEqual, "9"), right);
+    left = Or(left, C("k", kDBOpEqual, "9"));
+  }
+  EXPECT_EQ("2", Keys("v", right));
+  EXPECT_EQ("3", Keys("v", left));
+}
+
+TEST_F(DbEngineCursor, ACursorWhoseDatabaseClosedAnswersAsAtTheEnd) {
+  MakeValueTable();
+  DBEngineCursor* cursor = Open("v");
+  ASSERT_TRUE(cursor->MoveNext());
+  CloseEngineDatabase(db_);
+  db_ = nullptr;
+  const void* data = nullptr;
+  int32_t type = -1, length = -1;
+  cursor->ColumnValue(0, &data, &type, &length);
+  EXPECT_EQ(0, type);
+  EXPECT_FALSE(cursor->MoveNext());
+  DBPendingValue value{nullptr, 0, S("9")};
+  EXPECT_FALSE(cursor->Update(&value));
+  EXPECT_FALSE(cursor->DeleteRow());
+  EXPECT_FALSE(cursor->Locator(0));
+  delete cursor;
+  Reopen();
+  EXPECT_EQ("1,2,3", Keys("v", nullptr));
+}
+
+TEST_F(DbEngineCursor, AWalkGivesEachEarlierRowOnceWhileRowsAreInserted) {
+  ASSERT_TRUE(Create("w", {{"k", 3}}, {0}));
+  for (int k = 0; k < 2000; k += 2) ASSERT_TRUE(Insert("w", {{"k", std::to_string(k).c_str()}}));
+  std::vector<int> odd(10000);
+  for (int i = 0; i < 10000; ++i) odd[size_t(i)] = 2 * (i % 1000) + 1 + 2000 * (i / 1000);
+  std::shuffle(odd.begin(), odd.end(), std::mt19937(7));
+  std::map<int, int> seen;
+  DBEngineCursor* cursor = Open("w");
+  size_t next = 0;
+  while (cursor->MoveNext()) {
+    ++seen[std::stoi(RowText(*cursor))];
+    for (int i = 0; i < 10 && next < odd.size(); ++i, ++next)
+      ASSERT_TRUE(Insert("w", {{"k", std::to_string(odd[next]).c_str()}})) << Error();
+  }
+  delete cursor;
+  for (int k = 0; k < 2000; k += 2) EXPECT_EQ(1, seen[k]) << k;
+}
+
+TEST_F(DbEngineCursor, LocatorsWriteEachKeyTypeExactly) {
+  ASSERT_TRUE(Create("L", {{"i", 2}, {"t", 5}, {"f", 6}, {"d", 7}, {"dt", 8}, {"tm", 9}, {"n", 3}},
+                     {0, 1, 2, 3, 4, 5}));
+  ASSERT_TRUE(Insert("L", {{"i", "-5"}, {"t", "O'Neil"}, {"f", "0.1"}, {"d", "0.1"},
+                           {"dt", "2024-1-5"}, {"tm", "10:30"}, {"n", "1"}}));
+  DBEngineCursor* cursor = Open("L");
+  ASSERT_TRUE(cursor->MoveNext());
+  ASSERT_TRUE(cursor->Locator(6));
+  EXPECT_EQ("L!n", cursor->LocatorTarget());
+  const std::string condition = cursor->LocatorCondition();
+  EXPECT_EQ("i=-5 and t='O''Neil' and f=0.10000000149011612 and d=0.1 and dt='2024-1-5' and "
+            "tm='10:30:0'",
+            condition);
+  EXPECT_FALSE(cursor->Locator(7));
+  delete cursor;
+  // The float's text finds its row again.
+  EXPECT_EQ("1", Keys("L", C("f", kDBOpEqual, "0.10000000149011612"), "n"));
+  ASSERT_TRUE(Create("B", {{"b", 12}}, {0}));
+  ASSERT_TRUE(Insert("B", {{"b", "true"}}));
+  cursor = Open("B");
+  ASSERT_TRUE(cursor->MoveNext());
+  EXPECT_FALSE(cursor->Locator(0));
+  delete cursor;
+}
+
+TEST_F(DbEngineCursor, UpdatesAndDeletesChangeNothingUntilEveryCheckPasses) {
+  ASSERT_TRUE(Create("u", {{"id", 3}, {"bl", 15}, {"d", 8}}, {0}));
+  for (const char* id : {"2", "3", "4"})
+    ASSERT_TRUE(Insert("u", {{"id", id}, {"bl", (std::string("b") + id).c_str()}}));
+  const size_t chunks = BlobChunks();
+  DBEngineCursor* cursor = Open("u");
+  ASSERT_TRUE(cursor->MoveNext());  // row 2
+  DBPendingValue three{nullptr, 0, S("3")}, seven{nullptr, 0, S("7")};
+  EXPECT_FALSE(cursor->Update(&three));
+  EXPECT_EQ("2005 Insert failed: primary key violation", Error());
+  EXPECT_TRUE(cursor->Update(&seven)) << Error();
+  ASSERT_TRUE(cursor->MoveNext());  // row 3: 7 is spooled
+  EXPECT_FALSE(cursor->Update(&seven));
+  EXPECT_EQ("2005 Insert failed: primary key violation", Error());
+  DBPendingValue badDate{nullptr, 2, S("bad")}, blob{&badDate, 1, S("c3")};
+  EXPECT_FALSE(cursor->Update(&blob));
+  EXPECT_EQ("2003 Invalid date format", Error());
+  EXPECT_EQ(chunks, BlobChunks());
+  badDate.value = S("2024-2-3");
+  EXPECT_TRUE(cursor->Update(&blob)) << Error();
+  delete cursor;
+  EXPECT_EQ((std::vector<std::string>{"3|c3|2024-02-03", "4|b4|NULL", "7|b2|NULL"}), Rows("u"));
+  EXPECT_EQ(chunks, BlobChunks());
+
+  ASSERT_TRUE(db_->Commit());
+  cursor = Open("u", C("id", kDBOpEqual, "4"));
+  ASSERT_TRUE(cursor->MoveNext());
+  EXPECT_TRUE(cursor->DeleteRow());
+  delete cursor;
+  EXPECT_EQ(chunks - 1, BlobChunks());
+  ASSERT_TRUE(db_->Rollback());
+  EXPECT_EQ(chunks, BlobChunks());
+  EXPECT_EQ((std::vector<std::string>{"3|c3|2024-02-03", "4|b4|NULL", "7|b2|NULL"}), Rows("u"));
+}
+
+// Random trees over two keyed tables give the same rows with the seek as
+// without it.
+TEST_F(DbEngineCursor, TheKeySeekGivesTheRowsOfAWalk) {
+  struct Table {
+    const char* name;
+    std::vector<const char*> columns;
+    std::vector<std::vector<const char*>> domains;
+  };
+  const Table tables[] = {
+      {"p", {"k", "t", "n"}, {{"0", "1", "2", "7", "x"}, {"a", "b", "B", "ab", ""}, {"0", "1", "2"}}},
+      {"q", {"s", "dt", "n"}, {{"-3", "0", "3", "32767", "70000"},
+                               {"2024-1-5", "2024-1-6", "1999-12-31", "2024/1/5"}, {"0", "1", "2"}}},
+  };
+  ASSERT_TRUE(Create("p", {{"k", 3}, {"t", 5}, {"n", 3}}, {0, 1}));
+  ASSERT_TRUE(Create("q", {{"s", 2}, {"dt", 8}, {"n", 3}}, {0, 1}));
+  std::mt19937 random(11);
+  auto pick = [&](const std::vector<const char*>& domain) { return domain[random() % domain.size()]; };
+  for (const Table& table : tables) {
+    for (int row = 0; row < 300; ++row) {
+      const ValueList values = {{table.columns[0], pick(table.domains[0])},
+                                {table.columns[1], pick(table.domains[1])},
+                                {table.columns[2], pick(table.domains[2])}};
+      Insert(table.name, values);
+    }
+  }
+  std::function<DBFilterRecord*(const Table&, int)> tree = [&](const Table& table, int depth) -> DBFilterRecord* {
+    const uint32_t shape = random() % 8;
+    if (depth == 0 || shape < 3) {
+      const size_t column = random() % 3;
+      const int32_t op = random() % 3 ? kDBOpEqual : int32_t(random() % 10);
+      return C(table.columns[column], op, pick(table.domains[column]));
+    }
+    if (shape == 3) return Or(tree(table, depth - 1), random() % 4 ? tree(table, depth - 1) : nullptr);
+    return And(tree(table, depth - 1), random() % 4 ? tree(table, depth - 1) : nullptr);
+  };
+  for (int i = 0; i < 2000; ++i) {
+    const Table& table = tables[i % 2];
+    DBFilterRecord* filter = tree(table, 4);
+    if (i % 3 == 0) filter = And(C(table.columns[0], kDBOpEqual, pick(table.domains[0])), filter);
+    SetKeyPrefixSeek(false);
+    const std::vector<std::string> walked = Rows(table.name, filter);
+    SetKeyPrefixSeek(true);
+    ASSERT_EQ(walked, Rows(table.name, filter)) << "tree " << i;
+  }
+}
+
+TEST_F(DbEngineCursor, AKeyLookupVisitsAFewRows) {
+  ASSERT_TRUE(Create("big", {{"id", 3}, {"n", 3}}, {0}));
+  for (int id = 0; id < 100000; ++id)
+    ASSERT_TRUE(Insert("big", {{"id", std::to_string(id).c_str()}, {"n", "1"}}));
+  const uint64_t before = TableCursorRowsVisited();
+  EXPECT_EQ(std::vector<std::string>{"50000|1"}, Rows("big", C("id", kDBOpEqual, "50000")));
+  EXPECT_LE(TableCursorRowsVisited() - before, 3u);
+}
+
+}  // namespace

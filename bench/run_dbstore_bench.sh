@@ -1,8 +1,9 @@
 #!/bin/bash
-# The storage benchmark: the engine against SQLite 3.53.2 (the amalgamation
-# shipped in the better-sqlite3 12.11.1 npm package, fetched into the build
-# tree and never committed), each case in its own process under Wine with the
-# tests' prefix. Prints one table.
+# The storage benchmark: the storage core and the engine's table layer
+# against SQLite 3.53.2 (the amalgamation shipped in the better-sqlite3
+# 12.11.1 npm package, fetched into the build tree and never committed), each
+# case in its own process under Wine with the tests' prefix. Prints one table,
+# then the table layer's ratios against their goals.
 #
 #   bench/run_dbstore_bench.sh [bench build folder] [tests' build folder] [rows...]
 #   (defaults: build-bench, build-test, 100000 1000000)
@@ -33,28 +34,50 @@ bench_exe="$(cd "$bench_build" && pwd)/bench/dbstore_bench.exe"
 scratch='C:\dbstore_bench'
 
 declare -A result
+engines=(engine table sqlite sqlite-default)
 for rows in "${row_counts[@]}"; do
   for order in increasing random absent; do
-    for engine in engine sqlite sqlite-default; do
+    for engine in "${engines[@]}"; do
       line=$(wine "$bench_exe" "$engine" "$rows" "$order" "$scratch" 2>/dev/null | grep '^case ' || true)
       result["$engine $rows $order"]="${line#case $engine $rows $order }"
     done
   done
 done
 
+load() { read -r -a figures <<<"${result["$1"]:-0 0 0 0 0 0 0}"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "-" }'; }
-printf '%-10s %-10s %-15s %12s %12s %12s %12s %9s\n' rows order engine "insert/s" "scan/s" "seek/s" "file bytes" "peak MiB"
+row() { printf '%-10s %-10s %-15s %12s %12s %12s %12s %9s %11s %11s\n' "$@"; }
+row rows order engine "insert/s" "scan/s" "seek/s" "file bytes" "peak MiB" "BLOB w MB/s" "BLOB r MB/s"
 for rows in "${row_counts[@]}"; do
   for order in increasing random absent; do
-    read -r ei es ek ef em <<<"${result["engine $rows $order"]:-0 0 0 0 0}"
-    for engine in engine sqlite sqlite-default; do
-      read -r i s k f m <<<"${result["$engine $rows $order"]:-0 0 0 0 0}"
-      printf '%-10s %-10s %-15s %12s %12s %12s %12s %9s\n' "$rows" "$order" "$engine" "$i" "$s" "$k" "$f" "$m"
+    for engine in "${engines[@]}"; do
+      load "$engine $rows $order"
+      row "$rows" "$order" "$engine" "${figures[@]}"
     done
-    for engine in sqlite sqlite-default; do
-      read -r i s k f m <<<"${result["$engine $rows $order"]:-0 0 0 0 0}"
-      printf '%-10s %-10s %-15s %12s %12s %12s %12s %9s\n' "$rows" "$order" "÷ $engine" \
-        "$(ratio "$ei" "$i")" "$(ratio "$es" "$s")" "$(ratio "$ek" "$k")" "$(ratio "$ef" "$f")" "$(ratio "$em" "$m")"
+    for pair in "engine sqlite" "engine sqlite-default" "table engine" "table sqlite"; do
+      read -r ours peer <<<"$pair"
+      load "$ours $rows $order"; mine=("${figures[@]}")
+      load "$peer $rows $order"
+      quotients=()
+      for i in 0 1 2 3 4 5 6; do quotients+=("$(ratio "${mine[$i]}" "${figures[$i]}")"); done
+      row "$rows" "$order" "$ours ÷ $peer" "${quotients[@]}"
     done
+  done
+done
+
+echo
+goal() { printf '%-10s %-10s %-24s %sx %s goal >= %s\n' "$1" "$2" "$3" "$4" "$5" "$6"; }
+for rows in "${row_counts[@]}"; do
+  for order in increasing random absent; do
+    load "table $rows $order"; table=("${figures[@]}")
+    load "engine $rows $order"; core=("${figures[@]}")
+    load "sqlite $rows $order"; sqlite=("${figures[@]}")
+    goal "$rows" "$order" "table inserts" "$(ratio "${table[0]}" "${core[0]}")" "storage core" 0.8
+    goal "$rows" "$order" "table scan" "$(ratio "${table[1]}" "${core[1]}")" "storage core" 0.7
+    if [ "$order" != absent ]; then
+      goal "$rows" "$order" "table lookups" "$(ratio "${table[2]}" "${core[2]}")" "storage core seeks" 0.5
+    fi
+    goal "$rows" "$order" "10 MB BLOB write" "$(ratio "${table[5]}" "${sqlite[5]}")" "sqlite" 1.0
+    goal "$rows" "$order" "10 MB BLOB read" "$(ratio "${table[6]}" "${sqlite[6]}")" "sqlite" 1.0
   done
 done

@@ -156,8 +156,12 @@ bool InsertRow(DBEngineDatabase& db, const StringRecord* tableName, const DBReco
   db.ClearError();
   const DBTableRef table = RowTable(db, tableName);
   if (!table) return false;
+  // Buffers kept from row to row: one thread uses the engine.
+  static std::vector<std::pair<const DBTableColumn*, const StringRecord*>> given;
+  static DBRowValues row;
+  static DBRecordWriter writer;
+  given.clear();
   // Names first, then NOT NULL, then the texts.
-  std::vector<std::pair<const DBTableColumn*, const StringRecord*>> given;
   for (const DBRecordColumn* value = values; value; value = value->next) {
     const DBTableColumn* column = table->FindColumn(StringData(value->name), StringLength(value->name));
     if (!column) return db.Fail(2003, "Unknown column " + Text(value->name));
@@ -169,17 +173,18 @@ bool InsertRow(DBEngineDatabase& db, const StringRecord* tableName, const DBReco
     for (const auto& [target, text] : given) present = present || (target == &column && text);
     if (!present) return db.Fail(2003, "NotNull column violation");
   }
-  DBRowValues row;
   row.Reset();
   for (const auto& [column, text] : given)
     if (!row.Has(column->number) && !row.Set(db, *column, text)) return false;
   if (!row.WriteBlobs(db)) return false;
-  DBRecordWriter writer;
   writer.Begin();
   for (const DBTableColumn& column : table->columns)
     if (row.Has(column.number)) writer.AddField(column.number, row.Field(column.number));
   std::unique_ptr<DBTreeCursor> tree = db.OpenTable(*table);
-  if (tree && InsertWritten(db, *tree, writer, !table->keyColumns.empty())) return true;
+  if (tree && InsertWritten(db, *tree, writer, !table->keyColumns.empty())) {
+    db.KeepTable(table->id, std::move(tree));
+    return true;
+  }
   row.DeleteBlobs(db);
   return false;
 }

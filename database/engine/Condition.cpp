@@ -78,8 +78,8 @@ void ReadConditionValue(const StringRecord* text, DBConditionValue* value) {
   *value = DBConditionValue();
   value->text = StringBytes(text);
   DBFieldInput field;
-  if (ConvertValueText(kDBFieldInt32, text, &field) == DBValueTextError::kNone)
-    value->integer = field.integer;
+  ConvertValueText(kDBFieldInt32, text, &field);
+  value->integer = field.integer;
   value->number = StringVal(text);
   value->single = double(float(value->number));
   value->dateReadable = ConvertValueText(kDBFieldDate, text, &field) == DBValueTextError::kNone;
@@ -88,8 +88,7 @@ void ReadConditionValue(const StringRecord* text, DBConditionValue* value) {
   for (int i = 0; value->timeReadable && i < 3; ++i) value->time[i] = int16_t(field.parts[i]);
   const auto* bytes = reinterpret_cast<const uint8_t*>(value->text.data());
   const auto* falseText = reinterpret_cast<const uint8_t*>("false");
-  StringRef trimmed = StringRef::Adopt(StringTrimSpaces(text));
-  if (IsPlainNumberText(trimmed.get())) {
+  if (IsPlainNumberText(text)) {
     value->booleanReadable = true;
     value->boolean = value->number != 0;
   } else if (IsTrueText(bytes, value->text.size())) {

@@ -57,6 +57,7 @@ bool ReadColumn(const uint8_t* record, DBTableColumn* column) {
     return false;
   if (number < 0 || number > 255 || !IsColumnType(type) || position < 0 || position > 256)
     return false;
+  column->text = StringRef::Adopt(NewString(column->name, kEncodingASCII));
   column->number = uint8_t(number);
   column->type = uint8_t(type);
   column->nullable = nullable != 0;
@@ -133,6 +134,7 @@ DBEngineDatabase::~DBEngineDatabase() { CloseFile(); }
 
 bool DBEngineDatabase::CloseFile() {
   DetachCursors();
+  keptTables_.clear();
   return !file_ || CloseDatabaseFile(std::exchange(file_, nullptr));
 }
 
@@ -161,10 +163,9 @@ std::unique_ptr<DBTreeCursor> DBEngineDatabase::OpenTree(const std::string& tree
                                                          DBKeyColumns keys) {
   std::unique_ptr<DBTreeCursor> directory = OpenTreeCursor(*file_, nullptr, nullptr, 0, {});
   const auto* name = reinterpret_cast<const uint8_t*>(treeName.data());
-  BuildDirectoryKey(name, treeName.size(), &key);
-  bool found = false;
-  if (!directory->SeekKey(key.data(), key.size(), &found) || !found ||
-      !directory->NextMatching()) {
+  BuildDirectoryKey(name, treeName.size(), &key_);
+  // The first live record from the key's place must bear the name.
+  if (!directory->SeekKey(key_.data(), key_.size(), nullptr) || !directory->NextMatching()) {
     FailFromStorage();
     return nullptr;
   }
@@ -182,7 +183,19 @@ std::unique_ptr<DBTreeCursor> DBEngineDatabase::OpenTable(const DBTableEntry& ta
     FailDamaged();
     return nullptr;
   }
+  for (auto kept = keptTables_.begin(); kept != keptTables_.end(); ++kept) {
+    if (kept->first != table.id) continue;
+    std::unique_ptr<DBTreeCursor> tree = std::move(kept->second);
+    keptTables_.erase(kept);
+    return tree;
+  }
   return OpenTree(table.treeName, table.Keys());
+}
+
+void DBEngineDatabase::KeepTable(uint32_t id, std::unique_ptr<DBTreeCursor> tree) {
+  for (const auto& kept : keptTables_)
+    if (kept.first == id) return;
+  keptTables_.emplace_back(id, std::move(tree));
 }
 
 bool DBEngineDatabase::ReadTable(DBTreeCursor& fields, uint32_t id, const std::string& name,
@@ -194,7 +207,7 @@ bool DBEngineDatabase::ReadTable(DBTreeCursor& fields, uint32_t id, const std::s
   std::vector<uint8_t> prefix;
   if (!TableIdPrefix(*file_, id, &prefix) || !fields.SeekKey(prefix.data(), prefix.size(), nullptr))
     return FailFromStorage();
-  while (NextWithPrefix(fields, prefix, &key)) {
+  while (NextWithPrefix(fields, prefix, &key_)) {
     DBTableColumn column;
     if (!ReadColumn(fields.CurrentEntry(), &column)) table->damaged = true;
     table->columns.push_back(std::move(column));
@@ -207,6 +220,7 @@ bool DBEngineDatabase::ReadTable(DBTreeCursor& fields, uint32_t id, const std::s
 
 bool DBEngineDatabase::LoadTables() {
   tables_.clear();
+  keptTables_.clear();
   std::unique_ptr<DBTreeCursor> list = OpenTree(kDBTablesName, {kTablesKey, 1});
   std::unique_ptr<DBTreeCursor> fields = OpenTree(kDBFieldsName, {kFieldsKey, 2});
   if (!list || !fields) return false;
@@ -226,6 +240,7 @@ bool DBEngineDatabase::LoadTables() {
 bool DBEngineDatabase::ReloadTable(uint32_t id, const std::string& name) {
   std::unique_ptr<DBTreeCursor> fields = OpenTree(kDBFieldsName, {kFieldsKey, 2});
   std::shared_ptr<DBTableEntry> table;
+  keptTables_.clear();
   if (!fields || !ReadTable(*fields, id, name, &table)) return false;
   for (DBTableRef& existing : tables_) {
     if (existing->id == id) {

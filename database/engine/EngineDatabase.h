@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "core/SmartRef.h"
 #include "database/storage/DBFile.h"
 #include "database/storage/TreeCursor.h"
 
@@ -44,6 +45,7 @@ struct DBTableColumn {
   bool nullable = true;
   uint16_t keyPosition = 0;  // from 1; 0 outside the primary key
   std::string name;
+  StringRef text;  // the name as a run-time string, for cursors to hand out
 };
 
 struct DBTableEntry {
@@ -101,8 +103,13 @@ class DBEngineDatabase {
   // A cursor on the named tree (found by its directory key), or null (error
   // 2011 when the tree is missing).
   std::unique_ptr<DBTreeCursor> OpenTree(const std::string& treeName, DBKeyColumns keys);
-  // The cursor on the table's tree; null with 2011 for a damaged entry.
+  // The cursor on the table's tree, standing anywhere (seek before use):
+  // one a closed cursor left for the table, or a new one. Null with 2011
+  // for a damaged entry.
   std::unique_ptr<DBTreeCursor> OpenTable(const DBTableEntry& table);
+  // Keeps a table's tree cursor for the next OpenTable (one per table);
+  // they are dropped whenever the tables are read again.
+  void KeepTable(uint32_t id, std::unique_ptr<DBTreeCursor> tree);
 
   // ---- Transactions ----------------------------------------------------------
   bool Commit();
@@ -118,18 +125,19 @@ class DBEngineDatabase {
   // write failed. Nothing may use the database afterwards but its deletion.
   bool CloseFile();
 
-  // Scratch buffers of the operations, kept between calls.
-  std::vector<uint8_t> key;
-
  private:
   bool ReadTable(DBTreeCursor& fields, uint32_t id, const std::string& name,
                  std::shared_ptr<DBTableEntry>* entry);
 
   DBFile* file_;
   std::vector<DBTableRef> tables_;
+  // Opening a tree seeks the directory: the table cursors closed last are
+  // kept, by table id.
+  std::vector<std::pair<uint32_t, std::unique_ptr<DBTreeCursor>>> keptTables_;
   std::vector<DBEngineCursor*> cursors_;
   int32_t errorCode_ = 0;
   std::string errorText_;
+  std::vector<uint8_t> key_;  // reused
 };
 
 // After a SeekKey to the prefix: moves to the next live entry and tells

@@ -50,10 +50,16 @@ void Trim(const uint8_t** text, const uint8_t** end) {
   while (*end > *text && IsBlank((*end)[-1])) --*end;
 }
 
-// The bytes of a value text: UTF-16 texts read as their UTF-8 form.
-const std::string& TextBytes(const StringRecord* text, std::string* scratch) {
-  *scratch = StringEncoding(text) == kEncodingUTF16 ? StringToStdUTF8(text) : StringBytes(text);
-  return *scratch;
+// The bytes of a value text, UTF-16 texts read in their UTF-8 form (kept in
+// the scratch string).
+struct TextView {
+  const uint8_t* bytes;
+  size_t length;
+};
+TextView TextBytes(const StringRecord* text, std::string* scratch) {
+  if (StringEncoding(text) != kEncodingUTF16) return {StringData(text), StringLength(text)};
+  *scratch = StringToStdUTF8(text);
+  return {reinterpret_cast<const uint8_t*>(scratch->data()), scratch->size()};
 }
 
 }  // namespace
@@ -125,9 +131,8 @@ DBValueTextError ConvertValueText(uint8_t columnType, const StringRecord* text,
   switch (columnType) {
     case kDBFieldInt16:
     case kDBFieldInt32: {
-      const std::string& bytes = TextBytes(text, &scratch);
-      const auto* begin = reinterpret_cast<const uint8_t*>(bytes.data());
-      int64_t value = ReadInteger(begin, begin + bytes.size());
+      const TextView view = TextBytes(text, &scratch);
+      const int64_t value = ReadInteger(view.bytes, view.bytes + view.length);
       if (columnType == kDBFieldInt16) {
         if (value < -32768 || value > 32767) return DBValueTextError::kInteger;
         field->smallint = int16_t(value);
@@ -140,19 +145,18 @@ DBValueTextError ConvertValueText(uint8_t columnType, const StringRecord* text,
     case kDBFieldDouble: field->real = StringVal(text); return DBValueTextError::kNone;
     case kDBFieldDate:
     case kDBFieldTime: {
-      const std::string& bytes = TextBytes(text, &scratch);
-      const auto* begin = reinterpret_cast<const uint8_t*>(bytes.data());
+      const TextView view = TextBytes(text, &scratch);
       int16_t parts[3];
       const bool date = columnType == kDBFieldDate;
-      if (!(date ? ParseDateText(begin, bytes.size(), parts)
-                 : ParseTimeText(begin, bytes.size(), parts)))
+      if (!(date ? ParseDateText(view.bytes, view.length, parts)
+                 : ParseTimeText(view.bytes, view.length, parts)))
         return date ? DBValueTextError::kDate : DBValueTextError::kTime;
       for (int i = 0; i < 3; ++i) field->parts[i] = uint16_t(parts[i]);
       return DBValueTextError::kNone;
     }
     case kDBFieldBoolean: {
-      const std::string& bytes = TextBytes(text, &scratch);
-      field->boolean = IsTrueText(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+      const TextView view = TextBytes(text, &scratch);
+      field->boolean = IsTrueText(view.bytes, view.length);
       return DBValueTextError::kNone;
     }
     default:  // text and BLOBs
@@ -163,7 +167,10 @@ DBValueTextError ConvertValueText(uint8_t columnType, const StringRecord* text,
 
 // ---- Records ---------------------------------------------------------------------
 
-void DBRecordWriter::Begin() { bytes_.assign(kDBRecordFieldsAt, 0); }
+void DBRecordWriter::Begin() {
+  bytes_.reserve(256);
+  bytes_.assign(kDBRecordFieldsAt, 0);
+}
 
 void DBRecordWriter::AddField(uint8_t column, const DBFieldInput& field) {
   if (field.type == kDBFieldNone) return;

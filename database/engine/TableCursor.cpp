@@ -36,7 +36,7 @@ DBEngineCursor::Column MakeColumn(const char* name, uint8_t number, uint8_t type
 }
 
 DBEngineCursor::Column MakeColumn(const DBTableColumn& column) {
-  return {StringRef::Adopt(NewString(column.name, kEncodingASCII)), column.number, column.type};
+  return {column.text, column.number, column.type};
 }
 
 std::string Quoted(const uint8_t* bytes, size_t length) {
@@ -100,7 +100,7 @@ bool DBEngineCursor::Start(std::vector<uint8_t> prefix) {
   }
   if (none) {
     End();
-  } else if (!prefix_.empty() && !tree_->SeekKey(prefix_.data(), prefix_.size(), nullptr)) {
+  } else if (!tree_->SeekKey(prefix_.data(), prefix_.size(), nullptr)) {
     db_->FailFromStorage();
     return false;
   }
@@ -128,15 +128,16 @@ bool DBEngineCursor::PlanSeek(bool* none) {
       equal[node.columnNumber] = &node;
     }
   }
-  std::vector<KeySlot> slots(keys.size());
-  std::vector<DBFieldListItem> items;
+  KeySlot slots[256];
+  DBFieldListItem items[256];
+  size_t count = 0;
   std::vector<StringRef> texts;
   for (uint8_t column : keys) {
     const DBCondition* node = equal[column];
     const uint8_t type = table_->ColumnNumbered(column)->type;
     if (!node || !IsSeekType(type)) break;
     const DBConditionValue& value = node->value;
-    KeySlot& slot = slots[items.size()];
+    KeySlot& slot = slots[count];
     if (type == kDBFieldInt16) {
       *none = value.integer < -32768 || value.integer > 32767;
       slot.smallint = int16_t(value.integer);
@@ -151,10 +152,10 @@ bool DBEngineCursor::PlanSeek(bool* none) {
       for (int i = 0; i < 3; ++i) slot.parts[i] = uint16_t(date ? value.date[i] : value.time[i]);
     }
     if (*none) return true;
-    items.push_back({column, type, int16_t(items.size() * sizeof(KeySlot))});
+    items[count] = {column, type, int16_t(count * sizeof(KeySlot))};
+    ++count;
   }
-  return items.empty() ||
-         BuildKeyFromValues(db_->File(), items.data(), items.size(), slots.data(), &prefix_);
+  return count == 0 || BuildKeyFromValues(db_->File(), items, count, slots, &prefix_);
 }
 
 bool DBEngineCursor::MoveNext() {
@@ -177,8 +178,9 @@ bool DBEngineCursor::MoveNext() {
 bool DBEngineCursor::End() {
   onRow_ = false;
   if (!tree_) return false;
-  if (db_->File().LastError().code != kDBErrorNone) db_->FailFromStorage();
-  if (!tree_->ReplaySpool()) db_->FailFromStorage();
+  bool sound = db_->File().LastError().code == kDBErrorNone || db_->FailFromStorage();
+  sound = (tree_->ReplaySpool() || db_->FailFromStorage()) && sound;
+  if (sound && kind_ == Kind::kTable) db_->KeepTable(table_->id, std::move(tree_));
   tree_.reset();
   return false;
 }

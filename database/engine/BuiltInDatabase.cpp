@@ -19,11 +19,10 @@
 #include "database/api/DatabaseHooks.h"
 #include "database/engine/EngineDatabase.h"
 #include "database/engine/EngineTable.h"
+#include "files/runFolderItem.h"
 #include "host/relocentry.h"
 
 namespace {
-
-DatabaseFilePathHook g_pathHook = nullptr;
 
 struct BuiltInDatabaseFields {
   DatabaseFields database;
@@ -40,10 +39,7 @@ BuiltInDatabaseFields* BuiltInArgument(RuntimeObject* object) {
       "ObjectIsADefinition(database, TOVADatabaseOldFormat)");
 }
 
-StringRef PathOf(RuntimeObject* folderItem) {
-  if (!folderItem || !g_pathHook) return StringRef();
-  return StringRef::Adopt(g_pathHook(folderItem));
-}
+StringRef PathOf(RuntimeObject* folderItem) { return StringRef::Adopt(FolderItemPathOf(folderItem)); }
 
 void InitialiseBuiltIn(RuntimeObject* object) {
   FieldsOf(object)->database.definition = BuiltInEngineTable();
@@ -53,21 +49,19 @@ void DestroyBuiltIn(RuntimeObject* object) {
   RuntimeUnlockObject(std::exchange(FieldsOf(object)->databaseFile, nullptr));
 }
 
-// Its type is the FolderItem class, set when that registers.
-PropertyRecord g_properties[] = {
-    {kPropertyPassesParameter, "DatabaseFile", nullptr,
-     RUNTIME_ENTRY(TOVADatabaseFolderItemGetter), RUNTIME_ENTRY(TOVADatabaseFolderItemSetter), 0},
-};
-
 ObjectDefinition* MakeDefinition() {
   static ObjectDefinition definition;
+  static const PropertyRecord properties[] = {
+      {kPropertyPassesParameter, "DatabaseFile", GetFolderItemClassDefinition(),
+       RUNTIME_ENTRY(TOVADatabaseFolderItemGetter), RUNTIME_ENTRY(TOVADatabaseFolderItemSetter), 0},
+  };
   static const MethodRecord methods[] = {
       MakeMethodRecord("Connect", &kBooleanType, nullptr, 0, RUNTIME_ENTRY(TOVADatabaseConnect)),
       MakeMethodRecord("CreateDatabaseFile", &kBooleanType, nullptr, 0,
                        RUNTIME_ENTRY(TOVADatabaseCreateDatabaseFile)),
   };
   FillClassDefinition(&definition, "TOVADatabaseOldFormat", sizeof(BuiltInDatabaseFields),
-                      InitialiseBuiltIn, DestroyBuiltIn, g_properties, methods);
+                      InitialiseBuiltIn, DestroyBuiltIn, properties, methods);
   definition.superclass = GetDatabaseClassDefinition();
   return &definition;
 }
@@ -98,14 +92,6 @@ RuntimeObject* OpenReferenceWords(uint32_t address, uint32_t length) {
 }
 
 }  // namespace
-
-DatabaseFilePathHook SetDatabaseFilePathHook(DatabaseFilePathHook hook) {
-  return std::exchange(g_pathHook, hook);
-}
-
-void SetDatabaseFileClass(ObjectDefinition* folderItemDefinition) {
-  g_properties[0].type = folderItemDefinition;
-}
 
 ObjectDefinition* GetBuiltInDatabaseClassDefinition() {
   static ObjectDefinition* const definition = MakeDefinition();

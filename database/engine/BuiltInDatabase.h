@@ -4,10 +4,8 @@
 // "TOVADatabaseOldFormat", a Database with a DatabaseFile property and the
 // methods Connect and CreateDatabaseFile.
 //
-// A FolderItem's path comes through a hook that the FolderItem class fills
-// when it registers (nil: no path); SetDatabaseFileClass makes the
-// FolderItem class the type of DatabaseFile. Until both are set the class
-// works with whatever object the hook knows.
+// A FolderItem names its file by its absolute path; anything else names
+// none.
 //
 // Reference record: the byte 'Z', then three fields separated by the byte 1.
 // A non-empty second field is a path relative to the program's folder, its
@@ -19,11 +17,6 @@
 struct ObjectDefinition;
 struct RuntimeObject;
 struct StringRecord;
-
-// The absolute path of a FolderItem (the caller's string), or nil.
-using DatabaseFilePathHook = StringRecord* (*)(RuntimeObject* folderItem);
-DatabaseFilePathHook SetDatabaseFilePathHook(DatabaseFilePathHook hook);
-void SetDatabaseFileClass(ObjectDefinition* folderItemDefinition);
 
 ObjectDefinition* GetBuiltInDatabaseClassDefinition();
 

@@ -1,5 +1,5 @@
 // The built-in engine as applications reach it: the TOVADatabaseOldFormat
-// class over stand-in FolderItems, schema listings, and reference records
+// class over FolderItems, schema listings, and reference records
 // opened beside the program, also from a folder whose name is outside the
 // ANSI code page.
 #include <cstdlib>
@@ -10,22 +10,19 @@
 #include "database/api/DatabaseHooks.h"
 #include "database/api/RecordSet.h"
 #include "database/engine/BuiltInDatabase.h"
-#include "testsupport/ClassBuilder.h"
+#include "files/runFolderItem.h"
 #include "testsupport/PropertyAccess.h"
 #include "tests/database/dbengine_support.h"
 
 namespace {
-
-std::map<RuntimeObject*, std::wstring> g_paths;
 
 StringRef Wide(const std::wstring& text) {
   return StringRef::Adopt(
       StringFromUTF16(reinterpret_cast<const uint16_t*>(text.data()), int32_t(text.size())));
 }
 
-StringRecord* StandInPath(RuntimeObject* item) {
-  auto path = g_paths.find(item);
-  return path == g_paths.end() ? nullptr : StringAddRef(Wide(path->second).get());
+ObjectRef Item(const std::wstring& path) {
+  return ObjectRef::Adopt(RuntimeGetFolderItem(Wide(path).get()));
 }
 
 // An engine database file with the tables, each of one NOT NULL integer
@@ -54,15 +51,12 @@ class DbEngineBuiltIn : public HostTest, public EngineLists {
  protected:
   void SetUp() override {
     HostTest::SetUp();
-    previousHook_ = SetDatabaseFilePathHook(StandInPath);
     wchar_t temp[MAX_PATH + 1];
     folder_ = std::wstring(temp, GetTempPathW(MAX_PATH + 1, temp)) + L"dbengine_" +
               std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(folder_.c_str(), nullptr);
   }
   void TearDown() override {
-    SetDatabaseFilePathHook(previousHook_);
-    g_paths.clear();
     for (auto path = made_.rbegin(); path != made_.rend(); ++path)
       DeleteFileW(path->c_str()) || RemoveDirectoryW(path->c_str());
     RemoveDirectoryW(folder_.c_str());
@@ -75,17 +69,13 @@ class DbEngineBuiltIn : public HostTest, public EngineLists {
   }
   ObjectRef Database(const std::wstring& path) {
     ObjectRef database = ObjectRef::Adopt(CreateInstance(GetBuiltInDatabaseClassDefinition()));
-    ObjectRef item = ObjectRef::Adopt(standIn_.NewInstance());
-    g_paths[item.get()] = path;
-    SetProperty<RuntimeObject*>(database.get(), "DatabaseFile", item.get());
+    SetProperty<RuntimeObject*>(database.get(), "DatabaseFile", Item(path).get());
     return database;
   }
   static DBEngineDatabase& Engine(RuntimeObject* database) {
     return *reinterpret_cast<DBEngineDatabase*>(DatabaseArgument(database)->handle);
   }
 
-  ClassBuilder standIn_{nullptr, "FolderItemStandIn"};
-  DatabaseFilePathHook previousHook_ = nullptr;
   std::wstring folder_;
   std::vector<std::wstring> made_;
 };
@@ -137,9 +127,7 @@ TEST_F(DbEngineBuiltIn, ConnectNeedsAFileAndASecondConnectKeepsOneDatabase) {
 TEST_F(DbEngineBuiltIn, SchemaListingsOnlyRead) {
   const std::wstring path = Made(L"schema.db");
   MakeFile(path, {"a", "b"});
-  ObjectRef item = ObjectRef::Adopt(standIn_.NewInstance());
-  g_paths[item.get()] = path;
-  ObjectRef database = ObjectRef::Adopt(openTOVADatabase(item.get()));
+  ObjectRef database = ObjectRef::Adopt(openTOVADatabase(Item(path).get()));
   ASSERT_TRUE(database);
   ObjectRef tables = ObjectRef::Adopt(databaseTableSchema(database.get()));
   cursorDeleteRecord(tables.get());

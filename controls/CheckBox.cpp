@@ -290,20 +290,12 @@ extern "C" StringRecord* CheckBoxDataSourceGetter(RuntimeObject* control, uint32
 
 extern "C" void CheckBoxDataSourceSetter(RuntimeObject* control, uint32_t, StringRecord* name) {
   CheckBoxFields* fields = Checked(control);
-  if (!fields) return;
-  StringAssign(&fields->dataSource, name);
-  if (CheckBoxPane* pane = PaneOf(fields)) {
-    pane->UnbindDataSource();
-    pane->SetDataSourceName(name);
-    pane->BindDataSource();
-  }
+  if (fields) SetBoundDataSource(control, &fields->dataSource, name);
 }
 
 extern "C" void CheckBoxDataFieldSetter(RuntimeObject* control, uint32_t, StringRecord* name) {
   CheckBoxFields* fields = Checked(control);
-  if (!fields) return;
-  StringAssign(&fields->dataField, name);
-  if (CheckBoxPane* pane = PaneOf(fields)) pane->BindDataSource();
+  if (fields) SetBoundDataField(control, &fields->dataField, name);
 }
 
 extern "C" bool checkBoxGetBoolean(RuntimeObject* control) {

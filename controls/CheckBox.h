@@ -87,7 +87,7 @@ class CheckBoxPane : public ControlHostPane, public CheckBoxBindingPart {
 
   // The DataSource name (borrowed) and the bound DataControl (nil: none).
   StringRecord* DataSourceName() const { return binding_.Name(); }
-  void SetDataSourceName(StringRecord* name) { binding_.SetName(name); }
+  void SetDataSourceName(StringRecord* name) override { binding_.SetName(name); }
   RuntimeObject* BoundDataControl() const { return binding_.DataControl(); }
 
   void BindDataSource() override;

@@ -1,8 +1,11 @@
 #include "controls/ControlClasses.h"
 
+#include "controls/Canvas.h"
 #include "controls/CheckBox.h"
 #include "controls/GroupBox.h"
 #include "controls/ListColumn.h"
+#include "controls/LineControl.h"
+#include "controls/PopupMenu.h"
 #include "controls/PushButton.h"
 #include "controls/RadioButton.h"
 #include "controls/ScrollerControls.h"
@@ -20,4 +23,7 @@ void RegisterBuiltInControlClasses() {
   RegisterIntrinsicClass(GetScrollBarClassDefinition());
   RegisterIntrinsicClass(GetSliderClassDefinition());
   RegisterIntrinsicClass(GetListColumnClassDefinition());
+  InitCanvasClass();
+  InitLineControlClasses();
+  InitPopupMenuClass();
 }

@@ -59,6 +59,32 @@ std::array<EventRecord, 5> StandardControlEventRecords() {
   }};
 }
 
+// ---- Panes that hold their control ----
+
+void AdoptControlPane(RuntimeObject* control, SubPane* pane) {
+  RuntimeControl* fields = ControlFields(control);
+  fields->pane = pane;
+  RuntimeObject* parent = fields->parentControl;
+  if (parent && ControlFields(parent)->pane) pane->Reparent(ControlFields(parent)->pane);
+}
+
+bool RunMouseDownHandler(SubPane* pane, RuntimeObject* control, int32_t x, int32_t y) {
+  if (!control || pane->IsClosing() || !FindEventHandler(control, "MouseDown")) return false;
+  OwnerChainLock lock(pane);
+  const bool handled =
+      CallControlHandler<bool>(control, "MouseDown", x - pane->Left(), y - pane->Top());
+  if (pane->IsClosing()) return true;
+  if (handled) SetMouseCapturePane(pane);
+  return handled;
+}
+
+void RunMouseHandler(SubPane* pane, RuntimeObject* control, const char* event, int32_t x,
+                     int32_t y) {
+  if (!control || pane->IsClosing()) return;
+  OwnerChainLock lock(pane);
+  CallControlHandler(control, event, x - pane->Left(), y - pane->Top());
+}
+
 // ---- Sinks ----
 
 ControlEventSink::ControlEventSink(RuntimeObject* control) : control_(control) {}
@@ -270,4 +296,18 @@ void DataSourceBinding::Unbind() {
 BoundControlPart* BoundControlPartOf(RuntimeObject* control) {
   if (!control || !IsControl(control)) return nullptr;
   return dynamic_cast<BoundControlPart*>(ControlFields(control)->pane);
+}
+
+void SetBoundDataSource(RuntimeObject* control, StringRecord** field, StringRecord* name) {
+  StringAssign(field, name);
+  if (BoundControlPart* part = BoundControlPartOf(control)) {
+    part->UnbindDataSource();
+    part->SetDataSourceName(name);
+    part->BindDataSource();
+  }
+}
+
+void SetBoundDataField(RuntimeObject* control, StringRecord** field, StringRecord* name) {
+  StringAssign(field, name);
+  if (BoundControlPart* part = BoundControlPartOf(control)) part->BindDataSource();
 }

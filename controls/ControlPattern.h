@@ -107,6 +107,21 @@ Result CallControlHandler(RuntimeObject* control, const char* eventName,
                                                                                 parameters...);
 }
 
+// ---- Panes that hold their control ----------------------------------------
+
+// The last steps of a "CreatePane": the pane becomes the control's, and moves
+// into the parent control's pane when there is one.
+void AdoptControlPane(RuntimeObject* control, SubPane* pane);
+
+// The control's "MouseDown" handler at the point made relative to the pane,
+// with the pane's owner chain locked. True when the press is used: the
+// handler answered true (the pane then captures the mouse for the drag and
+// the release) or closed the window. False without a control or handler.
+bool RunMouseDownHandler(SubPane* pane, RuntimeObject* control, int32_t x, int32_t y);
+// "MouseDrag" or "MouseUp" in the same way; nothing once the pane is closing.
+void RunMouseHandler(SubPane* pane, RuntimeObject* control, const char* event, int32_t x,
+                     int32_t y);
+
 // ---- Event sinks ------------------------------------------------------------
 
 // The sink shape: five operations, each given the host pane; x and y are
@@ -344,6 +359,8 @@ class BoundControlPart {
  public:
   virtual void BindDataSource() = 0;
   virtual void UnbindDataSource() = 0;
+  // The name Bind looks for (borrowed: the pane keeps its own reference).
+  virtual void SetDataSourceName(StringRecord* name) = 0;
 
  protected:
   ~BoundControlPart() = default;
@@ -351,3 +368,10 @@ class BoundControlPart {
 // The part of the control's pane; nil when the control has no pane or the
 // pane is not bindable.
 BoundControlPart* BoundControlPartOf(RuntimeObject* control);
+
+// The DataSource and DataField setters of every bindable control: the field
+// takes the name; then, with a bindable pane, a new DataSource is bound
+// afresh by its name, and a new DataField binds again (the DataControl
+// pushes the field into the control).
+void SetBoundDataSource(RuntimeObject* control, StringRecord** field, StringRecord* name);
+void SetBoundDataField(RuntimeObject* control, StringRecord** field, StringRecord* name);

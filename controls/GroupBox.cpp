@@ -72,25 +72,17 @@ void GroupBoxPane::SetCaption(const StringRecord* caption) { ControlPaneSetText(
 
 void GroupBoxPane::SetTextFont(const FontDescriptor& font) { ControlPaneSetFont(this, font); }
 
-bool GroupBoxPane::CallMouseHandler(const char* event, int32_t x, int32_t y) {
-  if (!control_ || IsClosing()) return false;
-  OwnerChainLock lock(this);
-  return CallControlHandler<bool>(control_, event, x - Left(), y - Top());
-}
-
 bool GroupBoxPane::MouseDown(int32_t x, int32_t y, uint32_t modifiers) {
-  if (SubPane::MouseDown(x, y, modifiers)) return true;
-  const bool handled = CallMouseHandler("MouseDown", x, y);
-  // A handler that closed the window has used the press.
-  if (IsClosing()) return true;
-  if (!handled) return false;
-  SetMouseCapturePane(this);
-  return true;
+  return SubPane::MouseDown(x, y, modifiers) || RunMouseDownHandler(this, control_, x, y);
 }
 
-void GroupBoxPane::MouseDrag(int32_t x, int32_t y, uint32_t) { CallMouseHandler("MouseDrag", x, y); }
+void GroupBoxPane::MouseDrag(int32_t x, int32_t y, uint32_t) {
+  RunMouseHandler(this, control_, "MouseDrag", x, y);
+}
 
-void GroupBoxPane::MouseUp(int32_t x, int32_t y, uint32_t) { CallMouseHandler("MouseUp", x, y); }
+void GroupBoxPane::MouseUp(int32_t x, int32_t y, uint32_t) {
+  RunMouseHandler(this, control_, "MouseUp", x, y);
+}
 
 bool GroupBoxPane::CanAcceptFocus() { return false; }
 
@@ -120,9 +112,7 @@ extern "C" void GroupBoxCreatePane(RuntimeObject* control) {
   ScopedFontDescriptor font(TextStyleGetFontDescriptor(&fields->textStyle));
   GroupBoxPane* pane = CreateGroupBoxPane(common.parentPane, common.tabPanelIndex, common.bounds,
                                           fields->caption, font.get());
-  common.pane = pane;
-  RuntimeObject* parent = common.parentControl;
-  if (parent && ControlFields(parent)->pane) pane->Reparent(ControlFields(parent)->pane);
+  AdoptControlPane(control, pane);
   pane->SetControl(control);
 }
 

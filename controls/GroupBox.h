@@ -64,10 +64,6 @@ class GroupBoxPane : public ControlPane {
   ~GroupBoxPane() override = default;
 
  private:
-  // Runs the handler of a mouse event at the point made relative to the box,
-  // with the pane's owner chain locked; false without a control or handler.
-  bool CallMouseHandler(const char* event, int32_t x, int32_t y);
-
   RuntimeObject* control_ = nullptr;
 };
 

@@ -430,20 +430,12 @@ extern "C" StringRecord* StaticTextDataSourceGetter(RuntimeObject* control, uint
 
 extern "C" void StaticTextDataSourceSetter(RuntimeObject* control, uint32_t, StringRecord* name) {
   StaticTextFields* fields = Checked(control);
-  if (!fields) return;
-  StringAssign(&fields->dataSource, name);
-  if (StaticTextPane* pane = PaneOf(fields)) {
-    pane->UnbindDataSource();
-    pane->SetDataSourceName(name);
-    pane->BindDataSource();
-  }
+  if (fields) SetBoundDataSource(control, &fields->dataSource, name);
 }
 
 extern "C" void StaticTextDataFieldSetter(RuntimeObject* control, uint32_t, StringRecord* name) {
   StaticTextFields* fields = Checked(control);
-  if (!fields) return;
-  StringAssign(&fields->dataField, name);
-  if (StaticTextPane* pane = PaneOf(fields)) pane->BindDataSource();
+  if (fields) SetBoundDataField(control, &fields->dataField, name);
 }
 
 extern "C" int32_t staticShortGetter(RuntimeObject* control, uint32_t index) {

@@ -1,5 +1,6 @@
 #include "testsupport/ControlTestWindow.h"
 
+#include <cstdio>
 #include <memory>
 #include <utility>
 
@@ -33,6 +34,7 @@ struct ControlTestWindowHandlers {
 
   static bool MouseDown(RuntimeObject* control, int32_t x, int32_t y) {
     Log(At(control, "MouseDown", x, y));
+    RunExtra(control, "MouseDown");
     if (!current) return false;
     auto answer = current->mouseDownAnswers_.find(NameOf(control));
     return answer != current->mouseDownAnswers_.end() && answer->second;
@@ -58,6 +60,30 @@ struct ControlTestWindowHandlers {
     RunExtra(control, "AcceleratorKey");
   }
 
+  static void Change(RuntimeObject* control) {
+    Log(NameOf(control) + ".Change");
+    RunExtra(control, "Change");
+  }
+  static void EnableMenuItems(RuntimeObject* control) {
+    Log(NameOf(control) + ".EnableMenuItems");
+  }
+  // The extra is given the Graphics.
+  static void Paint(RuntimeObject* control, RuntimeObject* graphics) {
+    Log(NameOf(control) + ".Paint");
+    RunExtra(control, "Paint", graphics);
+  }
+  // The key's bytes in hex: "Canvas1.KeyDown(C3A9)".
+  static bool KeyDown(RuntimeObject* control, StringRecord* key) {
+    std::string bytes;
+    char hex[3];
+    for (uint32_t i = 0; i < StringLength(key); ++i) {
+      std::snprintf(hex, sizeof hex, "%02X", StringData(key)[i]);
+      bytes += hex;
+    }
+    Log(NameOf(control) + ".KeyDown(" + bytes + ")");
+    return false;
+  }
+
   static void Action(RuntimeObject* control) {
     std::string line = NameOf(control) + ".Action";
     PropertyAccess value{};
@@ -70,13 +96,14 @@ struct ControlTestWindowHandlers {
     RunExtra(control, "Action");
   }
 
-  static void RunExtra(RuntimeObject* control, const char* event) {
+  static void RunExtra(RuntimeObject* control, const char* event,
+                       RuntimeObject* argument = nullptr) {
     if (!current) return;
     auto extra = current->extras_.find(NameOf(control) + "." + event);
     if (extra == current->extras_.end()) return;
     // A copy: the extra may close the window, and a test may replace it.
     const std::function<void(RuntimeObject*)> run = extra->second;
-    run(control);
+    run(argument ? argument : control);
   }
 };
 
@@ -104,6 +131,10 @@ ClassBuilder& LoggedClassOf(ObjectDefinition* definition) {
   handle("GotFocus", &Handlers::GotFocus);
   handle("LostFocus", &Handlers::LostFocus);
   handle("AcceleratorKey", &Handlers::AcceleratorKey);
+  handle("Change", &Handlers::Change);
+  handle("EnableMenuItems", &Handlers::EnableMenuItems);
+  handle("Paint", &Handlers::Paint);
+  handle("KeyDown", &Handlers::KeyDown);
   return *builder;
 }
 
@@ -169,7 +200,9 @@ void AddPartReceiver(RuntimeObject* control, const char* part, const std::string
 }
 
 ObjectRef MakeControl(const ControlDescription& description) {
-  ObjectRef control = ObjectRef::Adopt(LoggedClassOf(description.definition).NewInstance());
+  ObjectRef control = ObjectRef::Adopt(description.plain
+                                           ? CreateInstance(description.definition)
+                                           : LoggedClassOf(description.definition).NewInstance());
   RuntimeObject* object = control.get();
   StringRef name = StringRef::Adopt(StringFromUTF8(description.name));
   ControlSetName(object, name.get());

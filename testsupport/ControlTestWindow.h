@@ -8,8 +8,10 @@
 //   "GroupBox1.MouseDrag(41,52)" "Label1.AcceleratorKey"
 //   "CheckBox1.GotFocus"         "CheckBox1.LostFocus"
 //   "CheckBox1.Action True"      (with Value, for classes that have one)
-//   "OKButton.Action"
+//   "OKButton.Action"            "Popup1.Change"
 //   "SB1.ValueChanged 51"
+//   "Canvas1.Paint"              "Canvas1.EnableMenuItems"
+//   "Canvas1.KeyDown(C3A9)"      (the key's bytes in hex; answers False)
 //
 // Receivers named in a description log "<tag>.DataChanged" or
 // "<tag>.PerformAction" (RecordingReceivers.h). The log is taken once the
@@ -33,6 +35,7 @@
 
 struct ControlDescription {
   ObjectDefinition* definition = nullptr;  // the class to subclass
+  bool plain = false;  // an instance of the class itself: no handlers, nothing logged
   std::string name;
   std::string parent;   // the parent control's name, when not empty
   std::string caption;  // set when not empty
@@ -107,8 +110,9 @@ class ControlTestWindow {
   // ---- Handlers a test replaces (by control name) ----
   // MouseDown answers `handled` after logging.
   void AnswerMouseDown(const std::string& name, bool handled);
-  // Runs after the event's line is logged (the control is its argument);
-  // events without parameters ("Action", "AcceleratorKey").
+  // Runs after the event's line is logged (the control is its argument, the
+  // Graphics for "Paint"): "Action", "AcceleratorKey", "Change", "Paint",
+  // "MouseDown".
   void OnEvent(const std::string& name, const std::string& event,
                std::function<void(RuntimeObject*)> extra);
   void OnAction(const std::string& name, std::function<void(RuntimeObject*)> extra) {

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "controls/CheckBox.h"
+#include "controls/PopupMenu.h"
 #include "controls/StaticText.h"
 #include "core/string.h"
 #include "ui/runctl.h"
@@ -77,6 +78,12 @@ void Push(const Record& record, RuntimeObject* control, uint8_t kind) {
     if (auto* label = dynamic_cast<StaticTextBindingPart*>(part)) {
       StringRef text = StringRef::Adopt(StringFromUTF8(TextOf(record, field)));
       label->SetCaption(text.get());
+    }
+  } else if (kind == kBoundPopupMenu) {
+    if (auto* popup = dynamic_cast<PopupMenuBindingPart*>(part)) {
+      const bool present = record.count(field) != 0;
+      StringRef text = StringRef::Adopt(present ? StringFromUTF8(TextOf(record, field)) : nullptr);
+      popup->SelectText(text.get());
     }
   }
 }

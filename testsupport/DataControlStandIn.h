@@ -3,7 +3,9 @@
 // the record into each bound control through its binding part: a check box
 // is checked exactly when the field's text is "true" in any case, unchecked
 // when the record has no such field; a label's caption takes the field's
-// text, "" without the field. Other kinds of bound controls are left alone.
+// text, "" without the field; a popup selects the first row whose text is
+// the field's ignoring case, none without such a row or field. Other kinds of bound
+// controls are left alone.
 //
 // The bound-control list is only ever changed by the controls themselves
 // (binding and unbinding), never by the stand-in, not even when its window

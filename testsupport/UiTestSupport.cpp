@@ -232,8 +232,10 @@ void SendMouseMove(POINT screen) {
   SetCursorPos(screen.x, screen.y);
 }
 
-void SendMouseButton(bool down) {
-  INPUT input = MouseInput(down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
+void SendMouseButton(bool down, bool right) {
+  const DWORD flags = right ? (down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP)
+                            : (down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
+  INPUT input = MouseInput(flags);
   SendInput(1, &input, sizeof input);
 }
 
@@ -244,6 +246,17 @@ void SendKey(WORD virtualKey, bool down) {
   input.ki.wScan = WORD(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
   input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
   SendInput(1, &input, sizeof input);
+}
+
+void SendCharacterKey(wchar_t character) {
+  INPUT inputs[2] = {};
+  for (INPUT& input : inputs) {
+    input.type = INPUT_KEYBOARD;
+    input.ki.wScan = character;
+    input.ki.dwFlags = KEYEVENTF_UNICODE;
+  }
+  inputs[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+  SendInput(2, inputs, sizeof inputs[0]);
 }
 
 void SetKeyboardStateHolding(const std::vector<BYTE>& virtualKeys) {

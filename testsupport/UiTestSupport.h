@@ -141,8 +141,10 @@ void PostKey(HWND window, UINT virtualKey, bool alt = false, bool extended = fal
 // Real input: SendInput moves, presses and releases at screen points, and
 // keys. The window must be the foreground window.
 void SendMouseMove(POINT screen);
-void SendMouseButton(bool down);
+void SendMouseButton(bool down, bool right = false);
 void SendKey(WORD virtualKey, bool down);
+// A character typed without a key of its own (KEYEVENTF_UNICODE: VK_PACKET).
+void SendCharacterKey(wchar_t character);
 // The thread's keyboard state with exactly these keys held.
 void SetKeyboardStateHolding(const std::vector<BYTE>& virtualKeys);
 // A window's client point on the screen.

@@ -75,7 +75,16 @@ void MovePointerTo(SubPane* pane, POINT point, uint32_t modifiers) {
   }
 }
 
+bool contextualClick = false;
+
 }  // namespace
+
+ContextualClickScope::ContextualClickScope() : previous_(contextualClick) {
+  contextualClick = true;
+}
+ContextualClickScope::~ContextualClickScope() { contextualClick = previous_; }
+
+extern "C" bool IsCMMClick() { return contextualClick; }
 
 uint32_t CurrentKeyModifiers() {
   uint32_t modifiers = 0;

@@ -20,6 +20,20 @@ uint32_t CurrentKeyModifiers();
 // from the keyboard).
 uint32_t MouseMessageModifiers(WPARAM wParam);
 
+// A right-button press delivered as a "MouseDown" (a contextual click): the
+// scope sets the flag IsCMMClick reports, and puts back the previous state.
+class ContextualClickScope {
+ public:
+  ContextualClickScope();
+  ~ContextualClickScope();
+  ContextualClickScope(const ContextualClickScope&) = delete;
+  ContextualClickScope& operator=(const ContextualClickScope&) = delete;
+
+ private:
+  bool previous_;
+};
+extern "C" bool IsCMMClick();
+
 // The keyboard-focus pane. Setting it stores the new pane, then calls the old
 // pane's LoseFocus, then the new pane's TakeFocus; nothing when it is
 // unchanged. A nested call for the stored pane does nothing; a nested call

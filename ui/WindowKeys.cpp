@@ -146,7 +146,7 @@ bool HandleDialogKey(WindowPane* windowPane, uint32_t virtualKey, LPARAM lParam)
   switch (virtualKey) {
     case VK_TAB:
       if (modifiers & kModifierControl) return false;
-      if (focus && IsEditField(focus) && focus->GetAcceptTabs()) return false;
+      if (focus && focus->GetAcceptTabs()) return false;
       return MoveFocusInWindow(windowPane, (modifiers & kModifierShift) == 0);
     case VK_LEFT:
     case VK_UP:

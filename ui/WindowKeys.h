@@ -72,7 +72,9 @@ MenuShortcutHook SetMenuShortcutHook(MenuShortcutHook hook);
 
 // The host's PreTranslate slot: for WM_KEYDOWN and WM_SYSKEYDOWN of a
 // run-time window, window shortcuts (Alt from lParam bit 29), then menu
-// shortcuts, then Tab, Shift+Tab and the arrows (focus), Enter and Escape
-// (default and cancel buttons), then TranslateMDISysAccel. True when the key
-// was used (it is then not dispatched).
+// shortcuts, then Tab, Shift+Tab and the arrows (focus; Tab is left to a
+// focused pane whose GetAcceptTabs is true, the arrows to one whose
+// ArrowKeysMoveFocus is false), Enter and Escape (default and cancel
+// buttons), then TranslateMDISysAccel. True when the key was used (it is then
+// not dispatched).
 bool PreTranslateKeyMessage(MSG& message);

@@ -62,17 +62,6 @@ std::string SystemText(const StringRecord* text) {
                      StringLength(system.get()));
 }
 
-// A combo-box message carrying a text: UTF-16 on the NT line, else the
-// system encoding.
-LRESULT SendTextMessage(HWND window, UINT message, WPARAM wParam, const StringRecord* text) {
-  if (IsWindowsNT()) {
-    const std::wstring wide = StringToWide(text);
-    return SendMessageW(window, message, wParam, reinterpret_cast<LPARAM>(wide.c_str()));
-  }
-  const std::string bytes = SystemText(text);
-  return SendMessageA(window, message, wParam, reinterpret_cast<LPARAM>(bytes.c_str()));
-}
-
 void InitialisePopupMenu(RuntimeObject* control) {
   PopupMenuFields* fields = FieldsOf(control);
   fields->textStyle = DefaultTextStyle();
@@ -234,22 +223,33 @@ PopupPane::PopupPane(const FontDescriptor& font, SubPane* parent, int32_t tabPan
   FontDescriptorAssign(&font_.get(), &font);
 }
 
-int32_t PopupPane::RowCount() {
+LRESULT PopupPane::Send(UINT message, WPARAM wParam, LPARAM lParam) {
   HWND window = NativeWindow();
-  return window ? int32_t(SendMessageAuto(window, CB_GETCOUNT, 0, 0)) : 0;
+  if (!window) return CB_ERR;
+  // The pane's own requests go straight to the combo box's procedure: the
+  // subclass routing serves the messages that come from outside.
+  WNDPROC procedure = SavedProcedure();
+  return procedure ? CallWindowProcAuto(procedure, window, message, wParam, lParam)
+                   : SendMessageAuto(window, message, wParam, lParam);
 }
 
-int32_t PopupPane::ListIndex() {
-  HWND window = NativeWindow();
-  return window ? int32_t(SendMessageAuto(window, CB_GETCURSEL, 0, 0)) : -1;
+LRESULT PopupPane::SendText(UINT message, WPARAM wParam, const StringRecord* text) {
+  if (IsWindowsNT()) {
+    const std::wstring wide = StringToWide(text);
+    return Send(message, wParam, reinterpret_cast<LPARAM>(wide.c_str()));
+  }
+  const std::string bytes = SystemText(text);
+  return Send(message, wParam, reinterpret_cast<LPARAM>(bytes.c_str()));
 }
+
+int32_t PopupPane::RowCount() { return int32_t(std::max<LRESULT>(Send(CB_GETCOUNT, 0, 0), 0)); }
+
+int32_t PopupPane::ListIndex() { return int32_t(Send(CB_GETCURSEL, 0, 0)); }
 
 void PopupPane::Select(int32_t index) {
-  HWND window = NativeWindow();
-  if (!window) return;
   // The combo box keeps its selection for an index past the rows.
   if (index < 0 || index >= RowCount()) index = -1;
-  SendMessageAuto(window, CB_SETCURSEL, WPARAM(index), 0);
+  Send(CB_SETCURSEL, WPARAM(index), 0);
 }
 
 void PopupPane::SetListIndex(int32_t index, bool notify) {
@@ -258,33 +258,28 @@ void PopupPane::SetListIndex(int32_t index, bool notify) {
 }
 
 StringRecord* PopupPane::RowText(int32_t index) {
-  HWND window = NativeWindow();
-  const LRESULT length = window ? SendMessageAuto(window, CB_GETLBTEXTLEN, WPARAM(index), 0) : 0;
+  const LRESULT length = Send(CB_GETLBTEXTLEN, WPARAM(index), 0);
   if (length <= 0) return StringFromASCII("");
   if (IsWindowsNT()) {
     std::wstring units(size_t(length) + 1, L'\0');
-    const LRESULT copied =
-        SendMessageW(window, CB_GETLBTEXT, WPARAM(index), reinterpret_cast<LPARAM>(units.data()));
+    const LRESULT copied = Send(CB_GETLBTEXT, WPARAM(index), reinterpret_cast<LPARAM>(units.data()));
     return StringFromWide(units.data(), size_t(std::max<LRESULT>(copied, 0)));
   }
   std::string bytes(size_t(length) + 1, '\0');
-  const LRESULT copied =
-      SendMessageA(window, CB_GETLBTEXT, WPARAM(index), reinterpret_cast<LPARAM>(bytes.data()));
+  const LRESULT copied = Send(CB_GETLBTEXT, WPARAM(index), reinterpret_cast<LPARAM>(bytes.data()));
   return NewString(bytes.data(), size_t(std::max<LRESULT>(copied, 0)), GetSystemTextEncoding());
 }
 
 RuntimeObject* PopupPane::RowTag(int32_t index) {
-  HWND window = NativeWindow();
-  const LRESULT data = window ? SendMessageAuto(window, CB_GETITEMDATA, WPARAM(index), 0) : 0;
+  const LRESULT data = Send(CB_GETITEMDATA, WPARAM(index), 0);
   return data == CB_ERR ? nullptr : reinterpret_cast<RuntimeObject*>(data);
 }
 
 void PopupPane::SetRowTag(int32_t index, RuntimeObject* tag) {
-  HWND window = NativeWindow();
-  if (!window) return;
+  if (!NativeWindow()) return;
   if (countTags_) RuntimeLockObject(tag);
   ReleaseTag(index);
-  SendMessageAuto(window, CB_SETITEMDATA, WPARAM(index), reinterpret_cast<LPARAM>(tag));
+  Send(CB_SETITEMDATA, WPARAM(index), reinterpret_cast<LPARAM>(tag));
 }
 
 void PopupPane::ReleaseTag(int32_t index) {
@@ -292,12 +287,10 @@ void PopupPane::ReleaseTag(int32_t index) {
 }
 
 void PopupPane::AddRow(const StringRecord* text, RuntimeObject* tag) {
-  HWND window = NativeWindow();
-  if (!window) return;
-  const LRESULT index = SendTextMessage(window, CB_ADDSTRING, 0, text);
+  const LRESULT index = SendText(CB_ADDSTRING, 0, text);
   if (index < 0) return;
   if (countTags_) RuntimeLockObject(tag);
-  SendMessageAuto(window, CB_SETITEMDATA, WPARAM(index), reinterpret_cast<LPARAM>(tag));
+  Send(CB_SETITEMDATA, WPARAM(index), reinterpret_cast<LPARAM>(tag));
   Widen(MeasureRow(text));
 }
 
@@ -307,24 +300,20 @@ void PopupPane::AddSeparator() {
 }
 
 void PopupPane::InsertRow(int32_t index, const StringRecord* text, RuntimeObject* tag) {
-  HWND window = NativeWindow();
-  if (!window) return;
   const int32_t selected = ListIndex();
-  const LRESULT row = SendTextMessage(window, CB_INSERTSTRING, WPARAM(index), text);
+  const LRESULT row = SendText(CB_INSERTSTRING, WPARAM(index), text);
   if (row < 0) return;
   if (countTags_) RuntimeLockObject(tag);
-  SendMessageAuto(window, CB_SETITEMDATA, WPARAM(row), reinterpret_cast<LPARAM>(tag));
+  Send(CB_SETITEMDATA, WPARAM(row), reinterpret_cast<LPARAM>(tag));
   if (selected >= 0) Select(selected);
   Widen(MeasureRow(text));
 }
 
 void PopupPane::RemoveRow(int32_t index) {
-  HWND window = NativeWindow();
-  if (!window) return;
   const int32_t selected = ListIndex();
   StringRef text = StringRef::Adopt(RowText(index));
   ReleaseTag(index);
-  if (SendMessageAuto(window, CB_DELETESTRING, WPARAM(index), 0) == CB_ERR) return;
+  if (Send(CB_DELETESTRING, WPARAM(index), 0) == CB_ERR) return;
   if (selected == index) Select(index);
   auto width = rowWidths_.find(MeasureRow(text.get()));
   if (width != rowWidths_.end()) rowWidths_.erase(width);
@@ -332,13 +321,11 @@ void PopupPane::RemoveRow(int32_t index) {
 }
 
 void PopupPane::DeleteAllRows() {
-  HWND window = NativeWindow();
-  if (!window) return;
   for (int32_t row = RowCount() - 1; row >= 0; --row) ReleaseTag(row);
-  SendMessageAuto(window, CB_RESETCONTENT, 0, 0);
+  Send(CB_RESETCONTENT, 0, 0);
   rowWidths_.clear();
   droppedWidest_ = 0;
-  SendMessageAuto(window, CB_SETDROPPEDWIDTH, 0, 0);
+  Send(CB_SETDROPPEDWIDTH, 0, 0);
 }
 
 int32_t PopupPane::MeasureRow(const StringRecord* text) {
@@ -368,8 +355,8 @@ void PopupPane::ApplyDroppedWidth() {
   const int32_t widest = rowWidths_.empty() ? 0 : *rowWidths_.rbegin();
   if (widest == droppedWidest_) return;
   droppedWidest_ = widest;
-  SendMessageAuto(NativeWindow(), CB_SETDROPPEDWIDTH,
-                  WPARAM(widest + kDroppedWidthMargin + GetSystemMetrics(SM_CXVSCROLL)), 0);
+  Send(CB_SETDROPPEDWIDTH, WPARAM(widest + kDroppedWidthMargin + GetSystemMetrics(SM_CXVSCROLL)),
+       0);
 }
 
 void PopupPane::SetTextFont(const FontDescriptor& font) {

@@ -142,6 +142,10 @@ class PopupPane : public ControlPane {
   virtual void LostFocusEvent();
 
  private:
+  // A message to the combo box (CB_ERR without a window), and one carrying
+  // a text: UTF-16 on the NT line, else the system encoding.
+  LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT SendText(UINT message, WPARAM wParam, const StringRecord* text);
   void Select(int32_t index);
   void ReleaseTag(int32_t index);
   int32_t MeasureRow(const StringRecord* text);

@@ -1,8 +1,9 @@
 // The demo application: the run-time with a small application image whose
 // Open event prints a resource and opens a window with a check box, a scroll
 // bar, a slider, a default push button that quits, a label and a group box of
-// radio buttons. With KVDEMO_SCREENSHOT naming a path it saves a PNG of its
-// frame window there and quits.
+// radio buttons, and a window of drawn controls: a canvas, a bevelled
+// rectangle and a line. With KVDEMO_SCREENSHOT naming a path it saves a PNG of
+// its frame window there and quits.
 #include <wincodec.h>
 #include <windows.h>
 #include <wrl/client.h>
@@ -11,8 +12,10 @@
 #include <memory>
 #include <string>
 
+#include "controls/Canvas.h"
 #include "controls/CheckBox.h"
 #include "controls/GroupBox.h"
+#include "controls/LineControl.h"
 #include "controls/PushButton.h"
 #include "controls/RadioButton.h"
 #include "controls/ScrollerControls.h"
@@ -22,6 +25,7 @@
 #include "core/SmartRef.h"
 #include "core/TextEncoding.h"
 #include "core/utility.h"
+#include "graphics/GraphicsClass.h"
 #include "host/ResourceManagerCommon.h"
 #include "host/RunTimer.h"
 #include "host/RuntimeMain.h"
@@ -138,6 +142,46 @@ void OpenControlsWindow() {
   WindowOpen(window.get());
 }
 
+// The canvas draws a sun over a hill.
+void OnCanvasPaint(RuntimeObject*, RuntimeObject* g) {
+  graphicsForeColorSetter(g, 0, 0xCFE8FF);
+  RuntimeGraphicsFillRect(g, 0, 0, 160, 70);
+  graphicsForeColorSetter(g, 0, 0xFFC020);
+  RuntimeGraphicsFillOval(g, 100, 10, 36, 36);
+  graphicsForeColorSetter(g, 0, 0x3C9A3C);
+  RuntimeGraphicsFillOval(g, -40, 40, 160, 80);
+}
+
+// A window of drawn controls beside the first: a canvas, and a bevelled
+// rectangle holding a thick line.
+void OpenDrawingWindow() {
+  static ClassBuilder sunCanvas(GetCanvasClassDefinition(), "SunCanvas");
+  sunCanvas.Handle("Paint", &OnCanvasPaint);
+  ObjectRef window = ObjectRef::Adopt(CreateInstance(GetWindowClassDefinition()));
+  SetText(window.get(), "Title", "Drawing");
+  WindowFields* fields = WindowFieldsOf(window.get());
+  fields->left = 272;
+  fields->top = 16;
+  fields->width = 188;
+  fields->height = 190;
+  fields->visible = 1;
+  ObjectRef canvas = NewControl(sunCanvas.NewInstance(), "Canvas1", MacRect{14, 14, 84, 174}, "");
+  ObjectRef box = NewControl(CreateInstance(GetRectangleClassDefinition()), "Box1",
+                             MacRect{100, 14, 176, 174}, "");
+  const std::pair<const char*, int32_t> boxLook[] = {
+      {"FillColor", 0xE0E0E0}, {"TopLeftColor", 0xFFFFFF}, {"BottomRightColor", 0x808080},
+      {"BorderWidth", 3}};
+  for (const auto& [name, value] : boxLook) SetProperty<int32_t>(box.get(), name, value);
+  ObjectRef line = NewControl(CreateInstance(GetLineClassDefinition()), "Line1", MacRect{}, "");
+  const std::pair<const char*, int32_t> lineLook[] = {{"X1", 30}, {"Y1", 160}, {"X2", 158},
+                                                      {"Y2", 112}, {"BorderWidth", 3},
+                                                      {"LineColor", 0xC03030}};
+  for (const auto& [name, value] : lineLook) SetProperty<int32_t>(line.get(), name, value);
+  ControlFields(line.get())->parentControl = box.get();
+  for (const ObjectRef& control : {canvas, box, line}) WindowAddControl(window.get(), control.get());
+  WindowOpen(window.get());
+}
+
 void OnOpen(RuntimeObject*) {
   auto text = ResourceManager::Find(FourCharCode("TEXT"), 128);
   std::string body = text ? std::string(reinterpret_cast<const char*>(text->data), text->length)
@@ -145,6 +189,7 @@ void OnOpen(RuntimeObject*) {
   std::printf("Open: TEXT 128 = \"%s\"\n", body.c_str());
   std::fflush(stdout);
   OpenControlsWindow();
+  OpenDrawingWindow();
 }
 
 // The screen pixels under the window, as a 24-bit bottom-up DIB section.

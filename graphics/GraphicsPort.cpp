@@ -195,6 +195,12 @@ void GraphicsPort::DropKeptObjects() {
   keptBrush_.reset();
 }
 
+int32_t GraphicsPort::LiveCount() {
+  int32_t count = 0;
+  for (GraphicsPort* port = livePorts; port; port = port->nextLive_) ++count;
+  return count;
+}
+
 GraphicsPort* GraphicsPort::Current() { return currentPort; }
 
 void GraphicsPort::UnfocusCurrent() {

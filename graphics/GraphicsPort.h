@@ -64,6 +64,8 @@ class GraphicsPort {
   // Selects the port's font when it changed; reports "mPane" without target.
   void ApplyFont();
   static GraphicsPort* Current();
+  // The ports that exist now.
+  static int32_t LiveCount();
   // Unfocuses the current port (if any) and leaves none current.
   static void UnfocusCurrent();
   // Ports made over a dying pane: a current one is unfocused while the pane

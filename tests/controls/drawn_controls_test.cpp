@@ -229,6 +229,7 @@ TEST_F(DrawnControlsTest, LinesPaintTheirSquaresWithoutGapsAndTakeNearbyPresses)
   for (int y : {87, 88, 89}) PostClick(window.Handle(), 150, y);
   RunPendingTurns();
   EXPECT_EQ(TakeLog(), (Lines{"Line1.MouseDown(20,27)", "Line1.MouseDown(20,28)"}));
+  EXPECT_EQ(LineDistanceSquared(0, 0, 60000, 60000, 30000, 30008), 32) << "far beyond 32 bits";
   MoveLine(line, 250, 150, 250, 150);
   PostClick(window.Handle(), 250, 150);
   RunPendingTurns();

@@ -29,12 +29,10 @@ namespace {
 using Lines = std::vector<std::string>;
 constexpr uint32_t kRed = 0xFF0000, kBlue = 0x0000FF, kGreen = 0x00FF00, kWhite = 0xFFFFFF;
 
-ControlDescription Described(ObjectDefinition* definition, const char* name, const MacRect& bounds,
-                             const char* parent = "") {
-  ControlDescription description;
-  description.definition = definition;
-  description.name = name;
-  description.bounds = bounds;
+// A control of the parent control.
+ControlDescription Child(ObjectDefinition* definition, const char* name, const MacRect& bounds,
+                         const char* parent) {
+  ControlDescription description = Described(definition, name, bounds);
   description.parent = parent;
   return description;
 }
@@ -53,7 +51,7 @@ std::vector<ControlDescription> DrawingControls() {
           line,
           Described(GetOvalClassDefinition(), "Oval1", Rect(150, 10, 40, 30)),
           Described(GetRectangleClassDefinition(), "Rect1", Rect(200, 10, 80, 60)),
-          Described(GetCheckBoxClassDefinition(), "OnRect", Rect(210, 40, 60, 20), "Rect1"),
+          Child(GetCheckBoxClassDefinition(), "OnRect", Rect(210, 40, 60, 20), "Rect1"),
           Described(GetPopupMenuClassDefinition(), "Popup1", Rect(130, 170, 100, 24))};
 }
 
@@ -126,7 +124,7 @@ TEST_F(DrawnControlsTest, AFocusedCanvasGetsEachKeyOnceAndTheRightButtonAsAConte
     SetProperty<uint8_t>(canvas, "AcceptFocus", 1);
   };
   controls.push_back(
-      Described(GetCheckBoxClassDefinition(), "Inside", Rect(20, 80, 60, 20), "Canvas1"));
+      Child(GetCheckBoxClassDefinition(), "Inside", Rect(20, 80, 60, 20), "Canvas1"));
   ControlTestWindow window(controls);
   RuntimeObject* canvas = window.Control("Canvas1");
   window.FocusOn("Canvas1");

@@ -26,10 +26,7 @@ using Lines = std::vector<std::string>;
 StringRef Text(const std::string& text) { return StringRef::Adopt(StringFromUTF8(text)); }
 
 ControlDescription Popup(const char* name, const MacRect& bounds, const std::string& rows) {
-  ControlDescription popup;
-  popup.definition = GetPopupMenuClassDefinition();
-  popup.name = name;
-  popup.bounds = bounds;
+  ControlDescription popup = Described(GetPopupMenuClassDefinition(), name, bounds);
   popup.prepare = [rows](RuntimeObject* control) {
     SetProperty<StringRecord*>(control, "InitialValue", Text(rows).get());
   };
@@ -44,10 +41,8 @@ std::vector<ControlDescription> PopupControls() {
   ControlDescription second = Popup("Popup2", Rect(10, 50, 120, 24), "Red\rGreen\rBlue");
   second.dataSource = "Data1";
   second.dataField = "Color";
-  ControlDescription data;
-  data.definition = GetDataControlStandInClassDefinition();
-  data.name = "Data1";
-  data.bounds = Rect(150, 10, 100, 24);
+  ControlDescription data =
+      Described(GetDataControlStandInClassDefinition(), "Data1", Rect(150, 10, 100, 24));
   data.prepare = [](RuntimeObject* standIn) { DataStandInSetField(standIn, "Color", "GREEN"); };
   return {first, second, data};
 }

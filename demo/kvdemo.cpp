@@ -152,15 +152,15 @@ void OnCanvasPaint(RuntimeObject*, RuntimeObject* g) {
   RuntimeGraphicsFillOval(g, -40, 40, 160, 80);
 }
 
-// A window of drawn controls beside the first: a canvas, and a bevelled
-// rectangle holding a thick line.
+// A window of drawn controls right of the frame's centre: a canvas, and a
+// bevelled rectangle holding a thick line.
 void OpenDrawingWindow() {
   static ClassBuilder sunCanvas(GetCanvasClassDefinition(), "SunCanvas");
   sunCanvas.Handle("Paint", &OnCanvasPaint);
   ObjectRef window = ObjectRef::Adopt(CreateInstance(GetWindowClassDefinition()));
   SetText(window.get(), "Title", "Drawing");
   WindowFields* fields = WindowFieldsOf(window.get());
-  fields->left = 272;
+  fields->left = 330;
   fields->top = 16;
   fields->width = 188;
   fields->height = 190;

@@ -51,19 +51,6 @@ RGBColor16 OneThird(const RGBColor16& colour) {
 
 bool ThemesOn() { return IsWindowsXP() && UxIsAppThemed(); }
 
-// Puts a port's colour back when the scope ends.
-class ForeColorScope {
- public:
-  explicit ForeColorScope(GraphicsPort* port) : port_(port), saved_(port->ForeColor()) {}
-  ~ForeColorScope() { port_->SetForeColor(saved_); }
-  ForeColorScope(const ForeColorScope&) = delete;
-  ForeColorScope& operator=(const ForeColorScope&) = delete;
-
- private:
-  GraphicsPort* port_;
-  RGBColor16 saved_;
-};
-
 }  // namespace
 
 void HeadingListener::TrackBegin(ColumnHeadingPane*, int32_t, int32_t) {}

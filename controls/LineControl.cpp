@@ -58,19 +58,9 @@ MacRect LineBounds(const LineStyle& line) {
                          int64_t(std::max(line.x1, line.x2)) + side);
 }
 
-// Sets the port's fore colour for a scope and puts the previous one back.
-class ForeColorScope {
- public:
-  explicit ForeColorScope(GraphicsPort* port) : port_(port), saved_(port->ForeColor()) {}
-  ~ForeColorScope() { port_->SetForeColor(saved_); }
-  ForeColorScope(const ForeColorScope&) = delete;
-  ForeColorScope& operator=(const ForeColorScope&) = delete;
-  void Set(uint32_t color) { port_->SetForeColor(RGBColorFromValue(color)); }
-
- private:
-  GraphicsPort* port_;
-  RGBColor16 saved_;
-};
+void SetForeColor(GraphicsPort* port, uint32_t color) {
+  port->SetForeColor(RGBColorFromValue(color));
+}
 
 // A pane holding a copy of the shape's fields.
 template <class Style>
@@ -92,12 +82,12 @@ template <class Fill, class Frame>
 void DrawBordered(GraphicsPort* port, uint32_t fillColor, uint32_t borderColor, int16_t borderWidth,
                   Fill fill, Frame frame) {
   port->Focus();
-  ForeColorScope colour(port);
-  colour.Set(fillColor);
+  ForeColorScope savedColour(port);
+  SetForeColor(port, fillColor);
   fill();
   const int32_t width = std::abs(int32_t(borderWidth));
   if (width == 0) return;
-  colour.Set(borderColor);
+  SetForeColor(port, borderColor);
   port->SetPenSize(width, width);
   frame();
   port->PenNormal();
@@ -143,8 +133,8 @@ class LinePane : public StyledShapePane<LineStyle> {
 void LinePane::Draw(GraphicsPort* port) {
   if (!IsShown()) return;
   port->Focus();
-  ForeColorScope colour(port);
-  colour.Set(style_.lineColor);
+  ForeColorScope savedColour(port);
+  SetForeColor(port, style_.lineColor);
   const int32_t side = SquareSide(style_.borderWidth);
   const int64_t dx = int64_t(style_.x2) - style_.x1;
   const int64_t dy = int64_t(style_.y2) - style_.y1;
@@ -230,20 +220,20 @@ class RectanglePane : public StyledShapePane<RectangleStyle> {
   void Draw(GraphicsPort* port) override {
     if (!IsShown()) return;
     port->Focus();
-    ForeColorScope colour(port);
+    ForeColorScope savedColour(port);
     const int32_t width = std::abs(int32_t(style_.borderWidth));
     MacRect inside = Bounds();
     MacInsetRect(&inside, Saturate16(width), Saturate16(width));
-    colour.Set(style_.fillColor);
+    SetForeColor(port, style_.fillColor);
     port->FillRect(inside);
     const int32_t left = Left(), top = Top(), right = Bounds().right, bottom = Bounds().bottom;
-    colour.Set(style_.topLeftColor);
+    SetForeColor(port, style_.topLeftColor);
     for (int32_t i = 0; i < width; ++i) {
       port->MoveTo(left + i, bottom - i - 1);
       port->LineTo(left + i, top + i);
       port->LineTo(right - i, top + i);
     }
-    colour.Set(style_.bottomRightColor);
+    SetForeColor(port, style_.bottomRightColor);
     for (int32_t i = 0; i < width; ++i) {
       port->MoveTo(left + i + 1, bottom - i - 1);
       port->LineTo(right - i - 1, bottom - i - 1);

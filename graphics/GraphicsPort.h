@@ -237,6 +237,19 @@ struct GraphicsPortState {
 void GraphicsPortStateSave(GraphicsPortState* state);
 void GraphicsPortStateRestore(GraphicsPortState* state);
 
+// A port's fore colour, put back when the scope ends.
+class ForeColorScope {
+ public:
+  explicit ForeColorScope(GraphicsPort* port) : port_(port), saved_(port->ForeColor()) {}
+  ~ForeColorScope() { port_->SetForeColor(saved_); }
+  ForeColorScope(const ForeColorScope&) = delete;
+  ForeColorScope& operator=(const ForeColorScope&) = delete;
+
+ private:
+  GraphicsPort* port_;
+  RGBColor16 saved_;
+};
+
 // A port's clip, copied now and put back at Restore.
 class ClipStateSaver {
  public:

@@ -18,6 +18,7 @@
 #include "system/RegistryAccessors.h"
 #include "system/RunSystem.h"
 #include "system/RuntimeSocketAccessors.h"
+#include "system/SocketClasses.h"
 #include "system/runSerial.h"
 #include "ui/Binding.h"
 #include "ui/Clipboard.h"
@@ -53,6 +54,7 @@ void RegisterClasses() {
   RegisterOLEObjectClass();
   RegisterSerialClasses();
   RegisterSystemClasses();
+  RegisterSocketClasses();
   RegisterAppleEventClasses();
   RegisterDatabaseClasses();
   RegisterBuiltInDatabase();

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <iphlpapi.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -152,6 +153,14 @@ uint32_t GetLocalHostAddress() {
     return kLoopbackAddress;
   }
   return HostOrderOf(host->h_addr_list[0]);
+}
+
+StringRecord* DottedAddressText(uint32_t address) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u", unsigned(address >> 24),
+                unsigned(address >> 16 & 0xFF), unsigned(address >> 8 & 0xFF),
+                unsigned(address & 0xFF));
+  return StringFromASCII(text);
 }
 
 uint32_t ParseDottedQuad(const char* text) {

@@ -41,3 +41,6 @@ uint32_t GetLocalHostAddress();
 // a sign, digits; a missing or empty field is 0) and added after a shift of
 // 24, 16, 8 and 0 bits: a field above 255 adds into the higher bytes.
 uint32_t ParseDottedQuad(const char* text);
+
+// The dotted text of an address (a new string, the caller's).
+StringRecord* DottedAddressText(uint32_t address);

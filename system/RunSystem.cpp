@@ -1,6 +1,5 @@
 #include "system/RunSystem.h"
 
-#include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <iterator>
@@ -41,14 +40,6 @@ const NetworkInterfaceFields* InterfaceArgument(RuntimeObject* networkInterface,
   return nullptr;
 }
 
-StringRecord* DottedText(uint32_t address) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%u.%u.%u.%u", unsigned(address >> 24),
-                unsigned(address >> 16 & 0xFF), unsigned(address >> 8 & 0xFF),
-                unsigned(address & 0xFF));
-  return StringFromASCII(text);
-}
-
 StringRecord* SystemGetMACAddress(RuntimeObject* networkInterface) {
   const NetworkInterfaceFields* fields = InterfaceArgument(networkInterface, kMACAddressCheck);
   return fields ? GetInterfaceMACAddress(fields->index) : nullptr;
@@ -56,12 +47,12 @@ StringRecord* SystemGetMACAddress(RuntimeObject* networkInterface) {
 
 StringRecord* SystemGetIPAddress(RuntimeObject* networkInterface) {
   const NetworkInterfaceFields* fields = InterfaceArgument(networkInterface, kIPAddressCheck);
-  return fields ? DottedText(GetInterfaceIPAddress(fields->index)) : nullptr;
+  return fields ? DottedAddressText(GetInterfaceIPAddress(fields->index)) : nullptr;
 }
 
 StringRecord* SystemGetSubnetMask(RuntimeObject* networkInterface) {
   const NetworkInterfaceFields* fields = InterfaceArgument(networkInterface, kSubnetMaskCheck);
-  return fields ? DottedText(GetInterfaceSubnetMask(fields->index)) : nullptr;
+  return fields ? DottedAddressText(GetInterfaceSubnetMask(fields->index)) : nullptr;
 }
 
 ObjectDefinition* MakeNetworkInterfaceDefinition() {

@@ -27,6 +27,8 @@ SimplePointerVector<SocketImp>& Registered() {
 bool started = false;
 bool shutDown = false;
 SocketWakeupTask* wakeupTask = nullptr;
+uint32_t currentWalk = 0;
+uint32_t lastWalk = 0;
 
 void RemoveNewestEntryOf(const SocketImp* socket) {
   const int32_t index = Registered().LastIndexOf(socket);
@@ -141,6 +143,9 @@ int32_t StartSockets() {
 bool PollRegisteredSockets(bool ownerlessOnly) {
   SimplePointerVector<SocketImp>& sockets = Registered();
   bool sending = false;
+  const uint32_t outerWalk = currentWalk;
+  if (++lastWalk == 0) ++lastWalk;
+  currentWalk = lastWalk;
   // The index is unsigned: the walk ends after index 0, or as soon as the
   // list has shrunk below it.
   for (uint32_t index = sockets.Count() - 1; index < sockets.Count(); --index) {
@@ -152,8 +157,11 @@ bool PollRegisteredSockets(bool ownerlessOnly) {
     // The exception goes to the caller's turn before anything else runs.
     if (RuntimeExceptionPending()) break;
   }
+  currentWalk = outerWalk;
   return sending;
 }
+
+uint32_t CurrentPollWalk() { return currentWalk; }
 
 int32_t ShutdownSockets() {
   if (!started) return 0;

@@ -145,6 +145,10 @@ int32_t StartSockets();
 // the walk ends early when a handler left an exception pending. True when a
 // polled socket still has data to send.
 bool PollRegisteredSockets(bool ownerlessOnly);
+// The number of the poll walk under way, new for each walk (a walk nested in
+// a handler has its own); 0 outside any. Sockets polled in one walk may share
+// one readiness query.
+uint32_t CurrentPollWalk();
 // Closes every registered socket (keeping owner locks), cleans Winsock up,
 // frees the libraries and deletes the wake-up task. The layer does not start
 // again in this process. Gives 0.

@@ -27,6 +27,12 @@ char* ScratchBuffer() {
   return scratch;
 }
 
+bool PortInRange(int32_t port) { return port >= 0 && port <= kHighestPort; }
+
+StringRecord* EmptyString() { return NewString(nullptr, 0, kEncodingASCII); }
+
+}  // namespace
+
 sockaddr_in IPv4Address(uint32_t networkOrderAddress, int32_t port) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -35,11 +41,13 @@ sockaddr_in IPv4Address(uint32_t networkOrderAddress, int32_t port) {
   return address;
 }
 
-bool PortInRange(int32_t port) { return port >= 0 && port <= kHighestPort; }
-
-StringRecord* EmptyString() { return NewString(nullptr, 0, kEncodingASCII); }
-
-}  // namespace
+int32_t LocalPortOf(SOCKET descriptor) {
+  if (descriptor == INVALID_SOCKET) return -1;
+  sockaddr_in local{};
+  int length = sizeof local;
+  if (shim::getsockname(descriptor, reinterpret_cast<sockaddr*>(&local), &length) != 0) return -1;
+  return shim::htons(local.sin_port);
+}
 
 bool ResolveHostAddress(const char* text, uint32_t* networkOrder) {
   const unsigned long dotted = shim::inet_addr(text);
@@ -65,13 +73,7 @@ TCPSocketPosix::TCPSocketPosix(SocketOwner* owner, SocketListener* listener)
 
 TCPSocketPosix::~TCPSocketPosix() { TCPSocketPosix::Close(true); }
 
-int32_t TCPSocketPosix::GetPort() {
-  if (descriptor_ == INVALID_SOCKET) return -1;
-  sockaddr_in local{};
-  int length = sizeof local;
-  if (shim::getsockname(descriptor_, reinterpret_cast<sockaddr*>(&local), &length) != 0) return -1;
-  return shim::htons(local.sin_port);
-}
+int32_t TCPSocketPosix::GetPort() { return LocalPortOf(descriptor_); }
 
 void TCPSocketPosix::Close(bool keepOwnerLock) {
   CloseDescriptor();

@@ -85,3 +85,7 @@ class TCPSocketPosix : public TCPSocketImp {
 // A host text as a network-order IPv4 address: dotted text as it is, other
 // text through the host-name look-up; false when neither gives one.
 bool ResolveHostAddress(const char* text, uint32_t* networkOrder);
+// An IPv4 socket address of a network-order address and a port.
+sockaddr_in IPv4Address(uint32_t networkOrderAddress, int32_t port);
+// The local port (host order) a descriptor is bound to; -1 without one.
+int32_t LocalPortOf(SOCKET descriptor);

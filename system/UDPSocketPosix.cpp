@@ -19,6 +19,7 @@ constexpr size_t kScratchSize = 65536;  // above the largest IPv4 datagram
 constexpr int kDatagramsPerPoll = 64;
 constexpr int32_t kHighestPort = 65535;
 constexpr int32_t kInvalidArgument = 22;
+constexpr int32_t kAddressNotAvailable = 49;
 constexpr char kBroadcastText[] = "255.255.255.255";
 
 // IP-level options as the Winsock 1.1 library numbers them (the shim's
@@ -67,6 +68,21 @@ class DescriptorSet {
   std::vector<SOCKET> words_{0};
 };
 static_assert(offsetof(fd_set, fd_array) == sizeof(SOCKET), "the count fills one slot");
+
+// 49 when the address is not one of the machine's, else 0. Asked of a
+// stream socket: Wine binds a datagram socket asked for an address the
+// machine lacks to every address instead of failing, and the socket would
+// then take datagrams on interfaces it was kept from.
+int32_t CheckLocalAddress(uint32_t networkOrder) {
+  SOCKET probe = shim::socket(AF_INET, SOCK_STREAM, 0);
+  if (probe == INVALID_SOCKET) return 0;
+  const sockaddr_in local = IPv4Address(networkOrder, 0);
+  const bool refused =
+      shim::bind(probe, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 &&
+      SocketErrno() == kAddressNotAvailable;
+  shim::closesocket(probe);
+  return refused ? kAddressNotAvailable : 0;
+}
 
 bool PortInDatagramRange(int32_t port) { return port >= 1 && port <= kHighestPort; }
 
@@ -284,6 +300,10 @@ void UDPSocketPosix::Bind(int32_t port) {
   const int32_t chosen = owner_ ? owner_->NetworkInterfaceIndex() : -1;
   const uint32_t address = chosen == -1 ? INADDR_ANY : GetInterfaceIPAddress(chosen);
   const sockaddr_in local = IPv4Address(shim::htonl(address), port);
+  if (const int32_t unavailable = chosen == -1 ? 0 : CheckLocalAddress(local.sin_addr.s_addr)) {
+    ReportDatagramError(unavailable);
+    return;
+  }
   const int allow = 1;
   u_long nonBlocking = 1;
   if (shim::bind(descriptor_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||

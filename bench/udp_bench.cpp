@@ -166,7 +166,8 @@ double MedianMicroseconds(int rounds, const std::function<void()>& work) {
 double RawSelectMicroseconds(const std::vector<ObjectRef>& sockets) {
   std::vector<SOCKET> words{SOCKET(sockets.size())};
   for (const ObjectRef& socket : sockets) {
-    words.push_back(static_cast<UDPSocketPosix*>(SocketImplementationOf(socket.get()))->Descriptor());
+    auto* udp = static_cast<UDPSocketPosix*>(SocketImplementationOf(socket.get()));
+    words.push_back(udp->Descriptor());
   }
   return MedianMicroseconds(41, [&words] {
     std::vector<SOCKET> set = words;

@@ -80,8 +80,8 @@ void PrepareForNewUse(TCPSocketImp* socket) {
 // case being the loopback address.
 StringRef ConnectHost(const StringRecord* address) {
   const std::string host = StringToStdUTF8(address);
-  if (CStringCompareNoCase(host.c_str(), "localhost") == 0) return StringRef::Adopt(StringFromASCII("127.0.0.1"));
-  return StringRef::Adopt(NewString(host, kEncodingUTF8));
+  const bool loopback = host.size() == 9 && CStringCompareNoCase(host.c_str(), "localhost") == 0;
+  return StringRef::Adopt(loopback ? StringFromASCII("127.0.0.1") : NewString(host, kEncodingUTF8));
 }
 
 // "host:port" (exactly one colon) names its port; other text is all host.

@@ -171,7 +171,8 @@ void DestroyServerSocket(RuntimeObject* server) {
 }
 
 void DestroySocketCore(RuntimeObject* socket) {
-  RuntimeUnlockObject(std::exchange(ObjectFields<SocketCoreFields>(socket)->networkInterface, nullptr));
+  SocketCoreFields* fields = ObjectFields<SocketCoreFields>(socket);
+  RuntimeUnlockObject(std::exchange(fields->networkInterface, nullptr));
 }
 
 void DestroyDatagram(RuntimeObject* datagram) {

@@ -162,6 +162,8 @@ TEST_F(SocketClassTest, DatagramsArriveByteExactAndEachWriteCompletesAtALaterPol
   ASSERT_TRUE(PumpUntilCount("A SendComplete(false)", 3));
 
   ObjectRef utf8 = ObjectRef::Adopt(GetTEObjectFromEncoding(kEncodingUTF8));
+  // Each datagram waits as two strings, freed with the Datagram read.
+  const uint32_t strings = RuntimeLiveStringCount();
   for (int i = 0; i < 3; ++i) {
     std::string data, address;
     uint32_t encoding = 0;
@@ -170,6 +172,7 @@ TEST_F(SocketClassTest, DatagramsArriveByteExactAndEachWriteCompletesAtALaterPol
     EXPECT_EQ(address, "127.0.0.1");
     EXPECT_EQ(encoding, i == 1 ? kEncodingUTF8 : kEncodingASCII);
   }
+  EXPECT_EQ(RuntimeLiveStringCount(), strings - 6);
   std::string data;
   EXPECT_FALSE(Read(b.get(), &data));
 
@@ -232,8 +235,8 @@ TEST_F(SocketClassTest, WriteErrorsFireOnceInsideTheCallAndNeverUnbind) {
   } refused[] = {{"no-such-host.invalid:9", 103}, {"a:b:c", 103}, {"127.0.0.1:70000", 22}};
   for (const auto& write : refused) {
     Write(a.get(), write.address, "lost");
-    EXPECT_EQ(journal.Take(), std::vector<std::string>{"A Error(" + std::to_string(write.code) + ")"})
-        << write.address;
+    const std::string error = "A Error(" + std::to_string(write.code) + ")";
+    EXPECT_EQ(journal.Take(), std::vector<std::string>{error}) << write.address;
     EXPECT_TRUE(SocketIsConnected(a.get())) << write.address;
   }
 

@@ -539,13 +539,15 @@ void graphicsPenHeightSetter(RuntimeObject* graphics, uint32_t, int32_t height) 
   if (GraphicsPort* port = PortOf(graphics)) port->SetPenSize(port->PenWidth(), height);
 }
 
-// The port draws with GDI, the old renderer, and has no other to switch to.
+// Printing turns the port's new-renderer flag on; there is no other renderer
+// to switch to, so any assignment turns it off.
 bool graphicsUseOldRendererGetter(RuntimeObject* graphics, uint32_t) {
-  return GraphicsArgument(graphics) != nullptr;
+  GraphicsPort* port = PortOf(graphics);
+  return port && !port->NewRenderer();
 }
 
 void graphicsUseOldRendererSetter(RuntimeObject* graphics, uint32_t, uint8_t) {
-  GraphicsArgument(graphics);
+  if (GraphicsPort* port = PortOf(graphics)) port->SetNewRenderer(false);
 }
 
 }  // extern "C"

@@ -139,8 +139,8 @@ int32_t graphicsPenWidthGetter(RuntimeObject* graphics, uint32_t parameter);
 void graphicsPenWidthSetter(RuntimeObject* graphics, uint32_t parameter, int32_t width);
 int32_t graphicsPenHeightGetter(RuntimeObject* graphics, uint32_t parameter);
 void graphicsPenHeightSetter(RuntimeObject* graphics, uint32_t parameter, int32_t height);
-// The port always draws with GDI here: the property reads True, and
-// assigning it changes nothing.
+// The inverse of the port's new-renderer flag: False on a printer's Graphics
+// until anything is assigned, True everywhere else.
 bool graphicsUseOldRendererGetter(RuntimeObject* graphics, uint32_t parameter);
 void graphicsUseOldRendererSetter(RuntimeObject* graphics, uint32_t parameter, uint8_t value);
 

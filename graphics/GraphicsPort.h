@@ -110,6 +110,15 @@ class GraphicsPort {
   int32_t HorizontalResolution() const { return hResolution_; }
   int32_t VerticalResolution() const { return vResolution_; }
   void SetResolution(int32_t horizontal, int32_t vertical);
+  // The page margins at the port's resolution, which the printer sets.
+  int32_t LeftMargin() const { return leftMargin_; }
+  int32_t TopMargin() const { return topMargin_; }
+  void SetMargins(int32_t left, int32_t top) { leftMargin_ = left, topMargin_ = top; }
+  // The inverse of the Graphics object's UseOldRenderer; printing sets it.
+  bool NewRenderer() const { return newRenderer_; }
+  void SetNewRenderer(bool on) { newRenderer_ = on; }
+  // Drawing reaches GDI at once here: there is nothing to flush.
+  void Flush() {}
 
   // ---- Drawing ----
   void LineTo(int32_t x, int32_t y);
@@ -193,6 +202,9 @@ class GraphicsPort {
   TEXTMETRICA metrics_{};
   int32_t vResolution_ = 72;
   int32_t hResolution_ = 72;
+  int32_t leftMargin_ = 0;
+  int32_t topMargin_ = 0;
+  bool newRenderer_ = false;
   StringRef textFont_;
   int32_t textSize_ = 12;
   uint32_t textStyle_ = 0;

@@ -11,6 +11,7 @@
 #include "graphics/GraphicsClass.h"
 #include "graphics/GraphicsPort.h"
 #include "graphics/PictureClass.h"
+#include "graphics/PrinterSetupClass.h"
 #include "graphics/Shapes2D.h"
 #include "host/RuntimeMain.h"
 #include "system/AppleEvents.h"
@@ -41,6 +42,7 @@ void RegisterClasses() {
   InitObject2DClasses();
   RegisterGraphicsClass();
   RegisterPictureClasses();
+  RegisterPrinterSetupClass();
   RegisterWindowSystemClasses();
   RegisterBindingInterfaces();
   RegisterBuiltInControlClasses();

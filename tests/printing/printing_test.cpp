@@ -1,0 +1,411 @@
+// Printing: PrinterSetup's geometry and resolutions, jobs on the test
+// printers and on the recording device, the dialogs, and setup strings.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/SmartRef.h"
+#include "core/string.h"
+#include "graphics/GdiObjects.h"
+#include "graphics/GraphicsClass.h"
+#include "graphics/PrinterSetupClass.h"
+#include "graphics/PrinterSetupString.h"
+#include "graphics/WinPrinter.h"
+#include "testsupport/PrinterTestSupport.h"
+#include "testsupport/PropertyAccess.h"
+#include "testsupport/RuntimeTestEnvironment.h"
+
+namespace {
+
+using Env = RuntimeTestEnvironment;
+
+bool AnyHas(const std::vector<std::string>& lines, const char* text) {
+  return std::any_of(lines.begin(), lines.end(),
+                     [&](const std::string& line) { return line.find(text) != std::string::npos; });
+}
+
+std::string BytesOf(HGLOBAL block) {
+  std::string bytes(GlobalSize(block), '\0');
+  if (!bytes.empty()) std::memcpy(&bytes[0], GlobalLock(block), bytes.size());
+  GlobalUnlock(block);
+  return bytes;
+}
+
+// The default printer's device mode, changed by the caller, as a new block.
+HGLOBAL DefaultDevMode(const std::function<void(DEVMODEA*)>& change, HGLOBAL* names = nullptr) {
+  HGLOBAL mode, defaultNames;
+  DefaultPrinterBlocks(&mode, &defaultNames);
+  change(static_cast<DEVMODEA*>(GlobalLock(mode)));
+  GlobalUnlock(mode);
+  if (names) {
+    *names = defaultNames;
+  } else {
+    GlobalFree(defaultNames);
+  }
+  return mode;
+}
+
+HGLOBAL NamesBlockOf(const char* device) {
+  const std::string block = *DeviceNamesBlock({"wineps.drv", device, ""});
+  return BlockOf(block.data(), block.size());
+}
+
+class PrintingTest : public HostTest {
+ protected:
+  static void SetUpTestSuite() { InstallTestPrinters(); }
+  void SetUp() override {
+    HostTest::SetUp();
+    objects_ = RuntimeLiveObjectCount();
+    dcs_ = GdiLiveCount(GdiKind::kDC);
+  }
+
+  void ExpectNothingLeft(const char* when) {
+    EXPECT_EQ(RuntimeLiveObjectCount(), objects_) << when;
+    EXPECT_EQ(GdiLiveCount(GdiKind::kDC), dcs_) << when;
+    EXPECT_EQ(ActivePrintObject(), nullptr) << when;
+  }
+
+  static ObjectRef NewSetup() {
+    return ObjectRef::Adopt(CreateInstance(PrinterSetupClassDefinition()));
+  }
+  static WinPrinter* PrinterOf(const ObjectRef& setup) {
+    return ObjectFields<PrinterSetupObject>(setup.get())->printer;
+  }
+  static int32_t Info(const ObjectRef& setup, const char* name) {
+    return GetProperty<int32_t>(setup.get(), name);
+  }
+  static std::string SetupStringOf(const ObjectRef& setup) {
+    return StringBytes(StringRef::Adopt(printerSetupStringGetter(setup.get(), 0)).get());
+  }
+  static void Restore(const ObjectRef& setup, const std::string& text) {
+    StringRef string = StringRef::Adopt(NewString(text, kEncodingASCII));
+    SetProperty<StringRecord*>(setup.get(), "SetupString", string.get());
+  }
+
+  uint32_t objects_ = 0;
+  int32_t dcs_ = 0;
+};
+
+TEST_F(PrintingTest, ANewSetupDrawsAt72DpiInTheLetterPrintersPrintableArea) {
+  ObjectRef setup = NewSetup();
+  const std::pair<const char*, int32_t> expected[] = {{"VerticalResolution", 72},
+                                                      {"HorizontalResolution", 72},
+                                                      {"Left", 0},
+                                                      {"Top", 0},
+                                                      {"Width", 576},
+                                                      {"Height", 720},
+                                                      {"PageLeft", -18},
+                                                      {"PageTop", -36},
+                                                      {"PageWidth", 612},
+                                                      {"PageHeight", 792}};
+  for (const auto& [name, value] : expected) EXPECT_EQ(Info(setup, name), value) << name;
+  SetProperty<int32_t>(setup.get(), "MaxHorizontalResolution", -1);
+  EXPECT_EQ(Info(setup, "MaxHorizontalResolution"), -1);
+}
+
+TEST_F(PrintingTest, ResolutionsComeFromTheDeviceModeCappedByTheMaxima) {
+  struct Case {
+    const char* name;
+    DWORD fields;
+    short yResolution, quality;
+    int32_t maximum, horizontal, vertical;
+    const char* reported;
+  };
+  const Case cases[] = {
+      {"medium quality on the 600-dpi device", DM_PRINTQUALITY, 0, DMRES_MEDIUM, -1, 300, 300,
+       nullptr},
+      {"a resolution without a quality", DM_YRESOLUTION | DM_PRINTQUALITY, 300, 0, -1, 72, 300,
+       "We got a print quality and not a resolution."},
+      {"values at and above the maxima", DM_YRESOLUTION | DM_PRINTQUALITY, 600, 300, 300, 300, 300,
+       nullptr},
+  };
+  FakePrinter fake;
+  for (const Case& c : cases) {
+    ObjectRef setup = NewSetup();
+    SetProperty<int32_t>(setup.get(), "MaxHorizontalResolution", c.maximum);
+    SetProperty<int32_t>(setup.get(), "MaxVerticalResolution", c.maximum);
+    fake.pageSetupDialog = [&](PAGESETUPDLGA* record) {
+      DEVMODEA mode{};
+      mode.dmSize = sizeof mode;
+      mode.dmFields = c.fields;
+      mode.dmYResolution = c.yResolution;
+      mode.dmPrintQuality = c.quality;
+      record->hDevMode = BlockOf(&mode, sizeof mode);
+      record->hDevNames = NamesBlockOf(kLetterPrinter);
+      return TRUE;
+    };
+    EXPECT_TRUE(printerSetupPageSetup(setup.get())) << c.name;
+    EXPECT_EQ(Info(setup, "HorizontalResolution"), c.horizontal) << c.name;
+    EXPECT_EQ(Info(setup, "VerticalResolution"), c.vertical) << c.name;
+    const std::vector<std::string> texts = Env::TakeRecordedTexts();
+    EXPECT_EQ(texts.size(), c.reported ? 1u : 0u) << c.name;
+    if (c.reported) {
+      EXPECT_TRUE(AnyHas(texts, c.reported)) << c.name;
+    }
+  }
+}
+
+TEST_F(PrintingTest, ReleasingTheGraphicsAfterThreePageAdvancesPrintsFourPages) {
+  ClearPortFile(kLetterPrinter);
+  {
+    ObjectRef setup = NewSetup();
+    RuntimeObject* graphics = RuntimeOpenPrinter(setup.get());
+    ASSERT_NE(graphics, nullptr);
+    EXPECT_FALSE(graphicsUseOldRendererGetter(graphics, 0));
+    EXPECT_EQ(GetProperty<int32_t>(graphics, "Copies"), 1);
+    EXPECT_EQ(GetProperty<int32_t>(graphics, "FirstPage"), 0);
+    EXPECT_EQ(GetProperty<int32_t>(graphics, "LastPage"), 0);
+    for (int page = 0; page < 3; ++page) RuntimeGraphicsNextPage(graphics);
+    RuntimeUnlockObject(graphics);
+    EXPECT_FALSE(PrinterOf(setup)->JobOpen());
+    EXPECT_EQ(PrinterOf(setup)->JobPane(), nullptr);
+  }
+  const PortFile file = ReadPortFile(kLetterPrinter);
+  EXPECT_EQ(file.pageLines, 4);
+  EXPECT_EQ(file.pages, 4);
+  ExpectNothingLeft("after the job");
+}
+
+TEST_F(PrintingTest, PagesAreClippedToTheMarginsAndMappedToThePrintersResolution) {
+  FakePrinter fake;
+  ObjectRef setup = NewSetup();
+  StringRef text = StringRef::Adopt(StringFromASCII("Margins"));
+  std::vector<POINT> drawnAt;
+  for (const RECT clip : {RECT{0, 0, 4800, 6000}, RECT{600, 600, 4500, 6000}}) {
+    RuntimeObject* graphics = RuntimeOpenPrinter(setup.get());
+    ASSERT_NE(graphics, nullptr);
+    RuntimeGraphicsDrawString(graphics, text.get(), 10, 20, 0);
+    RuntimeGraphicsNextPage(graphics);
+    RuntimeUnlockObject(graphics);
+    const std::vector<RecordedPage> pages = fake.Pages();
+    ASSERT_EQ(pages.size(), 2u);
+    for (const RecordedPage& page : pages) {
+      EXPECT_TRUE(EqualRect(&page.clip, &clip));
+      EXPECT_EQ(page.mapMode, MM_ANISOTROPIC);
+      EXPECT_EQ(page.windowExtent.cx, 612);
+      EXPECT_EQ(page.windowExtent.cy, 792);
+      EXPECT_EQ(page.viewportExtent.cx, 5100);
+      EXPECT_EQ(page.viewportExtent.cy, 6600);
+    }
+    ASSERT_EQ(pages[0].text.size(), 1u);
+    drawnAt.push_back(pages[0].text[0]);
+    // The next job has inch margins all round.
+    fake.pageSetupDialog = [](PAGESETUPDLGA* record) {
+      record->rtMargin = {2540, 2540, 2540, 2540};
+      record->Flags = PSD_INHUNDREDTHSOFMILLIMETERS | PSD_MARGINS;
+      return TRUE;
+    };
+    printerSetupPageSetup(setup.get());
+  }
+  EXPECT_EQ(drawnAt[1].x - drawnAt[0].x, 72);
+  EXPECT_EQ(drawnAt[1].y - drawnAt[0].y, 72);
+}
+
+TEST_F(PrintingTest, ThePageSetupDialogKeepsInchMarginsInHundredthsOfAMillimetre) {
+  ObjectRef setup = NewSetup();
+  for (const char* when : {"first", "confirmed unchanged"}) {
+    DialogConfirmer confirmer;
+    ASSERT_TRUE(printerSetupPageSetup(setup.get())) << when;
+    const PAGESETUPDLGA& kept = PrinterOf(setup)->PageSetupRecord();
+    const RECT inch{2540, 2540, 2540, 2540};
+    EXPECT_TRUE(EqualRect(&kept.rtMargin, &inch)) << when;
+    EXPECT_EQ(kept.ptPaperSize.x, 21590) << when;
+    EXPECT_EQ(kept.ptPaperSize.y, 27940) << when;
+  }
+}
+
+TEST_F(PrintingTest, ThePrintDialogSeesItsRecordAndItsAnswerReachesTheGraphics) {
+  FakePrinter fake;
+  alignas(4) PRINTDLGA seen{};
+  std::string seenMode;
+  fake.printDialog = [&](PRINTDLGA* record) {
+    seen = *record;
+    seenMode = record->hDevMode ? BytesOf(record->hDevMode) : "";
+    return FALSE;
+  };
+  EXPECT_EQ(RuntimeOpenPrinterDialog(nullptr), nullptr);
+  EXPECT_EQ(seen.lStructSize, 66u);
+  EXPECT_EQ(seen.Flags, DWORD(PD_USEDEVMODECOPIESANDCOLLATE | PD_NOSELECTION));
+  EXPECT_EQ(seen.nCopies, 1);
+  EXPECT_EQ(seen.nMaxPage, 0xFFFF);
+  EXPECT_EQ(HINSTANCE(seen.hInstance), GetModuleHandleW(nullptr));  // a packed field: copied
+  EXPECT_TRUE(seenMode.empty());
+  ExpectNothingLeft("after Cancel");
+
+  ObjectRef setup = NewSetup();
+  fake.pageSetupDialog = [](PAGESETUPDLGA* record) {
+    record->hDevMode = DefaultDevMode(
+        [](DEVMODEA* mode) { mode->dmOrientation = DMORIENT_LANDSCAPE; }, &record->hDevNames);
+    return TRUE;
+  };
+  ASSERT_TRUE(printerSetupPageSetup(setup.get()));
+  EXPECT_EQ(RuntimeOpenPrinterDialog(setup.get()), nullptr);
+  ASSERT_EQ(seenMode.size(), 148u);
+  const auto* carried = reinterpret_cast<const DEVMODEA*>(seenMode.data());
+  EXPECT_EQ(carried->dmSize, 148);
+  EXPECT_EQ(carried->dmOrientation, DMORIENT_LANDSCAPE);
+  EXPECT_EQ(carried->dmDeviceName[0], 0);
+
+  fake.printDialog = [](PRINTDLGA* record) {
+    GlobalFree(record->hDevMode);
+    GlobalFree(record->hDevNames);
+    record->hDevMode =
+        DefaultDevMode([](DEVMODEA* mode) { mode->dmCopies = 2; }, &record->hDevNames);
+    record->Flags |= PD_PAGENUMS;
+    record->nFromPage = 2;
+    record->nToPage = 3;
+    return TRUE;
+  };
+  RuntimeObject* graphics = RuntimeOpenPrinterDialog(setup.get());
+  ASSERT_NE(graphics, nullptr);
+  EXPECT_EQ(GetProperty<int32_t>(graphics, "Copies"), 2);
+  EXPECT_EQ(GetProperty<int32_t>(graphics, "FirstPage"), 2);
+  EXPECT_EQ(GetProperty<int32_t>(graphics, "LastPage"), 3);
+  RuntimeUnlockObject(graphics);
+}
+
+TEST_F(PrintingTest, TheConfirmedPrintDialogPrintsAPage) {
+  ClearPortFile(kLetterPrinter);
+  RuntimeObject* graphics;
+  {
+    DialogConfirmer confirmer;
+    graphics = RuntimeOpenPrinterDialog(nullptr);
+  }
+  ASSERT_NE(graphics, nullptr);
+  RuntimeUnlockObject(graphics);
+  EXPECT_EQ(ReadPortFile(kLetterPrinter).pages, 1);
+  ExpectNothingLeft("after the job");
+}
+
+TEST_F(PrintingTest, TwoSetupsKeepTheirOwnPrinterAndTheirOwnJob) {
+  ObjectRef letter = NewSetup(), a4 = NewSetup();
+  Restore(a4, "DoNotAlterThis=SetupString.1\r\nDevModeStructureSizePS=148\r\nDevModeStructurePS=" +
+                  std::string(148, '\0') + "\r\nDriverName=wineps.drv\r\nDeviceName=" + kA4Printer +
+                  "\r\nOutputName=" + PortFileOf(kA4Printer) + "\r\n");
+  EXPECT_EQ(Info(letter, "PageWidth"), 612);
+  EXPECT_EQ(Info(a4, "PageWidth"), 595);
+  EXPECT_EQ(Info(letter, "PageWidth"), 612);
+
+  ClearPortFile(kLetterPrinter);
+  ClearPortFile(kA4Printer);
+  RuntimeObject* jobA = RuntimeOpenPrinter(letter.get());
+  FakePrinter fake;
+  fake.recording = false;
+  fake.printDialog = [](PRINTDLGA*) { return TRUE; };
+  RuntimeObject* jobB = RuntimeOpenPrinterDialog(a4.get());
+  ASSERT_NE(jobA, nullptr);
+  ASSERT_NE(jobB, nullptr);
+  EXPECT_EQ(RuntimeOpenPrinter(letter.get()), nullptr);
+  RuntimeUnlockObject(jobA);
+  EXPECT_EQ(ActivePrintObject(), a4.get());
+  RuntimeUnlockObject(jobB);
+  EXPECT_EQ(ReadPortFile(kLetterPrinter).pages, 1);
+  EXPECT_EQ(ReadPortFile(kA4Printer).pages, 1);
+  EXPECT_EQ(letter.get()->refCount, 1);
+  EXPECT_EQ(a4.get()->refCount, 1);
+  EXPECT_EQ(ActivePrintObject(), nullptr);
+}
+
+TEST_F(PrintingTest, AJobThatCannotStartLeavesNothingBehind) {
+  struct Case {
+    const char* name;
+    std::function<void(FakePrinter*)> arrange;
+    const char* reported;
+  };
+  const Case cases[] = {
+      {"no default printer", [](FakePrinter* fake) { fake->hasDefaultPrinter = false; },
+       "Could not get the default printer information"},
+      {"no such printer",
+       [](FakePrinter* fake) {
+         fake->printDialog = [](PRINTDLGA* record) {
+           record->hDevNames = NamesBlockOf("KV No Such Printer");
+           return TRUE;
+         };
+       },
+       "we don't have a printer context"},
+      {"StartDoc answering 0", [](FakePrinter* fake) { fake->startDocAnswer = 0; }, "returnGfx"},
+  };
+  for (const Case& c : cases) {
+    FakePrinter fake;
+    c.arrange(&fake);
+    EXPECT_EQ(fake.printDialog ? RuntimeOpenPrinterDialog(nullptr) : RuntimeOpenPrinter(nullptr),
+              nullptr)
+        << c.name;
+    const std::vector<std::string> texts = Env::TakeRecordedTexts();
+    EXPECT_TRUE(AnyHas(texts, c.reported)) << c.name;
+    EXPECT_TRUE(AnyHas(texts, "returnGfx")) << c.name;
+    EXPECT_FALSE(AnyHas(fake.log, "StartPage")) << c.name;
+    ExpectNothingLeft(c.name);
+  }
+}
+
+TEST_F(PrintingTest, SetupStringsCarryDeviceModesWholeAndRefuseWhatTheyCannotTake) {
+  ObjectRef setup = NewSetup();
+  const std::string fresh = SetupStringOf(setup);
+  EXPECT_EQ(fresh.rfind("DoNotAlterThis=SetupString.1\r\n", 0), 0u);
+  EXPECT_EQ(std::count(fresh.begin(), fresh.end(), '\n'), 5);
+
+  // Both groups, from the dialogs.
+  FakePrinter fake;
+  fake.pageSetupDialog = [](PAGESETUPDLGA* record) {
+    DefaultPrinterBlocks(&record->hDevMode, &record->hDevNames);
+    record->rtMargin = {1000, 1100, 1200, 1300};
+    record->Flags = PSD_INHUNDREDTHSOFMILLIMETERS | PSD_MARGINS;
+    return TRUE;
+  };
+  fake.printDialog = [](PRINTDLGA* record) {
+    GlobalFree(DefaultDevMode([](DEVMODEA*) {}, &record->hDevNames));
+    return TRUE;
+  };
+  ASSERT_TRUE(printerSetupPageSetup(setup.get()));
+  RuntimeUnlockObject(RuntimeOpenPrinterDialog(setup.get()));
+  const std::string full = SetupStringOf(setup);
+  const size_t printGroup = full.find("PrintSetupFlags=");
+  ASSERT_NE(printGroup, std::string::npos);
+  ASSERT_NE(full.find("DevModeStructurePD="), std::string::npos);
+  // The copy keeps the page setup, without the driver's bytes, and prints.
+  std::string expected = full.substr(0, printGroup);
+  expected[expected.find("DevModeStructurePS=") + 19 + 38] = '\0';
+  ObjectRef copy = NewSetup();
+  Restore(copy, full);
+  EXPECT_EQ(SetupStringOf(copy), expected);
+  RuntimeUnlockObject(RuntimeOpenPrinter(copy.get()));
+  EXPECT_TRUE(AnyHas(fake.log, "StartPage"));
+
+  // "=" (dmScale 61) and CR LF inside a device mode survive.
+  PrinterSettings settings;
+  settings.pageSetupValid = true;
+  std::string mode = full.substr(full.find("DevModeStructurePS=") + 19, 156);
+  mode[38] = '\0';
+  mode[offsetof(DEVMODEA, dmScale)] = '=';
+  mode.replace(offsetof(DEVMODEA, dmFormName), 2, "\r\n");
+  settings.pageSetupDevMode = mode;
+  settings.pageSetupNames = PrinterDeviceNames{"wineps.drv", kLetterPrinter, ""};
+  const std::string whole = WritePrinterSetupString(settings);
+  Restore(copy, whole);
+  EXPECT_EQ(SetupStringOf(copy), whole);
+
+  const std::string header = "DoNotAlterThis=SetupString.1\r\n";
+  const std::string refused[] = {"DoNotAlterThis=SetupString.1", "MarginLeft=5\r\n" + header};
+  for (const std::string& text : refused) {
+    Restore(copy, text);
+    EXPECT_EQ(SetupStringOf(copy), whole) << text;
+  }
+  for (const char* size : {"2147483647", "-5", "3", "70000"}) {
+    Restore(copy, header + "DevModeStructureSizePS=" + size +
+                      "\r\nDevModeStructurePS=" + std::string(300, 'x') + "\r\n");
+    EXPECT_EQ(SetupStringOf(copy).find("Margin"), std::string::npos) << size;
+  }
+  Restore(copy, header +
+                    "DevModeStructureSizePS=148\r\nDevModeStructurePS=" + std::string(148, '\0') +
+                    "\r\nDriverName=" + std::string(70000, 'd') + "\r\nDeviceName=x\r\n");
+  const std::string restored = SetupStringOf(copy);
+  EXPECT_NE(restored.find("DevModeStructurePS="), std::string::npos);
+  EXPECT_EQ(restored.find("ddd"), std::string::npos);
+}
+
+}  // namespace

@@ -15,6 +15,7 @@
 #include "graphics/PrinterSetupClass.h"
 #include "graphics/PrinterSetupString.h"
 #include "graphics/WinPrinter.h"
+#include "ui/pane.h"
 #include "testsupport/PrinterTestSupport.h"
 #include "testsupport/PropertyAccess.h"
 #include "testsupport/RuntimeTestEnvironment.h"
@@ -61,11 +62,13 @@ class PrintingTest : public HostTest {
     HostTest::SetUp();
     objects_ = RuntimeLiveObjectCount();
     dcs_ = GdiLiveCount(GdiKind::kDC);
+    panes_ = Pane::LiveCount();
   }
 
   void ExpectNothingLeft(const char* when) {
     EXPECT_EQ(RuntimeLiveObjectCount(), objects_) << when;
     EXPECT_EQ(GdiLiveCount(GdiKind::kDC), dcs_) << when;
+    EXPECT_EQ(Pane::LiveCount(), panes_) << when;
     EXPECT_EQ(ActivePrintObject(), nullptr) << when;
   }
 
@@ -88,6 +91,7 @@ class PrintingTest : public HostTest {
 
   uint32_t objects_ = 0;
   int32_t dcs_ = 0;
+  int32_t panes_ = 0;
 };
 
 TEST_F(PrintingTest, ANewSetupDrawsAt72DpiInTheLetterPrintersPrintableArea) {
@@ -236,7 +240,13 @@ TEST_F(PrintingTest, ThePrintDialogSeesItsRecordAndItsAnswerReachesTheGraphics) 
   EXPECT_TRUE(seenMode.empty());
   ExpectNothingLeft("after Cancel");
 
+  // A setup string cannot hand the dialog hooks or templates it has not got.
   ObjectRef setup = NewSetup();
+  const DWORD foreign = PD_ENABLEPRINTHOOK | PD_ENABLEPRINTTEMPLATE | PD_RETURNDC;
+  Restore(setup, "DoNotAlterThis=\r\nPrintSetupFlags=" + std::to_string(foreign) + "\r\n");
+  EXPECT_EQ(RuntimeOpenPrinterDialog(setup.get()), nullptr);
+  EXPECT_EQ(seen.Flags & foreign, 0u);
+
   fake.pageSetupDialog = [](PAGESETUPDLGA* record) {
     record->hDevMode = DefaultDevMode(
         [](DEVMODEA* mode) { mode->dmOrientation = DMORIENT_LANDSCAPE; }, &record->hDevNames);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 
 const char kLetterPrinter[] = "KV Test Letter";
@@ -137,34 +138,30 @@ BOOL WINAPI FakeDeleteDC(HDC dc) {
   return TRUE;
 }
 
+std::string Entry(const char* name, std::initializer_list<long> values) {
+  std::string text = name;
+  for (long value : values) text += " " + std::to_string(value);
+  return text + "; ";
+}
+
 int CALLBACK CollectPage(HDC, HANDLETABLE*, const ENHMETARECORD* record, int, LPARAM data) {
   auto* pages = reinterpret_cast<std::vector<RecordedPage>*>(data);
-  if (record->iType == EMR_GDICOMMENT) {
-    pages->emplace_back();
-    return 1;
-  }
+  if (record->iType == EMR_GDICOMMENT) pages->emplace_back();
   if (pages->empty()) return 1;
   RecordedPage& page = pages->back();
-  switch (record->iType) {
-    case EMR_EXTSELECTCLIPRGN: {
-      auto* clip = reinterpret_cast<const EMREXTSELECTCLIPRGN*>(record);
-      if (clip->cbRgnData) page.clip = reinterpret_cast<const RGNDATA*>(clip->RgnData)->rdh.rcBound;
-      break;
-    }
-    case EMR_SETMAPMODE:
-      page.mapMode = int(reinterpret_cast<const EMRSETMAPMODE*>(record)->iMode);
-      break;
-    case EMR_SETWINDOWEXTEX:
-      page.windowExtent = reinterpret_cast<const EMRSETWINDOWEXTEX*>(record)->szlExtent;
-      break;
-    case EMR_SETVIEWPORTEXTEX:
-      page.viewportExtent = reinterpret_cast<const EMRSETVIEWPORTEXTEX*>(record)->szlExtent;
-      break;
-    case EMR_EXTTEXTOUTW: {
-      const POINTL& at = reinterpret_cast<const EMREXTTEXTOUTW*>(record)->emrtext.ptlReference;
-      page.text.push_back({at.x, at.y});
-      break;
-    }
+  const DWORD* words = record->dParm;  // the fields after the type and size
+  if (record->iType == EMR_EXTSELECTCLIPRGN) {
+    const RECT& box = reinterpret_cast<const RGNDATA*>(words + 2)->rdh.rcBound;
+    page.setup += words[0] ? Entry("clip", {box.left, box.top, box.right, box.bottom}) : "clip; ";
+  } else if (record->iType == EMR_SETMAPMODE) {
+    page.setup += Entry("map", {long(words[0])});
+  } else if (record->iType == EMR_SETWINDOWEXTEX) {
+    page.setup += Entry("window", {long(words[0]), long(words[1])});
+  } else if (record->iType == EMR_SETVIEWPORTEXTEX) {
+    page.setup += Entry("viewport", {long(words[0]), long(words[1])});
+  } else if (record->iType == EMR_EXTTEXTOUTW) {
+    const POINTL& at = reinterpret_cast<const EMREXTTEXTOUTW*>(record)->emrtext.ptlReference;
+    page.text.push_back({at.x, at.y});
   }
   return 1;
 }

@@ -40,12 +40,12 @@ PortFile ReadPortFile(const char* printer);
 const char* PortFileOf(const char* printer);
 void ClearPortFile(const char* printer);
 
-// A page of the recording device, in the order drawn.
+// A page of the recording device: its set-up records as text, e.g.
+// "clip 0 0 4800 6000 (device pixels); map 8; window 612 792; viewport
+// 5100 6600; " in the order made, and the reference points of its text.
 struct RecordedPage {
-  RECT clip{};  // device pixels
-  int mapMode = 0;
-  SIZE windowExtent{}, viewportExtent{};
-  std::vector<POINT> text;  // reference points, logical units
+  std::string setup;
+  std::vector<POINT> text;
 };
 
 class FakePrinter {

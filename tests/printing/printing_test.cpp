@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,38 +14,26 @@
 #include "graphics/PrinterSetupClass.h"
 #include "graphics/PrinterSetupString.h"
 #include "graphics/WinPrinter.h"
-#include "ui/pane.h"
 #include "testsupport/PrinterTestSupport.h"
 #include "testsupport/PropertyAccess.h"
 #include "testsupport/RuntimeTestEnvironment.h"
+#include "ui/pane.h"
 
 namespace {
 
-using Env = RuntimeTestEnvironment;
+const std::string kHeader = "DoNotAlterThis=SetupString.1\r\n";
 
 bool AnyHas(const std::vector<std::string>& lines, const char* text) {
   return std::any_of(lines.begin(), lines.end(),
                      [&](const std::string& line) { return line.find(text) != std::string::npos; });
 }
 
-std::string BytesOf(HGLOBAL block) {
-  std::string bytes(GlobalSize(block), '\0');
-  if (!bytes.empty()) std::memcpy(&bytes[0], GlobalLock(block), bytes.size());
-  GlobalUnlock(block);
-  return bytes;
-}
-
-// The default printer's device mode, changed by the caller, as a new block.
-HGLOBAL DefaultDevMode(const std::function<void(DEVMODEA*)>& change, HGLOBAL* names = nullptr) {
-  HGLOBAL mode, defaultNames;
-  DefaultPrinterBlocks(&mode, &defaultNames);
+// The default printer's device mode, changed by the caller, and its names.
+HGLOBAL DefaultDevMode(const std::function<void(DEVMODEA*)>& change, HGLOBAL* names) {
+  HGLOBAL mode;
+  DefaultPrinterBlocks(&mode, names);
   change(static_cast<DEVMODEA*>(GlobalLock(mode)));
   GlobalUnlock(mode);
-  if (names) {
-    *names = defaultNames;
-  } else {
-    GlobalFree(defaultNames);
-  }
   return mode;
 }
 
@@ -60,23 +47,18 @@ class PrintingTest : public HostTest {
   static void SetUpTestSuite() { InstallTestPrinters(); }
   void SetUp() override {
     HostTest::SetUp();
-    objects_ = RuntimeLiveObjectCount();
-    dcs_ = GdiLiveCount(GdiKind::kDC);
-    panes_ = Pane::LiveCount();
+    live_ = Live();
   }
 
-  void ExpectNothingLeft(const char* when) {
-    EXPECT_EQ(RuntimeLiveObjectCount(), objects_) << when;
-    EXPECT_EQ(GdiLiveCount(GdiKind::kDC), dcs_) << when;
-    EXPECT_EQ(Pane::LiveCount(), panes_) << when;
-    EXPECT_EQ(ActivePrintObject(), nullptr) << when;
+  // Objects, printer DCs and panes alive, and the active print object.
+  static std::vector<intptr_t> Live() {
+    return {intptr_t(RuntimeLiveObjectCount()), GdiLiveCount(GdiKind::kDC), Pane::LiveCount(),
+            intptr_t(ActivePrintObject())};
   }
+  void ExpectNothingLeft(const char* when) { EXPECT_EQ(Live(), live_) << when; }
 
   static ObjectRef NewSetup() {
     return ObjectRef::Adopt(CreateInstance(PrinterSetupClassDefinition()));
-  }
-  static WinPrinter* PrinterOf(const ObjectRef& setup) {
-    return ObjectFields<PrinterSetupObject>(setup.get())->printer;
   }
   static int32_t Info(const ObjectRef& setup, const char* name) {
     return GetProperty<int32_t>(setup.get(), name);
@@ -89,24 +71,17 @@ class PrintingTest : public HostTest {
     SetProperty<StringRecord*>(setup.get(), "SetupString", string.get());
   }
 
-  uint32_t objects_ = 0;
-  int32_t dcs_ = 0;
-  int32_t panes_ = 0;
+  std::vector<intptr_t> live_;
 };
 
 TEST_F(PrintingTest, ANewSetupDrawsAt72DpiInTheLetterPrintersPrintableArea) {
   ObjectRef setup = NewSetup();
-  const std::pair<const char*, int32_t> expected[] = {{"VerticalResolution", 72},
-                                                      {"HorizontalResolution", 72},
-                                                      {"Left", 0},
-                                                      {"Top", 0},
-                                                      {"Width", 576},
-                                                      {"Height", 720},
-                                                      {"PageLeft", -18},
-                                                      {"PageTop", -36},
-                                                      {"PageWidth", 612},
-                                                      {"PageHeight", 792}};
-  for (const auto& [name, value] : expected) EXPECT_EQ(Info(setup, name), value) << name;
+  std::string geometry;
+  for (const char* name : {"VerticalResolution", "HorizontalResolution", "Left", "Top", "Width",
+                           "Height", "PageLeft", "PageTop", "PageWidth", "PageHeight"}) {
+    geometry += std::to_string(Info(setup, name)) + " ";
+  }
+  EXPECT_EQ(geometry, "72 72 0 0 576 720 -18 -36 612 792 ");
   SetProperty<int32_t>(setup.get(), "MaxHorizontalResolution", -1);
   EXPECT_EQ(Info(setup, "MaxHorizontalResolution"), -1);
 }
@@ -145,11 +120,9 @@ TEST_F(PrintingTest, ResolutionsComeFromTheDeviceModeCappedByTheMaxima) {
     EXPECT_TRUE(printerSetupPageSetup(setup.get())) << c.name;
     EXPECT_EQ(Info(setup, "HorizontalResolution"), c.horizontal) << c.name;
     EXPECT_EQ(Info(setup, "VerticalResolution"), c.vertical) << c.name;
-    const std::vector<std::string> texts = Env::TakeRecordedTexts();
+    const std::vector<std::string> texts = RuntimeTestEnvironment::TakeRecordedTexts();
     EXPECT_EQ(texts.size(), c.reported ? 1u : 0u) << c.name;
-    if (c.reported) {
-      EXPECT_TRUE(AnyHas(texts, c.reported)) << c.name;
-    }
+    EXPECT_TRUE(!c.reported || AnyHas(texts, c.reported)) << c.name;
   }
 }
 
@@ -165,8 +138,9 @@ TEST_F(PrintingTest, ReleasingTheGraphicsAfterThreePageAdvancesPrintsFourPages) 
     EXPECT_EQ(GetProperty<int32_t>(graphics, "LastPage"), 0);
     for (int page = 0; page < 3; ++page) RuntimeGraphicsNextPage(graphics);
     RuntimeUnlockObject(graphics);
-    EXPECT_FALSE(PrinterOf(setup)->JobOpen());
-    EXPECT_EQ(PrinterOf(setup)->JobPane(), nullptr);
+    WinPrinter* printer = ObjectFields<PrinterSetupObject>(setup.get())->printer;
+    EXPECT_FALSE(printer->JobOpen());
+    EXPECT_EQ(printer->JobPane(), nullptr);
   }
   const PortFile file = ReadPortFile(kLetterPrinter);
   EXPECT_EQ(file.pageLines, 4);
@@ -179,7 +153,7 @@ TEST_F(PrintingTest, PagesAreClippedToTheMarginsAndMappedToThePrintersResolution
   ObjectRef setup = NewSetup();
   StringRef text = StringRef::Adopt(StringFromASCII("Margins"));
   std::vector<POINT> drawnAt;
-  for (const RECT clip : {RECT{0, 0, 4800, 6000}, RECT{600, 600, 4500, 6000}}) {
+  for (const char* clip : {"clip 0 0 4800 6000; ", "clip 600 600 4500 6000; "}) {
     RuntimeObject* graphics = RuntimeOpenPrinter(setup.get());
     ASSERT_NE(graphics, nullptr);
     RuntimeGraphicsDrawString(graphics, text.get(), 10, 20, 0);
@@ -188,12 +162,7 @@ TEST_F(PrintingTest, PagesAreClippedToTheMarginsAndMappedToThePrintersResolution
     const std::vector<RecordedPage> pages = fake.Pages();
     ASSERT_EQ(pages.size(), 2u);
     for (const RecordedPage& page : pages) {
-      EXPECT_TRUE(EqualRect(&page.clip, &clip));
-      EXPECT_EQ(page.mapMode, MM_ANISOTROPIC);
-      EXPECT_EQ(page.windowExtent.cx, 612);
-      EXPECT_EQ(page.windowExtent.cy, 792);
-      EXPECT_EQ(page.viewportExtent.cx, 5100);
-      EXPECT_EQ(page.viewportExtent.cy, 6600);
+      EXPECT_EQ(page.setup, clip + std::string("map 8; window 612 792; viewport 5100 6600; "));
     }
     ASSERT_EQ(pages[0].text.size(), 1u);
     drawnAt.push_back(pages[0].text[0]);
@@ -209,17 +178,27 @@ TEST_F(PrintingTest, PagesAreClippedToTheMarginsAndMappedToThePrintersResolution
   EXPECT_EQ(drawnAt[1].y - drawnAt[0].y, 72);
 }
 
-TEST_F(PrintingTest, ThePageSetupDialogKeepsInchMarginsInHundredthsOfAMillimetre) {
+TEST_F(PrintingTest, TheDialogsConfirmedWithOKKeepInchMarginsAndPrintAPage) {
   ObjectRef setup = NewSetup();
   for (const char* when : {"first", "confirmed unchanged"}) {
     DialogConfirmer confirmer;
     ASSERT_TRUE(printerSetupPageSetup(setup.get())) << when;
-    const PAGESETUPDLGA& kept = PrinterOf(setup)->PageSetupRecord();
+    const PAGESETUPDLGA& kept =
+        ObjectFields<PrinterSetupObject>(setup.get())->printer->PageSetupRecord();
     const RECT inch{2540, 2540, 2540, 2540};
     EXPECT_TRUE(EqualRect(&kept.rtMargin, &inch)) << when;
     EXPECT_EQ(kept.ptPaperSize.x, 21590) << when;
     EXPECT_EQ(kept.ptPaperSize.y, 27940) << when;
   }
+  ClearPortFile(kLetterPrinter);
+  RuntimeObject* graphics;
+  {
+    DialogConfirmer confirmer;
+    graphics = RuntimeOpenPrinterDialog(nullptr);
+  }
+  ASSERT_NE(graphics, nullptr);
+  RuntimeUnlockObject(graphics);
+  EXPECT_EQ(ReadPortFile(kLetterPrinter).pages, 1);
 }
 
 TEST_F(PrintingTest, ThePrintDialogSeesItsRecordAndItsAnswerReachesTheGraphics) {
@@ -228,7 +207,9 @@ TEST_F(PrintingTest, ThePrintDialogSeesItsRecordAndItsAnswerReachesTheGraphics) 
   std::string seenMode;
   fake.printDialog = [&](PRINTDLGA* record) {
     seen = *record;
-    seenMode = record->hDevMode ? BytesOf(record->hDevMode) : "";
+    const size_t size = record->hDevMode ? GlobalSize(record->hDevMode) : 0;
+    seenMode.assign(size ? static_cast<char*>(GlobalLock(record->hDevMode)) : "", size);
+    if (size) GlobalUnlock(record->hDevMode);
     return FALSE;
   };
   EXPECT_EQ(RuntimeOpenPrinterDialog(nullptr), nullptr);
@@ -243,7 +224,7 @@ TEST_F(PrintingTest, ThePrintDialogSeesItsRecordAndItsAnswerReachesTheGraphics) 
   // A setup string cannot hand the dialog hooks or templates it has not got.
   ObjectRef setup = NewSetup();
   const DWORD foreign = PD_ENABLEPRINTHOOK | PD_ENABLEPRINTTEMPLATE | PD_RETURNDC;
-  Restore(setup, "DoNotAlterThis=\r\nPrintSetupFlags=" + std::to_string(foreign) + "\r\n");
+  Restore(setup, kHeader + "PrintSetupFlags=" + std::to_string(foreign) + "\r\n");
   EXPECT_EQ(RuntimeOpenPrinterDialog(setup.get()), nullptr);
   EXPECT_EQ(seen.Flags & foreign, 0u);
 
@@ -278,22 +259,9 @@ TEST_F(PrintingTest, ThePrintDialogSeesItsRecordAndItsAnswerReachesTheGraphics) 
   RuntimeUnlockObject(graphics);
 }
 
-TEST_F(PrintingTest, TheConfirmedPrintDialogPrintsAPage) {
-  ClearPortFile(kLetterPrinter);
-  RuntimeObject* graphics;
-  {
-    DialogConfirmer confirmer;
-    graphics = RuntimeOpenPrinterDialog(nullptr);
-  }
-  ASSERT_NE(graphics, nullptr);
-  RuntimeUnlockObject(graphics);
-  EXPECT_EQ(ReadPortFile(kLetterPrinter).pages, 1);
-  ExpectNothingLeft("after the job");
-}
-
 TEST_F(PrintingTest, TwoSetupsKeepTheirOwnPrinterAndTheirOwnJob) {
   ObjectRef letter = NewSetup(), a4 = NewSetup();
-  Restore(a4, "DoNotAlterThis=SetupString.1\r\nDevModeStructureSizePS=148\r\nDevModeStructurePS=" +
+  Restore(a4, kHeader + "DevModeStructureSizePS=148\r\nDevModeStructurePS=" +
                   std::string(148, '\0') + "\r\nDriverName=wineps.drv\r\nDeviceName=" + kA4Printer +
                   "\r\nOutputName=" + PortFileOf(kA4Printer) + "\r\n");
   EXPECT_EQ(Info(letter, "PageWidth"), 612);
@@ -321,45 +289,39 @@ TEST_F(PrintingTest, TwoSetupsKeepTheirOwnPrinterAndTheirOwnJob) {
 }
 
 TEST_F(PrintingTest, AJobThatCannotStartLeavesNothingBehind) {
-  struct Case {
-    const char* name;
-    std::function<void(FakePrinter*)> arrange;
-    const char* reported;
-  };
-  const Case cases[] = {
-      {"no default printer", [](FakePrinter* fake) { fake->hasDefaultPrinter = false; },
+  const std::pair<std::function<void(FakePrinter*)>, const char*> cases[] = {
+      {[](FakePrinter* fake) { fake->hasDefaultPrinter = false; },
        "Could not get the default printer information"},
-      {"no such printer",
-       [](FakePrinter* fake) {
+      {[](FakePrinter* fake) {
          fake->printDialog = [](PRINTDLGA* record) {
            record->hDevNames = NamesBlockOf("KV No Such Printer");
            return TRUE;
          };
        },
        "we don't have a printer context"},
-      {"StartDoc answering 0", [](FakePrinter* fake) { fake->startDocAnswer = 0; }, "returnGfx"},
+      {[](FakePrinter* fake) { fake->startDocAnswer = 0; }, "returnGfx"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [arrange, reported] : cases) {
     FakePrinter fake;
-    c.arrange(&fake);
+    arrange(&fake);
     EXPECT_EQ(fake.printDialog ? RuntimeOpenPrinterDialog(nullptr) : RuntimeOpenPrinter(nullptr),
               nullptr)
-        << c.name;
-    const std::vector<std::string> texts = Env::TakeRecordedTexts();
-    EXPECT_TRUE(AnyHas(texts, c.reported)) << c.name;
-    EXPECT_TRUE(AnyHas(texts, "returnGfx")) << c.name;
-    EXPECT_FALSE(AnyHas(fake.log, "StartPage")) << c.name;
-    ExpectNothingLeft(c.name);
+        << reported;
+    const std::vector<std::string> texts = RuntimeTestEnvironment::TakeRecordedTexts();
+    EXPECT_TRUE(AnyHas(texts, reported) && AnyHas(texts, "returnGfx")) << reported;
+    EXPECT_FALSE(AnyHas(fake.log, "StartPage")) << reported;
+    ExpectNothingLeft(reported);
   }
 }
 
 TEST_F(PrintingTest, SetupStringsCarryDeviceModesWholeAndRefuseWhatTheyCannotTake) {
   ObjectRef setup = NewSetup();
   const std::string fresh = SetupStringOf(setup);
-  EXPECT_EQ(fresh.rfind("DoNotAlterThis=SetupString.1\r\n", 0), 0u);
+  EXPECT_EQ(fresh.rfind(kHeader, 0), 0u);
   EXPECT_EQ(std::count(fresh.begin(), fresh.end(), '\n'), 5);
 
-  // Both groups, from the dialogs.
+  // Both groups, from the dialogs; a copy keeps the page setup, without the
+  // driver's bytes, and prints.
   FakePrinter fake;
   fake.pageSetupDialog = [](PAGESETUPDLGA* record) {
     DefaultPrinterBlocks(&record->hDevMode, &record->hDevNames);
@@ -374,12 +336,10 @@ TEST_F(PrintingTest, SetupStringsCarryDeviceModesWholeAndRefuseWhatTheyCannotTak
   ASSERT_TRUE(printerSetupPageSetup(setup.get()));
   RuntimeUnlockObject(RuntimeOpenPrinterDialog(setup.get()));
   const std::string full = SetupStringOf(setup);
-  const size_t printGroup = full.find("PrintSetupFlags=");
-  ASSERT_NE(printGroup, std::string::npos);
+  const size_t printGroup = full.find("PrintSetupFlags="), mode = full.find("StructurePS=") + 12;
   ASSERT_NE(full.find("DevModeStructurePD="), std::string::npos);
-  // The copy keeps the page setup, without the driver's bytes, and prints.
   std::string expected = full.substr(0, printGroup);
-  expected[expected.find("DevModeStructurePS=") + 19 + 38] = '\0';
+  expected[mode + 38] = '\0';
   ObjectRef copy = NewSetup();
   Restore(copy, full);
   EXPECT_EQ(SetupStringOf(copy), expected);
@@ -389,28 +349,24 @@ TEST_F(PrintingTest, SetupStringsCarryDeviceModesWholeAndRefuseWhatTheyCannotTak
   // "=" (dmScale 61) and CR LF inside a device mode survive.
   PrinterSettings settings;
   settings.pageSetupValid = true;
-  std::string mode = full.substr(full.find("DevModeStructurePS=") + 19, 156);
-  mode[38] = '\0';
-  mode[offsetof(DEVMODEA, dmScale)] = '=';
-  mode.replace(offsetof(DEVMODEA, dmFormName), 2, "\r\n");
-  settings.pageSetupDevMode = mode;
+  settings.pageSetupDevMode = expected.substr(mode, 156);
+  (*settings.pageSetupDevMode)[offsetof(DEVMODEA, dmScale)] = '=';
+  settings.pageSetupDevMode->replace(offsetof(DEVMODEA, dmFormName), 2, "\r\n");
   settings.pageSetupNames = PrinterDeviceNames{"wineps.drv", kLetterPrinter, ""};
   const std::string whole = WritePrinterSetupString(settings);
   Restore(copy, whole);
   EXPECT_EQ(SetupStringOf(copy), whole);
 
-  const std::string header = "DoNotAlterThis=SetupString.1\r\n";
-  const std::string refused[] = {"DoNotAlterThis=SetupString.1", "MarginLeft=5\r\n" + header};
-  for (const std::string& text : refused) {
-    Restore(copy, text);
-    EXPECT_EQ(SetupStringOf(copy), whole) << text;
+  for (const std::string& refused : {kHeader.substr(0, 28), "MarginLeft=5\r\n" + kHeader}) {
+    Restore(copy, refused);
+    EXPECT_EQ(SetupStringOf(copy), whole) << refused;
   }
   for (const char* size : {"2147483647", "-5", "3", "70000"}) {
-    Restore(copy, header + "DevModeStructureSizePS=" + size +
+    Restore(copy, kHeader + "DevModeStructureSizePS=" + size +
                       "\r\nDevModeStructurePS=" + std::string(300, 'x') + "\r\n");
     EXPECT_EQ(SetupStringOf(copy).find("Margin"), std::string::npos) << size;
   }
-  Restore(copy, header +
+  Restore(copy, kHeader +
                     "DevModeStructureSizePS=148\r\nDevModeStructurePS=" + std::string(148, '\0') +
                     "\r\nDriverName=" + std::string(70000, 'd') + "\r\nDeviceName=x\r\n");
   const std::string restored = SetupStringOf(copy);

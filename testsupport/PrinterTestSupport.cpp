@@ -117,15 +117,13 @@ int WINAPI FakeStartPage(HDC dc) {
   return GdiComment(dc, sizeof kPageMark, reinterpret_cast<const BYTE*>(kPageMark));
 }
 
-int WINAPI FakeEndPage(HDC dc) {
-  if (!Recorded(dc)) return EndPage(dc);
-  Log("EndPage");
-  return 1;
-}
+constexpr char kEndPage[] = "EndPage";
+constexpr char kEndDoc[] = "EndDoc";
 
-int WINAPI FakeEndDoc(HDC dc) {
-  if (!Recorded(dc)) return EndDoc(dc);
-  Log("EndDoc");
+template <int(WINAPI* Real)(HDC), const char* Name>
+int WINAPI FakeEnd(HDC dc) {
+  if (!Recorded(dc)) return Real(dc);
+  Log(Name);
   return 1;
 }
 
@@ -205,9 +203,9 @@ void ClearPortFile(const char* printer) { DeleteFileA(PortFileOf(printer)); }
 
 FakePrinter::FakePrinter() {
   g_fake = this;
-  previous_ =
-      SetPrinterCalls({FakePrintDlg, FakePageSetupDlg, FakeCreateDC, CreateICA, FakeStartDoc,
-                       FakeSetAbortProc, FakeStartPage, FakeEndPage, FakeEndDoc, FakeDeleteDC});
+  previous_ = SetPrinterCalls({FakePrintDlg, FakePageSetupDlg, FakeCreateDC, CreateICA,
+                               FakeStartDoc, FakeSetAbortProc, FakeStartPage,
+                               FakeEnd<EndPage, kEndPage>, FakeEnd<EndDoc, kEndDoc>, FakeDeleteDC});
 }
 
 FakePrinter::~FakePrinter() {

@@ -23,9 +23,14 @@ namespace {
 
 const std::string kHeader = "DoNotAlterThis=SetupString.1\r\n";
 
-bool AnyHas(const std::vector<std::string>& lines, const char* text) {
-  return std::any_of(lines.begin(), lines.end(),
-                     [&](const std::string& line) { return line.find(text) != std::string::npos; });
+// The conditions of the assertions recorded since the last call.
+std::string Reported() {
+  std::string conditions;
+  for (const std::string& text : RuntimeTestEnvironment::TakeRecordedTexts()) {
+    const size_t start = text.find(": ") + 2;
+    conditions += text.substr(start, text.find("\r\n") - start) + "; ";
+  }
+  return conditions;
 }
 
 // The default printer's device mode, changed by the caller, and its names.
@@ -87,26 +92,22 @@ TEST_F(PrintingTest, ANewSetupDrawsAt72DpiInTheLetterPrintersPrintableArea) {
 }
 
 TEST_F(PrintingTest, ResolutionsComeFromTheDeviceModeCappedByTheMaxima) {
-  struct Case {
-    const char* name;
+  const struct {
     DWORD fields;
     short yResolution, quality;
-    int32_t maximum, horizontal, vertical;
-    const char* reported;
-  };
-  const Case cases[] = {
-      {"medium quality on the 600-dpi device", DM_PRINTQUALITY, 0, DMRES_MEDIUM, -1, 300, 300,
-       nullptr},
-      {"a resolution without a quality", DM_YRESOLUTION | DM_PRINTQUALITY, 300, 0, -1, 72, 300,
-       "We got a print quality and not a resolution."},
-      {"values at and above the maxima", DM_YRESOLUTION | DM_PRINTQUALITY, 600, 300, 300, 300, 300,
-       nullptr},
+    int32_t maxima;
+    const char* expected;  // horizontal, vertical, what was reported
+  } cases[] = {
+      {DM_PRINTQUALITY, 0, DMRES_MEDIUM, -1, "300 300 "},  // half the device's 600 dpi
+      {DM_YRESOLUTION | DM_PRINTQUALITY, 300, 0, -1,
+       "72 300 We got a print quality and not a resolution.; "},
+      {DM_YRESOLUTION | DM_PRINTQUALITY, 600, 300, 300, "300 300 "},  // at and above the maxima
   };
   FakePrinter fake;
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     ObjectRef setup = NewSetup();
-    SetProperty<int32_t>(setup.get(), "MaxHorizontalResolution", c.maximum);
-    SetProperty<int32_t>(setup.get(), "MaxVerticalResolution", c.maximum);
+    SetProperty<int32_t>(setup.get(), "MaxHorizontalResolution", c.maxima);
+    SetProperty<int32_t>(setup.get(), "MaxVerticalResolution", c.maxima);
     fake.pageSetupDialog = [&](PAGESETUPDLGA* record) {
       DEVMODEA mode{};
       mode.dmSize = sizeof mode;
@@ -117,12 +118,10 @@ TEST_F(PrintingTest, ResolutionsComeFromTheDeviceModeCappedByTheMaxima) {
       record->hDevNames = NamesBlockOf(kLetterPrinter);
       return TRUE;
     };
-    EXPECT_TRUE(printerSetupPageSetup(setup.get())) << c.name;
-    EXPECT_EQ(Info(setup, "HorizontalResolution"), c.horizontal) << c.name;
-    EXPECT_EQ(Info(setup, "VerticalResolution"), c.vertical) << c.name;
-    const std::vector<std::string> texts = RuntimeTestEnvironment::TakeRecordedTexts();
-    EXPECT_EQ(texts.size(), c.reported ? 1u : 0u) << c.name;
-    EXPECT_TRUE(!c.reported || AnyHas(texts, c.reported)) << c.name;
+    EXPECT_TRUE(printerSetupPageSetup(setup.get()));
+    EXPECT_EQ(std::to_string(Info(setup, "HorizontalResolution")) + " " +
+                  std::to_string(Info(setup, "VerticalResolution")) + " " + Reported(),
+              c.expected);
   }
 }
 
@@ -291,25 +290,24 @@ TEST_F(PrintingTest, TwoSetupsKeepTheirOwnPrinterAndTheirOwnJob) {
 TEST_F(PrintingTest, AJobThatCannotStartLeavesNothingBehind) {
   const std::pair<std::function<void(FakePrinter*)>, const char*> cases[] = {
       {[](FakePrinter* fake) { fake->hasDefaultPrinter = false; },
-       "Could not get the default printer information"},
+       "Could not get the default printer information; returnGfx; "},
       {[](FakePrinter* fake) {
          fake->printDialog = [](PRINTDLGA* record) {
            record->hDevNames = NamesBlockOf("KV No Such Printer");
            return TRUE;
          };
        },
-       "we don't have a printer context"},
-      {[](FakePrinter* fake) { fake->startDocAnswer = 0; }, "returnGfx"},
+       "We couldn't get a dev mode when beginning the print job; When beginning a new print job, "
+       "we don't have a printer context; returnGfx; "},
+      {[](FakePrinter* fake) { fake->startDocAnswer = 0; }, "returnGfx; "},
   };
   for (const auto& [arrange, reported] : cases) {
     FakePrinter fake;
     arrange(&fake);
     EXPECT_EQ(fake.printDialog ? RuntimeOpenPrinterDialog(nullptr) : RuntimeOpenPrinter(nullptr),
-              nullptr)
-        << reported;
-    const std::vector<std::string> texts = RuntimeTestEnvironment::TakeRecordedTexts();
-    EXPECT_TRUE(AnyHas(texts, reported) && AnyHas(texts, "returnGfx")) << reported;
-    EXPECT_FALSE(AnyHas(fake.log, "StartPage")) << reported;
+              nullptr);
+    EXPECT_EQ(Reported(), reported);
+    EXPECT_EQ(std::count(fake.log.begin(), fake.log.end(), "StartPage"), 0) << reported;
     ExpectNothingLeft(reported);
   }
 }
@@ -344,7 +342,7 @@ TEST_F(PrintingTest, SetupStringsCarryDeviceModesWholeAndRefuseWhatTheyCannotTak
   Restore(copy, full);
   EXPECT_EQ(SetupStringOf(copy), expected);
   RuntimeUnlockObject(RuntimeOpenPrinter(copy.get()));
-  EXPECT_TRUE(AnyHas(fake.log, "StartPage"));
+  EXPECT_EQ(std::count(fake.log.begin(), fake.log.end(), "StartPage"), 1);
 
   // "=" (dmScale 61) and CR LF inside a device mode survive.
   PrinterSettings settings;

@@ -42,6 +42,15 @@ HGLOBAL DefaultDevMode(const std::function<void(DEVMODEA*)>& change, HGLOBAL* na
   return mode;
 }
 
+// A printer Graphics's Copies, FirstPage and LastPage.
+std::string CopiesAndPages(RuntimeObject* graphics) {
+  std::string values;
+  for (const char* name : {"Copies", "FirstPage", "LastPage"}) {
+    values += (values.empty() ? "" : " ") + std::to_string(GetProperty<int32_t>(graphics, name));
+  }
+  return values;
+}
+
 HGLOBAL NamesBlockOf(const char* device) {
   const std::string block = *DeviceNamesBlock({"wineps.drv", device, ""});
   return BlockOf(block.data(), block.size());
@@ -132,9 +141,7 @@ TEST_F(PrintingTest, ReleasingTheGraphicsAfterThreePageAdvancesPrintsFourPages) 
     RuntimeObject* graphics = RuntimeOpenPrinter(setup.get());
     ASSERT_NE(graphics, nullptr);
     EXPECT_FALSE(graphicsUseOldRendererGetter(graphics, 0));
-    EXPECT_EQ(GetProperty<int32_t>(graphics, "Copies"), 1);
-    EXPECT_EQ(GetProperty<int32_t>(graphics, "FirstPage"), 0);
-    EXPECT_EQ(GetProperty<int32_t>(graphics, "LastPage"), 0);
+    EXPECT_EQ(CopiesAndPages(graphics), "1 0 0");
     for (int page = 0; page < 3; ++page) RuntimeGraphicsNextPage(graphics);
     RuntimeUnlockObject(graphics);
     WinPrinter* printer = ObjectFields<PrinterSetupObject>(setup.get())->printer;
@@ -252,9 +259,7 @@ TEST_F(PrintingTest, ThePrintDialogSeesItsRecordAndItsAnswerReachesTheGraphics) 
   };
   RuntimeObject* graphics = RuntimeOpenPrinterDialog(setup.get());
   ASSERT_NE(graphics, nullptr);
-  EXPECT_EQ(GetProperty<int32_t>(graphics, "Copies"), 2);
-  EXPECT_EQ(GetProperty<int32_t>(graphics, "FirstPage"), 2);
-  EXPECT_EQ(GetProperty<int32_t>(graphics, "LastPage"), 3);
+  EXPECT_EQ(CopiesAndPages(graphics), "2 2 3");
   RuntimeUnlockObject(graphics);
 }
 
@@ -342,7 +347,7 @@ TEST_F(PrintingTest, SetupStringsCarryDeviceModesWholeAndRefuseWhatTheyCannotTak
   Restore(copy, full);
   EXPECT_EQ(SetupStringOf(copy), expected);
   RuntimeUnlockObject(RuntimeOpenPrinter(copy.get()));
-  EXPECT_EQ(std::count(fake.log.begin(), fake.log.end(), "StartPage"), 1);
+  EXPECT_EQ(std::count(fake.log.begin(), fake.log.end(), "StartPage"), 2);  // a page each job
 
   // "=" (dmScale 61) and CR LF inside a device mode survive.
   PrinterSettings settings;

@@ -71,6 +71,9 @@ class CommonListbox : public ScrollingListPane, public ScrollerListener {
 
  protected:
   ~CommonListbox() override;
+  // Where the bars go in the bounds.
+  MacRect VerticalScrollBarRect();
+  MacRect HorizontalScrollBarRect();
 
  private:
   class BarRepaint : public DeferredUpdate {
@@ -90,8 +93,6 @@ class CommonListbox : public ScrollingListPane, public ScrollerListener {
 
   ScrollerPane* MakeBar(const MacRect& rect);
   void DisposeBar(ScrollerPane** bar);
-  MacRect VerticalScrollBarRect();
-  MacRect HorizontalScrollBarRect();
   void ApplyBar(ScrollerPane* bar, BarValues* last, int32_t maximum, int32_t page);
 
   uint8_t fontMeasured_ = 0;

@@ -161,7 +161,7 @@ void NuListbox::NoteShift(const ShiftPlace& place, int32_t sign, int32_t at) {
     AddDeferredUpdate(&shiftUpdate_);
   } else if (place.above) {
     // The pending full redraw covers it.
-  } else if (sign > 0 && pending_->delta > 0 && place.top == pending_->top + pending_->delta) {
+  } else if (sign > 0 && pending_->delta > 0 && place.top == int64_t(pending_->top) + pending_->delta) {
     pending_->delta = Saturated(int64_t(pending_->delta) + place.height);
   } else if (sign < 0 && pending_->delta < 0 && place.top == pending_->top) {
     pending_->delta = Saturated(int64_t(pending_->delta) - place.height);
@@ -198,6 +198,7 @@ void NuListbox::ApplyPendingShift() {
   RowsLock lock(this);
   if (!pending_) return;
   UpdateScrollBars();
+  if (IsClosing()) return;
   InvalidateCells(-1, -1);
   pending_.reset();
 }

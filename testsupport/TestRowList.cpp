@@ -7,6 +7,14 @@
 
 CallLog TakeCalls(CallLog* log) { return std::exchange(*log, CallLog()); }
 
+Ranges RangesOf(const RowSelection& selection) {
+  Ranges ranges;
+  for (const RowRange* range = selection.Head(); range; range = range->next) {
+    ranges.emplace_back(range->first, range->count);
+  }
+  return ranges;
+}
+
 void RecordingRowProvider::DrawBackground(GraphicsPort*, const MacRect&) {
   log.push_back("DrawBackground");
 }

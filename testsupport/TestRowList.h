@@ -7,15 +7,19 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "controls/NuListbox.h"
 #include "testsupport/UiTestSupport.h"
 
 using CallLog = std::vector<std::string>;
+using Ranges = std::vector<std::pair<int32_t, int32_t>>;
 
 // Gives the entries and empties the log.
 CallLog TakeCalls(CallLog* log);
+// The selection's ranges {first, count} in list order.
+Ranges RangesOf(const RowSelection& selection);
 
 // Logs "DrawBackground", "DrawRow(3,1)" (row, selected), "ClickRow(3)" and
 // "ClickOutsideRows"; DrawRow fills selected rows in one colour and the

@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "controls/ScrollerPane.h"
@@ -16,16 +15,9 @@
 
 namespace {
 
-using Ranges = std::vector<std::pair<int32_t, int32_t>>;
 const CallLog kPair{"Changing", "Changed"};
 
-Ranges RangesOf(const NuListbox* list) {
-  Ranges ranges;
-  for (const RowRange* range = list->Selection().Head(); range; range = range->next) {
-    ranges.emplace_back(range->first, range->count);
-  }
-  return ranges;
-}
+Ranges RangesOf(const NuListbox* list) { return RangesOf(list->Selection()); }
 
 CallLog ClicksIn(const CallLog& log) {
   CallLog clicks;

@@ -5,22 +5,11 @@
 #include <cstdio>
 #include <random>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "controls/RowSelection.h"
+#include "testsupport/TestRowList.h"
 
 namespace {
-
-using Ranges = std::vector<std::pair<int32_t, int32_t>>;
-
-Ranges RangesOf(const RowSelection& selection) {
-  Ranges ranges;
-  for (const RowRange* range = selection.Head(); range; range = range->next) {
-    ranges.emplace_back(range->first, range->count);
-  }
-  return ranges;
-}
 
 // Steps: +r selects r, -r deselects it, "a..b" selects the span, "i@a,n"
 // inserts n rows at a, "r@a,n" removes them.
@@ -62,12 +51,11 @@ TEST(RowSelectionTest, EditsKeepListOrderAndNeverMergeNeighbours) {
     EXPECT_EQ(RangesOf(selection), test.ranges) << name;
   }
   RowSelection empty;
+  empty.RowsInserted(0, INT32_MAX);
   empty.RowsInserted(0, 20);
-  EXPECT_EQ(empty.FirstSelectedRow(), -1);
-  EXPECT_EQ(empty.LastSelectedRow(), -1);
-  EXPECT_EQ(empty.SelectedRowCount(), 0);
-  empty.RowsInserted(20, INT32_MAX);
-  EXPECT_EQ(empty.RowCount(), INT32_MAX);
+  EXPECT_EQ(std::vector<int32_t>({empty.FirstSelectedRow(), empty.LastSelectedRow(),
+                                  empty.SelectedRowCount(), empty.RowCount()}),
+            std::vector<int32_t>({-1, -1, 0, INT32_MAX}));
 }
 
 // The span edit skips row-by-row work; it must leave the very list that

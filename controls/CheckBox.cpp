@@ -232,12 +232,10 @@ extern "C" void CheckBoxCreatePane(RuntimeObject* control) {
   if (!fields->sink) fields->sink = new CheckBoxEventSink(control);
   ScopedFontDescriptor font(TextStyleGetFontDescriptor(&fields->textStyle));
   RuntimeControl& common = fields->control;
-  CheckBoxPaneWin32* pane = CreateCheckBoxPane(fields->sink, font.get(), common.parentPane,
-                                               common.tabPanelIndex, common.bounds,
-                                               fields->caption, fields->value);
+  CheckBoxPaneWin32* pane =
+      CreateCheckBoxPane(fields->sink, font.get(), ControlParentPane(control), common.tabPanelIndex,
+                         common.bounds, fields->caption, fields->value);
   common.pane = pane;
-  RuntimeObject* parent = common.parentControl;
-  if (parent && ControlFields(parent)->pane) pane->Reparent(ControlFields(parent)->pane);
   pane->SetDataSourceName(fields->dataSource);
   pane->BindDataSource();
 }

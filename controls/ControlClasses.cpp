@@ -5,11 +5,14 @@
 #include "controls/GroupBox.h"
 #include "controls/ListColumn.h"
 #include "controls/LineControl.h"
+#include "controls/PagePanel.h"
 #include "controls/PopupMenu.h"
+#include "controls/ProgressBar.h"
 #include "controls/PushButton.h"
 #include "controls/RadioButton.h"
 #include "controls/ScrollerControls.h"
 #include "controls/StaticText.h"
+#include "controls/TabPanel.h"
 #include "core/ObjectDefinition.h"
 
 void RegisterBuiltInControlClasses() {
@@ -26,4 +29,7 @@ void RegisterBuiltInControlClasses() {
   InitCanvasClass();
   InitLineControlClasses();
   InitPopupMenuClass();
+  RegisterIntrinsicClass(GetProgressBarClassDefinition());
+  RegisterIntrinsicClass(GetTabPanelClassDefinition());
+  RegisterIntrinsicClass(GetPagePanelClassDefinition());
 }

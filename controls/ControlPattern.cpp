@@ -129,7 +129,7 @@ void SinkLink::Detach() {
 
 ControlCallGuard::ControlCallGuard(NativeControlPane* pane)
     : control_(ObjectRef::Retain(pane ? pane->Control() : nullptr)), panes_(pane) {}
-ControlCallGuard::ControlCallGuard(ControlPane* pane, RuntimeObject* control)
+ControlCallGuard::ControlCallGuard(SubPane* pane, RuntimeObject* control)
     : control_(ObjectRef::Retain(control)), panes_(pane) {}
 
 InActionScope::InActionScope(RuntimeObject* control, uint8_t* flag)
@@ -253,6 +253,27 @@ LRESULT NativeControlPane::HandleMessage(HWND window, UINT message, WPARAM wPara
 
 bool NativeControlPane::ControlNotify(int32_t) { return false; }
 void NativeControlPane::Press() {}
+
+SubPane* ControlParentPane(RuntimeObject* control) {
+  RuntimeControl* fields = ControlFields(control);
+  RuntimeObject* parent = fields->parentControl;
+  if (parent && ControlFields(parent)->pane) return ControlFields(parent)->pane;
+  return fields->parentPane;
+}
+
+std::vector<StringRef> SplitLines(const StringRecord* text) {
+  const std::u16string units = StringToStdUTF16(text);
+  std::vector<StringRef> lines;
+  size_t start = 0;
+  for (size_t i = 0; i <= units.size(); ++i) {
+    if (i < units.size() && units[i] != u'\r' && units[i] != u'\n') continue;
+    lines.push_back(StringRef::Adopt(StringFromUTF16(
+        reinterpret_cast<const uint16_t*>(units.data() + start), int32_t(i - start))));
+    if (i + 1 < units.size() && units[i] == u'\r' && units[i + 1] == u'\n') ++i;
+    start = i + 1;
+  }
+  return lines;
+}
 
 void RedrawWholeAfterResize(SubPane* pane, const MacRect& oldBounds) {
   pane->ResizeRedrawEdges(oldBounds);

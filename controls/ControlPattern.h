@@ -188,7 +188,7 @@ class SinkLink {
 class ControlCallGuard {
  public:
   explicit ControlCallGuard(NativeControlPane* pane);
-  ControlCallGuard(ControlPane* pane, RuntimeObject* control);  // a control's only pane
+  ControlCallGuard(SubPane* pane, RuntimeObject* control);  // a control's only pane
   ControlCallGuard(const ControlCallGuard&) = delete;
   ControlCallGuard& operator=(const ControlCallGuard&) = delete;
 
@@ -310,6 +310,15 @@ class NativeControlPane : public ControlPane {
   SinkLink sink_;
   uint8_t mouseHandled_ = 0;
 };
+
+// The pane a control's panes are made in: its Parent control's pane when
+// that has one (the framework makes parents first), else the control's
+// parent pane (its window's).
+SubPane* ControlParentPane(RuntimeObject* control);
+
+// The text's lines (new UTF-16 strings), split at CR, LF or CR LF; an empty
+// text is one empty line.
+std::vector<StringRef> SplitLines(const StringRecord* text);
 
 // After a resize from oldBounds: what the change uncovered, then the whole
 // pane, is drawn again (for panes that draw all of themselves from their size).

@@ -110,8 +110,8 @@ extern "C" void GroupBoxCreatePane(RuntimeObject* control) {
   GroupBoxFields* fields = FieldsOf(control);
   RuntimeControl& common = fields->control;
   ScopedFontDescriptor font(TextStyleGetFontDescriptor(&fields->textStyle));
-  GroupBoxPane* pane = CreateGroupBoxPane(common.parentPane, common.tabPanelIndex, common.bounds,
-                                          fields->caption, font.get());
+  GroupBoxPane* pane = CreateGroupBoxPane(ControlParentPane(control), common.tabPanelIndex,
+                                          common.bounds, fields->caption, font.get());
   AdoptControlPane(control, pane);
   pane->SetControl(control);
 }

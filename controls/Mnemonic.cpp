@@ -7,7 +7,7 @@
 #include "ui/WindowKeys.h"
 
 void SetMnemonicShortcut(const void* target, uint32_t kind, const StringRecord* caption) {
-  RemoveWindowShortcuts(target);
+  RemoveWindowShortcut(target, kind);
   const uint32_t mnemonic = CaptionMnemonicChar(caption);
   if (mnemonic == 0) return;
   StringRef key = StringRef::Adopt(StringFromCodePoint(mnemonic, kEncodingUTF8));

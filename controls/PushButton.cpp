@@ -217,11 +217,10 @@ extern "C" void PushButtonCreatePane(RuntimeObject* control) {
   // A second "CreatePane" makes new panes: the old sink leaves the old ones.
   delete std::exchange(fields->sink, new PushButtonEventSink(control));
   ScopedFontDescriptor font(TextStyleGetFontDescriptor(&fields->textStyle));
-  PushButtonPaneWin32* pane = CreatePushButton(fields->sink, font.get(), common.parentPane,
-                                               common.tabPanelIndex, common.bounds, fields->caption);
+  PushButtonPaneWin32* pane =
+      CreatePushButton(fields->sink, font.get(), ControlParentPane(control), common.tabPanelIndex,
+                       common.bounds, fields->caption);
   common.pane = pane;
-  RuntimeObject* parent = common.parentControl;
-  if (parent && ControlFields(parent)->pane) pane->Reparent(ControlFields(parent)->pane);
   pane->SetDefault(fields->isDefault);
   pane->SetCancel(fields->isCancel);
 }

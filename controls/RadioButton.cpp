@@ -319,11 +319,9 @@ extern "C" void RadioButtonCreatePane(RuntimeObject* control) {
   delete std::exchange(fields->sink, new RadioButtonEventSink(control));
   ScopedFontDescriptor font(TextStyleGetFontDescriptor(&fields->textStyle));
   RadioButtonPaneWin32* pane =
-      CreateRadioButtonPane(fields->sink, font.get(), common.parentPane, common.tabPanelIndex,
-                            common.bounds, fields->caption, fields->value);
+      CreateRadioButtonPane(fields->sink, font.get(), ControlParentPane(control),
+                            common.tabPanelIndex, common.bounds, fields->caption, fields->value);
   common.pane = pane;
-  RuntimeObject* parent = common.parentControl;
-  if (parent && ControlFields(parent)->pane) pane->Reparent(ControlFields(parent)->pane);
 }
 
 extern "C" void RadioButtonDestruct(RuntimeObject* control) {

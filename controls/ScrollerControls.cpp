@@ -74,11 +74,9 @@ void CreateScroller(RuntimeObject* control, bool slider) {
   delete std::exchange(fields->sink, new ScrollerEventSink(control));
   RuntimeControl& common = fields->control;
   ScrollerPane* pane = (slider ? CreateSliderPane : CreateScrollBarPane)(
-      nullptr, common.parentPane, common.tabPanelIndex, common.bounds, fields->liveScroll != 0,
-      fields->sink);
+      nullptr, ControlParentPane(control), common.tabPanelIndex, common.bounds,
+      fields->liveScroll != 0, fields->sink);
   common.pane = pane;
-  RuntimeObject* parent = common.parentControl;
-  if (parent && ControlFields(parent)->pane) pane->Reparent(ControlFields(parent)->pane);
   for (uint32_t index : {kScrollerPageStep, kScrollerLineStep, kScrollerMinimum, kScrollerMaximum,
                          kScrollerValue}) {
     WritePane(pane, index, *FieldOf(fields, index));

@@ -54,21 +54,6 @@ uint16_t Channel(uint32_t color, int shift, bool washedOut) {
   return uint16_t(channel);
 }
 
-// The caption's lines, split at CR, LF or CR LF.
-std::vector<StringRef> SplitLines(const StringRecord* caption) {
-  const std::u16string text = StringToStdUTF16(caption);
-  std::vector<StringRef> lines;
-  size_t start = 0;
-  for (size_t i = 0; i <= text.size(); ++i) {
-    if (i < text.size() && text[i] != u'\r' && text[i] != u'\n') continue;
-    lines.push_back(StringRef::Adopt(StringFromUTF16(
-        reinterpret_cast<const uint16_t*>(text.data() + start), int32_t(i - start))));
-    if (i + 1 < text.size() && text[i] == u'\r' && text[i + 1] == u'\n') ++i;
-    start = i + 1;
-  }
-  return lines;
-}
-
 // The vertical bands of n lines in the box: the first band's top and the
 // height of each. One line takes the whole box.
 struct LineBands {
@@ -342,10 +327,8 @@ void StaticTextFireAcceleratorKey(StaticTextPane* pane) {
 extern "C" void StaticTextCreatePane(RuntimeObject* control) {
   StaticTextFields* fields = FieldsOf(control);
   RuntimeControl& common = fields->control;
-  auto* pane = new StaticTextPane(common.parentPane, common.tabPanelIndex, common.bounds);
+  auto* pane = new StaticTextPane(ControlParentPane(control), common.tabPanelIndex, common.bounds);
   common.pane = pane;
-  RuntimeObject* parent = common.parentControl;
-  if (parent && ControlFields(parent)->pane) pane->Reparent(ControlFields(parent)->pane);
   pane->SetControl(control);
   pane->ShowCaption(fields->caption);
   pane->SetTextAlign(fields->textAlign);

@@ -1,9 +1,9 @@
 // The demo application: the run-time with a small application image whose
 // Open event prints a resource and opens a window with a check box, a scroll
 // bar, a slider, a default push button that quits, a label and a group box of
-// radio buttons, and a window of drawn controls: a canvas, a bevelled
-// rectangle and a line. With KVDEMO_SCREENSHOT naming a path it saves a PNG of
-// its frame window there and quits.
+// radio buttons, a window of drawn controls: a canvas, a bevelled rectangle
+// and a line, and a window of tabs and progress bars. With KVDEMO_SCREENSHOT
+// naming a path it saves a PNG of its frame window there and quits.
 #include <wincodec.h>
 #include <windows.h>
 #include <wrl/client.h>
@@ -16,10 +16,12 @@
 #include "controls/CheckBox.h"
 #include "controls/GroupBox.h"
 #include "controls/LineControl.h"
+#include "controls/ProgressBar.h"
 #include "controls/PushButton.h"
 #include "controls/RadioButton.h"
 #include "controls/ScrollerControls.h"
 #include "controls/StaticText.h"
+#include "controls/TabPanel.h"
 #include "core/ObjectDefinition.h"
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/SmartRef.h"
@@ -89,6 +91,20 @@ ObjectRef NewScroller(ObjectDefinition* definition, const char* name, const MacR
   return control;
 }
 
+// A window to be shown when it opens, at (left, top) in the frame.
+ObjectRef NewShownWindow(const char* title, int32_t left, int32_t top, int32_t width,
+                         int32_t height) {
+  ObjectRef window = ObjectRef::Adopt(CreateInstance(GetWindowClassDefinition()));
+  SetText(window.get(), "Title", title);
+  WindowFields* fields = WindowFieldsOf(window.get());
+  fields->left = left;
+  fields->top = top;
+  fields->width = width;
+  fields->height = height;
+  fields->visible = 1;
+  return window;
+}
+
 void OnQuitAction(RuntimeObject*) { ApplicationQuit(); }
 
 // A label over a group box of two radio buttons, the first one checked.
@@ -115,14 +131,7 @@ void OpenControlsWindow() {
   static ClassBuilder quitButton(GetPushButtonClassDefinition(), "QuitButton");
   quitButton.Handle("Action", &OnQuitAction);
 
-  ObjectRef window = ObjectRef::Adopt(CreateInstance(GetWindowClassDefinition()));
-  SetText(window.get(), "Title", "Controls");
-  WindowFields* fields = WindowFieldsOf(window.get());
-  fields->left = 16;
-  fields->top = 16;
-  fields->width = 240;
-  fields->height = 190;
-  fields->visible = 1;
+  ObjectRef window = NewShownWindow("Controls", 16, 16, 240, 190);
 
   ObjectRef check = NewControl(CreateInstance(GetCheckBoxClassDefinition()), "CheckBox1",
                                MacRect{14, 14, 34, 214}, "&Check me");
@@ -157,14 +166,7 @@ void OnCanvasPaint(RuntimeObject*, RuntimeObject* g) {
 void OpenDrawingWindow() {
   static ClassBuilder sunCanvas(GetCanvasClassDefinition(), "SunCanvas");
   sunCanvas.Handle("Paint", &OnCanvasPaint);
-  ObjectRef window = ObjectRef::Adopt(CreateInstance(GetWindowClassDefinition()));
-  SetText(window.get(), "Title", "Drawing");
-  WindowFields* fields = WindowFieldsOf(window.get());
-  fields->left = 330;
-  fields->top = 16;
-  fields->width = 188;
-  fields->height = 190;
-  fields->visible = 1;
+  ObjectRef window = NewShownWindow("Drawing", 330, 16, 188, 190);
   ObjectRef canvas = NewControl(sunCanvas.NewInstance(), "Canvas1", MacRect{14, 14, 84, 174}, "");
   ObjectRef box = NewControl(CreateInstance(GetRectangleClassDefinition()), "Box1",
                              MacRect{100, 14, 176, 174}, "");
@@ -182,6 +184,31 @@ void OpenDrawingWindow() {
   WindowOpen(window.get());
 }
 
+// A window below the first: two tabs, the first holding a check box and a
+// bar at 60 per cent, over a bar that keeps moving (no maximum).
+void OpenPanelsWindow() {
+  ObjectRef window = NewShownWindow("Panels", 16, 230, 220, 150);
+  ObjectRef tabs = NewControl(CreateInstance(GetTabPanelClassDefinition()), "Tabs",
+                              MacRect{10, 10, 110, 210}, "&General\rA&dvanced");
+  ObjectRef option = NewControl(CreateInstance(GetCheckBoxClassDefinition()), "Option",
+                                MacRect{44, 22, 62, 190}, "&Enabled");
+  SetProperty<uint8_t>(option.get(), "Value", 1);
+  ObjectRef done = NewControl(CreateInstance(GetProgressBarClassDefinition()), "Done",
+                              MacRect{72, 22, 90, 196}, "");
+  SetProperty<int32_t>(done.get(), "Value", 60);
+  for (RuntimeObject* child : {option.get(), done.get()}) {
+    ControlFields(child)->parentControl = tabs.get();
+    ControlFields(child)->tabPanelIndex = 1;
+  }
+  ObjectRef busy = NewControl(CreateInstance(GetProgressBarClassDefinition()), "Busy",
+                              MacRect{120, 10, 136, 210}, "");
+  SetProperty<int32_t>(busy.get(), "Maximum", 0);
+  for (const ObjectRef& control : {tabs, option, done, busy}) {
+    WindowAddControl(window.get(), control.get());
+  }
+  WindowOpen(window.get());
+}
+
 void OnOpen(RuntimeObject*) {
   auto text = ResourceManager::Find(FourCharCode("TEXT"), 128);
   std::string body = text ? std::string(reinterpret_cast<const char*>(text->data), text->length)
@@ -190,6 +217,7 @@ void OnOpen(RuntimeObject*) {
   std::fflush(stdout);
   OpenControlsWindow();
   OpenDrawingWindow();
+  OpenPanelsWindow();
 }
 
 // The screen pixels under the window, as a 24-bit bottom-up DIB section.

@@ -208,6 +208,7 @@ ObjectRef MakeControl(const ControlDescription& description) {
   ControlSetName(object, name.get());
   RuntimeControl* fields = ControlFields(object);
   fields->bounds = description.bounds;
+  fields->tabPanelIndex = description.tabPanelIndex;
   fields->visible = description.visible ? 1 : 0;
   fields->enabled = description.enabled ? 1 : 0;
   if (!description.caption.empty()) SetStringProperty(object, "Caption", description.caption);

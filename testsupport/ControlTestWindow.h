@@ -38,6 +38,7 @@ struct ControlDescription {
   bool plain = false;  // an instance of the class itself: no handlers, nothing logged
   std::string name;
   std::string parent;   // the parent control's name, when not empty
+  int32_t tabPanelIndex = 0;  // the panel page the control is on
   std::string caption;  // set when not empty
   MacRect bounds{};
   bool isDefault = false;

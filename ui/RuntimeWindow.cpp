@@ -88,6 +88,15 @@ void ApplyControlState(RuntimeObject* control) {
   fields->pane->BroadcastStateChange(fields->visible ? kPaneShow : kPaneHide);
 }
 
+// A control on a panel's page without a Parent control joins the panel that
+// encloses it.
+void JoinEnclosingPanel(RuntimeObject* control) {
+  RuntimeControl* fields = ControlFields(control);
+  if (fields->pane && fields->tabPanelIndex >= 1 && !fields->parentControl) {
+    fields->pane->EmbedInEnclosingPane();
+  }
+}
+
 void MakePanes(RuntimeObject* window, std::vector<RuntimeObject*> controls) {
   std::vector<std::pair<int32_t, RuntimeObject*>> ordered;
   for (RuntimeObject* control : controls) {
@@ -102,6 +111,7 @@ void MakePanes(RuntimeObject* window, std::vector<RuntimeObject*> controls) {
   // A handler run while the panes were made (a bound control's first value)
   // may have closed the window and freed its controls.
   if (!WindowIsOpen(window)) return;
+  for (RuntimeObject* control : controls) JoinEnclosingPanel(control);
   for (RuntimeObject* control : controls) ApplyControlState(control);
 }
 

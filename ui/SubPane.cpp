@@ -83,8 +83,9 @@ void SubPane::MakeNativeWindow(const StringRecord* name, const char* windowClass
   }
   if (!nativeParent) return;
   const POINT origin = NativeOrigin();
+  const uint32_t shown = parent_->ChildOnCurrentPage(this) ? WS_VISIBLE : 0;
   HWND created = CreateWindowAuto(exStyle, windowClass, name,
-                                  style | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
+                                  style | WS_CHILD | shown | WS_CLIPSIBLINGS,
                                   bounds_.left - origin.x, bounds_.top - origin.y, Width(),
                                   Height(), nativeParent, nullptr, this);
   if (!created) return;
@@ -124,7 +125,9 @@ SubPane* SubPane::GetTopPane(SubPane* pane) {
 
 WindowPane* SubPane::TopWindowPane() { return dynamic_cast<WindowPane*>(GetTopPane(this)); }
 
-bool SubPane::IsShown() const { return visible_ && (!parent_ || parent_->IsShown()); }
+bool SubPane::IsShown() const {
+  return visible_ && (!parent_ || (parent_->ChildOnCurrentPage(this) && parent_->IsShown()));
+}
 bool SubPane::IsEnabled() const { return enabled_ && (!parent_ || parent_->IsEnabled()); }
 
 void SubPane::SetPaneCursor(RuntimeObject* cursor) {
@@ -294,7 +297,8 @@ void SubPane::ResizeRedrawEdges(const MacRect& oldBounds) {
 }
 
 void SubPane::ShowNative(bool show) {
-  if (window_ && parent_) ShowWindow(window_, show ? SW_SHOWNA : SW_HIDE);
+  if (!window_ || !parent_) return;
+  ShowWindow(window_, show && parent_->ChildOnCurrentPage(this) ? SW_SHOWNA : SW_HIDE);
 }
 
 // ---- Mouse ----
@@ -302,7 +306,8 @@ void SubPane::ShowNative(bool show) {
 SubPane* SubPane::ChildAt(int32_t x, int32_t y, bool enabledOnly) {
   for (auto child = children_.rbegin(); child != children_.rend(); ++child) {
     SubPane* pane = *child;
-    if (!pane->IsVisible() || (enabledOnly && !pane->IsEnabled())) continue;
+    if (!pane->IsVisible() || !ChildOnCurrentPage(pane)) continue;
+    if (enabledOnly && !pane->IsEnabled()) continue;
     if (ContainsPoint(pane->bounds_, x, y)) return pane;
   }
   return nullptr;
@@ -457,6 +462,8 @@ void SubPane::Reparent(SubPane* newParent) {
       return;
     }
   }
+  // A window that will be hidden under its new owner moves hidden.
+  if (window_ && !(visible_ && newParent->ChildOnCurrentPage(this))) ShowWindow(window_, SW_HIDE);
   if (parent_) parent_->RemoveChild(this);
   parent_ = newParent;
   newParent->children_.push_back(this);
@@ -472,6 +479,7 @@ void SubPane::Reparent(SubPane* newParent) {
                    Height(), SWP_NOACTIVATE);
     }
   }
+  ShowNative(visible_);
   OwnerEnabledChanged(newParent->IsEnabled());
   OwnerShownChanged(newParent->IsShown());
   if (newParent->IsActive() != active_) {
@@ -516,6 +524,7 @@ SubPane* SubPane::WorkingPane() { return this; }
 SubPane* SubPane::RepresentativePane() { return this; }
 bool SubPane::IsTabPanel() { return false; }
 bool SubPane::IsPagePanel() { return false; }
+bool SubPane::ChildOnCurrentPage(const SubPane*) const { return true; }
 HWND SubPane::GetNativeHandle() { return window_; }
 
 // ---- Buttons ----

@@ -56,8 +56,9 @@ class SubPane : public Pane {
  public:
   // Makes the pane under parent (nil: a root) and, when windowClass is given,
   // its native window of that class with the name as its text, as a child of
-  // the parent's window: visible (WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS are
-  // added to style) and on top of its siblings. The run-time's own classes
+  // the parent's window: visible unless off the parent's current page
+  // (WS_CHILD, WS_VISIBLE and WS_CLIPSIBLINGS are added to style) and on top
+  // of its siblings. The run-time's own classes
   // ("KV_Pane", "KV_CanvasPane") route their messages to the pane. A
   // tab-panel page index of 0 or less means on no page. A pane made under a
   // window's tree joins that window's list of panes.
@@ -70,7 +71,8 @@ class SubPane : public Pane {
   WindowPane* TopWindowPane();
 
   // ---- Flags ----
-  // Visible: the pane's own flag; shown: visible with all owners visible.
+  // Visible: the pane's own flag; shown: visible, on its owner's current page
+  // and with all owners shown.
   bool IsVisible() const { return visible_; }
   bool IsShown() const;
   // The pane's own flag and all owners enabled.
@@ -190,7 +192,8 @@ class SubPane : public Pane {
   // ---- Tree ----
   virtual SubPane* GetOwner();
   // Moves the pane (with its native window) under another parent, keeping
-  // its bounds.
+  // its bounds; its native window is then shown as its flag and the new
+  // owner's page say.
   virtual void Reparent(SubPane* newParent);
   // Re-parents the pane into the smallest sibling that Encloses it.
   virtual void EmbedInEnclosingPane();
@@ -204,6 +207,11 @@ class SubPane : public Pane {
   virtual SubPane* RepresentativePane();
   virtual bool IsTabPanel();
   virtual bool IsPagePanel();
+  // Whether the child is on the pane's current page. Panels answer for the
+  // children placed on their pages; every other pane answers true. A child
+  // off the page is not shown, its native window stays hidden and presses
+  // pass it by.
+  virtual bool ChildOnCurrentPage(const SubPane* child) const;
   virtual HWND GetNativeHandle();
 
   // ---- Buttons ----

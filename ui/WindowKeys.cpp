@@ -201,11 +201,7 @@ uint32_t CaptionMnemonicChar(const StringRecord* caption) {
 void RegisterWindowShortcut(const void* target, uint32_t kind, const std::string& keyText) {
   const std::string key = NormalisedKey(keyText);
   if (!target || key.empty()) return;
-  shortcuts.erase(std::remove_if(shortcuts.begin(), shortcuts.end(),
-                                 [&](const WindowShortcut& entry) {
-                                   return entry.target == target && entry.kind == kind;
-                                 }),
-                  shortcuts.end());
+  RemoveWindowShortcut(target, kind);
   shortcuts.insert(shortcuts.begin(), WindowShortcut{target, kind, key});
 }
 
@@ -216,6 +212,14 @@ void RegisterWindowShortcut(const void* target, uint32_t kind, const StringRecor
 void RemoveWindowShortcuts(const void* target) {
   shortcuts.erase(std::remove_if(shortcuts.begin(), shortcuts.end(),
                                  [&](const WindowShortcut& entry) { return entry.target == target; }),
+                  shortcuts.end());
+}
+
+void RemoveWindowShortcut(const void* target, uint32_t kind) {
+  shortcuts.erase(std::remove_if(shortcuts.begin(), shortcuts.end(),
+                                 [&](const WindowShortcut& entry) {
+                                   return entry.target == target && entry.kind == kind;
+                                 }),
                   shortcuts.end());
 }
 

@@ -32,8 +32,9 @@ uint32_t CaptionMnemonicChar(const StringRecord* caption);
 // An empty key is refused.
 void RegisterWindowShortcut(const void* target, uint32_t kind, const StringRecord* keyText);
 void RegisterWindowShortcut(const void* target, uint32_t kind, const std::string& keyText);
-// Drops every entry of the target.
+// Drops every entry of the target, or its entry of one kind word.
 void RemoveWindowShortcuts(const void* target);
+void RemoveWindowShortcut(const void* target, uint32_t kind);
 
 struct WindowShortcut {
   const void* target;

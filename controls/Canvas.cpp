@@ -242,7 +242,8 @@ void CanvasPane::Close() {
 extern "C" void CanvasCreatePane(RuntimeObject* control) {
   RuntimeControl& common = FieldsOf(control)->control;
   const bool transparent = FindEventHandler(control, "Paint") == nullptr;
-  auto* pane = new CanvasPane(common.parentPane, common.tabPanelIndex, common.bounds, transparent);
+  auto* pane = new CanvasPane(ControlParentPane(control), common.tabPanelIndex, common.bounds,
+                              transparent);
   AdoptControlPane(control, pane);
   pane->SetControl(control);
 }

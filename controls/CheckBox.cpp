@@ -235,7 +235,7 @@ extern "C" void CheckBoxCreatePane(RuntimeObject* control) {
   CheckBoxPaneWin32* pane =
       CreateCheckBoxPane(fields->sink, font.get(), ControlParentPane(control), common.tabPanelIndex,
                          common.bounds, fields->caption, fields->value);
-  common.pane = pane;
+  AdoptControlPane(control, pane);
   pane->SetDataSourceName(fields->dataSource);
   pane->BindDataSource();
 }

@@ -61,11 +61,16 @@ std::array<EventRecord, 5> StandardControlEventRecords() {
 
 // ---- Panes that hold their control ----
 
-void AdoptControlPane(RuntimeObject* control, SubPane* pane) {
+SubPane* ControlParentPane(RuntimeObject* control) {
   RuntimeControl* fields = ControlFields(control);
-  fields->pane = pane;
   RuntimeObject* parent = fields->parentControl;
-  if (parent && ControlFields(parent)->pane) pane->Reparent(ControlFields(parent)->pane);
+  if (parent && ControlFields(parent)->pane) return ControlFields(parent)->pane;
+  return fields->parentPane;
+}
+
+void AdoptControlPane(RuntimeObject* control, SubPane* pane) {
+  ControlFields(control)->pane = pane;
+  if (SubPane* parent = ControlParentPane(control)) pane->Reparent(parent);
 }
 
 bool RunMouseDownHandler(SubPane* pane, RuntimeObject* control, int32_t x, int32_t y) {
@@ -253,13 +258,6 @@ LRESULT NativeControlPane::HandleMessage(HWND window, UINT message, WPARAM wPara
 
 bool NativeControlPane::ControlNotify(int32_t) { return false; }
 void NativeControlPane::Press() {}
-
-SubPane* ControlParentPane(RuntimeObject* control) {
-  RuntimeControl* fields = ControlFields(control);
-  RuntimeObject* parent = fields->parentControl;
-  if (parent && ControlFields(parent)->pane) return ControlFields(parent)->pane;
-  return fields->parentPane;
-}
 
 std::vector<StringRef> SplitLines(const StringRecord* text) {
   const std::u16string units = StringToStdUTF16(text);

@@ -109,8 +109,14 @@ Result CallControlHandler(RuntimeObject* control, const char* eventName,
 
 // ---- Panes that hold their control ----------------------------------------
 
+// The pane a control's panes are made in: its Parent control's pane when
+// that has one (the framework makes parents first), else the control's
+// parent pane (its window's). Made there, a pane needs no move later (a
+// native window that moves costs more than one made in place).
+SubPane* ControlParentPane(RuntimeObject* control);
+
 // The last steps of a "CreatePane": the pane becomes the control's, and moves
-// into the parent control's pane when there is one.
+// into ControlParentPane when it was made elsewhere.
 void AdoptControlPane(RuntimeObject* control, SubPane* pane);
 
 // The control's "MouseDown" handler at the point made relative to the pane,
@@ -310,11 +316,6 @@ class NativeControlPane : public ControlPane {
   SinkLink sink_;
   uint8_t mouseHandled_ = 0;
 };
-
-// The pane a control's panes are made in: its Parent control's pane when
-// that has one (the framework makes parents first), else the control's
-// parent pane (its window's).
-SubPane* ControlParentPane(RuntimeObject* control);
 
 // The text's lines (new UTF-16 strings), split at CR, LF or CR LF; an empty
 // text is one empty line.

@@ -256,7 +256,7 @@ template <class Pane, class Style>
 Pane* CreateShapePane(RuntimeObject* control, const MacRect& bounds) {
   auto* fields = ObjectFields<ShapeFields<Style>>(control);
   RuntimeControl& common = fields->control;
-  auto* pane = new Pane(common.parentPane, common.tabPanelIndex, bounds, fields->style);
+  auto* pane = new Pane(ControlParentPane(control), common.tabPanelIndex, bounds, fields->style);
   AdoptControlPane(control, pane);
   pane->SetControl(control);
   return pane;

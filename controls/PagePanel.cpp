@@ -82,5 +82,5 @@ extern "C" void PagePanelCreatePaneHook(RuntimeObject* control) {
   RuntimeControl& common = fields->control;
   auto* pane = new PagePanelPane(ControlParentPane(control), common.tabPanelIndex, common.bounds);
   pane->ShowPage(ClampedValue(fields, fields->value) + 1);
-  common.pane = pane;
+  AdoptControlPane(control, pane);
 }

@@ -494,8 +494,8 @@ extern "C" void PopupMenuCreatePane(RuntimeObject* control) {
   PopupMenuFields* fields = FieldsOf(control);
   RuntimeControl& common = fields->control;
   ScopedFontDescriptor font(TextStyleGetFontDescriptor(&fields->textStyle));
-  auto* pane =
-      new PopupMenuPane(font.get(), common.parentPane, common.tabPanelIndex, common.bounds);
+  auto* pane = new PopupMenuPane(font.get(), ControlParentPane(control), common.tabPanelIndex,
+                                 common.bounds);
   AdoptControlPane(control, pane);
   pane->SetControl(control);
   if (fields->initialValue) {

@@ -215,5 +215,5 @@ extern "C" void ProgressBarCreatePane(RuntimeObject* control) {
   RuntimeControl& common = fields->control;
   auto* pane = new ProgressBarPane(ControlParentPane(control), common.tabPanelIndex, common.bounds,
                                    fields->value, fields->maximum);
-  common.pane = pane;
+  AdoptControlPane(control, pane);
 }

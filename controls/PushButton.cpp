@@ -220,7 +220,7 @@ extern "C" void PushButtonCreatePane(RuntimeObject* control) {
   PushButtonPaneWin32* pane =
       CreatePushButton(fields->sink, font.get(), ControlParentPane(control), common.tabPanelIndex,
                        common.bounds, fields->caption);
-  common.pane = pane;
+  AdoptControlPane(control, pane);
   pane->SetDefault(fields->isDefault);
   pane->SetCancel(fields->isCancel);
 }

@@ -321,7 +321,7 @@ extern "C" void RadioButtonCreatePane(RuntimeObject* control) {
   RadioButtonPaneWin32* pane =
       CreateRadioButtonPane(fields->sink, font.get(), ControlParentPane(control),
                             common.tabPanelIndex, common.bounds, fields->caption, fields->value);
-  common.pane = pane;
+  AdoptControlPane(control, pane);
 }
 
 extern "C" void RadioButtonDestruct(RuntimeObject* control) {

@@ -76,7 +76,7 @@ void CreateScroller(RuntimeObject* control, bool slider) {
   ScrollerPane* pane = (slider ? CreateSliderPane : CreateScrollBarPane)(
       nullptr, ControlParentPane(control), common.tabPanelIndex, common.bounds,
       fields->liveScroll != 0, fields->sink);
-  common.pane = pane;
+  AdoptControlPane(control, pane);
   for (uint32_t index : {kScrollerPageStep, kScrollerLineStep, kScrollerMinimum, kScrollerMaximum,
                          kScrollerValue}) {
     WritePane(pane, index, *FieldOf(fields, index));

@@ -328,7 +328,7 @@ extern "C" void StaticTextCreatePane(RuntimeObject* control) {
   StaticTextFields* fields = FieldsOf(control);
   RuntimeControl& common = fields->control;
   auto* pane = new StaticTextPane(ControlParentPane(control), common.tabPanelIndex, common.bounds);
-  common.pane = pane;
+  AdoptControlPane(control, pane);
   pane->SetControl(control);
   pane->ShowCaption(fields->caption);
   pane->SetTextAlign(fields->textAlign);

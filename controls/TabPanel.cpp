@@ -14,7 +14,6 @@
 #include "core/InstanceArgument.h"
 #include "core/TextEncoding.h"
 #include "core/string.h"
-#include "ui/PaneFocus.h"
 #include "ui/WinUtil.h"
 #include "ui/WindowKeys.h"
 
@@ -93,12 +92,7 @@ class TabPanelEvents final : public TabPanelListener {
   void FocusLost(TabPanelPane* pane) override { CallControlHandler(pane->Control(), "LostFocus"); }
   // A press the handler takes captures the mouse for MouseDrag and MouseUp.
   bool TabMouseDown(TabPanelPane* pane, int32_t x, int32_t y, uint32_t) override {
-    if (!CallControlHandler<bool>(pane->Control(), "MouseDown", x - pane->Left(),
-                                  y - pane->Top())) {
-      return false;
-    }
-    SetMouseCapturePane(pane);
-    return true;
+    return RunMouseDownHandler(pane, pane->Control(), x, y);
   }
 };
 
@@ -191,11 +185,6 @@ void TabPanelPane::SelectionChanged() {
   if (listener_ && !IsClosing()) listener_->TabSelected(this);
 }
 
-void TabPanelPane::CallMouseHandler(const char* event, int32_t x, int32_t y) {
-  ControlCallGuard guard(this, control_);
-  CallControlHandler(control_, event, x - Left(), y - Top());
-}
-
 bool TabPanelPane::MouseDown(int32_t x, int32_t y, uint32_t modifiers) {
   ControlCallGuard guard(this, control_);
   if (listener_ && listener_->TabMouseDown(this, x, y, modifiers)) return true;
@@ -206,10 +195,12 @@ bool TabPanelPane::MouseDown(int32_t x, int32_t y, uint32_t modifiers) {
 }
 
 void TabPanelPane::MouseDrag(int32_t x, int32_t y, uint32_t) {
-  CallMouseHandler("MouseDrag", x, y);
+  RunMouseHandler(this, control_, "MouseDrag", x, y);
 }
 
-void TabPanelPane::MouseUp(int32_t x, int32_t y, uint32_t) { CallMouseHandler("MouseUp", x, y); }
+void TabPanelPane::MouseUp(int32_t x, int32_t y, uint32_t) {
+  RunMouseHandler(this, control_, "MouseUp", x, y);
+}
 
 void TabPanelPane::TakeFocus() {
   ControlCallGuard guard(this, control_);
@@ -286,7 +277,7 @@ extern "C" void TabPanelCreatePaneHook(RuntimeObject* control) {
   ScopedFontDescriptor font(TextStyleGetFontDescriptor(&DefaultTextStyle()));
   TabPanelPane* pane = CreateTabPanelPane(&classEvents, font.get(), ControlParentPane(control),
                                           common.tabPanelIndex, common.bounds, fields->tabPosition);
-  common.pane = pane;
+  AdoptControlPane(control, pane);
   for (const StringRef& line : TabCaptions(fields->caption)) {
     TabPanelPaneAppendTab(pane, line.get());
   }

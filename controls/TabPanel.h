@@ -98,8 +98,6 @@ class TabPanelPane : public PagedPane<ControlPane> {
   void WriteTab(int32_t index, const StringRecord* caption, bool insert);
   // The native selection's page shows, then the listener hears of it.
   void SelectionChanged();
-  // Runs the control's mouse handler at the point made relative to it.
-  void CallMouseHandler(const char* event, int32_t x, int32_t y);
 
   TabPanelListener* listener_;
   RuntimeObject* control_ = nullptr;

@@ -187,7 +187,7 @@ void OpenDrawingWindow() {
 // A window below the first: two tabs, the first holding a check box and a
 // bar at 60 per cent, over a bar that keeps moving (no maximum).
 void OpenPanelsWindow() {
-  ObjectRef window = NewShownWindow("Panels", 16, 230, 220, 150);
+  ObjectRef window = NewShownWindow("Panels", 16, 236, 220, 144);
   ObjectRef tabs = NewControl(CreateInstance(GetTabPanelClassDefinition()), "Tabs",
                               MacRect{10, 10, 110, 210}, "&General\rA&dvanced");
   ObjectRef option = NewControl(CreateInstance(GetCheckBoxClassDefinition()), "Option",

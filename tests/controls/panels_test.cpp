@@ -26,10 +26,7 @@ using Lines = std::vector<std::string>;
 
 ControlDescription Placed(ObjectDefinition* definition, const char* name, const MacRect& bounds,
                           const char* parent = "", int32_t page = 0) {
-  ControlDescription description;
-  description.definition = definition;
-  description.name = name;
-  description.bounds = bounds;
+  ControlDescription description = Described(definition, name, bounds);
   description.parent = parent;
   description.tabPanelIndex = page;
   return description;

@@ -20,10 +20,7 @@ namespace {
 
 ControlDescription Bar(const char* name, const MacRect& bounds, int32_t maximum,
                        int32_t value = 0) {
-  ControlDescription description;
-  description.definition = GetProgressBarClassDefinition();
-  description.name = name;
-  description.bounds = bounds;
+  ControlDescription description = Described(GetProgressBarClassDefinition(), name, bounds);
   description.prepare = [maximum, value](RuntimeObject* control) {
     SetProperty<int32_t>(control, "Maximum", maximum);
     SetProperty<int32_t>(control, "Value", value);

@@ -194,7 +194,7 @@ bool FolderItemImp::MoveFileTo(FolderItemImp* destination) {
 bool FolderItemImp::Launch(bool) { return false; }
 bool FolderItemImp::MoveToTrash() { return false; }
 bool FolderItemImp::OpenStyledEditField(RuntimeObject*) { return false; }
-RuntimeObject* FolderItemImp::OpenAsPicture(bool) { return nullptr; }
+RuntimeObject* FolderItemImp::OpenAsPicture(uint8_t) { return nullptr; }
 RuntimeObject* FolderItemImp::OpenAsMovie() { return nullptr; }
 RuntimeObject* FolderItemImp::OpenAsSound() { return nullptr; }
 RuntimeObject* FolderItemImp::ImportPicture() { return nullptr; }

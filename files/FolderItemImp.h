@@ -96,7 +96,8 @@ class FolderItemImp {
   virtual int32_t ReservedQuery();  // base: -1
   // New implementation of the enclosing folder.
   virtual FolderItemImp* GetParent();
-  // New implementation of a special folder ('desk', 'trsh', 'empt', 'temp').
+  // New implementation of a special folder ('desk', 'pref', 'root', 'temp',
+  // 'trsh').
   virtual FolderItemImp* FindFolder(uint32_t code);
   virtual int32_t GetCount();
   // New implementation of the folder's item at index (from 0); options
@@ -122,7 +123,8 @@ class FolderItemImp {
   // Typed contents: pictures, movies, sounds and edit fields are run-time
   // objects, passed and returned as such (new objects belong to the caller).
   virtual bool OpenStyledEditField(RuntimeObject* editField);
-  virtual RuntimeObject* OpenAsPicture(bool vector);
+  // Format 0 a raster picture, 1 a vector picture where the file has one.
+  virtual RuntimeObject* OpenAsPicture(uint8_t format);
   virtual RuntimeObject* OpenAsMovie();
   virtual RuntimeObject* OpenAsSound();
   virtual RuntimeObject* ImportPicture();

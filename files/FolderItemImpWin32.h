@@ -98,6 +98,34 @@ class FolderItemImpWin32 : public FolderItemImp {
   // Into the Recycle Bin. Where the bin cannot take the item the shell asks
   // the user whether to delete it for good; declined, it stays (false).
   bool MoveToTrash() override;
+  // 'desk', 'pref' and 'root' (the desktop, application-data and Windows
+  // folders), 'temp' and 'trsh' (a Recycle Bin item); nil for other codes
+  // and for a folder the shell gives no path for.
+  FolderItemImp* FindFolder(uint32_t code) override;
+
+  // Typed contents (FolderItemImpWin32Contents.cpp). Sounds, movies, picture
+  // import and styled text go through the media slots (MediaSlots.h);
+  // pictures are written here as BMP, WMF or EMF files (PictureFileWriter).
+  // A picture file is written whole under a free name in its folder and
+  // takes the item's name only when complete; the path gets the format's
+  // extension. Formats other than those listed raise UnsupportedFormatException;
+  // a nil picture, or a nil edit field to save, NilObjectException.
+  RuntimeObject* OpenAsSound() override;
+  RuntimeObject* OpenAsMovie() override;
+  // Format 0 or 1 (a vector picture from an ".emf" or ".wmf" file, else a
+  // raster one).
+  RuntimeObject* OpenAsPicture(uint8_t format) override;
+  RuntimeObject* ImportPicture() override;
+  // Formats 0, 4 and 350 BMP; 1, 3 and 301 EMF; 300 WMF; 2 EMF for a vector
+  // picture, else BMP.
+  bool SaveAsPicture(RuntimeObject* picture, int32_t format) override;
+  // False unless the export answers success; the path gets ".jpg" unless it
+  // ends in ".jpg", ".jpeg" or ".jpe".
+  bool SaveAsJPEG(RuntimeObject* picture) override;
+  // True when the edit field's control read or wrote the file; its Win32
+  // code is stored otherwise.
+  bool OpenStyledEditField(RuntimeObject* editField) override;
+  bool SaveStyledEditField(RuntimeObject* editField) override;
 
   const std::string& Path() const { return mPath; }
   bool IsVolumeRoot() const { return mIsVolumeRoot; }
@@ -116,6 +144,7 @@ class FolderItemImpWin32 : public FolderItemImp {
  private:
   friend std::unique_ptr<FolderItemImpWin32> FolderItemImpWin32FromSaveInfo(const uint8_t*, size_t,
                                                                             FolderItemImp*);
+  friend class FolderItemImpRecycleBin;
   // Sets error 105 and gives true when the item's own path is not
   // acceptable.
   bool PathRefused();

@@ -117,6 +117,8 @@ ShellFacadeScope::ShellFacadeScope(ShellFacade replacement) : previous_(Current(
 
 ShellFacadeScope::~ShellFacadeScope() { Current() = std::move(previous_); }
 
+void FreeShellMemory(void* block) { CoTaskMemFree(block); }
+
 void ShellOpenPath(const std::string& text) { CurrentShell().execute("open", text, "", SW_SHOW); }
 
 extern "C" void RuntimeShowURL(StringRecord* url) { ShellOpenPath(StringToStdUTF8(url)); }

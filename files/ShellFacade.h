@@ -58,6 +58,19 @@ class ShellFacadeScope {
   ShellFacade previous_;
 };
 
+// Memory the shell hands out (item id lists, converted names), owned for a
+// scope and freed with the shell's allocator.
+void FreeShellMemory(void* block);
+template <class T>
+struct ShellMemory {
+  ShellMemory() = default;
+  explicit ShellMemory(T* block) : p(block) {}
+  ~ShellMemory() { FreeShellMemory(p); }
+  ShellMemory(const ShellMemory&) = delete;
+  ShellMemory& operator=(const ShellMemory&) = delete;
+  T* p = nullptr;
+};
+
 // Opens a document or an address with the program associated with it
 // ("open", shown normally); the answer is not examined.
 void ShellOpenPath(const std::string& text);

@@ -192,6 +192,18 @@ bool MovePath(const std::string& from, const std::string& to) {
   return OnPaths(from, to, MoveFileW, MoveFileA);
 }
 
+bool ReplacePath(const std::string& from, const std::string& to) {
+  return OnPaths(
+      from, to, [](const wchar_t* a, const wchar_t* b) { return MoveFileExW(a, b, MOVEFILE_REPLACE_EXISTING); },
+      [](const char* a, const char* b) {
+        if (MoveFileExA(a, b, MOVEFILE_REPLACE_EXISTING)) return TRUE;
+        // Systems of the ANSI line without MoveFileEx: delete, then move.
+        if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return FALSE;
+        DeleteFileA(b);
+        return MoveFileA(a, b);
+      });
+}
+
 bool CopyPath(const std::string& from, const std::string& to, bool failIfExists) {
   return OnPaths(
       from, to, [&](const wchar_t* a, const wchar_t* b) { return CopyFileW(a, b, failIfExists); },

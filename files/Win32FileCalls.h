@@ -53,6 +53,8 @@ bool SetPathAttributes(const std::string& path, DWORD attributes);
 HANDLE CreateFileAt(const std::string& path, DWORD access, DWORD share, DWORD creation,
                     DWORD flags);
 bool MovePath(const std::string& from, const std::string& to);
+// Moves onto the target, replacing an existing file in one step.
+bool ReplacePath(const std::string& from, const std::string& to);
 bool CopyPath(const std::string& from, const std::string& to, bool failIfExists);
 bool DeletePath(const std::string& path);
 bool MakeFolder(const std::string& path);

@@ -18,6 +18,7 @@
 #include "files/FileTypes.h"
 #include "files/FolderItemImpWin32.h"
 #include "files/LateMemberTypes.h"
+#include "files/MediaSlots.h"
 #include "files/ResourceFork.h"
 #include "files/TextStreams.h"
 #include "host/application.h"
@@ -374,15 +375,18 @@ RuntimeObject* FolderItemCreateResourceFork(RuntimeObject* item, StringRecord*) 
 }
 RuntimeObject* FolderItemOpenAsPicture(RuntimeObject* item) {
   FolderItemImp* imp = Required(item, __LINE__);
-  return imp ? imp->OpenAsPicture(false) : nullptr;
+  return imp ? imp->OpenAsPicture(0) : nullptr;
 }
 RuntimeObject* FolderItemOpenAsVectorPicture(RuntimeObject* item) {
   FolderItemImp* imp = Required(item, __LINE__);
-  return imp ? imp->OpenAsPicture(true) : nullptr;
+  return imp ? imp->OpenAsPicture(1) : nullptr;
 }
+// The Sound keeps the item it was opened from.
 RuntimeObject* FolderItemOpenAsSound(RuntimeObject* item) {
   FolderItemImp* imp = Required(item, __LINE__);
-  return imp ? imp->OpenAsSound() : nullptr;
+  RuntimeObject* sound = imp ? imp->OpenAsSound() : nullptr;
+  if (sound && CurrentMediaSlots().setSoundItem) CurrentMediaSlots().setSoundItem(sound, item);
+  return sound;
 }
 RuntimeObject* FolderItemOpenAsMovie(RuntimeObject* item) {
   FolderItemImp* imp = Required(item, __LINE__);

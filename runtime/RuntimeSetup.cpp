@@ -4,9 +4,13 @@
 
 #include "controls/ControlClasses.h"
 #include "database/api/DatabaseClasses.h"
+#include "database/api/DatabaseHooks.h"
 #include "database/engine/BuiltInDatabase.h"
 #include "files/FileStreams.h"
 #include "files/FileTypes.h"
+#include "files/FolderItemDialog.h"
+#include "files/SpecialFolders.h"
+#include "files/TypedContents.h"
 #include "files/runFolderItem.h"
 #include "graphics/GraphicsClass.h"
 #include "graphics/GraphicsPort.h"
@@ -52,6 +56,8 @@ void RegisterClasses() {
   RegisterFileStreamClasses();
   RegisterFileTypeEntryPoints();
   RegisterFolderItemClass();
+  RegisterSpecialFolderFunctions();
+  RegisterFolderItemDialogClasses();
   RegisterRegistryItemClass();
   RegisterOLEObjectClass();
   RegisterSerialClasses();
@@ -60,6 +66,7 @@ void RegisterClasses() {
   RegisterAppleEventClasses();
   RegisterDatabaseClasses();
   RegisterBuiltInDatabase();
+  SetJPEGCodec({EncodeJPEGThroughFile, DecodeJPEGThroughFile});
   TypeFileMembersOfLaterClasses();
 }
 

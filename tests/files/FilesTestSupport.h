@@ -13,6 +13,7 @@
 #include <string>
 
 #include "core/ObjectDefinition.h"
+#include "core/RuntimeExceptionFoundation.h"
 #include "core/SmartRef.h"
 #include "core/TextEncoding.h"
 #include "core/string.h"
@@ -95,6 +96,26 @@ inline void RemoveTree(const std::wstring& folder) {
     FindClose(search);
   }
   RemoveDirectoryW(folder.c_str());
+}
+
+// The bin is the XDG trash under $XDG_DATA_HOME, which the test entries
+// point at scratch places; its Windows path is on Z:.
+inline std::wstring XdgDataFolder() {
+  wchar_t folder[1024] = {};
+  GetEnvironmentVariableW(L"XDG_DATA_HOME", folder, 1024);
+  std::wstring path = std::wstring(L"Z:") + folder;
+  for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
+  return path;
+}
+
+// Takes the pending exception: its message when it is of the class (and
+// its error number is 0), "<other>" for another one, "<none>" without one.
+inline std::string TakeExceptionMessage(ObjectDefinition* expected) {
+  ObjectRef exception = ObjectRef::Adopt(RuntimeTakePendingException());
+  if (!exception) return "<none>";
+  if (!ObjectIsADefinition(exception.get(), expected)) return "<other>";
+  EXPECT_EQ(exceptionErrorNumberGetter(exception.get(), 0), 0);
+  return StringToStdUTF8(StringRef::Adopt(exceptionMessageGetter(exception.get(), 0)).get());
 }
 
 // A shell shortcut at linkPath to the target path.

@@ -31,16 +31,6 @@ class Win32ItemTest : public FilesTest {
 
 using Win32ItemPathTest = Win32ItemTest;
 
-// The bin is the XDG trash under $XDG_DATA_HOME, which the test entries
-// point at scratch places; its Windows path is on Z:.
-std::wstring XdgDataFolder() {
-  wchar_t folder[1024] = {};
-  GetEnvironmentVariableW(L"XDG_DATA_HOME", folder, 1024);
-  std::wstring path = std::wstring(L"Z:") + folder;
-  for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
-  return path;
-}
-
 }  // namespace
 
 TEST_F(Win32ItemPathTest, PathsNameTheirItemParentAndVolumeRoot) {

@@ -6,6 +6,7 @@
 #include "core/ObjectDefinition.h"
 #include "core/RuntimeObjectFoundation.h"
 #include "core/utility.h"
+#include "files/FileTypes.h"
 
 namespace {
 
@@ -32,16 +33,14 @@ ObjectDefinition* SoundDefinition() {
   return &definition;
 }
 
-std::string CodeText(uint32_t code) {
-  const char bytes[4] = {char(code >> 24), char(code >> 16), char(code >> 8), char(code)};
-  return std::string(bytes, 4);
+template <class Answer>
+Answer Logged(const std::string& call, Answer answer) {
+  current->calls.push_back(call);
+  return answer;
 }
 
-void Log(const std::string& call) { current->calls.push_back(call); }
-
 QuickTimeHandle NewHandle(int32_t size) {
-  Log("newHandle " + std::to_string(size));
-  auto* handle = new char*;
+  auto* handle = Logged("newHandle " + std::to_string(size), new char*);
   std::string& block = current->handles[handle];
   block.resize(size_t(size));
   *handle = &block[0];
@@ -68,9 +67,8 @@ MediaSlots FakeSlots() {
   };
   slots.quickTimeAvailable = [] { return true; };
   slots.pictureImportReady = [] { return true; };
-  slots.fileSpecOfPath = [](const char* path, QuickTimeFileSpec*) -> int16_t {
-    Log(std::string("fileSpecOfPath ") + path);
-    return 0;
+  slots.fileSpecOfPath = [](const char* path, QuickTimeFileSpec*) {
+    return Logged(std::string("fileSpecOfPath ") + path, int16_t(0));
   };
   slots.pictureToQuickTimePicture = [](RuntimeObject*) {
     QuickTimeHandle pict = NewHandle(int32_t(current->pict.size()));
@@ -80,10 +78,11 @@ MediaSlots FakeSlots() {
   slots.newHandle = NewHandle;
   slots.handleSize = HandleSize;
   slots.disposeHandle = DisposeHandle;
-  slots.openDefaultComponent = [](uint32_t type, uint32_t subType, void** component) -> int16_t {
-    Log("openDefaultComponent " + CodeText(type) + " " + CodeText(subType));
+  slots.openDefaultComponent = [](uint32_t type, uint32_t subType, void** component) {
     *component = current;
-    return 0;
+    return Logged("openDefaultComponent " + BytesOfFourCharCode(type) + " " +
+                      BytesOfFourCharCode(subType),
+                  int16_t(0));
   };
   slots.setImporterData = [](void*, QuickTimeHandle data) -> int32_t {
     current->importerData.assign(*data, size_t(HandleSize(data)));
@@ -91,22 +90,17 @@ MediaSlots FakeSlots() {
   };
   slots.exportImageFile = [](void*, uint32_t type, uint32_t creator, const QuickTimeFileSpec*,
                              int16_t script) {
-    Log("exportImageFile " + CodeText(type) + " " + std::to_string(creator) + " " +
-        std::to_string(script));
-    return current->exportAnswer;
+    return Logged("exportImageFile " + BytesOfFourCharCode(type) + " " + std::to_string(creator) +
+                      " " + std::to_string(script),
+                  current->exportAnswer);
   };
-  slots.closeComponent = [](void*) -> int16_t {
-    Log("closeComponent");
-    return 0;
-  };
+  slots.closeComponent = [](void*) { return Logged("closeComponent", int16_t(0)); };
   slots.hasNativeControl = [](RuntimeObject*) { return true; };
   slots.loadStyledText = [](RuntimeObject*, const char* path) {
-    Log(std::string("loadStyledText ") + path);
-    return current->styledTextAnswer;
+    return Logged(std::string("loadStyledText ") + path, current->styledTextAnswer);
   };
   slots.saveStyledText = [](RuntimeObject*, const char* path) {
-    Log(std::string("saveStyledText ") + path);
-    return current->styledTextAnswer;
+    return Logged(std::string("saveStyledText ") + path, current->styledTextAnswer);
   };
   return slots;
 }

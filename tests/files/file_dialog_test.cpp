@@ -1,6 +1,9 @@
 // The file dialogs on the system's own dialogs, each answered by a watcher
 // thread (with a deadline after which it cancels).
 #include <atomic>
+#include <cstring>
+#include <functional>
+#include <tuple>
 #include <thread>
 
 #include "FilesTestSupport.h"
@@ -17,13 +20,21 @@ namespace {
 constexpr int kFileNameBox = 0x480;
 constexpr int kFileTypeBox = 0x470;
 
-// Answers the first visible dialog of this process that another dialog owns
-// (with ownedOnly), or any: keeps its owner and its static texts, presses the
-// button and then, when ownerButton is not 0, that button of its owner.
+bool IsProcessDialog(HWND window) {
+  char name[8] = {};
+  DWORD process = 0;
+  GetClassNameA(window, name, sizeof name);
+  GetWindowThreadProcessId(window, &process);
+  return process == GetCurrentProcessId() && IsWindowVisible(window) && !strcmp(name, "#32770");
+}
+
+// Answers the first visible dialog of this process that another one owns
+// (or, with anyOwner, the first at all), within 10 s: keeps its owner and
+// its texts, presses the button, then that of the owner when not 0.
 class OwnedDialogAnswerer {
  public:
-  OwnedDialogAnswerer(bool ownedOnly, int button, int ownerButton = 0)
-      : thread_([=] { Answer(ownedOnly, button, ownerButton); }) {}
+  OwnedDialogAnswerer(int button, int ownerButton, bool anyOwner = false)
+      : thread_([=] { Answer(button, ownerButton, anyOwner); }) {}
   ~OwnedDialogAnswerer() { Finish(); }
   void Finish() {
     stop_ = true;
@@ -33,44 +44,24 @@ class OwnedDialogAnswerer {
   std::wstring text;
 
  private:
-  struct Search {
-    bool ownedOnly;
-    HWND found;
-  };
-  static bool IsDialog(HWND window) {
-    char name[16] = {};
-    GetClassNameA(window, name, sizeof name);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    return process == GetCurrentProcessId() && IsWindowVisible(window) &&
-           std::string(name) == "#32770";
-  }
-  static BOOL CALLBACK Take(HWND window, LPARAM search) {
-    auto* wanted = reinterpret_cast<Search*>(search);
-    if (!IsDialog(window) || (wanted->ownedOnly && !IsDialog(GetWindow(window, GW_OWNER)))) {
-      return TRUE;
-    }
-    wanted->found = window;
-    return FALSE;
-  }
-  static BOOL CALLBACK AddText(HWND child, LPARAM text) {
-    wchar_t part[512] = {};
-    GetWindowTextW(child, part, 512);
-    *reinterpret_cast<std::wstring*>(text) += part;
-    return TRUE;
-  }
-  void Answer(bool ownedOnly, int button, int ownerButton) {
+  void Answer(int button, int ownerButton, bool anyOwner) {
     const DWORD start = GetTickCount();
-    Search search{ownedOnly, nullptr};
-    while (!stop_ && !search.found && GetTickCount() - start < 10000) {
+    HWND box = nullptr;
+    while (!box && !stop_ && GetTickCount() - start < 10000) {
       Sleep(20);
-      EnumWindows(Take, reinterpret_cast<LPARAM>(&search));
+      for (HWND w = GetTopWindow(nullptr); w && !box; w = GetWindow(w, GW_HWNDNEXT)) {
+        if (IsProcessDialog(w) && (anyOwner || IsProcessDialog(GetWindow(w, GW_OWNER)))) box = w;
+      }
     }
-    if (!search.found) return;
-    owner = GetWindow(search.found, GW_OWNER);
-    EnumChildWindows(search.found, AddText, reinterpret_cast<LPARAM>(&text));
-    PostMessageW(search.found, WM_COMMAND, button, 0);
-    while (ownerButton && IsWindow(search.found) && GetTickCount() - start < 10000) Sleep(20);
+    if (!box) return;
+    owner = GetWindow(box, GW_OWNER);
+    for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+      wchar_t part[512] = {};
+      GetWindowTextW(c, part, 512);
+      text += part;
+    }
+    PostMessageW(box, WM_COMMAND, button, 0);
+    while (ownerButton && IsWindow(box) && GetTickCount() - start < 10000) Sleep(20);
     if (ownerButton) PostMessageW(owner, WM_COMMAND, ownerButton, 0);
   }
 
@@ -131,7 +122,7 @@ TEST_F(FileDialogTest, TheOpenDialogShowsItsSettingsAndGivesTheChosenFile) {
   }
   {
     DialogWatcher watcher({{{kFileNameBox, L"missing.txt"}}, IDOK, 10000});
-    OwnedDialogAnswerer box(true, IDOK, IDCANCEL);
+    OwnedDialogAnswerer box(IDOK, IDCANCEL);
     EXPECT_EQ(FolderItemDialogShowModal(dialog.get()), nullptr);
     box.Finish();
     EXPECT_NE(box.text.find(L"File does not exist"), std::wstring::npos) << box.text;
@@ -149,7 +140,7 @@ TEST_F(FileDialogTest, SaveAndFolderDialogsAndTheGlobalFunctions) {
   SetText(save.get(), "SuggestedFileName", "h.txt");
   {
     DialogWatcher watcher({{}, IDOK, 10000});
-    OwnedDialogAnswerer replace(true, IDYES);
+    OwnedDialogAnswerer replace(IDYES, 0);
     EXPECT_EQ(Chosen(FolderItemDialogShowModal(save.get())), Utf8Of(PathOf(L"h.txt")));
     replace.Finish();
     EXPECT_NE(replace.text.find(L"already exists"), std::wstring::npos) << replace.text;
@@ -177,7 +168,7 @@ TEST_F(FileDialogTest, SaveAndFolderDialogsAndTheGlobalFunctions) {
 
   ObjectRef window = OpenTestWindow();
   {
-    OwnedDialogAnswerer any(false, IDCANCEL);
+    OwnedDialogAnswerer any(IDCANCEL, 0, true);
     EXPECT_EQ(FolderItemDialogShowWithin(save.get(), window.get()), nullptr);
     any.Finish();
     EXPECT_EQ(any.owner, WindowHandle(window.get()));
@@ -187,19 +178,16 @@ TEST_F(FileDialogTest, SaveAndFolderDialogsAndTheGlobalFunctions) {
   wchar_t current[MAX_PATH];
   GetCurrentDirectoryW(MAX_PATH, current);
   SetCurrentDirectoryW(Folder().c_str());
-  const StringRef filter = StringRef::Adopt(StringFromUTF8("text"));
+  const StringRef text = StringRef::Adopt(StringFromUTF8("text"));
   const StringRef name = StringRef::Adopt(StringFromUTF8("new.txt"));
-  {
-    DialogWatcher watcher({{{kFileNameBox, L"h.txt"}}, IDOK, 10000});
-    EXPECT_EQ(Chosen(RuntimeGetOpenFolderItem(filter.get())), Utf8Of(PathOf(L"h.txt")));
-  }
-  {
-    DialogWatcher watcher({{}, IDOK, 10000});
-    EXPECT_EQ(Chosen(RuntimeGetSaveFolderItem(filter.get(), name.get())), Utf8Of(PathOf(L"new.txt")));
-  }
-  {
-    DialogWatcher watcher({{}, IDOK, 10000});
-    EXPECT_EQ(Chosen(RuntimeSelectFolder()), folder + "\\");
+  const std::tuple<std::function<RuntimeObject*()>, const wchar_t*, std::string> globals[] = {
+      {[&] { return RuntimeGetOpenFolderItem(text.get()); }, L"h.txt", Utf8Of(PathOf(L"h.txt"))},
+      {[&] { return RuntimeGetSaveFolderItem(text.get(), name.get()); }, L"new.txt",
+       Utf8Of(PathOf(L"new.txt"))},
+      {RuntimeSelectFolder, L"", folder + "\\"}};
+  for (const auto& [run, typed, chosen] : globals) {
+    DialogWatcher watcher({{{kFileNameBox, typed}}, IDOK, 10000});
+    EXPECT_EQ(Chosen(run()), chosen);
   }
   SetCurrentDirectoryW(current);
 }

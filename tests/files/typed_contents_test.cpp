@@ -5,6 +5,7 @@
 #include "files/FolderItemImpWin32.h"
 #include "files/PictureFileWriter.h"
 #include "files/TypedContents.h"
+#include "files/Win32FileCalls.h"
 #include "files/runFolderItem.h"
 #include "graphics/NativePicture.h"
 #include "graphics/PictureClass.h"
@@ -27,14 +28,13 @@ class TypedContentsTest : public FilesTest {
     native->PixelsChanged();
     return picture;
   }
-  std::vector<std::wstring> Listing(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    do {
-      if (found.cFileName[0] != L'.') names.push_back(found.cFileName);
-    } while (search != INVALID_HANDLE_VALUE && FindNextFileW(search, &found));
-    FindClose(search);
+  std::vector<std::string> Listing(const std::wstring& folder) {
+    std::vector<FoundEntry> entries;
+    FindAllEntries(Utf8Of(folder) + "\\*", &entries);
+    std::vector<std::string> names;
+    for (const FoundEntry& entry : entries) {
+      if (entry.name[0] != '.') names.push_back(entry.name);
+    }
     return names;
   }
 };
@@ -160,7 +160,7 @@ TEST_F(TypedContentsTest, PicturesAreWrittenAsBMPWindowsAndEnhancedMetafiles) {
 
   CreateDirectoryW(PathOf(L"my.dir").c_str(), nullptr);
   ASSERT_TRUE(Item(L"my.dir\\picture")->SaveAsPicture(picture.get(), 0));
-  EXPECT_EQ(Listing(PathOf(L"my.dir")), std::vector<std::wstring>{L"picture.bmp"});
+  EXPECT_EQ(Listing(PathOf(L"my.dir")), std::vector<std::string>{"picture.bmp"});
 }
 
 TEST_F(TypedContentsTest, AFailedSaveLeavesTheOldFileAndNoOther) {
@@ -172,7 +172,7 @@ TEST_F(TypedContentsTest, AFailedSaveLeavesTheOldFileAndNoOther) {
   SetPictureFileWriteCall(previous);
   EXPECT_FALSE(Item(L"missing\\pic")->SaveAsPicture(picture.get(), 0));
   EXPECT_EQ(ReadWholeFile(PathOf(L"pic.bmp")), "the old picture");
-  EXPECT_EQ(Listing(Folder()), std::vector<std::wstring>{L"pic.bmp"});
+  EXPECT_EQ(Listing(Folder()), std::vector<std::string>{"pic.bmp"});
 }
 
 TEST_F(TypedContentsTest, QuickTimeAndStyledTextGoThroughTheMediaSlots) {

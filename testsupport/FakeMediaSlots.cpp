@@ -1,6 +1,7 @@
 // The recording media slots.
 #include "testsupport/FakeMediaSlots.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "core/ObjectDefinition.h"
@@ -68,6 +69,7 @@ MediaSlots FakeSlots() {
   slots.quickTimeAvailable = [] { return true; };
   slots.pictureImportReady = [] { return true; };
   slots.fileSpecOfPath = [](const char* path, QuickTimeFileSpec*) {
+    current->specPath = path;
     return Logged(std::string("fileSpecOfPath ") + path, int16_t(0));
   };
   slots.pictureToQuickTimePicture = [](RuntimeObject*) {
@@ -90,6 +92,11 @@ MediaSlots FakeSlots() {
   };
   slots.exportImageFile = [](void*, uint32_t type, uint32_t creator, const QuickTimeFileSpec*,
                              int16_t script) {
+    if (current->exportAnswer == 0) {
+      FILE* file = fopen(current->specPath.c_str(), "wb");
+      fwrite(current->exported.data(), 1, current->exported.size(), file);
+      fclose(file);
+    }
     return Logged("exportImageFile " + BytesOfFourCharCode(type) + " " + std::to_string(creator) +
                       " " + std::to_string(script),
                   current->exportAnswer);

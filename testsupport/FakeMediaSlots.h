@@ -36,8 +36,11 @@ class FakeMediaSlots {
   // Answers: of exportImageFile, and of both styled-text calls.
   int32_t exportAnswer = 0;
   uint32_t styledTextAnswer = 0;
-  // The PICT data pictureToQuickTimePicture gives for any picture.
+  // The PICT data pictureToQuickTimePicture gives for any picture, and the
+  // bytes a successful export writes to the file of the last specification.
   std::string pict = "PICT-data";
+  std::string exported = "JPEG-data";
+  std::string specPath;
 
   std::vector<std::string> calls;
   // The bytes of the handle the importer was given.

@@ -185,6 +185,7 @@ TEST_F(TypedContentsTest, QuickTimeAndStyledTextGoThroughTheMediaSlots) {
   EXPECT_FALSE(item->OpenStyledEditField(picture.get()));
   EXPECT_TRUE(Listing(Folder()).empty());
 
+  const std::vector<std::string> temporaryFiles = Listing(TempFolder());
   FakeMediaSlots media;
   EXPECT_TRUE(item->SaveAsJPEG(picture.get()));
   const std::string jpeg = Utf8Of(PathOf(L"photo.jpg"));
@@ -194,6 +195,10 @@ TEST_F(TypedContentsTest, QuickTimeAndStyledTextGoThroughTheMediaSlots) {
                                                    "newHandle 521", "openDefaultComponent grip PICT",
                                                    "exportImageFile JPEG 0 -1", "closeComponent"}));
   EXPECT_TRUE(media.handles.empty());
+  StringRef bytes;
+  ASSERT_TRUE(EncodeJPEGThroughFile(picture.get(), bytes.out()));
+  EXPECT_EQ(StringBytes(bytes.get()), media.exported);
+  EXPECT_EQ(Listing(TempFolder()), temporaryFiles);  // the codec's files are gone
   media.exportAnswer = -50;
   EXPECT_FALSE(item->SaveAsJPEG(picture.get()));
 

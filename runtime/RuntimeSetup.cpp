@@ -6,6 +6,7 @@
 #include "database/api/DatabaseClasses.h"
 #include "database/api/DatabaseHooks.h"
 #include "database/engine/BuiltInDatabase.h"
+#include "database/sql/SQLFrontEnd.h"
 #include "files/FileStreams.h"
 #include "files/FileTypes.h"
 #include "files/FolderItemDialog.h"
@@ -67,6 +68,7 @@ void RegisterClasses() {
   RegisterDatabaseClasses();
   RegisterBuiltInDatabase();
   SetJPEGCodec({EncodeJPEGThroughFile, DecodeJPEGThroughFile});
+  RegisterSQLFrontEnd();
   TypeFileMembersOfLaterClasses();
 }
 

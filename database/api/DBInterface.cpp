@@ -97,6 +97,21 @@ void EngineSlots::InsertRecord(StringRecord* table, DBRecordColumn* columns) con
   CallProcedure(Words(), handle_, kEngineInsertRecord, table, columns);
 }
 
+void EngineSlots::CreateTable(StringRecord* table, DBColumnDefinition* columns,
+                              const uint8_t* keys, int32_t keyCount) const {
+  CallProcedure(Words(), handle_, kEngineCreateTable, table, columns, keys, keyCount);
+}
+
+RuntimeObject* EngineSlots::OpenTableCursor(StringRecord* table, DBColumnSelection* columns,
+                                            DBFilterRecord* filter) const {
+  return CallSlot<RuntimeObject*>(Words(), handle_, kEngineOpenTableCursor, nullptr, table,
+                                  columns, filter);
+}
+
+void EngineSlots::AddColumn(StringRecord* table, DBColumnDefinition* column) const {
+  CallProcedure(Words(), handle_, kEngineAddColumn, table, column);
+}
+
 void EngineSlots::UpdateFields(DBFieldChange* changes) const {
   CallProcedure(Words(), handle_, kEngineUpdateFields, changes);
 }

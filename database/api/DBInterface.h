@@ -230,6 +230,12 @@ class EngineSlots {
   RuntimeObject* SelectSQL(StringRecord* text) const;          // nil
   void ExecuteSQL(StringRecord* text) const;
   void InsertRecord(StringRecord* table, DBRecordColumn* columns) const;
+  // The SQL front-end's: key positions are column indexes, one byte each.
+  void CreateTable(StringRecord* table, DBColumnDefinition* columns, const uint8_t* keys,
+                   int32_t keyCount) const;
+  RuntimeObject* OpenTableCursor(StringRecord* table, DBColumnSelection* columns,
+                                 DBFilterRecord* filter) const;  // nil
+  void AddColumn(StringRecord* table, DBColumnDefinition* column) const;
   void UpdateFields(DBFieldChange* changes) const;
   int32_t GetLastErrorCode() const;                            // 0
   StringRecord* GetLastErrorString() const;                    // nil

@@ -1,0 +1,132 @@
+// The tokenizer: one pass over the text, no token read twice but the one
+// pushed back.
+#include "database/sql/SQLTokenizer.h"
+
+namespace {
+
+bool IsBlank(uint8_t byte) { return byte <= 32; }
+bool IsDigit(uint8_t byte) { return byte >= '0' && byte <= '9'; }
+bool IsLetter(uint8_t byte) {
+  return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || byte >= 0x80;
+}
+bool EndsWord(uint8_t byte) {
+  switch (byte) {
+    case '(': case ')': case ',': case '<': case '>': case '=': case '.': return true;
+    default: return IsBlank(byte);
+  }
+}
+uint8_t Lower(uint8_t byte) { return byte >= 'A' && byte <= 'Z' ? uint8_t(byte + 32) : byte; }
+
+}  // namespace
+
+bool SQLToken::Is(const char* keyword) const {
+  if (kind != SQLTokenKind::kWord && kind != SQLTokenKind::kSymbol) return false;
+  size_t i = 0;
+  for (; keyword[i]; ++i) {
+    if (i == text.size() || Lower(uint8_t(text[i])) != Lower(uint8_t(keyword[i]))) return false;
+  }
+  return i == text.size();
+}
+
+SQLTokenizer::SQLTokenizer(const uint8_t* text, size_t length) : text_(text), length_(length) {
+  while (length_ && (text_[length_ - 1] == ';' || IsBlank(text_[length_ - 1]))) --length_;
+}
+
+bool SQLTokenizer::AtEnd() {
+  NextToken();
+  PushBack();
+  return token_.IsEnd();
+}
+
+const SQLToken& SQLTokenizer::NextToken() {
+  while (position_ < length_ && IsBlank(text_[position_])) ++position_;
+  start_ = position_;
+  token_.text.clear();
+  token_.source = text_ + start_;
+  if (position_ == length_) {
+    token_.kind = SQLTokenKind::kEnd;
+    token_.sourceLength = 0;
+    return token_;
+  }
+  const uint8_t first = text_[position_++];
+  const uint8_t next = position_ < length_ ? text_[position_] : 0;
+  if (first == '\'' || first == '"') {
+    ReadQuoted(first);
+  } else if (first == '[') {
+    ReadBracketed();
+  } else if (first == '<' || first == '>') {
+    token_.kind = SQLTokenKind::kSymbol;
+    token_.text.push_back(char(first));
+    if (next == '=' || (first == '<' && next == '>')) token_.text.push_back(char(text_[position_++]));
+  } else if (first == '(' || first == ')' || first == ',' || first == '.' || first == '=') {
+    token_.kind = SQLTokenKind::kSymbol;
+    token_.text.push_back(char(first));
+  } else if (IsDigit(first) || first == '-') {
+    token_.kind = SQLTokenKind::kNumber;
+    while (position_ < length_ && (IsDigit(text_[position_]) || text_[position_] == '.')) ++position_;
+    token_.text.assign(reinterpret_cast<const char*>(text_ + start_), position_ - start_);
+  } else {
+    token_.kind = SQLTokenKind::kWord;
+    while (position_ < length_ && !EndsWord(text_[position_])) ++position_;
+    token_.text.assign(reinterpret_cast<const char*>(text_ + start_), position_ - start_);
+  }
+  token_.sourceLength = position_ - start_;
+  return token_;
+}
+
+void SQLTokenizer::ReadQuoted(uint8_t quote) {
+  token_.kind = SQLTokenKind::kQuoted;
+  while (position_ < length_) {
+    const uint8_t byte = text_[position_++];
+    if (byte != quote) {
+      token_.text.push_back(char(byte));
+    } else if (position_ < length_ && text_[position_] == quote) {
+      token_.text.push_back(char(quote));
+      ++position_;
+    } else {
+      return;
+    }
+  }
+}
+
+void SQLTokenizer::ReadBracketed() {
+  token_.kind = SQLTokenKind::kBracketed;
+  const size_t begin = position_;
+  while (position_ < length_ && text_[position_] != ']') ++position_;
+  token_.text.assign(reinterpret_cast<const char*>(text_ + begin), position_ - begin);
+  if (position_ < length_) ++position_;
+}
+
+bool IsIdentifier(const std::string& text) {
+  if (text.empty() || !IsLetter(uint8_t(text[0]))) return false;
+  for (const char c : text) {
+    const uint8_t byte = uint8_t(c);
+    if (!IsLetter(byte) && !IsDigit(byte) && byte != '#' && byte != '_' && byte != ' ') return false;
+  }
+  return true;
+}
+
+bool IsIdentifier(const SQLToken& token) {
+  return (token.kind == SQLTokenKind::kWord || token.kind == SQLTokenKind::kBracketed) &&
+         IsIdentifier(token.text);
+}
+
+bool IsAllDigits(const std::string& text) {
+  if (text.empty()) return false;
+  for (const char c : text) {
+    if (!IsDigit(uint8_t(c))) return false;
+  }
+  return true;
+}
+
+bool SameSQLName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (Lower(uint8_t(a[i])) != Lower(uint8_t(b[i]))) return false;
+  }
+  return true;
+}
+
+#ifdef _WINDOWS_
+#error "The SQL front-end stays portable: no <windows.h>."
+#endif

@@ -1,0 +1,63 @@
+// The SQL front-end's tokenizer: statement text in, one token at a time out.
+//
+// The text is counted bytes (a 0 byte is an ordinary byte). Blanks are the
+// bytes 0 to 32; bytes from 0x80 up are letters, so "café" is one word.
+// Tokens:
+//   symbols   "<", "<=", "<>", ">", ">=", "=", "(", ")", ",", "."
+//   quoted    '...' or "...": the text between the quotes, a doubled quote
+//             standing for one; an unclosed quote runs to the end
+//   bracketed [...]: the text between the brackets (to the end without "]")
+//   number    a digit or "-", then the run of digits and "." after it
+//   word      anything else, up to a blank or one of "(),<>=."
+// Trailing ";" and blanks are not part of the statement. Reading is linear
+// in the text; PushBack returns to the start of the last token read.
+//
+// Portable: no <windows.h>.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+enum class SQLTokenKind : uint8_t { kEnd, kSymbol, kQuoted, kBracketed, kNumber, kWord };
+
+struct SQLToken {
+  SQLTokenKind kind = SQLTokenKind::kEnd;
+  std::string text;  // quoted and bracketed: without their delimiters
+  // The source bytes of the token as written (for messages).
+  const uint8_t* source = nullptr;
+  size_t sourceLength = 0;
+
+  bool IsEnd() const { return kind == SQLTokenKind::kEnd; }
+  // A word or symbol equal to the keyword, ASCII case ignored.
+  bool Is(const char* keyword) const;
+  std::string Written() const { return std::string(reinterpret_cast<const char*>(source), sourceLength); }
+};
+
+class SQLTokenizer {
+ public:
+  SQLTokenizer(const uint8_t* text, size_t length);
+  const SQLToken& NextToken();
+  // The next NextToken gives the last token again.
+  void PushBack() { position_ = start_; }
+  bool AtEnd();
+
+ private:
+  void ReadQuoted(uint8_t quote);
+  void ReadBracketed();
+
+  const uint8_t* text_;
+  size_t length_;
+  size_t position_ = 0;
+  size_t start_ = 0;
+  SQLToken token_;
+};
+
+// Not empty; a letter (A-Z, a-z or a byte from 0x80) first, then letters,
+// digits, "#", "_" and blanks (the byte 32).
+bool IsIdentifier(const std::string& text);
+// A word or bracketed token whose text is an identifier.
+bool IsIdentifier(const SQLToken& token);
+// Not empty and only 0-9.
+bool IsAllDigits(const std::string& text);
+// Names compare ignoring ASCII case.
+bool SameSQLName(const std::string& a, const std::string& b);

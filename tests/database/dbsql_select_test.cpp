@@ -1,0 +1,155 @@
+// SELECT on the built-in engine: conditions, joins against a reference
+// nested loop, the result cursor's edits and its moves.
+#include <functional>
+#include <optional>
+
+#include "database/api/DatabaseField.h"
+#include "tests/database/dbsql_support.h"
+
+namespace {
+
+using Rows = std::vector<std::string>;
+using DbSqlSelect = DbSqlTest;
+
+TEST_F(DbSqlSelect, ConditionsSelectUpdateAndDeleteTheSameRows) {
+  ASSERT_EQ(Exec({"create table c (id integer not null, a integer, b integer, n varchar(9), primary key (id))",
+                  "insert into c (id, a, b, n) values (1, 1, 1, 'Smith')",
+                  "insert into c (id, a, b, n) values (2, 1, 2, 'smith')",
+                  "insert into c (id, a, b, n) values (3, NULL, NULL, 'Jones')",
+                  "insert into c (id, a, b, n) values (4, 5, 5, NULL)",
+                  "insert into c (id, a, b, n) values (5, 2, 1, 'Smith')"}), "");
+  EXPECT_EQ(Query("select id from c where a = b"), (Rows{"1", "4"}));
+  EXPECT_EQ(Query("select id from c where a > b or upper(n) = 'JONES'"), (Rows{"3", "5"}));
+  EXPECT_EQ(Query("select id from c where n = Smith"), (Rows{"1", "5"}));
+  EXPECT_EQ(Exec({"update c set a = 9 where n = Smith", "update c set n = 'eq' where a = b"}), "");
+  EXPECT_EQ(Query("select id, a, n from c"), (Rows{"1|9|Smith", "2|1|smith", "3|NULL|Jones", "4|5|eq", "5|9|Smith"}));
+  EXPECT_EQ(Exec({"delete from c where n = Smith"}), "");
+  EXPECT_EQ(Query("select id from c"), (Rows{"2", "3", "4"}));
+}
+
+// Rows of the join tables: null is SQL NULL.
+using Value = std::optional<double>;
+struct JoinRow {
+  int key;
+  Value number;  // a, b, d
+  Value other;   // c
+  Value flag;    // f, g: 1 true, 0 false
+};
+
+std::string Literal(const Value& value, bool boolean = false) {
+  if (!value) return "NULL";
+  if (boolean) return *value ? "'true'" : "'false'";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.17g", *value);
+  return text;
+}
+
+bool Equal(const Value& a, const Value& b) { return a && b && *a == *b; }
+bool Less(const Value& a, const Value& b) { return a && b && *a < *b; }
+
+TEST_F(DbSqlSelect, JoinsGiveTheCombinationsOfANestedLoop) {
+  const std::vector<JoinRow> p = {{1, 1.005, {}, 1}, {2, 2.675, {}, 0}, {3, {}, {}, {}}, {4, 1, {}, 1}};
+  const std::vector<JoinRow> q = {{1, 2.675, 5, 0}, {2, 1.005, 1, {}}, {3, {}, 3, 1}, {4, 1, 7, 1}, {5, 2, 2, 0}};
+  const std::vector<JoinRow> r = {{1, 2, {}, {}}, {2, 6, {}, {}}, {3, {}, {}, {}}, {4, 8, {}, {}}};
+  ASSERT_EQ(Exec({"create table p (k integer not null, a double, f boolean, primary key (k))",
+                  "create table q (k integer not null, b double, c integer, g boolean, primary key (k))",
+                  "create table r (k integer not null, d integer, primary key (k))"}), "");
+  for (const JoinRow& row : p)
+    Exec({"insert into p (k, a, f) values (" + std::to_string(row.key) + ", " + Literal(row.number) + ", " + Literal(row.flag, true) + ")"});
+  for (const JoinRow& row : q)
+    Exec({"insert into q (k, b, c, g) values (" + std::to_string(row.key) + ", " + Literal(row.number) + ", " +
+          Literal(row.other) + ", " + Literal(row.flag, true) + ")"});
+  for (const JoinRow& row : r)
+    Exec({"insert into r (k, d) values (" + std::to_string(row.key) + ", " + Literal(row.number) + ")"});
+
+  using Test = std::function<bool(const JoinRow&, const JoinRow&, const JoinRow&)>;
+  const struct {
+    const char* sql;
+    Test holds;
+  } cases[] = {
+      {"select x.k, y.k, z.k from p x, q y, r z where x.a = y.b and y.c < z.d",
+       [](auto& x, auto& y, auto& z) { return Equal(x.number, y.number) && Less(y.other, z.number); }},
+      {"select x.k, y.k, z.k from p x, q y, r z where y.b = x.a and z.d > y.c",
+       [](auto& x, auto& y, auto& z) { return Equal(x.number, y.number) && Less(y.other, z.number); }},
+      {"select x.k, y.k, z.k from p x, q y, r z where x.a = 1 or y.b = 2.675",
+       [](auto& x, auto& y, auto&) { return Equal(x.number, 1) || Equal(y.number, 2.675); }},
+      {"select x.k, y.k, z.k from p x, q y, r z where x.f = y.g and z.d <= y.c",
+       [](auto& x, auto& y, auto& z) { return Equal(x.flag, y.flag) && !Less(y.other, z.number) && z.number; }},
+  };
+  for (const auto& c : cases) {
+    Rows expected;
+    for (const JoinRow& x : p)
+      for (const JoinRow& y : q)
+        for (const JoinRow& z : r)
+          if (c.holds(x, y, z))
+            expected.push_back(std::to_string(x.key) + "|" + std::to_string(y.key) + "|" + std::to_string(z.key));
+    EXPECT_EQ(Query(c.sql), expected) << c.sql;
+  }
+}
+
+class DbSqlResult : public DbSqlTest {
+ protected:
+  void SetUp() override {
+    DbSqlTest::SetUp();
+    ASSERT_EQ(Exec({"create table t (id integer not null, a integer, b varchar(9), primary key (id))",
+                    "create table u (m integer)", "insert into u (m) values (1)",
+                    "insert into u (m) values (2)", "insert into t (id, a, b) values (1, 10, 'x')",
+                    "insert into t (id, a, b) values (2, 20, 'y')",
+                    "insert into t (id, a, b) values (3, 30, 'z')"}), "");
+  }
+  CursorSlots Cursor(RuntimeObject* set) { return RecordSetCursor(RecordSetArgument(set)); }
+  void SetB(RuntimeObject* set, const char* text) {
+    cursorEdit(set);
+    ObjectRef field = ObjectRef::Adopt(cursorGetFieldByIndex(set, 1));
+    fieldStringValueSetter(field.get(), 0, Text(text).get());
+    cursorUpdate(set);
+  }
+};
+
+TEST_F(DbSqlResult, EditsReachTheOnlyTableAndAreRefusedOverAJoin) {
+  ObjectRef set = Select("select b, a from t");
+  DBColumnLocator locator;
+  ASSERT_TRUE(Cursor(set.get()).GetColumnLocator(0, &locator));
+  EXPECT_EQ(locator.name + " @ " + locator.condition, "t!b @ id=1");
+  EXPECT_EQ(cursorColumnType(set.get(), 0), kDBVarChar);
+  EXPECT_EQ(cursorColumnType(set.get(), 1), kDBInteger);
+  SetB(set.get(), "new");
+  EXPECT_EQ(Error(), "");
+  EXPECT_EQ(Query("select id, b from t where id = 1"), Rows{"1|new"});
+
+  ObjectRef joined = Select("select t.b, u.m from t, u");
+  EXPECT_FALSE(Cursor(joined.get()).GetColumnLocator(0, &locator));
+  SetB(joined.get(), "lost");
+  EXPECT_EQ(Error(), "209 Record set is not updatable");
+  cursorDeleteRecord(joined.get());
+  EXPECT_EQ(Error(), "209 Record set is not updatable");
+  EXPECT_EQ(Query("select id, b from t"), (Rows{"1|new", "2|y", "3|z"}));
+  ObjectRef second = Select("select a from t where id = 2");
+  cursorDeleteRecord(second.get());
+  EXPECT_EQ(Query("select id from t"), (Rows{"1", "3"}));
+}
+
+TEST_F(DbSqlResult, MovingBackStartsTheJoinAgain) {
+  ObjectRef set = Select("select id from t");
+  cursorMovePrevious(set.get());
+  EXPECT_EQ(Row(set.get()), "1");
+  for (int i = 0; i < 3; ++i) cursorMoveNext(set.get());
+  ASSERT_TRUE(RecordSetArgument(set.get())->eof);
+  cursorMoveFirst(set.get());
+  EXPECT_FALSE(RecordSetArgument(set.get())->eof);
+  EXPECT_EQ(Row(set.get()), "1");
+
+  ObjectRef joined = Select("select t.id, u.m from t, u");
+  cursorMoveNext(joined.get());
+  cursorMoveNext(joined.get());
+  EXPECT_EQ(Row(joined.get()), "2|1");
+  cursorMovePrevious(joined.get());
+  EXPECT_EQ(Row(joined.get()), "1|2");
+  cursorMoveLast(joined.get());
+  EXPECT_EQ(Row(joined.get()), "3|2");
+  cursorMoveNext(joined.get());
+  cursorMovePrevious(joined.get());
+  EXPECT_EQ(Row(joined.get()), "3|2");
+}
+
+}  // namespace

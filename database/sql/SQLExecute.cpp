@@ -1,6 +1,5 @@
 // The statements that return no rows, carried out through the engine table
 // and table cursors.
-#include <deque>
 #include <utility>
 #include <vector>
 
@@ -17,7 +16,7 @@ namespace {
 // The statement's texts as run-time strings, kept for the engine call.
 class Texts {
  public:
-  explicit Texts(uint32_t encoding) : encoding_(encoding) {}
+  explicit Texts(uint32_t encoding) : encoding_(encoding) { texts_.reserve(16); }
   StringRecord* operator()(const std::string& bytes) {
     texts_.push_back(StringRef::Adopt(NewString(bytes, encoding_)));
     return texts_.back().get();
@@ -26,7 +25,7 @@ class Texts {
 
  private:
   uint32_t encoding_;
-  std::deque<StringRef> texts_;
+  std::vector<StringRef> texts_;  // the records stay where they are
 };
 
 // A linked list over a vector's nodes, in their order.

@@ -8,7 +8,7 @@ bool Expect(SQLTokenizer& text, const char* keyword, const char* message, SQLErr
   return text.NextToken().Is(keyword) || SQLFail(error, 200, message);
 }
 
-bool HasZeroByte(const std::string& name) { return name.find('\0') != std::string::npos; }
+bool HasZeroByte(std::string_view name) { return name.find('\0') != std::string_view::npos; }
 
 // A table name of SELECT, UPDATE and DELETE: a word or bracketed name.
 bool ReadTableName(SQLTokenizer& text, std::string* name, SQLError* error) {
@@ -342,6 +342,8 @@ bool ParseDelete(SQLTokenizer& text, SQLDelete* remove, SQLError* error) {
 }
 
 bool ParseInsert(SQLTokenizer& text, SQLInsert* insert, SQLError* error) {
+  insert->columns.reserve(8);
+  insert->values.reserve(8);
   if (!Expect(text, "into", "Expecting 'INTO'", error)) return false;
   if (!ReadIdentifier(text, &insert->table, "Invalid table name", error)) return false;
   if (!Expect(text, "(", "Expecting '('", error)) return false;

@@ -41,7 +41,7 @@ bool SQLTokenizer::AtEnd() {
 const SQLToken& SQLTokenizer::NextToken() {
   while (position_ < length_ && IsBlank(text_[position_])) ++position_;
   start_ = position_;
-  token_.text.clear();
+  token_.text = {};
   token_.source = text_ + start_;
   if (position_ == length_) {
     token_.kind = SQLTokenKind::kEnd;
@@ -56,48 +56,58 @@ const SQLToken& SQLTokenizer::NextToken() {
     ReadBracketed();
   } else if (first == '<' || first == '>') {
     token_.kind = SQLTokenKind::kSymbol;
-    token_.text.push_back(char(first));
-    if (next == '=' || (first == '<' && next == '>')) token_.text.push_back(char(text_[position_++]));
+    if (next == '=' || (first == '<' && next == '>')) ++position_;
+    Take(start_, position_);
   } else if (first == '(' || first == ')' || first == ',' || first == '.' || first == '=') {
     token_.kind = SQLTokenKind::kSymbol;
-    token_.text.push_back(char(first));
+    Take(start_, position_);
   } else if (IsDigit(first) || first == '-') {
     token_.kind = SQLTokenKind::kNumber;
     while (position_ < length_ && (IsDigit(text_[position_]) || text_[position_] == '.')) ++position_;
-    token_.text.assign(reinterpret_cast<const char*>(text_ + start_), position_ - start_);
+    Take(start_, position_);
   } else {
     token_.kind = SQLTokenKind::kWord;
     while (position_ < length_ && !EndsWord(text_[position_])) ++position_;
-    token_.text.assign(reinterpret_cast<const char*>(text_ + start_), position_ - start_);
+    Take(start_, position_);
   }
   token_.sourceLength = position_ - start_;
   return token_;
 }
 
+// The text is the source's bytes unless a doubled quote needs making single.
 void SQLTokenizer::ReadQuoted(uint8_t quote) {
   token_.kind = SQLTokenKind::kQuoted;
+  const size_t begin = position_;
+  bool doubled = false;
+  size_t end = length_;
   while (position_ < length_) {
-    const uint8_t byte = text_[position_++];
-    if (byte != quote) {
-      token_.text.push_back(char(byte));
-    } else if (position_ < length_ && text_[position_] == quote) {
-      token_.text.push_back(char(quote));
+    if (text_[position_++] != quote) continue;
+    if (position_ < length_ && text_[position_] == quote) {
+      doubled = true;
       ++position_;
     } else {
-      return;
+      end = position_ - 1;
+      break;
     }
   }
+  if (!doubled) return Take(begin, end);
+  unquoted_.clear();
+  for (size_t i = begin; i < end; ++i) {
+    unquoted_.push_back(char(text_[i]));
+    if (text_[i] == quote) ++i;
+  }
+  token_.text = unquoted_;
 }
 
 void SQLTokenizer::ReadBracketed() {
   token_.kind = SQLTokenKind::kBracketed;
   const size_t begin = position_;
   while (position_ < length_ && text_[position_] != ']') ++position_;
-  token_.text.assign(reinterpret_cast<const char*>(text_ + begin), position_ - begin);
+  Take(begin, position_);
   if (position_ < length_) ++position_;
 }
 
-bool IsIdentifier(const std::string& text) {
+bool IsIdentifier(std::string_view text) {
   if (text.empty() || !IsLetter(uint8_t(text[0]))) return false;
   for (const char c : text) {
     const uint8_t byte = uint8_t(c);
@@ -111,7 +121,7 @@ bool IsIdentifier(const SQLToken& token) {
          IsIdentifier(token.text);
 }
 
-bool IsAllDigits(const std::string& text) {
+bool IsAllDigits(std::string_view text) {
   if (text.empty()) return false;
   for (const char c : text) {
     if (!IsDigit(uint8_t(c))) return false;
@@ -119,7 +129,7 @@ bool IsAllDigits(const std::string& text) {
   return true;
 }
 
-bool SameSQLName(const std::string& a, const std::string& b) {
+bool SameSQLName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     if (Lower(uint8_t(a[i])) != Lower(uint8_t(b[i]))) return false;

@@ -17,12 +17,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 enum class SQLTokenKind : uint8_t { kEnd, kSymbol, kQuoted, kBracketed, kNumber, kWord };
 
 struct SQLToken {
   SQLTokenKind kind = SQLTokenKind::kEnd;
-  std::string text;  // quoted and bracketed: without their delimiters
+  // Quoted and bracketed: without their delimiters. Valid until the next
+  // token is read.
+  std::string_view text;
   // The source bytes of the token as written (for messages).
   const uint8_t* source = nullptr;
   size_t sourceLength = 0;
@@ -44,20 +47,24 @@ class SQLTokenizer {
  private:
   void ReadQuoted(uint8_t quote);
   void ReadBracketed();
+  void Take(size_t begin, size_t end) {
+    token_.text = std::string_view(reinterpret_cast<const char*>(text_ + begin), end - begin);
+  }
 
   const uint8_t* text_;
   size_t length_;
   size_t position_ = 0;
   size_t start_ = 0;
   SQLToken token_;
+  std::string unquoted_;  // a quoted token's text with its doubled quotes made single
 };
 
 // Not empty; a letter (A-Z, a-z or a byte from 0x80) first, then letters,
 // digits, "#", "_" and blanks (the byte 32).
-bool IsIdentifier(const std::string& text);
+bool IsIdentifier(std::string_view text);
 // A word or bracketed token whose text is an identifier.
 bool IsIdentifier(const SQLToken& token);
 // Not empty and only 0-9.
-bool IsAllDigits(const std::string& text);
+bool IsAllDigits(std::string_view text);
 // Names compare ignoring ASCII case.
-bool SameSQLName(const std::string& a, const std::string& b);
+bool SameSQLName(std::string_view a, std::string_view b);

@@ -80,6 +80,7 @@ class SelectCursor {
   void Restart();
   // The only table's set, or nil (error 209 set) when there are more.
   RuntimeObject* OnlyTable();
+  void NotUpdatable() const;
 
   ObjectRef database_;
   SQLSelectStatement select_;
@@ -300,9 +301,13 @@ void SelectCursor::MoveLast() {
 
 // ---- Changes ---------------------------------------------------------------------------
 
+void SelectCursor::NotUpdatable() const {
+  TOVADatabaseSetError(database_.get(), kDBErrorNotUpdatable, "Record set is not updatable");
+}
+
 RuntimeObject* SelectCursor::OnlyTable() {
   if (tables_.size() == 1) return tables_[0].set.get();
-  TOVADatabaseSetError(database_.get(), kDBErrorNotUpdatable, "Record set is not updatable");
+  NotUpdatable();
   return nullptr;
 }
 
@@ -327,7 +332,7 @@ void SelectCursor::Update(const DBPendingValue* values) {
   if (!set) return;
   for (const DBPendingValue* value = values; value; value = value->next) {
     if (value->column < 0 || value->column >= ColumnCount() || entryColumns_[size_t(value->column)] < 0)
-      return TOVADatabaseSetError(database_.get(), kDBErrorNotUpdatable, "Record set is not updatable");
+      return NotUpdatable();
   }
   // The table's set takes the changes as its own edit, oldest first.
   cursorEdit(set);

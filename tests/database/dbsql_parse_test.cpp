@@ -11,7 +11,7 @@ std::string Tokens(const std::string& text) {
   std::string joined;
   for (const SQLToken* token = &tokenizer.NextToken(); !token->IsEnd(); token = &tokenizer.NextToken()) {
     const std::string quote = token->kind == SQLTokenKind::kQuoted ? "'" : "";
-    joined += (joined.empty() ? "" : "|") + quote + token->text + quote;
+    joined += (joined.empty() ? "" : "|") + quote + std::string(token->text) + quote;
   }
   return joined;
 }

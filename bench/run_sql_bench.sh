@@ -1,0 +1,80 @@
+#!/bin/bash
+# The SQL benchmark: this run-time's Database.SQLExecute / SQLSelect against
+# SQLite 3.53.2 (the amalgamation shipped in the better-sqlite3 12.11.1 npm
+# package, fetched into the build tree and never committed) through
+# sqlite3_exec and through prepared statements, each case in its own process
+# under Wine with the tests' prefix, on one file system. Prints one table,
+# then the ratios (SQLite's time / ours) against their goals, then where our
+# time goes.
+#
+#   bench/run_sql_bench.sh [--full] [bench build folder] [tests' build folder]
+#   (defaults: build-bench, build-test; 100,000 rows, --full adds 1,000,000)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+row_counts=(100000)
+if [ "${1:-}" = "--full" ]; then row_counts+=(1000000); shift; fi
+bench_build=${1:-build-bench}
+test_build=${2:-build-test}
+
+sqlite_dir="$bench_build/sqlite/package/deps/sqlite3"
+if [ ! -f "$sqlite_dir/sqlite3.o" ]; then
+  mkdir -p "$bench_build/sqlite"
+  (cd "$bench_build/sqlite" && npm pack better-sqlite3@12.11.1 >/dev/null 2>&1 &&
+     tar -xzf better-sqlite3-12.11.1.tgz package/deps/sqlite3/sqlite3.c package/deps/sqlite3/sqlite3.h)
+  i686-w64-mingw32-gcc-posix -O2 -DSQLITE_THREADSAFE=0 -c "$sqlite_dir/sqlite3.c" -o "$sqlite_dir/sqlite3.o"
+fi
+cmake -S . -B "$bench_build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DRUNTIME_FLAVOUR=release \
+  -DDBSTORE_BENCH_SQLITE_DIR="$(cd "$sqlite_dir" && pwd)" >/dev/null
+cmake --build "$bench_build" --target sql_bench -j4 >/dev/null
+
+mkdir -p "$test_build"
+. scripts/wine-env.sh
+wine_env_start "$test_build"
+trap wine_env_stop EXIT
+bench_exe="$(cd "$bench_build" && pwd)/bench/sql_bench.exe"
+scratch='C:\sql_bench'
+
+cases=(insert commit select range like update delete join)
+drivers=(ours sqlite-exec sqlite-prepared)
+declare -A seconds statements split
+for rows in "${row_counts[@]}"; do
+  for name in "${cases[@]}"; do
+    for driver in "${drivers[@]}"; do
+      read -r _ _ _ _ count time _ < <(wine "$bench_exe" "$name" "$driver" "$rows" "$scratch" 2>/dev/null |
+                                        grep '^case ' || echo "case - - - 0 0 0")
+      seconds["$name $driver $rows"]=$time
+      statements["$name $rows"]=$count
+    done
+    split["$name $rows"]=$(wine "$bench_exe" "$name" split "$rows" "$scratch" 2>/dev/null | grep '^split ' |
+                             cut -d' ' -f3- || true)
+  done
+done
+
+per_second() { awk -v n="$1" -v s="$2" 'BEGIN { if (s > 0) printf "%.0f", n / s; else printf "-" }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "-" }'; }
+row() { printf '%-8s %-8s %14s %14s %14s %9s %9s\n' "$@"; }
+row rows case "ours st/s" "exec st/s" "prepared st/s" "exec÷us" "prep÷us"
+for rows in "${row_counts[@]}"; do
+  for name in "${cases[@]}"; do
+    n=${statements["$name $rows"]}
+    ours=${seconds["$name ours $rows"]}; exec=${seconds["$name sqlite-exec $rows"]}
+    prepared=${seconds["$name sqlite-prepared $rows"]}
+    row "$rows" "$name" "$(per_second "$n" "$ours")" "$(per_second "$n" "$exec")" \
+      "$(per_second "$n" "$prepared")" "$(ratio "$exec" "$ours")" "$(ratio "$prepared" "$ours")"
+  done
+done
+
+echo
+declare -A goals=([insert]=0.8 [commit]=0.8 [update]=0.8 [delete]=0.8 [select]=0.5 [range]=0.5 [like]=0.5 [join]=0.5)
+for rows in "${row_counts[@]}"; do
+  for name in "${cases[@]}"; do
+    printf '%-8s %-8s %sx sqlite3_exec goal >= %s\n' "$rows" "$name" \
+      "$(ratio "${seconds["$name sqlite-exec $rows"]}" "${seconds["$name ours $rows"]}")" "${goals[$name]}"
+  done
+done
+
+echo
+echo "where our time goes (seconds): parse, parse+validate, statement without values, with values"
+for rows in "${row_counts[@]}"; do
+  for name in "${cases[@]}"; do printf '%-8s %-8s %s\n' "$rows" "$name" "${split["$name $rows"]}"; done
+done

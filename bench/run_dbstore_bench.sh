@@ -15,15 +15,10 @@ shift $(( $# > 2 ? 2 : $# )) || true
 row_counts=("$@")
 [ ${#row_counts[@]} -eq 0 ] && row_counts=(100000 1000000)
 
-sqlite_dir="$bench_build/sqlite/package/deps/sqlite3"
-if [ ! -f "$sqlite_dir/sqlite3.o" ]; then
-  mkdir -p "$bench_build/sqlite"
-  (cd "$bench_build/sqlite" && npm pack better-sqlite3@12.11.1 >/dev/null 2>&1 &&
-     tar -xzf better-sqlite3-12.11.1.tgz package/deps/sqlite3/sqlite3.c package/deps/sqlite3/sqlite3.h)
-  i686-w64-mingw32-gcc-posix -O2 -DSQLITE_THREADSAFE=0 -c "$sqlite_dir/sqlite3.c" -o "$sqlite_dir/sqlite3.o"
-fi
+. bench/sqlite_amalgamation.sh
+sqlite_dir=$(sqlite_amalgamation "$bench_build")
 cmake -S . -B "$bench_build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DRUNTIME_FLAVOUR=release \
-  -DDBSTORE_BENCH_SQLITE_DIR="$(cd "$sqlite_dir" && pwd)" >/dev/null
+  -DDBSTORE_BENCH_SQLITE_DIR="$sqlite_dir" >/dev/null
 cmake --build "$bench_build" --target dbstore_bench -j4 >/dev/null
 
 mkdir -p "$test_build"

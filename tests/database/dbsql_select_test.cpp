@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "database/api/DatabaseField.h"
+#include "database/sql/ResultBuilders.h"
 #include "tests/database/dbsql_support.h"
 
 namespace {
@@ -85,6 +86,68 @@ TEST_F(DbSqlSelect, JoinsGiveTheCombinationsOfANestedLoop) {
             expected.push_back(std::to_string(x.key) + "|" + std::to_string(y.key) + "|" + std::to_string(z.key));
     EXPECT_EQ(Query(c.sql), expected) << c.sql;
   }
+}
+
+TEST_F(DbSqlSelect, JoinValuesOfEveryTypeMatchThemselvesOnly) {
+  for (const char* table : {"x", "y"}) {
+    Exec({std::string("create table ") + table +
+          " (k integer not null, s smallint, f float, w date, m time, c varchar(9), primary key (k))"});
+  }
+  EXPECT_EQ(Exec({"insert into x (k, s, f, w, m, c) values (1, -3, 1.1, '2020-2-29', '23:59:58', 'it''s')",
+                  "insert into x (k, s, f, w, m, c) values (2, 7, 2.5, '1999-12-31', '0:0:1', 'a')",
+                  "insert into x (k) values (3)",
+                  "insert into y (k, s, f, w, m, c) values (1, -3, 1.1, '2020-2-29', '23:59:58', 'it''s')",
+                  "insert into y (k, s, f, w, m, c) values (2, 8, 2.4, '1999-12-30', '0:0:2', 'b')",
+                  "insert into y (k) values (3)"}), "");
+  for (const char* column : {"s", "f", "w", "m", "c"}) {
+    const std::string on = std::string("x.") + column + " = y." + column;
+    EXPECT_EQ(Query("select x.k, y.k from x, y where " + on), Rows{"1|1"}) << on;
+  }
+}
+
+// Builders that record what the front-end hands them and answer with the
+// source itself (where COUNT(*) reads its table's first field).
+std::string built;
+
+RuntimeObject* RecordSort(RuntimeObject* source, int32_t count, const DBSortKey* keys, int32_t hidden) {
+  built += "sort[" + std::to_string(cursorFieldCount(source, 0)) + "]";
+  for (int32_t i = 0; i < count; ++i) built += " " + std::to_string(keys[i].column) + (keys[i].descending ? "d" : "");
+  built += " h" + std::to_string(hidden) + "; ";
+  RuntimeLockObject(source);
+  return source;
+}
+
+RuntimeObject* RecordGrouping(RuntimeObject* source, const int32_t* kinds, int32_t count, bool hasGroupColumn,
+                              int32_t groupColumn, int32_t hidden) {
+  built += "group";
+  for (int32_t i = 0; i < count; ++i) built += " " + std::to_string(kinds[i]);
+  built += " g" + std::to_string(hasGroupColumn ? groupColumn : -1) + " h" + std::to_string(hidden) + "; ";
+  RuntimeLockObject(source);
+  return source;
+}
+
+TEST_F(DbSqlSelect, SortingAndGroupingGoThroughTheirBuilders) {
+  ASSERT_EQ(Exec({"create table t (id integer not null, a integer, b varchar(9), primary key (id))",
+                  "insert into t (id, a, b) values (1, 10, 'x')"}), "");
+  SetSortBuilder(RecordSort);
+  SetGroupingBuilder(RecordGrouping);
+  const struct {
+    const char* sql;
+    const char* built;
+    const char* row;
+  } cases[] = {
+      {"select a, b from t order by 2 desc, id", "sort[3] 1d 2 h1; ", "10|x|1"},
+      {"select count(*), max(a) from t", "group 1 5 g-1 h0; ", "10|10"},
+      {"select b, count(*) from t group by a", "sort[3] 2 h0; group 0 1 0 g2 h1; ", "x|10|10"},
+  };
+  for (const auto& c : cases) {
+    built.clear();
+    ObjectRef set = Select(c.sql);
+    EXPECT_EQ(built, c.built) << c.sql;
+    EXPECT_EQ(set ? Row(set.get()) : Error(), c.row) << c.sql;
+  }
+  SetSortBuilder(nullptr);
+  SetGroupingBuilder(nullptr);
 }
 
 class DbSqlResult : public DbSqlTest {

@@ -5,6 +5,7 @@
 #include "controls/GroupBox.h"
 #include "controls/ListColumn.h"
 #include "controls/LineControl.h"
+#include "controls/OLEContainer.h"
 #include "controls/PagePanel.h"
 #include "controls/PopupMenu.h"
 #include "controls/ProgressBar.h"
@@ -32,4 +33,5 @@ void RegisterBuiltInControlClasses() {
   RegisterIntrinsicClass(GetProgressBarClassDefinition());
   RegisterIntrinsicClass(GetTabPanelClassDefinition());
   RegisterIntrinsicClass(GetPagePanelClassDefinition());
+  RegisterIntrinsicClass(GetOLEContainerClassDefinition());
 }

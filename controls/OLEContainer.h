@@ -125,8 +125,9 @@ void OLEContainerDestroy(OLEContainerPane* pane);
 IDispatch* OLEContainerEventSink(RuntimeObject* control);
 
 extern "C" {
-// The class's "CreatePane": the pane with its hook, re-parented into the
-// parent control's pane, then the object when ProgramID is not empty.
+// The class's "CreatePane": the pane with its hook, made in the Parent
+// control's pane when there is one, then the object when ProgramID is not
+// empty.
 void OLEContainerCreatePane(RuntimeObject* control);
 // Releases ProgramID.
 void OLEContainerDestruct(RuntimeObject* control);

@@ -3,6 +3,7 @@
 #include "controls/Canvas.h"
 #include "controls/CheckBox.h"
 #include "controls/GroupBox.h"
+#include "controls/ListBox.h"
 #include "controls/ListColumn.h"
 #include "controls/LineControl.h"
 #include "controls/OLEContainer.h"
@@ -27,6 +28,7 @@ void RegisterBuiltInControlClasses() {
   RegisterIntrinsicClass(GetScrollBarClassDefinition());
   RegisterIntrinsicClass(GetSliderClassDefinition());
   RegisterIntrinsicClass(GetListColumnClassDefinition());
+  InitListboxClass();
   InitCanvasClass();
   InitLineControlClasses();
   InitPopupMenuClass();

@@ -107,6 +107,16 @@ Result CallControlHandler(RuntimeObject* control, const char* eventName,
                                                                                 parameters...);
 }
 
+// A method of an interface the object implements, called as compiled code
+// calls it; the fallback when the object has no such method.
+template <class Result, class... Arguments>
+Result CallInterface(RuntimeObject* object, ObjectDefinition* interfaceDefinition,
+                     const char* method, Result fallback, Arguments... arguments) {
+  void* function = FindInterfaceMethod(object, interfaceDefinition, method);
+  if (!function) return fallback;
+  return reinterpret_cast<Result (*)(RuntimeObject*, Arguments...)>(function)(object, arguments...);
+}
+
 // ---- Panes that hold their control ----------------------------------------
 
 // The pane a control's panes are made in: its Parent control's pane when

@@ -84,15 +84,6 @@ void AddInitialRows(PopupPane* pane, const StringRecord* initialValue) {
   }
 }
 
-// A method of an interface as compiled code calls it.
-template <class Result, class... Arguments>
-Result CallInterface(RuntimeObject* object, ObjectDefinition* interfaceDefinition,
-                     const char* method, Result fallback, Arguments... arguments) {
-  void* function = FindInterfaceMethod(object, interfaceDefinition, method);
-  if (!function) return fallback;
-  return reinterpret_cast<Result (*)(RuntimeObject*, Arguments...)>(function)(object, arguments...);
-}
-
 // One row of a BindList list: its first field as the text, its second (when
 // it has one) as the tag.
 void AddListRow(PopupPane* pane, RuntimeObject* row) {

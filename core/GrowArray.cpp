@@ -57,7 +57,7 @@ int32_t Partition(int32_t low, int32_t high,
   int32_t i = low + 1, j = high;
   for (;;) {
     while (i <= high && compare(i, low, direction) < 0) ++i;
-    while (compare(j, low, direction) > 0) --j;
+    while (j > low && compare(j, low, direction) > 0) --j;
     if (i >= j) break;
     swap(i, j, direction);
     ++i;
@@ -121,6 +121,14 @@ void GrowArrayRemove(GrowArray* array, int32_t index) {
   MoveBytes(At(array, index), At(array, index + 1),
             (array->count - index - 1) * array->elementSize);
   --array->count;
+}
+
+void GrowArrayRemoveRun(GrowArray* array, int32_t first, int32_t count) {
+  if (count <= 0) return;
+  if (!CheckIndex(array, first, array->count - count + 1, __LINE__)) return;
+  MoveBytes(At(array, first), At(array, first + count),
+            (array->count - first - count) * array->elementSize);
+  array->count -= count;
 }
 
 void GrowArraySwapRuns(GrowArray* array, int32_t first1, int32_t count1, int32_t first2,

@@ -28,6 +28,8 @@ void GrowArraySet(GrowArray* array, int32_t index, uint32_t value);
 void GrowArrayInsert(GrowArray* array, int32_t index, uint32_t value);
 void GrowArrayAppend(GrowArray* array, uint32_t value);
 void GrowArrayRemove(GrowArray* array, int32_t index);
+// Removes [first, first+count) with one move of the elements after it.
+void GrowArrayRemoveRun(GrowArray* array, int32_t first, int32_t count);
 // Exchanges two non-overlapping runs [first1, first1+count1) and
 // [first2, first2+count2), first1 < first2; when the counts differ the
 // elements between the runs move so that nothing is lost.

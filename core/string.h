@@ -211,3 +211,7 @@ std::string StringToStdUTF8(const StringRecord* string);
 std::u16string StringToStdUTF16(const StringRecord* string);
 // The raw bytes.
 std::string StringBytes(const StringRecord* string);
+// The code points RuntimeStringCompare compares, case folded: two keys
+// compared element by element, the shorter first on a tie, order as the
+// strings do. For sorting many texts by one key each.
+std::u32string RuntimeStringSortKey(const StringRecord* string);

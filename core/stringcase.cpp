@@ -229,3 +229,8 @@ StringRecord* StringLCase(const StringRecord* string) {
 }
 
 }  // extern "C"
+
+std::u32string RuntimeStringSortKey(const StringRecord* string) {
+  const std::vector<uint32_t> codes = FoldedCodePoints(string);
+  return std::u32string(codes.begin(), codes.end());
+}

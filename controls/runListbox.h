@@ -1,0 +1,370 @@
+// The list box pane: the pane behind every Listbox control. On the list pane
+// (NuListbox.h: row count, selection, caret, scrolling by rows) it keeps
+// what a row holds: row records with their cells, folder rows and their
+// children, per-cell attributes over the column defaults kept on the
+// control, rows read from a bound list data provider, and the control's
+// events raised from what happens in the pane. It is its own row provider
+// and its own list listener.
+//
+// Rows. An array of ListBoxRow records, index = row, each owning a linked
+// list of ListBoxCell records (at most one per column, new ones at the
+// tail). A list bound to a list data provider (the control's listProvider)
+// has no records: its rows are the provider's (BoundRow). Every operation
+// that inserts, removes, swaps or reorders records moves the row-structure
+// counter.
+//
+// Events. Handlers are looked up once, at construction, and raised only
+// through Fire: the control first, the control held and the pane's owner
+// chain locked for the call. A handler may change the rows or close the
+// window; an operation that fired an event stops at once when the pane is
+// closing, and one that goes on with a row number first checks the counter:
+// a moved row is found again by its record, a gone one ends the operation
+// with a full redraw.
+//
+// Drawing (the cell cache, the invalidation slots) and the in-place editor
+// come later: until then every invalidation repaints the whole pane, and
+// the editor is whatever the editor factory makes (none without one).
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "controls/ControlPattern.h"
+#include "controls/ListBox.h"
+#include "controls/NuListbox.h"
+#include "core/GrowArray.h"
+#include "core/SmartRef.h"
+
+class runListbox;
+
+// ---- Rows and cells ----------------------------------------------------------
+
+// Border styles of a cell side: 0 not set, 1 none, 2 thin dotted, 3 thin
+// solid, 4 thick, 5 double.
+enum CellSide : int32_t { kCellTop, kCellLeft, kCellBottom, kCellRight };
+
+// A cell (RuntimeAlloc'd, zero at birth).
+struct ListBoxCell {
+  ListBoxCell* next;
+  uint8_t style;          // bold 1, italic 2, underline 4, over the list's own
+  StringRecord* text;     // locked; nil reads as ""
+  RuntimeObject* object;  // locked; column 0's is the row's picture
+  uint8_t column;         // 0..63
+  uint8_t cellType;       // 0 the column's, 1 normal, 2 check box, 3 editable
+  uint8_t checked;
+  uint8_t alignment;  // 0 the column's, 1 left, 2 centre, 3 right, 4 decimal
+  int32_t alignmentOffset;
+  int16_t textSize;  // points; 0 the list's
+  uint8_t borders[4];  // by CellSide
+};
+
+// A row record (RuntimeAlloc'd); it owns its cells.
+struct ListBoxRow {
+  int16_t folderState;  // -1 no folder, 0 collapsed, 1 expanded
+  int16_t depth;        // 0 top level, a child its parent's + 1
+  ListBoxCell* cells;
+};
+
+// A new cell of the column (0..63); nil outside.
+ListBoxCell* NewListBoxCell(int32_t column);
+// Destroys the cell and those after it: objects unlocked, texts released.
+void DestroyListBoxCells(ListBoxCell* head);
+
+// ---- The in-place cell editor, as the pane sees it --------------------------
+
+// The editor the pane opens on a cell and ends when rows change under it.
+// The pane owns it; Close comes with the pane's.
+class ListCellEditor {
+ public:
+  virtual ~ListCellEditor() = default;
+  // Opens the editor on the cell (a row and a used column of the list).
+  virtual void StartEdit(int32_t row, int32_t column) = 0;
+  // Closes it; with commit the text goes into the cell first.
+  virtual void EndEdit(bool commit) = 0;
+  // Both -1 while no cell is edited.
+  virtual int32_t EditRow() const = 0;
+  virtual int32_t EditColumn() const = 0;
+  // The text being edited (a new reference).
+  virtual StringRecord* Text() = 0;
+  virtual HWND Window() const = 0;
+  // The EditField object standing for the editor (borrowed).
+  virtual RuntimeObject* EditFieldObject() const = 0;
+  // The list pane closes: the editor's window and object go.
+  virtual void Close() = 0;
+};
+// Makes the editor of a new list pane; nil for none.
+using ListCellEditorFactory = ListCellEditor* (*)(runListbox* list);
+// Installs the factory every new list pane asks; gives the previous one.
+ListCellEditorFactory SetListCellEditorFactory(ListCellEditorFactory factory);
+
+// ---- Rows of a bound list --------------------------------------------------
+
+// One row of a list data provider: the row object "GetRow"(row + 1) gave,
+// held until this goes, and its field count.
+class BoundRow {
+ public:
+  BoundRow(RuntimeObject* provider, int32_t row);
+  int32_t FieldCount() const { return fieldCount_; }
+  // Field column + 1 (a new reference); "" at or beyond the field count.
+  StringRef Text(int32_t column) const;
+
+ private:
+  ObjectRef row_;
+  int32_t fieldCount_ = 0;
+};
+
+// ---- The pane ----------------------------------------------------------------
+
+// What a fired event left.
+struct EventOutcome {
+  bool closing;  // the pane is closing: touch nothing more
+  bool handled;  // a Boolean event's answer (false for the others)
+};
+
+// An invalidation asked of the pane, recorded until cells are drawn.
+struct InvalidationCall {
+  enum Kind : uint8_t { kCells, kRow, kColumn, kFromRow, kFromColumn } kind;
+  int32_t row;
+  int32_t column;
+};
+
+class runListbox : public NuListbox,
+                   public ListPaneListener,
+                   public ListRowProvider,
+                   public BoundControlPart {
+ public:
+  // A pane on the control (held until the pane goes; nil for none) with its
+  // SelectionType, grid styles and handlers, one column, no sorted column.
+  runListbox(RuntimeObject* control, SubPane* parent, int32_t tabPanelIndex,
+             const MacRect& bounds);
+
+  RuntimeObject* Control() const { return control_.get(); }
+  // The bound list data provider (borrowed); nil when not bound.
+  RuntimeObject* ListProvider() const;
+  bool IsBound() const { return ListProvider() != nullptr; }
+  // Unbinds: the provider loses this list as a receiver and is released.
+  void DetachListProvider();
+  bool IsHierarchical() const { return hierarchical_ != 0; }
+  void SetHierarchical(bool hierarchical) { hierarchical_ = hierarchical ? 1 : 0; }
+  // The list's default grid style of horizontal or vertical cell edges.
+  uint8_t GridStyle(bool horizontal) const { return gridStyles_[horizontal ? 0 : 1]; }
+  void SetGridStyle(bool horizontal, uint8_t style) { gridStyles_[horizontal ? 0 : 1] = style; }
+
+  // ---- Events ----
+  // Raises the event with its parameters (nothing without a handler).
+  template <class... Parameters>
+  EventOutcome Fire(ListEvent event, Parameters... parameters);
+  EventOutcome FireExpandRow(int32_t row);
+  EventOutcome FireCollapseRow(int32_t row);
+  EventOutcome FireDragRow(RuntimeObject* dragItem, int32_t row);
+  void FireDragReorderRows(int32_t newPosition) override;
+
+  // ---- Rows ----
+  // Insertions, removals, swaps and reorderings so far.
+  uint32_t RowStructureCount() const { return structureCount_; }
+  // Each ends a cell edit with commit, then takes the cells (destroyed when
+  // nothing is added); -1 when bound or the pane closed.
+  int32_t AddRowRecord(ListBoxCell* cells, int16_t depth, int16_t folderState);
+  // at is held to 0..RowCount().
+  int32_t InsertRowRecord(int32_t at, ListBoxCell* cells, int16_t depth, int16_t folderState);
+  void RemoveRowRecord(int32_t row);
+  // Ends a cell edit first: without saving when the edited row is among the
+  // rows, with commit otherwise.
+  void RowsRemoved(int32_t at, int32_t count) override;
+  void RemoveAllRows();
+  // Nil when bound or outside the rows.
+  ListBoxRow* GetRowRecord(int32_t row) const;
+  ListBoxCell* GetRowCells(int32_t row) const;
+  // The cell of a column 0..63; with create one is made at the tail when
+  // missing. Nil when bound or outside.
+  ListBoxCell* FindCell(int32_t row, int32_t column, bool create);
+  // Borrowed. Setting locks the new object, unlocks the old one and redraws
+  // the cell; an equal object changes nothing.
+  RuntimeObject* GetRowObject(int32_t row, int32_t column) const;
+  void SetRowObject(int32_t row, int32_t column, RuntimeObject* object);
+  RuntimeObject* RowPicture(int32_t row) const { return GetRowObject(row, 0); }
+  void SetRowPicture(int32_t row, RuntimeObject* picture) { SetRowObject(row, 0, picture); }
+  // Exchanges two runs of rows apart from each other.
+  void SwapRowRuns(int32_t first1, int32_t count1, int32_t first2, int32_t count2);
+
+  // ---- Folders ----
+  int32_t RowDepth(int32_t row) const;
+  // The first row after row not deeper than it, or the row count.
+  int32_t NextRowAtSameOrLowerDepth(int32_t row) const;
+  bool IsRowExpanded(int32_t row) const;
+  // False when bound or the row is not a collapsed (expanded) folder.
+  bool ExpandFolder(int32_t row);
+  bool CollapseFolder(int32_t row);
+  // Hierarchical, not bound: the rows deeper than row after it, as one
+  // removal.
+  void RemoveChildRows(int32_t row);
+  // ExpandRow events running, and the row of the innermost (-1 outside).
+  int32_t ExpansionDepth() const { return expansionDepth_; }
+  int32_t ExpandingRow() const { return expandingRow_; }
+  // Adds a row as the language adds one: during an ExpandRow event as the
+  // expanding row's next child (after the one added before it, without
+  // walking the children), otherwise at the end at depth 0. The new row, or
+  // -1 as AddRowRecord.
+  int32_t AddRowPlaced(ListBoxCell* cells, int16_t folderState);
+
+  // ---- Cell attributes (defaults outside columns 0..63) ----
+  int32_t EffectiveCellType(int32_t row, int32_t column) const;
+  int32_t EffectiveAlignment(int32_t row, int32_t column) const;
+  int32_t EffectiveAlignmentOffset(int32_t row, int32_t column) const;
+  int32_t EffectiveTextSize(int32_t row, int32_t column) const;
+  // The style of a side; combined, the larger of the side and the facing
+  // side of the neighbour, and when that is 0 the list's grid style. 0
+  // outside the rows and columns 0..63.
+  int32_t CellBorderStyle(CellSide side, int32_t row, int32_t column, bool combine) const;
+  void SetCellBorderStyle(CellSide side, int32_t row, int32_t column, uint8_t style);
+
+  // ---- The cell editor ----
+  ListCellEditor* CellEditor() const { return editor_.get(); }
+  int32_t EditRow() const { return editor_ ? editor_->EditRow() : -1; }
+  int32_t EditColumn() const { return editor_ ? editor_->EditColumn() : -1; }
+  // Opens the editor on a row and a used column; nothing when bound.
+  void EditCell(int32_t row, int32_t column);
+  // Ends an open edit; false when the pane is closing afterwards.
+  bool EndCellEdit(bool commit);
+  // The editor's EditField object while a cell is edited (borrowed).
+  RuntimeObject* ActiveCell() const;
+
+  // ---- Selection receivers (listSelectionNotificationReceiver) ----
+  void AddSelectionReceiver(RuntimeObject* receiver);
+  // The first equal entry; nothing when absent.
+  void RemoveSelectionReceiver(RuntimeObject* receiver);
+
+  // ---- Sorting ----
+  // A used column's HeaderPressed event, then (unhandled) its sort.
+  void HeaderPressed(int32_t column) override;
+  // Sorts the top-level rows, each with its children, by the column in its
+  // sort direction; the SortColumn and CompareRows events can take over.
+  // Outside the used columns only redraws; nothing while this list sorts.
+  void SortByColumn(int32_t column) override;
+  bool IsSorting() const { return sorting_ != 0; }
+
+  // ---- Invalidation (the whole pane until cells are drawn) ----
+  void InvalidateCells(int32_t row, int32_t column) override;
+  void InvalidateRow(int32_t row) override;
+  void InvalidateColumn(int32_t column) override;
+  void InvalidateFromRow(int32_t row) override;
+  void InvalidateFromColumn(int32_t column) override;
+  // The calls since the last take (the latest 64).
+  std::vector<InvalidationCall> TakeInvalidations();
+
+  // ---- Geometry and fonts ----
+  // Uniform: the control's DefaultRowHeight when 0 or more, else the font's
+  // line height (at least 18 in a hierarchical list); never below 1.
+  int32_t RowHeight(int32_t row) override;
+  void FontChanged() override;
+  void ApplyTextStyleToHeadings(const FontDescriptor& font);
+  // The column edges and headings follow; the widths stay.
+  void SetScrollPositionX(int32_t x) override;
+  // Through the horizontal bar when there is one.
+  void SetScrollPositionXByBar(int32_t x);
+
+  // ---- Data-source binding (kind kBoundListBox) ----
+  void SetDataSourceName(StringRecord* name) override { binding_.SetName(name); }
+  void BindDataSource() override;
+  void UnbindDataSource() override;
+  const DataSourceBinding& Binding() const { return binding_; }
+
+  // ---- Keys, focus, menus ----
+  // KeyDown first; then the list's keys, then the folder keys.
+  bool HandleKey(uint32_t virtualKey, uint32_t keyChar, uint32_t modifiers) override;
+  bool CharacterEntry(uint32_t codePoint, uint32_t modifiers) override;
+  using NuListbox::KeyToOwner;
+  // In a hierarchical list with a selection, Left collapses and Right
+  // expands the first selected row; true when that changed it.
+  bool KeyToOwner(uint32_t virtualKey, uint32_t keyChar, uint32_t modifiers);
+  void TakeFocus() override;
+  void LoseFocus() override;
+  void EnableMenuItems() override;
+  bool HandleMenuItem(RuntimeObject*) override { return false; }
+
+  // ---- The list listener ----
+  void DoubleClick(NuListbox* pane) override;
+  void SelectionChanging(NuListbox* pane) override;
+  void SelectionChanged(NuListbox* pane) override;
+  void Scrolled(NuListbox* pane, int32_t delta) override;
+
+  // Hands the child panes that are not the list's own to the pane that
+  // encloses them.
+  void ReembedAll() override;
+  void Close() override;
+
+ protected:
+  ~runListbox() override;
+
+ private:
+  struct SortRun {
+    int32_t first;
+    int32_t count;
+  };
+
+  ListBoxRow* RecordAt(int32_t row) const;
+  ListBoxCell* CellOf(int32_t row, int32_t column) const;
+  StringRecord* CellText(int32_t row, int32_t column) const;  // borrowed
+  // Where the record that was at row is after changes since count; -1 gone.
+  int32_t RowAfterChange(const ListBoxRow* record, int32_t row, uint32_t count) const;
+  EventOutcome FireKeyDown(uint32_t codePoint);
+  bool IsOwnPart(SubPane* child) const;
+  // Inserts and removes records; the caller has ended any cell edit.
+  int32_t InsertRecord(int32_t at, ListBoxCell* cells, int16_t depth, int16_t folderState);
+  void RemoveRecords(int32_t first, int32_t count);
+  // Destroys every record without telling the selection (closing).
+  void DiscardRecords();
+  // Ends a cell edit before rows [first, first + count) go.
+  bool EndCellEditBeforeRemoving(int32_t first, int32_t count);
+  void NotifyReceivers(const char* method);
+  void RecordInvalidation(InvalidationCall::Kind kind, int32_t row, int32_t column);
+  bool SortRuns(int32_t column, int32_t direction);
+  // Run i against run j by the CompareRows event, else by the runs' texts
+  // (their prepared keys when given).
+  int32_t CompareRuns(const std::vector<SortRun>& runs, const std::vector<std::u32string>& keys,
+                      int32_t i, int32_t j, int32_t column, int32_t direction);
+  // Rebuilds the rows in one pass, the runs in the order given.
+  void ApplyOrder(const std::vector<SortRun>& runs, const std::vector<int32_t>& order);
+
+  ObjectRef control_;
+  ListboxFields* fields_;  // the control's; nil without one
+  EventHandler handlers_[kListEventCount] = {};
+  GrowArray rows_;
+  uint32_t structureCount_ = 0;
+  uint8_t hierarchical_ = 0;
+  uint8_t rowHeightCached_ = 0;
+  int32_t cachedRowHeight_ = 0;
+  uint8_t gridStyles_[2] = {};  // horizontal, vertical
+  uint8_t expansionDepth_ = 0;
+  int32_t expandingRow_ = -1;
+  // Where the next child of the expanding row goes, while the counter says
+  // nothing moved since.
+  int32_t childInsertRow_ = -1;
+  uint32_t childInsertCount_ = 0;
+  uint8_t sorting_ = 0;
+  std::vector<ObjectRef> selectionReceivers_;
+  std::unique_ptr<ListCellEditor> editor_;
+  DataSourceBinding binding_;
+  std::vector<InvalidationCall> invalidations_;
+};
+
+template <class... Parameters>
+EventOutcome runListbox::Fire(ListEvent event, Parameters... parameters) {
+  EventOutcome outcome{IsClosing(), false};
+  EventHandler handler = handlers_[event];
+  if (!handler || outcome.closing) return outcome;
+  RuntimeObject* control = control_.get();
+  ObjectRef held = ObjectRef::Retain(control);
+  OwnerChainLock lock(this);
+  if (ListboxEventRecord(event).returnType) {
+    outcome.handled =
+        reinterpret_cast<bool (*)(RuntimeObject*, Parameters...)>(handler)(control, parameters...);
+  } else {
+    reinterpret_cast<void (*)(RuntimeObject*, Parameters...)>(handler)(control, parameters...);
+  }
+  outcome.closing = IsClosing();
+  return outcome;
+}

@@ -82,8 +82,8 @@ BoundRow::BoundRow(RuntimeObject* provider, int32_t row) {
   row_ = ObjectRef::Adopt(CallInterface<RuntimeObject*>(
       provider, GetListDataProviderInterfaceDefinition(), "GetRow", nullptr, row + 1));
   if (row_) {
-    fieldCount_ = CallInterface<int32_t>(row_.get(), GetTupleInterfaceInterfaceDefinition(),
-                                         "FieldCount", 0);
+    fieldCount_ =
+        CallInterface<int32_t>(row_.get(), GetTupleInterfaceInterfaceDefinition(), "FieldCount", 0);
   }
 }
 
@@ -147,7 +147,7 @@ void runListbox::DetachListProvider() {
   if (void* remove = FindInterfaceMethod(provider.get(), GetListDataNotifierInterfaceDefinition(),
                                          "removeListDataNotificationReceiver")) {
     reinterpret_cast<void (*)(RuntimeObject*, RuntimeObject*)>(remove)(provider.get(),
-                                                                        control_.get());
+                                                                       control_.get());
   }
 }
 
@@ -290,9 +290,13 @@ void runListbox::DiscardRecords() {
 }
 
 void runListbox::RemoveRowRecord(int32_t row) {
-  if (!GetRowRecord(row)) return;
+  const ListBoxRow* record = GetRowRecord(row);
+  if (!record) return;
   OwnerChainLock lock(this);
-  if (EndCellEditBeforeRemoving(row, 1)) RemoveRecords(row, 1);
+  const uint32_t count = structureCount_;
+  if (!EndCellEditBeforeRemoving(row, 1)) return;
+  row = RowAfterChange(record, row, count);
+  if (row >= 0) RemoveRecords(row, 1);
 }
 
 void runListbox::RowsRemoved(int32_t at, int32_t count) {
@@ -302,10 +306,9 @@ void runListbox::RowsRemoved(int32_t at, int32_t count) {
 
 void runListbox::RemoveAllRows() {
   OwnerChainLock lock(this);
-  const int32_t count = RowCount();
-  if (count <= 0 || !EndCellEditBeforeRemoving(0, count)) return;
+  if (!EndCellEditBeforeRemoving(0, RowCount()) || RowCount() == 0) return;
   if (IsBound()) {
-    NuListbox::RowsRemoved(0, count);
+    NuListbox::RowsRemoved(0, RowCount());
   } else {
     RemoveRecords(0, rows_.count);
   }
@@ -370,11 +373,14 @@ bool runListbox::CollapseFolder(int32_t row) {
 }
 
 void runListbox::RemoveChildRows(int32_t row) {
-  if (!hierarchical_ || !GetRowRecord(row)) return;
-  const int32_t count = NextRowAtSameOrLowerDepth(row) - row - 1;
-  if (count <= 0) return;
+  const ListBoxRow* record = GetRowRecord(row);
+  if (!hierarchical_ || !record) return;
   OwnerChainLock lock(this);
-  if (EndCellEditBeforeRemoving(row + 1, count)) RemoveRecords(row + 1, count);
+  const uint32_t count = structureCount_;
+  if (!EndCellEditBeforeRemoving(row + 1, NextRowAtSameOrLowerDepth(row) - row - 1)) return;
+  row = RowAfterChange(record, row, count);
+  const int32_t children = row < 0 ? 0 : NextRowAtSameOrLowerDepth(row) - row - 1;
+  if (children > 0) RemoveRecords(row + 1, children);
 }
 
 int32_t runListbox::AddRowPlaced(ListBoxCell* cells, int16_t folderState) {
@@ -705,7 +711,8 @@ bool runListbox::SortRuns(int32_t column, int32_t direction) {
   std::vector<std::u32string> keys;
   if (!handlers_[kListCompareRows]) {
     keys.reserve(runs.size());
-    for (const SortRun& run : runs) keys.push_back(RuntimeStringSortKey(CellText(run.first, column)));
+    for (const SortRun& run : runs)
+      keys.push_back(RuntimeStringSortKey(CellText(run.first, column)));
   }
   const uint32_t count = structureCount_;
   bool stopped = false;

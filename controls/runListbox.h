@@ -57,7 +57,7 @@ struct ListBoxCell {
   uint8_t checked;
   uint8_t alignment;  // 0 the column's, 1 left, 2 centre, 3 right, 4 decimal
   int32_t alignmentOffset;
-  int16_t textSize;  // points; 0 the list's
+  int16_t textSize;    // points; 0 the list's
   uint8_t borders[4];  // by CellSide
 };
 
@@ -138,8 +138,7 @@ class runListbox : public NuListbox,
  public:
   // A pane on the control (held until the pane goes; nil for none) with its
   // SelectionType, grid styles and handlers, one column, no sorted column.
-  runListbox(RuntimeObject* control, SubPane* parent, int32_t tabPanelIndex,
-             const MacRect& bounds);
+  runListbox(RuntimeObject* control, SubPane* parent, int32_t tabPanelIndex, const MacRect& bounds);
 
   RuntimeObject* Control() const { return control_.get(); }
   // The bound list data provider (borrowed); nil when not bound.

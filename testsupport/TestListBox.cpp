@@ -1,8 +1,6 @@
 #include "testsupport/TestListBox.h"
 
-#include <iterator>
 #include <map>
-#include <memory>
 #include <utility>
 
 #include "controls/RichEditPane.h"
@@ -13,205 +11,131 @@
 
 namespace {
 
-// ---- The logging subclass ----
-
-std::map<std::string, ListEventCode>& EventCode() {
-  static std::map<std::string, ListEventCode> code;
-  return code;
-}
+std::map<std::string, ListEventCode> eventCode;
 
 struct EventCall {
   std::string text;
   std::vector<int32_t> integers;
   int32_t* result = nullptr;
+  void Append(const std::string& part) { text += (text.empty() ? "" : ",") + part; }
+  void Add(int32_t value) { Append(std::to_string(value)), integers.push_back(value); }
+  void Add(int32_t* byRef) { Append(std::to_string(*byRef)), result = byRef; }
+  void Add(RuntimeObject* object) { Append(object ? "obj" : "nil"); }
+  void Add(StringRecord* string) {
+    const std::u16string units = StringToStdUTF16(string);
+    Append(units.empty() ? "" : std::to_string(int(units[0])));
+  }
 };
-
-void Append(EventCall* call, const std::string& text) {
-  call->text += (call->text.empty() ? "" : ",") + text;
-}
-void Add(EventCall* call, int32_t value) {
-  Append(call, std::to_string(value));
-  call->integers.push_back(value);
-}
-void Add(EventCall* call, int32_t* result) {
-  Append(call, std::to_string(*result));
-  call->result = result;
-}
-void Add(EventCall* call, StringRecord* text) {
-  const std::u16string units = StringToStdUTF16(text);
-  Append(call, units.empty() ? "" : std::to_string(int(units[0])));
-}
-void Add(EventCall* call, RuntimeObject* object) { Append(call, object ? "obj" : "nil"); }
 
 template <int kEvent, class... Parameters>
 struct LoggingHandler {
   static bool Run(RuntimeObject* control, Parameters... parameters) {
     EventCall call;
-    (Add(&call, parameters), ...);
+    (call.Add(parameters), ...);
     const std::string name = ListboxEventRecord(ListEvent(kEvent)).name;
-    Log(call.text.empty() && sizeof...(Parameters) == 0 ? name : name + "(" + call.text + ")");
-    auto found = EventCode().find(name);
-    if (found == EventCode().end()) return false;
+    Log(sizeof...(Parameters) == 0 ? name : name + "(" + call.text + ")");
+    auto found = eventCode.find(name);
+    if (found == eventCode.end()) return false;
     const ListEventCode code = found->second;  // the code may replace itself
     return code(ListBoxPaneOf(control), call.integers, call.result);
   }
+  static void Install(ClassBuilder* builder) {
+    builder->Handle(ListboxEventRecord(ListEvent(kEvent)).name, &Run);
+  }
 };
 
-template <int kEvent, class... Parameters>
-void Install(ClassBuilder* builder) {
-  builder->Handle(ListboxEventRecord(ListEvent(kEvent)).name,
-                  &LoggingHandler<kEvent, Parameters...>::Run);
-}
-
 ClassBuilder& ListClass() {
+  using I = int32_t;
+  using S = StringRecord*;
+  using O = RuntimeObject*;
   static ClassBuilder builder(GetListboxClassDefinition(), "TestListbox");
   static const bool installed = [] {
-    using I = int32_t;
-    using S = StringRecord*;
-    using O = RuntimeObject*;
-    Install<kListChange>(&builder);
-    Install<kListDoubleClick>(&builder);
-    Install<kListKeyDown, S>(&builder);
-    Install<kListEnableMenuItems>(&builder);
-    Install<kListExpandRow, I>(&builder);
-    Install<kListCollapseRow, I>(&builder);
-    Install<kListDragRow, O, I>(&builder);
-    Install<kListSortColumn, I>(&builder);
-    Install<kListCellAction, I, I>(&builder);
-    Install<kListGotFocus>(&builder);
-    Install<kListLostFocus>(&builder);
-    Install<kListCellBackgroundPaint, O, I, I>(&builder);
-    Install<kListCellTextPaint, O, I, I, I, I>(&builder);
-    Install<kListCellClick, I, I, I, I>(&builder);
-    Install<kListCellKeyDown, I, I, S>(&builder);
-    Install<kListCellTextChange, I, I>(&builder);
-    Install<kListCellGotFocus, I, I>(&builder);
-    Install<kListCellLostFocus, I, I>(&builder);
-    Install<kListMouseDown, I, I>(&builder);
-    Install<kListMouseDrag, I, I>(&builder);
-    Install<kListMouseUp, I, I>(&builder);
-    Install<kListCompareRows, I, I, I, int32_t*>(&builder);
-    Install<kListDragReorderRows, I>(&builder);
-    Install<kListHeaderPressed, I>(&builder);
+    for (auto install : {&LoggingHandler<kListChange>::Install,
+                         &LoggingHandler<kListDoubleClick>::Install,
+                         &LoggingHandler<kListKeyDown, S>::Install,
+                         &LoggingHandler<kListEnableMenuItems>::Install,
+                         &LoggingHandler<kListExpandRow, I>::Install,
+                         &LoggingHandler<kListCollapseRow, I>::Install,
+                         &LoggingHandler<kListDragRow, O, I>::Install,
+                         &LoggingHandler<kListSortColumn, I>::Install,
+                         &LoggingHandler<kListCellAction, I, I>::Install,
+                         &LoggingHandler<kListGotFocus>::Install,
+                         &LoggingHandler<kListLostFocus>::Install,
+                         &LoggingHandler<kListCellBackgroundPaint, O, I, I>::Install,
+                         &LoggingHandler<kListCellTextPaint, O, I, I, I, I>::Install,
+                         &LoggingHandler<kListCellClick, I, I, I, I>::Install,
+                         &LoggingHandler<kListCellKeyDown, I, I, S>::Install,
+                         &LoggingHandler<kListCellTextChange, I, I>::Install,
+                         &LoggingHandler<kListCellGotFocus, I, I>::Install,
+                         &LoggingHandler<kListCellLostFocus, I, I>::Install,
+                         &LoggingHandler<kListMouseDown, I, I>::Install,
+                         &LoggingHandler<kListMouseDrag, I, I>::Install,
+                         &LoggingHandler<kListMouseUp, I, I>::Install,
+                         &LoggingHandler<kListCompareRows, I, I, I, I*>::Install,
+                         &LoggingHandler<kListDragReorderRows, I>::Install,
+                         &LoggingHandler<kListHeaderPressed, I>::Install}) {
+      install(&builder);
+    }
     return true;
   }();
   (void)installed;
   return builder;
 }
 
-// ---- The selection receiver ----
+// ---- The selection receiver and the provider ----
 
-struct ReceiverFields {
-  StringRecord* tag;      // owned
-  ReceiverCode* onCall;  // owned
+struct StandInFields {
+  StringRecord* tag;
+  ReceiverCode* onCall;
+  std::vector<std::string>* fields;  // a provider's row
+  int32_t rows;
 };
 
-ClassBuilder& ReceiverClass();
-ReceiverFields* ReceiverOf(RuntimeObject* receiver) {
-  return ReceiverClass().Extra<ReceiverFields>(receiver);
+ClassBuilder& StandInClass();
+StandInFields* StandInOf(RuntimeObject* object) {
+  return StandInClass().Extra<StandInFields>(object);
 }
 
-void ReleaseReceiver(RuntimeObject* receiver) {
-  ReceiverFields* fields = ReceiverOf(receiver);
+void ReleaseStandIn(RuntimeObject* object) {
+  StandInFields* fields = StandInOf(object);
   StringAssign(&fields->tag, nullptr);
   delete std::exchange(fields->onCall, nullptr);
+  delete std::exchange(fields->fields, nullptr);
 }
 
-void ReceiverCalled(RuntimeObject* receiver, const char* method) {
-  ReceiverFields* fields = ReceiverOf(receiver);
-  Log(StringToStdUTF8(fields->tag) + "." + method);
-  if (*fields->onCall) (*fields->onCall)(receiver, method);
+void Notified(RuntimeObject* receiver, const char* method) {
+  Log(StringToStdUTF8(StandInOf(receiver)->tag) + "." + method);
+  if (*StandInOf(receiver)->onCall) (*StandInOf(receiver)->onCall)(receiver, method);
 }
-void SelectionChangingCalled(RuntimeObject* receiver) {
-  ReceiverCalled(receiver, "selectionChanging");
+void SelectionChanging(RuntimeObject* receiver) { Notified(receiver, "selectionChanging"); }
+void SelectionChanged(RuntimeObject* receiver) { Notified(receiver, "selectionChanged"); }
+int32_t RowCount(RuntimeObject* provider) { return StandInOf(provider)->rows; }
+RuntimeObject* Row(RuntimeObject* provider, int32_t) {
+  RuntimeLockObject(provider);
+  return provider;
 }
-void SelectionChangedCalled(RuntimeObject* receiver) {
-  ReceiverCalled(receiver, "selectionChanged");
-}
-
-ClassBuilder& ReceiverClass() {
-  static const MethodRecord methods[] = {
-      MakeMethodRecord("selectionChanging", nullptr, nullptr, 0,
-                       RUNTIME_ENTRY(SelectionChangingCalled)),
-      MakeMethodRecord("selectionChanged", nullptr, nullptr, 0,
-                       RUNTIME_ENTRY(SelectionChangedCalled)),
-  };
-  static ClassBuilder builder(nullptr, "SelectionReceiverStandIn", sizeof(ReceiverFields),
-                              nullptr, ReleaseReceiver);
-  static const bool described = [] {
-    builder.Implements(GetListSelectionNotificationReceiverInterfaceDefinition())
-        .Methods(methods, int32_t(std::size(methods)));
-    return true;
-  }();
-  (void)described;
-  return builder;
+int32_t FieldCount(RuntimeObject* row) { return int32_t(StandInOf(row)->fields->size()); }
+StringRecord* Field(RuntimeObject* row, int32_t field) {
+  return StringFromUTF8(StandInOf(row)->fields->at(size_t(field) - 1));
 }
 
-// ---- The provider stand-in and its rows ----
-
-struct TupleFields {
-  std::vector<std::string>* texts;  // owned
-};
-struct ProviderFields {
-  std::vector<RuntimeObject*>* rows;  // owned, each locked
-};
-
-ClassBuilder& TupleClass();
-ClassBuilder& ProviderClass();
-TupleFields* TupleOf(RuntimeObject* row) { return TupleClass().Extra<TupleFields>(row); }
-ProviderFields* ProviderOf(RuntimeObject* provider) {
-  return ProviderClass().Extra<ProviderFields>(provider);
-}
-
-void ReleaseTuple(RuntimeObject* row) { delete std::exchange(TupleOf(row)->texts, nullptr); }
-int32_t TupleFieldCount(RuntimeObject* row) { return int32_t(TupleOf(row)->texts->size()); }
-StringRecord* TupleText(RuntimeObject* row, int32_t field) {
-  const std::vector<std::string>& texts = *TupleOf(row)->texts;
-  return field >= 1 && size_t(field) <= texts.size() ? StringFromUTF8(texts[size_t(field) - 1])
-                                                     : StringFromASCII("");
-}
-
-void ReleaseProvider(RuntimeObject* provider) {
-  std::vector<RuntimeObject*>* rows = std::exchange(ProviderOf(provider)->rows, nullptr);
-  for (RuntimeObject* row : *rows) RuntimeUnlockObject(row);
-  delete rows;
-}
-int32_t ProviderCount(RuntimeObject* provider) {
-  return int32_t(ProviderOf(provider)->rows->size());
-}
-RuntimeObject* ProviderRow(RuntimeObject* provider, int32_t row) {
-  const std::vector<RuntimeObject*>& rows = *ProviderOf(provider)->rows;
-  if (row < 1 || size_t(row) > rows.size()) return nullptr;
-  RuntimeLockObject(rows[size_t(row) - 1]);
-  return rows[size_t(row) - 1];
-}
-
-ClassBuilder& TupleClass() {
+ClassBuilder& StandInClass() {
   static const ParameterRecord index[] = {{"index", &kIntegerType, 0}};
   static const MethodRecord methods[] = {
-      MakeMethodRecord("FieldCount", &kIntegerType, nullptr, 0, RUNTIME_ENTRY(TupleFieldCount)),
-      MakeMethodRecord("getIndString", &kStringType, index, 1, RUNTIME_ENTRY(TupleText)),
+      MakeMethodRecord("selectionChanging", nullptr, nullptr, 0, RUNTIME_ENTRY(SelectionChanging)),
+      MakeMethodRecord("selectionChanged", nullptr, nullptr, 0, RUNTIME_ENTRY(SelectionChanged)),
+      MakeMethodRecord("GetCount", &kIntegerType, nullptr, 0, RUNTIME_ENTRY(RowCount)),
+      MakeMethodRecord("GetRow", nullptr, index, 1, RUNTIME_ENTRY(Row)),
+      MakeMethodRecord("FieldCount", &kIntegerType, nullptr, 0, RUNTIME_ENTRY(FieldCount)),
+      MakeMethodRecord("getIndString", &kStringType, index, 1, RUNTIME_ENTRY(Field)),
   };
-  static ClassBuilder builder(nullptr, "ListRowStandIn", sizeof(TupleFields), nullptr,
-                              ReleaseTuple);
+  static ClassBuilder builder(nullptr, "ListStandIn", sizeof(StandInFields), nullptr,
+                              ReleaseStandIn);
   static const bool described = [] {
-    builder.Implements(GetTupleInterfaceInterfaceDefinition()).Methods(methods, 2);
-    return true;
-  }();
-  (void)described;
-  return builder;
-}
-
-ClassBuilder& ProviderClass() {
-  static const ParameterRecord row[] = {{"row", &kIntegerType, 0}};
-  static const MethodRecord methods[] = {
-      MakeMethodRecord("GetCount", &kIntegerType, nullptr, 0, RUNTIME_ENTRY(ProviderCount)),
-      MakeMethodRecord("GetRow", nullptr, row, 1, RUNTIME_ENTRY(ProviderRow)),
-  };
-  static ClassBuilder builder(nullptr, "ListProviderStandIn", sizeof(ProviderFields), nullptr,
-                              ReleaseProvider);
-  static const bool described = [] {
-    builder.Implements(GetListDataProviderInterfaceDefinition()).Methods(methods, 2);
+    builder.Implements(GetListSelectionNotificationReceiverInterfaceDefinition())
+        .Implements(GetListDataProviderInterfaceDefinition())
+        .Implements(GetTupleInterfaceInterfaceDefinition())
+        .Methods(methods, 6);
     return true;
   }();
   (void)described;
@@ -220,47 +144,35 @@ ClassBuilder& ProviderClass() {
 
 // ---- The test cell editor ----
 
-ClassBuilder& EditFieldStandInClass() {
-  static ClassBuilder builder(nullptr, "EditFieldStandIn");
-  return builder;
-}
-
 class TestCellEditor : public ListCellEditor {
  public:
   explicit TestCellEditor(runListbox* list)
-      : list_(list), object_(ObjectRef::Adopt(EditFieldStandInClass().NewInstance())) {
+      : list_(list), object_(ObjectRef::Adopt(StandInClass().NewInstance())) {
     LoadRichEditLibraries();
-    window_ = CreateWindowExW(0, L"RichEdit20W", L"", WS_CHILD, -10, -10, 1, 1,
-                              list->NativeWindow(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    window_ = CreateWindowExW(0, L"RichEdit20W", L"", WS_CHILD, 0, 0, 40, 16, list->NativeWindow(),
+                              nullptr, GetModuleHandleW(nullptr), nullptr);
   }
   ~TestCellEditor() override { Close(); }
 
   void StartEdit(int32_t row, int32_t column) override {
-    row_ = row;
-    column_ = column;
-    const std::u16string text = StringToStdUTF16(list_->FindCell(row, column, false)
-                                                     ? list_->FindCell(row, column, false)->text
-                                                     : nullptr);
+    const ListBoxCell* cell = list_->FindCell(row, column, false);
+    const std::u16string text = StringToStdUTF16(cell ? cell->text : nullptr);
     SetWindowTextW(window_, reinterpret_cast<const wchar_t*>(text.c_str()));
     ShowWindow(window_, SW_SHOWNA);
+    row_ = row, column_ = column;
   }
   void EndEdit(bool commit) override {
-    Log("EndEdit(" + std::to_string(row_) + "," + std::to_string(column_) + "," +
-        (commit ? "commit" : "cancel") + ")");
-    if (commit) {
-      StringRef text = StringRef::Adopt(Text());
-      if (ListBoxCell* cell = list_->FindCell(row_, column_, true)) StringAssign(&cell->text, text.get());
-    }
+    Log("EndEdit(" + std::to_string(row_) + "," + std::to_string(column_) +
+        (commit ? ",commit)" : ",cancel)"));
+    if (commit) SetCellText(list_, row_, column_, StringToStdUTF8(StringRef::Adopt(Text()).get()));
     ShowWindow(window_, SW_HIDE);
     row_ = column_ = -1;
   }
   int32_t EditRow() const override { return row_; }
   int32_t EditColumn() const override { return column_; }
   StringRecord* Text() override {
-    std::u16string text(size_t(GetWindowTextLengthW(window_)) + 1, u'\0');
-    text.resize(size_t(GetWindowTextW(window_, reinterpret_cast<wchar_t*>(&text[0]),
-                                      int(text.size()))));
-    return NewString(text.data(), text.size() * 2, kEncodingUTF16);
+    wchar_t text[256] = {};
+    return NewString(text, size_t(GetWindowTextW(window_, text, 256)) * 2, kEncodingUTF16);
   }
   HWND Window() const override { return window_; }
   RuntimeObject* EditFieldObject() const override { return object_.get(); }
@@ -274,8 +186,7 @@ class TestCellEditor : public ListCellEditor {
   runListbox* list_;
   ObjectRef object_;
   HWND window_ = nullptr;
-  int32_t row_ = -1;
-  int32_t column_ = -1;
+  int32_t row_ = -1, column_ = -1;
 };
 
 ListCellEditor* MakeTestCellEditor(runListbox* list) { return new TestCellEditor(list); }
@@ -284,25 +195,10 @@ ListCellEditor* MakeTestCellEditor(runListbox* list) { return new TestCellEditor
 
 void OnListEvent(const std::string& event, ListEventCode code) {
   if (code) {
-    EventCode()[event] = std::move(code);
+    eventCode[event] = std::move(code);
   } else {
-    EventCode().erase(event);
+    eventCode.erase(event);
   }
-}
-
-ObjectDefinition* GetTestListboxDefinition() { return ListClass().Definition(); }
-
-ObjectRef PlaceTestListbox(RuntimeObject* window, const char* name, const MacRect& bounds,
-                           const std::function<void(ListboxFields*)>& prepare, bool plain) {
-  ObjectRef list = ObjectRef::Adopt(plain ? CreateInstance(GetListboxClassDefinition())
-                                          : ListClass().NewInstance());
-  StringRef controlName = StringRef::Adopt(StringFromASCII(name));
-  ControlSetName(list.get(), controlName.get());
-  ListboxFields* fields = ObjectFields<ListboxFields>(list.get());
-  fields->control.bounds = bounds;
-  if (prepare) prepare(fields);
-  WindowAddControl(window, list.get());
-  return list;
 }
 
 runListbox* ListBoxPaneOf(RuntimeObject* list) {
@@ -315,6 +211,12 @@ int32_t AddTextRow(runListbox* list, const std::string& text, int16_t depth, int
   return list->AddRowRecord(cell, depth, folderState);
 }
 
+std::vector<std::string> RowTexts(runListbox* list) {
+  std::vector<std::string> texts;
+  for (int32_t row = 0; row < list->RowCount(); ++row) texts.push_back(CellTextOf(list, row, 0));
+  return texts;
+}
+
 std::string CellTextOf(runListbox* list, int32_t row, int32_t column) {
   const ListBoxCell* cell = list->FindCell(row, column, false);
   return cell ? StringToStdUTF8(cell->text) : "";
@@ -325,71 +227,37 @@ void SetCellText(runListbox* list, int32_t row, int32_t column, const std::strin
   StringAssign(&list->FindCell(row, column, true)->text, value.get());
 }
 
-std::vector<std::string> RowTexts(runListbox* list) {
-  std::vector<std::string> texts;
-  for (int32_t row = 0; row < list->RowCount(); ++row) texts.push_back(CellTextOf(list, row, 0));
-  return texts;
-}
-
-std::vector<int32_t> RowDepths(runListbox* list) {
-  std::vector<int32_t> depths;
-  for (int32_t row = 0; row < list->RowCount(); ++row) depths.push_back(list->RowDepth(row));
-  return depths;
-}
-
 std::vector<std::string> TakeInvalidationLines(runListbox* list) {
-  static const char* const kNames[] = {"InvalidateCells", "InvalidateRow", "InvalidateColumn",
-                                       "InvalidateFromRow", "InvalidateFromColumn"};
+  static const char* const kKinds[] = {"Cells", "Row", "Column", "FromRow", "FromColumn"};
   std::vector<std::string> lines;
   for (const InvalidationCall& call : list->TakeInvalidations()) {
-    std::string line = std::string(kNames[call.kind]) + "(";
-    if (call.kind != InvalidationCall::kColumn && call.kind != InvalidationCall::kFromColumn) {
-      line += std::to_string(call.row);
-    }
-    if (call.kind == InvalidationCall::kCells) line += ",";
-    if (call.kind != InvalidationCall::kRow && call.kind != InvalidationCall::kFromRow) {
-      line += std::to_string(call.column);
-    }
-    lines.push_back(line + ")");
+    lines.push_back(std::string(kKinds[call.kind]) + "(" + std::to_string(call.row) + "," +
+                    std::to_string(call.column) + ")");
   }
   return lines;
 }
 
 ObjectRef NewSelectionReceiver(const char* tag, ReceiverCode onCall) {
-  ObjectRef receiver = ObjectRef::Adopt(ReceiverClass().NewInstance());
-  ReceiverFields* fields = ReceiverOf(receiver.get());
-  fields->tag = StringFromUTF8(tag);
-  fields->onCall = new ReceiverCode(std::move(onCall));
+  ObjectRef receiver = ObjectRef::Adopt(StandInClass().NewInstance());
+  StandInOf(receiver.get())->tag = StringFromUTF8(tag);
+  StandInOf(receiver.get())->onCall = new ReceiverCode(std::move(onCall));
   return receiver;
 }
 
-ObjectRef NewListProviderStandIn(const std::vector<std::vector<std::string>>& rows) {
-  ObjectRef provider = ObjectRef::Adopt(ProviderClass().NewInstance());
-  ProviderOf(provider.get())->rows = new std::vector<RuntimeObject*>();
-  for (const std::vector<std::string>& texts : rows) {
-    RuntimeObject* row = TupleClass().NewInstance();
-    TupleOf(row)->texts = new std::vector<std::string>(texts);
-    ProviderOf(provider.get())->rows->push_back(row);
-  }
+ObjectRef NewListProviderStandIn(int32_t rows, const std::vector<std::string>& fields) {
+  ObjectRef provider = NewSelectionReceiver("provider");
+  StandInOf(provider.get())->fields = new std::vector<std::string>(fields);
+  StandInOf(provider.get())->rows = rows;
   return provider;
 }
 
-int32_t ProviderRowReferences(RuntimeObject* provider, int32_t row) {
-  return (*ProviderOf(provider)->rows)[size_t(row)]->refCount;
-}
-
 void BindProviderRows(runListbox* list, RuntimeObject* provider) {
-  ListboxFields* fields = ListboxFieldsOf(list->Control());
   RuntimeLockObject(provider);
-  RuntimeUnlockObject(std::exchange(fields->listProvider, provider));
-  list->RowsInserted(0, ProviderCount(provider));
+  RuntimeUnlockObject(std::exchange(ListboxFieldsOf(list->Control())->listProvider, provider));
+  list->RowsInserted(0, RowCount(provider));
 }
 
 void UseTestCellEditor(bool use) { SetListCellEditorFactory(use ? MakeTestCellEditor : nullptr); }
-
-HWND TestEditorWindow(runListbox* list) {
-  return list->CellEditor() ? list->CellEditor()->Window() : nullptr;
-}
 
 void ListBoxTest::SetUp() {
   WindowSystemTest::SetUp();
@@ -398,16 +266,20 @@ void ListBoxTest::SetUp() {
 }
 
 void ListBoxTest::TearDown() {
-  window_ = ObjectRef();
   CloseAllWindows();
-  EventCode().clear();
+  window_ = ObjectRef();
+  eventCode.clear();
   UseTestCellEditor(false);
   WindowSystemTest::TearDown();
 }
 
 runListbox* ListBoxTest::NewList(const char* name, const MacRect& bounds,
-                                 const std::function<void(ListboxFields*)>& prepare,
-                                 bool plain) {
-  ObjectRef list = PlaceTestListbox(window_.get(), name, bounds, prepare, plain);
+                                 const std::function<void(ListboxFields*)>& prepare, bool plain) {
+  ObjectRef list = ObjectRef::Adopt(plain ? CreateInstance(GetListboxClassDefinition())
+                                          : ListClass().NewInstance());
+  ControlSetName(list.get(), StringRef::Adopt(StringFromASCII(name)).get());
+  ObjectFields<ListboxFields>(list.get())->control.bounds = bounds;
+  if (prepare) prepare(ObjectFields<ListboxFields>(list.get()));
+  WindowAddControl(window_.get(), list.get());
   return ListBoxPaneOf(list.get());
 }

@@ -1,6 +1,7 @@
 // GrowArray, SortIndexRange, the most-recently-used list and StringMap.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,18 @@ TEST(SortIndexRangeTest, DirectionZeroSortsNothing) {
   f.Sort(0, 3, 0);
   EXPECT_EQ(f.values, (std::vector<int>{3, 2, 1}));
   EXPECT_EQ(f.swaps, 0);
+}
+
+TEST(SortIndexRangeTest, AComparisonAnsweringOneForEveryPairStaysInTheRange) {
+  std::vector<int32_t> seen;
+  SortIndexRange(
+      3, 40,
+      [&](int32_t i, int32_t j, int32_t) {
+        seen.push_back(std::min(i, j));
+        return seen.back() >= 3 ? 1 : 0;  // 0 outside, so a walk past the range ends
+      },
+      [](int32_t, int32_t, int32_t) {}, 1);
+  EXPECT_GE(*std::min_element(seen.begin(), seen.end()), 3);
 }
 
 TEST(SortIndexRangeTest, ManyEqualKeysAndLargeInputsSort) {

@@ -72,5 +72,6 @@ ListboxFields* ListboxFieldsOf(RuntimeObject* control) {
 extern "C" void ListboxCreatePane(RuntimeObject* control) {
   const RuntimeControl& common = ObjectFields<ListboxFields>(control)->control;
   AdoptControlPane(control,
-                   new runListbox(control, common.parentPane, common.tabPanelIndex, common.bounds));
+                   new runListbox(control, ControlParentPane(control), common.tabPanelIndex,
+                                  common.bounds));
 }

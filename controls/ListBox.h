@@ -98,7 +98,7 @@ const EventRecord& ListboxEventRecord(ListEvent event);
 ListboxFields* ListboxFieldsOf(RuntimeObject* control);
 
 extern "C" {
-// The class's "CreatePane": makes the pane, stores it in the control and
-// moves it into the parent control's pane when there is one.
+// The class's "CreatePane": makes the pane in the control's parent pane
+// (ControlParentPane) and stores it in the control.
 void ListboxCreatePane(RuntimeObject* control);
 }

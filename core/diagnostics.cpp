@@ -2,6 +2,7 @@
 #include "core/diagnostics.h"
 
 #include <mutex>
+#include <utility>
 
 #include "core/platform.h"
 
@@ -94,4 +95,14 @@ extern "C" void AssertionFailed(int32_t kind, int32_t code, const char* source, 
   }
 }
 
-extern "C" void LogErrorMessage(const char*, int32_t) {}
+namespace {
+ErrorLogObserver errorLogObserver = nullptr;
+}  // namespace
+
+ErrorLogObserver SetErrorLogObserver(ErrorLogObserver observer) {
+  return std::exchange(errorLogObserver, observer);
+}
+
+extern "C" void LogErrorMessage(const char* message, int32_t code) {
+  if (errorLogObserver) errorLogObserver(message, code);
+}

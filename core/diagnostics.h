@@ -19,6 +19,11 @@ void AssertionFailed(int32_t kind, int32_t code, const char* source, int32_t lin
 void LogErrorMessage(const char* message, int32_t code);
 }
 
+// Tests watch the error log through an observer of each message and code
+// (nil: none). Gives back the previous observer.
+using ErrorLogObserver = void (*)(const char* message, int32_t code);
+ErrorLogObserver SetErrorLogObserver(ErrorLogObserver observer);
+
 // Button sets and answers, with the values of the platform's message box.
 enum MessageBoxButtons : uint32_t { kBoxOK = 0x0, kBoxOKCancel = 0x1, kBoxYesNo = 0x4 };
 enum MessageBoxAnswer : int32_t { kAnswerOK = 1, kAnswerCancel = 2, kAnswerYes = 6, kAnswerNo = 7 };

@@ -196,7 +196,7 @@ RuntimeObject* GetMovie(int16_t id) {
     if (path.empty()) return nullptr;
     file = movieFiles.emplace(id, std::move(path)).first;
   }
-  return movieFactory(file->second.c_str());
+  return movieFactory(file->second.c_str(), id);
 }
 
 RuntimeObject* GetDatabase(int16_t id) {

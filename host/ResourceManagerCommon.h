@@ -43,9 +43,9 @@ struct SoundResourceData {
   bool ownsData;
 };
 
-// Makes a Movie object of the movie file at the path; the caller's reference,
-// or nil.
-using MovieFactory = RuntimeObject* (*)(const wchar_t* path);
+// Makes a Movie object of the movie resource of that id, written to the file
+// at the path; the caller's reference, or nil.
+using MovieFactory = RuntimeObject* (*)(const wchar_t* path, int16_t id);
 // Makes a Database object of a database resource's bytes; the caller's
 // reference, or nil.
 using DatabaseFactory = RuntimeObject* (*)(const uint8_t* data, uint32_t length);

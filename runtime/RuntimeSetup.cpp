@@ -19,6 +19,7 @@
 #include "graphics/PrinterSetupClass.h"
 #include "graphics/Shapes2D.h"
 #include "host/RuntimeMain.h"
+#include "runtime/MediaSetup.h"
 #include "system/AppleEvents.h"
 #include "system/OLEObject.h"
 #include "system/RegistryAccessors.h"
@@ -69,6 +70,7 @@ void RegisterClasses() {
   RegisterBuiltInDatabase();
   SetJPEGCodec({EncodeJPEGThroughFile, DecodeJPEGThroughFile});
   RegisterSQLFrontEnd();
+  RegisterMediaClasses();
   TypeFileMembersOfLaterClasses();
 }
 

@@ -64,6 +64,15 @@ struct ControlTestWindowHandlers {
     Log(NameOf(control) + ".Change");
     RunExtra(control, "Change");
   }
+  static void Play(RuntimeObject* control) { Logged(control, "Play"); }
+  static void Stop(RuntimeObject* control) { Logged(control, "Stop"); }
+  static void ControllerSizeChanged(RuntimeObject* control) {
+    Logged(control, "ControllerSizeChanged");
+  }
+  static void Logged(RuntimeObject* control, const char* event) {
+    Log(NameOf(control) + "." + event);
+    RunExtra(control, event);
+  }
   static void EnableMenuItems(RuntimeObject* control) {
     Log(NameOf(control) + ".EnableMenuItems");
   }
@@ -135,6 +144,9 @@ ClassBuilder& LoggedClassOf(ObjectDefinition* definition) {
   handle("EnableMenuItems", &Handlers::EnableMenuItems);
   handle("Paint", &Handlers::Paint);
   handle("KeyDown", &Handlers::KeyDown);
+  handle("Play", &Handlers::Play);
+  handle("Stop", &Handlers::Stop);
+  handle("ControllerSizeChanged", &Handlers::ControllerSizeChanged);
   return *builder;
 }
 

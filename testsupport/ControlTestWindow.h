@@ -12,6 +12,7 @@
 //   "SB1.ValueChanged 51"
 //   "Canvas1.Paint"              "Canvas1.EnableMenuItems"
 //   "Canvas1.KeyDown(C3A9)"      (the key's bytes in hex; answers False)
+//   "Movie1.Play"                "Movie1.Stop"   "Movie1.ControllerSizeChanged"
 //
 // Receivers named in a description log "<tag>.DataChanged" or
 // "<tag>.PerformAction" (RecordingReceivers.h). The log is taken once the
@@ -113,7 +114,7 @@ class ControlTestWindow {
   void AnswerMouseDown(const std::string& name, bool handled);
   // Runs after the event's line is logged (the control is its argument, the
   // Graphics for "Paint"): "Action", "AcceleratorKey", "Change", "Paint",
-  // "MouseDown".
+  // "MouseDown", "Play", "Stop", "ControllerSizeChanged".
   void OnEvent(const std::string& name, const std::string& event,
                std::function<void(RuntimeObject*)> extra);
   void OnAction(const std::string& name, std::function<void(RuntimeObject*)> extra) {

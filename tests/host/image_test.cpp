@@ -157,7 +157,7 @@ TEST_F(ImageTest, ImagesWithoutOptionsOrResourcesAreFine) {
 std::vector<std::wstring> moviePaths;
 RuntimeObject* movieResult = nullptr;
 
-RuntimeObject* FakeMovieFactory(const wchar_t* path) {
+RuntimeObject* FakeMovieFactory(const wchar_t* path, int16_t) {
   moviePaths.emplace_back(path);
   RuntimeLockObject(movieResult);
   return movieResult;

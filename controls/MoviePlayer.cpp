@@ -1,6 +1,8 @@
 // The MoviePlayer control, its pane, its action bindings and the Movie class.
 #include "controls/MoviePlayer.h"
 
+#include <windows.h>
+
 #include <windowsx.h>
 
 #include <cstring>
@@ -11,9 +13,9 @@
 #include "controls/ControlPattern.h"
 #include "core/InstanceArgument.h"
 #include "core/ObjectDefinition.h"
+#include "core/RuntimeExceptionFoundation.h"
 #include "core/TextEncoding.h"
 #include "core/string.h"
-#include "core/RuntimeExceptionFoundation.h"
 #include "host/ResourceManagerCommon.h"
 #include "host/relocentry.h"
 #include "ui/Binding.h"
@@ -152,11 +154,19 @@ ObjectDefinition* GetMoviePlayerClassDefinition() {
       MakeMethodRecord("Stop", nullptr, nullptr, 0, RUNTIME_ENTRY(RuntimeMediaStop)),
       MakeMethodRecord("getBoundPart", nullptr, partName, 1, RUNTIME_ENTRY(mediaGetBoundPart)),
   };
-  static ControlClassDefinition definition(ControlClassTables{
-      "MoviePlayer", sizeof(MoviePlayerFields), nullptr, MoviePlayerDestruct,
-      MoviePlayerCreatePane, events, int32_t(std::size(events)), properties,
-      int32_t(std::size(properties)), methods, int32_t(std::size(methods)),
-      {GetBindingPartInterfaceInterfaceDefinition()}});
+  static ControlClassDefinition definition(
+      ControlClassTables{"MoviePlayer",
+                         sizeof(MoviePlayerFields),
+                         nullptr,
+                         MoviePlayerDestruct,
+                         MoviePlayerCreatePane,
+                         events,
+                         int32_t(std::size(events)),
+                         properties,
+                         int32_t(std::size(properties)),
+                         methods,
+                         int32_t(std::size(methods)),
+                         {GetBindingPartInterfaceInterfaceDefinition()}});
   return definition.get();
 }
 
@@ -180,7 +190,8 @@ ObjectDefinition* GetMoviePlayerActionClassDefinition() {
 ObjectDefinition* GetMovieClassDefinition() {
   constexpr uint32_t kReadOnly = kPropertyReadOnly;
   static const PropertyRecord properties[] = {
-      {kReadOnly, "MovieWidth", &kIntegerType, RUNTIME_ENTRY(movieWidthGetter), nullptr, nullptr, 0},
+      {kReadOnly, "MovieWidth", &kIntegerType, RUNTIME_ENTRY(movieWidthGetter), nullptr, nullptr,
+       0},
       {kReadOnly, "MovieHeight", &kIntegerType, RUNTIME_ENTRY(movieHeightGetter), nullptr, nullptr,
        0},
       {kReadOnly, "BaseMovieWidth", &kIntegerType, RUNTIME_ENTRY(movieBaseWidthGetter), nullptr,
@@ -261,7 +272,11 @@ LRESULT MoviePlayerPane::HandleMessage(HWND window, UINT message, WPARAM wParam,
   const bool mouse = message >= WM_MOUSEFIRST && message <= WM_MOUSELAST;
   if (key || mouse) {
     const DWORD position = GetMessagePos();
-    const MSG native{window, message, wParam, lParam, DWORD(GetMessageTime()),
+    const MSG native{window,
+                     message,
+                     wParam,
+                     lParam,
+                     DWORD(GetMessageTime()),
                      POINT{GET_X_LPARAM(position), GET_Y_LPARAM(position)}};
     if (MovieControllersHandleEvent(&native) && key) return 0;
   }
@@ -304,8 +319,7 @@ void MoviePlayerPane::BroadcastDragImage(GraphicsPort* port) {
 
 extern "C" void MoviePlayerCreatePane(RuntimeObject* control) {
   RuntimeControl& common = ObjectFields<MoviePlayerFields>(control)->control;
-  auto* pane =
-      new MoviePlayerPane(common.parentPane, common.tabPanelIndex, common.bounds, control);
+  auto* pane = new MoviePlayerPane(common.parentPane, common.tabPanelIndex, common.bounds, control);
   AdoptControlPane(control, pane);
 }
 
@@ -351,8 +365,10 @@ extern "C" void mediaMovieSetter(RuntimeObject* control, uint32_t, RuntimeObject
 extern "C" RuntimeObject* mediaGetBoundPart(RuntimeObject* control, StringRecord* name) {
   if (!Checked(control)) return nullptr;
   const std::string text = StringToStdUTF8(name);
-  if (CStringCompareNoCase(text.c_str(), "getPlayAction") == 0) return NewBinding(control, kBoundPlay);
-  if (CStringCompareNoCase(text.c_str(), "getStopAction") == 0) return NewBinding(control, kBoundStop);
+  if (CStringCompareNoCase(text.c_str(), "getPlayAction") == 0)
+    return NewBinding(control, kBoundPlay);
+  if (CStringCompareNoCase(text.c_str(), "getStopAction") == 0)
+    return NewBinding(control, kBoundStop);
   return nullptr;
 }
 
@@ -368,7 +384,8 @@ extern "C" void mediaActionPerformAction(RuntimeObject* binding) {
 }
 
 extern "C" void MoviePlayerActionDestruct(RuntimeObject* binding) {
-  RuntimeUnlockObject(std::exchange(ObjectFields<MoviePlayerActionFields>(binding)->control, nullptr));
+  RuntimeUnlockObject(
+      std::exchange(ObjectFields<MoviePlayerActionFields>(binding)->control, nullptr));
 }
 
 extern "C" RuntimeObject* openURLMovie(StringRecord* url) {
@@ -385,8 +402,8 @@ extern "C" RuntimeObject* openURLMovie(StringRecord* url) {
   bytes[length] = 0;
   QtMovie movie = nullptr;
   int16_t resourceId = 0;
-  const QtError error = backend.NewMovieFromDataRef(reference, FourCharCode("url "),
-                                                    kNewMovieFlags, &movie, &resourceId);
+  const QtError error = backend.NewMovieFromDataRef(reference, FourCharCode("url "), kNewMovieFlags,
+                                                    &movie, &resourceId);
   backend.DisposeHandle(reference);
   if (error != kQtNoError || !movie) return nullptr;
   return NewMovieHolding(movie, resourceId);

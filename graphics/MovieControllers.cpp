@@ -22,9 +22,9 @@ constexpr int32_t kMovieErrorCode = 10;
 constexpr intptr_t kRateOne = 0x10000;  // 1.0 in 16.16
 
 // Controller flags at creation, by the control's Controller property.
-constexpr int32_t kFlagsNoController = 9;    // movie at top-left, controller not visible
-constexpr int32_t kFlagsWithBadge = 13;      // the same with a badge
-constexpr int32_t kFlagsStandard = 1;        // movie at top-left
+constexpr int32_t kFlagsNoController = 9;  // movie at top-left, controller not visible
+constexpr int32_t kFlagsWithBadge = 13;    // the same with a badge
+constexpr int32_t kFlagsStandard = 1;      // movie at top-left
 // Set-flags bits: parts of the controller suppressed.
 constexpr intptr_t kSuppressFrame = 1;
 constexpr intptr_t kSuppressStep = 2;
@@ -118,9 +118,18 @@ MacRect PaneRect(const MoviePane* pane) {
 
 bool Showing(const MoviePane* pane) { return pane->IsShown() && pane->ShownFlag(); }
 
-void SetBoundsOfPane(const MoviePane* pane, const MacRect& bounds) {
+// Where a shown controller goes: over the pane, or with AutoResize at its
+// movie's own size.
+MacRect ShownBounds(const ControllerRecord& record) {
+  if (!PlayerOf(record.control)->autoResize) return PaneRect(record.pane);
+  return Backend().MovieBox(record.movie);
+}
+
+void SetBoundsOfPane(const MoviePane* pane, bool shown) {
   for (uint64_t serial : SerialsOfPane(pane)) {
-    Backend().SetControllerBounds(Find(serial)->controller, bounds);
+    const ControllerRecord& record = *Find(serial);
+    Backend().SetControllerBounds(record.controller,
+                                  shown ? ShownBounds(record) : kOffscreenBounds);
   }
 }
 
@@ -287,8 +296,9 @@ extern "C" void LoadMovie(RuntimeObject* control, MoviePane* pane) {
                           list.nextSerial++, owns, movie, controller, pane, control, {}}));
   if (!list.idle) list.idle = std::make_unique<ControllersIdleTask>();
   SetUpController(controller, player);
-  const MacRect bounds = player->autoResize ? box : PaneRect(pane);
-  backend.SetControllerBounds(controller, player->control.visible ? bounds : kOffscreenBounds);
+  const ControllerRecord& record = *list.records.front();
+  backend.SetControllerBounds(controller,
+                              player->control.visible ? ShownBounds(record) : kOffscreenBounds);
 }
 
 extern "C" bool MovieControllersHandleEvent(const MSG* message) {
@@ -304,9 +314,7 @@ extern "C" bool MovieControllersHandleEvent(const MSG* message) {
   return taken;
 }
 
-extern "C" void MovieControllersResize(MoviePane* pane) {
-  SetBoundsOfPane(pane, Showing(pane) ? PaneRect(pane) : kOffscreenBounds);
-}
+extern "C" void MovieControllersResize(MoviePane* pane) { SetBoundsOfPane(pane, Showing(pane)); }
 
 extern "C" void MovieControllerRemoveForPane(MoviePane* pane) {
   RemoveWhere([pane](const ControllerRecord& record) { return record.pane == pane; });
@@ -319,9 +327,9 @@ extern "C" void MovieControllerRemoveForWindow(RuntimeObject* window) {
   });
 }
 
-extern "C" void MovieControllerShow(MoviePane* pane) { SetBoundsOfPane(pane, PaneRect(pane)); }
+extern "C" void MovieControllerShow(MoviePane* pane) { SetBoundsOfPane(pane, true); }
 
-extern "C" void MovieControllerHide(MoviePane* pane) { SetBoundsOfPane(pane, kOffscreenBounds); }
+extern "C" void MovieControllerHide(MoviePane* pane) { SetBoundsOfPane(pane, false); }
 
 extern "C" void MoviePlayerPlay(MoviePane* pane) {
   for (uint64_t serial : SerialsOfPane(pane)) {

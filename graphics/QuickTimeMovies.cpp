@@ -37,7 +37,8 @@ QtMovie MovieFromResourceFile(const MovieObjectFields* fields) {
   QtMovieFile file = MovieFileOf(StringToStdUTF8(fields->path).c_str(), &error);
   QtMovie movie = nullptr;
   int16_t resourceId = int16_t(fields->resourceId);
-  if (!file || CurrentQuickTimeBackend().NewMovieFromFile(file, &movie, &resourceId) != kQtNoError) {
+  if (!file ||
+      CurrentQuickTimeBackend().NewMovieFromFile(file, &movie, &resourceId) != kQtNoError) {
     return nullptr;
   }
   return movie;
@@ -46,7 +47,7 @@ QtMovie MovieFromResourceFile(const MovieObjectFields* fields) {
 }  // namespace
 
 QtMatrix IdentityMatrix() {
-  constexpr int32_t kOne = 0x10000;       // 1.0 in 16.16
+  constexpr int32_t kOne = 0x10000;         // 1.0 in 16.16
   constexpr int32_t kOneWide = 0x40000000;  // 1.0 in 2.30
   return QtMatrix{{{kOne, 0, 0}, {0, kOne, 0}, {0, 0, kOneWide}}};
 }

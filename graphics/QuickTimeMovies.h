@@ -20,10 +20,10 @@ struct StringRecord;
 // The Movie object.
 struct MovieObjectFields {
   RuntimeObject header;
-  QtMovie movie;        // owned; nil until one is loaded
-  int32_t resourceId;   // of the movie resource, sign-extended
-  int32_t changed;      // set: the controllers showing the movie take it again
-  StringRecord* path;   // locked: the file holding the movie resource; nil for none
+  QtMovie movie;       // owned; nil until one is loaded
+  int32_t resourceId;  // of the movie resource, sign-extended
+  int32_t changed;     // set: the controllers showing the movie take it again
+  StringRecord* path;  // locked: the file holding the movie resource; nil for none
 };
 static_assert(!kLayoutIs32Bit || offsetof(MovieObjectFields, movie) == 24, "the movie first");
 static_assert(!kLayoutIs32Bit || sizeof(MovieObjectFields) == 40, "a Movie is 40 bytes");

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/InstanceArgument.h"
 #include "core/ObjectDefinition.h"
@@ -40,6 +41,8 @@ struct SoundLayer {
   HMODULE dsound = nullptr;
   DirectSoundCreateFunction directSoundCreate = nullptr;
   IDirectSound* directSound = nullptr;
+  // The Sounds holding buffers of that object, which goes with them.
+  std::vector<SoundFields*> buffered;
   HWND cooperativeWindow = nullptr;  // the hidden "KVSoundWnd", when one was made
   bool cooperativeClassRegistered = false;
   // MCI.
@@ -71,7 +74,7 @@ SoundFields* Checked(RuntimeObject* sound) {
 std::string AliasText(int32_t alias) { return std::to_string(alias); }
 
 MCIERROR SendCommand(const std::string& command, HWND callback = nullptr) {
-  return Layer().calls.mciSendString(command.c_str(), nullptr, 0, callback);
+  return Layer().calls.sendString(command.c_str(), nullptr, 0, callback);
 }
 
 // The file's path in the system encoding; empty without one.
@@ -156,7 +159,38 @@ void DestroyNotifyWindow(SoundFields* fields) {
   DestroyWindow(window);
 }
 
-void ApplyLevels(SoundFields* fields);
+// ---- Levels ----
+
+bool ApplyBufferLevels(IDirectSoundBuffer* buffer, const SoundFields* fields) {
+  return SUCCEEDED(buffer->SetVolume((fields->volume - 100) * 100)) &&
+         SUCCEEDED(buffer->SetPan(fields->pan * 100));
+}
+
+// Both channels at the volume, the one away from the pan scaled down;
+// right channel in the high word.
+DWORD PackedChannelLevels(int32_t volume, int32_t pan) {
+  const double level = volume / 100.0 * 65535;
+  double left = level;
+  double right = level;
+  if (pan < 0) {
+    right *= (pan + 100) / 100.0;
+  } else {
+    left *= (100 - pan) / 100.0;
+  }
+  return DWORD(right) << 16 | DWORD(left);
+}
+
+// A sound in memory takes its levels at its buffer, made on the first play;
+// a file sound, or a buffer that refuses them, sets the device levels.
+void ApplyLevels(SoundFields* fields) {
+  if (fields->buffer ? ApplyBufferLevels(fields->buffer, fields) : fields->data != nullptr) return;
+  SoundLayer& layer = Layer();
+  const DWORD levels = PackedChannelLevels(fields->volume, fields->pan);
+  layer.calls.setWaveVolume(nullptr, levels);
+  if (fields->alias == kNoAlias) return;
+  const MCIDEVICEID midi = layer.calls.getDeviceId(AliasText(fields->alias).c_str());
+  layer.calls.setMidiVolume(reinterpret_cast<HMIDIOUT>(uintptr_t(midi)), levels);
+}
 
 void PlayFile(RuntimeObject* sound, bool looping) {
   SoundLayer& layer = Layer();
@@ -190,7 +224,7 @@ void PlayFile(RuntimeObject* sound, bool looping) {
   fields->looping = looping;
   fields->playing = 1;
   fields->alias = alias;
-  fields->deviceId = layer.calls.mciGetDeviceID(aliasText.c_str());
+  fields->deviceId = layer.calls.getDeviceId(aliasText.c_str());
   ApplyLevels(fields);
 }
 
@@ -203,7 +237,7 @@ HWND CooperativeWindow() {
   if (HWND front = FrontmostWindowHandle()) return front;
   SoundLayer& layer = Layer();
   if (!layer.cooperativeWindow && RegisterWindowClass(kCooperativeClassName, DefWindowProcA, 0,
-                                                     &layer.cooperativeClassRegistered)) {
+                                                      &layer.cooperativeClassRegistered)) {
     layer.cooperativeWindow = CreateWindowExA(0, kCooperativeClassName, "", 0, -100, -100, 20, 20,
                                               nullptr, nullptr, RuntimeInstanceHandle(), nullptr);
   }
@@ -254,7 +288,7 @@ IDirectSoundBuffer* MakeBuffer(IDirectSound* directSound, const SoundFields* fie
   description.dwSize = sizeof description;
   description.dwFlags = kBufferFlags;
   description.dwBufferBytes = DWORD(parts.samplesLength);
-  description.lpwfxFormat = reinterpret_cast<WAVEFORMATEX*>(parts.format.data());
+  description.lpwfxFormat = reinterpret_cast<WAVEFORMATEX*>(parts.format);
   IDirectSoundBuffer* buffer = nullptr;
   if (FAILED(directSound->CreateSoundBuffer(&description, &buffer, nullptr)) || !buffer) {
     return nullptr;
@@ -266,45 +300,18 @@ IDirectSoundBuffer* MakeBuffer(IDirectSound* directSound, const SoundFields* fie
 void PlayBuffer(SoundFields* fields, bool looping) {
   IDirectSound* directSound = DirectSound();
   if (!directSound) return;
-  if (!fields->buffer) fields->buffer = MakeBuffer(directSound, fields);
+  if (!fields->buffer) {
+    fields->buffer = MakeBuffer(directSound, fields);
+    if (fields->buffer) Layer().buffered.push_back(fields);
+  }
   IDirectSoundBuffer* buffer = fields->buffer;
   if (!buffer) return;
-  ApplyLevels(fields);
+  // Levels the buffer refused go to the devices once more after the play
+  // starts; the buffer keeps levels it took.
+  const bool taken = ApplyBufferLevels(buffer, fields);
+  if (!taken) ApplyLevels(fields);
   buffer->SetCurrentPosition(0);
-  if (SUCCEEDED(buffer->Play(0, 0, looping ? DSBPLAY_LOOPING : 0))) ApplyLevels(fields);
-}
-
-// ---- Levels ----
-
-bool ApplyBufferLevels(IDirectSoundBuffer* buffer, const SoundFields* fields) {
-  return SUCCEEDED(buffer->SetVolume((fields->volume - 100) * 100)) &&
-         SUCCEEDED(buffer->SetPan(fields->pan * 100));
-}
-
-// Both channels at the volume, the one away from the pan scaled down;
-// right channel in the high word.
-DWORD PackedChannelLevels(int32_t volume, int32_t pan) {
-  const double level = volume / 100.0 * 65535;
-  double left = level;
-  double right = level;
-  if (pan < 0) {
-    right *= (pan + 100) / 100.0;
-  } else {
-    left *= (100 - pan) / 100.0;
-  }
-  return DWORD(right) << 16 | DWORD(left);
-}
-
-// A sound in memory takes its levels at its buffer, made on the first play;
-// a file sound, or a buffer that refuses them, sets the device levels.
-void ApplyLevels(SoundFields* fields) {
-  if (fields->buffer ? ApplyBufferLevels(fields->buffer, fields) : fields->data != nullptr) return;
-  SoundLayer& layer = Layer();
-  const DWORD levels = PackedChannelLevels(fields->volume, fields->pan);
-  layer.calls.waveOutSetVolume(nullptr, levels);
-  if (fields->alias == kNoAlias) return;
-  const MCIDEVICEID midi = layer.calls.mciGetDeviceID(AliasText(fields->alias).c_str());
-  layer.calls.midiOutSetVolume(reinterpret_cast<HMIDIOUT>(uintptr_t(midi)), levels);
+  if (SUCCEEDED(buffer->Play(0, 0, looping ? DSBPLAY_LOOPING : 0)) && !taken) ApplyLevels(fields);
 }
 
 void Play(RuntimeObject* sound, bool looping) {
@@ -315,6 +322,15 @@ void Play(RuntimeObject* sound, bool looping) {
   } else if (fields->file) {
     PlayFile(sound, looping);
   }
+}
+
+void ReleaseBuffer(SoundFields* fields) {
+  IDirectSoundBuffer* buffer = std::exchange(fields->buffer, nullptr);
+  if (!buffer) return;
+  std::vector<SoundFields*>& buffered = Layer().buffered;
+  buffered.erase(std::find(buffered.begin(), buffered.end(), fields));
+  buffer->Stop();
+  buffer->Release();
 }
 
 void ReleaseData(SoundFields* fields) {
@@ -354,8 +370,9 @@ ObjectDefinition* GetSoundClassDefinition() {
       MakeMethodRecord("IsPlaying", &kBooleanType, nullptr, 0, RUNTIME_ENTRY(soundIsPlaying)),
   };
   static ObjectDefinition definition;
-  static ObjectDefinition* const made = FillClassDefinition(
-      &definition, "Sound", sizeof(SoundFields), SoundConstruct, SoundDestruct, properties, methods);
+  static ObjectDefinition* const made =
+      FillClassDefinition(&definition, "Sound", sizeof(SoundFields), SoundConstruct, SoundDestruct,
+                          properties, methods);
   return made;
 }
 
@@ -399,7 +416,7 @@ extern "C" void SoundConstruct(RuntimeObject* sound) {
   SoundLayer& layer = Layer();
   if (layer.volumeAsked) return;
   layer.volumeAsked = true;
-  layer.volumeSaved = layer.calls.waveOutGetVolume(nullptr, &layer.savedVolume) == MMSYSERR_NOERROR;
+  layer.volumeSaved = layer.calls.getWaveVolume(nullptr, &layer.savedVolume) == MMSYSERR_NOERROR;
 }
 
 extern "C" void SoundDestruct(RuntimeObject* sound) {
@@ -407,10 +424,7 @@ extern "C" void SoundDestruct(RuntimeObject* sound) {
   DestroyNotifyWindow(fields);
   ForgetCurrentAlias(fields);
   RuntimeUnlockObject(std::exchange(fields->file, nullptr));
-  if (IDirectSoundBuffer* buffer = std::exchange(fields->buffer, nullptr)) {
-    buffer->Stop();
-    buffer->Release();
-  }
+  ReleaseBuffer(fields);
   ReleaseData(fields);
 }
 
@@ -461,6 +475,9 @@ extern "C" void SoundVolumeSetter(RuntimeObject* sound, uint32_t, int32_t volume
 
 extern "C" void SoundShutdown() {
   SoundLayer& layer = Layer();
+  // Buffers go before their DirectSound object; a Sound that outlives the
+  // layer makes a new buffer should it play again.
+  while (!layer.buffered.empty()) ReleaseBuffer(layer.buffered.back());
   if (IDirectSound* directSound = std::exchange(layer.directSound, nullptr)) {
     directSound->Release();
   }
@@ -468,7 +485,7 @@ extern "C" void SoundShutdown() {
   if (layer.mciInUse) SendCommand("close all");
   layer.mciInUse = false;
   layer.currentAlias = kNoAlias;
-  if (layer.volumeSaved) layer.calls.waveOutSetVolume(nullptr, layer.savedVolume);
+  if (layer.volumeSaved) layer.calls.setWaveVolume(nullptr, layer.savedVolume);
   layer.volumeAsked = false;
   layer.volumeSaved = false;
 }

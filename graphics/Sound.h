@@ -43,9 +43,9 @@ struct StringRecord;
 struct SoundFields {
   RuntimeObject header;
   int32_t dataLength;
-  const uint8_t* data;        // nil for a file sound
+  const uint8_t* data;         // nil for a file sound
   IDirectSoundBuffer* buffer;  // owned; made on the first in-memory play
-  HWND notifyWindow;          // the MCI notification window; window long 0 is the Sound
+  HWND notifyWindow;           // the MCI notification window; window long 0 is the Sound
   uint8_t hasWaveHeader;
   uint8_t ownsData;  // the data is a HeapAllocate block freed with the Sound
   int32_t alias;     // of the last MCI play; -1 before any
@@ -53,10 +53,11 @@ struct SoundFields {
   uint8_t looping;   // the last MCI play loops
   int32_t pan;
   int32_t volume;
-  RuntimeObject* file;     // a FolderItem, locked; nil for a sound in memory
-  MCIDEVICEID deviceId;    // the device of the alias; what notifications must name
+  RuntimeObject* file;   // a FolderItem, locked; nil for a sound in memory
+  MCIDEVICEID deviceId;  // the device of the alias; what notifications must name
 };
-static_assert(!kLayoutIs32Bit || offsetof(SoundFields, dataLength) == 24, "fields follow the header");
+static_assert(!kLayoutIs32Bit || offsetof(SoundFields, dataLength) == 24,
+              "fields follow the header");
 static_assert(!kLayoutIs32Bit || offsetof(SoundFields, alias) == 44, "alias at 44");
 static_assert(!kLayoutIs32Bit || offsetof(SoundFields, pan) == 52, "Pan at 52");
 static_assert(!kLayoutIs32Bit || offsetof(SoundFields, file) == 60, "file at 60");
@@ -64,11 +65,11 @@ static_assert(!kLayoutIs32Bit || offsetof(SoundFields, file) == 60, "file at 60"
 // The WINMM calls the sound layer makes, as one seam: tests wrap it to log
 // the commands or to script answers. The default calls WINMM.
 struct SoundSystemCalls {
-  MCIERROR(WINAPI* mciSendString)(LPCSTR command, LPSTR answer, UINT answerLength, HWND callback);
-  MCIDEVICEID(WINAPI* mciGetDeviceID)(LPCSTR alias);
-  MMRESULT(WINAPI* waveOutGetVolume)(HWAVEOUT device, LPDWORD volume);
-  MMRESULT(WINAPI* waveOutSetVolume)(HWAVEOUT device, DWORD volume);
-  MMRESULT(WINAPI* midiOutSetVolume)(HMIDIOUT device, DWORD volume);
+  MCIERROR(WINAPI* sendString)(LPCSTR command, LPSTR answer, UINT answerLength, HWND callback);
+  MCIDEVICEID(WINAPI* getDeviceId)(LPCSTR alias);
+  MMRESULT(WINAPI* getWaveVolume)(HWAVEOUT device, LPDWORD volume);
+  MMRESULT(WINAPI* setWaveVolume)(HWAVEOUT device, DWORD volume);
+  MMRESULT(WINAPI* setMidiVolume)(HMIDIOUT device, DWORD volume);
 };
 const SoundSystemCalls& WinmmSoundCalls();
 // Gives back the calls in use before.

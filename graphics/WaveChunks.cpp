@@ -26,15 +26,14 @@ void WriteU32(uint8_t* bytes, uint32_t value) {
   WriteU16(bytes + 2, value >> 16);
 }
 
-// A zeroed record holding the chunk; its extra-size word is limited to the
-// bytes the chunk really has beyond the record.
-std::vector<uint8_t> FormatRecord(const uint8_t* chunk, size_t size) {
-  std::vector<uint8_t> format(std::max(size, kWaveFormatRecordSize), 0);
-  std::memcpy(format.data(), chunk, size);
-  const size_t extra = size > kWaveFormatRecordSize ? size - kWaveFormatRecordSize : 0;
+// The chunk as a record, cut at the capacity; its extra-size word is limited
+// to the bytes kept beyond the record.
+void ReadFormat(const uint8_t* chunk, size_t size, uint8_t* format) {
+  const size_t kept = std::min(size, kWaveFormatCapacity);
+  std::memcpy(format, chunk, kept);
+  const size_t extra = kept > kWaveFormatRecordSize ? kept - kWaveFormatRecordSize : 0;
   const size_t declared = format[kExtraSizeOffset] | format[kExtraSizeOffset + 1] << 8;
   WriteU16(&format[kExtraSizeOffset], uint32_t(std::min(declared, extra)));
-  return format;
 }
 
 }  // namespace
@@ -55,7 +54,7 @@ bool ReadWaveParts(const uint8_t* bytes, size_t length, WaveParts* parts) {
     const size_t body = at + kChunkHeaderSize;
     const size_t size = std::min<size_t>(ReadU32(chunk + 4), length - body);
     if (!haveFormat && std::memcmp(chunk, "fmt ", 4) == 0 && size >= kPcmFormatSize) {
-      found.format = FormatRecord(bytes + body, size);
+      ReadFormat(bytes + body, size, found.format);
       haveFormat = true;
     } else if (!haveData && std::memcmp(chunk, "data", 4) == 0) {
       found.samplesOffset = body;
@@ -66,7 +65,7 @@ bool ReadWaveParts(const uint8_t* bytes, size_t length, WaveParts* parts) {
     if (at > length) break;
   }
   if (!haveFormat || !haveData) return false;
-  *parts = std::move(found);
+  *parts = found;
   return true;
 }
 
@@ -74,14 +73,13 @@ WaveParts HeaderlessWaveParts(size_t length) {
   constexpr uint32_t kPcm = 1;
   constexpr uint32_t kRate = 22050;
   WaveParts parts;
-  parts.format.assign(kWaveFormatRecordSize, 0);
-  uint8_t* record = parts.format.data();
-  WriteU16(record, kPcm);      // format tag
-  WriteU16(record + 2, 1);     // channels
+  uint8_t* record = parts.format;
+  WriteU16(record, kPcm);       // format tag
+  WriteU16(record + 2, 1);      // channels
   WriteU32(record + 4, kRate);  // samples per second
   WriteU32(record + 8, kRate);  // bytes per second
-  WriteU16(record + 12, 1);    // block alignment
-  WriteU16(record + 14, 8);    // bits per sample
+  WriteU16(record + 12, 1);     // block alignment
+  WriteU16(record + 14, 8);     // bits per sample
   parts.samplesLength = length;
   return parts;
 }

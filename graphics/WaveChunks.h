@@ -13,16 +13,18 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 // The size of the WAVEFORMATEX record: the 16 bytes of PCM's "fmt " chunk and
-// the size of any extra format bytes.
+// the size of any extra format bytes; and the most format bytes kept (the
+// extensible record is 40).
 constexpr size_t kWaveFormatRecordSize = 18;
+constexpr size_t kWaveFormatCapacity = 64;
 
 struct WaveParts {
-  // A WAVEFORMATEX record and the extra bytes its size word counts, at least
-  // kWaveFormatRecordSize bytes; zero where the chunk had nothing.
-  std::vector<uint8_t> format;
+  // A WAVEFORMATEX record and the extra bytes its size word counts, which
+  // never reach past the chunk or the capacity; zero where the chunk had
+  // nothing.
+  uint8_t format[kWaveFormatCapacity] = {};
   size_t samplesOffset = 0;  // from the start of the sound
   size_t samplesLength = 0;
 };

@@ -86,8 +86,7 @@ QtError FakeQuickTime::ControllerAction(QtController controller, int16_t action,
   return kQtNoError;
 }
 
-void FakeQuickTime::SetActionFilter(QtController controller, QtActionFilter filter,
-                                    void* context) {
+void FakeQuickTime::SetActionFilter(QtController controller, QtActionFilter filter, void* context) {
   controller->filter = filter;
   controller->context = context;
 }

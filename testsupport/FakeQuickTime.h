@@ -12,8 +12,8 @@
 #include "graphics/QuickTimeBackend.h"
 
 struct QtMovieData {
-  MacRect naturalBox;   // at the identity matrix
-  MacRect box;          // as last set
+  MacRect naturalBox;  // at the identity matrix
+  MacRect box;         // as last set
   QtMatrix matrix;
   QtPort port = nullptr;
   int disposed = 0;
@@ -28,13 +28,13 @@ struct QtControllerData {
   void* context = nullptr;
   int moviesGiven = 0;  // ControllerSetMovie calls
   int draws = 0;
-  int events = 0;       // native messages offered
+  int events = 0;  // native messages offered
   int disposed = 0;
 };
 
 class FakeQuickTime : public QuickTimeBackend {
  public:
-  FakeQuickTime();  // installs itself
+  FakeQuickTime();            // installs itself
   ~FakeQuickTime() override;  // installs the absent backend again
 
   // ---- Script ----
@@ -45,7 +45,7 @@ class FakeQuickTime : public QuickTimeBackend {
 
   // ---- Records ----
   int loadCalls = 0;
-  std::vector<std::string> openedFiles;  // paths, in order
+  std::vector<std::string> openedFiles;     // paths, in order
   std::vector<std::string> dataReferences;  // the bytes of each, NUL included
   std::deque<QtMovieData> movies;
   std::deque<QtControllerData> controllers;

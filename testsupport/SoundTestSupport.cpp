@@ -34,19 +34,19 @@ MCIERROR WINAPI SendString(LPCSTR command, LPSTR answer, UINT length, HWND callb
   if (!state.failing.empty() && std::string(command).rfind(state.failing, 0) == 0) {
     return MCIERR_INTERNAL;
   }
-  return state.scripted ? 0 : state.previous.mciSendString(command, answer, length, callback);
+  return state.scripted ? 0 : state.previous.sendString(command, answer, length, callback);
 }
 
 MCIDEVICEID WINAPI GetDeviceId(LPCSTR alias) {
   RecorderState& state = State();
   state.log.push_back("mciGetDeviceIDA(" + std::string(alias) + ")");
-  return state.scripted ? state.deviceId : state.previous.mciGetDeviceID(alias);
+  return state.scripted ? state.deviceId : state.previous.getDeviceId(alias);
 }
 
 MMRESULT WINAPI GetVolume(HWAVEOUT device, LPDWORD volume) {
   RecorderState& state = State();
   state.log.push_back("waveOutGetVolume(0)");
-  if (!state.scripted) return state.previous.waveOutGetVolume(device, volume);
+  if (!state.scripted) return state.previous.getWaveVolume(device, volume);
   if (!state.volumeReadable) return MMSYSERR_NOTSUPPORTED;
   *volume = state.volume;
   return MMSYSERR_NOERROR;
@@ -55,14 +55,14 @@ MMRESULT WINAPI GetVolume(HWAVEOUT device, LPDWORD volume) {
 MMRESULT WINAPI SetWaveVolume(HWAVEOUT device, DWORD volume) {
   RecorderState& state = State();
   state.log.push_back("waveOutSetVolume(0, " + Hex(volume) + ")");
-  return state.scripted ? MMSYSERR_NOERROR : state.previous.waveOutSetVolume(device, volume);
+  return state.scripted ? MMSYSERR_NOERROR : state.previous.setWaveVolume(device, volume);
 }
 
 MMRESULT WINAPI SetMidiVolume(HMIDIOUT device, DWORD volume) {
   RecorderState& state = State();
-  state.log.push_back("midiOutSetVolume(" + std::to_string(uintptr_t(device)) + ", " +
-                      Hex(volume) + ")");
-  return state.scripted ? MMSYSERR_NOERROR : state.previous.midiOutSetVolume(device, volume);
+  state.log.push_back("midiOutSetVolume(" + std::to_string(uintptr_t(device)) + ", " + Hex(volume) +
+                      ")");
+  return state.scripted ? MMSYSERR_NOERROR : state.previous.setMidiVolume(device, volume);
 }
 
 void PutU16(std::vector<uint8_t>* bytes, uint32_t value) {
@@ -81,9 +81,8 @@ SoundCallRecorder::SoundCallRecorder(bool scripted) {
   RecorderState& state = State();
   state = RecorderState();
   state.scripted = scripted;
-  state.previous =
-      SetSoundSystemCalls(SoundSystemCalls{SendString, GetDeviceId, GetVolume, SetWaveVolume,
-                                           SetMidiVolume});
+  state.previous = SetSoundSystemCalls(
+      SoundSystemCalls{SendString, GetDeviceId, GetVolume, SetWaveVolume, SetMidiVolume});
 }
 
 SoundCallRecorder::~SoundCallRecorder() { SetSoundSystemCalls(State().previous); }

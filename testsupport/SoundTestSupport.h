@@ -37,7 +37,8 @@ struct WaveChunk {
 };
 std::vector<uint8_t> WaveFile(const std::vector<WaveChunk>& chunks);
 // A "fmt " body of PCM (16 bytes; 18 with a zero extra size).
-std::vector<uint8_t> PcmFormat(uint16_t channels, uint32_t rate, uint16_t bits, bool withExtraSize = false);
+std::vector<uint8_t> PcmFormat(uint16_t channels, uint32_t rate, uint16_t bits,
+                               bool withExtraSize = false);
 // A canonical file of that many milliseconds of 8-bit mono at 22050 Hz.
 std::vector<uint8_t> ToneWave(uint32_t milliseconds);
 // Writes the bytes to a new file in the temporary folder; its path in UTF-8.

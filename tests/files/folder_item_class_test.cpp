@@ -242,4 +242,5 @@ TEST_F(FolderItemClassTest, TheApplicationGetsItsDocumentsAndAnEmptyResourceFork
   EXPECT_EQ(Adopt(CallMethod<RuntimeObject*>(fork.get(), "GetPicture", int32_t(128))).get(), nullptr);
   EXPECT_EQ(GetProperty<int32_t>(fork.get(), "TypeCount"), 0);
   EXPECT_EQ(MethodOf(fork.get(), "GetPicture")->returnType, RuntimeLookupClass("Picture")->definition);
+  EXPECT_EQ(MethodOf(fork.get(), "GetSound")->returnType, RuntimeLookupClass("Sound")->definition);
 }

@@ -10,37 +10,34 @@
 
 #include "core/diagnostics.h"
 #include "graphics/QuickTimeBackend.h"
+#include "graphics/QuickTimeMovies.h"
 
 struct QtMovieData {
   MacRect naturalBox;  // at the identity matrix
   MacRect box;         // as last set
   QtMatrix matrix;
-  QtPort port = nullptr;
   int disposed = 0;
 };
 
 struct QtControllerData {
-  QtMovie movie = nullptr;
   int32_t flags = 0;  // at creation
   MacRect bounds{};
   std::vector<std::pair<int16_t, intptr_t>> actions;  // as sent, filter or not
   QtActionFilter filter = nullptr;
   void* context = nullptr;
   int moviesGiven = 0;  // ControllerSetMovie calls
-  int draws = 0;
-  int events = 0;  // native messages offered
+  int events = 0;       // native messages offered
   int disposed = 0;
 };
 
 class FakeQuickTime : public QuickTimeBackend {
  public:
-  FakeQuickTime();            // installs itself
-  ~FakeQuickTime() override;  // installs the absent backend again
+  FakeQuickTime() { InstallQuickTimeBackend(this); }
+  ~FakeQuickTime() override { InstallQuickTimeBackend(nullptr); }
 
   // ---- Script ----
   bool loads = true;
   MacRect movieBox{10, 20, 130, 180};  // a new movie's natural box
-  QtError movieError = kQtNoError;     // of NewMovieFromFile and NewMovieFromDataRef
   bool takesEvents = false;
 
   // ---- Records ----
@@ -51,49 +48,92 @@ class FakeQuickTime : public QuickTimeBackend {
   std::deque<QtControllerData> controllers;
   int liveHandles = 0;
 
-  // What the controller does by itself (a click on its play button):
-  // its filter sees the action.
-  void RaiseAction(QtController controller, int16_t action, intptr_t parameter);
+  // What the controller does by itself (a click on its play button): its
+  // filter sees the action.
+  void RaiseAction(QtController controller, int16_t action, intptr_t parameter) {
+    if (controller->filter) controller->filter(controller, action, parameter, controller->context);
+  }
 
-  bool Load() override;
+  bool Load() override { return ++loadCalls, loads; }
   bool EnterMovies() override { return true; }
-  QtError OpenMovieFile(const char* utf8Path, QtMovieFile* file) override;
-  QtError NewMovieFromFile(QtMovieFile file, QtMovie* movie, int16_t* resourceId) override;
+  QtError OpenMovieFile(const char* utf8Path, QtMovieFile* file) override {
+    openedFiles.push_back(utf8Path);
+    *file = reinterpret_cast<QtMovieFile>(openedFiles.size());
+    return kQtNoError;
+  }
+  QtError NewMovieFromFile(QtMovieFile, QtMovie* movie, int16_t*) override {
+    *movie = &movies.emplace_back(QtMovieData{movieBox, movieBox, IdentityMatrix()});
+    return kQtNoError;
+  }
   QtError NewMovieFromDataRef(QtHandle reference, uint32_t type, int16_t flags, QtMovie* movie,
-                              int16_t* resourceId) override;
+                              int16_t* resourceId) override {
+    const auto* bytes = reinterpret_cast<std::string*>(reference);
+    dataReferences.push_back(*bytes);
+    if (type != FourCharCode("url ") || flags != 7) return -50;
+    return NewMovieFromFile(nullptr, movie, resourceId);
+  }
   void DisposeMovie(QtMovie movie) override { ++movie->disposed; }
-  MacRect MovieBox(QtMovie movie) override;
+  // The matrix scales the natural size.
+  MacRect MovieBox(QtMovie movie) override {
+    const MacRect& natural = movie->naturalBox;
+    const int64_t width = (natural.right - natural.left) * int64_t(movie->matrix.values[0][0]);
+    const int64_t height = (natural.bottom - natural.top) * int64_t(movie->matrix.values[1][1]);
+    return MacRect{movie->box.top, movie->box.left, int16_t(movie->box.top + height / 0x10000),
+                   int16_t(movie->box.left + width / 0x10000)};
+  }
   void SetMovieBox(QtMovie movie, const MacRect& box) override { movie->box = box; }
   QtMatrix MovieMatrix(QtMovie movie) override { return movie->matrix; }
   void SetMovieMatrix(QtMovie movie, const QtMatrix& matrix) override { movie->matrix = matrix; }
-  void SetMoviePort(QtMovie movie, QtPort port) override { movie->port = port; }
-  QtHandle NewHandle(uint32_t size) override;
-  uint8_t* HandleBytes(QtHandle handle) override;
-  void DisposeHandle(QtHandle handle) override;
-  QtPort NewPortAssociation(HWND window) override;
-  QtController NewController(QtMovie movie, const MacRect& box, int32_t flags) override;
+  QtHandle NewHandle(uint32_t size) override {
+    ++liveHandles;
+    return reinterpret_cast<QtHandle>(&handles_.emplace_back(size, '\0'));
+  }
+  uint8_t* HandleBytes(QtHandle handle) override {
+    return reinterpret_cast<uint8_t*>(reinterpret_cast<std::string*>(handle)->data());
+  }
+  void DisposeHandle(QtHandle) override { --liveHandles; }
+  QtController NewController(QtMovie, const MacRect& box, int32_t flags) override {
+    QtControllerData& controller = controllers.emplace_back();
+    controller.flags = flags;
+    controller.bounds = box;
+    return &controller;
+  }
   void DisposeController(QtController controller) override { ++controller->disposed; }
   void ControllerSetMovie(QtController controller, QtMovie) override { ++controller->moviesGiven; }
-  QtError ControllerAction(QtController controller, int16_t action, intptr_t parameter) override;
-  void SetActionFilter(QtController controller, QtActionFilter filter, void* context) override;
+  QtError ControllerAction(QtController controller, int16_t action, intptr_t parameter) override {
+    controller->actions.emplace_back(action, parameter);
+    RaiseAction(controller, action, parameter);
+    return kQtNoError;
+  }
+  void SetActionFilter(QtController controller, QtActionFilter filter, void* context) override {
+    controller->filter = filter;
+    controller->context = context;
+  }
   MacRect ControllerBounds(QtController controller) override { return controller->bounds; }
-  void SetControllerBounds(QtController controller, const MacRect& bounds) override;
-  void ControllerDraw(QtController controller) override { ++controller->draws; }
-  bool ControllerIsPlayerEvent(QtController controller, const MSG&) override;
+  void SetControllerBounds(QtController controller, const MacRect& bounds) override {
+    controller->bounds = bounds;
+  }
+  bool ControllerIsPlayerEvent(QtController controller, const MSG&) override {
+    return ++controller->events, takesEvents;
+  }
 
  private:
-  std::deque<std::vector<uint8_t>> handles_;
+  std::deque<std::string> handles_;
 };
 
-// The error log's messages while it lives.
+// The error log's messages, with their codes, while it lives.
 class ErrorLogRecorder {
  public:
-  ErrorLogRecorder();
-  ~ErrorLogRecorder();
-  ErrorLogRecorder(const ErrorLogRecorder&) = delete;
-  ErrorLogRecorder& operator=(const ErrorLogRecorder&) = delete;
-  const std::vector<std::string>& Messages() const;
+  ErrorLogRecorder() : previous_(SetErrorLogObserver(Record)) { Messages().clear(); }
+  ~ErrorLogRecorder() { SetErrorLogObserver(previous_); }
+  static std::vector<std::string>& Messages() {
+    static std::vector<std::string> messages;
+    return messages;
+  }
 
  private:
+  static void Record(const char* message, int32_t code) {
+    Messages().push_back(std::string(message) + " (" + std::to_string(code) + ")");
+  }
   ErrorLogObserver previous_;
 };

@@ -9,10 +9,7 @@ namespace {
 
 struct RecorderState {
   bool scripted = false;
-  std::string failing;
-  MCIDEVICEID deviceId = 7;
-  bool volumeReadable = true;
-  DWORD volume = 0;
+  SoundCallRecorder::Script script;
   std::vector<std::string> log;
   SoundSystemCalls previous{};
 };
@@ -31,7 +28,8 @@ std::string Hex(DWORD value) {
 MCIERROR WINAPI SendString(LPCSTR command, LPSTR answer, UINT length, HWND callback) {
   RecorderState& state = State();
   state.log.emplace_back(command);
-  if (!state.failing.empty() && std::string(command).rfind(state.failing, 0) == 0) {
+  const std::string& failing = state.script.failing;
+  if (!failing.empty() && std::string(command).rfind(failing, 0) == 0) {
     return MCIERR_INTERNAL;
   }
   return state.scripted ? 0 : state.previous.sendString(command, answer, length, callback);
@@ -40,15 +38,15 @@ MCIERROR WINAPI SendString(LPCSTR command, LPSTR answer, UINT length, HWND callb
 MCIDEVICEID WINAPI GetDeviceId(LPCSTR alias) {
   RecorderState& state = State();
   state.log.push_back("mciGetDeviceIDA(" + std::string(alias) + ")");
-  return state.scripted ? state.deviceId : state.previous.getDeviceId(alias);
+  return state.scripted ? MCIDEVICEID(state.script.deviceId) : state.previous.getDeviceId(alias);
 }
 
 MMRESULT WINAPI GetVolume(HWAVEOUT device, LPDWORD volume) {
   RecorderState& state = State();
   state.log.push_back("waveOutGetVolume(0)");
   if (!state.scripted) return state.previous.getWaveVolume(device, volume);
-  if (!state.volumeReadable) return MMSYSERR_NOTSUPPORTED;
-  *volume = state.volume;
+  if (!state.script.volumeReadable) return MMSYSERR_NOTSUPPORTED;
+  *volume = state.script.volume;
   return MMSYSERR_NOERROR;
 }
 
@@ -87,16 +85,7 @@ SoundCallRecorder::SoundCallRecorder(bool scripted) {
 
 SoundCallRecorder::~SoundCallRecorder() { SetSoundSystemCalls(State().previous); }
 
-void SoundCallRecorder::FailCommandsStartingWith(const std::string& text) {
-  State().failing = text;
-}
-
-void SoundCallRecorder::SetDeviceId(uint32_t id) { State().deviceId = MCIDEVICEID(id); }
-
-void SoundCallRecorder::SetSavedVolume(bool readable, DWORD volume) {
-  State().volumeReadable = readable;
-  State().volume = volume;
-}
+SoundCallRecorder::Script& SoundCallRecorder::script() { return State().script; }
 
 std::vector<std::string> SoundCallRecorder::Take() { return std::move(State().log); }
 

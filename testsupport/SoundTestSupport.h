@@ -11,19 +11,19 @@
 //   the MCI command itself          "open "C:\a.wav" alias 3"
 //   "mciGetDeviceIDA(3)"            "waveOutGetVolume(0)"
 //   "waveOutSetVolume(0, 0x3FFF7FFF)" "midiOutSetVolume(1, 0x3FFF7FFF)"
-// and goes on to WINMM. Scripted, nothing reaches WINMM: commands answer 0,
-// device ids deviceId, and waveOutGetVolume the scripted volume (or fails).
+// and goes on to WINMM. Scripted, nothing reaches WINMM: commands answer 0
+// (or fail), device ids are deviceId, and waveOutGetVolume answers volume.
 class SoundCallRecorder {
  public:
+  struct Script {
+    std::string failing;  // commands starting with it fail (MCIERR_INTERNAL)
+    uint32_t deviceId = 7;
+    bool volumeReadable = true;
+    DWORD volume = 0;
+  };
   explicit SoundCallRecorder(bool scripted = false);
   ~SoundCallRecorder();
-  SoundCallRecorder(const SoundCallRecorder&) = delete;
-  SoundCallRecorder& operator=(const SoundCallRecorder&) = delete;
-
-  // Commands starting with the text fail (MCIERR_INTERNAL); empty: none.
-  void FailCommandsStartingWith(const std::string& text);
-  void SetDeviceId(uint32_t id);
-  void SetSavedVolume(bool readable, DWORD volume);
+  Script& script();
   std::vector<std::string> Take();
 };
 
@@ -39,7 +39,7 @@ std::vector<uint8_t> WaveFile(const std::vector<WaveChunk>& chunks);
 // A "fmt " body of PCM (16 bytes; 18 with a zero extra size).
 std::vector<uint8_t> PcmFormat(uint16_t channels, uint32_t rate, uint16_t bits,
                                bool withExtraSize = false);
-// A canonical file of that many milliseconds of 8-bit mono at 22050 Hz.
+// A file of that many milliseconds of 8-bit mono at 22050 Hz.
 std::vector<uint8_t> ToneWave(uint32_t milliseconds);
-// Writes the bytes to a new file in the temporary folder; its path in UTF-8.
+// Writes the bytes to a file of that name in the temporary folder; its path.
 std::string WriteTemporarySound(const std::vector<uint8_t>& bytes, const char* name);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,20 +34,19 @@ bool SameRect(const MacRect& a, const MacRect& b) {
   return a.top == b.top && a.left == b.left && a.bottom == b.bottom && a.right == b.right;
 }
 
-ObjectRef ResourceMovie(const wchar_t* path, int16_t id = 128) {
-  return ObjectRef::Adopt(NewResourceMovie(path, id));
-}
-
-// A player of that name showing a movie of its own file.
-ControlDescription Player(const char* name, int32_t controller, bool visible = true) {
+// A player of that name showing a movie of its own file, with HasStep,
+// Speaker and Border, then the adjustments.
+ControlDescription Player(const char* name, int32_t controller, bool visible = true,
+                          std::function<void(MoviePlayerFields*)> adjust = nullptr) {
   ControlDescription description = Described(GetMoviePlayerClassDefinition(), name, kPlayerBounds);
   description.visible = visible;
-  description.prepare = [name, controller](RuntimeObject* control) {
+  description.prepare = [name, controller, adjust](RuntimeObject* control) {
     auto* fields = ObjectFields<MoviePlayerFields>(control);
     fields->controller = controller;
     fields->hasStep = fields->speaker = fields->border = 1;
+    if (adjust) adjust(fields);
     const std::wstring path = L"C:\\movies\\" + std::wstring(name, name + std::strlen(name));
-    mediaMovieSetter(control, 0, ResourceMovie(path.c_str()).get());
+    mediaMovieSetter(control, 0, ObjectRef::Adopt(NewResourceMovie(path.c_str(), 128)).get());
   };
   return description;
 }
@@ -71,25 +71,22 @@ TEST_F(MoviePlayerTest, WithoutQuickTimeThePlayerStaysEmptyAndSaysWhyInTheLog) {
   EXPECT_EQ(TakeLog(), Lines{});
 }
 
-TEST_F(MoviePlayerTest, ControllersFollowThePropertiesAndOnlyShownOnesTakeMessages) {
+TEST_F(MoviePlayerTest, ControllersFollowThePropertiesAndTheirPlayersVisibility) {
   FakeQuickTime fake;
   fake.takesEvents = true;
-  std::vector<ControlDescription> players{Player("Movie1", 0), Player("Movie2", 1),
-                                          Player("Movie3", 2)};
-  players[1].prepare = [base = players[1].prepare](RuntimeObject* control) {
-    base(control);
-    auto* fields = ObjectFields<MoviePlayerFields>(control);
-    fields->hasStep = 0;
-    fields->looping = 1;
-  };
-  players[2].prepare = [base = players[2].prepare](RuntimeObject* control) {
-    base(control);
-    auto* fields = ObjectFields<MoviePlayerFields>(control);
-    fields->speaker = fields->border = 0;
-    fields->palindrome = fields->autoResize = 1;
-  };
-  ControlTestWindow window(players);
-  ASSERT_EQ(fake.controllers.size(), 3u);
+  ControlTestWindow window({Player("Movie1", 0),
+                            Player("Movie2", 1, true,
+                                   [](MoviePlayerFields* fields) {
+                                     fields->hasStep = 0;
+                                     fields->looping = 1;
+                                   }),
+                            Player("Movie3", 2, true,
+                                   [](MoviePlayerFields* fields) {
+                                     fields->speaker = fields->border = 0;
+                                     fields->palindrome = fields->autoResize = 1;
+                                   }),
+                            Player("Movie4", 2, false)});
+  ASSERT_EQ(fake.controllers.size(), 4u);
   const struct {
     const char* name;
     int32_t flags;
@@ -116,17 +113,14 @@ TEST_F(MoviePlayerTest, ControllersFollowThePropertiesAndOnlyShownOnesTakeMessag
   EXPECT_EQ(fake.controllers[0].events, 0);
   EXPECT_GE(fake.controllers[1].events, 1);
   EXPECT_GE(fake.controllers[2].events, 1);
-}
 
-TEST_F(MoviePlayerTest, HiddenControllersWaitOffscreenUntilShown) {
-  FakeQuickTime fake;
-  ControlTestWindow window({Player("Movie1", 2, false)});
-  const QtControllerData& controller = fake.controllers.at(0);
-  EXPECT_TRUE(SameRect(controller.bounds, kOffscreenBounds));
-  controlVisibleSetter(window.Control("Movie1"), 0, 1);
-  EXPECT_TRUE(SameRect(controller.bounds, kPaneRect));
-  controlVisibleSetter(window.Control("Movie1"), 0, 0);
-  EXPECT_TRUE(SameRect(controller.bounds, kOffscreenBounds));
+  // A hidden player's controller waits off-screen until it is shown.
+  const QtControllerData& hidden = fake.controllers[3];
+  EXPECT_TRUE(SameRect(hidden.bounds, kOffscreenBounds));
+  controlVisibleSetter(window.Control("Movie4"), 0, 1);
+  EXPECT_TRUE(SameRect(hidden.bounds, kPaneRect));
+  controlVisibleSetter(window.Control("Movie4"), 0, 0);
+  EXPECT_TRUE(SameRect(hidden.bounds, kOffscreenBounds));
 }
 
 TEST_F(MoviePlayerTest, PlayActionsBecomeOneEventEachUntilTheKindChanges) {

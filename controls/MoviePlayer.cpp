@@ -393,13 +393,9 @@ extern "C" RuntimeObject* openURLMovie(StringRecord* url) {
   QuickTimeBackend& backend = CurrentQuickTimeBackend();
   const uint32_t length = StringLength(url);
   QtHandle reference = backend.NewHandle(length + 1);
-  uint8_t* bytes = reference ? backend.HandleBytes(reference) : nullptr;
-  if (!bytes) {
-    if (reference) backend.DisposeHandle(reference);
-    return nullptr;
-  }
-  if (length) std::memcpy(bytes, StringData(url), length);
-  bytes[length] = 0;
+  if (!reference) return nullptr;
+  if (length) std::memcpy(*reference, StringData(url), length);
+  (*reference)[length] = 0;
   QtMovie movie = nullptr;
   int16_t resourceId = 0;
   const QtError error = backend.NewMovieFromDataRef(reference, FourCharCode("url "), kNewMovieFlags,

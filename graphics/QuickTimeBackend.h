@@ -21,13 +21,12 @@ struct QtMovieData;
 struct QtMovieFileData;
 struct QtControllerData;
 struct QtPortData;
-struct QtHandleData;
 struct QtComponentData;
 using QtMovie = QtMovieData*;
 using QtMovieFile = QtMovieFileData*;
 using QtController = QtControllerData*;
-using QtPort = QtPortData*;  // a port association of a window, or a drawing world
-using QtHandle = QtHandleData*;
+using QtPort = QtPortData*;            // a port association of a window, or a drawing world
+using QtHandle = char**;               // a pointer to the block's pointer
 using QtComponent = QtComponentData*;  // a graphics importer or exporter
 
 using QtError = int32_t;  // 0: none
@@ -78,7 +77,6 @@ class QuickTimeBackend {
   // ---- Handles ----
   // A relocatable block of size bytes; nil when none can be made.
   virtual QtHandle NewHandle(uint32_t) { return nullptr; }
-  virtual uint8_t* HandleBytes(QtHandle) { return nullptr; }
   virtual uint32_t HandleSize(QtHandle) { return 0; }
   virtual void DisposeHandle(QtHandle) {}
   // A QuickTime picture of a packed DIB; nil when none can be made.
@@ -127,6 +125,11 @@ class QuickTimeBackend {
   virtual QtError ImporterDraw(QtComponent) { return kQtUnavailable; }
   // The user's choice of format and file; kQtUnavailable also for a cancel.
   virtual QtError ImporterExportDialog(QtComponent, uint32_t*, std::string*) {
+    return kQtUnavailable;
+  }
+  // Writes the importer's image to the file in the format (a file type).
+  virtual QtError ImporterExportImageFile(QtComponent, uint32_t /*fileType*/, uint32_t /*creator*/,
+                                          const char* /*utf8Path*/) {
     return kQtUnavailable;
   }
   virtual QtError ExporterSetInput(QtComponent, QtComponent) { return kQtUnavailable; }

@@ -1,9 +1,16 @@
-// The media's start-up step.
+// The media's start-up step, and the files subsystem's media table over the
+// Sound class and the QuickTime backend.
 #include "runtime/MediaSetup.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "controls/MoviePlayer.h"
 #include "core/SmartRef.h"
 #include "core/string.h"
+#include "files/MediaSlots.h"
 #include "files/runFolderItem.h"
 #include "graphics/MovieControllers.h"
 #include "graphics/QuickTimeMovies.h"
@@ -14,6 +21,9 @@
 
 namespace {
 
+constexpr int16_t kFileNotFound = -43;
+constexpr int16_t kBadParameter = -50;
+
 bool ReadRegistryDWORD(const char* keyPath, const char* valueName, int32_t* value) {
   StringRef path = StringRef::Adopt(StringFromUTF8(keyPath));
   StringRef name = StringRef::Adopt(StringFromUTF8(valueName));
@@ -23,6 +33,143 @@ bool ReadRegistryDWORD(const char* keyPath, const char* valueName, int32_t* valu
   if (open) *value = RegistryKeyGetDWORD(&key, name.get());
   RegistryKeyDestruct(&key);
   return open;
+}
+
+// ---- Sounds ----
+
+// With data: a WAVE file read whole, which the Sound takes over.
+RuntimeObject* NewFileSound(void* data, int32_t length) {
+  if (!data) return CreateInstance(GetSoundClassDefinition());
+  return NewSoundFromData(static_cast<uint8_t*>(data), uint32_t(std::max(length, 0)), true, true);
+}
+
+// ---- QuickTime ----
+
+// The backend names files by path: a file specification carries the number
+// of its path here, and a movie-file reference the number of the open file.
+struct QuickTimeNames {
+  std::vector<std::string> paths;
+  std::vector<QtMovieFile> files;  // nil where closed
+};
+
+QuickTimeNames& Names() {
+  static QuickTimeNames names;
+  return names;
+}
+
+int16_t FileSpecOfPath(const char* path, QuickTimeFileSpec* spec) {
+  std::vector<std::string>& paths = Names().paths;
+  const auto found = std::find(paths.begin(), paths.end(), path);
+  *spec = QuickTimeFileSpec{};
+  spec->parentDirectory = int32_t(found - paths.begin()) + 1;
+  if (found == paths.end()) paths.emplace_back(path);
+  const char* name = std::strrchr(path, '\\');
+  name = name ? name + 1 : path;
+  spec->name[0] = uint8_t(std::min<size_t>(std::strlen(name), sizeof spec->name - 1));
+  std::memcpy(spec->name + 1, name, spec->name[0]);
+  return 0;
+}
+
+const std::string* PathOf(const QuickTimeFileSpec* spec) {
+  const std::vector<std::string>& paths = Names().paths;
+  const int64_t index = int64_t(spec->parentDirectory) - 1;
+  return index >= 0 && index < int64_t(paths.size()) ? &paths[size_t(index)] : nullptr;
+}
+
+QtMovieFile* FileOf(int16_t reference) {
+  std::vector<QtMovieFile>& files = Names().files;
+  const bool known = reference > 0 && size_t(reference) <= files.size() && files[reference - 1];
+  return known ? &files[size_t(reference - 1)] : nullptr;
+}
+
+int16_t OpenMovieFile(const QuickTimeFileSpec* spec, int16_t* reference, int8_t) {
+  const std::string* path = PathOf(spec);
+  if (!path) return kFileNotFound;
+  QtMovieFile file = nullptr;
+  const QtError error = CurrentQuickTimeBackend().OpenMovieFile(path->c_str(), &file);
+  if (error != kQtNoError || !file) return error != kQtNoError ? int16_t(error) : kFileNotFound;
+  std::vector<QtMovieFile>& files = Names().files;
+  auto free = std::find(files.begin(), files.end(), nullptr);
+  if (free == files.end()) free = files.insert(files.end(), nullptr);
+  *free = file;
+  *reference = int16_t(free - files.begin() + 1);
+  return 0;
+}
+
+int16_t NewMovieFromFile(void** movie, int16_t reference, int16_t* resourceId, uint8_t*, int16_t,
+                         uint8_t*) {
+  QtMovieFile* file = FileOf(reference);
+  if (!file) return kBadParameter;
+  QtMovie made = nullptr;
+  const QtError error = CurrentQuickTimeBackend().NewMovieFromFile(*file, &made, resourceId);
+  *movie = made;
+  return int16_t(error);
+}
+
+int16_t CloseMovieFile(int16_t reference) {
+  QtMovieFile* file = FileOf(reference);
+  if (!file) return kBadParameter;
+  CurrentQuickTimeBackend().CloseMovieFile(*file);
+  *file = nullptr;
+  return 0;
+}
+
+RuntimeObject* NewMovie(void* movie, int32_t resourceId) {
+  return NewMovieHolding(static_cast<QtMovie>(movie), int16_t(resourceId));
+}
+
+QuickTimeHandle NewHandle(int32_t size) {
+  return size < 0 ? nullptr : CurrentQuickTimeBackend().NewHandle(uint32_t(size));
+}
+
+int32_t HandleSize(QuickTimeHandle handle) {
+  return int32_t(CurrentQuickTimeBackend().HandleSize(handle));
+}
+
+void DisposeHandle(QuickTimeHandle handle) { CurrentQuickTimeBackend().DisposeHandle(handle); }
+
+int16_t OpenDefaultComponent(uint32_t type, uint32_t subType, void** component) {
+  QtComponent opened = nullptr;
+  const QtError error = CurrentQuickTimeBackend().OpenDefaultComponent(type, subType, &opened);
+  *component = opened;
+  return int16_t(error);
+}
+
+int32_t SetImporterData(void* importer, QuickTimeHandle data) {
+  return CurrentQuickTimeBackend().ImporterSetDataHandle(static_cast<QtComponent>(importer), data);
+}
+
+int32_t ExportImageFile(void* importer, uint32_t fileType, uint32_t creator,
+                        const QuickTimeFileSpec* spec, int16_t) {
+  const std::string* path = PathOf(spec);
+  if (!path) return kFileNotFound;
+  return CurrentQuickTimeBackend().ImporterExportImageFile(static_cast<QtComponent>(importer),
+                                                           fileType, creator, path->c_str());
+}
+
+int16_t CloseComponent(void* component) {
+  CurrentQuickTimeBackend().CloseComponent(static_cast<QtComponent>(component));
+  return 0;
+}
+
+void FillMediaSlots() {
+  MediaSlots slots = CurrentMediaSlots();
+  slots.newSound = NewFileSound;
+  slots.setSoundItem = SoundSetFile;
+  slots.quickTimeAvailable = QuickTimeAvailable;
+  slots.fileSpecOfPath = FileSpecOfPath;
+  slots.openMovieFile = OpenMovieFile;
+  slots.newMovieFromFile = NewMovieFromFile;
+  slots.closeMovieFile = CloseMovieFile;
+  slots.newMovie = NewMovie;
+  slots.newHandle = NewHandle;
+  slots.handleSize = HandleSize;
+  slots.disposeHandle = DisposeHandle;
+  slots.openDefaultComponent = OpenDefaultComponent;
+  slots.setImporterData = SetImporterData;
+  slots.exportImageFile = ExportImageFile;
+  slots.closeComponent = CloseComponent;
+  InstallMediaSlots(slots);
 }
 
 }  // namespace
@@ -36,4 +183,5 @@ void RegisterMediaClasses() {
   InstallMovieControllerHooks();
   SetSoundShutdownHook(SoundShutdown);
   SetQuickTimeShutdownHook(QuickTimeShutdown);
+  FillMediaSlots();
 }

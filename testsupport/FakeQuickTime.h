@@ -42,7 +42,8 @@ class FakeQuickTime : public QuickTimeBackend {
 
   // ---- Records ----
   int loadCalls = 0;
-  std::vector<std::string> openedFiles;     // paths, in order
+  std::vector<std::string> openedFiles;  // paths, in order
+  int closedFiles = 0;
   std::vector<std::string> dataReferences;  // the bytes of each, NUL included
   std::deque<QtMovieData> movies;
   std::deque<QtControllerData> controllers;
@@ -61,14 +62,16 @@ class FakeQuickTime : public QuickTimeBackend {
     *file = reinterpret_cast<QtMovieFile>(openedFiles.size());
     return kQtNoError;
   }
+  void CloseMovieFile(QtMovieFile) override { ++closedFiles; }
   QtError NewMovieFromFile(QtMovieFile, QtMovie* movie, int16_t*) override {
     *movie = &movies.emplace_back(QtMovieData{movieBox, movieBox, IdentityMatrix()});
     return kQtNoError;
   }
   QtError NewMovieFromDataRef(QtHandle reference, uint32_t type, int16_t flags, QtMovie* movie,
                               int16_t* resourceId) override {
-    const auto* bytes = reinterpret_cast<std::string*>(reference);
-    dataReferences.push_back(*bytes);
+    for (const Block& block : blocks_) {
+      if (&block.pointer == reference) dataReferences.push_back(block.bytes);
+    }
     if (type != FourCharCode("url ") || flags != 7) return -50;
     return NewMovieFromFile(nullptr, movie, resourceId);
   }
@@ -86,10 +89,10 @@ class FakeQuickTime : public QuickTimeBackend {
   void SetMovieMatrix(QtMovie movie, const QtMatrix& matrix) override { movie->matrix = matrix; }
   QtHandle NewHandle(uint32_t size) override {
     ++liveHandles;
-    return reinterpret_cast<QtHandle>(&handles_.emplace_back(size, '\0'));
-  }
-  uint8_t* HandleBytes(QtHandle handle) override {
-    return reinterpret_cast<uint8_t*>(reinterpret_cast<std::string*>(handle)->data());
+    Block& block = blocks_.emplace_back();
+    block.bytes.assign(size, '\0');
+    block.pointer = block.bytes.data();
+    return &block.pointer;
   }
   void DisposeHandle(QtHandle) override { --liveHandles; }
   QtController NewController(QtMovie, const MacRect& box, int32_t flags) override {
@@ -118,7 +121,11 @@ class FakeQuickTime : public QuickTimeBackend {
   }
 
  private:
-  std::deque<std::string> handles_;
+  struct Block {
+    std::string bytes;
+    char* pointer;  // what the handle points at
+  };
+  std::deque<Block> blocks_;
 };
 
 // The error log's messages, with their codes, while it lives.

@@ -15,6 +15,7 @@
 #include "core/SmartRef.h"
 #include "core/string.h"
 #include "core/utility.h"
+#include "files/runFolderItem.h"
 #include "host/ResourceManagerCommon.h"
 #include "testsupport/ControlTestWindow.h"
 #include "testsupport/FakeQuickTime.h"
@@ -211,7 +212,20 @@ TEST_F(MoviePlayerTest, ResourceMoviesOpenTheirOwnFilesAndAreMeasuredOnACopy) {
   EXPECT_EQ(movieHandleGetter(held.get(), 0), int32_t(reinterpret_cast<uintptr_t>(&movie)));
   held = ObjectRef();
   EXPECT_EQ(movie.disposed, 1);
+
+  // A FolderItem's movie comes through the files' media table.
+  char folder[MAX_PATH + 1];
+  const std::string clip = std::string(folder, GetTempPathA(sizeof folder, folder)) + "kv-clip.mov";
+  CloseHandle(CreateFileA(clip.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  StringRef path = StringRef::Adopt(StringFromUTF8(clip));
+  ObjectRef item = ObjectRef::Adopt(RuntimeGetFolderItem(path.get()));
+  ObjectRef opened = ObjectRef::Adopt(CallMethod<RuntimeObject*>(item.get(), "OpenAsMovie"));
+  EXPECT_EQ(fake.openedFiles.back(), clip);
+  EXPECT_EQ(movieHeightGetter(opened.get(), 0), 120);
+  DeleteFileA(clip.c_str());
+  // Every movie file is closed by the exit step at the latest.
   QuickTimeShutdown();
+  EXPECT_EQ(fake.closedFiles, int(fake.openedFiles.size()));
 }
 
 }  // namespace

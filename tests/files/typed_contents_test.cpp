@@ -87,7 +87,9 @@ TEST_F(TypedContentsTest, SoundsAreKnownByTheirFirstBytes) {
   WriteWholeFile(PathOf(L"a.wav"), wave);
   WriteWholeFile(PathOf(L"a.mid"), "MThd\0\0\0\6");
   WriteWholeFile(PathOf(L"a.txt"), "hello");
+  const MediaSlots started = InstallMediaSlots(MediaSlots{});
   EXPECT_EQ(Item(L"a.wav")->OpenAsSound(), nullptr);  // no media slots
+  InstallMediaSlots(started);
 
   FakeMediaSlots media;
   ObjectRef midi = ObjectRef::Adopt(Item(L"a.mid")->OpenAsSound());

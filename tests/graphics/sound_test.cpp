@@ -21,6 +21,7 @@
 #include "core/utility.h"
 #include "files/runFolderItem.h"
 #include "host/ResourceManagerCommon.h"
+#include "testsupport/PropertyAccess.h"
 #include "testsupport/RuntimeTestEnvironment.h"
 #include "testsupport/SoundTestSupport.h"
 
@@ -265,6 +266,18 @@ TEST_F(SoundTest, AResourceSoundLeavesTheImageItsData) {
     soundPlay(sound.get());
   }
   EXPECT_EQ(std::vector<uint8_t>(resource.data, resource.data + resource.length), bytes);
+}
+
+TEST_F(SoundTest, AFolderItemsWaveSoundHoldsItsBytesAndTheItem) {
+  StringRef path = StringRef::Adopt(StringFromUTF8(ShortTone()));
+  ObjectRef item = ObjectRef::Adopt(RuntimeGetFolderItem(path.get()));
+  ObjectRef sound = ObjectRef::Adopt(CallMethod<RuntimeObject*>(item.get(), "OpenAsSound"));
+  ASSERT_TRUE(sound);
+  EXPECT_EQ(Fields(sound)->file, item.get());
+  EXPECT_TRUE(Fields(sound)->hasWaveHeader && Fields(sound)->ownsData);
+  EXPECT_EQ(
+      std::vector<uint8_t>(Fields(sound)->data, Fields(sound)->data + Fields(sound)->dataLength),
+      ToneWave(150));
 }
 
 TEST_F(SoundTest, ShutdownClosesMciOnlyWhenUsedAndRestoresOnlyAVolumeItRead) {

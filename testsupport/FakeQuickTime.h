@@ -37,8 +37,6 @@ class FakeQuickTime : public QuickTimeBackend {
 
   // ---- Script ----
   bool loads = true;
-  MacRect movieBox{10, 20, 130, 180};  // a new movie's natural box
-  bool takesEvents = false;
 
   // ---- Records ----
   int loadCalls = 0;
@@ -47,7 +45,6 @@ class FakeQuickTime : public QuickTimeBackend {
   std::vector<std::string> dataReferences;  // the bytes of each, NUL included
   std::deque<QtMovieData> movies;
   std::deque<QtControllerData> controllers;
-  int liveHandles = 0;
 
   // What the controller does by itself (a click on its play button): its
   // filter sees the action.
@@ -64,7 +61,8 @@ class FakeQuickTime : public QuickTimeBackend {
   }
   void CloseMovieFile(QtMovieFile) override { ++closedFiles; }
   QtError NewMovieFromFile(QtMovieFile, QtMovie* movie, int16_t*) override {
-    *movie = &movies.emplace_back(QtMovieData{movieBox, movieBox, IdentityMatrix()});
+    constexpr MacRect kBox{10, 20, 130, 180};  // 160 x 120
+    *movie = &movies.emplace_back(QtMovieData{kBox, kBox, IdentityMatrix()});
     return kQtNoError;
   }
   QtError NewMovieFromDataRef(QtHandle reference, uint32_t type, int16_t flags, QtMovie* movie,
@@ -88,13 +86,11 @@ class FakeQuickTime : public QuickTimeBackend {
   QtMatrix MovieMatrix(QtMovie movie) override { return movie->matrix; }
   void SetMovieMatrix(QtMovie movie, const QtMatrix& matrix) override { movie->matrix = matrix; }
   QtHandle NewHandle(uint32_t size) override {
-    ++liveHandles;
     Block& block = blocks_.emplace_back();
     block.bytes.assign(size, '\0');
     block.pointer = block.bytes.data();
     return &block.pointer;
   }
-  void DisposeHandle(QtHandle) override { --liveHandles; }
   QtController NewController(QtMovie, const MacRect& box, int32_t flags) override {
     QtControllerData& controller = controllers.emplace_back();
     controller.flags = flags;
@@ -117,7 +113,7 @@ class FakeQuickTime : public QuickTimeBackend {
     controller->bounds = bounds;
   }
   bool ControllerIsPlayerEvent(QtController controller, const MSG&) override {
-    return ++controller->events, takesEvents;
+    return ++controller->events, false;
   }
 
  private:

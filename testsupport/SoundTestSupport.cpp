@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <utility>
 
 #include "graphics/Sound.h"
 
@@ -25,41 +26,39 @@ std::string Hex(DWORD value) {
   return text;
 }
 
+// Logs the call; gives the state that answers it.
+RecorderState& Logged(std::string call) {
+  State().log.push_back(std::move(call));
+  return State();
+}
+
 MCIERROR WINAPI SendString(LPCSTR command, LPSTR answer, UINT length, HWND callback) {
-  RecorderState& state = State();
-  state.log.emplace_back(command);
+  RecorderState& state = Logged(command);
   const std::string& failing = state.script.failing;
-  if (!failing.empty() && std::string(command).rfind(failing, 0) == 0) {
-    return MCIERR_INTERNAL;
-  }
+  if (!failing.empty() && std::string(command).rfind(failing, 0) == 0) return MCIERR_INTERNAL;
   return state.scripted ? 0 : state.previous.sendString(command, answer, length, callback);
 }
 
 MCIDEVICEID WINAPI GetDeviceId(LPCSTR alias) {
-  RecorderState& state = State();
-  state.log.push_back("mciGetDeviceIDA(" + std::string(alias) + ")");
+  RecorderState& state = Logged("mciGetDeviceIDA(" + std::string(alias) + ")");
   return state.scripted ? MCIDEVICEID(state.script.deviceId) : state.previous.getDeviceId(alias);
 }
 
 MMRESULT WINAPI GetVolume(HWAVEOUT device, LPDWORD volume) {
-  RecorderState& state = State();
-  state.log.push_back("waveOutGetVolume(0)");
+  RecorderState& state = Logged("waveOutGetVolume(0)");
   if (!state.scripted) return state.previous.getWaveVolume(device, volume);
-  if (!state.script.volumeReadable) return MMSYSERR_NOTSUPPORTED;
   *volume = state.script.volume;
-  return MMSYSERR_NOERROR;
+  return state.script.volumeReadable ? MMSYSERR_NOERROR : MMSYSERR_NOTSUPPORTED;
 }
 
 MMRESULT WINAPI SetWaveVolume(HWAVEOUT device, DWORD volume) {
-  RecorderState& state = State();
-  state.log.push_back("waveOutSetVolume(0, " + Hex(volume) + ")");
+  RecorderState& state = Logged("waveOutSetVolume(0, " + Hex(volume) + ")");
   return state.scripted ? MMSYSERR_NOERROR : state.previous.setWaveVolume(device, volume);
 }
 
 MMRESULT WINAPI SetMidiVolume(HMIDIOUT device, DWORD volume) {
-  RecorderState& state = State();
-  state.log.push_back("midiOutSetVolume(" + std::to_string(uintptr_t(device)) + ", " + Hex(volume) +
-                      ")");
+  const std::string id = std::to_string(uintptr_t(device));
+  RecorderState& state = Logged("midiOutSetVolume(" + id + ", " + Hex(volume) + ")");
   return state.scripted ? MMSYSERR_NOERROR : state.previous.setMidiVolume(device, volume);
 }
 

@@ -7,11 +7,10 @@
 #include <string>
 #include <vector>
 
-// Wraps the sound layer's WINMM calls while it lives. Every call is logged:
-//   the MCI command itself          "open "C:\a.wav" alias 3"
-//   "mciGetDeviceIDA(3)"            "waveOutGetVolume(0)"
-//   "waveOutSetVolume(0, 0x3FFF7FFF)" "midiOutSetVolume(1, 0x3FFF7FFF)"
-// and goes on to WINMM. Scripted, nothing reaches WINMM: commands answer 0
+// Wraps the sound layer's WINMM calls while it lives. Every call is logged
+// (the MCI command itself, "mciGetDeviceIDA(3)", "waveOutGetVolume(0)",
+// "waveOutSetVolume(0, 0x3FFF7FFF)", "midiOutSetVolume(1, 0x3FFF7FFF)") and
+// goes on to WINMM. Scripted, nothing reaches WINMM: commands answer 0
 // (or fail), device ids are deviceId, and waveOutGetVolume answers volume.
 class SoundCallRecorder {
  public:

@@ -21,35 +21,27 @@ class QuickTimeTest : public HostTest {
 };
 
 TEST_F(QuickTimeTest, TheInstalledVersionIsTheRegistrysWhenNotZero) {
-  struct Row {
-    const char* name;
-    DWORD type;  // REG_NONE: no key
-    DWORD value;
+  const DWORD seven = 0x07000000;
+  const DWORD zero = 0;
+  const struct {
+    DWORD type;
+    const void* value;  // nil: no key
+    DWORD size;
     bool installed;
     int32_t version;
+  } rows[] = {
+      {REG_NONE, nullptr, 0, false, 99},
+      {REG_DWORD, &seven, 4, true, 0x07000000},
+      {REG_DWORD, &zero, 4, false, 0},
+      {REG_SZ, "7.0", 4, true, -1},
   };
-  const Row rows[] = {
-      {"no key", REG_NONE, 0, false, 99},
-      {"version 7", REG_DWORD, 0x07000000, true, 0x07000000},
-      {"zero", REG_DWORD, 0, false, 0},
-      {"a string", REG_SZ, 0, true, -1},
-  };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
-    if (row.type != REG_NONE) {
-      HKEY key = nullptr;
-      ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                &key, nullptr),
-                ERROR_SUCCESS);
-      const BYTE text[] = "7.0";
-      RegSetValueExA(key, "Version", 0, row.type,
-                     row.type == REG_DWORD ? reinterpret_cast<const BYTE*>(&row.value) : text,
-                     row.type == REG_DWORD ? sizeof row.value : sizeof text);
-      RegCloseKey(key);
-    }
+    if (row.value)
+      RegSetKeyValueA(HKEY_LOCAL_MACHINE, kKey, "Version", row.type, row.value, row.size);
     int32_t version = 99;
-    EXPECT_EQ(QuickTimeInstalledVersion(false, &version), row.installed) << row.name;
-    EXPECT_EQ(version, row.version) << row.name;
+    EXPECT_EQ(QuickTimeInstalledVersion(false, &version), row.installed) << row.version;
+    EXPECT_EQ(version, row.version);
   }
 }
 

@@ -27,6 +27,8 @@
 
 namespace {
 
+using Lines = std::vector<std::string>;
+
 class SoundTest : public HostTest {
  protected:
   // Every test starts as a run that made no Sound yet.
@@ -58,20 +60,16 @@ std::string Open(const std::string& path, int alias) {
   return "open \"" + path + "\" alias " + std::to_string(alias);
 }
 
-int CountOf(const std::vector<std::string>& log, const std::string& line) {
+int CountOf(const Lines& log, const std::string& line) {
   return int(std::count(log.begin(), log.end(), line));
-}
-
-BOOL CALLBACK CountNotifyWindow(HWND window, LPARAM counter) {
-  char name[32] = {};
-  GetClassNameA(window, name, sizeof name);
-  if (std::strcmp(name, "KVMCISoundWnd") == 0) ++*reinterpret_cast<int*>(counter);
-  return TRUE;
 }
 
 int NotifyWindowCount() {
   int count = 0;
-  EnumThreadWindows(GetCurrentThreadId(), CountNotifyWindow, reinterpret_cast<LPARAM>(&count));
+  for (HWND window = nullptr;
+       (window = FindWindowExA(nullptr, window, "KVMCISoundWnd", nullptr));) {
+    ++count;
+  }
   return count;
 }
 
@@ -91,7 +89,7 @@ TEST_F(SoundTest, AliasesCountOnlyPlaysThatSucceedAndLevelsReachTheDevices) {
   ObjectRef b = FileSound(OtherTone());
   calls.Take();
   soundPlay(a.get());
-  std::vector<std::string> log = calls.Take();
+  Lines log = calls.Take();
   ASSERT_GE(log.size(), 2u);
   const int n = AliasIn(log[0]);
   EXPECT_EQ(log[0], Open(ShortTone(), n));
@@ -99,19 +97,19 @@ TEST_F(SoundTest, AliasesCountOnlyPlaysThatSucceedAndLevelsReachTheDevices) {
 
   soundPlay(b.get());
   log = calls.Take();
-  EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 3),
-            (std::vector<std::string>{"close all", Open(OtherTone(), n + 1),
-                                      "play " + std::to_string(n + 1) + " notify"}));
+  EXPECT_EQ(
+      Lines(log.begin(), log.begin() + 3),
+      (Lines{"close all", Open(OtherTone(), n + 1), "play " + std::to_string(n + 1) + " notify"}));
 
   // A refused open and a refused play leave the number for the next play.
   calls.script().failing = "open";
   soundPlay(a.get());
-  EXPECT_EQ(calls.Take(), (std::vector<std::string>{"close all", Open(ShortTone(), n + 2)}));
+  EXPECT_EQ(calls.Take(), (Lines{"close all", Open(ShortTone(), n + 2)}));
   calls.script().failing = "play";
   soundPlay(a.get());
-  EXPECT_EQ(calls.Take(), (std::vector<std::string>{Open(ShortTone(), n + 2),
-                                                    "play " + std::to_string(n + 2) + " notify",
-                                                    "close " + std::to_string(n + 2)}));
+  EXPECT_EQ(calls.Take(),
+            (Lines{Open(ShortTone(), n + 2), "play " + std::to_string(n + 2) + " notify",
+                   "close " + std::to_string(n + 2)}));
   EXPECT_FALSE(soundIsPlaying(a.get()));
   calls.script().failing.clear();
   soundPlay(a.get());
@@ -121,10 +119,9 @@ TEST_F(SoundTest, AliasesCountOnlyPlaysThatSucceedAndLevelsReachTheDevices) {
   SoundVolumeSetter(a.get(), 0, 50);
   calls.Take();
   SoundPanSetter(a.get(), 0, -50);
-  EXPECT_EQ(calls.Take(),
-            (std::vector<std::string>{"waveOutSetVolume(0, 0x3FFF7FFF)",
-                                      "mciGetDeviceIDA(" + std::to_string(n + 2) + ")",
-                                      "midiOutSetVolume(12, 0x3FFF7FFF)"}));
+  EXPECT_EQ(calls.Take(), (Lines{"waveOutSetVolume(0, 0x3FFF7FFF)",
+                                 "mciGetDeviceIDA(" + std::to_string(n + 2) + ")",
+                                 "midiOutSetVolume(12, 0x3FFF7FFF)"}));
 }
 
 TEST_F(SoundTest, NotificationsCountOnlyForTheSoundsOwnDeviceAndOneWindowServesThem) {
@@ -222,11 +219,10 @@ TEST_F(SoundTest, SoundsInMemoryTakeTheirFormatFromTheirChunks) {
     DSBCAPS caps{};
     caps.dwSize = sizeof caps;
     buffer->GetCaps(&caps);
-    EXPECT_EQ(format.wFormatTag, WAVE_FORMAT_PCM) << c.name;
-    EXPECT_EQ(format.nChannels, c.channels) << c.name;
-    EXPECT_EQ(format.nSamplesPerSec, c.rate) << c.name;
-    EXPECT_EQ(format.wBitsPerSample, c.bits) << c.name;
-    EXPECT_EQ(caps.dwBufferBytes, c.size) << c.name;
+    EXPECT_EQ((std::vector<DWORD>{format.wFormatTag, format.nChannels, format.nSamplesPerSec,
+                                  format.wBitsPerSample, caps.dwBufferBytes}),
+              (std::vector<DWORD>{WAVE_FORMAT_PCM, c.channels, c.rate, c.bits, c.size}))
+        << c.name;
   }
 
   // Levels go to the buffer, not to the device.
@@ -255,45 +251,41 @@ TEST_F(SoundTest, SoundsInMemoryTakeTheirFormatFromTheirChunks) {
   }
 }
 
-TEST_F(SoundTest, AResourceSoundLeavesTheImageItsData) {
-  const std::vector<uint8_t> bytes = ToneWave(50);
+TEST_F(SoundTest, ResourceSoundsLeaveTheImageItsDataAndFileSoundsHoldTheirsAndTheItem) {
+  const std::vector<uint8_t> bytes = ToneWave(150);
   ASSERT_TRUE(ResourceManager::AddResource(FourCharCode("snd "), 30001, bytes.data(),
                                            uint32_t(bytes.size())));
   const SoundResourceData resource = *ResourceManager::GetSoundData(30001);
-  {
-    ObjectRef sound = ObjectRef::Adopt(NewSoundFromData(resource.data, resource.length,
-                                                        resource.hasWaveHeader, resource.ownsData));
-    soundPlay(sound.get());
-  }
+  ObjectRef sound = ObjectRef::Adopt(
+      NewSoundFromData(resource.data, resource.length, resource.hasWaveHeader, resource.ownsData));
+  soundPlay(sound.get());
+  sound = ObjectRef();
   EXPECT_EQ(std::vector<uint8_t>(resource.data, resource.data + resource.length), bytes);
-}
 
-TEST_F(SoundTest, AFolderItemsWaveSoundHoldsItsBytesAndTheItem) {
   StringRef path = StringRef::Adopt(StringFromUTF8(ShortTone()));
   ObjectRef item = ObjectRef::Adopt(RuntimeGetFolderItem(path.get()));
-  ObjectRef sound = ObjectRef::Adopt(CallMethod<RuntimeObject*>(item.get(), "OpenAsSound"));
+  sound = ObjectRef::Adopt(CallMethod<RuntimeObject*>(item.get(), "OpenAsSound"));
   ASSERT_TRUE(sound);
   EXPECT_EQ(Fields(sound)->file, item.get());
   EXPECT_TRUE(Fields(sound)->hasWaveHeader && Fields(sound)->ownsData);
-  EXPECT_EQ(
-      std::vector<uint8_t>(Fields(sound)->data, Fields(sound)->data + Fields(sound)->dataLength),
-      ToneWave(150));
+  const uint8_t* data = Fields(sound)->data;
+  EXPECT_EQ(std::vector<uint8_t>(data, data + Fields(sound)->dataLength), bytes);
 }
 
 TEST_F(SoundTest, ShutdownClosesMciOnlyWhenUsedAndRestoresOnlyAVolumeItRead) {
   SoundCallRecorder calls(true);
   calls.script().volume = 0x12345678;
   ObjectRef memory = MemorySound(ToneWave(20), true);
-  EXPECT_EQ(calls.Take(), std::vector<std::string>{"waveOutGetVolume(0)"});
+  EXPECT_EQ(calls.Take(), Lines{"waveOutGetVolume(0)"});
   SoundShutdown();
-  EXPECT_EQ(calls.Take(), std::vector<std::string>{"waveOutSetVolume(0, 0x12345678)"});
+  EXPECT_EQ(calls.Take(), Lines{"waveOutSetVolume(0, 0x12345678)"});
 
   calls.script().volumeReadable = false;
   ObjectRef file = FileSound(ShortTone());
   soundPlay(file.get());
   calls.Take();
   SoundShutdown();
-  EXPECT_EQ(calls.Take(), std::vector<std::string>{"close all"});
+  EXPECT_EQ(calls.Take(), Lines{"close all"});
 }
 
 }  // namespace

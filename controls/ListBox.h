@@ -1,7 +1,13 @@
 // The Listbox control: the language class and the control object. Its pane,
 // runListbox (runListbox.h), holds the rows and raises the class's events;
 // the control object holds what the application set before the pane exists
-// and the per-column defaults the pane reads for every cell.
+// and the per-column defaults the pane reads for every cell. The class's
+// members are in ListBoxMembers.h, its binding parts in ListBinding.h.
+//
+// Lifetime. The control holds its strings, its text style's font name, the
+// focus receivers and the bound list data provider; its destructor hook
+// releases them all (a provider is detached first). The pane holds the
+// control until the pane goes.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +17,8 @@
 #include "ui/Binding.h"
 #include "ui/FontCache.h"
 #include "ui/runctl.h"
+
+class runListbox;
 
 constexpr int32_t kListboxColumnSlots = 64;
 
@@ -90,15 +98,23 @@ enum ListEvent : uint8_t {
 
 // "Listbox" (superclass RectControl), built on the first request.
 ObjectDefinition* GetListboxClassDefinition();
-// Registers the class at start-up.
+// Registers the class and its three binding-part classes at start-up.
 void InitListboxClass();
 // The event's record in the class (its slot filled once the class is built).
 const EventRecord& ListboxEventRecord(ListEvent event);
 // The control's fields; nil for nil or an object of another class.
 ListboxFields* ListboxFieldsOf(RuntimeObject* control);
+// The check every entry point makes on its object: the fields, or nil for
+// nil (NilObjectException) and for another class's object (reported).
+ListboxFields* ListboxArgument(RuntimeObject* control);
+// The control's list pane; nil for nil fields or a control without one.
+runListbox* ListboxPaneOf(const ListboxFields* fields);
 
 extern "C" {
 // The class's "CreatePane": makes the pane in the control's parent pane
-// (ControlParentPane) and stores it in the control.
+// (ControlParentPane), stores it in the control and hands it what the
+// control stored: flags, bars, column count, the provider's rows when bound,
+// the InitialValue rows, column widths, sorted column, top row, DataSource.
+// Visible and Enabled are the window's to apply afterwards.
 void ListboxCreatePane(RuntimeObject* control);
 }

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "controls/DataControlRole.h"
+#include "controls/ListBinding.h"
 #include "controls/PaneFont.h"
 #include "controls/StableSort.h"
 #include "core/RuntimeExceptionFoundation.h"
@@ -109,6 +110,8 @@ runListbox::runListbox(RuntimeObject* control, SubPane* parent, int32_t tabPanel
   PaneSetFontMapped(this, font.get());
   SetColumnCount(1);
   StoreSortedColumn(-1);
+  // Each heading shows its column number until it is given a caption.
+  for (int32_t column = 0; column < kColumnSlots; ++column) SetHeading(column, nullptr);
   if (fields_) {
     gridStyles_[0] = uint8_t(fields_->gridLinesHorizontal);
     gridStyles_[1] = uint8_t(fields_->gridLinesVertical);
@@ -132,7 +135,8 @@ void runListbox::Close() {
   binding_.Unbind();
   DetachListProvider();
   DiscardRecords();
-  selectionReceivers_.clear();
+  // Moved out first: a receiver that goes takes itself out of the list.
+  std::exchange(selectionReceivers_, {});
   if (editor_) editor_->Close();
   NuListbox::Close();
 }
@@ -141,15 +145,7 @@ RuntimeObject* runListbox::ListProvider() const {
   return fields_ ? fields_->listProvider : nullptr;
 }
 
-void runListbox::DetachListProvider() {
-  if (!fields_ || !fields_->listProvider) return;
-  ObjectRef provider = ObjectRef::Adopt(std::exchange(fields_->listProvider, nullptr));
-  if (void* remove = FindInterfaceMethod(provider.get(), GetListDataNotifierInterfaceDefinition(),
-                                         "removeListDataNotificationReceiver")) {
-    reinterpret_cast<void (*)(RuntimeObject*, RuntimeObject*)>(remove)(provider.get(),
-                                                                       control_.get());
-  }
-}
+void runListbox::DetachListProvider() { ListboxDetachProvider(control_.get()); }
 
 // ---- Events ----
 
@@ -485,7 +481,10 @@ void runListbox::AddSelectionReceiver(RuntimeObject* receiver) {
 void runListbox::RemoveSelectionReceiver(RuntimeObject* receiver) {
   auto found = std::find_if(selectionReceivers_.begin(), selectionReceivers_.end(),
                             [&](const ObjectRef& entry) { return entry.get() == receiver; });
-  if (found != selectionReceivers_.end()) selectionReceivers_.erase(found);
+  if (found == selectionReceivers_.end()) return;
+  // Released after the erase: a receiver that goes removes itself again.
+  const ObjectRef removed = std::move(*found);
+  selectionReceivers_.erase(found);
 }
 
 void runListbox::NotifyReceivers(const char* method) {
@@ -564,6 +563,13 @@ int32_t runListbox::RowHeight(int32_t) {
 void runListbox::FontChanged() {
   rowHeightCached_ = 0;
   NuListbox::FontChanged();
+}
+
+void runListbox::SetTextFont(const FontDescriptor& font) {
+  PaneSetFontMapped(this, font);
+  FontChanged();
+  ApplyTextStyleToHeadings(font);
+  InvalidateCells(-1, -1);
 }
 
 void runListbox::ApplyTextStyleToHeadings(const FontDescriptor& font) {

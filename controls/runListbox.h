@@ -151,6 +151,12 @@ class runListbox : public NuListbox,
   // The list's default grid style of horizontal or vertical cell edges.
   uint8_t GridStyle(bool horizontal) const { return gridStyles_[horizontal ? 0 : 1]; }
   void SetGridStyle(bool horizontal, uint8_t style) { gridStyles_[horizontal ? 0 : 1] = style; }
+  // Whether the focused list draws its focus ring, and whether rows can be
+  // dragged to a new place in the list (the list's own drag).
+  bool UsesFocusRing() const { return focusRing_ != 0; }
+  void SetUsesFocusRing(bool uses) { focusRing_ = uses ? 1 : 0; }
+  bool DragReorderEnabled() const { return dragReorder_ != 0; }
+  void SetDragReorderEnabled(bool enabled) { dragReorder_ = enabled ? 1 : 0; }
 
   // ---- Events ----
   // Raises the event with its parameters (nothing without a handler).
@@ -260,6 +266,9 @@ class runListbox : public NuListbox,
   int32_t RowHeight(int32_t row) override;
   void FontChanged() override;
   void ApplyTextStyleToHeadings(const FontDescriptor& font);
+  // The list's text style changed: the cells and headings take the font and
+  // the row height is measured again.
+  void SetTextFont(const FontDescriptor& font) override;
   // The column edges and headings follow; the widths stay.
   void SetScrollPositionX(int32_t x) override;
   // Through the horizontal bar when there is one.
@@ -337,6 +346,8 @@ class runListbox : public NuListbox,
   uint8_t rowHeightCached_ = 0;
   int32_t cachedRowHeight_ = 0;
   uint8_t gridStyles_[2] = {};  // horizontal, vertical
+  uint8_t focusRing_ = 0;
+  uint8_t dragReorder_ = 0;
   uint8_t expansionDepth_ = 0;
   int32_t expandingRow_ = -1;
   // Where the next child of the expanding row goes, while the counter says

@@ -3,6 +3,7 @@
 #include <map>
 #include <utility>
 
+#include "controls/ListBinding.h"
 #include "controls/RichEditPane.h"
 #include "core/string.h"
 #include "testsupport/ClassBuilder.h"
@@ -89,6 +90,7 @@ struct StandInFields {
   ReceiverCode* onCall;
   std::vector<std::string>* fields;  // a provider's row
   int32_t rows;
+  std::vector<int32_t>* rowCalls;  // a provider's
 };
 
 ClassBuilder& StandInClass();
@@ -101,6 +103,7 @@ void ReleaseStandIn(RuntimeObject* object) {
   StringAssign(&fields->tag, nullptr);
   delete std::exchange(fields->onCall, nullptr);
   delete std::exchange(fields->fields, nullptr);
+  delete std::exchange(fields->rowCalls, nullptr);
 }
 
 void Notified(RuntimeObject* receiver, const char* method) {
@@ -110,7 +113,8 @@ void Notified(RuntimeObject* receiver, const char* method) {
 void SelectionChanging(RuntimeObject* receiver) { Notified(receiver, "selectionChanging"); }
 void SelectionChanged(RuntimeObject* receiver) { Notified(receiver, "selectionChanged"); }
 int32_t RowCount(RuntimeObject* provider) { return StandInOf(provider)->rows; }
-RuntimeObject* Row(RuntimeObject* provider, int32_t) {
+RuntimeObject* Row(RuntimeObject* provider, int32_t row) {
+  StandInOf(provider)->rowCalls->push_back(row);
   RuntimeLockObject(provider);
   return provider;
 }
@@ -246,15 +250,24 @@ ObjectRef NewSelectionReceiver(const char* tag, ReceiverCode onCall) {
 
 ObjectRef NewListProviderStandIn(int32_t rows, const std::vector<std::string>& fields) {
   ObjectRef provider = NewSelectionReceiver("provider");
-  StandInOf(provider.get())->fields = new std::vector<std::string>(fields);
-  StandInOf(provider.get())->rows = rows;
+  StandInOf(provider.get())->fields = new std::vector<std::string>();
+  StandInOf(provider.get())->rowCalls = new std::vector<int32_t>();
+  SetListProviderRows(provider.get(), rows, fields);
   return provider;
 }
 
+void SetListProviderRows(RuntimeObject* provider, int32_t rows,
+                         const std::vector<std::string>& fields) {
+  *StandInOf(provider)->fields = fields;
+  StandInOf(provider)->rows = rows;
+}
+
+std::vector<int32_t> TakeGetRowCalls(RuntimeObject* provider) {
+  return std::exchange(*StandInOf(provider)->rowCalls, {});
+}
+
 void BindProviderRows(runListbox* list, RuntimeObject* provider) {
-  RuntimeLockObject(provider);
-  RuntimeUnlockObject(std::exchange(ListboxFieldsOf(list->Control())->listProvider, provider));
-  list->RowsInserted(0, RowCount(provider));
+  listBind(list->Control(), provider);
 }
 
 void UseTestCellEditor(bool use) { SetListCellEditorFactory(use ? MakeTestCellEditor : nullptr); }

@@ -41,7 +41,12 @@ ObjectRef NewSelectionReceiver(const char* tag, ReceiverCode onCall = {});
 // A listDataProvider of `rows` rows, each of the fields given. Its rows are
 // the provider itself, so its reference count shows the rows still held.
 ObjectRef NewListProviderStandIn(int32_t rows, const std::vector<std::string>& fields);
-// Binds the list to the provider as BindList does.
+// Changes what the provider answers from now on.
+void SetListProviderRows(RuntimeObject* provider, int32_t rows,
+                         const std::vector<std::string>& fields);
+// The (1-based) rows its "GetRow" was asked for since the last take.
+std::vector<int32_t> TakeGetRowCalls(RuntimeObject* provider);
+// BindList.
 void BindProviderRows(runListbox* list, RuntimeObject* provider);
 
 // The cell editor of every list made while it is in use: a hidden

@@ -16,6 +16,7 @@
 #include "controls/CheckBox.h"
 #include "controls/GroupBox.h"
 #include "controls/LineControl.h"
+#include "controls/ListBox.h"
 #include "controls/ProgressBar.h"
 #include "controls/PushButton.h"
 #include "controls/RadioButton.h"
@@ -209,6 +210,22 @@ void OpenPanelsWindow() {
   WindowOpen(window.get());
 }
 
+// A window right of the panels: a list of fruit with a heading, two columns
+// and its second row selected.
+void OpenListWindow() {
+  ObjectRef window = NewShownWindow("List", 330, 236, 188, 144);
+  ObjectRef list =
+      NewControl(CreateInstance(GetListboxClassDefinition()), "Fruit", MacRect{10, 10, 124, 168}, "");
+  SetProperty<int32_t>(list.get(), "ColumnCount", 2);
+  SetText(list.get(), "ColumnWidths", "*, 50");
+  SetProperty<uint8_t>(list.get(), "HasHeading", 1);
+  SetProperty<uint8_t>(list.get(), "ScrollBarVertical", 1);
+  SetText(list.get(), "InitialValue", "Fruit\tBoxes\rApples\t12\rPears\t7\rPlums\t30");
+  WindowAddControl(window.get(), list.get());
+  WindowOpen(window.get());
+  SetProperty<int32_t>(list.get(), "ListIndex", 1);
+}
+
 void OnOpen(RuntimeObject*) {
   auto text = ResourceManager::Find(FourCharCode("TEXT"), 128);
   std::string body = text ? std::string(reinterpret_cast<const char*>(text->data), text->length)
@@ -218,6 +235,7 @@ void OnOpen(RuntimeObject*) {
   OpenControlsWindow();
   OpenDrawingWindow();
   OpenPanelsWindow();
+  OpenListWindow();
 }
 
 // The screen pixels under the window, as a 24-bit bottom-up DIB section.

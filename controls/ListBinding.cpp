@@ -239,8 +239,7 @@ extern "C" void listBind(RuntimeObject* control, RuntimeObject* provider) {
   if (pane) pane->RemoveAllRows();
   ListboxDetachProvider(control);
   fields->listProvider = held.release();
-  if (!provider) return;
-  CallProviderNotifier(provider, "addListDataNotificationReceiver", control);
+  if (provider) CallProviderNotifier(provider, "addListDataNotificationReceiver", control);
   if (!pane || pane->IsClosing()) return;
   ListboxInsertProviderRows(control);
   for (int32_t column = 0; column < pane->ColumnCount(); ++column) {

@@ -156,14 +156,22 @@ TEST_F(SerialTest, PortsOpenByDeviceNameAndLinesWaitForReset) {
 
 TEST_F(SerialTest, APendingWriteSendsItsOwnCopyAndCountsAtCompletion) {
   device.Fail("WriteFile", {ERROR_IO_PENDING});
+  device.Fail("GetOverlappedResult", {ERROR_IO_INCOMPLETE, ERROR_IO_INCOMPLETE});
   ObjectRef serial = OpenSerial();
+  const ByteQueue& buffer = *F(serial.get())->writeBuffer;
+  const size_t mark = device.Ops().size();
   serialWrite(serial.get(), Text("hello world").get());
-  serialWrite(serial.get(), Text(std::string(1 << 20, 'x')).get());  // moves the buffer's bytes
+  // The first incomplete answer comes while this write moves the buffer's bytes.
+  serialWrite(serial.get(), Text(std::string(1 << 20, 'x')).get());
   EXPECT_EQ(SerialWriteAttempt(serial.get()), 0);
+  EXPECT_EQ(buffer.Length(), 11u + (1 << 20)) << "nothing leaves before the completion";
   device.CompleteWrite(5);
   EXPECT_EQ(SerialWriteAttempt(serial.get()), 5);
+  EXPECT_EQ(OpsSince(mark), (std::vector<std::string>{"WriteFile", "GetOverlappedResult",
+                                                      "GetOverlappedResult", "GetOverlappedResult",
+                                                      "ResetEvent"}));
+  for (const CommCall& call : device.Calls("GetOverlappedResult")) EXPECT_EQ(call.value, 0u);
   EXPECT_EQ(device.written, "hello");
-  const ByteQueue& buffer = *F(serial.get())->writeBuffer;
   ASSERT_EQ(buffer.Length(), 6u + (1 << 20));
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer.Front()), 7), " worldx");
   EXPECT_TRUE(events.empty());

@@ -173,4 +173,19 @@ TEST_F(OwnDialUp, ThePhonebookDialogTakesTheFirstConnectionUpAfterIt) {
   EXPECT_TRUE(reports.empty());
 }
 
+// A library without its dial function: dialling ends quietly, and the
+// entries that need no dial still work.
+class OwnDialUpWithoutDial : public OwnDialUp {};
+
+TEST_F(OwnDialUpWithoutDial, DiallingEndsQuietlyWithStatusZero) {
+  ASSERT_EQ(GetProcAddress(api_, "RasDialA"), nullptr);
+  Fake("RasApi32.dll", "FakeRasSetEntry", "Office");
+  Connect(false);
+  EXPECT_EQ(Status(), 0);
+  EXPECT_EQ(TakeLog().find("RasDialA"), std::string::npos);
+  EXPECT_TRUE(reports.empty());
+  Set({0x111});
+  EXPECT_EQ(socketPPPDisconnect(nullptr), 1);
+}
+
 }  // namespace

@@ -151,6 +151,7 @@ TEST_F(PrintingTest, ReleasingTheGraphicsAfterThreePageAdvancesPrintsFourPages) 
   const PortFile file = ReadPortFile(kLetterPrinter);
   EXPECT_EQ(file.pageLines, 4);
   EXPECT_EQ(file.pages, 4);
+  EXPECT_EQ(Reported(), "");
   ExpectNothingLeft("after the job");
 }
 

@@ -13,6 +13,7 @@
 
 #include "controls/MoviePlayer.h"
 #include "core/SmartRef.h"
+#include "core/diagnostics.h"
 #include "core/string.h"
 #include "core/utility.h"
 #include "files/runFolderItem.h"
@@ -70,6 +71,7 @@ TEST_F(MoviePlayerTest, WithoutQuickTimeThePlayerStaysEmptyAndSaysWhyInTheLog) {
   StringRef url = StringRef::Adopt(StringFromUTF8("http://example.com/a.mov"));
   EXPECT_EQ(openURLMovie(url.get()), nullptr);
   EXPECT_EQ(TakeLog(), Lines{});
+  EXPECT_TRUE(TakeRecordedBoxes().empty()) << "the absence is logged, never shown";
 }
 
 TEST_F(MoviePlayerTest, ControllersFollowThePropertiesAndTheirPlayersVisibility) {

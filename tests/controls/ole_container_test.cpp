@@ -148,6 +148,9 @@ TEST_F(OLEContainerTest, EitherIdentifierMakesTheObjectAndABadOneLeavesTheContai
   ObjectRef content = Content(window);
   // Content is the embedded object itself (its sites are checked below).
   ASSERT_TRUE(content && ObjectIsADefinition(content.get(), GetOLEObjectClassDefinition()));
+  auto* pane = static_cast<OLEContainerPane*>(window.Pane("OLE1"));
+  ASSERT_NE(pane->Object(), nullptr);
+  EXPECT_EQ(Identity(DispatchOf(content.get())), Identity(pane->Object()));
   CLSID browser{};
   ASSERT_EQ(CLSIDFromProgID(L"Shell.Explorer.2", &browser), S_OK);
   wchar_t braced[40];

@@ -2,6 +2,7 @@
 // evaluated on rows, all with explicit stacks.
 #include "database/engine/Condition.h"
 
+#include <cmath>
 #include <utility>
 
 #include "core/SmartRef.h"
@@ -72,16 +73,43 @@ bool TextHolds(const DBCondition& comparison, const uint8_t* text, size_t length
 
 bool IsComparisonOp(int32_t op) { return op >= kDBOpEqual && op <= kDBOpIsNotNull; }
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A sign, digits with at most one "." among them, an optional exponent:
+// the whole text is what StringVal reads.
+bool IsNumberText(const std::string& text) {
+  size_t at = text.size() && (text[0] == '-' || text[0] == '+');
+  size_t digits = 0;
+  bool point = false;
+  for (; at < text.size(); ++at) {
+    if (IsDigit(text[at])) {
+      ++digits;
+    } else if (text[at] == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (!digits) return false;
+  if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+    ++at;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+    if (at == text.size()) return false;
+    while (at < text.size() && IsDigit(text[at])) ++at;
+  }
+  return at == text.size();
+}
+
 }  // namespace
 
 void ReadConditionValue(const StringRecord* text, DBConditionValue* value) {
   *value = DBConditionValue();
   value->text = StringBytes(text);
-  DBFieldInput field;
-  ConvertValueText(kDBFieldInt32, text, &field);
-  value->integer = field.integer;
+  value->isNumber = IsNumberText(value->text);
+  value->integer = ReadIntegerText(text);
   value->number = StringVal(text);
   value->single = double(float(value->number));
+  DBFieldInput field;
   value->dateReadable = ConvertValueText(kDBFieldDate, text, &field) == DBValueTextError::kNone;
   for (int i = 0; value->dateReadable && i < 3; ++i) value->date[i] = int16_t(field.parts[i]);
   value->timeReadable = ConvertValueText(kDBFieldTime, text, &field) == DBValueTextError::kNone;
@@ -96,6 +124,18 @@ void ReadConditionValue(const StringRecord* text, DBConditionValue* value) {
   } else if (SameName(bytes, value->text.size(), falseText, 5)) {
     value->booleanReadable = true;
   }
+}
+
+bool EqualInteger(const DBConditionValue& value, int32_t low, int32_t high, int32_t* wanted) {
+  if (value.isNumber) {
+    if (!(value.number >= low && value.number <= high) || value.number != std::trunc(value.number))
+      return false;
+    *wanted = int32_t(value.number);
+    return true;
+  }
+  if (value.integer < low || value.integer > high) return false;
+  *wanted = int32_t(value.integer);
+  return true;
 }
 
 bool MatchesLike(const uint8_t* text, size_t length, const uint8_t* pattern, size_t patternLength,
@@ -212,7 +252,9 @@ bool DBConditionTree::Test(const DBCondition& comparison, DBRowAccess& row) {
   const uint8_t op = comparison.op;
   switch (field.type) {
     case kDBFieldInt16:
-    case kDBFieldInt32: return CompareHolds(op, field.integer, value.integer);
+    case kDBFieldInt32:
+      if (value.isNumber) return CompareHolds(op, double(field.integer), value.number);
+      return CompareHolds(op, int64_t(field.integer), value.integer);
     case kDBFieldSingle: return CompareHolds(op, field.real, value.single);
     case kDBFieldDouble: return CompareHolds(op, field.real, value.number);
     case kDBFieldDate: return value.dateReadable && PartsHold(op, field.parts, value.date);

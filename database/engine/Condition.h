@@ -5,7 +5,11 @@
 //
 // A comparison reads the row's field of its column; an absent field holds
 // only for IS NULL. By the field's stored type:
-//   2, 3        against the value read as an integer (blanks, sign, digits)
+//   2, 3        numerically against a value that is a number (a sign,
+//               digits with an optional "." and exponent: "2.5", "1e1",
+//               "4294967296"), so 2 <> 2.5 and no 32-bit field equals
+//               4294967296; any other value read as an integer (blanks,
+//               sign, digits up to the first other byte), without bounds
 //   6, 7        as doubles against the number the value begins with; for 6
 //               that number is first rounded to single precision, as the
 //               field was when stored
@@ -59,7 +63,8 @@ enum DBTextMode : uint8_t {
 // The value text of a comparison, read once in each way a field may need.
 struct DBConditionValue {
   std::string text;  // the bytes as given
-  int32_t integer = 0;
+  bool isNumber = false;  // integer fields compare against `number`
+  int64_t integer = 0;  // otherwise against this
   double number = 0;
   double single = 0;  // the number in single precision
   int16_t date[3] = {0, 0, 0};
@@ -70,6 +75,9 @@ struct DBConditionValue {
   bool booleanReadable = false;
 };
 void ReadConditionValue(const StringRecord* text, DBConditionValue* value);
+// The value an integer field within [low, high] must hold for "=" to hold
+// against the condition value; false when no such field value exists.
+bool EqualInteger(const DBConditionValue& value, int32_t low, int32_t high, int32_t* wanted);
 
 struct DBCondition {
   int32_t left = -1;  // node indexes; -1 is no side (it holds)

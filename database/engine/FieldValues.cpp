@@ -11,6 +11,10 @@
 namespace {
 
 bool IsBlank(uint8_t byte) { return byte == ' '; }
+bool IsDigit(uint8_t byte) { return byte >= '0' && byte <= '9'; }
+
+// Integers stop growing here, far outside any range checked.
+constexpr int64_t kSaturated = int64_t(1) << 40;
 
 // Blanks, a sign and decimal digits up to the first other byte, as
 // CStringToInt reads them (saturated far outside any range checked here).
@@ -19,9 +23,46 @@ int64_t ReadInteger(const uint8_t* text, const uint8_t* end) {
   const bool negative = text < end && *text == '-';
   if (text < end && (*text == '-' || *text == '+')) ++text;
   int64_t value = 0;
-  for (; text < end && *text >= '0' && *text <= '9'; ++text)
-    if (value < (int64_t(1) << 40)) value = value * 10 + (*text - '0');
+  for (; text < end && IsDigit(*text); ++text)
+    if (value < kSaturated) value = value * 10 + (*text - '0');
   return negative ? -value : value;
+}
+
+// Blanks, then a number with an exponent ("1e1", "-2.5E-1") as the integer
+// it truncates to, saturated as ReadInteger saturates; false for any other
+// text. The digits are shifted by the exponent, never rounded through a
+// double.
+bool ReadExponentInteger(const uint8_t* text, const uint8_t* end, int64_t* value) {
+  while (text < end && IsBlank(*text)) ++text;
+  const bool negative = text < end && *text == '-';
+  if (text < end && (*text == '-' || *text == '+')) ++text;
+  std::string digits;
+  size_t point = std::string::npos;
+  for (; text < end && (IsDigit(*text) || (*text == '.' && point == std::string::npos)); ++text) {
+    if (*text == '.') {
+      point = digits.size();
+    } else {
+      digits.push_back(char(*text));
+    }
+  }
+  if (digits.empty() || text == end || (*text != 'e' && *text != 'E')) return false;
+  const bool negativeExponent = ++text < end && *text == '-';
+  if (text < end && (*text == '-' || *text == '+')) ++text;
+  if (text == end) return false;
+  int64_t exponent = 0;
+  for (; text < end && IsDigit(*text); ++text)
+    if (exponent < 100000) exponent = exponent * 10 + (*text - '0');
+  if (text != end) return false;
+  // The number of digits before the point once the exponent has moved it.
+  const int64_t whole = int64_t(point == std::string::npos ? digits.size() : point) +
+                        (negativeExponent ? -exponent : exponent);
+  int64_t result = 0;
+  for (int64_t i = 0; i < whole && result < kSaturated; ++i) {
+    if (size_t(i) >= digits.size() && result == 0) break;
+    result = result * 10 + (size_t(i) < digits.size() ? digits[size_t(i)] - '0' : 0);
+  }
+  *value = negative ? -result : result;
+  return true;
 }
 
 // Splits [text, end) at the separator into `wanted` (or, with `optional`,
@@ -106,6 +147,14 @@ bool ParseTimeText(const uint8_t* text, size_t length, int16_t parts[3]) {
   return ReadParts(text, end, ':', 3, true, parts);
 }
 
+int64_t ReadIntegerText(const StringRecord* text) {
+  std::string scratch;
+  const TextView view = TextBytes(text, &scratch);
+  int64_t value = 0;
+  if (ReadExponentInteger(view.bytes, view.bytes + view.length, &value)) return value;
+  return ReadInteger(view.bytes, view.bytes + view.length);
+}
+
 bool IsTrueText(const uint8_t* text, size_t length) {
   static const char kTrue[] = "true";
   if (length != 4) return false;
@@ -131,13 +180,14 @@ DBValueTextError ConvertValueText(uint8_t columnType, const StringRecord* text,
   switch (columnType) {
     case kDBFieldInt16:
     case kDBFieldInt32: {
-      const TextView view = TextBytes(text, &scratch);
-      const int64_t value = ReadInteger(view.bytes, view.bytes + view.length);
-      if (columnType == kDBFieldInt16) {
-        if (value < -32768 || value > 32767) return DBValueTextError::kInteger;
+      const int64_t value = ReadIntegerText(text);
+      const bool small = columnType == kDBFieldInt16;
+      if (value < (small ? INT16_MIN : INT32_MIN) || value > (small ? INT16_MAX : INT32_MAX))
+        return DBValueTextError::kInteger;
+      if (small) {
         field->smallint = int16_t(value);
       } else {
-        field->integer = int32_t(value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : value);
+        field->integer = int32_t(value);
       }
       return DBValueTextError::kNone;
     }

@@ -4,7 +4,9 @@
 //
 // Value texts by column type:
 //   2, 3       blanks, a sign and decimal digits up to the first other byte
-//              (none reads 0); a smallint outside -32768...32767 is refused
+//              (none reads 0), or a number with an exponent read whole, its
+//              fraction dropped ("2.5e1" is 25); a value outside the
+//              column's range (-32768...32767, or 32 bits) is refused
 //   5          the bytes as they are
 //   6, 7       the number the text begins with (0 when none); 6 is stored in
 //              single precision
@@ -38,6 +40,9 @@ uint8_t StoredFieldType(uint8_t columnType);
 // The three parts of a date or time text; false when it does not read.
 bool ParseDateText(const uint8_t* text, size_t length, int16_t parts[3]);
 bool ParseTimeText(const uint8_t* text, size_t length, int16_t parts[3]);
+// A value text as integer columns read it, before their range is checked;
+// far beyond 32 bits the reading saturates.
+int64_t ReadIntegerText(const StringRecord* text);
 // "true" in any case.
 bool IsTrueText(const uint8_t* text, size_t length);
 

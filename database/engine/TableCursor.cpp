@@ -138,11 +138,16 @@ bool DBEngineCursor::PlanSeek(bool* none) {
     if (!node || !IsSeekType(type)) break;
     const DBConditionValue& value = node->value;
     KeySlot& slot = slots[count];
-    if (type == kDBFieldInt16) {
-      *none = value.integer < -32768 || value.integer > 32767;
-      slot.smallint = int16_t(value.integer);
-    } else if (type == kDBFieldInt32) {
-      slot.integer = value.integer;
+    if (type == kDBFieldInt16 || type == kDBFieldInt32) {
+      const bool small = type == kDBFieldInt16;
+      int32_t wanted = 0;
+      *none = !EqualInteger(value, small ? INT16_MIN : INT32_MIN, small ? INT16_MAX : INT32_MAX,
+                            &wanted);
+      if (small) {
+        slot.smallint = int16_t(wanted);
+      } else {
+        slot.integer = wanted;
+      }
     } else if (type == kDBFieldText) {
       texts.push_back(StringRef::Adopt(NewString(value.text, kEncodingASCII)));
       slot.text = texts.back().get();

@@ -78,6 +78,14 @@ bool SQLFail(SQLError* error, int32_t code, std::string message) {
   return false;
 }
 
+bool ExpectEnd(SQLTokenizer& text, SQLError* error) {
+  if (text.AtEnd()) return true;
+  constexpr size_t kShown = 60;
+  const std::string_view rest = text.Rest();
+  return SQLFail(error, 200, "Unexpected text: " + std::string(rest.substr(0, kShown)) +
+                                 (rest.size() > kShown ? "..." : ""));
+}
+
 bool ParseComparison(SQLTokenizer& text, SQLConditionNode* node, SQLError* error) {
   const SQLToken& first = text.NextToken();
   const bool upper = first.Is("upper");

@@ -71,6 +71,10 @@ struct SQLCondition {
   bool Empty() const { return root < 0; }
 };
 
+// The end of a statement: text left over fails with 200 "Unexpected text: "
+// and what is left (its first 60 bytes).
+bool ExpectEnd(SQLTokenizer& text, SQLError* error);
+
 bool ParseComparison(SQLTokenizer& text, SQLConditionNode* node, SQLError* error);
 // Appends to an empty condition.
 bool ParseCondition(SQLTokenizer& text, SQLCondition* condition, SQLError* error);

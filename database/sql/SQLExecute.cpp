@@ -70,8 +70,11 @@ class Statement {
 
 void Statement::Run(SQLError* error) {
   const SQLToken& first = text_.NextToken();
-  if (first.Is("commit")) return engine_.Commit();
-  if (first.Is("rollback")) return engine_.Rollback();
+  const bool commit = first.Is("commit");
+  if (commit || first.Is("rollback")) {
+    if (!ExpectEnd(text_, error)) return;
+    return commit ? engine_.Commit() : engine_.Rollback();
+  }
   if (first.Is("create")) return Create(error);
   if (first.Is("alter")) return Alter(error);
   if (first.Is("insert")) return Insert(error);
@@ -192,6 +195,7 @@ void RegisterSQLFrontEnd() {
 extern "C" void databaseSQLExecute(RuntimeObject* database, StringRecord* sql) {
   if (!DatabaseArgument(database)) return;
   SQLError error;
-  Statement(database, sql).Run(&error);
+  StringRef text;
+  if (StatementText(sql, &text, &error)) Statement(database, text.get()).Run(&error);
   if (error.code) TOVADatabaseSetError(database, error.code, error.message.c_str());
 }

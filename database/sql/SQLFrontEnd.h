@@ -4,7 +4,8 @@
 // (DatabaseHooks.h) once they have cleared the database's error and
 // connected it; a statement is answered from the engine table's slots
 // (OpenTableCursor, CreateTable, AddColumn, InsertRecord, Commit, Rollback)
-// and table cursors.
+// and table cursors. A statement is read as its characters, whatever the
+// encoding of its string (StatementText, SQLStatements.h).
 //
 // Every statement ends in success or with the database's error code and a
 // message (SQLCondition.h lists the codes); no text makes it crash, hang or

@@ -5,7 +5,9 @@
 // in a table cursor's filter.
 //
 // Comparisons between two columns read the right-hand value as lossless
-// text (JoinValueText) for each row; a NULL there never holds.
+// text (JoinValueText) for each row, which the evaluator reads whole: a
+// number compares by its value with integer and double fields alike. A NULL
+// there never holds.
 //
 // Portable: no <windows.h>.
 #pragma once

@@ -138,8 +138,10 @@ RuntimeObject* BuildResult(RuntimeObject* database, StringRecord* sql, SQLSelect
 }
 
 RuntimeObject* Select(RuntimeObject* database, StringRecord* sql, SQLError* error) {
-  const uint32_t encoding = StringEncoding(sql);
-  SQLTokenizer text(StringData(sql), StringLength(sql));
+  StringRef statement;
+  if (!StatementText(sql, &statement, error)) return nullptr;
+  const uint32_t encoding = StringEncoding(statement.get());
+  SQLTokenizer text(StringData(statement.get()), StringLength(statement.get()));
   if (!text.NextToken().Is("select")) {
     SQLFail(error, 200, "Expected 'SELECT'");
     return nullptr;

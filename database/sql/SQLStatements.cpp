@@ -1,6 +1,10 @@
 // Statement parsers over the tokenizer.
 #include "database/sql/SQLStatements.h"
 
+#include <cstdio>
+
+#include "core/TextEncoding.h"
+#include "core/string.h"
 
 namespace {
 
@@ -39,11 +43,12 @@ bool ReadValueText(SQLTokenizer& text, SQLValueText* value, SQLError* error) {
   return true;
 }
 
+// An optional WHERE that ends the statement.
 bool ReadWhere(SQLTokenizer& text, SQLCondition* where, const char* message, SQLError* error) {
   const SQLToken& token = text.NextToken();
   if (token.IsEnd()) return true;
   if (!token.Is("where")) return SQLFail(error, 200, message);
-  return ParseCondition(text, where, error);
+  return ParseCondition(text, where, error) && ExpectEnd(text, error);
 }
 
 // ---- Column types ------------------------------------------------------------------------
@@ -89,10 +94,17 @@ bool ReadColumnType(SQLTokenizer& text, SQLColumnType* column, SQLError* error) 
   return Expect(text, "null", "Expecting 'NULL'", error);
 }
 
+// The key clause ends the definitions; the table's ")" may follow it, and
+// then the statement ends.
+bool EndOfKeyClause(SQLTokenizer& text, SQLError* error) {
+  if (!text.NextToken().Is(")")) text.PushBack();
+  return ExpectEnd(text, error);
+}
+
 bool ReadPrimaryKey(SQLTokenizer& text, SQLCreateTable* create, SQLError* error) {
   if (!Expect(text, "key", "Expecting 'KEY'", error)) return false;
   if (!Expect(text, "(", "Expecting '('", error)) return false;
-  if (text.NextToken().Is(")")) return true;
+  if (text.NextToken().Is(")")) return EndOfKeyClause(text, error);
   text.PushBack();
   for (;;) {
     std::string name;
@@ -105,7 +117,7 @@ bool ReadPrimaryKey(SQLTokenizer& text, SQLCreateTable* create, SQLError* error)
     }
     create->keys.push_back(uint8_t(index));
     const SQLToken& separator = text.NextToken();
-    if (separator.Is(")")) return true;
+    if (separator.Is(")")) return EndOfKeyClause(text, error);
     if (!separator.Is(",")) return SQLFail(error, 201, "Expecting ',' or ')'");
   }
 }
@@ -252,10 +264,43 @@ bool ReadGroupBy(SQLTokenizer& text, SQLSelectStatement* select, SQLError* error
   select->groupBy = true;
   if (text.NextToken().Is(","))
     return SQLFail(error, 201, "Only single GROUP BY columns currently supported");
+  text.PushBack();
   return true;
 }
 
+// The code point at units[at], a surrogate pair taken whole.
+uint32_t CodePointAt(const std::u16string& units, size_t at) {
+  const uint32_t unit = units[at];
+  if (unit >= 0xD800 && unit <= 0xDBFF && at + 1 < units.size() && units[at + 1] >= 0xDC00 &&
+      units[at + 1] <= 0xDFFF)
+    return 0x10000 + ((unit - 0xD800) << 10) + (units[at + 1] - 0xDC00u);
+  return unit;
+}
+
 }  // namespace
+
+bool StatementText(const StringRecord* sql, StringRef* text, SQLError* error) {
+  const uint32_t encoding = StringEncoding(sql);
+  const uint32_t system = GetSystemTextEncoding();
+  if (encoding == system || encoding == kEncodingASCII || encoding == kEncodingNone ||
+      !encoding::IsKnown(encoding)) {
+    *text = StringRef::Retain(const_cast<StringRecord*>(sql));
+    return true;
+  }
+  // Converted and read back: the first character that did not come back is
+  // one the code page has no place for.
+  const std::u16string characters = StringToStdUTF16(sql);
+  *text = StringRef::Adopt(
+      NewString(encoding::FromUTF16(characters.data(), characters.size(), system), system));
+  const std::u16string back = StringToStdUTF16(text->get());
+  size_t same = 0;
+  while (same < back.size() && same < characters.size() && back[same] == characters[same]) ++same;
+  if (same == characters.size() && same == back.size()) return true;
+  char code[16];
+  const uint32_t lost = same < characters.size() ? CodePointAt(characters, same) : 0xFFFD;
+  std::snprintf(code, sizeof code, "U+%04X", unsigned(lost));
+  return SQLFail(error, 201, std::string("Character outside the system code page: ") + code);
+}
 
 bool SQLSelectStatement::HasAggregate() const {
   for (const SQLSelectEntry& entry : entries) {
@@ -282,8 +327,12 @@ bool ParseSelect(SQLTokenizer& text, SQLSelectStatement* select, SQLError* error
   } else {
     text.PushBack();
   }
-  if (text.NextToken().Is("group")) return ReadGroupBy(text, select, error);
-  return true;
+  if (text.NextToken().Is("group")) {
+    if (!ReadGroupBy(text, select, error)) return false;
+  } else {
+    text.PushBack();
+  }
+  return ExpectEnd(text, error);
 }
 
 bool ParseCreateTable(SQLTokenizer& text, SQLCreateTable* create, bool* ignored, SQLError* error) {
@@ -302,7 +351,7 @@ bool ParseCreateTable(SQLTokenizer& text, SQLCreateTable* create, bool* ignored,
     }
     create->columns.push_back(std::move(column));
     const SQLToken& separator = text.NextToken();
-    if (separator.Is(")")) return true;
+    if (separator.Is(")")) return ExpectEnd(text, error);
     if (!separator.Is(",")) return SQLFail(error, 200, "Expecting ',' or ')'");
   }
 }
@@ -316,7 +365,7 @@ bool ParseAlterTable(SQLTokenizer& text, SQLAlterTable* alter, bool* ignored, SQ
   if (!action.Is("add")) return SQLFail(error, 200, "Expected 'ADD'");
   if (!text.NextToken().Is("column")) text.PushBack();
   return ReadIdentifier(text, &alter->column.name, "Invalid column name", error) &&
-         ReadColumnType(text, &alter->column, error);
+         ReadColumnType(text, &alter->column, error) && ExpectEnd(text, error);
 }
 
 bool ParseUpdate(SQLTokenizer& text, SQLUpdate* update, SQLError* error) {
@@ -368,7 +417,7 @@ bool ParseInsert(SQLTokenizer& text, SQLInsert* insert, SQLError* error) {
   }
   if (insert->values.size() != insert->columns.size())
     return SQLFail(error, 208, "Mismatched INSERT columns");
-  return true;
+  return ExpectEnd(text, error);
 }
 
 #ifdef _WINDOWS_

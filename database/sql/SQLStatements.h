@@ -3,6 +3,9 @@
 // the first error (SQLCondition.h has the codes); nothing here touches a
 // database.
 //
+// Every statement reads to its end: text left over after its last clause
+// fails with 200 (ExpectEnd), before anything is done.
+//
 // Untrusted text meets fixed limits: 32 FROM tables, 32 ORDER BY items, 256
 // select-list entries, 256 column definitions (201 "Too many tables" /
 // "Too many columns"); a name holding a 0 byte is refused (201 "Invalid table
@@ -103,6 +106,15 @@ struct SQLInsert {
   std::vector<std::string> columns;
   std::vector<SQLValueText> values;  // one per column
 };
+
+// The statement as the parsers read it: its characters in the system
+// encoding, in which the engine keeps and reads back its texts. A statement
+// in UTF-16, UTF-8 or another code page is converted once here; one in the
+// system encoding (or the default one, or none) is shared as it is. A
+// character the system code page cannot hold fails with 201 "Character
+// outside the system code page: U+" and its hex code, rather than reaching
+// the engine as "?".
+bool StatementText(const StringRecord* sql, StringRef* text, SQLError* error);
 
 // After the first word of each statement ("select", "create" and so on).
 // CREATE and ALTER give `ignored` when "table" does not follow (nothing is

@@ -62,9 +62,7 @@ const SQLToken& SQLTokenizer::NextToken() {
     token_.kind = SQLTokenKind::kSymbol;
     Take(start_, position_);
   } else if (IsDigit(first) || first == '-') {
-    token_.kind = SQLTokenKind::kNumber;
-    while (position_ < length_ && (IsDigit(text_[position_]) || text_[position_] == '.')) ++position_;
-    Take(start_, position_);
+    ReadNumber();
   } else {
     token_.kind = SQLTokenKind::kWord;
     while (position_ < length_ && !EndsWord(text_[position_])) ++position_;
@@ -97,6 +95,40 @@ void SQLTokenizer::ReadQuoted(uint8_t quote) {
     if (text_[i] == quote) ++i;
   }
   token_.text = unquoted_;
+}
+
+std::string_view SQLTokenizer::Rest() {
+  while (position_ < length_ && IsBlank(text_[position_])) ++position_;
+  return std::string_view(reinterpret_cast<const char*>(text_ + position_), length_ - position_);
+}
+
+// After the first byte (a digit or "-"). The exponent belongs to the number
+// only when digits follow its letter, so "1e" stays the number 1 and the
+// word "e".
+void SQLTokenizer::ReadNumber() {
+  token_.kind = SQLTokenKind::kNumber;
+  bool point = false;
+  bool digits = IsDigit(text_[start_]);
+  for (; position_ < length_; ++position_) {
+    const uint8_t byte = text_[position_];
+    if (byte == '.' && !point) {
+      point = true;
+    } else if (IsDigit(byte)) {
+      digits = true;
+    } else {
+      break;
+    }
+  }
+  size_t exponent = position_;
+  if (digits && exponent < length_ && Lower(text_[exponent]) == 'e') {
+    ++exponent;
+    if (exponent < length_ && (text_[exponent] == '+' || text_[exponent] == '-')) ++exponent;
+    if (exponent < length_ && IsDigit(text_[exponent])) {
+      while (exponent < length_ && IsDigit(text_[exponent])) ++exponent;
+      position_ = exponent;
+    }
+  }
+  Take(start_, position_);
 }
 
 void SQLTokenizer::ReadBracketed() {

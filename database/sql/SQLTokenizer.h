@@ -7,7 +7,10 @@
 //   quoted    '...' or "...": the text between the quotes, a doubled quote
 //             standing for one; an unclosed quote runs to the end
 //   bracketed [...]: the text between the brackets (to the end without "]")
-//   number    a digit or "-", then the run of digits and "." after it
+//   number    a digit or "-", then digits with at most one "." among them,
+//             then an exponent ("e" or "E", a sign, digits) when digits
+//             follow the letter: "1e1" and "-2.5E-3" are one token each,
+//             "1.5.2" is "1.5", ".", "2"
 //   word      anything else, up to a blank or one of "(),<>=."
 // Trailing ";" and blanks are not part of the statement. Reading is linear
 // in the text; PushBack returns to the start of the last token read.
@@ -43,10 +46,13 @@ class SQLTokenizer {
   // The next NextToken gives the last token again.
   void PushBack() { position_ = start_; }
   bool AtEnd();
+  // The text from the next token on, as written (empty at the end).
+  std::string_view Rest();
 
  private:
   void ReadQuoted(uint8_t quote);
   void ReadBracketed();
+  void ReadNumber();
   void Take(size_t begin, size_t end) {
     token_.text = std::string_view(reinterpret_cast<const char*>(text_ + begin), end - begin);
   }

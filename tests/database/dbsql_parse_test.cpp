@@ -28,7 +28,8 @@ TEST(DbSqlTokens, TextSplitsIntoTheTokensOfTheGrammar) {
       {"café,n", "café|,|n"},
       {std::string("a\0b", 3), "a|b"},
       {"select * from t;; ;", "select|*|from|t"},
-      {"count(*) 1.5.2", "count|(|*|)|1.5.2"},
+      {"count(*) 1.5.2", "count|(|*|)|1.5|.|2"},
+      {"1e1 1E+5 -2.5e-3 1e 1ex 1e+ -e5 2020-1-31", "1e1|1E+5|-2.5e-3|1|e|1|ex|1|e+|-|e5|2020|-1|-31"},
   };
   for (const auto& c : cases) EXPECT_EQ(Tokens(c.text), c.tokens) << c.text;
 

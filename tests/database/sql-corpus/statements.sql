@@ -18,3 +18,7 @@ commit
 rollback
 drop table t
 create index i on t (n)
+insert into t (id, n, d, w) values (3, 'café', 1e1, '2021-12-1')
+select id, n from t where d = 1e1 or n = 'café'
+update t set d = 2.5E-1 where id = 3 and w >= '2021-1-1'
+select id from t where id = 3e0 and d < 1

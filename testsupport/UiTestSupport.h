@@ -163,6 +163,8 @@ class WindowSystemTest : public HostTest {
  protected:
   void SetUp() override;
   void TearDown() override;
+  // Pane::LiveCount() before the test: what closing its windows comes back to.
+  int32_t PanesBeforeTest() const { return livePanes_; }
 
  private:
   int32_t livePanes_ = 0;

@@ -49,6 +49,12 @@ bool IsDeferredUpdateQueued(const DeferredUpdate* entry) {
                      });
 }
 
+int DeferredUpdateCount() {
+  size_t count = queue.size();
+  for (const auto& round : rounds) count += round.size();
+  return int(count);
+}
+
 void RunDeferredUpdates() {
   rounds.emplace_back();
   const size_t depth = rounds.size() - 1;

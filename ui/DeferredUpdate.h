@@ -33,5 +33,8 @@ void RemoveDeferredUpdate(DeferredUpdate* entry);
 void RemoveDeferredUpdatesOf(const SubPane* owner);
 // Entries waiting now (queued, or taken by the running turn and not run yet).
 bool IsDeferredUpdateQueued(const DeferredUpdate* entry);
+// How many entries wait now, counted as IsDeferredUpdateQueued counts them:
+// what shows that a closed window left none behind.
+int DeferredUpdateCount();
 // The host's DeferredUpdates slot.
 void RunDeferredUpdates();

@@ -248,6 +248,7 @@ TEST_F(ListRowsTest, AClosedWindowLeavesNoRowsReceiversProvidersOrEditor) {
   CloseAllWindows();
   RunPendingTurns();
   EXPECT_EQ(RuntimeLiveObjectCount(), objects);
+  EXPECT_EQ(Pane::LiveCount(), PanesBeforeTest());
 }
 
 }  // namespace

@@ -113,12 +113,16 @@ TEST_F(ListPaneTest, HeadingsTakeCaptionsSortClicksAndFollowTheEdgesReused) {
     directions.push_back(list->ColumnSortDirection(1));
   }
   click(list->HeadingStrip()->Children().back());  // the right filler
+  const int32_t sorted = list->SortedColumn();
   list->SetSortedColumn(64);
   list->SetSortedColumn(-2);
   list->SetColumnSortDirection(64, kSortDescending, true);
   list->SetHeading(64, Text("Z").get());
   EXPECT_EQ(TakeLog(), (Lines{"HeaderPressed(1)", "HeaderPressed(1)"}));
   EXPECT_EQ(directions, (std::vector<int>{kSortAscending, kSortDescending}));
+  EXPECT_EQ(list->SortedColumn(), sorted);
+  for (int32_t k = 0; k < 4; ++k) captions += StringBytes(list->HeadingPane(k)->Caption());
+  EXPECT_EQ(captions, "A1C3A1C3");
 
   list->SetColumnCount(20);
   list->LayoutColumns();
@@ -136,7 +140,9 @@ TEST_F(ListPaneTest, HeadingsTakeCaptionsSortClicksAndFollowTheEdgesReused) {
   }
   EXPECT_EQ(ColumnHeadingPane::Constructions(), made);
   WindowClose(window_.get());
+  RunPendingTurns();
   EXPECT_EQ(ColumnHeadingPane::LiveCount(), headingsBefore);
+  EXPECT_EQ(Pane::LiveCount(), PanesBeforeTest());
 }
 
 int paints = 0;

@@ -10,6 +10,7 @@
 #include "controls/ScrollerPane.h"
 #include "testsupport/RuntimeTestEnvironment.h"
 #include "testsupport/TestRowList.h"
+#include "ui/DeferredUpdate.h"
 #include "ui/PaneFocus.h"
 #include "ui/RuntimeWindow.h"
 
@@ -123,9 +124,10 @@ TEST_F(RowListTest, DoubleClicksNeedOneRowAndAnUnhandledFirstClick) {
   EXPECT_EQ(TakeCalls(&listener_.log),
             (CallLog{"Changing", "Changed", "DoubleClick", "Changing", "Changed", "Changing",
                      "Changed"}));
+  // A handled click elsewhere leaves the last click on row 1.
   Click(1);
   provider_.answerClickRow = true;
-  Click(1);
+  Click(2);
   EXPECT_EQ(RangesOf(list_), (Ranges{{1, 1}}));
   provider_.answerClickRow = false;
   Click(1);
@@ -171,6 +173,7 @@ TEST_F(RowListTest, ArrowsMoveOrExtendTheSelectionAndEndRowsAtTheBottomEdge) {
   EXPECT_EQ(bar->GetValue(), ScrollerPaneGetMaximum(bar));
   EXPECT_EQ(ScrollerPaneGetMaximum(bar), 38);
   list_->HandleKey(VK_HOME, 0, 0);
+  EXPECT_EQ(bar->GetValue(), 0);
   EXPECT_EQ(list_->TopRow(), 0);
 
   list_->SelectOnlyRow(11, false);
@@ -238,17 +241,26 @@ TEST_F(RowListTest, ANullProviderIsReportedAndAClosingListenerLeavesNothing) {
   ObjectRef other = OpenTestWindow();
   HWND handle = WindowHandle(other.get());
   RecordingListListener closer;
+  int queued = 0;
   closer.onCall = [&](NuListbox* pane, const std::string& entry) {
     if (entry != "Changed") return;
     pane->RowsInserted(0, 1);  // a pending shift, queued
+    queued = DeferredUpdateCount();
     WindowClose(other.get());
   };
   TestRowList* list = PlaceRowList(other.get(), Rect(10, 2, 200, 196), &closer, &provider_, true, 50);
   UpdateWindow(handle);
-  Click(3, 0, list, handle);
   RuntimeTestEnvironment::RunTurns(2);
+  ASSERT_EQ(DeferredUpdateCount(), 0);
+  // Pressed outside a turn, so the shift queued by the listener has not run
+  // when the press returns: the closed pane must have taken it off the queue.
+  SendMessageW(handle, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(list->Left() + 40, RowY(list, 3)));
   EXPECT_FALSE(IsWindow(handle));
   EXPECT_EQ(closer.log, kPair);
+  EXPECT_GT(queued, 0);
+  EXPECT_EQ(DeferredUpdateCount(), 0);
+  EXPECT_EQ(Pane::LiveCount(), livePanes);
+  RuntimeTestEnvironment::RunTurns(2);
   EXPECT_EQ(Pane::LiveCount(), livePanes);
 }
 

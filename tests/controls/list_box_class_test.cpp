@@ -125,6 +125,7 @@ TEST_F(ListClassTest, TheClassHasItsMembersAndPanesTakeWhatWasStored) {
       SetProperty<uint8_t>(stored, flag, flag[0] == 'S');
     }
   });
+  EXPECT_EQ(pane->ColumnCount(), 3);
   EXPECT_EQ(PropertyText(pane->Control(), "ColumnWidths"), "50, *, 1*");
   EXPECT_EQ(pane->RowCount(), 20);
   EXPECT_EQ(pane->TopRow(), 5);

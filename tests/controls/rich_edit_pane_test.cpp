@@ -194,10 +194,15 @@ TEST_F(EditPaneTest, PasswordModeKeepsTheControlsClipboardAndUndoKeysAway) {
   EXPECT_EQ(TextOf(pane), "xyGr\xC3\xBC\xC3\x9F" "e");
   EXPECT_EQ(WindowText(native), L"*******");
 
+  // Cut, copy, undo and redo in both spellings reach neither text nor clipboard.
   pane->SetSelection(0, 3);
-  for (UINT key : {'X', 'C', 'Z'}) PostKey(native, key);
+  for (UINT key : {UINT('X'), UINT('C'), UINT('Z'), UINT('Y'), UINT(VK_INSERT)}) {
+    PostKey(native, key);
+  }
   RunPendingTurns();
-  SetKeyboardStateHolding({});
+  SetKeyboardStateHolding({VK_SHIFT});
+  PostKey(native, VK_DELETE);
+  RunPendingTurns();
   EXPECT_EQ(TextOf(pane), "xyGr\xC3\xBC\xC3\x9F" "e");
   EXPECT_EQ(WindowText(native), L"*******");
   EXPECT_EQ(ClipboardText(), "Gr\xC3\xBC\xC3\x9F" "e");
@@ -205,6 +210,14 @@ TEST_F(EditPaneTest, PasswordModeKeepsTheControlsClipboardAndUndoKeysAway) {
   SendMessageW(native, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"stolen"));
   EXPECT_EQ(WindowText(native), L"*******");
   EXPECT_EQ(TextOf(pane), "xyGr\xC3\xBC\xC3\x9F" "e");
+  // Shift+Insert pastes through the clear text as Ctrl+V does.
+  SetClipboardText("!");
+  pane->SetSelection(7, 7);
+  PostKey(native, VK_INSERT);
+  RunPendingTurns();
+  SetKeyboardStateHolding({});
+  EXPECT_EQ(TextOf(pane), "xyGr\xC3\xBC\xC3\x9F" "e!");
+  EXPECT_EQ(WindowText(native), L"********");
   TakeLog();
 }
 

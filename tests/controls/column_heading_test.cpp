@@ -232,6 +232,11 @@ TEST_F(HeadingTest, ThemedHeadingsDrawTheHeaderPartInTheirState) {
   heading->MouseEnter(25, 35, 0);
   EXPECT_EQ(stateNow(), 2);
   heading->MouseLeave();
+  heading->MouseDown(25, 35, 0);
+  EXPECT_EQ(stateNow(), 3) << "pressed";
+  heading->MouseUp(25, 35, 0);
+  SetMouseCapturePane(nullptr);
+  EXPECT_EQ(stateNow(), 1);
   heading->SetSortMark(1);
   EXPECT_EQ(stateNow(), 3);
 

@@ -153,10 +153,11 @@ TEST_F(DrawnControlsTest, AFocusedCanvasGetsEachKeyOnceAndTheRightButtonAsAConte
             }),
             (Lines{"Canvas1.KeyDown(09)"}));
   SetProperty<uint8_t>(canvas, "AcceptTabs", 0);
-  typed([] {
+  const Lines tabbedAway = typed([] {
     SendKey(VK_TAB, true);
     SendKey(VK_TAB, false);
   });
+  EXPECT_EQ(tabbedAway, (Lines{"Canvas1.LostFocus", "OnRect.GotFocus"})) << "no KeyDown";
   EXPECT_NE(GetFocusPane(), window.Pane("Canvas1"));
 
   bool contextual = false;

@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -228,16 +229,24 @@ TEST_F(PanelTest, ATakenPressKeepsTheTabAndDragsRelativeToTheControl) {
 }
 
 TEST_F(PanelTest, ChangeHandlersThatCloseTheWindowLeaveNothing) {
-  {
-    ControlTestWindow window(PanelControls());
-    window.CloseOn("TabPanel1", "Change");
-    ClickTab(window, 2);
-    EXPECT_FALSE(window.IsOpen());
+  const std::vector<std::pair<const char*, std::function<void(ControlTestWindow&)>>> cases = {
+      {"TabPanel1", [](ControlTestWindow& window) { ClickTab(window, 2); }},
+      {"PagePanel1",
+       [](ControlTestWindow& window) {
+         SetProperty<int32_t>(window.Control("PagePanel1"), "Value", 1);
+       }},
+  };
+  for (const auto& [panel, change] : cases) {
+    const int32_t panesBefore = Pane::LiveCount();
+    {
+      ControlTestWindow window(PanelControls());
+      window.CloseOn(panel, "Change");
+      change(window);
+      EXPECT_FALSE(window.IsOpen()) << panel;
+    }
+    RunPendingTurns();
+    EXPECT_EQ(Pane::LiveCount(), panesBefore) << panel;
   }
-  ControlTestWindow window(PanelControls());
-  window.CloseOn("PagePanel1", "Change");
-  SetProperty<int32_t>(window.Control("PagePanel1"), "Value", 1);
-  EXPECT_FALSE(window.IsOpen());
 }
 
 }  // namespace

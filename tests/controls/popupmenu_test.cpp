@@ -179,6 +179,7 @@ TEST_F(PopupMenuTest, ListsTagsAndRowTagPartsAreReleasedWithThePopup) {
     CallMethod(popup, "DeleteAllRows");
     EXPECT_EQ(tag->refCount, 1);
     CallMethod(popup, "BindList", list.get());
+    EXPECT_EQ(list->refCount, 2) << "a second binding lets the first go";
     AssignMethod(popup, "RowTag", 1, tag.get());
 
     part = ObjectRef::Adopt(

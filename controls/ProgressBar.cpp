@@ -85,14 +85,14 @@ ProgressIndeterminatePane::~ProgressIndeterminatePane() {
 void ProgressIndeterminatePane::Step(int32_t steps) {
   if (steps < 1) return;
   if (movingRight_) {
-    if (++position_ >= steps) {
-      movingRight_ = false;
-      position_ = steps - 1;
-    }
+    if (++position_ >= steps) movingRight_ = false;
   } else if (--position_ < 0) {
     movingRight_ = true;
     position_ = 1;
   }
+  // A bar of one place has no second one to bounce to, and a bar made
+  // narrower keeps the block on its last place.
+  position_ = std::clamp(position_, 0, steps - 1);
 }
 
 void ProgressIndeterminatePane::Draw(GraphicsPort* port) {

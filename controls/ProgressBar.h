@@ -41,7 +41,8 @@ class ProgressIndeterminatePane : public SubPane {
   // The block's place in steps of 8 pixels from the bar's left.
   int32_t Position() const { return position_; }
   // One step along a bar of `steps` places: at either end the block turns
-  // back; with no place at all it stays.
+  // back, always on one of the places, so the whole block stays inside the
+  // bar; with no place at all it stays.
   void Step(int32_t steps);
   // While the bar's animation shows: themed "Progress" parts 1 (the bar) and
   // 3 (the block) on version 5.1 with a theme; else the classic bar, a

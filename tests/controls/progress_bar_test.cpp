@@ -130,6 +130,39 @@ TEST_F(ProgressBarTest, TheBlockBouncesAndEachBarDrawsItsOwn) {
   EXPECT_TRUE(is(12, 18, COLOR_BTNFACE));
 }
 
+// The block's pixels in the overlay's middle row.
+int BlockPixelsShown(ProgressBarPane* pane, int width) {
+  HWND overlay = pane->Overlay()->NativeWindow();
+  int shown = 0;
+  for (int x = 0; x < width; ++x) {
+    shown += ReadWindowPixel(overlay, x, 10) == GetSysColor(COLOR_HIGHLIGHT);
+  }
+  return shown;
+}
+
+TEST_F(ProgressBarTest, OnABarOfOneOrTwoPlacesTheWholeBlockShowsAtEveryStep) {
+  // The block is 6 pixels wide; a bar of 8 to 15 pixels has one place for it.
+  for (int width : {8, 12, 15, 16, 23}) {
+    ControlTestWindow window({Bar("Busy", Rect(10, 10, width, 20), 0)});
+    ProgressBarPane* pane = BarPane(window, "Busy");
+    for (int step = 1; step <= 6; ++step) {
+      pane->AnimationTask()->Run();
+      EXPECT_EQ(BlockPixelsShown(pane, width), 6)
+          << "width " << width << ", step " << step << ", place " << pane->Overlay()->Position();
+    }
+  }
+  // A bar made narrower while its block is at the far end, moving back.
+  ControlTestWindow window({Bar("Busy", Rect(10, 10, 80, 20), 0)});
+  ProgressBarPane* pane = BarPane(window, "Busy");
+  for (int step = 1; step <= 11; ++step) pane->AnimationTask()->Run();
+  ASSERT_EQ(pane->Overlay()->Position(), 8);
+  SetProperty<int32_t>(window.Control("Busy"), "Width", 12);
+  for (int step = 1; step <= 3; ++step) {
+    pane->AnimationTask()->Run();
+    EXPECT_EQ(BlockPixelsShown(pane, 12), 6) << "narrowed, step " << step;
+  }
+}
+
 TEST_F(ProgressBarTest, ThemedTheBarAndTheBlockAreProgressParts) {
   ControlTestWindow window({Bar("Busy", Rect(10, 10, 40, 20), 0)});
   UxSetThemeLayerForTesting(&kRecordingLayer);

@@ -1,0 +1,2 @@
+// Names a header that no folder holds: not the checkout's.
+#include "Missing.h"

@@ -1,0 +1,2 @@
+#include "../host/Host.h"
+#include "../../tree/host/Host.h"

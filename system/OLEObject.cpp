@@ -5,6 +5,7 @@
 #include "system/OLEObject.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 #include <new>
 #include <string>
@@ -191,6 +192,20 @@ HRESULT LookUp(OLEObjectFields* ole, const StringRecord* name, DISPID* id) {
   return result;
 }
 
+// A date's seconds since 1904 as an automation date: days since 1899-12-30
+// (1904-01-01 is day 1462) with the time of day as the fraction. The sum is
+// formed in seconds, so a whole second is rounded once. Before day 0 the
+// whole days count back while the fraction still counts forward:
+// 1899-12-29 06:00 is -1.25.
+double OLEDateOfSeconds(double seconds) {
+  constexpr double kSecondsPerDay = 86400;
+  constexpr double kDaysFrom1899To1904 = 1462;
+  const double days = (seconds + kDaysFrom1899To1904 * kSecondsPerDay) / kSecondsPerDay;
+  if (days >= 0) return days;
+  const double day = std::floor(days);
+  return day - (days - day);
+}
+
 VARIANT OLEVariantOf(RuntimeObject* variant) {
   VARIANT value;
   VariantInit(&value);
@@ -200,9 +215,12 @@ VARIANT OLEVariantOf(RuntimeObject* variant) {
       value.lVal = variantToInt(variant);
       break;
     case kVariantDouble:
-    case kVariantDate:
-      value.vt = VarType(variant) == kVariantDate ? VT_DATE : VT_R8;
+      value.vt = VT_R8;
       value.dblVal = variantToDouble(variant);
+      break;
+    case kVariantDate:
+      value.vt = VT_DATE;
+      value.date = OLEDateOfSeconds(variantToDouble(variant));
       break;
     case kVariantString: {
       StringRef text = StringRef::Adopt(variantToString(variant));

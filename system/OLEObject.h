@@ -6,10 +6,11 @@
 //
 // Arguments: Invoke's parameters() array passes elements 1 to UBound in that
 // order (element 0 is not passed; an empty array passes none). Variants
-// become VARIANTs by type: Integer VT_I4, Double VT_R8, Date VT_DATE (its
-// number), String VT_BSTR, an OLEObject VT_DISPATCH (no reference added: the
-// array holds it for the call), Boolean VT_BOOL, anything else VT_EMPTY.
-// Results convert as OLEVariantToVariant says.
+// become VARIANTs by type: Integer VT_I4, Double VT_R8, Date VT_DATE (the
+// automation date: days since 1899-12-30, the time of day as the fraction),
+// String VT_BSTR, an OLEObject VT_DISPATCH (no reference added: the array
+// holds it for the call), Boolean VT_BOOL, anything else VT_EMPTY. Results
+// convert as OLEVariantToVariant says.
 //
 // Errors raise OLEException, error number 1, with the text of the HRESULT
 // (DISP_E_EXCEPTION adds the server's code and description when it gives
@@ -65,8 +66,9 @@ void OLEObjectPropertySetter(RuntimeObject* object, StringRecord* name, RuntimeO
 
 // A new Variant (the caller's) of a VARIANT, which is borrowed; VT_BYREF is
 // read through. VT_I2 and VT_I4 give an Integer; VT_R4, VT_R8 and VT_DATE a
-// Double; VT_BSTR a String (UTF-8, embedded NULs kept); VT_BOOL a Boolean;
-// a VT_DISPATCH a new OLEObject with its own reference to it. Nil for a null
+// Double (a date as its automation date, the number a Date argument is sent
+// as); VT_BSTR a String (UTF-8, embedded NULs kept); VT_BOOL a Boolean; a
+// VT_DISPATCH a new OLEObject with its own reference to it. Nil for a null
 // VT_DISPATCH and for every other type.
 RuntimeObject* OLEVariantToVariant(const VARIANT* value);
 }

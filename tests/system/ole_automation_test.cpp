@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 // after <windows.h>
+#include <oleauto.h>
 #include <psapi.h>
 
 #include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "core/Date.h"
 #include "core/RuntimeArrayFoundation.h"
 #include "system/OLEObject.h"
 #include "tests/system/VariantTestSupport.h"
@@ -80,6 +82,71 @@ TEST_F(OLETest, TheDictionaryTakesArgumentsInOrderAndAFailedAddRunsOnce) {
   EXPECT_EQ(Call(dictionary, "Count"), "2:1");
   EXPECT_EQ(Call(dictionary, "Frob"), "nil");
   EXPECT_EQ(Raised(), "OLEException 1: Unknown name, (failed on \"Frob\")");
+}
+
+// The dictionary's Item of a key as the VARIANT the server holds.
+VARIANT HeldItem(const ObjectRef& dictionary, const wchar_t* key) {
+  IDispatch* server = ObjectFields<OLEObjectFields>(dictionary.get())->dispatch;
+  LPOLESTR name = const_cast<LPOLESTR>(L"Item");
+  DISPID item = 0;
+  VARIANT argument, result;
+  VariantInit(&result);
+  if (FAILED(server->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &item))) return result;
+  argument.vt = VT_BSTR;
+  argument.bstrVal = SysAllocString(key);
+  DISPPARAMS parameters{&argument, nullptr, 1, 0};
+  server->Invoke(item, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &parameters, &result,
+                 nullptr, nullptr);
+  SysFreeString(argument.bstrVal);
+  return result;
+}
+
+// The platform's own text of a VARIANT, as United States English writes it;
+// "" when it refuses.
+std::wstring FormattedAsText(VARIANT* value) {
+  VARIANT text;
+  VariantInit(&text);
+  const LCID english = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);
+  if (FAILED(VariantChangeTypeEx(&text, value, english, 0, VT_BSTR))) return L"";
+  std::wstring shown(text.bstrVal, SysStringLen(text.bstrVal));
+  VariantClear(&text);
+  return shown;
+}
+
+TEST_F(OLETest, DatesReachTheServerAsDaysSince1899AndComeBackAsThatNumber) {
+  const struct {
+    DateFields date;
+    double days;
+    const wchar_t* text;
+  } cases[] = {
+      {{2000, 1, 1, 12, 0, 0}, 36526.5, L"1/1/2000 12:00:00 PM"},
+      {{1904, 1, 1, 0, 0, 0}, 1462, L"1/1/1904"},
+      {{2026, 12, 7, 8, 13, 19}, 46363 + 29599 / 86400.0, L"12/7/2026 8:13:19 AM"},
+      {{1899, 12, 31, 0, 0, 1}, 1 + 1 / 86400.0, L"12/31/1899 12:00:01 AM"},
+      {{1899, 12, 29, 6, 0, 0}, -1.25, L"12/29/1899 6:00:00 AM"},
+  };
+  ObjectRef dictionary = Bound("Scripting.Dictionary");
+  ASSERT_EQ(Raised(), "");
+  for (const auto& c : cases) {
+    const std::wstring key = c.text;
+    const std::string narrowKey(key.begin(), key.end());
+    const DateFields& d = c.date;
+    Call(dictionary, "Add",
+         Parameters({Text(narrowKey),
+                     DateToVariant(ObjectRef::Adopt(NewDateFromFields(d.year, d.month, d.day, d.hour,
+                                                                      d.minute, d.second))
+                                       .get())}));
+    ObjectRef back = ObjectRef::Adopt(
+        OLEObjectInvokeWithParams(dictionary.get(), UTF8("Item").get(),
+                                  Parameters({Text(narrowKey)}).get()));
+    ASSERT_EQ(VarType(back.get()), kVariantDouble) << narrowKey;
+    EXPECT_DOUBLE_EQ(variantToDouble(back.get()), c.days) << narrowKey;
+
+    VARIANT held = HeldItem(dictionary, key.c_str());
+    EXPECT_EQ(held.vt, VT_DATE) << narrowKey;
+    EXPECT_EQ(FormattedAsText(&held), key);
+    VariantClear(&held);
+  }
 }
 
 TEST_F(OLETest, ObjectsAttachOnlyToRunningServersWhenAskedAndGiveTheirReferencesBack) {

@@ -391,6 +391,7 @@ TEST_F(EditPaneTest, ADisabledPlainFieldTurnsGreyOnButtonFaceAndComesBack) {
 TEST_F(EditPaneTest, ASinkThatClosesTheWindowLeavesNothingBehind) {
   const int32_t panesBefore = Pane::LiveCount();
   const uint32_t objectsBefore = RuntimeLiveObjectCount();
+  const uint32_t stringsBefore = RuntimeLiveStringCount();
   {
     EditPaneWindow window;
     int32_t freedInHandler = 0;
@@ -400,6 +401,11 @@ TEST_F(EditPaneTest, ASinkThatClosesTheWindowLeavesNothingBehind) {
       window.Close();
       freedInHandler = panes - Pane::LiveCount();
     };
+    // Another pane's clear text and DataSource name go with it.
+    window.Pane("Single")->SetPassword(true);
+    window.Pane("Single")->SetText(Utf8("secret").get());
+    window.Pane("Single")->SetDataSourceName(Utf8("Data1").get());
+    TakeLog();
     window.Pane("Multi")->SetSelText(Utf8("bye").get());
     EXPECT_FALSE(window.IsOpen());
     // Only the three other edit panes went while the handler ran: this one
@@ -411,6 +417,7 @@ TEST_F(EditPaneTest, ASinkThatClosesTheWindowLeavesNothingBehind) {
   RunPendingTurns();
   EXPECT_EQ(Pane::LiveCount(), panesBefore);
   EXPECT_EQ(RuntimeLiveObjectCount(), objectsBefore);
+  EXPECT_EQ(RuntimeLiveStringCount(), stringsBefore);
 }
 
 }  // namespace

@@ -233,6 +233,23 @@ bool SplitRoot(const std::wstring& path, HKEY* root, std::wstring* rest) {
   return false;
 }
 
+// The path without empty components: "a\\b\\" names the key "a\b", so the
+// path kept, its parent and its children agree with the key opened.
+std::wstring WithoutEmptyComponents(const std::wstring& path) {
+  std::wstring kept;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find(L'\\', start);
+    if (end == std::wstring::npos) end = path.size();
+    if (end > start) {
+      if (!kept.empty()) kept += L'\\';
+      kept.append(path, start, end - start);
+    }
+    start = end + 1;
+  }
+  return kept;
+}
+
 // A handle opened on a root itself may be the predefined key, never closed.
 void CloseUnlessRoot(HKEY handle, HKEY root) {
   if (handle && handle != root) RegCloseKey(handle);
@@ -254,6 +271,7 @@ bool OpenPath(RegistryKey* key, const std::wstring& path, bool create) {
   HKEY root = nullptr;
   std::wstring rest;
   if (!SplitRoot(path, &root, &rest)) return false;
+  rest = WithoutEmptyComponents(rest);
   HKEY handle = OpenSubkey(root, rest, create);
   if (!handle) return false;
   SetKey(key, root, handle, rest);
@@ -262,7 +280,8 @@ bool OpenPath(RegistryKey* key, const std::wstring& path, bool create) {
 
 std::wstring ChildPath(const RegistryKey& key, const std::wstring& name) {
   std::wstring path = StringToWide(key.path);
-  return path.empty() ? name : path + L'\\' + name;
+  if (path.empty() || name.empty()) return path + name;
+  return path + L'\\' + name;
 }
 
 struct KeyDeleter {
@@ -358,9 +377,10 @@ KeyInfo InfoOf(RuntimeObject* item, int32_t line) {
 
 RuntimeObject* OpenChild(RuntimeObject* item, const RegistryKey& key, const std::wstring& name,
                          bool create) {
-  HKEY handle = OpenSubkey(key.handle, name, create);
+  const std::wstring child = WithoutEmptyComponents(name);
+  HKEY handle = OpenSubkey(key.handle, child, create);
   if (!handle) return nullptr;
-  return NewItem(ObjectClassOf(item), key.root, handle, ChildPath(key, name));
+  return NewItem(ObjectClassOf(item), key.root, handle, ChildPath(key, child));
 }
 
 RuntimeObject* ReadValue(const RegistryKey& key, const std::wstring& name) {

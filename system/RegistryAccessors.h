@@ -4,7 +4,9 @@
 // A path names its root as its first component, in any case: one of
 // "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT",
 // "HKEY_CURRENT_CONFIG" or "HKEY_USERS", followed by "\" or the end. Paths are
-// kept relative to the root. Text is UTF-16 to the system on the NT line
+// kept relative to the root, without empty components: a doubled or trailing
+// "\" (in a path or a child's name) is dropped, so Path, Parent and Child
+// name the key that was opened. Text is UTF-16 to the system on the NT line
 // (read back as UTF-8) and the system encoding on the other line.
 //
 // Values read by type: REG_SZ as a String Variant (a terminating NUL dropped

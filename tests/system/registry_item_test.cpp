@@ -41,10 +41,10 @@ class RegistryTest : public HostTest {
     return item;
   }
   ObjectRef InK(const std::string& suffix) { return Item("HKEY_CURRENT_USER\\" + path_ + suffix); }
-  static std::string PathOf(RuntimeObject* owned) {
-    ObjectRef item = ObjectRef::Adopt(owned);
+  static std::string PathOf(const ObjectRef& item) {
     return StringToStdUTF8(StringRef::Adopt(RegistryItemPathGetter(item.get(), 0)).get());
   }
+  static std::string PathOf(RuntimeObject* owned) { return PathOf(ObjectRef::Adopt(owned)); }
   static void Set(const ObjectRef& item, const std::string& name, RuntimeObject* owned) {
     RegistryItemValueSetter(item.get(), UTF8(name).get(), ObjectRef::Adopt(owned).get());
   }
@@ -94,6 +94,35 @@ TEST_F(RegistryTest, OnlyARootAsFirstComponentOpensAndTheRestIsThePath) {
   EXPECT_TRUE(Exists(L"\\x") && Exists(L"\\y") && Exists(L"\\HKEY_LOCAL_MACHINE"));
 }
 
+TEST_F(RegistryTest, EmptyPathComponentsAreDroppedSoPathParentAndChildAgree) {
+  const struct {
+    std::string given, path, parent, last;
+  } cases[] = {
+      {"\\X\\trail\\", "\\X\\trail", "\\X", "trail"},
+      {"\\X\\a\\\\b", "\\X\\a\\b", "\\X\\a", "b"},
+      {"\\\\X\\\\\\c\\\\", "\\X\\c", "\\X", "c"},
+  };
+  for (const auto& c : cases) {
+    ObjectRef item = InK(c.given);
+    ASSERT_EQ(Raised(), "") << c.given;
+    EXPECT_EQ(PathOf(item), path_ + c.path) << c.given;
+    Set(item, "v", stringToVariant(UTF8(c.given).get()));
+    ObjectRef parent = ObjectRef::Adopt(RegistryParentGetter(item.get(), 0));
+    ASSERT_TRUE(parent) << c.given;
+    EXPECT_EQ(PathOf(parent), path_ + c.parent) << c.given;
+    ObjectRef child = ObjectRef::Adopt(RegistryItemChild(parent.get(), UTF8(c.last).get()));
+    ASSERT_TRUE(child) << c.given;
+    EXPECT_EQ(Get(child, "v"), "8:" + c.given) << c.given;
+  }
+  // A child's name with separators of its own.
+  ObjectRef x = InK("\\X");
+  EXPECT_EQ(PathOf(RegistryItemAddFolder(x.get(), UTF8("d\\\\e\\").get())), path_ + "\\X\\d\\e");
+  EXPECT_EQ(PathOf(RegistryItemChild(x.get(), UTF8("a\\\\b\\").get())), path_ + "\\X\\a\\b");
+  EXPECT_EQ(PathOf(RegistryItemChild(x.get(), UTF8("").get())), path_ + "\\X");
+  EXPECT_TRUE(Exists(L"\\X\\trail") && Exists(L"\\X\\a\\b") && Exists(L"\\X\\c") &&
+              Exists(L"\\X\\d\\e"));
+}
+
 TEST_F(RegistryTest, ValuesAreStoredByVariantTypeAndReadByRegistryType) {
   ObjectRef item = InK("");
   Set(item, "flag", booleanToVariant(true));
@@ -124,19 +153,24 @@ TEST_F(RegistryTest, IndexesCoverValuesAndSubkeysWhateverTheirNameLength) {
   const std::string longName(300, 'n');
   RegistryItemDefaultValueSetter(item.get(), 0, ObjectRef::Adopt(intToVariant(7)).get());
   Set(item, longName, intToVariant(5));
+  Set(item, "short", intToVariant(4));
   ObjectRef::Adopt(RegistryItemAddFolder(item.get(), UTF8("a").get()));
   ObjectRef::Adopt(RegistryItemAddFolder(item.get(), UTF8("b").get()));
-  ASSERT_EQ(RegistryItemKeyCountGetter(item.get(), 0), 2);
+  // Three values and two subkeys, so the counts cannot stand in for each other.
+  ASSERT_EQ(RegistryItemKeyCountGetter(item.get(), 0), 3);
   ASSERT_EQ(RegistryItemFolderCountGetter(item.get(), 0), 2);
 
-  for (int32_t bad : {2, -1}) {
+  for (int32_t bad : {3, -1}) {
     EXPECT_EQ(Shown(RegistryItemNumValueGetter(item.get(), bad)), "nil");
     EXPECT_EQ(Raised(false), "OutOfBoundsException") << bad;
   }
-  const int32_t longIndex =
-      StringLength(StringRef::Adopt(RegistryItemNameGetter(item.get(), 0)).get()) == 300 ? 0 : 1;
-  EXPECT_EQ(StringLength(StringRef::Adopt(RegistryItemNameGetter(item.get(), longIndex)).get()),
-            300u);
+  int32_t longIndex = -1;
+  for (int32_t index = 0; index < 3; ++index) {
+    if (StringLength(StringRef::Adopt(RegistryItemNameGetter(item.get(), index)).get()) == 300) {
+      longIndex = index;
+    }
+  }
+  ASSERT_NE(longIndex, -1);
   EXPECT_EQ(Shown(RegistryItemNumValueGetter(item.get(), longIndex)), "2:5");
   RegistryItemNumValueSetter(item.get(), longIndex, ObjectRef::Adopt(intToVariant(6)).get());
   EXPECT_EQ(Get(item, longName), "2:6");
@@ -199,8 +233,32 @@ TEST_F(RegistryTest, TheApplicationKeyIsNamedAfterTheProgram) {
   auto entry = reinterpret_cast<RuntimeObject* (*)()>(
       LookupEntryPoint("RuntimeGetDefaultApplicationRegistryItem"));
   ASSERT_TRUE(entry);
-  EXPECT_EQ(PathOf(entry()), "Software\\Made With Varenquil\\system_tests");
-  RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Made With Varenquil\\system_tests");
+  // The key and, once nothing else is under it, the one above it go again,
+  // even when the case fails.
+  struct RemoveTheKeys {
+    ~RemoveTheKeys() {
+      RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Made With Varenquil\\system_tests");
+      HKEY maker = nullptr;
+      if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Made With Varenquil", 0, KEY_READ, &maker)) {
+        return;
+      }
+      DWORD subkeys = 1, values = 1;
+      RegQueryInfoKeyW(maker, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                       nullptr, nullptr, nullptr, nullptr);
+      RegCloseKey(maker);
+      if (subkeys == 0 && values == 0) {
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Made With Varenquil");
+      }
+    }
+  };
+  {
+    RemoveTheKeys removed;
+    EXPECT_EQ(PathOf(entry()), "Software\\Made With Varenquil\\system_tests");
+  }
+  HKEY left = nullptr;
+  EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Made With Varenquil", 0, KEY_READ, &left),
+            ERROR_SUCCESS);
+  if (left) RegCloseKey(left);
 }
 
 }  // namespace

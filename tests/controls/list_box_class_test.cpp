@@ -352,6 +352,12 @@ TEST_F(ListClassTest, BindingReplacesTheRowsAndReadsThemFromTheProvider) {
   ObjectRef bare = ObjectRef::Adopt(uncounted.NewInstance());
   CallMethod<void>(list, "BindList", bare.get());
   EXPECT_EQ(pane->RowCount(), 0);
+  // Notifications about rows an empty list does not have change nothing.
+  CallMethod<void>(list, "listDataRemovedRow", 0);
+  EXPECT_EQ(Raised(), "OutOfBounds");
+  CallMethod<void>(list, "listDataInsertedRow", 1);
+  EXPECT_EQ(Raised(), "OutOfBounds");
+  EXPECT_EQ(pane->RowCount(), 0);
   runListbox* early = PlaceList(window_.get(), "List2", [&](RuntimeObject* stored) {
     CallMethod<void>(stored, "BindList", provider.get());
   });

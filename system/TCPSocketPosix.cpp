@@ -7,6 +7,7 @@
 
 #include "core/string.h"
 #include "core/utility.h"
+#include "host/RuntimeMain.h"
 #include "system/NetworkInterfaces.h"
 
 namespace {
@@ -17,7 +18,9 @@ constexpr int32_t kDefaultReceiveChunk = 8192;
 constexpr size_t kScratchSize = 1024 * 1024;
 constexpr int kListenBacklog = 5;
 constexpr int32_t kHighestPort = 65535;
+constexpr int32_t kPermissionDenied = 13;
 constexpr int32_t kInvalidArgument = 22;
+constexpr int32_t kAddressInUse = 48;
 constexpr int32_t kWinsockErrorBase = 10000;
 
 // One receive buffer for every TCP socket, made by the first receive and
@@ -150,16 +153,20 @@ int32_t TCPSocketPosix::ChosenInterface() const {
   return owner_ ? owner_->NetworkInterfaceIndex() : -1;
 }
 
-bool TCPSocketPosix::Bind(int32_t interfaceIndex, int32_t port) {
+int32_t TCPSocketPosix::BindError(int32_t interfaceIndex, int32_t port) {
   const uint32_t address = interfaceIndex == -1
                                ? shim::htonl(INADDR_ANY)
                                : shim::htonl(GetInterfaceIPAddress(interfaceIndex));
   const sockaddr_in local = IPv4Address(address, port);
-  if (shim::bind(descriptor_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-    Fail(SocketErrno());
-    return false;
-  }
-  return true;
+  return shim::bind(descriptor_, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0
+             ? 0
+             : SocketErrno();
+}
+
+bool TCPSocketPosix::Bind(int32_t interfaceIndex, int32_t port) {
+  const int32_t error = BindError(interfaceIndex, port);
+  if (error != 0) Fail(error);
+  return error == 0;
 }
 
 void TCPSocketPosix::Connect(const StringRecord* address, int32_t port) {
@@ -201,20 +208,30 @@ bool TCPSocketPosix::OpenListeningDescriptor(int32_t port) {
     Fail(kInvalidArgument);
     return false;
   }
-  if (!CreateSocketDescriptor()) return false;
-  const int reuse = 1;
-  if (shim::setsockopt(descriptor_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
-                       sizeof reuse) != 0) {
-    Fail(SocketErrno());
-    return false;
-  }
-  if (!Bind(ChosenInterface(), port)) return false;
+  if (!CreateSocketDescriptor() || !BindListening(port)) return false;
   acceptingConnections_ = true;
   if (shim::listen(descriptor_, kListenBacklog) != 0) {
     Fail(SocketErrno());
     return false;
   }
   return true;
+}
+
+bool TCPSocketPosix::BindListening(int32_t port) {
+  // Older systems of the NT line grant exclusive use to administrators only;
+  // without it the plain bind still refuses a port in use.
+  const int exclusive = 1;
+  const bool askedExclusive =
+      IsWindowsNT() && shim::setsockopt(descriptor_, SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+                                        reinterpret_cast<const char*>(&exclusive),
+                                        sizeof exclusive) == 0;
+  int32_t error = BindError(ChosenInterface(), port);
+  if (error == 0) return true;
+  // Some systems refuse a bind beside a socket in exclusive use as a
+  // permission; the port named is in use all the same.
+  if (askedExclusive && port != 0 && error == kPermissionDenied) error = kAddressInUse;
+  Fail(error);
+  return false;
 }
 
 void TCPSocketPosix::Write(const StringRecord* data) {

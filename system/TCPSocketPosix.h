@@ -1,9 +1,21 @@
 // TCPSocketPosix: the TCP back-end on BSD socket calls through the Winsock
 // shim, the class of every TCP socket the run-time makes. A non-blocking
-// connect, listen with address reuse, accept with hand-off to a server's
-// standby socket, and a zero-time-out select in Poll that drives connect
-// completion, receive and send. Nothing here waits (the host-name look-up of
-// Connect aside).
+// connect, listen, accept with hand-off to a server's standby socket, and a
+// zero-time-out select in Poll that drives connect completion, receive and
+// send. Nothing here waits (the host-name look-up of Connect aside).
+//
+// Socket options: every descriptor asks for 1 MiB send and receive buffers
+// (less when refused). A listening descriptor never sets SO_REUSEADDR: on
+// Windows that option lets a second socket bind a port already listened on
+// and take its connections. On the NT line it asks for SO_EXCLUSIVEADDRUSE
+// instead, so that no other socket, even one asking for reuse, can bind the
+// port while it listens (older systems grant that to administrators only;
+// the plain bind of the other line, and of a refused request, still refuses
+// a port in use). Some systems answer a bind beside a socket in exclusive
+// use with "permission denied"; for a listening bind that asked for it and
+// named a port, that is reported as the port in use. So a Listen on a port
+// another socket listens on fails with 105, while a port whose listener was
+// closed can be listened on again at once.
 //
 // Failures are reported with ReportError (the TCP mapping of WinsockShim.h)
 // and end in an Error event at the next delivery, whose error tail closes
@@ -63,8 +75,13 @@ class TCPSocketPosix : public TCPSocketImp {
   void PrepareForNewUse();
   // The owner's chosen interface index; -1 when none is chosen.
   int32_t ChosenInterface() const;
-  // Binds to the interface's address (every address for -1) and the port.
+  // Binds to the interface's address (every address for -1) and the port;
+  // BindError gives the BSD number of a failure (0 for none) and reports
+  // nothing, Bind reports it.
+  int32_t BindError(int32_t interfaceIndex, int32_t port);
   bool Bind(int32_t interfaceIndex, int32_t port);
+  // The listening bind with the options of the file's head.
+  bool BindListening(int32_t port);
   bool OpenListeningDescriptor(int32_t port);
   void CompleteConnect();
   void RecvToBuffer();

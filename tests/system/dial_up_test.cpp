@@ -119,7 +119,12 @@ TEST_F(OwnDialUp, ConnectionsAreCountedAndHungUpWithAGrowingBuffer) {
   EXPECT_EQ(TakeLog(),
             "RasEnumConnectionsA 412 412\nRasEnumConnectionsA 412 824\n"
             "RasEnumConnectionsA 412 1236\n");
-  EXPECT_TRUE(reports.empty());
+  EXPECT_EQ(Status(), 0);
+  EXPECT_TRUE(reports.empty()) << "counting and hanging up report nothing";
+  Fake("RasDlg.dll", "FakeRasDlgAnswer", TRUE);
+  Connect(true);
+  EXPECT_EQ(reports, std::vector<std::string>{"Fake failure 603"}) << "a dial reports it";
+  EXPECT_EQ(Status(), 0);
 }
 
 TEST_F(OwnDialUp, TheFirstEntryIsDialledAndItsNotifierMovesTheStatus) {

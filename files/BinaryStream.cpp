@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "core/ObjectDefinition.h"
 #include "core/TextEncoding.h"
@@ -56,6 +57,24 @@ int32_t ReadInto(FileStream* stream, void* into, int32_t count) {
   int32_t got = 0;
   if (!stream->Read(into, count, &got) || got < 0) return 0;
   return std::min(got, count);
+}
+
+// Up to count bytes, read in steps until a read brings fewer than asked:
+// for a stream whose length or position does not fit in 31 bits, where what
+// remains is unknown and a huge count must not become a huge allocation.
+// Nil for none.
+StringRecord* ReadToTheEnd(FileStream* stream, int32_t count, uint32_t label) {
+  constexpr int32_t kStep = 64 * 1024;
+  std::string bytes;
+  while (int32_t(bytes.size()) < count) {
+    const int32_t asked = std::min(kStep, count - int32_t(bytes.size()));
+    const size_t start = bytes.size();
+    bytes.resize(start + size_t(asked));
+    const int32_t got = ReadInto(stream, &bytes[start], asked);
+    bytes.resize(start + size_t(got));
+    if (got < asked) break;
+  }
+  return bytes.empty() ? nullptr : NewString(bytes, label);
 }
 
 // A double as a single, rounded to nearest; what rounds past the single's
@@ -200,12 +219,15 @@ StringRecord* BinaryStreamReadPString(RuntimeObject* self, RuntimeObject* encodi
 StringRecord* BinaryStreamRead(RuntimeObject* self, int32_t byteCount, RuntimeObject* encoding) {
   FileStream* stream = StreamOf(self);
   if (!stream) return nullptr;
+  const uint32_t label = GetEncodingFromTEObject(encoding);
+  const int32_t length = stream->GetLength();
+  const int32_t position = stream->GetPosition();
+  if (length < 0 || position < 0) return ReadToTheEnd(stream, byteCount, label);
   // Never more than remains: a script's huge count must not become a huge
   // allocation, and the difference is taken so that it cannot overflow.
-  const int64_t remaining = int64_t(stream->GetLength()) - stream->GetPosition();
-  const int64_t count = std::min<int64_t>(byteCount, remaining);
+  const int64_t count = std::min<int64_t>(byteCount, int64_t(length) - position);
   if (count <= 0) return nullptr;
-  StringRecord* text = NewString(nullptr, size_t(count), GetEncodingFromTEObject(encoding));
+  StringRecord* text = NewString(nullptr, size_t(count), label);
   const int32_t got = ReadInto(stream, StringCStrWritable(&text), int32_t(count));
   if (got == count) return text;
   StringRecord* part = got > 0 ? StringLeftBytes(text, got) : nullptr;

@@ -54,8 +54,8 @@ bool BinaryStreamReadBoolean(RuntimeObject* self);   // any byte but 0
 // nil when the length byte cannot be read. Labelled with the encoding's
 // value (0xFFFF for nil).
 StringRecord* BinaryStreamReadPString(RuntimeObject* self, RuntimeObject* encoding);
-// byteCount bytes, no more than remain before the end; nil for none.
-// Labelled as ReadPString.
+// byteCount bytes, no more than remain before the end (the real end also
+// where the length reads -1); nil for none. Labelled as ReadPString.
 StringRecord* BinaryStreamRead(RuntimeObject* self, int32_t byteCount, RuntimeObject* encoding);
 
 void BinaryStreamWriteByte(RuntimeObject* self, int32_t value);   // low 8 bits

@@ -249,6 +249,12 @@ bool Win32FileStream::IsEOF() {
 }
 
 bool Win32FileStream::SetPosition(int32_t position) {
+  // -1 is what GetLength reads for a file past 31 bits: there it stands for
+  // the end, so that setting the position to the length appends.
+  LARGE_INTEGER size;
+  if (position == -1 && GetFileSizeEx(handle_.get(), &size) && Fit31(size.QuadPart) == -1) {
+    return MovePointer(handle_.get(), 0, FILE_END, nullptr);
+  }
   DWORD moved;
   {
     TransferGuard guard;

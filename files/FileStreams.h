@@ -56,7 +56,8 @@ class DataFileCleaner;
 //
 // Lengths and positions that do not fit in 31 bits read as -1; IsEOF
 // compares the true 64-bit position and size, so sequential reading of a
-// larger file runs to its real end.
+// larger file runs to its real end, and on such a file the position -1 (its
+// length as read) is its end.
 class Win32FileStream : public FileStream {
  public:
   Win32FileStream();
@@ -69,7 +70,8 @@ class Win32FileStream : public FileStream {
   // Closes the file; a temporary stream's cleaner goes with it. Always true.
   bool Close() override;
   bool IsEOF() override;
-  // False for a position the system refuses (negative); the position stays.
+  // False for a position the system refuses (negative, but -1 on a file
+  // past 31 bits, which moves to its end); the position stays.
   bool SetPosition(int32_t position) override;
   int32_t GetLength() override;
   // False for a negative length, or when the file refuses the move or the

@@ -84,8 +84,12 @@ void FolderItemImpWin32::SetLastErrorFromWin32(uint32_t code) {
   mLastError = FolderItemErrorOfWin32(code);
 }
 
+bool FolderItemImpWin32::PathAcceptable() const {
+  return mListedName.empty() && IsAcceptablePath(mPath);
+}
+
 bool FolderItemImpWin32::PathRefused() {
-  if (IsAcceptablePath(mPath)) return false;
+  if (PathAcceptable()) return false;
   SetLastErrorFromWin32(ERROR_INVALID_NAME);
   return true;
 }
@@ -132,17 +136,19 @@ FolderItemImp* FolderItemImpWin32::Assign(FolderItemImp* source) {
   mAuxValue = other->mAuxValue;
   mIsVolumeRoot = other->mIsVolumeRoot;
   mCreated = other->mCreated;
+  mListedName = other->mListedName;
   return this;
 }
 
 FolderItemImp* FolderItemImpWin32::Clone() {
+  if (!mListedName.empty()) return NewItemOfListedName(mPath, mListedName);
   return FolderItemImpWin32FromPath(mPath, false, false, nullptr).release();
 }
 
 // ---- Names and existence -------------------------------------------------------------
 
 bool FolderItemImpWin32::FindData(FoundEntry* entry) const {
-  if (!IsAcceptablePath(mPath)) return false;
+  if (!PathAcceptable()) return false;
   return FindFirstEntry(mIsVolumeRoot ? mPath + "\\*" : mPath, entry);
 }
 
@@ -157,13 +163,17 @@ bool FolderItemImpWin32::Exists() {
 
 bool FolderItemImpWin32::IsDirectory() {
   if (mIsVolumeRoot) return true;
-  const DWORD attributes = IsAcceptablePath(mPath) ? PathAttributes(mPath) : INVALID_FILE_ATTRIBUTES;
+  const DWORD attributes = PathAcceptable() ? PathAttributes(mPath) : INVALID_FILE_ATTRIBUTES;
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool FolderItemImpWin32::IsTrash() { return false; }
 
 void FolderItemImpWin32::GetName(StringRecord** name) {
+  if (!mListedName.empty()) {
+    SetOutString(name, StringFromUTF8(mListedName));
+    return;
+  }
   const PathParts parts = SplitPath(mPath);
   SetOutString(name, StringFromUTF8(parts.name.empty() ? parts.drive : parts.name));
 }
@@ -250,7 +260,7 @@ bool FolderItemImpWin32::SetModificationDate(double seconds) {
 
 bool FolderItemImpWin32::SetFileTimeAt(int which, double seconds) {
   std::unique_ptr<DateImpWin32> date(NewDateImpWin32());
-  if (!date || !IsAcceptablePath(mPath)) return false;
+  if (!date || !PathAcceptable()) return false;
   date->SetTotalSeconds(seconds);
   FILETIME time;
   date->ToFileTime(&time);
@@ -271,7 +281,7 @@ int32_t FolderItemImpWin32::GetLength() {
 }
 
 bool FolderItemImpWin32::IsReadable() {
-  if (!IsAcceptablePath(mPath)) return false;
+  if (!PathAcceptable()) return false;
   UniqueFile file(CreateFileAt(mPath, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL));
   if (!file.valid()) return false;

@@ -8,7 +8,10 @@
 // error code. A path naming something the system would map elsewhere (a
 // device, a name it trims, a data stream, a wildcard: IsAcceptablePath) is
 // never found, and opening, creating, renaming or copying onto it fails
-// with error 105 before any system call.
+// with error 105 before any system call. So does an item of a listed name
+// holding "\" or "/" (which some file systems list as they are): its path
+// would name another item, so it keeps the listed name and refuses every
+// operation the same way.
 //
 // Error codes (mLastError) come from the Win32 code of the failing call
 // through FolderItemErrorOfWin32; the property reads and writes (existence,
@@ -140,13 +143,17 @@ class FolderItemImpWin32 : public FolderItemImp {
   bool mCreated = false;
   // An entry of the Recycle Bin: no children, no stream.
   bool mIsTrashEntry = false;
+  // The last name of the path as a listing gave it, when it holds a
+  // separator (the item refuses everything); empty otherwise.
+  std::string mListedName;
 
  private:
   friend std::unique_ptr<FolderItemImpWin32> FolderItemImpWin32FromSaveInfo(const uint8_t*, size_t,
                                                                             FolderItemImp*);
   friend class FolderItemImpRecycleBin;
-  // Sets error 105 and gives true when the item's own path is not
-  // acceptable.
+  // Whether the system may be given the item's path.
+  bool PathAcceptable() const;
+  // Sets error 105 and gives true when it may not.
   bool PathRefused();
   // A new stream and the path to open it on; null (error set) when either
   // cannot be had.
@@ -161,6 +168,9 @@ class FolderItemImpWin32 : public FolderItemImp {
   bool UpdateAttribute(uint32_t bit, bool set);
   std::string ResolveShortcut() const;
   FolderItemImp* NewChild(const std::string& name, uint32_t options, bool fromListing) const;
+  // The item of a listed name holding a separator, whose path is the
+  // folder's, "\" and the name; null when memory runs out.
+  static FolderItemImpWin32* NewItemOfListedName(const std::string& path, const std::string& name);
   const FolderListing& CurrentListing();
   // The path with a trailing backslash for a volume root, as the calls that
   // query the folder itself need it.

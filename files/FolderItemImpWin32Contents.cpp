@@ -122,7 +122,7 @@ bool HeaderIsMP3(const uint8_t header[4]) {
 RuntimeObject* FolderItemImpWin32::OpenAsSound() {
   const MediaSlots& media = CurrentMediaSlots();
   uint8_t header[4];
-  if (!media.newSound || !ReadFileHeader(mPath, header)) return nullptr;
+  if (PathRefused() || !media.newSound || !ReadFileHeader(mPath, header)) return nullptr;
   const bool wave = !mIsTrashEntry && HeaderIsWAVE(header);
   if (!wave) return HeaderIsMIDI(header) || HeaderIsMP3(header) ? media.newSound(nullptr, 0) : nullptr;
   FileStreamPtr stream(OpenStream(true, false));
@@ -139,8 +139,9 @@ RuntimeObject* FolderItemImpWin32::OpenAsSound() {
 
 RuntimeObject* FolderItemImpWin32::OpenAsMovie() {
   const MediaSlots& m = CurrentMediaSlots();
-  if (mIsTrashEntry || !m.quickTimeAvailable || !m.fileSpecOfPath || !m.openMovieFile ||
-      !m.newMovieFromFile || !m.closeMovieFile || !m.newMovie || !m.quickTimeAvailable()) {
+  if (PathRefused() || mIsTrashEntry || !m.quickTimeAvailable || !m.fileSpecOfPath ||
+      !m.openMovieFile || !m.newMovieFromFile || !m.closeMovieFile || !m.newMovie ||
+      !m.quickTimeAvailable()) {
     return nullptr;
   }
   QuickTimeFileSpec spec{};
@@ -163,6 +164,7 @@ RuntimeObject* FolderItemImpWin32::OpenAsPicture(uint8_t format) {
     RaiseUnsupportedFormat("OpenAsPicture", format, " in Windows");
     return nullptr;
   }
+  if (PathRefused()) return nullptr;
   const MediaSlots& media = CurrentMediaSlots();
   int32_t width = 0;
   int32_t height = 0;
@@ -176,7 +178,7 @@ RuntimeObject* FolderItemImpWin32::OpenAsPicture(uint8_t format) {
 
 RuntimeObject* FolderItemImpWin32::ImportPicture() {
   const MediaSlots& media = CurrentMediaSlots();
-  if (!media.importPictureWithQuickTime) return nullptr;
+  if (PathRefused() || !media.importPictureWithQuickTime) return nullptr;
   return RasterPicture(media.importPictureWithQuickTime(mPath.c_str()));
 }
 
@@ -209,6 +211,7 @@ bool FolderItemImpWin32::SaveAsPicture(RuntimeObject* picture, int32_t format) {
     RaiseNilObjectException();
     return false;
   }
+  if (PathRefused()) return false;
   const bool written = WritePictureFile(picture, kind, &mPath);
   NoteFileSystemChange();
   return written;
@@ -220,7 +223,7 @@ bool FolderItemImpWin32::SaveAsJPEG(RuntimeObject* picture) {
     return false;
   }
   const MediaSlots& m = CurrentMediaSlots();
-  if (!QuickTimeExportReady(m)) return false;
+  if (PathRefused() || !QuickTimeExportReady(m)) return false;
   std::string extension = "jpg";
   if (ChangeFileExtension(&mPath, "jpg;jpeg;jpe", &extension, kMaximumPathLength) ==
       ExtensionChange::kRefused) {
@@ -261,7 +264,8 @@ bool RunStyledTextCall(FolderItemImpWin32& item, RuntimeObject* field, StyledTex
 }  // namespace
 
 bool FolderItemImpWin32::OpenStyledEditField(RuntimeObject* editField) {
-  return editField && RunStyledTextCall(*this, editField, CurrentMediaSlots().loadStyledText);
+  return editField && !PathRefused() &&
+         RunStyledTextCall(*this, editField, CurrentMediaSlots().loadStyledText);
 }
 
 bool FolderItemImpWin32::SaveStyledEditField(RuntimeObject* editField) {
@@ -269,6 +273,7 @@ bool FolderItemImpWin32::SaveStyledEditField(RuntimeObject* editField) {
     RaiseNilObjectException();
     return false;
   }
+  if (PathRefused()) return false;
   const bool saved = RunStyledTextCall(*this, editField, CurrentMediaSlots().saveStyledText);
   NoteFileSystemChange();
   return saved;

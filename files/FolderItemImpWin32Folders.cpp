@@ -130,6 +130,13 @@ FolderItemImpWin32::FolderItemImpWin32(std::string path, bool volumeRoot)
 
 FolderItemImpWin32::~FolderItemImpWin32() = default;
 
+FolderItemImpWin32* FolderItemImpWin32::NewItemOfListedName(const std::string& path,
+                                                            const std::string& name) {
+  auto* item = new (std::nothrow) FolderItemImpWin32(path, false);
+  if (item) item->mListedName = name;
+  return item;
+}
+
 // ---- Streams -------------------------------------------------------------------------
 
 std::unique_ptr<Win32FileStream> FolderItemImpWin32::NewStreamOnPath(StringRef* path) {
@@ -176,6 +183,10 @@ FileStream* FolderItemImpWin32::CreateStream(const StringRecord*) {
 
 FolderItemImp* FolderItemImpWin32::GetParent() {
   if (mIsVolumeRoot) return nullptr;
+  if (!mListedName.empty()) {
+    const std::string folder = mPath.substr(0, mPath.size() - mListedName.size() - 1);
+    return FolderItemImpWin32FromPath(folder, false, false, nullptr).release();
+  }
   const PathParts parts = SplitPath(mPath);
   if (parts.drive.empty()) return nullptr;
   if (parts.folder.empty()) return FolderItemImpWin32FromPath(parts.drive, false, true, nullptr).release();
@@ -196,7 +207,7 @@ const FolderListing& FolderItemImpWin32::CurrentListing() {
   listing.readAt = GetTickCount();
   listing.folderWriteTime = writeTime;
   listing.entries.clear();
-  listing.reusable = timeRead && IsAcceptablePath(mPath) &&
+  listing.reusable = timeRead && PathAcceptable() &&
                      FindAllEntries(mPath + "\\*.*", &listing.entries);
   listing.entries.erase(std::remove_if(listing.entries.begin(), listing.entries.end(),
                                        [](const FoundEntry& entry) {
@@ -229,6 +240,11 @@ FolderItemImp* FolderItemImpWin32::GetChildNamed(const StringRecord* name, uint3
 FolderItemImp* FolderItemImpWin32::NewChild(const std::string& name, uint32_t options,
                                             bool fromListing) const {
   const std::string path = mPath + "\\" + name;
+  // A folder of another file system may list a name holding a separator,
+  // which the path would take for more than one name.
+  if (fromListing && name.find_first_of("\\/") != std::string::npos) {
+    return NewItemOfListedName(path, name);
+  }
   FolderItemImpPtr child(fromListing ? ItemOfLongPath(path)
                                      : FolderItemImpWin32FromPath(path, false, false, nullptr).release());
   if (child && (options & kResolveAliases)) child = TakeResolved(std::move(child), options);
@@ -238,7 +254,7 @@ FolderItemImp* FolderItemImpWin32::NewChild(const std::string& name, uint32_t op
 // ---- Shortcuts -------------------------------------------------------------------------------
 
 std::string FolderItemImpWin32::ResolveShortcut() const {
-  if (!IsAcceptablePath(mPath) || !StartsLikeShellLink(mPath)) return mPath;
+  if (!PathAcceptable() || !StartsLikeShellLink(mPath)) return mPath;
   const HRESULT started = CoInitialize(nullptr);
   std::string target;
   if (IsWindowsNT()) {
@@ -260,11 +276,14 @@ bool FolderItemImpWin32::IsAlias() {
   return StringCompareNoCase(resolved.get(), own.get()) != 0;
 }
 
-FolderItemImp* FolderItemImpWin32::ResolveAlias(uint32_t) { return ItemOfLongPath(ResolveShortcut()); }
+FolderItemImp* FolderItemImpWin32::ResolveAlias(uint32_t) {
+  return mListedName.empty() ? ItemOfLongPath(ResolveShortcut()) : Clone();
+}
 
 // ---- File operations -----------------------------------------------------------------------
 
 void FolderItemImpWin32::RevealInFileBrowser() {
+  if (PathRefused()) return;
   StringRef absolute;
   GetAbsolutePath(absolute.out());
   CurrentShell().execute("open", "explorer", "/select, \"" + StringToStdUTF8(absolute.get()) + "\"",
@@ -281,13 +300,25 @@ bool FolderItemImpWin32::CreateAsFolder() {
 
 bool FolderItemImpWin32::Delete() {
   if (PathRefused()) return false;
-  const bool deleted = IsDirectory() ? RemoveFolder(mPath) : DeletePath(mPath);
-  if (!deleted) SetLastErrorFromWin32(GetLastError());
+  bool deleted = IsDirectory() ? RemoveFolder(mPath) : DeletePath(mPath);
+  DWORD error = GetLastError();
+  // Some systems answer success for an item their file system keeps (an
+  // immutable file, or one in an immutable folder).
+  if (deleted && PathAttributes(mPath) != INVALID_FILE_ATTRIBUTES) {
+    deleted = false;
+    error = ERROR_ACCESS_DENIED;
+  }
+  if (!deleted) SetLastErrorFromWin32(error);
   NoteFileSystemChange();
   return deleted;
 }
 
 bool FolderItemImpWin32::TargetPathFor(FolderItemImp& destination, std::string* target) {
+  auto* win32 = dynamic_cast<FolderItemImpWin32*>(&destination);
+  if (win32 && !win32->PathAcceptable()) {
+    SetLastErrorFromWin32(ERROR_INVALID_NAME);
+    return false;
+  }
   StringRef path;
   destination.GetAbsolutePath(path.out());
   *target = StringToStdUTF8(path.get());
@@ -328,6 +359,7 @@ bool FolderItemImpWin32::MoveFileTo(FolderItemImp* destination) {
 }
 
 bool FolderItemImpWin32::Launch(bool activate) {
+  if (PathRefused()) return false;
   const intptr_t result = CurrentShell().execute("open", mPath, "", activate ? SW_SHOW : SW_SHOWNOACTIVATE);
   if (result > 32) return true;
   SetLastErrorFromWin32(uint32_t(result));
@@ -335,6 +367,7 @@ bool FolderItemImpWin32::Launch(bool activate) {
 }
 
 bool FolderItemImpWin32::MoveToTrash() {
+  if (PathRefused()) return false;
   if (!CurrentShell().library("Shell32.dll")) {
     AssertionFailed(131, 4, "FolderItemImpWin32", __LINE__, "hLib",
                     "Could not find, or load, Shell32.dll");

@@ -32,6 +32,11 @@ std::string ChooseOfBoth(const std::string& relative, const std::string& absolut
 
 void FolderItemImpWin32::GetSaveInfo(StringRecord** info, FolderItemImp* relativeTo,
                                      uint8_t mode) {
+  // Data of a path that names another item would find that one.
+  if (!mListedName.empty() && PathRefused()) {
+    SetOutString(info, StringFromASCII(""));
+    return;
+  }
   SaveInfoRecords records;
   records.mode = relativeTo ? mode : kSaveInfoAbsolutePath;
   records.absolutePath = mPath;

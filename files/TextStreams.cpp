@@ -30,7 +30,8 @@ const uint8_t* Next(const TextInputStreamFields* in) { return in->buffer + in->b
 
 // Moves the unread bytes (none, or half of a UTF-16 unit that the buffer's
 // end split) to the front and reads as much as fits after them. False when
-// the read brought no byte, which the object remembers.
+// the read brought no byte. The object remembers only a read that brought
+// nothing short of the end: at the end, another writer may still add text.
 bool Refill(TextInputStreamFields* in) {
   const int32_t kept = Unread(in);
   std::memmove(in->buffer, Next(in), size_t(kept));
@@ -39,7 +40,7 @@ bool Refill(TextInputStreamFields* in) {
   if (!in->stream->Read(in->buffer + kept, room, &got) || got < 0 || got > room) got = 0;
   in->bufferPosition = 0;
   in->bufferCount = kept + got;
-  in->refillCameUpEmpty = got == 0;
+  in->refillCameUpEmpty = got == 0 && !in->stream->IsEOF();
   return got > 0;
 }
 

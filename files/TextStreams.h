@@ -12,8 +12,9 @@
 // There are no error reports. A closed input stream reads empty strings,
 // position 0 and EOF false; writes to a closed output stream do nothing. A
 // refill that brings no byte although the stream is not at its end (a failed
-// read, a file cut short by another writer) ends the text: EOF is then true
-// until PositionB is set or a later refill brings bytes.
+// read) ends the text: EOF is then true until PositionB is set or a later
+// refill brings bytes. Otherwise EOF asks the stream each time, so that a
+// file another writer goes on extending is read on.
 //
 // Entry points given a nil object leave NilObjectException pending and return
 // an empty result.

@@ -230,16 +230,21 @@ std::string LongPathOf(const std::string& path) {
   static const WideCall wideCall = KernelFunction<WideCall>("GetLongPathNameW");
   static const AnsiCall ansiCall = KernelFunction<AnsiCall>("GetLongPathNameA");
   const auto fits = [](DWORD length) { return length > 0 && length < kLongPathBufferSize; };
+  // A long form is never shorter than the path, so a path that fills the
+  // buffer is not handed over at all: some versions of the call overrun a
+  // buffer of their own of that size on it.
   return OnPath(
       path, path,
       [&](const wchar_t* wide) {
         wchar_t buffer[kLongPathBufferSize];
-        const DWORD length = wideCall ? wideCall(wide, buffer, kLongPathBufferSize) : 0;
+        const bool asked = wideCall && fits(DWORD(wcslen(wide)));
+        const DWORD length = asked ? wideCall(wide, buffer, kLongPathBufferSize) : 0;
         return fits(length) ? Utf8OfWide(buffer, length) : path;
       },
       [&](const char* ansi) {
         char buffer[kLongPathBufferSize];
-        const DWORD length = ansiCall ? ansiCall(ansi, buffer, kLongPathBufferSize) : 0;
+        const bool asked = ansiCall && fits(DWORD(strlen(ansi)));
+        const DWORD length = asked ? ansiCall(ansi, buffer, kLongPathBufferSize) : 0;
         return fits(length) ? Utf8OfAnsi(buffer) : path;
       });
 }

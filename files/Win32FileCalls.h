@@ -60,7 +60,8 @@ bool DeletePath(const std::string& path);
 bool MakeFolder(const std::string& path);
 bool RemoveFolder(const std::string& path);
 // GetLongPathName looked up in "Kernel32.dll"; the path unchanged when the
-// function is missing, fails, or its answer does not fit 1,024 characters.
+// function is missing, fails, or its answer does not fit 1,024 characters
+// (a path that long is not handed to it).
 std::string LongPathOf(const std::string& path);
 // The executable's own path.
 std::string ModulePath();

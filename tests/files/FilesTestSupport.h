@@ -98,15 +98,19 @@ inline void RemoveTree(const std::wstring& folder) {
   RemoveDirectoryW(folder.c_str());
 }
 
-// The bin is the XDG trash under $XDG_DATA_HOME, which the test entries
-// point at scratch places; its Windows path is on Z:.
-inline std::wstring XdgDataFolder() {
+// The Windows path, on Z:, of the host folder that the environment variable
+// names ("Z:" alone when it is not set).
+inline std::wstring HostFolderNamedBy(const wchar_t* variable) {
   wchar_t folder[1024] = {};
-  GetEnvironmentVariableW(L"XDG_DATA_HOME", folder, 1024);
+  GetEnvironmentVariableW(variable, folder, 1024);
   std::wstring path = std::wstring(L"Z:") + folder;
   for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
   return path;
 }
+
+// The bin is the XDG trash under $XDG_DATA_HOME, which the test entries
+// point at scratch places.
+inline std::wstring XdgDataFolder() { return HostFolderNamedBy(L"XDG_DATA_HOME"); }
 
 // Takes the pending exception: its message when it is of the class (and
 // its error number is 0), "<other>" for another one, "<none>" without one.

@@ -185,6 +185,71 @@ TEST_F(FolderItemClassTest, StreamsAppendCreateAndLeaveWhatTheyMayNotWrite) {
   }
 }
 
+namespace {
+
+// Count bytes of the file from the offset, read with plain system calls.
+std::string BytesAt(const std::wstring& path, int64_t offset, DWORD count) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  LARGE_INTEGER at;
+  at.QuadPart = offset;
+  std::string bytes(count, '\0');
+  DWORD got = 0;
+  if (file == INVALID_HANDLE_VALUE) return "<missing>";
+  if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN) || !ReadFile(file, &bytes[0], count, &got, nullptr))
+    got = 0;
+  CloseHandle(file);
+  bytes.resize(got);
+  return bytes;
+}
+
+}  // namespace
+
+// Length reads -1 past 2 GiB, and Position takes that -1 as the end; Read
+// reads to the real end; a position the stream cannot reach is refused.
+TEST_F(FolderItemClassTest, BinaryStreamsOnAFileOfThreeGibibytes) {
+  const std::wstring path = PathOf(L"large.bin");
+  const int64_t size = 3LL << 30;
+  if (!MakeSparseFile(path, size)) GTEST_SKIP() << "no room for a sparse 3 GiB file";
+  ObjectRef item = ItemOf(L"large.bin");
+  ObjectRef writer = Adopt(CallMethod<RuntimeObject*>(item.get(), "OpenAsBinaryFile", uint8_t(1)));
+  BinaryStreamWrite(writer.get(), S("S").get());
+  ObjectRef reader = Adopt(CallMethod<RuntimeObject*>(item.get(), "OpenAsBinaryFile", uint8_t(0)));
+  EXPECT_EQ(Take(BinaryStreamRead(reader.get(), 16, nullptr)).bytes, "S" + std::string(15, '\0'));
+  SetProperty<int32_t>(reader.get(), "Position", 0);
+  EXPECT_EQ(BinaryStreamReadByte(reader.get()), 83);
+
+  EXPECT_EQ(GetProperty<int32_t>(writer.get(), "Length"), -1);
+  SetProperty<int32_t>(writer.get(), "Position", GetProperty<int32_t>(writer.get(), "Length"));
+  EXPECT_TRUE(GetProperty<bool>(writer.get(), "EOF"));
+  BinaryStreamWrite(writer.get(), S("END").get());
+  EXPECT_TRUE(Take(BinaryStreamRead(writer.get(), 16, nullptr)).nil);
+  SetProperty<int32_t>(writer.get(), "Position", 1);
+  SetProperty<int32_t>(writer.get(), "Position", -5);
+  EXPECT_EQ(GetProperty<int32_t>(writer.get(), "Position"), 1);
+  BinaryStreamWrite(writer.get(), S("X").get());
+  BinaryStreamClose(writer.get());
+  BinaryStreamClose(reader.get());
+  EXPECT_EQ(BytesAt(path, 0, 3), std::string("SX\0", 3));
+  EXPECT_EQ(BytesAt(path, size - 1, 10), std::string("\0END", 4));
+}
+
+// A reader at the end of a file that another stream goes on writing reads
+// on.
+TEST_F(FolderItemClassTest, ATextFileFollowedWhileItIsWrittenReadsOn) {
+  ObjectRef item = ItemOf(L"log.txt");
+  ObjectRef writer = Adopt(Call(item.get(), "CreateTextFile"));
+  ObjectRef reader = Adopt(Call(item.get(), "OpenAsTextFile"));
+  ASSERT_TRUE(writer && reader);
+  TextOutputStreamWriteLine(writer.get(), S("third").get());
+  EXPECT_EQ(Take(TextInputStreamReadAll(reader.get(), nullptr)).bytes, "third\r\n");
+  EXPECT_TRUE(GetProperty<bool>(reader.get(), "EOF"));
+  TextOutputStreamWriteLine(writer.get(), S("fourth").get());
+  EXPECT_FALSE(GetProperty<bool>(reader.get(), "EOF"));
+  EXPECT_EQ(Take(TextInputStreamReadLine(reader.get(), nullptr)).bytes, "fourth");
+  EXPECT_TRUE(GetProperty<bool>(reader.get(), "EOF"));
+}
+
 TEST_F(FolderItemClassTest, CodesResourceMembersAndCopiedPaths) {
   FakeFileTree tree;
   FakeFileTree::Node& node = tree.AddFile("f");

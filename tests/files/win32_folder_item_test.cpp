@@ -1,5 +1,6 @@
 // The Win32 folder item on real files. The Win32ItemPathTest cases also run
 // on the ANSI line (KV_FORCE_ANSI=1).
+#include <algorithm>
 #include <functional>
 
 #include "FilesTestSupport.h"
@@ -189,6 +190,39 @@ TEST_F(Win32ItemTest, AFourHundredCharacterPathWorksWholeOnTheWideLine) {
   EXPECT_TRUE(item->SetName(S("short").get()));
   EXPECT_TRUE(item->Delete());
   EXPECT_EQ(Item(std::wstring(200, L'd'))->GetCount(), 0);
+}
+
+// GetFolderItem, Parent, Child and Item past 1,024 characters; a path past
+// what the system takes fails its operations with a code.
+TEST_F(Win32ItemTest, PathsPastAThousandCharactersWorkAndTooLongOnesFail) {
+  std::wstring deep = Folder();
+  while (deep.size() < 1035) {
+    deep += L"\\" + std::wstring(std::min<size_t>(200, 1035 - deep.size() - 1), L'd');
+    ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+  }
+  bool refused = false;
+  auto folder = FolderItemImpWin32FromPath(Utf8Of(deep), true, false, &refused);
+  ASSERT_EQ(folder->Path().size(), 1035u);
+  EXPECT_FALSE(refused);
+  auto file = Adopt(folder->GetChildNamed(S("f.txt").get(), 0x40));
+  FileStreamPtr(file->CreateStream(nullptr))->Write("long", 4);
+  auto parent = Adopt(file->GetParent());
+  EXPECT_EQ(Text(*parent, &FolderItemImp::GetAbsolutePath), Utf8Of(deep) + "\\");
+  EXPECT_EQ(Adopt(parent->GetItemAt(0, 0x40))->GetLength(), 4);
+  EXPECT_TRUE(file->Delete());
+  EXPECT_FALSE(FileExists(deep + L"\\f.txt"));
+
+  std::string tooLong = Utf8Of(deep);
+  while (tooLong.size() < 33000) tooLong += "\\" + std::string(200, 'x');
+  auto beyond = FolderItemImpWin32FromPath(tooLong, false, false, &refused);
+  EXPECT_TRUE(refused);
+  EXPECT_FALSE(beyond->Exists());
+  EXPECT_EQ(beyond->CreateStream(nullptr), nullptr);
+  EXPECT_NE(beyond->mLastError, 0);
+  beyond->mLastError = 0;
+  EXPECT_FALSE(beyond->CreateAsFolder());
+  EXPECT_NE(beyond->mLastError, 0);
+  EXPECT_EQ(Adopt(beyond->GetParent())->GetCount(), 0);
 }
 
 TEST_F(Win32ItemTest, NamesOutsideTheCodePageRoundTripOnTheWideLine) {

@@ -46,7 +46,7 @@ class Statement {
   Statement(RuntimeObject* database, StringRecord* sql)
       : database_(database), engine_(DatabaseEngine(DatabaseArgument(database))),
         texts_(StringEncoding(sql)), encoding_(StringEncoding(sql)),
-        text_(StringData(sql), StringLength(sql)) {}
+        text_(StringData(sql), StringLength(sql), StringEncoding(sql)) {}
 
   void Run(SQLError* error);
 

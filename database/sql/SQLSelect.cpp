@@ -141,7 +141,7 @@ RuntimeObject* Select(RuntimeObject* database, StringRecord* sql, SQLError* erro
   StringRef statement;
   if (!StatementText(sql, &statement, error)) return nullptr;
   const uint32_t encoding = StringEncoding(statement.get());
-  SQLTokenizer text(StringData(statement.get()), StringLength(statement.get()));
+  SQLTokenizer text(StringData(statement.get()), StringLength(statement.get()), encoding);
   if (!text.NextToken().Is("select")) {
     SQLFail(error, 200, "Expected 'SELECT'");
     return nullptr;

@@ -2,6 +2,8 @@
 // pushed back.
 #include "database/sql/SQLTokenizer.h"
 
+#include "core/TextEncoding.h"
+
 namespace {
 
 bool IsBlank(uint8_t byte) { return byte <= 32; }
@@ -28,7 +30,10 @@ bool SQLToken::Is(const char* keyword) const {
   return i == text.size();
 }
 
-SQLTokenizer::SQLTokenizer(const uint8_t* text, size_t length) : text_(text), length_(length) {
+SQLTokenizer::SQLTokenizer(const uint8_t* text, size_t length, uint32_t encoding)
+    : text_(text), length_(length) {
+  if (encoding == kEncodingASCII || encoding == kEncodingNone) encoding = GetSystemTextEncoding();
+  if (encoding::IsDoubleByte(encoding)) doubleByteCodePage_ = encoding::CodePageOf(encoding);
   while (length_ && (text_[length_ - 1] == ';' || IsBlank(text_[length_ - 1]))) --length_;
 }
 
@@ -134,7 +139,11 @@ void SQLTokenizer::ReadNumber() {
 void SQLTokenizer::ReadBracketed() {
   token_.kind = SQLTokenKind::kBracketed;
   const size_t begin = position_;
-  while (position_ < length_ && text_[position_] != ']') ++position_;
+  while (position_ < length_ && text_[position_] != ']') {
+    position_ += doubleByteCodePage_ ? encoding::DoubleByteCharacterLength(
+                                           doubleByteCodePage_, text_ + position_, length_ - position_)
+                                     : 1;
+  }
   Take(begin, position_);
   if (position_ < length_) ++position_;
 }

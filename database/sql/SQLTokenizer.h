@@ -6,7 +6,9 @@
 //   symbols   "<", "<=", "<>", ">", ">=", "=", "(", ")", ",", "."
 //   quoted    '...' or "...": the text between the quotes, a doubled quote
 //             standing for one; an unclosed quote runs to the end
-//   bracketed [...]: the text between the brackets (to the end without "]")
+//   bracketed [...]: the text between the brackets (to the end without "]");
+//             in a double-byte encoding the second byte of a character is
+//             never the "]"
 //   number    a digit or "-", then digits with at most one "." among them,
 //             then an exponent ("e" or "E", a sign, digits) when digits
 //             follow the letter: "1e1" and "-2.5E-3" are one token each,
@@ -21,6 +23,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "core/string.h"
 
 enum class SQLTokenKind : uint8_t { kEnd, kSymbol, kQuoted, kBracketed, kNumber, kWord };
 
@@ -41,7 +45,8 @@ struct SQLToken {
 
 class SQLTokenizer {
  public:
-  SQLTokenizer(const uint8_t* text, size_t length);
+  // The text's encoding; the default one and none stand for the system's.
+  SQLTokenizer(const uint8_t* text, size_t length, uint32_t encoding = kEncodingASCII);
   const SQLToken& NextToken();
   // The next NextToken gives the last token again.
   void PushBack() { position_ = start_; }
@@ -61,6 +66,7 @@ class SQLTokenizer {
   size_t length_;
   size_t position_ = 0;
   size_t start_ = 0;
+  uint32_t doubleByteCodePage_ = 0;  // 0: one byte per character
   SQLToken token_;
   std::string unquoted_;  // a quoted token's text with its doubled quotes made single
 };

@@ -37,6 +37,14 @@ TEST(DbSqlTokens, TextSplitsIntoTheTokensOfTheGrammar) {
   for (const char* name : {"", "a!b", "1a", "a]", "a.b"}) EXPECT_FALSE(IsIdentifier(std::string(name))) << name;
   EXPECT_FALSE(IsIdentifier(std::string("a\0b", 3)));
 
+  // A double-byte character whose second byte is "]" stays in its name.
+  const std::string dbcs = "[\x83\x5D]=[\x83\x5D";
+  SQLTokenizer japanese(reinterpret_cast<const uint8_t*>(dbcs.data()), dbcs.size(), kEncodingShiftJIS);
+  EXPECT_EQ(japanese.NextToken().text, "\x83\x5D");
+  EXPECT_TRUE(japanese.NextToken().Is("="));
+  EXPECT_EQ(japanese.NextToken().text, "\x83\x5D");
+  EXPECT_TRUE(japanese.AtEnd());
+
   const std::string text = "a = 'b'";
   SQLTokenizer tokenizer(reinterpret_cast<const uint8_t*>(text.data()), text.size());
   tokenizer.NextToken();

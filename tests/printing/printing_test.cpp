@@ -318,6 +318,24 @@ TEST_F(PrintingTest, AJobThatCannotStartLeavesNothingBehind) {
   }
 }
 
+TEST_F(PrintingTest, AccessorsWithoutAPrinterGiveNothingAfterTheirAssertion) {
+  EXPECT_EQ(printerSetupInfoGetter(nullptr, uint32_t(PrinterInfo::kWidth)), 0);
+  printerSetupMaxResSetter(nullptr, uint32_t(PrinterInfo::kMaxVerticalResolution), 5);
+  EXPECT_EQ(printerSetupStringGetter(nullptr, 0), nullptr);
+  printerSetupStringSetter(nullptr, 0, nullptr);
+  EXPECT_FALSE(printerSetupPageSetup(nullptr));
+  EXPECT_EQ(Reported(), "obj; obj; obj; obj; obj; ");
+
+  // A machine without a default printer: the geometry reads 0.
+  {
+    FakePrinter fake;
+    fake.hasDefaultPrinter = false;
+    ObjectRef setup = NewSetup();
+    EXPECT_EQ(Info(setup, "Width") + Info(setup, "PageHeight"), 0);
+  }
+  ExpectNothingLeft("without a printer");
+}
+
 TEST_F(PrintingTest, SetupStringsCarryDeviceModesWholeAndRefuseWhatTheyCannotTake) {
   ObjectRef setup = NewSetup();
   const std::string fresh = SetupStringOf(setup);

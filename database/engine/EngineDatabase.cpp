@@ -284,29 +284,40 @@ void DBEngineDatabase::DetachCursors() {
 
 // ---- Making, opening and closing -----------------------------------------------------------
 
+namespace {
+
+// Makes the three system trees and commits; false, the file closed and the
+// error in *error, when that fails.
+bool MakeSystemTrees(DBFile* file, DBStorageError* error) {
+  bool made = true;
+  for (const char* name : {kDBTablesName, kDBFieldsName, kDBBlobName})
+    made = made && CreateTableTree(*file, name);
+  if (made && file->CommitTransaction()) return true;
+  if (error) *error = file->LastError();
+  CloseDatabaseFile(file);
+  return false;
+}
+
+// Whether the directory holds no tree at all: the file of a database whose
+// making was cut short, rolled back to a bare header or an empty directory.
+bool HoldsNoTree(DBFile& file) {
+  std::unique_ptr<DBTreeCursor> directory = OpenTreeCursor(file, nullptr, nullptr, 0, {});
+  return !directory->NextEntry() && file.LastError().code == kDBErrorNone;
+}
+
+}  // namespace
+
 DBEngineDatabase* CreateEngineDatabaseAt(const StringRecord* path, DBStorageAdapter& adapter,
                                          DBStorageError* error) {
   DBFile* file = CreateDatabaseFileAt(path, adapter, error);
-  if (!file) return nullptr;
-  for (const char* name : {kDBTablesName, kDBFieldsName, kDBBlobName}) {
-    if (!CreateTableTree(*file, name)) {
-      if (error) *error = file->LastError();
-      CloseDatabaseFile(file);
-      return nullptr;
-    }
-  }
-  if (!file->CommitTransaction()) {
-    if (error) *error = file->LastError();
-    CloseDatabaseFile(file);
-    return nullptr;
-  }
+  if (!file || !MakeSystemTrees(file, error)) return nullptr;
   return new DBEngineDatabase(file);
 }
 
 DBEngineDatabase* OpenEngineDatabaseAt(const StringRecord* path, DBStorageAdapter& adapter,
                                        DBStorageError* error) {
   DBFile* file = OpenDatabaseFileAt(path, adapter, error);
-  if (!file) return nullptr;
+  if (!file || (HoldsNoTree(*file) && !MakeSystemTrees(file, error))) return nullptr;
   auto* database = new DBEngineDatabase(file);
   if (!database->LoadTables()) {
     if (error) *error = MakeStorageError(DBErrorCode(database->ErrorCode()));

@@ -152,8 +152,11 @@ bool TableIdPrefix(DBFile& file, uint32_t id, std::vector<uint8_t>* prefix);
 // failure, the storage error in *error.
 DBEngineDatabase* CreateEngineDatabaseAt(const StringRecord* path, DBStorageAdapter& adapter,
                                          DBStorageError* error = nullptr);
-// Opens the file and reads its catalog. Null when the file does not open or
-// its catalog cannot be walked.
+// Opens the file and reads its catalog. A file whose directory holds no tree
+// (its making was cut short before its first commit) gets the three system
+// trees first, as a new database. Null when the file does not open, those
+// trees cannot be made (2009 for a read-only file), or its catalog cannot be
+// walked.
 DBEngineDatabase* OpenEngineDatabaseAt(const StringRecord* path, DBStorageAdapter& adapter,
                                        DBStorageError* error = nullptr);
 // Detaches the cursors, commits, closes the file and deletes the database.

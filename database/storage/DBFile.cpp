@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 
 #include "core/string.h"
 #include "database/storage/PageValidation.h"
@@ -28,14 +29,30 @@ bool AllZero(const uint8_t* bytes, size_t count) {
   return std::all_of(bytes, bytes + count, [](uint8_t b) { return b == 0; });
 }
 
+// A random id, never 0 (0 marks files written before ids existed).
+uint64_t NewFileId() {
+  std::random_device source;
+  uint64_t id = 0;
+  while (id == 0) id = uint64_t(source()) << 32 | source();
+  return id;
+}
+
+uint64_t HeaderFileId(const uint8_t* header) {
+  return uint64_t(GetBigEndian32(header + kDBHeaderFileIdAt)) << 32 |
+         GetBigEndian32(header + kDBHeaderFileIdAt + 4);
+}
+
 // Whether the journal is whole and belongs to the transaction whose serial
-// the database header holds.
-bool JournalIsComplete(FileStream& journal, uint32_t headerSerial, DBJournalHeader* header) {
+// and file id the database header holds.
+bool JournalIsComplete(FileStream& journal, const uint8_t* fileHeader, DBJournalHeader* header) {
   uint8_t head[kDBJournalHeaderSize];
   int32_t got = 0;
   if (!journal.SetPosition(0) || !journal.Read(head, sizeof head, &got) || got != int32_t(sizeof head))
     return false;
-  if (!DecodeJournalHeader(head, header) || header->serial != headerSerial) return false;
+  if (!DecodeJournalHeader(head, header) ||
+      header->serial != GetBigEndian32(fileHeader + kDBHeaderSerialAt) ||
+      header->fileId != HeaderFileId(fileHeader))
+    return false;
   if (int64_t(journal.GetLength()) != JournalLength(header->imageCount)) return false;
   std::vector<uint8_t> block(64 * 1024);
   uint32_t crc = 0;
@@ -113,7 +130,7 @@ bool DBFile::Flush(FileStream& stream) {
 }
 
 bool DBFile::WriteHeaderWords(uint32_t offset, const uint32_t* words, int32_t count) {
-  uint8_t bytes[16];
+  uint8_t bytes[24];
   for (int32_t i = 0; i < count; ++i) PutBigEndian32(bytes + 4 * i, words[i]);
   return WriteAt(offset, bytes, 4 * count) && Flush(*stream_);
 }
@@ -132,6 +149,9 @@ bool DBFile::Create() {
   uint8_t header[kDBHeaderSize] = {};
   PutBigEndian32(header + kDBHeaderMagicAt, kDBFileMagic);
   PutBigEndian32(header + kDBHeaderVersionAt, kDBFileVersion);
+  fileId_ = NewFileId();
+  PutBigEndian32(header + kDBHeaderFileIdAt, uint32_t(fileId_ >> 32));
+  PutBigEndian32(header + kDBHeaderFileIdAt + 4, uint32_t(fileId_));
   if (!stream_->SetLength(kDBHeaderSize)) return Fail(kDBErrorWrite);
   if (!WriteAt(0, header, sizeof header)) return false;
   uint32_t root = 0;
@@ -169,8 +189,8 @@ bool DBFile::Open() {
       SetError(kDBErrorReadOnly);
       return false;
     }
-    if (!Recover(GetBigEndian32(header + kDBHeaderSerialAt)) || !ReadAt(0, header, sizeof header)) {
-      if (!failed_) SetError(kDBErrorDamaged);
+    if (!Recover(header) || !ReadAt(0, header, sizeof header)) {
+      if (error_.code == kDBErrorNone) SetError(kDBErrorDamaged);
       return false;
     }
   } else if (!readOnly_) {
@@ -189,20 +209,46 @@ bool DBFile::Open() {
     SetError(kDBErrorDamaged);
     return false;
   }
+  // A file written before ids existed gets one with its next transaction.
+  fileId_ = HeaderFileId(header);
+  if (fileId_ == 0 && !readOnly_) fileId_ = NewFileId();
   opening_ = false;
   return true;
 }
 
-bool DBFile::Recover(uint32_t headerSerial) {
+bool DBFile::Recover(const uint8_t* fileHeader) {
   FileStreamPtr journal = adapter_.NewStream();
   DBJournalHeader header;
   const bool complete = journal && journal->Open(journalPath_.get(), kFileStreamReadOnly) &&
-                        JournalIsComplete(*journal, headerSerial, &header);
-  const bool recovered = complete ? RecoverFromJournal(*journal, header) : DropTrailingZeroPages();
+                        JournalIsComplete(*journal, fileHeader, &header);
+  bool recovered = false;
+  if (complete) {
+    recovered = RecoverFromJournal(*journal, header);
+  } else if (PagesCarrySerial(GetBigEndian32(fileHeader + kDBHeaderSerialAt))) {
+    // Pages of the transaction were written and nothing can undo them: the
+    // file and whatever journal there is stay as they are.
+    error_ = {kDBErrorDamaged, "Database file is damaged: its journal is missing or damaged"};
+  } else {
+    recovered = DropTrailingZeroPages();
+  }
   if (journal) journal->Close();
   journal.reset();
   if (recovered) adapter_.RemoveFile(journalPath_.get());
   return recovered;
+}
+
+// Whether any page was last changed by the transaction of that serial.
+bool DBFile::PagesCarrySerial(uint32_t serial) {
+  const int32_t length = stream_->GetLength();
+  const uint32_t count = length < int32_t(kDBHeaderSize)
+                             ? 0
+                             : uint32_t(length - int32_t(kDBHeaderSize)) / kDBPageSize;
+  for (uint32_t page = 0; page < count; ++page) {
+    uint8_t word[4];
+    if (!ReadAt(DBPagePosition(page) + kDBPageSerialAt, word, sizeof word)) return true;
+    if (GetBigEndian32(word) == serial) return true;
+  }
+  return false;
 }
 
 bool DBFile::RecoverFromJournal(FileStream& journal, const DBJournalHeader& header) {
@@ -223,8 +269,8 @@ bool DBFile::RecoverFromJournal(FileStream& journal, const DBJournalHeader& head
   return WriteHeaderWords(kDBHeaderTransactionAt, words, 3);
 }
 
-// Without a complete journal no page of the file was written yet; only the
-// pages the transaction added, still zero, are to go.
+// No page of the file was written yet; only the pages the transaction added,
+// still zero, are to go.
 bool DBFile::DropTrailingZeroPages() {
   const int32_t length = stream_->GetLength();
   if (length < int32_t(kDBHeaderSize)) return Fail(kDBErrorDamaged);
@@ -375,8 +421,9 @@ bool DBFile::MarkPageDirty(const DBPageRef& page) {
 bool DBFile::BeginTransaction() {
   if (inTransaction_) return true;
   if (!CheckWritable()) return false;
-  const uint32_t words[] = {serial_, 1, nextRecordId_};
-  if (!WriteHeaderWords(kDBHeaderSerialAt, words, 3)) return false;
+  const uint32_t words[] = {serial_,        1, nextRecordId_,
+                            directoryRoot_, uint32_t(fileId_ >> 32), uint32_t(fileId_)};
+  if (!WriteHeaderWords(kDBHeaderSerialAt, words, 6)) return false;
   beginPageCount_ = pageCount_;
   beginNextRecordId_ = nextRecordId_;
   beginDirectoryRoot_ = directoryRoot_;
@@ -416,10 +463,12 @@ bool DBFile::FinishTransaction(bool rollback) {
   std::vector<DBPageEntry*> pages = cache_.DirtyPages();
   std::sort(pages.begin(), pages.end(),
             [](const DBPageEntry* a, const DBPageEntry* b) { return a->number < b->number; });
+  // Every page write comes after a journal, even one of no images: the page
+  // count at begin is what undoes the pages added.
   std::vector<uint32_t> overwritten;
   for (const DBPageEntry* page : pages)
     if (page->number < beginPageCount_) overwritten.push_back(page->number);
-  if (!overwritten.empty() && !WriteJournal(overwritten, rollback)) return false;
+  if (!pages.empty() && !WriteJournal(overwritten, rollback)) return false;
 
   const uint32_t count = uint32_t(pages.size());
   for (uint32_t i = 0; i < count; ++i) {
@@ -431,7 +480,7 @@ bool DBFile::FinishTransaction(bool rollback) {
   if (!WriteHeaderWords(kDBHeaderTransactionAt, words, 3)) return false;
   Reached(rollback ? DBWriteStep::kRollbackHeaderWritten : DBWriteStep::kCommitHeaderWritten);
 
-  if (!overwritten.empty()) adapter_.RemoveFile(journalPath_.get());
+  if (!pages.empty()) adapter_.RemoveFile(journalPath_.get());
   cache_.CleanAll();
   serial_ = AdvanceSerial(serial_);
   inTransaction_ = false;
@@ -464,6 +513,7 @@ bool DBFile::WriteJournal(const std::vector<uint32_t>& pages, bool rollback) {
   header.directoryRoot = beginDirectoryRoot_;
   header.imageCount = uint32_t(pages.size());
   header.crc = crc;
+  header.fileId = fileId_;
   uint8_t head[kDBJournalHeaderSize];
   EncodeJournalHeader(header, head);
   written = written && journal->SetPosition(0) && journal->Write(head, sizeof head) &&

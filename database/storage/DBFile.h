@@ -2,13 +2,32 @@
 // transactions.
 //
 // A transaction begins with the first change (BeginTransaction writes the
-// serial, 1 and the next record id at header offset 8 and flushes) and ends
-// with CommitTransaction or RollbackTransaction. Both write the transaction's
-// dirty pages through the rollback journal (Journal.h) and finish with one
+// serial, 1, the next record id, the directory root and the file id at
+// header offset 8 and flushes) and ends with CommitTransaction or
+// RollbackTransaction. Dirty pages stay in memory until then. Both write,
+// before the first page, the rollback journal (Journal.h): the committed
+// images of the pages about to be overwritten, the page count and the header
+// words at begin, the serial and the file id. Then the pages, then one
 // 12-byte header write of {0, next record id, directory root}: that write is
-// the commit point. A file left with header word 12 = 1 is recovered at the
-// next open that can write it: from a complete journal the old page images
-// are written back; without one no page had been written yet.
+// the commit point; the journal is deleted after it.
+//
+// Recovery. A file left with header word 12 = 1 is recovered at the next
+// open that can write it (an open that cannot is refused with 2009 and
+// changes nothing):
+// - A whole journal of that transaction (its length, both checksums, the
+//   header's serial and the header's file id all agree) is replayed: the
+//   images are written back, the file is cut to the page count at begin and
+//   the header words at begin restored; then the journal is deleted.
+// - Otherwise (no journal, a cut or damaged one, or one of another
+//   transaction or another file, which is never replayed) the change serial
+//   of every page tells whether the transaction wrote any. If one did, that
+//   write cannot be undone: the open is refused with 2011, "Database file is
+//   damaged: its journal is missing or damaged", and neither the file nor
+//   the journal is touched. If none did, the zero pages the transaction
+//   added at the end are dropped and word 12 cleared.
+// A file of file id 0 (written before ids existed) takes only a journal of
+// file id 0, as writers of that time left them; its next transaction gives
+// it an id.
 //
 // Errors: operations give false or an empty page and leave a DBStorageError
 // (LastError). A write that fails, or a page that cannot be read back inside
@@ -117,7 +136,8 @@ class DBFile {
                        bool (DBFile::*start)());
   bool Create();
   bool Open();
-  bool Recover(uint32_t headerSerial);
+  bool Recover(const uint8_t* fileHeader);
+  bool PagesCarrySerial(uint32_t serial);
   bool RecoverFromJournal(FileStream& journal, const DBJournalHeader& header);
   bool DropTrailingZeroPages();
   bool Close();
@@ -145,6 +165,8 @@ class DBFile {
   uint32_t pageCount_ = 0;
   uint32_t chainHead_ = kDBNoPage;
   uint32_t directoryRoot_ = 0;
+  // Names the file to its journals (header words 24 and 28).
+  uint64_t fileId_ = 0;
   // Their values when the transaction began, for the journal.
   uint32_t beginPageCount_ = 0;
   uint32_t beginNextRecordId_ = 0;
@@ -157,15 +179,18 @@ class DBFile {
   bool opening_ = false;
 };
 
-// Creates (or empties) the file and formats it: the header, then page 0, the
-// empty directory. The journal of the path is deleted. Null on failure, with
+// Creates (or empties) the file and formats it: the header with a new file
+// id, then page 0, the empty directory, in the first transaction (a kill
+// before its commit leaves a bare header: the empty database). The journal
+// of the path is deleted. Null on failure, with
 // the error in *error when given.
 DBFile* CreateDatabaseFileAt(const StringRecord* path, DBStorageAdapter& adapter,
                              DBStorageError* error = nullptr);
 // Opens for reading and writing, else for reading only; recovers an
 // interrupted transaction first (only with the file's lock held). Null when
 // the file cannot be opened (no error code), is no database or is damaged
-// (2011), or needs recovery but cannot be written (2009, file untouched).
+// (2011, also when it needs recovery that its journal cannot give), or needs
+// recovery but cannot be written (2009, file untouched).
 DBFile* OpenDatabaseFileAt(const StringRecord* path, DBStorageAdapter& adapter,
                            DBStorageError* error = nullptr);
 // Replays the spools of cursors still open (they end empty), commits, writes

@@ -6,6 +6,9 @@
 
 namespace {
 
+constexpr uint32_t kFileIdAt = 32;
+constexpr uint32_t kHeaderCrcAt = 40;
+
 struct Crc32Table {
   uint32_t entries[256];
   Crc32Table() {
@@ -31,8 +34,10 @@ void EncodeJournalHeader(const DBJournalHeader& header, uint8_t out[kDBJournalHe
   std::memset(out, 0, kDBJournalHeaderSize);
   const uint32_t words[] = {kDBJournalMagic,      kDBJournalVersion,    header.serial,
                             header.pageCount,     header.nextRecordId, header.directoryRoot,
-                            header.imageCount,    header.crc};
+                            header.imageCount,    header.crc,          uint32_t(header.fileId >> 32),
+                            uint32_t(header.fileId)};
   for (size_t i = 0; i < sizeof words / sizeof words[0]; ++i) PutBigEndian32(out + 4 * i, words[i]);
+  PutBigEndian32(out + kHeaderCrcAt, Crc32Update(0, out, kHeaderCrcAt));
 }
 
 bool DecodeJournalHeader(const uint8_t in[kDBJournalHeaderSize], DBJournalHeader* header) {
@@ -44,7 +49,8 @@ bool DecodeJournalHeader(const uint8_t in[kDBJournalHeaderSize], DBJournalHeader
   header->directoryRoot = GetBigEndian32(in + 20);
   header->imageCount = GetBigEndian32(in + 24);
   header->crc = GetBigEndian32(in + 28);
-  return true;
+  header->fileId = uint64_t(GetBigEndian32(in + kFileIdAt)) << 32 | GetBigEndian32(in + kFileIdAt + 4);
+  return header->fileId == 0 || GetBigEndian32(in + kHeaderCrcAt) == Crc32Update(0, in, kHeaderCrcAt);
 }
 
 int64_t JournalLength(uint32_t imageCount) {

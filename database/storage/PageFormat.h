@@ -2,6 +2,12 @@
 // pages of 8192 bytes (page n at n * 8192 + 64), each an 18-byte page header
 // and up to 8174 bytes of entries packed from offset 18.
 //
+// Header: 0 magic, 4 version, 8 serial of the transaction last begun, 12
+// transaction open (1 or 0), 16 next record id, 20 directory root, 24 and 28
+// the file id (high word first), the rest zero. The file id is a random
+// 64-bit number that names the file to its rollback journals (DBFile.h);
+// files written before it existed hold 0 there until their next transaction.
+//
 // Entry offsets used throughout the engine count from the start of the data
 // area (page byte 18), as the page's `used` field does.
 #pragma once
@@ -24,6 +30,7 @@ constexpr uint32_t kDBHeaderSerialAt = 8;
 constexpr uint32_t kDBHeaderTransactionAt = 12;
 constexpr uint32_t kDBHeaderNextIdAt = 16;
 constexpr uint32_t kDBHeaderDirectoryRootAt = 20;
+constexpr uint32_t kDBHeaderFileIdAt = 24;
 
 // Page kinds (page bytes 0-3).
 constexpr uint32_t kDBKindDirectoryLeaf = 0xBEEF0002;

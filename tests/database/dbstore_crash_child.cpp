@@ -3,18 +3,29 @@
 // commit, a rollback or a recovery, or runs transactions until the test
 // kills it.
 //
-//   dbstore_crash_child <database> commit|rollback journal|first|middle|last|header
-//   dbstore_crash_child <database> recover <image index>
+//   dbstore_crash_child <database> commit|rollback journal|first|middle|last|header|<n>
+//   dbstore_crash_child <database> new|engine-new journal|header|<n>
+//   dbstore_crash_child <database> recover <n>
 //   dbstore_crash_child <database> loop <first transaction number> <log file>
+//   dbstore_crash_child <database> spool
 //
-// Exit codes: 7 killed at the step, 0 finished without meeting it, 2 failed.
+// <n> is the index (from 0) of a page write, or of an image written back.
+// "new" makes the file with the test table and fills it in its first
+// commit, "engine-new" makes an engine database; "spool" moves a row to a
+// new key through a cursor, so that its update spool is a temporary file,
+// and ends itself with the spool open.
+//
+// Exit codes: 7 killed at the step, 0 finished without meeting it, 2 failed,
+// 3 no spool file to be seen.
 #include <windows.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "database/engine/EngineDatabase.h"
 #include "tests/database/dbstore_crash_scenario.h"
 
 namespace {
@@ -22,7 +33,6 @@ namespace {
 constexpr UINT kKilled = 7;
 
 DBWriteStep wantedStep;
-uint32_t wantedIndex = 0;
 const char* wantedPlace = "";
 
 void KillAtStep(DBWriteStep step, uint32_t index, uint32_t count) {
@@ -32,7 +42,7 @@ void KillAtStep(DBWriteStep step, uint32_t index, uint32_t count) {
   if (place == "first") here = index == 0;
   if (place == "middle") here = index == count / 2;
   if (place == "last") here = index + 1 == count;
-  if (step == DBWriteStep::kRecoveryImageWritten) here = index == wantedIndex;
+  if (std::isdigit(static_cast<unsigned char>(place[0]))) here = index == uint32_t(std::atoi(wantedPlace));
   if (here) TerminateProcess(GetCurrentProcess(), kKilled);
 }
 
@@ -50,24 +60,63 @@ void AppendLine(HANDLE log, const std::string& line) {
   WriteFile(log, text.data(), DWORD(text.size()), &written, nullptr);
 }
 
+bool MakeNewFile(const StringRecord* path, DBStorageAdapter& storage, bool engine) {
+  if (engine) {
+    DBEngineDatabase* database = CreateEngineDatabaseAt(path, storage);
+    return database && CloseEngineDatabase(database);
+  }
+  DBFile* db = CreateDatabaseFileAt(path, storage);
+  if (!db) return false;
+  const bool filled = CreateTableTree(*db, crash_scenario::kTable) && crash_scenario::FillNewTable(*db);
+  return CloseDatabaseFile(db) && filled;
+}
+
+bool SpoolFileExists() {
+  wchar_t folder[MAX_PATH + 1];
+  const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((std::wstring(folder, length) + L"kvt*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return true;
+}
+
+int EndWithSpoolOpen(DBFile& db) {
+  std::unique_ptr<DBTreeCursor> cursor =
+      OpenTableTree(db, crash_scenario::kTable, nullptr, 0, crash_scenario::kKeyed);
+  std::vector<uint8_t> record;
+  if (!cursor->NextMatching() || !crash_scenario::BuildTestRecord(db, 99999, "moved", &record) ||
+      !UpdateCurrentRecord(*cursor, record.data(), record.size()))
+    return 2;
+  if (!SpoolFileExists()) return 3;
+  TerminateProcess(GetCurrentProcess(), kKilled);
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 4) return 2;
+  if (argc < 3) return 2;
   const StringRef path = StringRef::Adopt(StringFromASCII(argv[1]));
   const std::string mode = argv[2];
   DBStorageAdapter& storage = Win32DatabaseStorage();
+  wantedPlace = argc >= 4 ? argv[3] : "";
 
   if (mode == "recover") {
     wantedStep = DBWriteStep::kRecoveryImageWritten;
-    wantedIndex = uint32_t(std::atoi(argv[3]));
     SetDBWriteStepHook(KillAtStep);
     DBFile* db = OpenDatabaseFileAt(path.get(), storage);
     return db && CloseDatabaseFile(db) ? 0 : 2;
   }
+  if (mode == "new" || mode == "engine-new") {
+    wantedStep = StepOf(false, wantedPlace);
+    SetDBWriteStepHook(KillAtStep);
+    return MakeNewFile(path.get(), storage, mode == "engine-new") ? 0 : 2;
+  }
 
   DBFile* db = OpenDatabaseFileAt(path.get(), storage);
   if (!db) return 2;
+  if (mode == "spool") return EndWithSpoolOpen(*db);
   if (mode == "loop" && argc >= 5) {
     HANDLE log = CreateFileA(argv[4], FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -80,7 +129,6 @@ int main(int argc, char** argv) {
   }
 
   const bool rollback = mode == "rollback";
-  wantedPlace = argv[3];
   wantedStep = StepOf(rollback, wantedPlace);
   crash_scenario::ChangeRows(*db);
   SetDBWriteStepHook(KillAtStep);

@@ -57,6 +57,20 @@ inline Rows AfterChangeRows(Rows rows) {
   return rows;
 }
 
+// The first transaction of a new file, after its table: 400 rows of 400
+// bytes, some twenty pages.
+inline bool FillNewTable(DBFile& db) {
+  for (int32_t key = 0; key < 400; ++key)
+    if (!InsertRow(db, key, std::string(400, 'n'))) return false;
+  return true;
+}
+
+inline Rows AfterFillNewTable() {
+  Rows rows;
+  for (int32_t key = 0; key < 400; ++key) rows[key] = std::string(400, 'n');
+  return rows;
+}
+
 // Transaction n of the endless loop: 30 rows of its own, and the even rows
 // of transaction n - 1 deleted.
 inline void LoopTransaction(DBFile& db, int32_t n) {

@@ -1,17 +1,19 @@
 // The storage core on real files through the Win32 adapter: the lock of a
 // second opener, the read-only attribute, and a child process killed inside
-// commits, rollbacks, recovery and a loop of transactions.
+// commits, rollbacks, recovery, a loop of transactions, the first commit of
+// a new file (also of an engine database), and with a spool file open.
 #include <windows.h>
 
 #include <fstream>
 #include <random>
 
 #include "core/string.h"
-#include "tests/database/dbstore_support.h"
+#include "tests/database/dbengine_support.h"
 
 namespace {
 
 using crash_scenario::AfterChangeRows;
+using crash_scenario::AfterFillNewTable;
 using crash_scenario::AfterLoopTransactions;
 
 std::string ReadFileBytes(const std::wstring& path) {
@@ -23,7 +25,7 @@ bool FileExists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-class DbstoreCrash : public StoreTest {
+class DbstoreCrash : public StoreTest, public EngineLists {
  protected:
   void SetUp() override {
     StoreTest::SetUp();
@@ -45,6 +47,15 @@ class DbstoreCrash : public StoreTest {
   }
 
   std::wstring Journal() const { return path_ + L"-journal"; }
+  bool AnySpoolFile() const {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder_ + L"\\kvt*.tmp").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    return search != INVALID_HANDLE_VALUE;
+  }
+  void DeleteDatabase() {
+    for (const std::wstring& file : {path_, Journal()}) DeleteFileW(file.c_str());
+  }
   std::wstring Log() const { return folder_ + L"\\log.txt"; }
   static std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
   StringRef Path() const {
@@ -149,6 +160,84 @@ TEST_F(DbstoreCrash, KilledAtEachStepOfCommitAndRollback) {
   ASSERT_TRUE(FileExists(Journal()));
   ASSERT_EQ(7u, RunChild("recover 0"));
   EXPECT_TRUE(SameRows(before, RowsAfterCrash()));
+}
+
+// The step places of a first commit: its journal, then each page write
+// until the child runs past the last one (exit code 0).
+template <class Check>
+void KillAtEachStepOfAFirstCommit(const Check& check) {
+  for (uint32_t step = 0;; ++step) {
+    const std::string place = step == 0 ? "journal" : std::to_string(step - 1);
+    SCOPED_TRACE(place);
+    const DWORD code = check(place);
+    if (code == 0) {
+      EXPECT_GT(step, 4u);
+      return;
+    }
+    ASSERT_EQ(7u, code);
+  }
+}
+
+TEST_F(DbstoreCrash, KilledInTheFirstCommitOfANewFile) {
+  KillAtEachStepOfAFirstCommit([&](const std::string& place) {
+    DeleteDatabase();
+    const DWORD code = RunChild("new " + place);
+    if (code != 7) return code;
+    // The empty database: a bare header, which takes a table and rows.
+    DBFile* db = Open();
+    EXPECT_TRUE(db && db->PageCount() == 0 && WalkAll(*db));
+    EXPECT_TRUE(db && CreateTableTree(*db, kTable));
+    EXPECT_TRUE(db && Insert(*db, 5, "five") == 0);
+    EXPECT_TRUE(CloseDatabaseFile(db));
+    EXPECT_TRUE(SameRows({{5, "five"}}, RowsAfterCrash()));
+    return code;
+  });
+  DeleteDatabase();
+  ASSERT_EQ(7u, RunChild("new header"));
+  EXPECT_TRUE(SameRows(AfterFillNewTable(), RowsAfterCrash()));
+}
+
+TEST_F(DbstoreCrash, KilledWhileMakingAnEngineDatabase) {
+  const auto open = [&] {
+    DBStorageError error;
+    DBEngineDatabase* db = OpenEngineDatabaseAt(Path().get(), Win32DatabaseStorage(), &error);
+    EXPECT_TRUE(db) << error.code;
+    return db;
+  };
+  KillAtEachStepOfAFirstCommit([&](const std::string& place) {
+    DeleteDatabase();
+    const DWORD code = RunChild("engine-new " + place);
+    if (code != 7) return code;
+    // The database as made: a table and rows can be added and read back.
+    DBEngineDatabase* db = open();
+    if (!db) return code;
+    EXPECT_TRUE(CreateTable(*db, S("t"), Columns({{"id", kDBInteger}, {"name", kDBVarChar}}), nullptr, 0));
+    EXPECT_TRUE(InsertRow(*db, S("t"), Values({{"id", "1"}, {"name", "one"}})));
+    EXPECT_TRUE(CloseEngineDatabase(db));
+    db = open();
+    if (!db) return code;
+    EXPECT_EQ(std::vector<std::string>{"1|one"}, RowTexts(OpenTableCursor(*db, S("t"), All(), nullptr)));
+    EXPECT_TRUE(CloseEngineDatabase(db));
+    EXPECT_FALSE(FileExists(Journal()));
+    return code;
+  });
+}
+
+// The child's temporary folder is the test's own; the spool's file goes
+// with the killed process.
+TEST_F(DbstoreCrash, KilledWithASpoolFileOpen) {
+  MakeBase();
+  wchar_t saved[2][MAX_PATH + 1];
+  const wchar_t* names[2] = {L"TMP", L"TEMP"};
+  DWORD lengths[2];
+  for (int i = 0; i < 2; ++i) {
+    lengths[i] = GetEnvironmentVariableW(names[i], saved[i], MAX_PATH + 1);
+    SetEnvironmentVariableW(names[i], folder_.c_str());
+  }
+  const DWORD code = RunChild("spool");
+  for (int i = 0; i < 2; ++i) SetEnvironmentVariableW(names[i], lengths[i] ? saved[i] : nullptr);
+  ASSERT_EQ(7u, code);
+  EXPECT_FALSE(AnySpoolFile());
 }
 
 // The last transaction number on a "begin" and on a "done" line of the log.

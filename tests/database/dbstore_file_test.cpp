@@ -34,7 +34,11 @@ TEST_F(DbstoreFile, NewFileIsHeaderAndEmptyDirectoryPage) {
   EXPECT_FALSE(storage_.Exists("new-journal"));
   EXPECT_EQ("FE ED DB DB 00 00 00 01 00 00 00 01 00 00 00 00 00 00 00 01 00 00 00 00",
             Hex(file.substr(0, 24)));
-  EXPECT_EQ(std::string(40, '\0'), file.substr(24, 40));
+  // Words 24 and 28 name the file to its journals: random, never 0.
+  EXPECT_NE(std::string(8, '\0'), file.substr(24, 8));
+  EXPECT_EQ(std::string(32, '\0'), file.substr(32, 32));
+  CloseDatabaseFile(CreateDatabaseFileAt(PathString("other").get(), storage_));
+  EXPECT_NE(file.substr(24, 8), storage_.Bytes("other").substr(24, 8));
   EXPECT_EQ("BE EF 00 02 00 00 00 00 00 00 00 01 FF FF FF FF 00 00", Hex(file.substr(64, 18)));
   EXPECT_EQ(std::string(8174, '\0'), file.substr(82));
 }

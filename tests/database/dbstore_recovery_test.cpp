@@ -1,0 +1,165 @@
+// Recovery when the journal cannot undo an interrupted transaction: lost,
+// cut, damaged, of another transaction or of another file; and files
+// written before file ids.
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "tests/database/dbstore_support.h"
+
+namespace {
+
+using Files = std::map<std::string, std::string>;
+
+MemoryStorage* recordedStorage = nullptr;
+std::vector<Files>* recordedSteps = nullptr;
+
+void RecordStep(DBWriteStep step, uint32_t, uint32_t) {
+  if (step == DBWriteStep::kCommitJournalFlushed || step == DBWriteStep::kCommitPageWritten)
+    recordedSteps->push_back(recordedStorage->Snapshot());
+}
+
+// A committed table of `count` rows of 150 bytes of `fill`.
+Rows MakeTable(MemoryStorage& storage, const char* path, char fill, int32_t count) {
+  DBFile* db = NewDatabaseWithTable(storage, path);
+  for (int32_t key = 0; key < count; ++key) Insert(*db, key * 3, std::string(150, fill));
+  const Rows rows = ReadRows(*db);
+  EXPECT_TRUE(CloseDatabaseFile(db));
+  return rows;
+}
+
+// The files as a commit of inserts and deletes leaves them after its
+// journal (no page written yet: [0]) and after each page write ([n + 1]).
+std::vector<Files> StepsOfACommit(MemoryStorage& storage, const char* path) {
+  DBFile* db = OpenOrFail(storage, path);
+  crash_scenario::ChangeRows(*db);
+  std::vector<Files> steps;
+  recordedStorage = &storage;
+  recordedSteps = &steps;
+  SetDBWriteStepHook(RecordStep);
+  EXPECT_TRUE(db->CommitTransaction());
+  SetDBWriteStepHook(nullptr);
+  CloseDatabaseFile(db);
+  EXPECT_GT(steps.size(), 4u);
+  return steps;
+}
+
+// Opens the files as a new process would: the open must be refused with
+// 2011 for lack of a journal, leaving every file as it was.
+void ExpectRefusedUntouched(const Files& files, const char* path) {
+  MemoryStorage crashed;
+  crashed.Restore(files);
+  DBStorageError error;
+  EXPECT_EQ(nullptr, OpenDatabaseFileAt(PathString(path).get(), crashed, &error));
+  EXPECT_EQ(kDBErrorDamaged, error.code);
+  EXPECT_NE(nullptr, std::strstr(error.text, "journal")) << error.text;
+  EXPECT_TRUE(files == crashed.Snapshot());
+}
+
+// Opens the files, expecting the rows, clean trees and no journal left.
+void ExpectOpensWith(const Files& files, const char* path, const Rows& rows) {
+  MemoryStorage crashed;
+  crashed.Restore(files);
+  DBFile* db = OpenOrFail(crashed, path);
+  ASSERT_TRUE(db);
+  EXPECT_TRUE(WalkAll(*db));
+  EXPECT_TRUE(SameRows(rows, ReadRows(*db)));
+  CloseDatabaseFile(db);
+  EXPECT_FALSE(crashed.Exists(std::string(path) + "-journal"));
+}
+
+std::string WithSerial(std::string journal, uint32_t serial) {
+  DBJournalHeader header;
+  EXPECT_TRUE(DecodeJournalHeader(reinterpret_cast<const uint8_t*>(journal.data()), &header));
+  header.serial = serial;
+  EncodeJournalHeader(header, reinterpret_cast<uint8_t*>(&journal[0]));
+  return journal;
+}
+
+class DbstoreRecovery : public StoreTest {};
+
+TEST_F(DbstoreRecovery, JournalLostCutOrNotOfTheTransactionRefusesWrittenPages) {
+  const Rows before = MakeTable(storage_, "db", 'b', 60);
+  const std::vector<Files> steps = StepsOfACommit(storage_, "db");
+  const std::string journal = steps[0].at("db-journal");
+  const uint32_t serial = ReadWord(journal, 8);
+  const std::vector<std::pair<const char*, std::function<void(Files&)>>> damages = {
+      {"deleted", [](Files& f) { f.erase("db-journal"); }},
+      {"cut inside its header", [](Files& f) { f["db-journal"].resize(40); }},
+      {"cut after its header", [](Files& f) { f["db-journal"].resize(kDBJournalHeaderSize); }},
+      {"cut inside an image", [](Files& f) { f["db-journal"].resize(kDBJournalHeaderSize + 5000); }},
+      {"page count changed", [](Files& f) { f["db-journal"][15] ^= 1; }},
+      {"of the transaction before", [&](Files& f) { f["db-journal"] = WithSerial(journal, serial - 1); }},
+  };
+  for (const auto& [name, damage] : damages) {
+    SCOPED_TRACE(name);
+    Files pageWritten = steps[3];
+    damage(pageWritten);
+    ExpectRefusedUntouched(pageWritten, "db");
+    // No page written yet: the file opens as it was.
+    Files noPage = steps[0];
+    damage(noPage);
+    ExpectOpensWith(noPage, "db", before);
+  }
+}
+
+// Two files made the same way reach the same serials; the journal of one
+// beside the other is never replayed.
+TEST_F(DbstoreRecovery, AJournalOfAnotherFileIsNeverReplayed) {
+  const Rows mine = MakeTable(storage_, "a", 'a', 60);
+  MakeTable(storage_, "b", 'b', 200);
+  const std::vector<Files> mySteps = StepsOfACommit(storage_, "a");
+  const std::string foreign = StepsOfACommit(storage_, "b")[2].at("b-journal");
+  ASSERT_EQ(ReadWord(mySteps[0].at("a"), 8), ReadWord(foreign, 8));
+
+  Files noPage = mySteps[0];
+  noPage["a-journal"] = foreign;
+  ExpectOpensWith(noPage, "a", mine);
+  Files pageWritten = mySteps[2];
+  pageWritten["a-journal"] = foreign;
+  ExpectRefusedUntouched(pageWritten, "a");
+}
+
+std::string StoredFile(const char* name) {
+  std::ifstream in(std::string(DBSTORE_FILES) + "/" + name, std::ios::binary);
+  EXPECT_TRUE(in) << name;
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Files of the writer before file ids: the test table with rows 1 to 5
+// ("row 1" ...); the same file killed after the first page write of a
+// commit adding rows 6 to 8, with its journal.
+TEST_F(DbstoreRecovery, FilesWrittenBeforeFileIdsOpenAndReadTheSame) {
+  Rows rows;
+  for (int32_t key = 1; key <= 5; ++key) rows[key] = "row " + std::to_string(key);
+  const std::string committed = StoredFile("committed.db");
+  ASSERT_EQ(std::string(40, '\0'), committed.substr(24, 40));
+  storage_.File("old")->Assign(committed);
+  DBFile* db = OpenOrFail(storage_, "old");
+  ASSERT_TRUE(db);
+  EXPECT_TRUE(WalkAll(*db));
+  EXPECT_TRUE(SameRows(rows, ReadRows(*db)));
+  EXPECT_TRUE(CloseDatabaseFile(db));
+  EXPECT_TRUE(committed == storage_.Bytes("old"));
+
+  // Its next transaction gives it an id.
+  db = OpenOrFail(storage_, "old");
+  EXPECT_EQ(0, Insert(*db, 6, "row 6"));
+  EXPECT_TRUE(CloseDatabaseFile(db));
+  EXPECT_NE(std::string(8, '\0'), storage_.Bytes("old").substr(24, 8));
+  ExpectOpensWith(storage_.Snapshot(), "old", [&] {
+    Rows more = rows;
+    more[6] = "row 6";
+    return more;
+  }());
+
+  // Its journal, naming no file, undoes the interrupted commit; without it
+  // the file is refused.
+  Files interrupted = {{"old", StoredFile("interrupted.db")},
+                       {"old-journal", StoredFile("interrupted.db-journal")}};
+  ExpectOpensWith(interrupted, "old", rows);
+  interrupted.erase("old-journal");
+  ExpectRefusedUntouched(interrupted, "old");
+}
+
+}  // namespace

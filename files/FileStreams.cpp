@@ -116,46 +116,48 @@ struct WideTempCalls {
   using Char = wchar_t;
   static constexpr const wchar_t* kPrefix = L"kvt";
   static DWORD TempPath(DWORD size, wchar_t* folder) { return GetTempPathW(size, folder); }
-  static UINT TempFileName(const wchar_t* folder, wchar_t* name) {
-    return GetTempFileNameW(folder, kPrefix, 0, name);
+  static UINT TempFileName(const wchar_t* folder, UINT number, wchar_t* name) {
+    return GetTempFileNameW(folder, kPrefix, number, name);
   }
-  static HANDLE OpenTemporary(const wchar_t* name) {
-    return CreateFileW(name, kReadWrite, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       kTemporaryAttributes, nullptr);
+  static HANDLE CreateNew(const wchar_t* name) {
+    return CreateFileW(name, kReadWrite, FILE_SHARE_READ, nullptr, CREATE_NEW, kTemporaryAttributes,
+                       nullptr);
   }
-  static void Delete(const wchar_t* name) { DeleteFileW(name); }
 };
 
 struct AnsiTempCalls {
   using Char = char;
   static constexpr const char* kPrefix = "kvt";
   static DWORD TempPath(DWORD size, char* folder) { return GetTempPathA(size, folder); }
-  static UINT TempFileName(const char* folder, char* name) {
-    return GetTempFileNameA(folder, kPrefix, 0, name);
+  static UINT TempFileName(const char* folder, UINT number, char* name) {
+    return GetTempFileNameA(folder, kPrefix, number, name);
   }
-  static HANDLE OpenTemporary(const char* name) {
-    return CreateFileA(name, kReadWrite, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       kTemporaryAttributes, nullptr);
+  static HANDLE CreateNew(const char* name) {
+    return CreateFileA(name, kReadWrite, FILE_SHARE_READ, nullptr, CREATE_NEW, kTemporaryAttributes,
+                       nullptr);
   }
-  static void Delete(const char* name) { DeleteFileA(name); }
 };
 
-// Makes a new uniquely named empty file in the temporary folder and opens it
-// for deletion at close; deletes it again when the open fails.
+// Makes a new uniquely named file in the temporary folder, open for deletion
+// at close from its first moment, so that no end of the process leaves it.
+// Given a number, GetTempFileName only forms a name; the open makes the file
+// and fails on a name in use, and the next number is tried.
 template <class Calls>
 HANDLE OpenNewTemporaryFileWith() {
   typename Calls::Char folder[kTempNameBufferSize];
   typename Calls::Char name[kTempNameBufferSize];
   const DWORD folderLength = Calls::TempPath(kTempNameBufferSize, folder);
   if (folderLength == 0 || folderLength >= kTempNameBufferSize) return INVALID_HANDLE_VALUE;
-  if (Calls::TempFileName(folder, name) == 0) return INVALID_HANDLE_VALUE;
-  HANDLE file = Calls::OpenTemporary(name);
-  if (file == INVALID_HANDLE_VALUE) {
+  UINT number = (GetTickCount() ^ GetCurrentProcessId()) & 0xFFFF;
+  for (UINT tries = 0; tries < 0xFFFF; ++tries) {
+    number = number % 0xFFFF + 1;  // 1 to 0xFFFF: 0 would make the file first
+    if (Calls::TempFileName(folder, number, name) == 0) return INVALID_HANDLE_VALUE;
+    HANDLE file = Calls::CreateNew(name);
     const DWORD error = GetLastError();
-    Calls::Delete(name);
-    SetLastError(error);
+    if (file != INVALID_HANDLE_VALUE || (error != ERROR_FILE_EXISTS && error != ERROR_SHARING_VIOLATION))
+      return file;
   }
-  return file;
+  return INVALID_HANDLE_VALUE;
 }
 
 }  // namespace

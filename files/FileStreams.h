@@ -88,9 +88,9 @@ class Win32FileStream : public FileStream {
   bool Open(const StringRecord* path, int32_t mode) override;
   // An existing file, or with an empty path a new "kvt*.tmp" in the
   // temporary folder, opened so that the system deletes it at close (and at
-  // process exit). A shutdown hook closes it when the application ends
-  // first. False when no name can be made or the open fails (a file made for
-  // it is deleted again).
+  // process exit, however the process ends: a new file is made already so
+  // opened). A shutdown hook closes it when the application ends first.
+  // False when no name can be made or the open fails (leaving no new file).
   bool OpenTemporary(const StringRecord* path) override;
   void CloseHandleOnly() override;
 

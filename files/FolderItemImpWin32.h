@@ -42,6 +42,11 @@ class FolderItemImpWin32 : public FolderItemImp {
   FolderItemImpWin32(std::string path, bool volumeRoot);
   ~FolderItemImpWin32() override;
 
+  // Whether the item's path may not be handed to the system or to anyone who
+  // opens files by path: a listed name holding a separator, or a name the
+  // system would read as another file.
+  bool RefusesItsPath() const { return !PathAcceptable(); }
+
   // Another Win32 item's path, auxiliary value, volume-root and created
   // flags; anything else is reported as a failed assertion.
   FolderItemImp* Assign(FolderItemImp* source) override;

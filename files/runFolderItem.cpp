@@ -630,6 +630,8 @@ FolderItemImp* FolderItemImpOf(RuntimeObject* item) {
 StringRecord* FolderItemPathOf(RuntimeObject* item) {
   FolderItemImp* imp = FolderItemImpOf(item);
   if (!imp) return nullptr;
+  auto* win32 = dynamic_cast<FolderItemImpWin32*>(imp);
+  if (win32 && win32->RefusesItsPath()) return nullptr;
   StringRef path;
   imp->GetAbsolutePath(path.out());
   return path.release();

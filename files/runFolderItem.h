@@ -52,7 +52,9 @@ RuntimeObject* NewFolderItemWithImp(FolderItemImpPtr imp);
 // of another class or an item without one.
 FolderItemImp* FolderItemImpOf(RuntimeObject* item);
 // The path of a FolderItem with an implementation (the caller's string), nil
-// for anything else: what the database file and sounds name their file by.
+// for anything else: what the database file, sounds and plug-ins name their
+// file by. Nil too for an item that refuses its path (a listed name holding
+// a separator), whose text would name another file.
 StringRecord* FolderItemPathOf(RuntimeObject* item);
 // The item's absolute path and its NUL into the buffer; false, with an empty
 // buffer (when it has room for one byte), when there is no path or it does

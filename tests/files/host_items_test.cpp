@@ -6,6 +6,7 @@
 
 #include "FilesTestSupport.h"
 #include "files/FolderItemImpWin32.h"
+#include "files/runFolderItem.h"
 
 namespace {
 
@@ -93,6 +94,16 @@ TEST_F(HostItemsTest, ListedNamesHoldingABackslashReachNoOtherFile) {
     victim->mLastError = 0;
     EXPECT_FALSE(victim->CopyFileTo(item));
     EXPECT_EQ(victim->mLastError, 105);
+  }
+  // The database file, sounds and plug-ins open files by the item's path
+  // text, which would name the victim: they get none.
+  for (FolderItemImp* item : {climbing.get(), slash.get()}) {
+    ObjectRef object = ObjectRef::Adopt(NewFolderItemWithImp(Adopt(item->Clone())));
+    EXPECT_EQ(FolderItemPathOf(object.get()), nullptr);
+    char buffer[MAX_PATH] = "x";
+    EXPECT_FALSE(FolderItemCopyAbsolutePathN(buffer, sizeof buffer, object.get()));
+    EXPECT_STREQ(buffer, "");
+    EXPECT_EQ(StringLength(StringRef::Adopt(TOVApathFromFolderItem(object.get())).get()), 0u);
   }
   auto parent = Adopt(slash->GetParent());
   EXPECT_EQ(static_cast<FolderItemImpWin32*>(parent.get())->Path(), names->Path());

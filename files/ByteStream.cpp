@@ -152,16 +152,18 @@ bool ByteStreamWriteCompactInt(ByteStream& stream, int32_t value) {
   return stream.Write(bytes, EncodeCompactInt(value, bytes));
 }
 
-bool ByteStreamReadCompactInt(ByteStream& stream, int32_t* value) {
-  uint8_t byte;
-  if (!ReadExactly(stream, &byte)) return false;
+int32_t DecodeCompactInt(const uint8_t* bytes, size_t count, int32_t* value) {
+  if (count == 0) return 0;
+  uint8_t byte = bytes[0];
   const bool negative = (byte & kNegative) != 0;
   uint32_t magnitude = byte & 0x3F;
   int shift = 6;
+  int32_t used = 1;
   // The fifth byte may not ask for a sixth: the limit ends the loop.
-  for (int32_t index = 1; byte & kMoreFollows; ++index, shift += 7) {
-    if (!ReadExactly(stream, &byte)) return false;
-    if (index == kCompactIntMaxBytes - 1 && byte > kLastByteLimit) return false;
+  for (; byte & kMoreFollows; ++used, shift += 7) {
+    if (size_t(used) >= count) return 0;
+    byte = bytes[used];
+    if (used == kCompactIntMaxBytes - 1 && byte > kLastByteLimit) return 0;
     magnitude |= uint32_t(byte & 0x7F) << shift;
   }
   if (magnitude == kMostNegativeMagnitude || !negative) {
@@ -169,5 +171,14 @@ bool ByteStreamReadCompactInt(ByteStream& stream, int32_t* value) {
   } else {
     *value = int32_t(0u - magnitude);
   }
-  return true;
+  return used;
+}
+
+bool ByteStreamReadCompactInt(ByteStream& stream, int32_t* value) {
+  uint8_t bytes[kCompactIntMaxBytes];
+  int32_t count = 0;
+  do {
+    if (!ReadExactly(stream, &bytes[count])) return false;
+  } while ((bytes[count++] & kMoreFollows) && count < kCompactIntMaxBytes);
+  return DecodeCompactInt(bytes, size_t(count), value) == count;
 }

@@ -139,3 +139,6 @@ bool ByteStreamWriteCompactInt(ByteStream& stream, int32_t value);
 // the bytes are no compact integer: a fifth byte with 0x80 set or above 0x1F
 // (bits past bit 31). The value is stored only on success.
 bool ByteStreamReadCompactInt(ByteStream& stream, int32_t* value);
+// The same from bytes in memory: the number of bytes the integer took, or 0
+// when they end first or are no compact integer (value then unchanged).
+int32_t DecodeCompactInt(const uint8_t* bytes, size_t count, int32_t* value);

@@ -6,6 +6,7 @@
 #include "database/api/DatabaseClasses.h"
 #include "database/api/DatabaseHooks.h"
 #include "database/engine/BuiltInDatabase.h"
+#include "database/results/QueryResults.h"
 #include "database/sql/SQLFrontEnd.h"
 #include "files/FileStreams.h"
 #include "files/FileTypes.h"
@@ -70,6 +71,7 @@ void RegisterClasses() {
   RegisterBuiltInDatabase();
   SetJPEGCodec({EncodeJPEGThroughFile, DecodeJPEGThroughFile});
   RegisterSQLFrontEnd();
+  RegisterQueryResults();
   RegisterMediaClasses();
   TypeFileMembersOfLaterClasses();
 }

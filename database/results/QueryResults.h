@@ -1,0 +1,6 @@
+// Start-up of the query results: registers "ScrollableCursor" and fills the
+// SQL front-end's sort and grouping builder slots. A second call changes
+// nothing.
+#pragma once
+
+void RegisterQueryResults();

@@ -1,0 +1,99 @@
+// The sorted and grouped results' cursor.
+#include "database/results/SpooledResult.h"
+
+#include <utility>
+
+#include "core/string.h"
+#include "database/api/RecordSet.h"
+#include "database/results/ValueOrder.h"
+
+namespace {
+
+class SpooledResult {
+ public:
+  SpooledResult(std::unique_ptr<RowSpool> spool, int32_t columns, int32_t shown,
+                std::vector<StringRef> names)
+      : spool_(std::move(spool)), columns_(columns), shown_(shown), names_(std::move(names)) {}
+
+  int32_t ColumnCount() const { return shown_; }
+  StringRecord* ColumnName(int32_t index) const {
+    if (index < 0 || size_t(index) >= names_.size()) return nullptr;
+    return StringAddRef(names_[size_t(index)].get());
+  }
+  DBValueView ColumnValue(int32_t index) {
+    if (index < 0 || index >= shown_ || current_ < 0 || current_ >= spool_->Count()) return {};
+    if (loaded_ != current_) Load();
+    return row_.Value(index);
+  }
+  bool MoveNext() {
+    if (current_ < spool_->Count()) ++current_;
+    return current_ < spool_->Count();
+  }
+  void MovePrev() {
+    if (current_ > 0) --current_;
+  }
+  void MoveFirst() { current_ = 0; }
+  void MoveLast() {
+    if (spool_->Count() > 0) current_ = spool_->Count() - 1;
+  }
+
+ private:
+  void Load() {
+    std::string bytes;
+    loaded_ = current_;
+    if (!spool_->Read(current_, &bytes) || !row_.Parse(std::move(bytes), columns_)) row_.Clear();
+  }
+
+  std::unique_ptr<RowSpool> spool_;
+  int32_t columns_;
+  int32_t shown_;
+  std::vector<StringRef> names_;
+  int32_t current_ = -1;
+  int32_t loaded_ = -1;
+  SpooledRow row_;
+};
+
+SpooledResult& Of(DBHandle handle) { return *reinterpret_cast<SpooledResult*>(handle); }
+
+void DB_CDECL CloseSlot(DBHandle handle) { delete &Of(handle); }
+int32_t DB_CDECL ColumnCountSlot(DBHandle handle) { return Of(handle).ColumnCount(); }
+StringRecord* DB_CDECL ColumnNameSlot(DBHandle handle, int32_t index) {
+  return Of(handle).ColumnName(index);
+}
+void DB_CDECL ColumnValueSlot(DBHandle handle, int32_t index, const void** data, int32_t* type,
+                              int32_t* length) {
+  const DBValueView value = Of(handle).ColumnValue(index);
+  *data = value.data;
+  *type = value.type;
+  *length = int32_t(value.length);
+}
+void DB_CDECL ReleaseValueSlot(DBHandle) {}
+uint8_t DB_CDECL MoveNextSlot(DBHandle handle) { return Of(handle).MoveNext(); }
+void DB_CDECL MovePrevSlot(DBHandle handle) { Of(handle).MovePrev(); }
+void DB_CDECL MoveFirstSlot(DBHandle handle) { Of(handle).MoveFirst(); }
+void DB_CDECL MoveLastSlot(DBHandle handle) { Of(handle).MoveLast(); }
+
+template <class Function>
+DBWord Slot(Function* function) {
+  return reinterpret_cast<DBWord>(function);
+}
+
+DBCursorDefinition* SpooledResultTable() {
+  static DBCursorDefinition table = {{
+      kDBInterfaceVersion, 0, Slot(CloseSlot), Slot(ColumnCountSlot), Slot(ColumnNameSlot), 0,
+      Slot(ColumnValueSlot), Slot(ReleaseValueSlot), Slot(MoveNextSlot), 0, 0, 0, 0, 0,
+      Slot(MovePrevSlot), Slot(MoveFirstSlot), Slot(MoveLastSlot), 0,
+  }};
+  return &table;
+}
+
+}  // namespace
+
+RuntimeObject* NewSpooledResult(std::unique_ptr<RowSpool> spool, int32_t columns, int32_t shown,
+                                std::vector<StringRef> names) {
+  auto* result = new SpooledResult(std::move(spool), columns, shown, std::move(names));
+  RuntimeObject* set =
+      TOVAdbCursorFromDBCursor(reinterpret_cast<DBHandle>(result), SpooledResultTable());
+  if (!set) delete result;
+  return set;
+}

@@ -1,0 +1,134 @@
+// Value and row order.
+#include "database/results/ValueOrder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "database/api/DBValue.h"
+#include "database/storage/Key.h"
+
+namespace {
+
+uint64_t gCompares = 0;
+
+enum ValueClass { kNullClass, kNumberClass, kTextClass, kDateClass, kTimeClass, kStampClass,
+                  kBooleanClass, kBytesClass };
+
+ValueClass ClassOf(int32_t type) {
+  switch (type) {
+    case kDBNull: return kNullClass;
+    case kDBSmallInt:
+    case kDBInteger:
+    case kDBFloat:
+    case kDBDouble: return kNumberClass;
+    case kDBChar:
+    case kDBVarChar:
+    case kDBTextBlob: return kTextClass;
+    case kDBDate: return kDateClass;
+    case kDBTime: return kTimeClass;
+    case kDBTimeStamp: return kStampClass;
+    case kDBBoolean: return kBooleanClass;
+    default: return kBytesClass;
+  }
+}
+
+int32_t Sign(int64_t difference) { return difference < 0 ? -1 : difference > 0 ? 1 : 0; }
+
+int32_t CompareNumbers(double a, double b) {
+  if (std::isnan(a) || std::isnan(b)) return int32_t(std::isnan(a)) - int32_t(std::isnan(b));
+  return a < b ? -1 : a > b ? 1 : 0;
+}
+
+// Byte by byte through the table (none: unsigned), then the shorter first.
+int32_t CompareBytes(const DBValueView& a, const DBValueView& b, const uint8_t* table) {
+  const uint32_t common = std::min(a.length, b.length);
+  for (uint32_t i = 0; i < common; ++i) {
+    const uint8_t x = table ? table[a.data[i]] : a.data[i];
+    const uint8_t y = table ? table[b.data[i]] : b.data[i];
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return Sign(int64_t(a.length) - int64_t(b.length));
+}
+
+// Dates, times and timestamps: their stored words, most significant first.
+int32_t CompareWords(const DBValueView& a, const DBValueView& b) {
+  const uint32_t count = a.type == kDBTimeStamp ? 12 : 6;
+  return Sign(std::memcmp(a.data, b.data, count));
+}
+
+}  // namespace
+
+uint64_t ValueCompareCount() { return gCompares; }
+
+int32_t CompareValues(const DBValueView& a, const DBValueView& b) {
+  ++gCompares;
+  const ValueClass left = ClassOf(a.type);
+  const ValueClass right = ClassOf(b.type);
+  if (left != right) return left < right ? -1 : 1;
+  switch (left) {
+    case kNullClass: return 0;
+    case kNumberClass: return CompareNumbers(DBValueNumber(a), DBValueNumber(b));
+    case kTextClass: return CompareBytes(a, b, kDBCollation);
+    case kDateClass:
+    case kTimeClass:
+    case kStampClass: return CompareWords(a, b);
+    case kBooleanClass: return int32_t(a.data[0] != 0) - int32_t(b.data[0] != 0);
+    case kBytesClass: return CompareBytes(a, b, nullptr);
+  }
+  return 0;
+}
+
+void AppendRowValue(std::string* row, const DBValueView& value) {
+  const auto type = int16_t(value.type);
+  const uint32_t length = value.length;
+  row->append(reinterpret_cast<const char*>(&type), sizeof type);
+  row->append(reinterpret_cast<const char*>(&length), sizeof length);
+  if (length) row->append(reinterpret_cast<const char*>(value.data), length);
+}
+
+bool SpooledRow::Parse(std::string bytes, int32_t columns) {
+  bytes_ = std::move(bytes);
+  starts_.clear();
+  constexpr size_t kHeader = 6;
+  size_t at = 0;
+  while (at < bytes_.size()) {
+    uint32_t length;
+    if (bytes_.size() - at < kHeader) break;
+    std::memcpy(&length, bytes_.data() + at + 2, sizeof length);
+    if (length > bytes_.size() - at - kHeader) break;
+    starts_.push_back(uint32_t(at));
+    at += kHeader + length;
+  }
+  if (at == bytes_.size() && int32_t(starts_.size()) == columns) return true;
+  Clear();
+  return false;
+}
+
+void SpooledRow::Clear() {
+  bytes_.clear();
+  starts_.clear();
+}
+
+DBValueView SpooledRow::Value(int32_t column) const {
+  if (column < 0 || column >= ColumnCount()) return {};
+  const char* at = bytes_.data() + starts_[size_t(column)];
+  int16_t type;
+  uint32_t length;
+  std::memcpy(&type, at, sizeof type);
+  std::memcpy(&length, at + 2, sizeof length);
+  return CheckedValue(type, at + 6, int32_t(length));
+}
+
+int32_t CompareRows(const SpooledRow& a, const SpooledRow& b, const DBSortKey* keys,
+                    int32_t keyCount) {
+  for (int32_t k = 0; k < keyCount; ++k) {
+    const int32_t order = CompareValues(a.Value(keys[k].column), b.Value(keys[k].column));
+    if (order) return keys[k].descending ? -order : order;
+  }
+  const int32_t columns = std::max(a.ColumnCount(), b.ColumnCount());
+  for (int32_t column = 0; column < columns; ++column) {
+    if (const int32_t order = CompareValues(a.Value(column), b.Value(column))) return order;
+  }
+  return 0;
+}

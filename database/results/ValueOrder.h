@@ -1,0 +1,58 @@
+// The order of values and rows that sorting and grouping use, and the row
+// form they keep rows in.
+//
+// Values are ordered by class, then within the class:
+//   null (0) < numbers (2, 3, 6, 7, compared as doubles, NaN last)
+//   < texts (4, 5, 15: bytes through the engine's collation table, the
+//     shorter first on a common prefix)
+//   < dates (8) < times (9) < timestamps (10) (each by its words, most
+//     significant first)
+//   < booleans (12: false first)
+//   < bytes (14, 16, 17 and every unknown code: unsigned bytes, the shorter
+//     first on a common prefix).
+// So the order is total: compare(a, b) = -compare(b, a), and equal values
+// of two types (1 as type 3 and 1.0 as type 7) compare 0. A descending key
+// negates the compare, which puts null last.
+//
+// Row form (as stored in sort runs and sorted results): for each column a
+// 16-bit type code, a 32-bit length (both in host order) and that many
+// bytes. Values are read back through CheckedValue, so a value too short for
+// its code reads as null.
+//
+// Portable: no <windows.h>.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "database/api/DBInterface.h"
+#include "database/sql/ResultBuilders.h"
+
+int32_t CompareValues(const DBValueView& a, const DBValueView& b);
+// Value compares made so far (for tests that bound a sort's work).
+uint64_t ValueCompareCount();
+
+// Appends one value in the row form.
+void AppendRowValue(std::string* row, const DBValueView& value);
+
+// A row in the row form with the start of each value.
+class SpooledRow {
+ public:
+  // Takes the bytes; false (and no values) when a stored length runs past
+  // them or the values are fewer or more than `columns`.
+  bool Parse(std::string bytes, int32_t columns);
+  void Clear();
+  // Null for a column it does not have.
+  DBValueView Value(int32_t column) const;
+  int32_t ColumnCount() const { return int32_t(starts_.size()); }
+  const std::string& Bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+  std::vector<uint32_t> starts_;
+};
+
+// The keys first (negated when descending), then every column from the
+// first; 0 when all are equal.
+int32_t CompareRows(const SpooledRow& a, const SpooledRow& b, const DBSortKey* keys,
+                    int32_t keyCount);

@@ -1,0 +1,142 @@
+// GROUP BY and aggregates through the grouping builder: groups against a
+// reference, aggregates over non-numeric values, whole-query aggregates and
+// the moves over groups.
+#include <cmath>
+#include <map>
+#include <optional>
+
+#include "database/api/DBValue.h"
+#include "tests/database/dbresult_support.h"
+
+namespace {
+
+using DbResultGroup = DbResultTest;
+
+struct Cell {
+  int32_t type;
+  double number;  // numeric values
+  std::string text;
+};
+
+// The set's rows from where it stands, each value's type and number or text.
+std::vector<std::vector<Cell>> Cells(RuntimeObject* set) {
+  std::vector<std::vector<Cell>> rows;
+  RecordSetFields* fields = RecordSetArgument(set);
+  for (; !fields->eof; cursorMoveNext(set)) {
+    std::vector<Cell>& row = rows.emplace_back();
+    for (int32_t column = 0; column < cursorFieldCount(set, 0); ++column) {
+      const CursorValue value = RecordSetCursor(fields).ColumnValue(column);
+      StringRef text = StringRef::Adopt(DBValueText(value.view()));
+      row.push_back({value.view().type, DBValueNumber(value.view()), StringBytes(text.get())});
+    }
+  }
+  return rows;
+}
+
+// Source rows of (n, v): n a text or NULL, v a double or NULL.
+struct SourceRow {
+  std::optional<std::string> n;
+  std::optional<double> v;
+};
+
+std::string Literal(const std::optional<std::string>& n) { return n ? "'" + *n + "'" : "NULL"; }
+std::string Literal(const std::optional<double>& v) { return v ? std::to_string(*v) : "NULL"; }
+
+TEST_F(DbResultGroup, GroupsKeepNullAndEmptyApartAndAggregateNumbersOnly) {
+  ASSERT_EQ(Exec({"create table t (id integer not null, n varchar(9), v double, primary key (id))"}), "");
+  const std::vector<SourceRow> source = {
+      {{}, 1.5}, {"", 2}, {"b", {}}, {{}, {}}, {"a", 4}, {"", {}}, {"b", {}}, {"a", -1}, {"a", 0.1}, {{}, 3}};
+  std::vector<std::string> values;
+  for (size_t i = 0; i < source.size(); ++i)
+    values.push_back(std::to_string(i) + ", " + Literal(source[i].n) + ", " + Literal(source[i].v));
+  Insert("t (id, n, v)", values);
+
+  // The reference: groups in the order of n (NULL, '', then texts).
+  struct Group {
+    int32_t count = 0;
+    double sum = 0;
+    std::optional<double> min, max;
+  };
+  std::map<std::optional<std::string>, Group> groups;
+  for (const SourceRow& row : source) {
+    Group& group = groups[row.n];
+    ++group.count;
+    if (!row.v) continue;
+    group.sum += *row.v;
+    group.min = group.min ? std::min(*group.min, *row.v) : *row.v;
+    group.max = group.max ? std::max(*group.max, *row.v) : *row.v;
+  }
+  ObjectRef set = Select("select n, count(*), sum(v), avg(v), min(v), max(v) from t group by n");
+  ASSERT_TRUE(set) << Error();
+  const auto rows = Cells(set.get());
+  ASSERT_EQ(rows.size(), groups.size());
+  size_t i = 0;
+  for (const auto& [n, group] : groups) {
+    const std::vector<Cell>& row = rows[i++];
+    EXPECT_EQ(row[0].type, n ? kDBVarChar : kDBNull) << i;
+    EXPECT_EQ(row[0].text, n.value_or("")) << i;
+    EXPECT_EQ(row[1].type, kDBInteger);
+    EXPECT_EQ(row[1].number, group.count) << i;
+    for (size_t column = 2; column < 6; ++column) {
+      const std::optional<double> expected = column == 2 ? group.sum : column == 3 ? group.sum / group.count
+                                             : column == 4 ? group.min : group.max;
+      EXPECT_EQ(row[column].type, expected ? kDBDouble : kDBNull) << i << " column " << column;
+      if (expected) EXPECT_NEAR(row[column].number, *expected, 1e-12) << i << " column " << column;
+    }
+  }
+  // A group column outside the list.
+  EXPECT_EQ(Query("select count(*) from t group by n"), (std::vector<std::string>{"3", "2", "3", "2"}));
+}
+
+TEST_F(DbResultGroup, AverageIsSumOverCountInEitherRowOrder) {
+  for (bool numberFirst : {true, false}) {
+    FakeRows rows = {{FakeText("g"), FakeInteger(10)}, {FakeText("g"), FakeText("x")}};
+    if (!numberFirst) std::swap(rows[0], rows[1]);
+    const int32_t kinds[] = {0, 1, 2, 3, 4, 5};
+    // A source of six columns stands in for the front-end's list: the group
+    // column, then v for each aggregate.
+    FakeRows wide;
+    for (const auto& row : rows) wide.push_back({row[0], row[1], row[1], row[1], row[1], row[1]});
+    RowsCursor wideSource(wide, 6);
+    ObjectRef wideSet = ObjectRef::Adopt(wideSource.NewSet());
+    ObjectRef grouped = ObjectRef::Adopt(BuildGroupedResult(wideSet.get(), kinds, 6, true, 0, 0));
+    const auto cells = Cells(grouped.get());
+    ASSERT_EQ(cells.size(), 1u);
+    EXPECT_EQ(cells[0][1].number, 2);
+    EXPECT_EQ(cells[0][2].number, 5) << numberFirst;
+    EXPECT_EQ(cells[0][3].number, 10);
+    EXPECT_EQ(cells[0][4].number, 10);
+    EXPECT_EQ(cells[0][5].number, 10);
+  }
+}
+
+TEST_F(DbResultGroup, WholeQueryAggregatesGiveOneRowAndNoneWhenEmpty) {
+  ASSERT_EQ(Exec({"create table t (id integer not null, v double, primary key (id))"}), "");
+  EXPECT_EQ(Query("select count(*), min(v) from t"), std::vector<std::string>{});
+  Insert("t (id, v)", {"1, NULL", "2, NULL"});
+  // MIN and MAX of no number are null; COUNT, SUM and AVG 0.
+  EXPECT_EQ(Query("select count(*), sum(v), avg(v), min(v), max(v) from t"),
+            std::vector<std::string>{"2|0|0|NULL|NULL"});
+  Insert("t (id, v)", {"3, 2.5", "4, -1"});
+  EXPECT_EQ(Query("select count(*), sum(v), min(v), max(v) from t"), std::vector<std::string>{"4|1.5|-1|2.5"});
+}
+
+TEST_F(DbResultGroup, MovesReachTheRightGroups) {
+  ASSERT_EQ(Exec({"create table t (id integer not null, g integer, primary key (id))"}), "");
+  std::vector<std::string> values;
+  for (int i = 0; i < 12; ++i) values.push_back(std::to_string(i) + ", " + std::to_string(i % 4));
+  Insert("t (id, g)", values);
+  ObjectRef set = Select("select g, count(*) from t group by g");
+  ASSERT_TRUE(set) << Error();
+  EXPECT_EQ(Row(set.get()), "0|3");
+  cursorMoveLast(set.get());
+  EXPECT_EQ(Row(set.get()), "3|3");
+  cursorMovePrevious(set.get());
+  EXPECT_EQ(Row(set.get()), "2|3");
+  cursorMoveFirst(set.get());
+  EXPECT_EQ(Row(set.get()), "0|3");
+  cursorMoveNext(set.get());
+  EXPECT_EQ(Row(set.get()), "1|3");
+}
+
+}  // namespace

@@ -190,6 +190,8 @@ class NuListbox : public CommonListbox {
 
  protected:
   ~NuListbox() override;
+  // A list that draws its rows itself says it drew them.
+  void MarkDrawn() { notDrawn_ = 0; }
 
  private:
   // Holds the pane for an operation that may call out.

@@ -14,6 +14,7 @@
 #include "core/utility.h"
 #include "ui/Binding.h"
 #include "ui/PaneFocus.h"
+#include "ui/WinUtil.h"
 #include "ui/WindowKeys.h"
 
 namespace {
@@ -118,6 +119,10 @@ runListbox::runListbox(RuntimeObject* control, SubPane* parent, int32_t tabPanel
     for (int32_t event = 0; event < kListEventCount; ++event) {
       handlers_[event] = FindEventHandler(control, &ListboxEventRecord(ListEvent(event)));
     }
+  }
+  // No paint of the rows covers the headings, the bars or the cell editor.
+  if (HWND window = NativeWindow()) {
+    SetWindowLongAuto(window, GWL_STYLE, GetWindowLongAuto(window, GWL_STYLE) | WS_CLIPCHILDREN);
   }
   if (cellEditorFactory) editor_.reset(cellEditorFactory(this));
 }
@@ -521,26 +526,11 @@ void runListbox::Scrolled(NuListbox*, int32_t) {
   if (EditRow() >= 0) InvalidateCells(EditRow(), EditColumn());
 }
 
-// ---- Invalidation ----
+// ---- Invalidation (the slots are in runListboxDrawing.cpp) ----
 
 void runListbox::RecordInvalidation(InvalidationCall::Kind kind, int32_t row, int32_t column) {
   if (invalidations_.size() == kInvalidationsKept) invalidations_.erase(invalidations_.begin());
   invalidations_.push_back(InvalidationCall{kind, row, column});
-  Invalidate(false);
-}
-
-void runListbox::InvalidateCells(int32_t row, int32_t column) {
-  RecordInvalidation(InvalidationCall::kCells, row, column);
-}
-void runListbox::InvalidateRow(int32_t row) { RecordInvalidation(InvalidationCall::kRow, row, -1); }
-void runListbox::InvalidateColumn(int32_t column) {
-  RecordInvalidation(InvalidationCall::kColumn, -1, column);
-}
-void runListbox::InvalidateFromRow(int32_t row) {
-  RecordInvalidation(InvalidationCall::kFromRow, row, -1);
-}
-void runListbox::InvalidateFromColumn(int32_t column) {
-  RecordInvalidation(InvalidationCall::kFromColumn, -1, column);
 }
 
 std::vector<InvalidationCall> runListbox::TakeInvalidations() {
@@ -562,6 +552,7 @@ int32_t runListbox::RowHeight(int32_t) {
 
 void runListbox::FontChanged() {
   rowHeightCached_ = 0;
+  ForgetBuffer();
   NuListbox::FontChanged();
 }
 

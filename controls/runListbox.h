@@ -21,9 +21,18 @@
 // a moved row is found again by its record, a gone one ends the operation
 // with a full redraw.
 //
-// Drawing (the cell cache, the invalidation slots) and the in-place editor
-// come later: until then every invalidation repaints the whole pane, and
-// the editor is whatever the editor factory makes (none without one).
+// Drawing (runListboxDrawing.cpp). Rows are drawn into an off-screen
+// picture held from paint to paint (the window gets it in one copy) with a
+// cache of the cells it shows: scrolling moves the old image and draws only
+// what came into view, and an invalidated cell costs the cache the cheaper
+// side of it. An invalidation of a row outside the view touches nothing;
+// one made during a paint (by a paint handler) only marks the paint, which
+// then drops the cache and asks for another. The paint events run through
+// Fire with a Graphics of their own; a handler that changes the rows ends
+// the paint's row drawing, one that closes the window ends the paint. The
+// list's window clips its children (headings, bars, the cell editor), and
+// every paint places the editor on its cell, or parks it out of view.
+// The editor is whatever the editor factory makes (none without one).
 #pragma once
 #include <windows.h>
 
@@ -38,6 +47,8 @@
 #include "core/GrowArray.h"
 #include "core/SmartRef.h"
 
+class BitmapPicture;
+class GraphicsPort;
 class runListbox;
 
 // ---- Rows and cells ----------------------------------------------------------
@@ -251,7 +262,10 @@ class runListbox : public NuListbox,
   void SortByColumn(int32_t column) override;
   bool IsSorting() const { return sorting_ != 0; }
 
-  // ---- Invalidation (the whole pane until cells are drawn) ----
+  // ---- Invalidation ----
+  // A row or column below -1 raises OutOfBoundsException. (-1, -1) empties
+  // the cell cache; a cell in it costs the cache its rows or its columns,
+  // whichever side of the cell is smaller. Rows outside the view do nothing.
   void InvalidateCells(int32_t row, int32_t column) override;
   void InvalidateRow(int32_t row) override;
   void InvalidateColumn(int32_t column) override;
@@ -259,6 +273,30 @@ class runListbox : public NuListbox,
   void InvalidateFromColumn(int32_t column) override;
   // The calls since the last take (the latest 64).
   std::vector<InvalidationCall> TakeInvalidations();
+  // The list's own window only (no children), at once; during a paint only
+  // marked, for the paint to ask for another.
+  void Invalidate(bool erase) override;
+  void Redraw() override;
+
+  // ---- Drawing ----
+  void Draw(GraphicsPort* port) override;
+  // Fills the rectangle with the window colour.
+  void DrawBackground(GraphicsPort* port, const MacRect& rect) override;
+  // The cells of the row outside the cache.
+  void DrawRow(GraphicsPort* port, int32_t row, const MacRect& rowRect, bool selected) override;
+  void DrawCaretRow(GraphicsPort* port) override;
+  // The sunken frame, or the theme's list frame when themed.
+  void DrawBorder(GraphicsPort* port);
+  // Forgets the picture and its cache, then lays the columns out again.
+  void SetBounds(const MacRect& rect, bool redraw) override;
+  // The held picture (borrowed; nil before the first paint, after SetBounds
+  // and when the pane draws straight into its window).
+  BitmapPicture* BufferPicture() const;
+  // What the paints did so far: cells drawn, paint events fired, window
+  // invalidations asked.
+  int32_t DrawCellCount() const { return drawCellCount_; }
+  int32_t PaintEventCount() const { return paintEventCount_; }
+  int32_t WindowInvalidationCount() const { return windowInvalidations_; }
 
   // ---- Geometry and fonts ----
   // Uniform: the control's DefaultRowHeight when 0 or more, else the font's
@@ -337,6 +375,62 @@ class runListbox : public NuListbox,
   // Rebuilds the rows in one pass, the runs in the order given.
   void ApplyOrder(const std::vector<SortRun>& runs, const std::vector<int32_t>& order);
 
+  // ---- Drawing (runListboxDrawing.cpp) ----
+  // The cells the held picture shows: rows and columns first..last; a first
+  // row of -1 means none.
+  struct CellCache {
+    int32_t firstRow = -1, lastRow = -1;
+    int32_t firstColumn = -1, lastColumn = -1;
+    bool Holds(int32_t row, int32_t column) const {
+      return firstRow >= 0 && row >= firstRow && row <= lastRow && column >= firstColumn &&
+             column <= lastColumn;
+    }
+  };
+  // Where a cell's content goes: C, the content rectangle less borders,
+  // indent, glyph and picture, and what lies left of it.
+  struct CellLayout {
+    MacRect content;  // C before the indent
+    MacRect text;     // C after it
+    MacRect triangle;
+    MacRect checkBox;
+    int32_t pictureCentre;
+    bool folder, hasCheckBox;
+  };
+  class BufferHolder;
+  class CellPaintContext;
+
+  void InvalidateCellsNow(int32_t row, int32_t column);
+  // The row lies above the top row or past the last partly visible one.
+  bool RowOutOfView(int32_t row);
+  void ShrinkCache(int32_t row, int32_t column);
+  // On one axis the cache keeps what lies before `from`, or goes.
+  void InvalidateFrom(int32_t CellCache::*first, int32_t CellCache::*last, int32_t from);
+  void DropCache();
+  void ForgetBuffer();
+  // The port to draw rows into: the held picture's (made at the first
+  // paint), else graphics.
+  GraphicsPort* BeginBufferedDrawing(GraphicsPort* graphics);
+  void DrawRows(GraphicsPort* port);
+  bool ScrollCachedImage(GraphicsPort* port, const MacRect& content);
+  void EraseUncached(GraphicsPort* port, const MacRect& content);
+  // False when the paint must stop drawing rows (rows changed or closing).
+  bool DrawCell(GraphicsPort* port, const MacRect& cellRect, ListBoxCell* cell,
+                const BoundRow* bound, int32_t row, int32_t column, bool selected);
+  bool DrawCellText(GraphicsPort* port, const MacRect& c, StringRecord* text, uint8_t style,
+                    int32_t row, int32_t column, bool selected);
+  void DrawGridLines(GraphicsPort* port, const MacRect& cellRect, int32_t row, int32_t column);
+  CellLayout LayoutCell(const MacRect& cellRect, const ListBoxCell* cell, int32_t row,
+                        int32_t column) const;
+  // Where the text starts in C; decimal digits that fit clear *keepSuffix.
+  int32_t TextOffset(GraphicsPort* port, StringRecord* text, int32_t row, int32_t column,
+                     int32_t contentWidth, bool* keepSuffix);
+  bool RowHighlighted(bool selected) const;
+  // The cell's rectangle when its row shows; false otherwise.
+  bool CellRect(int32_t row, int32_t column, MacRect* rect);
+  void PlaceEditor();
+  // With both bars shown, the corner between them.
+  void DrawScrollBarCorner(GraphicsPort* port);
+
   ObjectRef control_;
   ListboxFields* fields_;  // the control's; nil without one
   EventHandler handlers_[kListEventCount] = {};
@@ -359,6 +453,37 @@ class runListbox : public NuListbox,
   std::unique_ptr<ListCellEditor> editor_;
   DataSourceBinding binding_;
   std::vector<InvalidationCall> invalidations_;
+  std::unique_ptr<BufferHolder> buffer_;
+  uint8_t drawingOffscreen_ = 0;
+  uint8_t needsRedraw_ = 1;
+  uint8_t painting_ = 0;
+  uint8_t invalidatedInPaint_ = 0;
+  uint8_t bufferStale_ = 0;
+  uint8_t shiftedVertically_ = 0;
+  uint8_t shiftedHorizontally_ = 0;
+  CellCache cache_;
+  int32_t cachedTopRow_ = 0;
+  int32_t cachedScrollX_ = 0;
+  int32_t drawCellCount_ = 0;
+  int32_t paintEventCount_ = 0;
+  int32_t windowInvalidations_ = 0;
+};
+
+// The off-screen picture and the port drawing into it.
+class runListbox::BufferHolder {
+ public:
+  // A picture of the size at the first of the depths 32, 16, 8 that gets a
+  // bitmap; Port() is nil when none did.
+  BufferHolder(int32_t width, int32_t height);
+  ~BufferHolder();
+  BufferHolder(const BufferHolder&) = delete;
+  BufferHolder& operator=(const BufferHolder&) = delete;
+  BitmapPicture* Picture() const { return picture_; }
+  GraphicsPort* Port() const { return port_; }
+
+ private:
+  BitmapPicture* picture_ = nullptr;
+  GraphicsPort* port_ = nullptr;
 };
 
 template <class... Parameters>

@@ -13,6 +13,7 @@
 namespace {
 
 std::map<std::string, ListEventCode> eventCode;
+bool logPaintEvents = false;
 
 struct EventCall {
   std::string text;
@@ -34,7 +35,8 @@ struct LoggingHandler {
     EventCall call;
     (call.Add(parameters), ...);
     const std::string name = ListboxEventRecord(ListEvent(kEvent)).name;
-    Log(sizeof...(Parameters) == 0 ? name : name + "(" + call.text + ")");
+    const bool paint = kEvent == kListCellBackgroundPaint || kEvent == kListCellTextPaint;
+    if (logPaintEvents || !paint) Log(sizeof...(Parameters) == 0 ? name : name + "(" + call.text + ")");
     auto found = eventCode.find(name);
     if (found == eventCode.end()) return false;
     const ListEventCode code = found->second;  // the code may replace itself
@@ -270,6 +272,8 @@ void BindProviderRows(runListbox* list, RuntimeObject* provider) {
   listBind(list->Control(), provider);
 }
 
+void LogPaintEvents(bool log) { logPaintEvents = log; }
+
 void UseTestCellEditor(bool use) { SetListCellEditorFactory(use ? MakeTestCellEditor : nullptr); }
 
 void ListBoxTest::SetUp() {
@@ -282,6 +286,7 @@ void ListBoxTest::TearDown() {
   CloseAllWindows();
   window_ = ObjectRef();
   eventCode.clear();
+  logPaintEvents = false;
   UseTestCellEditor(false);
   WindowSystemTest::TearDown();
 }

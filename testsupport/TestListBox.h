@@ -21,6 +21,9 @@
 using ListEventCode =
     std::function<bool(runListbox* list, const std::vector<int32_t>& arguments, int32_t* result)>;
 void OnListEvent(const std::string& event, ListEventCode code);
+// The paint events (CellBackgroundPaint, CellTextPaint) are logged only
+// while asked; their code runs either way.
+void LogPaintEvents(bool log);
 
 runListbox* ListBoxPaneOf(RuntimeObject* list);
 // Row helpers: a row of one text cell (its index), column 0 of every row,

@@ -153,6 +153,17 @@ void PictureDrawPort::ReleaseDC(uint32_t releaseToken) { picture_->ReleaseMemory
 // ---- BitmapPicture ---------------------------------------------------------------
 
 BitmapPicture* BitmapPicture::Create(int32_t width, int32_t height, int32_t depth) {
+  BitmapPicture* picture = CreateUnfilled(width, height, depth);
+  uint32_t token = 0;
+  if (HDC dc = picture->AcquireMemoryDC(&token)) {
+    RECT whole{0, 0, picture->width_, picture->height_};
+    FillRect(dc, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    picture->ReleaseMemoryDC(token);
+  }
+  return picture;
+}
+
+BitmapPicture* BitmapPicture::CreateUnfilled(int32_t width, int32_t height, int32_t depth) {
   auto* picture = new BitmapPicture();
   if (depth == 2) depth = 4;
   picture->depth_ = depth;
@@ -165,13 +176,6 @@ BitmapPicture* BitmapPicture::Create(int32_t width, int32_t height, int32_t dept
   picture->bitmapInfo_ = BitmapInfoOfDepth(width, height, depth);
   picture->rowBytes_ = int32_t(DIBStride(width, uint32_t(depth)));
   picture->bitmap_ = MakeSection(picture->bitmapInfo_, &picture->pixelBase_);
-  if (!picture->bitmap_) return picture;
-  uint32_t token = 0;
-  if (HDC dc = picture->AcquireMemoryDC(&token)) {
-    RECT whole{0, 0, width, height};
-    FillRect(dc, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    picture->ReleaseMemoryDC(token);
-  }
   return picture;
 }
 

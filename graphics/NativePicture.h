@@ -135,6 +135,9 @@ class BitmapPicture : public NativePicture {
   // outside 1..32767, gives a picture without bitmap (sized 0 x 0), which
   // draws nothing. A new picture is white.
   static BitmapPicture* Create(int32_t width, int32_t height, int32_t depth);
+  // Create without the white fill, for a maker that writes every pixel: the
+  // pixels are whatever the system's new DIB section holds.
+  static BitmapPicture* CreateUnfilled(int32_t width, int32_t height, int32_t depth);
   ~BitmapPicture() override;
 
   bool HasBitmap() const { return bool(bitmap_); }

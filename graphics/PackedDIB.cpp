@@ -52,7 +52,12 @@ bool ReadCoreHeader(const uint8_t* bytes, PackedDIBView* view) {
 
 // The fields of the info header and its later forms; bitfield masks sit
 // inside the longer headers and right after the 40-byte one.
-bool ReadInfoHeader(const uint8_t* bytes, size_t length, PackedDIBView* view) {
+bool IsRunLengthOf(uint32_t compression, uint32_t bitCount) {
+  return (compression == kDIBCompressionRLE8 && bitCount == 8) ||
+         (compression == kDIBCompressionRLE4 && bitCount == 4);
+}
+
+bool ReadInfoHeader(const uint8_t* bytes, size_t length, bool allowRuns, PackedDIBView* view) {
   int32_t height = ReadI32(bytes + 8);
   view->width = ReadI32(bytes + 4);
   view->topDown = height < 0;
@@ -71,7 +76,8 @@ bool ReadInfoHeader(const uint8_t* bytes, size_t length, PackedDIBView* view) {
       view->tableOffset = kDIBInfoHeaderSize + 12;
     }
     for (int i = 0; i < 3; ++i) view->masks[i] = ReadU32(bytes + 40 + 4 * i);
-  } else if (view->compression != kDIBCompressionRGB) {
+  } else if (view->compression != kDIBCompressionRGB &&
+             !(allowRuns && !view->topDown && IsRunLengthOf(view->compression, view->bitCount))) {
     return false;
   }
   uint32_t used = ReadU32(bytes + 32);
@@ -89,39 +95,80 @@ uint32_t DIBStride(int64_t width, uint32_t bitCount) {
   return stride > int64_t(UINT32_MAX) ? 0 : uint32_t(stride);
 }
 
-bool ReadPackedDIB(const uint8_t* bytes, size_t length, PackedDIBView* view) {
+namespace {
+
+// The bytes of pixel data the view stands for: the plain rows, or the runs
+// (biSizeImage, or up to the length when that is 0).
+uint64_t PixelDataSize(const uint8_t* bytes, size_t length, const PackedDIBView& view) {
+  if (!IsRunLengthOf(view.compression, view.bitCount)) return view.imageSize;
+  uint32_t stated = ReadU32(bytes + 20);
+  return stated != 0 ? stated : (length > view.pixelOffset ? length - view.pixelOffset : 0);
+}
+
+bool ReadDIB(const uint8_t* bytes, size_t length, bool allowRuns, PackedDIBView* view,
+             uint32_t* dataSize) {
   if (!bytes || length < 4) return false;
   PackedDIBView found{};
   found.headerSize = ReadU32(bytes);
   if (!IsKnownHeaderSize(found.headerSize) || length < found.headerSize) return false;
   bool read = found.headerSize == kCoreHeaderSize ? ReadCoreHeader(bytes, &found)
-                                                  : ReadInfoHeader(bytes, length, &found);
+                                                  : ReadInfoHeader(bytes, length, allowRuns, &found);
   if (!read || !IsSideInRange(found.width) || !IsSideInRange(found.height)) return false;
   found.stride = DIBStride(found.width, found.bitCount);
   uint64_t pixelOffset = uint64_t(found.tableOffset) + uint64_t(found.colorCount) * found.entrySize;
   uint64_t imageSize = uint64_t(found.height) * found.stride;
-  if (pixelOffset + imageSize > length || pixelOffset + imageSize > UINT32_MAX) return false;
+  if (pixelOffset > length || imageSize > UINT32_MAX) return false;
   found.pixelOffset = uint32_t(pixelOffset);
   found.imageSize = uint32_t(imageSize);
+  uint64_t data = PixelDataSize(bytes, length, found);
+  if (pixelOffset + data > length || pixelOffset + data > UINT32_MAX) return false;
   *view = found;
+  *dataSize = uint32_t(data);
   return true;
 }
 
-bool ReadBMPFile(const uint8_t* bytes, size_t length, PackedDIBView* view, size_t* dibStart) {
+bool ReadBMP(const uint8_t* bytes, size_t length, bool allowRuns, PackedDIBView* view,
+             size_t* dibStart, uint32_t* dataSize) {
   if (!bytes || length < kFileHeaderSize || bytes[0] != 'B' || bytes[1] != 'M') return false;
   uint32_t fileSize = ReadU32(bytes + 2);
   uint32_t pixelStart = ReadU32(bytes + 10);
   if (fileSize != 0 && (fileSize < kFileHeaderSize || fileSize > length)) return false;
   size_t dibLength = (fileSize != 0 ? fileSize : length) - kFileHeaderSize;
   PackedDIBView found;
-  if (!ReadPackedDIB(bytes + kFileHeaderSize, dibLength, &found)) return false;
+  uint32_t data = 0;
+  if (!ReadDIB(bytes + kFileHeaderSize, dibLength, allowRuns, &found, &data)) return false;
   if (pixelStart > kFileHeaderSize + uint64_t(found.pixelOffset)) {
     uint64_t moved = pixelStart - kFileHeaderSize;
-    if (moved + found.imageSize > dibLength) return false;
+    if (moved > dibLength) return false;
+    // Runs of unstated length reach from their new start to the end.
+    bool runs = IsRunLengthOf(found.compression, found.bitCount);
+    if (runs && ReadU32(bytes + kFileHeaderSize + 20) == 0) data = uint32_t(dibLength - moved);
+    if (moved + data > dibLength) return false;
     found.pixelOffset = uint32_t(moved);
   }
   *view = found;
   *dibStart = kFileHeaderSize;
+  *dataSize = data;
+  return true;
+}
+
+}  // namespace
+
+bool ReadPackedDIB(const uint8_t* bytes, size_t length, PackedDIBView* view) {
+  uint32_t dataSize = 0;
+  return ReadDIB(bytes, length, false, view, &dataSize);
+}
+
+bool ReadBMPFile(const uint8_t* bytes, size_t length, PackedDIBView* view, size_t* dibStart) {
+  uint32_t dataSize = 0;
+  return ReadBMP(bytes, length, false, view, dibStart, &dataSize);
+}
+
+bool ReadBMPFileWithRuns(const uint8_t* bytes, size_t length, PackedDIBView* view, size_t* dibStart,
+                         uint32_t* runLength) {
+  uint32_t dataSize = 0;
+  if (!ReadBMP(bytes, length, true, view, dibStart, &dataSize)) return false;
+  *runLength = IsRunLengthOf(view->compression, view->bitCount) ? dataSize : 0;
   return true;
 }
 

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "graphics/RunLengthPixels.h"
+
 constexpr uint32_t kDIBCompressionRGB = 0;
 constexpr uint32_t kDIBCompressionBitfields = 3;
 constexpr uint32_t kDIBInfoHeaderSize = 40;
@@ -23,14 +25,15 @@ struct PackedDIBView {
   int32_t height;        // 1..32767, whatever the row order
   bool topDown;          // negative height in the header
   uint16_t bitCount;     // 1, 4, 8, 16, 24 or 32
-  uint32_t compression;  // kDIBCompressionRGB or kDIBCompressionBitfields
+  uint32_t compression;  // kDIBCompressionRGB or kDIBCompressionBitfields (or run-length:
+                         // ReadBMPFileWithRuns only)
   uint32_t masks[3];     // red, green, blue of a bitfields DIB; 0 otherwise
   uint32_t colorCount;   // entries of the colour table
   uint32_t tableOffset;  // first colour entry, from the start of the block
   uint32_t entrySize;    // 3 for the core header, 4 otherwise
   uint32_t pixelOffset;  // first pixel row, from the start of the block
   uint32_t stride;       // bytes per row, DWORD-aligned
-  uint32_t imageSize;    // height x stride
+  uint32_t imageSize;    // height x stride (of the plain rows)
   int32_t xPelsPerMeter, yPelsPerMeter;  // 0 for the core header
 };
 
@@ -50,6 +53,15 @@ bool ReadPackedDIB(const uint8_t* bytes, size_t length, PackedDIBView* view);
 // the packed DIB; the view's offsets count from there. A pixel offset in the
 // file header beyond the colour table moves the pixels (checked too).
 bool ReadBMPFile(const uint8_t* bytes, size_t length, PackedDIBView* view, size_t* dibStart);
+
+// ReadBMPFile that also takes the 4- and 8-bit run-length files (bottom-up,
+// an info header or a later form). For those, view->compression is the
+// run-length code, pixelOffset the first run, imageSize the size of the rows
+// the runs expand to (ExpandRunLengthPixels), and *runLength the bytes of runs:
+// biSizeImage, or to the end of the file when that is 0, checked against the
+// length. *runLength is 0 for a plain file.
+bool ReadBMPFileWithRuns(const uint8_t* bytes, size_t length, PackedDIBView* view, size_t* dibStart,
+                         uint32_t* runLength);
 
 // The header GDI is given for a read DIB: a 40-byte info header (bitfields
 // followed by their three masks) and the colour table as 4-byte entries.

@@ -13,6 +13,7 @@
 #include "files/MediaSlots.h"
 #include "files/runFolderItem.h"
 #include "graphics/MovieControllers.h"
+#include "graphics/PictureFiles.h"
 #include "graphics/QuickTimeMovies.h"
 #include "graphics/Sound.h"
 #include "host/runtimemainloop.h"
@@ -152,6 +153,10 @@ int16_t CloseComponent(void* component) {
   return 0;
 }
 
+// ---- Picture import ----
+
+NativePicture* OpenFirstPicture(const char* path) { return OpenPictureFile(path, 1); }
+
 void FillMediaSlots() {
   MediaSlots slots = CurrentMediaSlots();
   slots.newSound = NewFileSound;
@@ -169,6 +174,9 @@ void FillMediaSlots() {
   slots.setImporterData = SetImporterData;
   slots.exportImageFile = ExportImageFile;
   slots.closeComponent = CloseComponent;
+  slots.pictureImportReady = PictureImportQuickTimeReady;
+  slots.openPictureFile = OpenFirstPicture;
+  slots.importPictureWithQuickTime = ImportPictureWithQuickTime;
   InstallMediaSlots(slots);
 }
 

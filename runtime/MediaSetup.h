@@ -4,7 +4,7 @@
 
 // Start-up, among the classes and before the file members are typed:
 // registers "Sound", "Movie", "MoviePlayer" and its action class, fills the
-// hooks, and fills the Sound and QuickTime slots of the files subsystem's
-// media table. QuickTime's file specifications there name a path by a number
-// the table keeps; movie-file references likewise.
+// hooks, and fills the Sound, QuickTime and picture-import slots of the
+// files subsystem's media table. QuickTime's file specifications there name
+// a path by a number the table keeps; movie-file references likewise.
 void RegisterMediaClasses();

@@ -2,6 +2,7 @@
 
 #include "controls/Canvas.h"
 #include "controls/CheckBox.h"
+#include "controls/EditField.h"
 #include "controls/GroupBox.h"
 #include "controls/ListBox.h"
 #include "controls/ListColumn.h"
@@ -14,6 +15,7 @@
 #include "controls/RadioButton.h"
 #include "controls/ScrollerControls.h"
 #include "controls/StaticText.h"
+#include "controls/StyledText.h"
 #include "controls/TabPanel.h"
 #include "core/ObjectDefinition.h"
 
@@ -32,6 +34,8 @@ void RegisterBuiltInControlClasses() {
   InitCanvasClass();
   InitLineControlClasses();
   InitPopupMenuClass();
+  InitEditFieldClass();
+  InitStyledTextClasses();
   RegisterIntrinsicClass(GetProgressBarClassDefinition());
   RegisterIntrinsicClass(GetTabPanelClassDefinition());
   RegisterIntrinsicClass(GetPagePanelClassDefinition());

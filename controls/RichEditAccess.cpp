@@ -220,6 +220,23 @@ EditCharFormat RichEditAccess::GetCharFormat(bool withFace) const {
   return ReadFormat(format);
 }
 
+CHARFORMATA RichEditAccess::AnsiCharFormat() const {
+  CHARFORMATA format{};
+  format.cbSize = sizeof format;
+  if (HWND window = Window()) {
+    SendMessageA(window, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+  }
+  return format;
+}
+
+void RichEditAccess::SetAnsiCharFormat(DWORD scope, const CHARFORMATA& format) const {
+  CHARFORMATA sent = format;
+  sent.cbSize = sizeof sent;
+  if (HWND window = Window()) {
+    SendMessageA(window, EM_SETCHARFORMAT, scope, reinterpret_cast<LPARAM>(&sent));
+  }
+}
+
 void RichEditAccess::SetParaFormat(const PARAFORMAT& format) const {
   PARAFORMAT sent = format;
   sent.cbSize = sizeof sent;

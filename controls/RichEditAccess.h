@@ -75,6 +75,10 @@ class RichEditAccess {
   void SetCharFormat(DWORD scope, const EditCharFormat& format) const;
   // SCF_SELECTION; with the face when asked.
   EditCharFormat GetCharFormat(bool withFace) const;
+  // The selection's format as CHARFORMATA (the face in the system
+  // encoding, as the style record keeps it), and such a format set.
+  CHARFORMATA AnsiCharFormat() const;
+  void SetAnsiCharFormat(DWORD scope, const CHARFORMATA& format) const;
   void SetParaFormat(const PARAFORMAT& format) const;
   PARAFORMAT GetParaFormat() const;
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "controls/DataControlRole.h"
 #include "core/SmartRef.h"
 #include "core/diagnostics.h"
 #include "core/string.h"
@@ -154,6 +155,7 @@ void EditFieldEventSink::EnableMenuItems(NativeEditPane*) {}
 bool EditFieldEventSink::AskOwner(NativeEditPane*, RuntimeObject*) { return false; }
 bool EditFieldEventSink::HandleMenuItem(NativeEditPane*, RuntimeObject*) { return false; }
 bool EditFieldEventSink::FocusMessage(NativeEditPane*, int32_t) { return false; }
+void EditFieldEventSink::PaneClosing(NativeEditPane*) {}
 
 // ---- The interface's defaults ----
 
@@ -164,11 +166,12 @@ NativeEditPane::NativeEditPane(const FontDescriptor& font, SubPane* parent, int3
 
 NativeEditPane::~NativeEditPane() = default;
 
-void NativeEditPane::BindDataSource() {}
+void NativeEditPane::BindDataSource() { binding_.Bind(ownerControl_, kBoundEditField); }
 void NativeEditPane::UnbindDataSource() { binding_.Unbind(); }
 
 void NativeEditPane::Close() {
   binding_.Unbind();
+  if (EditFieldEventSink* sink = GetEventSink()) sink->PaneClosing(this);
   ControlPane::Close();
 }
 

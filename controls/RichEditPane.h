@@ -65,6 +65,8 @@ class EditFieldEventSink : public ControlEventSink {
   virtual bool AskOwner(NativeEditPane* pane, RuntimeObject* menuItem);
   virtual bool HandleMenuItem(NativeEditPane* pane, RuntimeObject* menuItem);
   virtual bool FocusMessage(NativeEditPane* pane, int32_t code);
+  // The pane is closing (told once, before its window goes).
+  virtual void PaneClosing(NativeEditPane* pane);
 };
 
 // Paragraph alignment: the field's values (0 the pane's default).
@@ -90,7 +92,8 @@ class NativeEditPane : public ControlPane, public BoundControlPart {
   // The field whose pane this is (not counted: the field holds the pane).
   RuntimeObject* OwnerControl() const { return ownerControl_; }
   void SetOwnerControl(RuntimeObject* control) { ownerControl_ = control; }
-  // The edit field's binding (kind 0): nothing until the field binds.
+  // Binds the owner control (kind 0) to the DataControl the name names,
+  // unbinding first; a control is listed at most once.
   void BindDataSource() override;
   void UnbindDataSource() override;
   // The pane's Alignment (what SetSelAlignment(0) applies).
@@ -293,6 +296,20 @@ class RichEditPane : public NativeEditPane {
   void ToggleSelBold() override { SetSelBold(!GetSelBold()); }
   void ToggleSelItalic() override { SetSelItalic(!GetSelItalic()); }
   void ToggleSelUnderline() override { SetSelUnderline(!GetSelUnderline()); }
+
+  // ---- Styled text (StyledText.h) ----
+  // The style record: one entry per byte of the UTF-8 text, those past the
+  // last character repeating the format at the end.
+  StringRecord* GetStyleData() override;
+  // The text, reset to plain black "MS Sans Serif", then styled run by run
+  // from the record as far as both go; the caret at the end.
+  void SetTextAndStyle(const StringRecord* text, const StringRecord* style) override;
+  // RTF (a file starting "{\rtf") or plain text; the whole contents are
+  // replaced only once the file has been read. 0 or a Win32 code.
+  uint32_t LoadStyledText(const StringRecord* path) override;
+  // The contents as RTF, through a temporary file in the target's folder
+  // that replaces the target only when written whole. 0 or a Win32 code.
+  uint32_t SaveStyledText(const StringRecord* path) override;
 
   // ---- Paragraphs, scrolling, positions ----
   // Aligns every paragraph, keeping the selection.

@@ -90,8 +90,11 @@ struct ControlTestWindowHandlers {
       bytes += hex;
     }
     Log(NameOf(control) + ".KeyDown(" + bytes + ")");
-    return false;
+    return current && current->keyDownAnswers_.count(NameOf(control)) &&
+           current->keyDownAnswers_[NameOf(control)];
   }
+  static void TextChange(RuntimeObject* control) { Logged(control, "TextChange"); }
+  static void SelChange(RuntimeObject* control) { Logged(control, "SelChange"); }
 
   static void Action(RuntimeObject* control) {
     std::string line = NameOf(control) + ".Action";
@@ -144,6 +147,8 @@ ClassBuilder& LoggedClassOf(ObjectDefinition* definition) {
   handle("EnableMenuItems", &Handlers::EnableMenuItems);
   handle("Paint", &Handlers::Paint);
   handle("KeyDown", &Handlers::KeyDown);
+  handle("TextChange", &Handlers::TextChange);
+  handle("SelChange", &Handlers::SelChange);
   handle("Play", &Handlers::Play);
   handle("Stop", &Handlers::Stop);
   handle("ControllerSizeChanged", &Handlers::ControllerSizeChanged);
@@ -371,6 +376,10 @@ void ControlTestWindow::FocusOn(const std::string& name) const {
 
 void ControlTestWindow::AnswerMouseDown(const std::string& name, bool handled) {
   mouseDownAnswers_[name] = handled;
+}
+
+void ControlTestWindow::AnswerKeyDown(const std::string& name, bool handled) {
+  keyDownAnswers_[name] = handled;
 }
 
 void ControlTestWindow::OnEvent(const std::string& name, const std::string& event,

@@ -11,7 +11,9 @@
 //   "OKButton.Action"            "Popup1.Change"
 //   "SB1.ValueChanged 51"
 //   "Canvas1.Paint"              "Canvas1.EnableMenuItems"
-//   "Canvas1.KeyDown(C3A9)"      (the key's bytes in hex; answers False)
+//   "Canvas1.KeyDown(C3A9)"      (the key's bytes in hex; answers False
+//                                 unless AnswerKeyDown says otherwise)
+//   "Field1.TextChange"          "Field1.SelChange"
 //   "Movie1.Play"                "Movie1.Stop"   "Movie1.ControllerSizeChanged"
 //
 // Receivers named in a description log "<tag>.DataChanged" or
@@ -112,9 +114,12 @@ class ControlTestWindow {
   // ---- Handlers a test replaces (by control name) ----
   // MouseDown answers `handled` after logging.
   void AnswerMouseDown(const std::string& name, bool handled);
+  // KeyDown answers `handled` after logging.
+  void AnswerKeyDown(const std::string& name, bool handled);
   // Runs after the event's line is logged (the control is its argument, the
   // Graphics for "Paint"): "Action", "AcceleratorKey", "Change", "Paint",
-  // "MouseDown", "Play", "Stop", "ControllerSizeChanged".
+  // "MouseDown", "Play", "Stop", "ControllerSizeChanged", "TextChange",
+  // "SelChange".
   void OnEvent(const std::string& name, const std::string& event,
                std::function<void(RuntimeObject*)> extra);
   void OnAction(const std::string& name, std::function<void(RuntimeObject*)> extra) {
@@ -143,6 +148,7 @@ class ControlTestWindow {
   ObjectRef window_;
   std::vector<std::string> openingLog_;
   std::map<std::string, bool> mouseDownAnswers_;
+  std::map<std::string, bool> keyDownAnswers_;
   // By "<name>.<event>".
   std::map<std::string, std::function<void(RuntimeObject*)>> extras_;
 

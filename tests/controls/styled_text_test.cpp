@@ -11,6 +11,8 @@
 #include "controls/StyleRecord.h"
 #include "controls/StyledText.h"
 #include "core/string.h"
+#include "files/FolderItemImpWin32.h"
+#include "files/runFolderItem.h"
 #include "testsupport/ControlTestWindow.h"
 #include "testsupport/GuardedBuffer.h"
 #include "testsupport/PropertyAccess.h"
@@ -274,6 +276,25 @@ TEST_F(StyledTextTest, AFailedSaveKeepsTheOldTargetAndAFailedLoadTheField) {
   EXPECT_EQ(Read(field, "Text"), "kept");
   EXPECT_EQ(EditPaneOf(field)->LoadStyledText(WideText(PathOf(L"target.rtf")).get()), 0u);
   EXPECT_EQ(Read(field, "Text"), "old contents");
+}
+
+TEST_F(StyledTextTest, FolderItemsSaveAndOpenFieldsThroughTheFieldsFiles) {
+  ControlTestWindow window(StyledFields());
+  RuntimeObject* source = window.Control("Field1");
+  RuntimeObject* target = window.Control("Field2");
+  const std::string style = Record({Entry(kStyleItalic, "Arial", 12), Entry(0, "Arial", 12)});
+  SetTextAndStyle(source, "ok", style);
+  ObjectRef item = ObjectRef::Adopt(RuntimeGetFolderItem(WideText(PathOf(L"item.rtf")).get()));
+  CallMethod(item.get(), "SaveStyledEditField", source);
+  CallMethod(item.get(), "OpenStyledEditField", target);
+  EXPECT_EQ(Read(target, "Text"), "ok");
+  EXPECT_EQ(Read(target, "TextStyleData"), style);
+  ObjectRef missing =
+      ObjectRef::Adopt(RuntimeGetFolderItem(WideText(PathOf(L"missing.rtf")).get()));
+  CallMethod(missing.get(), "OpenStyledEditField", target);
+  EXPECT_EQ(GetProperty<int32_t>(missing.get(), "LastErrorCode"),
+            FolderItemErrorOfWin32(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(Read(target, "Text"), "ok");
 }
 
 TEST_F(StyledTextTest, HostileRtfLoadsOrIsRefusedWithoutACrash) {

@@ -292,8 +292,9 @@ class runListbox : public NuListbox,
   // The held picture (borrowed; nil before the first paint, after SetBounds
   // and when the pane draws straight into its window).
   BitmapPicture* BufferPicture() const;
-  // What the paints did so far: cells drawn, paint events fired, window
-  // invalidations asked.
+  // What the paints did so far: paints, cells drawn, paint events fired,
+  // window invalidations asked.
+  int32_t PaintCount() const { return paintCount_; }
   int32_t DrawCellCount() const { return drawCellCount_; }
   int32_t PaintEventCount() const { return paintEventCount_; }
   int32_t WindowInvalidationCount() const { return windowInvalidations_; }
@@ -464,6 +465,7 @@ class runListbox : public NuListbox,
   CellCache cache_;
   int32_t cachedTopRow_ = 0;
   int32_t cachedScrollX_ = 0;
+  int32_t paintCount_ = 0;
   int32_t drawCellCount_ = 0;
   int32_t paintEventCount_ = 0;
   int32_t windowInvalidations_ = 0;

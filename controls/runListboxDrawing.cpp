@@ -208,6 +208,8 @@ void runListbox::Invalidate(bool erase) {
   HWND window = NativeWindow();
   if (!window) return;
   ++windowInvalidations_;
+  // The paint's handlers may close the window: the pane outlives the call.
+  OwnerChainLock hold(this);
   RedrawWindow(window, nullptr, nullptr,
                RDW_INVALIDATE | RDW_UPDATENOW | RDW_NOCHILDREN | (erase ? RDW_ERASE : 0));
 }
@@ -318,6 +320,7 @@ void runListbox::Draw(GraphicsPort* graphics) {
   }
   OwnerChainLock hold(this);
   RowsLock section(this);
+  ++paintCount_;
   painting_ = 1;
   DrawRows(BeginBufferedDrawing(graphics));
   if (IsClosing()) return;

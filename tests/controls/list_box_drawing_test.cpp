@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <richedit.h>
+
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -20,6 +22,7 @@
 #include "graphics/PictureClass.h"
 #include "testsupport/TestListBox.h"
 #include "testsupport/WindowCapture.h"
+#include "ui/RuntimeWindow.h"
 #include "ui/Theme.h"
 #include "ui/WinUtil.h"
 
@@ -375,6 +378,141 @@ TEST_F(ListDrawingTest, LongJumpsDrawTheNewTopRowsInPlace) {
       EXPECT_NEAR(columns.back() - (left + 4), width, 3) << topRow << " " << visible;
     }
   }
+}
+
+// ---- The cell editor ----
+
+int32_t setTextCalls = 0;
+WNDPROC editorProcedure = nullptr;
+LRESULT CALLBACK CountingEditorProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SETTEXT) ++setTextCalls;
+  return CallWindowProcW(editorProcedure, window, message, wParam, lParam);
+}
+
+// The editor's rectangle in its parent's client coordinates.
+RECT EditorPlace(runListbox* list) {
+  HWND editor = list->CellEditor()->Window();
+  RECT place;
+  GetWindowRect(editor, &place);
+  MapWindowPoints(nullptr, GetParent(editor), reinterpret_cast<POINT*>(&place), 2);
+  return place;
+}
+
+bool SameRect(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; }
+
+TEST_F(ListDrawingTest, TheEditorKeepsItsTextAndItsPlaceThroughEveryPaint) {
+  UseTestCellEditor(true);
+  runListbox* list = TenRowList("80, 80, 80");
+  for (int32_t row = 0; row < 30; ++row) AddTextRow(list, "r" + std::to_string(row));
+  Paint(list);
+  list->EditCell(2, 1);
+  HWND editor = list->CellEditor()->Window();
+  SendMessageW(editor, EM_SETBKGNDCOLOR, 0, RGB(255, 255, 0));
+  editorProcedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+      editor, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingEditorProcedure)));
+  setTextCalls = 0;
+  SendMessageW(editor, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"abc"));
+  // Cell (2, 1) has no border or indent: the editor covers it.
+  const RECT cell{list->ColumnLeft(1) - list->Left(), RowTop(list, 2) - list->Top(),
+                  list->ColumnRight(1) - list->Left(), RowTop(list, 3) - list->Top()};
+  HWND top = GetAncestor(list->NativeWindow(), GA_ROOT);
+  const std::function<void()> paints[] = {
+      [&] { list->InvalidateCells(-1, -1); },
+      [&] { RedrawWindow(list->NativeWindow(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE); },
+      [&] { listInvalidateCell(list->Control(), 4, 0); },
+  };
+  for (size_t i = 0; i < 3; ++i) {
+    paints[i]();
+    UpdateWindow(list->NativeWindow());
+    DWORD start = 0, end = 0;
+    SendMessageW(editor, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start * 10 + end, 33u) << i;
+    EXPECT_EQ(SendMessageW(editor, EM_CANUNDO, 0, 0), 1) << i;
+    EXPECT_EQ(setTextCalls, 0) << i;
+    EXPECT_TRUE(SameRect(EditorPlace(list), cell)) << i;
+    UpdateWindow(editor);
+    EXPECT_EQ(WindowCapture::OfClient(top).Pixel(list->ColumnRight(1) - 6, RowTop(list, 2) + 3),
+              0xFFFF00u)
+        << i;
+  }
+  RunPendingTurns();
+  EXPECT_TRUE(UpdateRegionEmpty(list));
+  const int32_t paintsSoFar = list->PaintCount();
+  for (int32_t turn = 0; turn < 5; ++turn) RunPendingTurns();
+  EXPECT_EQ(list->PaintCount(), paintsSoFar);
+
+  listScrollPositionSetter(list->Control(), 0, 5);
+  EXPECT_TRUE(SameRect(EditorPlace(list), RECT{-10, -10, -10, -10}));
+  listScrollPositionSetter(list->Control(), 0, 0);
+  EXPECT_TRUE(SameRect(EditorPlace(list), cell));
+  SetWindowLongPtrW(editor, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(editorProcedure));
+}
+
+// ---- Paint handlers that change the rows ----
+
+TEST_F(ListDrawingTest, PaintHandlersChangingRowsLeaveTheListDrawnAsItNowIs) {
+  auto textOf = [](int32_t row) { return std::string(size_t(row % 7 + 1), 'M'); };
+  const uint32_t ink = System(COLOR_WINDOWTEXT);
+  auto expectRows = [&](runListbox* list, const std::function<std::string(int32_t)>& text) {
+    const int32_t left = list->GetContentRect().left;
+    for (int32_t visible = 0; visible < 10; ++visible) {
+      const std::vector<int32_t> columns = Columns(list, RowTop(list, visible),
+                                                   RowTop(list, visible + 1), left, left + 190, ink);
+      ASSERT_FALSE(columns.empty()) << visible;
+      EXPECT_NEAR(columns.back() - (left + 4), TextWidth(list, text(visible)), 3) << visible;
+    }
+  };
+
+  // Row 0 removed by the first background paint.
+  runListbox* list = TenRowList("200", {}, 280, "Remover");
+  for (int32_t row = 0; row < 15; ++row) AddTextRow(list, textOf(row));
+  RunPendingTurns();
+  bool removed = false;
+  OnListEvent("CellBackgroundPaint", [&](runListbox* pane, const std::vector<int32_t>&, int32_t*) {
+    if (!removed) pane->RemoveRowRecord(0);
+    removed = true;
+    return false;
+  });
+  list->InvalidateCells(-1, -1);
+  for (int32_t turn = 0; turn < 3; ++turn) RunPendingTurns();
+  ASSERT_EQ(list->RowCount(), 14);
+  expectRows(list, [&](int32_t visible) { return textOf(visible + 1); });
+
+  // Cell (1, 0) set while cell (5, 0) paints.
+  bool set = false;
+  OnListEvent("CellBackgroundPaint",
+              [&](runListbox* pane, const std::vector<int32_t>& cell, int32_t*) {
+                if (!set && cell[0] == 5 && cell[1] == 0) {
+                  set = true;
+                  listSetCell(pane->Control(), 1, 0, Text("X").get());
+                }
+                return false;
+              });
+  list->InvalidateCells(-1, -1);
+  for (int32_t turn = 0; turn < 3; ++turn) RunPendingTurns();
+  ASSERT_TRUE(set);
+  expectRows(list, [&](int32_t visible) { return visible == 1 ? "X" : textOf(visible + 1); });
+}
+
+TEST_F(ListDrawingTest, APaintHandlerClosingTheWindowEndsThePaint) {
+  const uint32_t objects = RuntimeLiveObjectCount();
+  runListbox* list = TenRowList("100, 100");
+  for (int32_t row = 0; row < 12; ++row) AddTextRow(list, "r");
+  RunPendingTurns();
+  int32_t calls = 0;
+  OnListEvent("CellTextPaint", [&](runListbox*, const std::vector<int32_t>&, int32_t*) {
+    ++calls;
+    CloseAllWindows();
+    return false;
+  });
+  {
+    ObjectRef control = ObjectRef::Retain(list->Control());
+    listInvalidateCell(control.get(), -1, -1);
+  }
+  RunPendingTurns();
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(RuntimeLiveObjectCount(), objects);
+  EXPECT_EQ(Pane::LiveCount(), PanesBeforeTest());
 }
 
 }  // namespace

@@ -34,6 +34,9 @@ std::mutex& allocatorLock() {
   return lock;
 }
 
+// Bytes of the blocks given and not freed yet; under the allocator lock.
+uint64_t liveBytes = 0;
+
 void OutOfMemory() {
   RuntimeMessageBox("Out of memory. The application must shut down.", "Out of memory", kBoxOK);
   RuntimeFatalExit(1);
@@ -99,6 +102,7 @@ void* RuntimeAlloc(uint32_t size) {
   if (size <= UINT32_MAX - sizeof(BlockHeader)) {
     std::lock_guard<std::mutex> guard(allocatorLock());
     raw = std::calloc(1, size + sizeof(BlockHeader));
+    if (raw) liveBytes += size;
   }
   if (!raw) {
     OutOfMemory();
@@ -121,10 +125,16 @@ void RuntimeFree(void* block) {
   FillFreedBlock(block, header->size);
   header->guard = kFreedWord;
   std::lock_guard<std::mutex> guard(allocatorLock());
+  liveBytes -= header->size;
   std::free(header);
 }
 
 uint32_t RuntimeBlockSize(const void* block) { return block ? HeaderOf(block)->size : 0; }
+
+uint64_t RuntimeLiveBytes() {
+  std::lock_guard<std::mutex> guard(allocatorLock());
+  return liveBytes;
+}
 
 void* PoolAlloc(uint32_t size, bool mayFail) {
   if (size == 0) size = 1;
@@ -134,11 +144,13 @@ void* PoolAlloc(uint32_t size, bool mayFail) {
     {
       std::lock_guard<std::mutex> guard(allocatorLock());
       block = PoolTake(sizeClass);
+      if (block) liveBytes += (sizeClass + 1) * kPoolGranule;
     }
     if (block) std::memset(block, 0, (sizeClass + 1) * kPoolGranule);
   } else {
     std::lock_guard<std::mutex> guard(allocatorLock());
     block = std::calloc(1, size);
+    if (block) liveBytes += size;
   }
   if (!block && !mayFail) OutOfMemory();
   return block;
@@ -149,10 +161,12 @@ void PoolFree(void* block, uint32_t size) {
   if (size == 0) size = 1;
   std::lock_guard<std::mutex> guard(allocatorLock());
   if (size > kPoolLargest) {
+    liveBytes -= size;
     std::free(block);
     return;
   }
   uint32_t sizeClass = PoolClassOf(size);
+  liveBytes -= (sizeClass + 1) * kPoolGranule;
   auto* freed = static_cast<FreeBlock*>(block);
   freed->next = pool().freeLists[sizeClass];
   pool().freeLists[sizeClass] = freed;

@@ -19,6 +19,10 @@ void* RuntimeAlloc(uint32_t size);
 void RuntimeFree(void* block);
 // Size asked for when the block was made (0 for null).
 uint32_t RuntimeBlockSize(const void* block);
+// The bytes of the RuntimeAlloc and PoolAlloc blocks not freed yet: sizes as
+// asked, a pool block's by its size class (headers and C-heap blocks not
+// counted). For measuring what a structure costs.
+uint64_t RuntimeLiveBytes();
 
 // Small-block pool. Free a block with the size it was asked with. With mayFail
 // a failure gives null; without it the process ends as RuntimeAlloc's does.

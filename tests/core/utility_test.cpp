@@ -139,6 +139,18 @@ TEST(AllocatorTest, PoolReusesFreedBlocksZeroed) {
   PoolFree(big, 4000);
 }
 
+TEST(AllocatorTest, LiveBytesCountBothAllocatorsUntilFreed) {
+  const uint64_t before = RuntimeLiveBytes();
+  void* guarded = RuntimeAlloc(100);
+  void* small = PoolAlloc(20, false);  // a block of its size class, 24
+  void* big = PoolAlloc(4000, false);
+  EXPECT_EQ(RuntimeLiveBytes() - before, 4124u);
+  RuntimeFree(guarded);
+  PoolFree(small, 20);
+  PoolFree(big, 4000);
+  EXPECT_EQ(RuntimeLiveBytes(), before);
+}
+
 TEST(AllocatorTest, MoveBytesOverlapsAndIgnoresNonPositiveCounts) {
   char text[] = "abcdef";
   MoveBytes(text + 1, text, 4);

@@ -5,7 +5,9 @@
 # sqlite3_exec and through prepared statements, each case in its own process
 # under Wine with the tests' prefix, on one file system. Prints one table,
 # then the ratios (SQLite's time / ours) against their goals, then where our
-# time goes.
+# time goes. The query results' cases follow (scrollable reads, ORDER BY,
+# GROUP BY), against SQLite's prepared statements, with each process's peak
+# working set; a case that runs over 600 s shows "> 600 s".
 #
 #   bench/run_sql_bench.sh [--full] [bench build folder] [tests' build folder]
 #   (defaults: build-bench, build-test; 100,000 rows, --full adds 1,000,000)
@@ -72,4 +74,74 @@ echo
 echo "where our time goes (seconds): parse, parse+validate, statement without values, with values"
 for rows in "${row_counts[@]}"; do
   for name in "${cases[@]}"; do printf '%-8s %-8s %s\n' "$rows" "$name" "${split["$name $rows"]}"; done
+done
+
+# The query results' cases, ours against SQLite's prepared statements; the
+# ORDER BY cases also at a tenth of the size, for the growth per tenfold.
+results_cases=(drain order-int order-int-desc order-text order-text-desc group10 group1k group100k query)
+results_counts=(10000 "${row_counts[@]}")
+declare -A rseconds rpeak
+run_case() {  # case driver rows: "<seconds> <peak>", or "> 600 s" when it runs over
+  local line
+  line=$(timeout 600 wine "$bench_exe" "$1" "$2" "$3" "$scratch" 2>/dev/null | grep '^case ' || true)
+  if [ -z "$line" ]; then echo "timeout -"; else echo "$line" | awk '{ print $6, $8 }'; fi
+}
+for rows in "${results_counts[@]}"; do
+  for name in "${results_cases[@]}"; do
+    for driver in ours sqlite-prepared; do
+      read -r time peak < <(run_case "$name" "$driver" "$rows")
+      rseconds["$name $driver $rows"]=$time
+      rpeak["$name $driver $rows"]=$peak
+    done
+  done
+done
+
+echo
+mib() { awk -v b="$1" 'BEGIN { if (b ~ /^[0-9]+$/) printf "%.1f", b / 1048576; else printf "-" }'; }
+shown() { [ "$1" = timeout ] && echo "> 600 s" || per_second "$2" "$1"; }
+printf '%-8s %-16s %14s %14s %8s %10s %10s\n' rows case "ours rows/s" "sqlite rows/s" "sqlite÷us" "ours MiB" "sqlite MiB"
+for rows in "${results_counts[@]}"; do
+  for name in "${results_cases[@]}"; do
+    ours=${rseconds["$name ours $rows"]}; theirs=${rseconds["$name sqlite-prepared $rows"]}
+    [ "$ours" = timeout ] && r="-" || r=$(ratio "$theirs" "$ours")
+    printf '%-8s %-16s %14s %14s %8s %10s %10s\n' "$rows" "$name" "$(shown "$ours" "$rows")" \
+      "$(shown "$theirs" "$rows")" "$r" "$(mib "${rpeak["$name ours $rows"]}")" \
+      "$(mib "${rpeak["$name sqlite-prepared $rows"]}")"
+  done
+done
+
+echo
+for rows in "${row_counts[@]}"; do
+  for name in "${results_cases[@]}"; do
+    ours=${rseconds["$name ours $rows"]}
+    [ "$ours" = timeout ] && r="> 600 s" || r="$(ratio "${rseconds["$name sqlite-prepared $rows"]}" "$ours")x"
+    printf '%-8s %-16s %s sqlite-prepared goal >= 1.0\n' "$rows" "$name" "$r"
+  done
+  for name in order-int order-int-desc order-text order-text-desc; do
+    printf '%-8s %-16s %sx MiB-peak-above-drain goal <= 8\n' "$rows" "$name" \
+      "$(awk -v a="${rpeak["$name ours $rows"]}" -v b="${rpeak["drain ours $rows"]}" \
+         'BEGIN { if (a ~ /^[0-9]+$/ && b ~ /^[0-9]+$/) printf "%.2f", (a - b) / 1048576; else printf "-" }')"
+  done
+done
+
+echo
+echo "ORDER BY time per tenfold size (about 12 for n log n):"
+previous=""
+for rows in "${results_counts[@]}"; do
+  if [ -n "$previous" ]; then
+    for name in order-int order-int-desc order-text order-text-desc; do
+      printf '%-8s %-16s %s\n' "$rows" "$name" \
+        "$(ratio "${rseconds["$name ours $rows"]}" "${rseconds["$name ours $previous"]}")"
+    done
+  fi
+  previous=$rows
+done
+
+echo
+echo "where our ORDER BY time goes (seconds): source drain, sorted result built, rows walked, values read"
+for rows in "${row_counts[@]}"; do
+  for name in order-int order-text; do
+    printf '%-8s %-16s %s\n' "$rows" "$name" \
+      "$(wine "$bench_exe" "$name" split "$rows" "$scratch" 2>/dev/null | grep '^split ' | cut -d' ' -f3- || true)"
+  done
 done

@@ -9,6 +9,13 @@
 // where id = k"), range (5 scans of a tenth of the keys), like (one
 // "name like 'abc%'" scan), update and delete (10,000 keyed statements, one
 // transaction), join (1,000 outer rows matched on the inner key of 10,000).
+// The query results' cases run on a table r (id, n, name, value): drain
+// ("select * from r"), order-int and order-text (ORDER BY n or name) with
+// their -desc twins, group10, group1k and group100k (GROUP BY n with COUNT,
+// SUM, AVG, MIN and MAX over that many groups), and query (a DatabaseQuery
+// drained, then 10,000 random rows read by number; SQLite copies the result
+// into a temporary table and reads it by rowid through a prepared
+// statement).
 // Every row read has every column read as text: through field objects'
 // StringValue here, through the exec callback's texts or
 // sqlite3_column_text in SQLite.
@@ -20,10 +27,12 @@
 // pages, a cache of the engine's budget, a rollback journal, full syncs,
 // the key as INTEGER PRIMARY KEY.
 //
-// Prints "case <case> <driver> <rows> <statements> <seconds> <rows read>"
+// Prints "case <case> <driver> <rows> <statements> <seconds> <rows read>
+// <peak working set>"
 // (and for split "split <case> <parse> <validate> <statement> <values>").
 // Nothing is asserted.
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -44,7 +53,9 @@
 #include "database/Win32StorageAdapter.h"
 #include "database/api/Database.h"
 #include "database/api/DatabaseField.h"
+#include "database/api/DatabaseRecord.h"
 #include "database/api/RecordSet.h"
+#include "database/results/DatabaseQuery.h"
 #include "database/engine/EngineDatabase.h"
 #include "database/engine/EngineTable.h"
 #include "database/sql/SQLFrontEnd.h"
@@ -60,6 +71,7 @@ namespace {
 constexpr int kKeyed = 10000;
 constexpr int kCommitted = 1000;
 constexpr int kOuter = 1000, kInner = 10000;
+constexpr int kRandomRows = 10000;
 
 // A statement: its shape, "?" standing for a number and "'?'" for a text,
 // and the parameters in order. The text fills them in; SQLite binds them.
@@ -134,13 +146,48 @@ Workload MakeWorkload(const std::string& name, int rows) {
       work.statements.push_back({"delete from t where id = ?", {std::to_string(keys[size_t(i)])}});
   } else if (name == "join") {
     work.statements.push_back({"select * from o, t where o.k = t.id", {}});
+  } else if (name == "drain" || name == "query") {
+    work.statements.push_back({"select * from r", {}});
+  } else if (name.compare(0, 6, "order-") == 0) {
+    const bool text = name.find("text") != std::string::npos;
+    const bool descending = name.find("desc") != std::string::npos;
+    work.statements.push_back({std::string("select * from r order by ") + (text ? "name" : "n") +
+                               (descending ? " desc" : ""), {}});
+  } else if (name.compare(0, 5, "group") == 0) {
+    work.statements.push_back(
+        {"select n, count(*), sum(value), avg(value), min(value), max(value) from r group by n", {}});
   }
-  work.reads = name == "select" || name == "range" || name == "like" || name == "join";
+  work.reads = name != "insert" && name != "commit" && name != "update" && name != "delete";
   return work;
+}
+
+// The results cases' groups: group10 has 10.
+int GroupCount(const std::string& name, int rows) {
+  if (name == "group10") return 10;
+  if (name == "group1k") return 1000;
+  if (name == "group100k") return 100000;
+  return rows / 10;  // ORDER BY n: many duplicates
+}
+
+bool IsResultsCase(const std::string& name) {
+  return name == "drain" || name == "query" || name.compare(0, 6, "order-") == 0 ||
+         name.compare(0, 5, "group") == 0;
 }
 
 // The statements that fill the tables before the clock runs.
 std::vector<Statement> LoadStatements(const std::string& name, int rows) {
+  if (IsResultsCase(name)) {
+    std::vector<Statement> load = {
+        {"create table r (id integer not null, n integer, name varchar(50), value double, primary key (id))", {}}};
+    const uint32_t groups = uint32_t(std::max(GroupCount(name, rows), 1));
+    for (int id = 0; id < rows; ++id) {
+      const Statement row = Insert(id);
+      load.push_back({"insert into r (id, n, name, value) values (?, ?, '?', ?)",
+                      {row.parameters[0], std::to_string(uint32_t(id) * 2654435761u % groups),
+                       row.parameters[1], row.parameters[2]}});
+    }
+    return load;
+  }
   std::vector<Statement> load = {
       {"create table t (id integer not null, name varchar(50), value double, day date, primary key (id))", {}}};
   if (name == "insert") return load;
@@ -161,6 +208,9 @@ class Driver {
   virtual void Execute(const Statement& statement) = 0;
   // Rows read, every column as text; -1 when the statement failed.
   virtual long Query(const Statement& statement) = 0;
+  // The results' scrollable access: the select drained, then the given
+  // rows (1-based) read by number, every column as text; rows read.
+  virtual long ReadByNumber(const Statement& select, const std::vector<int>& rows) = 0;
   virtual void Begin() {}
   virtual void Commit() = 0;
 };
@@ -182,6 +232,24 @@ class Ours : public Driver {
     Check(sql);
   }
   void Commit() override { databaseCommit(db_.get()); }
+
+  long ReadByNumber(const Statement& select, const std::vector<int>& rows) override {
+    ObjectRef query = ObjectRef::Adopt(CreateInstance(GetDatabaseQueryClassDefinition()));
+    DatabaseQueryFields* fields = ObjectFields<DatabaseQueryFields>(query.get());
+    fields->database = db_.get();
+    RuntimeLockObject(db_.get());
+    fields->sqlQuery = Text(select.Text()).release();
+    const int32_t count = DatabaseQueryGetCount(query.get());
+    long read = 0;
+    for (int row : rows) {
+      ObjectRef record = ObjectRef::Adopt(DatabaseQueryGetRow(query.get(), row));
+      if (!record) continue;
+      for (int32_t column = 1; column <= recordFieldCount(record.get()); ++column)
+        StringRef text = StringRef::Adopt(recordGetIndString(record.get(), column));
+      ++read;
+    }
+    return count > 0 ? read : -1;
+  }
 
   long Read(const std::string& sql, bool values) {
     ObjectRef set = ObjectRef::Adopt(databaseSelect(db_.get(), Text(sql).get()));
@@ -210,8 +278,39 @@ class Ours : public Driver {
   ObjectRef db_;
 };
 
+// An ORDER BY's time in steps: the source drained alone (no values read),
+// the sorted result built, its rows walked, and walked again reading every
+// value.
+void SplitSort(Ours& ours, const std::string& name, const Workload& work) {
+  const std::string sql = work.statements[0].Text();
+  double start = Now();
+  ours.Read("select * from r", false);
+  const double drain = Now() - start;
+  StringRef text = StringRef::Adopt(NewString(sql, kEncodingASCII));
+  start = Now();
+  ObjectRef set = ObjectRef::Adopt(databaseSelect(ours.database(), text.get()));
+  const double build = Now() - start;
+  if (!set) return;
+  const int32_t columns = cursorFieldCount(set.get(), 0);
+  start = Now();
+  for (; !RecordSetArgument(set.get())->eof; cursorMoveNext(set.get())) {
+  }
+  const double walk = Now() - start;
+  cursorMoveFirst(set.get());
+  start = Now();
+  for (; !RecordSetArgument(set.get())->eof; cursorMoveNext(set.get())) {
+    for (int32_t column = 1; column <= columns; ++column) {
+      ObjectRef field = ObjectRef::Adopt(cursorGetFieldByIndex(set.get(), column));
+      StringRef value = StringRef::Adopt(fieldStringValueGetter(field.get(), 0));
+    }
+  }
+  const double values = Now() - start;
+  std::printf("split %s %.4f %.4f %.4f %.4f\n", name.c_str(), drain, build, walk, values);
+}
+
 // The parser alone, then with validation, for each statement.
 void Split(Ours& ours, const std::string& name, const Workload& work) {
+  if (name.compare(0, 6, "order-") == 0) return SplitSort(ours, name, work);
   const auto time = [&work](const std::function<void(const std::string&)>& step) {
     const double start = Now();
     for (const Statement& statement : work.statements) step(statement.Text());
@@ -291,6 +390,12 @@ class Sqlite : public Driver {
   }
   void Begin() override { Execute("BEGIN"); }
   void Commit() override { Execute("COMMIT"); }
+  long ReadByNumber(const Statement& select, const std::vector<int>& rows) override {
+    Execute("create temp table q as " + select.Text());
+    long read = 0;
+    for (int row : rows) Step({"select * from q where rowid = ?", {std::to_string(row)}}, &read);
+    return read;
+  }
 
  private:
   void Execute(const std::string& sql) {
@@ -385,10 +490,15 @@ int main(int argc, char** argv) {
       Split(*ours, name, work);
     } else {
       long read = 0;
+      std::vector<int> numbers;
+      std::mt19937 random(4242);
+      for (int i = 0; i < kRandomRows && name == "query"; ++i) numbers.push_back(1 + int(random() % uint32_t(rows)));
       const double start = Now();
       if (!work.commitEach) driver->Begin();
       for (const Statement& statement : work.statements) {
-        if (work.reads) {
+        if (name == "query") {
+          read += driver->ReadByNumber(statement, numbers);
+        } else if (work.reads) {
           read += driver->Query(statement);
         } else {
           driver->Execute(statement);
@@ -397,8 +507,11 @@ int main(int argc, char** argv) {
       }
       if (!work.commitEach) driver->Commit();
       const double seconds = Now() - start;
-      std::printf("case %s %s %d %d %.4f %ld\n", name.c_str(), driverName.c_str(), rows,
-                  int(work.statements.size()), seconds, read);
+      PROCESS_MEMORY_COUNTERS memory{};
+      memory.cb = sizeof memory;
+      GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+      std::printf("case %s %s %d %d %.4f %ld %lu\n", name.c_str(), driverName.c_str(), rows,
+                  int(work.statements.size()), seconds, read, static_cast<unsigned long>(memory.PeakWorkingSetSize));
     }
   }
   for (const RecordedBox& box : TakeRecordedBoxes())

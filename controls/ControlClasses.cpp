@@ -16,6 +16,7 @@
 #include "controls/ScrollerControls.h"
 #include "controls/StaticText.h"
 #include "controls/StyledText.h"
+#include "controls/StyledTextPrinter.h"
 #include "controls/TabPanel.h"
 #include "core/ObjectDefinition.h"
 
@@ -36,6 +37,7 @@ void RegisterBuiltInControlClasses() {
   InitPopupMenuClass();
   InitEditFieldClass();
   InitStyledTextClasses();
+  InitStyledTextPrinterClass();
   RegisterIntrinsicClass(GetProgressBarClassDefinition());
   RegisterIntrinsicClass(GetTabPanelClassDefinition());
   RegisterIntrinsicClass(GetPagePanelClassDefinition());

@@ -5,8 +5,10 @@
 #include <string>
 
 #include "controls/DataControlRole.h"
+#include "controls/StyledTextPrinter.h"
 #include "core/SmartRef.h"
 #include "core/string.h"
+#include "graphics/GraphicsClass.h"
 #include "host/relocentry.h"
 #include "ui/Binding.h"
 #include "ui/Menu.h"
@@ -232,6 +234,8 @@ ObjectDefinition* GetEditFieldClassDefinition() {
 #undef EDIT_SEL_STYLE
   static const ParameterRecord textAndStyle[] = {{"text", &kStringType, 0},
                                                  {"style", &kStringType, 0}};
+  static const ParameterRecord printer[] = {{"g", GraphicsClassDefinition(), 0},
+                                            {"width", &kIntegerType, 0}};
   static const ParameterRecord str[] = {{"Str", &kStringType, 0}};
   static const ParameterRecord v[] = {{"v", &kIntegerType, 0}};
   static const ParameterRecord xy[] = {{"x", &kIntegerType, 0}, {"y", &kIntegerType, 0}};
@@ -253,6 +257,8 @@ ObjectDefinition* GetEditFieldClassDefinition() {
       MakeMethodRecord("SetTextAndStyle", nullptr, textAndStyle, 2,
                        RUNTIME_ENTRY(editSetTextAndStyle)),
       MakeMethodRecord("setString", nullptr, str, 1, RUNTIME_ENTRY(editSetString)),
+      MakeMethodRecord("styledTextPrinter", GetStyledTextPrinterClassDefinition(), printer, 2,
+                       RUNTIME_ENTRY(editStyleTextPrinter)),
       MakeMethodRecord("ScrollPosition", &kIntegerType, nullptr, 0,
                        RUNTIME_ENTRY(editScrollPositionGetter),
                        RUNTIME_ENTRY(editScrollPositionSetter)),
@@ -584,6 +590,13 @@ extern "C" void editToggleSelectionExtend(RuntimeObject* control) {
 extern "C" void editSetTextAndStyle(RuntimeObject* control, StringRecord* text,
                                     StringRecord* style) {
   Tell(control, [&](RichEditPane* pane) { pane->SetTextAndStyle(text, style); });
+}
+
+extern "C" RuntimeObject* editStyleTextPrinter(RuntimeObject* control, RuntimeObject* graphics,
+                                               int32_t width) {
+  return Ask<RuntimeObject*>(control, nullptr, [&](RichEditPane* pane) {
+    return pane->NewStyledTextPrinter(graphics, width);
+  });
 }
 
 extern "C" int32_t editScrollPositionGetter(RuntimeObject* control) {

@@ -168,6 +168,9 @@ void editToggleSelectionOutline(RuntimeObject* control);
 void editToggleSelectionCondense(RuntimeObject* control);
 void editToggleSelectionExtend(RuntimeObject* control);
 void editSetTextAndStyle(RuntimeObject* control, StringRecord* text, StringRecord* style);
+// A new StyledTextPrinter (the caller's reference); nil without a pane.
+RuntimeObject* editStyleTextPrinter(RuntimeObject* control, RuntimeObject* graphics,
+                                    int32_t width);
 int32_t editScrollPositionGetter(RuntimeObject* control);
 void editScrollPositionSetter(RuntimeObject* control, int32_t line);
 int32_t EditScrollPositionXGetter(RuntimeObject* control);

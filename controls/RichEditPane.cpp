@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "controls/DataControlRole.h"
+#include "controls/StyledTextPrinter.h"
 #include "core/SmartRef.h"
 #include "core/diagnostics.h"
 #include "core/string.h"
@@ -237,6 +238,25 @@ RichEditPane::RichEditPane(EditFieldEventSink* sink, bool styled, const FontDesc
       backColor_(GetSysColor(COLOR_WINDOW)) {
   sink_.Attach(sink);
   SetFont(font);
+}
+
+RichEditPane::~RichEditPane() { DetachPrinters(); }
+
+void RichEditPane::Close() {
+  DetachPrinters();
+  NativeEditPane::Close();
+}
+
+void RichEditPane::DetachPrinters() {
+  for (RuntimeObject* printer : std::exchange(printers_, {})) DetachStyledTextPrinter(printer);
+}
+
+void RichEditPane::RemovePrinter(RuntimeObject* printer) {
+  printers_.erase(std::remove(printers_.begin(), printers_.end(), printer), printers_.end());
+}
+
+RuntimeObject* RichEditPane::NewStyledTextPrinter(RuntimeObject* graphics, int32_t width) {
+  return NewStyledTextPrinterOf(this, graphics, width);
 }
 
 EditFieldEventSink* RichEditPane::GetEventSink() {

@@ -311,6 +311,14 @@ class RichEditPane : public NativeEditPane {
   // that replaces the target only when written whole. 0 or a Win32 code.
   uint32_t SaveStyledText(const StringRecord* path) override;
 
+  // ---- Printing (StyledTextPrinter.h) ----
+  // Nil, after the assertion report, for a nil Graphics.
+  RuntimeObject* NewStyledTextPrinter(RuntimeObject* graphics, int32_t width) override;
+  // The printers of this pane's text (not counted): each is let go of the
+  // pane when the pane closes or goes.
+  void AddPrinter(RuntimeObject* printer) { printers_.push_back(printer); }
+  void RemovePrinter(RuntimeObject* printer);
+
   // ---- Paragraphs, scrolling, positions ----
   // Aligns every paragraph, keeping the selection.
   void SetAlignment(int32_t alignment) override;
@@ -348,9 +356,11 @@ class RichEditPane : public NativeEditPane {
   void MakeDragImage(GraphicsPort* port) override;
   bool ControlNotification(int32_t code, UINT message, WPARAM wParam, LPARAM lParam) override;
   LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+  // Lets its printers go first.
+  void Close() override;
 
  protected:
-  ~RichEditPane() override = default;
+  ~RichEditPane() override;
 
  private:
   // A character as typed: its code point, UTF-16 units and the WM_CHAR
@@ -395,8 +405,11 @@ class RichEditPane : public NativeEditPane {
   bool UnsupportedStyle(const char* style);
   bool IsInClientArea(int32_t x, int32_t y) const;
 
+  void DetachPrinters();
+
   RichEditAccess access_;
   SinkLink sink_;
+  std::vector<RuntimeObject*> printers_;
   PasswordText clear_;
   bool styled_;
   bool acceptTabs_ = false;

@@ -1,5 +1,7 @@
 #include "testsupport/StyledTextFakes.h"
 
+#include <utility>
+
 #include "controls/StyledText.h"
 
 namespace {
@@ -40,3 +42,17 @@ FailingStyledTextFiles::FailingStyledTextFiles(int read, int write) {
 }
 
 FailingStyledTextFiles::~FailingStyledTextFiles() { SetStyledTextFileCalls({nullptr, nullptr}); }
+
+ScriptedFormatter::ScriptedFormatter(LONG count, std::vector<LONG> measures)
+    : count_(count), measures_(std::move(measures)), previous_(SetStyledTextFormatter(this)) {}
+
+ScriptedFormatter::~ScriptedFormatter() { SetStyledTextFormatter(previous_); }
+
+LONG ScriptedFormatter::Measure(HWND, HDC, const RECT&, const RECT& block, LONG from) {
+  const size_t index = measured.size();
+  measured.push_back(block);
+  froms.push_back(from);
+  return index < measures_.size() ? measures_[index] : from;
+}
+
+void ScriptedFormatter::Display(HWND, const RECT& block) { displayed.push_back(block); }

@@ -23,8 +23,8 @@ BOOL CALLBACK TakeProcessDialog(HWND window, LPARAM found) {
   if (process != GetCurrentProcessId() || !IsWindowVisible(window) || ClassOf(window) != "#32770") {
     return TRUE;
   }
-  *reinterpret_cast<HWND*>(found) = window;
-  return FALSE;
+  reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+  return TRUE;
 }
 
 BOOL CALLBACK TakeControl(HWND child, LPARAM seen) {
@@ -33,10 +33,16 @@ BOOL CALLBACK TakeControl(HWND child, LPARAM seen) {
   return TRUE;
 }
 
-HWND FindProcessDialog() {
-  HWND found = nullptr;
+// The process's visible dialogs, topmost first.
+std::vector<HWND> ProcessDialogs() {
+  std::vector<HWND> found;
   EnumWindows(TakeProcessDialog, reinterpret_cast<LPARAM>(&found));
   return found;
+}
+
+HWND FindProcessDialog() {
+  const std::vector<HWND> dialogs = ProcessDialogs();
+  return dialogs.empty() ? nullptr : dialogs.front();
 }
 
 void Press(HWND dialog, int id) {
@@ -75,8 +81,10 @@ void DialogWatcher::Watch() {
   }
   while (IsWindow(dialog) && IsWindowVisible(dialog)) {
     if (pastDeadline()) {
+      // A box the dialog opened (a "not found" message) runs a modal loop
+      // of its own that the dialog's Cancel cannot end: cancel it too.
       seen_.cancelledAtDeadline = true;
-      Press(dialog, IDCANCEL);
+      for (HWND open : ProcessDialogs()) Press(open, IDCANCEL);
       return;
     }
     Sleep(kPollMs);

@@ -130,6 +130,31 @@ TEST_F(DbApiSetTest, ValuesConvertByTheirCode) {
   EXPECT_EQ(Text(GetProperty<StringRecord*>(blob.get(), "StringValue")), "NULL");
 }
 
+// An engine's value one byte shorter than its type needs reads as null, never
+// past its end; one of the full length reads as a value.
+TEST_F(DbApiSetTest, ValuesShorterThanTheirTypeReadAsNull) {
+  const struct {
+    int32_t type;
+    size_t length;
+  } types[] = {{kDBSmallInt, 2}, {kDBInteger, 4}, {kDBFloat, 4},     {kDBDouble, 8},
+               {kDBDate, 6},     {kDBTime, 6},    {kDBTimeStamp, 12}, {kDBBoolean, 1}};
+  std::vector<std::string> columns;
+  FakeRows rows(1);
+  for (const auto& t : types) {
+    for (size_t length : {t.length - 1, t.length}) {
+      columns.push_back(std::to_string(t.type) + "_" + std::to_string(length));
+      rows[0].push_back(FakeValue{t.type, std::string(length, '\0')});
+    }
+  }
+  FakeDBEngine engine;
+  ObjectRef set = NewSet(engine.AddCursor(columns, rows));
+  for (size_t i = 0; i < columns.size(); ++i) {
+    ObjectRef field = Field(set.get(), columns[i].c_str());
+    ObjectRef value = ObjectRef::Adopt(GetProperty<RuntimeObject*>(field.get(), "Value"));
+    EXPECT_EQ(VarType(value.get()) == kVariantNil, i % 2 == 0) << columns[i];
+  }
+}
+
 TEST_F(DbApiSetTest, EditsArePendingUntilTheNextMove) {
   FakeDBEngine engine;
   ObjectRef db = ObjectRef::Adopt(engine.NewDatabase());

@@ -129,8 +129,22 @@ TEST_F(FileDialogTest, TheOpenDialogShowsItsSettingsAndGivesTheChosenFile) {
     EXPECT_FALSE(watcher.Finish().cancelledAtDeadline);
     EXPECT_EQ(Chosen(GetProperty<RuntimeObject*>(dialog.get(), "Result")), chosenFile);
   }
-  DialogWatcher watcher({{{kFileNameBox, L"h.lnk"}}, IDOK, 10000});
-  EXPECT_EQ(Chosen(FolderItemDialogShowModal(dialog.get())), chosenFile);
+  {
+    DialogWatcher watcher({{{kFileNameBox, L"h.lnk"}}, IDOK, 10000});
+    EXPECT_EQ(Chosen(FolderItemDialogShowModal(dialog.get())), chosenFile);
+  }
+  // A typed name is found in InitialDirectory, which is neither the current
+  // folder nor the one the dialog showed before.
+  CreateDirectoryW(PathOf(L"start").c_str(), nullptr);
+  WriteWholeFile(PathOf(L"start\\only.txt"), "o");
+  ObjectRef start = ObjectRef::Adopt(RuntimeGetFolderItem(PathString(L"start").get()));
+  SetProperty<RuntimeObject*>(dialog.get(), "InitialDirectory", start.get());
+  DialogWatcher watcher({{{kFileNameBox, L"only.txt"}}, IDOK, 10000});
+  OwnedDialogAnswerer notFound(IDOK, IDCANCEL);  // only if the name was looked for elsewhere
+  EXPECT_EQ(Chosen(FolderItemDialogShowModal(dialog.get())), Utf8Of(PathOf(L"start\\only.txt")));
+  notFound.Finish();
+  EXPECT_EQ(notFound.text, L"");
+  EXPECT_FALSE(watcher.Finish().cancelledAtDeadline);
 }
 
 TEST_F(FileDialogTest, SaveAndFolderDialogsAndTheGlobalFunctions) {

@@ -122,7 +122,11 @@ TEST_F(VolumesTest, TheRecycleBinListsWhatWasTrashed) {
     };
     ShellFacadeScope scope(facade);
     EXPECT_FALSE(imp->GetCount() > 0 && FolderItemImpPtr(imp->GetItemAt(0, 0))) << missing;
-    EXPECT_EQ(TakeExceptionMessage(GetServiceNotAvailableExceptionClassDefinition()), message);
+    ObjectRef exception = Adopt(RuntimeTakePendingException());
+    ASSERT_TRUE(ObjectIsADefinition(exception.get(), GetServiceNotAvailableExceptionClassDefinition()))
+        << missing;
+    EXPECT_EQ(Take(GetProperty<StringRecord*>(exception.get(), "Message")).bytes, message);
+    EXPECT_EQ(GetProperty<int32_t>(exception.get(), "ErrorNumber"), 0) << missing;
   }
   EmptyScratchTrash();
 }

@@ -83,7 +83,7 @@ results_counts=(10000 "${row_counts[@]}")
 declare -A rseconds rpeak
 run_case() {  # case driver rows: "<seconds> <peak>", or "> 600 s" when it runs over
   local line
-  line=$(timeout 600 wine "$bench_exe" "$1" "$2" "$3" "$scratch" 2>/dev/null | grep '^case ' || true)
+  line=$(timeout 600 wine "$bench_exe" "$1" "$2" "$3" "$scratch" 2>/dev/null | tr -d '\r' | grep '^case ' || true)
   if [ -z "$line" ]; then echo "timeout -"; else echo "$line" | awk '{ print $6, $8 }'; fi
 }
 for rows in "${results_counts[@]}"; do

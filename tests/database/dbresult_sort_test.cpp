@@ -173,6 +173,31 @@ TEST_F(DbResultSort, AValueOverTheWholeBudgetComesBackWhole) {
   }
 }
 
+TEST_F(DbResultSort, MoreRunsThanOneMergeTakesAreMergedInPasses) {
+  // Each row is over the memory budget, so each is a run: 70 runs, merged
+  // 64 and 6, then the two. Real temporary files hold them.
+  SetSpoolStreamFactory(nullptr);
+  FakeRows rows;
+  for (int i = 0; i < 70; ++i) {
+    const int key = (i * 37) % 70;
+    rows.push_back({FakeInteger(key / 2), FakeText(std::string(640001, char('a' + key % 26)))});
+  }
+  RowsCursor source(rows, 2);
+  ObjectRef set = ObjectRef::Adopt(source.NewSet());
+  const DBSortKey key{0, 1};
+  ObjectRef sorted = ObjectRef::Adopt(BuildSortedResult(set.get(), 1, &key, 0));
+  ASSERT_TRUE(sorted);
+  std::vector<std::string> expected;
+  for (const auto& row : rows) expected.push_back(RowSignature(row));
+  // Keys descending; equal keys by the text ascending.
+  std::sort(expected.begin(), expected.end(), [](const std::string& a, const std::string& b) {
+    return a.substr(0, 6) != b.substr(0, 6) ? a.substr(0, 6) > b.substr(0, 6) : a < b;
+  });
+  const std::vector<std::string> got = Signatures(sorted.get());
+  ASSERT_EQ(got.size(), expected.size());
+  for (size_t i = 0; i < got.size(); ++i) EXPECT_TRUE(got[i] == expected[i]) << "row " << i;
+}
+
 TEST_F(DbResultSort, OrderByThroughSQLWithAHiddenColumn) {
   ASSERT_EQ(Exec({"create table t (a integer, b varchar(9))"}), "");
   Insert("t (a, b)", {"1, 'c'", "2, 'a'", "3, 'b'", "4, NULL"});

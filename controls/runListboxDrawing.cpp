@@ -128,19 +128,24 @@ void StrokeGridLine(GraphicsPort* port, int32_t style, bool vertical, int32_t at
                           : SaturatedRect16(at, from, int64_t(at) + thickness, int64_t(to) + 1));
 }
 
-// The port's text size and style, put back when the scope ends.
+// Sets the port's text size and style (only what differs: a change makes
+// the port select its font again), put back when the scope ends.
 class TextStateScope {
  public:
-  explicit TextStateScope(GraphicsPort* port)
-      : port_(port), size_(port->TextSize()), style_(port->TextStyle()) {}
-  ~TextStateScope() {
-    port_->SetTextSize(size_);
-    port_->SetTextStyle(style_);
+  TextStateScope(GraphicsPort* port, int32_t size, uint32_t style)
+      : port_(port), size_(port->TextSize()), style_(port->TextStyle()) {
+    Apply(size, style);
   }
+  ~TextStateScope() { Apply(size_, style_); }
   TextStateScope(const TextStateScope&) = delete;
   TextStateScope& operator=(const TextStateScope&) = delete;
 
  private:
+  void Apply(int32_t size, uint32_t style) {
+    if (port_->TextSize() != size) port_->SetTextSize(size);
+    if (port_->TextStyle() != style) port_->SetTextStyle(style);
+  }
+
   GraphicsPort* port_;
   int32_t size_;
   uint32_t style_;
@@ -599,9 +604,7 @@ int32_t runListbox::TextOffset(GraphicsPort* port, StringRecord* text, int32_t r
 
 bool runListbox::DrawCellText(GraphicsPort* port, const MacRect& c, StringRecord* text,
                               uint8_t style, int32_t row, int32_t column, bool selected) {
-  TextStateScope keepText(port);
-  port->SetTextSize(EffectiveTextSize(row, column));
-  port->SetTextStyle(uint32_t(style) | TextStyleBits());
+  TextStateScope textState(port, EffectiveTextSize(row, column), uint32_t(style) | TextStyleBits());
   const bool hierarchicalMark = selected && hierarchical_ && column == 0;
   port->SetForeColor(SystemColor(RowHighlighted(selected) || hierarchicalMark
                                      ? COLOR_HIGHLIGHTTEXT

@@ -138,7 +138,8 @@ for rows in "${results_counts[@]}"; do
 done
 
 echo
-echo "where our ORDER BY time goes (seconds): source drain, sorted result built, rows walked, values read"
+echo "where our ORDER BY time goes (seconds): source drained, source drained reading its values,"
+echo "sorted result built (those reads, runs, spool writes, merges), sorted rows walked, values read as text"
 for rows in "${row_counts[@]}"; do
   for name in order-int order-text; do
     printf '%-8s %-16s %s\n' "$rows" "$name" \

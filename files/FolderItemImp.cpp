@@ -9,6 +9,7 @@
 #include "core/string.h"
 #include "core/utility.h"
 #include "files/FileTypes.h"
+#include "files/FolderItemImpVirtual.h"
 
 namespace {
 
@@ -220,7 +221,7 @@ FolderItemImpPtr TakeResolved(FolderItemImpPtr item, uint32_t options) {
 bool NamesSameItem(FolderItemImp* a, FolderItemImp* b) {
   if (!a || !b) return false;
   if (a == b) return true;
-  if (a->IsVirtual() || b->IsVirtual()) return false;
+  if (a->IsVirtual() || b->IsVirtual()) return VirtualNamesSameItem(a, b);
   StringRef pathA;
   StringRef pathB;
   a->GetAbsolutePath(pathA.out());

@@ -11,6 +11,7 @@
 #include "files/FileStreams.h"
 #include "files/FileTypes.h"
 #include "files/FolderItemDialog.h"
+#include "files/FolderItemImpVirtual.h"
 #include "files/SpecialFolders.h"
 #include "files/TypedContents.h"
 #include "files/runFolderItem.h"
@@ -59,6 +60,7 @@ void RegisterClasses() {
   RegisterFileStreamClasses();
   RegisterFileTypeEntryPoints();
   RegisterFolderItemClass();
+  RegisterVirtualVolumeClass();
   RegisterSpecialFolderFunctions();
   RegisterFolderItemDialogClasses();
   RegisterRegistryItemClass();

@@ -1,0 +1,106 @@
+#include "files/BlockMap.h"
+
+#include "core/utility.h"
+
+
+void BlockMap::IndexFirst(size_t index) {
+  const BlockMapEntry& entry = entries_[index];
+  if (entry.fileId == 0) {
+    free_.insert(index);
+    return;
+  }
+  if (entry.sequence != 0) return;
+  auto found = firstOfFile_.find(entry.fileId);
+  if (found == firstOfFile_.end() || found->second > index) firstOfFile_[entry.fileId] = index;
+}
+
+bool BlockMap::Add(uint32_t fileId, uint32_t offset, uint32_t sequence) {
+  if (byOffset_.count(offset)) return false;
+  byOffset_[offset] = entries_.size();
+  entries_.push_back({offset, fileId, sequence});
+  IndexFirst(entries_.size() - 1);
+  return true;
+}
+
+bool BlockMap::SetEntry(uint32_t offset, uint32_t fileId, uint32_t sequence) {
+  auto found = byOffset_.find(offset);
+  if (found == byOffset_.end()) return false;
+  const size_t index = found->second;
+  BlockMapEntry& entry = entries_[index];
+  if (entry.fileId == 0) {
+    free_.erase(index);
+  } else if (entry.sequence == 0) {
+    auto first = firstOfFile_.find(entry.fileId);
+    if (first != firstOfFile_.end() && first->second == index) {
+      // Another sequence-0 entry of the file, if any, takes the place.
+      firstOfFile_.erase(first);
+      for (size_t i = 0; i < entries_.size(); ++i) {
+        if (i != index && entries_[i].fileId == entry.fileId && entries_[i].sequence == 0) {
+          firstOfFile_[entry.fileId] = i;
+          break;
+        }
+      }
+    }
+  }
+  entry.fileId = fileId;
+  entry.sequence = fileId == 0 ? 0 : sequence;
+  IndexFirst(index);
+  return true;
+}
+
+bool BlockMap::FindFirst(uint32_t fileId, uint32_t* offset) const {
+  auto found = firstOfFile_.find(fileId);
+  if (fileId == 0 || found == firstOfFile_.end()) return false;
+  *offset = entries_[found->second].offset;
+  return true;
+}
+
+std::vector<uint32_t> BlockMap::FreeOffsets() const {
+  std::vector<uint32_t> offsets;
+  offsets.reserve(free_.size());
+  for (size_t index : free_) offsets.push_back(entries_[index].offset);
+  return offsets;
+}
+
+uint32_t BlockMap::HighestFileId() const {
+  uint32_t highest = 0;
+  for (const BlockMapEntry& entry : entries_) highest = entry.fileId > highest ? entry.fileId : highest;
+  return highest;
+}
+
+void BlockMap::Clear() {
+  entries_.clear();
+  byOffset_.clear();
+  firstOfFile_.clear();
+  free_.clear();
+}
+
+std::vector<uint8_t> BlockMap::Serialize() const {
+  std::vector<uint8_t> bytes(kHeadSize + kEntrySize * entries_.size());
+  PutBigEndian32(&bytes[0], kMagic);
+  PutBigEndian32(&bytes[4], uint32_t(entries_.size()));
+  uint8_t* p = bytes.data() + kHeadSize;
+  for (const BlockMapEntry& entry : entries_) {
+    PutBigEndian32(p, entry.offset);
+    PutBigEndian32(p + 4, entry.fileId);
+    PutBigEndian32(p + 8, entry.sequence);
+    p += kEntrySize;
+  }
+  return bytes;
+}
+
+bool BlockMap::Deserialize(const uint8_t* bytes, size_t length) {
+  Clear();
+  if (!bytes || length < kHeadSize || GetBigEndian32(bytes) != kMagic) return false;
+  const uint32_t count = GetBigEndian32(bytes + 4);
+  if (count > (length - kHeadSize) / kEntrySize) return false;
+  entries_.reserve(count);
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint8_t* p = bytes + kHeadSize + kEntrySize * i;
+    if (!Add(GetBigEndian32(p + 4), GetBigEndian32(p), GetBigEndian32(p + 8))) {
+      Clear();
+      return false;
+    }
+  }
+  return true;
+}

@@ -1,0 +1,285 @@
+// The virtual-volume container and its folder tree on in-memory streams:
+// the exact bytes of a new container, blocks, reuse, refused and damaged
+// containers, the number of transfers, and cuts at every write.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "files/VFSCore.h"
+#include "files/VHFS.h"
+#include "testsupport/MemoryFileStream.h"
+#include "testsupport/VirtualVolumeFixtures.h"
+
+namespace {
+
+constexpr uint32_t kFold = 0x666F6C64;
+constexpr uint32_t kText = 0x54455854;  // "TEXT"
+
+FileStreamPtr StreamOf(const std::string& bytes) {
+  return std::make_unique<MemoryFileStream>(bytes);
+}
+
+// An in-memory disk whose bytes outlive the stream the container owns.
+struct Disk {
+  class Stream : public MemoryFileStream {
+   public:
+    Stream(const std::string& bytes, Disk* disk) : MemoryFileStream(bytes), disk_(disk) {}
+    ~Stream() override {
+      disk_->kept = Bytes();
+      disk_->stream = nullptr;
+    }
+
+   private:
+    Disk* disk_;
+  };
+  FileStreamPtr Make(const std::string& initial = "") {
+    auto made = std::make_unique<Stream>(initial, this);
+    stream = made.get();
+    return made;
+  }
+  const std::string& Bytes() const { return stream ? stream->Bytes() : kept; }
+
+  std::string kept;
+  MemoryFileStream* stream = nullptr;  // while a container holds it
+};
+
+std::string Pattern(size_t size, uint32_t seed = 1) {
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < size; ++i) bytes[i] = char((i * 131 + seed * 7 + i / 251) & 0xFF);
+  return bytes;
+}
+
+// Writes a whole file through a stream of the volume.
+bool WriteFile(VHFS& volume, const VHFSItemRef& file, const std::string& data,
+               int32_t at = 0) {
+  std::unique_ptr<VHFSStream> stream = volume.OpenItemStream(file);
+  return stream && stream->SetPosition(at) &&
+         stream->Write(data.data(), int32_t(data.size())) && stream->Close();
+}
+
+std::string ReadFile(VHFS& volume, const VHFSItemRef& file) {
+  std::unique_ptr<VHFSStream> stream = volume.OpenItemStream(file);
+  if (!stream) return "<no stream>";
+  std::string data(size_t(stream->GetLength()), '\0');
+  int32_t got = 0;
+  if (!stream->Read(&data[0], int32_t(data.size()), &got)) return "<read failed>";
+  data.resize(size_t(got));
+  return data;
+}
+
+}  // namespace
+
+TEST(VirtualContainerTest, ANewContainerIsItsStartAndMetadataBlock) {
+  Disk disk;
+  std::unique_ptr<VFSCore> core = VFSCore::CreateContainer(disk.Make("old contents"));
+  ASSERT_NE(core, nullptr);
+  const std::string expected = std::string("VFSv\0\0\0\3BlkS\0\0\0\1\0\0\0\0", 20) +
+                               std::string("\x40\x44\0\0\0\0\0\0", 8) + std::string(8, '\0') +
+                               std::string("\0\0\0\2\0\0\0\0BlkE", 12);
+  EXPECT_EQ(disk.Bytes(), expected);
+  EXPECT_EQ(core->CreateFile(), 2u);
+  EXPECT_EQ(core->CreateFile(), 3u);
+  EXPECT_EQ(disk.Bytes().size(), 48u + 2 * 1024);
+  ASSERT_TRUE(core->Close());
+  const ContainerReport report = CheckContainer(disk.Bytes());
+  EXPECT_TRUE(report.storedMapMatches);
+  EXPECT_EQ(report.leakedBlocks, 1);  // file 3: no folder lists it
+
+  std::unique_ptr<VFSCore> reopened = VFSCore::OpenContainer(StreamOf(disk.Bytes()));
+  ASSERT_NE(reopened, nullptr);
+  EXPECT_FALSE(reopened->RebuiltMap());
+  EXPECT_EQ(reopened->CreateFile(), 4u);
+}
+
+TEST(VirtualContainerTest, FilesGrowByLinkedBlocksAndSeekStopsAtTheirEnd) {
+  Disk disk;
+  std::unique_ptr<VFSCore> core = VFSCore::CreateContainer(disk.Make());
+  const uint32_t id = core->CreateFile();
+  const int32_t ref = core->OpenFile(id);
+  const std::string data = Pattern(2000);
+  ASSERT_TRUE(core->WriteData(ref, data.data(), 2000));
+  std::vector<BlockMapEntry> blocks;
+  for (const BlockMapEntry& entry : core->Map().Entries()) {
+    if (entry.fileId == id) blocks.push_back(entry);
+  }
+  ASSERT_EQ(blocks.size(), 3u);
+  for (uint32_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(blocks[i].sequence, i);
+    EXPECT_EQ(blocks[i].offset, 48 + 1024 * i);
+  }
+  EXPECT_TRUE(core->Seek(ref, 3 * 992));
+  EXPECT_FALSE(core->Seek(ref, 3 * 992 + 1));
+  ASSERT_TRUE(core->Seek(ref, 0));
+  std::string back(2000, '\0');
+  uint32_t got = 0;
+  EXPECT_TRUE(core->ReadData(ref, &back[0], 2000, &got));
+  EXPECT_EQ(back, data);
+  EXPECT_FALSE(core->DeleteFile(id)) << "an open file is kept";
+  core->CloseFile(ref);
+  EXPECT_TRUE(core->DeleteFile(id));
+  EXPECT_EQ(core->Map().FreeCount(), 3u);
+}
+
+TEST(VirtualContainerTest, FreedBlocksAreReusedOnlyWithinTheLimits) {
+  struct Case {
+    double length;
+    bool reused;
+  };
+  for (const Case& c : {Case{256, true}, Case{16384, true}, Case{200, false}, Case{20000, false}}) {
+    ContainerBuilder builder(3, 3);
+    builder.AddBlock(2, 0, 1024, 0);
+    const uint32_t freed = builder.AddBlock(0, 0, c.length, 0, Pattern(64));
+    std::unique_ptr<VFSCore> core = VFSCore::OpenContainer(StreamOf(builder.Bytes()));
+    ASSERT_NE(core, nullptr);
+    const uint32_t id = core->CreateFile("x", 1);
+    ASSERT_EQ(id, 3u);
+    uint32_t first = 0;
+    for (const BlockMapEntry& entry : core->Map().Entries()) {
+      if (entry.fileId == id) first = entry.offset;
+    }
+    EXPECT_EQ(first == freed, c.reused) << c.length;
+    // A reused block reads zeros after what was written.
+    const int32_t ref = core->OpenFile(id);
+    std::string back(8, '\1');
+    uint32_t got = 0;
+    EXPECT_TRUE(core->ReadData(ref, &back[0], 8, &got));
+    EXPECT_EQ(back, std::string("x\0\0\0\0\0\0\0", 8));
+  }
+}
+
+TEST(VirtualContainerTest, RefusedStartsLeaveTheBytesAndOldVersionsRead) {
+  ContainerBuilder v4(4);
+  for (const std::string& bytes :
+       {std::string("VFSx") + v4.Bytes().substr(4), v4.Bytes(), std::string("plain text\r\n")}) {
+    EXPECT_EQ(VHFS::OpenVolume(StreamOf(bytes)), nullptr);
+  }
+  // Version 1: header doubles and item values in host order.
+  for (uint32_t version : {1u, 2u, 3u}) {
+    ContainerBuilder builder(version, 4);
+    builder.AddBlock(2, 0, 1024, 0, builder.Item(8, kFold, 0, "/", builder.FolderData({3}, 1)));
+    builder.AddBlock(3, 0, 300, 0, builder.Item(5, kText, 2, "ReadMe", "hello"));
+    std::unique_ptr<VHFS> volume = VHFS::OpenVolume(StreamOf(builder.Bytes()));
+    ASSERT_NE(volume, nullptr) << version;
+    const VHFSItemRef file = volume->FindChild(volume->GetRootItem(), "README");
+    EXPECT_EQ(file.type, kText);
+    EXPECT_EQ(ReadFile(*volume, file), "hello") << version;
+    EXPECT_TRUE(WriteFile(*volume, file, "longer than the block's data", 5));
+    EXPECT_EQ(ReadFile(*volume, file), "hellolonger than the block's data");
+  }
+}
+
+TEST(VirtualContainerTest, TheTreeKeepsItsRules) {
+  Disk disk;
+  std::unique_ptr<VHFS> volume = VHFS::CreateVolume(disk.Make());
+  ASSERT_NE(volume, nullptr);
+  EXPECT_EQ(disk.Bytes().size(), 1072u);
+  const VHFSItemRef root = volume->GetRootItem();
+  EXPECT_EQ(root.id, 2u);
+  EXPECT_EQ(root.name, "/");
+  EXPECT_EQ(volume->CreateItem(root, "x", 0).type, 0u);
+  EXPECT_EQ(volume->CreateItem(root, "", kText).type, 0u);
+  const VHFSItemRef a = volume->CreateItem(root, "a", kText);
+  const VHFSItemRef b = volume->CreateFolder(root, "b");
+  const VHFSItemRef c = volume->CreateItem(root, "c", kText);
+  EXPECT_EQ(b.type, kFold);
+  // The second of three removed: the last takes its place.
+  ASSERT_TRUE(volume->DeleteItem(b));
+  std::vector<VHFSItemRef> children;
+  ASSERT_TRUE(volume->ListFolder(root, &children));
+  ASSERT_EQ(children.size(), 2u);
+  EXPECT_EQ(children[0].name, "a");
+  EXPECT_EQ(children[1].name, "c");
+  EXPECT_EQ(volume->GetItemInfo(root).dataLength, 16);
+
+  // A name cut inside a two-byte character keeps the whole characters.
+  const std::string longName = std::string(222, 'n') + "\xC3\xA9" + "tail";
+  const VHFSItemRef cut = volume->CreateItem(root, longName, kText);
+  EXPECT_EQ(cut.name, std::string(222, 'n'));
+
+  // A folder moved into its own subtree is refused; into itself too.
+  const VHFSItemRef outer = volume->CreateFolder(root, "outer");
+  const VHFSItemRef inner = volume->CreateFolder(outer, "inner");
+  EXPECT_FALSE(volume->MoveItem(outer, inner));
+  EXPECT_FALSE(volume->MoveItem(outer, outer));
+  EXPECT_TRUE(volume->MoveItem(a, outer));
+  EXPECT_TRUE(volume->MoveItem(a, outer)) << "already there";
+  EXPECT_EQ(volume->FindChild(outer, "A").id, a.id);
+  EXPECT_EQ(volume->FindChild(root, "a").type, 0u);
+  EXPECT_FALSE(volume->DeleteItem(outer)) << "a folder with children";
+  EXPECT_FALSE(volume->DeleteItem(root));
+
+  // A reader closed after a writer grew the file keeps the longer length.
+  ASSERT_TRUE(WriteFile(*volume, c, Pattern(10)));
+  std::unique_ptr<VHFSStream> reader = volume->OpenItemStream(c);
+  std::unique_ptr<VHFSStream> writer = volume->OpenItemStream(c);
+  EXPECT_EQ(reader->GetLength(), 10);
+  EXPECT_FALSE(volume->DeleteItem(c)) << "open";
+  ASSERT_TRUE(writer->SetPosition(5));
+  ASSERT_TRUE(writer->Write(Pattern(95).data(), 95));
+  EXPECT_TRUE(writer->Close());
+  EXPECT_TRUE(reader->Close());
+  EXPECT_EQ(volume->GetItemInfo(c).dataLength, 100);
+  EXPECT_EQ(ReadFile(*volume, c), Pattern(10).substr(0, 5) + Pattern(95));
+
+  ASSERT_TRUE(volume->Close());
+  const ContainerReport report = CheckContainer(disk.Bytes());
+  EXPECT_TRUE(report.Clean()) << DamageText(report);
+  EXPECT_TRUE(report.storedMapMatches);
+  EXPECT_EQ(report.leakedBlocks, 0);
+  EXPECT_EQ(report.folders.at(""),
+            (std::vector<std::string>{"outer", "c", std::string(222, 'n')}));
+}
+
+TEST(VirtualContainerTest, ExtendingAFileOverReusedBlocksReadsZeros) {
+  Disk disk;
+  std::unique_ptr<VHFS> volume = VHFS::CreateVolume(disk.Make());
+  const VHFSItemRef root = volume->GetRootItem();
+  const VHFSItemRef old = volume->CreateItem(root, "old", kText);
+  ASSERT_TRUE(WriteFile(*volume, old, std::string(6000, '\x55')));
+  ASSERT_TRUE(volume->DeleteItem(old));
+  const VHFSItemRef fresh = volume->CreateItem(root, "new", kText);
+  std::unique_ptr<VHFSStream> stream = volume->OpenItemStream(fresh);
+  ASSERT_TRUE(stream->SetLength(5000));
+  ASSERT_TRUE(stream->SetPosition(5500));
+  ASSERT_TRUE(stream->Write("end", 3));
+  ASSERT_TRUE(stream->Close());
+  EXPECT_EQ(ReadFile(*volume, fresh), std::string(5500, '\0') + "end");
+}
+
+TEST(VirtualContainerTest, TransfersAreFewAndLarge) {
+  Disk disk;
+  std::unique_ptr<VHFS> volume = VHFS::CreateVolume(disk.Make());
+  const VHFSItemRef file = volume->CreateItem(volume->GetRootItem(), "big", kText);
+  const std::string data = Pattern(65536);
+  std::unique_ptr<VHFSStream> stream = volume->OpenItemStream(file);
+  int32_t writes = disk.stream->writeCalls;
+  ASSERT_TRUE(stream->Write(data.data(), int32_t(data.size())));
+  EXPECT_LE(disk.stream->writeCalls - writes, 3);
+  writes = disk.stream->writeCalls;
+  ASSERT_TRUE(stream->Write(data.data(), int32_t(data.size())));
+  EXPECT_LE(disk.stream->writeCalls - writes, 3) << "an append";
+  ASSERT_TRUE(stream->Close());
+  ASSERT_TRUE(volume->Close());
+  const std::string bytes = disk.Bytes();
+
+  volume = VHFS::OpenVolume(disk.Make(bytes));
+  const VHFSItemRef again = volume->FindChild(volume->GetRootItem(), "big");
+  stream = volume->OpenItemStream(again);
+  std::string back(65536, '\0');
+  int32_t got = 0;
+  const int32_t reads = disk.stream->readCalls;
+  ASSERT_TRUE(stream->Read(&back[0], 65536, &got));
+  EXPECT_EQ(back, data);
+  EXPECT_LE(disk.stream->readCalls - reads, 2);
+  stream->Close();
+
+  // Values one at a time through a binary stream: a read per block at most.
+  std::unique_ptr<VHFSStream> values = volume->OpenItemStream(again);
+  const int32_t before = disk.stream->readCalls;
+  int32_t value = 0;
+  for (int i = 0; i < 16384; ++i) ASSERT_TRUE(ByteStreamReadLong(*values, &value));
+  EXPECT_LE(disk.stream->readCalls - before, 65536 / 992 + 1);
+}

@@ -1,0 +1,179 @@
+// Virtual volumes through the FolderItem class, as an application uses them:
+// a volume made in a file, folders and files written and read back, moves,
+// renames and deletes, and what the container file holds afterwards.
+#include <string>
+
+#include "FilesTestSupport.h"
+#include "files/FolderItemImpVirtual.h"
+#include "files/runFolderItem.h"
+#include "testsupport/VirtualVolumeFixtures.h"
+
+namespace {
+
+ObjectRef Adopt(RuntimeObject* object) { return ObjectRef::Adopt(object); }
+StringRef S(const std::string& utf8) { return StringRef::Adopt(StringFromUTF8(utf8)); }
+
+ObjectRef Child(RuntimeObject* folder, const std::string& name) {
+  return Adopt(CallMethod<RuntimeObject*>(folder, "Child", S(name).get()));
+}
+
+std::string NameOf(RuntimeObject* item) { return Take(GetProperty<StringRecord*>(item, "Name")).bytes; }
+
+bool Exists(RuntimeObject* item) { return GetProperty<bool>(item, "Exists"); }
+
+// Creates the file and writes the bytes through a BinaryStream; false when
+// no stream was made.
+bool WriteNew(RuntimeObject* item, const std::string& bytes) {
+  ObjectRef stream = Adopt(CallMethod<RuntimeObject*>(item, "CreateBinaryFile", S("").get()));
+  if (!stream) return false;
+  CallMethod(stream.get(), "Write", S(bytes).get());
+  CallMethod(stream.get(), "Close");
+  return true;
+}
+
+std::string ReadAll(RuntimeObject* item) {
+  ObjectRef stream = Adopt(CallMethod<RuntimeObject*>(item, "OpenAsBinaryFile", uint8_t(0)));
+  if (!stream) return "<no stream>";
+  const int32_t length = GetProperty<int32_t>(stream.get(), "Length");
+  return Take(CallMethod<StringRecord*>(stream.get(), "Read", length,
+                                        static_cast<RuntimeObject*>(nullptr)))
+      .bytes;
+}
+
+class VirtualFolderItemTest : public FilesTest {
+ protected:
+  ObjectRef DiskItem(const std::wstring& name) {
+    return Adopt(RuntimeGetFolderItem(PathString(name).get()));
+  }
+  ObjectRef NewVolume(const std::wstring& name) {
+    return Adopt(CallMethod<RuntimeObject*>(DiskItem(name).get(), "CreateVirtualVolume"));
+  }
+  ObjectRef OpenVolume(const std::wstring& name) {
+    return Adopt(CallMethod<RuntimeObject*>(DiskItem(name).get(), "OpenAsVirtualVolume"));
+  }
+  static ObjectRef Root(RuntimeObject* volume) {
+    return Adopt(GetProperty<RuntimeObject*>(volume, "Root"));
+  }
+};
+
+}  // namespace
+
+TEST_F(VirtualFolderItemTest, AVolumeIsMadeWrittenClosedAndReadAgain) {
+  ObjectRef volume = NewVolume(L"vol.dat");
+  ASSERT_NE(volume.get(), nullptr);
+  EXPECT_EQ(ReadWholeFile(PathOf(L"vol.dat")).size(), 1072u);
+  {
+    ObjectRef root = Root(volume.get());
+    EXPECT_EQ(Take(GetProperty<StringRecord*>(root.get(), "AbsolutePath")).bytes, "/");
+    EXPECT_EQ(Adopt(GetProperty<RuntimeObject*>(root.get(), "VirtualVolume")).get(),
+              volume.get());
+    ObjectRef folder = Child(root.get(), "A");
+    EXPECT_FALSE(Exists(folder.get()));
+    CallMethod(folder.get(), "CreateAsFolder");
+    EXPECT_TRUE(Exists(folder.get()));
+    EXPECT_TRUE(GetProperty<bool>(folder.get(), "Directory"));
+    EXPECT_EQ(Take(GetProperty<StringRecord*>(folder.get(), "MacType")).bytes, "fold");
+    EXPECT_EQ(GetProperty<int32_t>(root.get(), "Count"), 1);
+    ObjectRef file = Child(folder.get(), "ReadMe");
+    ASSERT_TRUE(WriteNew(file.get(), "the contents"));
+    EXPECT_FALSE(WriteNew(file.get(), "again")) << "an existing file";
+    EXPECT_EQ(GetProperty<int32_t>(file.get(), "Length"), 12);
+    EXPECT_EQ(Take(GetProperty<StringRecord*>(file.get(), "AbsolutePath")).bytes, "//A/ReadMe");
+    EXPECT_EQ(ReadAll(Child(folder.get(), "readme").get()), "the contents");
+    CallMethod(root.get(), "Delete");
+    EXPECT_TRUE(Exists(root.get()));
+  }
+  // A second open of a volume open here is the same volume.
+  ObjectRef again = OpenVolume(L"vol.dat");
+  EXPECT_EQ(again.get(), volume.get());
+  EXPECT_EQ(NewVolume(L"vol.dat").get(), nullptr) << "no volume made over an open one";
+  volume = ObjectRef();
+  again = ObjectRef();
+
+  const std::string bytes = ReadWholeFile(PathOf(L"vol.dat"));
+  const ContainerReport report = CheckContainer(bytes);
+  EXPECT_TRUE(report.Clean()) << DamageText(report);
+  EXPECT_TRUE(report.storedMapMatches);
+  EXPECT_EQ(report.files.at("A/ReadMe"), "the contents");
+
+  ObjectRef reopened = OpenVolume(L"vol.dat");
+  ASSERT_NE(reopened.get(), nullptr);
+  ObjectRef root = Root(reopened.get());
+  ObjectRef first = Adopt(CallMethod<RuntimeObject*>(root.get(), "Item", int32_t(1)));
+  EXPECT_EQ(NameOf(first.get()), "A");
+  EXPECT_EQ(ReadAll(Child(first.get(), "README").get()), "the contents");
+  EXPECT_EQ(ReadWholeFile(PathOf(L"vol.dat")), bytes) << "opening and reading write nothing";
+}
+
+TEST_F(VirtualFolderItemTest, FilesThatHoldNoVolumeAreRefusedUntouched) {
+  WriteWholeFile(PathOf(L"text.txt"), "just some text\r\n");
+  EXPECT_EQ(OpenVolume(L"text.txt").get(), nullptr);
+  EXPECT_EQ(ReadWholeFile(PathOf(L"text.txt")), "just some text\r\n");
+  ContainerBuilder v4(4);
+  WriteWholeFile(PathOf(L"v4.dat"), v4.Bytes());
+  EXPECT_EQ(OpenVolume(L"v4.dat").get(), nullptr);
+  EXPECT_EQ(ReadWholeFile(PathOf(L"v4.dat")), v4.Bytes());
+
+  WriteWholeFile(PathOf(L"locked.dat"), "keep");
+  ObjectRef locked = DiskItem(L"locked.dat");
+  SetProperty<uint8_t>(locked.get(), "Locked", 1);
+  EXPECT_EQ(CallMethod<RuntimeObject*>(locked.get(), "CreateVirtualVolume"), nullptr);
+  SetProperty<uint8_t>(locked.get(), "Locked", 0);
+  EXPECT_EQ(ReadWholeFile(PathOf(L"locked.dat")), "keep");
+  EXPECT_EQ(GetProperty<RuntimeObject*>(locked.get(), "VirtualVolume"), nullptr);
+}
+
+TEST_F(VirtualFolderItemTest, MovesRenamesAndDeletesKeepEveryFile) {
+  {
+    ObjectRef volume = NewVolume(L"vol.dat");
+    ObjectRef root = Root(volume.get());
+    ObjectRef docs = Child(root.get(), "docs");
+    CallMethod(docs.get(), "CreateAsFolder");
+    ObjectRef readMe = Child(docs.get(), "ReadMe");
+    ASSERT_TRUE(WriteNew(readMe.get(), "read me"));
+    ObjectRef other = Child(docs.get(), "Other");
+    ASSERT_TRUE(WriteNew(other.get(), "other"));
+
+    // A name another child answers to is refused, whatever its case.
+    SetProperty<StringRecord*>(other.get(), "Name", S("readme").get());
+    EXPECT_EQ(NameOf(other.get()), "Other");
+    // Moving onto the same item under another case is a rename.
+    CallMethod(readMe.get(), "MoveFileTo", Child(docs.get(), "README").get());
+    EXPECT_EQ(ReadAll(Child(docs.get(), "readme").get()), "read me");
+    ObjectRef listed = Adopt(CallMethod<RuntimeObject*>(docs.get(), "Item", int32_t(1)));
+    EXPECT_EQ(NameOf(listed.get()), "README");
+
+    // To a new name in another folder, and onto an existing file.
+    ObjectRef archive = Child(root.get(), "archive");
+    CallMethod(archive.get(), "CreateAsFolder");
+    CallMethod(other.get(), "MoveFileTo", Child(archive.get(), "kept").get());
+    EXPECT_FALSE(Exists(Child(docs.get(), "Other").get()));
+    EXPECT_EQ(ReadAll(Child(archive.get(), "kept").get()), "other");
+    ObjectRef readMeNow = Child(docs.get(), "README");
+    CallMethod(readMeNow.get(), "MoveFileTo", Child(archive.get(), "KEPT").get());
+    EXPECT_EQ(ReadAll(Child(archive.get(), "kept").get()), "read me");
+    EXPECT_EQ(GetProperty<int32_t>(archive.get(), "Count"), 1);
+    EXPECT_EQ(GetProperty<int32_t>(docs.get(), "Count"), 0);
+
+    // Refused changes leave the container's bytes as they are.
+    ObjectRef inner = Child(docs.get(), "inner");
+    CallMethod(inner.get(), "CreateAsFolder");
+    ObjectRef kept = Child(archive.get(), "kept");
+    ObjectRef open = Adopt(CallMethod<RuntimeObject*>(kept.get(), "OpenAsBinaryFile", uint8_t(1)));
+    const std::string before = ReadWholeFile(PathOf(L"vol.dat"));
+    CallMethod(docs.get(), "MoveFileTo", inner.get());
+    CallMethod(docs.get(), "Delete");
+    CallMethod(root.get(), "Delete");
+    CallMethod(kept.get(), "Delete");
+    EXPECT_EQ(ReadWholeFile(PathOf(L"vol.dat")), before);
+    EXPECT_TRUE(Exists(Child(docs.get(), "inner").get()));
+    CallMethod(open.get(), "Close");
+    CallMethod(kept.get(), "Delete");
+    EXPECT_FALSE(Exists(kept.get()));
+  }
+  const ContainerReport report = CheckContainer(ReadWholeFile(PathOf(L"vol.dat")));
+  EXPECT_TRUE(report.Clean()) << DamageText(report);
+  EXPECT_EQ(report.leakedBlocks, 0);
+  EXPECT_EQ(report.folders.at("docs"), std::vector<std::string>{"inner"});
+  EXPECT_TRUE(report.folders.at("archive").empty());
+}

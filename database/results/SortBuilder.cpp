@@ -55,11 +55,14 @@ class Sorter {
 };
 
 bool Sorter::Drain(BuilderSource& source) {
+  size_t last = 0;  // the previous row's size, room enough for most rows
   while (!source.AtEnd()) {
     std::string bytes;
+    bytes.reserve(last);
     const int64_t charge = source.Capture(&bytes, columns_);
+    last = bytes.size();
     if (charge > kRunBudget - used_ && !run_.empty() && !FlushRun()) return false;
-    run_.emplace_back().Parse(std::move(bytes), columns_);
+    run_.emplace_back().Parse(&bytes, columns_);
     used_ += charge;
     // A row over the whole budget is a run of its own.
     if (used_ > kRunBudget && !FlushRun()) return false;
@@ -133,12 +136,12 @@ bool Sorter::Merge(RowSpool* from, const std::vector<Run>& runs, size_t begin, s
     int32_t end;
     SpoolFile::ReadBuffer index;
     SpoolFile::ReadBuffer data;
+    std::string bytes;  // the buffer the row before this one used
   };
   std::vector<Head> heads(end - begin);
   auto read = [from, this](Head& head) {
-    std::string bytes;
-    return from->Read(head.next++, &bytes, &head.index, &head.data) &&
-           head.row.Parse(std::move(bytes), columns_);
+    return from->Read(head.next++, &head.bytes, &head.index, &head.data) &&
+           head.row.Parse(&head.bytes, columns_);
   };
   // The heap's top is the row to write next; of equal rows the later run's.
   auto after = [this, &heads](int32_t a, int32_t b) {

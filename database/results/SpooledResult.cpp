@@ -39,9 +39,8 @@ class SpooledResult {
 
  private:
   void Load() {
-    std::string bytes;
     loaded_ = current_;
-    if (!spool_->Read(current_, &bytes) || !row_.Parse(std::move(bytes), columns_)) row_.Clear();
+    if (!spool_->Read(current_, &buffer_) || !row_.Parse(&buffer_, columns_)) row_.Clear();
   }
 
   std::unique_ptr<RowSpool> spool_;
@@ -51,6 +50,7 @@ class SpooledResult {
   int32_t current_ = -1;
   int32_t loaded_ = -1;
   SpooledRow row_;
+  std::string buffer_;  // the bytes of the row loaded before
 };
 
 SpooledResult& Of(DBHandle handle) { return *reinterpret_cast<SpooledResult*>(handle); }

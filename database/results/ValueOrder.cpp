@@ -87,9 +87,10 @@ void AppendRowValue(std::string* row, const DBValueView& value) {
   if (length) row->append(reinterpret_cast<const char*>(value.data), length);
 }
 
-bool SpooledRow::Parse(std::string bytes, int32_t columns) {
-  bytes_ = std::move(bytes);
+bool SpooledRow::Parse(std::string* bytes, int32_t columns) {
+  bytes_.swap(*bytes);
   starts_.clear();
+  starts_.reserve(size_t(std::max(columns, 0)));
   constexpr size_t kHeader = 6;
   size_t at = 0;
   while (at < bytes_.size()) {

@@ -38,9 +38,10 @@ void AppendRowValue(std::string* row, const DBValueView& value);
 // A row in the row form with the start of each value.
 class SpooledRow {
  public:
-  // Takes the bytes; false (and no values) when a stored length runs past
-  // them or the values are fewer or more than `columns`.
-  bool Parse(std::string bytes, int32_t columns);
+  // Takes the bytes, giving the row's previous bytes back in their place
+  // (so a reader can reuse the buffer); false (and no values) when a stored
+  // length runs past them or the values are fewer or more than `columns`.
+  bool Parse(std::string* bytes, int32_t columns);
   void Clear();
   // Null for a column it does not have.
   DBValueView Value(int32_t column) const;

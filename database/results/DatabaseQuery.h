@@ -9,8 +9,8 @@
 // a quoted literal of the text ('...' or "...", read as the SQL tokenizer
 // reads them; [...] is a name) each quote of that literal's kind in the
 // parameter is doubled, so the parameter stays one literal; elsewhere it goes
-// in as it is. A text and parameter of different encodings are joined in
-// UTF-8.
+// in as it is. A text and parameter of different encodings (or in UTF-16)
+// are joined in UTF-8.
 //
 // A run started while another run of the same query drains its rows (from
 // the background step) completes; the outer run then keeps the newer result

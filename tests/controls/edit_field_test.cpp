@@ -12,6 +12,7 @@
 #include "controls/EditField.h"
 #include "core/RuntimeObjectFoundation.h"
 #include "core/string.h"
+#include "host/relocentry.h"
 #include "testsupport/ControlTestWindow.h"
 #include "testsupport/DataControlStandIn.h"
 #include "testsupport/PropertyAccess.h"
@@ -105,6 +106,25 @@ TEST_F(EditFieldTest, WithoutAPaneFieldsKeepValuesAndForwardingMembersAnswerZero
   EXPECT_EQ(GetProperty<StringRecord*>(field.get(), "SelText"), nullptr);
   EXPECT_FALSE(GetProperty<bool>(field.get(), "SelBold"));
   EXPECT_EQ(CallMethod<int32_t>(field.get(), "CharPosAtLineNum", 0), 0);
+}
+
+TEST_F(EditFieldTest, SelectionStylesForwardWithColoursInEightBitChannels) {
+  ControlTestWindow window(Fields([](RuntimeObject* field) {
+    SetProperty<uint8_t>(field, "Styled", 1);
+    SetText(field, "Text", "abcd");
+  }));
+  RuntimeObject* field = window.Control("Field1");
+  SetProperty<int32_t>(field, "SelStart", 1);
+  SetProperty<int32_t>(field, "SelLength", 2);
+  SetProperty<uint32_t>(field, "SelTextColor", 0x123456);
+  SetProperty<int32_t>(field, "SelTextSize", 18);
+  CallMethod(field, "ToggleSelectionBold");
+  EXPECT_EQ(GetProperty<uint32_t>(field, "SelTextColor"), 0x123456u);
+  EXPECT_EQ(GetProperty<int32_t>(field, "SelTextSize"), 18);
+  EXPECT_TRUE(GetProperty<bool>(field, "SelBold"));
+  EXPECT_EQ(TextOf(field, "SelText"), "bc");
+  EXPECT_EQ(LookupEntryPoint("editSetString"), reinterpret_cast<void*>(&editSetString));
+  TakeLog();
 }
 
 // ---- Events ----

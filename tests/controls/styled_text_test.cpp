@@ -16,6 +16,7 @@
 #include "testsupport/ControlTestWindow.h"
 #include "testsupport/GuardedBuffer.h"
 #include "testsupport/PropertyAccess.h"
+#include "testsupport/RuntimeTestEnvironment.h"
 #include "testsupport/StyledTextFakes.h"
 #include "testsupport/UiTestSupport.h"
 
@@ -128,6 +129,19 @@ TEST(RtfNesting, CountsGroupsButNotEscapedBracesOrBinaryPayloads) {
     GuardedBuffer bytes(BytesOf(c.rtf));
     EXPECT_EQ(RtfNestingWithin(bytes.data(), bytes.size(), kMaxRtfDepth), c.within) << c.name;
   }
+}
+
+TEST(StyledTextClass, RtfStringReadsEmptyDropsWhatItIsGivenAndReportsNil) {
+  ObjectRef styled = ObjectRef::Adopt(CreateInstance(GetStyledTextClassDefinition()));
+  SetProperty<StringRecord*>(styled.get(), "RTFString",
+                             StringRef::Adopt(StringFromUTF8("{\\rtf1 x}")).get());
+  StringRef read = StringRef::Adopt(GetProperty<StringRecord*>(styled.get(), "RTFString"));
+  EXPECT_EQ(StringBytes(read.get()), "");
+  RuntimeTestEnvironment::TakeRecordedTexts();
+  StringRef nilRead = StringRef::Adopt(StyledTextRTFStringGetter(nullptr));
+  StyledTextRTFStringSetter(nullptr, 0, nullptr);
+  EXPECT_EQ(StringBytes(nilRead.get()), "");
+  EXPECT_EQ(RuntimeTestEnvironment::TakeRecordedTexts().size(), 2u);
 }
 
 // ---- Through a field ----

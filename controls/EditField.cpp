@@ -30,10 +30,12 @@ uint32_t ColorValueOf(const RGBColor16& color) {
          uint32_t(color.blue / 257);
 }
 
+// A new field is black on white until the application says otherwise.
 void InitialiseEditField(RuntimeObject* control) {
-  TextStyle& style = FieldsOf(control)->textStyle;
-  style = DefaultTextStyle();
-  RuntimeLockString(style.font);
+  EditFieldFields* fields = FieldsOf(control);
+  fields->textStyle = DefaultTextStyle();
+  RuntimeLockString(fields->textStyle.font);
+  fields->backColor = 0xFFFFFF;
 }
 
 // Calls the interface method with (object, argument) when the object has it.

@@ -52,7 +52,7 @@ struct EditFieldFields {
   uint8_t readOnly;
   StringRecord* text;  // locked: the text last assigned
   int32_t limitText;   // 0: the control's default
-  uint32_t backColor;  // 0x00RRGGBB
+  uint32_t backColor;  // 0x00RRGGBB; white in a new field
   uint32_t textColor;
   uint8_t inTextChange;
   uint8_t inSelChange;

@@ -14,6 +14,7 @@
 
 #include "controls/Canvas.h"
 #include "controls/CheckBox.h"
+#include "controls/EditField.h"
 #include "controls/GroupBox.h"
 #include "controls/LineControl.h"
 #include "controls/ListBox.h"
@@ -162,26 +163,32 @@ void OnCanvasPaint(RuntimeObject*, RuntimeObject* g) {
   RuntimeGraphicsFillOval(g, -40, 40, 160, 80);
 }
 
-// A window of drawn controls right of the frame's centre: a canvas, and a
+// A window right of the frame's centre: a canvas, an edit field, and a
 // bevelled rectangle holding a thick line.
 void OpenDrawingWindow() {
   static ClassBuilder sunCanvas(GetCanvasClassDefinition(), "SunCanvas");
   sunCanvas.Handle("Paint", &OnCanvasPaint);
   ObjectRef window = NewShownWindow("Drawing", 330, 16, 188, 190);
   ObjectRef canvas = NewControl(sunCanvas.NewInstance(), "Canvas1", MacRect{14, 14, 84, 174}, "");
+  ObjectRef field = NewControl(CreateInstance(GetEditFieldClassDefinition()), "Field1",
+                               MacRect{92, 14, 114, 174}, "");
+  SetProperty<uint8_t>(field.get(), "Border", 1);
+  SetText(field.get(), "Text", "Edit me");
   ObjectRef box = NewControl(CreateInstance(GetRectangleClassDefinition()), "Box1",
-                             MacRect{100, 14, 176, 174}, "");
+                             MacRect{122, 14, 176, 174}, "");
   const std::pair<const char*, int32_t> boxLook[] = {
       {"FillColor", 0xE0E0E0}, {"TopLeftColor", 0xFFFFFF}, {"BottomRightColor", 0x808080},
       {"BorderWidth", 3}};
   for (const auto& [name, value] : boxLook) SetProperty<int32_t>(box.get(), name, value);
   ObjectRef line = NewControl(CreateInstance(GetLineClassDefinition()), "Line1", MacRect{}, "");
-  const std::pair<const char*, int32_t> lineLook[] = {{"X1", 30}, {"Y1", 160}, {"X2", 158},
-                                                      {"Y2", 112}, {"BorderWidth", 3},
+  const std::pair<const char*, int32_t> lineLook[] = {{"X1", 30}, {"Y1", 164}, {"X2", 158},
+                                                      {"Y2", 134}, {"BorderWidth", 3},
                                                       {"LineColor", 0xC03030}};
   for (const auto& [name, value] : lineLook) SetProperty<int32_t>(line.get(), name, value);
   ControlFields(line.get())->parentControl = box.get();
-  for (const ObjectRef& control : {canvas, box, line}) WindowAddControl(window.get(), control.get());
+  for (const ObjectRef& control : {canvas, field, box, line}) {
+    WindowAddControl(window.get(), control.get());
+  }
   WindowOpen(window.get());
 }
 

@@ -88,6 +88,10 @@ TEST_F(EditFieldTest, PropertiesSetBeforeOpeningReachTheWindowSilently) {
   SendMessageW(native, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
   EXPECT_EQ(format.crTextColor, RGB(255, 0, 0));
 
+  // A field left to its defaults is black on white.
+  EXPECT_EQ(GetProperty<uint32_t>(window.Control("Field2"), "BackColor"), 0xFFFFFFu);
+  EXPECT_EQ(ReadWindowPixel(window.Native("Field2"), 20, 8), RGB(255, 255, 255));
+
   RuntimeObject* field = window.Control("Field1");
   void* setString = FindInterfaceMethod(field, GetStringInterfaceInterfaceDefinition(), "setString");
   ASSERT_NE(setString, nullptr);

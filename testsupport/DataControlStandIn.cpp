@@ -3,9 +3,7 @@
 #include <map>
 #include <utility>
 
-#include "controls/CheckBox.h"
-#include "controls/PopupMenu.h"
-#include "controls/StaticText.h"
+#include "controls/BoundValues.h"
 #include "core/string.h"
 #include "ui/runctl.h"
 
@@ -43,49 +41,13 @@ std::vector<BoundControl>* BoundControlsOf(RuntimeObject* standIn) {
   return FieldsOf(standIn)->boundControls;
 }
 
-std::string DataFieldOf(RuntimeObject* control) {
-  PropertyAccess access{};
-  if (!FindPropertyAccess(control, "DataField", &access) || !access.getter) return std::string();
-  StringRef name = StringRef::Adopt(
-      reinterpret_cast<StringRecord* (*)(RuntimeObject*, uint32_t)>(access.getter)(
-          control, access.parameter));
-  return StringToStdUTF8(name.get());
-}
-
-// Checked exactly when the field says "true" (any case); unchecked when the
-// record lacks the field.
-uint8_t CheckStateOf(const Record& record, const std::string& field) {
-  auto found = record.find(field);
-  return found != record.end() && CStringCompareNoCase(found->second.c_str(), "true") == 0 ? 1
-                                                                                           : 0;
-}
-
-// The field's text; "" when the record lacks the field.
-std::string TextOf(const Record& record, const std::string& field) {
-  auto found = record.find(field);
-  return found != record.end() ? found->second : std::string();
-}
-
-// Pushes the record's field into one bound control by its kind's rule.
+// Pushes the record's field into one bound control by its kind's rule (the
+// field's text, or none when the record lacks it).
 void Push(const Record& record, RuntimeObject* control, uint8_t kind) {
-  const std::string field = DataFieldOf(control);
-  BoundControlPart* part = BoundControlPartOf(control);
-  if (kind == kBoundCheckBox) {
-    if (auto* box = dynamic_cast<CheckBoxBindingPart*>(part)) {
-      box->SetValue(CheckStateOf(record, field));
-    }
-  } else if (kind == kBoundStaticText) {
-    if (auto* label = dynamic_cast<StaticTextBindingPart*>(part)) {
-      StringRef text = StringRef::Adopt(StringFromUTF8(TextOf(record, field)));
-      label->SetCaption(text.get());
-    }
-  } else if (kind == kBoundPopupMenu) {
-    if (auto* popup = dynamic_cast<PopupMenuBindingPart*>(part)) {
-      const bool present = record.count(field) != 0;
-      StringRef text = StringRef::Adopt(present ? StringFromUTF8(TextOf(record, field)) : nullptr);
-      popup->SelectText(text.get());
-    }
-  }
+  auto found = record.find(StringToStdUTF8(BoundDataField(control).get()));
+  StringRef text =
+      StringRef::Adopt(found != record.end() ? StringFromUTF8(found->second) : nullptr);
+  PushBoundValue(control, kind, text.get());
 }
 
 void Refresh(RuntimeObject* standIn) {

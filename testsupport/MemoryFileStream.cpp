@@ -24,8 +24,11 @@ bool MemoryFileStream::Read(void* buffer, int32_t count, int32_t* bytesRead) {
 
 bool MemoryFileStream::Write(const void* buffer, int32_t count) {
   ++writeCalls;
-  if (!open_ || readOnly_ || count < 0 || faults.writeFails) return false;
-  const int32_t stored = faults.writeChunk > 0 ? std::min(count, faults.writeChunk) : count;
+  if (!open_ || readOnly_ || count < 0 || faults.writeFails || faults.writesLeft == 0) return false;
+  int32_t stored = faults.writeChunk > 0 ? std::min(count, faults.writeChunk) : count;
+  if (faults.writesLeft > 0 && --faults.writesLeft == 0 && faults.lastWriteStores >= 0) {
+    stored = std::min(stored, faults.lastWriteStores);
+  }
   if (int64_t(position_) + stored > INT32_MAX) return false;
   const size_t end = size_t(position_) + size_t(stored);
   if (bytes_.size() < end) bytes_.resize(end, '\0');
@@ -48,7 +51,7 @@ bool MemoryFileStream::SetPosition(int32_t position) {
 int32_t MemoryFileStream::GetLength() { return open_ ? int32_t(bytes_.size()) : -1; }
 
 bool MemoryFileStream::SetLength(int32_t length) {
-  if (!open_ || readOnly_ || length < 0) return false;
+  if (!open_ || readOnly_ || length < 0 || faults.writesLeft == 0) return false;
   bytes_.resize(size_t(length), '\0');
   return true;
 }

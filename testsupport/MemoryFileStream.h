@@ -36,6 +36,12 @@ class MemoryFileStream : public FileStream {
     int32_t writeChunk = 0;
     // SetPosition gives false and the position stays.
     bool seekFails = false;
+    // When not negative, the writes still allowed (a cut): each Write
+    // counts one down, and at 0 every Write and SetLength fails, storing
+    // nothing. The last allowed Write stores only its first lastWriteStores
+    // bytes when that is not negative (and then gives false when shorter).
+    int32_t writesLeft = -1;
+    int32_t lastWriteStores = -1;
   };
 
   // Open and empty, or open on the given bytes, at position 0.

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +32,7 @@ struct Disk {
     Stream(const std::string& bytes, Disk* disk) : MemoryFileStream(bytes), disk_(disk) {}
     ~Stream() override {
       disk_->kept = Bytes();
+      disk_->keptWrites = writeCalls;
       disk_->stream = nullptr;
     }
 
@@ -41,8 +45,10 @@ struct Disk {
     return made;
   }
   const std::string& Bytes() const { return stream ? stream->Bytes() : kept; }
+  int32_t Writes() const { return stream ? stream->writeCalls : keptWrites; }
 
   std::string kept;
+  int32_t keptWrites = 0;
   MemoryFileStream* stream = nullptr;  // while a container holds it
 };
 
@@ -282,4 +288,167 @@ TEST(VirtualContainerTest, TransfersAreFewAndLarge) {
   int32_t value = 0;
   for (int i = 0; i < 16384; ++i) ASSERT_TRUE(ByteStreamReadLong(*values, &value));
   EXPECT_LE(disk.stream->readCalls - before, 65536 / 992 + 1);
+}
+
+namespace {
+
+// What a volume holds, read through the file system: every folder's path
+// and every file's path and data.
+struct TreeState {
+  std::map<std::string, std::string> files;
+  std::set<std::string> folders;
+  bool operator==(const TreeState& other) const {
+    return files == other.files && folders == other.folders;
+  }
+  std::set<std::string> Paths() const {
+    std::set<std::string> paths = folders;
+    for (const auto& file : files) paths.insert(file.first);
+    return paths;
+  }
+};
+
+void Walk(VHFS& volume, const VHFSItemRef& folder, const std::string& path, TreeState* state) {
+  state->folders.insert(path);
+  std::vector<VHFSItemRef> children;
+  volume.ListFolder(folder, &children);
+  for (const VHFSItemRef& child : children) {
+    const std::string childPath = path + "/" + child.name;
+    if (child.IsFolder()) {
+      Walk(volume, child, childPath, state);
+    } else {
+      state->files[childPath] = ReadFile(volume, child);
+    }
+  }
+}
+
+TreeState StateOf(VHFS& volume) {
+  TreeState state;
+  Walk(volume, volume.GetRootItem(), "", &state);
+  return state;
+}
+
+// A file cut short while being written: a length it had before or after,
+// and each byte from before or after.
+bool MixedData(const std::string& got, const std::string& before, const std::string& after) {
+  if (got.size() != before.size() && got.size() != after.size()) return false;
+  for (size_t i = 0; i < got.size(); ++i) {
+    const bool old = i < before.size() && got[i] == before[i];
+    const bool fresh = i < after.size() && got[i] == after[i];
+    if (!old && !fresh) return false;
+  }
+  return true;
+}
+
+bool AsBeforeOrAfter(const TreeState& got, const TreeState& before, const TreeState& after) {
+  if (got == before || got == after) return true;
+  if (got.Paths() != before.Paths() && got.Paths() != after.Paths()) return false;
+  for (const auto& file : got.files) {
+    const auto old = before.files.find(file.first);
+    const auto fresh = after.files.find(file.first);
+    if (old == before.files.end() || fresh == after.files.end()) {
+      if ((old == before.files.end() || old->second != file.second) &&
+          (fresh == after.files.end() || fresh->second != file.second)) {
+        return false;
+      }
+    } else if (!MixedData(file.second, old->second, fresh->second)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+VHFSItemRef At(VHFS& volume, const std::vector<std::string>& path) {
+  VHFSItemRef item = volume.GetRootItem();
+  for (const std::string& name : path) item = volume.FindChild(item, name);
+  return item;
+}
+
+bool Append(VHFS& volume, const VHFSItemRef& file, const std::string& data) {
+  std::unique_ptr<VHFSStream> stream = volume.OpenItemStream(file);
+  return stream && stream->SetPosition(stream->GetLength()) &&
+         stream->Write(data.data(), int32_t(data.size())) && stream->Close();
+}
+
+// The session cut short: each step one change of the tree or one finished
+// write of a file's data.
+const std::vector<std::function<void(VHFS&)>>& Session() {
+  static const std::vector<std::function<void(VHFS&)>> steps = {
+      [](VHFS& v) { v.CreateFolder(v.GetRootItem(), "docs"); },
+      [](VHFS& v) { v.CreateItem(At(v, {"docs"}), "a", kText); },
+      [](VHFS& v) { WriteFile(v, At(v, {"docs", "a"}), Pattern(3000, 1)); },
+      [](VHFS& v) { v.CreateItem(v.GetRootItem(), "b", kText); },
+      [](VHFS& v) { WriteFile(v, At(v, {"b"}), Pattern(100, 2)); },
+      [](VHFS& v) { Append(v, At(v, {"b"}), Pattern(2500, 3)); },
+      [](VHFS& v) {
+        VHFSItemRef b = At(v, {"b"});
+        v.RenameItem(&b, "bee");
+      },
+      [](VHFS& v) { v.MoveItem(At(v, {"docs", "a"}), v.GetRootItem()); },
+      [](VHFS& v) { v.DeleteItem(At(v, {"bee"})); },
+      [](VHFS& v) { v.CreateItem(At(v, {"docs"}), "c", kText); },
+      [](VHFS& v) { WriteFile(v, At(v, {"docs", "c"}), Pattern(5000, 4)); },
+      [](VHFS& v) { WriteFile(v, At(v, {"docs", "c"}), Pattern(1000, 5), 100); },
+      [](VHFS& v) { v.CreateFolder(At(v, {"docs"}), "sub"); },
+      [](VHFS& v) { v.MoveItem(At(v, {"a"}), At(v, {"docs", "sub"})); },
+      [](VHFS& v) { v.DeleteItem(At(v, {"docs", "c"})); },
+      [](VHFS& v) { v.Close(); },
+  };
+  return steps;
+}
+
+}  // namespace
+
+TEST(VirtualContainerTest, ACutAtAnyWriteLeavesTheLastGoodState) {
+  Disk fresh;
+  VHFS::CreateVolume(fresh.Make()).reset();
+  const std::string start = fresh.Bytes();
+
+  // The whole session: the state after each step and the writes it took.
+  std::vector<TreeState> states;
+  std::vector<int32_t> writesAfter;
+  Disk whole;
+  {
+    std::unique_ptr<VHFS> volume = VHFS::OpenVolume(whole.Make(start));
+    states.push_back(StateOf(*volume));
+    for (const auto& step : Session()) {
+      step(*volume);
+      writesAfter.push_back(whole.Writes());
+      if (volume->IsOpen()) states.push_back(StateOf(*volume));
+    }
+    states.push_back(states.back());  // the close changes no item
+  }
+  ASSERT_TRUE(CheckContainer(whole.Bytes()).Clean());
+  ASSERT_GT(writesAfter.back(), 40);
+  ASSERT_EQ(states.size(), Session().size() + 1);
+  ASSERT_EQ(states.back().files.at("/docs/sub/a"), Pattern(3000, 1));
+
+  for (int32_t cut = 0; cut < writesAfter.back(); ++cut) {
+    for (int32_t stores : {-1, 3}) {
+      SCOPED_TRACE("cut after " + std::to_string(cut) + " writes, the last storing " +
+                   std::to_string(stores));
+      Disk disk;
+      std::unique_ptr<VHFS> volume = VHFS::OpenVolume(disk.Make(start));
+      disk.stream->faults.writesLeft = stores < 0 ? cut : cut + 1;
+      disk.stream->faults.lastWriteStores = stores;
+      for (const auto& step : Session()) step(*volume);
+      volume.reset();
+      const std::string left = disk.Bytes();
+      const ContainerReport report = CheckContainer(left);
+      ASSERT_TRUE(report.Clean()) << DamageText(report);
+
+      size_t step = 0;
+      while (writesAfter[step] <= cut) ++step;
+      volume = VHFS::OpenVolume(disk.Make(left));
+      ASSERT_NE(volume, nullptr);
+      ASSERT_TRUE(AsBeforeOrAfter(StateOf(*volume), states[step], states[step + 1]))
+          << "during step " << step;
+      // The volume goes on working where the cut left it.
+      const VHFSItemRef later = volume->CreateItem(volume->GetRootItem(), "later", kText);
+      ASSERT_TRUE(WriteFile(*volume, later, Pattern(2100, 6)));
+      ASSERT_TRUE(volume->Close());
+      const ContainerReport after = CheckContainer(disk.Bytes());
+      ASSERT_TRUE(after.Clean()) << DamageText(after);
+      ASSERT_EQ(after.files.at("later"), Pattern(2100, 6));
+    }
+  }
 }

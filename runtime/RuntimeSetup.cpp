@@ -5,6 +5,7 @@
 #include "controls/ControlClasses.h"
 #include "database/api/DatabaseClasses.h"
 #include "database/api/DatabaseHooks.h"
+#include "database/datacontrol/DataControl.h"
 #include "database/engine/BuiltInDatabase.h"
 #include "database/results/QueryResults.h"
 #include "database/sql/SQLFrontEnd.h"
@@ -74,6 +75,7 @@ void RegisterClasses() {
   SetJPEGCodec({EncodeJPEGThroughFile, DecodeJPEGThroughFile});
   RegisterSQLFrontEnd();
   RegisterQueryResults();
+  RegisterDataControlClasses();
   RegisterMediaClasses();
   TypeFileMembersOfLaterClasses();
 }

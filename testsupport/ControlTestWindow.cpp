@@ -94,6 +94,33 @@ struct ControlTestWindowHandlers {
            current->keyDownAnswers_[NameOf(control)];
   }
   static void TextChange(RuntimeObject* control) { Logged(control, "TextChange"); }
+
+  // A DataControl's events: logged, the extra run, then the answer set for
+  // the event (false by default).
+  static bool Answered(RuntimeObject* control, const std::string& event, const char* line) {
+    Log(NameOf(control) + "." + line);
+    RunExtra(control, event.c_str());
+    if (!current) return false;
+    auto answer = current->eventAnswers_.find(NameOf(control) + "." + event);
+    return answer != current->eventAnswers_.end() && answer->second;
+  }
+  static bool MoveNext(RuntimeObject* control) { return Answered(control, "MoveNext", "MoveNext"); }
+  static bool MovePrevious(RuntimeObject* control) {
+    return Answered(control, "MovePrevious", "MovePrevious");
+  }
+  static bool MoveFirst(RuntimeObject* control) {
+    return Answered(control, "MoveFirst", "MoveFirst");
+  }
+  static bool MoveLast(RuntimeObject* control) { return Answered(control, "MoveLast", "MoveLast"); }
+  static bool Insert(RuntimeObject* control) { return Answered(control, "Insert", "Insert"); }
+  static bool Validate(RuntimeObject* control, int32_t action) {
+    return Answered(control, "Validate", ("Validate(" + std::to_string(action) + ")").c_str());
+  }
+  static void Reposition(RuntimeObject* control, int32_t row) {
+    Answered(control, "Reposition", ("Reposition(" + std::to_string(row) + ")").c_str());
+  }
+  static void Update(RuntimeObject* control) { Answered(control, "Update", "Update"); }
+  static void Delete(RuntimeObject* control) { Answered(control, "Delete", "Delete"); }
   static void SelChange(RuntimeObject* control) { Logged(control, "SelChange"); }
 
   static void Action(RuntimeObject* control) {
@@ -152,6 +179,15 @@ ClassBuilder& LoggedClassOf(ObjectDefinition* definition) {
   handle("Play", &Handlers::Play);
   handle("Stop", &Handlers::Stop);
   handle("ControllerSizeChanged", &Handlers::ControllerSizeChanged);
+  handle("MoveNext", &Handlers::MoveNext);
+  handle("MovePrevious", &Handlers::MovePrevious);
+  handle("MoveFirst", &Handlers::MoveFirst);
+  handle("MoveLast", &Handlers::MoveLast);
+  handle("Insert", &Handlers::Insert);
+  handle("Validate", &Handlers::Validate);
+  handle("Reposition", &Handlers::Reposition);
+  handle("Update", &Handlers::Update);
+  handle("Delete", &Handlers::Delete);
   return *builder;
 }
 
@@ -380,6 +416,11 @@ void ControlTestWindow::AnswerMouseDown(const std::string& name, bool handled) {
 
 void ControlTestWindow::AnswerKeyDown(const std::string& name, bool handled) {
   keyDownAnswers_[name] = handled;
+}
+
+void ControlTestWindow::AnswerEvent(const std::string& name, const std::string& event,
+                                    bool answer) {
+  eventAnswers_[name + "." + event] = answer;
 }
 
 void ControlTestWindow::OnEvent(const std::string& name, const std::string& event,

@@ -15,6 +15,11 @@
 //                                 unless AnswerKeyDown says otherwise)
 //   "Field1.TextChange"          "Field1.SelChange"
 //   "Movie1.Play"                "Movie1.Stop"   "Movie1.ControllerSizeChanged"
+//   "Data1.MoveNext"  "Data1.MovePrevious"  "Data1.MoveFirst"  "Data1.MoveLast"
+//   "Data1.Reposition(1)"  "Data1.Validate(1)"  "Data1.Insert"  "Data1.Update"
+//   "Data1.Delete"               (a DataControl's events; those with a
+//                                 Boolean answer False unless AnswerEvent
+//                                 says otherwise)
 //
 // Receivers named in a description log "<tag>.DataChanged" or
 // "<tag>.PerformAction" (RecordingReceivers.h). The log is taken once the
@@ -116,10 +121,13 @@ class ControlTestWindow {
   void AnswerMouseDown(const std::string& name, bool handled);
   // KeyDown answers `handled` after logging.
   void AnswerKeyDown(const std::string& name, bool handled);
+  // A DataControl event with a Boolean result answers `answer` after logging
+  // ("MoveNext", "Validate", "Insert" ...).
+  void AnswerEvent(const std::string& name, const std::string& event, bool answer);
   // Runs after the event's line is logged (the control is its argument, the
   // Graphics for "Paint"): "Action", "AcceleratorKey", "Change", "Paint",
   // "MouseDown", "Play", "Stop", "ControllerSizeChanged", "TextChange",
-  // "SelChange".
+  // "SelChange" and a DataControl's nine events.
   void OnEvent(const std::string& name, const std::string& event,
                std::function<void(RuntimeObject*)> extra);
   void OnAction(const std::string& name, std::function<void(RuntimeObject*)> extra) {
@@ -149,6 +157,7 @@ class ControlTestWindow {
   std::vector<std::string> openingLog_;
   std::map<std::string, bool> mouseDownAnswers_;
   std::map<std::string, bool> keyDownAnswers_;
+  std::map<std::string, bool> eventAnswers_;  // by "<name>.<event>"
   // By "<name>.<event>".
   std::map<std::string, std::function<void(RuntimeObject*)>> extras_;
 

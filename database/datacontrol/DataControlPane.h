@@ -1,0 +1,181 @@
+// The DataControl's pane: a bar of four navigation buttons (first, previous,
+// next, last) around a caption, over a "KV_Pane" window, and the record logic
+// behind it: the RecordSet of the DataControl's query, the current row, the
+// fields pushed into the bound controls, edits written back, records
+// inserted and deleted.
+//
+// Rows: after a query the set stands on row 0. Moving forward moves the set;
+// moving back reopens the query and walks forward from the first row.
+//
+// Edits: after every push each bound control's value is read back and kept
+// as its snapshot; a control differs when its value now differs from its
+// snapshot (case counts) and its DataField names a column of the set. Only
+// those controls are validated and written. Success is read from the
+// database: a non-zero ErrorCode after the update, the insert or the delete
+// means failure, which fires no event and changes nothing shown; the error
+// stays readable. With the DataControl's Commit on, each successful save,
+// insert and delete is committed.
+//
+// Re-entrancy: events and pushes run application code, which may unbind
+// controls, close the set or close the window. Walks go over a held copy of
+// the bound-control list; after each event the operation stops when the pane
+// is closing or the set it needs is gone. The callers (the DataControl's
+// methods and the pane's own clicks) hold the DataControl and lock the
+// pane's owner chain for the length of the call.
+//
+// Coordinates are the top window's, as for every pane.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "core/SmartRef.h"
+#include "ui/FontCache.h"
+#include "ui/SubPane.h"
+
+class GraphicsPort;
+
+// The DataControl's events, one operation each; the base answers false and
+// does nothing.
+class DataControlDelegate {
+ public:
+  virtual ~DataControlDelegate() = default;
+  virtual bool Insert();
+  virtual void Delete();
+  virtual bool MoveFirst();
+  virtual bool MoveLast();
+  virtual bool MoveNext();
+  virtual bool MovePrevious();
+  virtual void Reposition(int32_t row);  // counted from 0
+  virtual void Update();
+  virtual bool Validate(int32_t action);  // true cancels
+};
+
+// Validate's actions.
+enum DataControlAction : int32_t { kValidateInsert = 0, kValidateUpdate = 1, kValidateDelete = 2 };
+
+// The buttons, as the pressed and hot codes name them.
+enum NavigatorButton : uint8_t {
+  kNoButton = 0,
+  kFirstButton = 1,
+  kPreviousButton = 2,
+  kNextButton = 3,
+  kLastButton = 4,
+};
+
+// The button width of a pane of that size: min(height, width / 5, 35).
+int32_t NavigatorButtonWidth(int32_t width, int32_t height);
+
+class DataControlPane : public SubPane {
+ public:
+  // A "KV_Pane" child of parent; the delegate and owner are not owned (the
+  // owner is the DataControl, which holds the delegate and the pane).
+  DataControlPane(DataControlDelegate* delegate, RuntimeObject* owner, SubPane* parent,
+                  int32_t tabPanelIndex, const MacRect& bounds);
+
+  // ---- What the DataControl hands over ----
+  void SetCaption(StringRecord* caption);  // redraws
+  void SetTableName(StringRecord* table);
+  void SetQuery(StringRecord* query);      // redraws; runs nothing
+  void SetDatabase(RuntimeObject* database);
+  void SetFont(const FontDescriptor& font);  // redraws
+  void SetAlignment(int16_t alignment);      // redraws
+  void SetTextColor(uint32_t colour);        // redraws on a change
+
+  // ---- Record operations ----
+  RuntimeObject* Cursor() const { return cursor_.get(); }  // borrowed; nil without a set
+  int32_t Row() const { return row_; }
+  void LoadFieldNames();
+  const std::vector<StringRef>& FieldNames();  // loaded on demand
+  void Requery();
+  void OpenQuery();
+  int32_t CountRecords();
+  void SeekRow(int32_t row);
+  void AfterMove(int32_t row);
+  void PushRecordToControls();
+  bool ControlsDiffer();
+  void SaveEdits();
+  void InsertFromControls();
+  void DeleteCurrentRecord();
+  void StartNewRecord();
+  void ClearBoundControlValues();
+  void UpdateNavigationState();
+  bool IsRecordLocked() const { return cursor_ && locked_; }
+  void BeginRecordEdit();
+  void EndRecordEdit();
+  // Requery, navigation state and push: what a new table or database runs.
+  void RunNewQuery();
+
+  // ---- Moves (the DataControl's methods) ----
+  void MoveNext();
+  void MovePrevious();
+  void MoveFirst();
+  void MoveLast();
+  void MoveTo(int32_t row);  // counted from 1
+
+  // ---- State for tests and drawing ----
+  bool BackEnabled() const { return backEnabled_ != 0; }
+  bool ForwardEnabled() const { return forwardEnabled_ != 0; }
+  uint8_t PressedButton() const { return pressed_; }
+  uint8_t HotButton() const { return hot_; }
+  MacRect ButtonRect(uint8_t button) const;
+
+  // ---- Pane operations ----
+  void Draw(GraphicsPort* port) override;
+  bool MouseDown(int32_t x, int32_t y, uint32_t modifiers) override;
+  void MouseMove(int32_t x, int32_t y, uint32_t modifiers) override;
+  void MouseUp(int32_t x, int32_t y, uint32_t modifiers) override;
+  void MouseLeave() override;
+  // (pane height - text height) / 2 + ascent, in the pane's font.
+  bool BaselineOffset(int32_t* offset) override;
+  void SetEnabled(bool enabled, bool redraw) override;
+  bool AdjustRedrawRect(MacRect* rect) override;
+
+ protected:
+  ~DataControlPane() override;
+
+ private:
+  using HeldControls = std::vector<std::pair<ObjectRef, uint8_t>>;
+  HeldControls HeldBoundControls() const;
+  bool ReadOnly() const;
+  bool Commit() const;
+  bool Gone() const { return IsClosing() || !cursor_; }
+  int32_t DatabaseError() const;
+  bool HasQuery() const;
+  void CloseSet();
+  // The set's text of the control's column; nil when the set has no such
+  // column (*hasColumn false).
+  StringRef FieldText(RuntimeObject* control, bool* hasColumn);
+  // The held controls whose value differs from their snapshot.
+  HeldControls ChangedControls();
+  void SetButtonStates(int32_t row);
+  uint8_t ButtonAt(int32_t x, int32_t y, bool enabledOnly) const;
+  bool SideEnabled(uint8_t button) const;
+  void SetHot(uint8_t button);
+  void DrawNow();
+  void DrawCaption(GraphicsPort* port, int32_t w);
+  void ApplyFont(GraphicsPort* port) const;
+
+  DataControlDelegate* delegate_;
+  int32_t recordCount_ = 0;
+  uint8_t pressed_ = kNoButton;
+  uint8_t hot_ = kNoButton;
+  uint8_t backEnabled_ = 0;
+  uint8_t forwardEnabled_ = 0;
+  RuntimeObject* owner_;
+  StringRef caption_;
+  StringRef table_;
+  StringRef query_;
+  ObjectRef database_;
+  ScopedFontDescriptor font_;
+  std::vector<StringRef> fieldNames_;
+  uint8_t fieldNamesLoaded_ = 0;
+  ObjectRef cursor_;
+  int32_t row_ = 0;
+  int16_t alignment_ = 0;
+  uint32_t colour_ = 0;
+  bool locked_ = false;  // BeginRecordEdit raised an error on this row
+  std::map<RuntimeObject*, StringRef> snapshots_;
+};

@@ -1,0 +1,110 @@
+// The DataControl opening on a query and moving through its rows, by its
+// methods and by real clicks on its buttons.
+#include <algorithm>
+
+#include "tests/database/datacontrol_support.h"
+
+TEST(DataControlGeometry, ButtonsAreAsWideAsTheHeightAFifthOfTheWidthOr35AtMost) {
+  struct Case {
+    int32_t width, height, expected;
+  };
+  for (const Case& c : {Case{100, 20, 20}, Case{300, 60, 35}, Case{50, 30, 10}, Case{300, 30, 30}}) {
+    EXPECT_EQ(NavigatorButtonWidth(c.width, c.height), c.expected) << c.width << " x " << c.height;
+  }
+}
+
+TEST_F(DataControlTest, OpensOnTheFirstRowAndShowsItInEveryBoundControl) {
+  Open();
+  EXPECT_TRUE(window_->OpeningLog().empty());
+  const std::vector<std::pair<int, int>> expected = {{0, 30}, {30, 60}, {240, 270}, {270, 300}};
+  for (uint8_t button = kFirstButton; button <= kLastButton; ++button) {
+    const MacRect r = Pane()->ButtonRect(button);
+    EXPECT_EQ(std::make_pair(int(r.left), int(r.right)), expected[button - 1]);
+    EXPECT_EQ(r.bottom - r.top, 30);
+  }
+  EXPECT_EQ(Row(), 1);
+  EXPECT_EQ(RecordCount(), 3);
+  EXPECT_EQ(Shown(), "1|Ann|n1|Red|checked");
+  EXPECT_FALSE(Pane()->BackEnabled());
+  EXPECT_TRUE(Pane()->ForwardEnabled());
+  EXPECT_EQ(CallMethod<int32_t>(Data(), "FieldCount"), 5);
+  std::vector<std::string> names;
+  for (int32_t column = 0; column <= 5; ++column) {
+    StringRef name = StringRef::Adopt(CallMethod<StringRecord*>(Data(), "GetField", column));
+    names.push_back(StringToStdUTF8(name.get()));
+  }
+  EXPECT_EQ(names.back(), "");
+  names.pop_back();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (Lines{"color", "flag", "id", "name", "note"}));
+  EXPECT_TRUE(TakeLog().empty());
+}
+
+TEST_F(DataControlTest, AClickOnNextMovesAndMovingWithoutEditsWritesNothing) {
+  Open();
+  const std::string before = FileBytes();
+  ClickButton(kNextButton);
+  EXPECT_EQ(TakeLog(), (Lines{"Data1.MoveNext", "Data1.Reposition(1)"}));
+  EXPECT_EQ(Row(), 2);
+  // "yes" is no "true": the box is unchecked, and that is no edit.
+  EXPECT_EQ(Shown(), "2|Bob|n2|Green|unchecked");
+  EXPECT_TRUE(Pane()->BackEnabled());
+  Call("MoveNext");
+  // "blue" is no row of the pop-up: nothing selected, and nothing written.
+  EXPECT_EQ(Shown(), "3|Cy|n3||unchecked");
+  EXPECT_FALSE(Pane()->ForwardEnabled());
+  Call("MovePrevious");
+  EXPECT_EQ(TakeLog(), (Lines{"Data1.Reposition(2)", "Data1.Reposition(1)"}));
+  EXPECT_EQ(FileBytes(), before);
+  EXPECT_EQ(Column("select color from people where id = 3"), "blue");
+  EXPECT_EQ(Column("select flag from people where id = 2"), "yes");
+}
+
+TEST_F(DataControlTest, EachMoveReachesItsRow) {
+  Open();
+  struct Step {
+    const char* method;
+    int32_t row;
+  };
+  for (const Step& step : {Step{"MoveLast", 3}, Step{"MovePrevious", 2}, Step{"MoveFirst", 1},
+                           Step{"MoveLast", 3}, Step{"MoveNext", 3}, Step{"MovePrevious", 2}}) {
+    Call(step.method);
+    EXPECT_EQ(Row(), step.row) << step.method;
+  }
+  CallMethod(Data(), "MoveTo", 3);
+  EXPECT_EQ(Row(), 3);
+  EXPECT_EQ(Shown("NameField"), "Cy");
+}
+
+TEST_F(DataControlTest, MovesThatDoNotMove) {
+  Open();
+  CallMethod(Data(), "MoveTo", 1);
+  CallMethod(Data(), "MoveTo", 0);
+  Call("MovePrevious");
+  Call("MoveFirst");
+  EXPECT_TRUE(TakeLog().empty());
+  EXPECT_EQ(Row(), 1);
+
+  // Pressed on next, released off it.
+  const MacRect next = Pane()->ButtonRect(kNextButton);
+  window_->RealDrag(Pane()->GetNativeHandle(), next.left + 5, 15, -100, 0);
+  EXPECT_TRUE(TakeLog().empty());
+  EXPECT_EQ(Row(), 1);
+
+  // A disabled side takes no press.
+  ClickButton(kPreviousButton);
+  EXPECT_TRUE(TakeLog().empty());
+
+  window_->AnswerEvent("Data1", "MoveNext", true);
+  ClickButton(kNextButton);
+  EXPECT_EQ(TakeLog(), (Lines{"Data1.MoveNext"}));
+  EXPECT_EQ(Row(), 1);
+}
+
+TEST_F(DataControlTest, AOneRowQueryGreysBothSides) {
+  Open(Descriptions("people", "select * from people where id = 2"));
+  EXPECT_EQ(RecordCount(), 1);
+  EXPECT_FALSE(Pane()->BackEnabled());
+  EXPECT_FALSE(Pane()->ForwardEnabled());
+  EXPECT_EQ(Shown(), "2|Bob|n2|Green|unchecked");
+}

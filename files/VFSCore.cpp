@@ -464,16 +464,6 @@ uint32_t VFSCore::Position(int32_t ref) const {
   return record ? record->position : 0;
 }
 
-bool VFSCore::Capacity(int32_t ref, uint32_t* capacity) {
-  Record* record = RecordOf(ref);
-  Chain* chain = record ? ChainOf(*record) : nullptr;
-  if (!chain) return false;
-  while (ExtendChain(record->fileId, *chain, kMaxReadAhead)) {
-  }
-  *capacity = DataEnd(*chain);
-  return true;
-}
-
 bool VFSCore::ReadData(int32_t ref, void* buffer, uint32_t count, uint32_t* got) {
   *got = 0;
   Record* record = RecordOf(ref);
@@ -608,7 +598,7 @@ bool VFSCore::Append(uint32_t fileId, Chain& chain, const uint8_t* data, uint32_
   return true;
 }
 
-uint32_t VFSCore::CreateFile(const void* initial, uint32_t size) {
+uint32_t VFSCore::CreateVFSFile(const void* initial, uint32_t size) {
   if (!disk_ || nextFileId_ == 0xFFFFFFFF || !MarkChanged()) return 0;
   const uint32_t fileId = nextFileId_;
   uint8_t nextId[4];
@@ -642,7 +632,7 @@ uint32_t VFSCore::CreateFile(const void* initial, uint32_t size) {
   return fileId;
 }
 
-bool VFSCore::DeleteFile(uint32_t fileId) {
+bool VFSCore::DeleteVFSFile(uint32_t fileId) {
   if (!disk_ || fileId <= kMetadataFileId || IsFileOpen(fileId)) return false;
   const int32_t ref = OpenFile(fileId);
   if (ref < 0) return false;

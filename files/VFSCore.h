@@ -121,13 +121,14 @@ class VFSCore {
   // Records damage (the first only) and logs the message with code 10.
   void NoteDamage(VFSDamageKind kind, uint32_t offset, const char* message);
   const BlockMap& Map() const { return map_; }
+  uint32_t DiskLength() const { return diskLength_; }
 
   // A new file holding the initial bytes (at most one block's data, zeros
   // after them); its id, or 0 on failure (ids are never reused, and none is
   // given past 0xFFFFFFFE).
-  uint32_t CreateFile(const void* initial = nullptr, uint32_t size = 0);
+  uint32_t CreateVFSFile(const void* initial = nullptr, uint32_t size = 0);
   // Frees the file's blocks; false when it is open or has no first block.
-  bool DeleteFile(uint32_t fileId);
+  bool DeleteVFSFile(uint32_t fileId);
   // A reference to the file at position 0, or -1 (no such file, or all
   // 32,767 references in use).
   int32_t OpenFile(uint32_t fileId);
@@ -144,8 +145,6 @@ class VFSCore {
   bool ReadData(int32_t ref, void* buffer, uint32_t count, uint32_t* got);
   // Writes at the position, growing the file by whole blocks at its end.
   bool WriteData(int32_t ref, const void* buffer, uint32_t count);
-  // The sum of the file's blocks' data areas (walks the whole chain).
-  bool Capacity(int32_t ref, uint32_t* capacity);
 
   // How many read and write calls went to the disk stream (for tests).
   uint32_t diskReads = 0;

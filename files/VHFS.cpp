@@ -139,7 +139,7 @@ std::unique_ptr<VHFS> VHFS::CreateVolume(FileStreamPtr disk) {
   const double now = DateNowSeconds();
   uint8_t root[kItemHeaderSize + 4] = {};
   volume->EncodeHeader(root, {4, kVHFSFolderType, 0, now, now, "/"});
-  if (volume->core_->CreateFile(root, sizeof root) != kRootId) return nullptr;
+  if (volume->core_->CreateVFSFile(root, sizeof root) != kRootId) return nullptr;
   return volume;
 }
 
@@ -190,7 +190,10 @@ bool VHFS::ReadChildIds(int32_t ref, const Header& folder, std::vector<uint32_t>
       !core_->ReadData(ref, countBytes, 4, &got)) {
     return false;
   }
-  const uint32_t count = std::min(GetValue32(countBytes), (folder.dataLength - 4) / 4);
+  // Counted only as far as the length and the container hold ids; the ids
+  // the blocks deliver are the ones read.
+  const uint32_t count =
+      std::min({GetValue32(countBytes), (folder.dataLength - 4) / 4, core_->DiskLength() / 4});
   std::vector<uint8_t> bytes(size_t(count) * 4);
   core_->ReadData(ref, bytes.data(), uint32_t(bytes.size()), &got);
   ids->clear();
@@ -329,11 +332,11 @@ VHFSItemRef VHFS::CreateItem(const VHFSItemRef& parent, const std::string& name,
   const Header header{folder ? 4u : 0u, type, parent.id, now, now, CutName(name)};
   uint8_t bytes[kItemHeaderSize + 4] = {};
   EncodeHeader(bytes, header);
-  const uint32_t id = core_->CreateFile(bytes, sizeof bytes);
+  const uint32_t id = core_->CreateVFSFile(bytes, sizeof bytes);
   if (id == 0) return {};
   VHFSItemRef ref{id, header.name, type};
   if (!AddChild(id, parent.id)) {
-    core_->DeleteFile(id);
+    core_->DeleteVFSFile(id);
     return {};
   }
   return ref;
@@ -358,7 +361,7 @@ bool VHFS::DeleteItem(const VHFSItemRef& item) {
   if (!RemoveChild(item.id, header.parent)) return false;
   listings_.erase(item.id);
   // Unlisted first: a cut here leaks the blocks and loses nothing listed.
-  core_->DeleteFile(item.id);
+  core_->DeleteVFSFile(item.id);
   return true;
 }
 
@@ -443,7 +446,14 @@ std::unique_ptr<VHFSStream> VHFS::OpenItemStream(const VHFSItemRef& item) {
   const int32_t ref = core_->OpenFile(item.id);
   if (ref < 0) return nullptr;
   Header header;
-  if (!ReadHeader(ref, item.id, &header) || header.type == kVHFSFolderType) {
+  bool usable = ReadHeader(ref, item.id, &header) && header.type != kVHFSFolderType;
+  // A length the container cannot hold is damage; one beyond the file's
+  // blocks fails at the read where they end.
+  if (usable && header.dataLength > core_->DiskLength()) {
+    core_->NoteDamage(VFSDamageKind::kBadItem, item.id, "item length beyond the container");
+    usable = false;
+  }
+  if (!usable) {
     core_->CloseFile(ref);
     return nullptr;
   }

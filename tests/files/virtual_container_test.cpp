@@ -3,78 +3,22 @@
 // containers, the number of transfers, and cuts at every write.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 #include <map>
-#include <set>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "VirtualVolumeTestSupport.h"
 #include "files/VFSCore.h"
 #include "files/VHFS.h"
-#include "testsupport/MemoryFileStream.h"
 #include "testsupport/VirtualVolumeFixtures.h"
 
 namespace {
 
 constexpr uint32_t kFold = 0x666F6C64;
 constexpr uint32_t kText = 0x54455854;  // "TEXT"
-
-FileStreamPtr StreamOf(const std::string& bytes) {
-  return std::make_unique<MemoryFileStream>(bytes);
-}
-
-// An in-memory disk whose bytes outlive the stream the container owns.
-struct Disk {
-  class Stream : public MemoryFileStream {
-   public:
-    Stream(const std::string& bytes, Disk* disk) : MemoryFileStream(bytes), disk_(disk) {}
-    ~Stream() override {
-      disk_->kept = Bytes();
-      disk_->keptWrites = writeCalls;
-      disk_->stream = nullptr;
-    }
-
-   private:
-    Disk* disk_;
-  };
-  FileStreamPtr Make(const std::string& initial = "") {
-    auto made = std::make_unique<Stream>(initial, this);
-    stream = made.get();
-    return made;
-  }
-  const std::string& Bytes() const { return stream ? stream->Bytes() : kept; }
-  int32_t Writes() const { return stream ? stream->writeCalls : keptWrites; }
-
-  std::string kept;
-  int32_t keptWrites = 0;
-  MemoryFileStream* stream = nullptr;  // while a container holds it
-};
-
-std::string Pattern(size_t size, uint32_t seed = 1) {
-  std::string bytes(size, '\0');
-  for (size_t i = 0; i < size; ++i) bytes[i] = char((i * 131 + seed * 7 + i / 251) & 0xFF);
-  return bytes;
-}
-
-// Writes a whole file through a stream of the volume.
-bool WriteFile(VHFS& volume, const VHFSItemRef& file, const std::string& data,
-               int32_t at = 0) {
-  std::unique_ptr<VHFSStream> stream = volume.OpenItemStream(file);
-  return stream && stream->SetPosition(at) &&
-         stream->Write(data.data(), int32_t(data.size())) && stream->Close();
-}
-
-std::string ReadFile(VHFS& volume, const VHFSItemRef& file) {
-  std::unique_ptr<VHFSStream> stream = volume.OpenItemStream(file);
-  if (!stream) return "<no stream>";
-  std::string data(size_t(stream->GetLength()), '\0');
-  int32_t got = 0;
-  if (!stream->Read(&data[0], int32_t(data.size()), &got)) return "<read failed>";
-  data.resize(size_t(got));
-  return data;
-}
 
 }  // namespace
 
@@ -86,8 +30,8 @@ TEST(VirtualContainerTest, ANewContainerIsItsStartAndMetadataBlock) {
                                std::string("\x40\x44\0\0\0\0\0\0", 8) + std::string(8, '\0') +
                                std::string("\0\0\0\2\0\0\0\0BlkE", 12);
   EXPECT_EQ(disk.Bytes(), expected);
-  EXPECT_EQ(core->CreateFile(), 2u);
-  EXPECT_EQ(core->CreateFile(), 3u);
+  EXPECT_EQ(core->CreateVFSFile(), 2u);
+  EXPECT_EQ(core->CreateVFSFile(), 3u);
   EXPECT_EQ(disk.Bytes().size(), 48u + 2 * 1024);
   ASSERT_TRUE(core->Close());
   const ContainerReport report = CheckContainer(disk.Bytes());
@@ -97,13 +41,13 @@ TEST(VirtualContainerTest, ANewContainerIsItsStartAndMetadataBlock) {
   std::unique_ptr<VFSCore> reopened = VFSCore::OpenContainer(StreamOf(disk.Bytes()));
   ASSERT_NE(reopened, nullptr);
   EXPECT_FALSE(reopened->RebuiltMap());
-  EXPECT_EQ(reopened->CreateFile(), 4u);
+  EXPECT_EQ(reopened->CreateVFSFile(), 4u);
 }
 
 TEST(VirtualContainerTest, FilesGrowByLinkedBlocksAndSeekStopsAtTheirEnd) {
   Disk disk;
   std::unique_ptr<VFSCore> core = VFSCore::CreateContainer(disk.Make());
-  const uint32_t id = core->CreateFile();
+  const uint32_t id = core->CreateVFSFile();
   const int32_t ref = core->OpenFile(id);
   const std::string data = Pattern(2000);
   ASSERT_TRUE(core->WriteData(ref, data.data(), 2000));
@@ -123,9 +67,9 @@ TEST(VirtualContainerTest, FilesGrowByLinkedBlocksAndSeekStopsAtTheirEnd) {
   uint32_t got = 0;
   EXPECT_TRUE(core->ReadData(ref, &back[0], 2000, &got));
   EXPECT_EQ(back, data);
-  EXPECT_FALSE(core->DeleteFile(id)) << "an open file is kept";
+  EXPECT_FALSE(core->DeleteVFSFile(id)) << "an open file is kept";
   core->CloseFile(ref);
-  EXPECT_TRUE(core->DeleteFile(id));
+  EXPECT_TRUE(core->DeleteVFSFile(id));
   EXPECT_EQ(core->Map().FreeCount(), 3u);
 }
 
@@ -140,7 +84,7 @@ TEST(VirtualContainerTest, FreedBlocksAreReusedOnlyWithinTheLimits) {
     const uint32_t freed = builder.AddBlock(0, 0, c.length, 0, Pattern(64));
     std::unique_ptr<VFSCore> core = VFSCore::OpenContainer(StreamOf(builder.Bytes()));
     ASSERT_NE(core, nullptr);
-    const uint32_t id = core->CreateFile("x", 1);
+    const uint32_t id = core->CreateVFSFile("x", 1);
     ASSERT_EQ(id, 3u);
     uint32_t first = 0;
     for (const BlockMapEntry& entry : core->Map().Entries()) {
@@ -291,41 +235,6 @@ TEST(VirtualContainerTest, TransfersAreFewAndLarge) {
 }
 
 namespace {
-
-// What a volume holds, read through the file system: every folder's path
-// and every file's path and data.
-struct TreeState {
-  std::map<std::string, std::string> files;
-  std::set<std::string> folders;
-  bool operator==(const TreeState& other) const {
-    return files == other.files && folders == other.folders;
-  }
-  std::set<std::string> Paths() const {
-    std::set<std::string> paths = folders;
-    for (const auto& file : files) paths.insert(file.first);
-    return paths;
-  }
-};
-
-void Walk(VHFS& volume, const VHFSItemRef& folder, const std::string& path, TreeState* state) {
-  state->folders.insert(path);
-  std::vector<VHFSItemRef> children;
-  volume.ListFolder(folder, &children);
-  for (const VHFSItemRef& child : children) {
-    const std::string childPath = path + "/" + child.name;
-    if (child.IsFolder()) {
-      Walk(volume, child, childPath, state);
-    } else {
-      state->files[childPath] = ReadFile(volume, child);
-    }
-  }
-}
-
-TreeState StateOf(VHFS& volume) {
-  TreeState state;
-  Walk(volume, volume.GetRootItem(), "", &state);
-  return state;
-}
 
 // A file cut short while being written: a length it had before or after,
 // and each byte from before or after.

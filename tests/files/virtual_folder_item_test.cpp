@@ -3,42 +3,10 @@
 // renames and deletes, and what the container file holds afterwards.
 #include <string>
 
-#include "FilesTestSupport.h"
-#include "files/FolderItemImpVirtual.h"
-#include "files/runFolderItem.h"
+#include "VirtualVolumeTestSupport.h"
 #include "testsupport/VirtualVolumeFixtures.h"
 
 namespace {
-
-ObjectRef Adopt(RuntimeObject* object) { return ObjectRef::Adopt(object); }
-StringRef S(const std::string& utf8) { return StringRef::Adopt(StringFromUTF8(utf8)); }
-
-ObjectRef Child(RuntimeObject* folder, const std::string& name) {
-  return Adopt(CallMethod<RuntimeObject*>(folder, "Child", S(name).get()));
-}
-
-std::string NameOf(RuntimeObject* item) { return Take(GetProperty<StringRecord*>(item, "Name")).bytes; }
-
-bool Exists(RuntimeObject* item) { return GetProperty<bool>(item, "Exists"); }
-
-// Creates the file and writes the bytes through a BinaryStream; false when
-// no stream was made.
-bool WriteNew(RuntimeObject* item, const std::string& bytes) {
-  ObjectRef stream = Adopt(CallMethod<RuntimeObject*>(item, "CreateBinaryFile", S("").get()));
-  if (!stream) return false;
-  CallMethod(stream.get(), "Write", S(bytes).get());
-  CallMethod(stream.get(), "Close");
-  return true;
-}
-
-std::string ReadAll(RuntimeObject* item) {
-  ObjectRef stream = Adopt(CallMethod<RuntimeObject*>(item, "OpenAsBinaryFile", uint8_t(0)));
-  if (!stream) return "<no stream>";
-  const int32_t length = GetProperty<int32_t>(stream.get(), "Length");
-  return Take(CallMethod<StringRecord*>(stream.get(), "Read", length,
-                                        static_cast<RuntimeObject*>(nullptr)))
-      .bytes;
-}
 
 class VirtualFolderItemTest : public FilesTest {
  protected:

@@ -1,0 +1,237 @@
+// Edits written back, records inserted and deleted, the failures the
+// database reports, commits, ReadOnly and the action parts.
+#include "tests/database/datacontrol_support.h"
+
+TEST_F(DataControlTest, AnEditIsValidatedWrittenAndReportedOnTheNextMove) {
+  Open();
+  Type("NameField", "Anne");
+  ClickButton(kNextButton);
+  EXPECT_EQ(TakeLog(), (Lines{"Data1.MoveNext", "Data1.Validate(1)", "Data1.Update",
+                              "Data1.Reposition(1)"}));
+  EXPECT_EQ(Column("select name from people order by id"), "Anne|Bob|Cy");
+  EXPECT_EQ(Shown(), "2|Bob|n2|Green|unchecked");
+
+  // Checked over "yes": written as "true", once.
+  SetProperty<bool>(window_->Control("FlagBox"), "Value", true);
+  Call("MoveNext");
+  EXPECT_EQ(Column("select flag from people where id = 2"), "true");
+  Call("MovePrevious");
+  EXPECT_TRUE(Checked());
+  TakeLog();
+  Call("MovePrevious");
+  EXPECT_EQ(TakeLog(), (Lines{"Data1.Reposition(0)"}));
+}
+
+TEST_F(DataControlTest, AValidateAnsweringTrueKeepsTheRowWhileTheControlsMoveOn) {
+  Open();
+  window_->AnswerEvent("Data1", "Validate", true);
+  Type("NameField", "Anne");
+  Call("MoveNext");
+  EXPECT_EQ(TakeLog(), (Lines{"Data1.Validate(1)", "Data1.Reposition(1)"}));
+  EXPECT_EQ(Column("select name from people where id = 1"), "Ann");
+  EXPECT_EQ(Shown("NameField"), "Bob");
+}
+
+TEST_F(DataControlTest, MoveNextOnTheLastRowSavesButStays) {
+  Open();
+  Call("MoveLast");
+  TakeLog();
+  Type("NameField", "Cyd");
+  Call("MoveNext");
+  EXPECT_EQ(TakeLog(), (Lines{"Data1.Validate(1)", "Data1.Update"}));
+  EXPECT_EQ(Row(), 3);
+  EXPECT_EQ(Column("select name from people where id = 3"), "Cyd");
+  // The saved value is the control's new snapshot: no second save.
+  Call("MoveNext");
+  EXPECT_TRUE(TakeLog().empty());
+}
+
+TEST_F(DataControlTest, DeletingTheLastRowShowsTheNewLast) {
+  Open();
+  Call("MoveLast");
+  TakeLog();
+  Call("Delete");
+  EXPECT_EQ(TakeLog(), (Lines{"Data1.Validate(2)", "Data1.Reposition(1)", "Data1.Delete"}));
+  EXPECT_EQ(Shown(), "2|Bob|n2|Green|unchecked");
+  EXPECT_EQ(RecordCount(), 2);
+  EXPECT_EQ(Row(), 2);
+  EXPECT_EQ(Column("select id from people"), "1|2");
+}
+
+TEST_F(DataControlTest, InsertStoresTheControlsAndClearsThemUnlessTheHandlerKeepsThem) {
+  for (const bool keep : {false, true}) {
+    SCOPED_TRACE(keep ? "kept" : "cleared");
+    Open();
+    window_->AnswerEvent("Data1", "Insert", keep);
+    const std::string id = keep ? "5" : "4";
+    Type("IdField", id);
+    Type("NameField", "Dee");
+    Call("Insert");
+    EXPECT_EQ(TakeLog(), (Lines{"Data1.Validate(0)", "Data1.Insert"}));
+    EXPECT_EQ(Column("select name from people where id = " + id), "Dee");
+    EXPECT_EQ(Column("select flag from people where id = " + id), "true");
+    EXPECT_EQ(Shown(), keep ? "5|Dee|n1|Red|checked" : "||||unchecked");
+    // No set until the next query.
+    EXPECT_EQ(Row(), 0);
+    Call("RunQuery");
+    EXPECT_EQ(RecordCount(), keep ? 5 : 4);
+    window_.reset();
+  }
+}
+
+TEST_F(DataControlTest, AFailedInsertKeepsEveryControlAndReportsNothing) {
+  Open();
+  Type("NameField", "Twin");
+  Call("Insert");
+  EXPECT_EQ(TakeLog(), (Lines{"Data1.Validate(0)"}));
+  EXPECT_EQ(ErrorCode(), 2005);
+  EXPECT_EQ(Shown(), "1|Twin|n1|Red|checked");
+  EXPECT_EQ(Column("select name from people order by id"), "Ann|Bob|Cy");
+}
+
+TEST_F(DataControlTest, ARefusedSaveFiresNoUpdateAndLeavesTheErrorAndTheNextRowEditable) {
+  Open();
+  int32_t errorInReposition = -1;
+  RuntimeObject* database = db_.get();
+  window_->OnEvent("Data1", "Reposition", [&](RuntimeObject*) {
+    errorInReposition = databaseErrorCodeGetter(database, 0);
+  });
+  Type("IdField", "2");
+  Call("MoveNext");
+  EXPECT_EQ(TakeLog(), (Lines{"Data1.Validate(1)", "Data1.Reposition(1)"}));
+  EXPECT_EQ(errorInReposition, 2005);
+  EXPECT_EQ(Column("select name from people order by id"), "Ann|Bob|Cy");
+  EXPECT_EQ(Shown(), "2|Bob|n2|Green|unchecked");
+  EXPECT_FALSE(BoundTestReadOnly(window_->Control("IdField")));
+  EXPECT_TRUE(GetProperty<bool>(window_->Control("FlagBox"), "Enabled"));
+  EXPECT_FALSE(GetProperty<bool>(Data(), "RecordLocked"));
+}
+
+TEST_F(DataControlTest, ASortedResultRefusesEditsAndDeletesWithoutEvents) {
+  Open();
+  SetProperty<StringRecord*>(Data(), "SQLQuery",
+                             Text("select * from people order by name").get());
+  EXPECT_EQ(Shown("NameField"), "Ann");  // the new query waits
+  Call("RunQuery");
+  TakeLog();
+  Type("NameField", "Zed");
+  Call("MoveNext");
+  EXPECT_EQ(TakeLog(), (Lines{"Data1.Validate(1)", "Data1.Reposition(1)"}));
+  EXPECT_EQ(ErrorCode(), kDBErrorNotUpdatable);
+  Call("Delete");
+  EXPECT_EQ(TakeLog(), (Lines{"Data1.Validate(2)"}));
+  EXPECT_EQ(ErrorCode(), kDBErrorNotUpdatable);
+  EXPECT_EQ(RecordCount(), 3);
+  EXPECT_EQ(Row(), 2);
+  EXPECT_EQ(Column("select name from people order by id"), "Ann|Bob|Cy");
+}
+
+TEST_F(DataControlTest, CommitFollowsEverySuccessfulChangeOnlyWhenAsked) {
+  Open();
+  SetProperty<bool>(Data(), "Commit", true);
+  Type("NameField", "Anne");
+  Call("MoveNext");
+  EXPECT_EQ(TransactionWord(), 0u) << "after a save";
+  Type("IdField", "4");
+  Call("Insert");
+  EXPECT_EQ(TransactionWord(), 0u) << "after an insert";
+  Call("RunQuery");
+  Call("Delete");
+  EXPECT_EQ(TransactionWord(), 0u) << "after a delete";
+  EXPECT_EQ(Column("select name from people order by id"), "Bob|Cy|Bob");
+
+  SetProperty<bool>(Data(), "Commit", false);
+  Type("NameField", "Bo");
+  Call("MoveNext");
+  EXPECT_EQ(TransactionWord(), 1u) << "after a save without Commit";
+}
+
+TEST_F(DataControlTest, ReadOnlyLocksTheControlsAndWritesNothing) {
+  Open();
+  SetProperty<bool>(Data(), "ReadOnly", true);
+  EXPECT_TRUE(BoundTestReadOnly(window_->Control("IdField")));
+  EXPECT_TRUE(BoundTestReadOnly(window_->Control("NameField")));
+  EXPECT_FALSE(IsWindowEnabled(window_->Native("FlagBox")));
+  const std::string before = FileBytes();
+  Type("NameField", "Anne");
+  Call("MoveNext");
+  Call("MovePrevious");
+  for (const char* method : {"Insert", "Update", "Delete", "NewRecord"}) Call(method);
+  EXPECT_EQ(TakeLog(), (Lines{"Data1.Reposition(1)", "Data1.Reposition(0)"}));
+  EXPECT_EQ(FileBytes(), before);
+  EXPECT_EQ(RecordCount(), 3);
+
+  SetProperty<bool>(Data(), "ReadOnly", false);
+  EXPECT_FALSE(BoundTestReadOnly(window_->Control("NameField")));
+  EXPECT_TRUE(IsWindowEnabled(window_->Native("FlagBox")));
+}
+
+TEST_F(DataControlTest, ActionPartsPerformTheirRecordAction) {
+  Open();
+  auto part = [&](const char* name) {
+    return ObjectRef::Adopt(CallMethod<RuntimeObject*>(Data(), "getBoundPart", Text(name).get()));
+  };
+  struct Case {
+    const char* name;
+    int kind;  // -1: none
+  };
+  for (const Case& c : {Case{"getAddNewAction", 0}, Case{"GETUPDATEACTION", 1},
+                        Case{"getNewRecordAction", 3}, Case{"getDeleteActions", -1}}) {
+    ObjectRef action = part(c.name);
+    ASSERT_EQ(action.get() != nullptr, c.kind >= 0) << c.name;
+    if (action) EXPECT_EQ(ObjectFields<DataControlActionFields>(action.get())->kind, c.kind);
+  }
+  ObjectRef remove = part("GETDELETEACTION");
+  SetProperty<bool>(Data(), "ReadOnly", true);
+  CallMethod(remove.get(), "PerformAction");
+  EXPECT_EQ(RecordCount(), 3);
+  SetProperty<bool>(Data(), "ReadOnly", false);
+  CallMethod(remove.get(), "PerformAction");
+  EXPECT_EQ(RecordCount(), 2);
+  EXPECT_EQ(Column("select id from people"), "2|3");
+}
+
+TEST_F(DataControlTest, AQueryRunsOnlyWithTableAndQueryAndStartsAgainOnTableOrDatabase) {
+  Open(Descriptions("", "select * from people"));
+  EXPECT_EQ(Row(), 0);
+  EXPECT_EQ(RecordCount(), 0);
+  EXPECT_FALSE(Pane()->BackEnabled() || Pane()->ForwardEnabled());
+  SetProperty<StringRecord*>(Data(), "TableName", Text("people").get());
+  EXPECT_EQ(Row(), 1);
+  EXPECT_EQ(Shown(), "1|Ann|n1|Red|checked");
+  SetProperty<StringRecord*>(Data(), "SQLQuery",
+                             Text("select * from people where id = 3").get());
+  EXPECT_EQ(Shown("NameField"), "Ann");
+  SetProperty<RuntimeObject*>(Data(), "Database", db_.get());
+  EXPECT_EQ(Shown("NameField"), "Cy");
+  EXPECT_FALSE(Pane()->ForwardEnabled());
+}
+
+TEST_F(DataControlTest, AQueryTheDatabaseRefusesLeavesNoSetAndTheErrorReadable) {
+  Open(Descriptions("people", "select * from nowhere"));
+  EXPECT_EQ(Row(), 0);
+  EXPECT_NE(ErrorCode(), 0);
+  EXPECT_FALSE(Pane()->BackEnabled() || Pane()->ForwardEnabled());
+  Call("MoveNext");
+  Call("Delete");
+  EXPECT_TRUE(TakeLog().empty());
+}
+
+TEST(DataControlWithoutPane, EveryMemberAnswersItsDefault) {
+  ObjectRef data = ObjectRef::Adopt(CreateInstance(GetDataControlClassDefinition()));
+  RuntimeObject* control = data.get();
+  EXPECT_EQ(CallMethod<int32_t>(control, "Row"), 0);
+  EXPECT_EQ(CallMethod<int32_t>(control, "RecordCount"), 0);
+  EXPECT_EQ(CallMethod<int32_t>(control, "FieldCount"), 0);
+  EXPECT_EQ(CallMethod<RuntimeObject*>(control, "RecordSet"), nullptr);
+  EXPECT_FALSE(GetProperty<bool>(control, "RecordLocked"));
+  for (const char* method : {"MoveNext", "MoveLast", "RunQuery", "Insert", "Delete", "Update",
+                             "NewRecord", "ClearBoundControls"}) {
+    CallMethod(control, method);
+  }
+  EXPECT_EQ(GetProperty<int32_t>(control, "kDelete"), 2);
+  StringRef caption = StringRef::Adopt(StringFromASCII("People"));
+  SetProperty<StringRecord*>(control, "Caption", caption.get());
+  StringRef read = StringRef::Adopt(GetProperty<StringRecord*>(control, "Caption"));
+  EXPECT_EQ(StringToStdUTF8(read.get()), "People");
+}

@@ -30,7 +30,7 @@ namespace {
 
 constexpr int32_t kWindowWidth = 800;
 constexpr int32_t kWindowHeight = 600;
-constexpr MacRect kListBounds{0, 0, 600, 620};
+constexpr int32_t kListHeight = 600;
 constexpr int32_t kColumns = 3;
 constexpr int32_t kSteps = 200;
 constexpr int32_t kPaints = 20;
@@ -55,6 +55,11 @@ void Row(const char* what, double value, const char* unit, double ratio, const c
 }
 void Figure(const char* what, double value, const char* unit) {
   std::printf("%-44s %12.3f %s\n", what, value, unit);
+}
+
+// Three columns of 200 pixels within the margins and beside the bar.
+MacRect ListBounds() {
+  return MacRect{0, 0, int16_t(kListHeight), int16_t(600 + 4 + GetSystemMetrics(SM_CXVSCROLL))};
 }
 
 std::string Label(const char* what, int32_t rows) { return std::string(what) + " " + std::to_string(rows); }
@@ -91,7 +96,7 @@ struct RunTimeList {
 };
 
 RunTimeList OpenList(int32_t columns, bool hierarchical, int32_t selectionType) {
-  ObjectRef control = BenchControl(ListClass().NewInstance(), "List", kListBounds);
+  ObjectRef control = BenchControl(ListClass().NewInstance(), "List", ListBounds());
   ListboxFields* fields = ListboxFieldsOf(control.get());
   fields->verticalScrollBar = 1;
   fields->hierarchical = hierarchical ? 1 : 0;
@@ -105,10 +110,9 @@ RunTimeList OpenList(int32_t columns, bool hierarchical, int32_t selectionType) 
   runListbox* pane = ListboxPaneOf(fields);
   const int32_t h = pane->RowHeight(-1);
   const MacRect content = pane->GetContentRect();
-  const int32_t height = kListBounds.bottom - kListBounds.top;
-  const int32_t extra = height - (content.bottom - content.top);
-  MacRect bounds = kListBounds;
-  bounds.bottom = int16_t(kListBounds.top + (height - extra) / h * h + extra);
+  const int32_t extra = kListHeight - (content.bottom - content.top);
+  MacRect bounds = ListBounds();
+  bounds.bottom = int16_t((kListHeight - extra) / h * h + extra);
   pane->SetBounds(bounds, true);
   return RunTimeList{window, control, pane};
 }
@@ -213,7 +217,7 @@ ListBoxFigures MeasureListBox(HWND parent, int32_t rows) {
   const uint64_t before = HeapBytesInUse();
   HWND box = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
                              WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 0, 0,
-                             kListBounds.right, kListBounds.bottom, parent, nullptr, nullptr, nullptr);
+                             ListBounds().right, ListBounds().bottom, parent, nullptr, nullptr, nullptr);
   UpdateWindow(box);
   f.add = Seconds([&] {
             SendMessageW(box, WM_SETREDRAW, FALSE, 0);
@@ -272,7 +276,7 @@ HWND NewViewHost(HWND parent) {
   }();
   (void)registered;
   return CreateWindowExW(0, L"ListBenchViewHost", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0,
-                         0, kListBounds.right, kListBounds.bottom, parent, nullptr, nullptr, nullptr);
+                         0, ListBounds().right, ListBounds().bottom, parent, nullptr, nullptr, nullptr);
 }
 
 struct ViewFigures {
@@ -284,7 +288,7 @@ ViewFigures MeasureListView(HWND parent, int32_t rows) {
   HWND host = NewViewHost(parent);
   HWND view = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                               WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_OWNERDATA, 0, 0,
-                              kListBounds.right, kListBounds.bottom, host, nullptr, nullptr, nullptr);
+                              ListBounds().right, ListBounds().bottom, host, nullptr, nullptr, nullptr);
   for (int32_t column = 0; column < kColumns; ++column) {
     LVCOLUMNW record{};
     record.mask = LVCF_WIDTH;

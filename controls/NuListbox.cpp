@@ -199,8 +199,9 @@ void NuListbox::ApplyPendingShift() {
   if (!pending_) return;
   UpdateScrollBars();
   if (IsClosing()) return;
-  InvalidateCells(-1, -1);
+  // Taken first: a shift the redraw itself causes waits for its own turn.
   pending_.reset();
+  InvalidateCells(-1, -1);
 }
 
 void NuListbox::DropPendingShift() {

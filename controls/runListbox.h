@@ -264,8 +264,10 @@ class runListbox : public NuListbox,
 
   // ---- Invalidation ----
   // A row or column below -1 raises OutOfBoundsException. (-1, -1) empties
-  // the cell cache; a cell in it costs the cache its rows or its columns,
-  // whichever side of the cell is smaller. Rows outside the view do nothing.
+  // the cell cache; a cell in it costs the cache its rows or its columns on
+  // the side of the cell that holds fewer cells. Rows outside the view do
+  // nothing; while inserted or removed rows wait for the turn's redraw,
+  // nothing is drawn at once.
   void InvalidateCells(int32_t row, int32_t column) override;
   void InvalidateRow(int32_t row) override;
   void InvalidateColumn(int32_t column) override;
@@ -401,9 +403,17 @@ class runListbox : public NuListbox,
   class CellPaintContext;
 
   void InvalidateCellsNow(int32_t row, int32_t column);
+  // Invalidate, of the area only (the whole window for nil).
+  void RepaintArea(const MacRect* area, bool erase);
+  // Where the cells of a row, a column or both show (-1: all), with the
+  // grid lines that reach out of them, cut to the content.
+  MacRect CellsArea(int32_t row, int32_t column);
   // The row lies above the top row or past the last partly visible one.
   bool RowOutOfView(int32_t row);
   void ShrinkCache(int32_t row, int32_t column);
+  // True while a pending row shift will redraw the whole view this turn;
+  // the cache is then dropped.
+  bool DeferredToTheTurn();
   // On one axis the cache keeps what lies before `from`, or goes.
   void InvalidateFrom(int32_t CellCache::*first, int32_t CellCache::*last, int32_t from);
   void DropCache();

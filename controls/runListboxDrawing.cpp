@@ -28,6 +28,8 @@ constexpr int32_t kPictureCentre = 8;
 constexpr int32_t kTextMargin = 4;
 constexpr int32_t kEditorInset = 2;
 constexpr int32_t kSelectionMargin = 3;
+// How far a cell's grid lines reach out of it.
+constexpr int64_t kGridReach = 3;
 constexpr int kListFramePart = 1;
 constexpr int kListFrameState = 1;
 // The editor's place while its cell is out of view.
@@ -205,7 +207,9 @@ GraphicsPort* runListbox::BeginBufferedDrawing(GraphicsPort* graphics) {
 
 // ---- Invalidation ----
 
-void runListbox::Invalidate(bool erase) {
+void runListbox::Invalidate(bool erase) { RepaintArea(nullptr, erase); }
+
+void runListbox::RepaintArea(const MacRect* area, bool erase) {
   if (painting_) {
     invalidatedInPaint_ = 1;
     return;
@@ -213,10 +217,30 @@ void runListbox::Invalidate(bool erase) {
   HWND window = NativeWindow();
   if (!window) return;
   ++windowInvalidations_;
+  RECT part;
+  if (area) part = RECT{area->left - Left(), area->top - Top(), area->right - Left(), area->bottom - Top()};
   // The paint's handlers may close the window: the pane outlives the call.
   OwnerChainLock hold(this);
-  RedrawWindow(window, nullptr, nullptr,
+  RedrawWindow(window, area ? &part : nullptr, nullptr,
                RDW_INVALIDATE | RDW_UPDATENOW | RDW_NOCHILDREN | (erase ? RDW_ERASE : 0));
+}
+
+MacRect runListbox::CellsArea(int32_t row, int32_t column) {
+  const MacRect content = GetContentRect();
+  int64_t top = content.top, bottom = content.bottom, left = content.left, right = content.right;
+  if (row >= 0) {
+    top = content.top + int64_t(RowHeight(-1)) * (int64_t(row) - TopRow());
+    bottom = top + RowHeight(-1);
+  }
+  if (column >= 0 && column < ColumnCount()) {
+    left = ColumnLeft(column);
+    right = ColumnRight(column);
+  }
+  // With the grid lines a cell draws over its neighbours' edges.
+  return SaturatedRect16(std::max(top - kGridReach, int64_t(content.top)),
+                         std::max(left - kGridReach, int64_t(content.left)),
+                         std::min(bottom + kGridReach, int64_t(content.bottom)),
+                         std::min(right + kGridReach, int64_t(content.right)));
 }
 
 void runListbox::Redraw() { Invalidate(true); }
@@ -233,10 +257,15 @@ void runListbox::ShrinkCache(int32_t row, int32_t column) {
   const int32_t columns = cache_.lastColumn - cache_.firstColumn + 1;
   const int32_t midRow = cache_.firstRow + rows / 2;
   const int32_t midColumn = cache_.firstColumn + columns / 2;
+  // The cache loses the side of the cell nearer its edge: rows (a whole
+  // row given) or columns (a whole column given), else whichever costs
+  // fewer cells to draw again.
   bool loseRows = row >= 0;
   if (row >= 0 && column >= 0) {
-    loseRows = int64_t(columns) * std::abs(int64_t(row) - midRow + 1) <
-               int64_t(rows) * std::abs(int64_t(column) - midColumn + 1);
+    const int64_t rowsLost = row < midRow ? row - cache_.firstRow + 1 : cache_.lastRow - row + 1;
+    const int64_t columnsLost = column < midColumn ? column - cache_.firstColumn + 1
+                                                   : cache_.lastColumn - column + 1;
+    loseRows = rowsLost * columns <= columnsLost * rows;
   }
   if (loseRows) {
     (row < midRow ? cache_.firstRow : cache_.lastRow) = row < midRow ? row + 1 : row - 1;
@@ -245,6 +274,15 @@ void runListbox::ShrinkCache(int32_t row, int32_t column) {
         column < midColumn ? column + 1 : column - 1;
   }
   if (cache_.lastRow < cache_.firstRow || cache_.lastColumn < cache_.firstColumn) DropCache();
+}
+
+bool runListbox::DeferredToTheTurn() {
+  if (!HasPendingShift()) return false;
+  // Rows inserted or removed in view: the turn's end redraws every row, so
+  // nothing is drawn now, and no cell drawn before may be kept.
+  DropCache();
+  needsRedraw_ = 1;
+  return true;
 }
 
 void runListbox::InvalidateCellsNow(int32_t row, int32_t column) {
@@ -258,6 +296,7 @@ void runListbox::InvalidateCellsNow(int32_t row, int32_t column) {
     invalidatedInPaint_ = 1;
     return;
   }
+  if (DeferredToTheTurn()) return;
   if (cache_.firstRow >= 0) {
     const bool rowCached = row == -1 || (row >= cache_.firstRow && row <= cache_.lastRow);
     const bool columnCached =
@@ -269,7 +308,14 @@ void runListbox::InvalidateCellsNow(int32_t row, int32_t column) {
     }
   }
   needsRedraw_ = 1;
-  Invalidate(true);
+  if (row == -1 && column == -1) {
+    Invalidate(true);
+    return;
+  }
+  // Cells dropped from the cache besides these are drawn again as they
+  // were: only the cells asked for reach the window.
+  const MacRect area = CellsArea(row, column);
+  RepaintArea(&area, false);
 }
 
 void runListbox::InvalidateCells(int32_t row, int32_t column) {
@@ -305,6 +351,7 @@ void runListbox::InvalidateFrom(int32_t CellCache::*first, int32_t CellCache::*l
     invalidatedInPaint_ = 1;
     return;
   }
+  if (DeferredToTheTurn()) return;
   if (cache_.firstRow >= 0 && from > cache_.*first) {
     cache_.*last = std::min(cache_.*last, from - 1);
   } else {
@@ -332,10 +379,20 @@ void runListbox::Draw(GraphicsPort* graphics) {
   const MacRect content = GetContentRect();
   if (drawingOffscreen_) {
     ClipStateSaver clip(graphics);
-    graphics->SetClipRect(
-        SaturatedRect16(content.top, int64_t(content.left) - 1, content.bottom, content.right));
-    const MacRect whole{0, 0, content.bottom, content.right};
-    PictureDrawInGraphics(buffer_->Picture(), graphics, whole, whole, false);
+    MacRect shown =
+        SaturatedRect16(content.top, int64_t(content.left) - 1, content.bottom, content.right);
+    graphics->SetClipRect(shown);
+    // Only what the paint uncovers is copied.
+    RECT box;
+    HDC dc = graphics->GetDC();
+    if (dc && GetClipBox(dc, &box) != ERROR) {
+      const MacRect uncovered = SaturatedRect16(int64_t(box.top) + graphics->OriginY(),
+                                                int64_t(box.left) + graphics->OriginX(),
+                                                int64_t(box.bottom) + graphics->OriginY(),
+                                                int64_t(box.right) + graphics->OriginX());
+      if (!MacSectRect(&shown, &uncovered, &shown)) shown = MacRect{};
+    }
+    PictureDrawInGraphics(buffer_->Picture(), graphics, shown, shown, false);
     clip.Restore();
   }
   DrawCaretRow(graphics);

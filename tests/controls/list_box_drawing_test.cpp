@@ -127,6 +127,7 @@ class ListDrawingTest : public ListBoxTest {
   }
   // Pending row changes applied, then a full paint.
   static void Paint(runListbox* list) {
+    RuntimeTestEnvironment::RunTurns(1);
     RunPendingTurns();
     list->InvalidateCells(-1, -1);
     UpdateWindow(list->NativeWindow());
@@ -335,6 +336,8 @@ TEST_F(ListDrawingTest, ScrollingAndInvalidatingDrawOnlyWhatTheCacheLacks) {
       // The cache keeps its larger part: rows 4..10 stay.
       {"a row of the cache", [&] { list->InvalidateRow(3); }, 9},
       {"everything", [&] { list->InvalidateCells(-1, -1); }, 30},
+      // One row of three cells costs less than two columns of ten.
+      {"a cell of the first row", [&] { listInvalidateCell(list->Control(), 1, 1); }, 3},
   };
   for (const Step& step : steps) {
     TakeLog();
@@ -350,6 +353,19 @@ TEST_F(ListDrawingTest, ScrollingAndInvalidatingDrawOnlyWhatTheCacheLacks) {
   EXPECT_TRUE(TakeRaisedOutOfBounds());
   listInvalidateCell(list->Control(), 0, -2);
   EXPECT_TRUE(TakeRaisedOutOfBounds());
+
+  // A row inserted in view is drawn with the others at the turn's end, its
+  // cells set meanwhile drawing nothing at once.
+  const int32_t paints = list->PaintCount();
+  const int32_t cells = list->DrawCellCount();
+  ListBoxCell* cell = NewListBoxCell(0);
+  cell->text = StringFromUTF8("new");
+  list->InsertRowRecord(2, cell, 0, -1);
+  listSetCell(list->Control(), 2, 1, Text("new").get());
+  EXPECT_EQ(list->PaintCount(), paints);
+  RuntimeTestEnvironment::RunTurns(1);
+  EXPECT_EQ(list->PaintCount(), paints + 1);
+  EXPECT_EQ(list->DrawCellCount(), cells + 30);
 
   // Cells of rows past the view ask for no paint at all.
   const int32_t asked = list->WindowInvalidationCount();

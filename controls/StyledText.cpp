@@ -229,31 +229,33 @@ void RichEditPane::SetTextAndStyle(const StringRecord* text, const StringRecord*
   SuspendedEditNotifications quiet(access_);
   EditRedrawOff still(access_);
   access_.Send(EM_HIDESELECTION, 1, 0);
-  CHARFORMATA reset = FormatOf(StyleEntry{});
-  reset.dwMask &= ~CFM_SIZE;
-  access_.SetAnsiCharFormat(SCF_ALL, reset);
-
-  const LONG limit = LONG(std::min<size_t>(StringLength(text), size_t(std::max<LONG>(
-                                                                   access_.Length(GTL_PRECISE | GTL_NUMCHARS), 0))));
+  const LONG positions = std::max<LONG>(access_.Length(GTL_PRECISE | GTL_NUMCHARS), 0);
+  const LONG limit = LONG(std::min<size_t>(StringLength(text), size_t(positions)));
   StyleRecordReader reader(StringData(style), StringLength(style));
   StyleEntry entry;
   StyleEntry runEntry;
   LONG runStart = 0;
   LONG i = 0;
-  auto styleRun = [&] {
-    if (i == runStart) return;
-    access_.Select(runStart, i);
-    access_.SetAnsiCharFormat(SCF_SELECTION, FormatOf(runEntry));
+  auto styleRun = [&](LONG end, const CHARFORMATA& format) {
+    if (end == runStart) return;
+    access_.Select(runStart, end);
+    access_.SetAnsiCharFormat(SCF_SELECTION, format);
   };
   // Equal entries in a row make one run, set at once.
   for (; i < limit && reader.Next(&entry); ++i) {
     if (i > runStart && entry != runEntry) {
-      styleRun();
+      styleRun(i, FormatOf(runEntry));
       runStart = i;
     }
     runEntry = entry;
   }
-  styleRun();
+  styleRun(i, FormatOf(runEntry));
+  // What the record leaves unstyled is plain black "MS Sans Serif" (the
+  // styled runs set every one of those themselves).
+  runStart = i;
+  CHARFORMATA reset = FormatOf(StyleEntry{});
+  reset.dwMask &= ~CFM_SIZE;
+  styleRun(positions, reset);
   access_.Select(i + 1, i + 1);
   access_.Send(EM_HIDESELECTION, 0, 0);
 }

@@ -237,7 +237,8 @@ bool DBFile::Recover(const uint8_t* fileHeader) {
   return recovered;
 }
 
-// Whether any page was last changed by the transaction of that serial.
+// Whether any page was last changed by the transaction of that serial. A
+// page that cannot be read counts as changed: the open is then refused.
 bool DBFile::PagesCarrySerial(uint32_t serial) {
   const int32_t length = stream_->GetLength();
   const uint32_t count = length < int32_t(kDBHeaderSize)

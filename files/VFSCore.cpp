@@ -18,6 +18,14 @@ constexpr uint32_t kMaxReadAhead = 1u << 20;
 constexpr uint32_t kScanChunk = 1u << 16;
 constexpr uint32_t kNewData = VFSCore::kNewBlockLength - VFSCore::kBlockOverhead;
 
+// How far to read from a block when wanted more bytes follow: the block
+// alone for small reads, otherwise enough for the blocks lying together (at
+// least 256 KiB, so that a stream read in pieces takes few calls).
+uint32_t ReadAhead(uint32_t wanted) {
+  if (wanted <= kNewData) return VFSCore::kNewBlockLength;
+  return std::min(kMaxReadAhead, std::max(wanted / kNewData + 2, 256u) * VFSCore::kNewBlockLength);
+}
+
 uint64_t DoubleBits(double value) {
   uint64_t bits;
   std::memcpy(&bits, &value, 8);
@@ -27,14 +35,15 @@ uint64_t DoubleBits(double value) {
 }  // namespace
 
 bool CheckedDoubleToOffset(double value, uint32_t limit, uint32_t* out) {
-  if (!std::isfinite(value) || value < 0 || value > double(limit) || value != std::floor(value)) {
-    return false;
-  }
-  *out = uint32_t(value);
+  // NaN fails the range test; within the range the conversion is defined.
+  if (!(value >= 0 && value <= double(limit))) return false;
+  const uint32_t whole = uint32_t(value);
+  if (double(whole) != value) return false;
+  *out = whole;
   return true;
 }
 
-VFSCore::VFSCore(FileStreamPtr disk) : disk_(std::move(disk)) {}
+VFSCore::VFSCore(FileStreamPtr disk) : disk_(std::move(disk)), extents_(kExtentsKept) {}
 
 VFSCore::~VFSCore() { Close(); }
 
@@ -103,6 +112,7 @@ bool VFSCore::Close() {
   emptySlots_.clear();
   chains_.clear();
   extents_.clear();
+  run_.clear();
   disk_->Close();
   disk_.reset();
   return written;
@@ -203,7 +213,7 @@ bool VFSCore::MarkChanged() {
   if (!WriteAt(kMapLengthPosition, kZero, 4)) return false;
   if (diskLength_ > endOfBlocks_ && disk_->SetLength(int32_t(endOfBlocks_))) {
     diskLength_ = endOfBlocks_;
-    extents_.clear();
+    DropExtents();
   }
   changed_ = true;
   return true;
@@ -231,10 +241,10 @@ bool VFSCore::WriteAt(uint32_t offset, const void* buffer, uint32_t count) {
   if (!disk_) return false;
   for (Extent& extent : extents_) {
     const uint64_t lo = std::max<uint64_t>(offset, extent.offset);
-    const uint64_t hi = std::min<uint64_t>(uint64_t(offset) + count,
-                                           uint64_t(extent.offset) + extent.bytes.size());
+    const uint64_t hi =
+        std::min<uint64_t>(uint64_t(offset) + count, uint64_t(extent.offset) + extent.size);
     if (lo < hi) {
-      std::memcpy(extent.bytes.data() + (lo - extent.offset),
+      std::memcpy(extent.bytes.get() + (lo - extent.offset),
                   static_cast<const uint8_t*>(buffer) + (lo - offset), size_t(hi - lo));
     }
   }
@@ -244,7 +254,7 @@ bool VFSCore::WriteAt(uint32_t offset, const void* buffer, uint32_t count) {
   if (written) {
     diskLength_ = std::max(diskLength_, offset + count);
   } else {
-    extents_.clear();  // what reached the disk is not known
+    DropExtents();  // what reached the disk is not known
     const int32_t length = disk_->GetLength();
     diskLength_ = length < 0 ? 0 : uint32_t(length);
   }
@@ -253,13 +263,17 @@ bool VFSCore::WriteAt(uint32_t offset, const void* buffer, uint32_t count) {
 
 const uint8_t* VFSCore::Cached(uint32_t offset, uint32_t count) {
   for (Extent& extent : extents_) {
-    if (offset >= extent.offset &&
-        uint64_t(offset) + count <= uint64_t(extent.offset) + extent.bytes.size()) {
+    if (extent.size > 0 && offset >= extent.offset &&
+        uint64_t(offset) + count <= uint64_t(extent.offset) + extent.size) {
       extent.stamp = ++clock_;
-      return extent.bytes.data() + (offset - extent.offset);
+      return extent.bytes.get() + (offset - extent.offset);
     }
   }
   return nullptr;
+}
+
+void VFSCore::DropExtents() {
+  for (Extent& extent : extents_) extent.size = 0;
 }
 
 const uint8_t* VFSCore::Load(uint32_t offset, uint32_t span, uint32_t need) {
@@ -267,22 +281,25 @@ const uint8_t* VFSCore::Load(uint32_t offset, uint32_t span, uint32_t need) {
   if (!disk_ || offset >= diskLength_) return nullptr;
   span = std::max(std::min(span, diskLength_ - offset), std::min(need, diskLength_ - offset));
   if (span < need) return nullptr;
-  if (extents_.size() >= kExtentsKept) {
-    auto oldest = std::min_element(extents_.begin(), extents_.end(),
-                                   [](const Extent& a, const Extent& b) { return a.stamp < b.stamp; });
-    extents_.erase(oldest);
+  Extent& extent = *std::min_element(extents_.begin(), extents_.end(),
+                                     [](const Extent& a, const Extent& b) { return a.stamp < b.stamp; });
+  extent.size = 0;
+  if (extent.capacity < span) {
+    extent.bytes.reset(new (std::nothrow) uint8_t[span]);
+    extent.capacity = extent.bytes ? span : 0;
+    if (!extent.bytes) return nullptr;
   }
-  Extent extent{offset, std::vector<uint8_t>(span), ++clock_};
   int32_t got = 0;
   ++diskReads;
   if (!disk_->SetPosition(int32_t(offset)) ||
-      !disk_->Read(extent.bytes.data(), int32_t(span), &got) || got < int32_t(need)) {
+      !disk_->Read(extent.bytes.get(), int32_t(span), &got) || got < int32_t(need)) {
     NoteDamage(VFSDamageKind::kShortRead, offset, "short read");
     return nullptr;
   }
-  extent.bytes.resize(size_t(got));
-  extents_.push_back(std::move(extent));
-  return extents_.back().bytes.data();
+  extent.offset = offset;
+  extent.size = uint32_t(got);
+  extent.stamp = ++clock_;
+  return extent.bytes.get();
 }
 
 void VFSCore::EncodeDouble(uint8_t* out, double value) const {
@@ -313,18 +330,25 @@ void VFSCore::EncodeHeader(uint8_t* out, uint32_t fileId, uint32_t sequence, uin
   EncodeDouble(out + 20, next);
 }
 
-bool VFSCore::ReadHeader(uint32_t offset, Header* header, uint32_t span) {
-  if (offset < 8 || offset >= diskLength_ || diskLength_ - offset < kBlockOverhead + 1) {
-    return false;
-  }
-  const uint8_t* bytes = Load(offset, span, kHeaderSize);
-  if (!bytes || GetBigEndian32(bytes) != kBlockStart) return false;
+bool VFSCore::DecodeHeader(const uint8_t* bytes, uint32_t offset, Header* header) const {
+  if (GetBigEndian32(bytes) != kBlockStart) return false;
   Header read{GetBigEndian32(bytes + 4), GetBigEndian32(bytes + 8), 0, 0};
   if (!CheckedDoubleToOffset(DecodeDouble(bytes + 12), diskLength_ - offset, &read.length) ||
       read.length <= kBlockOverhead ||
       !CheckedDoubleToOffset(DecodeDouble(bytes + 20), kLimit + kNewBlockLength, &read.next)) {
     return false;
   }
+  *header = read;
+  return true;
+}
+
+bool VFSCore::ReadHeader(uint32_t offset, Header* header, uint32_t span) {
+  if (offset < 8 || offset >= diskLength_ || diskLength_ - offset < kBlockOverhead + 1) {
+    return false;
+  }
+  const uint8_t* bytes = Load(offset, span, kHeaderSize);
+  Header read;
+  if (!bytes || !DecodeHeader(bytes, offset, &read)) return false;
   uint8_t trailer[4];
   if (!ReadAt(offset + read.length - 4, trailer, 4) || GetBigEndian32(trailer) != kBlockEnd) {
     return false;
@@ -371,7 +395,7 @@ int32_t VFSCore::OpenFile(uint32_t fileId) {
     chain.ended = header.next == 0;
   }
   ++chain.users;
-  std::unique_ptr<Record> record(new Record{fileId, 0});
+  std::unique_ptr<Record> record(new Record{fileId, 0, 0});
   if (!emptySlots_.empty()) {
     const int32_t ref = emptySlots_.back();
     emptySlots_.pop_back();
@@ -418,35 +442,55 @@ uint32_t VFSCore::DataEnd(const Chain& chain) {
   return last.dataStart + last.length - kBlockOverhead;
 }
 
-size_t VFSCore::LinkAt(const Chain& chain, uint32_t position) const {
+size_t VFSCore::LinkAt(const Chain& chain, Record& record) const {
+  const uint32_t position = record.position;
+  auto holds = [&](size_t index) {
+    const Link& link = chain.links[index];
+    return position >= link.dataStart && position - link.dataStart < link.length - kBlockOverhead;
+  };
+  // Reading on usually stays in the block or enters the next.
+  for (size_t index = record.link; index < chain.links.size() && index <= record.link + 1; ++index) {
+    if (holds(index)) return record.link = index;
+  }
   auto after = std::upper_bound(chain.links.begin(), chain.links.end(), position,
                                 [](uint32_t p, const Link& link) { return p < link.dataStart; });
-  return size_t(after - chain.links.begin()) - 1;
+  return record.link = size_t(after - chain.links.begin()) - 1;
 }
 
 bool VFSCore::ExtendChain(uint32_t fileId, Chain& chain, uint32_t readAhead) {
   if (chain.ended) return false;
   const Link& last = chain.links.back();
-  const uint32_t sequence = uint32_t(chain.links.size());
   Header header;
   const uint32_t span = std::min(kMaxReadAhead, std::max(kNewBlockLength, readAhead));
   if (!ReadHeader(last.next, &header, span) || header.fileId != fileId ||
-      header.sequence != sequence) {
+      header.sequence != chain.links.size()) {
     NoteDamage(VFSDamageKind::kBrokenChain, last.next, "broken block chain");
     chain.ended = true;
     return false;
   }
   chain.links.push_back({last.next, header.length, header.next, DataEnd(chain)});
   chain.ended = header.next == 0;
+  // The blocks lying after it in the range just read pass without another
+  // lookup; anything unusual is left to the step above.
+  while (!chain.ended) {
+    const Link& link = chain.links.back();
+    const uint32_t at = link.next;
+    const uint8_t* bytes = at == link.offset + link.length ? Cached(at, kHeaderSize) : nullptr;
+    if (!bytes || !DecodeHeader(bytes, at, &header) || header.fileId != fileId ||
+        header.sequence != chain.links.size()) {
+      break;
+    }
+    const uint8_t* trailer = Cached(at + header.length - 4, 4);
+    if (!trailer || GetBigEndian32(trailer) != kBlockEnd) break;
+    chain.links.push_back({at, header.length, header.next, DataEnd(chain)});
+    chain.ended = header.next == 0;
+  }
   return true;
 }
 
 bool VFSCore::ExtendTo(uint32_t fileId, Chain& chain, uint32_t position, uint32_t readAhead) {
   while (DataEnd(chain) < position) {
-    const uint32_t wanted = position - DataEnd(chain) + readAhead;
-    // Enough to take the rest in one read when the blocks lie together.
-    const uint32_t span = (wanted / kNewData + 2) * kNewBlockLength;
-    if (!ExtendChain(fileId, chain, span)) return false;
+    if (!ExtendChain(fileId, chain, ReadAhead(position - DataEnd(chain) + readAhead))) return false;
   }
   return true;
 }
@@ -476,15 +520,15 @@ bool VFSCore::ReadData(int32_t ref, void* buffer, uint32_t count, uint32_t* got)
         !ExtendTo(record->fileId, *chain, record->position + 1, wanted)) {
       return false;
     }
-    const Link link = chain->links[LinkAt(*chain, record->position)];
+    const Link link = chain->links[LinkAt(*chain, *record)];
     const uint32_t within = record->position - link.dataStart;
     const uint32_t take = std::min(wanted, link.length - kBlockOverhead - within);
     const uint32_t from = link.offset + kHeaderSize + within;
     // Read this block and, when more is wanted, as far as the blocks may lie
     // together; their headers are checked as the chain reaches them.
     const uint32_t span = std::max(
-        take, std::min(kMaxReadAhead, std::max(link.length - within - kHeaderSize,
-                                               (wanted / kNewData + 2) * kNewBlockLength)));
+        take, std::min(kMaxReadAhead,
+                       std::max(link.length - within - kHeaderSize, ReadAhead(wanted))));
     const uint8_t* bytes = take <= kMaxReadAhead ? Load(from, span, take) : nullptr;
     if (bytes) {
       std::memcpy(out + *got, bytes, take);
@@ -515,7 +559,7 @@ bool VFSCore::WriteData(int32_t ref, const void* buffer, uint32_t count) {
       record->position += taken;
       continue;
     }
-    const Link link = chain->links[LinkAt(*chain, record->position)];
+    const Link link = chain->links[LinkAt(*chain, *record)];
     const uint32_t within = record->position - link.dataStart;
     const uint32_t take = std::min(count - done, link.length - kBlockOverhead - within);
     if (!WriteAt(link.offset + kHeaderSize + within, in + done, take)) return false;
@@ -573,20 +617,22 @@ bool VFSCore::Append(uint32_t fileId, Chain& chain, const uint8_t* data, uint32_
   if (endOfBlocks_ > kLimit) return false;
   blocks = std::min(blocks, (kLimit - endOfBlocks_) / kNewBlockLength + 1);
   const uint32_t start = endOfBlocks_;
-  std::vector<uint8_t> run(size_t(blocks) * kNewBlockLength, 0);
+  const uint32_t size = blocks * kNewBlockLength;
+  if (run_.size() < size) run_.resize(size);
   uint32_t copied = 0;
   for (uint32_t i = 0; i < blocks; ++i) {
-    uint8_t* block = run.data() + size_t(i) * kNewBlockLength;
+    uint8_t* block = run_.data() + size_t(i) * kNewBlockLength;
     const uint32_t at = start + i * kNewBlockLength;
     EncodeHeader(block, fileId, sequence + i, kNewBlockLength,
                  i + 1 < blocks ? at + kNewBlockLength : 0);
     const uint32_t take = std::min(count - copied, kNewData);
     std::memcpy(block + kHeaderSize, data + copied, take);
+    std::memset(block + kHeaderSize + take, 0, kNewData - take);
     copied += take;
     PutBigEndian32(block + kNewBlockLength - 4, kBlockEnd);
   }
-  if (!WriteAt(start, run.data(), uint32_t(run.size()))) return false;
-  endOfBlocks_ = start + uint32_t(run.size());
+  if (!WriteAt(start, run_.data(), size)) return false;
+  endOfBlocks_ = start + size;
   for (uint32_t i = 0; i < blocks; ++i) map_.Add(fileId, start + i * kNewBlockLength, sequence + i);
   if (!LinkBlock(chain, start)) return false;
   for (uint32_t i = 0; i < blocks; ++i) {

@@ -171,11 +171,15 @@ class VFSCore {
   struct Record {
     uint32_t fileId;
     uint32_t position;
+    size_t link;  // the link last used
   };
+  // A disk range kept in memory; its buffer is reused for the next range.
   struct Extent {
-    uint32_t offset;
-    std::vector<uint8_t> bytes;
-    uint32_t stamp;
+    uint32_t offset = 0;
+    uint32_t size = 0;  // 0: holds nothing
+    uint32_t stamp = 0;
+    uint32_t capacity = 0;
+    std::unique_ptr<uint8_t[]> bytes;
   };
 
   explicit VFSCore(FileStreamPtr disk);
@@ -186,7 +190,10 @@ class VFSCore {
   const uint8_t* Cached(uint32_t offset, uint32_t count);
   // Keeps [offset, offset + span) (cut at the end of the file) in memory.
   const uint8_t* Load(uint32_t offset, uint32_t span, uint32_t need);
+  void DropExtents();
   bool ReadHeader(uint32_t offset, Header* header, uint32_t span = kNewBlockLength);
+  // The header's fields from bytes in memory (the trailer not checked).
+  bool DecodeHeader(const uint8_t* bytes, uint32_t offset, Header* header) const;
   void EncodeHeader(uint8_t* out, uint32_t fileId, uint32_t sequence, uint32_t length,
                     uint32_t next) const;
   void EncodeDouble(uint8_t* out, double value) const;
@@ -202,7 +209,8 @@ class VFSCore {
   // Follows the chain one block; false at its end (marking it ended).
   bool ExtendChain(uint32_t fileId, Chain& chain, uint32_t readAhead);
   bool ExtendTo(uint32_t fileId, Chain& chain, uint32_t position, uint32_t readAhead);
-  size_t LinkAt(const Chain& chain, uint32_t position) const;
+  // The link holding the record's position (remembered in the record).
+  size_t LinkAt(const Chain& chain, Record& record) const;
   static uint32_t DataEnd(const Chain& chain);
   bool Append(uint32_t fileId, Chain& chain, const uint8_t* data, uint32_t count,
               uint32_t* taken);
@@ -226,5 +234,6 @@ class VFSCore {
   std::vector<int32_t> emptySlots_;
   std::unordered_map<uint32_t, Chain> chains_;
   std::vector<Extent> extents_;
+  std::vector<uint8_t> run_;  // new blocks being appended
   uint32_t clock_ = 0;
 };

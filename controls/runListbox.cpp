@@ -55,6 +55,51 @@ class SortingFlag {
   uint8_t* flag_;
 };
 
+// The first four code points a key has after `from`, two to a word (0
+// past its end): keys whose heads differ are in their heads' order.
+struct KeyHead {
+  uint64_t words[2];
+  int32_t index;
+};
+
+uint64_t HeadWord(const std::u32string& key, size_t at) {
+  const uint64_t first = at < key.size() ? key[at] : 0;
+  const uint64_t second = at + 1 < key.size() ? key[at + 1] : 0;
+  return first << 32 | second;
+}
+
+// The positions 0..keys.size()-1 stably ordered by their keys, ascending or
+// descending. The keys' shared beginning is skipped, and the heads after it
+// decide most comparisons without reaching into the keys.
+std::vector<int32_t> OrderOfKeys(const std::vector<std::u32string>& keys, bool ascending) {
+  size_t shared = keys.empty() ? 0 : keys.front().size();
+  for (const std::u32string& key : keys) {
+    const size_t end = std::min(shared, key.size());
+    shared = size_t(std::mismatch(key.begin(), key.begin() + end, keys.front().begin()).first -
+                    key.begin());
+  }
+  std::vector<KeyHead> heads(keys.size());
+  for (size_t i = 0; i < keys.size(); ++i) {
+    heads[i] = KeyHead{{HeadWord(keys[i], shared), HeadWord(keys[i], shared + 2)}, int32_t(i)};
+  }
+  auto less = [&](const KeyHead& a, const KeyHead& b) {
+    if (a.words[0] != b.words[0]) return a.words[0] < b.words[0];
+    if (a.words[1] != b.words[1]) return a.words[1] < b.words[1];
+    const std::u32string& x = keys[size_t(a.index)];
+    const std::u32string& y = keys[size_t(b.index)];
+    return x.compare(shared, x.npos, y, shared, y.npos) < 0;
+  };
+  if (ascending) {
+    std::stable_sort(heads.begin(), heads.end(), less);
+  } else {
+    std::stable_sort(heads.begin(), heads.end(),
+                     [&](const KeyHead& a, const KeyHead& b) { return less(b, a); });
+  }
+  std::vector<int32_t> order(heads.size());
+  for (size_t i = 0; i < heads.size(); ++i) order[i] = heads[i].index;
+  return order;
+}
+
 }  // namespace
 
 // ---- Cells and bound rows ----
@@ -705,18 +750,21 @@ bool runListbox::SortRuns(int32_t column, int32_t direction) {
       ++runs.back().count;
     }
   }
-  std::vector<std::u32string> keys;
   if (!handlers_[kListCompareRows]) {
+    // No event runs: the runs are ordered by their texts' sort keys alone.
+    std::vector<std::u32string> keys;
     keys.reserve(runs.size());
     for (const SortRun& run : runs)
       keys.push_back(RuntimeStringSortKey(CellText(run.first, column)));
+    ApplyOrder(runs, OrderOfKeys(keys, direction == 1));
+    return true;
   }
   const uint32_t count = structureCount_;
   bool stopped = false;
   const std::vector<int32_t> order =
       StableSortedOrder(int32_t(runs.size()), [&](int32_t i, int32_t j) -> int32_t {
         if (stopped) return 0;
-        const int32_t result = CompareRuns(runs, keys, i, j, column, direction);
+        const int32_t result = CompareRuns(runs, i, j, column, direction);
         // Rows changed under the sort: what is left compares equal, and the
         // order found is not applied.
         stopped = IsClosing() || structureCount_ != count;
@@ -727,8 +775,7 @@ bool runListbox::SortRuns(int32_t column, int32_t direction) {
   return true;
 }
 
-int32_t runListbox::CompareRuns(const std::vector<SortRun>& runs,
-                                const std::vector<std::u32string>& keys, int32_t i, int32_t j,
+int32_t runListbox::CompareRuns(const std::vector<SortRun>& runs, int32_t i, int32_t j,
                                 int32_t column, int32_t direction) {
   const int32_t a = runs[size_t(i)].first;
   const int32_t b = runs[size_t(j)].first;
@@ -741,9 +788,7 @@ int32_t runListbox::CompareRuns(const std::vector<SortRun>& runs,
       if (result != 0) return result < 0 ? 1 : -1;
     }
   }
-  const int32_t order = keys.empty()
-                            ? RuntimeStringCompare(CellText(a, column), CellText(b, column))
-                            : keys[size_t(i)].compare(keys[size_t(j)]);
+  const int32_t order = RuntimeStringCompare(CellText(a, column), CellText(b, column));
   return direction == 1 ? SignOf(order) : -SignOf(order);
 }
 

@@ -371,10 +371,9 @@ class runListbox : public NuListbox,
   void NotifyReceivers(const char* method);
   void RecordInvalidation(InvalidationCall::Kind kind, int32_t row, int32_t column);
   bool SortRuns(int32_t column, int32_t direction);
-  // Run i against run j by the CompareRows event, else by the runs' texts
-  // (their prepared keys when given).
-  int32_t CompareRuns(const std::vector<SortRun>& runs, const std::vector<std::u32string>& keys,
-                      int32_t i, int32_t j, int32_t column, int32_t direction);
+  // Run i against run j by the CompareRows event, else by the runs' texts.
+  int32_t CompareRuns(const std::vector<SortRun>& runs, int32_t i, int32_t j, int32_t column,
+                      int32_t direction);
   // Rebuilds the rows in one pass, the runs in the order given.
   void ApplyOrder(const std::vector<SortRun>& runs, const std::vector<int32_t>& order);
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "controls/StableSort.h"
+#include "core/string.h"
 #include "testsupport/TestListBox.h"
 #include "ui/RuntimeWindow.h"
 
@@ -137,6 +138,23 @@ TEST_F(ListSortTest, CompareRowsDecidesWhereItAnswersAndTheTextsElsewhere) {
       ASSERT_LT(std::stoi(CellTextOf(keyed, row - 1, 1)), std::stoi(CellTextOf(keyed, row, 1)));
     }
   }
+}
+
+TEST_F(ListSortTest, TextsSharingTheirBeginningSortByWhatFollowsIt) {
+  const Lines rows{"pre-ab", "pre-", "pre-a", "PRE-A", "pre-aaaab", "pre-aaaaa", "pre-b",
+                   "pre-aaaab", "pre-\xC3\xA4"};
+  auto order = [](Lines texts, bool ascending) {
+    std::stable_sort(texts.begin(), texts.end(), [&](const std::string& a, const std::string& b) {
+      StringRef x = StringRef::Adopt(StringFromUTF8(a)), y = StringRef::Adopt(StringFromUTF8(b));
+      const int32_t compared = RuntimeStringCompare(x.get(), y.get());
+      return ascending ? compared < 0 : compared > 0;
+    });
+    return texts;
+  };
+  runListbox* list = ListOf("List1", rows, true);
+  const Lines ascending = order(rows, true);
+  EXPECT_EQ(Sorted(list), ascending);
+  EXPECT_EQ(Sorted(list, kSortDescending), order(ascending, false));
 }
 
 TEST_F(ListSortTest, LargeListsSortAndHostileHandlersLeaveEveryRowOnce) {

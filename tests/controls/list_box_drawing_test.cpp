@@ -233,6 +233,18 @@ TEST_F(ListDrawingTest, VerticalGridStylesDrawTheirThickness) {
     // Column 0 has no left line.
     EXPECT_EQ(Pixel(list, list->GetContentRect().left, y), System(COLOR_WINDOW)) << c.style;
   }
+  // A thick horizontal line between rows 0 and 1; none above row 0.
+  runListbox* list = TenRowList(
+      "80, 80", [](ListboxFields* fields) { fields->gridLinesHorizontal = 4; }, 280, "Rows");
+  AddTextRow(list, "");
+  AddTextRow(list, "");
+  Paint(list);
+  const int32_t x = list->ColumnLeft(1) + 40;
+  std::vector<int32_t> lined;
+  for (int32_t y = list->GetContentRect().top; y < RowTop(list, 2) - 3; ++y) {
+    if (Pixel(list, x, y) != System(COLOR_WINDOW)) lined.push_back(y);
+  }
+  EXPECT_EQ(lined, (std::vector<int32_t>{RowTop(list, 1) - 1, RowTop(list, 1)}));
 }
 
 TEST_F(ListDrawingTest, SelectedRowsShowTheHighlightFlatOrOnlyBehindTheFolderText) {

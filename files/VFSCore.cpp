@@ -106,8 +106,8 @@ std::unique_ptr<VFSCore> VFSCore::OpenContainer(FileStreamPtr disk) {
 
 bool VFSCore::Close() {
   if (!disk_) return false;
-  bool written = true;
-  if (changed_ || rebuilt_) written = WriteMap();
+  bool written = FlushHeld();
+  if (changed_ || rebuilt_) written = WriteMap() && written;
   records_.clear();
   emptySlots_.clear();
   chains_.clear();
@@ -229,7 +229,8 @@ bool VFSCore::ReadAt(uint32_t offset, void* buffer, uint32_t count) {
   }
   int32_t got = 0;
   ++diskReads;
-  if (!disk_->SetPosition(int32_t(offset)) || !disk_->Read(buffer, int32_t(count), &got) ||
+  if (!FlushHeld() || !disk_->SetPosition(int32_t(offset)) ||
+      !disk_->Read(buffer, int32_t(count), &got) ||
       uint32_t(got) != count) {
     NoteDamage(VFSDamageKind::kShortRead, offset, "short read");
     return false;
@@ -237,8 +238,7 @@ bool VFSCore::ReadAt(uint32_t offset, void* buffer, uint32_t count) {
   return true;
 }
 
-bool VFSCore::WriteAt(uint32_t offset, const void* buffer, uint32_t count) {
-  if (!disk_) return false;
+void VFSCore::PatchExtents(uint32_t offset, const void* buffer, uint32_t count) {
   for (Extent& extent : extents_) {
     const uint64_t lo = std::max<uint64_t>(offset, extent.offset);
     const uint64_t hi =
@@ -248,6 +248,9 @@ bool VFSCore::WriteAt(uint32_t offset, const void* buffer, uint32_t count) {
                   static_cast<const uint8_t*>(buffer) + (lo - offset), size_t(hi - lo));
     }
   }
+}
+
+bool VFSCore::DiskWrite(uint32_t offset, const void* buffer, uint32_t count) {
   ++diskWrites;
   const bool written =
       disk_->SetPosition(int32_t(offset)) && disk_->Write(buffer, int32_t(count));
@@ -258,6 +261,20 @@ bool VFSCore::WriteAt(uint32_t offset, const void* buffer, uint32_t count) {
     const int32_t length = disk_->GetLength();
     diskLength_ = length < 0 ? 0 : uint32_t(length);
   }
+  return written;
+}
+
+bool VFSCore::WriteAt(uint32_t offset, const void* buffer, uint32_t count) {
+  if (!disk_ || !FlushHeld()) return false;
+  PatchExtents(offset, buffer, count);
+  return DiskWrite(offset, buffer, count);
+}
+
+bool VFSCore::FlushHeld() {
+  if (held_.ref < 0) return true;
+  const bool written = DiskWrite(held_.offset, held_.bytes.data(), uint32_t(held_.bytes.size()));
+  held_.ref = -1;
+  held_.bytes.clear();
   return written;
 }
 
@@ -291,7 +308,7 @@ const uint8_t* VFSCore::Load(uint32_t offset, uint32_t span, uint32_t need) {
   }
   int32_t got = 0;
   ++diskReads;
-  if (!disk_->SetPosition(int32_t(offset)) ||
+  if (!FlushHeld() || !disk_->SetPosition(int32_t(offset)) ||
       !disk_->Read(extent.bytes.get(), int32_t(span), &got) || got < int32_t(need)) {
     NoteDamage(VFSDamageKind::kShortRead, offset, "short read");
     return nullptr;
@@ -395,7 +412,7 @@ int32_t VFSCore::OpenFile(uint32_t fileId) {
     chain.ended = header.next == 0;
   }
   ++chain.users;
-  std::unique_ptr<Record> record(new Record{fileId, 0, 0});
+  std::unique_ptr<Record> record(new Record{fileId, 0, 0, false});
   if (!emptySlots_.empty()) {
     const int32_t ref = emptySlots_.back();
     emptySlots_.pop_back();
@@ -409,6 +426,7 @@ int32_t VFSCore::OpenFile(uint32_t fileId) {
 void VFSCore::CloseFile(int32_t ref) {
   Record* record = RecordOf(ref);
   if (!record) return;
+  if (held_.ref == ref) FlushHeld();
   auto chain = chains_.find(record->fileId);
   if (chain != chains_.end() && --chain->second.users <= 0) chains_.erase(chain);
   records_[size_t(ref)].reset();
@@ -562,12 +580,35 @@ bool VFSCore::WriteData(int32_t ref, const void* buffer, uint32_t count) {
     const Link link = chain->links[LinkAt(*chain, *record)];
     const uint32_t within = record->position - link.dataStart;
     const uint32_t take = std::min(count - done, link.length - kBlockOverhead - within);
-    if (!WriteAt(link.offset + kHeaderSize + within, in + done, take)) return false;
+    const uint32_t at = link.offset + kHeaderSize + within;
+    if (!(record->holdsWrites && count <= kHeldWriteLimit ? Hold(ref, at, in + done, take)
+                                                           : WriteAt(at, in + done, take))) {
+      return false;
+    }
     done += take;
     record->position += take;
   }
   return true;
 }
+
+bool VFSCore::Hold(int32_t ref, uint32_t offset, const uint8_t* bytes, uint32_t count) {
+  // Bytes go on where the held ones end (within one block: a write never
+  // crosses a block here); anything else sends the held ones first.
+  if (held_.ref != ref || held_.offset + held_.bytes.size() != offset) {
+    if (!FlushHeld()) return false;
+    held_.ref = ref;
+    held_.offset = offset;
+  }
+  held_.bytes.insert(held_.bytes.end(), bytes, bytes + count);
+  PatchExtents(offset, bytes, count);
+  return true;
+}
+
+void VFSCore::HoldSmallWrites(int32_t ref) {
+  if (Record* record = RecordOf(ref)) record->holdsWrites = true;
+}
+
+bool VFSCore::FlushFile(int32_t ref) { return held_.ref != ref || FlushHeld(); }
 
 // ---- Allocation -------------------------------------------------------------------------
 

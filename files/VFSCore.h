@@ -146,6 +146,15 @@ class VFSCore {
   // Writes at the position, growing the file by whole blocks at its end.
   bool WriteData(int32_t ref, const void* buffer, uint32_t count);
 
+  // From now on the record's small writes (kHeldWriteLimit bytes or fewer)
+  // are held in memory while they follow one another within a block; they
+  // go to disk before any other transfer, and at FlushFile, CloseFile and
+  // Close. A cut loses them: they count once flushed.
+  void HoldSmallWrites(int32_t ref);
+  static constexpr uint32_t kHeldWriteLimit = 256;
+  // Writes what the record holds; false when that fails.
+  bool FlushFile(int32_t ref);
+
   // How many read and write calls went to the disk stream (for tests).
   uint32_t diskReads = 0;
   uint32_t diskWrites = 0;
@@ -172,6 +181,13 @@ class VFSCore {
     uint32_t fileId;
     uint32_t position;
     size_t link;  // the link last used
+    bool holdsWrites;
+  };
+  // Small writes of one record, not yet on disk.
+  struct Held {
+    int32_t ref = -1;
+    uint32_t offset = 0;
+    std::vector<uint8_t> bytes;
   };
   // A disk range kept in memory; its buffer is reused for the next range.
   struct Extent {
@@ -186,7 +202,12 @@ class VFSCore {
 
   // Disk access.
   bool ReadAt(uint32_t offset, void* buffer, uint32_t count);
+  // Sends held bytes first.
   bool WriteAt(uint32_t offset, const void* buffer, uint32_t count);
+  bool DiskWrite(uint32_t offset, const void* buffer, uint32_t count);
+  void PatchExtents(uint32_t offset, const void* buffer, uint32_t count);
+  bool Hold(int32_t ref, uint32_t offset, const uint8_t* bytes, uint32_t count);
+  bool FlushHeld();
   const uint8_t* Cached(uint32_t offset, uint32_t count);
   // Keeps [offset, offset + span) (cut at the end of the file) in memory.
   const uint8_t* Load(uint32_t offset, uint32_t span, uint32_t need);
@@ -235,5 +256,6 @@ class VFSCore {
   std::unordered_map<uint32_t, Chain> chains_;
   std::vector<Extent> extents_;
   std::vector<uint8_t> run_;  // new blocks being appended
+  Held held_;
   uint32_t clock_ = 0;
 };

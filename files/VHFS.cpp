@@ -463,6 +463,7 @@ std::unique_ptr<VHFSStream> VHFS::OpenItemStream(const VHFSItemRef& item) {
     core_->CloseFile(ref);
     return nullptr;
   }
+  core_->HoldSmallWrites(ref);
   streams_.insert(stream.get());
   return stream;
 }
@@ -554,7 +555,9 @@ bool VHFSStream::StoreLength() {
   return true;
 }
 
-void VHFSStream::Flush() { StoreLength(); }
+void VHFSStream::Flush() {
+  if (volume_ && volume_->Core().FlushFile(ref_)) StoreLength();
+}
 
 bool VHFSStream::Detach() {
   if (!volume_) return false;

@@ -158,9 +158,11 @@ class VHFS {
 
 // A stream on the data of a file item. Reads stop at the data length; a
 // write past it, or SetLength beyond it, fills the gap with zeros (a reused
-// block's old bytes never show). The length is stored by Flush and Close,
-// and only by a stream that wrote or set it. Positions beyond the length
-// are accepted; writing there first fills the gap.
+// block's old bytes never show). Small writes are held by the container
+// until the stream leaves the block or another transfer happens; Flush and
+// Close write them and then the length, which only a stream that wrote or
+// set it stores. Positions beyond the length are accepted; writing there
+// first fills the gap.
 class VHFSStream : public FileStream {
  public:
   ~VHFSStream() override;

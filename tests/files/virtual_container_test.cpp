@@ -361,3 +361,36 @@ TEST(VirtualContainerTest, ACutAtAnyWriteLeavesTheLastGoodState) {
     }
   }
 }
+
+TEST(VirtualContainerTest, SmallWritesAreHeldWithinABlockAndSeenByEveryReader) {
+  Disk disk;
+  std::unique_ptr<VHFS> volume = VHFS::CreateVolume(disk.Make());
+  const VHFSItemRef file = volume->CreateItem(volume->GetRootItem(), "values", kText);
+  ASSERT_TRUE(WriteFile(*volume, file, std::string(65536, '\0')));
+  std::unique_ptr<VHFSStream> writer = volume->OpenItemStream(file);
+  writer->SetSwapBytes();
+  const int32_t before = disk.Writes();
+  for (int32_t i = 0; i < 16384; ++i) ASSERT_TRUE(ByteStreamWriteLong(*writer, i));
+  EXPECT_LE(disk.Writes() - before, 65536 / 992 + 1);
+
+  // Another stream reads what the writer holds; Flush puts it on disk.
+  ASSERT_TRUE(writer->SetPosition(0));
+  ASSERT_TRUE(ByteStreamWriteLong(*writer, 0x01020304));
+  const std::string held = disk.Bytes();
+  std::unique_ptr<VHFSStream> reader = volume->OpenItemStream(file);
+  int32_t value = 0;
+  reader->SetSwapBytes();
+  ASSERT_TRUE(ByteStreamReadLong(*reader, &value));
+  EXPECT_EQ(value, 0x01020304);
+  writer->Flush();
+  EXPECT_NE(disk.Bytes().find(std::string("\1\2\3\4\0\0\0\1", 8)), std::string::npos);
+  EXPECT_EQ(held.find(std::string("\1\2\3\4\0\0\0\1", 8)), std::string::npos) << "held until now";
+  reader.reset();
+  writer.reset();
+  ASSERT_TRUE(volume->Close());
+  const ContainerReport report = CheckContainer(disk.Bytes());
+  ASSERT_TRUE(report.Clean()) << DamageText(report);
+  const std::string& data = report.files.at("values");
+  EXPECT_EQ(data.substr(0, 8), std::string("\1\2\3\4\0\0\0\1", 8));
+  EXPECT_EQ(data.substr(65532, 4), std::string("\0\0\x3F\xFF", 4));
+}

@@ -618,7 +618,10 @@ void runListbox::SetScrollPositionX(int32_t x) {
   SetScrollOffsetX(x);
   ComputeColumnPositions();
   if (HasHeading()) RebuildHeadings();
-  InvalidateCells(-1, -1);
+  // The next paint moves the held image sideways and draws the columns that
+  // came into view.
+  needsRedraw_ = 1;
+  Invalidate(false);
 }
 
 void runListbox::SetScrollPositionXByBar(int32_t x) {

@@ -386,6 +386,35 @@ TEST_F(ListDrawingTest, ScrollingAndInvalidatingDrawOnlyWhatTheCacheLacks) {
   EXPECT_TRUE(UpdateRegionEmpty(list));
 }
 
+TEST_F(ListDrawingTest, ScrollingSidewaysMovesTheImageAndDrawsTheColumnsThatCameIntoView) {
+  runListbox* list = TenRowList("120, 120, 120");
+  for (int32_t row = 0; row < 10; ++row) {
+    AddTextRow(list, "M");
+    SetCellText(list, row, 1, "M");
+    SetCellText(list, row, 2, "M");
+  }
+  Paint(list);
+  const uint32_t ink = System(COLOR_WINDOWTEXT);
+  // Column 2 is not whole in view, so it is drawn again; then columns 0
+  // and 2, around the one whole column.
+  for (const auto& [x, cells] : {std::pair<int32_t, int32_t>{30, 10}, {0, 20}}) {
+    const int32_t before = list->DrawCellCount();
+    listScrollPositionXSetter(list->Control(), 0, x);
+    UpdateWindow(list->NativeWindow());
+    EXPECT_EQ(list->DrawCellCount() - before, cells) << x;
+    for (int32_t column : {0, 1}) {
+      // Texts start where their columns do (column 0's 4 pixels in).
+      if (list->ColumnLeft(column) < list->GetContentRect().left) continue;
+      const std::vector<int32_t> text =
+          Columns(list, RowTop(list, 4), RowTop(list, 5),
+                  list->ColumnLeft(column), list->ColumnRight(column), ink);
+      ASSERT_FALSE(text.empty()) << x << " " << column;
+      EXPECT_GE(text.front(), list->ColumnLeft(column) + (column == 0 ? 4 : 0)) << x << " " << column;
+      EXPECT_LE(text.front(), list->ColumnLeft(column) + (column == 0 ? 6 : 2)) << x << " " << column;
+    }
+  }
+}
+
 TEST_F(ListDrawingTest, LongJumpsDrawTheNewTopRowsInPlace) {
   runListbox* list = TenRowList("200");
   // Row texts of 1..7 letters, so each row's ink shows which row it is.

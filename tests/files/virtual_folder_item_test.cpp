@@ -42,6 +42,11 @@ TEST_F(VirtualFolderItemTest, AVolumeIsMadeWrittenClosedAndReadAgain) {
     EXPECT_TRUE(GetProperty<bool>(folder.get(), "Directory"));
     EXPECT_EQ(Take(GetProperty<StringRecord*>(folder.get(), "MacType")).bytes, "fold");
     EXPECT_EQ(GetProperty<int32_t>(root.get(), "Count"), 1);
+    // A name cut inside a two-byte character keeps the whole characters.
+    ObjectRef named = Child(root.get(), std::string(222, 'n') + "\xC3\xA9" + "x");
+    CallMethod(named.get(), "CreateAsFolder");
+    EXPECT_TRUE(Exists(named.get()));
+    EXPECT_EQ(NameOf(named.get()), std::string(222, 'n'));
     ObjectRef file = Child(folder.get(), "ReadMe");
     ASSERT_TRUE(WriteNew(file.get(), "the contents"));
     EXPECT_FALSE(WriteNew(file.get(), "again")) << "an existing file";

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <iterator>
+#include <random>
 #include <tuple>
 
 namespace {
@@ -49,6 +51,26 @@ bool Whole(double value, double limit) {
 struct Block {
   uint32_t offset, fileId, sequence, length, next;
 };
+
+// The whole blocks from offset 8 on, one after another; *end receives where
+// the first that does not pass begins.
+std::vector<Block> WholeBlocks(const std::string& bytes, bool headerBig, size_t* end) {
+  std::vector<Block> blocks;
+  size_t at = 8;
+  while (at + 32 < bytes.size() && bytes.compare(at, 4, "BlkS") == 0) {
+    const double length = ReadDouble(bytes, at + 12, headerBig);
+    const double next = ReadDouble(bytes, at + 20, headerBig);
+    if (!Whole(length, double(bytes.size() - at)) || length <= 32 || !Whole(next, 2147483647.0) ||
+        bytes.compare(at + size_t(length) - 4, 4, "BlkE") != 0) {
+      break;
+    }
+    blocks.push_back({uint32_t(at), Big32(bytes, at + 4), Big32(bytes, at + 8), uint32_t(length),
+                      uint32_t(next)});
+    at += size_t(length);
+  }
+  *end = at;
+  return blocks;
+}
 
 }  // namespace
 
@@ -118,21 +140,10 @@ ContainerReport CheckContainer(const std::string& bytes) {
   const bool valuesBig = report.version >= 3;
 
   // Every whole block, one after another.
-  std::vector<Block> blocks;
-  std::map<uint32_t, size_t> byOffset;
   size_t at = 8;
-  while (at + 32 < bytes.size() && bytes.compare(at, 4, "BlkS") == 0) {
-    const double length = ReadDouble(bytes, at + 12, headerBig);
-    const double next = ReadDouble(bytes, at + 20, headerBig);
-    if (!Whole(length, double(bytes.size() - at)) || length <= 32 || !Whole(next, 2147483647.0) ||
-        bytes.compare(at + size_t(length) - 4, 4, "BlkE") != 0) {
-      break;
-    }
-    byOffset[uint32_t(at)] = blocks.size();
-    blocks.push_back({uint32_t(at), Big32(bytes, at + 4), Big32(bytes, at + 8), uint32_t(length),
-                      uint32_t(next)});
-    at += size_t(length);
-  }
+  const std::vector<Block> blocks = WholeBlocks(bytes, headerBig, &at);
+  std::map<uint32_t, size_t> byOffset;
+  for (size_t i = 0; i < blocks.size(); ++i) byOffset[blocks[i].offset] = i;
   report.blockCount = uint32_t(blocks.size());
   report.tornTail = uint32_t(bytes.size() - at);
   if (report.tornTail >= 36 && bytes.find("BlkS", at) != std::string::npos) {
@@ -256,4 +267,73 @@ std::string DamageText(const ContainerReport& report) {
   std::string text;
   for (const std::string& line : report.damage) text += line + "; ";
   return text;
+}
+
+// ---- Corpus ----------------------------------------------------------------------------
+
+std::string MutateContainer(const std::string& base, uint32_t version, uint32_t seed, int index) {
+  std::mt19937 random(seed * 100003u + uint32_t(index));
+  auto pick = [&](size_t n) { return size_t(random() % (n ? n : 1)); };
+  const ContainerBuilder values(version);
+  std::string bytes = base;
+  size_t end = 0;
+  const std::vector<Block> blocks = WholeBlocks(base, version != 1, &end);
+  if (blocks.empty()) return base.substr(0, base.size() / 2);
+  std::vector<Block> items;
+  for (const Block& block : blocks) {
+    if (block.fileId >= 2 && block.sequence == 0) items.push_back(block);
+  }
+  const Block& block = blocks[pick(blocks.size())];
+  if (items.empty()) items.push_back(blocks.front());
+  const Block& item = items[pick(items.size())];
+  auto patch = [&](size_t at, const std::string& with) {
+    if (at + with.size() <= bytes.size()) bytes.replace(at, with.size(), with);
+  };
+  const double odd[] = {0, NAN, 1e300, -1, 33, 1e9, INFINITY, 4e9, 1.5};
+  switch (index % 10) {
+    case 0:
+      for (size_t n = 1 + pick(8); n > 0; --n) bytes[pick(bytes.size())] ^= char(1 + pick(255));
+      break;
+    case 1:
+      bytes.resize(pick(bytes.size()));
+      break;
+    case 2:
+      patch(block.offset + 12, values.HeaderDouble(odd[pick(std::size(odd))]));
+      break;
+    case 3: {
+      const double targets[] = {double(block.offset), double(blocks[pick(blocks.size())].offset),
+                                double(bytes.size() + 8), NAN, double(block.offset + 1)};
+      patch(block.offset + 20, values.HeaderDouble(targets[pick(std::size(targets))]));
+      break;
+    }
+    case 4: {
+      const size_t map = bytes.find("BMap");
+      if (map != std::string::npos) patch(map + 4, std::string("\x15\x55\x55\x56", 4));
+      else bytes[pick(bytes.size())] ^= 0x40;
+      break;
+    }
+    case 5: {
+      const uint32_t ids[] = {0, 1, 2, 999, item.fileId, 0xFFFFFFFF};
+      patch(item.offset + 28 + 260 + 4 * pick(3), values.Value32(ids[pick(std::size(ids))]));
+      break;
+    }
+    case 6: {
+      const Block& other = items[pick(items.size())];
+      patch(item.offset + 28 + 12, values.Value32(other.fileId));
+      patch(other.offset + 28 + 12, values.Value32(item.fileId));
+      break;
+    }
+    case 7:
+      patch(item.offset + 28 + 32, std::string(224, 'x'));
+      break;
+    case 8:
+      patch(item.offset + 28, values.ItemDouble(odd[pick(std::size(odd))]));
+      break;
+    default: {
+      const uint32_t counts[] = {0xFFFFFFFF, 0x40000000, 1000, 0x15555556};
+      patch(item.offset + 28 + 256, values.Value32(counts[pick(std::size(counts))]));
+      break;
+    }
+  }
+  return bytes;
 }

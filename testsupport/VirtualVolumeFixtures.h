@@ -1,6 +1,7 @@
 // Virtual-volume containers for tests: a builder of hand-made containers
-// (any version, any block, any field), and a checker that reads container
-// bytes on its own, without the run-time's reader, and tells what it finds.
+// (any version, any block, any field), a checker that reads container bytes
+// on its own, without the run-time's reader, and tells what it finds, and
+// the generator of damaged copies.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -67,3 +68,11 @@ struct ContainerReport {
 ContainerReport CheckContainer(const std::string& bytes);
 // The damage as one line for a test's message.
 std::string DamageText(const ContainerReport& report);
+
+// A damaged copy of a container, the same for the same seed and index:
+// flipped bytes, a cut, or one of the values a careless reader trusts (block
+// lengths 0, NaN and 1e300, next offsets to the block itself, round a cycle
+// or past the end, a map count whose size wraps, child ids 0 and 1, a
+// parent cycle, a name without its zero, item lengths and folder counts
+// beyond anything stored). Ten kinds, chosen by index % 10.
+std::string MutateContainer(const std::string& base, uint32_t version, uint32_t seed, int index);

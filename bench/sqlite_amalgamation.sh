@@ -12,3 +12,13 @@ sqlite_amalgamation() {
   fi
   (cd "$dir" && pwd)
 }
+
+# bench_with_sqlite <bench build folder> <target> configures the folder for
+# the release flavour with that SQLite build and builds the benchmark.
+bench_with_sqlite() {
+  local sqlite_dir
+  sqlite_dir=$(sqlite_amalgamation "$1")
+  cmake -S . -B "$1" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DRUNTIME_FLAVOUR=release \
+    -DDBSTORE_BENCH_SQLITE_DIR="$sqlite_dir" >/dev/null
+  cmake --build "$1" --target "$2" -j4 >/dev/null
+}

@@ -571,7 +571,7 @@ void DataControlPane::SetHot(uint8_t button) {
 
 void DataControlPane::MouseMove(int32_t x, int32_t y, uint32_t) {
   if (!IsWindowsXP()) return;
-  SetHot(IsEnabled() ? ButtonAt(x, y, true) : kNoButton);
+  SetHot(IsEnabled() ? ButtonAt(x, y, true) : uint8_t(kNoButton));
 }
 
 void DataControlPane::MouseLeave() {

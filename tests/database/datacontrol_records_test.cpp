@@ -179,7 +179,9 @@ TEST_F(DataControlTest, ActionPartsPerformTheirRecordAction) {
                         Case{"getNewRecordAction", 3}, Case{"getDeleteActions", -1}}) {
     ObjectRef action = part(c.name);
     ASSERT_EQ(action.get() != nullptr, c.kind >= 0) << c.name;
-    if (action) EXPECT_EQ(ObjectFields<DataControlActionFields>(action.get())->kind, c.kind);
+    if (action) {
+      EXPECT_EQ(ObjectFields<DataControlActionFields>(action.get())->kind, c.kind);
+    }
   }
   ObjectRef remove = part("GETDELETEACTION");
   SetProperty<bool>(Data(), "ReadOnly", true);
@@ -234,4 +236,17 @@ TEST(DataControlWithoutPane, EveryMemberAnswersItsDefault) {
   SetProperty<StringRecord*>(control, "Caption", caption.get());
   StringRef read = StringRef::Adopt(GetProperty<StringRecord*>(control, "Caption"));
   EXPECT_EQ(StringToStdUTF8(read.get()), "People");
+}
+
+TEST_F(DataControlTest, TypedTextReachesTheDatabaseOnlyAsValues) {
+  Open();
+  const std::string hostile = "x'); delete from people; --";
+  Type("NameField", hostile);
+  Call("MoveNext");
+  EXPECT_EQ(Column("select name from people order by id"), hostile + "|Bob|Cy");
+  Type("IdField", "9");
+  Type("NameField", "O'Dee");
+  Call("Insert");
+  EXPECT_EQ(Column("select name from people where id = 9"), "O'Dee");
+  EXPECT_EQ(Column("select id from people order by id"), "1|2|3|9");
 }

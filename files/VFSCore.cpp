@@ -20,10 +20,10 @@ constexpr uint32_t kNewData = VFSCore::kNewBlockLength - VFSCore::kBlockOverhead
 
 // How far to read from a block when wanted more bytes follow: the block
 // alone for small reads, otherwise enough for the blocks lying together (at
-// least 256 KiB, so that a stream read in pieces takes few calls).
+// least 64 KiB, so that a stream read in pieces takes few calls).
 uint32_t ReadAhead(uint32_t wanted) {
   if (wanted <= kNewData) return VFSCore::kNewBlockLength;
-  return std::min(kMaxReadAhead, std::max(wanted / kNewData + 2, 256u) * VFSCore::kNewBlockLength);
+  return std::min(kMaxReadAhead, std::max(wanted / kNewData + 2, 64u) * VFSCore::kNewBlockLength);
 }
 
 uint64_t DoubleBits(double value) {
@@ -278,11 +278,12 @@ bool VFSCore::FlushHeld() {
   return written;
 }
 
-const uint8_t* VFSCore::Cached(uint32_t offset, uint32_t count) {
+const uint8_t* VFSCore::Cached(uint32_t offset, uint32_t count, uint32_t* available) {
   for (Extent& extent : extents_) {
     if (extent.size > 0 && offset >= extent.offset &&
         uint64_t(offset) + count <= uint64_t(extent.offset) + extent.size) {
       extent.stamp = ++clock_;
+      if (available) *available = extent.offset + extent.size - offset;
       return extent.bytes.get() + (offset - extent.offset);
     }
   }
@@ -293,8 +294,9 @@ void VFSCore::DropExtents() {
   for (Extent& extent : extents_) extent.size = 0;
 }
 
-const uint8_t* VFSCore::Load(uint32_t offset, uint32_t span, uint32_t need) {
-  if (const uint8_t* cached = Cached(offset, need)) return cached;
+const uint8_t* VFSCore::Load(uint32_t offset, uint32_t span, uint32_t need,
+                             uint32_t* available) {
+  if (const uint8_t* cached = Cached(offset, need, available)) return cached;
   if (!disk_ || offset >= diskLength_) return nullptr;
   span = std::max(std::min(span, diskLength_ - offset), std::min(need, diskLength_ - offset));
   if (span < need) return nullptr;
@@ -316,6 +318,7 @@ const uint8_t* VFSCore::Load(uint32_t offset, uint32_t span, uint32_t need) {
   extent.offset = offset;
   extent.size = uint32_t(got);
   extent.stamp = ++clock_;
+  if (available) *available = extent.size;
   return extent.bytes.get();
 }
 
@@ -328,11 +331,10 @@ void VFSCore::EncodeDouble(uint8_t* out, double value) const {
 }
 
 double VFSCore::DecodeDouble(const uint8_t* in) const {
-  uint64_t bits = 0;
-  for (int i = 0; i < 8; ++i) {
-    const int shift = version_ == 1 ? 8 * i : 56 - 8 * i;
-    bits |= uint64_t(in[i]) << shift;
-  }
+  // The host is little-endian: only the big-endian versions turn the bytes.
+  uint64_t bits;
+  std::memcpy(&bits, in, 8);
+  if (version_ != 1) bits = __builtin_bswap64(bits);
   double value;
   std::memcpy(&value, &bits, 8);
   return value;
@@ -490,16 +492,24 @@ bool VFSCore::ExtendChain(uint32_t fileId, Chain& chain, uint32_t readAhead) {
   chain.ended = header.next == 0;
   // The blocks lying after it in the range just read pass without another
   // lookup; anything unusual is left to the step above.
+  uint32_t available = 0;
+  const uint8_t* bytes = nullptr;
   while (!chain.ended) {
     const Link& link = chain.links.back();
     const uint32_t at = link.next;
-    const uint8_t* bytes = at == link.offset + link.length ? Cached(at, kHeaderSize) : nullptr;
-    if (!bytes || !DecodeHeader(bytes, at, &header) || header.fileId != fileId ||
-        header.sequence != chain.links.size()) {
+    if (at != link.offset + link.length) break;
+    // Within the same kept range as the block before, or found afresh.
+    if (bytes && available > link.length) {
+      bytes += link.length;
+      available -= link.length;
+    } else {
+      bytes = Cached(at, kHeaderSize, &available);
+    }
+    if (!bytes || available < kHeaderSize || !DecodeHeader(bytes, at, &header) ||
+        header.fileId != fileId || header.sequence != chain.links.size() ||
+        header.length > available || GetBigEndian32(bytes + header.length - 4) != kBlockEnd) {
       break;
     }
-    const uint8_t* trailer = Cached(at + header.length - 4, 4);
-    if (!trailer || GetBigEndian32(trailer) != kBlockEnd) break;
     chain.links.push_back({at, header.length, header.next, DataEnd(chain)});
     chain.ended = header.next == 0;
   }
@@ -532,24 +542,31 @@ bool VFSCore::ReadData(int32_t ref, void* buffer, uint32_t count, uint32_t* got)
   Chain* chain = record ? ChainOf(*record) : nullptr;
   if (!chain) return false;
   auto* out = static_cast<uint8_t*>(buffer);
+  // The disk range in memory that the last block came from.
+  const uint8_t* window = nullptr;
+  uint32_t windowStart = 0;
+  uint32_t windowSize = 0;
   while (*got < count) {
     const uint32_t wanted = count - *got;
-    if (record->position >= DataEnd(*chain) &&
-        !ExtendTo(record->fileId, *chain, record->position + 1, wanted)) {
-      return false;
+    if (record->position >= DataEnd(*chain)) {
+      window = nullptr;  // following the chain may replace kept ranges
+      if (!ExtendTo(record->fileId, *chain, record->position + 1, wanted)) return false;
     }
-    const Link link = chain->links[LinkAt(*chain, *record)];
+    const Link& link = chain->links[LinkAt(*chain, *record)];
     const uint32_t within = record->position - link.dataStart;
     const uint32_t take = std::min(wanted, link.length - kBlockOverhead - within);
     const uint32_t from = link.offset + kHeaderSize + within;
-    // Read this block and, when more is wanted, as far as the blocks may lie
-    // together; their headers are checked as the chain reaches them.
-    const uint32_t span = std::max(
-        take, std::min(kMaxReadAhead,
-                       std::max(link.length - within - kHeaderSize, ReadAhead(wanted))));
-    const uint8_t* bytes = take <= kMaxReadAhead ? Load(from, span, take) : nullptr;
-    if (bytes) {
-      std::memcpy(out + *got, bytes, take);
+    if (!window || from < windowStart || uint64_t(from) + take > uint64_t(windowStart) + windowSize) {
+      // This block and, when more is wanted, as far as the blocks may lie
+      // together; their headers are checked as the chain reaches them.
+      const uint32_t span = std::max(
+          take, std::min(kMaxReadAhead,
+                         std::max(link.length - within - kHeaderSize, ReadAhead(wanted))));
+      window = take <= kMaxReadAhead ? Load(from, span, take, &windowSize) : nullptr;
+      windowStart = from;
+    }
+    if (window) {
+      std::memcpy(out + *got, window + (from - windowStart), take);
     } else if (!ReadAt(from, out + *got, take)) {
       return false;
     }

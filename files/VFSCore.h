@@ -208,9 +208,12 @@ class VFSCore {
   void PatchExtents(uint32_t offset, const void* buffer, uint32_t count);
   bool Hold(int32_t ref, uint32_t offset, const uint8_t* bytes, uint32_t count);
   bool FlushHeld();
-  const uint8_t* Cached(uint32_t offset, uint32_t count);
+  // The bytes at offset when a kept range holds count of them; available
+  // receives how many the range holds from there.
+  const uint8_t* Cached(uint32_t offset, uint32_t count, uint32_t* available = nullptr);
   // Keeps [offset, offset + span) (cut at the end of the file) in memory.
-  const uint8_t* Load(uint32_t offset, uint32_t span, uint32_t need);
+  const uint8_t* Load(uint32_t offset, uint32_t span, uint32_t need,
+                      uint32_t* available = nullptr);
   void DropExtents();
   bool ReadHeader(uint32_t offset, Header* header, uint32_t span = kNewBlockLength);
   // The header's fields from bytes in memory (the trailer not checked).

@@ -2,7 +2,9 @@
 // Open event prints a resource and opens a window with a check box, a scroll
 // bar, a slider, a default push button that quits, a label and a group box of
 // radio buttons, a window of drawn controls: a canvas, a bevelled rectangle
-// and a line, and a window of tabs and progress bars. With KVDEMO_SCREENSHOT
+// and a line, a window of tabs and progress bars, a list, and a record
+// navigator over a scratch database with two controls bound to it. With
+// KVDEMO_SCREENSHOT
 // naming a path it saves a PNG of its frame window there and quits.
 #include <wincodec.h>
 #include <windows.h>
@@ -29,6 +31,11 @@
 #include "core/SmartRef.h"
 #include "core/TextEncoding.h"
 #include "core/utility.h"
+#include "database/Win32StorageAdapter.h"
+#include "database/api/Database.h"
+#include "database/datacontrol/DataControl.h"
+#include "database/engine/EngineDatabase.h"
+#include "database/engine/EngineTable.h"
 #include "graphics/GraphicsClass.h"
 #include "host/ResourceManagerCommon.h"
 #include "host/RunTimer.h"
@@ -233,6 +240,58 @@ void OpenListWindow() {
   SetProperty<int32_t>(list.get(), "ListIndex", 1);
 }
 
+// A scratch database in the temporary folder with a table of three people.
+ObjectRef MakePeopleDatabase() {
+  wchar_t folder[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, folder);
+  const std::wstring path = std::wstring(folder) + L"kvdemo_people.db";
+  StringRef file = StringRef::Adopt(
+      StringFromUTF16(reinterpret_cast<const uint16_t*>(path.data()), int32_t(path.size())));
+  ObjectRef db = ObjectRef::Adopt(
+      NewBuiltInDatabaseObject(CreateEngineDatabaseAt(file.get(), Win32DatabaseStorage())));
+  if (!db) return db;
+  for (const char* sql :
+       {"create table people (id integer not null, name varchar(20), flag varchar(10), "
+        "primary key (id))",
+        "insert into people (id, name, flag) values (1, 'Ann', 'true')",
+        "insert into people (id, name, flag) values (2, 'Bob', 'false')",
+        "insert into people (id, name, flag) values (3, 'Cy', 'true')"}) {
+    StringRef statement = StringRef::Adopt(StringFromUTF8(sql));
+    databaseExecute(db.get(), statement.get());
+  }
+  databaseCommit(db.get());
+  return db;
+}
+
+// A narrow window right of the drawing: a label, a record navigator over the
+// people, an edit field on their names and a check box on their flags.
+void OpenPeopleWindow() {
+  ObjectRef db = MakePeopleDatabase();
+  if (!db) return;
+  ObjectRef window = NewShownWindow("People", 496, 16, 100, 140);
+  ObjectRef label = NewControl(CreateInstance(GetStaticTextClassDefinition()), "PeopleLabel",
+                               MacRect{6, 28, 22, 100}, "People:");
+  ObjectRef data = NewControl(CreateInstance(GetDataControlClassDefinition()), "Data1",
+                              MacRect{26, 28, 48, 100}, "");
+  SetText(data.get(), "TableName", "people");
+  SetText(data.get(), "SQLQuery", "select * from people");
+  SetProperty<RuntimeObject*>(data.get(), "Database", db.get());
+  ObjectRef name = NewControl(CreateInstance(GetEditFieldClassDefinition()), "NameField",
+                              MacRect{56, 28, 78, 100}, "");
+  SetProperty<uint8_t>(name.get(), "Border", 1);
+  ObjectRef flag = NewControl(CreateInstance(GetCheckBoxClassDefinition()), "FlagBox",
+                              MacRect{86, 28, 104, 100}, "&Flag");
+  for (const auto& [control, field] : {std::make_pair(name.get(), "name"),
+                                       std::make_pair(flag.get(), "flag")}) {
+    SetText(control, "DataSource", "Data1");
+    SetText(control, "DataField", field);
+  }
+  for (const ObjectRef& control : {label, data, name, flag}) {
+    WindowAddControl(window.get(), control.get());
+  }
+  WindowOpen(window.get());
+}
+
 void OnOpen(RuntimeObject*) {
   auto text = ResourceManager::Find(FourCharCode("TEXT"), 128);
   std::string body = text ? std::string(reinterpret_cast<const char*>(text->data), text->length)
@@ -243,6 +302,7 @@ void OnOpen(RuntimeObject*) {
   OpenDrawingWindow();
   OpenPanelsWindow();
   OpenListWindow();
+  OpenPeopleWindow();
 }
 
 // The screen pixels under the window, as a 24-bit bottom-up DIB section.

@@ -12,7 +12,9 @@
 
 #include "core/SmartRef.h"
 #include "core/string.h"
+#include "files/BufferedStream.h"
 #include "host/RuntimeMain.h"
+#include "host/runtimemainloop.h"
 
 // Closes its stream when the application ends before the stream is closed:
 // the shutdown list destroys it while the stream lives on. It is owned by the
@@ -160,6 +162,64 @@ HANDLE OpenNewTemporaryFileWith() {
   return INVALID_HANDLE_VALUE;
 }
 
+// ---- What the buffer layer asks of the system ----------------------------------------
+
+uint32_t ThreadLastError() { return GetLastError(); }
+void SetThreadLastError(uint32_t error) { SetLastError(error); }
+
+// A file is named by its volume and its index on the volume; the thread's
+// error code is kept.
+bool FileIdentity(FileStream& stream, uint64_t identity[2]) {
+  auto* file = dynamic_cast<Win32FileStream*>(&stream);
+  if (!file || !file->SystemHandle()) return false;
+  const DWORD error = GetLastError();
+  BY_HANDLE_FILE_INFORMATION information;
+  const bool known = GetFileInformationByHandle(file->SystemHandle(), &information) != FALSE;
+  SetLastError(error);
+  if (!known) return false;
+  identity[0] = uint64_t(1) << 32 | information.dwVolumeSerialNumber;
+  identity[1] = uint64_t(information.nFileIndexHigh) << 32 | information.nFileIndexLow;
+  return true;
+}
+
+void FillStreamSystemSlots() {
+  static const bool filled = [] {
+    StreamSystemSlots slots;
+    slots.lastError = ThreadLastError;
+    slots.setLastError = SetThreadLastError;
+    slots.fileIdentity = FileIdentity;
+    SetStreamSystemSlots(slots);
+    return true;
+  }();
+  (void)filled;
+}
+
+// ---- Writing out at the end of each turn and at the exit ------------------------------
+
+LoopHook turnStartBefore = nullptr;
+LoopHook closeWindowsBefore = nullptr;
+
+// Runs before the loop waits for the next message: what the last turn's
+// handlers wrote reaches the files.
+void WriteOutBeforeTheWait() {
+  if (turnStartBefore) turnStartBefore();
+  WriteOutAllStreams();
+}
+
+// After the windows closed (their handlers may still write).
+void WriteOutAtTheExit() {
+  if (closeWindowsBefore) closeWindowsBefore();
+  WriteOutAllStreams();
+}
+
+// Writes out once more when the application ends: streams that the exit
+// steps' later work wrote to.
+class StreamWriteOutAtTheEnd : public ShutdownHook {
+ public:
+  StreamWriteOutAtTheEnd() : ShutdownHook("StreamWriteOutAtTheEnd") {}
+  ~StreamWriteOutAtTheEnd() override { WriteOutAllStreams(); }
+};
+
 }  // namespace
 
 // ---- SystemFileHandle -----------------------------------------------------------------
@@ -296,6 +356,8 @@ void Win32FileStream::Flush() { FlushFileBuffers(handle_.get()); }
 bool Win32FileStream::OpenPath(const StringRecord* path, uint32_t access, uint32_t share,
                                uint32_t creation, uint32_t attributes) {
   Close();
+  // A buffered stream of this process may hold bytes for this very file.
+  WriteOutAllStreams();
   handle_.Reset(CreateFileByPath(path, access, share, creation, attributes));
   return handle_.IsOpen();
 }
@@ -334,6 +396,7 @@ void Win32FileStream::CloseHandleOnly() { handle_.Close(); }
 // ---- Construction and the lock ---------------------------------------------------------
 
 std::unique_ptr<Win32FileStream> NewFileStream() {
+  FillStreamSystemSlots();
   return std::unique_ptr<Win32FileStream>(new (std::nothrow) Win32FileStream);
 }
 
@@ -341,6 +404,7 @@ void InitFileStreamLock() {
   static const bool made = [] {
     lockMadeByInit = !lockMade;
     TransferLock();
+    FillStreamSystemSlots();
     return true;
   }();
   (void)made;
@@ -349,3 +413,13 @@ void InitFileStreamLock() {
 bool FileStreamLockMadeByInit() { return lockMadeByInit; }
 void EnterFileStreamLock() { EnterCriticalSection(&TransferLock()); }
 void LeaveFileStreamLock() { LeaveCriticalSection(&TransferLock()); }
+
+void InstallStreamWriteOutHooks() {
+  static const bool installed = [] {
+    turnStartBefore = SetShowDueWindowsHook(WriteOutBeforeTheWait);
+    closeWindowsBefore = SetCloseWindowsHook(WriteOutAtTheExit);
+    new (std::nothrow) StreamWriteOutAtTheEnd;
+    return true;
+  }();
+  (void)installed;
+}

@@ -51,8 +51,9 @@ class SystemFileHandle {
 
 class DataFileCleaner;
 
-// A FileStream over a file of the system. No read-ahead: two streams may
-// share one file for writing, and each transfer is one system call.
+// A FileStream over a file of the system. No read-ahead: each transfer is
+// one system call (the language's streams put BufferedStream.h's layer over
+// it). Opening a file first writes out every buffered stream of the process.
 //
 // Lengths and positions that do not fit in 31 bits read as -1; IsEOF
 // compares the true 64-bit position and size, so sequential reading of a
@@ -124,6 +125,13 @@ bool FileStreamLockMadeByInit();
 // while). Each Enter needs one Leave on the same thread.
 void EnterFileStreamLock();
 void LeaveFileStreamLock();
+
+// Start-up, after the window system: buffered streams write out before the
+// main loop waits for each next message (the turn's end: the showDueWindows
+// slot, chained), in the exit steps after the windows closed (closeWindows,
+// chained), and at the application's end (a shutdown hook). A second call
+// does nothing.
+void InstallStreamWriteOutHooks();
 
 // Registers TextInputStream, TextOutputStream, BinaryStream and
 // ResourceFork; a second call does nothing.

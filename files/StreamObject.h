@@ -9,6 +9,7 @@
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/RuntimeObjectFoundation.h"
 #include "core/diagnostics.h"
+#include "files/BufferedStream.h"
 #include "files/ByteStream.h"
 
 // The object as an instance of the class, or nil: a nil object leaves
@@ -30,12 +31,13 @@ inline void CloseOwnedStream(FileStream** field) {
   delete stream;
 }
 
-// A new instance of the class (the caller's reference) that owns the stream;
-// nil (and the stream destroyed) when the class makes no instance.
+// A new instance of the class (the caller's reference) that owns the stream,
+// put under the buffer layer; nil (and the stream destroyed) when the class
+// makes no instance.
 template <class Fields>
 RuntimeObject* NewStreamObject(ObjectDefinition* definition, FileStreamPtr stream) {
   RuntimeObject* object = CreateInstance(definition);
-  if (object) ObjectFields<Fields>(object)->stream = stream.release();
+  if (object) ObjectFields<Fields>(object)->stream = NewBufferedStream(std::move(stream)).release();
   return object;
 }
 

@@ -59,6 +59,7 @@ void RegisterClasses() {
   RegisterClipboardClass();
   RegisterDragItemClass();
   RegisterFileStreamClasses();
+  InstallStreamWriteOutHooks();
   RegisterFileTypeEntryPoints();
   RegisterFolderItemClass();
   RegisterVirtualVolumeClass();

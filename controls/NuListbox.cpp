@@ -35,7 +35,7 @@ enum ListKey : uint32_t {
 
 void ListRowProvider::DrawBackground(GraphicsPort*, const MacRect&) {}
 void ListRowProvider::DrawRow(GraphicsPort*, int32_t, const MacRect&, bool) {}
-void ListRowProvider::RedrawRow(int32_t) {}
+void ListRowProvider::RedrawRow(GraphicsPort*, int32_t, const MacRect&, bool) {}
 void ListRowProvider::ClickOutsideRows(int32_t, int32_t, uint32_t) {}
 bool ListRowProvider::ClickRow(int32_t, int32_t, int32_t, uint32_t) { return false; }
 

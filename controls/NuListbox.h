@@ -46,7 +46,9 @@ class ListRowProvider {
   virtual void DrawBackground(GraphicsPort* port, const MacRect& content);
   // The port is clipped to the part of the row inside the content.
   virtual void DrawRow(GraphicsPort* port, int32_t row, const MacRect& rowRect, bool selected);
-  virtual void RedrawRow(int32_t row);
+  // Draws the row at once, outside a paint (graphics nil: the pane's).
+  virtual void RedrawRow(GraphicsPort* graphics, int32_t row, const MacRect& rowRect,
+                         bool selected);
   // A press inside the pane but outside the content rectangle.
   virtual void ClickOutsideRows(int32_t x, int32_t y, uint32_t modifiers);
   // (x, y) relative to the row's top-left corner; true when handled.

@@ -286,6 +286,10 @@ class runListbox : public NuListbox,
   void DrawBackground(GraphicsPort* port, const MacRect& rect) override;
   // The cells of the row outside the cache.
   void DrawRow(GraphicsPort* port, int32_t row, const MacRect& rowRect, bool selected) override;
+  // Draws every cell of the row now and shows it in graphics (nil: the
+  // pane's own port); during a paint it only asks for another.
+  void RedrawRow(GraphicsPort* graphics, int32_t row, const MacRect& rowRect,
+                 bool selected) override;
   void DrawCaretRow(GraphicsPort* port) override;
   // The sunken frame, or the theme's list frame when themed.
   void DrawBorder(GraphicsPort* port);
@@ -421,6 +425,12 @@ class runListbox : public NuListbox,
   // paint), else graphics.
   GraphicsPort* BeginBufferedDrawing(GraphicsPort* graphics);
   void DrawRows(GraphicsPort* port);
+  // Copies the held picture's part of the area to graphics; an area from
+  // the content's left edge takes the pixel left of it too.
+  void ShowBuffer(GraphicsPort* graphics, MacRect area);
+  // After a paint or a row drawn at once: what changed meanwhile is drawn
+  // by the next paint.
+  void EndPaint();
   bool ScrollCachedImage(GraphicsPort* port, const MacRect& content);
   void EraseUncached(GraphicsPort* port, const MacRect& content);
   // False when the paint must stop drawing rows (rows changed or closing).

@@ -3,6 +3,8 @@
 // the placing of the cell editor.
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
+#include <utility>
 
 #include "controls/runListbox.h"
 #include "core/RuntimeExceptionFoundation.h"
@@ -13,6 +15,7 @@
 #include "graphics/PictureClass.h"
 #include "graphics/Rect16.h"
 #include "ui/Theme.h"
+#include "ui/pane.h"
 #include "ui/WinUtil.h"
 
 namespace {
@@ -376,29 +379,37 @@ void runListbox::Draw(GraphicsPort* graphics) {
   painting_ = 1;
   DrawRows(BeginBufferedDrawing(graphics));
   if (IsClosing()) return;
-  const MacRect content = GetContentRect();
-  if (drawingOffscreen_) {
-    ClipStateSaver clip(graphics);
-    MacRect shown =
-        SaturatedRect16(content.top, int64_t(content.left) - 1, content.bottom, content.right);
-    graphics->SetClipRect(shown);
-    // Only what the paint uncovers is copied.
-    RECT box;
-    HDC dc = graphics->GetDC();
-    if (dc && GetClipBox(dc, &box) != ERROR) {
-      const MacRect uncovered = SaturatedRect16(int64_t(box.top) + graphics->OriginY(),
-                                                int64_t(box.left) + graphics->OriginX(),
-                                                int64_t(box.bottom) + graphics->OriginY(),
-                                                int64_t(box.right) + graphics->OriginX());
-      if (!MacSectRect(&shown, &uncovered, &shown)) shown = MacRect{};
-    }
-    PictureDrawInGraphics(buffer_->Picture(), graphics, shown, shown, false);
-    clip.Restore();
-  }
+  if (drawingOffscreen_) ShowBuffer(graphics, GetContentRect());
   DrawCaretRow(graphics);
   PlaceEditor();
   DrawScrollBarCorner(graphics);
   DrawBorder(graphics);
+  EndPaint();
+}
+
+void runListbox::ShowBuffer(GraphicsPort* graphics, MacRect area) {
+  const MacRect content = GetContentRect();
+  ClipStateSaver clip(graphics);
+  MacRect shown =
+      SaturatedRect16(content.top, int64_t(content.left) - 1, content.bottom, content.right);
+  if (area.left <= content.left) area.left = shown.left;
+  if (!MacSectRect(&shown, &area, &shown)) return;
+  graphics->SetClipRect(shown);
+  // Only what the paint uncovers is copied.
+  RECT box;
+  HDC dc = graphics->GetDC();
+  if (dc && GetClipBox(dc, &box) != ERROR) {
+    const MacRect uncovered = SaturatedRect16(int64_t(box.top) + graphics->OriginY(),
+                                              int64_t(box.left) + graphics->OriginX(),
+                                              int64_t(box.bottom) + graphics->OriginY(),
+                                              int64_t(box.right) + graphics->OriginX());
+    if (!MacSectRect(&shown, &uncovered, &shown)) shown = MacRect{};
+  }
+  PictureDrawInGraphics(buffer_->Picture(), graphics, shown, shown, false);
+  clip.Restore();
+}
+
+void runListbox::EndPaint() {
   painting_ = 0;
   if (bufferStale_) {
     bufferStale_ = 0;
@@ -411,6 +422,38 @@ void runListbox::Draw(GraphicsPort* graphics) {
     needsRedraw_ = 1;
     if (HWND window = NativeWindow()) ::InvalidateRect(window, nullptr, FALSE);
   }
+}
+
+void runListbox::RedrawRow(GraphicsPort* graphics, int32_t row, const MacRect& rowRect,
+                           bool selected) {
+  if (!IsVisible() || !IsShown() || row < 0 || row >= RowCount()) return;
+  if (painting_) {
+    invalidatedInPaint_ = 1;
+    return;
+  }
+  OwnerChainLock hold(this);
+  RowsLock section(this);
+  std::unique_ptr<GraphicsPort, void (*)(GraphicsPort*)> own(nullptr, PaneDeleteGraphicsPort);
+  if (!graphics) own.reset(graphics = PaneNewGraphicsPort(this));
+  if (!graphics) return;
+  painting_ = 1;
+  // A fresh picture shows nothing else yet: only the row is copied then.
+  const bool pictureShowsView = buffer_ && cache_.firstRow >= 0;
+  GraphicsPort* port = BeginBufferedDrawing(graphics);
+  const MacRect content = GetContentRect();
+  MacRect shown;
+  if (MacSectRect(&rowRect, &content, &shown)) {
+    ClipStateSaver clip(port);
+    port->SetClipRect(shown);
+    // Every cell of the row, cached or not; the cache still holds after.
+    const CellCache kept = std::exchange(cache_, CellCache());
+    DrawRow(port, row, rowRect, selected);
+    cache_ = kept;
+    if (IsClosing()) return;
+    clip.Restore();
+  }
+  if (drawingOffscreen_) ShowBuffer(graphics, pictureShowsView ? content : shown);
+  EndPaint();
 }
 
 void runListbox::DrawRows(GraphicsPort* port) {

@@ -386,6 +386,46 @@ TEST_F(ListDrawingTest, ScrollingAndInvalidatingDrawOnlyWhatTheCacheLacks) {
   EXPECT_TRUE(UpdateRegionEmpty(list));
 }
 
+TEST_F(ListDrawingTest, ARowRedrawnAtOnceShowsAllItsCellsWithoutAPaint) {
+  runListbox* list = TenRowList("80, 80, 80");
+  for (int32_t row = 0; row < 5; ++row) AddTextRow(list, "r" + std::to_string(row));
+  Paint(list);
+  const int32_t paints = list->PaintCount();
+  const int32_t cells = list->DrawCellCount();
+  const int32_t x = list->ColumnLeft(1) + 40, y = RowTop(list, 2) + 2;
+  HWND window = list->NativeWindow();
+  MacRect rowRect, visible;
+  ASSERT_TRUE(list->GetRowsRect(2, 1, &rowRect, &visible));
+  // Drawn selected while the selection says otherwise: only the call drew it.
+  list->RedrawRow(nullptr, 2, rowRect, true);
+  EXPECT_EQ(list->PaintCount(), paints);
+  EXPECT_EQ(list->DrawCellCount(), cells + 3);
+  EXPECT_TRUE(UpdateRegionEmpty(list));
+  EXPECT_EQ(Pixel(list, x, y), System(COLOR_HIGHLIGHT));
+  const COLORREF shown = ReadWindowPixel(window, x - list->Left(), y - list->Top());
+  EXPECT_EQ(shown, GetSysColor(COLOR_HIGHLIGHT));
+  EXPECT_EQ(ReadWindowPixel(window, x - list->Left(), RowTop(list, 1) + 2 - list->Top()),
+            GetSysColor(COLOR_WINDOW));
+  // The cache still holds every other cell; a port given is drawn into.
+  list->InvalidateRow(4);
+  EXPECT_EQ(list->DrawCellCount(), cells + 6);
+  GraphicsPort* port = PaneNewGraphicsPort(list);
+  list->RedrawRow(port, 2, rowRect, false);
+  PaneDeleteGraphicsPort(port);
+  EXPECT_EQ(ReadWindowPixel(window, x - list->Left(), y - list->Top()), GetSysColor(COLOR_WINDOW));
+
+  // From a paint handler it only asks for another paint.
+  OnListEvent("CellBackgroundPaint", [&](runListbox* pane, const std::vector<int32_t>& arguments,
+                                         int32_t*) {
+    if (arguments[0] == 0 && arguments[1] == 0) pane->RedrawRow(nullptr, 2, rowRect, true);
+    return false;
+  });
+  const int32_t before = list->DrawCellCount();
+  list->InvalidateCells(0, 0);
+  EXPECT_EQ(list->DrawCellCount(), before + 3);  // row 0 leaves the cache
+  EXPECT_FALSE(UpdateRegionEmpty(list));
+}
+
 TEST_F(ListDrawingTest, ScrollingSidewaysMovesTheImageAndDrawsTheColumnsThatCameIntoView) {
   runListbox* list = TenRowList("120, 120, 120");
   for (int32_t row = 0; row < 10; ++row) {

@@ -228,7 +228,6 @@ bool VFSCore::ReadAt(uint32_t offset, void* buffer, uint32_t count) {
     return true;
   }
   int32_t got = 0;
-  ++diskReads;
   if (!FlushHeld() || !disk_->SetPosition(int32_t(offset)) ||
       !disk_->Read(buffer, int32_t(count), &got) ||
       uint32_t(got) != count) {
@@ -251,7 +250,6 @@ void VFSCore::PatchExtents(uint32_t offset, const void* buffer, uint32_t count) 
 }
 
 bool VFSCore::DiskWrite(uint32_t offset, const void* buffer, uint32_t count) {
-  ++diskWrites;
   const bool written =
       disk_->SetPosition(int32_t(offset)) && disk_->Write(buffer, int32_t(count));
   if (written) {
@@ -309,7 +307,6 @@ const uint8_t* VFSCore::Load(uint32_t offset, uint32_t span, uint32_t need,
     if (!extent.bytes) return nullptr;
   }
   int32_t got = 0;
-  ++diskReads;
   if (!FlushHeld() || !disk_->SetPosition(int32_t(offset)) ||
       !disk_->Read(extent.bytes.get(), int32_t(span), &got) || got < int32_t(need)) {
     NoteDamage(VFSDamageKind::kShortRead, offset, "short read");
@@ -529,11 +526,6 @@ bool VFSCore::Seek(int32_t ref, uint32_t position) {
   if (!chain || !ExtendTo(record->fileId, *chain, position, 0)) return false;
   record->position = position;
   return true;
-}
-
-uint32_t VFSCore::Position(int32_t ref) const {
-  const Record* record = RecordOf(ref);
-  return record ? record->position : 0;
 }
 
 bool VFSCore::ReadData(int32_t ref, void* buffer, uint32_t count, uint32_t* got) {

@@ -111,7 +111,6 @@ class VFSCore {
   // Every later operation fails.
   bool Close();
   bool IsOpen() const { return disk_ != nullptr; }
-  uint32_t FormatVersion() const { return version_; }
   // Values inside VFS files (written by the layer above) are big-endian from
   // version 3 on, little-endian before.
   bool ValuesBigEndian() const { return version_ >= 3; }
@@ -139,7 +138,6 @@ class VFSCore {
   // Moves within the file's data; the very end of its last block is a
   // position, past it is not.
   bool Seek(int32_t ref, uint32_t position);
-  uint32_t Position(int32_t ref) const;
   // Reads count bytes at the position; got receives what was delivered.
   // False when fewer could be read (the file ends or the disk fails).
   bool ReadData(int32_t ref, void* buffer, uint32_t count, uint32_t* got);
@@ -155,9 +153,6 @@ class VFSCore {
   // Writes what the record holds; false when that fails.
   bool FlushFile(int32_t ref);
 
-  // How many read and write calls went to the disk stream (for tests).
-  uint32_t diskReads = 0;
-  uint32_t diskWrites = 0;
 
  private:
   struct Header {

@@ -458,7 +458,7 @@ std::unique_ptr<VHFSStream> VHFS::OpenItemStream(const VHFSItemRef& item) {
     return nullptr;
   }
   std::unique_ptr<VHFSStream> stream(
-      new (std::nothrow) VHFSStream(this, ref, item.id, int32_t(header.dataLength)));
+      new (std::nothrow) VHFSStream(this, ref, int32_t(header.dataLength)));
   if (!stream) {
     core_->CloseFile(ref);
     return nullptr;
@@ -470,8 +470,8 @@ std::unique_ptr<VHFSStream> VHFS::OpenItemStream(const VHFSItemRef& item) {
 
 // ---- Streams ----------------------------------------------------------------------------
 
-VHFSStream::VHFSStream(VHFS* volume, int32_t ref, uint32_t id, int32_t length)
-    : volume_(volume), ref_(ref), id_(id), length_(length) {}
+VHFSStream::VHFSStream(VHFS* volume, int32_t ref, int32_t length)
+    : volume_(volume), ref_(ref), length_(length) {}
 
 VHFSStream::~VHFSStream() {
   Close();

@@ -180,11 +180,10 @@ class VHFSStream : public FileStream {
   // Keeps the object locked until the stream closes or is destroyed (a
   // previous owner is unlocked). The owner keeps the volume alive.
   void SetOwner(RuntimeObject* owner);
-  uint32_t ItemId() const { return id_; }
 
  private:
   friend class VHFS;
-  VHFSStream(VHFS* volume, int32_t ref, uint32_t id, int32_t length);
+  VHFSStream(VHFS* volume, int32_t ref, int32_t length);
   // Stores the length and closes the container reference; the owner stays
   // locked (the volume is going away under it).
   bool Detach();
@@ -194,7 +193,6 @@ class VHFSStream : public FileStream {
   VHFS* volume_;
   RuntimeObject* owner_ = nullptr;
   int32_t ref_;
-  uint32_t id_;
   int32_t position_ = 0;
   int32_t length_;
   bool lengthChanged_ = false;

@@ -3,6 +3,7 @@
 // containers, the number of transfers, and cuts at every write.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <map>
 #include <memory>
@@ -438,4 +439,32 @@ TEST(VirtualContainerTest, OpenReferencesRunOutOnlyWhenAllAreInUse) {
   EXPECT_EQ(core->OpenFile(id), 5);
   for (int32_t ref : refs) core->CloseFile(ref);
   EXPECT_TRUE(core->DeleteVFSFile(id));
+}
+
+TEST(VirtualContainerTest, ABrokenChainStopsWhereItBreaksAndIsRecorded) {
+  struct Case {
+    const char* what;
+    double next;  // of the file's first block
+  };
+  ContainerBuilder base(3, 4);
+  base.AddBlock(2, 0, 1024, 0, base.Item(8, kFold, 0, "/", base.FolderData({3}, 1)));
+  const uint32_t first = base.AddBlock(3, 0, 1024, 0, base.Item(2000, kText, 2, "f", Pattern(2000)));
+  const uint32_t second = base.AddBlock(3, 2, 1024, 0, Pattern(2000).substr(992 - 256));
+  for (const Case& c : {Case{"to itself", double(first)}, Case{"to a wrong sequence", double(second)},
+                        Case{"past the end", double(second + 1024)}, Case{"NaN", NAN}}) {
+    ContainerBuilder builder = base;
+    builder.Patch(first + 20, builder.HeaderDouble(c.next));
+    std::unique_ptr<VHFS> volume = VHFS::OpenVolume(StreamOf(builder.Bytes()));
+    ASSERT_NE(volume, nullptr) << c.what;
+    const VHFSItemRef file = volume->FindChild(volume->GetRootItem(), "f");
+    std::unique_ptr<VHFSStream> stream = volume->OpenItemStream(file);
+    std::string data(2000, '\0');
+    int32_t got = 0;
+    if (stream) {
+      EXPECT_FALSE(stream->Read(&data[0], 2000, &got)) << c.what;
+      EXPECT_EQ(got, 992 - 256) << c.what << ": what precedes the break is kept";
+      EXPECT_EQ(data.substr(0, size_t(got)), Pattern(2000).substr(0, size_t(got)));
+    }
+    EXPECT_NE(volume->Core().Damage().kind, VFSDamageKind::kNone) << c.what;
+  }
 }

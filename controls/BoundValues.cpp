@@ -20,14 +20,24 @@ struct BoundMembers {
   PropertyAccess value{};
   PropertyAccess enabled{};
   void* listRow = nullptr;  // List(i) As String
+  const ObjectDefinition* definition = nullptr;  // what the entry was made for
+  const PropertyDefinition* properties = nullptr;
 };
 
 const BoundMembers& MembersOf(RuntimeObject* control) {
   static std::map<const RuntimeClass*, BoundMembers> cache;
+  static const BoundMembers none;
   const RuntimeClass* runtimeClass = ObjectClassOf(control);
+  if (!runtimeClass) return none;
   auto found = cache.find(runtimeClass);
-  if (found != cache.end()) return found->second;
+  // A class made at the address of one gone (a test's) is looked up afresh.
+  if (found != cache.end() && found->second.definition == runtimeClass->definition &&
+      found->second.properties == runtimeClass->properties) {
+    return found->second;
+  }
   BoundMembers members;
+  members.definition = runtimeClass->definition;
+  members.properties = runtimeClass->properties;
   FindPropertyAccess(control, "DataField", &members.dataField);
   FindPropertyAccess(control, "Text", &members.text);
   FindPropertyAccess(control, "ReadOnly", &members.readOnly);
@@ -35,10 +45,9 @@ const BoundMembers& MembersOf(RuntimeObject* control) {
   FindPropertyAccess(control, "ListIndex", &members.listIndex);
   FindPropertyAccess(control, "Value", &members.value);
   FindPropertyAccess(control, "Enabled", &members.enabled);
-  const MethodDefinition* list =
-      runtimeClass ? runtimeClass->definition->FindMethod("List") : nullptr;
+  const MethodDefinition* list = runtimeClass->definition->FindMethod("List");
   if (list && list->record) members.listRow = list->record->function;
-  return cache.emplace(runtimeClass, members).first->second;
+  return cache[runtimeClass] = members;
 }
 
 template <class T>

@@ -108,3 +108,23 @@ TEST_F(DataControlTest, AOneRowQueryGreysBothSides) {
   EXPECT_FALSE(Pane()->ForwardEnabled());
   EXPECT_EQ(Shown(), "2|Bob|n2|Green|unchecked");
 }
+
+TEST_F(DataControlTest, AListSelectsTheRowOfTheFieldIgnoringCaseAndIsDisabledWhenReadOnly) {
+  std::vector<ControlDescription> controls = Descriptions();
+  ControlDescription list =
+      Described(GetBoundTestListClassDefinition(), "ColorList", Rect(150, 70, 100, 60));
+  list.plain = true;
+  list.dataSource = "Data1";
+  list.dataField = "color";
+  list.prepare = [](RuntimeObject* control) { BoundTestSetRows(control, {"blue", "RED"}); };
+  controls.push_back(list);
+  Open(std::move(controls));
+  EXPECT_EQ(Shown("ColorList"), "RED");
+  Call("MoveNext");
+  EXPECT_EQ(Shown("ColorList"), "");
+  Call("MoveNext");
+  EXPECT_EQ(Shown("ColorList"), "blue");
+  SetProperty<bool>(Data(), "ReadOnly", true);
+  EXPECT_FALSE(GetProperty<bool>(window_->Control("ColorList"), "Enabled"));
+  EXPECT_FALSE(GetProperty<bool>(window_->Control("ColorPopup"), "Enabled"));
+}

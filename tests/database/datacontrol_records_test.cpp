@@ -194,6 +194,12 @@ TEST_F(DataControlTest, ActionPartsPerformTheirRecordAction) {
 }
 
 TEST_F(DataControlTest, AQueryRunsOnlyWithTableAndQueryAndStartsAgainOnTableOrDatabase) {
+  Open(Descriptions("people", ""));
+  EXPECT_EQ(Row(), 0);
+  EXPECT_FALSE(Pane()->BackEnabled() || Pane()->ForwardEnabled());
+  EXPECT_EQ(Shown(), "||||unchecked");
+  window_.reset();
+
   Open(Descriptions("", "select * from people"));
   EXPECT_EQ(Row(), 0);
   EXPECT_EQ(RecordCount(), 0);

@@ -111,16 +111,23 @@ TEST_F(DataControlTest, TheBarShowsItsCaptionAndWhichButtonsCanBeUsed) {
     EXPECT_EQ(Holds(colours, grey), !usable) << int(button);
   }
 
+  // One row: every button greyed.
   SetProperty<StringRecord*>(Data(), "SQLQuery", Text("select * from people where id = 1").get());
   Call("RunQuery");
+  RunPendingTurns();
+  const WindowCapture oneRow = WindowCapture::OfClient(window_->Handle());
+  for (uint8_t button = kFirstButton; button <= kLastButton; ++button) {
+    EXPECT_FALSE(Holds(oneRow.ColoursIn(inside(button)), ink)) << int(button);
+    EXPECT_TRUE(Holds(oneRow.ColoursIn(inside(button)), grey)) << int(button);
+  }
+
+  // Disabled: the caption's colour halfway to grey.
+  Call("MoveFirst");
   SetProperty<bool>(Data(), "Enabled", false);
   RunPendingTurns();
   const WindowCapture greyed = WindowCapture::OfClient(window_->Handle());
   EXPECT_TRUE(HoldsNear(greyed.ColoursIn(caption), 0x60609F));
   EXPECT_FALSE(Holds(greyed.ColoursIn(caption), 0x0000FF));
-  for (uint8_t button = kFirstButton; button <= kLastButton; ++button) {
-    EXPECT_FALSE(Holds(greyed.ColoursIn(inside(button)), ink)) << int(button);
-  }
 }
 
 TEST_F(DataControlTest, HoveringDrawsTheHotButtonOnlyWithThemes) {

@@ -1,16 +1,20 @@
-// What the unbuffered file stream costs: the language's BinaryStream and
-// TextInputStream against raw 64 KiB block transfers on the same file.
+// What the language's streams cost: BinaryStream, TextInputStream and
+// TextOutputStream against the C library's buffered FILE (default buffer)
+// doing the same work in the same run, and against raw 64 KiB
+// ReadFile/WriteFile on the same kind of file.
 //
 //   stream_bench [megabytes]     (default 256; 1 MB = 1,048,576 bytes)
 //
 // Works in a folder of its own under the temporary folder and deletes it at
-// the end, also after a failure. Prints one line per measurement: its name,
-// MB/s, and the ratio to the raw figure for the same direction on the same
-// file (and lines per second for ReadLine). Nothing is asserted.
+// the end, also after a failure. Each row: the measurement, MB/s, the ratio
+// to raw block transfers, then `<ratio>x <peer> goal >= <g>` against the peer
+// its goal names. A counter row shows how often EOF asked the file inside a
+// ReadLong loop. Nothing is asserted.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -27,7 +31,6 @@ constexpr int32_t kBlock = 64 * 1024;
 constexpr double kMegabyte = 1024.0 * 1024.0;
 constexpr int32_t kLineBytes = 80;
 
-// Seconds the work takes.
 double Timed(const std::function<void()>& work) {
   const double start = Now();
   work();
@@ -45,7 +48,7 @@ class ScratchFolder {
     made_ = CreateDirectoryW(path_.c_str(), nullptr) != FALSE;
   }
   ~ScratchFolder() {
-    for (const wchar_t* name : {L"data.bin", L"crlf.txt", L"lf.txt"})
+    for (const wchar_t* name : {L"data.bin", L"peer.bin", L"crlf.txt", L"lf.txt", L"peer.txt"})
       DeleteFileW(File(name).c_str());
     RemoveDirectoryW(path_.c_str());
   }
@@ -62,13 +65,20 @@ class ScratchFolder {
   bool made_ = false;
 };
 
-void Report(const char* name, int64_t bytes, double seconds, double rawMegabytesPerSecond,
-            double lines = 0) {
-  const double rate = double(bytes) / kMegabyte / seconds;
-  std::printf("%-22s %10.1f MB/s %10.4f x raw", name, rate, rate / rawMegabytesPerSecond);
-  if (lines > 0) std::printf(" %12.0f lines/s", lines / seconds);
-  std::printf("\n");
+double Rate(int64_t bytes, double seconds) { return double(bytes) / kMegabyte / seconds; }
+
+// name, MB/s, the ratio to a second peer, then the goal's comparison.
+void ReportAgainst(const char* name, double rate, const char* other, double otherRate,
+                   const char* peer, double peerRate, double goal) {
+  std::printf("%-24s %10.1f MB/s %9.4fx %-11s %7.2fx %s goal >= %.1f\n", name, rate,
+              rate / otherRate, other, rate / peerRate, peer, goal);
   std::fflush(stdout);
+}
+
+// The usual row: raw blocks second, the C library's peer last.
+void Report(const char* name, double rate, double raw, const char* peer, double peerRate,
+            double goal) {
+  ReportAgainst(name, rate, "raw", raw, peer, peerRate, goal);
 }
 
 bool Fail(const char* what) {
@@ -76,7 +86,8 @@ bool Fail(const char* what) {
   return false;
 }
 
-// Raw 64 KiB blocks; gives MB/s through *rate.
+// ---- Raw blocks ---------------------------------------------------------------------------
+
 bool RawWrite(const std::wstring& path, int64_t size, double* rate) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -90,7 +101,7 @@ bool RawWrite(const std::wstring& path, int64_t size, double* rate) {
   });
   CloseHandle(file);
   if (!ok) return Fail("the raw write");
-  *rate = double(size) / kMegabyte / seconds;
+  *rate = Rate(size, seconds);
   return true;
 }
 
@@ -105,81 +116,215 @@ bool RawRead(const std::wstring& path, double* rate) {
     while (ReadFile(file, &block[0], kBlock, &got, nullptr) && got > 0) total += got;
   });
   CloseHandle(file);
-  *rate = double(total) / kMegabyte / seconds;
+  *rate = Rate(total, seconds);
   return true;
 }
 
+// ---- The C library's FILE -------------------------------------------------------------------
+
+// MB/s of fread of `unit` bytes at a time until it brings none.
+double CRead(const std::wstring& path, size_t unit) {
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  if (!file) {
+    Fail("opening the C file");
+    return 1;
+  }
+  std::string buffer(unit, '\0');
+  int64_t total = 0;
+  const double seconds = Timed([&] {
+    while (std::fread(&buffer[0], unit, 1, file) == 1) total += int64_t(unit);
+  });
+  std::fclose(file);
+  return Rate(total, seconds);
+}
+
+double CWrite(const std::wstring& path, size_t unit, int64_t size) {
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  if (!file) {
+    Fail("creating the C file");
+    return 1;
+  }
+  const std::string buffer(unit, 'c');
+  const double seconds = Timed([&] {
+    for (int64_t done = 0; done < size; done += int64_t(unit)) std::fwrite(buffer.data(), unit, 1, file);
+    std::fclose(file);
+  });
+  return Rate(size, seconds);
+}
+
+double CPutLines(const std::wstring& path, const std::string& line, int64_t lines) {
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  if (!file) {
+    Fail("creating the C text file");
+    return 1;
+  }
+  const double seconds = Timed([&] {
+    for (int64_t i = 0; i < lines; ++i) std::fputs(line.c_str(), file);
+    std::fclose(file);
+  });
+  return Rate(int64_t(line.size()) * lines, seconds);
+}
+
+double CGetLines(const std::wstring& path) {
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  if (!file) {
+    Fail("opening the C text file");
+    return 1;
+  }
+  char line[4 * kLineBytes];
+  int64_t total = 0;
+  const double seconds = Timed([&] {
+    while (std::fgets(line, sizeof line, file)) total += int64_t(std::strlen(line));
+  });
+  std::fclose(file);
+  return Rate(total, seconds);
+}
+
+// ---- The run-time's streams -------------------------------------------------------------------
+
+// A file stream that counts what is asked of the file, and what of it EOF
+// asks.
+class CountingFileStream : public Win32FileStream {
+ public:
+  bool Read(void* buffer, int32_t count, int32_t* bytesRead) override {
+    ++calls;
+    return Win32FileStream::Read(buffer, count, bytesRead);
+  }
+  bool IsEOF() override {
+    ++calls;
+    ++eofCalls;
+    return Win32FileStream::IsEOF();
+  }
+  int32_t GetPosition() override {
+    ++calls;
+    return Win32FileStream::GetPosition();
+  }
+  int32_t GetLength() override {
+    ++calls;
+    return Win32FileStream::GetLength();
+  }
+  int64_t calls = 0;
+  int64_t eofCalls = 0;
+};
+
 // A new instance over the file, opened (mode 1 or 3) or created (mode 0).
-ObjectRef StreamObject(RuntimeObject* (*make)(FileStreamPtr), const StringRef& path,
-                       int32_t mode) {
-  auto stream = NewFileStream();
-  if (!stream) return ObjectRef();
+ObjectRef StreamObject(RuntimeObject* (*make)(FileStreamPtr), const StringRef& path, int32_t mode,
+                       CountingFileStream** counter = nullptr) {
+  std::unique_ptr<CountingFileStream> stream(new CountingFileStream);
   const bool opened = mode == 0 ? stream->Create(path.get()) : stream->Open(path.get(), mode);
   if (!opened) return ObjectRef();
+  if (counter) *counter = stream.get();
   return ObjectRef::Adopt(make(std::move(stream)));
 }
 
-bool BinaryReads(const ScratchFolder& folder, int64_t size, double rawRead) {
-  const StringRef path = folder.FileString(L"data.bin");
-  ObjectRef binary = StreamObject(NewBinaryStream, path, kFileStreamReadOnly);
+struct Rates {
+  double rawRead = 0, rawWrite = 0;
+};
+
+// Typed reads of `unit` bytes by count, against fread of the same unit.
+template <class Read>
+bool ReadLoop(const ScratchFolder& folder, const char* name, int32_t unit, int64_t size,
+              const Rates& raw, Read read) {
+  ObjectRef binary = StreamObject(NewBinaryStream, folder.FileString(L"data.bin"), 1);
   if (!binary) return Fail("opening the BinaryStream");
-  RuntimeObject* self = binary.get();
-
-  int64_t values = 0;
-  double seconds = Timed([&] {
-    while (!BinaryStreamEOF(self, 0)) {
-      BinaryStreamReadLong(self);
-      ++values;
-    }
+  const double seconds = Timed([&] {
+    for (int64_t i = 0; i < size / unit; ++i) read(binary.get());
   });
-  Report("ReadLong+EOF", values * 4, seconds, rawRead);
+  const double peer = CRead(folder.File(L"data.bin"), size_t(unit));
+  const std::string peerName = "fread" + std::to_string(unit);
+  Report(name, Rate(size / unit * unit, seconds), raw.rawRead, peerName.c_str(), peer, 1.0);
+  return true;
+}
 
-  BinaryStreamSetPosition(self, 0, 0);
-  seconds = Timed([&] {
-    for (int64_t i = 0; i < size / 4; ++i) BinaryStreamReadLong(self);
-  });
-  Report("ReadLong by count", size, seconds, rawRead);
+template <class Write>
+bool WriteLoop(const ScratchFolder& folder, const char* name, int32_t unit, int64_t size,
+               const Rates& raw, Write write) {
+  double seconds = 0;
+  {
+    ObjectRef binary = StreamObject(NewBinaryStream, folder.FileString(L"data.bin"), 0);
+    if (!binary) return Fail("creating the BinaryStream");
+    seconds = Timed([&] {
+      for (int64_t i = 0; i < size / unit; ++i) write(binary.get(), i);
+      binary = ObjectRef();  // closing writes out the rest
+    });
+  }
+  const double peer = CWrite(folder.File(L"peer.bin"), size_t(unit), size / unit * unit);
+  const std::string peerName = "fwrite" + std::to_string(unit);
+  Report(name, Rate(size / unit * unit, seconds), raw.rawWrite, peerName.c_str(), peer, 1.0);
+  return true;
+}
 
-  BinaryStreamSetPosition(self, 0, 0);
+bool BinaryReads(const ScratchFolder& folder, int64_t size, const Rates& raw) {
+  {
+    CountingFileStream* counter = nullptr;
+    ObjectRef binary = StreamObject(NewBinaryStream, folder.FileString(L"data.bin"), 1, &counter);
+    if (!binary) return Fail("opening the BinaryStream");
+    RuntimeObject* self = binary.get();
+    int64_t values = 0;
+    const double seconds = Timed([&] {
+      while (!BinaryStreamEOF(self, 0)) {
+        BinaryStreamReadLong(self);
+        ++values;
+      }
+    });
+    Report("ReadLong until EOF", Rate(values * 4, seconds), raw.rawRead, "fread4",
+           CRead(folder.File(L"data.bin"), 4), 1.0);
+    std::printf("%-24s %10lld checks %lld asked the file (%lld calls in all)\n", "EOF in a ReadLong loop",
+                static_cast<long long>(values + 1), static_cast<long long>(counter->eofCalls),
+                static_cast<long long>(counter->calls));
+    std::printf("%-24s %.6fx file questions per EOF goal <= 0.001\n", "EOF in a ReadLong loop",
+                double(counter->eofCalls) / double(values + 1));
+  }
+  if (!ReadLoop(folder, "ReadLong by count", 4, size, raw, [](RuntimeObject* s) { BinaryStreamReadLong(s); }) ||
+      !ReadLoop(folder, "ReadShort by count", 2, size, raw, [](RuntimeObject* s) { BinaryStreamReadShort(s); }) ||
+      !ReadLoop(folder, "ReadDouble by count", 8, size, raw, [](RuntimeObject* s) { BinaryStreamReadDouble(s); }))
+    return false;
+
+  ObjectRef binary = StreamObject(NewBinaryStream, folder.FileString(L"data.bin"), 1);
+  if (!binary) return Fail("opening the BinaryStream");
   int64_t total = 0;
-  seconds = Timed([&] {
+  const double seconds = Timed([&] {
     for (;;) {
-      StringRef block = StringRef::Adopt(BinaryStreamRead(self, kBlock, nullptr));
+      StringRef block = StringRef::Adopt(BinaryStreamRead(binary.get(), kBlock, nullptr));
       if (!block) break;
       total += StringLength(block.get());
     }
   });
-  Report("Read(65536)", total, seconds, rawRead);
+  ReportAgainst("Read(65536)", Rate(total, seconds), "fread65536",
+                CRead(folder.File(L"data.bin"), kBlock), "raw", raw.rawRead, 0.9);
   return true;
 }
 
-bool BinaryWrites(const ScratchFolder& folder, int64_t size, double rawWrite) {
-  const StringRef path = folder.FileString(L"data.bin");
-  ObjectRef binary = StreamObject(NewBinaryStream, path, 0);
-  if (!binary) return Fail("creating the BinaryStream");
-  double seconds = Timed([&] {
-    for (int64_t i = 0; i < size / 4; ++i) BinaryStreamWriteLong(binary.get(), int32_t(i));
-  });
-  Report("WriteLong", size, seconds, rawWrite);
+bool BinaryWrites(const ScratchFolder& folder, int64_t size, const Rates& raw) {
+  if (!WriteLoop(folder, "WriteLong", 4, size, raw, [](RuntimeObject* s, int64_t i) { BinaryStreamWriteLong(s, int32_t(i)); }) ||
+      !WriteLoop(folder, "WriteShort", 2, size, raw, [](RuntimeObject* s, int64_t i) { BinaryStreamWriteShort(s, int32_t(i)); }) ||
+      !WriteLoop(folder, "WriteDouble", 8, size, raw, [](RuntimeObject* s, int64_t i) { BinaryStreamWriteDouble(s, double(i)); }))
+    return false;
 
-  binary = ObjectRef();  // closes the file before it is created again
-  binary = StreamObject(NewBinaryStream, path, 0);
-  if (!binary) return Fail("creating the BinaryStream");
-  const StringRef block = StringRef::Adopt(NewString(std::string(kBlock, 'w'), kEncodingNone));
-  seconds = Timed([&] {
-    for (int64_t done = 0; done < size; done += kBlock) BinaryStreamWrite(binary.get(), block.get());
-  });
-  Report("Write(64 KiB)", size, seconds, rawWrite);
+  double seconds = 0;
+  {
+    ObjectRef binary = StreamObject(NewBinaryStream, folder.FileString(L"data.bin"), 0);
+    if (!binary) return Fail("creating the BinaryStream");
+    const StringRef block = StringRef::Adopt(NewString(std::string(kBlock, 'w'), kEncodingNone));
+    seconds = Timed([&] {
+      for (int64_t done = 0; done < size; done += kBlock) BinaryStreamWrite(binary.get(), block.get());
+      binary = ObjectRef();
+    });
+  }
+  ReportAgainst("Write(64 KiB)", Rate(size, seconds), "fwrite65536",
+                CWrite(folder.File(L"peer.bin"), kBlock, size), "raw", raw.rawWrite, 0.9);
   return true;
 }
 
-// Writes 80-byte lines with WriteLine (CR LF, or LF through the Delimiter),
-// then reads them back with ReadLine.
+// 80-byte lines with WriteLine (CR LF, or LF through the Delimiter) against
+// fputs, then read back with ReadLine against fgets.
 bool TextLines(const ScratchFolder& folder, const wchar_t* name, bool lf, int64_t size,
-               double rawWrite) {
+               const Rates& raw) {
   const StringRef path = folder.FileString(name);
   const int32_t textBytes = kLineBytes - (lf ? 1 : 2);
   const int64_t lineCount = size / kLineBytes;
+  const std::string text(textBytes, 't');
+  double seconds = 0;
   {
     ObjectRef out = StreamObject(NewTextOutputStream, path, 0);
     if (!out) return Fail("creating the TextOutputStream");
@@ -187,25 +332,27 @@ bool TextLines(const ScratchFolder& folder, const wchar_t* name, bool lf, int64_
       StringRef delimiter = StringRef::Adopt(StringFromASCII("\n"));
       StringAssign(&ObjectFields<TextOutputStreamFields>(out.get())->delimiter, delimiter.get());
     }
-    const StringRef line = StringRef::Adopt(StringFromASCII(std::string(textBytes, 't').c_str()));
-    const double seconds = Timed([&] {
+    const StringRef line = StringRef::Adopt(StringFromASCII(text.c_str()));
+    seconds = Timed([&] {
       for (int64_t i = 0; i < lineCount; ++i) TextOutputStreamWriteLine(out.get(), line.get());
+      out = ObjectRef();
     });
-    Report(lf ? "WriteLine LF" : "WriteLine CR LF", lineCount * kLineBytes, seconds, rawWrite);
   }
-  double rawRead = 0;
-  if (!RawRead(folder.File(name), &rawRead)) return false;
+  const double putRate = CPutLines(folder.File(L"peer.txt"), text + (lf ? "\n" : "\r\n"), lineCount);
+  Report(lf ? "WriteLine LF" : "WriteLine CR LF", Rate(lineCount * kLineBytes, seconds),
+         raw.rawWrite, "fputs", putRate, 1.0);
+
   ObjectRef in = StreamObject(NewTextInputStream, path, kFileStreamReadOnly);
   if (!in) return Fail("opening the TextInputStream");
-  int64_t lines = 0, bytes = 0;
-  const double seconds = Timed([&] {
+  int64_t bytes = 0;
+  seconds = Timed([&] {
     while (!TextInputStreamEOF(in.get(), 0)) {
       StringRef line = StringRef::Adopt(TextInputStreamReadLine(in.get(), nullptr));
       bytes += StringLength(line.get()) + (lf ? 1 : 2);
-      ++lines;
     }
   });
-  Report(lf ? "ReadLine LF" : "ReadLine CR LF", bytes, seconds, rawRead, double(lines));
+  Report(lf ? "ReadLine LF" : "ReadLine CR LF", Rate(bytes, seconds), raw.rawRead, "fgets",
+         CGetLines(folder.File(name)), 1.0);
   return true;
 }
 
@@ -226,14 +373,14 @@ int main(int argc, char** argv) {
   const int64_t size = int64_t(megabytes) * int64_t(kMegabyte);
   std::printf("stream_bench: %ld MB\n", megabytes);
 
-  double rawWrite = 0, rawRead = 0;
-  if (!RawWrite(folder.File(L"data.bin"), size, &rawWrite)) return 1;
-  if (!RawRead(folder.File(L"data.bin"), &rawRead)) return 1;
-  Report("raw write 64 KiB", size, double(size) / kMegabyte / rawWrite, rawWrite);
-  Report("raw read 64 KiB", size, double(size) / kMegabyte / rawRead, rawRead);
+  Rates raw;
+  if (!RawWrite(folder.File(L"data.bin"), size, &raw.rawWrite)) return 1;
+  if (!RawRead(folder.File(L"data.bin"), &raw.rawRead)) return 1;
+  std::printf("%-24s %10.1f MB/s\n%-24s %10.1f MB/s\n", "raw WriteFile 64 KiB", raw.rawWrite,
+              "raw ReadFile 64 KiB", raw.rawRead);
 
-  const bool ok = BinaryReads(folder, size, rawRead) && BinaryWrites(folder, size, rawWrite) &&
-                  TextLines(folder, L"crlf.txt", false, size, rawWrite) &&
-                  TextLines(folder, L"lf.txt", true, size, rawWrite);
+  const bool ok = BinaryReads(folder, size, raw) && BinaryWrites(folder, size, raw) &&
+                  TextLines(folder, L"crlf.txt", false, size, raw) &&
+                  TextLines(folder, L"lf.txt", true, size, raw);
   return ok ? 0 : 1;
 }

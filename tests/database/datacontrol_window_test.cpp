@@ -130,6 +130,48 @@ TEST_F(DataControlTest, TheBarShowsItsCaptionAndWhichButtonsCanBeUsed) {
   EXPECT_FALSE(Holds(greyed.ColoursIn(caption), 0x0000FF));
 }
 
+// The leftmost and rightmost columns holding the colour in the rectangle.
+std::pair<int, int> ColumnsOf(const WindowCapture& capture, const RECT& area, uint32_t colour) {
+  int first = area.right, last = -1;
+  for (int y = area.top; y < area.bottom; ++y) {
+    for (int x = area.left; x < area.right; ++x) {
+      if (capture.Pixel(x, y) != colour) continue;
+      first = std::min(first, x);
+      last = std::max(last, x);
+    }
+  }
+  return {first, last};
+}
+
+TEST_F(DataControlTest, TheCaptionKeepsToItsAlignmentBetweenTheButtons) {
+  Open();
+  const RECT caption{60, 0, 240, 30};
+  std::vector<std::pair<int, int>> spans;
+  for (int32_t alignment : {0, 1, 2}) {
+    SetProperty<int32_t>(Data(), "TextAlign", alignment);
+    RunPendingTurns();
+    spans.push_back(ColumnsOf(WindowCapture::OfClient(window_->Handle()), caption, 0x0000FF));
+  }
+  // Left from x0 = 2w + 5; right up to right - 2w - 5; centred between.
+  EXPECT_GE(spans[0].first, 65);
+  EXPECT_LE(spans[0].first, 67);
+  EXPECT_LE(spans[2].second, 234);
+  EXPECT_GE(spans[2].second, 230);
+  const int width = spans[0].second - spans[0].first;
+  EXPECT_EQ(spans[2].second - spans[2].first, width);
+  // Centred: halfway between the left and right placements.
+  EXPECT_NEAR(spans[1].first - spans[0].first, (spans[2].first - spans[0].first) / 2, 1);
+
+  // A caption too long for the bar is cut with "..." inside it.
+  SetProperty<int32_t>(Data(), "TextAlign", 0);
+  SetProperty<StringRecord*>(Data(), "Caption",
+                             Text("People of the table people, every one of them").get());
+  RunPendingTurns();
+  const auto cut = ColumnsOf(WindowCapture::OfClient(window_->Handle()), caption, 0x0000FF);
+  EXPECT_LE(cut.second, 229);
+  EXPECT_GT(cut.second, 200);
+}
+
 TEST_F(DataControlTest, HoveringDrawsTheHotButtonOnlyWithThemes) {
   Open();
   const MacRect next = Pane()->ButtonRect(kNextButton);

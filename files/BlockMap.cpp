@@ -1,7 +1,20 @@
 #include "files/BlockMap.h"
 
+#include <algorithm>
+
 #include "core/utility.h"
 
+std::vector<size_t>::const_iterator BlockMap::Position(uint32_t offset) const {
+  return std::lower_bound(byOffset_.begin(), byOffset_.end(), offset,
+                          [this](size_t index, uint32_t at) { return entries_[index].offset < at; });
+}
+
+bool BlockMap::Lookup(uint32_t offset, size_t* index) const {
+  const auto found = Position(offset);
+  if (found == byOffset_.end() || entries_[*found].offset != offset) return false;
+  *index = *found;
+  return true;
+}
 
 void BlockMap::IndexFirst(size_t index) {
   const BlockMapEntry& entry = entries_[index];
@@ -15,17 +28,22 @@ void BlockMap::IndexFirst(size_t index) {
 }
 
 bool BlockMap::Add(uint32_t fileId, uint32_t offset, uint32_t sequence) {
-  if (byOffset_.count(offset)) return false;
-  byOffset_[offset] = entries_.size();
+  // New blocks come at the end of the container: usually a plain append.
+  if (byOffset_.empty() || entries_[byOffset_.back()].offset < offset) {
+    byOffset_.push_back(entries_.size());
+  } else {
+    const auto at = Position(offset);
+    if (at != byOffset_.end() && entries_[*at].offset == offset) return false;
+    byOffset_.insert(at, entries_.size());
+  }
   entries_.push_back({offset, fileId, sequence});
   IndexFirst(entries_.size() - 1);
   return true;
 }
 
 bool BlockMap::SetEntry(uint32_t offset, uint32_t fileId, uint32_t sequence) {
-  auto found = byOffset_.find(offset);
-  if (found == byOffset_.end()) return false;
-  const size_t index = found->second;
+  size_t index = 0;
+  if (!Lookup(offset, &index)) return false;
   BlockMapEntry& entry = entries_[index];
   if (entry.fileId == 0) {
     free_.erase(index);
@@ -55,11 +73,15 @@ bool BlockMap::FindFirst(uint32_t fileId, uint32_t* offset) const {
   return true;
 }
 
-std::vector<uint32_t> BlockMap::FreeOffsets() const {
-  std::vector<uint32_t> offsets;
-  offsets.reserve(free_.size());
-  for (size_t index : free_) offsets.push_back(entries_[index].offset);
-  return offsets;
+bool BlockMap::FirstFree(uint32_t* offset) const {
+  if (free_.empty()) return false;
+  *offset = entries_[*free_.begin()].offset;
+  return true;
+}
+
+void BlockMap::SetAside(uint32_t offset) {
+  size_t index = 0;
+  if (Lookup(offset, &index)) free_.erase(index);
 }
 
 uint32_t BlockMap::HighestFileId() const {

@@ -41,8 +41,12 @@ class BlockMap {
   // The offset of the file's sequence-0 block; false when the map has none
   // (the first such entry counts when there are several).
   bool FindFirst(uint32_t fileId, uint32_t* offset) const;
-  // Free blocks' offsets, in the order their entries were added.
-  std::vector<uint32_t> FreeOffsets() const;
+  // The first free block (in the order the entries were added) not set
+  // aside; false when there is none.
+  bool FirstFree(uint32_t* offset) const;
+  // A free block that cannot be reused is passed over from now on (until it
+  // is freed again).
+  void SetAside(uint32_t offset);
   const std::vector<BlockMapEntry>& Entries() const { return entries_; }
   size_t Count() const { return entries_.size(); }
   size_t FreeCount() const { return free_.size(); }
@@ -57,9 +61,11 @@ class BlockMap {
 
  private:
   void IndexFirst(size_t index);
+  std::vector<size_t>::const_iterator Position(uint32_t offset) const;
+  bool Lookup(uint32_t offset, size_t* index) const;
 
   std::vector<BlockMapEntry> entries_;
-  std::unordered_map<uint32_t, size_t> byOffset_;
+  std::vector<size_t> byOffset_;  // entry indexes in order of offset
   std::unordered_map<uint32_t, size_t> firstOfFile_;  // file id -> entry of sequence 0
-  std::set<size_t> free_;                              // entry indexes
+  std::set<size_t> free_;  // entry indexes of reusable free blocks
 };

@@ -622,7 +622,8 @@ bool VFSCore::FlushFile(int32_t ref) { return held_.ref != ref || FlushHeld(); }
 // ---- Allocation -------------------------------------------------------------------------
 
 bool VFSCore::TakeFreeBlock(uint32_t* offset, uint32_t* length) {
-  for (uint32_t candidate : map_.FreeOffsets()) {
+  uint32_t candidate = 0;
+  while (map_.FirstFree(&candidate)) {
     Header header;
     if (ReadHeader(candidate, &header) && header.fileId == 0 &&
         header.length >= kMinReusableLength && header.length <= kMaxReusableLength) {
@@ -630,6 +631,7 @@ bool VFSCore::TakeFreeBlock(uint32_t* offset, uint32_t* length) {
       *length = header.length;
       return true;
     }
+    map_.SetAside(candidate);
   }
   return false;
 }

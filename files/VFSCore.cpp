@@ -118,6 +118,12 @@ bool VFSCore::Close() {
   return written;
 }
 
+void VFSCore::Abandon() {
+  held_ = Held();
+  changed_ = rebuilt_ = false;
+  Close();
+}
+
 void VFSCore::NoteDamage(VFSDamageKind kind, uint32_t offset, const char* message) {
   if (damage_.kind == VFSDamageKind::kNone) damage_ = {kind, offset};
   LogErrorMessage(message, kLogCode);

@@ -110,6 +110,9 @@ class VFSCore {
   // the stream; open files' records are dropped. True when nothing failed.
   // Every later operation fails.
   bool Close();
+  // Releases the stream without writing anything (a container refused
+  // after opening stays as it was).
+  void Abandon();
   bool IsOpen() const { return disk_ != nullptr; }
   // Values inside VFS files (written by the layer above) are big-endian from
   // version 3 on, little-endian before.

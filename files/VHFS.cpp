@@ -134,8 +134,9 @@ bool VHFS::WriteValue32(uint32_t id, uint32_t position, uint32_t value) {
 std::unique_ptr<VHFS> VHFS::CreateVolume(FileStreamPtr disk) {
   std::unique_ptr<VFSCore> core = VFSCore::CreateContainer(std::move(disk));
   if (!core) return nullptr;
-  std::unique_ptr<VHFS> volume(new (std::nothrow) VHFS(std::move(core)));
+  std::unique_ptr<VHFS> volume(new (std::nothrow) VHFS(nullptr));
   if (!volume) return nullptr;
+  volume->core_ = std::move(core);
   const double now = DateNowSeconds();
   uint8_t root[kItemHeaderSize + 4] = {};
   volume->EncodeHeader(root, {4, kVHFSFolderType, 0, now, now, "/"});
@@ -146,9 +147,14 @@ std::unique_ptr<VHFS> VHFS::CreateVolume(FileStreamPtr disk) {
 std::unique_ptr<VHFS> VHFS::OpenVolume(FileStreamPtr disk) {
   std::unique_ptr<VFSCore> core = VFSCore::OpenContainer(std::move(disk));
   if (!core) return nullptr;
-  std::unique_ptr<VHFS> volume(new (std::nothrow) VHFS(std::move(core)));
-  if (!volume || !volume->GetRootItem().IsFolder()) return nullptr;
-  return volume;
+  std::unique_ptr<VHFS> volume(new (std::nothrow) VHFS(nullptr));
+  if (volume) {
+    volume->core_ = std::move(core);
+    if (volume->GetRootItem().IsFolder()) return volume;
+  }
+  // Refused: left as it was found.
+  (volume ? volume->core_ : core)->Abandon();
+  return nullptr;
 }
 
 VHFS::~VHFS() { Close(); }

@@ -104,9 +104,13 @@ TEST(VirtualContainerTest, FreedBlocksAreReusedOnlyWithinTheLimits) {
 
 TEST(VirtualContainerTest, RefusedStartsLeaveTheBytesAndOldVersionsRead) {
   ContainerBuilder v4(4);
-  for (const std::string& bytes :
-       {std::string("VFSx") + v4.Bytes().substr(4), v4.Bytes(), std::string("plain text\r\n")}) {
-    EXPECT_EQ(VHFS::OpenVolume(StreamOf(bytes)), nullptr);
+  ContainerBuilder noRoot(3, 3);
+  noRoot.AddBlock(2, 0, 1024, 0, noRoot.Item(4, 0, 0, "/"));  // type 0: no item
+  for (const std::string& bytes : {std::string("VFSx") + v4.Bytes().substr(4), v4.Bytes(),
+                                   std::string("plain text\r\n"), noRoot.Bytes()}) {
+    Disk disk;
+    EXPECT_EQ(VHFS::OpenVolume(disk.Make(bytes)), nullptr);
+    EXPECT_EQ(disk.Bytes(), bytes) << "refused, and left as it was";
   }
   // Version 1: header doubles and item values in host order.
   for (uint32_t version : {1u, 2u, 3u}) {

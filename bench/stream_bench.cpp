@@ -98,8 +98,8 @@ bool RawWrite(const std::wstring& path, int64_t size, double* rate) {
     DWORD written;
     for (int64_t done = 0; ok && done < size; done += kBlock)
       ok = WriteFile(file, block.data(), kBlock, &written, nullptr) && written == DWORD(kBlock);
+    CloseHandle(file);  // as every writer below closes its file in the time
   });
-  CloseHandle(file);
   if (!ok) return Fail("the raw write");
   *rate = Rate(size, seconds);
   return true;

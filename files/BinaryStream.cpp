@@ -16,6 +16,8 @@ namespace {
 
 constexpr char kSource[] = "BinaryStream";
 constexpr uint32_t kPStringMaxLength = 255;
+// Reads up to this are taken as asked; larger ones step through the file.
+constexpr int32_t kBlock = 64 * 1024;
 
 BinaryStreamFields* Self(RuntimeObject* self) {
   return StreamSelf<BinaryStreamFields>(self, GetBinaryStreamClassDefinition(), kSource);
@@ -64,10 +66,9 @@ int32_t ReadInto(FileStream* stream, void* into, int32_t count) {
 // remains is unknown and a huge count must not become a huge allocation.
 // Nil for none.
 StringRecord* ReadToTheEnd(FileStream* stream, int32_t count, uint32_t label) {
-  constexpr int32_t kStep = 64 * 1024;
   std::string bytes;
   while (int32_t(bytes.size()) < count) {
-    const int32_t asked = std::min(kStep, count - int32_t(bytes.size()));
+    const int32_t asked = std::min(kBlock, count - int32_t(bytes.size()));
     const size_t start = bytes.size();
     bytes.resize(start + size_t(asked));
     const int32_t got = ReadInto(stream, &bytes[start], asked);
@@ -218,15 +219,20 @@ StringRecord* BinaryStreamReadPString(RuntimeObject* self, RuntimeObject* encodi
 
 StringRecord* BinaryStreamRead(RuntimeObject* self, int32_t byteCount, RuntimeObject* encoding) {
   FileStream* stream = StreamOf(self);
-  if (!stream) return nullptr;
+  if (!stream || byteCount <= 0) return nullptr;
   const uint32_t label = GetEncodingFromTEObject(encoding);
-  const int32_t length = stream->GetLength();
-  const int32_t position = stream->GetPosition();
-  if (length < 0 || position < 0) return ReadToTheEnd(stream, byteCount, label);
-  // Never more than remains: a script's huge count must not become a huge
-  // allocation, and the difference is taken so that it cannot overflow.
-  const int64_t count = std::min<int64_t>(byteCount, int64_t(length) - position);
-  if (count <= 0) return nullptr;
+  int64_t count = byteCount;
+  // A count up to a block is read as it is, without asking the file what
+  // remains; a larger one never becomes more than remains: a script's huge
+  // count must not become a huge allocation, and the difference is taken so
+  // that it cannot overflow.
+  if (byteCount > kBlock) {
+    const int32_t length = stream->GetLength();
+    const int32_t position = stream->GetPosition();
+    if (length < 0 || position < 0) return ReadToTheEnd(stream, byteCount, label);
+    count = std::min<int64_t>(byteCount, int64_t(length) - position);
+    if (count <= 0) return nullptr;
+  }
   StringRecord* text = NewString(nullptr, size_t(count), label);
   const int32_t got = ReadInto(stream, StringCStrWritable(&text), int32_t(count));
   if (got == count) return text;

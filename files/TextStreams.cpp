@@ -176,6 +176,13 @@ StringRecord* TextInputStreamReadLine(RuntimeObject* self, RuntimeObject* encodi
     const uint8_t* next = Next(in);
     const int32_t whole = Unread(in) / width * width;
     const int32_t end = FindLineEnd(next, whole, width);
+    if (end < whole && line.empty()) {
+      // The usual case: the whole line lies in the buffer.
+      StringRecord* taken = end > 0 ? NewString(next, size_t(end), label) : nullptr;
+      in->bufferPosition += end;
+      SkipLineEnd(in, width);
+      return taken;
+    }
     line.append(reinterpret_cast<const char*>(next), size_t(end));
     in->bufferPosition += end;
     if (end < whole) {

@@ -116,6 +116,8 @@ int32_t DataControlPane::DatabaseError() const {
   return database_ ? databaseErrorCodeGetter(database_.get(), 0) : 0;
 }
 
+bool DataControlPane::AtEnd() const { return RecordSetArgument(cursor_.get())->eof != 0; }
+
 bool DataControlPane::HasQuery() const {
   return database_ && !IsEmpty(table_) && !IsEmpty(query_);
 }
@@ -210,8 +212,10 @@ void DataControlPane::SeekRow(int32_t row) {
   row_ = row;
   OpenQuery();
   if (!cursor_) return;
+  // A row past the last leaves the set past its last record: row_ then is
+  // the number of records.
   RuntimeObject* set = cursor_.get();
-  for (int32_t step = 0; step < row && !RecordSetArgument(set)->eof; ++step) cursorMoveNext(set);
+  for (row_ = 0; row_ < row && !AtEnd(); ++row_) cursorMoveNext(set);
 }
 
 void DataControlPane::BeginRecordEdit() {
@@ -286,7 +290,8 @@ void DataControlPane::ClearBoundControlValues() {
 bool DataControlPane::ControlsDiffer() { return cursor_ && !ChangedControls().empty(); }
 
 void DataControlPane::SaveEdits() {
-  if (!cursor_ || ReadOnly() || !ControlsDiffer()) return;
+  // Past the last record there is nothing to write to.
+  if (!cursor_ || ReadOnly() || AtEnd() || !ControlsDiffer()) return;
   if (delegate_ && delegate_->Validate(kValidateUpdate)) return;
   if (Gone()) return;
   RuntimeObject* set = cursor_.get();
@@ -331,7 +336,7 @@ void DataControlPane::InsertFromControls() {
 }
 
 void DataControlPane::DeleteCurrentRecord() {
-  if (!cursor_) return;
+  if (!cursor_ || AtEnd()) return;
   if (delegate_ && delegate_->Validate(kValidateDelete)) return;
   if (Gone()) return;
   const int32_t count = CountRecords();
@@ -402,7 +407,7 @@ void DataControlPane::MoveTo(int32_t row) {
   SaveEdits();
   if (Gone()) return;
   SeekRow(row - 1);
-  AfterMove(row - 1);
+  AfterMove(row_);
 }
 
 // ---- Geometry and drawing ----

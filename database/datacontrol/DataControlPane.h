@@ -113,7 +113,8 @@ class DataControlPane : public SubPane {
   void MovePrevious();
   void MoveFirst();
   void MoveLast();
-  void MoveTo(int32_t row);  // counted from 1
+  // Counted from 1; a row past the last leaves the set past its last record.
+  void MoveTo(int32_t row);
 
   // ---- State for tests and drawing ----
   bool BackEnabled() const { return backEnabled_ != 0; }
@@ -144,6 +145,8 @@ class DataControlPane : public SubPane {
   bool Gone() const { return IsClosing() || !cursor_; }
   int32_t DatabaseError() const;
   bool HasQuery() const;
+  // The set stands past its last record (a set is open).
+  bool AtEnd() const;
   void CloseSet();
   // The set's text of the control's column; nil when the set has no such
   // column (*hasColumn false).

@@ -74,6 +74,19 @@ TEST_F(DataControlTest, EachMoveReachesItsRow) {
   CallMethod(Data(), "MoveTo", 3);
   EXPECT_EQ(Row(), 3);
   EXPECT_EQ(Shown("NameField"), "Cy");
+
+  // Past the last record: Row is one more than the count, the controls show
+  // nothing, and there is nothing to save or delete.
+  CallMethod(Data(), "MoveTo", 10);
+  EXPECT_EQ(Row(), 4);
+  EXPECT_EQ(Shown(), "||||unchecked");
+  TakeLog();
+  Type("NameField", "Nobody");
+  Call("Delete");
+  Call("MoveFirst");
+  EXPECT_EQ(TakeLog(), (Lines{"Data1.Reposition(0)"}));
+  EXPECT_EQ(RecordCount(), 3);
+  EXPECT_EQ(Column("select name from people order by id"), "Ann|Bob|Cy");
 }
 
 TEST_F(DataControlTest, MovesThatDoNotMove) {

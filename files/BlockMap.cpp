@@ -48,17 +48,10 @@ bool BlockMap::SetEntry(uint32_t offset, uint32_t fileId, uint32_t sequence) {
   if (entry.fileId == 0) {
     free_.erase(index);
   } else if (entry.sequence == 0) {
+    // A second first block of the file (damage) is not looked for: the
+    // container rebuilds the map when a file's first block is missing.
     auto first = firstOfFile_.find(entry.fileId);
-    if (first != firstOfFile_.end() && first->second == index) {
-      // Another sequence-0 entry of the file, if any, takes the place.
-      firstOfFile_.erase(first);
-      for (size_t i = 0; i < entries_.size(); ++i) {
-        if (i != index && entries_[i].fileId == entry.fileId && entries_[i].sequence == 0) {
-          firstOfFile_[entry.fileId] = i;
-          break;
-        }
-      }
-    }
+    if (first != firstOfFile_.end() && first->second == index) firstOfFile_.erase(first);
   }
   entry.fileId = fileId;
   entry.sequence = fileId == 0 ? 0 : sequence;

@@ -3,20 +3,30 @@
 // 10,000 seeks of random existing keys. One case per process, so that the
 // peak working set is the case's own.
 //
-//   dbstore_bench engine|table|sqlite|sqlite-default <rows> increasing|random|absent <folder>
+//   dbstore_bench engine|table|sqlite|sqlite-default <rows> <case> <folder>
+//
+// Cases: "increasing", "random" and "absent" (no key: rows ordered by record
+// id) insert every row in one transaction; "bulk" inserts increasing keys,
+// committing every 1,000 rows; "mixed" loads the rows in increasing order
+// untimed, then times 100,000 operations in one transaction: 50% updates of
+// random live rows, 25% deletes of random live rows, 25% inserts of new keys
+// (its insert figure counts operations).
 //
 // "engine" is the storage core; "table" the engine's table layer on the same
-// rows: inserts by InsertRow from value texts, a scan through a table cursor
-// reading every column's value, and lookups each opening a cursor with an
-// "id = k" filter (none without a key); it and SQLite also write and read
-// back a 10 MB BLOB (commit included).
+// rows (first three cases only): inserts by InsertRow from value texts, a
+// scan through a table cursor reading every column's value, and lookups each
+// opening a cursor with an "id = k" filter (none without a key); it and
+// SQLite also write and read back a 10 MB BLOB (commit included).
 //
 // Prints one line: "case engine rows order inserts/s scans/s seeks/s
 // file-bytes peak-MiB blob-write-MB/s blob-read-MB/s". SQLite is there only
 // when the bench was built with its amalgamation (bench/run_dbstore_bench.sh
-// does that), in exclusive locking mode as the engine holds its lock while
-// open; "sqlite" runs it with a cache of the engine's default budget,
-// "sqlite-default" with its own default cache. Nothing is asserted.
+// does that). It always runs with PRAGMA locking_mode=EXCLUSIVE: the engine
+// holds its file lock while the file is open, while SQLite in its default
+// mode takes and drops a lock around every statement, which under Wine costs
+// far more than the statement. "sqlite" has a cache of the engine's default
+// budget (128 MiB), "sqlite-default" SQLite's own default cache. Nothing is
+// asserted.
 #include <windows.h>
 #include <psapi.h>
 
@@ -45,8 +55,11 @@ namespace {
 
 constexpr int32_t kSeeks = 10000;
 constexpr size_t kBlobBytes = 10000000;
+constexpr int32_t kBulkBatch = 1000;
+constexpr int32_t kMixedOperations = 100000;
 
-// The row of an id: a name of 20 to 50 bytes, a value and a day.
+// The row of an id: a name of 20 to 50 bytes, a value and a day. An updated
+// row has another value.
 struct Row {
   int32_t id;
   std::string name;
@@ -54,13 +67,13 @@ struct Row {
   uint16_t day[3];
 };
 
-Row RowOf(int32_t id) {
+Row RowOf(int32_t id, bool updated = false) {
   Row row;
   row.id = id;
   row.name = "row-" + std::to_string(id) + "-";
   const size_t length = 20 + size_t(uint32_t(id) * 2654435761u % 31);
   while (row.name.size() < length) row.name += char('a' + row.name.size() % 26);
-  row.value = id * 0.5;
+  row.value = id * (updated ? 0.25 : 0.5);
   row.day[0] = uint16_t(2000 + id % 30);
   row.day[1] = uint16_t(1 + id % 12);
   row.day[2] = uint16_t(1 + id % 28);
@@ -75,11 +88,60 @@ std::vector<int32_t> Order(int32_t rows, const std::string& order) {
   return ids;
 }
 
+// The mixed case's operations on rows 0 to rows - 1; `live` ends with the
+// ids still there afterwards.
+enum class Op { kUpdate, kDelete, kInsert };
+struct Step {
+  Op op;
+  int32_t id;
+};
+
+std::vector<Step> MixedSteps(int32_t rows, std::vector<int32_t>* live) {
+  *live = Order(rows, "increasing");
+  std::vector<Step> steps;
+  steps.reserve(kMixedOperations);
+  std::mt19937 random(4242);
+  int32_t next = rows;
+  for (int32_t i = 0; i < kMixedOperations; ++i) {
+    const uint32_t pick = random() % 4;
+    if (pick == 3 || live->empty()) {
+      steps.push_back({Op::kInsert, next});
+      live->push_back(next++);
+      continue;
+    }
+    const size_t at = random() % live->size();
+    steps.push_back({pick == 2 ? Op::kDelete : Op::kUpdate, (*live)[at]});
+    if (pick == 2) {
+      (*live)[at] = live->back();
+      live->pop_back();
+    }
+  }
+  return steps;
+}
+
+// Positions in the list of live rows of the 10,000 seeks.
+std::vector<size_t> SeekIndexes(size_t live) {
+  std::mt19937 random(777);
+  std::vector<size_t> indexes(kSeeks);
+  for (size_t& index : indexes) index = random() % live;
+  return indexes;
+}
+
+// File bytes and peak working set are taken once the rows are done, before
+// any BLOB is written.
 struct Result {
   double insertSeconds = 0, scanSeconds = 0, seekSeconds = 0;
   double blobWriteSeconds = 0, blobReadSeconds = 0;
   int64_t fileBytes = 0;
+  double peakMiB = 0;
 };
+
+double PeakMiB() {
+  PROCESS_MEMORY_COUNTERS memory = {};
+  memory.cb = sizeof memory;
+  GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+  return double(memory.PeakWorkingSetSize) / 1048576.0;
+}
 
 std::vector<uint8_t> BlobBytes() {
   std::vector<uint8_t> bytes(kBlobBytes);
@@ -93,6 +155,62 @@ int64_t FileBytes(const std::wstring& path) {
   return (int64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+// The storage core's side: records built from the row values, the key of an
+// id as the key tree stores it.
+class EngineRows {
+ public:
+  explicit EngineRows(DBFile& db) : db_(db) {}
+
+  const std::vector<uint8_t>& Record(const Row& row) {
+    Values values{row.id, NewString(row.name, kEncodingASCII), row.value, {row.day[0], row.day[1], row.day[2]}};
+    BuildRecord(db_, kItems, 4, &values, &record_);
+    StringRecordRelease(values.name);
+    return record_;
+  }
+
+  static std::vector<uint8_t> Key(int32_t id) {
+    const uint32_t bits = uint32_t(id) ^ 0x80000000u;
+    return {0x01, uint8_t(bits >> 24), uint8_t(bits >> 16), uint8_t(bits >> 8), uint8_t(bits)};
+  }
+
+ private:
+  struct Values {
+    int32_t id;
+    StringRecord* name;
+    double value;
+    uint16_t day[3];
+  };
+  static constexpr DBFieldListItem kItems[] = {{0, kDBFieldInt32, int16_t(offsetof(Values, id))},
+                                               {1, kDBFieldText, int16_t(offsetof(Values, name))},
+                                               {2, kDBFieldDouble, int16_t(offsetof(Values, value))},
+                                               {3, kDBFieldDate, int16_t(offsetof(Values, day))}};
+  DBFile& db_;
+  std::vector<uint8_t> record_;
+};
+constexpr DBFieldListItem EngineRows::kItems[];
+
+// The mixed case's operations through one table cursor.
+bool RunEngineSteps(DBFile& db, EngineRows& rows, const std::vector<Step>& steps, DBKeyColumns keys) {
+  std::unique_ptr<DBTreeCursor> cursor = OpenTableTree(db, "1", nullptr, 0, keys);
+  for (const Step& step : steps) {
+    if (step.op == Op::kInsert) {
+      std::vector<uint8_t> record = rows.Record(RowOf(step.id));
+      if (!cursor->InsertRecord(record.data(), record.size(), true, true)) return false;
+      continue;
+    }
+    const std::vector<uint8_t> key = EngineRows::Key(step.id);
+    bool found = false;
+    if (!cursor->SeekKey(key.data(), key.size(), &found) || !found || !cursor->NextMatching()) return false;
+    if (step.op == Op::kDelete) {
+      if (!DeleteCurrentRecord(*cursor)) return false;
+      continue;
+    }
+    const std::vector<uint8_t>& record = rows.Record(RowOf(step.id, true));
+    if (!UpdateCurrentRecord(*cursor, record.data(), record.size())) return false;
+  }
+  return true;
+}
+
 Result RunEngine(const std::wstring& path, int32_t rows, const std::string& order) {
   Result result;
   const StringRef file = StringRef::Adopt(
@@ -101,31 +219,29 @@ Result RunEngine(const std::wstring& path, int32_t rows, const std::string& orde
   if (!db || !CreateTableTree(*db, "1")) return result;
   const uint8_t keyColumn[] = {0};
   const DBKeyColumns keys = order == "absent" ? DBKeyColumns{} : DBKeyColumns{keyColumn, 1};
-  struct Values {
-    int32_t id;
-    StringRecord* name;
-    double value;
-    uint16_t day[3];
-  };
-  const DBFieldListItem items[] = {{0, kDBFieldInt32, int16_t(offsetof(Values, id))},
-                                   {1, kDBFieldText, int16_t(offsetof(Values, name))},
-                                   {2, kDBFieldDouble, int16_t(offsetof(Values, value))},
-                                   {3, kDBFieldDate, int16_t(offsetof(Values, day))}};
+  EngineRows builder(*db);
   std::vector<uint32_t> recordIds;
-  std::vector<uint8_t> record;
+  const bool mixed = order == "mixed";
   double start = Now();
+  int32_t inserted = 0;
   for (int32_t id : Order(rows, order)) {
-    const Row row = RowOf(id);
-    Values values{row.id, NewString(row.name, kEncodingASCII), row.value, {row.day[0], row.day[1], row.day[2]}};
-    BuildRecord(*db, items, 4, &values, &record);
-    StringRecordRelease(values.name);
+    std::vector<uint8_t> record = builder.Record(RowOf(id));
     if (!InsertTableRecord(*db, "1", record.data(), record.size(), keys, true)) {
       std::fprintf(stderr, "insert failed: %d\n", int(db->LastError().code));
       return result;
     }
     recordIds.push_back(EntryRecordId(record.data()));
+    if (order == "bulk" && ++inserted % kBulkBatch == 0) db->CommitTransaction();
   }
   db->CommitTransaction();
+  std::vector<int32_t> live = Order(rows, "increasing");
+  if (mixed) {
+    const std::vector<Step> steps = MixedSteps(rows, &live);
+    start = Now();
+    if (!RunEngineSteps(*db, builder, steps, keys))
+      std::fprintf(stderr, "mixed step failed: %d\n", int(db->LastError().code));
+    db->CommitTransaction();
+  }
   result.insertSeconds = Now() - start;
 
   start = Now();
@@ -141,17 +257,14 @@ Result RunEngine(const std::wstring& path, int32_t rows, const std::string& orde
   }
   result.scanSeconds = Now() - start;
 
-  std::mt19937 random(777);
   std::vector<uint8_t> key;
   start = Now();
-  for (int32_t i = 0; i < kSeeks; ++i) {
-    const size_t index = random() % size_t(rows);
+  for (size_t index : SeekIndexes(live.size())) {
     if (order == "absent") {
       const uint32_t id = recordIds[index];
       key = {uint8_t(id), uint8_t(id >> 8), uint8_t(id >> 16), uint8_t(id >> 24)};
     } else {
-      const uint32_t bits = uint32_t(index) ^ 0x80000000u;
-      key = {0x01, uint8_t(bits >> 24), uint8_t(bits >> 16), uint8_t(bits >> 8), uint8_t(bits)};
+      key = EngineRows::Key(live[index]);
     }
     bool found = false;
     cursor->SeekKey(key.data(), key.size(), &found);
@@ -161,6 +274,7 @@ Result RunEngine(const std::wstring& path, int32_t rows, const std::string& orde
   cursor.reset();
   CloseDatabaseFile(db);
   result.fileBytes = FileBytes(path) + (checksum == -1 ? 1 : 0);
+  result.peakMiB = PeakMiB();
   return result;
 }
 
@@ -226,6 +340,8 @@ Result RunTable(const std::wstring& path, int32_t rows, const std::string& order
     if (cursor) readRow(*cursor);
   }
   result.seekSeconds = keyed ? Now() - start : 0;
+  result.fileBytes = FileBytes(path) + (checksum == -1 ? 1 : 0);
+  result.peakMiB = PeakMiB();
 
   const std::vector<uint8_t> blob = BlobBytes();
   int32_t blobId = 0;
@@ -238,7 +354,6 @@ Result RunTable(const std::wstring& path, int32_t rows, const std::string& order
   if (!ReadBlob(*db, blobId, &back) || back != blob) std::fprintf(stderr, "BLOB not read back\n");
   result.blobReadSeconds = Now() - start;
   CloseEngineDatabase(db);
-  result.fileBytes = FileBytes(path) + (checksum == -1 ? 1 : 0);
   return result;
 }
 
@@ -249,6 +364,47 @@ void Exec(sqlite3* db, const char* sql) {
     std::fprintf(stderr, "%s: %s\n", sql, message ? message : "?");
     sqlite3_free(message);
   }
+}
+
+sqlite3_stmt* Prepare(sqlite3* db, const char* sql) {
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK)
+    std::fprintf(stderr, "%s: %s\n", sql, sqlite3_errmsg(db));
+  return statement;
+}
+
+// Binds the row's columns from the first parameter on; steps and resets.
+bool StepRow(sqlite3_stmt* statement, const Row& row, bool idLast = false) {
+  const int first = idLast ? 1 : 2;
+  sqlite3_bind_int(statement, idLast ? 4 : 1, row.id);
+  sqlite3_bind_text(statement, first, row.name.data(), int(row.name.size()), SQLITE_TRANSIENT);
+  sqlite3_bind_double(statement, first + 1, row.value);
+  sqlite3_bind_int(statement, first + 2, row.day[0] * 10000 + row.day[1] * 100 + row.day[2]);
+  const bool done = sqlite3_step(statement) == SQLITE_DONE;
+  sqlite3_reset(statement);
+  return done;
+}
+
+bool RunSqliteSteps(sqlite3* db, const std::vector<Step>& steps) {
+  sqlite3_stmt* insert = Prepare(db, "INSERT INTO t VALUES(?,?,?,?)");
+  sqlite3_stmt* update = Prepare(db, "UPDATE t SET name=?,value=?,day=? WHERE id=?");
+  sqlite3_stmt* erase = Prepare(db, "DELETE FROM t WHERE id=?");
+  bool done = true;
+  for (const Step& step : steps) {
+    if (step.op == Op::kInsert) {
+      done = StepRow(insert, RowOf(step.id)) && done;
+    } else if (step.op == Op::kUpdate) {
+      done = StepRow(update, RowOf(step.id, true), true) && done;
+    } else {
+      sqlite3_bind_int(erase, 1, step.id);
+      done = sqlite3_step(erase) == SQLITE_DONE && done;
+      sqlite3_reset(erase);
+    }
+  }
+  sqlite3_finalize(insert);
+  sqlite3_finalize(update);
+  sqlite3_finalize(erase);
+  return done;
 }
 
 Result RunSqlite(const std::wstring& path, int32_t rows, const std::string& order, bool ownCache) {
@@ -262,25 +418,27 @@ Result RunSqlite(const std::wstring& path, int32_t rows, const std::string& orde
   const bool keyless = order == "absent";
   Exec(db, keyless ? "CREATE TABLE t(id INTEGER, name TEXT, value REAL, day INTEGER)"
                    : "CREATE TABLE t(id INTEGER PRIMARY KEY, name TEXT, value REAL, day INTEGER)");
-  sqlite3_stmt* insert = nullptr;
-  sqlite3_prepare_v2(db, "INSERT INTO t VALUES(?,?,?,?)", -1, &insert, nullptr);
+  sqlite3_stmt* insert = Prepare(db, "INSERT INTO t VALUES(?,?,?,?)");
   double start = Now();
   Exec(db, "BEGIN");
+  int32_t inserted = 0;
   for (int32_t id : Order(rows, order)) {
-    const Row row = RowOf(id);
-    sqlite3_bind_int(insert, 1, row.id);
-    sqlite3_bind_text(insert, 2, row.name.data(), int(row.name.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_double(insert, 3, row.value);
-    sqlite3_bind_int(insert, 4, row.day[0] * 10000 + row.day[1] * 100 + row.day[2]);
-    sqlite3_step(insert);
-    sqlite3_reset(insert);
+    StepRow(insert, RowOf(id));
+    if (order == "bulk" && ++inserted % kBulkBatch == 0) Exec(db, "COMMIT; BEGIN");
   }
   Exec(db, "COMMIT");
-  result.insertSeconds = Now() - start;
   sqlite3_finalize(insert);
+  std::vector<int32_t> live = Order(rows, "increasing");
+  if (order == "mixed") {
+    const std::vector<Step> steps = MixedSteps(rows, &live);
+    start = Now();
+    Exec(db, "BEGIN");
+    if (!RunSqliteSteps(db, steps)) std::fprintf(stderr, "mixed step failed\n");
+    Exec(db, "COMMIT");
+  }
+  result.insertSeconds = Now() - start;
 
-  sqlite3_stmt* scan = nullptr;
-  sqlite3_prepare_v2(db, "SELECT id,name,value,day FROM t", -1, &scan, nullptr);
+  sqlite3_stmt* scan = Prepare(db, "SELECT id,name,value,day FROM t");
   int64_t checksum = 0;
   start = Now();
   while (sqlite3_step(scan) == SQLITE_ROW)
@@ -289,21 +447,18 @@ Result RunSqlite(const std::wstring& path, int32_t rows, const std::string& orde
   result.scanSeconds = Now() - start;
   sqlite3_finalize(scan);
 
-  sqlite3_stmt* seek = nullptr;
-  sqlite3_prepare_v2(db,
-                     keyless ? "SELECT id,name,value,day FROM t WHERE rowid=?"
-                             : "SELECT id,name,value,day FROM t WHERE id=?",
-                     -1, &seek, nullptr);
-  std::mt19937 random(777);
+  sqlite3_stmt* seek = Prepare(db, keyless ? "SELECT id,name,value,day FROM t WHERE rowid=?"
+                                           : "SELECT id,name,value,day FROM t WHERE id=?");
   start = Now();
-  for (int32_t i = 0; i < kSeeks; ++i) {
-    const int32_t index = int32_t(random() % uint32_t(rows));
-    sqlite3_bind_int(seek, 1, keyless ? index + 1 : index);
+  for (size_t index : SeekIndexes(live.size())) {
+    sqlite3_bind_int(seek, 1, keyless ? int(index) + 1 : live[index]);
     if (sqlite3_step(seek) != SQLITE_ROW) std::fprintf(stderr, "seek missed\n");
     sqlite3_reset(seek);
   }
   result.seekSeconds = Now() - start;
   sqlite3_finalize(seek);
+  result.fileBytes = FileBytes(path) + (checksum == -1 ? 1 : 0);
+  result.peakMiB = PeakMiB();
 
   const std::vector<uint8_t> blob = BlobBytes();
   Exec(db, "CREATE TABLE b(id INTEGER PRIMARY KEY, data BLOB)");
@@ -328,7 +483,6 @@ Result RunSqlite(const std::wstring& path, int32_t rows, const std::string& orde
   result.blobReadSeconds = Now() - start;
   sqlite3_finalize(get);
   sqlite3_close(db);
-  result.fileBytes = FileBytes(path) + (checksum == -1 ? 1 : 0);
   return result;
 }
 #endif
@@ -337,7 +491,9 @@ Result RunSqlite(const std::wstring& path, int32_t rows, const std::string& orde
 
 int main(int argc, char** argv) {
   if (argc < 5) {
-    std::fprintf(stderr, "dbstore_bench engine|table|sqlite|sqlite-default <rows> increasing|random|absent <folder>\n");
+    std::fprintf(stderr,
+                 "dbstore_bench engine|table|sqlite|sqlite-default <rows> "
+                 "increasing|random|absent|bulk|mixed <folder>\n");
     return 2;
   }
   const std::string engine = argv[1];
@@ -363,14 +519,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "no such engine in this build: %s\n", engine.c_str());
     return 2;
   }
-  PROCESS_MEMORY_COUNTERS memory = {};
-  memory.cb = sizeof memory;
-  GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
   auto perSecond = [](double count, double seconds) { return seconds > 0 ? count / seconds : 0; };
+  const int32_t operations = order == "mixed" ? kMixedOperations : rows;
   std::printf("case %s %d %s %.0f %.0f %.0f %lld %.1f %.1f %.1f\n", engine.c_str(), int(rows),
-              order.c_str(), perSecond(rows, result.insertSeconds), perSecond(rows, result.scanSeconds),
+              order.c_str(), perSecond(operations, result.insertSeconds), perSecond(rows, result.scanSeconds),
               perSecond(kSeeks, result.seekSeconds), static_cast<long long>(result.fileBytes),
-              double(memory.PeakWorkingSetSize) / 1048576.0,
+              result.peakMiB,
               perSecond(kBlobBytes / 1e6, result.blobWriteSeconds),
               perSecond(kBlobBytes / 1e6, result.blobReadSeconds));
   DeleteFileW(path.c_str());

@@ -36,11 +36,18 @@ const std::vector<uint16_t>& DBPageRef::EntryOffsets() const {
   return entry_->offsets;
 }
 
+void DBPageRef::EntryInserted(uint32_t offset, uint32_t length) const {
+  if (!entry_->offsetsValid) return;
+  std::vector<uint16_t>& offsets = entry_->offsets;
+  const auto at = std::lower_bound(offsets.begin(), offsets.end(), uint16_t(offset));
+  for (auto behind = at; behind != offsets.end(); ++behind) *behind = uint16_t(*behind + length);
+  offsets.insert(at, uint16_t(offset));
+}
+
 DBPageEntry* DBPageCache::Find(uint32_t number) {
-  const auto found = entries_.find(number);
-  if (found == entries_.end()) return nullptr;
-  DBPageEntry* entry = found->second.get();
-  if (!entry->dirty) {
+  if (number >= entries_.size() || !entries_[number]) return nullptr;
+  DBPageEntry* entry = entries_[number].get();
+  if (!entry->dirty && newest_ != entry) {
     Unlink(entry);
     LinkAtHead(entry);
   }
@@ -49,11 +56,12 @@ DBPageEntry* DBPageCache::Find(uint32_t number) {
 
 void DBPageCache::MakeRoom() {
   DBPageEntry* candidate = oldest_;
-  while (entries_.size() >= budget_ && candidate) {
+  while (count_ >= budget_ && candidate) {
     DBPageEntry* newer = candidate->newer;
     if (candidate->pins == 0) {
       Unlink(candidate);
-      entries_.erase(candidate->number);
+      entries_[candidate->number].reset();
+      --count_;
     }
     candidate = newer;
   }
@@ -61,6 +69,8 @@ void DBPageCache::MakeRoom() {
 
 DBPageEntry* DBPageCache::Add(std::unique_ptr<DBPageEntry> entry) {
   DBPageEntry* added = entry.get();
+  if (added->number >= entries_.size()) entries_.resize(added->number + 1);
+  if (!entries_[added->number]) ++count_;
   entries_[added->number] = std::move(entry);
   LinkAtHead(added);
   return added;
@@ -85,6 +95,7 @@ void DBPageCache::Clear() {
   dirty_.clear();
   newest_ = oldest_ = nullptr;
   entries_.clear();
+  count_ = 0;
 }
 
 void DBPageCache::LinkAtHead(DBPageEntry* entry) {

@@ -8,22 +8,24 @@
 #pragma once
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "database/storage/PageFormat.h"
 
+// The bookkeeping comes before the bytes, so that a look-up touches one
+// line of memory before the page's own.
 struct DBPageEntry {
-  uint8_t bytes[kDBPageSize];
   uint32_t number = 0;
   uint32_t pins = 0;
   bool dirty = false;
+  bool offsetsValid = false;
   // Recent-use list (clean pages only): newer is towards the head.
   DBPageEntry* newer = nullptr;
   DBPageEntry* older = nullptr;
-  // Offsets of the entries, built on demand; cleared when the layout changes.
+  // Offsets of the entries, built on demand; kept up to date by an insert
+  // into the page, built again after any other move of its entries.
   std::vector<uint16_t> offsets;
-  bool offsetsValid = false;
+  uint8_t bytes[kDBPageSize];
 };
 
 // One pin on a cached page; unpins when dropped. Copies take a pin of their
@@ -50,6 +52,9 @@ class DBPageRef {
   const std::vector<uint16_t>& EntryOffsets() const;
   // The entries moved: the offsets are built again when next asked for.
   void LayoutChanged() const { entry_->offsetsValid = false; }
+  // An entry of `length` bytes went in at `offset`, the entries from there
+  // on moving up by as much: the offsets follow without a new walk.
+  void EntryInserted(uint32_t offset, uint32_t length) const;
   DBPageEntry* Entry() const { return entry_; }
 
  private:
@@ -78,7 +83,7 @@ class DBPageCache {
   void CleanAll();
   void Clear();
 
-  uint32_t Size() const { return uint32_t(entries_.size()); }
+  uint32_t Size() const { return count_; }
   uint32_t Budget() const { return budget_; }
   void SetBudget(uint32_t budget) { budget_ = budget < 1 ? 1 : budget; }
 
@@ -86,7 +91,10 @@ class DBPageCache {
   void LinkAtHead(DBPageEntry* entry);
   void Unlink(DBPageEntry* entry);
 
-  std::unordered_map<uint32_t, std::unique_ptr<DBPageEntry>> entries_;
+  // Indexed by page number (files have at most kDBMaxPages pages), so that
+  // a look-up is one index.
+  std::vector<std::unique_ptr<DBPageEntry>> entries_;
+  uint32_t count_ = 0;
   DBPageEntry* newest_ = nullptr;
   DBPageEntry* oldest_ = nullptr;
   std::vector<DBPageEntry*> dirty_;

@@ -70,6 +70,8 @@ DBTreeCursor::DBTreeCursor(DBFile& db, std::unique_ptr<DBTreeCursor> parent, con
       filter_(filter, filter + filterLength),
       leafKind_(parent_ ? kDBKindTableLeaf : kDBKindDirectoryLeaf),
       root_(kDBNoPage) {
+  // Trees this deep hold far more rows than a file's pages can.
+  levels_.reserve(8);
   if (!parent_) {
     root_ = db.DirectoryRoot();
   } else if (const uint8_t* record = parent_->CurrentEntry()) {
@@ -365,7 +367,7 @@ bool DBTreeCursor::InsertInPage(const DBPageRef& page, uint32_t offset, const ui
   std::memmove(data + offset + length, data + offset, used - offset);
   std::memcpy(data + offset, entry, length);
   SetPageUsed(page.Bytes(), uint16_t(used + length));
-  page.LayoutChanged();
+  page.EntryInserted(offset, length);
   return true;
 }
 

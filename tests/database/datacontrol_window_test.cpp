@@ -194,6 +194,13 @@ TEST_F(DataControlTest, HoveringDrawsTheHotButtonOnlyWithThemes) {
     return states;
   };
 
+  // Put back whatever happens below.
+  struct ThemeScope {
+    ~ThemeScope() {
+      SetWindowsXPForTest(-1);
+      UxSetThemeLayerForTesting(nullptr);
+    }
+  } restore;
   SetWindowsXPForTest(0);
   hover(next.left + 5, 15);
   EXPECT_EQ(Pane()->HotButton(), kNoButton);
@@ -208,6 +215,4 @@ TEST_F(DataControlTest, HoveringDrawsTheHotButtonOnlyWithThemes) {
   hover(150, 100);
   EXPECT_EQ(Pane()->HotButton(), kNoButton);
   EXPECT_EQ(drawnNext(), (Lines{"1"}));
-  SetWindowsXPForTest(-1);
-  UxSetThemeLayerForTesting(nullptr);
 }

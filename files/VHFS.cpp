@@ -21,6 +21,11 @@ constexpr int kMaxDepth = 4096;
 
 char Fold(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
 
+std::string Folded(std::string name) {
+  for (char& c : name) c = Fold(c);
+  return name;
+}
+
 }  // namespace
 
 // ---- Names ------------------------------------------------------------------------------
@@ -218,7 +223,35 @@ int32_t VHFS::OpenFolder(uint32_t folder, Header* header, std::vector<uint32_t>*
   return -1;
 }
 
-const std::vector<VHFSItemRef>* VHFS::Listing(const VHFSItemRef& folder) {
+void VHFS::FolderListing::Add(const VHFSItemRef& child) {
+  byName.emplace(Folded(child.name), children.size());
+  children.push_back(child);
+}
+
+void VHFS::FolderListing::Rename(uint32_t id, const std::string& name) {
+  for (size_t index = 0; index < children.size(); ++index) {
+    if (children[index].id != id) continue;
+    const auto range = byName.equal_range(Folded(children[index].name));
+    for (auto it = range.first; it != range.second; ++it) {
+      if (it->second == index) {
+        byName.erase(it);
+        break;
+      }
+    }
+    children[index].name = name;
+    byName.emplace(Folded(name), index);
+    return;
+  }
+}
+
+VHFSItemRef* VHFS::FolderListing::Child(uint32_t id) {
+  for (VHFSItemRef& child : children) {
+    if (child.id == id) return &child;
+  }
+  return nullptr;
+}
+
+const VHFS::FolderListing* VHFS::Listing(const VHFSItemRef& folder) {
   if (!IsOpen() || !folder.IsFolder()) return nullptr;
   auto cached = listings_.find(folder.id);
   if (cached != listings_.end()) return &cached->second;
@@ -227,7 +260,7 @@ const std::vector<VHFSItemRef>* VHFS::Listing(const VHFSItemRef& folder) {
   const int32_t ref = OpenFolder(folder.id, &header, &ids);
   if (ref < 0) return nullptr;
   core_->CloseFile(ref);
-  std::vector<VHFSItemRef> children;
+  FolderListing listing;
   std::set<uint32_t> seen;
   for (uint32_t id : ids) {
     Header child;
@@ -236,35 +269,32 @@ const std::vector<VHFSItemRef>* VHFS::Listing(const VHFSItemRef& folder) {
       core_->NoteDamage(VFSDamageKind::kBadItem, id, "a folder names a missing item");
       continue;
     }
-    if (child.parent == folder.id) children.push_back({id, child.name, child.type});
+    if (child.parent == folder.id) listing.Add({id, child.name, child.type});
   }
-  return &(listings_[folder.id] = std::move(children));
+  return &(listings_[folder.id] = std::move(listing));
 }
 
 VHFSItemRef* VHFS::CachedChild(uint32_t folder, uint32_t item) {
   auto listing = listings_.find(folder);
-  if (listing == listings_.end()) return nullptr;
-  for (VHFSItemRef& child : listing->second) {
-    if (child.id == item) return &child;
-  }
-  return nullptr;
+  return listing == listings_.end() ? nullptr : listing->second.Child(item);
 }
 
 bool VHFS::ListFolder(const VHFSItemRef& folder, std::vector<VHFSItemRef>* children) {
   children->clear();
-  const std::vector<VHFSItemRef>* listing = Listing(folder);
+  const FolderListing* listing = Listing(folder);
   if (!listing) return false;
-  *children = *listing;
+  *children = listing->children;
   return true;
 }
 
 VHFSItemRef VHFS::FindChild(const VHFSItemRef& folder, const std::string& name) {
-  const std::vector<VHFSItemRef>* listing = Listing(folder);
+  const FolderListing* listing = Listing(folder);
   if (!listing) return {};
-  for (const VHFSItemRef& child : *listing) {
-    if (SameName(child.name, name)) return child;
-  }
-  return {};
+  // The first in stored order of the children answering to the name.
+  const auto range = listing->byName.equal_range(Folded(name));
+  size_t first = listing->children.size();
+  for (auto it = range.first; it != range.second; ++it) first = std::min(first, it->second);
+  return first < listing->children.size() ? listing->children[first] : VHFSItemRef{};
 }
 
 bool VHFS::AddChild(uint32_t item, uint32_t folder) {
@@ -287,7 +317,7 @@ bool VHFS::AddChild(uint32_t item, uint32_t folder) {
   auto listing = listings_.find(folder);
   if (listing != listings_.end()) {
     Header child;
-    if (ReadHeaderOf(item, &child)) listing->second.push_back({item, child.name, child.type});
+    if (ReadHeaderOf(item, &child)) listing->second.Add({item, child.name, child.type});
   }
   return true;
 }
@@ -408,7 +438,8 @@ bool VHFS::RenameItem(VHFSItemRef* item, const std::string& name) {
     return false;
   }
   item->name = cut;
-  if (VHFSItemRef* cached = CachedChild(header.parent, item->id)) cached->name = cut;
+  auto listing = listings_.find(header.parent);
+  if (listing != listings_.end()) listing->second.Rename(item->id, cut);
   return true;
 }
 

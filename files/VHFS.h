@@ -28,8 +28,9 @@
 // folder, writes its parent id, then removes it from the old one (and is
 // undone when a step fails). A folder is never moved into its own subtree.
 //
-// Folder listings are kept in memory and brought up to date by the volume's
-// own changes, so resolving a name reads no folder twice.
+// Folder listings are kept in memory, indexed by name folded as the
+// run-time's case-insensitive comparison folds it, and brought up to date by
+// the volume's own changes, so resolving a name reads no folder twice.
 //
 // Portable: no system header.
 #pragma once
@@ -148,11 +149,20 @@ class VHFS {
   bool AddChild(uint32_t item, uint32_t folder);
   bool RemoveChild(uint32_t item, uint32_t folder);
   bool IsInSubtree(uint32_t folder, uint32_t item);
-  const std::vector<VHFSItemRef>* Listing(const VHFSItemRef& folder);
+  // A folder's children in stored order, indexed by folded name.
+  struct FolderListing {
+    std::vector<VHFSItemRef> children;
+    std::unordered_multimap<std::string, size_t> byName;
+    void Add(const VHFSItemRef& child);
+    void Rename(uint32_t id, const std::string& name);
+    VHFSItemRef* Child(uint32_t id);
+  };
+  const FolderListing* Listing(const VHFSItemRef& folder);
+  // The cached entry of the item in the folder's listing, or null.
   VHFSItemRef* CachedChild(uint32_t folder, uint32_t item);
 
   std::unique_ptr<VFSCore> core_;
-  std::unordered_map<uint32_t, std::vector<VHFSItemRef>> listings_;
+  std::unordered_map<uint32_t, FolderListing> listings_;
   std::set<VHFSStream*> streams_;
 };
 

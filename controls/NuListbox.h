@@ -31,6 +31,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 #include "controls/CommonListbox.h"
 #include "controls/RowSelection.h"
@@ -93,6 +94,21 @@ class NuListbox : public CommonListbox {
 
    private:
     CRITICAL_SECTION* section_;
+  };
+
+  // Holds the listener's selection calls back for a scope, as a mouse
+  // gesture does (the scope itself tells it nothing).
+  class SelectionCallsHeld {
+   public:
+    explicit SelectionCallsHeld(NuListbox* pane)
+        : pane_(pane), was_(std::exchange(pane->gestureOpen_, uint8_t(1))) {}
+    ~SelectionCallsHeld() { pane_->gestureOpen_ = was_; }
+    SelectionCallsHeld(const SelectionCallsHeld&) = delete;
+    SelectionCallsHeld& operator=(const SelectionCallsHeld&) = delete;
+
+   private:
+    NuListbox* pane_;
+    uint8_t was_;
   };
 
   // ---- Selection ----

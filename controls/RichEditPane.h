@@ -235,6 +235,9 @@ class RichEditPane : public NativeEditPane {
   void SetAcceptTabs(bool accept) override { acceptTabs_ = accept; }
   void SetNativePaste(bool native) override { nativePaste_ = native; }
   bool GetAcceptTabs() override { return acceptTabs_; }
+  // Marks the pane as a list's in-place cell editor (IsListCellEditor).
+  void MarkListCellEditor() { listCellEditor_ = true; }
+  bool IsListCellEditor() override { return listCellEditor_; }
 
   // ---- Selection and clipboard ----
   // Cut, Paste, Clear and SetSelText tell the sink TextChanged then
@@ -413,6 +416,7 @@ class RichEditPane : public NativeEditPane {
   PasswordText clear_;
   bool styled_;
   bool acceptTabs_ = false;
+  bool listCellEditor_ = false;
   bool readOnly_ = false;
   bool password_ = false;
   bool nativePaste_;

@@ -8,8 +8,10 @@
 
 #include "controls/DataControlRole.h"
 #include "controls/ListBinding.h"
+#include "controls/ListCellEditPane.h"
 #include "controls/PaneFont.h"
 #include "controls/StableSort.h"
+#include "core/Numeric.h"
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/string.h"
 #include "core/utility.h"
@@ -28,7 +30,7 @@ constexpr size_t kInvalidationsKept = 64;
 constexpr uint32_t kLeftArrowKey = 28;
 constexpr uint32_t kRightArrowKey = 29;
 
-ListCellEditorFactory cellEditorFactory = nullptr;
+ListCellEditorFactory cellEditorFactory = NewListCellEditPane;
 
 int32_t SelectionTypeOf(RuntimeObject* control) {
   const ListboxFields* fields = ListboxFieldsOf(control);
@@ -224,10 +226,14 @@ void runListbox::FireDragReorderRows(int32_t newPosition) {
   Fire(kListDragReorderRows, newPosition);
 }
 
+StringRecord* runListbox::KeyString(uint32_t codePoint) {
+  const uint32_t encoding = codePoint < 0x80 ? GetSystemTextEncoding() : kEncodingUTF8;
+  return StringFromCodePoint(codePoint, encoding);
+}
+
 EventOutcome runListbox::FireKeyDown(uint32_t codePoint) {
   if (!handlers_[kListKeyDown]) return EventOutcome{IsClosing(), false};
-  const uint32_t encoding = codePoint < 0x80 ? GetSystemTextEncoding() : kEncodingUTF8;
-  StringRef key = StringRef::Adopt(StringFromCodePoint(codePoint, encoding));
+  StringRef key = StringRef::Adopt(KeyString(codePoint));
   return Fire(kListKeyDown, key.get());
 }
 
@@ -511,9 +517,48 @@ void runListbox::SetCellBorderStyle(CellSide side, int32_t row, int32_t column, 
 // ---- The cell editor ----
 
 void runListbox::EditCell(int32_t row, int32_t column) {
-  if (!editor_ || !GetRowRecord(row) || column < 0 || column >= ColumnCount()) return;
+  const ListBoxRow* record = GetRowRecord(row);
+  if (!editor_ || !record || column < 0 || column >= ColumnCount()) return;
   OwnerChainLock lock(this);
-  if (EndCellEdit(true)) editor_->StartEdit(row, column);
+  const uint32_t count = structureCount_;
+  // The open edit ends as the editor loses the focus: with commit.
+  SubPane* focus = GetFocusPane();
+  if (EditRow() >= 0 && focus && focus->NativeWindow() == editor_->Window()) {
+    SetFocusPane(nullptr);
+  }
+  if (!EndCellEdit(true)) return;
+  row = RowAfterChange(record, row, count);
+  if (row < 0) return;
+  ScrollCellIntoView(row, column);
+  if (!IsClosing()) editor_->StartEdit(row, column);
+}
+
+void runListbox::ScrollCellIntoView(int32_t row, int32_t column) {
+  if (row == -1 || column == -1) return;
+  const MacRect content = GetContentRect();
+  if (row < TopRow()) {
+    SetTopRow(row);
+  } else {
+    // Rows taller than the content show from their top.
+    const int32_t visible = (int32_t(content.bottom) - content.top) / std::max(1, RowHeight(-1));
+    const int32_t v = std::max(0, visible - 1);
+    if (int64_t(TopRow()) + v <= row) SetTopRow(row - v);
+  }
+  if (IsClosing() || column < 0 || column >= ColumnCount()) return;
+  int64_t l = -int64_t(ScrollOffsetX());
+  for (int32_t before = 0; before < column; ++before) l += ColumnWidth(before);
+  const int64_t r = l + ColumnWidth(column) - 1;
+  const int64_t w = int64_t(content.right) - content.left + 1;
+  int64_t by = 0;
+  if (w < r - l) {
+    // Wider than the view: moved only when wholly out of it.
+    if ((l < 0 && r < 0) || (l > w && r > w)) by = l;
+  } else if (l < 0 || r < 0) {
+    by = l;
+  } else if (l > w || r > w) {
+    by = r - w;
+  }
+  if (by != 0) SetScrollPositionXByBar(SaturatedInt32(double(ScrollOffsetX() + by)));
 }
 
 bool runListbox::EndCellEdit(bool commit) {

@@ -32,7 +32,8 @@
 // the paint's row drawing, one that closes the window ends the paint. The
 // list's window clips its children (headings, bars, the cell editor), and
 // every paint places the editor on its cell, or parks it out of view.
-// The editor is whatever the editor factory makes (none without one).
+// The editor is whatever the editor factory makes: by default the
+// rich-edit one of ListCellEditPane.h.
 #pragma once
 #include <windows.h>
 
@@ -181,6 +182,9 @@ class runListbox : public NuListbox,
   // ---- Rows ----
   // Insertions, removals, swaps and reorderings so far.
   uint32_t RowStructureCount() const { return structureCount_; }
+  // Where the record that was at row is after changes since count (a
+  // RowStructureCount); -1 when it is gone.
+  int32_t RowAfterChange(const ListBoxRow* record, int32_t row, uint32_t count) const;
   // Each ends a cell edit with commit, then takes the cells (destroyed when
   // nothing is added); -1 when bound or the pane closed.
   int32_t AddRowRecord(ListBoxCell* cells, int16_t depth, int16_t folderState);
@@ -241,8 +245,13 @@ class runListbox : public NuListbox,
   ListCellEditor* CellEditor() const { return editor_.get(); }
   int32_t EditRow() const { return editor_ ? editor_->EditRow() : -1; }
   int32_t EditColumn() const { return editor_ ? editor_->EditColumn() : -1; }
-  // Opens the editor on a row and a used column; nothing when bound.
+  // Opens the editor on a row and a used column, scrolled into view, after
+  // committing an open edit; nothing when bound or outside.
   void EditCell(int32_t row, int32_t column);
+  // Scrolls the fewest rows and pixels that show the cell (nothing for -1).
+  void ScrollCellIntoView(int32_t row, int32_t column);
+  // A key character as the key events give it (a new reference).
+  static StringRecord* KeyString(uint32_t codePoint);
   // Ends an open edit; false when the pane is closing afterwards.
   bool EndCellEdit(bool commit);
   // The editor's EditField object while a cell is edited (borrowed).
@@ -361,8 +370,6 @@ class runListbox : public NuListbox,
   ListBoxRow* RecordAt(int32_t row) const;
   ListBoxCell* CellOf(int32_t row, int32_t column) const;
   StringRecord* CellText(int32_t row, int32_t column) const;  // borrowed
-  // Where the record that was at row is after changes since count; -1 gone.
-  int32_t RowAfterChange(const ListBoxRow* record, int32_t row, uint32_t count) const;
   EventOutcome FireKeyDown(uint32_t codePoint);
   bool IsOwnPart(SubPane* child) const;
   // Inserts and removes records; the caller has ended any cell edit.

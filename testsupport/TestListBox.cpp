@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "controls/ListBinding.h"
+#include "controls/ListCellEditPane.h"
 #include "controls/RichEditPane.h"
 #include "core/string.h"
 #include "testsupport/ClassBuilder.h"
@@ -274,7 +275,9 @@ void BindProviderRows(runListbox* list, RuntimeObject* provider) {
 
 void LogPaintEvents(bool log) { logPaintEvents = log; }
 
-void UseTestCellEditor(bool use) { SetListCellEditorFactory(use ? MakeTestCellEditor : nullptr); }
+void UseTestCellEditor(bool use) {
+  SetListCellEditorFactory(use ? MakeTestCellEditor : NewListCellEditPane);
+}
 
 void ListBoxTest::SetUp() {
   WindowSystemTest::SetUp();

@@ -52,7 +52,8 @@ std::vector<int32_t> TakeGetRowCalls(RuntimeObject* provider);
 // BindList.
 void BindProviderRows(runListbox* list, RuntimeObject* provider);
 
-// The cell editor of every list made while it is in use: a hidden
+// The cell editor of every list made while it is in use (else the list's
+// own): a hidden
 // "RichEdit20W" child of the list's window whose EditField object is a
 // plain object. It logs "EndEdit(2,1,commit)" or "EndEdit(2,1,cancel)"; a
 // commit writes its text into the cell.

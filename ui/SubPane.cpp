@@ -361,6 +361,7 @@ bool SubPane::KeyToOwner() { return true; }
 bool SubPane::ArrowKeysMoveFocus() { return true; }
 void SubPane::SelectOnKeyboardFocus() {}
 bool SubPane::GetAcceptTabs() { return false; }
+bool SubPane::IsListCellEditor() { return false; }
 bool SubPane::IsMultiLine() { return false; }
 
 void SubPane::ActivateShortcut(uint32_t kind) {

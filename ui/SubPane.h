@@ -162,6 +162,9 @@ class SubPane : public Pane {
   // Called on a pane that Tab or an arrow key is about to focus.
   virtual void SelectOnKeyboardFocus();
   virtual bool GetAcceptTabs();
+  // A list's in-place cell editor: Enter and Escape are its own, never the
+  // window's default or cancel button's.
+  virtual bool IsListCellEditor();
   virtual bool IsMultiLine();
   // A window shortcut registered for the pane fired. Kind 1 (a control's
   // window) clicks a "BUTTON" and focuses anything else.

@@ -155,8 +155,10 @@ bool HandleDialogKey(WindowPane* windowPane, uint32_t virtualKey, LPARAM lParam)
       if (!focus || !focus->ArrowKeysMoveFocus()) return false;
       return MoveFocusInWindow(windowPane, virtualKey == VK_RIGHT || virtualKey == VK_DOWN);
     case VK_RETURN:
+      if (focus && focus->IsListCellEditor()) return false;
       return HandleEnter(windowPane, lParam);
     case VK_ESCAPE:
+      if (focus && focus->IsListCellEditor()) return false;
       return PressButton(WindowCancelButton(windowPane));
     default:
       return false;

@@ -76,6 +76,6 @@ MenuShortcutHook SetMenuShortcutHook(MenuShortcutHook hook);
 // shortcuts, then Tab, Shift+Tab and the arrows (focus; Tab is left to a
 // focused pane whose GetAcceptTabs is true, the arrows to one whose
 // ArrowKeysMoveFocus is false), Enter and Escape (default and cancel
-// buttons), then TranslateMDISysAccel. True when the key was used (it is then
+// buttons, unless a list's cell editor has the focus), then TranslateMDISysAccel. True when the key was used (it is then
 // not dispatched).
 bool PreTranslateKeyMessage(MSG& message);

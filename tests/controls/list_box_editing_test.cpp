@@ -1,0 +1,263 @@
+// The list box's in-place cell editor: opening it, committing with Return
+// or a click elsewhere, cancelling with Escape, its events and place, the
+// cells and lists it refuses, scrolling a cell into view, and handlers
+// that change the rows or close the window meanwhile. Keys and clicks are
+// posted and run through the main loop.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "controls/EditField.h"
+#include "controls/ListBoxMembers.h"
+#include "controls/PushButton.h"
+#include "core/string.h"
+#include "testsupport/ClassBuilder.h"
+#include "testsupport/TestListBox.h"
+#include "ui/PaneFocus.h"
+#include "ui/RuntimeWindow.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+StringRef Text(const std::string& text) { return StringRef::Adopt(StringFromUTF8(text)); }
+
+std::string Adopted(StringRecord* text) { return StringToStdUTF8(StringRef::Adopt(text).get()); }
+
+void ButtonAction(RuntimeObject*) { Log("Button.Action"); }
+
+ClassBuilder& ButtonClass() {
+  static ClassBuilder builder(GetPushButtonClassDefinition(), "TestButton");
+  static const bool described = (builder.Handle("Action", &ButtonAction), true);
+  (void)described;
+  return builder;
+}
+
+class ListEditingTest : public ListBoxTest {
+ protected:
+  // "List1": 4 columns of 80 px, content 200 px high, rows r0 ... r7 with
+  // cell (r, c) = "c<r><c>", column 1 editable, column 2 check boxes.
+  runListbox* EditingList() {
+    SetWindowPos(WindowHandle(window_.get()), nullptr, 0, 0, 420, 300,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    runListbox* list = NewList("List1", Rect(10, 10, 324, 204));
+    RuntimeObject* control = list->Control();
+    listColumnCountSetter(control, 0, 4);
+    listColumnWidthsSetter(control, 0, Text("80, 80, 80, 80").get());
+    listColumnTypeSetter(control, 1, 3);
+    listColumnTypeSetter(control, 2, 2);
+    for (int32_t row = 0; row < 8; ++row) {
+      AddTextRow(list, "r" + std::to_string(row));
+      for (int32_t column = 0; column < 4; ++column) {
+        SetCellText(list, row, column, "c" + std::to_string(row) + std::to_string(column));
+      }
+    }
+    RunPendingTurns();
+    UpdateWindow(list->NativeWindow());
+    TakeLog();
+    return list;
+  }
+
+  // A point of the cell, dx and dy into it, in the list window's terms.
+  static POINT CellPoint(runListbox* list, int32_t row, int32_t column, int32_t dx, int32_t dy) {
+    const int32_t top = list->GetContentRect().top + (row - list->TopRow()) * list->RowHeight(-1);
+    return POINT{list->ColumnLeft(column) + dx - list->Left(), top + dy - list->Top()};
+  }
+  static void Click(runListbox* list, int32_t row, int32_t column, int32_t dx, int32_t dy) {
+    const POINT at = CellPoint(list, row, column, dx, dy);
+    PostClick(list->NativeWindow(), at.x, at.y);
+    RunPendingTurns();
+  }
+  static void Key(runListbox* list, UINT virtualKey) {
+    PostKey(list->CellEditor()->Window(), virtualKey);
+    RunPendingTurns();
+  }
+  static std::string ActiveText(runListbox* list) {
+    ObjectRef cell = ObjectRef::Adopt(listActiveCellGetter(list->Control(), 0));
+    return cell ? Adopted(editTextGetter(cell.get(), 0)) : "<nil>";
+  }
+  // The editor's rectangle in the list window's client terms.
+  static RECT EditorPlace(runListbox* list) {
+    RECT place;
+    GetWindowRect(list->CellEditor()->Window(), &place);
+    MapWindowPoints(nullptr, list->NativeWindow(), reinterpret_cast<POINT*>(&place), 2);
+    return place;
+  }
+  static bool Parked(runListbox* list) {
+    const RECT place = EditorPlace(list);
+    return place.left == -10 && place.top == -10 && place.right == -10 && place.bottom == -10;
+  }
+  static bool OnlySelected(runListbox* list, int32_t row) {
+    return list->SelectedRowCount() == 1 && list->IsRowSelected(row);
+  }
+};
+
+// ---- The editor ----
+
+TEST_F(ListEditingTest, ReturnCommitsTheTextAndGivesTheListTheFocusWithOrWithoutADefaultButton) {
+  for (bool withDefaultButton : {false, true}) {
+    SCOPED_TRACE(withDefaultButton);
+    if (withDefaultButton) {
+      ObjectRef button = ObjectRef::Adopt(ButtonClass().NewInstance());
+      ObjectFields<PushButtonFields>(button.get())->control.bounds = Rect(340, 240, 60, 24);
+      ObjectFields<PushButtonFields>(button.get())->isDefault = 1;
+      WindowAddControl(window_.get(), button.get());
+    }
+    runListbox* list = EditingList();
+    listEditCell(list->Control(), 2, 1);
+    EXPECT_EQ(TakeLog(), (Lines{"CellGotFocus(2,1)"}));
+    EXPECT_EQ(ActiveText(list), "c21");
+    EXPECT_EQ(listSelectionGetter(list->Control(), 0), 2);
+    UpdateWindow(list->NativeWindow());
+    const RECT place = EditorPlace(list);
+    const POINT corner = CellPoint(list, 2, 1, 0, 0);
+    EXPECT_GE(place.left, corner.x);
+    EXPECT_GE(place.top, corner.y);
+    EXPECT_LE(place.right, corner.x + 80);
+    EXPECT_LE(place.bottom, corner.y + list->RowHeight(-1));
+    EXPECT_LT(place.left, place.right);
+
+    ObjectRef cell = ObjectRef::Adopt(listActiveCellGetter(list->Control(), 0));
+    editSelStartSetter(cell.get(), 0, 3);
+    Key(list, 'X');
+    EXPECT_EQ(TakeLog(), (Lines{"CellKeyDown(2,1,120)", "CellTextChange(2,1)"}));
+    Key(list, VK_RETURN);
+    EXPECT_EQ(TakeLog(), (Lines{"CellKeyDown(2,1,13)", "CellAction(2,1)", "CellLostFocus(2,1)",
+                                "GotFocus"}));
+    EXPECT_EQ(CellTextOf(list, 2, 1), "c21x");
+    EXPECT_EQ(ActiveText(list), "<nil>");
+    EXPECT_TRUE(Parked(list));
+    EXPECT_EQ(GetFocusPane(), list);
+    EXPECT_TRUE(OnlySelected(list, 2));
+    // Editable again afterwards: the cell kept the column's type.
+    EXPECT_EQ(list->EffectiveCellType(2, 1), 3);
+    CloseAllWindows();
+    window_ = OpenTestWindow();
+  }
+}
+
+TEST_F(ListEditingTest, EscapeKeepsTheTextAndAClickElsewhereCommitsBeforeTheRowIsSelected) {
+  runListbox* list = EditingList();
+  list->EditCell(2, 1);
+  ObjectRef cell = ObjectRef::Adopt(listActiveCellGetter(list->Control(), 0));
+  editTextSetter(cell.get(), 0, Text("changed").get());
+  TakeLog();
+  Key(list, VK_ESCAPE);
+  EXPECT_EQ(TakeLog(), (Lines{"CellKeyDown(2,1,27)", "CellLostFocus(2,1)", "GotFocus"}));
+  EXPECT_EQ(CellTextOf(list, 2, 1), "c21");
+  EXPECT_TRUE(Parked(list));
+
+  list->EditCell(2, 1);
+  editTextSetter(cell.get(), 0, Text("kept").get());
+  TakeLog();
+  Click(list, 5, 0, 20, 4);
+  EXPECT_EQ(TakeLog(),
+            (Lines{"CellAction(2,1)", "CellLostFocus(2,1)", "GotFocus", "Change"}));
+  EXPECT_EQ(CellTextOf(list, 2, 1), "kept");
+  EXPECT_EQ(listSelectionGetter(list->Control(), 0), 5);
+
+  // Editing another cell commits the open edit first; the row it left
+  // selected is deselected for the new one.
+  list->EditCell(1, 1);
+  editTextSetter(cell.get(), 0, Text("first").get());
+  TakeLog();
+  list->EditCell(3, 1);
+  EXPECT_EQ(TakeLog(),
+            (Lines{"CellAction(1,1)", "CellLostFocus(1,1)", "Change", "CellGotFocus(3,1)"}));
+  EXPECT_EQ(CellTextOf(list, 1, 1), "first");
+  EXPECT_EQ(ActiveText(list), "c31");
+}
+
+TEST_F(ListEditingTest, CellsOutsideTheColumnsAndBoundListsOpenNoEditor) {
+  runListbox* list = EditingList();
+  SetFocusPane(list);
+  TakeLog();
+  list->EditCell(2, 4);
+  list->EditCell(8, 0);
+  list->EditCell(-1, 0);
+  EXPECT_EQ(TakeLog(), Lines{});
+  EXPECT_EQ(list->EditRow(), -1);
+  EXPECT_EQ(GetFocusPane(), list);
+
+  ObjectRef provider = NewListProviderStandIn(5, {"a", "b"});
+  BindProviderRows(list, provider.get());
+  listEditCell(list->Control(), 1, 1);
+  EXPECT_EQ(list->EditRow(), -1);
+  EXPECT_TRUE(Parked(list));
+}
+
+// ---- Scrolling into view ----
+
+TEST_F(ListEditingTest, EditingScrollsTheCellIntoView) {
+  struct Case {
+    const char* what;
+    int32_t contentHeight, columns, columnWidth, row, column;
+    int32_t top, scrollX;
+  };
+  const Case cases[] = {
+      {"below", 160, 1, 80, 50, 0, 41, 0},
+      {"taller than the view", 10, 1, 80, 50, 0, 50, 0},
+      {"right of the view", 160, 5, 200, 0, 3, 0, 498},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    runListbox* list = NewList(c.what, Rect(10, 10, 304, c.contentHeight + 4),
+                               [](ListboxFields* fields) { fields->defaultRowHeight = 16; });
+    listColumnCountSetter(list->Control(), 0, c.columns);
+    std::string widths;
+    for (int32_t column = 0; column < c.columns; ++column) {
+      widths += (column ? "," : "") + std::to_string(c.columnWidth);
+    }
+    listColumnWidthsSetter(list->Control(), 0, Text(widths).get());
+    for (int32_t row = 0; row < 100; ++row) AddTextRow(list, "r" + std::to_string(row));
+    RunPendingTurns();
+    // The content is 300 wide and as high as the case says, the bars aside.
+    const MacRect content = list->GetContentRect();
+    const MacRect bounds = list->Bounds();
+    list->SetBounds(MacRect{bounds.top, bounds.left,
+                            int16_t(bounds.bottom + c.contentHeight - (content.bottom - content.top)),
+                            int16_t(bounds.right + 300 - (content.right - content.left))},
+                    true);
+    ASSERT_EQ(list->GetContentRect().bottom - list->GetContentRect().top, c.contentHeight);
+    ASSERT_EQ(list->GetContentRect().right - list->GetContentRect().left, 300);
+    list->EditCell(c.row, c.column);
+    EXPECT_EQ(list->TopRow(), c.top);
+    EXPECT_EQ(listScrollPositionXGetter(list->Control(), 0), c.scrollX);
+    if (c.row == 50 && c.contentHeight == 160) {
+      list->EditCell(5, 0);
+      EXPECT_EQ(list->TopRow(), 5);
+    }
+    list->EndCellEdit(false);
+  }
+}
+
+// ---- Handlers that change the rows ----
+
+TEST_F(ListEditingTest, ACellActionHandlerRemovingTheRowOrClosingTheWindowEndsTheEditSafely) {
+  runListbox* list = EditingList();
+  OnListEvent("CellAction", [](runListbox* pane, const std::vector<int32_t>& arguments, int32_t*) {
+    pane->RemoveRowRecord(arguments[0]);
+    return false;
+  });
+  list->EditCell(2, 1);
+  TakeLog();
+  Key(list, VK_RETURN);
+  EXPECT_EQ(TakeLog(), (Lines{"CellKeyDown(2,1,13)", "CellAction(2,1)", "GotFocus"}));
+  EXPECT_EQ(RowTexts(list), (Lines{"c00", "c10", "c30", "c40", "c50", "c60", "c70"}));
+  EXPECT_EQ(list->SelectedRowCount(), 0);
+  EXPECT_EQ(list->EditRow(), -1);
+
+  OnListEvent("CellAction", [](runListbox*, const std::vector<int32_t>&, int32_t*) {
+    CloseAllWindows();
+    return false;
+  });
+  list->EditCell(3, 1);
+  TakeLog();
+  Key(list, VK_RETURN);
+  EXPECT_EQ(TakeLog(), (Lines{"CellKeyDown(3,1,13)", "CellAction(3,1)"}));
+  EXPECT_EQ(Pane::LiveCount(), PanesBeforeTest());
+}
+
+}  // namespace

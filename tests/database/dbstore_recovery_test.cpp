@@ -2,8 +2,6 @@
 // cut, damaged, of another transaction or of another file; and files
 // written before file ids.
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "tests/database/dbstore_support.h"
 
@@ -118,12 +116,6 @@ TEST_F(DbstoreRecovery, AJournalOfAnotherFileIsNeverReplayed) {
   Files pageWritten = mySteps[2];
   pageWritten["a-journal"] = foreign;
   ExpectRefusedUntouched(pageWritten, "a");
-}
-
-std::string StoredFile(const char* name) {
-  std::ifstream in(std::string(DBSTORE_FILES) + "/" + name, std::ios::binary);
-  EXPECT_TRUE(in) << name;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Files of the writer before file ids: the test table with rows 1 to 5

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "core/diagnostics.h"
 #include "core/string.h"
@@ -300,4 +302,10 @@ void WriteWord(std::string& bytes, size_t offset, uint32_t value) {
 
 void WriteHalf(std::string& bytes, size_t offset, uint16_t value) {
   PutBigEndian16(&bytes[offset], value);
+}
+
+std::string StoredFile(const char* name) {
+  std::ifstream in(std::string(DBSTORE_FILES) + "/" + name, std::ios::binary);
+  EXPECT_TRUE(in) << name;
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }

@@ -93,6 +93,9 @@ DBFile* OpenOrFail(MemoryStorage& storage, const char* path);
 // A database with the empty test table, committed, closed and reopened.
 DBFile* NewDatabaseWithTable(MemoryStorage& storage, const char* path);
 
+// The bytes of a file kept in tests/database/dbstore-files/.
+std::string StoredFile(const char* name);
+
 // ---- Page images -------------------------------------------------------------------
 uint32_t ReadWord(const std::string& bytes, size_t offset);
 void WriteWord(std::string& bytes, size_t offset, uint32_t value);

@@ -1,7 +1,6 @@
 #include "files/VFSCore.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <utility>
 

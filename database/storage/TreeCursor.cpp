@@ -82,7 +82,7 @@ DBTreeCursor::DBTreeCursor(DBFile& db, std::unique_ptr<DBTreeCursor> parent, con
 
 DBTreeCursor::~DBTreeCursor() {
   if (!db_) return;
-  ReplaySpool();
+  if (spool_ || !memorySpool_.empty()) ReplaySpool();
   db_->RemoveCursor(this);
 }
 
@@ -192,23 +192,34 @@ bool DBTreeCursor::EntryKey(uint32_t kind, const uint8_t* entry, std::vector<uin
 }
 
 // The index of the first entry of the page whose key is not below `key`.
-// Entries, live and deleted, lie in key order, so bisection finds it.
+// Entries, live and deleted, lie in key order, so bisection finds it. Keys
+// arriving in increasing order belong behind the last entry: that entry is
+// tried first, which spares them the bisection.
 bool DBTreeCursor::LowerBound(const Level& level, const uint8_t* key, size_t keyLength,
                               size_t* index) {
   const std::vector<uint16_t>& offsets = level.page.EntryOffsets();
   const uint32_t kind = level.page.Kind();
-  size_t low = 0, high = offsets.size();
-  while (low < high) {
-    const size_t middle = low + (high - low) / 2;
-    const uint8_t* entry = level.page.EntryAt(offsets[middle]);
-    int32_t order;
+  int32_t order = 0;
+  const auto compare = [&](size_t at) {
+    const uint8_t* entry = level.page.EntryAt(offsets[at]);
     if (kind == kDBKindInterior) {
       order = CompareKeys(entry + kDBInteriorKeyAt, EntryLength(entry) - kDBInteriorKeyAt, key,
                           keyLength);
-    } else {
-      if (!EntryKey(kind, entry, &probe_)) return false;
-      order = CompareKeys(probe_.data(), probe_.size(), key, keyLength);
+      return true;
     }
+    if (!EntryKey(kind, entry, &probe_)) return false;
+    order = CompareKeys(probe_.data(), probe_.size(), key, keyLength);
+    return true;
+  };
+  size_t low = 0, high = offsets.size();
+  if (high > 0) {
+    if (!compare(high - 1)) return false;
+    if (order < 0) low = high;
+    else --high;
+  }
+  while (low < high) {
+    const size_t middle = low + (high - low) / 2;
+    if (!compare(middle)) return false;
     if (order < 0) {
       low = middle + 1;
     } else {

@@ -257,6 +257,21 @@ class runListbox : public NuListbox,
   // The editor's EditField object while a cell is edited (borrowed).
   RuntimeObject* ActiveCell() const;
 
+  // ---- Clicks (runListboxClicks.cpp) ----
+  // A press on a row (x, y from its top-left): after committing an open
+  // edit, the cell's CellClick event, then an editable cell opens the
+  // editor with its text selected, a check box strip flips the box and
+  // fires CellAction, a folder's triangle expands or collapses it. True
+  // when the press is spent (no selection follows). A bound list has
+  // neither editable nor checkable cells.
+  bool ClickRow(int32_t row, int32_t x, int32_t y, uint32_t modifiers) override;
+  // Handed to the control's MouseDown (pane-relative point) first; its true
+  // sends the drags and the release to MouseDrag and MouseUp instead of
+  // the list.
+  bool MouseDown(int32_t x, int32_t y, uint32_t modifiers) override;
+  void MouseDrag(int32_t x, int32_t y, uint32_t modifiers) override;
+  void MouseUp(int32_t x, int32_t y, uint32_t modifiers) override;
+
   // ---- Selection receivers (listSelectionNotificationReceiver) ----
   void AddSelectionReceiver(RuntimeObject* receiver);
   // The first equal entry; nothing when absent.
@@ -388,6 +403,15 @@ class runListbox : public NuListbox,
   // Rebuilds the rows in one pass, the runs in the order given.
   void ApplyOrder(const std::vector<SortRun>& runs, const std::vector<int32_t>& order);
 
+  // ---- Clicks ----
+  bool IsFolder(int32_t row) const;
+  // x from the cell's left, y from its top.
+  bool CellClickDispatch(int32_t row, int32_t column, int32_t x, int32_t y,
+                         const MacRect& cellRect);
+  bool CheckBoxClick(int32_t row, int32_t column, int32_t x, int32_t y, const MacRect& cellRect);
+  // x and y from the row's top-left.
+  bool DisclosureClick(int32_t row, int32_t x, int32_t y);
+
   // ---- Drawing (runListboxDrawing.cpp) ----
   // The cells the held picture shows: rows and columns first..last; a first
   // row of -1 means none.
@@ -469,6 +493,7 @@ class runListbox : public NuListbox,
   uint8_t gridStyles_[2] = {};  // horizontal, vertical
   uint8_t focusRing_ = 0;
   uint8_t dragReorder_ = 0;
+  uint8_t mouseForwarded_ = 0;  // the MouseDown event took the press
   uint8_t expansionDepth_ = 0;
   int32_t expandingRow_ = -1;
   // Where the next child of the expanding row goes, while the counter says

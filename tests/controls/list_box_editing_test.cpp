@@ -70,6 +70,12 @@ class ListEditingTest : public ListBoxTest {
     PostClick(list->NativeWindow(), at.x, at.y);
     RunPendingTurns();
   }
+  // What the press of Click logs first.
+  static std::string PressLine(runListbox* list, int32_t row, int32_t column, int32_t dx,
+                               int32_t dy) {
+    const POINT at = CellPoint(list, row, column, dx, dy);
+    return "MouseDown(" + std::to_string(at.x) + "," + std::to_string(at.y) + ")";
+  }
   static void Key(runListbox* list, UINT virtualKey) {
     PostKey(list->CellEditor()->Window(), virtualKey);
     RunPendingTurns();
@@ -153,8 +159,8 @@ TEST_F(ListEditingTest, EscapeKeepsTheTextAndAClickElsewhereCommitsBeforeTheRowI
   editTextSetter(cell.get(), 0, Text("kept").get());
   TakeLog();
   Click(list, 5, 0, 20, 4);
-  EXPECT_EQ(TakeLog(),
-            (Lines{"CellAction(2,1)", "CellLostFocus(2,1)", "GotFocus", "Change"}));
+  EXPECT_EQ(TakeLog(), (Lines{PressLine(list, 5, 0, 20, 4), "CellAction(2,1)", "CellLostFocus(2,1)",
+                              "GotFocus", "CellClick(5,0,19,4)", "Change"}));
   EXPECT_EQ(CellTextOf(list, 2, 1), "kept");
   EXPECT_EQ(listSelectionGetter(list->Control(), 0), 5);
 
@@ -186,6 +192,153 @@ TEST_F(ListEditingTest, CellsOutsideTheColumnsAndBoundListsOpenNoEditor) {
   listEditCell(list->Control(), 1, 1);
   EXPECT_EQ(list->EditRow(), -1);
   EXPECT_TRUE(Parked(list));
+}
+
+// ---- Clicks and check boxes ----
+
+TEST_F(ListEditingTest, ClickingACellEditsItChecksItsBoxOrGoesOnToSelection) {
+  runListbox* list = EditingList();
+  SetFocusPane(list);
+  TakeLog();
+  Click(list, 3, 1, 20, 4);
+  EXPECT_EQ(TakeLog(), (Lines{PressLine(list, 3, 1, 20, 4), "CellClick(3,1,19,4)", "LostFocus",
+                              "CellGotFocus(3,1)"}));
+  ObjectRef cell = ObjectRef::Adopt(listActiveCellGetter(list->Control(), 0));
+  EXPECT_EQ(editSelStartGetter(cell.get(), 0), 0);
+  EXPECT_EQ(editSelLengthGetter(cell.get(), 0), 3);
+  list->EndCellEdit(false);
+  SetFocusPane(list);
+
+  struct Case {
+    const char* what;
+    int32_t row, column, dx;
+    bool cellClickAnswers;
+    Lines log;
+    bool checked;
+    int32_t selected;
+  };
+  const Case cases[] = {
+      {"CellClick answering true", 3, 1, 20, true, {"CellClick(3,1,19,4)"}, false, -1},
+      {"in the box's strip", 4, 2, 8, false, {"CellClick(4,2,7,4)", "CellAction(4,2)"}, true, -1},
+      {"right of the strip", 4, 2, 30, false, {"CellClick(4,2,29,4)", "Change"}, false, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    list->SelectOnlyRow(-1, false);
+    listCellCheckSetter(list->Control(), c.row, c.column, 0);
+    OnListEvent("CellClick", [&](runListbox*, const std::vector<int32_t>&, int32_t*) {
+      return c.cellClickAnswers;
+    });
+    TakeLog();
+    Click(list, c.row, c.column, c.dx, 4);
+    Lines log = c.log;
+    log.insert(log.begin(), PressLine(list, c.row, c.column, c.dx, 4));
+    EXPECT_EQ(TakeLog(), log);
+    EXPECT_EQ(list->EditRow(), -1);
+    EXPECT_EQ(listCellCheckGetter(list->Control(), c.row, c.column), c.checked);
+    EXPECT_EQ(list->FirstSelectedRow(), c.selected);
+  }
+}
+
+TEST_F(ListEditingTest, TheCheckBoxOfAChildRowLiesPastItsIndent) {
+  runListbox* list = NewList("Tree", Rect(10, 10, 250, 150),
+                             [](ListboxFields* fields) { fields->hierarchical = 1; });
+  list->SetHierarchical(true);
+  listColumnTypeSetter(list->Control(), 0, 2);
+  AddTextRow(list, "folder", 0, 1);
+  AddTextRow(list, "child", 1);
+  RunPendingTurns();
+  SetFocusPane(list);
+  TakeLog();
+  Click(list, 1, 0, 8, 4);
+  EXPECT_FALSE(listCellCheckGetter(list->Control(), 1, 0));
+  EXPECT_EQ(TakeLog(), (Lines{PressLine(list, 1, 0, 8, 4), "CellClick(1,0,7,4)", "Change"}));
+  Click(list, 1, 0, 40, 4);
+  EXPECT_TRUE(listCellCheckGetter(list->Control(), 1, 0));
+  EXPECT_EQ(TakeLog(),
+            (Lines{PressLine(list, 1, 0, 40, 4), "CellClick(1,0,39,4)", "CellAction(1,0)"}));
+}
+
+TEST_F(ListEditingTest, ABoundListHasNoEditableCells) {
+  runListbox* list = EditingList();
+  ObjectRef provider = NewListProviderStandIn(5, {"a", "b", "c", "d"});
+  BindProviderRows(list, provider.get());
+  RunPendingTurns();
+  SetFocusPane(list);
+  TakeLog();
+  Click(list, 1, 1, 20, 4);
+  EXPECT_EQ(TakeLog(), (Lines{PressLine(list, 1, 1, 20, 4), "CellClick(1,1,19,4)", "Change"}));
+  EXPECT_EQ(list->EditRow(), -1);
+  EXPECT_TRUE(OnlySelected(list, 1));
+}
+
+// ---- Disclosure ----
+
+TEST_F(ListEditingTest, TheTriangleExpandsAndCollapsesAFolder) {
+  runListbox* list = NewList("Tree", Rect(10, 10, 250, 150),
+                             [](ListboxFields* fields) { fields->hierarchical = 1; });
+  list->SetHierarchical(true);
+  AddTextRow(list, "folder", 0, 0);
+  AddTextRow(list, "after");
+  OnListEvent("ExpandRow", [](runListbox* pane, const std::vector<int32_t>&, int32_t*) {
+    for (const char* name : {"a", "b"}) {
+      ListBoxCell* cell = NewListBoxCell(0);
+      cell->text = StringFromUTF8(name);
+      pane->AddRowPlaced(cell, -1);
+    }
+    return false;
+  });
+  RunPendingTurns();
+  SetFocusPane(list);
+  TakeLog();
+  const int32_t middle = list->RowHeight(-1) / 2;
+  const std::string press = PressLine(list, 0, 0, 8, middle);
+  const std::string cellClick = "CellClick(0,0,7," + std::to_string(middle) + ")";
+  Click(list, 0, 0, 8, middle);
+  EXPECT_EQ(TakeLog(), (Lines{press, cellClick, "ExpandRow(0)"}));
+  EXPECT_EQ(RowTexts(list), (Lines{"folder", "a", "b", "after"}));
+  Click(list, 0, 0, 8, middle);
+  EXPECT_EQ(TakeLog(), (Lines{press, cellClick, "CollapseRow(0)"}));
+  EXPECT_EQ(RowTexts(list), (Lines{"folder", "after"}));
+
+  // A handler removing the folder leaves the rows as it left them.
+  Click(list, 0, 0, 8, middle);
+  OnListEvent("CollapseRow", [](runListbox* pane, const std::vector<int32_t>&, int32_t*) {
+    pane->RemoveRowRecord(0);
+    return false;
+  });
+  TakeLog();
+  Click(list, 0, 0, 8, middle);
+  EXPECT_EQ(RowTexts(list), (Lines{"a", "b", "after"}));
+}
+
+// ---- Mouse forwarding ----
+
+TEST_F(ListEditingTest, AMouseDownAnsweringTrueGetsTheDragsAndTheRelease) {
+  runListbox* list = EditingList();
+  OnListEvent("MouseDown", [](runListbox*, const std::vector<int32_t>&, int32_t*) { return true; });
+  // The press reaches the list's window; the capture sends the rest to
+  // the top window.
+  HWND top = WindowHandle(window_.get());
+  PostMessageW(list->NativeWindow(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 40));
+  PostMessageW(top, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(35 + list->Left(), 60 + list->Top()));
+  PostMessageW(top, WM_LBUTTONUP, 0, MAKELPARAM(36 + list->Left(), 61 + list->Top()));
+  RunPendingTurns();
+  EXPECT_EQ(TakeLog(), (Lines{"MouseDown(30,40)", "MouseDrag(35,60)", "MouseUp(36,61)"}));
+  EXPECT_EQ(list->SelectedRowCount(), 0);
+
+  // Answering false lets the list select.
+  OnListEvent("MouseDown", {});
+  Click(list, 2, 0, 20, 4);
+  EXPECT_EQ(TakeLog(),
+            (Lines{PressLine(list, 2, 0, 20, 4), "GotFocus", "CellClick(2,0,19,4)", "Change"}));
+
+  OnListEvent("MouseDown", [](runListbox*, const std::vector<int32_t>&, int32_t*) {
+    CloseAllWindows();
+    return true;
+  });
+  Click(list, 2, 0, 20, 4);
+  EXPECT_EQ(Pane::LiveCount(), PanesBeforeTest());
 }
 
 // ---- Scrolling into view ----

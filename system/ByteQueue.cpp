@@ -38,6 +38,11 @@ void ByteQueue::Append(const void* bytes, size_t count) {
   length_ += count;
 }
 
+uint8_t* ByteQueue::Reserve(size_t count) {
+  MakeRoom(count);
+  return storage_.get() + head_ + length_;
+}
+
 void ByteQueue::Append(const StringRecord* string) {
   Append(StringData(string), StringLength(string));
 }

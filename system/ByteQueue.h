@@ -26,6 +26,12 @@ class ByteQueue {
 
   void Append(const void* bytes, size_t count);
   void Append(const StringRecord* string);
+  // Room for count bytes after the waiting ones, to be filled by the caller
+  // (valid until the next change); Commit then appends the first count
+  // bytes written there. A receive fills the queue this way without a
+  // buffer of its own.
+  uint8_t* Reserve(size_t count);
+  void Commit(size_t count) { length_ += count; }
   // Drops count bytes from the front (all of them when count is larger).
   void Consume(size_t count);
   void Clear();

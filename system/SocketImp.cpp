@@ -29,6 +29,7 @@ bool shutDown = false;
 SocketWakeupTask* wakeupTask = nullptr;
 uint32_t currentWalk = 0;
 uint32_t lastWalk = 0;
+bool sharedReadiness = true;
 
 void RemoveNewestEntryOf(const SocketImp* socket) {
   const int32_t index = Registered().LastIndexOf(socket);
@@ -162,6 +163,9 @@ bool PollRegisteredSockets(bool ownerlessOnly) {
 }
 
 uint32_t CurrentPollWalk() { return currentWalk; }
+
+bool SharedReadinessEnabled() { return sharedReadiness; }
+void SetSharedReadiness(bool shared) { sharedReadiness = shared; }
 
 int32_t ShutdownSockets() {
   if (!started) return 0;

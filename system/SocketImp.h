@@ -149,6 +149,12 @@ bool PollRegisteredSockets(bool ownerlessOnly);
 // a handler has its own); 0 outside any. Sockets polled in one walk may share
 // one readiness query.
 uint32_t CurrentPollWalk();
+// Whether the sockets of a walk share one readiness query (the default);
+// switched off, each socket asks about its own descriptor as its Poll does
+// outside a walk. The events and bytes are the same either way; the switch
+// lets the two be compared on one run.
+bool SharedReadinessEnabled();
+void SetSharedReadiness(bool shared);
 // Closes every registered socket (keeping owner locks), cleans Winsock up,
 // frees the libraries and deletes the wake-up task. The layer does not start
 // again in this process. Gives 0.

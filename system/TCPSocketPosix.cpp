@@ -1,13 +1,16 @@
-// Descriptor work of TCP sockets: connect, listen, accept and hand-off, and
-// the poll's select, receive and send.
+// Descriptor work of TCP sockets: connect, listen, accept and hand-off, the
+// walk's shared readiness query, and the poll's receive and send.
 #include "system/TCPSocketPosix.h"
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
+#include "core/RuntimeExceptionFoundation.h"
 #include "core/string.h"
-#include "core/utility.h"
 #include "host/RuntimeMain.h"
+#include "system/DescriptorSet.h"
 #include "system/NetworkInterfaces.h"
 
 namespace {
@@ -15,20 +18,13 @@ namespace {
 constexpr int32_t kBufferSize = 1024 * 1024;
 constexpr int32_t kDefaultReceiveChunk = 8192;
 // At most this much is taken per poll, in pieces of the receive chunk.
-constexpr size_t kScratchSize = 1024 * 1024;
+constexpr size_t kMostPerPoll = 1024 * 1024;
 constexpr int kListenBacklog = 5;
 constexpr int32_t kHighestPort = 65535;
 constexpr int32_t kPermissionDenied = 13;
 constexpr int32_t kInvalidArgument = 22;
 constexpr int32_t kAddressInUse = 48;
 constexpr int32_t kWinsockErrorBase = 10000;
-
-// One receive buffer for every TCP socket, made by the first receive and
-// kept for the life of the process.
-char* ScratchBuffer() {
-  static char* scratch = static_cast<char*>(RuntimeAlloc(kScratchSize));
-  return scratch;
-}
 
 bool PortInRange(int32_t port) { return port >= 0 && port <= kHighestPort; }
 
@@ -67,12 +63,81 @@ bool ResolveHostAddress(const char* text, uint32_t* networkOrder) {
   return true;
 }
 
+// The readiness of the walk's TCP sockets, asked once per walk.
+class TCPReadiness {
+ public:
+  // Stamps every registered TCP socket with the walk, the descriptor and
+  // interest asked about, and its answer. After a failed select nothing is
+  // taken as asked, so that each socket asks alone and meets the failure.
+  void Query(uint32_t walk);
+
+ private:
+  void Mark(DescriptorSet& ready, uint8_t bit);
+
+  DescriptorSet readable_, writable_, failed_;
+  std::vector<std::pair<SOCKET, TCPSocketPosix*>> sockets_;
+};
+
+void TCPReadiness::Query(uint32_t walk) {
+  readable_.Clear();
+  writable_.Clear();
+  failed_.Clear();
+  sockets_.clear();
+  for (uint32_t i = 0; i < RegisteredSocketCount(); ++i) {
+    auto* socket = dynamic_cast<TCPSocketPosix*>(RegisteredSocketAt(i));
+    if (!socket) continue;
+    const SOCKET descriptor = socket->descriptor_;
+    socket->readyWalk_ = walk;
+    socket->askedDescriptor_ = descriptor;
+    socket->askedInterest_ = descriptor == INVALID_SOCKET ? 0 : socket->Interest();
+    socket->ready_ = 0;
+    if (socket->askedInterest_ == 0) continue;
+    sockets_.emplace_back(descriptor, socket);
+    if (socket->askedInterest_ & TCPSocketPosix::kReadable) readable_.Add(descriptor);
+    if (socket->askedInterest_ & TCPSocketPosix::kWritable) writable_.Add(descriptor);
+    if (socket->askedInterest_ & TCPSocketPosix::kFailed) failed_.Add(descriptor);
+  }
+  if (sockets_.empty()) return;
+  const timeval noWait{0, 0};
+  const int ready = shim::select(0, readable_.NativeOrNull(), writable_.NativeOrNull(),
+                                 failed_.NativeOrNull(), &noWait);
+  if (ready < 0) {
+    for (auto& entry : sockets_) entry.second->askedInterest_ = 0;
+    return;
+  }
+  if (ready == 0) return;
+  std::sort(sockets_.begin(), sockets_.end());
+  Mark(readable_, TCPSocketPosix::kReadable);
+  Mark(writable_, TCPSocketPosix::kWritable);
+  Mark(failed_, TCPSocketPosix::kFailed);
+}
+
+void TCPReadiness::Mark(DescriptorSet& ready, uint8_t bit) {
+  for (SOCKET descriptor : ready) {
+    const auto found =
+        std::lower_bound(sockets_.begin(), sockets_.end(), descriptor,
+                         [](const auto& entry, SOCKET wanted) { return entry.first < wanted; });
+    if (found != sockets_.end() && found->first == descriptor) found->second->ready_ |= bit;
+  }
+}
+
+namespace {
+
+TCPReadiness& TheReadiness() {
+  static TCPReadiness readiness;
+  return readiness;
+}
+
+}  // namespace
+
 TCPSocketImp* NewTCPSocketImp(SocketOwner* owner, SocketListener* listener) {
   return new TCPSocketPosix(owner, listener);
 }
 
 TCPSocketPosix::TCPSocketPosix(SocketOwner* owner, SocketListener* listener)
-    : TCPSocketImp(owner, listener), receiveChunk_(kDefaultReceiveChunk) {}
+    : TCPSocketImp(owner, listener),
+      receiveChunk_(kDefaultReceiveChunk),
+      receiveLimit_(kBufferSize) {}
 
 TCPSocketPosix::~TCPSocketPosix() { TCPSocketPosix::Close(true); }
 
@@ -95,6 +160,7 @@ void TCPSocketPosix::Reset(bool full) {
   sendPending_ = false;
   descriptor_ = INVALID_SOCKET;
   receiveChunk_ = kDefaultReceiveChunk;
+  receiveLimit_ = kBufferSize;
 }
 
 void TCPSocketPosix::PrepareForNewUse() {
@@ -139,7 +205,7 @@ void TCPSocketPosix::SetBufferSizes(int32_t size) {
     const char* value = reinterpret_cast<const char*>(&size);
     if (shim::setsockopt(descriptor_, SOL_SOCKET, SO_SNDBUF, value, sizeof size) != 0) continue;
     shim::setsockopt(descriptor_, SOL_SOCKET, SO_RCVBUF, value, sizeof size);
-    receiveChunk_ = size;
+    receiveLimit_ = size;
     return;
   }
 }
@@ -258,38 +324,73 @@ void TCPSocketPosix::Poll() {
     if (PendingEvents() != 0) DeliverEvents();
     return;
   }
-  const SOCKET descriptor = descriptor_;
+  const uint8_t interest = Interest();
+  uint8_t ready = 0;
+  if (!SharedAnswer(interest, &ready)) {
+    const int alone = AskAlone(interest);
+    if (alone < 0) {
+      Fail(SocketErrno());
+    } else {
+      ready = uint8_t(alone);
+    }
+  }
+  ActOn(ready);
+  DeliverEvents();
+}
+
+uint8_t TCPSocketPosix::Interest() const {
   // Winsock shows a failed non-blocking connect only in the exception set.
   const bool connecting = !connected_ && !acceptingConnections_;
+  uint8_t interest = 0;
+  if (connected_ || acceptingConnections_) interest |= kReadable;
+  if (connecting || sendPending_) interest |= kWritable;
+  if (connecting) interest |= kFailed;
+  return interest;
+}
+
+bool TCPSocketPosix::SharedAnswer(uint8_t interest, uint8_t* ready) {
+  const uint32_t walk = CurrentPollWalk();
+  if (walk == 0 || !SharedReadinessEnabled()) return false;
+  if (readyWalk_ != walk) TheReadiness().Query(walk);
+  if (readyWalk_ != walk || askedDescriptor_ != descriptor_ ||
+      (interest & ~askedInterest_) != 0) {
+    return false;
+  }
+  *ready = ready_ & interest;
+  return true;
+}
+
+int TCPSocketPosix::AskAlone(uint8_t interest) {
   fd_set readable, writable, failed;
   FD_ZERO(&readable);
   FD_ZERO(&writable);
   FD_ZERO(&failed);
-  if (connected_ || acceptingConnections_) FD_SET(descriptor, &readable);
-  if (connecting || sendPending_) FD_SET(descriptor, &writable);
-  if (connecting) FD_SET(descriptor, &failed);
+  if (interest & kReadable) FD_SET(descriptor_, &readable);
+  if (interest & kWritable) FD_SET(descriptor_, &writable);
+  if (interest & kFailed) FD_SET(descriptor_, &failed);
   const timeval noWait{0, 0};
   const int ready = shim::select(0, &readable, &writable, &failed, &noWait);
-  if (ready < 0) {
-    Fail(SocketErrno());
-  } else if (ready > 0) {
-    const bool canRead = shim::FDIsSet(descriptor, &readable);
-    const bool canWrite = shim::FDIsSet(descriptor, &writable);
-    if (connecting) {
-      CompleteConnect();
-    } else if (canRead) {
-      if (!acceptingConnections_) {
-        RecvToBuffer();
-      } else if (!AwaitingStandby()) {
-        DoAccept();
-      }
-    }
-    if (canWrite && connected_ && descriptor_ != INVALID_SOCKET) {
-      sendPending_ = false;
-      SendFromBuffer();
+  if (ready <= 0) return ready;
+  return (shim::FDIsSet(descriptor_, &readable) ? kReadable : 0) |
+         (shim::FDIsSet(descriptor_, &writable) ? kWritable : 0) |
+         (shim::FDIsSet(descriptor_, &failed) ? kFailed : 0);
+}
+
+void TCPSocketPosix::ActOn(uint8_t ready) {
+  if (ready == 0) return;
+  if (!connected_ && !acceptingConnections_) {
+    CompleteConnect();
+  } else if (ready & kReadable) {
+    if (acceptingConnections_) {
+      AcceptWaiting();
+    } else {
+      RecvToBuffer();
     }
   }
-  DeliverEvents();
+  if ((ready & kWritable) && connected_ && descriptor_ != INVALID_SOCKET) {
+    sendPending_ = false;
+    SendFromBuffer();
+  }
 }
 
 void TCPSocketPosix::CompleteConnect() {
@@ -307,15 +408,18 @@ void TCPSocketPosix::CompleteConnect() {
 }
 
 void TCPSocketPosix::RecvToBuffer() {
-  char* scratch = ScratchBuffer();
   size_t taken = 0;
   bool peerClosed = false;
   int32_t failure = 0;
-  while (taken < kScratchSize) {
-    const int asked = int(std::min(size_t(receiveChunk_), kScratchSize - taken));
-    const int received = shim::recv(descriptor_, scratch + taken, asked, 0);
+  while (taken < kMostPerPoll) {
+    const int asked = int(std::min(size_t(receiveChunk_), kMostPerPoll - taken));
+    char* room = reinterpret_cast<char*>(receiveBuffer_.Reserve(size_t(asked)));
+    const int received = shim::recv(descriptor_, room, asked, 0);
     if (received > 0) {
+      receiveBuffer_.Commit(size_t(received));
       taken += size_t(received);
+      // A full chunk says more is waiting: the next receive asks for more.
+      if (received == receiveChunk_) receiveChunk_ = std::min(receiveChunk_ * 2, receiveLimit_);
       continue;
     }
     if (received == 0) {
@@ -327,10 +431,7 @@ void TCPSocketPosix::RecvToBuffer() {
   }
   // Data taken before the peer closed (or the receive failed) is kept and
   // announced before the Error.
-  if (taken > 0) {
-    receiveBuffer_.Append(scratch, taken);
-    SetPending(kSocketDataAvailable);
-  }
+  if (taken > 0) SetPending(kSocketDataAvailable);
   if (peerClosed) {
     // The descriptor stays open until the error delivery closes the socket.
     ReportError(kSocketConnectionLost);
@@ -364,7 +465,15 @@ bool TCPSocketPosix::AwaitingStandby() const {
   return serverPool_ && serverPool_->StandbyCount() == 0 && IsPending(kSocketServerRefill);
 }
 
-void TCPSocketPosix::DoAccept() {
+void TCPSocketPosix::AcceptWaiting() {
+  if (AwaitingStandby()) return;
+  // Handlers of the handed-off sockets may stop this server or raise.
+  while (DoAccept() && serverPool_ && acceptingConnections_ && !RuntimeExceptionPending() &&
+         serverPool_->StandbyCount() > 0) {
+  }
+}
+
+bool TCPSocketPosix::DoAccept() {
   sockaddr_in peer{};
   int length = sizeof peer;
   const SOCKET accepted = shim::accept(descriptor_, reinterpret_cast<sockaddr*>(&peer), &length);
@@ -376,7 +485,7 @@ void TCPSocketPosix::DoAccept() {
         error != kErrorConnectionReset) {
       Fail(error);
     }
-    return;
+    return false;
   }
   if (!serverPool_) {
     // A plain socket that listened becomes that one connection.
@@ -385,9 +494,10 @@ void TCPSocketPosix::DoAccept() {
     connected_ = true;
     SetPending(kSocketConnected);
     acceptingConnections_ = false;
-    return;
+    return true;
   }
   HandOff(accepted);
+  return true;
 }
 
 void TCPSocketPosix::HandOff(SOCKET accepted) {

@@ -4,6 +4,24 @@
 // zero-time-out select in Poll that drives connect completion, receive and
 // send. Nothing here waits (the host-name look-up of Connect aside).
 //
+// Readiness: the TCP sockets polled in one walk of the socket manager share
+// one zero-time-out select over every TCP descriptor (read interest while
+// connected or listening, write interest while connecting or with data
+// waiting to go, the exception set while connecting), asked by the first of
+// them to be polled. Each then acts on its own answer; a socket whose
+// descriptor or interest changed since the query (a handler of an earlier
+// socket wrote to it, say), a failed query, a Poll outside a walk and the
+// per-socket mode of the manager ask about the one descriptor instead.
+//
+// Transfers: a readable socket receives straight into its receive queue,
+// up to 1 MiB per poll, in chunks that start at 8 KiB and double each time
+// a receive fills one, up to the size the buffers were given (1 MiB unless
+// refused); Reset puts the chunk back to 8 KiB. A writable socket sends
+// until the queue is empty or the system takes less than offered. A
+// readable server accepts as many waiting connections as its pool has
+// standby sockets (one at least, as a plain listener does); its delivery
+// refills the pool.
+//
 // Socket options: every descriptor asks for 1 MiB send and receive buffers
 // (less when refused). A listening descriptor never sets SO_REUSEADDR: on
 // Windows that option lets a second socket bind a port already listened on
@@ -45,7 +63,7 @@ class TCPSocketPosix : public TCPSocketImp {
   // Also closes the descriptor.
   void Close(bool keepOwnerLock) override;
   // Also: no descriptor (an open one is not closed here), not accepting,
-  // nothing to send, receive chunk 8192.
+  // nothing to send, receive chunk 8192 and its bound 1 MiB.
   void Reset(bool full) override;
   // A socket still registered or holding a descriptor is closed first. A
   // dotted address is used as it is, other text is looked up (an unknown
@@ -60,6 +78,7 @@ class TCPSocketPosix : public TCPSocketImp {
   bool ReportError(int32_t code) override;
 
   SOCKET Descriptor() const { return descriptor_; }
+  // The size of the next receive call.
   int32_t ReceiveChunk() const { return receiveChunk_; }
   bool AcceptingConnections() const { return acceptingConnections_; }
 
@@ -83,6 +102,16 @@ class TCPSocketPosix : public TCPSocketImp {
   // The listening bind with the options of the file's head.
   bool BindListening(int32_t port);
   bool OpenListeningDescriptor(int32_t port);
+  // Readiness bits of the descriptor.
+  enum Readiness : uint8_t { kReadable = 1, kWritable = 2, kFailed = 4 };
+  // What this socket's state asks select about.
+  uint8_t Interest() const;
+  // The walk's shared answer when it still fits the socket; false when the
+  // socket must ask alone.
+  bool SharedAnswer(uint8_t interest, uint8_t* ready);
+  // A select over this descriptor alone; -1 when select failed.
+  int AskAlone(uint8_t interest);
+  void ActOn(uint8_t ready);
   void CompleteConnect();
   void RecvToBuffer();
   void SendFromBuffer();
@@ -90,11 +119,23 @@ class TCPSocketPosix : public TCPSocketImp {
   // Listen, or one after hand-offs) leaves a new connection waiting in the
   // backlog for the fill this poll's delivery makes, instead of dropping it.
   bool AwaitingStandby() const;
-  void DoAccept();
+  // Accepts while connections wait and standby sockets are left.
+  void AcceptWaiting();
+  // One accept; false when no connection was taken.
+  bool DoAccept();
   void HandOff(SOCKET accepted);
+
+  friend class TCPReadiness;
 
   SOCKET descriptor_ = INVALID_SOCKET;
   int32_t receiveChunk_;
+  int32_t receiveLimit_;
+  // The walk whose shared answer this socket holds, the descriptor and
+  // interest it was asked for, and the answer.
+  uint32_t readyWalk_ = 0;
+  SOCKET askedDescriptor_ = INVALID_SOCKET;
+  uint8_t askedInterest_ = 0;
+  uint8_t ready_ = 0;
   bool acceptingConnections_ = false;
   bool sendPending_ = false;
 };

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/string.h"
+#include "system/DescriptorSet.h"
 #include "system/NetworkInterfaces.h"
 #include "system/SimpleVector.h"
 #include "system/TCPSocketPosix.h"
@@ -47,27 +48,6 @@ SimplePointerVector<UDPSocketPosix>& OpenSockets() {
   static SimplePointerVector<UDPSocketPosix> sockets;
   return sockets;
 }
-
-// A Winsock fd_set of any size: a count, then the descriptors. select
-// leaves in it the descriptors that are ready.
-class DescriptorSet {
- public:
-  void Clear() { words_.assign(1, 0); }
-  void Add(SOCKET descriptor) {
-    words_.push_back(descriptor);
-    Native()->fd_count = u_int(words_.size() - 1);
-  }
-  bool Empty() const { return words_.size() == 1; }
-  fd_set* Native() { return reinterpret_cast<fd_set*>(words_.data()); }
-  fd_set* NativeOrNull() { return Empty() ? nullptr : Native(); }
-  // After select: the descriptors found ready (none when the set was empty).
-  const SOCKET* begin() { return words_.data() + 1; }
-  const SOCKET* end() { return begin() + Native()->fd_count; }
-
- private:
-  std::vector<SOCKET> words_{0};
-};
-static_assert(offsetof(fd_set, fd_array) == sizeof(SOCKET), "the count fills one slot");
 
 // 49 when the address is not one of the machine's, else 0. Asked of a
 // stream socket: Wine binds a datagram socket asked for an address the
@@ -188,7 +168,7 @@ UDPSocketPosix::~UDPSocketPosix() { UDPSocketPosix::Close(true); }
 
 void UDPSocketPosix::Poll() {
   const uint32_t walk = CurrentPollWalk();
-  if (walk == 0) {
+  if (walk == 0 || !SharedReadinessEnabled()) {
     PollNow();
     return;
   }

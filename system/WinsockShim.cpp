@@ -269,6 +269,12 @@ int32_t SocketErrno() {
 
 namespace shim {
 
+namespace {
+uint32_t readinessQueries = 0;
+}  // namespace
+
+uint32_t ReadinessQueryCount() { return readinessQueries; }
+
 SOCKET socket(int family, int type, int protocol) {
   return Call(Entries().socket, INVALID_SOCKET, family, type, protocol);
 }
@@ -298,6 +304,7 @@ int recvfrom(SOCKET descriptor, char* bytes, int count, int flags, sockaddr* fro
   return Call(Entries().recvfrom, SOCKET_ERROR, descriptor, bytes, count, flags, from, length);
 }
 int select(int count, fd_set* readable, fd_set* writable, fd_set* failed, const timeval* timeout) {
+  ++readinessQueries;
   // Winsock declares the time-out writable but only reads it.
   return Call(Entries().select, SOCKET_ERROR, count, readable, writable, failed,
               const_cast<timeval*>(timeout));

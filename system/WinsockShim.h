@@ -70,6 +70,8 @@ int sendto(SOCKET descriptor, const char* bytes, int count, int flags, const soc
            int length);
 int recvfrom(SOCKET descriptor, char* bytes, int count, int flags, sockaddr* from, int* length);
 int select(int count, fd_set* readable, fd_set* writable, fd_set* failed, const timeval* timeout);
+// The readiness queries (select calls) made through the shim so far.
+uint32_t ReadinessQueryCount();
 bool FDIsSet(SOCKET descriptor, fd_set* set);
 int closesocket(SOCKET descriptor);
 int getsockname(SOCKET descriptor, sockaddr* address, int* length);

@@ -43,7 +43,7 @@ void ListPaneListener::DoubleClick(NuListbox*) {}
 void ListPaneListener::SelectionChanging(NuListbox*) {}
 void ListPaneListener::SelectionChanged(NuListbox*) {}
 void ListPaneListener::Scrolled(NuListbox*, int32_t) {}
-void ListPaneListener::FireDragReorderRows(int32_t) {}
+bool ListPaneListener::FireDragReorderRows(int32_t) { return false; }
 
 NuListbox::NuListbox(SubPane* parent, int32_t tabPanelIndex, const MacRect& bounds,
                      ListPaneListener* listener, ListRowProvider* provider,
@@ -424,6 +424,11 @@ void NuListbox::DrawCaretThroughNewPort() {
 void NuListbox::HideCaretRow() {
   if (caretRow_ >= 0) DrawCaretThroughNewPort();
   caretRow_ = -1;
+}
+
+void NuListbox::NoteRowsDragged() {
+  lastClickTime_ = MacTickCount();
+  movedOff_ = 1;
 }
 
 void NuListbox::ShowCaretRow(int32_t row) {

@@ -64,8 +64,9 @@ class ListPaneListener {
   virtual void SelectionChanged(NuListbox* pane);
   // Uniform row heights only: the row height times (old top - new top).
   virtual void Scrolled(NuListbox* pane, int32_t delta);
-  // Rows dragged within the list dropped at a new position (the list box's).
-  virtual void FireDragReorderRows(int32_t newPosition);
+  // Rows dragged within the list dropped at a new position (the list box's);
+  // true when the rows must stay where they are.
+  virtual bool FireDragReorderRows(int32_t newPosition);
 };
 
 // Where inserted or removed rows showed, until the turn's full redraw.
@@ -164,6 +165,9 @@ class NuListbox : public CommonListbox {
   // Erases the caret, which then shows on no row.
   void HideCaretRow();
   void ShowCaretRow(int32_t row);
+  // Rows were dragged from a press: the press counts as the last click, and
+  // the pointer as having left the row pressed.
+  void NoteRowsDragged();
 
   // ---- The deferred redraw of inserted and removed rows ----
   virtual void ApplyPendingShift();

@@ -222,8 +222,8 @@ EventOutcome runListbox::FireDragRow(RuntimeObject* dragItem, int32_t row) {
   return Fire(kListDragRow, dragItem, row);
 }
 
-void runListbox::FireDragReorderRows(int32_t newPosition) {
-  Fire(kListDragReorderRows, newPosition);
+bool runListbox::FireDragReorderRows(int32_t newPosition) {
+  return Fire(kListDragReorderRows, newPosition).handled;
 }
 
 StringRecord* runListbox::KeyString(uint32_t codePoint) {

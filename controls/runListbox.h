@@ -112,6 +112,20 @@ using ListCellEditorFactory = ListCellEditor* (*)(runListbox* list);
 // Installs the factory every new list pane asks; gives the previous one.
 ListCellEditorFactory SetListCellEditorFactory(ListCellEditorFactory factory);
 
+// ---- How the pane reaches the framework's drag -----------------------------
+
+class ListDragSeam {
+ public:
+  virtual ~ListDragSeam() = default;
+  // Whether the press at the point (top-window terms) becomes a drag.
+  virtual bool DetectDrag(SubPane* pane, int32_t x, int32_t y) = 0;
+  // Carries the item to its drop or cancel (DragItem.h's modal drag).
+  virtual void Drag(RuntimeObject* dragItem) = 0;
+};
+// Installs the seam every list uses (nil: the framework's own); gives the
+// previous one.
+ListDragSeam* SetListDragSeam(ListDragSeam* seam);
+
 // ---- Rows of a bound list --------------------------------------------------
 
 // One row of a list data provider: the row object "GetRow"(row + 1) gave,
@@ -177,7 +191,7 @@ class runListbox : public NuListbox,
   EventOutcome FireExpandRow(int32_t row);
   EventOutcome FireCollapseRow(int32_t row);
   EventOutcome FireDragRow(RuntimeObject* dragItem, int32_t row);
-  void FireDragReorderRows(int32_t newPosition) override;
+  bool FireDragReorderRows(int32_t newPosition) override;
 
   // ---- Rows ----
   // Insertions, removals, swaps and reorderings so far.
@@ -271,6 +285,23 @@ class runListbox : public NuListbox,
   bool MouseDown(int32_t x, int32_t y, uint32_t modifiers) override;
   void MouseDrag(int32_t x, int32_t y, uint32_t modifiers) override;
   void MouseUp(int32_t x, int32_t y, uint32_t modifiers) override;
+
+  // ---- Dragging rows (runListboxDragging.cpp) ----
+  // A press on a row that becomes a drag: the row selected (silently) when
+  // it was not, DragRow fired with a new drag item, and the drag run when
+  // it answers true or the list reorders its rows by dragging. Then one
+  // Change. False when the press is no drag. (x, y) in top-window terms.
+  bool BeginRowDrag(int32_t row, int32_t x, int32_t y);
+  // While rows are dragged within the list: the list is the target at
+  // every point; tracking scrolls near the top and bottom edges and marks
+  // where the rows would go; a drop there fires DragReorderRows and, when
+  // it answers false, moves them (not in a hierarchical or bound list).
+  SubPane* FindDropTarget(int32_t x, int32_t y, RuntimeObject* dragItem) override;
+  void TrackDrag(int32_t x, int32_t y, RuntimeObject* dragItem) override;
+  void DragExit(RuntimeObject* dragItem) override;
+  void NotifyDelegate(int32_t code, int32_t argument) override;
+  // Where dragged rows would be inserted (-1: nowhere yet).
+  int32_t InsertionRow() const { return insertionRow_; }
 
   // ---- Selection receivers (listSelectionNotificationReceiver) ----
   void AddSelectionReceiver(RuntimeObject* receiver);
@@ -412,6 +443,15 @@ class runListbox : public NuListbox,
   // x and y from the row's top-left.
   bool DisclosureClick(int32_t row, int32_t x, int32_t y);
 
+  // ---- Dragging rows ----
+  bool DragSelectedRows(int32_t row, int32_t x, int32_t y);
+  void DrawInsertionMark();
+  // The dragged rows to the insertion row's place, in one pass; false for
+  // a drop inside the dragged rows, which tells no one.
+  bool DropDraggedRows();
+  // Moves the records of the rows given (ascending) to newPosition on.
+  void MoveRecords(const std::vector<int32_t>& rows, int32_t newPosition);
+
   // ---- Drawing (runListboxDrawing.cpp) ----
   // The cells the held picture shows: rows and columns first..last; a first
   // row of -1 means none.
@@ -494,6 +534,9 @@ class runListbox : public NuListbox,
   uint8_t focusRing_ = 0;
   uint8_t dragReorder_ = 0;
   uint8_t mouseForwarded_ = 0;  // the MouseDown event took the press
+  uint8_t reorderDrag_ = 0;     // rows are being dragged within the list
+  int32_t insertionRow_ = -1;
+  std::vector<int32_t> draggedRows_;  // ascending
   uint8_t expansionDepth_ = 0;
   int32_t expandingRow_ = -1;
   // Where the next child of the expanding row goes, while the counter says

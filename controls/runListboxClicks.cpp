@@ -43,7 +43,13 @@ bool runListbox::ClickRow(int32_t row, int32_t x, int32_t y, uint32_t modifiers)
   const MacRect cellRect = SaturatedRect16(rows.top, left, rows.bottom,
                                            left + (column < ColumnCount() ? ColumnWidth(column) : 0));
   if (CellClickDispatch(row, column, inColumn, y, cellRect)) return true;
-  return !IsBound() && hierarchical_ && IsFolder(row) && DisclosureClick(row, x, y);
+  if (!IsBound() && hierarchical_ && IsFolder(row) && DisclosureClick(row, x, y)) return true;
+  // Shift and Ctrl extend the selection rather than drag it.
+  if ((DragEnabled() || DragReorderEnabled()) &&
+      !(modifiers & (kModifierShift | kModifierControl))) {
+    return BeginRowDrag(row, rows.left + x, rows.top + y);
+  }
+  return false;
 }
 
 bool runListbox::IsFolder(int32_t row) const {

@@ -9,6 +9,7 @@
 #include "core/string.h"
 #include "testsupport/ClassBuilder.h"
 #include "ui/Binding.h"
+#include "ui/DragItem.h"
 #include "ui/RuntimeWindow.h"
 
 namespace {
@@ -198,6 +199,44 @@ class TestCellEditor : public ListCellEditor {
 
 ListCellEditor* MakeTestCellEditor(runListbox* list) { return new TestCellEditor(list); }
 
+// ---- The scripted drag ----
+
+class ScriptedDrag final : public ListDragSeam {
+ public:
+  void Set(runListbox* list, ListDragScript script) {
+    list_ = list, script_ = std::move(script), drags_ = 0;
+  }
+  int32_t Drags() const { return drags_; }
+  bool DetectDrag(SubPane*, int32_t, int32_t) override { return true; }
+  void Drag(RuntimeObject* item) override {
+    ++drags_;
+    SubPane* top = SubPane::GetTopPane(list_);
+    OwnerChainLock hold(top);
+    SubPane* target = nullptr;
+    for (size_t step = 0; step < script_.points.size(); ++step) {
+      const POINT at{script_.points[step].x + list_->Left(), script_.points[step].y + list_->Top()};
+      SubPane* now = top->FindDropTarget(at.x, at.y, item);
+      if (now != target && target) target->DragExit(item);
+      target = now;
+      if (target) target->TrackDrag(at.x - target->Left(), at.y - target->Top(), item);
+      if (script_.afterStep) script_.afterStep(step);
+    }
+    if (!target) return;
+    if (script_.drop) {
+      target->NotifyDelegate(kDragDropNotification, int32_t(reinterpret_cast<intptr_t>(item)));
+    } else {
+      target->DragExit(item);
+    }
+  }
+
+ private:
+  runListbox* list_ = nullptr;
+  ListDragScript script_;
+  int32_t drags_ = 0;
+};
+
+ScriptedDrag scriptedDrag;
+
 }  // namespace
 
 void OnListEvent(const std::string& event, ListEventCode code) {
@@ -275,6 +314,13 @@ void BindProviderRows(runListbox* list, RuntimeObject* provider) {
 
 void LogPaintEvents(bool log) { logPaintEvents = log; }
 
+void UseScriptedListDrag(runListbox* list, ListDragScript script) {
+  scriptedDrag.Set(list, std::move(script));
+  SetListDragSeam(&scriptedDrag);
+}
+
+int32_t ScriptedDragCount() { return scriptedDrag.Drags(); }
+
 void UseTestCellEditor(bool use) {
   SetListCellEditorFactory(use ? MakeTestCellEditor : NewListCellEditPane);
 }
@@ -291,6 +337,7 @@ void ListBoxTest::TearDown() {
   eventCode.clear();
   logPaintEvents = false;
   UseTestCellEditor(false);
+  SetListDragSeam(nullptr);
   WindowSystemTest::TearDown();
 }
 

@@ -1,7 +1,7 @@
 // List box tests: a Listbox subclass whose 24 handlers write to the test log
 // (UiTestSupport.h's Log) and run the test's code, a recording selection
 // receiver, a list data provider stand-in, a cell editor on a rich-edit
-// window, and the fixture that opens a window for them.
+// window, a scripted drag, and the fixture that opens a window for them.
 //
 // Logged lines: "Change", "ExpandRow(2)", "CompareRows(0,3,1,0)" (a ByRef
 // result's value on entry), "KeyDown(28)" (a string's first UTF-16 unit),
@@ -58,6 +58,21 @@ void BindProviderRows(runListbox* list, RuntimeObject* provider);
 // plain object. It logs "EndEdit(2,1,commit)" or "EndEdit(2,1,cancel)"; a
 // commit writes its text into the cell.
 void UseTestCellEditor(bool use);
+
+// The drag of every list while in use: a press always becomes a drag, and
+// the drag runs the script as the framework's loop would, without input:
+// for each point (relative to the list) the window's drop target is found,
+// a target left gets DragExit, the target gets TrackDrag; then the last
+// target gets the drop, or DragExit for a cancel. afterStep runs after
+// each point's tracking.
+struct ListDragScript {
+  std::vector<POINT> points;
+  bool drop = true;
+  std::function<void(size_t step)> afterStep;
+};
+void UseScriptedListDrag(runListbox* list, ListDragScript script);
+// The drags run since the script was set.
+int32_t ScriptedDragCount();
 
 // A shown test window (300 x 200); after each test no event code, no test
 // editor and every window closed.

@@ -249,7 +249,8 @@ class SubPane : public Pane {
   // Every message of the pane's window: the run-time's default handling.
   virtual LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-  void NotifyDelegate(int32_t code, int32_t argument);
+  // Tells the delegate; a pane may act on a notification itself first.
+  virtual void NotifyDelegate(int32_t code, int32_t argument);
   PaneDelegate* Delegate() const { return delegate_; }
 
   // The topmost visible child under the point (enabled ones only when asked).

@@ -1,11 +1,14 @@
-// The list box's in-place cell editor: opening it, committing with Return
-// or a click elsewhere, cancelling with Escape, its events and place, the
-// cells and lists it refuses, scrolling a cell into view, and handlers
-// that change the rows or close the window meanwhile. Keys and clicks are
-// posted and run through the main loop.
+// What the user does to a list box's cells and rows: the in-place cell
+// editor (Return, Escape, clicks elsewhere, its events and place, the cells
+// and lists it refuses, scrolling a cell into view, handlers that change
+// the rows or close the window), cell clicks and check boxes, disclosure
+// triangles, mouse events handed to the control, and dragging rows to a
+// new place. Keys and clicks are posted and run through the main loop;
+// drags run a script through the list's drag seam.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,10 +42,10 @@ class ListEditingTest : public ListBoxTest {
  protected:
   // "List1": 4 columns of 80 px, content 200 px high, rows r0 ... r7 with
   // cell (r, c) = "c<r><c>", column 1 editable, column 2 check boxes.
-  runListbox* EditingList() {
+  runListbox* EditingList(const std::function<void(ListboxFields*)>& prepare = {}) {
     SetWindowPos(WindowHandle(window_.get()), nullptr, 0, 0, 420, 300,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    runListbox* list = NewList("List1", Rect(10, 10, 324, 204));
+    runListbox* list = NewList("List1", Rect(10, 10, 324, 204), prepare);
     RuntimeObject* control = list->Control();
     listColumnCountSetter(control, 0, 4);
     listColumnWidthsSetter(control, 0, Text("80, 80, 80, 80").get());
@@ -411,6 +414,111 @@ TEST_F(ListEditingTest, ACellActionHandlerRemovingTheRowOrClosingTheWindowEndsTh
   Key(list, VK_RETURN);
   EXPECT_EQ(TakeLog(), (Lines{"CellKeyDown(3,1,13)", "CellAction(3,1)"}));
   EXPECT_EQ(Pane::LiveCount(), PanesBeforeTest());
+}
+
+// ---- Reordering rows by dragging ----
+
+TEST_F(ListEditingTest, DroppingDraggedRowsMovesThemOnceUnlessTheListOrAHandlerKeepsThem) {
+  struct Case {
+    const char* what;
+    enum Kind { kFlat, kHierarchical, kBound, kHandlerKeeps } kind;
+    // The pointer's visible row and where in it (-1: below the last row).
+    int32_t overRow;
+    bool lowerHalf;
+    bool tracked;
+    Lines events;  // after the press's own lines
+    Lines rows;
+  };
+  const Lines unmoved{"c00", "c10", "c20", "c30", "c40", "c50", "c60", "c70"};
+  const Case cases[] = {
+      {"lower half of row 5", Case::kFlat, 5, true, true,
+       {"DragRow(obj,2)", "DragReorderRows(4)", "Change", "Change"},
+       {"c00", "c10", "c40", "c50", "c20", "c30", "c60", "c70"}},
+      {"upper half of row 3", Case::kFlat, 3, false, true, {"DragRow(obj,2)", "Change"}, unmoved},
+      {"below the last row", Case::kFlat, -1, false, true,
+       {"DragRow(obj,2)", "DragReorderRows(6)", "Change", "Change"},
+       {"c00", "c10", "c40", "c50", "c60", "c70", "c20", "c30"}},
+      {"no tracking step", Case::kFlat, 5, true, false, {"DragRow(obj,2)", "Change"}, unmoved},
+      {"hierarchical", Case::kHierarchical, 5, true, true,
+       {"DragRow(obj,2)", "DragReorderRows(4)", "Change"}, unmoved},
+      {"handler keeps them", Case::kHandlerKeeps, 5, true, true,
+       {"DragRow(obj,2)", "DragReorderRows(4)", "Change"}, unmoved},
+      {"bound", Case::kBound, 5, true, true, {"DragRow(obj,2)", "DragReorderRows(4)", "Change"},
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    runListbox* list = EditingList([&](ListboxFields* fields) {
+      fields->selectionType = 1;
+      fields->hierarchical = c.kind == Case::kHierarchical ? 1 : 0;
+    });
+    list->SetHierarchical(c.kind == Case::kHierarchical);
+    list->SetDragReorderEnabled(true);
+    ObjectRef provider;
+    if (c.kind == Case::kBound) {
+      provider = NewListProviderStandIn(8, {"a", "b"});
+      BindProviderRows(list, provider.get());
+      RunPendingTurns();
+    }
+    if (c.kind == Case::kHandlerKeeps) {
+      OnListEvent("DragReorderRows",
+                  [](runListbox*, const std::vector<int32_t>&, int32_t*) { return true; });
+    }
+    list->SetRowSelected(2, true);
+    list->SetRowSelected(3, true);
+    SetFocusPane(list);
+    const int32_t h = list->RowHeight(-1);
+    const MacRect content = list->GetContentRect();
+    ListDragScript script;
+    if (c.tracked) {
+      const POINT over = c.overRow < 0 ? POINT{40, content.top - list->Top() + 8 * h + 5}
+                                       : CellPoint(list, c.overRow, 0, 40, c.lowerHalf ? h - 3 : 2);
+      script.points.push_back(over);
+    }
+    // The mark along row 5's bottom, read before anything paints over it.
+    std::vector<COLORREF> mark;
+    script.afterStep = [&](size_t) {
+      HDC dc = GetDC(list->NativeWindow());
+      const int32_t y = content.top + 6 * h - list->Top();
+      for (int32_t x = content.left + 4; x < content.left + 60; x += 8) {
+        mark.push_back(GetPixel(dc, x - list->Left(), y));
+      }
+      ReleaseDC(list->NativeWindow(), dc);
+    };
+    UseScriptedListDrag(list, script);
+    TakeLog();
+    Click(list, 2, 0, 20, 4);
+    Lines log = TakeLog();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(Lines(log.begin() + 2, log.end()), c.events);
+    EXPECT_EQ(ScriptedDragCount(), 1);
+    if (c.kind != Case::kBound) EXPECT_EQ(RowTexts(list), c.rows);
+    if (c.kind == Case::kFlat && c.rows != unmoved && c.overRow == 5) {
+      EXPECT_EQ(list->SelectedRowCount(), 2);
+      EXPECT_TRUE(list->IsRowSelected(4) && list->IsRowSelected(5));
+      EXPECT_EQ(mark, std::vector<COLORREF>(mark.size(), RGB(0, 0, 0)));
+      EXPECT_FALSE(mark.empty());
+    }
+    OnListEvent("DragReorderRows", {});
+    CloseAllWindows();
+    window_ = OpenTestWindow();
+  }
+}
+
+TEST_F(ListEditingTest, ADragRowAnsweringFalseRunsNoDragOutOfTheList) {
+  runListbox* list = EditingList();
+  list->SetDragEnabled(true);
+  UseScriptedListDrag(list, ListDragScript{});
+  SetFocusPane(list);
+  TakeLog();
+  Click(list, 2, 0, 20, 4);
+  EXPECT_EQ(ScriptedDragCount(), 0);
+  const Lines log = TakeLog();
+  EXPECT_EQ(Lines(log.begin() + 2, log.end()), (Lines{"DragRow(obj,2)", "Change"}));
+  OnListEvent("DragRow", [](runListbox*, const std::vector<int32_t>&, int32_t*) { return true; });
+  Click(list, 3, 0, 20, 4);
+  EXPECT_EQ(ScriptedDragCount(), 1);
+  EXPECT_TRUE(OnlySelected(list, 3));
 }
 
 }  // namespace

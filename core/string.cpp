@@ -147,6 +147,20 @@ uint32_t StringEncoding(const StringRecord* string) {
   return string ? string->encoding : kEncodingASCII;
 }
 
+StringRecord* NewStringWithRoom(uint32_t capacity, uint32_t encoding) {
+  StringRecord* record = NewRecord(0, capacity, encoding);
+  record->buffer[1] = 0;
+  return record;
+}
+
+uint8_t* StringRoom(StringRecord* string) { return string->buffer + 1; }
+
+void StringSetLength(StringRecord* string, uint32_t length) {
+  string->length = length;
+  string->buffer[0] = LengthByte(length);
+  string->buffer[1 + length] = 0;
+}
+
 StringRecord* StringFromUTF8(const std::string& text) { return NewString(text, kEncodingUTF8); }
 
 StringRecord* StringFromASCII(const char* text) {

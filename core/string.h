@@ -202,6 +202,13 @@ StringRecord* NewString(const std::string& bytes, uint32_t encoding);
 uint32_t StringLength(const StringRecord* string);
 const uint8_t* StringData(const StringRecord* string);
 uint32_t StringEncoding(const StringRecord* string);
+// A string filled in place: NewStringWithRoom gives one of length 0 with
+// room for capacity bytes; StringRoom gives those bytes and StringSetLength
+// sets how many of them count (up to the capacity). Both are for a string
+// the caller alone holds.
+StringRecord* NewStringWithRoom(uint32_t capacity, uint32_t encoding);
+uint8_t* StringRoom(StringRecord* string);
+void StringSetLength(StringRecord* string, uint32_t length);
 // A new string of UTF-8 text (encoding 0x08000100).
 StringRecord* StringFromUTF8(const std::string& text);
 // A new string of bytes in the default encoding 0x600 (ASCII literals).

@@ -6,10 +6,19 @@
 // bytes move to the front of the storage only when the head has passed half
 // the storage and 64 KiB; an emptied queue starts again at offset 0 (and
 // gives back storage above 1 MiB).
+//
+// The storage is a run-time string, so that the bytes change hands without
+// a copy both ways: a string of 64 KiB or more appended to an empty queue
+// is held as it is (shared with the caller, never written; the next append
+// copies what is still waiting into storage of the queue's own), and
+// reading everything that waits in storage of the queue's own, from its
+// start and filling at least half of it, hands that storage over as the
+// string read.
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+
+#include "core/SmartRef.h"
 
 struct StringRecord;
 
@@ -22,9 +31,10 @@ class ByteQueue {
   size_t Length() const { return length_; }
   bool Empty() const { return length_ == 0; }
   // The waiting bytes, Length() of them (valid until the next change).
-  const uint8_t* Front() const { return storage_ ? storage_.get() + head_ : nullptr; }
+  const uint8_t* Front() const;
 
   void Append(const void* bytes, size_t count);
+  // May hold the string itself (see above).
   void Append(const StringRecord* string);
   // Room for count bytes after the waiting ones, to be filled by the caller
   // (valid until the next change); Commit then appends the first count
@@ -32,6 +42,8 @@ class ByteQueue {
   // buffer of its own.
   uint8_t* Reserve(size_t count);
   void Commit(size_t count) { length_ += count; }
+  // How many bytes Reserve gives without growing the storage.
+  size_t Room() const { return capacity_ > head_ + length_ ? capacity_ - head_ - length_ : 0; }
   // Drops count bytes from the front (all of them when count is larger).
   void Consume(size_t count);
   void Clear();
@@ -46,11 +58,10 @@ class ByteQueue {
 
  private:
   void MakeRoom(size_t count);
+  uint8_t* Bytes() const;
 
-  struct StorageFreer {
-    void operator()(uint8_t* storage) const;
-  };
-  std::unique_ptr<uint8_t, StorageFreer> storage_;
+  StringRef storage_;
+  // Bytes that may be written; 0 while a caller's string is held.
   size_t capacity_ = 0;
   size_t head_ = 0;
   size_t length_ = 0;

@@ -412,9 +412,12 @@ void TCPSocketPosix::RecvToBuffer() {
   bool peerClosed = false;
   int32_t failure = 0;
   while (taken < kMostPerPoll) {
-    const int asked = int(std::min(size_t(receiveChunk_), kMostPerPoll - taken));
-    char* room = reinterpret_cast<char*>(receiveBuffer_.Reserve(size_t(asked)));
-    const int received = shim::recv(descriptor_, room, asked, 0);
+    size_t asked = std::min(size_t(receiveChunk_), kMostPerPoll - taken);
+    // Room the queue already has is filled before it grows.
+    const size_t room = receiveBuffer_.Room();
+    if (room >= size_t(kDefaultReceiveChunk)) asked = std::min(asked, room);
+    char* into = reinterpret_cast<char*>(receiveBuffer_.Reserve(asked));
+    const int received = shim::recv(descriptor_, into, int(asked), 0);
     if (received > 0) {
       receiveBuffer_.Commit(size_t(received));
       taken += size_t(received);

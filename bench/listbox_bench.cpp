@@ -5,8 +5,11 @@
 // and 1,000,000 rows: adding, memory, drawing the visible rows, scrolling a
 // row, sorting, a cell update and deleting everything; then each figure's
 // growth from size to size, a one-column list's memory, a folder of 10,000
-// children collapsed and expanded, and a paint with 5,000 selected ranges.
-// Each list is released before the next one is made.
+// children collapsed and expanded, a paint with 5,000 selected ranges, and
+// a reorder drop (through the drag seam) of 1,000 and of 25,000 selected
+// rows of 50,000 to the top and to the end, against a LISTBOX moving the
+// same strings one by one. Each list is released before the next one is
+// made.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -25,6 +28,7 @@
 #include "controls/runListbox.h"
 #include "core/utility.h"
 #include "testsupport/ClassBuilder.h"
+#include "ui/DragItem.h"
 
 namespace {
 
@@ -448,6 +452,117 @@ void SelectedRanges() {
   CloseList(&list);
 }
 
+// ---- Reordering rows by dragging ----
+
+constexpr int32_t kReorderRows = 50000;
+
+// A drag that tracks one point of the list and drops there.
+class DropAt final : public ListDragSeam {
+ public:
+  DropAt(runListbox* list, int32_t x, int32_t y) : list_(list), x_(x), y_(y) {}
+  bool DetectDrag(SubPane*, int32_t, int32_t) override { return true; }
+  void Drag(RuntimeObject* item) override {
+    list_->TrackDrag(x_, y_, item);
+    list_->NotifyDelegate(kDragDropNotification, int32_t(reinterpret_cast<intptr_t>(item)));
+  }
+
+ private:
+  runListbox* list_;
+  int32_t x_, y_;
+};
+
+// Every step-th row alone selected.
+void SelectEvery(runListbox* pane, int32_t step) {
+  NuListbox::SelectionCallsHeld held(pane);
+  pane->SelectOnlyRow(-1, false);
+  for (int32_t row = 0; row < kReorderRows; row += step) pane->SetRowSelected(row, true);
+}
+
+// Drops the selected rows of the list at the top (or past the last row),
+// in seconds.
+double ReorderDrop(const RunTimeList& list, bool toEnd) {
+  runListbox* pane = list.pane;
+  if (toEnd) listScrollPositionSetter(list.control.get(), 0, kReorderRows);
+  Settle(list);
+  const int32_t h = pane->RowHeight(-1);
+  const MacRect content = pane->GetContentRect();
+  const int32_t last = pane->RowCount() - 1;
+  const int32_t y = toEnd ? content.top + (last - pane->TopRow()) * h + h * 3 / 4 : content.top + 2;
+  DropAt drop(pane, 40, y - pane->Top());
+  ListDragSeam* previous = SetListDragSeam(&drop);
+  const int32_t first = pane->FirstSelectedRow();
+  MacRect rows, visible;
+  pane->GetRowsRect(pane->TopRow(), 1, &rows, &visible);
+  const double seconds = Seconds([&] {
+    pane->BeginRowDrag(first, rows.left + 40, rows.top + 2);
+    Settle(list);
+  });
+  SetListDragSeam(previous);
+  listScrollPositionSetter(list.control.get(), 0, 0);
+  return seconds;
+}
+
+// The LISTBOX's move of the same rows: each taken out, then put back in
+// order at the top or the end, with redrawing off.
+double ListBoxReorder(HWND parent, int32_t step, bool toEnd) {
+  HWND box = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
+                             WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 0, 0,
+                             ListBounds().right, ListBounds().bottom, parent, nullptr, nullptr, nullptr);
+  SendMessageW(box, WM_SETREDRAW, FALSE, 0);
+  for (int32_t row = 0; row < kReorderRows; ++row) {
+    SendMessageW(box, LB_ADDSTRING, 0, LPARAM(RowTextW(uint32_t(row), 0).c_str()));
+  }
+  SendMessageW(box, WM_SETREDRAW, TRUE, 0);
+  UpdateWindow(box);
+  const double seconds = Seconds([&] {
+    SendMessageW(box, WM_SETREDRAW, FALSE, 0);
+    std::vector<std::wstring> moved;
+    wchar_t text[32];
+    for (int32_t row = (kReorderRows - 1) / step * step; row >= 0; row -= step) {
+      SendMessageW(box, LB_GETTEXT, WPARAM(row), LPARAM(text));
+      moved.push_back(text);
+      SendMessageW(box, LB_DELETESTRING, WPARAM(row), 0);
+    }
+    std::reverse(moved.begin(), moved.end());
+    int32_t at = toEnd ? -1 : 0;
+    for (const std::wstring& each : moved) {
+      SendMessageW(box, LB_INSERTSTRING, WPARAM(at), LPARAM(each.c_str()));
+      if (!toEnd) ++at;
+    }
+    SendMessageW(box, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(box, nullptr, TRUE);
+    UpdateWindow(box);
+  });
+  DestroyWindow(box);
+  return seconds;
+}
+
+void Reorder(HWND peerParent) {
+  RunTimeList list = OpenList(kColumns, false, 1);
+  list.pane->SetDragReorderEnabled(true);
+  AddRows(list, kReorderRows, kColumns);
+  struct Move {
+    int32_t step;
+    bool toEnd;
+    double ms;
+  };
+  Move moves[] = {{50, false, 0}, {50, true, 0}, {2, false, 0}, {2, true, 0}};
+  for (Move& move : moves) {
+    SelectEvery(list.pane, move.step);
+    move.ms = ReorderDrop(list, move.toEnd) * 1e3;
+    const double box = ListBoxReorder(peerParent, move.step, move.toEnd) * 1e3;
+    const std::string what = "reorder " + std::to_string(kReorderRows / move.step) + " of " +
+                             std::to_string(kReorderRows) + (move.toEnd ? " to the end" : " to row 0");
+    Row(what.c_str(), move.ms, "ms", move.ms / box, "LISTBOX", "<=", 1);
+  }
+  for (int32_t end = 0; end < 2; ++end) {
+    const double ratio = moves[2 + end].ms / moves[end].ms;
+    Row(end ? "reorder 25000 / 1000 to the end" : "reorder 25000 / 1000 to row 0", ratio, "",
+        ratio, "1000 rows", "<=", 3);
+  }
+  CloseList(&list);
+}
+
 }  // namespace
 
 int main() {
@@ -458,6 +573,7 @@ int main() {
   OneColumnMemory(peerParent);
   Folder();
   SelectedRanges();
+  Reorder(peerParent);
   WindowClose(peers.get());
   return 0;
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -519,6 +520,34 @@ TEST_F(ListEditingTest, ADragRowAnsweringFalseRunsNoDragOutOfTheList) {
   Click(list, 3, 0, 20, 4);
   EXPECT_EQ(ScriptedDragCount(), 1);
   EXPECT_TRUE(OnlySelected(list, 3));
+}
+
+void CALLBACK ReleaseButton(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  SendMouseButton(false);
+}
+
+TEST_F(ListEditingTest, ARealDragReordersTheRows) {
+  runListbox* list = EditingList([](ListboxFields* fields) { fields->selectionType = 1; });
+  list->SetDragReorderEnabled(true);
+  list->SetRowSelected(2, true);
+  list->SetRowSelected(3, true);
+  ASSERT_TRUE(MakeForeground(WindowHandle(window_.get())));
+  SetFocusPane(list);
+  TakeLog();
+  const int32_t h = list->RowHeight(-1);
+  const POINT press = CellPoint(list, 2, 0, 20, 4);
+  const POINT over = CellPoint(list, 5, 0, 20, h - 3);
+  SendMouseMove(ScreenPointOf(list->NativeWindow(), press.x, press.y));
+  SendMouseButton(true);
+  SendMouseMove(ScreenPointOf(list->NativeWindow(), press.x, press.y + h));
+  SendMouseMove(ScreenPointOf(list->NativeWindow(), over.x, over.y));
+  // The release comes while the drag's own loop runs.
+  SetTimer(nullptr, 0, 50, &ReleaseButton);
+  RunPendingTurns();
+  const Lines log = TakeLog();
+  EXPECT_NE(std::find(log.begin(), log.end(), "DragReorderRows(4)"), log.end());
+  EXPECT_EQ(RowTexts(list), (Lines{"c00", "c10", "c40", "c50", "c20", "c30", "c60", "c70"}));
 }
 
 }  // namespace

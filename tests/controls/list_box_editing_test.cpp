@@ -178,6 +178,18 @@ TEST_F(ListEditingTest, EscapeKeepsTheTextAndAClickElsewhereCommitsBeforeTheRowI
             (Lines{"CellAction(1,1)", "CellLostFocus(1,1)", "Change", "CellGotFocus(3,1)"}));
   EXPECT_EQ(CellTextOf(list, 1, 1), "first");
   EXPECT_EQ(ActiveText(list), "c31");
+
+  // A character beyond the first plane is one key; Tab moves the focus on,
+  // which commits.
+  TakeLog();
+  PostMessageW(list->CellEditor()->Window(), WM_CHAR, 0xD83D, 1);
+  PostMessageW(list->CellEditor()->Window(), WM_CHAR, 0xDE00, 1);
+  RunPendingTurns();
+  EXPECT_EQ(TakeLog(), (Lines{"CellKeyDown(3,1,55357)", "CellTextChange(3,1)"}));
+  Key(list, VK_TAB);
+  EXPECT_EQ(TakeLog(), (Lines{"CellAction(3,1)", "CellLostFocus(3,1)", "GotFocus"}));
+  EXPECT_EQ(CellTextOf(list, 3, 1), "\xF0\x9F\x98\x80" "c31");
+  EXPECT_EQ(GetFocusPane(), list);
 }
 
 TEST_F(ListEditingTest, CellsOutsideTheColumnsAndBoundListsOpenNoEditor) {

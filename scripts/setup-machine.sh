@@ -6,7 +6,10 @@ set -euo pipefail
 # fonts-wine: the fonts Wine draws system glyphs and dialogs with (Marlett's
 # caption buttons among them).
 # socat: the serial tests' pseudo-terminal lines.
-packages=(cmake g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb googletest imagemagick xauth socat)
+# clang, libclang-rt-14-dev, g++-multilib: the native 32-bit build with the
+# sanitizers and libFuzzer (build-native).
+packages=(cmake g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb googletest imagemagick xauth socat
+          clang libclang-rt-14-dev g++-multilib)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -53,16 +53,11 @@ bool RuntimeTestEnvironment::RunUntil(const std::function<bool()>& predicate, DW
 
 void HostTest::SetUp() {
   saved_ = SaveMainLoopState();
-  TakeRecordedBoxes();
-  TakeRecordedFatalExits();
+  BoxRecordingTest::SetUp();
 }
 
 void HostTest::TearDown() {
-  for (const RecordedBox& box : TakeRecordedBoxes()) {
-    ADD_FAILURE() << "A message box was recorded and not checked: " << box.caption << ": "
-                  << box.text;
-  }
-  TakeRecordedFatalExits();
+  BoxRecordingTest::TearDown();
   RuntimeUnlockObject(RuntimeTakePendingException());
   ReleaseAppObject();
   DestroyMDIFrame();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/runtimemainloop.h"
+#include "testsupport/BoxRecordingTest.h"
 
 class RuntimeTestEnvironment : public ::testing::Environment {
  public:
@@ -40,9 +41,9 @@ class RuntimeTestEnvironment : public ::testing::Environment {
 // Base of test fixtures that touch the host. After each test it puts back the
 // loop's slots, the quit flag and the exit code, drops a pending exception,
 // releases the application object, destroys an MDI frame the test made,
-// starts OLE again after a RuntimeRun, and fails the test when message boxes
-// were recorded that the test did not take.
-class HostTest : public ::testing::Test {
+// starts OLE again after a RuntimeRun, and (as its base) fails the test when
+// message boxes were recorded that the test did not take.
+class HostTest : public BoxRecordingTest {
  protected:
   void SetUp() override;
   void TearDown() override;

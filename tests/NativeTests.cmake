@@ -1,0 +1,48 @@
+# The native build's tests and fuzz targets, one line (or one call) per unit.
+# Each test left out natively is named in its filter with the reason.
+set(t ${CMAKE_SOURCE_DIR}/tests)
+
+file(GLOB native_core_test_sources ${t}/core/*.cpp)
+# date_test: the dates are checked against the Win32 time-zone calls.
+list(REMOVE_ITEM native_core_test_sources ${t}/core/date_test.cpp)
+# FreedBlockFillTest reads freed blocks on purpose (ASan watches them itself).
+# EncodingTest.InvalidInputBecomesReplacementCharacters: iconv's Shift-JIS
+# maps the yen sign to 0x5C, where the Windows code page table has none.
+native_unit_tests(native_core_tests SOURCES ${native_core_test_sources}
+                  FILTER "-FreedBlockFillTest.*:EncodingTest.InvalidInputBecomesReplacementCharacters")
+
+native_unit_tests(native_graphics_tests
+                  SOURCES ${t}/graphics/packed_dib_test.cpp ${t}/graphics/pixel_ops_test.cpp
+                          ${t}/graphics/surface_pixels_test.cpp
+                          ${t}/graphics/shape_geometry_test.cpp
+                          ${t}/graphics/shape_classes_test.cpp
+                  LIBS native_graphics)
+
+native_unit_tests(native_dbstore_tests
+                  SOURCES ${t}/database/dbstore_support.cpp ${t}/database/dbstore_file_test.cpp
+                          ${t}/database/dbstore_keys_test.cpp ${t}/database/dbstore_tree_test.cpp
+                          ${t}/database/dbstore_corrupt_test.cpp
+                  LIBS native_storage)
+target_compile_definitions(native_dbstore_tests PRIVATE
+                           DBSTORE_FILES="${t}/database/dbstore-files")
+
+# The fuzz targets, each run once over its committed corpus by CTest
+# (./fuzz.sh runs them for longer). make_corpus writes the seed files.
+set(f ${t}/fuzz)
+add_library(native_fuzz_support STATIC ${f}/FuzzSupport.cpp)
+target_link_libraries(native_fuzz_support PUBLIC native_core)
+native_fuzz_target(dbfile SOURCES ${f}/dbfile_fuzz.cpp ${t}/database/dbstore_support.cpp
+                   LIBS native_storage CORPUS ${f}/corpus/dbfile)
+target_compile_definitions(fuzz_dbfile PRIVATE DBSTORE_FILES="${t}/database/dbstore-files")
+native_fuzz_target(dib SOURCES ${f}/dib_fuzz.cpp LIBS native_graphics CORPUS ${f}/corpus/dib)
+native_fuzz_target(streams SOURCES ${f}/streams_fuzz.cpp LIBS native_files
+                   CORPUS ${f}/corpus/streams)
+native_fuzz_target(pixels SOURCES ${f}/pixels_fuzz.cpp LIBS native_graphics
+                   CORPUS ${f}/corpus/pixels)
+native_fuzz_target(geometry SOURCES ${f}/geometry_fuzz.cpp LIBS native_graphics
+                   CORPUS ${f}/corpus/geometry)
+# The seed writer: make_corpus tests/fuzz/corpus renews the committed seeds.
+add_executable(make_corpus ${f}/make_corpus.cpp ${t}/database/dbstore_support.cpp)
+target_include_directories(make_corpus BEFORE PRIVATE ${CMAKE_SOURCE_DIR}/testsupport/native/include)
+target_link_libraries(make_corpus PRIVATE native_testsupport native_storage native_graphics)
+target_compile_definitions(make_corpus PRIVATE DBSTORE_FILES="${t}/database/dbstore-files")

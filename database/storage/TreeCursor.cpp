@@ -1,5 +1,6 @@
 #include "database/storage/TreeCursor.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -254,6 +255,25 @@ bool DBTreeCursor::Descend(const uint8_t* key, size_t keyLength) {
 // and compares its key; the cursor stays where it is.
 bool DBTreeCursor::NextLiveHasKey(const uint8_t* key, size_t keyLength, bool* found) {
   *found = false;
+  // Most often the answer lies on the leaf, or nothing follows the path at
+  // all: then the path need not be saved and walked.
+  const Level& leaf = levels_.back();
+  const uint32_t used = leaf.page.Used();
+  for (uint32_t offset = leaf.offset; offset < used;) {
+    const uint8_t* entry = leaf.page.EntryAt(offset);
+    if (EntryState(entry) == kDBEntryLive) {
+      if (!EntryKey(leafKind_, entry, &probe_)) return Damaged();
+      *found = CompareKeys(probe_.data(), probe_.size(), key, keyLength) == 0;
+      return true;
+    }
+    if (EntryLength(entry) == 0) break;
+    offset += EntryLength(entry);
+  }
+  const auto onLastEntry = [](const Level& level) {
+    return level.offset + EntryLength(level.page.EntryAt(level.offset)) >= level.page.Used();
+  };
+  if (leaf.offset >= used && std::all_of(levels_.begin(), levels_.end() - 1, onLastEntry)) return true;
+
   std::vector<Level> saved = levels_;
   const State savedState = state_;
   const uint32_t savedEntered = pagesEntered_;

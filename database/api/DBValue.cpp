@@ -2,6 +2,8 @@
 #include "database/api/DBValue.h"
 
 #include <cctype>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -65,20 +67,36 @@ StringRecord* DateText(const DBValueView& value) {
   }
 }
 
-// Two decimals at most, a final ".0" dropped ("2", "2.25", ".5"). A number
-// that rounds to nothing at two decimals (0, 0.001) would read "", as a NULL
-// does, and be lost by whatever writes the text back: it gets its plain
-// digits instead.
+// Two decimals at most, a final ".0" dropped ("2", "2.25", ".5"), as the
+// number format "-#.0#" shows it: correctly rounded, no leading zero, the
+// second decimal only when it is not 0, no sign on a value that shows only
+// zeros. Built here directly, as results are drained a value at a time. A
+// number that rounds to nothing at two decimals (0, 0.001) would read "", as
+// a NULL does, and be lost by whatever writes the text back: it gets its
+// plain digits instead.
 StringRecord* DoubleText(double number) {
-  StringRef format = StringRef::Adopt(StringFromASCII("-#.0#"));
-  StringRef text;
-  FormatNumber(text.out(), number, format.get());
-  const uint32_t length = StringLength(text.get());
-  if (length == 2 && std::memcmp(StringData(text.get()), ".0", 2) == 0)
+  if (!std::isfinite(number)) return NumberToString(number, 15, kNumberGeneral);
+  // The largest double has 309 whole digits.
+  char digits[320];
+  const std::to_chars_result fixed = std::to_chars(digits, digits + sizeof digits,
+                                                   std::fabs(number), std::chars_format::fixed, 2);
+  const char* point = fixed.ptr - 3;
+  const char* whole = digits;
+  while (whole < point && *whole == '0') ++whole;
+  const char tenths = point[1], hundredths = point[2];
+  if (whole == point && tenths == '0' && hundredths == '0')
     return NumberToString(number, 15, kNumberGeneral);
-  if (length > 2 && std::memcmp(StringData(text.get()) + length - 2, ".0", 2) == 0)
-    return NewString(StringData(text.get()), length - 2, StringEncoding(text.get()));
-  return text.release();
+  char text[sizeof digits + 1];
+  size_t length = 0;
+  if (number < 0) text[length++] = '-';
+  std::memcpy(text + length, whole, size_t(point - whole));
+  length += size_t(point - whole);
+  if (tenths != '0' || hundredths != '0') {
+    text[length++] = '.';
+    text[length++] = tenths;
+    if (hundredths != '0') text[length++] = hundredths;
+  }
+  return NewString(text, uint32_t(length), kEncodingASCII);
 }
 
 bool BeginsWithT(const uint8_t* bytes, uint32_t length) {

@@ -26,6 +26,10 @@ native_unit_tests(native_dbstore_tests
 target_compile_definitions(native_dbstore_tests PRIVATE
                            DBSTORE_FILES="${t}/database/dbstore-files")
 
+# The stream forms that need no real file (the rest of tests/files reads
+# back through Win32).
+native_unit_tests(native_files_tests SOURCES ${t}/files/stream_forms_test.cpp LIBS native_files)
+
 # The fuzz targets, each run once over its committed corpus by CTest
 # (./fuzz.sh runs them for longer). make_corpus writes the seed files.
 set(f ${t}/fuzz)
@@ -41,6 +45,10 @@ native_fuzz_target(pixels SOURCES ${f}/pixels_fuzz.cpp LIBS native_graphics
                    CORPUS ${f}/corpus/pixels)
 native_fuzz_target(geometry SOURCES ${f}/geometry_fuzz.cpp LIBS native_graphics
                    CORPUS ${f}/corpus/geometry)
+add_library(native_row_selection STATIC ${CMAKE_SOURCE_DIR}/controls/RowSelection.cpp)
+target_link_libraries(native_row_selection PUBLIC native_core)
+native_fuzz_target(row_selection SOURCES ${f}/row_selection_fuzz.cpp LIBS native_row_selection
+                   CORPUS ${f}/corpus/row_selection)
 # The seed writer: make_corpus tests/fuzz/corpus renews the committed seeds.
 add_executable(make_corpus ${f}/make_corpus.cpp ${t}/database/dbstore_support.cpp)
 target_include_directories(make_corpus BEFORE PRIVATE ${CMAKE_SOURCE_DIR}/testsupport/native/include)

@@ -158,6 +158,28 @@ void GeometrySeeds() {
   Save("geometry", "non-finite", odd);
 }
 
+// ---- row_selection: steps of {op, row a, row b}. ----
+void RowSelectionSeeds() {
+  struct Step { uint8_t op; int16_t a, b; };
+  auto save = [](const char* name, std::initializer_list<Step> steps) {
+    std::string bytes;
+    for (const Step& step : steps) {
+      bytes += char(step.op);
+      bytes.append(reinterpret_cast<const char*>(&step.a), 2);
+      bytes.append(reinterpret_cast<const char*>(&step.b), 2);
+    }
+    Save("row_selection", name, bytes);
+  };
+  // Ops: 0 select (0x80) or deselect, 1 only, 2 span, 3 insert, 4 remove,
+  // 5 clear, 6 take the head range.
+  save("spans", {{3, 0, 200}, {2, 10, 40}, {2, 60, 50}, {0x80, 45, 0}, {0, 20, 0}, {6, 0, 0},
+                 {2, 5, 199}});
+  save("inserts-removes", {{3, 0, 100}, {2, 10, 30}, {3, 20, 5}, {4, 15, 10}, {4, 0, 200},
+                           {3, 0, 50}, {1, 7, 0}, {4, 7, 1}, {5, 0, 0}});
+  save("singles", {{3, 0, 30}, {0x80, 3, 0}, {0x80, 4, 0}, {0x80, 2, 0}, {0x80, 10, 0},
+                   {0, 3, 0}, {0x80, 3, 0}, {3, 4, 2}, {4, 2, 3}});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -173,5 +195,6 @@ int main(int argc, char** argv) {
   StreamSeeds();
   PixelSeeds();
   GeometrySeeds();
+  RowSelectionSeeds();
   return TakeRecordedBoxes().empty() ? 0 : 1;
 }

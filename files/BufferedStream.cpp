@@ -100,9 +100,10 @@ BufferedFileStream::~BufferedFileStream() {
 void BufferedFileStream::Rejoin() {
   StreamList::Remove(this);
   shared_ = peerWrote_ = false;
+  // Streams that cannot say which file they are on are taken as all on one:
+  // they write out for each other, which costs speed, never a write.
   if (!systemSlots.fileIdentity || !systemSlots.fileIdentity(*inner_, fileKey_)) {
-    fileKey_[0] = 0;
-    fileKey_[1] = uint64_t(reinterpret_cast<uintptr_t>(inner_.get()));
+    fileKey_[0] = fileKey_[1] = 0;
   }
   StreamList::Add(this);
 }

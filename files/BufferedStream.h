@@ -11,8 +11,8 @@
 // What a program observes through one stream is what the stream below
 // gives: values, positions, lengths, EOF and errors. The buffer holds either
 // bytes read ahead or bytes not yet written, never both:
-// - Reads fill the buffer (64 KiB; the first fill after a move reads 4 KiB)
-//   and are served from it; a read of at least the buffer's size goes
+// - Reads fill the buffer (64 KiB; after a move or a write the fills start
+//   at 4 KiB and double) and are served from it; a read of at least the buffer's size goes
 //   straight to the stream. A fill that brings fewer bytes than asked ends
 //   the read that made it (a short read stays short).
 // - Writes are gathered and written as one block when the buffer fills, and
@@ -34,12 +34,13 @@
 // Streams of this process on one file see each other's writes: before a
 // stream reads, moves or asks about the file, the others on that file write
 // out what they hold, and a read-ahead buffer that another stream's write may
-// have overtaken is dropped. Opening any file through the Win32 stream first
-// writes out every buffer. Other processes see the bytes at the points
+// have overtaken is dropped. Streams whose file cannot be named (in memory,
+// inside a virtual volume) count as all on one file. Opening any file
+// through the Win32 stream first writes out every buffer. Other processes see the bytes at the points
 // above.
 //
-// Threads: the list of streams is guarded; one stream is used by one thread
-// at a time.
+// Threads: the run-time starts none; streams and their list are used by the
+// main thread.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -123,7 +124,7 @@ class BufferedFileStream final : public FileStream {
 };
 
 // What the layer asks of the system; empty slots mean: no error code to
-// keep, and every stream is a file of its own.
+// keep, and no stream's file can be named.
 struct StreamSystemSlots {
   uint32_t (*lastError)() = nullptr;
   void (*setLastError)(uint32_t error) = nullptr;

@@ -299,6 +299,18 @@ TEST_F(BufferedFileTest, ASecondStreamSeesTheFirstsWrites) {
   EXPECT_EQ(BinaryStreamReadLong(first.get()), 20);
 }
 
+TEST_F(BufferedFileTest, AFileStreamOpenedLaterReadsWhatWasGathered) {
+  WriteWholeFile(PathOf(L"late.bin"), "");
+  ObjectRef binary = Opened(NewBinaryStream, L"late.bin");
+  BinaryStreamWriteLong(binary.get(), 0x41424344);
+  auto plain = NewFileStream();
+  ASSERT_TRUE(plain->Open(PathString(L"late.bin").get(), kFileStreamReadOnly));
+  char bytes[8] = {};
+  int32_t got = 0;
+  EXPECT_TRUE(plain->Read(bytes, 8, &got));
+  EXPECT_EQ(std::string(bytes, size_t(got)), "ABCD");
+}
+
 TEST_F(BufferedFileTest, AReaderOfThisProcessFollowsALog) {
   WriteWholeFile(PathOf(L"log.txt"), "");
   ObjectRef log = Opened(NewTextOutputStream, L"log.txt");

@@ -191,9 +191,13 @@ bool runListbox::DropDraggedRows() {
   SelectionChanging(this);
   if (IsClosing()) return true;
   {
-    // One change for the whole move, told below.
+    // One change for the whole move, told below; the rows are drawn again
+    // once, so the old selection goes without a repaint of its own.
     SelectionCallsHeld held(this);
+    const bool quiet = IsQuiet();
+    SetQuiet(true);
     SelectOnlyRow(-1, true);
+    SetQuiet(quiet);
     MoveRecords(dragged, newPosition);
     SelectRowRange(newPosition, newPosition + int32_t(dragged.size()) - 1);
   }

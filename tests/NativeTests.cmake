@@ -49,8 +49,16 @@ add_library(native_row_selection STATIC ${CMAKE_SOURCE_DIR}/controls/RowSelectio
 target_link_libraries(native_row_selection PUBLIC native_core)
 native_fuzz_target(row_selection SOURCES ${f}/row_selection_fuzz.cpp LIBS native_row_selection
                    CORPUS ${f}/corpus/row_selection)
+# The SQL front-end's tokenizer and parsers; seeds from the SQL corpus.
+set(native_sql_units SQLTokenizer SQLCondition SQLStatements)
+list(TRANSFORM native_sql_units PREPEND ${CMAKE_SOURCE_DIR}/database/sql/)
+list(TRANSFORM native_sql_units APPEND .cpp)
+add_library(native_sql STATIC ${native_sql_units})
+target_link_libraries(native_sql PUBLIC native_core)
+native_fuzz_target(sql SOURCES ${f}/sql_fuzz.cpp LIBS native_sql CORPUS ${f}/corpus/sql)
 # The seed writer: make_corpus tests/fuzz/corpus renews the committed seeds.
 add_executable(make_corpus ${f}/make_corpus.cpp ${t}/database/dbstore_support.cpp)
 target_include_directories(make_corpus BEFORE PRIVATE ${CMAKE_SOURCE_DIR}/testsupport/native/include)
 target_link_libraries(make_corpus PRIVATE native_testsupport native_storage native_graphics)
-target_compile_definitions(make_corpus PRIVATE DBSTORE_FILES="${t}/database/dbstore-files")
+target_compile_definitions(make_corpus PRIVATE DBSTORE_FILES="${t}/database/dbstore-files"
+                                               DBSQL_CORPUS="${t}/database/sql-corpus/statements.sql")

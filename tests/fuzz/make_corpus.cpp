@@ -180,6 +180,14 @@ void RowSelectionSeeds() {
                    {0, 3, 0}, {0x80, 3, 0}, {3, 4, 2}, {4, 2, 3}});
 }
 
+// ---- sql: each statement of the SQL tests' corpus. ----
+void SQLSeeds() {
+  std::ifstream corpus(DBSQL_CORPUS);
+  int index = 0;
+  for (std::string line; std::getline(corpus, line);)
+    if (!line.empty()) Save("sql", ("statement" + std::to_string(++index)).c_str(), line);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -196,5 +204,6 @@ int main(int argc, char** argv) {
   PixelSeeds();
   GeometrySeeds();
   RowSelectionSeeds();
+  SQLSeeds();
   return TakeRecordedBoxes().empty() ? 0 : 1;
 }

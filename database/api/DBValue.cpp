@@ -16,17 +16,6 @@
 
 namespace {
 
-bool IsTextCode(int32_t type) {
-  switch (type) {
-    case kDBChar:
-    case kDBVarChar:
-    case kDBBinary:
-    case kDBTextBlob:
-    case kDBBlob: return true;
-    default: return false;
-  }
-}
-
 template <class T>
 T ReadHost(const DBValueView& value) {
   T result;
@@ -105,6 +94,17 @@ bool BeginsWithT(const uint8_t* bytes, uint32_t length) {
 
 }  // namespace
 
+bool DBIsTextCode(int32_t type) {
+  switch (type) {
+    case kDBChar:
+    case kDBVarChar:
+    case kDBBinary:
+    case kDBTextBlob:
+    case kDBBlob: return true;
+    default: return false;
+  }
+}
+
 DBDateWords DBValueDateWords(const DBValueView& value) {
   DBDateWords words;
   switch (value.type) {
@@ -137,7 +137,7 @@ StringRecord* DBValueText(const DBValueView& value) {
     case kDBTime:
     case kDBTimeStamp: return DateText(value);
     case kDBBoolean: return DBBooleanText(value.data[0] != 0);
-    default: return IsTextCode(value.type) ? TextOf(value) : nullptr;
+    default: return DBIsTextCode(value.type) ? TextOf(value) : nullptr;
   }
 }
 
@@ -149,7 +149,7 @@ double DBValueNumber(const DBValueView& value) {
     case kDBDouble: return ReadHost<double>(value);
     case kDBBoolean: return value.data[0] != 0 ? 1 : 0;
     default: {
-      if (!IsTextCode(value.type)) return 0;
+      if (!DBIsTextCode(value.type)) return 0;
       StringRef text = StringRef::Adopt(TextOf(value));
       return StringVal(text.get());
     }
@@ -165,7 +165,7 @@ bool DBValueBoolean(const DBValueView& value) {
     case kDBFloat:
     case kDBDouble: return DBValueNumber(value) != 0;
     case kDBBoolean: return value.data[0] != 0;
-    default: return IsTextCode(value.type) && BeginsWithT(value.data, value.length);
+    default: return DBIsTextCode(value.type) && BeginsWithT(value.data, value.length);
   }
 }
 
@@ -189,7 +189,7 @@ RuntimeObject* DBValueVariant(const DBValueView& value) {
       return DateToVariant(date.get());
     }
     default: {
-      if (!IsTextCode(value.type)) return nullptr;
+      if (!DBIsTextCode(value.type)) return nullptr;
       StringRef text = StringRef::Adopt(TextOf(value));
       return stringToVariant(text.get());
     }

@@ -31,6 +31,9 @@ struct DBDateWords {
 };
 DBDateWords DBValueDateWords(const DBValueView& value);
 
+// Whether values of the code read as their bytes (4, 5, 14-16): their text
+// is those bytes unchanged.
+bool DBIsTextCode(int32_t type);
 StringRecord* DBValueText(const DBValueView& value);
 double DBValueNumber(const DBValueView& value);
 // The number truncated toward zero (saturated at the 32-bit limits).

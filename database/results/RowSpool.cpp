@@ -11,6 +11,7 @@
 namespace {
 
 constexpr int64_t kSpoolLimit = 0x7FFFFFFF;
+constexpr size_t kSpoolJumpFill = 4 * 1024;
 
 FileStreamPtr TemporaryStream() {
   std::unique_ptr<Win32FileStream> stream = NewFileStream();
@@ -91,7 +92,12 @@ bool SpoolFile::ReadAt(int64_t position, void* out, size_t count, ReadBuffer* bu
     return true;
   }
   if (count > buffer->capacity) return ReadDirect(position, to, count);
-  const size_t fill = size_t(std::min<int64_t>(int64_t(buffer->capacity), written_ - position));
+  // A read that goes on from the window fills the whole buffer for the reads
+  // after it; one elsewhere (a row picked by number) fills only a little, as
+  // the bytes around it are seldom asked for next.
+  const bool onward = position >= buffer->start && position <= bufferEnd;
+  const size_t want = onward ? buffer->capacity : std::max(count, std::min(buffer->capacity, kSpoolJumpFill));
+  const size_t fill = size_t(std::min<int64_t>(int64_t(want), written_ - position));
   buffer->bytes.resize(fill);
   buffer->start = position;
   if (!ReadDirect(position, buffer->bytes.data(), fill)) {

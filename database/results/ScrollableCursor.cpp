@@ -1,7 +1,9 @@
 // The ScrollableCursor class.
 #include "database/results/ScrollableCursor.h"
 
+#include <cstring>
 #include <iterator>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -39,7 +41,10 @@ void AppendText(std::string* row, const uint8_t* bytes, uint32_t length) {
 int32_t NameNumber(ScrollableCursorFields* fields, const std::string& name) {
   int32_t number = 1;
   for (LocatorName* node = fields->namesHead; node; node = node->next, ++number) {
-    if (StringBytes(node->name) == name) return number;
+    if (StringLength(node->name) == name.size() &&
+        std::memcmp(StringData(node->name), name.data(), name.size()) == 0) {
+      return number;
+    }
   }
   auto* node = new LocatorName{nullptr, NewString(name, kEncodingASCII)};
   (fields->namesTail ? fields->namesTail->next : fields->namesHead) = node;
@@ -47,34 +52,52 @@ int32_t NameNumber(ScrollableCursorFields* fields, const std::string& name) {
   return number;
 }
 
+// What encoding a row needs besides the row itself, kept from row to row so
+// that its strings keep their room.
+struct RowScratch {
+  DBColumnLocator locator;
+  std::vector<std::string> conditions;  // the first `used` are this row's
+  size_t used = 0;
+};
+
+// A value's text as a field's StringValue reads it; a text value's bytes go
+// in as they are.
+void AppendValueText(std::string* row, const DBValueView& value) {
+  if (DBIsTextCode(value.type)) return AppendText(row, value.data, value.length);
+  StringRef text = StringRef::Adopt(DBValueText(value));
+  AppendText(row, StringData(text.get()), StringLength(text.get()));
+}
+
 // One row of the set in the spool's form.
-void EncodeRow(ScrollableCursorFields* fields, RecordSetFields* set, std::string* row) {
+void EncodeRow(ScrollableCursorFields* fields, RecordSetFields* set, std::string* row,
+               RowScratch* scratch) {
   const CursorSlots cursor = RecordSetCursor(set);
   for (int32_t column = 0; column < fields->columnCount; ++column) {
-    StringRef text;
     if (const DBPendingValue* pending = RecordSetPending(set, column)) {
-      text = StringRef::Adopt(pending->value ? StringToSystemEncoding(pending->value)
-                                             : StringFromASCII(""));
+      StringRef text = StringRef::Adopt(pending->value ? StringToSystemEncoding(pending->value)
+                                                       : StringFromASCII(""));
+      AppendText(row, StringData(text.get()), StringLength(text.get()));
     } else {
       const CursorValue value = cursor.ColumnValue(column);
-      text = StringRef::Adopt(DBValueText(value.view()));
+      AppendValueText(row, value.view());
     }
-    AppendText(row, StringData(text.get()), StringLength(text.get()));
   }
-  std::vector<std::string> conditions;
+  std::vector<std::string>& conditions = scratch->conditions;
+  scratch->used = 0;
   for (int32_t column = 0; column < fields->columnCount; ++column) {
-    DBColumnLocator locator;
+    DBColumnLocator& locator = scratch->locator;
     if (!cursor.GetColumnLocator(column, &locator)) {
       AppendCompact(row, 0);
       continue;
     }
     AppendCompact(row, NameNumber(fields, locator.name));
-    int32_t seen = 0;
-    while (size_t(seen) < conditions.size() && conditions[size_t(seen)] != locator.condition) ++seen;
-    if (size_t(seen) < conditions.size()) {
-      AppendCompact(row, -(seen + 1));
+    size_t seen = 0;
+    while (seen < scratch->used && conditions[seen] != locator.condition) ++seen;
+    if (seen < scratch->used) {
+      AppendCompact(row, -int32_t(seen + 1));
     } else {
-      conditions.push_back(locator.condition);
+      if (scratch->used == conditions.size()) conditions.emplace_back();
+      conditions[scratch->used++] = locator.condition;
       AppendText(row, reinterpret_cast<const uint8_t*>(locator.condition.data()),
                  uint32_t(locator.condition.size()));
     }
@@ -86,9 +109,11 @@ void Fill(ScrollableCursorFields* fields, RuntimeObject* set) {
   fields->columnCount = cursorFieldCount(set, 0);
   std::unique_ptr<RowSpool> spool = RowSpool::Make();
   bool filled = spool != nullptr;
+  std::string row;
+  RowScratch scratch;
   while (filled && !source.AtEnd()) {
-    std::string row;
-    EncodeRow(fields, source.fields(), &row);
+    row.clear();
+    EncodeRow(fields, source.fields(), &row, &scratch);
     filled = spool->Append(row.data(), row.size()) && source.Next();
   }
   if (!filled || !spool->Flush()) return source.Fail();

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "database/api/DatabaseRecord.h"
+#include "database/results/RowSpool.h"
 #include "database/results/ScrollableCursor.h"
 #include "tests/database/dbresult_support.h"
 
@@ -52,6 +53,35 @@ TEST_F(DbResultCursor, RowsOfAFakeSetComeBackByNumberWithTheirSpoolBytes) {
   EXPECT_EQ(ScrollableCursorRowBytes(withLocators.get(), 1),
             std::string("\x01" "1\x01" "2\x01" "3") + "\x01\x03k=1" + "\x02\x41" + "\x03\x03j=2");
   engine.TakeLog();
+}
+
+// Rows read by number in any order come back whole at no more than two
+// system reads each; a walk in order still reads the spool in big pieces.
+TEST_F(DbResultCursor, SpooledRowsReadByNumberOrInOrder) {
+  std::unique_ptr<RowSpool> spool = RowSpool::Make();
+  ASSERT_TRUE(spool);
+  std::vector<std::string> rows;
+  size_t total = 0;
+  for (int i = 0; i < 3000; ++i) {
+    rows.push_back(std::string(size_t(i * 7919 % 300), char('a' + i % 26)) + std::to_string(i));
+    total += rows.back().size();
+    ASSERT_TRUE(spool->Append(rows.back().data(), rows.back().size()));
+  }
+  ASSERT_TRUE(spool->Flush());
+  std::string bytes;
+  for (int i = 0; i < 3000; ++i) {
+    const int32_t row = int32_t(uint32_t(i) * 2654435761u % 3000);
+    SpoolStreams::Reset();
+    ASSERT_TRUE(spool->Read(row, &bytes)) << row;
+    EXPECT_EQ(bytes, rows[size_t(row)]) << row;
+    EXPECT_LE(SpoolStreams::reads, 2) << row;
+  }
+  SpoolStreams::Reset();
+  for (int32_t row = 0; row < 3000; ++row) {
+    ASSERT_TRUE(spool->Read(row, &bytes)) << row;
+    ASSERT_EQ(bytes, rows[size_t(row)]) << row;
+  }
+  EXPECT_LE(SpoolStreams::reads, int64_t(total / kSpoolBufferSize + 4));
 }
 
 TEST_F(DbResultCursor, ASelectOfAThousandRowsGivesItsLastRowAndLocators) {

@@ -333,14 +333,20 @@ TEST_F(ListEditingTest, TheTriangleExpandsAndCollapsesAFolder) {
 TEST_F(ListEditingTest, AMouseDownAnsweringTrueGetsTheDragsAndTheRelease) {
   runListbox* list = EditingList();
   OnListEvent("MouseDown", [](runListbox*, const std::vector<int32_t>&, int32_t*) { return true; });
-  // The press reaches the list's window; the capture sends the rest to
-  // the top window.
-  HWND top = WindowHandle(window_.get());
-  PostMessageW(list->NativeWindow(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 40));
-  PostMessageW(top, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(35 + list->Left(), 60 + list->Top()));
-  PostMessageW(top, WM_LBUTTONUP, 0, MAKELPARAM(36 + list->Left(), 61 + list->Top()));
+  // Real input: the button stays down while the pointer moves.
+  HWND window = list->NativeWindow();
+  ASSERT_TRUE(MakeForeground(WindowHandle(window_.get())));
+  SendMouseMove(ScreenPointOf(window, 30, 40));
   RunPendingTurns();
-  EXPECT_EQ(TakeLog(), (Lines{"MouseDown(30,40)", "MouseDrag(35,60)", "MouseUp(36,61)"}));
+  TakeLog();
+  SendMouseButton(true);
+  SendMouseMove(ScreenPointOf(window, 35, 60));
+  SendMouseButton(false);
+  RunPendingTurns();
+  Lines log = TakeLog();
+  // A move may come twice (the input and the cursor's placing).
+  log.erase(std::unique(log.begin(), log.end()), log.end());
+  EXPECT_EQ(log, (Lines{"MouseDown(30,40)", "MouseDrag(35,60)", "MouseUp(35,60)"}));
   EXPECT_EQ(list->SelectedRowCount(), 0);
 
   // Answering false lets the list select.

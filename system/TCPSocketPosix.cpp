@@ -19,7 +19,10 @@ constexpr int32_t kBufferSize = 1024 * 1024;
 constexpr int32_t kDefaultReceiveChunk = 8192;
 // At most this much is taken per poll, in pieces of the receive chunk.
 constexpr size_t kMostPerPoll = 1024 * 1024;
-constexpr int kListenBacklog = 5;
+// As many waiting connections as the system keeps: with a short queue a
+// burst of clients is refused, or (where the system drops the overflow
+// silently) left connected with no server ever seeing it.
+constexpr int kListenBacklog = SOMAXCONN;
 constexpr int32_t kHighestPort = 65535;
 constexpr int32_t kPermissionDenied = 13;
 constexpr int32_t kInvalidArgument = 22;

@@ -53,8 +53,8 @@ class TCPSocketPosix : public TCPSocketImp {
 
   // A socket still registered or holding a descriptor is closed first (a
   // server gives its standby sockets back). Then: registered, listening on
-  // the port (the owner's chosen interface, or every address), up to 5
-  // connections waiting.
+  // the port (the owner's chosen interface, or every address), as many
+  // connections waiting as the system keeps.
   void Listen(int32_t port) override;
   // The pending I/O once, then the delivery. Without a descriptor it only
   // delivers, and only when an event is pending.

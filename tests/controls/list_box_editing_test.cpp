@@ -18,7 +18,10 @@
 #include "controls/PushButton.h"
 #include "core/string.h"
 #include "testsupport/ClassBuilder.h"
+#include "testsupport/ControlTestWindow.h"
 #include "testsupport/TestListBox.h"
+#include "ui/Clipboard.h"
+#include "ui/Menu.h"
 #include "ui/PaneFocus.h"
 #include "ui/RuntimeWindow.h"
 
@@ -566,6 +569,30 @@ TEST_F(ListEditingTest, ARealDragReordersTheRows) {
   const Lines log = TakeLog();
   EXPECT_NE(std::find(log.begin(), log.end(), "DragReorderRows(4)"), log.end());
   EXPECT_EQ(RowTexts(list), (Lines{"c00", "c10", "c40", "c50", "c20", "c30", "c60", "c70"}));
+}
+
+// ---- The Edit menu in the editor ----
+
+TEST_F(ListEditingTest, TheEditMenuCutsFromTheCellEditor) {
+  ControlTestWindow window({Described(GetListboxClassDefinition(), "List1", Rect(10, 10, 200, 120))});
+  runListbox* list = ListBoxPaneOf(window.Control("List1"));
+  AddTextRow(list, "abc");
+  list->EditCell(0, 0);
+  ObjectRef cell = ObjectRef::Adopt(listActiveCellGetter(list->Control(), 0));
+  editSelStartSetter(cell.get(), 0, 0);
+  editSelLengthSetter(cell.get(), 0, 2);
+  SendMessageW(window.Handle(), WM_INITMENU, reinterpret_cast<WPARAM>(GetMenu(window.Handle())), 0);
+  RuntimeObject* cut = RuntimeMenuReference("EditCut");
+  ASSERT_NE(cut, nullptr);
+  EXPECT_TRUE(MenuItemEnabled(cut));
+  SendMessageW(window.Handle(), WM_COMMAND, MenuItemCommandId(cut), 0);
+  RuntimeUnlockObject(cut);
+  EXPECT_EQ(ActiveText(list), "c");
+  StringRef clipboard = StringRef::Adopt(clipboardTextGetter(nullptr, 0));
+  EXPECT_EQ(StringToStdUTF8(clipboard.get()), "ab");
+  list->EndCellEdit(true);
+  EXPECT_EQ(CellTextOf(list, 0, 0), "c");
+  TakeLog();
 }
 
 }  // namespace

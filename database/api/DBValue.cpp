@@ -4,7 +4,6 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 #include "core/Date.h"
@@ -31,29 +30,40 @@ StringRecord* TextOf(const DBValueView& value) {
   return NewString(value.data, value.length, kEncodingASCII);
 }
 
-// "yyyy-MM-dd" and "HH:mm:ss" from the stored words, never through a locale
-// (which refuses or alters dates it thinks invalid).
-void DatePart(const DBDateWords& words, char* out, size_t size) {
-  std::snprintf(out, size, "%04d-%02d-%02d", int(words.year), int(words.month), int(words.day));
+// Appends the word in decimal, zero-padded to at least `width` digits.
+char* PutWord(char* out, int32_t word, int width) {
+  char digits[12];
+  int count = 0;
+  auto magnitude = uint32_t(word);
+  do {
+    digits[count++] = char('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude);
+  while (count < width) digits[count++] = '0';
+  while (count > 0) *out++ = digits[--count];
+  return out;
 }
 
-void TimePart(const DBDateWords& words, char* out, size_t size) {
-  std::snprintf(out, size, "%02d:%02d:%02d", int(words.hour), int(words.minute),
-                int(words.second));
+// Three words with a separator between them.
+char* PutWords(char* out, int32_t a, int32_t b, int32_t c, int firstWidth, char separator) {
+  out = PutWord(out, a, firstWidth);
+  *out++ = separator;
+  out = PutWord(out, b, 2);
+  *out++ = separator;
+  return PutWord(out, c, 2);
 }
 
+// "yyyy-MM-dd", "HH:mm:ss" or both with a blank between, from the stored
+// words, never through a locale (which refuses or alters dates it thinks
+// invalid).
 StringRecord* DateText(const DBValueView& value) {
   const DBDateWords words = DBValueDateWords(value);
-  char date[24], time[24], both[48];
-  DatePart(words, date, sizeof date);
-  TimePart(words, time, sizeof time);
-  switch (value.type) {
-    case kDBDate: return StringFromASCII(date);
-    case kDBTime: return StringFromASCII(time);
-    default:
-      std::snprintf(both, sizeof both, "%s %s", date, time);
-      return StringFromASCII(both);
-  }
+  char text[48];
+  char* end = text;
+  if (value.type != kDBTime) end = PutWords(end, words.year, words.month, words.day, 4, '-');
+  if (value.type == kDBTimeStamp) *end++ = ' ';
+  if (value.type != kDBDate) end = PutWords(end, words.hour, words.minute, words.second, 2, ':');
+  return NewString(text, size_t(end - text), kEncodingASCII);
 }
 
 // Two decimals at most, a final ".0" dropped ("2", "2.25", ".5"), as the

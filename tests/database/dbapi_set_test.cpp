@@ -135,6 +135,25 @@ TEST_F(DbApiSetTest, ValuesConvertByTheirCode) {
   EXPECT_EQ(Text(GetProperty<StringRecord*>(blob.get(), "StringValue")), "NULL");
 }
 
+// Dates, times and timestamps read as their stored words, zero-padded: the
+// year to four digits, the rest to two, wider words in full.
+TEST_F(DbApiSetTest, DateWordsReadAsPaddedText) {
+  const struct {
+    int32_t type;
+    std::vector<uint16_t> words;
+    const char* text;
+  } cases[] = {{kDBDate, {5, 1, 2}, "0005-01-02"},
+               {kDBDate, {65535, 100, 0}, "65535-100-00"},
+               {kDBTime, {0, 0, 0}, "00:00:00"},
+               {kDBTime, {123, 4, 5}, "123:04:05"},
+               {kDBTimeStamp, {10000, 1, 1, 23, 59, 7}, "10000-01-01 23:59:07"}};
+  for (const auto& c : cases) {
+    const FakeValue value = FakeWords(c.type, c.words);
+    const DBValueView view = CheckedValue(value.type, value.bytes.data(), int32_t(value.bytes.size()));
+    EXPECT_EQ(Text(DBValueText(view)), c.text);
+  }
+}
+
 // Doubles read as the number format "-#.0#" shows them with a final ".0"
 // dropped: rounding at the second decimal, huge and negative values, and
 // random values checked against the general formatter.

@@ -114,7 +114,6 @@ class BufferedFileStream final : public FileStream {
   int32_t nextFill_ = 0;
   bool failed_ = false;
   uint32_t failedError_ = 0;
-  bool closed_ = false;
   // The list of streams, and the file this stream is on.
   BufferedFileStream* prev_ = nullptr;
   BufferedFileStream* next_ = nullptr;

@@ -30,6 +30,7 @@ SocketWakeupTask* wakeupTask = nullptr;
 uint32_t currentWalk = 0;
 uint32_t lastWalk = 0;
 bool sharedReadiness = true;
+bool trafficNoted = false;
 
 void RemoveNewestEntryOf(const SocketImp* socket) {
   const int32_t index = Registered().LastIndexOf(socket);
@@ -159,10 +160,16 @@ bool PollRegisteredSockets(bool ownerlessOnly) {
     if (RuntimeExceptionPending()) break;
   }
   currentWalk = outerWalk;
+  if (trafficNoted) {
+    trafficNoted = false;
+    WakeMainLoop();
+  }
   return sending;
 }
 
 uint32_t CurrentPollWalk() { return currentWalk; }
+
+void NoteSocketTraffic() { trafficNoted = true; }
 
 bool SharedReadinessEnabled() { return sharedReadiness; }
 void SetSharedReadiness(bool shared) { sharedReadiness = shared; }

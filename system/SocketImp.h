@@ -149,6 +149,10 @@ bool PollRegisteredSockets(bool ownerlessOnly);
 // a handler has its own); 0 outside any. Sockets polled in one walk may share
 // one readiness query.
 uint32_t CurrentPollWalk();
+// Told by a socket's poll that it moved bytes or took a connection: the
+// walk then wakes the main loop, so that its next turn comes at once
+// instead of at the next tick while a transfer goes on.
+void NoteSocketTraffic();
 // Whether the sockets of a walk share one readiness query (the default);
 // switched off, each socket asks about its own descriptor as its Poll does
 // outside a walk. The events and bytes are the same either way; the switch

@@ -437,7 +437,10 @@ void TCPSocketPosix::RecvToBuffer() {
   }
   // Data taken before the peer closed (or the receive failed) is kept and
   // announced before the Error.
-  if (taken > 0) SetPending(kSocketDataAvailable);
+  if (taken > 0) {
+    SetPending(kSocketDataAvailable);
+    NoteSocketTraffic();
+  }
   if (peerClosed) {
     // The descriptor stays open until the error delivery closes the socket.
     ReportError(kSocketConnectionLost);
@@ -461,6 +464,7 @@ void TCPSocketPosix::SendFromBuffer() {
     }
     return;
   }
+  if (sent > 0) NoteSocketTraffic();
   sendBuffer_.Consume(size_t(sent));
   sendPending_ = !sendBuffer_.Empty();
   SetPending(kSocketSendProgress);
@@ -502,6 +506,7 @@ bool TCPSocketPosix::DoAccept() {
     acceptingConnections_ = false;
     return true;
   }
+  NoteSocketTraffic();
   HandOff(accepted);
   return true;
 }

@@ -527,6 +527,30 @@ TEST_F(ListEditingTest, DroppingDraggedRowsMovesThemOnceUnlessTheListOrAHandlerK
   }
 }
 
+TEST_F(ListEditingTest, DraggingRowsNearTheEdgesScrollsARowAStepAndACancelMovesNothing) {
+  runListbox* list = EditingList([](ListboxFields* fields) { fields->verticalScrollBar = 1; });
+  for (int32_t row = 8; row < 40; ++row) AddTextRow(list, "c" + std::to_string(row) + "0");
+  list->SetDragReorderEnabled(true);
+  // The bar takes the new rows at the turn's end.
+  RuntimeTestEnvironment::RunTurns(1);
+  RunPendingTurns();
+  ASSERT_NE(list->VerticalScrollBar(), nullptr);
+  const int32_t height = int32_t(list->Bounds().bottom) - list->Bounds().top;
+  ListDragScript script;
+  script.points = {{40, height - 2}, {40, height - 2}, {40, height - 2}, {40, 2}};
+  script.drop = false;
+  std::vector<int32_t> tops;
+  script.afterStep = [&](size_t) { tops.push_back(list->TopRow()); };
+  UseScriptedListDrag(list, script);
+  SetFocusPane(list);
+  TakeLog();
+  Click(list, 0, 0, 20, 4);
+  EXPECT_EQ(tops, (std::vector<int32_t>{1, 2, 3, 2}));
+  const Lines log = TakeLog();
+  EXPECT_EQ(Lines(log.begin() + 2, log.end()), (Lines{"DragRow(obj,0)", "Change"}));
+  EXPECT_EQ(CellTextOf(list, 0, 0), "c00");
+}
+
 TEST_F(ListEditingTest, ADragRowAnsweringFalseRunsNoDragOutOfTheList) {
   runListbox* list = EditingList();
   list->SetDragEnabled(true);

@@ -85,7 +85,6 @@ BufferedFileStream* StreamList::head_ = nullptr;
 
 BufferedFileStream::BufferedFileStream(FileStreamPtr&& inner, int32_t capacity)
     : inner_(std::move(inner)), capacity_(std::max(0, capacity)), nextFill_(kFirstFill) {
-  if (capacity_ > 0) buffer_.reset(new (std::nothrow) uint8_t[size_t(capacity_)]);
   Rejoin();
 }
 
@@ -95,6 +94,16 @@ BufferedFileStream::~BufferedFileStream() {
 }
 
 // ---- Shared steps ------------------------------------------------------------------
+
+// The buffer is made when first needed: a stream that only closes costs none.
+// Without memory for it every call goes straight through.
+bool BufferedFileStream::Buffers() {
+  if (!buffer_ && capacity_ > 0) {
+    buffer_.reset(new (std::nothrow) uint8_t[size_t(capacity_)]);
+    if (!buffer_) capacity_ = 0;
+  }
+  return capacity_ > 0;
+}
 
 // Takes the stream's place in the list under the file it is on now.
 void BufferedFileStream::Rejoin() {

@@ -100,7 +100,7 @@ class BufferedFileStream final : public FileStream {
   void Forget();
   bool DropReadAhead();
   Fill FillBuffer();
-  bool Buffers() const { return capacity_ > 0 && buffer_ != nullptr; }
+  bool Buffers();
   int32_t Unread() const { return mode_ == Mode::kReading ? end_ - start_ : 0; }
   bool Holds() const { return mode_ == Mode::kWriting ? end_ > 0 : Unread() > 0; }
 

@@ -11,6 +11,7 @@
 #include "core/SmartRef.h"
 #include "core/diagnostics.h"
 #include "core/string.h"
+#include "files/BufferedStream.h"
 #include "files/FileTypes.h"
 #include "files/ShellFacade.h"
 #include "files/Win32FileCalls.h"
@@ -149,6 +150,9 @@ FolderItemImp* FolderItemImpWin32::Clone() {
 
 bool FolderItemImpWin32::FindData(FoundEntry* entry) const {
   if (!PathAcceptable()) return false;
+  // A stream of this process may still hold bytes for the file: its length
+  // and dates are those after they are written.
+  WriteOutAllStreams();
   return FindFirstEntry(mIsVolumeRoot ? mPath + "\\*" : mPath, entry);
 }
 

@@ -12,6 +12,7 @@
 #include "core/SmartRef.h"
 #include "core/diagnostics.h"
 #include "core/string.h"
+#include "files/BufferedStream.h"
 #include "files/FileStreams.h"
 #include "files/FolderItemImpWin32.h"
 #include "files/ShellFacade.h"
@@ -337,6 +338,7 @@ bool FolderItemImpWin32::CopyFileTo(FolderItemImp* destination) {
   if (destination->IsVirtual()) return CopyThroughStreams(*this, destination);
   std::string target;
   if (!TargetPathFor(*destination, &target)) return false;
+  WriteOutAllStreams();  // the file as this process's streams wrote it
   const bool copied = CopyPath(mPath, target, true);
   if (!copied) SetLastErrorFromWin32(GetLastError());
   NoteFileSystemChange();
@@ -352,6 +354,7 @@ bool FolderItemImpWin32::MoveFileTo(FolderItemImp* destination) {
   if (destination->IsVirtual()) return MoveThroughStreams(*this, destination);
   std::string target;
   if (!TargetPathFor(*destination, &target)) return false;
+  WriteOutAllStreams();  // the file as this process's streams wrote it
   const bool moved = MovePath(mPath, target);
   if (!moved) SetLastErrorFromWin32(GetLastError());
   NoteFileSystemChange();

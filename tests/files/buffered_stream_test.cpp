@@ -10,6 +10,7 @@
 #include "FilesTestSupport.h"
 #include "files/BinaryStream.h"
 #include "files/BufferedStream.h"
+#include "files/FolderItemImpWin32.h"
 #include "files/TextStreams.h"
 
 namespace {
@@ -309,6 +310,21 @@ TEST_F(BufferedFileTest, AFileStreamOpenedLaterReadsWhatWasGathered) {
   int32_t got = 0;
   EXPECT_TRUE(plain->Read(bytes, 8, &got));
   EXPECT_EQ(std::string(bytes, size_t(got)), "ABCD");
+}
+
+TEST_F(BufferedFileTest, TheFilesItemSeesWhatWasGathered) {
+  WriteWholeFile(PathOf(L"held.txt"), "");
+  ObjectRef text = Opened(NewTextOutputStream, L"held.txt");
+  StringRef line = StringRef::Adopt(StringFromASCII("held"));
+  TextOutputStreamWriteLine(text.get(), line.get());
+  EXPECT_EQ(FolderItemImpWin32FromPath(Utf8Of(PathOf(L"held.txt")), false, false, nullptr)
+                ->GetLength(),
+            6);
+  TextOutputStreamWriteLine(text.get(), line.get());
+  auto item = FolderItemImpWin32FromPath(Utf8Of(PathOf(L"held.txt")), false, false, nullptr);
+  auto copy = FolderItemImpWin32FromPath(Utf8Of(PathOf(L"copy.txt")), false, false, nullptr);
+  ASSERT_TRUE(item->CopyFileTo(copy.get()));
+  EXPECT_EQ(ReadWholeFile(PathOf(L"copy.txt")), "held\r\nheld\r\n");
 }
 
 TEST_F(BufferedFileTest, AReaderOfThisProcessFollowsALog) {

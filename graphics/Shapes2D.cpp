@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <iterator>
 #include <unordered_set>
 #include <vector>
@@ -708,4 +709,24 @@ PictureSizeQuery SetPictureSizeQuery(PictureSizeQuery query) {
 void SetPixmapShapePictureClass(ObjectDefinition* pictureDefinition) {
   g_pixmapShapeProperties[0].type = pictureDefinition;
   g_pixmapImageParameter[0].type = pictureDefinition;
+}
+
+bool ShapeContainerAdopt(RuntimeObject* container, RuntimeObject* const* shapes, uint32_t count) {
+  bool isContainer = container && (ObjectIsADefinition(container, GetGroup2DDefinition()) ||
+                                   ObjectIsADefinition(container, GetFigureShapeDefinition()));
+  if (!isContainer) return false;
+  ShapeMemberList& members = ObjectFields<ShapeContainerFields>(container)->members;
+  // The capacity the growing rule reaches one append at a time.
+  uint64_t needed = uint64_t(members.count) + count;
+  uint64_t capacity = members.capacity;
+  while (capacity < needed) {
+    uint64_t growth = members.step ? members.step : capacity;
+    capacity += growth < ShapeMemberList::kMinimumGrowth ? ShapeMemberList::kMinimumGrowth : growth;
+  }
+  if (capacity > ShapeMemberList::kMaximumCapacity || !members.SetCapacity(uint32_t(capacity))) {
+    return false;
+  }
+  if (count) std::memcpy(members.block + members.count, shapes, count * sizeof(RuntimeObject*));
+  members.count += count;
+  return true;
 }

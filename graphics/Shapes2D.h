@@ -249,6 +249,14 @@ void PixmapShapeImageCtor(RuntimeObject* pixmap, RuntimeObject* image);
 
 }  // extern "C"
 
+// Appends count shapes in one step, taking over one reference of each: the
+// member list ends exactly as count Group2DAppend calls would leave it, its
+// capacity included, without their repeated growing. For shapes just made,
+// which hold no container. False, with nothing appended and the references
+// still the caller's, for a container that is not a Group2D or FigureShape
+// or a list that cannot grow so far.
+bool ShapeContainerAdopt(RuntimeObject* container, RuntimeObject* const* shapes, uint32_t count);
+
 // ---- The Picture class's side ----------------------------------------------------
 // The native picture's size in pixels; false when the picture has none. Set
 // by the Picture class when it registers; while none is set, no picture has a

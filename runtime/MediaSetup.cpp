@@ -12,6 +12,7 @@
 #include "core/string.h"
 #include "files/MediaSlots.h"
 #include "files/runFolderItem.h"
+#include "graphics/MetafileImport.h"
 #include "graphics/MovieControllers.h"
 #include "graphics/PictureFiles.h"
 #include "graphics/QuickTimeMovies.h"
@@ -177,6 +178,7 @@ void FillMediaSlots() {
   slots.pictureImportReady = PictureImportQuickTimeReady;
   slots.openPictureFile = OpenFirstPicture;
   slots.importPictureWithQuickTime = ImportPictureWithQuickTime;
+  slots.importMetafileFile = ImportMetafileFile;
   InstallMediaSlots(slots);
 }
 

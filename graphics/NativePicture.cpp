@@ -80,6 +80,28 @@ class SelectedBitmap {
 int32_t Width(const MacRect& rect) { return int32_t(rect.right) - rect.left; }
 int32_t Height(const MacRect& rect) { return int32_t(rect.bottom) - rect.top; }
 
+// Whether the DC draws into a 32-bit DIB section, whose pixels a software
+// pass can take and give back through a 32-bit work section unchanged.
+bool DrawsInto32BitDIB(HDC dc) {
+  DIBSECTION section{};
+  HGDIOBJ bitmap = GetCurrentObject(dc, OBJ_BITMAP);
+  return bitmap && GetObjectW(bitmap, sizeof section, &section) == sizeof section &&
+         section.dsBm.bmBitsPixel == 32;
+}
+
+// Whether the rectangle lies within a picture of the size, with room.
+bool Inside(const MacRect& rect, int32_t width, int32_t height) {
+  return rect.left >= 0 && rect.top >= 0 && rect.right <= width && rect.bottom <= height &&
+         rect.left < rect.right && rect.top < rect.bottom;
+}
+
+// Whether a stretch from the source size to the destination size repeats
+// every source pixel the same number of times, where the platform's stretch
+// and the plain nearest-neighbour sampling pick the same pixels.
+bool WholeMultiple(int32_t destination, int32_t source) {
+  return source > 0 && destination % source == 0;
+}
+
 // A 16-bit count that reaches its top stays there: the picture is kept for
 // the process's life rather than deleted while owners still hold it.
 constexpr uint16_t kStuckReferenceCount = 0xFFFF;
@@ -316,82 +338,103 @@ void BitmapPicture::Draw(HDC dc, const MacRect& source, const MacRect& destinati
   ReleaseMemoryDC(token);
 }
 
+// The mask ANDed and the masked image ORed straight onto the destination:
+// the pixels of a copy through an off-screen bitmap without the copies. The
+// DC's colours are the defaults of a new DC while a 1-bit source is
+// stretched, so the mask's bits turn into black and white as they would
+// there.
 void BitmapPicture::DrawTransparent(HDC dc, const MacRect& source, const MacRect& destination) {
   int32_t width = Width(destination), height = Height(destination);
   if (width <= 0 || height <= 0) return;
-  CountedDC work(CreateCompatibleDC(dc));
-  CountedCompatibleBitmap canvas(CreateCompatibleBitmap(dc, width, height));
-  if (!work || !canvas) return;
-  ScopedSelect selectCanvas(work.get(), canvas.get());
-  SetStretchBltMode(work.get(), COLORONCOLOR);
-  BitBlt(work.get(), 0, 0, width, height, dc, destination.left, destination.top, SRCCOPY);
-  {
-    SelectedBitmap mask(transparencyMask_.get());
-    StretchBlt(work.get(), 0, 0, width, height, mask.dc(), source.left, source.top, Width(source),
-               Height(source), SRCAND);
-  }
-  {
-    SelectedBitmap masked(maskedImage_.get());
-    StretchBlt(work.get(), 0, 0, width, height, masked.dc(), source.left, source.top, Width(source),
-               Height(source), SRCPAINT);
-  }
-  BitBlt(dc, destination.left, destination.top, width, height, work.get(), 0, 0, SRCCOPY);
-}
-
-namespace {
-
-// The picture's pixels as 32-bit top-down rows: its own at 32 bits, else
-// converted by GDI (with the bitmap out of any DC, as GetDIBits needs).
-std::vector<uint8_t> Pixels32(NativePicture* picture, HBITMAP bitmap, HDC selectedIn,
-                              HGDIOBJ previous, int32_t* width, int32_t* height) {
-  picture->GetSize(width, height);
-  std::vector<uint8_t> pixels(size_t(*width) * size_t(*height) * 4);
-  int32_t depth = 0, rowBytes = 0;
-  uint8_t* base = nullptr;
-  if (picture->GetPixels(&depth, &base, &rowBytes) && depth == 32) {
-    for (int32_t y = 0; y < *height; ++y) {
-      std::memcpy(&pixels[size_t(y) * size_t(*width) * 4], base + size_t(y) * size_t(rowBytes),
-                  size_t(*width) * 4);
+  if (DrawsInto32BitDIB(dc) && Inside(source, width_, height_) &&
+      WholeMultiple(width, Width(source)) && WholeMultiple(height, Height(source))) {
+    const uint8_t* pixels = Pixels32();
+    if (pixels && BlendThroughWork(dc, destination, [&](uint8_t* work) {
+          TransparentCopy({const_cast<uint8_t*>(pixels), width_ * 4, width_, height_, 32},
+                          {maskBits_, int32_t(DIBStride(width_, 1)), width_, height_, 1},
+                          source.left, source.top, source.right, source.bottom,
+                          {work, width * 4, width, height, 32});
+        })) {
+      return;
     }
-    return pixels;
   }
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), *width, -*height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  if (selectedIn) SelectObject(selectedIn, previous);
-  WindowDC screen(nullptr);
-  GetDIBits(screen.get(), bitmap, 0, UINT(*height), pixels.data(), &info, DIB_RGB_COLORS);
-  if (selectedIn) SelectObject(selectedIn, bitmap);
-  return pixels;
+  SelectedBitmap bits(transparencyMask_.get());
+  COLORREF text = SetTextColor(dc, RGB(0, 0, 0)), back = SetBkColor(dc, RGB(255, 255, 255));
+  SetStretchBltMode(dc, COLORONCOLOR);
+  StretchBlt(dc, destination.left, destination.top, width, height, bits.dc(), source.left,
+             source.top, Width(source), Height(source), SRCAND);
+  SelectObject(bits.dc(), maskedImage_.get());
+  StretchBlt(dc, destination.left, destination.top, width, height, bits.dc(), source.left,
+             source.top, Width(source), Height(source), SRCPAINT);
+  SelectObject(bits.dc(), transparencyMask_.get());
+  SetTextColor(dc, text);
+  SetBkColor(dc, back);
 }
 
-}  // namespace
+const uint8_t* BitmapPicture::Pixels32() {
+  GdiFlush();
+  if (depth_ == 32) return pixelBase_;
+  if (converted_ && convertedChangeCount_ == changeCount_) return convertedBits_;
+  if (!converted_) {
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width_, -height_, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    converted_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    convertedBits_ = static_cast<uint8_t*>(bits);
+    if (!converted_) return nullptr;
+  }
+  // GetDIBits needs the bitmap out of any DC.
+  if (memoryDC_) SelectObject(memoryDC_.get(), previousBitmap_);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width_, -height_, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  WindowDC screen(nullptr);
+  GetDIBits(screen.get(), bitmap_.get(), 0, UINT(height_), convertedBits_, &info, DIB_RGB_COLORS);
+  if (memoryDC_) SelectObject(memoryDC_.get(), bitmap_.get());
+  convertedChangeCount_ = changeCount_;
+  return convertedBits_;
+}
+
+uint8_t* BitmapPicture::WorkPixels(int32_t width, int32_t height) {
+  if (work_ && workWidth_ == width && workHeight_ == height) return workBits_;
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  work_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  workBits_ = work_ ? static_cast<uint8_t*>(bits) : nullptr;
+  workWidth_ = work_ ? width : 0;
+  workHeight_ = work_ ? height : 0;
+  return workBits_;
+}
 
 void BitmapPicture::DrawMasked(HDC dc, const MacRect& source, const MacRect& destination) {
   int32_t width = Width(destination), height = Height(destination);
   auto* mask = static_cast<BitmapPicture*>(mask_);
   if (width <= 0 || height <= 0 || !mask->HasBitmap()) return;
-  BITMAPINFO workInfo{};
-  workInfo.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  void* workBits = nullptr;
-  CountedDIBSection work(CreateDIBSection(nullptr, &workInfo, DIB_RGB_COLORS, &workBits, nullptr, 0));
-  if (!work || !workBits) {
+  const uint8_t* sourcePixels = Pixels32();
+  const uint8_t* maskPixels = mask->Pixels32();
+  if (!WorkPixels(width, height) || !sourcePixels || !maskPixels) {
     OutputDebugStringA("hBitmap or destBits is null\n");
     return;
   }
-  GdiFlush();
-  int32_t sourceWidth = 0, sourceHeight = 0, maskWidth = 0, maskHeight = 0;
-  std::vector<uint8_t> sourcePixels =
-      Pixels32(this, bitmap_.get(), memoryDC_.get(), previousBitmap_, &sourceWidth, &sourceHeight);
-  std::vector<uint8_t> maskPixels = Pixels32(mask, mask->bitmap_.get(), mask->memoryDC_.get(),
-                                             mask->previousBitmap_, &maskWidth, &maskHeight);
-  SelectedBitmap canvas(work.get());
+  BlendThroughWork(dc, destination, [&](uint8_t* work) {
+    MaskedBlend({const_cast<uint8_t*>(sourcePixels), width_ * 4, width_, height_, 32},
+                {const_cast<uint8_t*>(maskPixels), mask->width_ * 4, mask->width_, mask->height_, 32},
+                source.left, source.top, source.right, source.bottom,
+                {work, width * 4, width, height, 32});
+  });
+}
+
+template <class Blend>
+bool BitmapPicture::BlendThroughWork(HDC dc, const MacRect& destination, Blend blend) {
+  int32_t width = Width(destination), height = Height(destination);
+  uint8_t* work = WorkPixels(width, height);
+  if (!work) return false;
+  SelectedBitmap canvas(work_.get());
   BitBlt(canvas.dc(), 0, 0, width, height, dc, destination.left, destination.top, SRCCOPY);
   GdiFlush();
-  MaskedBlend({sourcePixels.data(), sourceWidth * 4, sourceWidth, sourceHeight, 32},
-              {maskPixels.data(), maskWidth * 4, maskWidth, maskHeight, 32}, source.left, source.top,
-              source.right, source.bottom,
-              {static_cast<uint8_t*>(workBits), int32_t(DIBStride(width, 24)), width, height, 24});
+  blend(work);
   BitBlt(dc, destination.left, destination.top, width, height, canvas.dc(), 0, 0, SRCCOPY);
+  return true;
 }
 
 // ---- PackedDIBPicture ------------------------------------------------------------

@@ -172,6 +172,17 @@ class BitmapPicture : public NativePicture {
   bool RefreshTransparencyMasks();
   void DrawTransparent(HDC dc, const MacRect& source, const MacRect& destination);
   void DrawMasked(HDC dc, const MacRect& source, const MacRect& destination);
+  // The pixels as 32-bit top-down rows of 4 x width bytes: the picture's own
+  // at 32 bits, else a converted copy kept until the change count moves.
+  // Null when they cannot be had.
+  const uint8_t* Pixels32();
+  // The 32-bit work section of the size, kept from the last masked draw of
+  // that size; null when it cannot be made.
+  uint8_t* WorkPixels(int32_t width, int32_t height);
+  // Copies the destination area into the work section, lets blend change
+  // its pixels and copies them back; false when there is no work section.
+  template <class Blend>
+  bool BlendThroughWork(HDC dc, const MacRect& destination, Blend blend);
 
   PictureDrawPort* drawPort_ = nullptr;
   CountedDIBSection bitmap_;
@@ -181,6 +192,13 @@ class BitmapPicture : public NativePicture {
   int32_t maskChangeCount_ = 0;
   uint8_t* maskedImageBits_ = nullptr;
   uint8_t* maskBits_ = nullptr;
+  CountedDIBSection converted_;
+  uint8_t* convertedBits_ = nullptr;
+  int32_t convertedChangeCount_ = 0;
+  CountedDIBSection work_;
+  uint8_t* workBits_ = nullptr;
+  int32_t workWidth_ = 0;
+  int32_t workHeight_ = 0;
   uint8_t* pixelBase_ = nullptr;
   int32_t rowBytes_ = 0;
   CountedDC memoryDC_;

@@ -2,6 +2,7 @@
 #include "graphics/PixelOps.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -74,25 +75,79 @@ bool BuildTransparencyMask(const PixelBuffer& image, const PixelBuffer& maskedIm
   return true;
 }
 
+namespace {
+
+// x / 255 for x up to 255 x 255, without a division.
+inline uint32_t DivideBy255(uint32_t x) { return (x + 1 + (x >> 8)) >> 8; }
+
+// For each destination position, the source position nearest-neighbour
+// scaling maps it to, clamped to 0..last.
+std::vector<int32_t> SourcePositions(int32_t from, int32_t to, int32_t count, int32_t last) {
+  std::vector<int32_t> positions(static_cast<size_t>(count));
+  for (int32_t i = 0; i < count; ++i) {
+    int64_t at = from + int64_t(to - from) * i / count;
+    positions[size_t(i)] = int32_t(std::clamp<int64_t>(at, 0, last));
+  }
+  return positions;
+}
+
+// One destination row of Bytes-per-pixel pixels.
+template <int Bytes>
+void BlendRow(const uint8_t* sourceRow, const uint8_t* maskRow, const int32_t* columns,
+              int32_t width, uint8_t* out) {
+  for (int32_t c = 0; c < width; ++c, out += Bytes) {
+    const uint8_t* s = sourceRow + 4 * columns[c];
+    uint32_t m = maskRow[4 * columns[c] + 1];
+    if (Bytes == 4) out[3] = 0;
+    if (m == 255) continue;
+    if (m == 0) {
+      out[0] = s[0], out[1] = s[1], out[2] = s[2];
+      continue;
+    }
+    uint32_t keep = 255 - m;
+    out[0] = uint8_t(DivideBy255(s[0] * keep) + DivideBy255(out[0] * m));
+    out[1] = uint8_t(DivideBy255(s[1] * keep) + DivideBy255(out[1] * m));
+    out[2] = uint8_t(DivideBy255(s[2] * keep) + DivideBy255(out[2] * m));
+  }
+}
+
+}  // namespace
+
 void MaskedBlend(const PixelBuffer& source, const PixelBuffer& mask, int32_t left, int32_t top,
                  int32_t right, int32_t bottom, const PixelBuffer& destination) {
   if (source.width < 1 || source.height < 1 || mask.width < 1 || mask.height < 1) return;
+  if (destination.width < 1 || destination.height < 1) return;
   int32_t maxX = std::min(source.width, mask.width) - 1;
   int32_t maxY = std::min(source.height, mask.height) - 1;
+  std::vector<int32_t> columns = SourcePositions(left, right, destination.width, maxX);
+  std::vector<int32_t> rows = SourcePositions(top, bottom, destination.height, maxY);
   for (int32_t r = 0; r < destination.height; ++r) {
-    int64_t sy = top + int64_t(bottom - top) * r / destination.height;
-    int32_t y = int32_t(std::clamp<int64_t>(sy, 0, maxY));
-    const uint8_t* sourceRow = Row(source, y);
+    int32_t y = rows[size_t(r)];
+    if (destination.depth == 32) {
+      BlendRow<4>(Row(source, y), Row(mask, y), columns.data(), destination.width,
+                  Row(destination, r));
+    } else {
+      BlendRow<3>(Row(source, y), Row(mask, y), columns.data(), destination.width,
+                  Row(destination, r));
+    }
+  }
+}
+
+void TransparentCopy(const PixelBuffer& source, const PixelBuffer& mask, int32_t left, int32_t top,
+                     int32_t right, int32_t bottom, const PixelBuffer& destination) {
+  if (source.width < 1 || source.height < 1 || destination.width < 1 || destination.height < 1) {
+    return;
+  }
+  std::vector<int32_t> columns = SourcePositions(left, right, destination.width, source.width - 1);
+  std::vector<int32_t> rows = SourcePositions(top, bottom, destination.height, source.height - 1);
+  for (int32_t r = 0; r < destination.height; ++r) {
+    int32_t y = rows[size_t(r)];
+    const auto* sourceRow = reinterpret_cast<const uint32_t*>(Row(source, y));
     const uint8_t* maskRow = Row(mask, y);
-    uint8_t* out = Row(destination, r);
+    auto* out = reinterpret_cast<uint32_t*>(Row(destination, r));
     for (int32_t c = 0; c < destination.width; ++c) {
-      int64_t sx = left + int64_t(right - left) * c / destination.width;
-      int32_t x = int32_t(std::clamp<int64_t>(sx, 0, maxX));
-      uint32_t m = maskRow[4 * x + 1];
-      for (int channel = 0; channel < 3; ++channel) {
-        uint32_t s = sourceRow[4 * x + channel], d = out[3 * c + channel];
-        out[3 * c + channel] = uint8_t(s * (255 - m) / 255 + d * m / 255);
-      }
+      int32_t x = columns[size_t(c)];
+      if (!(maskRow[x >> 3] & (0x80 >> (x & 7)))) out[c] = sourceRow[x] & 0xFFFFFF;
     }
   }
 }

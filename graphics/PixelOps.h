@@ -22,11 +22,19 @@ struct PixelBuffer {
 bool BuildTransparencyMask(const PixelBuffer& image, const PixelBuffer& maskedImage,
                            const PixelBuffer& mask);
 
-// Blends 32-bit source pixels into 24-bit destination pixels through a 32-bit
-// mask whose green byte m says how much of the destination stays: each of
-// blue, green and red becomes s x (255 - m) / 255 + d x m / 255. The source
-// rectangle (left, top, right, bottom in source pixels) is scaled onto the
+// Blends 32-bit source pixels into 24- or 32-bit destination pixels through a
+// 32-bit mask whose green byte m says how much of the destination stays: each
+// of blue, green and red becomes s x (255 - m) / 255 + d x m / 255 (integer
+// arithmetic, no division); the fourth byte of a 32-bit destination becomes 0,
+// as after a pass through 24 bits. The source rectangle (left, top, right, bottom in source pixels) is scaled onto the
 // whole destination by nearest neighbour; coordinates are clamped to the
 // source and the mask, so nothing is read outside them.
 void MaskedBlend(const PixelBuffer& source, const PixelBuffer& mask, int32_t left, int32_t top,
                  int32_t right, int32_t bottom, const PixelBuffer& destination);
+
+// Copies 32-bit source pixels onto 32-bit destination pixels where the 1-bit
+// mask of BuildTransparencyMask is 0, leaving the destination where it is 1;
+// the source rectangle is scaled onto the whole destination as in
+// MaskedBlend. Copied pixels get a fourth byte of 0.
+void TransparentCopy(const PixelBuffer& source, const PixelBuffer& mask, int32_t left, int32_t top,
+                     int32_t right, int32_t bottom, const PixelBuffer& destination);

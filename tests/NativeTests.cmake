@@ -56,9 +56,15 @@ list(TRANSFORM native_sql_units APPEND .cpp)
 add_library(native_sql STATIC ${native_sql_units})
 target_link_libraries(native_sql PUBLIC native_core)
 native_fuzz_target(sql SOURCES ${f}/sql_fuzz.cpp LIBS native_sql CORPUS ${f}/corpus/sql)
+# The virtual-volume container and its file system; seeds from VHFS itself.
+add_library(native_volume STATIC ${CMAKE_SOURCE_DIR}/files/VFSCore.cpp
+                                 ${CMAKE_SOURCE_DIR}/files/VHFS.cpp ${CMAKE_SOURCE_DIR}/files/BlockMap.cpp)
+target_link_libraries(native_volume PUBLIC native_files native_core)
+native_fuzz_target(volume SOURCES ${f}/volume_fuzz.cpp LIBS native_volume CORPUS ${f}/corpus/volume)
 # The seed writer: make_corpus tests/fuzz/corpus renews the committed seeds.
 add_executable(make_corpus ${f}/make_corpus.cpp ${t}/database/dbstore_support.cpp)
 target_include_directories(make_corpus BEFORE PRIVATE ${CMAKE_SOURCE_DIR}/testsupport/native/include)
-target_link_libraries(make_corpus PRIVATE native_testsupport native_storage native_graphics)
+target_link_libraries(make_corpus PRIVATE native_testsupport native_storage native_graphics
+                                          native_volume)
 target_compile_definitions(make_corpus PRIVATE DBSTORE_FILES="${t}/database/dbstore-files"
                                                DBSQL_CORPUS="${t}/database/sql-corpus/statements.sql")

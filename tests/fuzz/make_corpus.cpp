@@ -15,6 +15,7 @@
 #include "core/diagnostics.h"
 #include "core/string.h"
 #include "files/ByteStream.h"
+#include "files/VHFS.h"
 #include "graphics/PackedDIB.h"
 #include "tests/database/dbstore_support.h"
 #include "testsupport/MemoryFileStream.h"
@@ -188,6 +189,40 @@ void SQLSeeds() {
     if (!line.empty()) Save("sql", ("statement" + std::to_string(++index)).c_str(), line);
 }
 
+// ---- volume: containers that VHFS wrote, small and with a map. ----
+class KeptStream : public MemoryFileStream {
+ public:
+  explicit KeptStream(std::string* kept) : kept_(kept) {}
+  ~KeptStream() override { *kept_ = Bytes(); }
+
+ private:
+  std::string* kept_;
+};
+
+void VolumeSeed(const char* name, int folders, int files, size_t length) {
+  std::string bytes;
+  std::unique_ptr<VHFS> volume = VHFS::CreateVolume(FileStreamPtr(new KeptStream(&bytes)));
+  VHFSItemRef parent = volume->GetRootItem();
+  for (int i = 0; i < folders; ++i)
+    parent = volume->CreateFolder(parent, "folder " + std::to_string(i));
+  for (int i = 0; i < files; ++i) {
+    VHFSItemRef file = volume->CreateItem(parent, "file " + std::to_string(i), 0x54455854);
+    std::unique_ptr<VHFSStream> stream = volume->OpenItemStream(file);
+    const std::string data(length, char('A' + i));
+    stream->Write(data.data(), int32_t(data.size()));
+    stream->Close();
+  }
+  volume->Close();
+  volume.reset();
+  Save("volume", name, bytes);
+}
+
+void VolumeSeeds() {
+  VolumeSeed("empty", 0, 0, 0);
+  VolumeSeed("flat", 0, 3, 100);
+  VolumeSeed("nested", 4, 2, 1500);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -205,5 +240,6 @@ int main(int argc, char** argv) {
   GeometrySeeds();
   RowSelectionSeeds();
   SQLSeeds();
+  VolumeSeeds();
   return TakeRecordedBoxes().empty() ? 0 : 1;
 }

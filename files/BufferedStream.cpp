@@ -272,6 +272,9 @@ bool BufferedFileStream::IsEOF() {
   if (shared_) SyncWithPeers();
   if (Unread() > 0) return false;
   WriteOut();  // a failure is kept for the next operation
+  // The read that the next value needs anyway answers: bytes mean not yet.
+  // Only when none come is the stream below asked.
+  if (Buffers() && FillBuffer().got > 0) return false;
   return inner_->IsEOF();
 }
 

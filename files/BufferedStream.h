@@ -20,8 +20,9 @@
 //   the stream's destruction, the end of each main-loop turn and the
 //   run-time's exit steps (WriteOutAllStreams; InstallStreamWriteOutHooks).
 // - While the buffer holds bytes, Position and EOF are answered from it;
-//   with an empty buffer every question goes to the stream below, so a file
-//   another program extends is seen growing. Past 2^31 - 1 bytes the layer
+//   with an empty buffer EOF reads ahead (bytes mean not at the end; only
+//   when none come is the stream below asked) and every other question goes
+//   to the stream below, so a file another program extends is seen growing. Past 2^31 - 1 bytes the layer
 //   steps aside and every call goes straight through.
 //
 // A deferred write that fails: the bytes that reached the file stay (the

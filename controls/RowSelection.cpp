@@ -212,3 +212,7 @@ int32_t RowSelection::RowsRemoved(int32_t at, int32_t count) {
   rowCount_ -= count;
   return count;
 }
+
+#ifdef _WINDOWS_
+#error "RowSelection is portable: it must not include <windows.h>."
+#endif

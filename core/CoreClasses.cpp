@@ -28,3 +28,7 @@ void RegisterCoreClasses() {
   };
   for (auto definition : definitions) RegisterIntrinsicClass(definition());
 }
+
+#ifdef _WINDOWS_
+#error "CoreClasses is portable: it must not include <windows.h>."
+#endif

@@ -270,3 +270,7 @@ RuntimeObject* DateFromSQLString(const StringRecord* text) {
 }
 
 }  // extern "C"
+
+#ifdef _WINDOWS_
+#error "Date is portable: it must not include <windows.h>."
+#endif

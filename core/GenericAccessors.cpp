@@ -243,3 +243,7 @@ void objSetter(RuntimeObject* object, uint32_t offset, RuntimeObject* value) {
 }
 
 }  // extern "C"
+
+#ifdef _WINDOWS_
+#error "GenericAccessors is portable: it must not include <windows.h>."
+#endif

@@ -178,3 +178,7 @@ void SortIndexRange(int32_t first, int32_t last,
     }
   }
 }
+
+#ifdef _WINDOWS_
+#error "GrowArray is portable: it must not include <windows.h>."
+#endif

@@ -15,3 +15,7 @@ bool IsInstanceArgument(RuntimeObject* object, ObjectDefinition* definition, con
   }
   return true;
 }
+
+#ifdef _WINDOWS_
+#error "InstanceArgument is portable: it must not include <windows.h>."
+#endif

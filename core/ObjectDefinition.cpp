@@ -322,3 +322,7 @@ extern "C" RuntimeClass* RuntimeClassOfDefinition(ObjectDefinition* definition) 
   if (!definition) return nullptr;
   return definition->runtimeClass ? definition->runtimeClass : MakeClass(definition);
 }
+
+#ifdef _WINDOWS_
+#error "ObjectDefinition is portable: it must not include <windows.h>."
+#endif

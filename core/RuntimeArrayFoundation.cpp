@@ -242,3 +242,7 @@ void ObjectArrayAppend(RuntimeArray* array, RuntimeObject* object) {
 }
 
 }  // extern "C"
+
+#ifdef _WINDOWS_
+#error "RuntimeArrayFoundation is portable: it must not include <windows.h>."
+#endif

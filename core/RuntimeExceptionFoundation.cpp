@@ -156,3 +156,7 @@ void RaiseExceptionWithMessage(ObjectDefinition* definition, const char* message
   StringRef text = StringRef::Adopt(StringFromUTF8(message ? message : ""));
   RaiseExceptionWithMessage(definition, text.get(), errorNumber);
 }
+
+#ifdef _WINDOWS_
+#error "RuntimeExceptionFoundation is portable: it must not include <windows.h>."
+#endif

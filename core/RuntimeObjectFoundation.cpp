@@ -177,3 +177,7 @@ EventHandler FindEventHandler(const RuntimeObject* object, const char* eventName
   const EventDefinition* event = definition ? definition->FindEvent(eventName) : nullptr;
   return event ? FindEventHandlerAtSlot(object, event->record->slot) : nullptr;
 }
+
+#ifdef _WINDOWS_
+#error "RuntimeObjectFoundation is portable: it must not include <windows.h>."
+#endif

@@ -60,3 +60,7 @@ bool StringMapIterator::NextValue(void** value, std::string* name) {
   }
   return false;
 }
+
+#ifdef _WINDOWS_
+#error "StringMap is portable: it must not include <windows.h>."
+#endif

@@ -430,3 +430,7 @@ uint32_t GetEncodingFromTEObject(RuntimeObject* textEncoding) {
 }
 
 }  // extern "C"
+
+#ifdef _WINDOWS_
+#error "TextEncoding is portable: it must not include <windows.h>."
+#endif

@@ -47,3 +47,7 @@ int32_t TrackedObject::ReleaseLeastRecentlyUsed(int32_t wanted) {
   }
   return released;
 }
+
+#ifdef _WINDOWS_
+#error "TrackedObject is portable: it must not include <windows.h>."
+#endif

@@ -217,3 +217,7 @@ RuntimeObject* VariantToDate(RuntimeObject* variant) {
 }
 
 }  // extern "C"
+
+#ifdef _WINDOWS_
+#error "Variant is portable: it must not include <windows.h>."
+#endif

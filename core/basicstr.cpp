@@ -443,3 +443,7 @@ void FormatNumber(StringRecord** result, double value, const StringRecord* forma
 }
 
 }  // extern "C"
+
+#ifdef _WINDOWS_
+#error "basicstr is portable: it must not include <windows.h>."
+#endif

@@ -106,3 +106,7 @@ ErrorLogObserver SetErrorLogObserver(ErrorLogObserver observer) {
 extern "C" void LogErrorMessage(const char* message, int32_t code) {
   if (errorLogObserver) errorLogObserver(message, code);
 }
+
+#ifdef _WINDOWS_
+#error "diagnostics is portable: it must not include <windows.h>."
+#endif

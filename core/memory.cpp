@@ -251,3 +251,7 @@ void DisposeMacHandle(MacHandle* handle) {
 }
 
 }  // extern "C"
+
+#ifdef _WINDOWS_
+#error "memory is portable: it must not include <windows.h>."
+#endif

@@ -411,3 +411,7 @@ void CStringCopy(char* destination, const char* source) {
 int32_t CStringLength(const char* text) { return text ? int32_t(std::strlen(text)) : 0; }
 
 }  // extern "C"
+
+#ifdef _WINDOWS_
+#error "string is portable: it must not include <windows.h>."
+#endif

@@ -234,3 +234,7 @@ std::u32string RuntimeStringSortKey(const StringRecord* string) {
   const std::vector<uint32_t> codes = FoldedCodePoints(string);
   return std::u32string(codes.begin(), codes.end());
 }
+
+#ifdef _WINDOWS_
+#error "stringcase is portable: it must not include <windows.h>."
+#endif

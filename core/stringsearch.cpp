@@ -218,3 +218,7 @@ StringRecord* RuntimeReplaceLineEndings(const StringRecord* text, const StringRe
 }
 
 }  // extern "C"
+
+#ifdef _WINDOWS_
+#error "stringsearch is portable: it must not include <windows.h>."
+#endif

@@ -111,3 +111,7 @@ void ReverseBytes(void* address, int32_t count) {
 }
 
 }  // extern "C"
+
+#ifdef _WINDOWS_
+#error "utility is portable: it must not include <windows.h>."
+#endif

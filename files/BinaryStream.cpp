@@ -274,3 +274,7 @@ void BinaryStreamClose(RuntimeObject* self) {
 }
 
 }  // extern "C"
+
+#ifdef _WINDOWS_
+#error "BinaryStream is portable: it must not include <windows.h>."
+#endif

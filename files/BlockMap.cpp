@@ -119,3 +119,7 @@ bool BlockMap::Deserialize(const uint8_t* bytes, size_t length) {
   }
   return true;
 }
+
+#ifdef _WINDOWS_
+#error "BlockMap is portable: it must not include <windows.h>."
+#endif

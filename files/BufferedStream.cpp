@@ -378,3 +378,7 @@ int32_t SetStreamBufferSize(int32_t bytes) {
 void WriteOutAllStreams() {
   StreamList::All([](BufferedFileStream* stream) { stream->WriteOut(); });
 }
+
+#ifdef _WINDOWS_
+#error "BufferedStream is portable: it must not include <windows.h>."
+#endif

@@ -182,3 +182,7 @@ bool ByteStreamReadCompactInt(ByteStream& stream, int32_t* value) {
   } while ((bytes[count++] & kMoreFollows) && count < kCompactIntMaxBytes);
   return DecodeCompactInt(bytes, size_t(count), value) == count;
 }
+
+#ifdef _WINDOWS_
+#error "ByteStream is portable: it must not include <windows.h>."
+#endif

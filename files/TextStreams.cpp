@@ -266,3 +266,7 @@ void TextOutputStreamClose(RuntimeObject* self) {
 }
 
 }  // extern "C"
+
+#ifdef _WINDOWS_
+#error "TextStreams is portable: it must not include <windows.h>."
+#endif

@@ -751,3 +751,7 @@ bool VFSCore::DeleteVFSFile(uint32_t fileId) {
   }
   return true;
 }
+
+#ifdef _WINDOWS_
+#error "VFSCore is portable: it must not include <windows.h>."
+#endif

@@ -613,3 +613,7 @@ bool VHFSStream::Close() {
   RuntimeUnlockObject(owner);
   return stored;
 }
+
+#ifdef _WINDOWS_
+#error "VHFS is portable: it must not include <windows.h>."
+#endif

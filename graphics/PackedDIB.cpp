@@ -238,3 +238,7 @@ void CopyRowsFlipped(const uint8_t* source, uint32_t sourceStride, uint8_t* dest
                 source + size_t(row) * sourceStride, rowBytes);
   }
 }
+
+#ifdef _WINDOWS_
+#error "PackedDIB is portable: it must not include <windows.h>."
+#endif

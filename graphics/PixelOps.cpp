@@ -151,3 +151,7 @@ void TransparentCopy(const PixelBuffer& source, const PixelBuffer& mask, int32_t
     }
   }
 }
+
+#ifdef _WINDOWS_
+#error "PixelOps is portable: it must not include <windows.h>."
+#endif

@@ -25,3 +25,7 @@ MacRect NormalizeRect16(const MacRect& rect) {
   return {std::min(rect.top, rect.bottom), std::min(rect.left, rect.right),
           std::max(rect.top, rect.bottom), std::max(rect.left, rect.right)};
 }
+
+#ifdef _WINDOWS_
+#error "Rect16 is portable: it must not include <windows.h>."
+#endif

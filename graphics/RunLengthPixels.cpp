@@ -116,3 +116,7 @@ bool ExpandRunLengthPixels(const uint8_t* runs, size_t length, uint32_t compress
     if (!ok) return false;
   }
 }
+
+#ifdef _WINDOWS_
+#error "RunLengthPixels is portable: it must not include <windows.h>."
+#endif

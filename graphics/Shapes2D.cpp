@@ -730,3 +730,7 @@ bool ShapeContainerAdopt(RuntimeObject* container, RuntimeObject* const* shapes,
   members.count += count;
   return true;
 }
+
+#ifdef _WINDOWS_
+#error "Shapes2D is portable: it must not include <windows.h>."
+#endif

@@ -201,3 +201,7 @@ bool TransformPixels(const PixelBuffer& buffer, const uint8_t (&red)[256],
   }
   return true;
 }
+
+#ifdef _WINDOWS_
+#error "SurfacePixels is portable: it must not include <windows.h>."
+#endif

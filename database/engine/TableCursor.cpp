@@ -1,6 +1,8 @@
 // Table cursors: walking and seeking, values, locators, deletes and updates.
 #include "database/engine/TableCursor.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -93,6 +95,8 @@ StringRecord* DBEngineCursor::ColumnName(int32_t index) const {
 
 bool DBEngineCursor::Start(std::vector<uint8_t> prefix) {
   prefix_ = std::move(prefix);
+  from_.clear();
+  upper_ = HUGE_VAL;
   bool none = false;
   if (prefix_.empty() && kind_ == Kind::kTable && g_keyPrefixSeek && !PlanSeek(&none)) {
     db_->FailFromStorage();
@@ -100,7 +104,8 @@ bool DBEngineCursor::Start(std::vector<uint8_t> prefix) {
   }
   if (none) {
     End();
-  } else if (!tree_->SeekKey(prefix_.data(), prefix_.size(), nullptr)) {
+  } else if (const std::vector<uint8_t>& seek = prefix_.empty() ? from_ : prefix_;
+             !tree_->SeekKey(seek.data(), seek.size(), nullptr)) {
     db_->FailFromStorage();
     return false;
   }
@@ -114,6 +119,7 @@ bool DBEngineCursor::PlanSeek(bool* none) {
   const std::vector<DBCondition>& nodes = conditions_.Nodes();
   if (keys.empty() || conditions_.Empty()) return true;
   const DBCondition* equal[256] = {};
+  std::vector<const DBCondition*> bounds;  // order comparisons on the first key column
   std::vector<int32_t> spine = {conditions_.Root()};
   while (!spine.empty()) {
     const int32_t index = spine.back();
@@ -123,9 +129,12 @@ bool DBEngineCursor::PlanSeek(bool* none) {
     if (node.op == kDBOpAnd) {
       spine.push_back(node.left);
       spine.push_back(node.right);
-    } else if (node.op == kDBOpEqual && node.textMode == kDBTextExact && node.columnNumber >= 0 &&
-               !equal[node.columnNumber]) {
+    } else if (node.textMode != kDBTextExact || node.columnNumber < 0) {
+      continue;
+    } else if (node.op == kDBOpEqual && !equal[node.columnNumber]) {
       equal[node.columnNumber] = &node;
+    } else if (node.op >= kDBOpLess && node.op <= kDBOpGreaterEqual && node.columnNumber == keys[0]) {
+      bounds.push_back(&node);
     }
   }
   KeySlot slots[256];
@@ -160,7 +169,50 @@ bool DBEngineCursor::PlanSeek(bool* none) {
     items[count] = {column, type, int16_t(count * sizeof(KeySlot))};
     ++count;
   }
-  return count == 0 || BuildKeyFromValues(db_->File(), items, count, slots, &prefix_);
+  if (count == 0) return PlanRange(bounds);
+  return BuildKeyFromValues(db_->File(), items, count, slots, &prefix_);
+}
+
+// Order comparisons of an integer first key column bound the walk: it starts
+// at the key of the lower bound's whole part and ends at the first row whose
+// key column passes the upper bound. Every row left out fails one of the
+// comparisons, as rows come in key order.
+bool DBEngineCursor::PlanRange(const std::vector<const DBCondition*>& bounds) {
+  const uint8_t column = table_->keyColumns[0];
+  const uint8_t type = table_->ColumnNumbered(column)->type;
+  if (type != kDBFieldInt16 && type != kDBFieldInt32) return true;
+  const bool small = type == kDBFieldInt16;
+  const double lowest = small ? INT16_MIN : INT32_MIN, highest = small ? INT16_MAX : INT32_MAX;
+  double lower = -HUGE_VAL;
+  for (const DBCondition* node : bounds) {
+    // How the evaluator compares an integer field with the value.
+    const DBConditionValue& value = node->value;
+    const double bound = value.isNumber ? value.number : double(value.integer);
+    if (std::isnan(bound)) continue;
+    if (node->op == kDBOpGreater || node->op == kDBOpGreaterEqual) {
+      lower = std::max(lower, bound);
+    } else {
+      upper_ = std::min(upper_, bound);
+    }
+  }
+  if (!(lower >= lowest)) return true;
+  KeySlot slot;
+  const double from = std::floor(std::min(lower, highest));
+  if (small) {
+    slot.smallint = int16_t(from);
+  } else {
+    slot.integer = int32_t(from);
+  }
+  const DBFieldListItem item = {column, type, 0};
+  return BuildKeyFromValues(db_->File(), &item, 1, &slot, &from_);
+}
+
+// Whether the current row's first key column passes the upper bound.
+bool DBEngineCursor::PastUpperBound() {
+  if (!(upper_ < HUGE_VAL)) return false;
+  DBFieldValue field;
+  return FieldOf(table_->keyColumns[0], &field) == DBFieldLookup::kFound &&
+         (field.type == kDBFieldInt16 || field.type == kDBFieldInt32) && double(field.integer) > upper_;
 }
 
 bool DBEngineCursor::MoveNext() {
@@ -176,6 +228,7 @@ bool DBEngineCursor::MoveNext() {
       db_->FailDamaged();
       return End();
     }
+    if (PastUpperBound()) return End();
     if (conditions_.Holds(*this)) return onRow_ = true;
   }
 }

@@ -31,6 +31,7 @@
 //
 // Portable: no <windows.h>.
 #pragma once
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -94,6 +95,8 @@ class DBEngineCursor : private DBRowAccess {
   bool Locate();
   bool End();
   bool PlanSeek(bool* none);
+  bool PlanRange(const std::vector<const DBCondition*>& bounds);
+  bool PastUpperBound();
   void FieldSchemaValue(int32_t index, const void** data, int32_t* type, int32_t* length);
   bool CanReplace(const uint8_t* record, const std::vector<uint8_t>& fresh);
   bool AppendKeyValue(uint8_t column);
@@ -105,6 +108,10 @@ class DBEngineCursor : private DBRowAccess {
   std::vector<Column> columns_;
   DBConditionTree conditions_;
   std::vector<uint8_t> prefix_;  // the seek's; empty: a walk of the table
+  // A walk's bounds from order comparisons of the first key column: the key
+  // it starts at (empty: the first) and the value the column never passes.
+  std::vector<uint8_t> from_;
+  double upper_ = HUGE_VAL;
   bool onRow_ = false;
 
   // Where each column's field lies in the current row: offset_[c] is valid

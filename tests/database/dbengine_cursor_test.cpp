@@ -243,3 +243,26 @@ TEST_F(DbEngineCursor, AKeyLookupVisitsAFewRows) {
 }
 
 }  // namespace
+
+// Order comparisons of the first key column bound the walk: a narrow range
+// visits the rows within it, whatever the bounds' forms.
+TEST_F(DbEngineCursor, AKeyRangeVisitsItsRows) {
+  ASSERT_TRUE(Create("big", {{"id", 3}, {"n", 3}}, {0}));
+  for (int id = -10000; id < 10000; ++id)
+    ASSERT_TRUE(Insert("big", {{"id", std::to_string(id).c_str()}, {"n", "1"}}));
+  const struct {
+    int32_t lowOp;
+    const char* low;
+    int32_t highOp;
+    const char* high;
+    std::vector<std::string> rows;
+  } cases[] = {{kDBOpGreaterEqual, "-5", kDBOpLess, "-2", {"-5|1", "-4|1", "-3|1"}},
+               {kDBOpGreater, "4.5", kDBOpLessEqual, "7", {"5|1", "6|1", "7|1"}},
+               {kDBOpGreater, "9997", kDBOpLess, "70000", {"9998|1", "9999|1"}},
+               {kDBOpGreaterEqual, "1e3", kDBOpLessEqual, "1000.9", {"1000|1"}}};
+  for (const auto& c : cases) {
+    const uint64_t before = TableCursorRowsVisited();
+    EXPECT_EQ(c.rows, Rows("big", And(C("id", c.lowOp, c.low), C("id", c.highOp, c.high)))) << c.low;
+    EXPECT_LE(TableCursorRowsVisited() - before, c.rows.size() + 2) << c.low;
+  }
+}

@@ -396,10 +396,15 @@ const uint8_t* BitmapPicture::Pixels32() {
 
 uint8_t* BitmapPicture::WorkPixels(int32_t width, int32_t height) {
   if (work_ && workWidth_ == width && workHeight_ == height) return workBits_;
+  // A new DC lets go of the old section before it is deleted.
+  workDC_.reset();
   BITMAPINFO info{};
   info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   void* bits = nullptr;
   work_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (work_) workDC_.reset(CreateCompatibleDC(nullptr));
+  if (!workDC_) work_.reset();
+  if (work_) SelectObject(workDC_.get(), work_.get());
   workBits_ = work_ ? static_cast<uint8_t*>(bits) : nullptr;
   workWidth_ = work_ ? width : 0;
   workHeight_ = work_ ? height : 0;
@@ -429,11 +434,10 @@ bool BitmapPicture::BlendThroughWork(HDC dc, const MacRect& destination, Blend b
   int32_t width = Width(destination), height = Height(destination);
   uint8_t* work = WorkPixels(width, height);
   if (!work) return false;
-  SelectedBitmap canvas(work_.get());
-  BitBlt(canvas.dc(), 0, 0, width, height, dc, destination.left, destination.top, SRCCOPY);
+  BitBlt(workDC_.get(), 0, 0, width, height, dc, destination.left, destination.top, SRCCOPY);
   GdiFlush();
   blend(work);
-  BitBlt(dc, destination.left, destination.top, width, height, canvas.dc(), 0, 0, SRCCOPY);
+  BitBlt(dc, destination.left, destination.top, width, height, workDC_.get(), 0, 0, SRCCOPY);
   return true;
 }
 

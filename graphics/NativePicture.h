@@ -176,8 +176,8 @@ class BitmapPicture : public NativePicture {
   // at 32 bits, else a converted copy kept until the change count moves.
   // Null when they cannot be had.
   const uint8_t* Pixels32();
-  // The 32-bit work section of the size, kept from the last masked draw of
-  // that size; null when it cannot be made.
+  // The 32-bit work section of the size, kept from the last draw of that
+  // size and selected into workDC_; null when it cannot be made.
   uint8_t* WorkPixels(int32_t width, int32_t height);
   // Copies the destination area into the work section, lets blend change
   // its pixels and copies them back; false when there is no work section.
@@ -199,6 +199,8 @@ class BitmapPicture : public NativePicture {
   uint8_t* workBits_ = nullptr;
   int32_t workWidth_ = 0;
   int32_t workHeight_ = 0;
+  // Holds the work section selected; deleted before it (declared after).
+  CountedDC workDC_;
   uint8_t* pixelBase_ = nullptr;
   int32_t rowBytes_ = 0;
   CountedDC memoryDC_;

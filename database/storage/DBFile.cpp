@@ -536,7 +536,6 @@ void DBFile::RemoveCursor(DBTreeCursor* cursor) {
 void DBFile::WillChangeLayout(const DBPageRef& page, const DBTreeCursor* changer) {
   for (DBTreeCursor* cursor : cursors_)
     if (cursor != changer) cursor->PageWillChange(page.Number());
-  page.LayoutChanged();
 }
 
 void DBFile::RootMoved(uint32_t oldRoot, uint32_t newRoot, const DBTreeCursor* changer) {

@@ -117,7 +117,7 @@ class DBFile {
   void AddCursor(DBTreeCursor* cursor);
   void RemoveCursor(DBTreeCursor* cursor);
   // Before the entries of a page move: other cursors on it remember where
-  // they stand.
+  // they stand. The mover then brings the page's entry offsets up to date.
   void WillChangeLayout(const DBPageRef& page, const DBTreeCursor* changer);
   // A tree got a new root above the old one.
   void RootMoved(uint32_t oldRoot, uint32_t newRoot, const DBTreeCursor* changer);

@@ -30,6 +30,26 @@ struct QtControllerData {
   int disposed = 0;
 };
 
+// A graphics importer the fake opened, copied from its script.
+struct QtComponentData {
+  MacRect natural{};  // as natural bounds answer until bounds are set
+  int32_t depth = 32;
+  int32_t imageCount = 1;
+  uint32_t colour = 0;  // 0x00RRGGBB, drawn over the whole drawing world
+  bool drawFails = false;
+  std::vector<int32_t> indexes;     // as selected
+  std::vector<MacRect> boundsSet;   // as set
+  QtPortData* world = nullptr;
+  int closed = 0;
+};
+
+// A drawing world over the caller's 32-bit rows.
+struct QtPortData {
+  void* pixels;
+  int32_t width, height, stride;
+  int disposed = 0;
+};
+
 class FakeQuickTime : public QuickTimeBackend {
  public:
   FakeQuickTime() { InstallQuickTimeBackend(this); }
@@ -37,6 +57,9 @@ class FakeQuickTime : public QuickTimeBackend {
 
   // ---- Script ----
   bool loads = true;
+  // What every graphics importer opened starts as; openFails refuses them.
+  QtComponentData importerScript;
+  bool importerOpenFails = false;
 
   // ---- Records ----
   int loadCalls = 0;
@@ -45,6 +68,10 @@ class FakeQuickTime : public QuickTimeBackend {
   std::vector<std::string> dataReferences;  // the bytes of each, NUL included
   std::deque<QtMovieData> movies;
   std::deque<QtControllerData> controllers;
+  std::deque<QtComponentData> importers;
+  std::vector<std::string> importedFiles;  // paths, in order
+  std::deque<QtPortData> worlds;
+  QtPort currentPort = nullptr;
 
   // What the controller does by itself (a click on its play button): its
   // filter sees the action.
@@ -114,6 +141,54 @@ class FakeQuickTime : public QuickTimeBackend {
   }
   bool ControllerIsPlayerEvent(QtController controller, const MSG&) override {
     return ++controller->events, false;
+  }
+
+  QtError ImporterForFile(const char* utf8Path, QtComponent* importer) override {
+    importedFiles.push_back(utf8Path);
+    if (importerOpenFails) return -43;
+    *importer = &importers.emplace_back(importerScript);
+    return kQtNoError;
+  }
+  void CloseComponent(QtComponent component) override { ++component->closed; }
+  QtError ImporterSetIndex(QtComponent importer, int32_t index) override {
+    importer->indexes.push_back(index);
+    return index <= importer->imageCount ? kQtNoError : -50;
+  }
+  QtError ImporterImageCount(QtComponent importer, int32_t* count) override {
+    *count = importer->imageCount;
+    return kQtNoError;
+  }
+  QtError ImporterNaturalBounds(QtComponent importer, MacRect* bounds) override {
+    *bounds = importer->natural;
+    return kQtNoError;
+  }
+  QtError ImporterSetBounds(QtComponent importer, const MacRect& bounds) override {
+    importer->boundsSet.push_back(bounds);
+    return kQtNoError;
+  }
+  QtError ImporterDepth(QtComponent importer, int32_t* depth) override {
+    *depth = importer->depth;
+    return kQtNoError;
+  }
+  QtPort NewDrawingWorld(void* pixels, int32_t width, int32_t height, int32_t stride) override {
+    return &worlds.emplace_back(QtPortData{pixels, width, height, stride});
+  }
+  void DisposeDrawingWorld(QtPort world) override { ++world->disposed; }
+  QtPort CurrentPort() override { return currentPort; }
+  void SetCurrentPort(QtPort port) override { currentPort = port; }
+  QtError ImporterSetDrawingWorld(QtComponent importer, QtPort world) override {
+    importer->world = world;
+    return kQtNoError;
+  }
+  // Paints the whole world in the importer's colour, when it is current.
+  QtError ImporterDraw(QtComponent importer) override {
+    QtPortData* world = importer->world;
+    if (importer->drawFails || !world || currentPort != world) return -1;
+    for (int32_t y = 0; y < world->height; ++y) {
+      auto* row = reinterpret_cast<uint32_t*>(static_cast<char*>(world->pixels) + y * world->stride);
+      for (int32_t x = 0; x < world->width; ++x) row[x] = importer->colour;
+    }
+    return kQtNoError;
   }
 
  private:

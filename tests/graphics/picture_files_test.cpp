@@ -18,6 +18,7 @@
 #include "graphics/PictureClass.h"
 #include "graphics/PictureFiles.h"
 #include "graphics/RunLengthPixels.h"
+#include "testsupport/FakeQuickTime.h"
 #include "testsupport/GuardedBuffer.h"
 #include "testsupport/ImageFileWriter.h"
 #include "testsupport/PropertyAccess.h"
@@ -414,4 +415,77 @@ TEST_F(PictureImportTest, FolderItemsOpenPictureFiles) {
     EXPECT_EQ(GetProperty<int32_t>(picture.get(), "Width"), c.width);
     EXPECT_EQ(GetProperty<int32_t>(picture.get(), "Height"), c.height);
   }
+}
+
+// ---- QuickTime's importer (the fake backend) -------------------------------------------
+
+TEST_F(PictureImportTest, QuickTimesImporterDrawsIntoThePicturesPixels) {
+  FakeQuickTime quickTime;
+  ASSERT_TRUE(PictureImportQuickTimeReady());
+  struct Case {
+    const char* name;
+    MacRect natural;  // top, left, bottom, right
+    int32_t depth, expectedDepth;
+  };
+  const Case cases[] = {
+      {"moved bounds", {5, 5, 35, 45}, 32, 32},
+      {"grey-scale depth 40", {0, 0, 30, 40}, 40, 32},
+      {"no depth", {0, 0, 30, 40}, 0, 32},
+      {"24 bits", {0, 0, 30, 40}, 24, 24},
+      {"16 bits", {0, 0, 30, 40}, 16, 16},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    quickTime.importerScript.natural = c.natural;
+    quickTime.importerScript.depth = c.depth;
+    quickTime.importerScript.colour = 0x00FF00;
+    quickTime.currentPort = nullptr;
+    PictureRef picture(OpenPictureFile("C:\\pictures\\a.png", 1));
+    ASSERT_TRUE(picture);
+    const QtComponentData& importer = quickTime.importers.back();
+    EXPECT_EQ(importer.closed, 1);
+    EXPECT_EQ(picture->Depth(), c.expectedDepth);
+    int32_t width = 0, height = 0;
+    EXPECT_EQ(ColoursOf(picture.get(), &width, &height), std::vector<uint32_t>(1200, 0x00FF00));
+    EXPECT_EQ(width, 40);
+    EXPECT_EQ(height, 30);
+    const bool moved = c.natural.top != 0;
+    ASSERT_EQ(importer.boundsSet.size(), moved ? 1u : 0u);
+    if (moved) EXPECT_EQ(importer.boundsSet[0].bottom, 30);
+    EXPECT_EQ(quickTime.currentPort, nullptr);  // restored
+    EXPECT_EQ(quickTime.worlds.back().disposed, 1);
+  }
+  EXPECT_EQ(quickTime.importedFiles.back(), "C:\\pictures\\a.png");
+}
+
+TEST_F(PictureImportTest, QuickTimesFailuresGiveNoneAndCloseTheImporter) {
+  FakeQuickTime quickTime;
+  quickTime.importerScript.natural = {0, 0, 30, 40};
+  quickTime.importerScript.drawFails = true;
+  EXPECT_EQ(OpenPictureFile("a.png", 1), nullptr);
+  EXPECT_EQ(quickTime.importers.back().closed, 1);
+  quickTime.importerScript.drawFails = false;
+  quickTime.importerScript.natural = {0, 10, 30, 5};  // inverted: no size
+  EXPECT_EQ(OpenPictureFile("a.png", 1), nullptr);
+  EXPECT_EQ(quickTime.importers.back().closed, 1);
+  quickTime.importerOpenFails = true;
+  EXPECT_EQ(ImportPictureWithQuickTime("a.png"), nullptr);
+
+  // Several images: the index is selected and the count kept as the list.
+  quickTime.importerOpenFails = false;
+  quickTime.importerScript.natural = {0, 0, 3, 4};
+  quickTime.importerScript.imageCount = 3;
+  PictureRef second(OpenPictureFile("frames.gif", 2));
+  ASSERT_TRUE(second);
+  EXPECT_EQ(quickTime.importers.back().indexes, std::vector<int32_t>({2}));
+  ASSERT_NE(second->ImageList(), nullptr);
+  EXPECT_EQ(second->ImageList()->ImageCount(), 3);
+  EXPECT_EQ(OpenPictureFile("frames.gif", 4), nullptr);
+  EXPECT_EQ(quickTime.importers.back().closed, 1);
+
+  // BMP files stay with the run-time's own reader.
+  const size_t opened = quickTime.importedFiles.size();
+  PictureRef bmp(Open(WriteBMP("photo.BMP", BMPBytes({40, 2, 2, 24, 0, {}, {}, Rows(2, 2, 24, false, Gradient)}))));
+  EXPECT_TRUE(bmp);
+  EXPECT_EQ(quickTime.importedFiles.size(), opened);
 }

@@ -35,34 +35,47 @@ class Sorter {
   std::unique_ptr<RowSpool> Finish();
 
  private:
-  bool Before(const SpooledRow& a, const SpooledRow& b) const {
-    return CompareRows(a, b, keys_, keyCount_) < 0;
+  // A row of the run: where its bytes lie in the run's bytes; its values
+  // start at starts_[index * columns_].
+  struct RunRow {
+    uint32_t offset;
+    uint32_t length;
+  };
+  RowView View(int32_t row) const {
+    return {runBytes_.data(), runStarts_.data() + size_t(row) * size_t(columns_), columns_};
   }
   void SortRun();
   bool FlushRun();
   bool Runs();
-  bool WriteRows(const std::vector<SpooledRow>& rows, RowSpool* spool) const;
+  bool WriteRun(RowSpool* spool) const;
   bool Merge(RowSpool* from, const std::vector<Run>& runs, size_t begin, size_t end,
              RowSpool* to) const;
 
   const DBSortKey* keys_;
   int32_t keyCount_;
   int32_t columns_;
-  std::vector<SpooledRow> run_;
+  // The run being captured: the rows' bytes one after another, the starts of
+  // their values, and the rows in their sorted order once sorted. Kept from
+  // run to run with their room.
+  std::string runBytes_;
+  std::vector<uint32_t> runStarts_;
+  std::vector<RunRow> run_;
+  std::vector<int32_t> order_;
   int64_t used_ = 0;
   std::unique_ptr<RowSpool> spool_;  // the runs written so far
   std::vector<Run> runs_;
 };
 
 bool Sorter::Drain(BuilderSource& source) {
-  size_t last = 0;  // the previous row's size, room enough for most rows
+  std::string row;
   while (!source.AtEnd()) {
-    std::string bytes;
-    bytes.reserve(last);
-    const int64_t charge = source.Capture(&bytes, columns_);
-    last = bytes.size();
+    row.clear();
+    const int64_t charge = source.Capture(&row, columns_);
     if (charge > kRunBudget - used_ && !run_.empty() && !FlushRun()) return false;
-    run_.emplace_back().Parse(&bytes, columns_);
+    const size_t offset = runBytes_.size();
+    runBytes_ += row;
+    FindRowValues(runBytes_, offset, runBytes_.size(), &runStarts_);
+    run_.push_back({uint32_t(offset), uint32_t(row.size())});
     used_ += charge;
     // A row over the whole budget is a run of its own.
     if (used_ > kRunBudget && !FlushRun()) return false;
@@ -79,24 +92,29 @@ bool Sorter::Runs() {
 void Sorter::SortRun() {
   // Reversed first, so that the stable sort puts the later of equal rows
   // first.
-  std::reverse(run_.begin(), run_.end());
-  std::stable_sort(run_.begin(), run_.end(),
-                   [this](const SpooledRow& a, const SpooledRow& b) { return Before(a, b); });
+  order_.resize(run_.size());
+  for (size_t i = 0; i < order_.size(); ++i) order_[i] = int32_t(order_.size() - 1 - i);
+  std::stable_sort(order_.begin(), order_.end(), [this](int32_t a, int32_t b) {
+    return CompareRows(View(a), View(b), keys_, keyCount_) < 0;
+  });
 }
 
 bool Sorter::FlushRun() {
   if (!Runs()) return false;
   SortRun();
   runs_.push_back({spool_->Count(), int32_t(run_.size())});
-  const bool written = WriteRows(run_, spool_.get());
+  const bool written = WriteRun(spool_.get());
+  runBytes_.clear();
+  runStarts_.clear();
   run_.clear();
   used_ = 0;
   return written;
 }
 
-bool Sorter::WriteRows(const std::vector<SpooledRow>& rows, RowSpool* spool) const {
-  for (const SpooledRow& row : rows) {
-    if (!spool->Append(row.Bytes().data(), row.Bytes().size())) return false;
+bool Sorter::WriteRun(RowSpool* spool) const {
+  for (const int32_t row : order_) {
+    const RunRow& at = run_[size_t(row)];
+    if (!spool->Append(runBytes_.data() + at.offset, at.length)) return false;
   }
   return true;
 }
@@ -106,7 +124,7 @@ std::unique_ptr<RowSpool> Sorter::Finish() {
     // Everything fitted in memory: no run spool.
     std::unique_ptr<RowSpool> result = RowSpool::Make();
     SortRun();
-    if (!result || !WriteRows(run_, result.get())) return nullptr;
+    if (!result || !WriteRun(result.get())) return nullptr;
     return result;
   }
   if (!run_.empty() && !FlushRun()) return nullptr;

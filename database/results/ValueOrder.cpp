@@ -87,21 +87,25 @@ void AppendRowValue(std::string* row, const DBValueView& value) {
   if (length) row->append(reinterpret_cast<const char*>(value.data), length);
 }
 
+bool FindRowValues(const std::string& bytes, size_t begin, size_t end, std::vector<uint32_t>* starts) {
+  constexpr size_t kHeader = 6;
+  size_t at = begin;
+  while (at < end) {
+    uint32_t length;
+    if (end - at < kHeader) return false;
+    std::memcpy(&length, bytes.data() + at + 2, sizeof length);
+    if (length > end - at - kHeader) return false;
+    starts->push_back(uint32_t(at));
+    at += kHeader + length;
+  }
+  return true;
+}
+
 bool SpooledRow::Parse(std::string* bytes, int32_t columns) {
   bytes_.swap(*bytes);
   starts_.clear();
   starts_.reserve(size_t(std::max(columns, 0)));
-  constexpr size_t kHeader = 6;
-  size_t at = 0;
-  while (at < bytes_.size()) {
-    uint32_t length;
-    if (bytes_.size() - at < kHeader) break;
-    std::memcpy(&length, bytes_.data() + at + 2, sizeof length);
-    if (length > bytes_.size() - at - kHeader) break;
-    starts_.push_back(uint32_t(at));
-    at += kHeader + length;
-  }
-  if (at == bytes_.size() && int32_t(starts_.size()) == columns) return true;
+  if (FindRowValues(bytes_, 0, bytes_.size(), &starts_) && int32_t(starts_.size()) == columns) return true;
   Clear();
   return false;
 }
@@ -111,9 +115,11 @@ void SpooledRow::Clear() {
   starts_.clear();
 }
 
-DBValueView SpooledRow::Value(int32_t column) const {
-  if (column < 0 || column >= ColumnCount()) return {};
-  const char* at = bytes_.data() + starts_[size_t(column)];
+DBValueView SpooledRow::Value(int32_t column) const { return View().Value(column); }
+
+DBValueView RowView::Value(int32_t column) const {
+  if (column < 0 || column >= columns_) return {};
+  const char* at = bytes_ + starts_[column];
   int16_t type;
   uint32_t length;
   std::memcpy(&type, at, sizeof type);
@@ -121,8 +127,7 @@ DBValueView SpooledRow::Value(int32_t column) const {
   return CheckedValue(type, at + 6, int32_t(length));
 }
 
-int32_t CompareRows(const SpooledRow& a, const SpooledRow& b, const DBSortKey* keys,
-                    int32_t keyCount) {
+int32_t CompareRows(const RowView& a, const RowView& b, const DBSortKey* keys, int32_t keyCount) {
   for (int32_t k = 0; k < keyCount; ++k) {
     const int32_t order = CompareValues(a.Value(keys[k].column), b.Value(keys[k].column));
     if (order) return keys[k].descending ? -order : order;
@@ -132,4 +137,9 @@ int32_t CompareRows(const SpooledRow& a, const SpooledRow& b, const DBSortKey* k
     if (const int32_t order = CompareValues(a.Value(column), b.Value(column))) return order;
   }
   return 0;
+}
+
+int32_t CompareRows(const SpooledRow& a, const SpooledRow& b, const DBSortKey* keys,
+                    int32_t keyCount) {
+  return CompareRows(a.View(), b.View(), keys, keyCount);
 }

@@ -35,6 +35,27 @@ uint64_t ValueCompareCount();
 // Appends one value in the row form.
 void AppendRowValue(std::string* row, const DBValueView& value);
 
+// A row in the row form seen where its bytes lie: `starts` holds the offset
+// of each of its `columns` values in `bytes`. Borrows both.
+class RowView {
+ public:
+  RowView(const char* bytes, const uint32_t* starts, int32_t columns)
+      : bytes_(bytes), starts_(starts), columns_(columns) {}
+  // Null for a column it does not have.
+  DBValueView Value(int32_t column) const;
+  int32_t ColumnCount() const { return columns_; }
+
+ private:
+  const char* bytes_;
+  const uint32_t* starts_;
+  int32_t columns_;
+};
+
+// Appends the offset of each value of the row form in bytes [begin, end) to
+// starts; false when a stored length runs past the end (starts then holds
+// the values read so far).
+bool FindRowValues(const std::string& bytes, size_t begin, size_t end, std::vector<uint32_t>* starts);
+
 // A row in the row form with the start of each value.
 class SpooledRow {
  public:
@@ -47,6 +68,7 @@ class SpooledRow {
   DBValueView Value(int32_t column) const;
   int32_t ColumnCount() const { return int32_t(starts_.size()); }
   const std::string& Bytes() const { return bytes_; }
+  RowView View() const { return {bytes_.data(), starts_.data(), ColumnCount()}; }
 
  private:
   std::string bytes_;
@@ -55,5 +77,6 @@ class SpooledRow {
 
 // The keys first (negated when descending), then every column from the
 // first; 0 when all are equal.
+int32_t CompareRows(const RowView& a, const RowView& b, const DBSortKey* keys, int32_t keyCount);
 int32_t CompareRows(const SpooledRow& a, const SpooledRow& b, const DBSortKey* keys,
                     int32_t keyCount);

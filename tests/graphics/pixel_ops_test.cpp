@@ -84,3 +84,31 @@ TEST(MaskedBlend, SamplesTheNearestPixelAndStaysInsideTheSource) {
   MaskedBlend({source, 8, 2, 1, 32}, {mask, 8, 2, 1, 32}, 1, 0, 9, 3, {out.data(), 12, 4, 1, 24});
   for (int i = 0; i < 12; i += 3) EXPECT_EQ(out[i], 200) << i;
 }
+
+// Both destination depths give the byte formula, truncated per term, at
+// every mask level and for channels at and near both ends.
+TEST(MaskedBlend, EveryLevelGivesTheByteFormulaAtBothDepths) {
+  const uint32_t colours[] = {0x000000, 0xFFFFFF, 0xFF0001, 0x01FE80, 0x7F807F, 0x123456};
+  for (uint32_t m = 0; m < 256; ++m) {
+    uint32_t level = m << 8;
+    for (uint32_t s : colours) {
+      for (uint32_t d : colours) {
+        uint32_t source = s, out32 = d | 0xAB000000;
+        uint8_t out24[4] = {uint8_t(d), uint8_t(d >> 8), uint8_t(d >> 16), 0};
+        MaskedBlend({reinterpret_cast<uint8_t*>(&source), 4, 1, 1, 32},
+                    {reinterpret_cast<uint8_t*>(&level), 4, 1, 1, 32}, 0, 0, 1, 1,
+                    {reinterpret_cast<uint8_t*>(&out32), 4, 1, 1, 32});
+        MaskedBlend({reinterpret_cast<uint8_t*>(&source), 4, 1, 1, 32},
+                    {reinterpret_cast<uint8_t*>(&level), 4, 1, 1, 32}, 0, 0, 1, 1,
+                    {out24, 4, 1, 1, 24});
+        uint32_t expected = 0;
+        for (int shift : {0, 8, 16}) {
+          uint32_t a = s >> shift & 0xFF, b = d >> shift & 0xFF;
+          expected |= (a * (255 - m) / 255 + b * m / 255) << shift;
+        }
+        ASSERT_EQ(out32, expected) << m << " " << s << " " << d;
+        ASSERT_EQ(uint32_t(out24[0] | out24[1] << 8 | out24[2] << 16), expected) << m;
+      }
+    }
+  }
+}

@@ -371,9 +371,12 @@ int RunChild(const std::string& mode) {
 
 void BenchmarkTransfers() {
   std::printf("64 MiB written at once (checked on arrival):\n");
-  const double blocking = BlockingPair();
-  const double blockingRate = Throughput(kTransferSize, blocking);
-  std::printf("  blocking send/recv pair, one way     %8.1f MB/s\n", blockingRate);
+  // The best of three: the peer's figure swings most when the machine is
+  // busy, and the best one makes the ratios the harder to meet.
+  double blockingRate = 0;
+  for (int run = 0; run < 3; ++run)
+    blockingRate = std::max(blockingRate, Throughput(kTransferSize, BlockingPair()));
+  std::printf("  blocking send/recv pair, one way, best of 3 %8.1f MB/s\n", blockingRate);
   for (Drive drive : {Drive::kPoll, Drive::kTurns}) {
     const double seconds = RoundTrip(drive, Check::kCopy);
     if (seconds < 0) {

@@ -93,8 +93,10 @@ StringRecord* ByteQueue::Read(int32_t count) {
 }
 
 StringRecord* ByteQueue::ReadAll() {
-  // Less than half used, the storage would waste more than it saves.
-  if (head_ != 0 || capacity_ == 0 || length_ == 0 || length_ < capacity_ / 2) {
+  // Storage an emptied queue keeps stays, its pages warm for the next
+  // receive, and its bytes are copied; larger storage, which it would give
+  // back, is handed over unless less than half of it is used.
+  if (head_ != 0 || capacity_ <= kKeptWhenEmpty || length_ < capacity_ / 2) {
     StringRecord* bytes = Lookahead();
     Clear();
     return bytes;

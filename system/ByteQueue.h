@@ -12,8 +12,8 @@
 // is held as it is (shared with the caller, never written; the next append
 // copies what is still waiting into storage of the queue's own), and
 // reading everything that waits in storage of the queue's own, from its
-// start and filling at least half of it, hands that storage over as the
-// string read.
+// start, larger than the 1 MiB an emptied queue keeps and at least half
+// used, hands that storage over as the string read.
 #pragma once
 #include <cstddef>
 #include <cstdint>

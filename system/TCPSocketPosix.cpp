@@ -155,6 +155,9 @@ void TCPSocketPosix::CloseDescriptor() {
   if (descriptor_ != INVALID_SOCKET) shim::closesocket(descriptor_);
   descriptor_ = INVALID_SOCKET;
   acceptingConnections_ = false;
+  // Winsock reuses descriptor values: an answer about this one must not
+  // reach the next descriptor the socket opens in the same walk.
+  askedInterest_ = 0;
 }
 
 void TCPSocketPosix::Reset(bool full) {
@@ -164,6 +167,7 @@ void TCPSocketPosix::Reset(bool full) {
   descriptor_ = INVALID_SOCKET;
   receiveChunk_ = kDefaultReceiveChunk;
   receiveLimit_ = kBufferSize;
+  askedInterest_ = 0;
 }
 
 void TCPSocketPosix::PrepareForNewUse() {

@@ -80,6 +80,20 @@ class SelectedBitmap {
 int32_t Width(const MacRect& rect) { return int32_t(rect.right) - rect.left; }
 int32_t Height(const MacRect& rect) { return int32_t(rect.bottom) - rect.top; }
 
+// A top-down 32-bit header of the size.
+BITMAPINFO Info32(int32_t width, int32_t height) {
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  return info;
+}
+
+CountedDIBSection Section32(int32_t width, int32_t height, uint8_t** bits) {
+  BITMAPINFO header = Info32(width, height);
+  std::vector<uint8_t> info(sizeof(BITMAPINFOHEADER));
+  std::memcpy(info.data(), &header.bmiHeader, info.size());
+  return MakeSection(info, bits);
+}
+
 // Whether the DC draws into a 32-bit DIB section, whose pixels a software
 // pass can take and give back through a 32-bit work section unchanged.
 bool DrawsInto32BitDIB(HDC dc) {
@@ -338,11 +352,12 @@ void BitmapPicture::Draw(HDC dc, const MacRect& source, const MacRect& destinati
   ReleaseMemoryDC(token);
 }
 
-// The mask ANDed and the masked image ORed straight onto the destination:
-// the pixels of a copy through an off-screen bitmap without the copies. The
-// DC's colours are the defaults of a new DC while a 1-bit source is
-// stretched, so the mask's bits turn into black and white as they would
-// there.
+// Onto a 32-bit DIB, unscaled or by whole multiples, one software pass
+// through the work section. Elsewhere the mask ANDed and the masked image
+// ORed straight onto the destination: the pixels of a copy through an
+// off-screen bitmap without the copies. The DC's colours are the defaults of
+// a new DC while a 1-bit source is stretched, so the mask's bits turn into
+// black and white as they would there.
 void BitmapPicture::DrawTransparent(HDC dc, const MacRect& source, const MacRect& destination) {
   int32_t width = Width(destination), height = Height(destination);
   if (width <= 0 || height <= 0) return;
@@ -375,18 +390,11 @@ const uint8_t* BitmapPicture::Pixels32() {
   GdiFlush();
   if (depth_ == 32) return pixelBase_;
   if (converted_ && convertedChangeCount_ == changeCount_) return convertedBits_;
-  if (!converted_) {
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width_, -height_, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    converted_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    convertedBits_ = static_cast<uint8_t*>(bits);
-    if (!converted_) return nullptr;
-  }
+  if (!converted_) converted_ = Section32(width_, height_, &convertedBits_);
+  if (!converted_) return nullptr;
   // GetDIBits needs the bitmap out of any DC.
   if (memoryDC_) SelectObject(memoryDC_.get(), previousBitmap_);
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width_, -height_, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  BITMAPINFO info = Info32(width_, height_);
   WindowDC screen(nullptr);
   GetDIBits(screen.get(), bitmap_.get(), 0, UINT(height_), convertedBits_, &info, DIB_RGB_COLORS);
   if (memoryDC_) SelectObject(memoryDC_.get(), bitmap_.get());
@@ -398,14 +406,11 @@ uint8_t* BitmapPicture::WorkPixels(int32_t width, int32_t height) {
   if (work_ && workWidth_ == width && workHeight_ == height) return workBits_;
   // A new DC lets go of the old section before it is deleted.
   workDC_.reset();
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  work_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  work_ = Section32(width, height, &workBits_);
   if (work_) workDC_.reset(CreateCompatibleDC(nullptr));
   if (!workDC_) work_.reset();
   if (work_) SelectObject(workDC_.get(), work_.get());
-  workBits_ = work_ ? static_cast<uint8_t*>(bits) : nullptr;
+  if (!work_) workBits_ = nullptr;
   workWidth_ = work_ ? width : 0;
   workHeight_ = work_ ? height : 0;
   return workBits_;

@@ -4,6 +4,7 @@
 // frames, limits), and FolderItem.OpenAsPicture over both.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -17,12 +18,17 @@
 #include "graphics/PackedDIB.h"
 #include "graphics/PictureClass.h"
 #include "graphics/PictureFiles.h"
+#include "graphics/Shapes2D.h"
 #include "graphics/RunLengthPixels.h"
+#include "graphics/GdiObjects.h"
+#include "graphics/MetafileImport.h"
+#include "testsupport/EmfWriter.h"
 #include "testsupport/FakeQuickTime.h"
 #include "testsupport/GuardedBuffer.h"
 #include "testsupport/ImageFileWriter.h"
 #include "testsupport/PropertyAccess.h"
 #include "testsupport/RuntimeTestEnvironment.h"
+#include "testsupport/SeededMutations.h"
 
 namespace {
 
@@ -488,4 +494,126 @@ TEST_F(PictureImportTest, QuickTimesFailuresGiveNoneAndCloseTheImporter) {
   PictureRef bmp(Open(WriteBMP("photo.BMP", BMPBytes({40, 2, 2, 24, 0, {}, {}, Rows(2, 2, 24, false, Gradient)}))));
   EXPECT_TRUE(bmp);
   EXPECT_EQ(quickTime.importedFiles.size(), opened);
+}
+
+// ---- A corpus of damaged files -----------------------------------------------------------
+
+namespace {
+
+// A metafile with a record of every type the import translates.
+std::vector<uint8_t> EveryRecordEMF() {
+  auto words = [](std::initializer_list<int32_t> values) { return EmfBody().Words(values); };
+  EmfBody bitmap = EmfBody().Words({40, 2, 2, 0x00180001, 0, 0, 0, 0, 0, 0}).Bytes(
+      std::vector<uint8_t>(16, 0x55));
+  EmfBody text = EmfBody().Words({0, 0, 9, 9, 1, 0, 0, 3, 4, 2, 76, 0, 0, 0, 9, 9, 0});
+  EmfWriter writer;
+  writer.Add(38, words({1, 0, 2, 2, 0xFF})).Add(39, words({2, 0, 0xFF00, 0}))
+      .Add(37, words({1})).Add(37, words({2}))
+      .Add(82, EmfBody().U32(3).Words({-14, 0, 0, 0, 700, 1, 0}).Wide("Arial").Bytes(std::vector<uint8_t>(54)))
+      .Add(37, words({3})).Add(24, words({0x123456})).Add(27, words({1, 2})).Add(54, words({30, 40}))
+      .Add(43, words({1, 2, 30, 40})).Add(42, words({1, 2, 30, 40}))
+      .Add(44, words({1, 2, 30, 40, 5, 6})).Add(47, words({1, 2, 30, 40, 30, 20, 1, 2}))
+      .Add(3, words({0, 0, 9, 9, 3, 0, 0, 9, 0, 5, 9}))
+      .Add(86, EmfBody().Words({0, 0, 9, 9, 3}).U16(0).U16(0).U16(9).U16(0).U16(5).U16(9))
+      .Add(81, EmfBody().Words({0, 0, 9, 9, 3, 4, 0, 0, 2, 2, 80, 40, 120, 16, 0, 0xCC0020, 4, 4})
+                   .Bytes(bitmap.bytes()))
+      .Add(77, EmfBody().Words({0, 0, 9, 9, 3, 4, 4, 4, 0xCC0020, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                108, 40, 148, 16, 2, 2})
+                   .Bytes(bitmap.bytes()))
+      .Add(83, EmfBody(text).Bytes({'H', 'i'}))
+      .Add(84, EmfBody(text).Wide("Hi"));
+  return writer.File();
+}
+
+std::vector<uint8_t> FileBytes(const std::wstring& path) {
+  std::vector<uint8_t> bytes;
+  if (FILE* file = _wfopen(path.c_str(), L"rb")) {
+    for (int c; (c = std::fgetc(file)) != EOF;) bytes.push_back(uint8_t(c));
+    std::fclose(file);
+  }
+  return bytes;
+}
+
+// What a damaged file must leave as it found: the run-time's GDI objects
+// by kind and the native pictures alive.
+std::vector<int32_t> LiveCounts() {
+  std::vector<int32_t> counts;
+  for (GdiKind kind : {GdiKind::kPen, GdiKind::kBrush, GdiKind::kPatternBitmap, GdiKind::kDIBSection,
+                       GdiKind::kCompatibleBitmap, GdiKind::kRegion, GdiKind::kPalette, GdiKind::kDC}) {
+    counts.push_back(GdiLiveCount(kind));
+  }
+  int32_t tracked = 0;
+  for (TrackedObject* at = TrackedObject::MostRecentlyUsed(); at; at = at->LessRecentlyUsed()) ++tracked;
+  counts.push_back(tracked);
+  counts.push_back(int32_t(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)));
+  return counts;
+}
+
+}  // namespace
+
+TEST_F(PictureImportTest, DamagedFilesOfEveryKindImportWithoutLeaks) {
+  struct Seed {
+    const char* extension;
+    std::vector<uint8_t> bytes;
+  };
+  std::vector<Seed> seeds;
+  seeds.push_back({"emf", EveryRecordEMF()});
+  const std::wstring wmf = TestFilePath("seed.wmf");
+  HDC dc = CreateMetaFileW(wmf.c_str());
+  Rectangle(dc, 1, 1, 9, 9);
+  Ellipse(dc, 2, 2, 8, 8);
+  DeleteMetaFile(CloseMetaFile(dc));
+  seeds.push_back({"wmf", FileBytes(wmf)});
+  auto index = [](int32_t x, int32_t y) { return uint32_t(x + y) % 9; };
+  const std::vector<BMPSpec> bmps = {
+      {40, 5, 3, 24, 0, {}, {}, Rows(5, 3, 24, false, Gradient)},
+      {40, 5, 3, 8, 0, {}, kTable, Rows(5, 3, 8, false, index)},
+      {40, 6, 2, 4, kDIBCompressionRLE4, {}, kTable, {5, 0x12, 1, 0x30, 0, 0, 0, 5, 0x45, 0x67, 0x80, 0, 0, 1}, 0, 2835, 14},
+      {124, 5, 3, 32, 3, {0xFF0000, 0xFF00, 0xFF}, {}, Rows(5, 3, 32, false, Gradient)},
+      {40, 5, 3, 16, 3, {0xF800, 0x07E0, 0x001F}, {}, Rows(5, 3, 16, false, index)},
+      {40, 6, 2, 8, kDIBCompressionRLE8, {}, kTable, {3, 1, 0, 3, 2, 3, 4, 0, 0, 0, 6, 2, 0, 1}, 0, 2835, 14},
+  };
+  for (const BMPSpec& spec : bmps) seeds.push_back({"bmp", BMPBytes(spec)});
+  const TestImage small = MakeTestImage(8, 6, [](int32_t x, int32_t y) { return Gradient(x, y); });
+  for (auto [extension, format] : {std::pair{"png", TestImageFormat::kPNG}, {"jpg", TestImageFormat::kJPEG},
+                                   {"gif", TestImageFormat::kGIF}}) {
+    const std::wstring path = TestFilePath(std::string("seed.") + extension);
+    std::vector<TestImage> frames(format == TestImageFormat::kGIF ? 2 : 1, small);
+    ASSERT_TRUE(WriteTestImageFile(path, format, frames));
+    seeds.push_back({extension, FileBytes(path)});
+  }
+
+  // Unharmed, the metafile gives a shape of every kind.
+  const std::wstring emf = TestFilePath("seed.emf");
+  ASSERT_TRUE(WriteTestBytes(emf, seeds[0].bytes));
+  int32_t width = 0, height = 0;
+  ObjectRef group = ObjectRef::Adopt(ImportMetafileFile(Utf8OfTestPath(emf).c_str(), &width, &height));
+  ASSERT_TRUE(group);
+  EXPECT_EQ(Group2DCount(group.get(), 0), 11);
+  group = ObjectRef();
+
+  const std::vector<int32_t> baseline = LiveCounts();
+  const uint32_t casesPerSeed = 110;
+  for (size_t s = 0; s < seeds.size(); ++s) {
+    const Seed& seed = seeds[s];
+    ASSERT_FALSE(seed.bytes.empty()) << seed.extension;
+    // The file under test stays on disk, under a name of its kind, should it end the run.
+    const std::wstring path = TestFilePath(std::string("corpus.") + seed.extension);
+    for (uint32_t n = 0; n < casesPerSeed; ++n) {
+      const std::vector<uint8_t> bytes = MutatedCase(seed.bytes, uint32_t(s) * 1000 + n);
+      ASSERT_TRUE(WriteTestBytes(path, bytes));
+      const std::string utf8 = Utf8OfTestPath(path);
+      int32_t width = 0, height = 0;
+      if (std::string(seed.extension) == "emf" || std::string(seed.extension) == "wmf") {
+        RuntimeUnlockObject(ImportMetafileFile(utf8.c_str(), &width, &height));
+      } else {
+        PictureRelease(OpenPictureFile(utf8.c_str(), 1 + n % 2));
+      }
+      if (LiveCounts() != baseline) {
+        const std::wstring kept = TestFilePath("failing-" + std::to_string(s * 1000 + n) + "." + seed.extension);
+        WriteTestBytes(kept, bytes);
+        FAIL() << "case " << s * 1000 + n << " leaked; its file: " << Utf8OfTestPath(kept);
+      }
+    }
+  }
 }

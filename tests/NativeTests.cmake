@@ -26,6 +26,22 @@ native_unit_tests(native_dbstore_tests
 target_compile_definitions(native_dbstore_tests PRIVATE
                            DBSTORE_FILES="${t}/database/dbstore-files")
 
+# The engine's portable layers over the storage core: values, catalog,
+# BLOBs, conditions and table cursors.
+set(native_engine_sources ${CMAKE_SOURCE_DIR}/database/api/DBInterface.cpp
+                          ${CMAKE_SOURCE_DIR}/database/api/DBValue.cpp)
+foreach(unit FieldValues EngineDatabase Catalog Blob Condition TableCursor)
+  list(APPEND native_engine_sources ${CMAKE_SOURCE_DIR}/database/engine/${unit}.cpp)
+endforeach()
+add_library(native_engine STATIC ${native_engine_sources})
+target_link_libraries(native_engine PUBLIC native_storage)
+native_unit_tests(native_dbengine_tests
+                  SOURCES ${t}/database/dbstore_support.cpp ${t}/database/dbengine_catalog_test.cpp
+                          ${t}/database/dbengine_blob_test.cpp ${t}/database/dbengine_cursor_test.cpp
+                  LIBS native_engine)
+target_compile_definitions(native_dbengine_tests PRIVATE
+                           DBSTORE_FILES="${t}/database/dbstore-files")
+
 # The stream forms that need no real file (the rest of tests/files reads
 # back through Win32).
 native_unit_tests(native_files_tests SOURCES ${t}/files/stream_forms_test.cpp LIBS native_files)

@@ -574,3 +574,31 @@ TEST(EmfRecordReaderTest, RecordsAreReadWithinTheirSize) {
   EXPECT_FALSE(fresh.Read(rectangle.data(), 4, &sink));
   EXPECT_EQ(sink.kinds.size(), 1u);
 }
+
+TEST_F(MetafileImportTest, AdoptedShapesLeaveTheListAsAppendsWould) {
+  for (uint32_t before : {0u, 5u, 16u}) {
+    for (uint32_t added : {0u, 1u, 37u, 300u}) {
+      ObjectRef appended = ObjectRef::Adopt(CreateInstance(GetGroup2DDefinition()));
+      ObjectRef adopted = ObjectRef::Adopt(CreateInstance(GetGroup2DDefinition()));
+      std::vector<RuntimeObject*> fresh;
+      for (uint32_t i = 0; i < before + added; ++i) {
+        ObjectRef shape = ObjectRef::Adopt(CreateInstance(GetOvalShapeDefinition()));
+        Group2DAppend(appended.get(), shape.get());
+        if (i < before) {
+          Group2DAppend(adopted.get(), shape.get());
+        } else {
+          fresh.push_back(shape.release());
+        }
+      }
+      ASSERT_TRUE(ShapeContainerAdopt(adopted.get(), fresh.data(), uint32_t(fresh.size())));
+      const ShapeMemberList& a = As<ShapeContainerFields>(appended)->members;
+      const ShapeMemberList& b = As<ShapeContainerFields>(adopted)->members;
+      EXPECT_EQ(a.count, b.count) << before << " + " << added;
+      EXPECT_EQ(a.capacity, b.capacity) << before << " + " << added;
+      for (uint32_t i = 0; i < a.count && i < b.count; ++i) ASSERT_EQ(a.block[i], b.block[i]) << i;
+    }
+  }
+  RuntimeObject* shape = CreateInstance(GetOvalShapeDefinition());
+  EXPECT_FALSE(ShapeContainerAdopt(shape, &shape, 1));  // not a container: still the caller's
+  RuntimeUnlockObject(shape);
+}

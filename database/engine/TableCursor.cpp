@@ -2,6 +2,7 @@
 #include "database/engine/TableCursor.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -382,11 +383,14 @@ int32_t DBEngineCursor::ColumnType(int32_t index) {
 
 bool DBEngineCursor::Locator(int32_t index) {
   if (!db_ || !onRow_ || kind_ != Kind::kTable || index < 0 || index >= ColumnCount()) return false;
-  target_ = table_->name + "!" + StringBytes(columns_[size_t(index)].name.get());
+  // Built in place: both keep their room from call to call.
+  const StringRecord* name = columns_[size_t(index)].name.get();
+  target_.assign(table_->name).append(1, '!');
+  target_.append(reinterpret_cast<const char*>(StringData(name)), StringLength(name));
   condition_.clear();
   for (uint8_t column : table_->keyColumns) {
     if (!condition_.empty()) condition_ += " and ";
-    condition_ += table_->ColumnNumbered(column)->name + "=";
+    condition_.append(table_->ColumnNumbered(column)->name).append(1, '=');
     if (!AppendKeyValue(column)) return false;
   }
   return true;
@@ -397,7 +401,11 @@ bool DBEngineCursor::AppendKeyValue(uint8_t column) {
   if (FieldOf(column, &field) != DBFieldLookup::kFound) return true;
   switch (field.type) {
     case kDBFieldInt16:
-    case kDBFieldInt32: condition_ += std::to_string(field.integer); return true;
+    case kDBFieldInt32: {
+      char digits[12];
+      condition_.append(digits, std::to_chars(digits, digits + sizeof digits, field.integer).ptr);
+      return true;
+    }
     case kDBFieldText: condition_ += Quoted(field.bytes, field.length); return true;
     case kDBFieldSingle:
     case kDBFieldDouble: {

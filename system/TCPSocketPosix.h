@@ -16,8 +16,9 @@
 // Transfers: a readable socket receives straight into its receive queue,
 // up to 1 MiB per poll, in chunks that start at 8 KiB and double each time
 // a receive fills one, up to the size the buffers were given (1 MiB unless
-// refused); Reset puts the chunk back to 8 KiB. A writable socket sends
-// until the queue is empty or the system takes less than offered. A
+// refused); Reset puts the chunk back to 8 KiB. A writable socket offers
+// its whole send queue in one send; what the system does not take waits
+// for the next poll. A
 // readable server accepts as many waiting connections as its pool has
 // standby sockets (one at least, as a plain listener does); its delivery
 // refills the pool.

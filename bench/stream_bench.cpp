@@ -12,6 +12,7 @@
 // ReadLong loop. Nothing is asserted.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +31,7 @@ namespace {
 constexpr int32_t kBlock = 64 * 1024;
 constexpr double kMegabyte = 1024.0 * 1024.0;
 constexpr int32_t kLineBytes = 80;
+constexpr int kBlockTurns = 3;
 
 double Timed(const std::function<void()>& work) {
   const double start = Now();
@@ -282,22 +284,28 @@ bool BinaryReads(const ScratchFolder& folder, int64_t size, const Rates& raw) {
       !ReadLoop(folder, "ReadDouble by count", 8, size, raw, [](RuntimeObject* s) { BinaryStreamReadDouble(s); }))
     return false;
 
-  // Block rows meet raw blocks measured just before them: the machine's
-  // load moves these figures more than anything the stream does.
-  double rawNow = 0;
-  if (!RawRead(folder.File(L"data.bin"), &rawNow)) return false;
-  ObjectRef binary = StreamObject(NewBinaryStream, folder.FileString(L"data.bin"), 1);
-  if (!binary) return Fail("opening the BinaryStream");
-  int64_t total = 0;
-  const double seconds = Timed([&] {
-    for (;;) {
-      StringRef block = StringRef::Adopt(BinaryStreamRead(binary.get(), kBlock, nullptr));
-      if (!block) break;
-      total += StringLength(block.get());
-    }
-  });
-  ReportAgainst("Read(65536)", Rate(total, seconds), "fread65536",
-                CRead(folder.File(L"data.bin"), kBlock), "raw", rawNow, 0.9);
+  // Block rows meet raw blocks measured beside them, the best of three
+  // turns each: the machine's load moves these figures more than anything
+  // the stream does.
+  double rawNow = 0, rate = 0;
+  for (int turn = 0; turn < kBlockTurns; ++turn) {
+    double rawTurn = 0;
+    if (!RawRead(folder.File(L"data.bin"), &rawTurn)) return false;
+    rawNow = std::max(rawNow, rawTurn);
+    ObjectRef binary = StreamObject(NewBinaryStream, folder.FileString(L"data.bin"), 1);
+    if (!binary) return Fail("opening the BinaryStream");
+    int64_t total = 0;
+    const double seconds = Timed([&] {
+      for (;;) {
+        StringRef block = StringRef::Adopt(BinaryStreamRead(binary.get(), kBlock, nullptr));
+        if (!block) break;
+        total += StringLength(block.get());
+      }
+    });
+    rate = std::max(rate, Rate(total, seconds));
+  }
+  ReportAgainst("Read(65536)", rate, "fread65536", CRead(folder.File(L"data.bin"), kBlock), "raw",
+                rawNow, 0.9);
   return true;
 }
 
@@ -307,20 +315,22 @@ bool BinaryWrites(const ScratchFolder& folder, int64_t size, const Rates& raw) {
       !WriteLoop(folder, "WriteDouble", 8, size, raw, [](RuntimeObject* s, int64_t i) { BinaryStreamWriteDouble(s, double(i)); }))
     return false;
 
-  double rawNow = 0;
-  if (!RawWrite(folder.File(L"peer.bin"), size, &rawNow)) return false;
-  double seconds = 0;
-  {
+  double rawNow = 0, rate = 0;
+  const StringRef block = StringRef::Adopt(NewString(std::string(kBlock, 'w'), kEncodingNone));
+  for (int turn = 0; turn < kBlockTurns; ++turn) {
+    double rawTurn = 0;
+    if (!RawWrite(folder.File(L"peer.bin"), size, &rawTurn)) return false;
+    rawNow = std::max(rawNow, rawTurn);
     ObjectRef binary = StreamObject(NewBinaryStream, folder.FileString(L"data.bin"), 0);
     if (!binary) return Fail("creating the BinaryStream");
-    const StringRef block = StringRef::Adopt(NewString(std::string(kBlock, 'w'), kEncodingNone));
-    seconds = Timed([&] {
+    const double seconds = Timed([&] {
       for (int64_t done = 0; done < size; done += kBlock) BinaryStreamWrite(binary.get(), block.get());
       binary = ObjectRef();
     });
+    rate = std::max(rate, Rate(size, seconds));
   }
-  ReportAgainst("Write(64 KiB)", Rate(size, seconds), "fwrite65536",
-                CWrite(folder.File(L"peer.bin"), kBlock, size), "raw", rawNow, 0.9);
+  ReportAgainst("Write(64 KiB)", rate, "fwrite65536", CWrite(folder.File(L"peer.bin"), kBlock, size),
+                "raw", rawNow, 0.9);
   return true;
 }
 

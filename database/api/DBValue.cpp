@@ -1,10 +1,12 @@
 // Conversions of engine values and edit texts.
 #include "database/api/DBValue.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "core/Date.h"
 #include "core/Numeric.h"
@@ -55,26 +57,24 @@ char* PutWords(char* out, int32_t a, int32_t b, int32_t c, int firstWidth, char 
 
 // "yyyy-MM-dd", "HH:mm:ss" or both with a blank between, from the stored
 // words, never through a locale (which refuses or alters dates it thinks
-// invalid).
-StringRecord* DateText(const DBValueView& value) {
+// invalid); the end of the text.
+char* PutDateText(const DBValueView& value, char* out) {
   const DBDateWords words = DBValueDateWords(value);
-  char text[48];
-  char* end = text;
-  if (value.type != kDBTime) end = PutWords(end, words.year, words.month, words.day, 4, '-');
-  if (value.type == kDBTimeStamp) *end++ = ' ';
-  if (value.type != kDBDate) end = PutWords(end, words.hour, words.minute, words.second, 2, ':');
-  return NewString(text, size_t(end - text), kEncodingASCII);
+  if (value.type != kDBTime) out = PutWords(out, words.year, words.month, words.day, 4, '-');
+  if (value.type == kDBTimeStamp) *out++ = ' ';
+  if (value.type != kDBDate) out = PutWords(out, words.hour, words.minute, words.second, 2, ':');
+  return out;
 }
 
 // Two decimals at most, a final ".0" dropped ("2", "2.25", ".5"), as the
 // number format "-#.0#" shows it: correctly rounded, no leading zero, the
 // second decimal only when it is not 0, no sign on a value that shows only
-// zeros. Built here directly, as results are drained a value at a time. A
-// number that rounds to nothing at two decimals (0, 0.001) would read "", as
-// a NULL does, and be lost by whatever writes the text back: it gets its
-// plain digits instead.
-StringRecord* DoubleText(double number) {
-  if (!std::isfinite(number)) return NumberToString(number, 15, kNumberGeneral);
+// zeros. The end of the text; null for a number that is not finite or
+// rounds to nothing at two decimals (0, 0.001), which would read "", as a
+// NULL does, and be lost by whatever writes the text back: such numbers read
+// in full instead.
+char* PutDoubleText(double number, char* out) {
+  if (!std::isfinite(number)) return nullptr;
   // The largest double has 309 whole digits.
   char digits[320];
   const std::to_chars_result fixed = std::to_chars(digits, digits + sizeof digits,
@@ -83,19 +83,15 @@ StringRecord* DoubleText(double number) {
   const char* whole = digits;
   while (whole < point && *whole == '0') ++whole;
   const char tenths = point[1], hundredths = point[2];
-  if (whole == point && tenths == '0' && hundredths == '0')
-    return NumberToString(number, 15, kNumberGeneral);
-  char text[sizeof digits + 1];
-  size_t length = 0;
-  if (number < 0) text[length++] = '-';
-  std::memcpy(text + length, whole, size_t(point - whole));
-  length += size_t(point - whole);
+  if (whole == point && tenths == '0' && hundredths == '0') return nullptr;
+  if (number < 0) *out++ = '-';
+  out = std::copy(whole, point, out);
   if (tenths != '0' || hundredths != '0') {
-    text[length++] = '.';
-    text[length++] = tenths;
-    if (hundredths != '0') text[length++] = hundredths;
+    *out++ = '.';
+    *out++ = tenths;
+    if (hundredths != '0') *out++ = hundredths;
   }
-  return NewString(text, uint32_t(length), kEncodingASCII);
+  return out;
 }
 
 bool BeginsWithT(const uint8_t* bytes, uint32_t length) {
@@ -137,16 +133,32 @@ DBDateWords DBValueDateWords(const DBValueView& value) {
   return words;
 }
 
-StringRecord* DBValueText(const DBValueView& value) {
+int32_t DBMadeValueText(const DBValueView& value, char (&text)[kDBMadeTextRoom]) {
+  char* end = nullptr;
   switch (value.type) {
-    case kDBSmallInt: return StringFromLong(ReadHost<int16_t>(value));
-    case kDBInteger: return StringFromLong(ReadHost<int32_t>(value));
-    case kDBFloat: return NumberToString(ReadHost<float>(value), 7, kNumberGeneral);
-    case kDBDouble: return DoubleText(ReadHost<double>(value));
+    case kDBSmallInt: end = std::to_chars(text, std::end(text), ReadHost<int16_t>(value)).ptr; break;
+    case kDBInteger: end = std::to_chars(text, std::end(text), ReadHost<int32_t>(value)).ptr; break;
+    case kDBDouble: end = PutDoubleText(ReadHost<double>(value), text); break;
     case kDBDate:
     case kDBTime:
-    case kDBTimeStamp: return DateText(value);
-    case kDBBoolean: return DBBooleanText(value.data[0] != 0);
+    case kDBTimeStamp: end = PutDateText(value, text); break;
+    case kDBBoolean: {
+      const bool on = value.data[0] != 0;
+      end = std::copy_n(on ? "true" : "false", on ? 4 : 5, text);
+      break;
+    }
+    default: break;
+  }
+  return end ? int32_t(end - text) : -1;
+}
+
+StringRecord* DBValueText(const DBValueView& value) {
+  char text[kDBMadeTextRoom];
+  const int32_t length = DBMadeValueText(value, text);
+  if (length >= 0) return NewString(text, size_t(length), kEncodingASCII);
+  switch (value.type) {
+    case kDBFloat: return NumberToString(ReadHost<float>(value), 7, kNumberGeneral);
+    case kDBDouble: return NumberToString(ReadHost<double>(value), 15, kNumberGeneral);
     default: return DBIsTextCode(value.type) ? TextOf(value) : nullptr;
   }
 }

@@ -35,6 +35,12 @@ DBDateWords DBValueDateWords(const DBValueView& value);
 // is those bytes unchanged.
 bool DBIsTextCode(int32_t type);
 StringRecord* DBValueText(const DBValueView& value);
+// DBValueText's text of a value whose text is made from it (integers, most
+// doubles, dates, times, timestamps, booleans) written to `text`, without a
+// string: its length. -1 for every other value (texts, bytes, nulls, singles
+// and the doubles read in full), whose text only DBValueText gives.
+constexpr int32_t kDBMadeTextRoom = 320;
+int32_t DBMadeValueText(const DBValueView& value, char (&text)[kDBMadeTextRoom]);
 double DBValueNumber(const DBValueView& value);
 // The number truncated toward zero (saturated at the 32-bit limits).
 int32_t DBValueInteger(const DBValueView& value);

@@ -64,6 +64,9 @@ struct RowScratch {
 // in as they are.
 void AppendValueText(std::string* row, const DBValueView& value) {
   if (DBIsTextCode(value.type)) return AppendText(row, value.data, value.length);
+  char made[kDBMadeTextRoom];
+  const int32_t length = DBMadeValueText(value, made);
+  if (length >= 0) return AppendText(row, reinterpret_cast<const uint8_t*>(made), uint32_t(length));
   StringRef text = StringRef::Adopt(DBValueText(value));
   AppendText(row, StringData(text.get()), StringLength(text.get()));
 }

@@ -15,6 +15,7 @@ constexpr uint32_t kMapDataPosition = 8;  // within the metadata file
 constexpr size_t kExtentsKept = 8;
 constexpr uint32_t kMaxReadAhead = 1u << 20;
 constexpr uint32_t kScanChunk = 1u << 16;
+constexpr uint32_t kLongRange = 4 * VFSCore::kNewBlockLength;
 constexpr uint32_t kNewData = VFSCore::kNewBlockLength - VFSCore::kBlockOverhead;
 
 // How far to read from a block when wanted more bytes follow: the block
@@ -23,6 +24,15 @@ constexpr uint32_t kNewData = VFSCore::kNewBlockLength - VFSCore::kBlockOverhead
 uint32_t ReadAhead(uint32_t wanted) {
   if (wanted <= kNewData) return VFSCore::kNewBlockLength;
   return std::min(kMaxReadAhead, std::max(wanted / kNewData + 2, 64u) * VFSCore::kNewBlockLength);
+}
+
+// The bits of the double holding a whole number exactly, without the
+// floating-point unit.
+uint64_t WholeDoubleBits(uint32_t value) {
+  if (value == 0) return 0;
+  const int exponent = 31 - __builtin_clz(value);
+  const uint64_t fraction = (uint64_t(value) << (52 - exponent)) & ((uint64_t(1) << 52) - 1);
+  return (uint64_t(1023 + exponent) << 52) | fraction;
 }
 
 uint64_t DoubleBits(double value) {
@@ -303,8 +313,14 @@ const uint8_t* VFSCore::Load(uint32_t offset, uint32_t span, uint32_t need,
   if (!disk_ || offset >= diskLength_) return nullptr;
   span = std::max(std::min(span, diskLength_ - offset), std::min(need, diskLength_ - offset));
   if (span < need) return nullptr;
-  Extent& extent = *std::min_element(extents_.begin(), extents_.end(),
-                                     [](const Extent& a, const Extent& b) { return a.stamp < b.stamp; });
+  // Long ranges are read one after another into one buffer, which stays in
+  // the processor's cache; short ones are kept longer, the least used going.
+  Extent& extent = span >= kLongRange
+                       ? extents_.front()
+                       : *std::min_element(extents_.begin() + 1, extents_.end(),
+                                           [](const Extent& a, const Extent& b) {
+                                             return a.stamp < b.stamp;
+                                           });
   extent.size = 0;
   if (extent.capacity < span) {
     extent.bytes.reset(new (std::nothrow) uint8_t[span]);
@@ -332,6 +348,12 @@ void VFSCore::EncodeDouble(uint8_t* out, double value) const {
   }
 }
 
+uint64_t VFSCore::StoredBits(const uint8_t* in) const {
+  uint64_t bits;
+  std::memcpy(&bits, in, 8);
+  return version_ == 1 ? bits : __builtin_bswap64(bits);
+}
+
 double VFSCore::DecodeDouble(const uint8_t* in) const {
   // The host is little-endian: only the big-endian versions turn the bytes.
   uint64_t bits;
@@ -351,12 +373,29 @@ void VFSCore::EncodeHeader(uint8_t* out, uint32_t fileId, uint32_t sequence, uin
   EncodeDouble(out + 20, next);
 }
 
+bool VFSCore::DecodeOffset(const uint8_t* in, uint32_t expected, uint32_t limit,
+                           uint32_t* out) const {
+  // Nearly every stored offset is the one expected; comparing its exact bits
+  // spares the floating-point checks, which any other value still passes.
+  if (StoredBits(in) == WholeDoubleBits(expected) && expected <= limit) {
+    *out = expected;
+    return true;
+  }
+  return CheckedDoubleToOffset(DecodeDouble(in), limit, out);
+}
+
 bool VFSCore::DecodeHeader(const uint8_t* bytes, uint32_t offset, Header* header) const {
   if (GetBigEndian32(bytes) != kBlockStart) return false;
   Header read{GetBigEndian32(bytes + 4), GetBigEndian32(bytes + 8), 0, 0};
-  if (!CheckedDoubleToOffset(DecodeDouble(bytes + 12), diskLength_ - offset, &read.length) ||
-      read.length <= kBlockOverhead ||
-      !CheckedDoubleToOffset(DecodeDouble(bytes + 20), kLimit + kNewBlockLength, &read.next)) {
+  if (!DecodeOffset(bytes + 12, kNewBlockLength, diskLength_ - offset, &read.length) ||
+      read.length <= kBlockOverhead) {
+    return false;
+  }
+  // A next block usually follows at once, or there is none.
+  const uint32_t after = offset + read.length;
+  if (StoredBits(bytes + 20) == 0) {
+    read.next = 0;
+  } else if (!DecodeOffset(bytes + 20, after, kLimit + kNewBlockLength, &read.next)) {
     return false;
   }
   *header = read;

@@ -220,6 +220,10 @@ class VFSCore {
                     uint32_t next) const;
   void EncodeDouble(uint8_t* out, double value) const;
   double DecodeDouble(const uint8_t* in) const;
+  // A stored double's bits in the host's order.
+  uint64_t StoredBits(const uint8_t* in) const;
+  // A stored offset or length that must be whole and at most limit.
+  bool DecodeOffset(const uint8_t* in, uint32_t expected, uint32_t limit, uint32_t* out) const;
 
   bool LoadMap();
   void RebuildMap();

@@ -472,3 +472,44 @@ TEST(VirtualContainerTest, ABrokenChainStopsWhereItBreaksAndIsRecorded) {
     EXPECT_NE(volume->Core().Damage().kind, VFSDamageKind::kNone) << c.what;
   }
 }
+
+TEST(VirtualContainerTest, BlocksLinkOnlyThroughExactWholeValues) {
+  struct Case {
+    const char* what;
+    int block;        // whose field is changed: 0 or 1
+    uint32_t field;   // 12: length, 20: next offset
+    double shift;     // added to the stored value (NAN: -0.0 stored)
+    int32_t expected;  // bytes read before the chain ends; -1: the item does not open
+  };
+  for (const uint32_t version : {1u, 3u}) {
+    ContainerBuilder base(version, 4);
+    base.AddBlock(2, 0, 1024, 0, base.Item(8, kFold, 0, "/", base.FolderData({3}, 1)));
+    const uint32_t first = base.End();
+    const std::string data = Pattern(2500);
+    base.AddBlock(3, 0, 1024, first + 1024, base.Item(2500, kText, 2, "f", data));
+    base.AddBlock(3, 1, 1024, first + 2048, data.substr(736));
+    base.AddBlock(3, 2, 1024, 0, data.substr(736 + 992));
+    for (const Case& c : {Case{"as written", 0, 20, 0, 2500},
+                          Case{"half past the next block", 1, 20, 0.5, 736},
+                          Case{"a hair before the next block", 1, 20, -1.0 / (1 << 30), 736},
+                          Case{"next as minus zero", 0, 20, NAN, 736},
+                          Case{"length not whole", 1, 12, 1.0 / (1 << 20), 736},
+                          Case{"first length not whole", 0, 12, 1.0 / (1 << 20), -1}}) {
+      ContainerBuilder builder = base;
+      const uint32_t at = first + 1024 * uint32_t(c.block);
+      const double stored = c.field == 12 ? 1024.0 : double(at + 1024);
+      builder.Patch(at + c.field, builder.HeaderDouble(std::isnan(c.shift) ? -0.0 : stored + c.shift));
+      std::unique_ptr<VHFS> volume = VHFS::OpenVolume(StreamOf(builder.Bytes()));
+      ASSERT_NE(volume, nullptr) << c.what;
+      std::unique_ptr<VHFSStream> stream =
+          volume->OpenItemStream(volume->FindChild(volume->GetRootItem(), "f"));
+      EXPECT_EQ(stream == nullptr, c.expected < 0) << c.what << version;
+      if (!stream) continue;
+      std::string back(2500, '\0');
+      int32_t got = 0;
+      EXPECT_EQ(stream->Read(&back[0], 2500, &got), c.expected == 2500) << c.what << version;
+      EXPECT_EQ(got, c.expected) << c.what << version;
+      EXPECT_EQ(back.substr(0, size_t(got)), data.substr(0, size_t(got))) << c.what << version;
+    }
+  }
+}

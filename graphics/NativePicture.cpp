@@ -364,7 +364,7 @@ void BitmapPicture::DrawTransparent(HDC dc, const MacRect& source, const MacRect
   if (DrawsInto32BitDIB(dc) && Inside(source, width_, height_) &&
       WholeMultiple(width, Width(source)) && WholeMultiple(height, Height(source))) {
     const uint8_t* pixels = Pixels32();
-    if (pixels && BlendThroughWork(dc, destination, [&](uint8_t* work) {
+    if (pixels && BlendThroughWork(dc, destination, false, [&](uint8_t* work) {
           TransparentCopy({const_cast<uint8_t*>(pixels), width_ * 4, width_, height_, 32},
                           {maskBits_, int32_t(DIBStride(width_, 1)), width_, height_, 1},
                           source.left, source.top, source.right, source.bottom,
@@ -416,6 +416,19 @@ uint8_t* BitmapPicture::WorkPixels(int32_t width, int32_t height) {
   return workBits_;
 }
 
+bool BitmapPicture::Opaque() {
+  if (opaqueKnown_ && opaqueChangeCount_ == changeCount_) return opaque_;
+  GdiFlush();
+  opaque_ = depth_ == 32 && bitmap_;
+  for (int32_t y = 0; opaque_ && y < height_; ++y) {
+    const uint8_t* row = pixelBase_ + size_t(y) * size_t(rowBytes_);
+    for (int32_t x = 0; opaque_ && x < width_; ++x) opaque_ = row[4 * x + 1] == 0;
+  }
+  opaqueKnown_ = true;
+  opaqueChangeCount_ = changeCount_;
+  return opaque_;
+}
+
 void BitmapPicture::DrawMasked(HDC dc, const MacRect& source, const MacRect& destination) {
   int32_t width = Width(destination), height = Height(destination);
   auto* mask = static_cast<BitmapPicture*>(mask_);
@@ -426,7 +439,7 @@ void BitmapPicture::DrawMasked(HDC dc, const MacRect& source, const MacRect& des
     OutputDebugStringA("hBitmap or destBits is null\n");
     return;
   }
-  BlendThroughWork(dc, destination, [&](uint8_t* work) {
+  BlendThroughWork(dc, destination, mask->Opaque(), [&](uint8_t* work) {
     MaskedBlend({const_cast<uint8_t*>(sourcePixels), width_ * 4, width_, height_, 32},
                 {const_cast<uint8_t*>(maskPixels), mask->width_ * 4, mask->width_, mask->height_, 32},
                 source.left, source.top, source.right, source.bottom,
@@ -435,11 +448,14 @@ void BitmapPicture::DrawMasked(HDC dc, const MacRect& source, const MacRect& des
 }
 
 template <class Blend>
-bool BitmapPicture::BlendThroughWork(HDC dc, const MacRect& destination, Blend blend) {
+bool BitmapPicture::BlendThroughWork(HDC dc, const MacRect& destination, bool writesAll,
+                                     Blend blend) {
   int32_t width = Width(destination), height = Height(destination);
   uint8_t* work = WorkPixels(width, height);
   if (!work) return false;
-  BitBlt(workDC_.get(), 0, 0, width, height, dc, destination.left, destination.top, SRCCOPY);
+  if (!writesAll) {
+    BitBlt(workDC_.get(), 0, 0, width, height, dc, destination.left, destination.top, SRCCOPY);
+  }
   GdiFlush();
   blend(work);
   BitBlt(dc, destination.left, destination.top, width, height, workDC_.get(), 0, 0, SRCCOPY);

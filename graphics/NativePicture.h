@@ -179,10 +179,15 @@ class BitmapPicture : public NativePicture {
   // The 32-bit work section of the size, kept from the last draw of that
   // size and selected into workDC_; null when it cannot be made.
   uint8_t* WorkPixels(int32_t width, int32_t height);
-  // Copies the destination area into the work section, lets blend change
-  // its pixels and copies them back; false when there is no work section.
+  // Copies the destination area into the work section (unless the blend
+  // writes every pixel), lets blend change its pixels and copies them back;
+  // false when there is no work section.
   template <class Blend>
-  bool BlendThroughWork(HDC dc, const MacRect& destination, Blend blend);
+  bool BlendThroughWork(HDC dc, const MacRect& destination, bool writesAll, Blend blend);
+  // Whether the picture, taken as a mask, shows no destination anywhere (a
+  // 32-bit picture whose green bytes are all 0); kept until the change count
+  // moves.
+  bool Opaque();
 
   PictureDrawPort* drawPort_ = nullptr;
   CountedDIBSection bitmap_;
@@ -201,6 +206,9 @@ class BitmapPicture : public NativePicture {
   int32_t workHeight_ = 0;
   // Holds the work section selected; deleted before it (declared after).
   CountedDC workDC_;
+  bool opaqueKnown_ = false;
+  bool opaque_ = false;
+  int32_t opaqueChangeCount_ = 0;
   uint8_t* pixelBase_ = nullptr;
   int32_t rowBytes_ = 0;
   CountedDC memoryDC_;

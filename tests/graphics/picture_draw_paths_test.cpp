@@ -188,9 +188,12 @@ class Target {
   PortRef port_;
 };
 
+enum class MaskKind { kNone, kGreys, kOpaque };
+
 // A 9 x 7 picture of the depth: a white frame and diagonal, colours
-// elsewhere; with a mask, greys from transparent to opaque across it.
-PictureRef Sprite(int32_t depth, bool masked) {
+// elsewhere; with a mask of greys from transparent to opaque across it, or
+// opaque throughout.
+PictureRef Sprite(int32_t depth, MaskKind maskKind) {
   PictureRef picture(BitmapPicture::Create(9, 7, depth));
   PortRef port(picture->NewGraphics());
   for (int16_t x = 1; x < 8; ++x) {
@@ -199,14 +202,15 @@ PictureRef Sprite(int32_t depth, bool masked) {
   }
   port->SetForeColor({0xFFFF, 0xFFFF, 0xFFFF});
   for (int16_t i = 1; i < 6; ++i) port->FillRect({i, i, int16_t(i + 1), int16_t(i + 1)});
-  if (masked) {
+  if (maskKind != MaskKind::kNone) {
     PictureEnsureMask(picture.get());
     PortRef mask(picture->Mask()->NewGraphics());
-    for (int16_t x = 0; x < 9; ++x) {
+    for (int16_t x = 0; maskKind == MaskKind::kGreys && x < 9; ++x) {
       uint16_t grey = uint16_t(x * 0xFFFF / 8);
       mask->SetForeColor({grey, grey, grey});
       mask->FillRect({0, x, 7, int16_t(x + 1)});
     }
+    if (maskKind == MaskKind::kOpaque) mask->FillRect({0, 0, 7, 9});
   }
   return picture;
 }
@@ -246,9 +250,10 @@ using PictureDrawPathsTest = HostTest;
 }  // namespace
 
 TEST_F(PictureDrawPathsTest, NewDrawsLeaveThePixelsOfTheOldOnEveryTarget) {
-  for (bool masked : {false, true}) {
+  for (MaskKind maskKind : {MaskKind::kNone, MaskKind::kGreys, MaskKind::kOpaque}) {
+    bool masked = maskKind != MaskKind::kNone;
     for (int32_t depth : {1, 4, 8, 16, 24, 32}) {
-      PictureRef sprite = Sprite(depth, masked);
+      PictureRef sprite = Sprite(depth, maskKind);
       auto* bitmap = static_cast<BitmapPicture*>(sprite.get());
       for (int32_t targetDepth : {0, 8, 16, 24, 32}) {
         for (const Placement& at : kPlacements) {
@@ -258,7 +263,7 @@ TEST_F(PictureDrawPathsTest, NewDrawsLeaveThePixelsOfTheOldOnEveryTarget) {
           DrawOld(expected, bitmap, at, !masked);
           DrawOld(expected, bitmap, at, !masked);
           EXPECT_EQ(drawn.Colours(), expected.Colours())
-              << (masked ? "masked" : "transparent") << " depth " << depth << " onto "
+              << (masked ? "masked " : "transparent ") << int(maskKind) << " depth " << depth << " onto "
               << targetDepth << " " << at.name;
         }
       }
@@ -269,7 +274,7 @@ TEST_F(PictureDrawPathsTest, NewDrawsLeaveThePixelsOfTheOldOnEveryTarget) {
 TEST_F(PictureDrawPathsTest, AChangedPictureDrawsItsNewPixels) {
   for (bool masked : {false, true}) {
     for (int32_t depth : {8, 32}) {
-      PictureRef sprite = Sprite(depth, masked);
+      PictureRef sprite = Sprite(depth, masked ? MaskKind::kGreys : MaskKind::kNone);
       Target target(32);
       DrawNew(target, sprite.get(), kPlacements[1], !masked);
       {
@@ -291,6 +296,20 @@ TEST_F(PictureDrawPathsTest, AChangedPictureDrawsItsNewPixels) {
       }
     }
   }
+  // An opaque mask made transparent: the next draw shows the destination.
+  PictureRef sprite = Sprite(32, MaskKind::kOpaque);
+  Target target(32);
+  DrawNew(target, sprite.get(), kPlacements[0], false);
+  PortRef(sprite->NewGraphics())->FillRect({0, 0, 7, 9});
+  PortRef mask(sprite->Mask()->NewGraphics());
+  mask->SetForeColor({0xFFFF, 0xFFFF, 0xFFFF});
+  mask->FillRect({0, 0, 7, 9});
+  mask.reset();
+  target.port()->SetForeColor({0, 0xFFFF, 0});
+  target.port()->FillRect({0, 0, Target::kHeight, Target::kWidth});
+  std::vector<uint32_t> before = target.Colours();
+  DrawNew(target, sprite.get(), kPlacements[0], false);
+  EXPECT_EQ(target.Colours(), before);
 }
 
 TEST_F(PictureDrawPathsTest, AThousandDrawsOfChangingPicturesLeaveTheLiveCounts) {
@@ -302,7 +321,7 @@ TEST_F(PictureDrawPathsTest, AThousandDrawsOfChangingPicturesLeaveTheLiveCounts)
   Target target(32);
   auto draws = [&](int from, int to) {
     for (int i = from; i < to; ++i) {
-      PictureRef sprite = Sprite(i % 2 ? 32 : 8, i % 3 == 0);
+      PictureRef sprite = Sprite(i % 2 ? 32 : 8, MaskKind(i % 3));
       // A new size every few draws, and drawing into the picture between.
       Placement at{"", int16_t(i % 5), 1, int16_t(5 + i % 7), int16_t(4 + i % 3)};
       DrawNew(target, sprite.get(), at, true);

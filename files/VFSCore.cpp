@@ -226,6 +226,7 @@ bool VFSCore::MarkChanged() {
   if (changed_) return true;
   static const uint8_t kZero[4] = {};
   if (!WriteAt(kMapLengthPosition, kZero, 4)) return false;
+  diskPosition_ = -1;  // cutting the length may move it
   if (diskLength_ > endOfBlocks_ && disk_->SetLength(int32_t(endOfBlocks_))) {
     diskLength_ = endOfBlocks_;
     DropExtents();
@@ -243,9 +244,7 @@ bool VFSCore::ReadAt(uint32_t offset, void* buffer, uint32_t count) {
     return true;
   }
   int32_t got = 0;
-  if (!FlushHeld() || !disk_->SetPosition(int32_t(offset)) ||
-      !disk_->Read(buffer, int32_t(count), &got) ||
-      uint32_t(got) != count) {
+  if (!DiskRead(offset, buffer, count, &got) || uint32_t(got) != count) {
     NoteDamage(VFSDamageKind::kShortRead, offset, "short read");
     return false;
   }
@@ -264,9 +263,26 @@ void VFSCore::PatchExtents(uint32_t offset, const void* buffer, uint32_t count) 
   }
 }
 
+bool VFSCore::MoveTo(uint32_t offset) {
+  // Reading on from where the last transfer ended needs no call.
+  if (diskPosition_ == int64_t(offset)) return true;
+  diskPosition_ = -1;
+  if (!disk_->SetPosition(int32_t(offset))) return false;
+  diskPosition_ = offset;
+  return true;
+}
+
+bool VFSCore::DiskRead(uint32_t offset, void* buffer, uint32_t count, int32_t* got) {
+  *got = 0;
+  if (!FlushHeld() || !MoveTo(offset)) return false;
+  const bool read = disk_->Read(buffer, int32_t(count), got);
+  diskPosition_ = read ? int64_t(offset) + *got : -1;
+  return read;
+}
+
 bool VFSCore::DiskWrite(uint32_t offset, const void* buffer, uint32_t count) {
-  const bool written =
-      disk_->SetPosition(int32_t(offset)) && disk_->Write(buffer, int32_t(count));
+  const bool written = MoveTo(offset) && disk_->Write(buffer, int32_t(count));
+  diskPosition_ = written ? int64_t(offset) + count : -1;
   if (written) {
     diskLength_ = std::max(diskLength_, offset + count);
   } else {
@@ -328,8 +344,7 @@ const uint8_t* VFSCore::Load(uint32_t offset, uint32_t span, uint32_t need,
     if (!extent.bytes) return nullptr;
   }
   int32_t got = 0;
-  if (!FlushHeld() || !disk_->SetPosition(int32_t(offset)) ||
-      !disk_->Read(extent.bytes.get(), int32_t(span), &got) || got < int32_t(need)) {
+  if (!DiskRead(offset, extent.bytes.get(), span, &got) || got < int32_t(need)) {
     NoteDamage(VFSDamageKind::kShortRead, offset, "short read");
     return nullptr;
   }

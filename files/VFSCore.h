@@ -203,6 +203,10 @@ class VFSCore {
   // Sends held bytes first.
   bool WriteAt(uint32_t offset, const void* buffer, uint32_t count);
   bool DiskWrite(uint32_t offset, const void* buffer, uint32_t count);
+  // Sends held bytes first; got receives what the disk gave.
+  bool DiskRead(uint32_t offset, void* buffer, uint32_t count, int32_t* got);
+  // Sets the disk's position unless it is there already.
+  bool MoveTo(uint32_t offset);
   void PatchExtents(uint32_t offset, const void* buffer, uint32_t count);
   bool Hold(int32_t ref, uint32_t offset, const uint8_t* bytes, uint32_t count);
   bool FlushHeld();
@@ -249,6 +253,7 @@ class VFSCore {
   FileStreamPtr disk_;
   uint32_t version_ = kCurrentVersion;
   uint32_t diskLength_ = 0;
+  int64_t diskPosition_ = -1;  // where the disk stands after our last transfer; -1: unknown
   uint32_t endOfBlocks_ = 8;
   uint32_t nextFileId_ = 2;
   bool changed_ = false;

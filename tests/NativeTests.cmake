@@ -77,10 +77,13 @@ add_library(native_volume STATIC ${CMAKE_SOURCE_DIR}/files/VFSCore.cpp
                                  ${CMAKE_SOURCE_DIR}/files/VHFS.cpp ${CMAKE_SOURCE_DIR}/files/BlockMap.cpp)
 target_link_libraries(native_volume PUBLIC native_files native_core)
 native_fuzz_target(volume SOURCES ${f}/volume_fuzz.cpp LIBS native_volume CORPUS ${f}/corpus/volume)
+native_fuzz_target(engine SOURCES ${f}/engine_fuzz.cpp ${t}/database/dbstore_support.cpp
+                   LIBS native_engine CORPUS ${f}/corpus/engine)
+target_compile_definitions(fuzz_engine PRIVATE DBSTORE_FILES="${t}/database/dbstore-files")
 # The seed writer: make_corpus tests/fuzz/corpus renews the committed seeds.
 add_executable(make_corpus ${f}/make_corpus.cpp ${t}/database/dbstore_support.cpp)
 target_include_directories(make_corpus BEFORE PRIVATE ${CMAKE_SOURCE_DIR}/testsupport/native/include)
-target_link_libraries(make_corpus PRIVATE native_testsupport native_storage native_graphics
+target_link_libraries(make_corpus PRIVATE native_testsupport native_engine native_graphics
                                           native_volume)
 target_compile_definitions(make_corpus PRIVATE DBSTORE_FILES="${t}/database/dbstore-files"
                                                DBSQL_CORPUS="${t}/database/sql-corpus/statements.sql")

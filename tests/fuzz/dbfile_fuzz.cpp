@@ -8,13 +8,11 @@
 #include <memory>
 #include <string>
 
-#include "tests/database/dbstore_support.h"
-#include "tests/fuzz/FuzzSupport.h"
+#include "tests/fuzz/DatabaseInput.h"
 
 namespace {
 
 const char* const kPath = "fuzz.db";
-const char* const kJournal = "fuzz.db-journal";
 
 // A few changes inside one transaction; gives false once the file refuses.
 bool InsertRows(DBFile& db, int32_t first, int32_t count, size_t length) {
@@ -47,17 +45,8 @@ void Exercise(MemoryStorage& storage) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  fuzz::Reader input(data, size);
-  const uint32_t prefix = input.Take<uint32_t>();
-  const uint32_t journalLength =
-      (prefix >> 24 | (prefix >> 8 & 0xFF00) | (prefix << 8 & 0xFF0000) | prefix << 24);
-  std::string file = input.Rest();
   MemoryStorage storage;
-  if (journalLength > 0 && journalLength <= file.size()) {
-    storage.File(kJournal)->Assign(file.substr(file.size() - journalLength));
-    file.resize(file.size() - journalLength);
-  }
-  storage.File(kPath)->Assign(file);
+  fuzz::LoadDatabaseInput(data, size, kPath, &storage);
   Exercise(storage);
   fuzz::FailOnRecordedBoxes();
   return 0;

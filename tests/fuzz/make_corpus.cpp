@@ -17,7 +17,7 @@
 #include "files/ByteStream.h"
 #include "files/VHFS.h"
 #include "graphics/PackedDIB.h"
-#include "tests/database/dbstore_support.h"
+#include "tests/database/dbengine_support.h"
 #include "testsupport/MemoryFileStream.h"
 
 namespace {
@@ -56,6 +56,28 @@ void DatabaseSeeds() {
   Save("dbfile", "interrupted", BigEndian32(uint32_t(journal.size())) +
                                     StoredFile("interrupted.db") + journal);
   Save("dbfile", "committed", BigEndian32(0) + StoredFile("committed.db"));
+}
+
+// ---- engine: the same form, with a catalog of tables, BLOBs among them. ----
+void EngineSeeds() {
+  MemoryStorage storage;
+  EngineLists lists;
+  DBEngineDatabase* db = CreateEngineDatabaseAt(PathString("seed.db").get(), storage);
+  const uint8_t key[] = {0};
+  CreateTable(*db, lists.S("people"),
+              lists.Columns({{"id", kDBInteger, 0}, {"name", kDBVarChar}}), key, 1);
+  CreateTable(*db, lists.S("pictures"), lists.Columns({{"id", kDBInteger}, {"data", kDBBlob}}),
+              nullptr, 0);
+  for (int i = 0; i < 20; ++i) {
+    const std::string id = std::to_string(i), name = "name " + id;
+    InsertRow(*db, lists.S("people"), lists.Values({{"id", id.c_str()}, {"name", name.c_str()}}));
+  }
+  for (size_t length : {10u, 2000u, 5000u}) {
+    const std::string id = std::to_string(length), blob(length, 'x');
+    InsertRow(*db, lists.S("pictures"), lists.Values({{"id", id.c_str()}, {"data", blob.c_str()}}));
+  }
+  CloseEngineDatabase(db);
+  Save("engine", "tables-and-blobs", BigEndian32(0) + storage.Bytes("seed.db"));
 }
 
 // ---- dib: packed DIBs and BMP files of every depth. ----
@@ -234,6 +256,7 @@ int main(int argc, char** argv) {
   SetMessageBoxRecording(true);
   RegisterCoreClasses();
   DatabaseSeeds();
+  EngineSeeds();
   DIBSeeds();
   StreamSeeds();
   PixelSeeds();

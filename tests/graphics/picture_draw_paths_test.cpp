@@ -2,8 +2,8 @@
 // off-screen copy of the destination, the 1-bit mask ANDed and the masked
 // image ORed in with StretchBlt, or a 24-bit work bitmap blended pixel by
 // pixel. Both draw onto equal targets (pictures of several depths, a pane
-// standing in for a sub-pane of a window), scaled and not, clipped at each
-// edge, and must leave the same pixels. Then kept state: a changed picture
+// standing in for a sub-pane of a window, a window), scaled and not,
+// clipped at each edge, and must leave the same pixels. Then kept state: a changed picture
 // draws its new pixels, and a thousand draws of changing pictures leave the
 // GDI live counts where they were.
 #include <gtest/gtest.h>
@@ -140,13 +140,67 @@ void DrawMaskedThroughCopy(BitmapPicture* picture, HDC dc, const MacRect& source
   BitBlt(dc, destination.left, destination.top, w, h, canvas.dc.get(), 0, 0, SRCCOPY);
 }
 
-// Something to draw onto: a picture of a depth, or (depth 0) a 32-bit pane
-// standing in for a sub-pane at (5, 3) of a window.
+// A pane over a visible pop-up window of its own, drawn through the
+// window's DC. Three in turn stand side by side, none covering another.
+class WindowPane : public Pane {
+ public:
+  WindowPane(int16_t width, int16_t height)
+      : Pane(MacRect{0, 0, height, width}),
+        window_(CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE,
+                                40 + 40 * (made_++ % 3), 40, width, height, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr)) {}
+  bool HasNativeWindow() const override { return true; }
+  HDC AcquireDC(uint32_t* releaseToken) override {
+    if (releaseToken) *releaseToken = 1;
+    if (nesting_++ == 0) dc_ = GetDC(window_);
+    return dc_;
+  }
+  void ReleaseDC(uint32_t) override {
+    if (nesting_ == 0 || --nesting_ > 0) return;
+    ::ReleaseDC(window_, dc_);
+    dc_ = nullptr;
+  }
+  // The window's pixels, read through its DC.
+  std::vector<uint32_t> Colours(int32_t width, int32_t height) {
+    std::vector<uint32_t> colours(size_t(width) * size_t(height));
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    CountedDIBSection copy(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    Selected into(copy.get());
+    HDC dc = GetDC(window_);
+    BitBlt(into.dc.get(), 0, 0, width, height, dc, 0, 0, SRCCOPY);
+    ::ReleaseDC(window_, dc);
+    GdiFlush();
+    for (size_t i = 0; i < colours.size(); ++i) {
+      colours[i] = static_cast<uint32_t*>(bits)[i] & 0xFFFFFF;
+    }
+    return colours;
+  }
+
+ protected:
+  ~WindowPane() override {
+    PaneForgetGraphicsPorts(this);
+    DestroyWindow(window_);
+  }
+
+ private:
+  static inline int made_ = 0;
+  HWND window_;
+  HDC dc_ = nullptr;
+  int32_t nesting_ = 0;
+};
+
+// Something to draw onto: a picture of a depth, (depth 0) a 32-bit pane
+// standing in for a sub-pane of a window, or (depth -1) a window.
 class Target {
  public:
   static constexpr int16_t kWidth = 24, kHeight = 20;
   explicit Target(int32_t depth) {
-    if (depth == 0) {
+    if (depth == -1) {
+      window_ = new WindowPane(kWidth, kHeight);
+      port_.reset(new GraphicsPort(window_));
+    } else if (depth == 0) {
       pane_ = new DIBTestPane(kWidth, kHeight);
       pane_->SetTopLeft(5, 3);
       pane_->SetHasNativeWindow(true);
@@ -164,12 +218,17 @@ class Target {
   ~Target() {
     port_.reset();
     if (pane_) pane_->Unlock();
+    if (window_) window_->Unlock();
   }
   GraphicsPort* port() { return port_.get(); }
   // Every pixel's colour as read back.
   std::vector<uint32_t> Colours() {
     GdiFlush();
     std::vector<uint32_t> colours;
+    if (window_) {
+      GraphicsPort::UnfocusCurrent();
+      return window_->Colours(kWidth, kHeight);
+    }
     if (pane_) {
       for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x) colours.push_back(pane_->Pixel(x, y));
@@ -184,6 +243,7 @@ class Target {
 
  private:
   DIBTestPane* pane_ = nullptr;
+  WindowPane* window_ = nullptr;
   PictureRef picture_;
   PortRef port_;
 };
@@ -255,9 +315,9 @@ TEST_F(PictureDrawPathsTest, NewDrawsLeaveThePixelsOfTheOldOnEveryTarget) {
     for (int32_t depth : {1, 4, 8, 16, 24, 32}) {
       PictureRef sprite = Sprite(depth, maskKind);
       auto* bitmap = static_cast<BitmapPicture*>(sprite.get());
-      for (int32_t targetDepth : {0, 8, 16, 24, 32}) {
+      for (int32_t targetDepth : {-1, 0, 8, 16, 24, 32}) {
         for (const Placement& at : kPlacements) {
-          Target drawn(targetDepth), expected(targetDepth);
+          Target drawn(targetDepth), expected(targetDepth), untouched(targetDepth);
           DrawNew(drawn, sprite.get(), at, !masked);
           DrawNew(drawn, sprite.get(), at, !masked);  // kept masks and work bitmaps
           DrawOld(expected, bitmap, at, !masked);
@@ -265,6 +325,7 @@ TEST_F(PictureDrawPathsTest, NewDrawsLeaveThePixelsOfTheOldOnEveryTarget) {
           EXPECT_EQ(drawn.Colours(), expected.Colours())
               << (masked ? "masked " : "transparent ") << int(maskKind) << " depth " << depth << " onto "
               << targetDepth << " " << at.name;
+          EXPECT_NE(drawn.Colours(), untouched.Colours()) << targetDepth << " " << at.name;
         }
       }
     }

@@ -135,6 +135,7 @@ DBEngineDatabase::~DBEngineDatabase() { CloseFile(); }
 bool DBEngineDatabase::CloseFile() {
   DetachCursors();
   keptTables_.clear();
+  keptFields_.reset();
   return !file_ || CloseDatabaseFile(std::exchange(file_, nullptr));
 }
 
@@ -198,6 +199,15 @@ void DBEngineDatabase::KeepTable(uint32_t id, std::unique_ptr<DBTreeCursor> tree
   keptTables_.emplace_back(id, std::move(tree));
 }
 
+std::unique_ptr<DBTreeCursor> DBEngineDatabase::OpenFieldCatalog() {
+  if (keptFields_) return std::move(keptFields_);
+  return OpenTree(kDBFieldsName, {kFieldsKey, 2});
+}
+
+void DBEngineDatabase::KeepFieldCatalog(std::unique_ptr<DBTreeCursor> tree) {
+  if (!keptFields_) keptFields_ = std::move(tree);
+}
+
 bool DBEngineDatabase::ReadTable(DBTreeCursor& fields, uint32_t id, const std::string& name,
                                  std::shared_ptr<DBTableEntry>* entry) {
   auto table = std::make_shared<DBTableEntry>();
@@ -221,6 +231,7 @@ bool DBEngineDatabase::ReadTable(DBTreeCursor& fields, uint32_t id, const std::s
 bool DBEngineDatabase::LoadTables() {
   tables_.clear();
   keptTables_.clear();
+  keptFields_.reset();
   std::unique_ptr<DBTreeCursor> list = OpenTree(kDBTablesName, {kTablesKey, 1});
   std::unique_ptr<DBTreeCursor> fields = OpenTree(kDBFieldsName, {kFieldsKey, 2});
   if (!list || !fields) return false;
@@ -241,6 +252,7 @@ bool DBEngineDatabase::ReloadTable(uint32_t id, const std::string& name) {
   std::unique_ptr<DBTreeCursor> fields = OpenTree(kDBFieldsName, {kFieldsKey, 2});
   std::shared_ptr<DBTableEntry> table;
   keptTables_.clear();
+  keptFields_.reset();
   if (!fields || !ReadTable(*fields, id, name, &table)) return false;
   for (DBTableRef& existing : tables_) {
     if (existing->id == id) {

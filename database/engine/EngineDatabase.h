@@ -110,6 +110,10 @@ class DBEngineDatabase {
   // Keeps a table's tree cursor for the next OpenTable (one per table);
   // they are dropped whenever the tables are read again.
   void KeepTable(uint32_t id, std::unique_ptr<DBTreeCursor> tree);
+  // The same for the field catalog's tree, which schema cursors read: the
+  // one a closed schema cursor left, or a new one (null with the error).
+  std::unique_ptr<DBTreeCursor> OpenFieldCatalog();
+  void KeepFieldCatalog(std::unique_ptr<DBTreeCursor> tree);
 
   // ---- Transactions ----------------------------------------------------------
   bool Commit();
@@ -134,6 +138,7 @@ class DBEngineDatabase {
   // Opening a tree seeks the directory: the table cursors closed last are
   // kept, by table id.
   std::vector<std::pair<uint32_t, std::unique_ptr<DBTreeCursor>>> keptTables_;
+  std::unique_ptr<DBTreeCursor> keptFields_;
   std::vector<DBEngineCursor*> cursors_;
   int32_t errorCode_ = 0;
   std::string errorText_;

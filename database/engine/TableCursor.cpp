@@ -240,6 +240,7 @@ bool DBEngineCursor::End() {
   bool sound = db_->File().LastError().code == kDBErrorNone || db_->FailFromStorage();
   sound = (tree_->ReplaySpool() || db_->FailFromStorage()) && sound;
   if (sound && kind_ == Kind::kTable) db_->KeepTable(table_->id, std::move(tree_));
+  if (sound && kind_ == Kind::kFieldSchema) db_->KeepFieldCatalog(std::move(tree_));
   tree_.reset();
   return false;
 }
@@ -562,7 +563,7 @@ DBEngineCursor* OpenFieldSchemaCursor(DBEngineDatabase& db, const StringRecord* 
     return nullptr;
   }
   std::vector<uint8_t> prefix;
-  std::unique_ptr<DBTreeCursor> tree = db.OpenTree(kDBFieldsName, {kFieldsKey, 2});
+  std::unique_ptr<DBTreeCursor> tree = db.OpenFieldCatalog();
   if (!tree || !TableIdPrefix(db.File(), table->id, &prefix)) return nullptr;
   std::vector<DBEngineCursor::Column> columns;
   columns.push_back(MakeColumn("ColumnName", 2, kDBFieldText));

@@ -216,3 +216,21 @@ TEST_F(DbSqlResult, MovingBackStartsTheJoinAgain) {
 }
 
 }  // namespace
+
+// Each SELECT checks its names against the table's columns as they stand:
+// after columns are added, after a rollback takes one away, after a new
+// table appears.
+TEST_F(DbSqlSelect, NamesAreCheckedAgainstTheColumnsAsTheyStand) {
+  ASSERT_EQ(Exec({"create table t (a integer not null, primary key (a))", "insert into t (a) values (1)"}), "");
+  EXPECT_EQ(Query("select b from t"), std::vector<std::string>{"no set: 206 Unknown column: b"});
+  ASSERT_EQ(Exec({"alter table t add b integer"}), "");
+  EXPECT_EQ(Query("select b, a from t"), std::vector<std::string>{"NULL|1"});
+  CallMethod(db_.get(), "Commit");
+  ASSERT_EQ(Exec({"alter table t add c integer"}), "");
+  EXPECT_EQ(Query("select * from t"), std::vector<std::string>{"1|NULL|NULL"});
+  CallMethod(db_.get(), "Rollback");
+  EXPECT_EQ(Query("select c from t"), std::vector<std::string>{"no set: 206 Unknown column: c"});
+  EXPECT_EQ(Query("select * from t"), std::vector<std::string>{"1|NULL"});
+  ASSERT_EQ(Exec({"create table u (x integer not null, primary key (x))"}), "");
+  EXPECT_EQ(Query("select x from u"), std::vector<std::string>{});
+}

@@ -10,13 +10,17 @@
 #include "controls/MoviePlayer.h"
 #include "core/SmartRef.h"
 #include "core/string.h"
+#include "files/FolderItemDialog.h"
+#include "files/FolderItemImp.h"
 #include "files/MediaSlots.h"
 #include "files/runFolderItem.h"
 #include "graphics/MetafileImport.h"
 #include "graphics/MovieControllers.h"
+#include "graphics/PictureExport.h"
 #include "graphics/PictureFiles.h"
 #include "graphics/QuickTimeMovies.h"
 #include "graphics/Sound.h"
+#include "host/relocentry.h"
 #include "host/runtimemainloop.h"
 #include "system/RegistryAccessors.h"
 #include "system/RunSystem.h"
@@ -158,6 +162,37 @@ int16_t CloseComponent(void* component) {
 
 NativePicture* OpenFirstPicture(const char* path) { return OpenPictureFile(path, 1); }
 
+// ---- Picture export ----
+
+void ReplaceDialogText(StringRecord** field, StringRecord* text) {
+  RuntimeLockString(text);
+  StringRecordRelease(*field);
+  *field = text;
+}
+
+RuntimeObject* RunExportSaveDialog(StringRecord* title, StringRecord* suggestedName) {
+  ObjectRef dialog = ObjectRef::Adopt(CreateInstance(GetSaveAsDialogClassDefinition()));
+  if (!dialog) return nullptr;
+  auto* fields = ObjectFields<FolderItemDialogObject>(dialog.get());
+  ReplaceDialogText(&fields->title, title);
+  ReplaceDialogText(&fields->suggestedFileName, suggestedName);
+  return FolderItemDialogRun(dialog.get(), nullptr);
+}
+
+bool SaveItemAsPicture(RuntimeObject* item, RuntimeObject* picture, int32_t format) {
+  FolderItemImp* imp = FolderItemImpOf(item);
+  return imp && imp->SaveAsPicture(picture, format);
+}
+
+void FillPictureExport() {
+  PictureExportHooks hooks;
+  hooks.runSaveDialog = RunExportSaveDialog;
+  hooks.saveAsPicture = SaveItemAsPicture;
+  SetPictureExportHooks(hooks);
+  static const EntryPoint entries[] = {{"exportPicture", reinterpret_cast<void*>(&exportPicture)}};
+  RegisterEntryPoints(entries, 1);
+}
+
 void FillMediaSlots() {
   MediaSlots slots = CurrentMediaSlots();
   slots.newSound = NewFileSound;
@@ -179,6 +214,7 @@ void FillMediaSlots() {
   slots.openPictureFile = OpenFirstPicture;
   slots.importPictureWithQuickTime = ImportPictureWithQuickTime;
   slots.importMetafileFile = ImportMetafileFile;
+  slots.pictureToQuickTimePicture = PictureToQuickTimePicture;
   InstallMediaSlots(slots);
 }
 
@@ -194,4 +230,5 @@ void RegisterMediaClasses() {
   SetSoundShutdownHook(SoundShutdown);
   SetQuickTimeShutdownHook(QuickTimeShutdown);
   FillMediaSlots();
+  FillPictureExport();
 }

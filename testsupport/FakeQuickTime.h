@@ -3,6 +3,7 @@
 // controller actions through the installed filter as a controller would.
 // Also an observer of the error log.
 #pragma once
+#include <cstring>
 #include <deque>
 #include <string>
 #include <utility>
@@ -60,6 +61,12 @@ class FakeQuickTime : public QuickTimeBackend {
   // What every graphics importer opened starts as; openFails refuses them.
   QtComponentData importerScript;
   bool importerOpenFails = false;
+  // Export: the call named here fails ("pictureHandle", "grip", "setData",
+  // "dialog" (a cancel), "write", "grex", "setInput", "resolution",
+  // "output", "export"); the dialog's choice.
+  std::string failing;
+  uint32_t chosenFormat = FourCharCode("PNGf");
+  std::string chosenPath = "C:\\exported.png";
 
   // ---- Records ----
   int loadCalls = 0;
@@ -72,6 +79,11 @@ class FakeQuickTime : public QuickTimeBackend {
   std::vector<std::string> importedFiles;  // paths, in order
   std::deque<QtPortData> worlds;
   QtPort currentPort = nullptr;
+  std::vector<std::string> exportCalls;  // "grip PICT", "write PNGf C:\\exported.png", ...
+  std::string importerData;              // the bytes of the handle an importer was given
+  int32_t resolution[2] = {0, 0};        // as the exporter was given them
+  int openComponents = 0;                // opened and not closed
+  int liveHandles = 0;                   // made and not disposed
 
   // What the controller does by itself (a click on its play button): its
   // filter sees the action.
@@ -116,7 +128,19 @@ class FakeQuickTime : public QuickTimeBackend {
     Block& block = blocks_.emplace_back();
     block.bytes.assign(size, '\0');
     block.pointer = block.bytes.data();
+    ++liveHandles;
     return &block.pointer;
+  }
+  uint32_t HandleSize(QtHandle handle) override { return uint32_t(BlockOf(handle)->bytes.size()); }
+  void DisposeHandle(QtHandle handle) override {
+    if (Block* block = BlockOf(handle); block && !block->disposed) block->disposed = true, --liveHandles;
+  }
+  // The picture of a packed DIB: its bytes as they stand.
+  QtHandle NewPictureHandle(const uint8_t* dib, size_t size) override {
+    if (failing == "pictureHandle") return nullptr;
+    QtHandle handle = NewHandle(uint32_t(size));
+    std::memcpy(*handle, dib, size);
+    return handle;
   }
   QtController NewController(QtMovie, const MacRect& box, int32_t flags) override {
     QtControllerData& controller = controllers.emplace_back();
@@ -143,13 +167,47 @@ class FakeQuickTime : public QuickTimeBackend {
     return ++controller->events, false;
   }
 
+  QtError OpenDefaultComponent(uint32_t type, uint32_t subtype, QtComponent* component) override {
+    const std::string kind = FourCharText(type);
+    exportCalls.push_back(kind + " " + FourCharText(subtype));
+    if (failing == kind) return -2000;
+    *component = &importers.emplace_back();
+    ++openComponents;
+    return kQtNoError;
+  }
+  QtError ImporterSetDataHandle(QtComponent, QtHandle data) override {
+    importerData = BlockOf(data)->bytes;
+    return Step("setData");
+  }
+  QtError ImporterExportDialog(QtComponent, uint32_t* format, std::string* path) override {
+    *format = chosenFormat;
+    *path = chosenPath;
+    return failing == "dialog" ? kQtUnavailable : Step("dialog");
+  }
+  QtError ImporterExportImageFile(QtComponent, uint32_t fileType, uint32_t, const char* path) override {
+    return Step("write", "write " + FourCharText(fileType) + " " + path);
+  }
+  QtError ExporterSetInput(QtComponent, QtComponent) override { return Step("setInput"); }
+  QtError ExporterSetResolution(QtComponent, int32_t horizontal, int32_t vertical) override {
+    resolution[0] = horizontal, resolution[1] = vertical;
+    return Step("resolution");
+  }
+  QtError ExporterSetOutputFile(QtComponent, const char* path) override {
+    return Step("output", std::string("output ") + path);
+  }
+  QtError ExporterExport(QtComponent) override { return Step("export"); }
+
   QtError ImporterForFile(const char* utf8Path, QtComponent* importer) override {
     importedFiles.push_back(utf8Path);
     if (importerOpenFails) return -43;
     *importer = &importers.emplace_back(importerScript);
+    ++openComponents;
     return kQtNoError;
   }
-  void CloseComponent(QtComponent component) override { ++component->closed; }
+  void CloseComponent(QtComponent component) override {
+    ++component->closed;
+    --openComponents;
+  }
   QtError ImporterSetIndex(QtComponent importer, int32_t index) override {
     importer->indexes.push_back(index);
     return index <= importer->imageCount ? kQtNoError : -50;
@@ -195,7 +253,22 @@ class FakeQuickTime : public QuickTimeBackend {
   struct Block {
     std::string bytes;
     char* pointer;  // what the handle points at
+    bool disposed = false;
   };
+  Block* BlockOf(QtHandle handle) {
+    for (Block& block : blocks_) {
+      if (&block.pointer == handle) return &block;
+    }
+    return nullptr;
+  }
+  static std::string FourCharText(uint32_t code) {
+    return {char(code >> 24), char(code >> 16), char(code >> 8), char(code)};
+  }
+  // Logs the call (as its name, or as given) and fails it when scripted.
+  QtError Step(const char* name, const std::string& logged = std::string()) {
+    exportCalls.push_back(logged.empty() ? name : logged);
+    return failing == name ? -1 : kQtNoError;
+  }
   std::deque<Block> blocks_;
 };
 

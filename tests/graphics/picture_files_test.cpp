@@ -457,7 +457,9 @@ TEST_F(PictureImportTest, QuickTimesImporterDrawsIntoThePicturesPixels) {
     EXPECT_EQ(height, 30);
     const bool moved = c.natural.top != 0;
     ASSERT_EQ(importer.boundsSet.size(), moved ? 1u : 0u);
-    if (moved) EXPECT_EQ(importer.boundsSet[0].bottom, 30);
+    if (moved) {
+      EXPECT_EQ(importer.boundsSet[0].bottom, 30);
+    }
     EXPECT_EQ(quickTime.currentPort, nullptr);  // restored
     EXPECT_EQ(quickTime.worlds.back().disposed, 1);
   }

@@ -1,0 +1,121 @@
+// Export's two roads, each step's failure ending it with everything made so
+// far released.
+#include "graphics/PictureExport.h"
+
+#include <cstring>
+#include <string>
+
+#include "core/RuntimeExceptionFoundation.h"
+#include "core/SmartRef.h"
+#include "core/string.h"
+#include "core/utility.h"
+#include "graphics/GlobalMemory.h"
+#include "graphics/NativePicture.h"
+#include "graphics/PictureClass.h"
+#include "graphics/QuickTimeMovies.h"
+
+namespace {
+
+constexpr uint32_t kPICTFileHeader = 512;
+
+PictureExportHooks& Hooks() {
+  static PictureExportHooks hooks;
+  return hooks;
+}
+
+NativePicture* NativeOf(RuntimeObject* picture) {
+  return ObjectIsADefinition(picture, PictureClassDefinition())
+             ? ObjectFields<PictureObject>(picture)->nativePicture
+             : nullptr;
+}
+
+bool ExportThroughFileLayer(RuntimeObject* picture) {
+  const PictureExportHooks& hooks = Hooks();
+  if (!hooks.runSaveDialog || !hooks.saveAsPicture) return false;
+  StringRef title = StringRef::Adopt(StringFromASCII("Export Image As:"));
+  StringRef name = StringRef::Adopt(StringFromASCII("Untitled Image.bmp"));
+  ObjectRef item = ObjectRef::Adopt(hooks.runSaveDialog(title.get(), name.get()));
+  return item && hooks.saveAsPicture(item.get(), picture, 0);
+}
+
+// Releases what the QuickTime road made, whatever step it reached.
+class QuickTimeExport {
+ public:
+  ~QuickTimeExport() {
+    QuickTimeBackend& backend = CurrentQuickTimeBackend();
+    if (exporter) backend.CloseComponent(exporter);
+    if (importer) backend.CloseComponent(importer);
+    if (data) backend.DisposeHandle(data);
+  }
+  QtHandle data = nullptr;
+  QtComponent importer = nullptr;
+  QtComponent exporter = nullptr;
+};
+
+// The picture file layout: 512 zero bytes, then the picture.
+QtHandle PICTFileData(RuntimeObject* picture) {
+  QuickTimeBackend& backend = CurrentQuickTimeBackend();
+  QtHandle pict = PictureToQuickTimePicture(picture);
+  if (!pict) return nullptr;
+  const uint32_t size = backend.HandleSize(pict);
+  QtHandle data = size <= UINT32_MAX - kPICTFileHeader ? backend.NewHandle(size + kPICTFileHeader)
+                                                        : nullptr;
+  if (data) {
+    std::memset(*data, 0, kPICTFileHeader);
+    std::memcpy(*data + kPICTFileHeader, *pict, size);
+  }
+  backend.DisposeHandle(pict);
+  return data;
+}
+
+bool ExportThroughQuickTime(RuntimeObject* picture) {
+  QuickTimeBackend& backend = CurrentQuickTimeBackend();
+  QuickTimeExport made;
+  made.data = PICTFileData(picture);
+  uint32_t format = 0;
+  std::string path;
+  if (!made.data ||
+      backend.OpenDefaultComponent(FourCharCode("grip"), FourCharCode("PICT"), &made.importer) !=
+          kQtNoError ||
+      !made.importer || backend.ImporterSetDataHandle(made.importer, made.data) != kQtNoError ||
+      backend.ImporterExportDialog(made.importer, &format, &path) != kQtNoError ||
+      backend.ImporterExportImageFile(made.importer, format, 0, path.c_str()) != kQtNoError) {
+    return false;
+  }
+  // The file again through an exporter, so that it carries the resolution.
+  NativePicture* native = NativeOf(picture);
+  if (native && (native->HResolution() != 72 || native->VResolution() != 72) &&
+      backend.OpenDefaultComponent(FourCharCode("grex"), format, &made.exporter) == kQtNoError &&
+      made.exporter && backend.ExporterSetInput(made.exporter, made.importer) == kQtNoError &&
+      backend.ExporterSetResolution(made.exporter, native->HResolution() << 16,
+                                    native->VResolution() << 16) == kQtNoError &&
+      backend.ExporterSetOutputFile(made.exporter, path.c_str()) == kQtNoError) {
+    backend.ExporterExport(made.exporter);
+  }
+  return true;
+}
+
+}  // namespace
+
+PictureExportHooks SetPictureExportHooks(const PictureExportHooks& hooks) {
+  PictureExportHooks previous = Hooks();
+  Hooks() = hooks;
+  return previous;
+}
+
+bool exportPicture(RuntimeObject* picture) {
+  if (!picture) {
+    RaiseNilObjectException();
+    return false;
+  }
+  return QuickTimeStartup() ? ExportThroughQuickTime(picture) : ExportThroughFileLayer(picture);
+}
+
+QtHandle PictureToQuickTimePicture(RuntimeObject* picture) {
+  NativePicture* native = NativeOf(picture);
+  if (!native || !QuickTimeStartup()) return nullptr;
+  GlobalBlock dib(native->ExportPackedDIB());
+  GlobalLockScope locked(dib.get());
+  return locked.data() ? CurrentQuickTimeBackend().NewPictureHandle(locked.data(), locked.size())
+                       : nullptr;
+}

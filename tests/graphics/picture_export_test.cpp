@@ -1,0 +1,122 @@
+// Picture export: the nil picture, the file layer's road without QuickTime
+// (through stand-ins of its dialog and writer), and QuickTime's importer and
+// exporter over the fake backend, each failing step leaving nothing behind.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "PictureTestSupport.h"
+#include "graphics/GlobalMemory.h"
+#include "graphics/PictureExport.h"
+#include "files/runFolderItem.h"
+#include "testsupport/FakeExportHooks.h"
+#include "testsupport/ImageFileWriter.h"
+#include "testsupport/FakeQuickTime.h"
+
+namespace {
+
+class PictureExportTest : public PictureTest {};
+
+std::string PackedDIBBytes(NativePicture* picture) {
+  GlobalBlock dib(picture->ExportPackedDIB());
+  GlobalLockScope locked(dib.get());
+  return std::string(reinterpret_cast<const char*>(locked.data()), locked.size());
+}
+
+}  // namespace
+
+TEST_F(PictureExportTest, ANilPictureLeavesNilObjectExceptionPending) {
+  FakeExportHooks hooks;
+  EXPECT_FALSE(exportPicture(nullptr));
+  EXPECT_EQ(TakePendingExceptionClass(), "NilObjectException");
+  EXPECT_EQ(hooks.dialogs, 0);
+}
+
+TEST_F(PictureExportTest, WithoutQuickTimeTheFileLayerWritesABMP) {
+  FakeExportHooks hooks;
+  ObjectRef picture = NewPicture(4, 3, 32);
+  EXPECT_FALSE(exportPicture(picture.get()));  // cancelled
+  EXPECT_EQ(hooks.title, "Export Image As:");
+  EXPECT_EQ(hooks.suggestedName, "Untitled Image.bmp");
+  EXPECT_EQ(hooks.writesAsked, 0);
+
+  ObjectRef item = NewPicture(1, 1, 32);  // any object stands for the chosen item
+  hooks.chosenItem = item.get();
+  EXPECT_TRUE(exportPicture(picture.get()));
+  EXPECT_EQ(hooks.writtenPicture, picture.get());
+  EXPECT_EQ(hooks.writtenFormat, 0);
+  hooks.writes = false;
+  EXPECT_FALSE(exportPicture(picture.get()));
+  EXPECT_EQ(PictureToQuickTimePicture(picture.get()), nullptr);
+}
+
+TEST_F(PictureExportTest, TheStartUpWriterSavesTheChosenItemAsABMP) {
+  const PictureExportHooks installed = SetPictureExportHooks(PictureExportHooks());
+  SetPictureExportHooks(installed);
+  ASSERT_TRUE(installed.runSaveDialog && installed.saveAsPicture);
+  const std::wstring path = TestFilePath("exported.bmp");
+  DeleteFileW(path.c_str());
+  StringRef text = StringRef::Adopt(StringFromUTF8(Utf8OfTestPath(path).c_str()));
+  ObjectRef item = ObjectRef::Adopt(RuntimeGetFolderItem(text.get()));
+  ObjectRef picture = NewPicture(4, 3, 24);
+  ASSERT_TRUE(installed.saveAsPicture(item.get(), picture.get(), 0));
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  char magic[2] = {};
+  DWORD got = 0;
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  ReadFile(file, magic, 2, &got, nullptr);
+  CloseHandle(file);
+  EXPECT_EQ(std::string(magic, 2), "BM");
+}
+
+TEST_F(PictureExportTest, QuickTimesImporterWritesThePictureFile) {
+  FakeQuickTime quickTime;
+  FakeExportHooks hooks;
+  ObjectRef picture = NewPicture(4, 3, 32);
+  PaintWhole(picture, 0x336699);
+  ASSERT_TRUE(exportPicture(picture.get()));
+  EXPECT_EQ(quickTime.exportCalls,
+            std::vector<std::string>({"grip PICT", "setData", "dialog", "write PNGf C:\\exported.png"}));
+  EXPECT_EQ(quickTime.importerData, std::string(512, '\0') + PackedDIBBytes(NativeOf(picture)));
+  EXPECT_EQ(quickTime.openComponents, 0);
+  EXPECT_EQ(quickTime.liveHandles, 0);
+  EXPECT_EQ(hooks.dialogs, 0);
+
+  // At 144 dpi the exporter writes the file again with the resolution.
+  NativeOf(picture)->SetHResolution(144);
+  NativeOf(picture)->SetVResolution(144);
+  quickTime.exportCalls.clear();
+  ASSERT_TRUE(exportPicture(picture.get()));
+  EXPECT_EQ(quickTime.exportCalls,
+            std::vector<std::string>({"grip PICT", "setData", "dialog", "write PNGf C:\\exported.png",
+                                      "grex PNGf", "setInput", "resolution",
+                                      "output C:\\exported.png", "export"}));
+  EXPECT_EQ(quickTime.resolution[0], 144 << 16);
+  EXPECT_EQ(quickTime.resolution[1], 144 << 16);
+  EXPECT_EQ(quickTime.openComponents, 0);
+  EXPECT_EQ(quickTime.liveHandles, 0);
+
+  // A vector picture has no image to hand over.
+  ObjectRef vector = NewPicture(10, 10, 0);
+  EXPECT_FALSE(exportPicture(vector.get()));
+}
+
+TEST_F(PictureExportTest, EveryFailingStepLeavesTheCountsBalanced) {
+  FakeQuickTime quickTime;
+  ObjectRef picture = NewPicture(4, 3, 32);
+  NativeOf(picture)->SetHResolution(144);
+  // Steps up to the file's writing fail the export; the exporter's only
+  // lose the resolution.
+  const std::pair<const char*, bool> steps[] = {
+      {"pictureHandle", false}, {"grip", false},     {"setData", false},   {"dialog", false},
+      {"write", false},         {"grex", true},      {"setInput", true},   {"resolution", true},
+      {"output", true},         {"export", true}};
+  for (const auto& [step, exported] : steps) {
+    quickTime.failing = step;
+    EXPECT_EQ(exportPicture(picture.get()), exported) << step;
+    EXPECT_EQ(quickTime.openComponents, 0) << step;
+    EXPECT_EQ(quickTime.liveHandles, 0) << step;
+  }
+}

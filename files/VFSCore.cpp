@@ -26,6 +26,13 @@ uint32_t ReadAhead(uint32_t wanted) {
   return std::min(kMaxReadAhead, std::max(wanted / kNewData + 2, 64u) * VFSCore::kNewBlockLength);
 }
 
+// A big-endian u32, inline: the checks of every block read run on it.
+inline uint32_t Big32(const uint8_t* in) {
+  uint32_t value;
+  std::memcpy(&value, in, 4);
+  return __builtin_bswap32(value);
+}
+
 // The bits of the double holding a whole number exactly, without the
 // floating-point unit.
 uint64_t WholeDoubleBits(uint32_t value) {
@@ -400,8 +407,8 @@ bool VFSCore::DecodeOffset(const uint8_t* in, uint32_t expected, uint32_t limit,
 }
 
 bool VFSCore::DecodeHeader(const uint8_t* bytes, uint32_t offset, Header* header) const {
-  if (GetBigEndian32(bytes) != kBlockStart) return false;
-  Header read{GetBigEndian32(bytes + 4), GetBigEndian32(bytes + 8), 0, 0};
+  if (Big32(bytes) != kBlockStart) return false;
+  Header read{Big32(bytes + 4), Big32(bytes + 8), 0, 0};
   if (!DecodeOffset(bytes + 12, kNewBlockLength, diskLength_ - offset, &read.length) ||
       read.length <= kBlockOverhead) {
     return false;
@@ -563,7 +570,7 @@ bool VFSCore::ExtendChain(uint32_t fileId, Chain& chain, uint32_t readAhead) {
     }
     if (!bytes || available < kHeaderSize || !DecodeHeader(bytes, at, &header) ||
         header.fileId != fileId || header.sequence != chain.links.size() ||
-        header.length > available || GetBigEndian32(bytes + header.length - 4) != kBlockEnd) {
+        header.length > available || Big32(bytes + header.length - 4) != kBlockEnd) {
       break;
     }
     chain.links.push_back({at, header.length, header.next, DataEnd(chain)});
@@ -577,6 +584,16 @@ bool VFSCore::ExtendTo(uint32_t fileId, Chain& chain, uint32_t position, uint32_
     if (!ExtendChain(fileId, chain, ReadAhead(position - DataEnd(chain) + readAhead))) return false;
   }
   return true;
+}
+
+void VFSCore::ExpectSize(int32_t ref, uint32_t size) {
+  Record* record = RecordOf(ref);
+  Chain* chain = record ? ChainOf(*record) : nullptr;
+  if (!chain) return;
+  // Room for the links at once spares a long file's chain its regrowth; the
+  // container's size bounds what a damaged length can ask for.
+  const size_t links = std::min(size / kNewData + 2, diskLength_ / kNewBlockLength + 1);
+  if (chain->links.capacity() < links) chain->links.reserve(links);
 }
 
 bool VFSCore::Seek(int32_t ref, uint32_t position) {

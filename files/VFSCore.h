@@ -138,6 +138,10 @@ class VFSCore {
   void CloseFile(int32_t ref);
   bool IsFileOpen(uint32_t fileId) const;
 
+  // Tells the record's file is about size bytes long, so that following its
+  // chain takes no regrowth. Only a hint: nothing is checked against it.
+  void ExpectSize(int32_t ref, uint32_t size);
+
   // Moves within the file's data; the very end of its last block is a
   // position, past it is not.
   bool Seek(int32_t ref, uint32_t position);

@@ -501,6 +501,7 @@ std::unique_ptr<VHFSStream> VHFS::OpenItemStream(const VHFSItemRef& item) {
     return nullptr;
   }
   core_->HoldSmallWrites(ref);
+  core_->ExpectSize(ref, kItemHeaderSize + header.dataLength);
   streams_.insert(stream.get());
   return stream;
 }

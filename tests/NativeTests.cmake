@@ -80,6 +80,10 @@ native_fuzz_target(volume SOURCES ${f}/volume_fuzz.cpp LIBS native_volume CORPUS
 native_fuzz_target(engine SOURCES ${f}/engine_fuzz.cpp ${t}/database/dbstore_support.cpp
                    LIBS native_engine CORPUS ${f}/corpus/engine)
 target_compile_definitions(fuzz_engine PRIVATE DBSTORE_FILES="${t}/database/dbstore-files")
+add_library(native_rotation STATIC ${CMAKE_SOURCE_DIR}/graphics/RasterRotation.cpp)
+target_link_libraries(native_rotation PUBLIC native_core)
+native_fuzz_target(rotation SOURCES ${f}/rotation_fuzz.cpp LIBS native_rotation
+                   CORPUS ${f}/corpus/rotation)
 # The seed writer: make_corpus tests/fuzz/corpus renews the committed seeds.
 add_executable(make_corpus ${f}/make_corpus.cpp ${t}/database/dbstore_support.cpp)
 target_include_directories(make_corpus BEFORE PRIVATE ${CMAKE_SOURCE_DIR}/testsupport/native/include)

@@ -245,6 +245,21 @@ void VolumeSeeds() {
   VolumeSeed("nested", 4, 2, 1500);
 }
 
+// ---- rotation: width, height, mode, factor, angle, then the two rasters. ----
+void RotationSeeds() {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const struct { const char* name; uint8_t width, height, mode; double factor, angle; } kinds[] = {
+      {"quarter-mask", 15, 9, 1, 0.5, 1.5707963267948966}, {"small-image", 20, 20, 2, -0.1, 0.3},
+      {"half-turn", 7, 30, 2, 2.0, 3.14159}, {"nan", 10, 6, 1, nan, nan}};
+  for (const auto& kind : kinds) {
+    std::string bytes{char(kind.width - 1), char(kind.height - 1), char(kind.mode)};
+    bytes += Doubles({kind.factor, kind.angle});
+    bytes += '\x01';
+    for (int i = 0; i < kind.width * kind.height * 4; ++i) bytes += char(i * 7);
+    Save("rotation", kind.name, bytes);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -264,5 +279,6 @@ int main(int argc, char** argv) {
   RowSelectionSeeds();
   SQLSeeds();
   VolumeSeeds();
+  RotationSeeds();
   return TakeRecordedBoxes().empty() ? 0 : 1;
 }

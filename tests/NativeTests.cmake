@@ -46,6 +46,16 @@ target_compile_definitions(native_dbengine_tests PRIVATE
 # back through Win32).
 native_unit_tests(native_files_tests SOURCES ${t}/files/stream_forms_test.cpp LIBS native_files)
 
+# The other portable units compile here too, warnings as errors: the native
+# build is where a <windows.h> reaching them shows.
+set(native_checked_units graphics/StrokeGeometry graphics/WaveChunks graphics/EmfRecords
+                         database/sql/SQLRowCheck database/results/ValueOrder files/ResourceFork
+                         files/FileTypes files/FolderItemImp files/Win32PathText files/SaveInfo)
+list(TRANSFORM native_checked_units PREPEND ${CMAKE_SOURCE_DIR}/)
+list(TRANSFORM native_checked_units APPEND .cpp)
+add_library(native_checked_units OBJECT ${native_checked_units})
+target_compile_options(native_checked_units PRIVATE -Werror)
+
 # The fuzz targets, each run once over its committed corpus by CTest
 # (./fuzz.sh runs them for longer). make_corpus writes the seed files.
 set(f ${t}/fuzz)

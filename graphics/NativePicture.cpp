@@ -466,28 +466,33 @@ bool BitmapPicture::BlendThroughWork(HDC dc, const MacRect& destination, bool wr
 
 PackedDIBPicture* PackedDIBPicture::Create(HGLOBAL packedDIB) {
   GlobalLockScope locked(packedDIB);
+  if (!locked.data()) return nullptr;
+  GlobalBlock copy = GlobalBlock::Allocate(locked.size());
+  {
+    GlobalLockScope copied(copy.get());
+    if (!copied.data()) return nullptr;
+    std::memcpy(copied.data(), locked.data(), locked.size());
+  }
+  return Adopt(std::move(copy));
+}
+
+// The section has the packed DIB's own layout (depth, row order, stride and
+// table), so its pixels are the DIB's bytes as they stand.
+PackedDIBPicture* PackedDIBPicture::Adopt(GlobalBlock packedDIB) {
+  GlobalLockScope locked(packedDIB.get());
   PackedDIBView view;
   if (!ReadPackedDIB(locked.data(), locked.size(), &view)) return nullptr;
-  GlobalBlock copy = GlobalBlock::Allocate(locked.size());
-  GlobalLockScope copied(copy.get());
-  if (!copied.data()) return nullptr;
-  std::memcpy(copied.data(), locked.data(), locked.size());
   std::vector<uint8_t> info = NormalisedBitmapInfo(locked.data(), view);
   uint8_t* bits = nullptr;
   CountedDIBSection section = MakeSection(info, &bits);
-  if (!section) return nullptr;
-  {
-    SelectedBitmap target(section.get());
-    StretchDIBits(target.dc(), 0, 0, view.width, view.height, 0, 0, view.width, view.height,
-                  locked.data() + view.pixelOffset, reinterpret_cast<const BITMAPINFO*>(info.data()),
-                  DIB_RGB_COLORS, SRCCOPY);
-  }
+  if (!section || !bits) return nullptr;
+  std::memcpy(bits, locked.data() + view.pixelOffset, view.imageSize);
   auto* picture = new PackedDIBPicture();
   picture->depth_ = view.bitCount;
   picture->width_ = view.width;
   picture->height_ = view.height;
   picture->bitmap_ = std::move(section);
-  picture->packedDIB_ = std::move(copy);
+  picture->packedDIB_ = std::move(packedDIB);
   return picture;
 }
 

@@ -224,6 +224,9 @@ class PackedDIBPicture : public NativePicture {
   // From the packed DIB in the block (copied); nil when the reader rejects it
   // or the DIB section cannot be made.
   static PackedDIBPicture* Create(HGLOBAL packedDIB);
+  // The same over the block itself, which the picture takes over (freed
+  // when nil is the answer).
+  static PackedDIBPicture* Adopt(GlobalBlock packedDIB);
   ~PackedDIBPicture() override = default;
 
   void LockDescription(PictureDescription* description) override;

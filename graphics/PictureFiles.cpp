@@ -160,16 +160,29 @@ NativePicture* ImportPictureWithQuickTime(const char* path) { return Import(path
 NativePicture* ReadBMPFile(const char* path) {
   size_t length = 0;
   GlobalBlock file = path ? ReadWholeFile(path, &length) : GlobalBlock();
-  GlobalLockScope bytes(file.get());
   PackedDIBView view;
-  size_t dibStart = 0;
-  uint32_t runLength = 0;
-  if (!bytes.data() || !ReadBMPFileWithRuns(bytes.data(), length, &view, &dibStart, &runLength) ||
-      !FitsImportLimits(view.width, view.height)) {
-    return nullptr;
+  GlobalBlock dib;
+  bool ownBlock = false;
+  {
+    GlobalLockScope bytes(file.get());
+    size_t dibStart = 0;
+    uint32_t runLength = 0;
+    if (!bytes.data() || !ReadBMPFileWithRuns(bytes.data(), length, &view, &dibStart, &runLength) ||
+        !FitsImportLimits(view.width, view.height)) {
+      return nullptr;
+    }
+    // A file whose pixels follow its table gives its own block, the file
+    // header moved out of the way.
+    size_t tableEnd = view.tableOffset + size_t(view.colorCount) * view.entrySize;
+    ownBlock = runLength == 0 && view.pixelOffset == tableEnd;
+    if (ownBlock) {
+      std::memmove(bytes.data(), bytes.data() + dibStart, length - dibStart);
+    } else {
+      dib = PlainPackedDIB(bytes.data(), dibStart, view, runLength);
+    }
   }
-  GlobalBlock dib = PlainPackedDIB(bytes.data(), dibStart, view, runLength);
-  NativePicture* picture = dib ? PackedDIBPicture::Create(dib.get()) : nullptr;
+  if (ownBlock) dib = std::move(file);
+  NativePicture* picture = dib ? PackedDIBPicture::Adopt(std::move(dib)) : nullptr;
   if (picture) {
     picture->SetHResolution(DotsPerInch(view.xPelsPerMeter));
     picture->SetVResolution(DotsPerInch(view.yPelsPerMeter));

@@ -20,7 +20,6 @@ bool g_keyPrefixSeek = true;
 uint64_t g_rowsVisited = 0;
 
 const uint8_t kTablesKey[] = {1};
-const uint8_t kFieldsKey[] = {0, 2};
 
 bool IsSeekType(uint8_t type) {
   return type == kDBFieldInt16 || type == kDBFieldInt32 || type == kDBFieldText ||

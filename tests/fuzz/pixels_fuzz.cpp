@@ -20,13 +20,14 @@ struct Surface {
   PixelBuffer buffer{};
 };
 
-// width x height pixels at the depth, rows padded by `padding` bytes,
-// bottom-up when asked; filled from the input (zeros once it ends).
+// width x height pixels at the depth, bottom-up when asked; filled from the
+// input (zeros once it ends).
 Surface MakeSurface(fuzz::Reader& input, int32_t width, int32_t height, int32_t depth,
                     bool bottomUp) {
   Surface surface;
-  const int32_t rowBytes = (width * depth + 7) / 8;
-  const int32_t stride = rowBytes + input.Take<uint8_t>() % 5;
+  // DWORD-aligned rows, as every DIB's are, with up to two words to spare.
+  const int32_t rowBytes = (width * depth + 31) / 32 * 4;
+  const int32_t stride = rowBytes + 4 * (input.Take<uint8_t>() % 3);
   surface.bytes.assign(size_t(stride) * size_t(height), 0);
   const std::string fill = input.Bytes(surface.bytes.size());
   std::memcpy(surface.bytes.data(), fill.data(), fill.size());

@@ -466,42 +466,36 @@ bool BitmapPicture::BlendThroughWork(HDC dc, const MacRect& destination, bool wr
 
 PackedDIBPicture* PackedDIBPicture::Create(HGLOBAL packedDIB) {
   GlobalLockScope locked(packedDIB);
-  if (!locked.data()) return nullptr;
-  GlobalBlock copy = GlobalBlock::Allocate(locked.size());
-  {
-    GlobalLockScope copied(copy.get());
-    if (!copied.data()) return nullptr;
-    std::memcpy(copied.data(), locked.data(), locked.size());
-  }
-  return Adopt(std::move(copy));
-}
-
-// The section has the packed DIB's own layout (depth, row order, stride and
-// table), so its pixels are the DIB's bytes as they stand.
-PackedDIBPicture* PackedDIBPicture::Adopt(GlobalBlock packedDIB) {
-  GlobalLockScope locked(packedDIB.get());
   PackedDIBView view;
   if (!ReadPackedDIB(locked.data(), locked.size(), &view)) return nullptr;
-  std::vector<uint8_t> info = NormalisedBitmapInfo(locked.data(), view);
+  return FromView(locked.data(), view, locked.data() + view.pixelOffset);
+}
+
+PackedDIBPicture* PackedDIBPicture::FromView(const uint8_t* dib, const PackedDIBView& view,
+                                             const uint8_t* rows) {
+  std::vector<uint8_t> info = NormalisedBitmapInfo(dib, view);
   uint8_t* bits = nullptr;
   CountedDIBSection section = MakeSection(info, &bits);
   if (!section || !bits) return nullptr;
-  std::memcpy(bits, locked.data() + view.pixelOffset, view.imageSize);
+  std::memcpy(bits, rows, view.imageSize);
   auto* picture = new PackedDIBPicture();
   picture->depth_ = view.bitCount;
   picture->width_ = view.width;
   picture->height_ = view.height;
   picture->bitmap_ = std::move(section);
-  picture->packedDIB_ = std::move(packedDIB);
+  picture->rows_ = bits;
+  picture->imageSize_ = view.imageSize;
+  size_t tableEnd = view.tableOffset + size_t(view.colorCount) * view.entrySize;
+  picture->header_.assign(dib, dib + tableEnd);
   return picture;
 }
 
 HGLOBAL PackedDIBPicture::ExportPackedDIB() {
-  GlobalLockScope locked(packedDIB_.get());
-  GlobalBlock copy = GlobalBlock::Allocate(locked.size());
+  GlobalBlock copy = GlobalBlock::Allocate(header_.size() + imageSize_);
   GlobalLockScope copied(copy.get());
   if (!copied.data()) return nullptr;
-  std::memcpy(copied.data(), locked.data(), locked.size());
+  std::memcpy(copied.data(), header_.data(), header_.size());
+  std::memcpy(copied.data() + header_.size(), rows_, imageSize_);
   return copy.release();
 }
 

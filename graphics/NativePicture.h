@@ -22,6 +22,7 @@
 
 class GraphicsPort;
 class BitmapPicture;
+struct PackedDIBView;
 
 // The images of a multi-image file, supplied by picture file import.
 class PictureImageList {
@@ -219,14 +220,20 @@ class BitmapPicture : public NativePicture {
   int32_t height_ = 0;
 };
 
+// The picture keeps its packed DIB in two parts: the header and colour table,
+// and the rows, which are the DIB section's own pixels (the section has the
+// DIB's depth, row order and stride, and nothing draws into it). The packed
+// DIB it gives out is those parts joined, so the pixels are held once.
 class PackedDIBPicture : public NativePicture {
  public:
   // From the packed DIB in the block (copied); nil when the reader rejects it
   // or the DIB section cannot be made.
   static PackedDIBPicture* Create(HGLOBAL packedDIB);
-  // The same over the block itself, which the picture takes over (freed
-  // when nil is the answer).
-  static PackedDIBPicture* Adopt(GlobalBlock packedDIB);
+  // From a read view: the header and table at dib (up to the view's table
+  // end) and view.imageSize bytes of rows of the view's layout at rows, both
+  // copied; nil when the DIB section cannot be made.
+  static PackedDIBPicture* FromView(const uint8_t* dib, const PackedDIBView& view,
+                                    const uint8_t* rows);
   ~PackedDIBPicture() override = default;
 
   void LockDescription(PictureDescription* description) override;
@@ -241,7 +248,9 @@ class PackedDIBPicture : public NativePicture {
   PackedDIBPicture() = default;
 
   CountedDIBSection bitmap_;
-  GlobalBlock packedDIB_;
+  const uint8_t* rows_ = nullptr;
+  uint32_t imageSize_ = 0;
+  std::vector<uint8_t> header_;
   int32_t width_ = 0;
   int32_t height_ = 0;
 };

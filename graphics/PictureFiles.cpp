@@ -50,57 +50,61 @@ UniqueFile OpenForReading(const char* path) {
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-// The whole file in a new block; empty when it cannot be read or is longer
-// than any BMP the reader takes.
-GlobalBlock ReadWholeFile(const char* path, size_t* length) {
-  UniqueFile file = OpenForReading(path);
-  LARGE_INTEGER size{};
-  if (!file.valid() || !GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 ||
-      uint64_t(size.QuadPart) > kLargestBMPFile) {
-    return GlobalBlock();
-  }
-  GlobalBlock block(GlobalAlloc(GMEM_MOVEABLE, SIZE_T(size.QuadPart)));
-  GlobalLockScope locked(block.get());
-  if (!locked.data()) return GlobalBlock();
-  for (size_t done = 0; done < size_t(size.QuadPart);) {
-    DWORD got = 0;
-    DWORD want = DWORD(size_t(size.QuadPart) - done);
-    if (!ReadFile(file.get(), locked.data() + done, want, &got, nullptr) || got == 0) {
-      return GlobalBlock();
+// A read-only view of a whole file, unmapped at the end of the scope; data()
+// is null when the file cannot be opened or mapped, is empty, or is longer
+// than any BMP the reader takes. The file is opened without write sharing,
+// so its length holds while it is mapped.
+class MappedFile {
+ public:
+  explicit MappedFile(const char* path) {
+    UniqueFile file = OpenForReading(path);
+    LARGE_INTEGER size{};
+    if (!file.valid() || !GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 ||
+        uint64_t(size.QuadPart) > kLargestBMPFile) {
+      return;
     }
-    done += got;
+    HANDLE handle = file.get();
+    mapping_ = IsWindowsNT() ? CreateFileMappingW(handle, nullptr, PAGE_READONLY, 0, 0, nullptr)
+                             : CreateFileMappingA(handle, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    data_ = mapping_ ? static_cast<const uint8_t*>(MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0))
+                     : nullptr;
+    size_ = data_ ? size_t(size.QuadPart) : 0;
   }
-  *length = size_t(size.QuadPart);
-  return block;
-}
+  ~MappedFile() {
+    if (data_) UnmapViewOfFile(data_);
+    if (mapping_) CloseHandle(mapping_);
+  }
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+
+  const uint8_t* data() const { return data_; }
+  size_t size() const { return size_; }
+
+ private:
+  HANDLE mapping_ = nullptr;
+  const uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+};
 
 void PutU32(uint8_t* at, uint32_t value) {
   for (int i = 0; i < 4; ++i) at[i] = uint8_t(value >> (8 * i));
 }
 
-// The packed DIB of a read file without the gap it may leave before its
-// pixels, runs expanded into plain rows; empty for damaged runs.
-GlobalBlock PlainPackedDIB(const uint8_t* file, size_t dibStart, const PackedDIBView& view,
-                           uint32_t runLength) {
+// The packed DIB of a run-length file with its runs expanded into plain rows
+// after the table; empty for damaged runs.
+GlobalBlock ExpandedPackedDIB(const uint8_t* dib, const PackedDIBView& view, uint32_t runLength) {
   size_t tableEnd = view.tableOffset + size_t(view.colorCount) * view.entrySize;
-  bool runs = runLength != 0;
-  GlobalBlock dib(GlobalAlloc(GMEM_MOVEABLE | (runs ? GMEM_ZEROINIT : 0), tableEnd + view.imageSize));
-  GlobalLockScope locked(dib.get());
+  GlobalBlock expanded = GlobalBlock::Allocate(tableEnd + view.imageSize);
+  GlobalLockScope locked(expanded.get());
   if (!locked.data()) return GlobalBlock();
-  const uint8_t* source = file + dibStart;
-  std::memcpy(locked.data(), source, tableEnd);
-  uint8_t* rows = locked.data() + tableEnd;
-  if (!runs) {
-    std::memcpy(rows, source + view.pixelOffset, view.imageSize);
-    return dib;
-  }
-  if (!ExpandRunLengthPixels(source + view.pixelOffset, runLength, view.compression, view.width,
-                             view.height, rows, view.stride)) {
+  std::memcpy(locked.data(), dib, tableEnd);
+  if (!ExpandRunLengthPixels(dib + view.pixelOffset, runLength, view.compression, view.width,
+                             view.height, locked.data() + tableEnd, view.stride)) {
     return GlobalBlock();
   }
   PutU32(locked.data() + 16, kDIBCompressionRGB);
   PutU32(locked.data() + 20, view.imageSize);
-  return dib;
+  return expanded;
 }
 
 int32_t DotsPerInch(int32_t pixelsPerMetre) {
@@ -158,31 +162,25 @@ NativePicture* OpenPictureFile(const char* path, int32_t index) {
 NativePicture* ImportPictureWithQuickTime(const char* path) { return Import(path, 1, false); }
 
 NativePicture* ReadBMPFile(const char* path) {
-  size_t length = 0;
-  GlobalBlock file = path ? ReadWholeFile(path, &length) : GlobalBlock();
+  if (!path) return nullptr;
+  MappedFile file(path);
   PackedDIBView view;
-  GlobalBlock dib;
-  bool ownBlock = false;
-  {
-    GlobalLockScope bytes(file.get());
-    size_t dibStart = 0;
-    uint32_t runLength = 0;
-    if (!bytes.data() || !ReadBMPFileWithRuns(bytes.data(), length, &view, &dibStart, &runLength) ||
-        !FitsImportLimits(view.width, view.height)) {
-      return nullptr;
-    }
-    // A file whose pixels follow its table gives its own block, the file
-    // header moved out of the way.
-    size_t tableEnd = view.tableOffset + size_t(view.colorCount) * view.entrySize;
-    ownBlock = runLength == 0 && view.pixelOffset == tableEnd;
-    if (ownBlock) {
-      std::memmove(bytes.data(), bytes.data() + dibStart, length - dibStart);
-    } else {
-      dib = PlainPackedDIB(bytes.data(), dibStart, view, runLength);
-    }
+  size_t dibStart = 0;
+  uint32_t runLength = 0;
+  if (!file.data() ||
+      !ReadBMPFileWithRuns(file.data(), file.size(), &view, &dibStart, &runLength) ||
+      !FitsImportLimits(view.width, view.height)) {
+    return nullptr;
   }
-  if (ownBlock) dib = std::move(file);
-  NativePicture* picture = dib ? PackedDIBPicture::Adopt(std::move(dib)) : nullptr;
+  // Plain rows go from the file straight into the picture, past any gap the
+  // file leaves before them.
+  const uint8_t* dib = file.data() + dibStart;
+  NativePicture* picture = nullptr;
+  if (runLength == 0) {
+    picture = PackedDIBPicture::FromView(dib, view, dib + view.pixelOffset);
+  } else if (GlobalBlock expanded = ExpandedPackedDIB(dib, view, runLength)) {
+    picture = PackedDIBPicture::Create(expanded.get());
+  }
   if (picture) {
     picture->SetHResolution(DotsPerInch(view.xPelsPerMeter));
     picture->SetVResolution(DotsPerInch(view.yPelsPerMeter));

@@ -350,7 +350,13 @@ TEST_F(NativePictureTest, PackedDIBPicturesDrawUpright) {
     EXPECT_EQ(pane_->Pixel(1, 1), 0x00FF00u) << c.header << " " << c.bits << " " << c.used;
     PictureDescription description{};
     picture->LockDescription(&description);
-    EXPECT_NE(description.handle, nullptr);
+    {
+      // The packed DIB handed out is the one the picture was made from.
+      GlobalLockScope given(dib.get()), handed(description.handle);
+      ASSERT_EQ(handed.size(), given.size()) << c.header << " " << c.bits;
+      EXPECT_EQ(std::memcmp(handed.data(), given.data(), given.size()), 0)
+          << c.header << " " << c.bits;
+    }
     picture->UnlockDescription(&description);
   }
   GlobalBlock broken = TwoByTwo(40, 8, 0, false);

@@ -3,8 +3,10 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer. Nothing here is part of a
 # Windows run-time library.
 set(native_sanitize -fsanitize=address,undefined -fno-sanitize-recover=all)
+# Warnings are errors here: this build is the check that the portable units
+# stay clean without <windows.h>.
 add_compile_options(-O1 -g -fno-omit-frame-pointer ${native_sanitize}
-                    -fsanitize=fuzzer-no-link -Wall -Wextra)
+                    -fsanitize=fuzzer-no-link -Wall -Wextra -Werror)
 add_link_options(${native_sanitize})
 include_directories(${CMAKE_SOURCE_DIR})
 

@@ -50,7 +50,9 @@ native_unit_tests(native_files_tests SOURCES ${t}/files/stream_forms_test.cpp LI
 # build is where a <windows.h> reaching them shows.
 set(native_checked_units graphics/StrokeGeometry graphics/WaveChunks graphics/EmfRecords
                          database/sql/SQLRowCheck database/results/ValueOrder files/ResourceFork
-                         files/FileTypes files/FolderItemImp files/Win32PathText files/SaveInfo)
+                         files/FileTypes files/FolderItemImp files/Win32PathText files/SaveInfo
+                         controls/ListColumnModel controls/StableSort controls/StyleRecord
+                         graphics/PrinterSetupString)
 list(TRANSFORM native_checked_units PREPEND ${CMAKE_SOURCE_DIR}/)
 list(TRANSFORM native_checked_units APPEND .cpp)
 add_library(native_checked_units OBJECT ${native_checked_units})

@@ -48,7 +48,7 @@ native_unit_tests(native_files_tests SOURCES ${t}/files/stream_forms_test.cpp LI
 
 # The other portable units compile here too, warnings as errors: the native
 # build is where a <windows.h> reaching them shows.
-set(native_checked_units graphics/StrokeGeometry graphics/WaveChunks graphics/EmfRecords
+set(native_checked_units graphics/StrokeGeometry graphics/WaveChunks
                          database/sql/SQLRowCheck database/results/ValueOrder files/ResourceFork
                          files/FileTypes files/FolderItemImp files/Win32PathText files/SaveInfo
                          controls/ListColumnModel controls/StableSort controls/StyleRecord
@@ -96,8 +96,14 @@ add_library(native_rotation STATIC ${CMAKE_SOURCE_DIR}/graphics/RasterRotation.c
 target_link_libraries(native_rotation PUBLIC native_core)
 native_fuzz_target(rotation SOURCES ${f}/rotation_fuzz.cpp LIBS native_rotation
                    CORPUS ${f}/corpus/rotation)
+# Metafile records as the enumeration hands them; seeds from the metafile
+# writer of the import tests.
+add_library(native_emf STATIC ${CMAKE_SOURCE_DIR}/graphics/EmfRecords.cpp)
+target_link_libraries(native_emf PUBLIC native_core)
+native_fuzz_target(emf SOURCES ${f}/emf_fuzz.cpp LIBS native_emf CORPUS ${f}/corpus/emf)
 # The seed writer: make_corpus tests/fuzz/corpus renews the committed seeds.
-add_executable(make_corpus ${f}/make_corpus.cpp ${t}/database/dbstore_support.cpp)
+add_executable(make_corpus ${f}/make_corpus.cpp ${t}/database/dbstore_support.cpp
+                           ${CMAKE_SOURCE_DIR}/testsupport/EmfWriter.cpp)
 target_include_directories(make_corpus BEFORE PRIVATE ${CMAKE_SOURCE_DIR}/testsupport/native/include)
 target_link_libraries(make_corpus PRIVATE native_testsupport native_engine native_graphics
                                           native_volume)

@@ -75,3 +75,27 @@ std::vector<uint8_t> EmfWriter::File(int32_t handles, int32_t left, int32_t top,
   file.insert(file.end(), end.bytes().begin(), end.bytes().end());
   return file;
 }
+
+std::vector<uint8_t> EveryRecordEMF() {
+  auto words = [](std::initializer_list<int32_t> values) { return EmfBody().Words(values); };
+  EmfBody bitmap = EmfBody().Words({40, 2, 2, 0x00180001, 0, 0, 0, 0, 0, 0}).Bytes(
+      std::vector<uint8_t>(16, 0x55));
+  EmfBody text = EmfBody().Words({0, 0, 9, 9, 1, 0, 0, 3, 4, 2, 76, 0, 0, 0, 9, 9, 0});
+  EmfWriter writer;
+  writer.Add(38, words({1, 0, 2, 2, 0xFF})).Add(39, words({2, 0, 0xFF00, 0}))
+      .Add(37, words({1})).Add(37, words({2}))
+      .Add(82, EmfBody().U32(3).Words({-14, 0, 0, 0, 700, 1, 0}).Wide("Arial").Bytes(std::vector<uint8_t>(54)))
+      .Add(37, words({3})).Add(24, words({0x123456})).Add(27, words({1, 2})).Add(54, words({30, 40}))
+      .Add(43, words({1, 2, 30, 40})).Add(42, words({1, 2, 30, 40}))
+      .Add(44, words({1, 2, 30, 40, 5, 6})).Add(47, words({1, 2, 30, 40, 30, 20, 1, 2}))
+      .Add(3, words({0, 0, 9, 9, 3, 0, 0, 9, 0, 5, 9}))
+      .Add(86, EmfBody().Words({0, 0, 9, 9, 3}).U16(0).U16(0).U16(9).U16(0).U16(5).U16(9))
+      .Add(81, EmfBody().Words({0, 0, 9, 9, 3, 4, 0, 0, 2, 2, 80, 40, 120, 16, 0, 0xCC0020, 4, 4})
+                   .Bytes(bitmap.bytes()))
+      .Add(77, EmfBody().Words({0, 0, 9, 9, 3, 4, 4, 4, 0xCC0020, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                108, 40, 148, 16, 2, 2})
+                   .Bytes(bitmap.bytes()))
+      .Add(83, EmfBody(text).Bytes({'H', 'i'}))
+      .Add(84, EmfBody(text).Wide("Hi"));
+  return writer.File();
+}

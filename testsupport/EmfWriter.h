@@ -41,3 +41,7 @@ class EmfWriter {
   std::vector<uint8_t> records_;
   uint32_t count_ = 0;
 };
+
+// A metafile with a record of every type the import translates, for the
+// damaged-file corpora.
+std::vector<uint8_t> EveryRecordEMF();

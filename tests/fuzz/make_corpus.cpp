@@ -18,6 +18,7 @@
 #include "files/VHFS.h"
 #include "graphics/PackedDIB.h"
 #include "tests/database/dbengine_support.h"
+#include "testsupport/EmfWriter.h"
 #include "testsupport/MemoryFileStream.h"
 
 namespace {
@@ -260,6 +261,16 @@ void RotationSeeds() {
   }
 }
 
+// ---- emf: a metafile of every translated record, whole and cut. ----
+void MetafileSeeds() {
+  const std::vector<uint8_t> every = EveryRecordEMF();
+  const std::string bytes(every.begin(), every.end());
+  Save("emf", "every-record", bytes);
+  Save("emf", "cut", bytes.substr(0, bytes.size() / 2));
+  std::vector<uint8_t> empty = EmfWriter().File(0);
+  Save("emf", "empty", std::string(empty.begin(), empty.end()));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -280,5 +291,6 @@ int main(int argc, char** argv) {
   SQLSeeds();
   VolumeSeeds();
   RotationSeeds();
+  MetafileSeeds();
   return TakeRecordedBoxes().empty() ? 0 : 1;
 }

@@ -37,7 +37,7 @@ class FakeMediaSlots {
   int32_t exportAnswer = 0;
   uint32_t styledTextAnswer = 0;
   // The PICT data pictureToQuickTimePicture gives for any picture, and the
-  // bytes a successful export writes to the file of the last specification.
+  // bytes a successful export writes to the file the last export named.
   std::string pict = "PICT-data";
   std::string exported = "JPEG-data";
   std::string specPath;

@@ -25,6 +25,7 @@
 #include "files/BinaryStream.h"
 #include "files/FileStreams.h"
 #include "files/TextStreams.h"
+#include "testsupport/ScratchFolder.h"
 
 namespace {
 
@@ -39,33 +40,12 @@ double Timed(const std::function<void()>& work) {
   return Now() - start;
 }
 
-// A folder of the bench's own under the temporary folder, deleted with
-// everything in it when the bench ends, whichever way.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    wchar_t temp[MAX_PATH + 1];
-    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-    path_ = std::wstring(temp, length) + L"stream_bench_" + std::to_wstring(GetCurrentProcessId());
-    made_ = CreateDirectoryW(path_.c_str(), nullptr) != FALSE;
-  }
-  ~ScratchFolder() {
-    for (const wchar_t* name : {L"data.bin", L"peer.bin", L"crlf.txt", L"lf.txt", L"peer.txt"})
-      DeleteFileW(File(name).c_str());
-    RemoveDirectoryW(path_.c_str());
-  }
-  bool made() const { return made_; }
-  std::wstring File(const wchar_t* name) const { return path_ + L"\\" + name; }
-  StringRef FileString(const wchar_t* name) const {
-    const std::wstring path = File(name);
-    return StringRef::Adopt(StringFromUTF16(reinterpret_cast<const uint16_t*>(path.data()),
-                                            int32_t(path.size())));
-  }
-
- private:
-  std::wstring path_;
-  bool made_ = false;
-};
+// A path in the bench's scratch folder as a run-time string.
+StringRef FileString(const ScratchFolder& folder, const wchar_t* name) {
+  const std::wstring path = folder.File(name);
+  return StringRef::Adopt(
+      StringFromUTF16(reinterpret_cast<const uint16_t*>(path.data()), int32_t(path.size())));
+}
 
 double Rate(int64_t bytes, double seconds) { return double(bytes) / kMegabyte / seconds; }
 
@@ -227,7 +207,7 @@ struct Rates {
 template <class Read>
 bool ReadLoop(const ScratchFolder& folder, const char* name, int32_t unit, int64_t size,
               const Rates& raw, Read read) {
-  ObjectRef binary = StreamObject(NewBinaryStream, folder.FileString(L"data.bin"), 1);
+  ObjectRef binary = StreamObject(NewBinaryStream, FileString(folder, L"data.bin"), 1);
   if (!binary) return Fail("opening the BinaryStream");
   const double seconds = Timed([&] {
     for (int64_t i = 0; i < size / unit; ++i) read(binary.get());
@@ -243,7 +223,7 @@ bool WriteLoop(const ScratchFolder& folder, const char* name, int32_t unit, int6
                const Rates& raw, Write write) {
   double seconds = 0;
   {
-    ObjectRef binary = StreamObject(NewBinaryStream, folder.FileString(L"data.bin"), 0);
+    ObjectRef binary = StreamObject(NewBinaryStream, FileString(folder, L"data.bin"), 0);
     if (!binary) return Fail("creating the BinaryStream");
     seconds = Timed([&] {
       for (int64_t i = 0; i < size / unit; ++i) write(binary.get(), i);
@@ -259,7 +239,7 @@ bool WriteLoop(const ScratchFolder& folder, const char* name, int32_t unit, int6
 bool BinaryReads(const ScratchFolder& folder, int64_t size, const Rates& raw) {
   {
     CountingFileStream* counter = nullptr;
-    ObjectRef binary = StreamObject(NewBinaryStream, folder.FileString(L"data.bin"), 1, &counter);
+    ObjectRef binary = StreamObject(NewBinaryStream, FileString(folder, L"data.bin"), 1, &counter);
     if (!binary) return Fail("opening the BinaryStream");
     RuntimeObject* self = binary.get();
     int64_t values = 0;
@@ -292,7 +272,7 @@ bool BinaryReads(const ScratchFolder& folder, int64_t size, const Rates& raw) {
     double rawTurn = 0;
     if (!RawRead(folder.File(L"data.bin"), &rawTurn)) return false;
     rawNow = std::max(rawNow, rawTurn);
-    ObjectRef binary = StreamObject(NewBinaryStream, folder.FileString(L"data.bin"), 1);
+    ObjectRef binary = StreamObject(NewBinaryStream, FileString(folder, L"data.bin"), 1);
     if (!binary) return Fail("opening the BinaryStream");
     int64_t total = 0;
     const double seconds = Timed([&] {
@@ -321,7 +301,7 @@ bool BinaryWrites(const ScratchFolder& folder, int64_t size, const Rates& raw) {
     double rawTurn = 0;
     if (!RawWrite(folder.File(L"peer.bin"), size, &rawTurn)) return false;
     rawNow = std::max(rawNow, rawTurn);
-    ObjectRef binary = StreamObject(NewBinaryStream, folder.FileString(L"data.bin"), 0);
+    ObjectRef binary = StreamObject(NewBinaryStream, FileString(folder, L"data.bin"), 0);
     if (!binary) return Fail("creating the BinaryStream");
     const double seconds = Timed([&] {
       for (int64_t done = 0; done < size; done += kBlock) BinaryStreamWrite(binary.get(), block.get());
@@ -338,7 +318,7 @@ bool BinaryWrites(const ScratchFolder& folder, int64_t size, const Rates& raw) {
 // fputs, then read back with ReadLine against fgets.
 bool TextLines(const ScratchFolder& folder, const wchar_t* name, bool lf, int64_t size,
                const Rates& raw) {
-  const StringRef path = folder.FileString(name);
+  const StringRef path = FileString(folder, name);
   const int32_t textBytes = kLineBytes - (lf ? 1 : 2);
   const int64_t lineCount = size / kLineBytes;
   const std::string text(textBytes, 't');
@@ -383,7 +363,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   InitFileStreamLock();
-  ScratchFolder folder;
+  ScratchFolder folder(L"stream_bench_");
   if (!folder.made()) {
     Fail("making the scratch folder");
     return 1;

@@ -32,6 +32,7 @@
 #include "files/FileStreams.h"
 #include "files/FolderItemImpVirtual.h"
 #include "files/runFolderItem.h"
+#include "testsupport/ScratchFolder.h"
 
 namespace {
 
@@ -54,40 +55,6 @@ void Row(const char* name, double ours, double peer, const char* peerName, doubl
               goal);
   std::fflush(stdout);
 }
-
-// The bench's folder, removed with everything below it at the end.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    wchar_t temp[MAX_PATH + 1];
-    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-    path_ = std::wstring(temp, length) + L"vfs_bench_" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(path_.c_str(), nullptr);
-  }
-  ~ScratchFolder() { Remove(path_); }
-  std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
-
- private:
-  static void Remove(const std::wstring& folder) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-      do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring path = folder + L"\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          Remove(path);
-        } else {
-          DeleteFileW(path.c_str());
-        }
-      } while (FindNextFileW(search, &found));
-      FindClose(search);
-    }
-    RemoveDirectoryW(folder.c_str());
-  }
-  std::wstring path_;
-};
 
 StringRef Text(const std::string& utf8) { return StringRef::Adopt(StringFromUTF8(utf8)); }
 StringRef PathText(const std::wstring& path) {
@@ -300,7 +267,7 @@ int main(int argc, char** argv) {
   const int32_t megabytes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 256;
   RegisterFolderItemClass();
   RegisterVirtualVolumeClass();
-  ScratchFolder scratch;
+  ScratchFolder scratch(L"vfs_bench_");
   const std::wstring container = scratch.File(L"volume.vol");
   {
     Volume volume = VolumeIn(container, "CreateVirtualVolume");

@@ -21,6 +21,7 @@
 #include "testsupport/MemoryFileStream.h"
 #include "testsupport/PropertyAccess.h"
 #include "testsupport/RuntimeTestEnvironment.h"
+#include "testsupport/ScratchFolder.h"
 
 inline std::string Bytes(std::initializer_list<uint8_t> bytes) {
   return std::string(bytes.begin(), bytes.end());
@@ -69,33 +70,6 @@ inline bool MakeSparseFile(const std::wstring& path, int64_t size) {
   CloseHandle(file);
   if (!made) DeleteFileW(path.c_str());
   return made;
-}
-
-inline std::wstring TempFolder() {
-  wchar_t folder[MAX_PATH + 1];
-  const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
-  return std::wstring(folder, length);
-}
-
-// Deletes a folder with everything in it.
-inline void RemoveTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring path = folder + L"\\" + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path.c_str());
-      }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryW(folder.c_str());
 }
 
 // The Windows path, on Z:, of the host folder that the environment variable

@@ -170,12 +170,12 @@ void OnCanvasPaint(RuntimeObject*, RuntimeObject* g) {
   RuntimeGraphicsFillOval(g, -40, 40, 160, 80);
 }
 
-// A window right of the frame's centre: a canvas, an edit field, and a
+// A window beside the controls: a canvas, an edit field, and a
 // bevelled rectangle holding a thick line.
 void OpenDrawingWindow() {
   static ClassBuilder sunCanvas(GetCanvasClassDefinition(), "SunCanvas");
   sunCanvas.Handle("Paint", &OnCanvasPaint);
-  ObjectRef window = NewShownWindow("Drawing", 330, 16, 188, 190);
+  ObjectRef window = NewShownWindow("Drawing", 272, 16, 188, 190);
   ObjectRef canvas = NewControl(sunCanvas.NewInstance(), "Canvas1", MacRect{14, 14, 84, 174}, "");
   ObjectRef field = NewControl(CreateInstance(GetEditFieldClassDefinition()), "Field1",
                                MacRect{92, 14, 114, 174}, "");
@@ -227,7 +227,7 @@ void OpenPanelsWindow() {
 // A window right of the panels: a list of fruit with a heading, two columns
 // and its second row selected.
 void OpenListWindow() {
-  ObjectRef window = NewShownWindow("List", 330, 236, 188, 144);
+  ObjectRef window = NewShownWindow("List", 272, 236, 188, 144);
   ObjectRef list =
       NewControl(CreateInstance(GetListboxClassDefinition()), "Fruit", MacRect{10, 10, 124, 168}, "");
   SetProperty<int32_t>(list.get(), "ColumnCount", 2);
@@ -268,7 +268,7 @@ ObjectRef MakePeopleDatabase() {
 void OpenPeopleWindow() {
   ObjectRef db = MakePeopleDatabase();
   if (!db) return;
-  ObjectRef window = NewShownWindow("People", 496, 16, 100, 140);
+  ObjectRef window = NewShownWindow("People", 476, 16, 110, 140);
   ObjectRef label = NewControl(CreateInstance(GetStaticTextClassDefinition()), "PeopleLabel",
                                MacRect{6, 28, 22, 100}, "People:");
   ObjectRef data = NewControl(CreateInstance(GetDataControlClassDefinition()), "Data1",

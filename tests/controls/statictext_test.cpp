@@ -160,13 +160,18 @@ std::vector<std::pair<size_t, size_t>> BandRows(const Pixels& rows) {
   return bands;
 }
 
-TEST_F(StaticTextTest, TextAlignPlacesEachLineAndTheLinesAreCentredAsOneBlock) {
+// One label, "Label", at 10,10 in a window of its own.
+ControlDescription Label(int32_t width, int32_t height, const char* caption) {
   ControlDescription label =
-      Described(GetStaticTextClassDefinition(), "Label", Rect(10, 10, 160, 80));
-  label.caption = "Wide line\rMid";
-  ControlTestWindow window({label});
-  RuntimeObject* control = window.Control("Label");
+      Described(GetStaticTextClassDefinition(), "Label", Rect(10, 10, width, height));
+  label.caption = caption;
+  return label;
+}
+
+TEST_F(StaticTextTest, TextAlignPlacesEachLineAndTheLinesAreCentredAsOneBlock) {
   const int32_t width = 160;
+  ControlTestWindow window({Label(width, 80, "Wide line\rMid")});
+  RuntimeObject* control = window.Control("Label");
   std::vector<std::vector<Ink>> byAlignment;
   for (int32_t alignment : {0, 1, 2, 7}) {
     SCOPED_TRACE(alignment);
@@ -201,10 +206,7 @@ TEST_F(StaticTextTest, TextAlignPlacesEachLineAndTheLinesAreCentredAsOneBlock) {
 }
 
 TEST_F(StaticTextTest, MultiLineWrapsWordsInsideTheBoxAndAlignsEachWrappedLine) {
-  ControlDescription label =
-      Described(GetStaticTextClassDefinition(), "Label", Rect(10, 10, 90, 100));
-  label.caption = "alpha beta gamma delta epsilon zeta";
-  ControlTestWindow window({label});
+  ControlTestWindow window({Label(90, 100, "alpha beta gamma delta epsilon zeta")});
   RuntimeObject* control = window.Control("Label");
   const size_t oneLine = BandRows(PixelsOf(window, "Label")).size();
   EXPECT_EQ(oneLine, 1u) << "without MultiLine one line runs past the box";

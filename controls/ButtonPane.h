@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "controls/ControlPattern.h"
 #include "core/Layout.h"
@@ -17,6 +18,35 @@
 
 // Booleans arrive as any byte and are stored and sent as 0 or 1.
 inline uint8_t AsBit(uint32_t value) { return value ? 1 : 0; }
+
+// The fields both buttons keep after their own.
+template <class Sink>
+struct ButtonState {
+  StringRecord* caption;  // locked
+  Sink* sink;             // owned; made by CreatePane
+  TextStyle textStyle;
+  uint8_t value;     // 0 or 1: the last known check state
+  uint8_t inAction;  // set while an action sequence runs
+};
+static_assert(!kLayoutIs32Bit || offsetof(ButtonState<void>, textStyle) == 8, "style at 8");
+static_assert(!kLayoutIs32Bit || offsetof(ButtonState<void>, value) == 20, "Value at 20");
+static_assert(!kLayoutIs32Bit || sizeof(ButtonState<void>) == 24, "six words");
+
+// A new button: the default text style, its font name held.
+template <class Sink>
+void InitialiseButtonState(ButtonState<Sink>* state) {
+  state->textStyle = DefaultTextStyle();
+  RuntimeLockString(state->textStyle.font);
+}
+
+// A button going: the caption and the font name released and the sink
+// deleted (it leaves its panes as it goes).
+template <class Sink>
+void ReleaseButtonState(ButtonState<Sink>* state) {
+  RuntimeUnlockString(std::exchange(state->caption, nullptr));
+  RuntimeUnlockString(std::exchange(state->textStyle.font, nullptr));
+  delete std::exchange(state->sink, nullptr);
+}
 
 // The control has left its window: no Window, or its window is closing.
 bool ControlHasLeftWindow(RuntimeObject* control);
@@ -98,32 +128,50 @@ ReceiverList* ButtonActionReceivers(RuntimeObject* part) {
   return action->checked ? &button->checkedReceivers : &button->uncheckedReceivers;
 }
 
+// Declares the entries RUNTIME_BUTTON_ENTRIES makes: Caption and Value
+// (Booleans arrive as any byte and are stored and sent as 0 or 1),
+// getBoundPart ("getCheckedAction" or "getUncheckedAction", case ignored:
+// a new bound part, the caller's reference; any other name: nil) and the
+// bound part's receiver methods.
+#define RUNTIME_BUTTON_ENTRY_DECLARATIONS(prefix, actionPrefix)                                  \
+  extern "C" {                                                                                   \
+  StringRecord* prefix##TitleGetter(RuntimeObject* control, uint32_t index);                     \
+  void prefix##TitleSetter(RuntimeObject* control, uint32_t index, StringRecord* caption);       \
+  bool prefix##ValueGetter(RuntimeObject* control, uint32_t index);                              \
+  void prefix##ValueSetter(RuntimeObject* control, uint32_t index, uint8_t value);               \
+  RuntimeObject* prefix##GetBoundPart(RuntimeObject* control, StringRecord* name);               \
+  void actionPrefix##AddActionNotificationReceiver(RuntimeObject* part, RuntimeObject* receiver); \
+  void actionPrefix##RemoveActionNotificationReceiver(RuntimeObject* part,                       \
+                                                      RuntimeObject* receiver);                  \
+  }
+
 // The entries prefix##TitleGetter, prefix##TitleSetter, prefix##ValueGetter,
-// prefix##ValueSetter and prefix##GetBoundPart of a button class, and the
-// part class's prefix##Add/RemoveActionNotificationReceiver. In scope they
-// need Checked (the control's fields, nil after reporting a nil or foreign
-// object) and PaneOf (its ButtonHostPane, nil without one). Value is
+// prefix##ValueSetter and prefix##GetBoundPart of a button class whose
+// Fields hold a ButtonState `button`, and the part class's
+// prefix##Add/RemoveActionNotificationReceiver. In scope they need Checked
+// (the control's fields, nil after reporting a nil or foreign object) and
+// PaneOf (its ButtonHostPane, nil without one). Value is
 // stored before the pane is told: the action that follows reads the native
 // state back, and a Value set during it stays.
 #define RUNTIME_BUTTON_ENTRIES(prefix, actionPrefix, Fields, partClass)                          \
   extern "C" StringRecord* prefix##TitleGetter(RuntimeObject* control, uint32_t) {               \
     Fields* fields = Checked(control);                                                           \
-    return fields ? StringAddRef(fields->caption) : nullptr;                                     \
+    return fields ? StringAddRef(fields->button.caption) : nullptr;                                \
   }                                                                                              \
   extern "C" void prefix##TitleSetter(RuntimeObject* control, uint32_t, StringRecord* caption) { \
     Fields* fields = Checked(control);                                                           \
     if (!fields) return;                                                                         \
-    StringAssign(&fields->caption, caption);                                                     \
+    StringAssign(&fields->button.caption, caption);                                                \
     if (ButtonHostPane* pane = PaneOf(fields)) pane->SetNativeCaption(caption);                  \
   }                                                                                              \
   extern "C" bool prefix##ValueGetter(RuntimeObject* control, uint32_t) {                        \
     Fields* fields = Checked(control);                                                           \
-    return fields && fields->value != 0;                                                         \
+    return fields && fields->button.value != 0;                                                    \
   }                                                                                              \
   extern "C" void prefix##ValueSetter(RuntimeObject* control, uint32_t, uint8_t value) {         \
     Fields* fields = Checked(control);                                                           \
     if (!fields) return;                                                                         \
-    fields->value = AsBit(value);                                                                \
+    fields->button.value = AsBit(value);                                                           \
     if (ButtonHostPane* pane = PaneOf(fields)) pane->SetButtonValue(value);                      \
   }                                                                                              \
   extern "C" RuntimeObject* prefix##GetBoundPart(RuntimeObject* control, StringRecord* name) {   \

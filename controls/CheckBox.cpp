@@ -2,6 +2,7 @@
 #include "controls/CheckBox.h"
 
 #include <string>
+#include <utility>
 
 #include "controls/DataControlRole.h"
 #include "core/InstanceArgument.h"
@@ -32,14 +33,12 @@ CheckBoxPane* PaneOf(CheckBoxFields* fields) {
 }
 
 void InitialiseCheckBox(RuntimeObject* control) {
-  TextStyle& style = FieldsOf(control)->textStyle;
-  style = DefaultTextStyle();
-  RuntimeLockString(style.font);
+  InitialiseButtonState(&FieldsOf(control)->button);
 }
 
 }  // namespace
 
-RUNTIME_TEXT_STYLE_ACCESSORS(checkBox, CheckBoxFields, textStyle)
+RUNTIME_TEXT_STYLE_ACCESSORS(checkBox, CheckBoxFields, button.textStyle)
 
 // ---- Class definitions ----
 
@@ -92,16 +91,17 @@ void CheckBoxEventSink::Action(SubPane* hostPane) {
   if (!control) return;
   CheckBoxFields* fields = FieldsOf(control);
   auto* part = dynamic_cast<CheckBoxBindingPart*>(hostPane);
-  if (part && hostPane->GetNativeHandle()) fields->value = part->GetValue();
-  if (fields->inAction || ControlHasLeftWindow(control)) return;
+  if (part && hostPane->GetNativeHandle()) fields->button.value = part->GetValue();
+  if (fields->button.inAction || ControlHasLeftWindow(control)) return;
 
-  InActionScope inAction(control, &fields->inAction);
-  auto stopped = [&] { return fields->sink != this || ControlHasLeftWindow(control); };
+  InActionScope inAction(control, &fields->button.inAction);
+  auto stopped = [&] { return fields->button.sink != this || ControlHasLeftWindow(control); };
   NotifyDataChanged(&fields->dataReceivers);
   if (stopped()) return;
   CallControlHandler(control, "Action");
   if (stopped()) return;
-  NotifyPerformAction(fields->value ? &fields->checkedReceivers : &fields->uncheckedReceivers);
+  NotifyPerformAction(fields->button.value ? &fields->checkedReceivers
+                                           : &fields->uncheckedReceivers);
 }
 
 // ---- Panes ----
@@ -155,12 +155,13 @@ RUNTIME_BUTTON_ENTRIES(checkBox, cba, CheckBoxFields, GetCheckBoxActionClassDefi
 
 extern "C" void CheckBoxCreatePane(RuntimeObject* control) {
   CheckBoxFields* fields = FieldsOf(control);
-  if (!fields->sink) fields->sink = new CheckBoxEventSink(control);
-  ScopedFontDescriptor font(TextStyleGetFontDescriptor(&fields->textStyle));
+  if (!fields->button.sink) fields->button.sink = new CheckBoxEventSink(control);
+  ScopedFontDescriptor font(TextStyleGetFontDescriptor(&fields->button.textStyle));
   RuntimeControl& common = fields->control;
   CheckBoxPaneWin32* pane =
-      CreateCheckBoxPane(fields->sink, font.get(), ControlParentPane(control), common.tabPanelIndex,
-                         common.bounds, fields->caption, fields->value);
+      CreateCheckBoxPane(fields->button.sink, font.get(), ControlParentPane(control),
+                         common.tabPanelIndex, common.bounds, fields->button.caption,
+                         fields->button.value);
   AdoptControlPane(control, pane);
   pane->SetDataSourceName(fields->dataSource);
   pane->BindDataSource();
@@ -171,14 +172,10 @@ extern "C" void CheckBoxDestruct(RuntimeObject* control) {
   ReceiverListClear(&fields->dataReceivers);
   ReceiverListClear(&fields->checkedReceivers);
   ReceiverListClear(&fields->uncheckedReceivers);
-  for (StringRecord** string :
-       {&fields->dataField, &fields->caption, &fields->dataSource, &fields->textStyle.font}) {
-    RuntimeUnlockString(*string);
-    *string = nullptr;
+  for (StringRecord** string : {&fields->dataField, &fields->dataSource}) {
+    RuntimeUnlockString(std::exchange(*string, nullptr));
   }
-  // The sink leaves its panes as it goes.
-  delete fields->sink;
-  fields->sink = nullptr;
+  ReleaseButtonState(&fields->button);
 }
 
 extern "C" StringRecord* CheckBoxDataSourceGetter(RuntimeObject* control, uint32_t) {

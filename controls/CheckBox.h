@@ -27,18 +27,13 @@ struct CheckBoxFields {
   RuntimeControl control;
   StringRecord* dataSource;  // locked
   StringRecord* dataField;   // locked; read by the generic string getter
-  StringRecord* caption;
-  CheckBoxEventSink* sink;   // owned; made by CreatePane
-  TextStyle textStyle;
-  uint8_t value;     // 0 or 1: the last known check state
-  uint8_t inAction;  // set while the Action sequence runs
+  ButtonState<CheckBoxEventSink> button;
   ReceiverList dataReceivers;
   ReceiverList checkedReceivers;
   ReceiverList uncheckedReceivers;
 };
 static_assert(!kLayoutIs32Bit || offsetof(CheckBoxFields, dataSource) == 64, "own fields at 64");
-static_assert(!kLayoutIs32Bit || offsetof(CheckBoxFields, textStyle) == 80, "text style at 80");
-static_assert(!kLayoutIs32Bit || offsetof(CheckBoxFields, value) == 92, "Value at 92");
+static_assert(!kLayoutIs32Bit || offsetof(CheckBoxFields, button) == 72, "caption at 72");
 static_assert(!kLayoutIs32Bit || offsetof(CheckBoxFields, dataReceivers) == 96, "lists at 96");
 static_assert(!kLayoutIs32Bit || sizeof(CheckBoxFields) == 108, "a check box is 108 bytes");
 
@@ -137,11 +132,6 @@ extern "C" {
 void CheckBoxCreatePane(RuntimeObject* control);
 void CheckBoxDestruct(RuntimeObject* control);
 
-StringRecord* checkBoxTitleGetter(RuntimeObject* control, uint32_t index);
-void checkBoxTitleSetter(RuntimeObject* control, uint32_t index, StringRecord* caption);
-bool checkBoxValueGetter(RuntimeObject* control, uint32_t index);
-// Booleans arrive as any byte and are stored and sent as 0 or 1.
-void checkBoxValueSetter(RuntimeObject* control, uint32_t index, uint8_t value);
 StringRecord* CheckBoxDataSourceGetter(RuntimeObject* control, uint32_t index);
 void CheckBoxDataSourceSetter(RuntimeObject* control, uint32_t index, StringRecord* name);
 void CheckBoxDataFieldSetter(RuntimeObject* control, uint32_t index, StringRecord* name);
@@ -150,13 +140,7 @@ bool checkBoxGetBoolean(RuntimeObject* control);
 void checkBoxSetBoolean(RuntimeObject* control, uint8_t value);
 void checkBoxAddDataNotificationReceiver(RuntimeObject* control, RuntimeObject* receiver);
 void checkBoxRemoveDataNotificationReceiver(RuntimeObject* control, RuntimeObject* receiver);
-// "getCheckedAction" or "getUncheckedAction" (case ignored): a new
-// Sys$CheckBoxAction (the caller's reference); any other name: nil.
-RuntimeObject* checkBoxGetBoundPart(RuntimeObject* control, StringRecord* name);
-
 void CheckBoxActionDestruct(RuntimeObject* part);
-void cbaAddActionNotificationReceiver(RuntimeObject* part, RuntimeObject* receiver);
-void cbaRemoveActionNotificationReceiver(RuntimeObject* part, RuntimeObject* receiver);
 
 // The font accessors checkBoxTextFontGetter ... checkBoxUnderlineSetter.
 StringRecord* checkBoxTextFontGetter(RuntimeObject* control, uint32_t index);
@@ -170,3 +154,4 @@ void checkBoxItalicSetter(RuntimeObject* control, uint32_t index, uint8_t value)
 bool checkBoxUnderlineGetter(RuntimeObject* control, uint32_t index);
 void checkBoxUnderlineSetter(RuntimeObject* control, uint32_t index, uint8_t value);
 }
+RUNTIME_BUTTON_ENTRY_DECLARATIONS(checkBox, cba)

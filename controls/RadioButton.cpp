@@ -65,8 +65,8 @@ RadioButtonFields* FieldsForSequence(RuntimeObject* control, SubPane* hostPane) 
   if (!control) return nullptr;
   RadioButtonFields* fields = FieldsOf(control);
   auto* host = dynamic_cast<RadioButtonPaneWin32*>(hostPane);
-  if (host && host->GetNativeHandle()) fields->value = host->ButtonValue();
-  return fields->inAction || ControlHasLeftWindow(control) ? nullptr : fields;
+  if (host && host->GetNativeHandle()) fields->button.value = host->ButtonValue();
+  return fields->button.inAction || ControlHasLeftWindow(control) ? nullptr : fields;
 }
 
 // The first shown, enabled button of the host's group in the owner's child
@@ -88,14 +88,12 @@ bool IsFirstOfUncheckedGroup(RadioButtonPaneWin32* host) {
 }
 
 void InitialiseRadioButton(RuntimeObject* control) {
-  TextStyle& style = FieldsOf(control)->textStyle;
-  style = DefaultTextStyle();
-  style.font = StringAddRef(style.font);
+  InitialiseButtonState(&FieldsOf(control)->button);
 }
 
 }  // namespace
 
-RUNTIME_TEXT_STYLE_ACCESSORS(radio, RadioButtonFields, textStyle)
+RUNTIME_TEXT_STYLE_ACCESSORS(radio, RadioButtonFields, button.textStyle)
 
 // ---- Class definitions ----
 
@@ -134,19 +132,20 @@ void RadioButtonEventSink::Action(SubPane* hostPane) {
   RuntimeObject* control = Control();
   RadioButtonFields* fields = FieldsForSequence(control, hostPane);
   if (!fields) return;
-  InActionScope inAction(control, &fields->inAction);
+  InActionScope inAction(control, &fields->button.inAction);
   CallControlHandler(control, "Action");
-  if (fields->sink != this || ControlHasLeftWindow(control)) return;
+  if (fields->button.sink != this || ControlHasLeftWindow(control)) return;
   // A handler that checked another button of the group has unchecked this
   // one: its receivers hear the state it is in now.
-  NotifyPerformAction(fields->value ? &fields->checkedReceivers : &fields->uncheckedReceivers);
+  NotifyPerformAction(fields->button.value ? &fields->checkedReceivers
+                                           : &fields->uncheckedReceivers);
 }
 
 void RadioButtonEventSink::Deselected(SubPane* hostPane) {
   RuntimeObject* control = Control();
   RadioButtonFields* fields = FieldsForSequence(control, hostPane);
   if (!fields) return;
-  InActionScope inAction(control, &fields->inAction);
+  InActionScope inAction(control, &fields->button.inAction);
   NotifyPerformAction(&fields->uncheckedReceivers);
 }
 
@@ -240,11 +239,12 @@ extern "C" void RadioButtonCreatePane(RuntimeObject* control) {
   RadioButtonFields* fields = FieldsOf(control);
   RuntimeControl& common = fields->control;
   // A second "CreatePane" makes new panes: the old sink leaves the old ones.
-  delete std::exchange(fields->sink, new RadioButtonEventSink(control));
-  ScopedFontDescriptor font(TextStyleGetFontDescriptor(&fields->textStyle));
+  delete std::exchange(fields->button.sink, new RadioButtonEventSink(control));
+  ScopedFontDescriptor font(TextStyleGetFontDescriptor(&fields->button.textStyle));
   RadioButtonPaneWin32* pane =
-      CreateRadioButtonPane(fields->sink, font.get(), ControlParentPane(control),
-                            common.tabPanelIndex, common.bounds, fields->caption, fields->value);
+      CreateRadioButtonPane(fields->button.sink, font.get(), ControlParentPane(control),
+                            common.tabPanelIndex, common.bounds, fields->button.caption,
+                            fields->button.value);
   AdoptControlPane(control, pane);
 }
 
@@ -252,9 +252,7 @@ extern "C" void RadioButtonDestruct(RuntimeObject* control) {
   RadioButtonFields* fields = FieldsOf(control);
   ReceiverListClear(&fields->checkedReceivers);
   ReceiverListClear(&fields->uncheckedReceivers);
-  RuntimeUnlockString(std::exchange(fields->caption, nullptr));
-  RuntimeUnlockString(std::exchange(fields->textStyle.font, nullptr));
-  delete std::exchange(fields->sink, nullptr);
+  ReleaseButtonState(&fields->button);
 }
 
 extern "C" void RadioButtonActionDestruct(RuntimeObject* part) { ReleaseButtonAction(part); }

@@ -30,17 +30,11 @@ class RadioButtonEventSink;
 // The radio-button object; property records point at these fields.
 struct RadioButtonFields {
   RuntimeControl control;
-  StringRecord* caption;
-  RadioButtonEventSink* sink;  // owned; made by CreatePane
-  TextStyle textStyle;
-  uint8_t value;     // 0 or 1: the last known check state
-  uint8_t inAction;  // set while Action or Deselected runs
+  ButtonState<RadioButtonEventSink> button;  // inAction: while Action or Deselected runs
   ReceiverList checkedReceivers;
   ReceiverList uncheckedReceivers;
 };
-static_assert(!kLayoutIs32Bit || offsetof(RadioButtonFields, caption) == 64, "own fields at 64");
-static_assert(!kLayoutIs32Bit || offsetof(RadioButtonFields, textStyle) == 72, "text style at 72");
-static_assert(!kLayoutIs32Bit || offsetof(RadioButtonFields, value) == 84, "Value at 84");
+static_assert(!kLayoutIs32Bit || offsetof(RadioButtonFields, button) == 64, "own fields at 64");
 static_assert(!kLayoutIs32Bit || offsetof(RadioButtonFields, checkedReceivers) == 88,
               "lists at 88");
 static_assert(!kLayoutIs32Bit || sizeof(RadioButtonFields) == 96, "a radio button is 96 bytes");
@@ -130,21 +124,9 @@ void RadioButtonCreatePane(RuntimeObject* control);
 // Clears both receiver lists, releases the caption and the font name and
 // deletes the sink (which leaves the panes first).
 void RadioButtonDestruct(RuntimeObject* control);
-
-StringRecord* radioTitleGetter(RuntimeObject* control, uint32_t index);
-void radioTitleSetter(RuntimeObject* control, uint32_t index, StringRecord* caption);
-bool radioValueGetter(RuntimeObject* control, uint32_t index);
-// Booleans arrive as any byte and are stored and sent as 0 or 1. Value is
-// stored before the pane is told, so a Value set during the sequence wins.
-void radioValueSetter(RuntimeObject* control, uint32_t index, uint8_t value);
-// "getCheckedAction" or "getUncheckedAction" (case ignored): a new
-// Sys$RadioButtonAction (the caller's reference); any other name: nil.
-RuntimeObject* radioGetBoundPart(RuntimeObject* control, StringRecord* name);
-
 void RadioButtonActionDestruct(RuntimeObject* part);
-void kvaAddActionNotificationReceiver(RuntimeObject* part, RuntimeObject* receiver);
-void kvaRemoveActionNotificationReceiver(RuntimeObject* part, RuntimeObject* receiver);
 
 // The font entry points radioTextFontGetter ... radioUnderlineSetter are
 // generated with the class's records (RUNTIME_TEXT_STYLE_ACCESSORS).
 }
+RUNTIME_BUTTON_ENTRY_DECLARATIONS(radio, kva)

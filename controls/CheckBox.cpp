@@ -2,6 +2,7 @@
 #include "controls/CheckBox.h"
 
 #include <string>
+#include <utility>
 
 #include "controls/DataControlRole.h"
 #include "core/InstanceArgument.h"
@@ -31,56 +32,20 @@ CheckBoxPane* PaneOf(CheckBoxFields* fields) {
   return dynamic_cast<CheckBoxPane*>(fields->control.pane);
 }
 
-uint8_t AsBit(uint32_t value) { return value ? 1 : 0; }
-
-// The control has left its window: no Window, or its window is closing.
-bool IsGone(RuntimeObject* control) {
-  const RuntimeControl& fields = FieldsOf(control)->control;
-  return !fields.window || (fields.parentPane && fields.parentPane->IsClosing());
-}
-
 void InitialiseCheckBox(RuntimeObject* control) {
-  TextStyle& style = FieldsOf(control)->textStyle;
-  style = DefaultTextStyle();
-  RuntimeLockString(style.font);
-}
-
-RuntimeObject* NewBoundPart(RuntimeObject* control, uint32_t checked) {
-  RuntimeObject* part = CreateInstance(GetCheckBoxActionClassDefinition());
-  if (!part) return nullptr;
-  auto* fields = ObjectFields<CheckBoxActionFields>(part);
-  RuntimeLockObject(control);
-  fields->control = control;
-  fields->checked = checked;
-  return part;
-}
-
-// The receiver list a bound part adds to and removes from; nil (with
-// NilObjectException for a nil part) when there is none.
-ReceiverList* ActionListOf(RuntimeObject* part) {
-  if (!part) {
-    RaiseNilObjectException();
-    return nullptr;
-  }
-  auto* fields = ObjectFields<CheckBoxActionFields>(part);
-  if (!fields->control) return nullptr;
-  CheckBoxFields* box = FieldsOf(fields->control);
-  return fields->checked ? &box->checkedReceivers : &box->uncheckedReceivers;
+  InitialiseButtonState(&FieldsOf(control)->button);
 }
 
 }  // namespace
 
-RUNTIME_TEXT_STYLE_ACCESSORS(checkBox, CheckBoxFields, textStyle)
+RUNTIME_TEXT_STYLE_ACCESSORS(checkBox, CheckBoxFields, button.textStyle)
 
 // ---- Class definitions ----
 
 ObjectDefinition* GetCheckBoxClassDefinition() {
   static std::array<EventRecord, 5> events = StandardControlEventRecords();
   static const PropertyRecord properties[] = {
-      {0, "Caption", &kStringType, RUNTIME_ENTRY(checkBoxTitleGetter),
-       RUNTIME_ENTRY(checkBoxTitleSetter), 0},
-      {0, "Value", &kBooleanType, RUNTIME_ENTRY(checkBoxValueGetter),
-       RUNTIME_ENTRY(checkBoxValueSetter), 0},
+      RUNTIME_BUTTON_PROPERTIES(checkBox),
       {0, "State", &kBooleanType, RUNTIME_ENTRY(checkBoxValueGetter),
        RUNTIME_ENTRY(checkBoxValueSetter), 0},
       RUNTIME_TEXT_STYLE_PROPERTIES(checkBox),
@@ -113,23 +78,9 @@ ObjectDefinition* GetCheckBoxClassDefinition() {
 }
 
 ObjectDefinition* GetCheckBoxActionClassDefinition() {
-  static const ParameterRecord receiver[] = {
-      {"receiver", GetActionNotificationReceiverInterfaceDefinition(), 0}};
-  static const MethodRecord methods[] = {
-      MakeMethodRecord("addActionNotificationReceiver", nullptr, receiver, 1,
-                       RUNTIME_ENTRY(cbaAddActionNotificationReceiver)),
-      MakeMethodRecord("removeActionNotificationReceiver", nullptr, receiver, 1,
-                       RUNTIME_ENTRY(cbaRemoveActionNotificationReceiver)),
-  };
-  static ObjectDefinition* made = [] {
-    static ObjectDefinition definition;
-    ObjectDefinitionSetName(&definition, "Sys$CheckBoxAction");
-    definition.instanceSize = sizeof(CheckBoxActionFields);
-    definition.destructor = CheckBoxActionDestruct;
-    BuildMethodDefinitions(&definition, methods, int32_t(std::size(methods)));
-    definition.AddInterface(GetActionSourceInterfaceDefinition());
-    return &definition;
-  }();
+  static ObjectDefinition* made = MakeButtonActionClass(
+      "Sys$CheckBoxAction", CheckBoxActionDestruct, RUNTIME_ENTRY(cbaAddActionNotificationReceiver),
+      RUNTIME_ENTRY(cbaRemoveActionNotificationReceiver));
   return made;
 }
 
@@ -140,22 +91,23 @@ void CheckBoxEventSink::Action(SubPane* hostPane) {
   if (!control) return;
   CheckBoxFields* fields = FieldsOf(control);
   auto* part = dynamic_cast<CheckBoxBindingPart*>(hostPane);
-  if (part && hostPane->GetNativeHandle()) fields->value = part->GetValue();
-  if (fields->inAction || IsGone(control)) return;
+  if (part && hostPane->GetNativeHandle()) fields->button.value = part->GetValue();
+  if (fields->button.inAction || ControlHasLeftWindow(control)) return;
 
-  InActionScope inAction(control, &fields->inAction);
-  auto stopped = [&] { return fields->sink != this || IsGone(control); };
+  InActionScope inAction(control, &fields->button.inAction);
+  auto stopped = [&] { return fields->button.sink != this || ControlHasLeftWindow(control); };
   NotifyDataChanged(&fields->dataReceivers);
   if (stopped()) return;
   CallControlHandler(control, "Action");
   if (stopped()) return;
-  NotifyPerformAction(fields->value ? &fields->checkedReceivers : &fields->uncheckedReceivers);
+  NotifyPerformAction(fields->button.value ? &fields->checkedReceivers
+                                           : &fields->uncheckedReceivers);
 }
 
 // ---- Panes ----
 
 CheckBoxPane::CheckBoxPane(SubPane* parent, int32_t tabPanelIndex, const MacRect& bounds)
-    : ControlHostPane(parent, tabPanelIndex, bounds) {}
+    : ButtonHostPane(parent, tabPanelIndex, bounds) {}
 
 CheckBoxPane::~CheckBoxPane() { binding_.Unbind(); }
 
@@ -164,34 +116,17 @@ void CheckBoxPane::UnbindDataSource() { binding_.Unbind(); }
 
 void CheckBoxPane::Close() {
   binding_.Unbind();
-  ControlHostPane::Close();
+  ButtonHostPane::Close();
 }
-
-void CheckBoxPaneWin32::SetValue(uint8_t value) {
-  if (auto* native = dynamic_cast<NativeCheckBoxPane*>(Native())) native->SetValue(AsBit(value));
-}
-
-uint8_t CheckBoxPaneWin32::GetValue() {
-  HWND window = GetNativeHandle();
-  return window ? AsBit(SendMessageAuto(window, BM_GETCHECK, 0, 0) == BST_CHECKED) : 0;
-}
-
-void CheckBoxPaneWin32::SetCaption(const StringRecord* caption) { SetNativeCaption(caption); }
-void CheckBoxPaneWin32::SetTextFont(const FontDescriptor& font) { SetNativeFont(font); }
 
 NativeCheckBoxPane::NativeCheckBoxPane(CheckBoxPane* host, ControlEventSink* sink,
                                        const FontDescriptor& font, const StringRecord* caption,
                                        uint8_t value)
-    : NativeControlPane(host, sink, font, caption, "BUTTON", kCheckBoxStyle) {
-  HWND window = NativeWindow();
-  if (window && value) SendMessageAuto(window, BM_SETCHECK, BST_CHECKED, 0);
-}
+    : NativeButtonPane(host, sink, font, caption, kCheckBoxStyle, value) {}
 
 void NativeCheckBoxPane::SetValue(uint8_t value) {
   ControlCallGuard guard(this);
-  if (HWND window = NativeWindow()) {
-    SendMessageAuto(window, BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
-  }
+  SetCheck(value);
   if (ControlEventSink* sink = Sink()) sink->Action(EventPane());
 }
 
@@ -203,9 +138,7 @@ bool NativeCheckBoxPane::ControlNotify(int32_t code) {
         SetMouseHandled(false);
         return true;
       }
-      HWND window = NativeWindow();
-      const bool checked = window && SendMessageAuto(window, BM_GETCHECK, 0, 0) == BST_CHECKED;
-      SetValue(AsBit(!checked));
+      SetValue(AsBit(!IsChecked()));
       return true;
     }
     case BN_SETFOCUS:
@@ -216,25 +149,19 @@ bool NativeCheckBoxPane::ControlNotify(int32_t code) {
   }
 }
 
-CheckBoxPaneWin32* CreateCheckBoxPane(ControlEventSink* sink, const FontDescriptor& font,
-                                      SubPane* parentPane, int32_t tabPanelIndex,
-                                      const MacRect& bounds, const StringRecord* caption,
-                                      uint8_t value) {
-  auto* host = new CheckBoxPaneWin32(parentPane, tabPanelIndex, bounds);
-  new NativeCheckBoxPane(host, sink, font, caption, value);
-  return host;
-}
-
 // ---- Entry points ----
+
+RUNTIME_BUTTON_ENTRIES(checkBox, cba, CheckBoxFields, GetCheckBoxActionClassDefinition)
 
 extern "C" void CheckBoxCreatePane(RuntimeObject* control) {
   CheckBoxFields* fields = FieldsOf(control);
-  if (!fields->sink) fields->sink = new CheckBoxEventSink(control);
-  ScopedFontDescriptor font(TextStyleGetFontDescriptor(&fields->textStyle));
+  if (!fields->button.sink) fields->button.sink = new CheckBoxEventSink(control);
+  ScopedFontDescriptor font(TextStyleGetFontDescriptor(&fields->button.textStyle));
   RuntimeControl& common = fields->control;
   CheckBoxPaneWin32* pane =
-      CreateCheckBoxPane(fields->sink, font.get(), ControlParentPane(control), common.tabPanelIndex,
-                         common.bounds, fields->caption, fields->value);
+      CreateCheckBoxPane(fields->button.sink, font.get(), ControlParentPane(control),
+                         common.tabPanelIndex, common.bounds, fields->button.caption,
+                         fields->button.value);
   AdoptControlPane(control, pane);
   pane->SetDataSourceName(fields->dataSource);
   pane->BindDataSource();
@@ -245,40 +172,10 @@ extern "C" void CheckBoxDestruct(RuntimeObject* control) {
   ReceiverListClear(&fields->dataReceivers);
   ReceiverListClear(&fields->checkedReceivers);
   ReceiverListClear(&fields->uncheckedReceivers);
-  for (StringRecord** string :
-       {&fields->dataField, &fields->caption, &fields->dataSource, &fields->textStyle.font}) {
-    RuntimeUnlockString(*string);
-    *string = nullptr;
+  for (StringRecord** string : {&fields->dataField, &fields->dataSource}) {
+    RuntimeUnlockString(std::exchange(*string, nullptr));
   }
-  // The sink leaves its panes as it goes.
-  delete fields->sink;
-  fields->sink = nullptr;
-}
-
-extern "C" StringRecord* checkBoxTitleGetter(RuntimeObject* control, uint32_t) {
-  CheckBoxFields* fields = Checked(control);
-  return fields ? StringAddRef(fields->caption) : nullptr;
-}
-
-extern "C" void checkBoxTitleSetter(RuntimeObject* control, uint32_t, StringRecord* caption) {
-  CheckBoxFields* fields = Checked(control);
-  if (!fields) return;
-  StringAssign(&fields->caption, caption);
-  if (CheckBoxPane* pane = PaneOf(fields)) pane->SetCaption(caption);
-}
-
-extern "C" bool checkBoxValueGetter(RuntimeObject* control, uint32_t) {
-  CheckBoxFields* fields = Checked(control);
-  return fields && fields->value != 0;
-}
-
-extern "C" void checkBoxValueSetter(RuntimeObject* control, uint32_t, uint8_t value) {
-  CheckBoxFields* fields = Checked(control);
-  if (!fields) return;
-  // Stored first: the Action sequence then reads the native state back, and a
-  // Value set by a handler or receiver during it is the one that stays.
-  fields->value = AsBit(value);
-  if (CheckBoxPane* pane = PaneOf(fields)) pane->SetValue(AsBit(value));
+  ReleaseButtonState(&fields->button);
 }
 
 extern "C" StringRecord* CheckBoxDataSourceGetter(RuntimeObject* control, uint32_t) {
@@ -316,29 +213,5 @@ extern "C" void checkBoxRemoveDataNotificationReceiver(RuntimeObject* control,
   }
 }
 
-extern "C" RuntimeObject* checkBoxGetBoundPart(RuntimeObject* control, StringRecord* name) {
-  if (!Checked(control)) return nullptr;
-  const std::string text = StringToStdUTF8(name);
-  if (CStringCompareNoCase(text.c_str(), "getCheckedAction") == 0) {
-    return NewBoundPart(control, 1);
-  }
-  if (CStringCompareNoCase(text.c_str(), "getUncheckedAction") == 0) {
-    return NewBoundPart(control, 0);
-  }
-  return nullptr;
-}
+extern "C" void CheckBoxActionDestruct(RuntimeObject* part) { ReleaseButtonAction(part); }
 
-extern "C" void CheckBoxActionDestruct(RuntimeObject* part) {
-  auto* fields = ObjectFields<CheckBoxActionFields>(part);
-  RuntimeUnlockObject(fields->control);
-  fields->control = nullptr;
-}
-
-extern "C" void cbaAddActionNotificationReceiver(RuntimeObject* part, RuntimeObject* receiver) {
-  if (ReceiverList* list = ActionListOf(part)) ReceiverListAdd(list, receiver);
-}
-
-extern "C" void cbaRemoveActionNotificationReceiver(RuntimeObject* part,
-                                                    RuntimeObject* receiver) {
-  if (ReceiverList* list = ActionListOf(part)) ReceiverListRemove(list, receiver);
-}

@@ -14,7 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "controls/ControlPattern.h"
+#include "controls/ButtonPane.h"
 #include "core/Layout.h"
 #include "ui/Binding.h"
 #include "ui/FontCache.h"
@@ -27,28 +27,18 @@ struct CheckBoxFields {
   RuntimeControl control;
   StringRecord* dataSource;  // locked
   StringRecord* dataField;   // locked; read by the generic string getter
-  StringRecord* caption;
-  CheckBoxEventSink* sink;   // owned; made by CreatePane
-  TextStyle textStyle;
-  uint8_t value;     // 0 or 1: the last known check state
-  uint8_t inAction;  // set while the Action sequence runs
+  ButtonState<CheckBoxEventSink> button;
   ReceiverList dataReceivers;
   ReceiverList checkedReceivers;
   ReceiverList uncheckedReceivers;
 };
 static_assert(!kLayoutIs32Bit || offsetof(CheckBoxFields, dataSource) == 64, "own fields at 64");
-static_assert(!kLayoutIs32Bit || offsetof(CheckBoxFields, textStyle) == 80, "text style at 80");
-static_assert(!kLayoutIs32Bit || offsetof(CheckBoxFields, value) == 92, "Value at 92");
+static_assert(!kLayoutIs32Bit || offsetof(CheckBoxFields, button) == 72, "caption at 72");
 static_assert(!kLayoutIs32Bit || offsetof(CheckBoxFields, dataReceivers) == 96, "lists at 96");
 static_assert(!kLayoutIs32Bit || sizeof(CheckBoxFields) == 108, "a check box is 108 bytes");
 
 // The Sys$CheckBoxAction object: a bound part of a check box.
-struct CheckBoxActionFields {
-  RuntimeObject header;
-  RuntimeObject* control;  // locked
-  uint32_t checked;        // 1: "getCheckedAction", 0: "getUncheckedAction"
-};
-static_assert(!kLayoutIs32Bit || sizeof(CheckBoxActionFields) == 32, "header and two words");
+using CheckBoxActionFields = ButtonActionFields;
 
 // "CheckBox" (superclass RectControl), built on the first request; it
 // implements BooleanProvider, dataNotifier and bindingPartInterface.
@@ -81,7 +71,7 @@ class CheckBoxEventSink : public ControlHandlerSink {
 // control to the DataControl the pane's DataSource name names (after
 // unbinding any binding); UnbindDataSource unbinds. The pane unbinds when it
 // closes or goes.
-class CheckBoxPane : public ControlHostPane, public CheckBoxBindingPart {
+class CheckBoxPane : public ButtonHostPane, public CheckBoxBindingPart {
  public:
   CheckBoxPane(SubPane* parent, int32_t tabPanelIndex, const MacRect& bounds);
 
@@ -106,11 +96,11 @@ class CheckBoxPaneWin32 : public CheckBoxPane {
  public:
   using CheckBoxPane::CheckBoxPane;
   // The native SetValue: BM_SETCHECK, then the Action sequence.
-  void SetValue(uint8_t value) override;
+  void SetValue(uint8_t value) override { SetButtonValue(value); }
   // BM_GETCHECK of the native window (0 without one).
-  uint8_t GetValue() override;
-  void SetCaption(const StringRecord* caption) override;
-  void SetTextFont(const FontDescriptor& font) override;
+  uint8_t GetValue() override { return ButtonValue(); }
+  void SetCaption(const StringRecord* caption) override { SetNativeCaption(caption); }
+  void SetTextFont(const FontDescriptor& font) override { ButtonHostPane::SetTextFont(font); }
 
  protected:
   ~CheckBoxPaneWin32() override = default;
@@ -119,12 +109,12 @@ class CheckBoxPaneWin32 : public CheckBoxPane {
 // The native pane over the "BUTTON" (BS_CHECKBOX | BS_NOTIFY: the pane does
 // the toggling). BN_CLICKED toggles unless a "MouseDown" handler took the
 // press; BN_SETFOCUS makes it its window's focused control.
-class NativeCheckBoxPane : public NativeControlPane {
+class NativeCheckBoxPane : public NativeButtonPane {
  public:
   NativeCheckBoxPane(CheckBoxPane* host, ControlEventSink* sink, const FontDescriptor& font,
                      const StringRecord* caption, uint8_t value);
   // BM_SETCHECK with the value (0 or 1), then the sink's Action.
-  void SetValue(uint8_t value);
+  void SetValue(uint8_t value) override;
 
  protected:
   ~NativeCheckBoxPane() override = default;
@@ -133,10 +123,8 @@ class NativeCheckBoxPane : public NativeControlPane {
 
 // The host pane of a new check box under parentPane: host and native pane,
 // linked, the value set, the caption's mnemonic registered.
-CheckBoxPaneWin32* CreateCheckBoxPane(ControlEventSink* sink, const FontDescriptor& font,
-                                      SubPane* parentPane, int32_t tabPanelIndex,
-                                      const MacRect& bounds, const StringRecord* caption,
-                                      uint8_t value);
+constexpr auto CreateCheckBoxPane =
+    CreateButtonPanes<CheckBoxPaneWin32, NativeCheckBoxPane, ControlEventSink>;
 
 extern "C" {
 // The class's "CreatePane": sink, panes, re-parenting into the parent
@@ -144,11 +132,6 @@ extern "C" {
 void CheckBoxCreatePane(RuntimeObject* control);
 void CheckBoxDestruct(RuntimeObject* control);
 
-StringRecord* checkBoxTitleGetter(RuntimeObject* control, uint32_t index);
-void checkBoxTitleSetter(RuntimeObject* control, uint32_t index, StringRecord* caption);
-bool checkBoxValueGetter(RuntimeObject* control, uint32_t index);
-// Booleans arrive as any byte and are stored and sent as 0 or 1.
-void checkBoxValueSetter(RuntimeObject* control, uint32_t index, uint8_t value);
 StringRecord* CheckBoxDataSourceGetter(RuntimeObject* control, uint32_t index);
 void CheckBoxDataSourceSetter(RuntimeObject* control, uint32_t index, StringRecord* name);
 void CheckBoxDataFieldSetter(RuntimeObject* control, uint32_t index, StringRecord* name);
@@ -157,13 +140,7 @@ bool checkBoxGetBoolean(RuntimeObject* control);
 void checkBoxSetBoolean(RuntimeObject* control, uint8_t value);
 void checkBoxAddDataNotificationReceiver(RuntimeObject* control, RuntimeObject* receiver);
 void checkBoxRemoveDataNotificationReceiver(RuntimeObject* control, RuntimeObject* receiver);
-// "getCheckedAction" or "getUncheckedAction" (case ignored): a new
-// Sys$CheckBoxAction (the caller's reference); any other name: nil.
-RuntimeObject* checkBoxGetBoundPart(RuntimeObject* control, StringRecord* name);
-
 void CheckBoxActionDestruct(RuntimeObject* part);
-void cbaAddActionNotificationReceiver(RuntimeObject* part, RuntimeObject* receiver);
-void cbaRemoveActionNotificationReceiver(RuntimeObject* part, RuntimeObject* receiver);
 
 // The font accessors checkBoxTextFontGetter ... checkBoxUnderlineSetter.
 StringRecord* checkBoxTextFontGetter(RuntimeObject* control, uint32_t index);
@@ -177,3 +154,4 @@ void checkBoxItalicSetter(RuntimeObject* control, uint32_t index, uint8_t value)
 bool checkBoxUnderlineGetter(RuntimeObject* control, uint32_t index);
 void checkBoxUnderlineSetter(RuntimeObject* control, uint32_t index, uint8_t value);
 }
+RUNTIME_BUTTON_ENTRY_DECLARATIONS(checkBox, cba)

@@ -10,6 +10,9 @@
 namespace {
 
 constexpr int32_t kHorizontalLineStep = 16;
+// How near the top or bottom edge a drag scrolls, where no heading row or
+// horizontal bar gives the band.
+constexpr int32_t kEdgeBand = 5;
 constexpr int32_t kDefaultRowHeight = 12;
 
 int32_t Saturated(int64_t value) {
@@ -178,13 +181,28 @@ bool CommonListbox::MouseWheel(int32_t x, int32_t y, int32_t delta, uint32_t mod
 
 void CommonListbox::DragAutoScroll(int32_t, int32_t y) {
   if (ScrollerPane* bar = verticalBar_) {
-    const int32_t step = ScrollerPaneGetLineStep(bar);
-    if (y < Top() + 4) {
-      bar->SetValue(Saturated(int64_t(bar->GetValue()) - step));
-    } else if (y >= Bounds().bottom - 3) {
-      bar->SetValue(Saturated(int64_t(bar->GetValue()) + step));
+    const int32_t height = int32_t(Bounds().bottom) - Bounds().top;
+    const int32_t top = HasHeading() ? kHeadingHeight : kEdgeBand;
+    const int32_t bottom = horizontalBar_ ? scrollBarWidth_ : kEdgeBand;
+    const int64_t value = bar->GetValue(), step = ScrollerPaneGetLineStep(bar);
+    const int64_t maximum = ScrollerPaneGetMaximum(bar);
+    if (y < top && value > 0) {
+      bar->SetValue(Saturated(std::max<int64_t>(value - step, 0)));
+    } else if (y >= height - bottom && value < maximum) {
+      bar->SetValue(Saturated(std::min(value + step, maximum)));
     }
   }
+  if (IsClosing()) return;
   ObjectRef arrow = ObjectRef::Adopt(NewStandardCursor(kCursorArrow));
   SetNativeCursor(arrow.get());
+}
+
+void CommonListbox::TrackDrag(int32_t x, int32_t y, RuntimeObject*) { DragAutoScroll(x, y); }
+
+SubPane* CommonListbox::FindDropTarget(int32_t x, int32_t y, RuntimeObject* dragItem) {
+  SubPane* target = ScrollingListPane::FindDropTarget(x, y, dragItem);
+  for (SubPane* part = target; part && part != this; part = part->GetOwner()) {
+    if (part == verticalBar_ || part == horizontalBar_ || part == HeadingStrip()) return this;
+  }
+  return target;
 }

@@ -63,8 +63,14 @@ class CommonListbox : public ScrollingListPane, public ScrollerListener {
   // ---- Mouse ----
   // The vertical bar's wheel; not handled without one.
   bool MouseWheel(int32_t x, int32_t y, int32_t delta, uint32_t modifiers) override;
-  // A drag near the top or bottom edge scrolls a line; then the arrow.
+  // A drag at (x, y), relative to the pane, over the heading row or the
+  // horizontal bar (5 pixels from the edge without them) scrolls a line up
+  // or down; then the arrow cursor.
   virtual void DragAutoScroll(int32_t x, int32_t y);
+  // Whatever is dragged over the list: DragAutoScroll. The heading row and
+  // the bars are the list's own edges, so the list is the target over them.
+  void TrackDrag(int32_t x, int32_t y, RuntimeObject* dragItem) override;
+  SubPane* FindDropTarget(int32_t x, int32_t y, RuntimeObject* dragItem) override;
 
   // The bars are the window's from here on.
   void Close() override;

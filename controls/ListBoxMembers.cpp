@@ -322,7 +322,12 @@ extern "C" void listColumnWidthsSetter(RuntimeObject* control, uint32_t, StringR
     StringAssign(&fields->columnWidths, text);
     return;
   }
-  const StringRef comma = Text(","), star = Text("1*");
+  // The comma in the text's own encoding, so the step over it is whole
+  // (two bytes in UTF-16).
+  const StringRef comma =
+      StringRef::Adopt(ConvertStringToEncoding(Text(",").get(), StringEncoding(text)));
+  const int32_t commaBytes = int32_t(StringLength(comma.get()));
+  const StringRef star = Text("1*");
   StringRef rest = StringRef::Retain(text);
   for (int32_t column = 0; column < pane->ColumnCount(); ++column) {
     if (!StringLength(rest.get())) {
@@ -331,7 +336,7 @@ extern "C" void listColumnWidthsSetter(RuntimeObject* control, uint32_t, StringR
     }
     const int32_t at = StringFind(0, rest.get(), comma.get(), 0);
     StringRef part = at < 0 ? rest : StringRef::Adopt(StringLeftBytes(rest.get(), at));
-    rest = at < 0 ? StringRef() : StringRef::Adopt(StringBytesFrom(rest.get(), at + 1));
+    rest = at < 0 ? StringRef() : StringRef::Adopt(StringBytesFrom(rest.get(), at + commaBytes));
     StringRef width = StringRef::Adopt(StringTrimSpaces(part.get()));
     pane->SetColumnExpression(kWidthExpression, column, width.get());
   }
@@ -368,12 +373,6 @@ extern "C" void listHasHeadingSetter(RuntimeObject* control, uint32_t, uint8_t v
   runListbox* pane = StoreFlag(control, &ListboxFields::hasHeading, value);
   if (!pane) return;
   pane->SetHasHeading(value != 0);
-  if (value) {
-    for (int32_t column = 0; column < pane->ColumnCount(); ++column) {
-      pane->SetColumnSortDirection(column, pane->ColumnSortDirection(column), true);
-    }
-    pane->SetSortedColumn(pane->SortedColumn());
-  }
   PlaceAgain(pane);
   pane->Invalidate(false);
 }

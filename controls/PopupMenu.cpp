@@ -524,7 +524,9 @@ extern "C" void RuntimePopupAddSeparator(RuntimeObject* control) {
 }
 
 extern "C" void RuntimePopupInsertRow(RuntimeObject* control, int32_t index, StringRecord* text) {
-  if (PopupMenuPane* pane = PaneWithRow(control, index, 1)) pane->InsertRow(index, text, nullptr);
+  // -1 appends, as the combo box itself takes it.
+  PopupMenuPane* pane = index == -1 ? PaneOf(control) : PaneWithRow(control, index, 1);
+  if (pane) pane->InsertRow(index, text, nullptr);
 }
 
 extern "C" void RuntimePopupRemoveRow(RuntimeObject* control, int32_t index) {

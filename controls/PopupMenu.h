@@ -208,7 +208,8 @@ void PopupMenuDestruct(RuntimeObject* control);
 void RuntimePopupEmpty(RuntimeObject* control);
 void RuntimePopupAddRow(RuntimeObject* control, StringRecord* text);
 void RuntimePopupAddSeparator(RuntimeObject* control);
-// index 0 ... ListCount; another raises OutOfBoundsException.
+// index 0 ... ListCount, or -1 for after the last row; another raises
+// OutOfBoundsException.
 void RuntimePopupInsertRow(RuntimeObject* control, int32_t index, StringRecord* text);
 // RemoveRow, List and RowTag: index 0 ... ListCount - 1; another raises
 // OutOfBoundsException.

@@ -58,14 +58,6 @@ RadioButtonPaneWin32* PaneOf(RadioButtonFields* fields) {
   return dynamic_cast<RadioButtonPaneWin32*>(fields->control.pane);
 }
 
-uint8_t AsBit(uint32_t value) { return value ? 1 : 0; }
-
-// The control has left its window: no Window, or its window is closing.
-bool IsGone(RuntimeObject* control) {
-  const RuntimeControl& fields = FieldsOf(control)->control;
-  return !fields.window || (fields.parentPane && fields.parentPane->IsClosing());
-}
-
 // Value := the native check state (while the native window lives); then
 // the fields when a sequence may run: none under way and the control still
 // in its window.
@@ -73,8 +65,8 @@ RadioButtonFields* FieldsForSequence(RuntimeObject* control, SubPane* hostPane) 
   if (!control) return nullptr;
   RadioButtonFields* fields = FieldsOf(control);
   auto* host = dynamic_cast<RadioButtonPaneWin32*>(hostPane);
-  if (host && host->GetNativeHandle()) fields->value = host->GetValue();
-  return fields->inAction || IsGone(control) ? nullptr : fields;
+  if (host && host->GetNativeHandle()) fields->button.value = host->ButtonValue();
+  return fields->button.inAction || ControlHasLeftWindow(control) ? nullptr : fields;
 }
 
 // The first shown, enabled button of the host's group in the owner's child
@@ -88,7 +80,7 @@ bool IsFirstOfUncheckedGroup(RadioButtonPaneWin32* host) {
     if (child != host && std::find(group.begin(), group.end(), child) == group.end()) continue;
     auto* radio = dynamic_cast<RadioButtonPaneWin32*>(child);
     if (!radio) continue;
-    if (radio->GetValue()) return false;
+    if (radio->ButtonValue()) return false;
     SubPane* native = radio->Native();
     if (!first && native && native->IsShown() && native->IsEnabled()) first = radio;
   }
@@ -96,47 +88,19 @@ bool IsFirstOfUncheckedGroup(RadioButtonPaneWin32* host) {
 }
 
 void InitialiseRadioButton(RuntimeObject* control) {
-  TextStyle& style = FieldsOf(control)->textStyle;
-  style = DefaultTextStyle();
-  style.font = StringAddRef(style.font);
-}
-
-RuntimeObject* NewBoundPart(RuntimeObject* control, uint32_t checked) {
-  RuntimeObject* part = CreateInstance(GetRadioButtonActionClassDefinition());
-  if (!part) return nullptr;
-  auto* fields = ObjectFields<RadioButtonActionFields>(part);
-  RuntimeLockObject(control);
-  fields->control = control;
-  fields->checked = checked;
-  return part;
-}
-
-// The receiver list a bound part adds to and removes from; nil (with
-// NilObjectException for a nil part) when there is none.
-ReceiverList* ActionListOf(RuntimeObject* part) {
-  if (!part) {
-    RaiseNilObjectException();
-    return nullptr;
-  }
-  auto* fields = ObjectFields<RadioButtonActionFields>(part);
-  if (!fields->control) return nullptr;
-  RadioButtonFields* radio = FieldsOf(fields->control);
-  return fields->checked ? &radio->checkedReceivers : &radio->uncheckedReceivers;
+  InitialiseButtonState(&FieldsOf(control)->button);
 }
 
 }  // namespace
 
-RUNTIME_TEXT_STYLE_ACCESSORS(radio, RadioButtonFields, textStyle)
+RUNTIME_TEXT_STYLE_ACCESSORS(radio, RadioButtonFields, button.textStyle)
 
 // ---- Class definitions ----
 
 ObjectDefinition* GetRadioButtonClassDefinition() {
   static std::array<EventRecord, 5> events = StandardControlEventRecords();
   static const PropertyRecord properties[] = {
-      {0, "Caption", &kStringType, RUNTIME_ENTRY(radioTitleGetter),
-       RUNTIME_ENTRY(radioTitleSetter), 0},
-      {0, "Value", &kBooleanType, RUNTIME_ENTRY(radioValueGetter),
-       RUNTIME_ENTRY(radioValueSetter), 0},
+      RUNTIME_BUTTON_PROPERTIES(radio),
       RUNTIME_TEXT_STYLE_PROPERTIES(radio),
   };
   static const ParameterRecord partName[] = {{"v", &kStringType, 0}};
@@ -153,23 +117,10 @@ ObjectDefinition* GetRadioButtonClassDefinition() {
 }
 
 ObjectDefinition* GetRadioButtonActionClassDefinition() {
-  static const ParameterRecord receiver[] = {
-      {"receiver", GetActionNotificationReceiverInterfaceDefinition(), 0}};
-  static const MethodRecord methods[] = {
-      MakeMethodRecord("addActionNotificationReceiver", nullptr, receiver, 1,
-                       RUNTIME_ENTRY(kvaAddActionNotificationReceiver)),
-      MakeMethodRecord("removeActionNotificationReceiver", nullptr, receiver, 1,
-                       RUNTIME_ENTRY(kvaRemoveActionNotificationReceiver)),
-  };
-  static ObjectDefinition* made = [] {
-    static ObjectDefinition definition;
-    ObjectDefinitionSetName(&definition, "Sys$RadioButtonAction");
-    definition.instanceSize = sizeof(RadioButtonActionFields);
-    definition.destructor = RadioButtonActionDestruct;
-    BuildMethodDefinitions(&definition, methods, int32_t(std::size(methods)));
-    definition.AddInterface(GetActionSourceInterfaceDefinition());
-    return &definition;
-  }();
+  static ObjectDefinition* made =
+      MakeButtonActionClass("Sys$RadioButtonAction", RadioButtonActionDestruct,
+                            RUNTIME_ENTRY(kvaAddActionNotificationReceiver),
+                            RUNTIME_ENTRY(kvaRemoveActionNotificationReceiver));
   return made;
 }
 
@@ -181,19 +132,20 @@ void RadioButtonEventSink::Action(SubPane* hostPane) {
   RuntimeObject* control = Control();
   RadioButtonFields* fields = FieldsForSequence(control, hostPane);
   if (!fields) return;
-  InActionScope inAction(control, &fields->inAction);
+  InActionScope inAction(control, &fields->button.inAction);
   CallControlHandler(control, "Action");
-  if (fields->sink != this || IsGone(control)) return;
+  if (fields->button.sink != this || ControlHasLeftWindow(control)) return;
   // A handler that checked another button of the group has unchecked this
   // one: its receivers hear the state it is in now.
-  NotifyPerformAction(fields->value ? &fields->checkedReceivers : &fields->uncheckedReceivers);
+  NotifyPerformAction(fields->button.value ? &fields->checkedReceivers
+                                           : &fields->uncheckedReceivers);
 }
 
 void RadioButtonEventSink::Deselected(SubPane* hostPane) {
   RuntimeObject* control = Control();
   RadioButtonFields* fields = FieldsForSequence(control, hostPane);
   if (!fields) return;
-  InActionScope inAction(control, &fields->inAction);
+  InActionScope inAction(control, &fields->button.inAction);
   NotifyPerformAction(&fields->uncheckedReceivers);
 }
 
@@ -203,20 +155,8 @@ RadioButtonPaneWin32::~RadioButtonPaneWin32() {
   if (currentGroupButton == this) currentGroupButton = nullptr;
 }
 
-void RadioButtonPaneWin32::SetValue(uint8_t value) {
-  if (auto* native = dynamic_cast<NativeRadioButtonPane*>(Native())) native->SetValue(AsBit(value));
-}
-
-uint8_t RadioButtonPaneWin32::GetValue() {
-  HWND window = GetNativeHandle();
-  return window ? AsBit(SendMessageAuto(window, BM_GETCHECK, 0, 0) == BST_CHECKED) : 0;
-}
-
-void RadioButtonPaneWin32::SetCaption(const StringRecord* caption) { SetNativeCaption(caption); }
-void RadioButtonPaneWin32::SetTextFont(const FontDescriptor& font) { SetNativeFont(font); }
-
 void RadioButtonPaneWin32::RadioGroupNotify(SubPane*) {
-  if (CurrentGroup() == GetOwner()) SetValue(0);
+  if (CurrentGroup() == GetOwner()) SetButtonValue(0);
 }
 
 // ---- The native pane ----
@@ -225,18 +165,10 @@ NativeRadioButtonPane::NativeRadioButtonPane(RadioButtonPaneWin32* host,
                                              RadioButtonEventSink* sink,
                                              const FontDescriptor& font,
                                              const StringRecord* caption, uint8_t value)
-    : NativeControlPane(host, sink, font, caption, "BUTTON", kRadioButtonStyle) {
-  HWND window = NativeWindow();
-  if (window && value) SendMessageAuto(window, BM_SETCHECK, BST_CHECKED, 0);
-}
+    : NativeButtonPane(host, sink, font, caption, kRadioButtonStyle, value) {}
 
 RadioButtonPaneWin32* NativeRadioButtonPane::RadioHost() const {
   return static_cast<RadioButtonPaneWin32*>(Host());
-}
-
-bool NativeRadioButtonPane::IsChecked() {
-  HWND window = NativeWindow();
-  return window && SendMessageAuto(window, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 bool NativeRadioButtonPane::PressUnderWay() {
@@ -246,9 +178,7 @@ bool NativeRadioButtonPane::PressUnderWay() {
 
 void NativeRadioButtonPane::SetValue(uint8_t value) {
   ControlCallGuard guard(this);
-  if (HWND window = NativeWindow()) {
-    SendMessageAuto(window, BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
-  }
+  SetCheck(value);
   RadioButtonPaneWin32* host = RadioHost();
   if (value && host) {
     currentGroupButton = host;
@@ -301,26 +231,20 @@ bool NativeRadioButtonPane::ControlNotify(int32_t code) {
   return true;
 }
 
-RadioButtonPaneWin32* CreateRadioButtonPane(RadioButtonEventSink* sink, const FontDescriptor& font,
-                                            SubPane* parentPane, int32_t tabPanelIndex,
-                                            const MacRect& bounds, const StringRecord* caption,
-                                            uint8_t value) {
-  auto* host = new RadioButtonPaneWin32(parentPane, tabPanelIndex, bounds);
-  new NativeRadioButtonPane(host, sink, font, caption, value);
-  return host;
-}
-
 // ---- Entry points ----
+
+RUNTIME_BUTTON_ENTRIES(radio, kva, RadioButtonFields, GetRadioButtonActionClassDefinition)
 
 extern "C" void RadioButtonCreatePane(RuntimeObject* control) {
   RadioButtonFields* fields = FieldsOf(control);
   RuntimeControl& common = fields->control;
   // A second "CreatePane" makes new panes: the old sink leaves the old ones.
-  delete std::exchange(fields->sink, new RadioButtonEventSink(control));
-  ScopedFontDescriptor font(TextStyleGetFontDescriptor(&fields->textStyle));
+  delete std::exchange(fields->button.sink, new RadioButtonEventSink(control));
+  ScopedFontDescriptor font(TextStyleGetFontDescriptor(&fields->button.textStyle));
   RadioButtonPaneWin32* pane =
-      CreateRadioButtonPane(fields->sink, font.get(), ControlParentPane(control),
-                            common.tabPanelIndex, common.bounds, fields->caption, fields->value);
+      CreateRadioButtonPane(fields->button.sink, font.get(), ControlParentPane(control),
+                            common.tabPanelIndex, common.bounds, fields->button.caption,
+                            fields->button.value);
   AdoptControlPane(control, pane);
 }
 
@@ -328,57 +252,8 @@ extern "C" void RadioButtonDestruct(RuntimeObject* control) {
   RadioButtonFields* fields = FieldsOf(control);
   ReceiverListClear(&fields->checkedReceivers);
   ReceiverListClear(&fields->uncheckedReceivers);
-  RuntimeUnlockString(std::exchange(fields->caption, nullptr));
-  RuntimeUnlockString(std::exchange(fields->textStyle.font, nullptr));
-  delete std::exchange(fields->sink, nullptr);
+  ReleaseButtonState(&fields->button);
 }
 
-extern "C" StringRecord* radioTitleGetter(RuntimeObject* control, uint32_t) {
-  RadioButtonFields* fields = Checked(control);
-  return fields ? StringAddRef(fields->caption) : nullptr;
-}
+extern "C" void RadioButtonActionDestruct(RuntimeObject* part) { ReleaseButtonAction(part); }
 
-extern "C" void radioTitleSetter(RuntimeObject* control, uint32_t, StringRecord* caption) {
-  RadioButtonFields* fields = Checked(control);
-  if (!fields) return;
-  StringAssign(&fields->caption, caption);
-  if (RadioButtonPaneWin32* pane = PaneOf(fields)) pane->SetCaption(caption);
-}
-
-extern "C" bool radioValueGetter(RuntimeObject* control, uint32_t) {
-  RadioButtonFields* fields = Checked(control);
-  return fields && fields->value != 0;
-}
-
-extern "C" void radioValueSetter(RuntimeObject* control, uint32_t, uint8_t value) {
-  RadioButtonFields* fields = Checked(control);
-  if (!fields) return;
-  fields->value = AsBit(value);
-  if (RadioButtonPaneWin32* pane = PaneOf(fields)) pane->SetValue(AsBit(value));
-}
-
-extern "C" RuntimeObject* radioGetBoundPart(RuntimeObject* control, StringRecord* name) {
-  if (!Checked(control)) return nullptr;
-  const std::string text = StringToStdUTF8(name);
-  if (CStringCompareNoCase(text.c_str(), "getCheckedAction") == 0) {
-    return NewBoundPart(control, 1);
-  }
-  if (CStringCompareNoCase(text.c_str(), "getUncheckedAction") == 0) {
-    return NewBoundPart(control, 0);
-  }
-  return nullptr;
-}
-
-extern "C" void RadioButtonActionDestruct(RuntimeObject* part) {
-  auto* fields = ObjectFields<RadioButtonActionFields>(part);
-  RuntimeUnlockObject(std::exchange(fields->control, nullptr));
-}
-
-extern "C" void kvaAddActionNotificationReceiver(RuntimeObject* part, RuntimeObject* receiver) {
-  if (ReceiverList* list = ActionListOf(part)) ReceiverListAdd(list, receiver);
-}
-
-extern "C" void kvaRemoveActionNotificationReceiver(RuntimeObject* part,
-                                                    RuntimeObject* receiver) {
-  if (ReceiverList* list = ActionListOf(part)) ReceiverListRemove(list, receiver);
-}

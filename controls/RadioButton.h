@@ -19,7 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "controls/ControlPattern.h"
+#include "controls/ButtonPane.h"
 #include "core/Layout.h"
 #include "ui/Binding.h"
 #include "ui/FontCache.h"
@@ -30,28 +30,17 @@ class RadioButtonEventSink;
 // The radio-button object; property records point at these fields.
 struct RadioButtonFields {
   RuntimeControl control;
-  StringRecord* caption;
-  RadioButtonEventSink* sink;  // owned; made by CreatePane
-  TextStyle textStyle;
-  uint8_t value;     // 0 or 1: the last known check state
-  uint8_t inAction;  // set while Action or Deselected runs
+  ButtonState<RadioButtonEventSink> button;  // inAction: while Action or Deselected runs
   ReceiverList checkedReceivers;
   ReceiverList uncheckedReceivers;
 };
-static_assert(!kLayoutIs32Bit || offsetof(RadioButtonFields, caption) == 64, "own fields at 64");
-static_assert(!kLayoutIs32Bit || offsetof(RadioButtonFields, textStyle) == 72, "text style at 72");
-static_assert(!kLayoutIs32Bit || offsetof(RadioButtonFields, value) == 84, "Value at 84");
+static_assert(!kLayoutIs32Bit || offsetof(RadioButtonFields, button) == 64, "own fields at 64");
 static_assert(!kLayoutIs32Bit || offsetof(RadioButtonFields, checkedReceivers) == 88,
               "lists at 88");
 static_assert(!kLayoutIs32Bit || sizeof(RadioButtonFields) == 96, "a radio button is 96 bytes");
 
 // The Sys$RadioButtonAction object: a bound part of a radio button.
-struct RadioButtonActionFields {
-  RuntimeObject header;
-  RuntimeObject* control;  // locked
-  uint32_t checked;        // 1: "getCheckedAction", 0: "getUncheckedAction"
-};
-static_assert(!kLayoutIs32Bit || sizeof(RadioButtonActionFields) == 32, "header and two words");
+using RadioButtonActionFields = ButtonActionFields;
 
 // "RadioButton" (superclass RectControl), built on the first request; it
 // implements bindingPartInterface.
@@ -71,16 +60,12 @@ class RadioButtonEventSink : public ControlHandlerSink {
   void Deselected(SubPane* hostPane);
 };
 
-// The host pane: value, caption and font go to the native radio button.
-class RadioButtonPaneWin32 : public ControlHostPane {
+// The host pane: value, caption and font go to the native radio button;
+// its SetButtonValue makes the check, the group update, Action or
+// Deselected.
+class RadioButtonPaneWin32 : public ButtonHostPane {
  public:
-  using ControlHostPane::ControlHostPane;
-  // The native SetValue: the check, the group update, Action or Deselected.
-  void SetValue(uint8_t value);
-  // BM_GETCHECK of the native window as 0 or 1 (0 without one).
-  uint8_t GetValue();
-  void SetCaption(const StringRecord* caption);
-  void SetTextFont(const FontDescriptor& font) override;
+  using ButtonHostPane::ButtonHostPane;
   // A button of the current group unchecks itself.
   void RadioGroupNotify(SubPane* sender) override;
 
@@ -91,14 +76,14 @@ class RadioButtonPaneWin32 : public ControlHostPane {
 
 // The native pane over the "BUTTON" (BS_RADIOBUTTON | BS_NOTIFY: the pane,
 // not the button, sets the check).
-class NativeRadioButtonPane : public NativeControlPane {
+class NativeRadioButtonPane : public NativeButtonPane {
  public:
   NativeRadioButtonPane(RadioButtonPaneWin32* host, RadioButtonEventSink* sink,
                         const FontDescriptor& font, const StringRecord* caption, uint8_t value);
   // BM_SETCHECK with the value; a check makes the button's owner the current
   // group and unchecks the rest of its group; then the sink's Action when
   // the button is checked, else its Deselected.
-  void SetValue(uint8_t value);
+  void SetValue(uint8_t value) override;
   // Shown, visible and enabled, and then: while an arrow key is held, only
   // in the current group; otherwise only while the button's own focus and
   // click handling runs, when it is checked, or when it is the first button
@@ -115,7 +100,6 @@ class NativeRadioButtonPane : public NativeControlPane {
   bool ControlNotify(int32_t code) override;
 
  private:
-  bool IsChecked();
   bool PressUnderWay();
   RadioButtonPaneWin32* RadioHost() const;
 
@@ -125,10 +109,8 @@ class NativeRadioButtonPane : public NativeControlPane {
 // The host pane of a new radio button under parentPane: host and native
 // pane, linked, the value set without a group update, the caption's
 // mnemonic registered.
-RadioButtonPaneWin32* CreateRadioButtonPane(RadioButtonEventSink* sink, const FontDescriptor& font,
-                                            SubPane* parentPane, int32_t tabPanelIndex,
-                                            const MacRect& bounds, const StringRecord* caption,
-                                            uint8_t value);
+constexpr auto CreateRadioButtonPane =
+    CreateButtonPanes<RadioButtonPaneWin32, NativeRadioButtonPane, RadioButtonEventSink>;
 
 // The owner pane of the current group (the group of the radio button most
 // recently checked or focused while checked); nil when there is none, or
@@ -142,21 +124,9 @@ void RadioButtonCreatePane(RuntimeObject* control);
 // Clears both receiver lists, releases the caption and the font name and
 // deletes the sink (which leaves the panes first).
 void RadioButtonDestruct(RuntimeObject* control);
-
-StringRecord* radioTitleGetter(RuntimeObject* control, uint32_t index);
-void radioTitleSetter(RuntimeObject* control, uint32_t index, StringRecord* caption);
-bool radioValueGetter(RuntimeObject* control, uint32_t index);
-// Booleans arrive as any byte and are stored and sent as 0 or 1. Value is
-// stored before the pane is told, so a Value set during the sequence wins.
-void radioValueSetter(RuntimeObject* control, uint32_t index, uint8_t value);
-// "getCheckedAction" or "getUncheckedAction" (case ignored): a new
-// Sys$RadioButtonAction (the caller's reference); any other name: nil.
-RuntimeObject* radioGetBoundPart(RuntimeObject* control, StringRecord* name);
-
 void RadioButtonActionDestruct(RuntimeObject* part);
-void kvaAddActionNotificationReceiver(RuntimeObject* part, RuntimeObject* receiver);
-void kvaRemoveActionNotificationReceiver(RuntimeObject* part, RuntimeObject* receiver);
 
 // The font entry points radioTextFontGetter ... radioUnderlineSetter are
 // generated with the class's records (RUNTIME_TEXT_STYLE_ACCESSORS).
 }
+RUNTIME_BUTTON_ENTRY_DECLARATIONS(radio, kva)

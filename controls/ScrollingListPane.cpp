@@ -228,7 +228,14 @@ void ScrollingListPane::PlaceHeading(size_t position, int32_t k, const FontDescr
   const MacRect rect = HeadingRect(k);
   if (position >= nodes_.size()) {
     auto node = std::make_unique<HeadingNode>(this, filler);
-    node->SetHeading(new ColumnHeadingPane(node.get(), font, strip_, rect, caption));
+    auto* heading = new ColumnHeadingPane(node.get(), font, strip_, rect, caption);
+    // A new heading shows its column's direction, and the sorted column its
+    // arrow, however long ago the sort was.
+    if (!filler) {
+      heading->SetSortDirection(sortDirections_[k]);
+      if (k == sortedColumn_) heading->SetSortMark(1);
+    }
+    node->SetHeading(heading);
     nodes_.push_back(std::move(node));
     return;
   }

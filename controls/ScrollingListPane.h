@@ -132,7 +132,9 @@ class ScrollingListPane : public SubPane {
   void SetHeading(int32_t index, const StringRecord* text);
   StringRecord* HeadingCaption(int32_t column) const;  // borrowed
   // Makes, moves and reuses the heading panes for the columns and fillers,
-  // disposes of the extra ones, then updates the scroll bars.
+  // disposes of the extra ones, then updates the scroll bars. A new column
+  // heading takes its column's sort direction, and the sorted column's its
+  // sort mark.
   void RebuildHeadings();
   // Hides the strip and disposes of every heading.
   void RemoveHeadings();

@@ -175,6 +175,17 @@ StringRecord* TabPanelPane::GetTabCaption(int32_t index) {
   return NewString(text, GetSystemTextEncoding());
 }
 
+void TabPanelPane::RemoveTabsFrom(int32_t first) {
+  HWND window = NativeWindow();
+  if (!window || first < 0) return;
+  const int32_t selected = TabPanelPaneGetSelectedTab(this);
+  for (int32_t index = TabPanelPaneTabCount(this) - 1; index >= first; --index) {
+    SendMessageW(window, TCM_DELETEITEM, WPARAM(index), 0);
+    RemoveWindowShortcut(this, (uint32_t(index) << 16) | kShortcutTab);
+  }
+  SelectQuietly(std::min(selected, first));
+}
+
 void TabPanelPane::SelectQuietly(int32_t n) {
   if (HWND window = NativeWindow()) SendMessageW(window, TCM_SETCURSEL, WPARAM(n - 1), 0);
   SetPage(TabPanelPaneGetSelectedTab(this));
@@ -305,6 +316,7 @@ extern "C" void TabPanelCaptionSetter(RuntimeObject* control, uint32_t, StringRe
       TabPanelPaneAppendTab(pane, lines[k].get());
     }
   }
+  pane->RemoveTabsFrom(int32_t(lines.size()));
   if (existing == 0 && !lines.empty()) pane->SelectQuietly(1);
 }
 

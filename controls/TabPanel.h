@@ -67,6 +67,10 @@ class TabPanelPane : public PagedPane<ControlPane> {
   virtual StringRecord* GetTabCaption(int32_t index);
   // Selects the tab `n` (from 1) without telling anyone; its page shows.
   void SelectQuietly(int32_t n);
+  // Removes tab `first` (from 0) and those after it, with their shortcuts.
+  // A removed current tab leaves the last one left current, quietly; with
+  // no tab left no page shows.
+  void RemoveTabsFrom(int32_t first);
 
   // The listener first: a taken press goes no further. Otherwise the
   // children under the point, then the tabs.
@@ -121,7 +125,7 @@ extern "C" {
 void TabPanelCreatePaneHook(RuntimeObject* control);
 void TabPanelDestruct(RuntimeObject* control);
 // Caption: existing tabs take the new lines in order, extra lines append
-// tabs; no tab is removed.
+// tabs and tabs beyond the lines go (RemoveTabsFrom).
 void TabPanelCaptionSetter(RuntimeObject* control, uint32_t offset, StringRecord* caption);
 // The tab count; without a pane, the tabs the caption will make.
 int32_t TabPanelPanelCountGetter(RuntimeObject* control, uint32_t offset);

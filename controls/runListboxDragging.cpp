@@ -1,7 +1,7 @@
 // The list box pane's row dragging: a press that becomes a drag of the
 // selected rows, out of the list (EnableDrag) or to a new place in it
-// (EnableDragReorder), with the insertion mark, the scrolling near the
-// edges and the reorder drop.
+// (EnableDragReorder), with the insertion mark and the reorder drop. The
+// scrolling near the edges is any drag's (CommonListbox).
 #include <algorithm>
 
 #include "controls/ScrollerPane.h"
@@ -12,10 +12,6 @@
 #include "ui/pane.h"
 
 namespace {
-
-// Where the pointer scrolls a reorder drag without a heading row or a
-// horizontal bar to measure by.
-constexpr int32_t kEdgeBand = 5;
 
 // The framework's drag detection and modal drag.
 class FrameworkDrag final : public ListDragSeam {
@@ -101,39 +97,27 @@ SubPane* runListbox::FindDropTarget(int32_t x, int32_t y, RuntimeObject* dragIte
 }
 
 void runListbox::TrackDrag(int32_t x, int32_t y, RuntimeObject* dragItem) {
-  if (reorderDrag_) {
-    OwnerChainLock hold(this);
-    const int32_t height = int32_t(Bounds().bottom) - Bounds().top;
-    if (ScrollerPane* bar = VerticalScrollBar()) {
-      const int32_t top = HasHeading() ? kHeadingHeight : kEdgeBand;
-      const int32_t bottom = HorizontalScrollBar() ? ScrollBarWidth() : kEdgeBand;
-      const int32_t value = bar->GetValue();
-      if (y < top && value > 0) {
-        bar->SetValue(value - 1);
-      } else if (y >= height - bottom && value < ScrollerPaneGetMaximum(bar)) {
-        bar->SetValue(value + 1);
-      }
-      if (IsClosing()) return;
-    }
-    int32_t row, xInRow, yInRow;
-    int32_t insertion = insertionRow_;
-    const MacRect content = GetContentRect();
-    const int32_t px = x + Left(), py = y + Top();
-    if (HitTestRow(px, py, &row, &xInRow, &yInRow)) {
-      insertion = yInRow >= RowHeight(row) / 2 ? row + 1 : row;
-    } else if (px >= content.left && px < content.right && py >= content.top &&
-               py < content.bottom) {
-      // Below the last row.
-      insertion = RowCount();
-    }
-    if (insertion != insertionRow_) {
-      insertionRow_ = insertion;
-      Redraw();
-      if (IsClosing()) return;
-    }
-    DrawInsertionMark();
-  }
+  OwnerChainLock hold(this);
+  // Near the edges the list scrolls, whatever is dragged.
   NuListbox::TrackDrag(x, y, dragItem);
+  if (!reorderDrag_ || IsClosing()) return;
+  int32_t row, xInRow, yInRow;
+  int32_t insertion = insertionRow_;
+  const MacRect content = GetContentRect();
+  const int32_t px = x + Left(), py = y + Top();
+  if (HitTestRow(px, py, &row, &xInRow, &yInRow)) {
+    insertion = yInRow >= RowHeight(row) / 2 ? row + 1 : row;
+  } else if (px >= content.left && px < content.right && py >= content.top &&
+             py < content.bottom) {
+    // Below the last row.
+    insertion = RowCount();
+  }
+  if (insertion != insertionRow_) {
+    insertionRow_ = insertion;
+    Redraw();
+    if (IsClosing()) return;
+  }
+  DrawInsertionMark();
 }
 
 void runListbox::DrawInsertionMark() {

@@ -230,7 +230,8 @@ bool FolderItemVisibleGetter(RuntimeObject* item, uint32_t) {
   return Ask(item, &FolderItemImp::GetVisible);
 }
 void FolderItemVisibleSetter(RuntimeObject* item, uint32_t, uint8_t visible) {
-  Tell(item, __LINE__, &FolderItemImp::SetVisible, visible != 0);
+  // Quietly nothing without an implementation: there is no file to hide.
+  if (FolderItemImp* imp = FolderItemImpOf(item)) imp->SetVisible(visible != 0);
 }
 bool FolderItemDirectoryGetter(RuntimeObject* item, uint32_t) {
   return Ask(item, &FolderItemImp::IsDirectory);

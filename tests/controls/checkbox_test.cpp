@@ -135,15 +135,15 @@ TEST_F(CheckBoxTest, BooleansAreStoredAndSentAsZeroOrOne) {
   const auto* fields = reinterpret_cast<const CheckBoxFields*>(box);
 
   SetProperty<uint8_t>(box, "Value", 2);
-  EXPECT_EQ(fields->value, 1);
+  EXPECT_EQ(fields->button.value, 1);
   EXPECT_EQ(SendMessageW(window.Native("CheckBox1"), BM_GETCHECK, 0, 0), BST_CHECKED);
   checkBoxSetBoolean(box, 0x80);
-  EXPECT_EQ(fields->value, 1);
+  EXPECT_EQ(fields->button.value, 1);
   EXPECT_EQ(TakeLog(), (Lines{"data.DataChanged", "CheckBox1.Action True", "checked.PerformAction",
                               "data.DataChanged", "CheckBox1.Action True", "checked.PerformAction"}));
 
   SetProperty<uint8_t>(box, "Bold", 2);
-  EXPECT_EQ(fields->textStyle.bold, 1);
+  EXPECT_EQ(fields->button.textStyle.bold, 1);
   const auto* control = ControlFields(box);
   SetProperty<uint8_t>(box, "Enabled", 0x80);
   EXPECT_EQ(control->enabled, 1);

@@ -267,6 +267,52 @@ TEST_F(ListClassTest, HeadingsReadBackAsSetAndPressingOneSortsByItsColumn) {
   EXPECT_EQ(RowTexts(pane), (Lines{"r1", "r0"}));
 }
 
+TEST_F(ListClassTest, ASortMadeWithoutTheHeadingShowsItsArrowWhenTheHeadingDoes) {
+  runListbox* pane = NewList("List1");
+  RuntimeObject* list = pane->Control();
+  SetProperty<int32_t>(list, "ColumnCount", 3);
+  for (const char* row : {"r0", "r1"}) CallMethod<void>(list, "AddRow", Text(row).get());
+  AssignMethod(list, "Cell", 0, 2, Text("a").get());
+  AssignMethod(list, "Cell", 1, 2, Text("b").get());
+  AssignMethod(list, "ColumnSortDirection", 2, int32_t(-1));
+  SetProperty<int32_t>(list, "SortedColumn", 2);
+  CallMethod<void>(list, "Sort");
+  ASSERT_EQ(RowTexts(pane), (Lines{"r1", "r0"}));
+  // Shown, hidden and shown again: the sorted column keeps its arrow.
+  for (uint8_t shown : {1, 0, 1}) SetProperty<uint8_t>(list, "HasHeading", shown);
+  std::vector<int32_t> marks;
+  for (int32_t column = 0; column < 3; ++column) {
+    ASSERT_NE(pane->HeadingPane(column), nullptr) << column;
+    marks.push_back(pane->HeadingPane(column)->GetSortMark());
+  }
+  EXPECT_EQ(marks, (std::vector<int32_t>{0, 0, 1}));
+  EXPECT_EQ(pane->HeadingPane(2)->SortDirection(), kSortDescending);
+}
+
+TEST_F(ListClassTest, ColumnWidthsGiveTheSameWidthsFromTheSameTextInEveryEncoding) {
+  runListbox* pane = NewList("List1");
+  RuntimeObject* list = pane->Control();
+  SetProperty<int32_t>(list, "ColumnCount", 4);
+  const StringRef utf8 = Text(" 50, 25%,2* ,40");
+  const StringRef texts[] = {utf8, StringRef::Adopt(StringToUTF16(utf8.get())),
+                             StringRef::Adopt(StringFromASCII(" 50, 25%,2* ,40")),
+                             StringRef::Adopt(StringToSystemEncoding(utf8.get()))};
+  std::vector<int32_t> first;
+  for (const StringRef& text : texts) {
+    SCOPED_TRACE(StringEncoding(text.get()));
+    SetProperty<StringRecord*>(list, "ColumnWidths", Text("10,10,10,10").get());
+    SetProperty<StringRecord*>(list, "ColumnWidths", text.get());
+    EXPECT_EQ(Raised(), "");
+    EXPECT_EQ(PropertyText(list, "ColumnWidths"), "50, 25%, 2*, 40");
+    std::vector<int32_t> widths;
+    for (int32_t column = 0; column < 4; ++column) widths.push_back(pane->ColumnWidth(column));
+    if (first.empty()) first = widths;
+    EXPECT_EQ(widths, first);
+  }
+  EXPECT_EQ(first[0], 50);
+  EXPECT_EQ(first[3], 40);
+}
+
 TEST_F(ListClassTest, BoundPartsFollowTheSelectionAndTheirColumn) {
   UseTestCellEditor(true);
   runListbox* pane = NewList("List1");

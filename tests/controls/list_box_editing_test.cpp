@@ -21,6 +21,7 @@
 #include "testsupport/ControlTestWindow.h"
 #include "testsupport/TestListBox.h"
 #include "ui/Clipboard.h"
+#include "ui/DragItem.h"
 #include "ui/Menu.h"
 #include "ui/PaneFocus.h"
 #include "ui/RuntimeWindow.h"
@@ -549,6 +550,38 @@ TEST_F(ListEditingTest, DraggingRowsNearTheEdgesScrollsARowAStepAndACancelMovesN
   const Lines log = TakeLog();
   EXPECT_EQ(Lines(log.begin() + 2, log.end()), (Lines{"DragRow(obj,0)", "Change"}));
   EXPECT_EQ(CellTextOf(list, 0, 0), "c00");
+}
+
+TEST_F(ListEditingTest, AnyDragHeldOverTheEdgesScrollsTheListAsARowDragDoes) {
+  runListbox* list = EditingList([](ListboxFields* fields) { fields->verticalScrollBar = 1; });
+  for (int32_t row = 8; row < 40; ++row) AddTextRow(list, "c" + std::to_string(row) + "0");
+  RuntimeTestEnvironment::RunTurns(1);
+  RunPendingTurns();
+  ASSERT_NE(list->VerticalScrollBar(), nullptr);
+  // An item from elsewhere, tracked as the drag loop tracks it.
+  ObjectRef item = ObjectRef::Adopt(NewDragItem(0, 0, 20, 10));
+  SubPane* top = SubPane::GetTopPane(list);
+  auto trackAt = [&](int32_t y) {
+    SubPane* target = top->FindDropTarget(list->Left() + 40, list->Top() + y, item.get());
+    EXPECT_EQ(target, list) << y;
+    if (target) target->TrackDrag(list->Left() + 40 - target->Left(), y, item.get());
+    return list->TopRow();
+  };
+  const int32_t height = int32_t(list->Bounds().bottom) - list->Bounds().top;
+  std::vector<int32_t> tops;
+  for (int32_t y : {height - 2, height - 2, height / 2, 2}) tops.push_back(trackAt(y));
+  EXPECT_EQ(tops, (std::vector<int32_t>{1, 2, 2, 1}));
+  // Over the heading row and the horizontal bar, which are the list's edges.
+  list->SetHasHeading(true);
+  list->ShowHorizontalScrollBar();
+  RunPendingTurns();
+  tops.clear();
+  for (int32_t y : {height - list->ScrollBarWidth() + 2, ScrollingListPane::kHeadingHeight - 3,
+                    ScrollingListPane::kHeadingHeight + 4}) {
+    tops.push_back(trackAt(y));
+  }
+  EXPECT_EQ(tops, (std::vector<int32_t>{2, 1, 1}));
+  list->DragExit(item.get());
 }
 
 TEST_F(ListEditingTest, ADragRowAnsweringFalseRunsNoDragOutOfTheList) {

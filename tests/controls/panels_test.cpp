@@ -18,6 +18,7 @@
 #include "testsupport/ControlTestWindow.h"
 #include "testsupport/PropertyAccess.h"
 #include "testsupport/UiTestSupport.h"
+#include "testsupport/WindowCapture.h"
 #include "ui/PaneFocus.h"
 #include "ui/WindowKeys.h"
 
@@ -124,6 +125,62 @@ TEST_F(PanelTest, CaptionLinesAreTabsAndEachMnemonicSelectsItsTab) {
   for (int k = 0; k < 1500; ++k) longCaption += "\xE6\xBC\xA2";  // U+6F22
   SetText(tabs, "Caption", longCaption);
   EXPECT_EQ(CaptionOf(pane, 0), longCaption);
+}
+
+TEST_F(PanelTest, TabsFollowFewerCaptionLinesAndTheCurrentPanelIsClampedQuietly) {
+  ObjectDefinition* checkBox = GetCheckBoxClassDefinition();
+  ControlDescription tabs =
+      Placed(GetTabPanelClassDefinition(), "TabPanel1", Rect(10, 10, 205, 80));
+  tabs.caption = "&Alpha\rBeta\r&Gamma";
+  tabs.prepare = [](RuntimeObject* control) { SetProperty<int32_t>(control, "Value", 2); };
+  // A panel made with the one tab the first is cut down to, for the pixels.
+  ControlDescription twin =
+      Placed(GetTabPanelClassDefinition(), "TabPanel2", Rect(10, 110, 205, 80));
+  twin.caption = "Delta";
+  ControlTestWindow window({tabs, Placed(checkBox, "A1", Rect(20, 45, 100, 20), "TabPanel1", 1),
+                            Placed(checkBox, "B1", Rect(20, 45, 100, 20), "TabPanel1", 2),
+                            Placed(checkBox, "C1", Rect(20, 45, 100, 20), "TabPanel1", 3), twin});
+  RuntimeObject* control = window.Control("TabPanel1");
+  TabPanelPane* pane = TabPane(window);
+  TakeLog();
+  struct Step {
+    const char* caption;
+    Lines tabs;
+    int32_t value;
+    const char* shown;
+    Lines shortcuts;
+  };
+  const Step steps[] = {
+      {"Delta\r&Epsilon", {"Delta", "&Epsilon"}, 1, "010", {"Alt+E 65538"}},
+      {"Delta", {"Delta"}, 0, "100", {}},
+      {"", {}, -1, "000", {}},
+      {"One\rTwo", {"One", "Two"}, 0, "100", {}},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.caption);
+    SetText(control, "Caption", step.caption);
+    EXPECT_EQ(Captions(pane), step.tabs);
+    EXPECT_EQ(GetProperty<int32_t>(control, "PanelCount"), int32_t(step.tabs.size()));
+    EXPECT_EQ(GetProperty<int32_t>(control, "Value"), step.value);
+    EXPECT_EQ(Shown(window, {"A1", "B1", "C1"}), step.shown);
+    EXPECT_EQ(ShortcutsOf(pane), step.shortcuts);
+    EXPECT_EQ(TakeLog(), Lines{}) << "no Change";
+    if (step.tabs == Lines{"Delta"}) {
+      // The tab row reads as the twin's, pixel for pixel.
+      RECT item{};
+      SendMessageW(window.Native("TabPanel1"), TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item));
+      ASSERT_GT(item.bottom, 4);
+      UpdateWindow(window.Handle());
+      const WindowCapture capture = WindowCapture::OfClient(window.Handle());
+      int32_t differing = 0;
+      for (int32_t y = 0; y < item.bottom - 3; ++y) {
+        for (int32_t x = 0; x < 205; ++x) {
+          differing += capture.Pixel(10 + x, 10 + y) != capture.Pixel(10 + x, 110 + y);
+        }
+      }
+      EXPECT_EQ(differing, 0);
+    }
+  }
 }
 
 // Run again on the A line (controls_tests_ansi).

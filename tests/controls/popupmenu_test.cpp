@@ -121,6 +121,40 @@ TEST_F(PopupMenuTest, RowIndexesOutsideTheRowsRaiseAndChangeNothing) {
   EXPECT_EQ(tag->refCount, 1);
 }
 
+TEST_F(PopupMenuTest, InsertedRowsGoWhereTheIndexSaysAndSeparatorsAreDashRowsWithoutTags) {
+  ControlTestWindow window(PopupControls());
+  RuntimeObject* popup = window.Control("Popup1");
+  auto insert = [&](int32_t index, const char* text) {
+    CallMethod(popup, "InsertRow", index, Text(text).get());
+  };
+  SetListIndex(popup, 1);
+  TakeLog();
+  insert(0, "first");
+  // The selected index stays, so the row above the old choice is chosen now.
+  EXPECT_EQ(GetProperty<int32_t>(popup, "ListIndex"), 1);
+  EXPECT_EQ(Row(popup, 1), "a");
+  insert(4, "at the count");
+  insert(-1, "appended");
+  insert(2, "middle");
+  EXPECT_EQ(Rows(popup), (Lines{"first", "a", "middle", "", "c", "at the count", "appended"}));
+  EXPECT_EQ(TakeLog(), Lines{}) << "inserting runs no Change";
+
+  for (int32_t index : {-2, 8, INT32_MIN}) {
+    insert(index, "lost");
+    ObjectRef raised = ObjectRef::Adopt(RuntimeTakePendingException());
+    EXPECT_TRUE(raised &&
+                ObjectIsADefinition(raised.get(), GetOutOfBoundsExceptionClassDefinition()))
+        << index;
+  }
+  EXPECT_EQ(GetProperty<int32_t>(popup, "ListCount"), 7);
+
+  CallMethod(popup, "AddSeparator");
+  EXPECT_EQ(GetProperty<int32_t>(popup, "ListCount"), 8);
+  EXPECT_EQ(Row(popup, 7), "-");
+  EXPECT_EQ(ObjectRef::Adopt(CallMethod<RuntimeObject*>(popup, "RowTag", 7)).get(), nullptr);
+  EXPECT_EQ(RuntimeTakePendingException(), nullptr);
+}
+
 // A listDataProvider of three rows: ("Apple", "7"), nil, ("Pear").
 struct FakeRows {
   static int32_t Count(RuntimeObject*) { return 3; }

@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -126,6 +128,102 @@ TEST_F(StaticTextTest, PixelsShowTheMnemonicTheColoursAndTheLines) {
   SetText(window.Control("Label2"), "Caption", "One\rTwo");
   EXPECT_EQ(DarkBands(PixelsOf(window, "Label2")), 2);
   EXPECT_EQ(TextOf(window.Control("Label2"), "Text"), "One\rTwo");
+}
+
+// Where a label's dark pixels lie: columns and rows, first and last
+// (-1 when none is dark).
+struct Ink {
+  int32_t left = -1, right = -1, top = -1, bottom = -1;
+};
+Ink InkOf(const Pixels& rows, size_t firstRow = 0, size_t endRow = SIZE_MAX) {
+  Ink ink;
+  for (size_t y = firstRow; y < std::min(endRow, rows.size()); ++y) {
+    for (size_t x = 0; x < rows[y].size(); ++x) {
+      if (!IsDark(rows[y][x])) continue;
+      if (ink.left < 0 || int32_t(x) < ink.left) ink.left = int32_t(x);
+      ink.right = std::max(ink.right, int32_t(x));
+      if (ink.top < 0) ink.top = int32_t(y);
+      ink.bottom = int32_t(y);
+    }
+  }
+  return ink;
+}
+
+// The dark bands' rows [first, end).
+std::vector<std::pair<size_t, size_t>> BandRows(const Pixels& rows) {
+  std::vector<std::pair<size_t, size_t>> bands;
+  for (size_t y = 0; y < rows.size(); ++y) {
+    if (!std::any_of(rows[y].begin(), rows[y].end(), IsDark)) continue;
+    if (bands.empty() || bands.back().second != y) bands.push_back({y, y});
+    bands.back().second = y + 1;
+  }
+  return bands;
+}
+
+// One label, "Label", at 10,10 in a window of its own.
+ControlDescription Label(int32_t width, int32_t height, const char* caption) {
+  ControlDescription label =
+      Described(GetStaticTextClassDefinition(), "Label", Rect(10, 10, width, height));
+  label.caption = caption;
+  return label;
+}
+
+TEST_F(StaticTextTest, TextAlignPlacesEachLineAndTheLinesAreCentredAsOneBlock) {
+  const int32_t width = 160;
+  ControlTestWindow window({Label(width, 80, "Wide line\rMid")});
+  RuntimeObject* control = window.Control("Label");
+  std::vector<std::vector<Ink>> byAlignment;
+  for (int32_t alignment : {0, 1, 2, 7}) {
+    SCOPED_TRACE(alignment);
+    SetProperty<int32_t>(control, "TextAlign", alignment);
+    const Pixels rows = PixelsOf(window, "Label");
+    const auto bands = BandRows(rows);
+    ASSERT_EQ(bands.size(), 2u);
+    std::vector<Ink> lines;
+    for (const auto& [first, end] : bands) lines.push_back(InkOf(rows, first, end));
+    // The ink stops short of the advance the line is placed by (a few
+    // pixels on a long line), hence the slack.
+    for (const Ink& line : lines) {
+      if (alignment == 1) EXPECT_LE(std::abs(line.left - (width - 1 - line.right)), 8);
+      if (alignment == 2) EXPECT_GE(line.right, width - 8);
+      if (alignment == 0 || alignment == 7) EXPECT_LE(line.left, 2);
+    }
+    // Two lines of one height each, the block in the middle of the box.
+    const Ink all = InkOf(rows);
+    EXPECT_LE(std::abs(all.top - (80 - 1 - all.bottom)), 4) << all.top << " " << all.bottom;
+    byAlignment.push_back(lines);
+  }
+  // Each line keeps its width and its rows whatever the alignment.
+  for (size_t k = 1; k < byAlignment.size(); ++k) {
+    for (size_t line = 0; line < 2; ++line) {
+      const Ink& a = byAlignment[0][line];
+      const Ink& b = byAlignment[k][line];
+      EXPECT_EQ(a.right - a.left, b.right - b.left) << k << " " << line;
+      EXPECT_EQ(std::make_pair(a.top, a.bottom), std::make_pair(b.top, b.bottom)) << k;
+    }
+  }
+  EXPECT_GT(byAlignment[1][1].left, byAlignment[0][1].left + 20) << "Mid moved to the centre";
+}
+
+TEST_F(StaticTextTest, MultiLineWrapsWordsInsideTheBoxAndAlignsEachWrappedLine) {
+  ControlTestWindow window({Label(90, 100, "alpha beta gamma delta epsilon zeta")});
+  RuntimeObject* control = window.Control("Label");
+  const size_t oneLine = BandRows(PixelsOf(window, "Label")).size();
+  EXPECT_EQ(oneLine, 1u) << "without MultiLine one line runs past the box";
+  SetProperty<uint8_t>(control, "MultiLine", 1);
+  for (int32_t alignment : {0, 2}) {
+    SCOPED_TRACE(alignment);
+    SetProperty<int32_t>(control, "TextAlign", alignment);
+    const Pixels rows = PixelsOf(window, "Label");
+    const auto bands = BandRows(rows);
+    EXPECT_GE(bands.size(), 3u);
+    for (const auto& [first, end] : bands) {
+      const Ink line = InkOf(rows, first, end);
+      if (alignment == 0) EXPECT_LE(line.left, 2) << first;
+      if (alignment == 2) EXPECT_GE(line.right, 90 - 6) << first;
+    }
+    EXPECT_LE(InkOf(rows).top, 3) << "wrapped text starts at the top";
+  }
 }
 
 TEST_F(StaticTextTest, TheSameCaptionDrawsNothingAndTheShortcutFollowsTheCaption) {

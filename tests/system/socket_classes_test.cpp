@@ -17,6 +17,7 @@
 #include "system/TCPSocket.h"
 #include "system/TCPSocketPosix.h"
 #include "system/UDPSocket.h"
+#include "system/UDPSocketPosix.h"
 #include "testsupport/ClassBuilder.h"
 #include "testsupport/PropertyAccess.h"
 #include "testsupport/UiTestSupport.h"
@@ -273,6 +274,51 @@ TEST_F(SocketClassTest, WriteErrorsFireOnceInsideTheCallAndNeverUnbind) {
   const sockaddr_in old = IPv4Address(shim::inet_addr("127.0.0.1"), oldPort);
   EXPECT_EQ(shim::bind(probe, reinterpret_cast<const sockaddr*>(&old), sizeof old), 0);
   shim::closesocket(probe);
+}
+
+// Options are only set and read back here: nothing is sent to a group.
+TEST_F(SocketClassTest, HopsLoopbackAndGroupMembershipReachTheSocketItself) {
+  ObjectRef socket = New(TestUDP(), "M");
+  // Kept until the socket is bound, then applied.
+  SetProperty<int32_t>(socket.get(), "RouterHops", 7);
+  SetProperty<uint8_t>(socket.get(), "SendToSelf", 0);
+  SocketConnect(socket.get());
+  ASSERT_TRUE(SocketIsConnected(socket.get()));
+  auto* udp = dynamic_cast<UDPSocketPosix*>(UDPImplementationOf(socket.get()));
+  ASSERT_NE(udp, nullptr);
+  // IP_MULTICAST_TTL and IP_MULTICAST_LOOP as the Winsock 1.1 library numbers them.
+  auto option = [&](int name) {
+    int value = -1;
+    int length = sizeof value;
+    EXPECT_EQ(shim::getsockopt(udp->Descriptor(), IPPROTO_IP, name, reinterpret_cast<char*>(&value),
+                               &length),
+              0);
+    return value & (length == 1 ? 0xFF : -1);
+  };
+  EXPECT_EQ(option(3), 7);
+  EXPECT_EQ(option(4), 0);
+  SetProperty<int32_t>(socket.get(), "RouterHops", 2);
+  SetProperty<uint8_t>(socket.get(), "SendToSelf", 1);
+  EXPECT_EQ(option(3), 2);
+  EXPECT_EQ(option(4), 1);
+  EXPECT_EQ(GetProperty<int32_t>(socket.get(), "RouterHops"), 2);
+
+  // The system keeps the membership: a second join or leave is refused.
+  const StringRef group = Text("239.255.42.99");
+  auto join = [&] { return CallMethod<bool>(socket.get(), "JoinMulticastGroup", group.get()); };
+  auto leave = [&] { CallMethod(socket.get(), "LeaveMulticastGroup", group.get()); };
+  EXPECT_TRUE(join());
+  EXPECT_EQ(journal.Take(), std::vector<std::string>{});
+  EXPECT_FALSE(join());
+  EXPECT_EQ(journal.With("M Error").size(), 1u);
+  journal.Take();
+  leave();
+  EXPECT_EQ(journal.Take(), std::vector<std::string>{});
+  leave();
+  EXPECT_EQ(journal.With("M Error").size(), 1u);
+  journal.Take();
+  EXPECT_TRUE(join()) << "a left group can be joined again";
+  socketClose(socket.get());
 }
 
 TEST_F(SocketClassTest, APooledServerEchoesFiveClientsByteExact) {

@@ -418,18 +418,13 @@ bool FolderItemImpVirtual::MoveFileTo(FolderItemImp* destination) {
     return true;
   }
   if (there.id == item.id) return SetName(StringRef::Adopt(StringFromUTF8(target->name_)).get());
-  // Onto a file name: the item goes into that folder, replaces what is
-  // there, and takes the name. Nothing is deleted until the move is made.
-  if (target->self_ || (there.type && fileSystem->HasOpenStream(there.id))) return false;
+  // Onto a file name: the item goes into that folder in place of what is
+  // there, and takes the name; what is there goes only when the move is made.
+  if (target->self_) return false;
   const VHFSItemRef folder = fileSystem->ItemOfId(target->place_);
-  const uint32_t oldPlace = place_;
-  if (!folder.IsFolder() || !fileSystem->MoveItem(item, folder)) return false;
-  if (there.type && !fileSystem->DeleteItem(there)) {
-    fileSystem->MoveItem(item, fileSystem->ItemOfId(oldPlace));
-    return false;
-  }
-  if (!fileSystem->RenameItem(&item, target->name_)) return false;
+  if (!fileSystem->PlaceItem(&item, folder, target->name_, there)) return false;
   place_ = folder.id;
+  self_ = false;
   name_ = item.name;
   return true;
 }

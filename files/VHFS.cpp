@@ -134,6 +134,16 @@ bool VHFS::WriteValue32(uint32_t id, uint32_t position, uint32_t value) {
   return written;
 }
 
+bool VHFS::WritePlace(uint32_t id, const Header& header) {
+  uint8_t bytes[kItemHeaderSize];
+  EncodeHeader(bytes, header);
+  const int32_t ref = core_->OpenFile(id);
+  const bool written = ref >= 0 && WriteAt(ref, kParentOffset, bytes + kParentOffset,
+                                           kItemHeaderSize - kParentOffset);
+  core_->CloseFile(ref);
+  return written;
+}
+
 // ---- The volume -------------------------------------------------------------------------
 
 std::unique_ptr<VHFS> VHFS::CreateVolume(FileStreamPtr disk) {
@@ -343,6 +353,22 @@ bool VHFS::RemoveChild(uint32_t item, uint32_t folder) {
   return removed;
 }
 
+bool VHFS::ReplaceChild(uint32_t replaced, uint32_t item, uint32_t folder) {
+  Header header;
+  std::vector<uint32_t> ids;
+  const int32_t ref = OpenFolder(folder, &header, &ids);
+  const auto found = std::find(ids.begin(), ids.end(), replaced);
+  uint8_t bytes[4];
+  PutValue32(bytes, item);
+  const bool written = ref >= 0 && found != ids.end() &&
+                       WriteAt(ref, kCountOffset + 4 + 4 * uint32_t(found - ids.begin()), bytes, 4);
+  core_->CloseFile(ref);
+  listings_.erase(folder);
+  // The item is listed twice now, and read once: dropping one is tidying.
+  if (written) RemoveChild(item, folder);
+  return written;
+}
+
 bool VHFS::IsInSubtree(uint32_t folder, uint32_t item) {
   for (int depth = 0; depth < kMaxDepth && folder >= kRootId; ++depth) {
     if (folder == item) return true;
@@ -419,6 +445,45 @@ bool VHFS::MoveItem(const VHFSItemRef& item, const VHFSItemRef& newParent) {
     listings_.clear();
     return false;
   }
+  return true;
+}
+
+bool VHFS::PlaceItem(VHFSItemRef* item, const VHFSItemRef& folder, const std::string& name,
+                     const VHFSItemRef& replaced) {
+  Header header, replacedHeader;
+  if (!IsOpen() || item->type == 0 || item->id <= kRootId || name.empty() ||
+      !folder.IsFolder() || !ReadHeaderOf(item->id, &header)) {
+    return false;
+  }
+  const bool replaces = replaced.type != 0;
+  if (replaces && (replaced.id == item->id || !ReadHeaderOf(replaced.id, &replacedHeader) ||
+                   replacedHeader.type == kVHFSFolderType ||
+                   replacedHeader.parent != folder.id || HasOpenStream(replaced.id))) {
+    return false;
+  }
+  const uint32_t oldParent = header.parent;
+  const bool moves = oldParent != folder.id;
+  if (moves && IsInSubtree(folder.id, item->id)) return false;
+  Header placed = header;
+  placed.parent = folder.id;
+  placed.name = CutName(name);
+  // Listed in the new folder first, where its old parent id still hides it.
+  bool made = !moves || AddChild(item->id, folder.id);
+  if (made && !WritePlace(item->id, placed)) {
+    made = false;
+  } else if (made && replaces && !ReplaceChild(replaced.id, item->id, folder.id)) {
+    WritePlace(item->id, header);
+    made = false;
+  }
+  if (!made && moves) RemoveChild(item->id, folder.id);
+  // Its old folder's slot is hidden by the new parent id either way.
+  if (made && moves) RemoveChild(item->id, oldParent);
+  listings_.erase(folder.id);
+  listings_.erase(oldParent);
+  if (!made) return false;
+  item->name = placed.name;
+  // Unlisted already: a failure here leaks its blocks and loses nothing.
+  if (replaces) core_->DeleteVFSFile(replaced.id);
   return true;
 }
 

@@ -27,6 +27,12 @@
 // unlisted before its blocks are freed; a move adds the item to the new
 // folder, writes its parent id, then removes it from the old one (and is
 // undone when a step fails). A folder is never moved into its own subtree.
+// A move onto a file adds the item to the folder, writes its parent id and
+// new name together, then puts its id in the replaced file's slot (the one
+// write that replaces it) before tidying up and freeing the replaced file's
+// blocks. A failure before that slot is written undoes the earlier steps;
+// a cut between the name and the slot leaves both files listed in the
+// folder under the name, so nothing is lost.
 //
 // Folder listings are kept in memory, indexed by name folded as the
 // run-time's case-insensitive comparison folds it, and brought up to date by
@@ -108,6 +114,13 @@ class VHFS {
   bool MoveItem(const VHFSItemRef& item, const VHFSItemRef& newParent);
   // Does not look at the siblings' names (the folder item does).
   bool RenameItem(VHFSItemRef* item, const std::string& name);
+  // Moves the item into the folder under the name, in place of the file
+  // replaced (a child of that folder; an empty ref for none). Replaced only
+  // when the move is made: on false both are as they were. Refused for the
+  // root, a folder into its own subtree, and a replaced item that is a
+  // folder, the item itself or a file with an open stream.
+  bool PlaceItem(VHFSItemRef* item, const VHFSItemRef& folder, const std::string& name,
+                 const VHFSItemRef& replaced);
   // Files only; refuses 0 and "fold".
   bool SetItemType(VHFSItemRef* item, uint32_t type);
   VHFSItemInfo GetItemInfo(const VHFSItemRef& item);
@@ -142,12 +155,17 @@ class VHFS {
   double GetDouble(const uint8_t* in) const;
   bool WriteAt(int32_t ref, uint32_t position, const void* bytes, uint32_t count);
   bool WriteValue32(uint32_t id, uint32_t position, uint32_t value);
+  // The parent id, dates and name in one write (length and type stay).
+  bool WritePlace(uint32_t id, const Header& header);
   bool ReadChildIds(int32_t ref, const Header& folder, std::vector<uint32_t>* ids);
   // Opens a folder and reads its header and child ids: the reference, or -1
   // with nothing left open.
   int32_t OpenFolder(uint32_t folder, Header* header, std::vector<uint32_t>* ids);
   bool AddChild(uint32_t item, uint32_t folder);
   bool RemoveChild(uint32_t item, uint32_t folder);
+  // Writes the item's id over the replaced child's slot, then drops the
+  // item's other slot in the folder; true once the first write is made.
+  bool ReplaceChild(uint32_t replaced, uint32_t item, uint32_t folder);
   bool IsInSubtree(uint32_t folder, uint32_t item);
   // A folder's children in stored order, indexed by folded name.
   struct FolderListing {

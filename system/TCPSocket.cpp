@@ -74,12 +74,25 @@ bool ServerSocketPool::AddPooledSocket() {
     return false;
   }
   standby_.Append(answer);
-  socket->EnterStandby();
+  socket->EnterStandby(this);
   return true;
 }
 
 SocketOwner* ServerSocketPool::TakeNewest() {
-  return standby_.Count() > 0 ? standby_.TakeLast() : nullptr;
+  if (standby_.Count() == 0) return nullptr;
+  SocketOwner* taken = standby_.TakeLast();
+  if (SocketImp* implementation = taken->Implementation()) {
+    if (TCPSocketImp* socket = implementation->AsTCPSocket()) socket->standbyPool_ = nullptr;
+  }
+  return taken;
+}
+
+void ServerSocketPool::Leave(TCPSocketImp* socket) {
+  socket->standbyPool_ = nullptr;
+  const int32_t index = standby_.LastIndexOf(socket->Owner());
+  if (index >= 0) standby_.RemoveAt(uint32_t(index));
+  if (detached_) return;
+  if (SocketImp* server = server_->Implementation()) server->SetPending(kSocketServerRefill);
 }
 
 void ServerSocketPool::ReleaseAll() {
@@ -104,6 +117,7 @@ TCPSocketImp::TCPSocketImp(SocketOwner* owner, SocketListener* listener)
 }
 
 TCPSocketImp::~TCPSocketImp() {
+  LeaveStandby();
   TCPSocketImp::Close(true);
   if (serverPool_) ReleasePool();
 }
@@ -199,6 +213,9 @@ bool TCPSocketImp::IsSending() { return !sendBuffer_.Empty(); }
 void TCPSocketImp::Purge() { receiveBuffer_.Clear(); }
 
 void TCPSocketImp::Close(bool keepOwnerLock) {
+  // Kept in the pool, a closed standby socket would be handed connections
+  // it never polls, and the pool would reach it after its object is freed.
+  if (!keepOwnerLock) LeaveStandby();
   listening_ = false;
   if (!serverPool_) {
     if (TCPSocketImp* server = server_) {
@@ -274,7 +291,12 @@ int32_t TCPSocketImp::BytesAvailable() {
 
 StringRecord* TCPSocketImp::Lookahead() { return receiveBuffer_.Lookahead(); }
 
-void TCPSocketImp::EnterStandby() {
+void TCPSocketImp::EnterStandby(ServerSocketPool* pool) {
+  standbyPool_ = pool;
   AdoptOwnerReference();
   Register(this);
+}
+
+void TCPSocketImp::LeaveStandby() {
+  if (standbyPool_) standbyPool_->Leave(this);
 }

@@ -19,7 +19,9 @@
 // of the server's AddSocket event, waiting for a connection. The pool holds
 // one reference on each, carried as the lock of its implementation's
 // registration (standby sockets are registered and polled, without a
-// descriptor, until a connection is handed to them).
+// descriptor, until a connection is handed to them). A standby socket the
+// application closes, connects or makes listen leaves the pool at once, so
+// that every socket on standby is a live, polled one.
 class ServerSocketPool {
  public:
   enum class Fill {
@@ -44,6 +46,10 @@ class ServerSocketPool {
   // The newest standby socket, taken off the pool with the pool's reference;
   // nil when none waits.
   SocketOwner* TakeNewest();
+  // Takes a standby socket off the pool on its own use: the pool's reference
+  // stays with it as its registration lock (its Close gives it back), and
+  // the server looks at the pool in its next delivery, as after a hand-off.
+  void Leave(TCPSocketImp* socket);
   // Each standby socket's implementation gets Close(false), newest first,
   // which gives the pool's reference back.
   void ReleaseAll();
@@ -88,7 +94,8 @@ class TCPSocketImp : public SocketImp {
   void Purge() override;
   // A socket a server handed a connection to tells the server; a server
   // makes its handed-off sockets forget it and, without keepOwnerLock, gives
-  // its standby sockets back and frees its pool. Listening ends.
+  // its standby sockets back and frees its pool; a standby socket closed
+  // without keepOwnerLock leaves its pool. Listening ends.
   void Close(bool keepOwnerLock) override;
   // Also: not listening, send queue empty (receive queue too when full),
   // the server forgotten, a pool still held given back; a ServerSocket owner
@@ -120,7 +127,9 @@ class TCPSocketImp : public SocketImp {
  protected:
   // Registers this socket as a standby socket of a pool, whose reference on
   // the owner becomes the registration's lock.
-  void EnterStandby();
+  void EnterStandby(ServerSocketPool* pool);
+  // Off the pool this socket waits in, if any (ServerSocketPool::Leave).
+  void LeaveStandby();
   // Lets go of the pool: it gives its standby sockets back as soon as no
   // fill under way holds it.
   void ReleasePool();
@@ -135,6 +144,8 @@ class TCPSocketImp : public SocketImp {
   // reset this socket.
   std::shared_ptr<ServerSocketPool> serverPool_;
   TCPSocketImp* server_ = nullptr;
+  // The pool this socket waits in; nil once taken off it.
+  ServerSocketPool* standbyPool_ = nullptr;
   // The answer of this socket's last SendProgress handler, carried to its
   // next SendComplete.
   bool userAborted_ = false;

@@ -53,7 +53,8 @@ class TCPSocketPosix : public TCPSocketImp {
   ~TCPSocketPosix() override;
 
   // A socket still registered or holding a descriptor is closed first (a
-  // server gives its standby sockets back). Then: registered, listening on
+  // server gives its standby sockets back, a standby socket leaves its
+  // pool). Then: registered, listening on
   // the port (the owner's chosen interface, or every address), as many
   // connections waiting as the system keeps.
   void Listen(int32_t port) override;
@@ -66,8 +67,8 @@ class TCPSocketPosix : public TCPSocketImp {
   // Also: no descriptor (an open one is not closed here), not accepting,
   // nothing to send, receive chunk 8192 and its bound 1 MiB.
   void Reset(bool full) override;
-  // A socket still registered or holding a descriptor is closed first. A
-  // dotted address is used as it is, other text is looked up (an unknown
+  // A socket still registered or holding a descriptor is closed first (a
+  // standby socket leaves its pool). A dotted address is used as it is, other text is looked up (an unknown
   // host reports 103). The connect does not wait: Poll sees it complete.
   void Connect(const StringRecord* address, int32_t port) override;
   void Write(const StringRecord* data) override;

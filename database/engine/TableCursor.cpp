@@ -229,6 +229,8 @@ bool DBEngineCursor::MoveNext() {
       return End();
     }
     if (PastUpperBound()) return End();
+    // A row this cursor moved ahead of itself was visited under its old key.
+    if (!movedIds_.empty() && movedIds_.count(EntryRecordId(tree_->CurrentEntry()))) continue;
     if (conditions_.Holds(*this)) return onRow_ = true;
   }
 }
@@ -438,22 +440,44 @@ bool DBEngineCursor::DeleteRow() {
 }
 
 // The new record is refused with 2006 when it or its key is too long, and
-// with 2005 when its key changed to one another live row or a spooled
-// update holds.
-bool DBEngineCursor::CanReplace(const uint8_t* record, const std::vector<uint8_t>& fresh) {
+// with 2005 when its key changed to one another live row holds; newKey
+// receives the changed key (empty when the key stays).
+bool DBEngineCursor::CanReplace(const uint8_t* record, const std::vector<uint8_t>& fresh,
+                                std::vector<uint8_t>* newKey) {
+  newKey->clear();
   if (fresh.size() >= kDBRecordLengthLimit) return db_->FailWith(kDBErrorTooLong);
   if (table_->keyColumns.empty()) return true;
-  std::vector<uint8_t> newKey, oldKey;
-  if (!BuildRecordKey(fresh.data(), table_->Keys(), &newKey) ||
-      !BuildRecordKey(record, table_->Keys(), &oldKey) || newKey.size() > kDBMaxKeyLength)
+  std::vector<uint8_t> oldKey;
+  if (!BuildRecordKey(fresh.data(), table_->Keys(), newKey) ||
+      !BuildRecordKey(record, table_->Keys(), &oldKey) || newKey->size() > kDBMaxKeyLength)
     return db_->FailWith(kDBErrorTooLong);
-  if (newKey == oldKey) return true;
-  bool held = tree_->SpoolHoldsKey(newKey.data(), newKey.size());
-  if (!held) {
-    std::unique_ptr<DBTreeCursor> other = db_->OpenTable(*table_);
-    if (!other || !other->SeekKey(newKey.data(), newKey.size(), &held)) return db_->FailFromStorage();
+  if (*newKey == oldKey) {
+    newKey->clear();
+    return true;
   }
+  bool held = false;
+  std::unique_ptr<DBTreeCursor> other = db_->OpenTable(*table_);
+  if (!other || !other->SeekKey(newKey->data(), newKey->size(), &held)) return db_->FailFromStorage();
   return !held || db_->FailWith(kDBErrorDuplicateKey);
+}
+
+// The new record goes in at its key's place first (refused before anything
+// changes), then the old one is deleted: no moment holds neither, and a
+// later insert of the key meets the moved row. When the old one cannot be
+// deleted, the new one is taken out again.
+bool DBEngineCursor::MoveRow(const std::vector<uint8_t>& fresh, const std::vector<uint8_t>& key) {
+  std::unique_ptr<DBTreeCursor> other = db_->OpenTable(*table_);
+  std::vector<uint8_t> moved(fresh);
+  if (!other || !other->InsertRecord(moved.data(), moved.size(), true, true)) return false;
+  if (!DeleteCurrentRecord(*tree_)) {
+    bool found = false;
+    if (other->SeekKey(key.data(), key.size(), &found) && found && other->NextMatching())
+      DeleteCurrentRecord(*other);
+    return false;
+  }
+  movedIds_.insert(EntryRecordId(moved.data()));
+  db_->KeepTable(table_->id, std::move(other));
+  return true;
 }
 
 bool DBEngineCursor::Update(const DBPendingValue* values) {
@@ -487,8 +511,10 @@ bool DBEngineCursor::Update(const DBPendingValue* values) {
     }
   }
   const std::vector<uint8_t>& fresh = writer.Finish();
-  bool written = CanReplace(record, fresh);
-  if (written && !UpdateCurrentRecord(*tree_, fresh.data(), fresh.size()))
+  std::vector<uint8_t> newKey;
+  bool written = CanReplace(record, fresh, &newKey);
+  if (written && !(newKey.empty() ? UpdateCurrentRecord(*tree_, fresh.data(), fresh.size())
+                                  : MoveRow(fresh, newKey)))
     written = db_->FailFromStorage();
   if (!written) {
     row_.DeleteBlobs(*db_);

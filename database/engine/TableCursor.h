@@ -22,9 +22,12 @@
 // by column index, converted as an insert converts them (nil leaves the field
 // out), and changes nothing until all pass: the texts convert (2003), new
 // BLOBs are written (2004), the record is under 8,175 bytes (2006), a changed
-// key is held by no other live row and by no row this cursor spooled (2005);
-// then the row is replaced and the old BLOBs of the changed columns deleted.
-// A failure deletes the BLOBs it wrote.
+// key is held by no other live row (2005); then the row is replaced and the
+// old BLOBs of the changed columns deleted. A row whose key changes moves at
+// once (the new record inserted at its key's place, then the old one
+// deleted), so any later insert or key change to that key meets it; the
+// walk passes over the moved row when it reaches it. A failure deletes the
+// BLOBs it wrote.
 //
 // A cursor whose database closed (Detach), or one past its end, answers as
 // at the end of data and changes nothing. Schema cursors only read.
@@ -34,6 +37,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -98,7 +102,9 @@ class DBEngineCursor : private DBRowAccess {
   bool PlanRange(const std::vector<const DBCondition*>& bounds);
   bool PastUpperBound();
   void FieldSchemaValue(int32_t index, const void** data, int32_t* type, int32_t* length);
-  bool CanReplace(const uint8_t* record, const std::vector<uint8_t>& fresh);
+  bool CanReplace(const uint8_t* record, const std::vector<uint8_t>& fresh,
+                  std::vector<uint8_t>* newKey);
+  bool MoveRow(const std::vector<uint8_t>& fresh, const std::vector<uint8_t>& key);
   bool AppendKeyValue(uint8_t column);
 
   DBEngineDatabase* db_;
@@ -121,6 +127,8 @@ class DBEngineCursor : private DBRowAccess {
   uint16_t offset_[256] = {};
   uint16_t size_[256] = {};
   std::vector<uint8_t> key_;
+  // Record ids of the rows this cursor moved to a new key.
+  std::set<uint32_t> movedIds_;
 
   // The value handed out last.
   union {

@@ -187,6 +187,42 @@ TEST_F(DbEngineCursor, UpdatesAndDeletesChangeNothingUntilEveryCheckPasses) {
   EXPECT_EQ((std::vector<std::string>{"3|c3|2024-02-03", "4|b4|NULL", "7|b2|NULL"}), Rows("u"));
 }
 
+TEST_F(DbEngineCursor, AChangedKeyMovesTheRowAtOnceSoNoLaterInsertCanTakeIt) {
+  ASSERT_TRUE(Create("t", {{"id", 3}, {"v", 5}}, {0}));
+  for (const char* id : {"1", "2", "3"}) ASSERT_TRUE(Insert("t", {{"id", id}, {"v", id}}));
+  DBEngineCursor* a = Open("t", C("id", kDBOpEqual, "1"));
+  ASSERT_TRUE(a->MoveNext());
+  DBPendingValue five{nullptr, 0, S("5")};
+  ASSERT_TRUE(a->Update(&five)) << Error();
+  EXPECT_FALSE(Insert("t", {{"id", "5"}, {"v", "other"}}));
+  EXPECT_EQ("2005 Insert failed: primary key violation", Error());
+  DBEngineCursor* b = Open("t", C("id", kDBOpEqual, "2"));
+  ASSERT_TRUE(b->MoveNext());
+  EXPECT_FALSE(b->Update(&five)) << "a second cursor's key change";
+  EXPECT_EQ("2005 Insert failed: primary key violation", Error());
+  EXPECT_EQ((std::vector<std::string>{"2|2", "3|3", "5|1"}), Rows("t")) << "before either ends";
+  delete b;
+  delete a;
+  EXPECT_EQ((std::vector<std::string>{"2|2", "3|3", "5|1"}), Rows("t"));
+  ASSERT_TRUE(db_->Commit());
+
+  // A walk moving each row past itself meets each once; a rollback undoes
+  // the moves whole.
+  DBEngineCursor* walk = Open("t");
+  int visits = 0;
+  while (visits < 10 && walk->MoveNext()) {
+    ++visits;
+    const std::string id = RowText(*walk).substr(0, 1);
+    DBPendingValue later{nullptr, 0, S(("1" + id).c_str())};
+    ASSERT_TRUE(walk->Update(&later)) << Error();
+  }
+  delete walk;
+  EXPECT_EQ(3, visits);
+  EXPECT_EQ((std::vector<std::string>{"12|2", "13|3", "15|1"}), Rows("t"));
+  ASSERT_TRUE(db_->Rollback());
+  EXPECT_EQ((std::vector<std::string>{"2|2", "3|3", "5|1"}), Rows("t"));
+}
+
 // Random trees over two keyed tables give the same rows with the seek as
 // without it.
 TEST_F(DbEngineCursor, TheKeySeekGivesTheRowsOfAWalk) {

@@ -46,6 +46,26 @@ TEST_F(DbSqlStatements, UpdatesAndDeletesChangeExactlyTheRowsTheConditionHoldsFo
   EXPECT_EQ(Query("select id from k"), (Rows{"3", "4", "7"}));
 }
 
+TEST_F(DbSqlStatements, AKeyChangedThroughASetHoldsItsKeyAgainstLaterStatements) {
+  ASSERT_EQ(Exec({"create table t (id integer not null, v varchar(20), primary key (id))",
+                  "insert into t (id, v) values (1, 'a')", "insert into t (id, v) values (2, 'b')"}),
+            "");
+  // Set A moves row 1 to key 5 and stays open while a statement and a
+  // second set want that key.
+  ObjectRef a = Select("select * from t where id = 1");
+  CallMethod(a.get(), "Edit");
+  SetProperty(ObjectRef::Adopt(CallMethod<RuntimeObject*>(a.get(), "Field", Text("id").get())).get(),
+              "StringValue", Text("5").get());
+  CallMethod(a.get(), "Update");
+  ASSERT_EQ(Error(), "");
+  EXPECT_EQ(Exec({"insert into t (id, v) values (5, 'other')"}).substr(0, 4), "2005");
+  EXPECT_EQ(Exec({"update t set id = 5 where id = 2"}).substr(0, 4), "2005");
+  a = ObjectRef();
+  EXPECT_EQ(Query("select id, v from t"), (Rows{"2|b", "5|a"}));
+  CallMethod(db_.get(), "Commit");
+  EXPECT_EQ(Query("select id, v from t"), (Rows{"2|b", "5|a"}));
+}
+
 TEST_F(DbSqlStatements, AConditionOfAHundredThousandTermsSelectsAndDeletesTheRightRows) {
   ASSERT_EQ(Exec({"create table h (id integer not null, v integer, primary key (id))"}), "");
   for (int id = 0; id < 100; ++id)

@@ -513,3 +513,80 @@ TEST(VirtualContainerTest, BlocksLinkOnlyThroughExactWholeValues) {
     }
   }
 }
+
+namespace {
+
+// A disk whose write of the given number (counted from 0) fails, storing
+// nothing, while those before and after it go through.
+class OneWriteFails : public Disk::Stream {
+ public:
+  OneWriteFails(const std::string& bytes, Disk* disk, int32_t failing)
+      : Disk::Stream(bytes, disk), failing_(failing) {}
+  bool Write(const void* buffer, int32_t count) override {
+    if (writeCalls != failing_) return Disk::Stream::Write(buffer, count);
+    ++writeCalls;
+    return false;
+  }
+
+ private:
+  int32_t failing_;
+};
+
+struct Placement {
+  const char* what;
+  const char* folder;
+  const char* name;
+  bool replaces;
+};
+
+bool Place(VHFS& volume, const Placement& placement) {
+  VHFSItemRef item = At(volume, {"docs", "moved"});
+  const VHFSItemRef folder = At(volume, {placement.folder});
+  return volume.PlaceItem(&item, folder, placement.name, volume.FindChild(folder, placement.name));
+}
+
+}  // namespace
+
+TEST(VirtualContainerTest, AMoveOntoAFileReplacesItOnlyWhenMadeWhicheverWriteFails) {
+  Disk fresh;
+  {
+    std::unique_ptr<VHFS> volume = VHFS::CreateVolume(fresh.Make());
+    const VHFSItemRef docs = volume->CreateFolder(volume->GetRootItem(), "docs");
+    const VHFSItemRef archive = volume->CreateFolder(volume->GetRootItem(), "archive");
+    ASSERT_TRUE(WriteFile(*volume, volume->CreateItem(docs, "moved", kText), Pattern(3000, 1)));
+    ASSERT_TRUE(WriteFile(*volume, volume->CreateItem(docs, "sibling", kText), Pattern(200, 2)));
+    ASSERT_TRUE(WriteFile(*volume, volume->CreateItem(archive, "kept", kText), Pattern(2000, 3)));
+    ASSERT_TRUE(volume->Close());
+  }
+  const std::string start = fresh.Bytes();
+  const Placement placements[] = {{"onto a file of another folder", "archive", "KEPT", true},
+                                  {"onto a file of its own folder", "docs", "sibling", true},
+                                  {"to a new name in another folder", "archive", "new", false}};
+  for (const Placement& placement : placements) {
+    Disk whole;
+    std::unique_ptr<VHFS> volume = VHFS::OpenVolume(whole.Make(start));
+    const TreeState before = StateOf(*volume);
+    ASSERT_TRUE(Place(*volume, placement)) << placement.what;
+    const int32_t writes = whole.Writes();
+    const TreeState after = StateOf(*volume);
+    ASSERT_EQ(after.files.size(), before.files.size() - (placement.replaces ? 1 : 0));
+    volume.reset();
+
+    for (int32_t failing = 0; failing < writes; ++failing) {
+      SCOPED_TRACE(std::string(placement.what) + ", write " + std::to_string(failing) + " of " +
+                   std::to_string(writes) + " failing");
+      Disk disk;
+      auto stream = std::make_unique<OneWriteFails>(start, &disk, failing);
+      disk.stream = stream.get();
+      volume = VHFS::OpenVolume(std::move(stream));
+      const bool made = Place(*volume, placement);
+      if (failing == 0) EXPECT_FALSE(made) << "its first write failed";
+      EXPECT_TRUE(StateOf(*volume) == (made ? after : before)) << (made ? "made" : "refused");
+      ASSERT_TRUE(volume->Close());
+      const ContainerReport report = CheckContainer(disk.Bytes());
+      ASSERT_TRUE(report.Clean()) << DamageText(report);
+      volume = VHFS::OpenVolume(StreamOf(disk.Bytes()));
+      EXPECT_TRUE(StateOf(*volume) == (made ? after : before)) << "read again";
+    }
+  }
+}

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "VirtualVolumeTestSupport.h"
+#include "testsupport/FakeFolderItemImp.h"
 #include "testsupport/VirtualVolumeFixtures.h"
 
 namespace {
@@ -149,4 +150,51 @@ TEST_F(VirtualFolderItemTest, MovesRenamesAndDeletesKeepEveryFile) {
   EXPECT_EQ(report.leakedBlocks, 0);
   EXPECT_EQ(report.folders.at("docs"), std::vector<std::string>{"inner"});
   EXPECT_TRUE(report.folders.at("archive").empty());
+}
+
+TEST_F(VirtualFolderItemTest, AMoveOntoAFileCutAtAnyWriteKeepsTheFileUntilItIsReplaced) {
+  Disk made;
+  {
+    std::unique_ptr<VHFS> volume = VHFS::CreateVolume(made.Make());
+    const VHFSItemRef docs = volume->CreateFolder(volume->GetRootItem(), "docs");
+    const VHFSItemRef archive = volume->CreateFolder(volume->GetRootItem(), "archive");
+    ASSERT_TRUE(WriteFile(*volume, volume->CreateItem(docs, "moved", kVHFSUnknownType), "moved"));
+    ASSERT_TRUE(WriteFile(*volume, volume->CreateItem(archive, "kept", kVHFSUnknownType), "kept"));
+    ASSERT_TRUE(volume->Close());
+  }
+  bool replaced = false;
+  for (int32_t cut = 0; !replaced; ++cut) {
+    ASSERT_LT(cut, 100) << "the move is never made";
+    SCOPED_TRACE("a cut after " + std::to_string(cut) + " writes");
+    FakeFileTree tree;
+    tree.AddFile("vol", made.Bytes()).streamFaults.writesLeft = cut;
+    {
+      ObjectRef container = Adopt(NewFolderItemWithImp(tree.Item("vol")));
+      ObjectRef volume = Adopt(CallMethod<RuntimeObject*>(container.get(), "OpenAsVirtualVolume"));
+      ObjectRef root = Root(volume.get());
+      ObjectRef moved = Child(Child(root.get(), "docs").get(), "moved");
+      CallMethod(moved.get(), "MoveFileTo", Child(Child(root.get(), "archive").get(), "KEPT").get());
+    }
+    // Read as the volume holds it once opened again.
+    std::unique_ptr<VHFS> volume = VHFS::OpenVolume(StreamOf(tree.Find("vol")->bytes));
+    ASSERT_NE(volume, nullptr);
+    const VHFSItemRef docs = volume->FindChild(volume->GetRootItem(), "docs");
+    const VHFSItemRef archive = volume->FindChild(volume->GetRootItem(), "archive");
+    const std::string named = ReadFile(*volume, volume->FindChild(archive, "kept"));
+    replaced = named == "moved";
+    if (replaced) {
+      EXPECT_EQ(volume->FindChild(docs, "moved").type, 0u);
+      continue;
+    }
+    EXPECT_EQ(named, "kept") << "the name answers to the file it held";
+    // Nothing is lost: the moved file is in its folder, or still listed
+    // behind the file it did not replace.
+    std::multiset<std::string> contents;
+    for (const VHFSItemRef& folder : {docs, archive}) {
+      std::vector<VHFSItemRef> children;
+      volume->ListFolder(folder, &children);
+      for (const VHFSItemRef& child : children) contents.insert(ReadFile(*volume, child));
+    }
+    EXPECT_EQ(contents.count("moved"), 1u);
+  }
 }

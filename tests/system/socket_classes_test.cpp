@@ -436,6 +436,90 @@ TEST_F(SocketClassTest, SocketsLiveByTheirReferencesWhateverTheirHandlersDo) {
   }
 }
 
+// A server whose AddSocket answers are also kept by the application, as an
+// array of its own would hold them; the bytes each socket receives, by name.
+class StandbyTest : public SocketClassTest {
+ protected:
+  void SetUp() override {
+    SocketClassTest::SetUp();
+    onAddSocket = [this] {
+      RuntimeObject* socket = NewNamed(TestTCP(), "S" + std::to_string(++given));
+      standby.push_back(ObjectRef::Retain(socket));
+      return socket;
+    };
+    onData = [this](RuntimeObject* socket) {
+      received[names[socket]] += BytesOf(SocketReadAll(socket, nullptr));
+    };
+    server = New(TestServer(), "Server");
+    ServerSocketListen(server.get());
+    port = TCPImplementationOf(server.get())->GetPort();
+    // MinimumSocketsAvailable 1, plus ten.
+    PumpSocketsUntil([this] { return standby.size() >= 11; }, 5000);
+    ASSERT_EQ(standby.size(), 11u);
+  }
+  void TearDown() override {
+    if (server) ServerSocketClose(server.get());
+    for (const ObjectRef& socket : standby) socketClose(socket.get());
+    standby.clear();
+    server = ObjectRef();
+    SocketClassTest::TearDown();
+  }
+  RuntimeObject* Standby(int number) { return standby[size_t(number - 1)].get(); }
+  // A client of the server that sends its bytes; closed by the caller.
+  SOCKET ClientSending(const std::string& bytes) {
+    SOCKET client = raw::ConnectTo(port);
+    EXPECT_TRUE(raw::SendAll(client, bytes));
+    return client;
+  }
+
+  std::vector<ObjectRef> standby;
+  int given = 0;
+  std::map<std::string, std::string> received;
+  ObjectRef server;
+  int32_t port = 0;
+};
+
+TEST_F(StandbyTest, SocketsClosedAndDroppedByTheApplicationLeaveThePoolWhichRefills) {
+  for (const ObjectRef& socket : standby) socketClose(socket.get());
+  standby.clear();
+  EXPECT_EQ(destroyed, 11);
+  SOCKET client = ClientSending("hello");
+  ASSERT_TRUE(PumpUntilCount("S21 DataAvailable", 1));
+  EXPECT_EQ(received["S21"], "hello") << "the newest of the ten AddSocket gave again";
+  EXPECT_EQ(given, 21);
+  ServerSocketClose(server.get());
+  EXPECT_TRUE(SocketIsConnected(standby.back().get()));
+  raw::Close(client);
+}
+
+TEST_F(StandbyTest, SocketsConnectedListeningOrClosedOnTheirOwnLeaveThePool) {
+  int32_t peerPort = 0;
+  SOCKET listener = raw::ListenOnLoopback(&peerPort);
+  SOCKET peer = INVALID_SOCKET;
+  {
+    PeerThread accepting([&] { peer = shim::accept(listener, nullptr, nullptr); });
+    socketDirectConnect(Standby(11), Text("127.0.0.1").get(), peerPort);
+    PumpUntilCount("S11 Connected", 1);
+  }
+  SocketListen(Standby(10));
+  socketClose(Standby(9));
+
+  SOCKET client = ClientSending("to the server");
+  ASSERT_TRUE(PumpUntilCount("S8 DataAvailable", 1));
+  EXPECT_EQ(received["S8"], "to the server") << "the newest socket still on standby";
+  ASSERT_TRUE(raw::SendAll(peer, "to S11"));
+  ASSERT_TRUE(PumpUntilCount("S11 DataAvailable", 1));
+  EXPECT_EQ(received["S11"], "to S11");
+  SOCKET ownClient = raw::ConnectTo(TCPImplementationOf(Standby(10))->GetPort());
+  ASSERT_TRUE(PumpUntilCount("S10 Connected", 1));
+  EXPECT_EQ(journal.Count("S9 Connected"), 0);
+
+  socketClose(Standby(11));
+  EXPECT_TRUE(ReadableWithin(peer, 5000));
+  EXPECT_EQ(raw::Receive(peer, 1), "") << "S11's own connection was closed, not lost";
+  for (SOCKET open : {peer, listener, client, ownClient}) raw::Close(open);
+}
+
 std::vector<RuntimeObject*> closedByEarlierHook;
 
 TEST_F(SocketClassTest, ClosingTheirWindowStopsTheServerClosesTheSocketAndRunsTheEarlierHook) {

@@ -1,12 +1,20 @@
-// The live counts of the drawing layer's GDI objects.
+// The live counts of the drawing layer's GDI objects, and its counted flush.
 #include "graphics/GdiObjects.h"
 
 namespace {
 
 int32_t liveCounts[int(GdiKind::kCount)] = {};
+int32_t flushCount = 0;
 
 }  // namespace
 
 int32_t GdiLiveCount(GdiKind kind) { return liveCounts[int(kind)]; }
 void NoteGdiObjectMade(GdiKind kind) { ++liveCounts[int(kind)]; }
 void NoteGdiObjectDeleted(GdiKind kind) { --liveCounts[int(kind)]; }
+
+void FlushGdi() {
+  GdiFlush();
+  ++flushCount;
+}
+
+int32_t GdiFlushCount() { return flushCount; }

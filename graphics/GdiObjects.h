@@ -25,6 +25,12 @@ int32_t GdiLiveCount(GdiKind kind);
 void NoteGdiObjectMade(GdiKind kind);
 void NoteGdiObjectDeleted(GdiKind kind);
 
+// GdiFlush before the drawing layer reads or writes a DIB section's pixels
+// itself: drawing GDI still holds in its batch would land afterwards. The
+// flushes are counted, as the system draws at once under some hosts.
+void FlushGdi();
+int32_t GdiFlushCount();
+
 // Takes ownership of a handle (null is none) and deletes it with
 // DeleteObject, or DeleteDC for DCs.
 template <class Handle, GdiKind Kind>

@@ -16,6 +16,7 @@ native_unit_tests(native_graphics_tests
                           ${t}/graphics/surface_pixels_test.cpp
                           ${t}/graphics/shape_geometry_test.cpp
                           ${t}/graphics/shape_classes_test.cpp
+                          ${t}/graphics/stroke_geometry_test.cpp
                   LIBS native_graphics)
 
 native_unit_tests(native_dbstore_tests
@@ -48,7 +49,7 @@ native_unit_tests(native_files_tests SOURCES ${t}/files/stream_forms_test.cpp LI
 
 # The other portable units compile here too, warnings as errors: the native
 # build is where a <windows.h> reaching them shows.
-set(native_checked_units graphics/StrokeGeometry graphics/WaveChunks
+set(native_checked_units graphics/WaveChunks
                          database/sql/SQLRowCheck database/results/ValueOrder files/ResourceFork
                          files/FileTypes files/FolderItemImp files/Win32PathText files/SaveInfo
                          controls/ListColumnModel controls/StableSort controls/StyleRecord

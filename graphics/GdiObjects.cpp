@@ -5,6 +5,7 @@ namespace {
 
 int32_t liveCounts[int(GdiKind::kCount)] = {};
 int32_t flushCount = 0;
+bool drawingNoted = true;
 
 }  // namespace
 
@@ -15,6 +16,13 @@ void NoteGdiObjectDeleted(GdiKind kind) { --liveCounts[int(kind)]; }
 void FlushGdi() {
   GdiFlush();
   ++flushCount;
+  drawingNoted = false;
+}
+
+void NoteGdiDrawing() { drawingNoted = true; }
+
+void FlushGdiAfterDrawing() {
+  if (drawingNoted) FlushGdi();
 }
 
 int32_t GdiFlushCount() { return flushCount; }

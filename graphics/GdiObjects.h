@@ -30,6 +30,11 @@ void NoteGdiObjectDeleted(GdiKind kind);
 // flushes are counted, as the system draws at once under some hosts.
 void FlushGdi();
 int32_t GdiFlushCount();
+// For access pixel by pixel: the drawing ports note each time they draw
+// with their DC, and FlushGdiAfterDrawing flushes only after such a note
+// (a flush costs far more than reading a pixel).
+void NoteGdiDrawing();
+void FlushGdiAfterDrawing();
 
 // Takes ownership of a handle (null is none) and deletes it with
 // DeleteObject, or DeleteDC for DCs.

@@ -66,7 +66,9 @@ CountedDIBSection MakeSection(const std::vector<uint8_t>& info, uint8_t** bits) 
 class SelectedBitmap {
  public:
   explicit SelectedBitmap(HBITMAP bitmap)
-      : dc_(CreateCompatibleDC(nullptr)), previous_(SelectObject(dc_.get(), bitmap)) {}
+      : dc_(CreateCompatibleDC(nullptr)), previous_(SelectObject(dc_.get(), bitmap)) {
+    NoteGdiDrawing();
+  }
   ~SelectedBitmap() { SelectObject(dc_.get(), previous_); }
   SelectedBitmap(const SelectedBitmap&) = delete;
   SelectedBitmap& operator=(const SelectedBitmap&) = delete;
@@ -227,6 +229,7 @@ void BitmapPicture::Dispose() {
 HDC BitmapPicture::AcquireMemoryDC(uint32_t* token) {
   if (token) *token = 1;
   if (!bitmap_) return nullptr;
+  NoteGdiDrawing();
   if (dcNesting_++ == 0) {
     memoryDC_.reset(CreateCompatibleDC(nullptr));
     previousBitmap_ = SelectObject(memoryDC_.get(), bitmap_.get());

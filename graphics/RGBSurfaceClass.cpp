@@ -35,7 +35,7 @@ RGBSurfaceObject* SurfaceArgument(RuntimeObject* object, int32_t line) {
 // The surface's pixels, with what GDI still holds of the picture's drawing
 // flushed into them first.
 PixelBuffer PixelsOf(const RGBSurfaceObject* surface) {
-  FlushGdi();
+  FlushGdiAfterDrawing();
   return {surface->pixelBase, surface->rowBytes, surface->width, surface->height, surface->depth};
 }
 

@@ -30,9 +30,9 @@ void NoteGdiObjectDeleted(GdiKind kind);
 // flushes are counted, as the system draws at once under some hosts.
 void FlushGdi();
 int32_t GdiFlushCount();
-// For access pixel by pixel: the drawing ports note each time they draw
-// with their DC, and FlushGdiAfterDrawing flushes only after such a note
-// (a flush costs far more than reading a pixel).
+// For access pixel by pixel: the drawing ports and the pictures' own memory
+// DCs note each time they are drawn with, and FlushGdiAfterDrawing flushes
+// only after such a note (a flush costs far more than reading a pixel).
 void NoteGdiDrawing();
 void FlushGdiAfterDrawing();
 

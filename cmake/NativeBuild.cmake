@@ -26,7 +26,7 @@ add_library(native_storage STATIC ${native_storage_sources})
 target_link_libraries(native_storage PUBLIC native_files native_core)
 
 set(native_graphics_units PackedDIB RunLengthPixels PixelOps SurfacePixels ShapeGeometry
-                          Rect16 Shapes2D)
+                          Rect16 Shapes2D StrokeGeometry)
 list(TRANSFORM native_graphics_units PREPEND ${src}/graphics/)
 list(TRANSFORM native_graphics_units APPEND .cpp)
 add_library(native_graphics STATIC ${native_graphics_units})

@@ -360,6 +360,20 @@ int32_t StringDBCSLen(const StringRecord* string) {
       CountCharacters(StringData(converted.get()), StringLength(converted.get()), system));
 }
 
+namespace {
+
+// The bytes of the last character of UTF-16 text: a surrogate pair's four,
+// a single unit's two, or the one byte of an incomplete last unit.
+uint32_t UTF16LastCharacterBytes(const uint8_t* bytes, uint32_t length) {
+  if (length % 2) return 1;
+  auto unit = [&](uint32_t end) { return uint32_t(bytes[end - 2] | bytes[end - 1] << 8); };
+  const bool pair = length >= 4 && unit(length) >= 0xDC00 && unit(length) <= 0xDFFF &&
+                    unit(length - 2) >= 0xD800 && unit(length - 2) <= 0xDBFF;
+  return pair ? 4 : 2;
+}
+
+}  // namespace
+
 StringRecord* StringDropLastCharacter(const StringRecord* string) {
   uint32_t length = StringLength(string), encodingValue = StringEncoding(string);
   if (length == 0) return StringAddRef(const_cast<StringRecord*>(string));
@@ -369,7 +383,10 @@ StringRecord* StringDropLastCharacter(const StringRecord* string) {
     // A string of nothing but continuation bytes loses them all.
     return StringLeftBytes(string, length ? int32_t(length) - 1 : 0);
   }
-  if (encodingValue == kEncodingUTF16) return StringLeftBytes(string, int32_t(length) - 2);
+  if (encodingValue == kEncodingUTF16) {
+    return StringLeftBytes(string,
+                           int32_t(length - UTF16LastCharacterBytes(StringData(string), length)));
+  }
   if (encodingValue == kEncodingASCII) return StringLeftBytes(string, int32_t(length) - 1);
   return StringLeft(string, StringLen(string) - 1);
 }

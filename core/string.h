@@ -98,7 +98,8 @@ StringRecord* StringLeft(const StringRecord* string, int32_t n);
 // and its trail byte count as one).
 int32_t StringDBCSLen(const StringRecord* string);
 // The string without its last character: UTF-8 drops the continuation bytes
-// and one more, UTF-16 two bytes, the default encoding one byte, any other
+// and one more, UTF-16 a surrogate pair whole (else one unit, or an odd last
+// byte alone), the default encoding one byte, any other
 // encoding keeps StringLen - 1 characters. An empty string comes back shared;
 // a UTF-8 string of nothing but continuation bytes comes back empty.
 StringRecord* StringDropLastCharacter(const StringRecord* string);

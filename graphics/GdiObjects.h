@@ -25,6 +25,17 @@ int32_t GdiLiveCount(GdiKind kind);
 void NoteGdiObjectMade(GdiKind kind);
 void NoteGdiObjectDeleted(GdiKind kind);
 
+// GdiFlush before the drawing layer reads or writes a DIB section's pixels
+// itself: drawing GDI still holds in its batch would land afterwards. The
+// flushes are counted, as the system draws at once under some hosts.
+void FlushGdi();
+int32_t GdiFlushCount();
+// For access pixel by pixel: the drawing ports and the pictures' own memory
+// DCs note each time they are drawn with, and FlushGdiAfterDrawing flushes
+// only after such a note (a flush costs far more than reading a pixel).
+void NoteGdiDrawing();
+void FlushGdiAfterDrawing();
+
 // Takes ownership of a handle (null is none) and deletes it with
 // DeleteObject, or DeleteDC for DCs.
 template <class Handle, GdiKind Kind>

@@ -122,6 +122,7 @@ void GraphicsPort::Focus() {
 
 HDC GraphicsPort::EnsureDC() {
   if (!target_) return nullptr;
+  NoteGdiDrawing();
   if (target_->HasNativeWindow() && target_->PaintDC()) {
     dc_ = target_->PaintDC();
     dcHeld_ = false;

@@ -66,7 +66,9 @@ CountedDIBSection MakeSection(const std::vector<uint8_t>& info, uint8_t** bits) 
 class SelectedBitmap {
  public:
   explicit SelectedBitmap(HBITMAP bitmap)
-      : dc_(CreateCompatibleDC(nullptr)), previous_(SelectObject(dc_.get(), bitmap)) {}
+      : dc_(CreateCompatibleDC(nullptr)), previous_(SelectObject(dc_.get(), bitmap)) {
+    NoteGdiDrawing();
+  }
   ~SelectedBitmap() { SelectObject(dc_.get(), previous_); }
   SelectedBitmap(const SelectedBitmap&) = delete;
   SelectedBitmap& operator=(const SelectedBitmap&) = delete;
@@ -227,6 +229,7 @@ void BitmapPicture::Dispose() {
 HDC BitmapPicture::AcquireMemoryDC(uint32_t* token) {
   if (token) *token = 1;
   if (!bitmap_) return nullptr;
+  NoteGdiDrawing();
   if (dcNesting_++ == 0) {
     memoryDC_.reset(CreateCompatibleDC(nullptr));
     previousBitmap_ = SelectObject(memoryDC_.get(), bitmap_.get());
@@ -245,7 +248,7 @@ GraphicsPort* BitmapPicture::NewGraphics() { return new GraphicsPort(drawPort_);
 
 bool BitmapPicture::GetPixels(int32_t* depth, uint8_t** base, int32_t* rowBytes) {
   if (!bitmap_) return false;
-  GdiFlush();
+  FlushGdi();
   *depth = depth_;
   *base = pixelBase_;
   *rowBytes = rowBytes_;
@@ -261,7 +264,7 @@ HGLOBAL BitmapPicture::ExportPackedDIB() {
   uint32_t entries = TableEntriesOfDepth(uint32_t(depth_));
   PackedDIBLayout layout;
   if (!bitmap_ || !PlanPackedDIB(width_, height_, uint16_t(depth_), entries, &layout)) return nullptr;
-  GdiFlush();
+  FlushGdi();
   GlobalBlock block = GlobalBlock::Allocate(layout.totalSize);
   GlobalLockScope locked(block.get());
   if (!locked.data()) return nullptr;
@@ -287,7 +290,7 @@ void BitmapPicture::UnlockDescription(PictureDescription* description) {
     bool fits = ReadPackedDIB(locked.data(), locked.size(), &view) && view.width == width_ &&
                 view.height == height_ && view.bitCount == depth_ && !view.topDown;
     if (fits && bitmap_) {
-      GdiFlush();
+      FlushGdi();
       CopyRowsFlipped(locked.data() + view.pixelOffset, view.stride, pixelBase_, uint32_t(rowBytes_),
                       uint32_t(rowBytes_), height_);
       Touch();
@@ -322,7 +325,7 @@ bool BitmapPicture::RefreshTransparencyMasks() {
     maskedImage_ = MakeSection(bitmapInfo_, &maskedImageBits_);
   }
   if (!transparencyMask_ || !maskedImage_) return false;
-  GdiFlush();
+  FlushGdi();
   std::memcpy(maskedImageBits_, pixelBase_, size_t(rowBytes_) * size_t(height_));
   maskChangeCount_ = changeCount_;
   int32_t maskStride = int32_t(DIBStride(width_, 1));
@@ -387,7 +390,7 @@ void BitmapPicture::DrawTransparent(HDC dc, const MacRect& source, const MacRect
 }
 
 const uint8_t* BitmapPicture::Pixels32() {
-  GdiFlush();
+  FlushGdi();
   if (depth_ == 32) return pixelBase_;
   if (converted_ && convertedChangeCount_ == changeCount_) return convertedBits_;
   if (!converted_) converted_ = Section32(width_, height_, &convertedBits_);
@@ -418,7 +421,7 @@ uint8_t* BitmapPicture::WorkPixels(int32_t width, int32_t height) {
 
 bool BitmapPicture::Opaque() {
   if (opaqueKnown_ && opaqueChangeCount_ == changeCount_) return opaque_;
-  GdiFlush();
+  FlushGdi();
   opaque_ = depth_ == 32 && bitmap_;
   for (int32_t y = 0; opaque_ && y < height_; ++y) {
     const uint8_t* row = pixelBase_ + size_t(y) * size_t(rowBytes_);
@@ -456,7 +459,7 @@ bool BitmapPicture::BlendThroughWork(HDC dc, const MacRect& destination, bool wr
   if (!writesAll) {
     BitBlt(workDC_.get(), 0, 0, width, height, dc, destination.left, destination.top, SRCCOPY);
   }
-  GdiFlush();
+  FlushGdi();
   blend(work);
   BitBlt(dc, destination.left, destination.top, width, height, workDC_.get(), 0, 0, SRCCOPY);
   return true;

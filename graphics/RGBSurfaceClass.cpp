@@ -11,6 +11,7 @@
 #include "core/RuntimeArrayFoundation.h"
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/diagnostics.h"
+#include "graphics/GdiObjects.h"
 #include "graphics/NativePicture.h"
 #include "graphics/PictureClass.h"
 #include "graphics/SurfacePixels.h"
@@ -31,7 +32,10 @@ RGBSurfaceObject* SurfaceArgument(RuntimeObject* object, int32_t line) {
 }
 #define SURFACE_ARGUMENT(object) SurfaceArgument(object, __LINE__)
 
+// The surface's pixels, with what GDI still holds of the picture's drawing
+// flushed into them first.
 PixelBuffer PixelsOf(const RGBSurfaceObject* surface) {
+  FlushGdiAfterDrawing();
   return {surface->pixelBase, surface->rowBytes, surface->width, surface->height, surface->depth};
 }
 

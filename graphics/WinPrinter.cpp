@@ -282,9 +282,10 @@ void WinPrinter::ReadResolutions(const DEVMODEA& mode) {
       const DeviceGeometry device = ic ? DeviceGeometry::Of(ic.get()) : DeviceGeometry();
       x = device.dpiX;
       y = device.dpiY;
-      if (quality && mode.dmPrintQuality >= DMRES_HIGH) {
-        const int shift =
-            mode.dmPrintQuality - DMRES_HIGH;  // high 1, medium 1/2, low 1/4, draft 1/8
+      // Only the named qualities scale the device's resolution: high 1,
+      // medium 1/2, low 1/4, draft 1/8; any other value keeps it.
+      if (quality && mode.dmPrintQuality >= DMRES_HIGH && mode.dmPrintQuality <= DMRES_DRAFT) {
+        const int shift = mode.dmPrintQuality - DMRES_HIGH;
         x >>= shift;
         y >>= shift;
       }
@@ -306,12 +307,10 @@ PrinterDC WinPrinter::GetDC(bool useDefault, bool informationOnly) {
   if (useDefault || (!printValid_ && !pageSetupValid_)) return DefaultPrinterDC(informationOnly);
   const HGLOBAL modeHandle = printValid_ ? printDevMode_.get() : pageSetupDevMode_.get();
   const HGLOBAL namesHandle = printValid_ ? printDevNames_.get() : pageSetupDevNames_.get();
+  // A setup string may bring a device mode without naming its printer: the
+  // default printer stands in.
   const std::optional<PrinterDeviceNames> names = NamesOfBlock(namesHandle);
-  if (!names) {
-    Report(__LINE__,
-           "Trying to get the device context for the printer, but there were no device names");
-    return PrinterDC();
-  }
+  if (!names) return DefaultPrinterDC(informationOnly);
   GlobalLockScope mode(modeHandle);
   const auto make = informationOnly ? ActivePrinterCalls().createIC : ActivePrinterCalls().createDC;
   return PrinterDC(make(names->driver.c_str(), names->device.c_str(), names->output.c_str(),

@@ -114,7 +114,8 @@ class WinPrinter {
   };
 
   // A printer DC, or an information context, of the kept printer (unless
-  // useDefault), else of the default one.
+  // useDefault), else of the default one; the default one also stands in
+  // for kept settings that name no printer.
   PrinterDC GetDC(bool useDefault, bool informationOnly);
   PrinterDC DefaultPrinterDC(bool informationOnly);
   void ReadResolutions(const DEVMODEA& mode);

@@ -17,6 +17,7 @@
 #include "files/TypedContents.h"
 #include "files/runFolderItem.h"
 #include "graphics/GraphicsClass.h"
+#include "graphics/GraphicsEntryPoints.h"
 #include "graphics/GraphicsPort.h"
 #include "graphics/PictureClass.h"
 #include "graphics/PrinterSetupClass.h"
@@ -51,6 +52,7 @@ void RegisterClasses() {
   InitObject2DClasses();
   RegisterGraphicsClass();
   RegisterPictureClasses();
+  RegisterGraphicsEntryPoints();
   RegisterPrinterSetupClass();
   RegisterWindowSystemClasses();
   RegisterBindingInterfaces();

@@ -6,16 +6,17 @@ file(GLOB native_core_test_sources ${t}/core/*.cpp)
 # date_test: the dates are checked against the Win32 time-zone calls.
 list(REMOVE_ITEM native_core_test_sources ${t}/core/date_test.cpp)
 # FreedBlockFillTest reads freed blocks on purpose (ASan watches them itself).
-# EncodingTest.InvalidInputBecomesReplacementCharacters: iconv's Shift-JIS
+# EncodingTest.WhatACodePageCannotHoldBecomesAQuestionMark: iconv's Shift-JIS
 # maps the yen sign to 0x5C, where the Windows code page table has none.
 native_unit_tests(native_core_tests SOURCES ${native_core_test_sources}
-                  FILTER "-FreedBlockFillTest.*:EncodingTest.InvalidInputBecomesReplacementCharacters")
+                  FILTER "-FreedBlockFillTest.*:EncodingTest.WhatACodePageCannotHoldBecomesAQuestionMark")
 
 native_unit_tests(native_graphics_tests
                   SOURCES ${t}/graphics/packed_dib_test.cpp ${t}/graphics/pixel_ops_test.cpp
                           ${t}/graphics/surface_pixels_test.cpp
                           ${t}/graphics/shape_geometry_test.cpp
                           ${t}/graphics/shape_classes_test.cpp
+                          ${t}/graphics/stroke_geometry_test.cpp
                   LIBS native_graphics)
 
 native_unit_tests(native_dbstore_tests
@@ -48,7 +49,7 @@ native_unit_tests(native_files_tests SOURCES ${t}/files/stream_forms_test.cpp LI
 
 # The other portable units compile here too, warnings as errors: the native
 # build is where a <windows.h> reaching them shows.
-set(native_checked_units graphics/StrokeGeometry graphics/WaveChunks
+set(native_checked_units graphics/WaveChunks
                          database/sql/SQLRowCheck database/results/ValueOrder files/ResourceFork
                          files/FileTypes files/FolderItemImp files/Win32PathText files/SaveInfo
                          controls/ListColumnModel controls/StableSort controls/StyleRecord

@@ -90,6 +90,10 @@ BOOL WINAPI FakePrintDlg(LPPRINTDLGA record) {
   const bool recordedDC = g_fake->recording && (record->Flags & PD_RETURNDC);
   if (recordedDC) record->Flags &= ~PD_RETURNDC;
   const BOOL found = PrintDlgA(record);
+  if (found && g_fake->changeDefaultMode && record->hDevMode) {
+    g_fake->changeDefaultMode(static_cast<DEVMODEA*>(GlobalLock(record->hDevMode)));
+    GlobalUnlock(record->hDevMode);
+  }
   if (found && recordedDC)
     record->hDC = FakeCreateDC("wineps.drv", kLetterPrinter, nullptr, nullptr);
   return found;

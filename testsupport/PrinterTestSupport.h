@@ -60,6 +60,8 @@ class FakePrinter {
   std::function<BOOL(PRINTDLGA*)> printDialog;
   std::function<BOOL(PAGESETUPDLGA*)> pageSetupDialog;
   bool hasDefaultPrinter = true;
+  // When set, changes the device mode that the default-printer query returns.
+  std::function<void(DEVMODEA*)> changeDefaultMode;
   // False: DCs and jobs go to the real printers.
   bool recording = true;
   int startDocAnswer = 1;

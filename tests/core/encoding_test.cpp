@@ -115,6 +115,8 @@ TEST(EncodingTest, InvalidInputBecomesReplacementCharacters) {
       {kEncodingUTF8, "a\xE2\x82z", "a" + fffd + "z"},                 // truncated sequence
       {kEncodingUTF8, "\xC0\xAF!", fffd + fffd + "!"},                 // overlong
       {kEncodingUTF8, "\xED\xA0\x80", fffd + fffd + fffd},             // encoded surrogate
+      {kEncodingUTF8, "\xED\xBF\xBF", fffd + fffd + fffd},             // encoded U+DFFF
+      {kEncodingUTF8, "\xED\x9F\xBF", "\xED\x9F\xBF"},                // U+D7FF is a character
       {kEncodingUTF8, "x\xF0\x9F\x98", "x" + fffd},                    // cut at the end
       {kEncodingUTF8, "\xF4\x90\x80\x80", fffd + fffd + fffd + fffd},  // past U+10FFFF
       {kEncodingUTF16,
@@ -123,15 +125,25 @@ TEST(EncodingTest, InvalidInputBecomesReplacementCharacters) {
                    4),
        fffd + "a"},                                                        // lone high surrogate
       {kEncodingUTF16, std::string("a\0\x00\xDC", 4), "a" + fffd},         // lone low surrogate
+      {kEncodingUTF16, std::string("\xFF\xDF", 2), fffd},                  // lone U+DFFF
+      {kEncodingUTF16, std::string("\xFF\xDB\xFF\xDF", 4), "\xF4\x8F\xBF\xBF"},  // U+10FFFF
+      {kEncodingUTF16, std::string("\x00\xE0", 2), "\xEE\x80\x80"},       // U+E000 is a character
       {kEncodingUTF16, std::string("a\0b", 3), "a" + fffd},                // odd byte count
       {kEncodingShiftJIS, "ab\x93", "ab" + fffd},                          // lead byte cut off
       {kEncodingShiftJIS, "\x81 t\x81\x7F", fffd + " t" + fffd + "\x7F"},  // bad trail bytes
+      {kEncodingShiftJIS, "\x81\x7E\x81\x80", "\xC3\x97\xC3\xB7"},       // around 0x7F: ×÷
       {kEncodingChinese, "\xA4", fffd},
   };
   for (const Case& c : cases) {
     StringRef string = Make(c.bytes, c.encoding);
     EXPECT_EQ(StringToStdUTF8(string.get()), c.utf8) << testing::PrintToString(c.bytes);
   }
+  // A Shift-JIS lead byte before 0x7F is a character alone, and so is 0x7F.
+  EXPECT_EQ(StringLen(Make("\x81\x7F", kEncodingShiftJIS).get()), 2);
+  EXPECT_EQ(StringLen(Make("\x81\x7E\x81\x80", kEncodingShiftJIS).get()), 2);
+}
+
+TEST(EncodingTest, WhatACodePageCannotHoldBecomesAQuestionMark) {
   // What a code page cannot hold becomes '?' (no look-alike), the rest stays.
   StringRef foreign = Make("\xE6\x97\xA5\xC4\x81\xE2\x88\x9E!", kEncodingUTF8);  // 日ā∞!
   EXPECT_EQ(Bytes(Convert(foreign, kEncodingWindowsLatin1)),
@@ -186,6 +198,8 @@ TEST(EncodingTest, CodePointsInEachEncoding) {
   EXPECT_EQ(bytesOf(0x3042, kEncodingWindowsLatin1), "?");
   EXPECT_EQ(bytesOf(0x65E5, kEncodingShiftJIS), "\x93\xFA");
   EXPECT_EQ(bytesOf(0xD800, kEncodingUTF8), "\xEF\xBF\xBD");
+  EXPECT_EQ(bytesOf(0xDFFF, kEncodingUTF8), "\xEF\xBF\xBD");
+  EXPECT_EQ(bytesOf(0xDFFF, kEncodingUTF16), std::string("\xFD\xFF", 2));
   EXPECT_EQ(bytesOf(0x110000, kEncodingUTF8), "\xEF\xBF\xBD");
 }
 

@@ -220,6 +220,18 @@ TEST_F(StringSliceTest, DropLastCharacter) {
   EXPECT_EQ(Bytes(StringDropLastCharacter(Make(std::string("a\0b\0", 4), kEncodingUTF16).get())),
             std::string("a\0", 2));
   EXPECT_EQ(Bytes(StringDropLastCharacter(ShiftJIS("a\x93\xFA").get())), "a");
+  // A pair of surrogates goes whole; a lone one, or an odd last byte, alone.
+  const struct {
+    std::string bytes, kept;
+  } utf16[] = {{std::string("a\0\x3D\xD8\x00\xDE", 6), std::string("a\0", 2)},
+               {std::string("a\0\x00\xDE", 4), std::string("a\0", 2)},
+               {std::string("\x3D\xD8\x3D\xD8", 4), std::string("\x3D\xD8", 2)},
+               {std::string("\x00\xDE", 2), ""},
+               {std::string("a\0b", 3), std::string("a\0", 2)}};
+  for (const auto& c : utf16) {
+    EXPECT_EQ(Bytes(StringDropLastCharacter(Make(c.bytes, kEncodingUTF16).get())), c.kept)
+        << testing::PrintToString(c.bytes);
+  }
   StringRef empty = Utf8("");
   StringRecord* same = StringDropLastCharacter(empty.get());
   EXPECT_EQ(same, empty.get());

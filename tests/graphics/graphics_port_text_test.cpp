@@ -75,6 +75,32 @@ TEST_F(GraphicsPortText, TruncationNeverSplitsACharacter) {
   EXPECT_EQ(std::wstring(L"abcdefghijklmnopqrstuvwxyz0123").rfind(records[0].text, 0), 0u);
 }
 
+// Whether a UTF-16 text holds a surrogate without its partner.
+bool HasLoneSurrogate(const std::wstring& text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const bool high = text[i] >= 0xD800 && text[i] <= 0xDBFF;
+    const bool low = text[i] >= 0xDC00 && text[i] <= 0xDFFF;
+    if (low) return true;
+    if (high && !(i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)) {
+      return true;
+    }
+    if (high) ++i;
+  }
+  return false;
+}
+
+TEST_F(GraphicsPortText, TruncatedUTF16KeepsSurrogatePairsWhole) {
+  const std::u16string units = u"ab\U0001F600\U0001F600\U0001F600";
+  StringRef wide = StringRef::Adopt(NewString(units.data(), units.size() * 2, kEncodingUTF16));
+  StringRef none = Text("");
+  for (int32_t width = 0; width <= Width(wide); ++width) {
+    port_->DrawStringTruncated(wide.get(), 0, 20, width, none.get());
+    for (const RecordedText& record : pane_->TakeText()) {
+      EXPECT_FALSE(HasLoneSurrogate(record.text)) << width;
+    }
+  }
+}
+
 TEST_F(GraphicsPortText, DroppingTheLastCharacterTakesWholeCharacters) {
   StringRef utf8 = StringRef::Adopt(StringDropLastCharacter(Utf8("a\xC3\xA9").get()));
   EXPECT_EQ(StringLength(utf8.get()), 1u);

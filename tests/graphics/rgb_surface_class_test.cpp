@@ -2,6 +2,7 @@
 // pictures give a surface, pixels at each depth, the flood fill and the
 // transform as the application sees them (exceptions, untouched pixels after
 // a raise), and the change count that keeps transparent drawing current.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,31 @@ TEST_F(RGBSurfaceTest, SurfaceAndGraphicsSeeEachOthersPixels) {
   RuntimeGraphicsDrawPicture(target.get(), picture.get(), 0, 0, d, d, 0, 0, d, d);
   EXPECT_EQ(Colour(destination, 8, 8), 0x00FF00u);
   EXPECT_EQ(Colour(destination, 7, 8), kBlack);
+}
+
+TEST_F(RGBSurfaceTest, EveryPixelAccessFlushesTheDrawingDoneSinceTheSurfaceWasTaken) {
+  ObjectRef picture = NewPicture(10, 10, 32);
+  ObjectRef surface = SurfaceOf(picture);
+  ObjectRef graphics = GraphicsOf(picture);
+  graphicsForeColorSetter(graphics.get(), 0, kRed);
+  ArrayRef map = InvertingMap();
+  const std::function<void()> accesses[] = {
+      [&] { EXPECT_EQ(rgbSurfaceGetPixel(surface.get(), 3, 3), kRed); },
+      [&] { rgbSurfaceSetPixel(surface.get(), 3, 3, kBlack); },
+      [&] { rgbSurfaceSeedFill(surface.get(), 3, 3, kWhite); },
+      [&] { rgbSurfaceTransform(surface.get(), map.get()); },
+  };
+  for (const auto& access : accesses) {
+    RuntimeGraphicsFillRect(graphics.get(), 2, 2, 3, 3);
+    const int32_t flushes = GdiFlushCount();
+    access();
+    EXPECT_GT(GdiFlushCount(), flushes);
+  }
+  // Without drawing in between there is nothing to flush: pixel loops stay
+  // free of the flush's cost.
+  const int32_t flushes = GdiFlushCount();
+  rgbSurfaceSetPixel(surface.get(), 1, 1, rgbSurfaceGetPixel(surface.get(), 1, 1));
+  EXPECT_EQ(GdiFlushCount(), flushes);
 }
 
 // A white picture with a black outline around (2..7, 2..7) whose top-left

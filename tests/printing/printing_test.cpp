@@ -107,7 +107,13 @@ TEST_F(PrintingTest, ResolutionsComeFromTheDeviceModeCappedByTheMaxima) {
     int32_t maxima;
     const char* expected;  // horizontal, vertical, what was reported
   } cases[] = {
-      {DM_PRINTQUALITY, 0, DMRES_MEDIUM, -1, "300 300 "},  // half the device's 600 dpi
+      // The named qualities scale the device's 600 dpi; other values keep it.
+      {DM_PRINTQUALITY, 0, DMRES_HIGH, -1, "600 600 "},
+      {DM_PRINTQUALITY, 0, DMRES_MEDIUM, -1, "300 300 "},
+      {DM_PRINTQUALITY, 0, DMRES_LOW, -1, "150 150 "},
+      {DM_PRINTQUALITY, 0, DMRES_DRAFT, -1, "75 75 "},
+      {DM_PRINTQUALITY, 0, 0, -1, "600 600 "},
+      {DM_PRINTQUALITY, 0, -5, -1, "600 600 "},
       {DM_YRESOLUTION | DM_PRINTQUALITY, 300, 0, -1,
        "72 300 We got a print quality and not a resolution.; "},
       {DM_YRESOLUTION | DM_PRINTQUALITY, 600, 300, 300, "300 300 "},  // at and above the maxima
@@ -132,6 +138,32 @@ TEST_F(PrintingTest, ResolutionsComeFromTheDeviceModeCappedByTheMaxima) {
                   std::to_string(Info(setup, "VerticalResolution")) + " " + Reported(),
               c.expected);
   }
+}
+
+TEST_F(PrintingTest, ASetupThatNamesNoPrinterMeasuresAndPrintsOnTheDefaultOne) {
+  // A page setup's device mode restored without the lines naming its printer.
+  ObjectRef setup = NewSetup();
+  Restore(setup, kHeader + "MaxHorizontalResolution=-1\r\nMaxVerticalResolution=-1\r\n" +
+                     "DevModeStructureSizePS=148\r\nDevModeStructurePS=" + std::string(148, '\0') +
+                     "\r\n");
+  std::string geometry;
+  for (const char* name : {"Width", "Height", "PageLeft", "PageTop", "PageWidth", "PageHeight"}) {
+    geometry += std::to_string(Info(setup, name)) + " ";
+  }
+  EXPECT_EQ(geometry, "576 720 -18 -36 612 792 ");
+
+  // A job on the default printer whose device mode gives only a quality.
+  FakePrinter fake;
+  fake.changeDefaultMode = [](DEVMODEA* mode) {
+    mode->dmFields = (mode->dmFields | DM_PRINTQUALITY) & ~DWORD(DM_YRESOLUTION);
+    mode->dmPrintQuality = DMRES_MEDIUM;
+  };
+  RuntimeObject* graphics = RuntimeOpenPrinter(setup.get());
+  ASSERT_NE(graphics, nullptr);
+  RuntimeUnlockObject(graphics);
+  EXPECT_EQ(Info(setup, "HorizontalResolution"), 300);
+  EXPECT_EQ(Info(setup, "VerticalResolution"), 300);
+  EXPECT_EQ(Reported(), "");
 }
 
 TEST_F(PrintingTest, ReleasingTheGraphicsAfterThreePageAdvancesPrintsFourPages) {

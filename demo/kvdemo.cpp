@@ -135,7 +135,7 @@ void AddGroupingControls(RuntimeObject* window) {
   }
 }
 
-// A window in the frame, clear of the frame's centre.
+// A window at the frame's top left.
 void OpenControlsWindow() {
   static ClassBuilder quitButton(GetPushButtonClassDefinition(), "QuitButton");
   quitButton.Handle("Action", &OnQuitAction);

@@ -114,6 +114,7 @@ void BufferedFileStream::Rejoin() {
   if (!systemSlots.fileIdentity || !systemSlots.fileIdentity(*inner_, fileKey_)) {
     fileKey_[0] = fileKey_[1] = 0;
   }
+  readsOnly_ = systemSlots.readsOnly && systemSlots.readsOnly(*inner_);
   StreamList::Add(this);
 }
 
@@ -235,6 +236,8 @@ bool BufferedFileStream::Write(const void* buffer, int32_t count) {
   if (count <= 0) return inner_->Write(buffer, count);
   if (!DropReadAhead()) return false;
   nextFill_ = kFirstFill;
+  // Gathered, the write could only fail later, after Position had moved.
+  if (readsOnly_) return inner_->Write(buffer, count);
   if (Buffers() && count < capacity_) {
     if (mode_ == Mode::kWriting && count > capacity_ - end_ && !WriteOut()) return Report();
     if (mode_ == Mode::kIdle) {

@@ -24,6 +24,9 @@
 //   when none come is the stream below asked) and every other question goes
 //   to the stream below, so a file another program extends is seen growing. Past 2^31 - 1 bytes the layer
 //   steps aside and every call goes straight through.
+// - A stream open for reading only gathers nothing: a write goes straight to
+//   the stream below, which refuses it at once with its error code, the
+//   position unchanged.
 //
 // A deferred write that fails: the bytes that reached the file stay (the
 // length and position are then those of the stream below), the rest is
@@ -113,6 +116,7 @@ class BufferedFileStream final : public FileStream {
   int32_t end_ = 0;    // bytes read ahead, or gathered for writing
   int32_t base_ = 0;   // the file position of the buffer's first byte
   int32_t nextFill_ = 0;
+  bool readsOnly_ = false;  // the stream below refuses writes
   bool failed_ = false;
   uint32_t failedError_ = 0;
   // The list of streams, and the file this stream is on.
@@ -131,6 +135,9 @@ struct StreamSystemSlots {
   // Names the file under the stream in two numbers equal for every stream
   // on that file; false when there is none to name.
   bool (*fileIdentity)(FileStream& stream, uint64_t identity[2]) = nullptr;
+  // True when the stream is open for reading only; an empty slot: any
+  // stream may take writes.
+  bool (*readsOnly)(FileStream& stream) = nullptr;
 };
 void SetStreamSystemSlots(const StreamSystemSlots& slots);
 

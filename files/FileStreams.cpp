@@ -182,12 +182,18 @@ bool FileIdentity(FileStream& stream, uint64_t identity[2]) {
   return true;
 }
 
+bool ReadsOnly(FileStream& stream) {
+  auto* file = dynamic_cast<Win32FileStream*>(&stream);
+  return file && file->ReadsOnly();
+}
+
 void FillStreamSystemSlots() {
   static const bool filled = [] {
     StreamSystemSlots slots;
     slots.lastError = ThreadLastError;
     slots.setLastError = SetThreadLastError;
     slots.fileIdentity = FileIdentity;
+    slots.readsOnly = ReadsOnly;
     SetStreamSystemSlots(slots);
     return true;
   }();
@@ -359,6 +365,7 @@ bool Win32FileStream::OpenPath(const StringRecord* path, uint32_t access, uint32
   // A buffered stream of this process may hold bytes for this very file.
   WriteOutAllStreams();
   handle_.Reset(CreateFileByPath(path, access, share, creation, attributes));
+  readsOnly_ = (access & GENERIC_WRITE) == 0;
   return handle_.IsOpen();
 }
 
@@ -376,6 +383,7 @@ bool Win32FileStream::OpenNewTemporaryFile() {
   Close();
   handle_.Reset(IsWindowsNT() ? OpenNewTemporaryFileWith<WideTempCalls>()
                                : OpenNewTemporaryFileWith<AnsiTempCalls>());
+  readsOnly_ = false;
   return handle_.IsOpen();
 }
 

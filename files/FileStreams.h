@@ -100,6 +100,8 @@ class Win32FileStream : public FileStream {
   void* SystemHandle() const { return handle_.get(); }
   // Whether a temporary stream's shutdown hook is in place.
   bool HasCleaner() const { return cleaner_ != nullptr; }
+  // Whether the file is open for reading only (Open with mode 1).
+  bool ReadsOnly() const { return readsOnly_; }
 
  private:
   friend class DataFileCleaner;
@@ -109,6 +111,7 @@ class Win32FileStream : public FileStream {
 
   SystemFileHandle handle_;
   std::unique_ptr<DataFileCleaner> cleaner_;
+  bool readsOnly_ = false;
 };
 
 // A new stream with no file open; null when memory runs out.

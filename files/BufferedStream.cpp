@@ -173,6 +173,13 @@ bool BufferedFileStream::DropReadAhead() {
   return !unread || inner_->SetPosition(position);
 }
 
+// The next read starts small again: a program that reads a little in each
+// turn pays for a few bytes each time.
+void BufferedFileStream::ForgetReadAhead() {
+  DropReadAhead();
+  nextFill_ = kFirstFill;
+}
+
 BufferedFileStream::Fill BufferedFileStream::FillBuffer() {
   const int32_t base = inner_->GetPosition();
   // Past 31 bits (or on a closed stream) the layer steps aside.
@@ -380,6 +387,10 @@ int32_t SetStreamBufferSize(int32_t bytes) {
 
 void WriteOutAllStreams() {
   StreamList::All([](BufferedFileStream* stream) { stream->WriteOut(); });
+}
+
+void ForgetAllReadAhead() {
+  StreamList::All([](BufferedFileStream* stream) { stream->ForgetReadAhead(); });
 }
 
 #ifdef _WINDOWS_

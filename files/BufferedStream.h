@@ -24,6 +24,10 @@
 //   when none come is the stream below asked) and every other question goes
 //   to the stream below, so a file another program extends is seen growing. Past 2^31 - 1 bytes the layer
 //   steps aside and every call goes straight through.
+// - What was read ahead lasts until the end of the main-loop turn that read
+//   it (ForgetAllReadAhead): a loop inside one turn reads from the buffer, a
+//   read in a later turn (a Timer polling a file) gets what the file holds
+//   then, also after another program rewrote it in place.
 // - A stream open for reading only gathers nothing: a write goes straight to
 //   the stream below, which refuses it at once with its error code, the
 //   position unchanged.
@@ -81,6 +85,9 @@ class BufferedFileStream final : public FileStream {
   // Writes the gathered bytes; false when that failed (the failure is then
   // also kept for the next operation).
   bool WriteOut();
+  // Drops what was read ahead: the stream below is put back at this
+  // stream's position, and the next read asks it.
+  void ForgetReadAhead();
 
  private:
   friend class StreamList;
@@ -150,3 +157,7 @@ int32_t SetStreamBufferSize(int32_t bytes);
 // Writes out the gathered bytes of every stream; failures are kept for each
 // stream's next operation.
 void WriteOutAllStreams();
+// Drops what every stream read ahead (the stream below is put back at the
+// stream's position): the next read asks the file. The main loop calls it
+// at the end of each turn.
+void ForgetAllReadAhead();

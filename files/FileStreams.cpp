@@ -206,10 +206,13 @@ LoopHook turnStartBefore = nullptr;
 LoopHook closeWindowsBefore = nullptr;
 
 // Runs before the loop waits for the next message: what the last turn's
-// handlers wrote reaches the files.
-void WriteOutBeforeTheWait() {
+// handlers wrote reaches the files, and what they read ahead is dropped, so
+// that the next turn reads what the files hold then (another program may
+// write them while the loop waits).
+void EndTheTurnOfTheStreams() {
   if (turnStartBefore) turnStartBefore();
   WriteOutAllStreams();
+  ForgetAllReadAhead();
 }
 
 // After the windows closed (their handlers may still write).
@@ -424,7 +427,7 @@ void LeaveFileStreamLock() { LeaveCriticalSection(&TransferLock()); }
 
 void InstallStreamWriteOutHooks() {
   static const bool installed = [] {
-    turnStartBefore = SetShowDueWindowsHook(WriteOutBeforeTheWait);
+    turnStartBefore = SetShowDueWindowsHook(EndTheTurnOfTheStreams);
     closeWindowsBefore = SetCloseWindowsHook(WriteOutAtTheExit);
     new (std::nothrow) StreamWriteOutAtTheEnd;
     return true;

@@ -129,11 +129,11 @@ bool FileStreamLockMadeByInit();
 void EnterFileStreamLock();
 void LeaveFileStreamLock();
 
-// Start-up, after the window system: buffered streams write out before the
-// main loop waits for each next message (the turn's end: the showDueWindows
-// slot, chained), in the exit steps after the windows closed (closeWindows,
-// chained), and at the application's end (a shutdown hook). A second call
-// does nothing.
+// Start-up, after the window system: buffered streams write out and forget
+// what they read ahead before the main loop waits for each next message (the
+// turn's end: the showDueWindows slot, chained); they write out in the exit
+// steps after the windows closed (closeWindows, chained), and at the
+// application's end (a shutdown hook). A second call does nothing.
 void InstallStreamWriteOutHooks();
 
 // Registers TextInputStream, TextOutputStream, BinaryStream and

@@ -170,4 +170,19 @@ TEST(BufferedMemoryTest, ASecondStreamNeverReadsStaleBytes) {
   EXPECT_EQ(ReadSome(reader, 5), "+");
 }
 
+// What was read ahead ends with the main-loop turn: in one turn the reads
+// come from the buffer, in the next from the file as another program left it.
+TEST(BufferedMemoryTest, ReadAheadEndsWithTheTurn) {
+  auto* store = new MemoryFileStream(std::string(64, 'o'));
+  BufferedFileStream stream(FileStreamPtr(store), 256);
+  EXPECT_EQ(ReadSome(stream, 4), "oooo");
+  store->ReplaceBytes(std::string(64, 'n'));
+  EXPECT_EQ(ReadSome(stream, 4), "oooo");
+  const int32_t readCalls = store->readCalls;
+  ForgetAllReadAhead();
+  EXPECT_EQ(stream.GetPosition(), 8);
+  EXPECT_EQ(ReadSome(stream, 4), "nnnn");
+  EXPECT_EQ(store->readCalls, readCalls + 1);
+}
+
 }  // namespace

@@ -158,6 +158,7 @@ bool BufferedFileStream::WriteOut() {
   if (!written) {
     failed_ = true;
     failedError_ = LastError();
+    writeThrough_ = true;
   }
   return written;
 }
@@ -243,8 +244,14 @@ bool BufferedFileStream::Write(const void* buffer, int32_t count) {
   if (count <= 0) return inner_->Write(buffer, count);
   if (!DropReadAhead()) return false;
   nextFill_ = kFirstFill;
-  // Gathered, the write could only fail later, after Position had moved.
-  if (readsOnly_) return inner_->Write(buffer, count);
+  // Gathered, the write could only fail later, after Position had moved
+  // past what the file will hold.
+  if (readsOnly_ || writeThrough_) {
+    const bool written = inner_->Write(buffer, count);
+    MarkPeersWritten();
+    writeThrough_ = !written;
+    return written;
+  }
   if (Buffers() && count < capacity_) {
     if (mode_ == Mode::kWriting && count > capacity_ - end_ && !WriteOut()) return Report();
     if (mode_ == Mode::kIdle) {
@@ -362,7 +369,7 @@ void BufferedFileStream::CloseHandleOnly() {
 // Writes out and leaves the file: what comes next is another file, or none.
 void BufferedFileStream::Forget() {
   WriteOut();
-  failed_ = false;
+  failed_ = writeThrough_ = false;
   mode_ = Mode::kIdle;
   start_ = end_ = 0;
   nextFill_ = kFirstFill;

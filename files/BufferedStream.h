@@ -37,7 +37,9 @@
 // dropped, and the failure is reported by the next Read, Write,
 // SetPosition, SetLength or Close on the stream: that call does nothing
 // else, gives false, and leaves the error code of the failed write as the
-// thread's error. The destructor cannot report one.
+// thread's error. The destructor cannot report one. From then on writes go
+// straight to the stream below until one succeeds, so that on a full volume
+// each later write fails at once and Position stays where the file ends.
 //
 // Streams of this process on one file see each other's writes: before a
 // stream reads, moves or asks about the file, the others on that file write
@@ -125,6 +127,7 @@ class BufferedFileStream final : public FileStream {
   int32_t nextFill_ = 0;
   bool readsOnly_ = false;  // the stream below refuses writes
   bool failed_ = false;
+  bool writeThrough_ = false;  // a write-out failed: no gathering until a write succeeds
   uint32_t failedError_ = 0;
   // The list of streams, and the file this stream is on.
   BufferedFileStream* prev_ = nullptr;

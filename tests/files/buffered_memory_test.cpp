@@ -67,6 +67,20 @@ class SharedFile : public FileStream {
   int32_t position_ = 0;
 };
 
+// A file on a volume with room for so many bytes: a write stores what
+// fits and fails when that is not all.
+class SmallVolumeFile : public MemoryFileStream {
+ public:
+  explicit SmallVolumeFile(int32_t room) : room(room) {}
+  bool Write(const void* buffer, int32_t count) override {
+    const int32_t fits = std::max(0, room - GetPosition());
+    faults.writeFails = fits == 0 && count > 0;
+    faults.writeChunk = fits;
+    return MemoryFileStream::Write(buffer, count);
+  }
+  int32_t room;
+};
+
 TEST(BufferedMemoryTest, WhatIsGatheredReachesTheFileAtCloseAndAtTheEnd) {
   auto* store = new MemoryFileStream;
   {
@@ -183,6 +197,36 @@ TEST(BufferedMemoryTest, ReadAheadEndsWithTheTurn) {
   EXPECT_EQ(stream.GetPosition(), 8);
   EXPECT_EQ(ReadSome(stream, 4), "nnnn");
   EXPECT_EQ(store->readCalls, readCalls + 1);
+}
+
+// A program that writes on after its volume filled: once a write-out has
+// failed, each write fails at once, Position and Length stay what reached
+// the file, and with room again the writes go on exactly at its end.
+TEST(BufferedMemoryTest, WritesAfterAFailedWriteOutStayAtTheFilesEnd) {
+  auto* file = new SmallVolumeFile(1050);
+  BufferedFileStream stream(FileStreamPtr(file), 256);
+  std::string record = Counting(100), expected;
+  int32_t failures = 0;
+  for (int32_t i = 0; i < 20; ++i) {
+    record[0] = char(i);
+    if (stream.Write(record.data(), 100)) {
+      expected += record;
+    } else {
+      ++failures;
+    }
+  }
+  EXPECT_EQ(failures, 8);  // the one that met the full volume, and each after it
+  EXPECT_EQ(file->Bytes(), expected.substr(0, 1050));
+  EXPECT_EQ(stream.GetPosition(), 1050);
+  EXPECT_EQ(stream.GetLength(), 1050);
+
+  file->room = 10000;
+  ASSERT_TRUE(stream.Write("tail", 4));
+  ASSERT_TRUE(stream.Write("more", 4));
+  EXPECT_EQ(file->Bytes().size(), 1054u);  // gathering again
+  EXPECT_EQ(stream.GetPosition(), 1058);
+  EXPECT_TRUE(stream.Close());
+  EXPECT_EQ(file->Bytes(), expected.substr(0, 1050) + "tailmore");
 }
 
 }  // namespace

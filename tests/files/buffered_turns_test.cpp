@@ -1,6 +1,8 @@
 // Buffered streams and the world outside the process: another process
 // writing the file between main-loop turns (the child is this test program,
-// run with KV_STREAM_WRITER set, writing what its standard input asks).
+// run with KV_STREAM_WRITER set, writing what its standard input asks), and
+// a volume that fills up under a stream writing behind (a 1 MiB volume that
+// small_volume.sh mounts, named by KV_SMALL_VOLUME).
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -215,4 +217,55 @@ TEST_F(StreamTurnsTest, ATimerPollingAStatusFileSeesEachVersion) {
     EXPECT_TRUE(RuntimeTestEnvironment::RunUntil(
         [&] { return poll.seen == LongOf(bytes, 0) && poll.last == LongOf(bytes, 30); }, 5000));
   }
+}
+
+// ---- A full volume ----------------------------------------------------------------------
+
+class SmallVolumeTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    folder_ = HostFolderNamedBy(L"KV_SMALL_VOLUME");
+    ULARGE_INTEGER total;
+    if (folder_.size() <= 2 || !GetDiskFreeSpaceExW(folder_.c_str(), nullptr, &total, nullptr) ||
+        total.QuadPart > (1u << 20)) {
+      GTEST_SKIP() << "needs the 1 MiB volume of small_volume.sh (KV_SMALL_VOLUME)";
+    }
+  }
+  void TearDown() override {
+    DeleteFileW(PathOf(L"full.bin").c_str());
+    DeleteFileW(PathOf(L"ballast.bin").c_str());
+    HostTest::TearDown();
+  }
+  std::wstring PathOf(const std::wstring& name) const { return folder_ + L"\\" + name; }
+
+ private:
+  std::wstring folder_;
+};
+
+// A program writing on after its volume filled (it cannot see a failed
+// Write): Position and Length are what reached the file, and when room
+// comes back the next Write continues exactly at its end.
+TEST_F(SmallVolumeTest, AfterAFailedWriteBehindTheStreamIsWhereTheFileEnds) {
+  WriteWholeFile(PathOf(L"ballast.bin"), std::string(100000, 'b'));
+  WriteWholeFile(PathOf(L"full.bin"), "");
+  auto file = NewFileStream();
+  ASSERT_TRUE(file->Open(StringRef::Adopt(StringFromUTF8(Utf8Of(PathOf(L"full.bin")))).get(),
+                         kFileStreamReadWrite));
+  ObjectRef stream = ObjectRef::Adopt(NewBinaryStream(std::move(file)));
+  const StringRef record = StringRef::Adopt(NewString(Pattern(1000, 7), kEncodingNone));
+  for (int32_t i = 0; i < 1100; ++i) BinaryStreamWrite(stream.get(), record.get());
+  const std::string reached = ReadWholeFile(PathOf(L"full.bin"));
+  ASSERT_GT(reached.size(), 0u);
+  ASSERT_LT(reached.size(), 1100000u) << "the volume never filled";
+  EXPECT_EQ(BinaryStreamGetPosition(stream.get(), 0), int32_t(reached.size()));
+  EXPECT_EQ(BinaryStreamGetLength(stream.get(), 0), int32_t(reached.size()));
+  EXPECT_TRUE(ReadWholeFile(PathOf(L"full.bin")) == reached);
+
+  ASSERT_TRUE(DeleteFileW(PathOf(L"ballast.bin").c_str()));
+  BinaryStreamWrite(stream.get(), StringRef::Adopt(StringFromASCII("tail")).get());
+  BinaryStreamClose(stream.get());
+  const std::string ended = ReadWholeFile(PathOf(L"full.bin"));
+  EXPECT_EQ(ended.size(), reached.size() + 4);
+  EXPECT_TRUE(ended == reached + "tail");
 }

@@ -164,14 +164,14 @@ bool BufferedFileStream::WriteOut() {
 }
 
 // Puts the stream below back at this stream's position, forgetting what was
-// read ahead.
+// read ahead; false, the bytes kept, when the stream below cannot move back
+// (they could not be read again).
 bool BufferedFileStream::DropReadAhead() {
   if (mode_ != Mode::kReading) return true;
-  const int32_t position = base_ + start_;
-  const bool unread = Unread() > 0;
+  if (Unread() > 0 && !inner_->SetPosition(base_ + start_)) return false;
   mode_ = Mode::kIdle;
   start_ = end_ = 0;
-  return !unread || inner_->SetPosition(position);
+  return true;
 }
 
 // The next read starts small again: a program that reads a little in each

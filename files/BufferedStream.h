@@ -88,7 +88,8 @@ class BufferedFileStream final : public FileStream {
   // also kept for the next operation).
   bool WriteOut();
   // Drops what was read ahead: the stream below is put back at this
-  // stream's position, and the next read asks it.
+  // stream's position, and the next read asks it. A stream below that
+  // cannot move back keeps the bytes for the next reads.
   void ForgetReadAhead();
 
  private:

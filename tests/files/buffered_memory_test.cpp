@@ -197,6 +197,13 @@ TEST(BufferedMemoryTest, ReadAheadEndsWithTheTurn) {
   EXPECT_EQ(stream.GetPosition(), 8);
   EXPECT_EQ(ReadSome(stream, 4), "nnnn");
   EXPECT_EQ(store->readCalls, readCalls + 1);
+
+  // A file that cannot move back (a pipe) keeps what was read ahead: those
+  // bytes could not be read again.
+  store->faults.seekFails = true;
+  ForgetAllReadAhead();
+  EXPECT_EQ(ReadSome(stream, 4), "nnnn");
+  EXPECT_EQ(stream.GetPosition(), 16);
 }
 
 // A program that writes on after its volume filled: once a write-out has

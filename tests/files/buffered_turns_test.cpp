@@ -139,10 +139,9 @@ TEST_F(StreamWriterChild, WritesWhatItIsAsked) {
   std::string line;
   while (ReadCommand(GetStdHandle(STD_INPUT_HANDLE), &line)) {
     long long offset = 0;
-    size_t count = 0;
-    unsigned seed = 0;
+    unsigned count = 0, seed = 0;
     int used = 0;
-    ASSERT_EQ(sscanf(line.c_str(), "%lld %zu %u %n", &offset, &count, &seed, &used), 3) << line;
+    ASSERT_EQ(sscanf(line.c_str(), "%lld %u %u %n", &offset, &count, &seed, &used), 3) << line;
     const std::string path = line.substr(size_t(used));
     const std::u16string wide =
         encoding::UTF8ToUTF16(reinterpret_cast<const uint8_t*>(path.data()), path.size());

@@ -114,6 +114,7 @@ void BufferedFileStream::Rejoin() {
   if (!systemSlots.fileIdentity || !systemSlots.fileIdentity(*inner_, fileKey_)) {
     fileKey_[0] = fileKey_[1] = 0;
   }
+  readsOnly_ = systemSlots.readsOnly && systemSlots.readsOnly(*inner_);
   StreamList::Add(this);
 }
 
@@ -157,19 +158,27 @@ bool BufferedFileStream::WriteOut() {
   if (!written) {
     failed_ = true;
     failedError_ = LastError();
+    writeThrough_ = true;
   }
   return written;
 }
 
 // Puts the stream below back at this stream's position, forgetting what was
-// read ahead.
+// read ahead; false, the bytes kept, when the stream below cannot move back
+// (they could not be read again).
 bool BufferedFileStream::DropReadAhead() {
   if (mode_ != Mode::kReading) return true;
-  const int32_t position = base_ + start_;
-  const bool unread = Unread() > 0;
+  if (Unread() > 0 && !inner_->SetPosition(base_ + start_)) return false;
   mode_ = Mode::kIdle;
   start_ = end_ = 0;
-  return !unread || inner_->SetPosition(position);
+  return true;
+}
+
+// The next read starts small again: a program that reads a little in each
+// turn pays for a few bytes each time.
+void BufferedFileStream::ForgetReadAhead() {
+  DropReadAhead();
+  nextFill_ = kFirstFill;
 }
 
 BufferedFileStream::Fill BufferedFileStream::FillBuffer() {
@@ -235,6 +244,14 @@ bool BufferedFileStream::Write(const void* buffer, int32_t count) {
   if (count <= 0) return inner_->Write(buffer, count);
   if (!DropReadAhead()) return false;
   nextFill_ = kFirstFill;
+  // Gathered, the write could only fail later, after Position had moved
+  // past what the file will hold.
+  if (readsOnly_ || writeThrough_) {
+    const bool written = inner_->Write(buffer, count);
+    MarkPeersWritten();
+    writeThrough_ = !written;
+    return written;
+  }
   if (Buffers() && count < capacity_) {
     if (mode_ == Mode::kWriting && count > capacity_ - end_ && !WriteOut()) return Report();
     if (mode_ == Mode::kIdle) {
@@ -352,7 +369,7 @@ void BufferedFileStream::CloseHandleOnly() {
 // Writes out and leaves the file: what comes next is another file, or none.
 void BufferedFileStream::Forget() {
   WriteOut();
-  failed_ = false;
+  failed_ = writeThrough_ = false;
   mode_ = Mode::kIdle;
   start_ = end_ = 0;
   nextFill_ = kFirstFill;
@@ -377,6 +394,10 @@ int32_t SetStreamBufferSize(int32_t bytes) {
 
 void WriteOutAllStreams() {
   StreamList::All([](BufferedFileStream* stream) { stream->WriteOut(); });
+}
+
+void ForgetAllReadAhead() {
+  StreamList::All([](BufferedFileStream* stream) { stream->ForgetReadAhead(); });
 }
 
 #ifdef _WINDOWS_

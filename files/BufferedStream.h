@@ -24,13 +24,22 @@
 //   when none come is the stream below asked) and every other question goes
 //   to the stream below, so a file another program extends is seen growing. Past 2^31 - 1 bytes the layer
 //   steps aside and every call goes straight through.
+// - What was read ahead lasts until the end of the main-loop turn that read
+//   it (ForgetAllReadAhead): a loop inside one turn reads from the buffer, a
+//   read in a later turn (a Timer polling a file) gets what the file holds
+//   then, also after another program rewrote it in place.
+// - A stream open for reading only gathers nothing: a write goes straight to
+//   the stream below, which refuses it at once with its error code, the
+//   position unchanged.
 //
 // A deferred write that fails: the bytes that reached the file stay (the
 // length and position are then those of the stream below), the rest is
 // dropped, and the failure is reported by the next Read, Write,
 // SetPosition, SetLength or Close on the stream: that call does nothing
 // else, gives false, and leaves the error code of the failed write as the
-// thread's error. The destructor cannot report one.
+// thread's error. The destructor cannot report one. From then on writes go
+// straight to the stream below until one succeeds, so that on a full volume
+// each later write fails at once and Position stays where the file ends.
 //
 // Streams of this process on one file see each other's writes: before a
 // stream reads, moves or asks about the file, the others on that file write
@@ -78,6 +87,10 @@ class BufferedFileStream final : public FileStream {
   // Writes the gathered bytes; false when that failed (the failure is then
   // also kept for the next operation).
   bool WriteOut();
+  // Drops what was read ahead: the stream below is put back at this
+  // stream's position, and the next read asks it. A stream below that
+  // cannot move back keeps the bytes for the next reads.
+  void ForgetReadAhead();
 
  private:
   friend class StreamList;
@@ -113,7 +126,9 @@ class BufferedFileStream final : public FileStream {
   int32_t end_ = 0;    // bytes read ahead, or gathered for writing
   int32_t base_ = 0;   // the file position of the buffer's first byte
   int32_t nextFill_ = 0;
+  bool readsOnly_ = false;  // the stream below refuses writes
   bool failed_ = false;
+  bool writeThrough_ = false;  // a write-out failed: no gathering until a write succeeds
   uint32_t failedError_ = 0;
   // The list of streams, and the file this stream is on.
   BufferedFileStream* prev_ = nullptr;
@@ -131,6 +146,9 @@ struct StreamSystemSlots {
   // Names the file under the stream in two numbers equal for every stream
   // on that file; false when there is none to name.
   bool (*fileIdentity)(FileStream& stream, uint64_t identity[2]) = nullptr;
+  // True when the stream is open for reading only; an empty slot: any
+  // stream may take writes.
+  bool (*readsOnly)(FileStream& stream) = nullptr;
 };
 void SetStreamSystemSlots(const StreamSystemSlots& slots);
 
@@ -143,3 +161,7 @@ int32_t SetStreamBufferSize(int32_t bytes);
 // Writes out the gathered bytes of every stream; failures are kept for each
 // stream's next operation.
 void WriteOutAllStreams();
+// Drops what every stream read ahead (the stream below is put back at the
+// stream's position): the next read asks the file. The main loop calls it
+// at the end of each turn.
+void ForgetAllReadAhead();

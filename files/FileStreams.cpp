@@ -182,12 +182,18 @@ bool FileIdentity(FileStream& stream, uint64_t identity[2]) {
   return true;
 }
 
+bool ReadsOnly(FileStream& stream) {
+  auto* file = dynamic_cast<Win32FileStream*>(&stream);
+  return file && file->ReadsOnly();
+}
+
 void FillStreamSystemSlots() {
   static const bool filled = [] {
     StreamSystemSlots slots;
     slots.lastError = ThreadLastError;
     slots.setLastError = SetThreadLastError;
     slots.fileIdentity = FileIdentity;
+    slots.readsOnly = ReadsOnly;
     SetStreamSystemSlots(slots);
     return true;
   }();
@@ -200,10 +206,13 @@ LoopHook turnStartBefore = nullptr;
 LoopHook closeWindowsBefore = nullptr;
 
 // Runs before the loop waits for the next message: what the last turn's
-// handlers wrote reaches the files.
-void WriteOutBeforeTheWait() {
+// handlers wrote reaches the files, and what they read ahead is dropped, so
+// that the next turn reads what the files hold then (another program may
+// write them while the loop waits).
+void EndTheTurnOfTheStreams() {
   if (turnStartBefore) turnStartBefore();
   WriteOutAllStreams();
+  ForgetAllReadAhead();
 }
 
 // After the windows closed (their handlers may still write).
@@ -359,6 +368,7 @@ bool Win32FileStream::OpenPath(const StringRecord* path, uint32_t access, uint32
   // A buffered stream of this process may hold bytes for this very file.
   WriteOutAllStreams();
   handle_.Reset(CreateFileByPath(path, access, share, creation, attributes));
+  readsOnly_ = (access & GENERIC_WRITE) == 0;
   return handle_.IsOpen();
 }
 
@@ -376,6 +386,7 @@ bool Win32FileStream::OpenNewTemporaryFile() {
   Close();
   handle_.Reset(IsWindowsNT() ? OpenNewTemporaryFileWith<WideTempCalls>()
                                : OpenNewTemporaryFileWith<AnsiTempCalls>());
+  readsOnly_ = false;
   return handle_.IsOpen();
 }
 
@@ -416,7 +427,7 @@ void LeaveFileStreamLock() { LeaveCriticalSection(&TransferLock()); }
 
 void InstallStreamWriteOutHooks() {
   static const bool installed = [] {
-    turnStartBefore = SetShowDueWindowsHook(WriteOutBeforeTheWait);
+    turnStartBefore = SetShowDueWindowsHook(EndTheTurnOfTheStreams);
     closeWindowsBefore = SetCloseWindowsHook(WriteOutAtTheExit);
     new (std::nothrow) StreamWriteOutAtTheEnd;
     return true;

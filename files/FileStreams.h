@@ -100,6 +100,8 @@ class Win32FileStream : public FileStream {
   void* SystemHandle() const { return handle_.get(); }
   // Whether a temporary stream's shutdown hook is in place.
   bool HasCleaner() const { return cleaner_ != nullptr; }
+  // Whether the file is open for reading only (Open with mode 1).
+  bool ReadsOnly() const { return readsOnly_; }
 
  private:
   friend class DataFileCleaner;
@@ -109,6 +111,7 @@ class Win32FileStream : public FileStream {
 
   SystemFileHandle handle_;
   std::unique_ptr<DataFileCleaner> cleaner_;
+  bool readsOnly_ = false;
 };
 
 // A new stream with no file open; null when memory runs out.
@@ -126,11 +129,11 @@ bool FileStreamLockMadeByInit();
 void EnterFileStreamLock();
 void LeaveFileStreamLock();
 
-// Start-up, after the window system: buffered streams write out before the
-// main loop waits for each next message (the turn's end: the showDueWindows
-// slot, chained), in the exit steps after the windows closed (closeWindows,
-// chained), and at the application's end (a shutdown hook). A second call
-// does nothing.
+// Start-up, after the window system: buffered streams write out and forget
+// what they read ahead before the main loop waits for each next message (the
+// turn's end: the showDueWindows slot, chained); they write out in the exit
+// steps after the windows closed (closeWindows, chained), and at the
+// application's end (a shutdown hook). A second call does nothing.
 void InstallStreamWriteOutHooks();
 
 // Registers TextInputStream, TextOutputStream, BinaryStream and

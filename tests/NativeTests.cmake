@@ -43,9 +43,12 @@ native_unit_tests(native_dbengine_tests
 target_compile_definitions(native_dbengine_tests PRIVATE
                            DBSTORE_FILES="${t}/database/dbstore-files")
 
-# The stream forms that need no real file (the rest of tests/files reads
-# back through Win32).
-native_unit_tests(native_files_tests SOURCES ${t}/files/stream_forms_test.cpp LIBS native_files)
+# The stream forms and the buffer layer over files in memory, and the block
+# map of virtual volumes (the rest of tests/files reads back through Win32).
+native_unit_tests(native_files_tests
+                  SOURCES ${t}/files/stream_forms_test.cpp ${t}/files/buffered_memory_test.cpp
+                          ${t}/files/block_map_test.cpp
+                  LIBS native_volume)
 
 # The other portable units compile here too, warnings as errors: the native
 # build is where a <windows.h> reaching them shows.

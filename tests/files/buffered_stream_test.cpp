@@ -12,6 +12,7 @@
 #include "files/BufferedStream.h"
 #include "files/FolderItemImpWin32.h"
 #include "files/TextStreams.h"
+#include "files/runFolderItem.h"
 
 namespace {
 
@@ -298,6 +299,29 @@ TEST_F(BufferedFileTest, ASecondStreamSeesTheFirstsWrites) {
   BinaryStreamSetPosition(first.get(), 0, 0);
   EXPECT_EQ(BinaryStreamReadLong(first.get()), 10);
   EXPECT_EQ(BinaryStreamReadLong(first.get()), 20);
+}
+
+// A stream open for reading refuses a write at once, as the file does:
+// nothing is held for later, Position stays and the error code is the
+// file's, also after the stream had read ahead.
+TEST_F(BufferedFileTest, AStreamOpenForReadingRefusesAWriteAtOnce) {
+  WriteWholeFile(PathOf(L"read.bin"), std::string(200, 'r'));
+  ObjectRef item = ObjectRef::Adopt(RuntimeGetFolderItem(PathString(L"read.bin").get()));
+  ObjectRef reader =
+      ObjectRef::Adopt(CallMethod<RuntimeObject*>(item.get(), "OpenAsBinaryFile", uint8_t(0)));
+  for (int32_t at : {100, 196}) {
+    SCOPED_TRACE(at);
+    EXPECT_EQ(BinaryStreamReadByte(reader.get()), 'r');
+    BinaryStreamSetPosition(reader.get(), 0, at);
+    SetLastError(0);
+    BinaryStreamWriteLong(reader.get(), 0x41424344);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(BinaryStreamGetPosition(reader.get(), 0), at);
+    EXPECT_EQ(BinaryStreamReadLong(reader.get()), 0x72727272);
+  }
+  RuntimeTestEnvironment::RunTurns(1);
+  BinaryStreamClose(reader.get());
+  EXPECT_EQ(ReadWholeFile(PathOf(L"read.bin")), std::string(200, 'r'));
 }
 
 TEST_F(BufferedFileTest, AFileStreamOpenedLaterReadsWhatWasGathered) {

@@ -3,7 +3,9 @@
 // these run in the native sanitizer build too.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -165,6 +167,62 @@ TEST(CompactIntTest, ReadFaultsEndTheValue) {
     EXPECT_FALSE(ByteStreamReadCompactInt(stream, &value));
     EXPECT_EQ(value, 5);
     EXPECT_EQ(stream.readCalls, 2);
+  }
+}
+
+// Every encoding cut short decodes to nothing and reads no byte past the
+// cut (each cut is a block of its own, so a read past it shows in the
+// native build).
+TEST(CompactIntTest, EveryCutOfAnEncodingIsRefused) {
+  for (const CompactCase& c : kCompactCases) {
+    for (size_t cut = 0; cut < c.bytes.size(); ++cut) {
+      SCOPED_TRACE(std::to_string(c.value) + " cut at " + std::to_string(cut));
+      std::unique_ptr<uint8_t[]> bytes(new uint8_t[cut + 1]);
+      std::copy_n(c.bytes.begin(), cut, bytes.get());
+      int32_t value = 77;
+      EXPECT_EQ(DecodeCompactInt(cut ? bytes.get() : nullptr, cut, &value), 0);
+      EXPECT_EQ(value, 77);
+    }
+    int32_t value = 0;
+    EXPECT_EQ(DecodeCompactInt(c.bytes.data(), c.bytes.size(), &value), int32_t(c.bytes.size()));
+    EXPECT_EQ(value, c.value);
+  }
+}
+
+// A value whose file ends inside it is not read, whatever the swap flags;
+// the variable keeps its value and the position has moved past what was
+// there. Doubles are reversed only with both flags set.
+TEST(MemoryByteOrderTest, ValuesCutShortAreNotRead) {
+  struct Order {
+    const char* name;
+    bool swapBytes, swapDoubles;
+    uint64_t doubleBits;  // of the whole value
+  };
+  const Order orders[] = {
+      {"as stored", false, true, 0x000000000000F03Full},
+      {"bytes swapped", true, false, 0x000000000000F03Full},
+      {"bytes and doubles swapped", true, true, 0x3FF0000000000000ull},
+  };
+  const std::string whole = Bytes({0x3F, 0xF0, 0, 0, 0, 0, 0, 0});
+  for (const Order& order : orders) {
+    for (size_t cut = 0; cut <= whole.size(); ++cut) {
+      SCOPED_TRACE(std::string(order.name) + ", cut at " + std::to_string(cut));
+      MemoryFileStream stream(whole.substr(0, cut));
+      if (order.swapBytes) stream.SetSwapBytes();
+      stream.swapDoubles = order.swapDoubles;
+      double real = 2.5;
+      EXPECT_EQ(ByteStreamReadDouble(stream, &real), cut == whole.size());
+      uint64_t bits;
+      std::memcpy(&bits, &real, sizeof bits);
+      EXPECT_EQ(bits, cut == whole.size() ? order.doubleBits : 0x4004000000000000ull);
+      EXPECT_EQ(stream.GetPosition(), int32_t(cut));
+      ASSERT_TRUE(stream.SetPosition(0));
+      int32_t integer = 9;
+      EXPECT_EQ(ByteStreamReadLong(stream, &integer), cut >= 4);
+      if (cut < 4) {
+        EXPECT_EQ(integer, 9);
+      }
+    }
   }
 }
 

@@ -27,9 +27,24 @@ BOOL CALLBACK TakeProcessDialog(HWND window, LPARAM found) {
   return TRUE;
 }
 
+std::vector<std::wstring> ComboItems(HWND combo) {
+  std::vector<std::wstring> items;
+  const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    wchar_t text[256] = {};
+    if (SendMessageW(combo, CB_GETLBTEXTLEN, i, 0) < 256) {
+      SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+    }
+    items.push_back(text);
+  }
+  return items;
+}
+
 BOOL CALLBACK TakeControl(HWND child, LPARAM seen) {
+  const std::string className = ClassOf(child);
   reinterpret_cast<DialogWatcher::Seen*>(seen)->controls.push_back(
-      {GetDlgCtrlID(child), ClassOf(child), TextOf(child)});
+      {GetDlgCtrlID(child), className, TextOf(child),
+       className == "ComboBox" ? ComboItems(child) : std::vector<std::wstring>()});
   return TRUE;
 }
 

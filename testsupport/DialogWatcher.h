@@ -28,6 +28,7 @@ class DialogWatcher {
     int id;
     std::string className;
     std::wstring text;
+    std::vector<std::wstring> items;  // of a combo box, in its order
   };
   struct Seen {
     bool found = false;

@@ -46,6 +46,7 @@ TEST_F(QuickTimeTest, TheInstalledVersionIsTheRegistrysWhenNotZero) {
 }
 
 TEST_F(QuickTimeTest, AvailabilityIsAskedUntilQuickTimeStarts) {
+  AbsentQuickTime absent;
   for (int call = 0; call < 3; ++call) EXPECT_FALSE(QuickTimeAvailable());
   FakeQuickTime fake;
   fake.loads = false;

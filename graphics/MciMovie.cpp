@@ -1,6 +1,7 @@
 // MCI command strings of a movie.
 #include "graphics/MciMovie.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <utility>
@@ -40,13 +41,12 @@ std::unique_ptr<MciMovie> MciMovie::Open(const MciCalls& calls, const std::wstri
   movie->device_ = calls.deviceId(movie->alias_.c_str());
   std::wstring answer;
   int left = 0, top = 0;
-  if (!movie->Send(L"set", L"time format frames") || !movie->Ask(L"where", L"source", &answer) ||
+  if (!movie->Ask(L"where", L"source", &answer) ||
       std::swscanf(answer.c_str(), L"%d %d %d %d", &left, &top, &movie->width_,
                    &movie->height_) != 4 ||
-      movie->width_ <= 0 || movie->height_ <= 0 || !movie->Ask(L"status", L"length", &answer)) {
+      movie->width_ <= 0 || movie->height_ <= 0) {
     return nullptr;
   }
-  movie->length_ = int32_t(std::wcstol(answer.c_str(), nullptr, 10));
   return movie;
 }
 
@@ -90,14 +90,33 @@ void MciMovie::Stop(HWND notify) {
   }
 }
 
-bool MciMovie::SeekTo(int32_t frame) { return Send(L"seek", L"to " + std::to_wstring(frame)); }
+// Positions are asked for only once a play, a seek or a step needs them.
+void MciMovie::CountInFrames() const {
+  if (length_ >= 0) return;
+  std::wstring answer;
+  length_ = Send(L"set", L"time format frames") && Ask(L"status", L"length", &answer)
+                ? std::max(int32_t(std::wcstol(answer.c_str(), nullptr, 10)), int32_t(0))
+                : 0;
+}
+
+int32_t MciMovie::Length() const {
+  CountInFrames();
+  return length_;
+}
+
+bool MciMovie::SeekTo(int32_t frame) {
+  CountInFrames();
+  return Send(L"seek", L"to " + std::to_wstring(frame));
+}
 
 bool MciMovie::Step(int32_t frames) {
+  CountInFrames();
   return Send(L"step", frames < 0 ? L"reverse by " + std::to_wstring(-frames)
                                   : L"by " + std::to_wstring(frames));
 }
 
 int32_t MciMovie::Position() const {
+  CountInFrames();
   std::wstring answer;
   return Ask(L"status", L"position", &answer) ? int32_t(std::wcstol(answer.c_str(), nullptr, 10))
                                               : 0;

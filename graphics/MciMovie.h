@@ -46,7 +46,7 @@ class MciMovie {
   bool SeekTo(int32_t frame);
   bool Step(int32_t frames);
   int32_t Position() const;
-  int32_t Length() const { return length_; }
+  int32_t Length() const;
   // Draws the current frame on the device context.
   void Redraw(HDC dc);
   void SetMuted(bool muted);
@@ -56,9 +56,12 @@ class MciMovie {
   // The command with the alias after its first word.
   bool Send(const std::wstring& verb, const std::wstring& rest, HWND callback = nullptr) const;
   bool Ask(const std::wstring& verb, const std::wstring& rest, std::wstring* answer) const;
+  // Sets the device's time format to frames and reads the length, once.
+  void CountInFrames() const;
 
   const MciCalls& calls_;
   std::wstring alias_;
   MCIDEVICEID device_ = 0;
-  int32_t width_ = 0, height_ = 0, length_ = 0;
+  int32_t width_ = 0, height_ = 0;
+  mutable int32_t length_ = -1;  // -1 until counted
 };

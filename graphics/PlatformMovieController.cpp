@@ -96,6 +96,7 @@ void PlatformMovieController::SetMovie(MciMovie* movie) {
     if (playing_) movie_->Stop(video_);
     movie_->ShowIn(nullptr, RECT{});
     playing_ = false;
+    shown_ = nullptr;
   }
   movie_ = movie;
   if (slider_ && movie_) {
@@ -189,9 +190,13 @@ void PlatformMovieController::StepBy(int32_t frames) {
 }
 
 void PlatformMovieController::SetSuppressed(intptr_t flags) {
-  framed_ = (flags & kSuppressFrame) == 0;
-  steps_ = (flags & kSuppressStep) == 0;
-  speaker_ = (flags & kSuppressSpeaker) == 0;
+  const bool framed = (flags & kSuppressFrame) == 0;
+  const bool steps = (flags & kSuppressStep) == 0;
+  const bool speaker = (flags & kSuppressSpeaker) == 0;
+  if (framed == framed_ && steps == steps_ && speaker == speaker_) return;
+  framed_ = framed;
+  steps_ = steps;
+  speaker_ = speaker;
   MakeBar();
   LayOut();
 }
@@ -222,11 +227,19 @@ void PlatformMovieController::LayOut() {
   if (!video_) return;
   const int width = Width(bounds_);
   const int movieHeight = std::max(Height(bounds_) - (hasBar_ ? kBarHeight : 0), 0);
-  LONG_PTR style = GetWindowLongPtrW(video_, GWL_STYLE);
-  style = framed_ ? style | WS_BORDER : style & ~LONG_PTR(WS_BORDER);
-  SetWindowLongPtrW(video_, GWL_STYLE, style);
-  SetWindowPos(video_, nullptr, bounds_.left, bounds_.top, width, movieHeight,
-               SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  const LONG_PTR style = GetWindowLongPtrW(video_, GWL_STYLE);
+  const LONG_PTR framedStyle = framed_ ? style | WS_BORDER : style & ~LONG_PTR(WS_BORDER);
+  UINT frameChange = 0;
+  if (framedStyle != style) {
+    SetWindowLongPtrW(video_, GWL_STYLE, framedStyle);
+    frameChange = SWP_FRAMECHANGED;
+  }
+  const RECT place{bounds_.left, bounds_.top, bounds_.left + width, bounds_.top + movieHeight};
+  if (frameChange || !EqualRect(&place, &videoPlace_)) {
+    SetWindowPos(video_, nullptr, place.left, place.top, width, movieHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE | frameChange);
+    videoPlace_ = place;
+  }
   if (bar_) {
     MoveWindow(bar_, bounds_.left, bounds_.top + movieHeight, width, kBarHeight, TRUE);
     int right = width;
@@ -239,10 +252,17 @@ void PlatformMovieController::LayOut() {
     MoveWindow(slider_, kButtonWidth * 2, 0, std::max(right - kButtonWidth * 2, 0), kBarHeight,
                TRUE);
   }
-  if (movie_) {
-    RECT client{};
-    GetClientRect(video_, &client);
+  ShowMovie();
+}
+
+// The device is told only of a new movie or a new size.
+void PlatformMovieController::ShowMovie() {
+  RECT client{};
+  GetClientRect(video_, &client);
+  if (movie_ && (movie_ != shown_ || !EqualRect(&client, &shownRect_))) {
     movie_->ShowIn(video_, client);
+    shown_ = movie_;
+    shownRect_ = client;
   }
   InvalidateRect(video_, nullptr, FALSE);
 }

@@ -80,6 +80,7 @@ class PlatformMovieController {
   void SetSuppressed(intptr_t flags);
   void MakeBar();
   void LayOut();
+  void ShowMovie();
   void ShowPlaying();
   void ShowPosition();
 
@@ -93,6 +94,9 @@ class PlatformMovieController {
   HWND stepForward_ = nullptr;
   HWND volume_ = nullptr;
   MacRect bounds_{};
+  const MciMovie* shown_ = nullptr;  // where the device was last told to draw
+  RECT shownRect_{};
+  RECT videoPlace_{};  // the video window's place in the pane
   bool hasBar_ = false;
   bool badge_ = false;
   bool framed_ = true;

@@ -4,6 +4,7 @@
 // by many players opened, played and closed.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <functional>
@@ -235,6 +236,55 @@ TEST_F(PlatformMovieTest, EachControllerValueGivesItsBarAndAHiddenOneWaitsOffScr
   ScreenToClient(window.Pane("Hidden")->NativeWindow(), &corner);
   EXPECT_EQ(corner.x, 0);
   EXPECT_EQ(corner.y, 0);
+}
+
+TEST_F(PlatformMovieTest, TheBarSeeksAndStepsAResizeIsReportedAndAPalindromeKeepsPlaying) {
+  ControlTestWindow window({Player("Movie1", 2)});
+  MakeForeground(window.Handle());
+  RuntimeObject* player = window.Control("Movie1");
+  HWND video = VideoOf(window, "Movie1");
+  HWND bar = ChildOfClass(window.Pane("Movie1")->NativeWindow(), "KV_MovieBar");
+  ASSERT_TRUE(video && bar);
+  HWND slider = ChildOfClass(bar, "msctls_trackbar32");
+  ASSERT_NE(slider, nullptr);
+  EXPECT_TRUE(Until([&] { return FrameShown(video) == 0; }));
+
+  // A seek, then each step, redraws the frame it reaches.
+  SendMessageW(slider, TBM_SETPOS, TRUE, 5);
+  SendMessageW(bar, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 5), reinterpret_cast<LPARAM>(slider));
+  EXPECT_TRUE(Until([&] { return FrameShown(video) == 5; })) << FrameShown(video);
+  const struct {
+    int button;
+    int frame;
+  } steps[] = {{4, 6}, {4, 7}, {3, 6}};
+  for (const auto& step : steps) {
+    SendMessageW(bar, WM_COMMAND, MAKEWPARAM(step.button, BN_CLICKED), 0);
+    EXPECT_TRUE(Until([&] { return FrameShown(video) == step.frame; })) << step.frame;
+    EXPECT_EQ(SendMessageW(slider, TBM_GETPOS, 0, 0), step.frame);
+  }
+  // A repaint draws the current frame again.
+  RECT client{};
+  GetClientRect(video, &client);
+  HDC dc = GetDC(video);
+  FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  ReleaseDC(video, dc);
+  InvalidateRect(video, nullptr, FALSE);
+  EXPECT_TRUE(Until([&] { return FrameShown(video) == 6; }));
+  Taken();
+
+  SetProperty(player, "Width", int32_t(kMovieWidth + 10));
+  EXPECT_TRUE(Until([&] { return Logged("Movie1.ControllerSizeChanged"); }));
+  Wait(100);
+  EXPECT_EQ(Taken(), Lines{"Movie1.ControllerSizeChanged"});
+  EXPECT_EQ(mediaControllerWidthGetter(player, 0), kMovieWidth + 10);
+
+  mediaControllerLoopingSetter(player, 0, 1);
+  mediaControllerPalindromeSetter(player, 0, 1);
+  RuntimeMediaPlay(player);
+  Wait(1600);
+  EXPECT_EQ(Taken(), Lines{"Movie1.Play"});
+  RuntimeMediaStop(player);
+  EXPECT_EQ(Taken(), Lines{"Movie1.Stop"});
 }
 
 TEST_F(PlatformMovieTest, FilesAndFileURLsGiveMoviesAndDamagedOrMissingOnesNil) {

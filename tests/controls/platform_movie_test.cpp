@@ -17,6 +17,7 @@
 #include "core/diagnostics.h"
 #include "core/string.h"
 #include "files/runFolderItem.h"
+#include "host/ResourceManagerCommon.h"
 #include "graphics/GdiObjects.h"
 #include "graphics/PictureClass.h"
 #include "graphics/PictureExport.h"
@@ -287,11 +288,24 @@ TEST_F(PlatformMovieTest, TheBarSeeksAndStepsAResizeIsReportedAndAPalindromeKeep
   EXPECT_EQ(Taken(), Lines{"Movie1.Stop"});
 }
 
-TEST_F(PlatformMovieTest, FilesAndFileURLsGiveMoviesAndDamagedOrMissingOnesNil) {
+TEST_F(PlatformMovieTest, FilesFileURLsAndResourcesGiveMoviesAndDamagedOrMissingOnesNil) {
   ObjectRef fromFile = ObjectRef::Adopt(NewFileMovie(MoviePath()));
   ASSERT_TRUE(fromFile);
   EXPECT_EQ(movieWidthGetter(fromFile.get(), 0), kMovieWidth);
   EXPECT_EQ(movieBaseHeightGetter(fromFile.get(), 0), kMovieHeight);
+
+  // A movie resource is read from a temporary file of no type of its own.
+  HANDLE file = CreateFileW(MoviePath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  std::vector<char> bytes(GetFileSize(file, nullptr));
+  DWORD got = 0;
+  ReadFile(file, bytes.data(), DWORD(bytes.size()), &got, nullptr);
+  CloseHandle(file);
+  ResourceManager::AddResource(FourCharCode("moov"), 300, bytes.data(), uint32_t(bytes.size()));
+  ObjectRef fromResource = ObjectRef::Adopt(RuntimeGetMovieFromResource(300));
+  ASSERT_TRUE(fromResource);
+  EXPECT_EQ(movieWidthGetter(fromResource.get(), 0), kMovieWidth);
 
   std::string url = "file:///" + Utf8OfTestPath(MoviePath());
   for (char& c : url) c = c == '\\' ? '/' : c;
@@ -342,18 +356,21 @@ size_t ThreadWindowCount() {
 TEST_F(PlatformMovieTest, AHundredPlayersOpenedPlayedAndClosedLeaveNothingBehind) {
   // One cycle first, so that what is made once (window classes, the
   // device's driver) is there before counting.
-  const auto cycle = [&](bool closeFromPlay) {
+  // Closed after a play, or by the Play or the Stop handler.
+  const char* const closers[] = {nullptr, "Play", "Stop"};
+  const auto cycle = [&](const char* closer) {
     ControlTestWindow window({Player("Movie1", 2)});
-    if (closeFromPlay) window.CloseOn("Movie1", "Play");
+    if (closer) window.CloseOn("Movie1", closer);
     RuntimeMediaPlay(window.Control("Movie1"));
     Wait(10);
+    if (window.IsOpen()) RuntimeMediaStop(window.Control("Movie1"));
   };
-  cycle(false);
+  cycle(nullptr);
   const size_t windows = ThreadWindowCount();
   const DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
   const DWORD user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
   const int devices = OpenMciDevices();
-  for (int i = 0; i < 100; ++i) cycle(i % 2 == 1);
+  for (int i = 0; i < 100; ++i) cycle(closers[i % 3]);
   Taken();
   EXPECT_EQ(OpenMciDevices(), devices);
   EXPECT_EQ(ThreadWindowCount(), windows);

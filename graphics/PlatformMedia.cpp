@@ -55,6 +55,31 @@ std::string PathOfFileURL(const std::string& url) {
   return path;
 }
 
+bool IsWebURL(const std::string& url) {
+  return _strnicmp(url.c_str(), "http:", 5) == 0 || _strnicmp(url.c_str(), "https:", 6) == 0;
+}
+
+// The URL's resource in a new temporary file, through the platform's URL
+// library found by name; empty when it cannot be fetched (nothing is left).
+std::wstring DownloadToTemporaryFile(const std::string& url) {
+  using Download = HRESULT(WINAPI*)(IUnknown*, LPCWSTR, LPCWSTR, DWORD, void*);
+  static HMODULE library = LoadLibraryW(L"urlmon.dll");
+  const auto download = library ? reinterpret_cast<Download>(reinterpret_cast<void*>(
+                                      GetProcAddress(library, "URLDownloadToFileW")))
+                                : nullptr;
+  wchar_t folder[MAX_PATH + 1], path[MAX_PATH + 1];
+  const std::wstring wideURL = WidePathOf(url.c_str());
+  if (!download || wideURL.empty() || !GetTempPathW(MAX_PATH + 1, folder) ||
+      !GetTempFileNameW(folder, L"kvm", 0, path)) {
+    return std::wstring();
+  }
+  if (FAILED(download(nullptr, wideURL.c_str(), path, 0, nullptr))) {
+    DeleteFileW(path);
+    return std::wstring();
+  }
+  return path;
+}
+
 ImageComponent* ComponentOf(QtComponent component) {
   return reinterpret_cast<ImageComponent*>(component);
 }
@@ -64,9 +89,14 @@ QtError Result(bool done) { return done ? kQtNoError : kComponentFailed; }
 }  // namespace
 
 struct PlatformMediaBackend::Movie {
+  ~Movie() {
+    device.reset();  // the device lets go of the file first
+    if (!downloaded.empty()) DeleteFileW(downloaded.c_str());
+  }
   std::unique_ptr<MciMovie> device;
   QtMatrix matrix = IdentityMatrix();
-  HWND window = nullptr;  // of its port: where its controller shows it
+  HWND window = nullptr;      // of its port: where its controller shows it
+  std::wstring downloaded;    // the temporary file of a URL's movie, removed with it
 };
 
 // data first: the handle given out is its address.
@@ -157,9 +187,20 @@ QtError PlatformMediaBackend::NewMovieFromDataRef(QtHandle reference, uint32_t t
   auto* handle = reinterpret_cast<Handle*>(reference);
   if (!loaded_ || !handles_.count(handle) || type != FourCharCode("url ")) return kBadParameter;
   const std::string url(handle->data, strnlen(handle->data, handle->size));
-  const std::wstring path = WidePathOf(PathOfFileURL(url).c_str());
-  if (path.empty() || !IsFile(path)) return kFileNotFound;
-  return NewMovieOfPath(path, movie);
+  if (!IsWebURL(url)) {
+    const std::wstring path = WidePathOf(PathOfFileURL(url).c_str());
+    if (path.empty() || !IsFile(path)) return kFileNotFound;
+    return NewMovieOfPath(path, movie);
+  }
+  const std::wstring downloaded = DownloadToTemporaryFile(url);
+  if (downloaded.empty()) return kFileNotFound;
+  const QtError error = NewMovieOfPath(downloaded, movie);
+  if (error != kQtNoError) {
+    DeleteFileW(downloaded.c_str());
+    return error;
+  }
+  MovieOf(*movie)->downloaded = downloaded;
+  return kQtNoError;
 }
 
 void PlatformMediaBackend::DisposeMovie(QtMovie movie) {

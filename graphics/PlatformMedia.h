@@ -5,7 +5,8 @@
 //     and the imaging codecs ("windowscodecs") found by name, and an imaging
 //     factory made. Where one is missing, Load fails and the backend is the
 //     base class's machine without media.
-//   - Movie files are paths (a "file:" URL gives its path); a movie is an
+//   - Movie files are paths (a "file:" URL gives its path; an "http:" one is
+//     fetched into a temporary file that goes with its movie); a movie is an
 //     MCI device on the file (MciMovie.h). A movie's box is its natural size
 //     through its matrix; setting the box sets the matrix.
 //   - A port association is the pane's window; a controller shows its movie

@@ -2,13 +2,18 @@
 // frames on the screen, the events of plays, stops and ends, the bar each
 // Controller value gives, movies of files and URLs, and nothing left behind
 // by many players opened, played and closed.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
 
 #include <algorithm>
 #include <functional>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -288,6 +293,108 @@ TEST_F(PlatformMovieTest, TheBarSeeksAndStepsAResizeIsReportedAndAPalindromeKeep
   EXPECT_EQ(Taken(), Lines{"Movie1.Stop"});
 }
 
+namespace {
+
+// Serves the bytes over HTTP on a loopback port to every GET, and a 404 to a
+// path holding "missing", until it goes.
+class LoopbackFileServer {
+ public:
+  explicit LoopbackFileServer(std::string body) : body_(std::move(body)) {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(listener_, 4);
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~LoopbackFileServer() {
+    closesocket(listener_);
+    thread_.join();
+    WSACleanup();
+  }
+  std::string URL(const char* path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
+
+ private:
+  void Serve() {
+    for (SOCKET peer; (peer = accept(listener_, nullptr, nullptr)) != INVALID_SOCKET;) {
+      std::string request;
+      char buffer[1024];
+      for (int got; request.find("\r\n\r\n") == std::string::npos &&
+                    (got = recv(peer, buffer, sizeof buffer, 0)) > 0;) {
+        request.append(buffer, size_t(got));
+      }
+      const bool missing = request.find("missing") != std::string::npos;
+      const std::string& body = missing ? std::string() : body_;
+      const std::string reply = std::string(missing ? "HTTP/1.0 404 Not Found" : "HTTP/1.0 200 OK") +
+                                "\r\nContent-Type: video/avi\r\nContent-Length: " +
+                                std::to_string(body.size()) + "\r\n\r\n" + body;
+      for (size_t sent = 0; sent < reply.size();) {
+        const int done = send(peer, reply.data() + sent, int(reply.size() - sent), 0);
+        if (done <= 0) break;
+        sent += size_t(done);
+      }
+      shutdown(peer, SD_SEND);
+      closesocket(peer);
+    }
+  }
+
+  std::string body_;
+  SOCKET listener_ = INVALID_SOCKET;
+  uint16_t port_ = 0;
+  std::thread thread_;
+};
+
+std::string FileBytes(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::string();
+  std::string bytes(GetFileSize(file, nullptr), '\0');
+  DWORD got = 0;
+  ReadFile(file, &bytes[0], DWORD(bytes.size()), &got, nullptr);
+  CloseHandle(file);
+  return bytes;
+}
+
+// The names of the temporary folder's files that web movies are fetched into.
+size_t FetchedFiles() {
+  wchar_t folder[MAX_PATH + 1];
+  GetTempPathW(MAX_PATH + 1, folder);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((std::wstring(folder) + L"kvm*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  size_t count = 1;
+  while (FindNextFileW(search, &found)) ++count;
+  FindClose(search);
+  return count;
+}
+
+}  // namespace
+
+TEST_F(PlatformMovieTest, AnHTTPMovieIsFetchedIntoAFileThatGoesWithIt) {
+  LoopbackFileServer server(FileBytes(MoviePath()));
+  const size_t before = FetchedFiles();
+  StringRef url = StringRef::Adopt(StringFromUTF8(server.URL("/clip.avi").c_str()));
+  ObjectRef movie = ObjectRef::Adopt(openURLMovie(url.get()));
+  ASSERT_TRUE(movie);
+  EXPECT_EQ(movieWidthGetter(movie.get(), 0), kMovieWidth);
+  EXPECT_EQ(FetchedFiles(), before + 1);
+  movie = ObjectRef();
+  EXPECT_EQ(FetchedFiles(), before);
+
+  StringRef missing = StringRef::Adopt(StringFromUTF8(server.URL("/missing.avi").c_str()));
+  EXPECT_EQ(openURLMovie(missing.get()), nullptr);
+  EXPECT_EQ(FetchedFiles(), before);
+  EXPECT_TRUE(TakeRecordedBoxes().empty());
+}
+
 TEST_F(PlatformMovieTest, FilesFileURLsAndResourcesGiveMoviesAndDamagedOrMissingOnesNil) {
   ObjectRef fromFile = ObjectRef::Adopt(NewFileMovie(MoviePath()));
   ASSERT_TRUE(fromFile);
@@ -295,13 +402,8 @@ TEST_F(PlatformMovieTest, FilesFileURLsAndResourcesGiveMoviesAndDamagedOrMissing
   EXPECT_EQ(movieBaseHeightGetter(fromFile.get(), 0), kMovieHeight);
 
   // A movie resource is read from a temporary file of no type of its own.
-  HANDLE file = CreateFileW(MoviePath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  std::vector<char> bytes(GetFileSize(file, nullptr));
-  DWORD got = 0;
-  ReadFile(file, bytes.data(), DWORD(bytes.size()), &got, nullptr);
-  CloseHandle(file);
+  const std::string bytes = FileBytes(MoviePath());
+  ASSERT_FALSE(bytes.empty());
   ResourceManager::AddResource(FourCharCode("moov"), 300, bytes.data(), uint32_t(bytes.size()));
   ObjectRef fromResource = ObjectRef::Adopt(RuntimeGetMovieFromResource(300));
   ASSERT_TRUE(fromResource);

@@ -61,3 +61,16 @@ TEST_F(QuickTimeTest, AvailabilityIsAskedUntilQuickTimeStarts) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(QuickTimeTest, ThePlatformsStandInIsAvailableButNotReportedAsQuickTime) {
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
+  EXPECT_TRUE(QuickTimeAvailable());
+  EXPECT_TRUE(QuickTimeInstalledVersion(true, nullptr));
+  int32_t version = 99;
+  EXPECT_FALSE(QuickTimeInstalledVersion(false, &version));
+  EXPECT_EQ(version, 99);
+}
+
+}  // namespace

@@ -60,17 +60,6 @@ std::string Utf8(const std::wstring& wide) {
 // Frame i of the long movie: a colour no other frame has.
 uint32_t FrameColour(int i) { return uint32_t(i) << 16 | uint32_t(255 - i) << 8 | 0x40; }
 
-uint32_t ScreenColour(HWND window) {
-  RECT client{};
-  GetClientRect(window, &client);
-  POINT middle{client.right / 2, client.bottom / 2};
-  ClientToScreen(window, &middle);
-  HDC screen = GetDC(nullptr);
-  const COLORREF pixel = GetPixel(screen, middle.x, middle.y);
-  ReleaseDC(nullptr, screen);
-  return uint32_t(GetRValue(pixel)) << 16 | uint32_t(GetGValue(pixel)) << 8 | GetBValue(pixel);
-}
-
 void PumpPlain() {
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -109,7 +98,7 @@ bool PlayerShows(RuntimeObject* player, uint32_t colour, double deadline) {
   while (Now() < deadline) {
     RuntimeRunTurn(0);
     if (!video) video = VideoOf(player);
-    if (video && ScreenColour(video) == colour) return true;
+    if (video && ScreenColourAtMiddle(video) == colour) return true;
   }
   return false;
 }
@@ -177,7 +166,7 @@ void CloseDirect() {
 bool DirectShows(HWND video, uint32_t colour, double deadline) {
   while (Now() < deadline) {
     PumpPlain();
-    if (ScreenColour(video) == colour) return true;
+    if (ScreenColourAtMiddle(video) == colour) return true;
   }
   return false;
 }
@@ -225,7 +214,8 @@ void PlayRow(RuntimeObject* player, const PlainWindows& plain, const std::wstrin
   PlayerShows(player, FrameColour(0), Now() + 5);
   HWND video = VideoOf(player);
   RuntimeMediaPlay(player);
-  const size_t ours = FramesSeen([] { RuntimeRunTurn(0); }, [&] { return ScreenColour(video); });
+  const size_t ours =
+      FramesSeen([] { RuntimeRunTurn(0); }, [&] { return ScreenColourAtMiddle(video); });
   RuntimeMediaStop(player);
   mediaMovieSetter(player, 0, nullptr);
   movie = ObjectRef();
@@ -233,7 +223,7 @@ void PlayRow(RuntimeObject* player, const PlainWindows& plain, const std::wstrin
   OpenDirect(path, plain.video);
   DirectShows(plain.video, FrameColour(0), Now() + 5);
   SendMci(L"play bench");
-  const size_t direct = FramesSeen(PumpPlain, [&] { return ScreenColour(plain.video); });
+  const size_t direct = FramesSeen(PumpPlain, [&] { return ScreenColourAtMiddle(plain.video); });
   CloseDirect();
   std::printf("%-44s %10zu frames %6zu frames  %.2fx MCI goal >= 0.95\n",
               "30 fps for 5 s: frames seen", ours, direct, double(ours) / double(direct));

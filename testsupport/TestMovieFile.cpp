@@ -130,3 +130,14 @@ bool WriteTestMovie(const std::wstring& path, int32_t width, int32_t height,
   CloseHandle(file);
   return ok;
 }
+
+uint32_t ScreenColourAtMiddle(HWND window) {
+  RECT client{};
+  GetClientRect(window, &client);
+  POINT middle{client.right / 2, client.bottom / 2};
+  ClientToScreen(window, &middle);
+  HDC screen = GetDC(nullptr);
+  const COLORREF pixel = GetPixel(screen, middle.x, middle.y);
+  ReleaseDC(nullptr, screen);
+  return uint32_t(GetRValue(pixel)) << 16 | uint32_t(GetGValue(pixel)) << 8 | GetBValue(pixel);
+}

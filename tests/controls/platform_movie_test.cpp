@@ -95,20 +95,10 @@ HWND ChildOfClass(HWND parent, const char* className) {
   return nullptr;
 }
 
-// The colour in the middle of the movie, read from the screen.
-uint32_t ScreenColour(HWND video) {
-  RECT client{};
-  GetClientRect(video, &client);
-  POINT middle{client.right / 2, client.bottom / 2};
-  ClientToScreen(video, &middle);
-  HDC screen = GetDC(nullptr);
-  const COLORREF pixel = GetPixel(screen, middle.x, middle.y);
-  ReleaseDC(nullptr, screen);
-  return uint32_t(GetRValue(pixel)) << 16 | uint32_t(GetGValue(pixel)) << 8 | GetBValue(pixel);
-}
-
+// The frame whose colour is in the middle of the movie on the screen; -1 for
+// none.
 int FrameShown(HWND video) {
-  const uint32_t colour = ScreenColour(video);
+  const uint32_t colour = ScreenColourAtMiddle(video);
   for (int i = 0; i < int(std::size(kColours)); ++i) {
     if (kColours[i] == colour) return i;
   }
@@ -164,7 +154,7 @@ TEST_F(PlatformMovieTest, ThePaneShowsTheFramesAndPlaysEndAndStopsGiveOneEventEa
   EXPECT_EQ(mediaControllerHeightGetter(player, 0), kMovieHeight + kBarHeight);
   HWND video = VideoOf(window, "Movie1");
   ASSERT_NE(video, nullptr);
-  EXPECT_TRUE(Until([&] { return FrameShown(video) == 0; })) << std::hex << ScreenColour(video);
+  EXPECT_TRUE(Until([&] { return FrameShown(video) == 0; })) << std::hex << ScreenColourAtMiddle(video);
   Taken();
 
   // Played to its end: later frames, then one Play and one Stop.

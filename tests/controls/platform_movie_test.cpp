@@ -506,6 +506,7 @@ TEST_F(WindowSystemTest, NoPlatformMediaLeavesPlayersEmptyAndExportToBMP) {
   EXPECT_EQ(std::string(magic, 2), "BM");
   DeleteFileW(path.c_str());
   const std::wstring jpeg = TestFilePath("kv-nomedia.jpg");
+  DeleteFileW(jpeg.c_str());
   StringRef text = StringRef::Adopt(StringFromUTF8(Utf8OfTestPath(jpeg).c_str()));
   ObjectRef item = ObjectRef::Adopt(RuntimeGetFolderItem(text.get()));
   CallMethod(item.get(), "SaveAsJPEG", picture.get());

@@ -18,9 +18,9 @@
 // the bounds' size as the size-changed action. The movie's end arrives as
 // MM_MCINOTIFY at the video window: successful or aborted, it is a stop.
 // Looping plays with the device's repeat. Palindrome looping plays the
-// movie backwards at each end where the device plays in reverse; the
-// platform's video device under the supported systems does not, and there
-// it loops forwards.
+// movie backwards at each end where the device plays in reverse; where it
+// refuses (the video device under Wine answers "does not support the
+// specified command"), it loops forwards.
 //
 // The controller owns its windows and destroys them when it goes; the movie
 // it shows is borrowed and left stopped and detached.

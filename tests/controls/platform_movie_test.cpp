@@ -187,7 +187,17 @@ TEST_F(PlatformMovieTest, EachControllerValueGivesItsBarAndAHiddenOneWaitsOffScr
                                    [](MoviePlayerFields* fields) {
                                      fields->hasStep = fields->speaker = 0;
                                    }),
-                            Player("Hidden", 2, false)});
+                            Player("Hidden", 2, false),
+                            Player("Framed", 0, true,
+                                   [](MoviePlayerFields* fields) { fields->border = 1; })});
+  // Border frames the movie: its picture is a pixel in from every side.
+  for (const auto& [name, framed] : {std::pair{"None", false}, {"Framed", true}}) {
+    HWND video = ChildOfClass(window.Pane(name)->NativeWindow(), "KV_MovieVideo");
+    RECT client{};
+    GetClientRect(video, &client);
+    EXPECT_EQ(client.right, framed ? kMovieWidth - 2 : kMovieWidth) << name;
+    EXPECT_EQ(client.bottom, framed ? kMovieHeight - 2 : kMovieHeight) << name;
+  }
   const struct {
     const char* name;
     bool bar;

@@ -88,7 +88,9 @@ UINT_PTR CALLBACK ExportDialogHook(HWND hook, UINT message, WPARAM, LPARAM lPara
   if (dot != std::wstring::npos) renamed.erase(dot);
   if (renamed.empty()) return 0;
   renamed.append(L".").append(kImageFileFormats[index - 1].extension);
-  SendMessageW(dialog, CDM_SETCONTROLTEXT, edt1, reinterpret_cast<LPARAM>(renamed.c_str()));
+  // The name box is a combo box in the explorer form, an edit field in others.
+  const int nameBox = GetDlgItem(dialog, cmb13) ? cmb13 : edt1;
+  SendMessageW(dialog, CDM_SETCONTROLTEXT, nameBox, reinterpret_cast<LPARAM>(renamed.c_str()));
   return 0;
 }
 

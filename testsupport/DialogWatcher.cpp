@@ -92,6 +92,13 @@ void DialogWatcher::Watch() {
   EnumChildWindows(dialog, TakeControl, reinterpret_cast<LPARAM>(&seen_));
   if (!pastDeadline()) {
     for (const auto& [id, text] : plan_.texts) SetDlgItemTextW(dialog, id, text.c_str());
+    for (const auto& [id, index] : plan_.choices) {
+      HWND combo = GetDlgItem(dialog, id);
+      SendMessageW(combo, CB_SETCURSEL, WPARAM(index), 0);
+      for (WORD notice : {CBN_SELCHANGE, CBN_SELENDOK}) {
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, notice), reinterpret_cast<LPARAM>(combo));
+      }
+    }
     if (plan_.button != 0) Press(dialog, plan_.button);
   }
   while (IsWindow(dialog) && IsWindowVisible(dialog)) {

@@ -154,6 +154,26 @@ TEST_F(PlatformExportTest, TheDialogOffersTheFiveFormatsAndTheNameOfTheFirst) {
 
 }
 
+TEST_F(PlatformExportTest, ChoosingATypePutsItsExtensionOnTheName) {
+  ObjectRef picture = BlockPicture();
+  const std::wstring typed = TestFilePath("typed.bmp");
+  const std::wstring renamed = TestFilePath("typed.png");
+  DeleteFileW(typed.c_str());
+  DeleteFileW(renamed.c_str());
+  // The name typed with one extension, then PNG chosen from the list.
+  DialogWatcher chooser({{{kFileNameBox, typed}}, IDOK, 10000, {{kFileTypeBox, 1}}});
+  EXPECT_TRUE(exportPicture(picture.get()));
+  chooser.Finish();
+  EXPECT_EQ(GetFileAttributesW(typed.c_str()), INVALID_FILE_ATTRIBUTES);
+  HANDLE file = CreateFileW(renamed.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  char magic[4] = {};
+  DWORD got = 0;
+  ReadFile(file, magic, 4, &got, nullptr);
+  CloseHandle(file);
+  EXPECT_EQ(std::string(magic, 4), "\x89PNG");
+  DeleteFileW(renamed.c_str());
+}
+
 TEST_F(PlatformExportTest, EachFormatReadsBackWithinItsBound) {
   ObjectRef picture = BlockPicture();
   const struct {

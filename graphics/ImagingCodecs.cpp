@@ -39,11 +39,15 @@ double DotsPerInch(int32_t pelsPerMeter) {
   return pelsPerMeter > 0 ? pelsPerMeter * kMetresPerInch : 72.0;
 }
 
+size_t livePackedDIBSources = 0;
+
 // The rows of a DIB in memory, top row first whatever their order.
 class PackedDIBSource : public IWICBitmapSource {
  public:
   PackedDIBSource(const uint8_t* dib, const PackedDIBView& view, const WICPixelFormatGUID& format)
-      : dib_(dib), view_(view), format_(format) {}
+      : dib_(dib), view_(view), format_(format) {
+    ++livePackedDIBSources;
+  }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
@@ -117,7 +121,7 @@ class PackedDIBSource : public IWICBitmapSource {
   }
 
  private:
-  virtual ~PackedDIBSource() = default;
+  virtual ~PackedDIBSource() { --livePackedDIBSources; }
 
   const uint8_t* dib_;
   PackedDIBView view_;
@@ -222,6 +226,8 @@ IWICBitmapSource* NewPackedDIBSource(const uint8_t* dib, const PackedDIBView& vi
   if (!PixelFormatOf(view, &format)) return nullptr;
   return new PackedDIBSource(dib, view, format);
 }
+
+size_t LivePackedDIBSources() { return livePackedDIBSources; }
 
 bool EncodeImageFile(IWICImagingFactory* factory, IWICBitmapSource* source,
                      const ImageFileFormat& format, const wchar_t* path, double xDotsPerInch,

@@ -56,6 +56,9 @@ const ImageFileFormat* ImageFileFormatOfType(uint32_t fileType);
 // borrows: the block must outlive it. Its resolution is the DIB's. Nil for
 // masks of another layout.
 IWICBitmapSource* NewPackedDIBSource(const uint8_t* dib, const PackedDIBView& view);
+// The packed-DIB sources alive: the checks that export drops every
+// reference it takes.
+size_t LivePackedDIBSources();
 
 // Writes the source to the file in the format, converting its pixels to
 // what the encoder takes (a palette made from the pixels for GIF). Dots per

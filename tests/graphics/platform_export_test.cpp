@@ -119,6 +119,7 @@ class PlatformExportTest : public PictureTest {
   }
   void TearDown() override {
     EXPECT_EQ(ThePlatformMediaBackend().LiveHandles(), 0u);
+    EXPECT_EQ(LivePackedDIBSources(), 0u) << "a reference of the pixels was kept";
     PictureTest::TearDown();
   }
 

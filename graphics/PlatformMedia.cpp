@@ -37,12 +37,14 @@ int HexValue(char c) {
 }
 
 // The path of a "file:" URL ("file:///C:/a%20b.avi", "file://C:/...",
-// "file:C:\..."); empty for any other URL.
+// "file:C:\...", "file://server/share/..." for a share); empty for any other
+// URL.
 std::string PathOfFileURL(const std::string& url) {
   if (url.size() < 5 || _strnicmp(url.c_str(), "file:", 5) != 0) return std::string();
   size_t start = 5;
   while (start < url.size() && url[start] == '/' && start < 8) ++start;
-  std::string path;
+  const bool drive = start + 1 < url.size() && url[start + 1] == ':';
+  std::string path = start == 7 && !drive ? "\\\\" : "";
   for (size_t i = start; i < url.size(); ++i) {
     const char c = url[i];
     if (c == '%' && i + 2 < url.size() && HexValue(url[i + 1]) >= 0 && HexValue(url[i + 2]) >= 0) {

@@ -1,7 +1,8 @@
 // Figures of movies and picture export on the platform's media against the
 // platform calls doing the same work, in one run under Wine:
 //   - a movie opened and its first frame on the screen: a MoviePlayer given a
-//     Movie opened from the file (OpenAsMovie) against MCI's open, window
+//     Movie opened from the file's FolderItem (OpenAsMovie; the items are
+//     made beforehand, as the peer's paths are) against MCI's open, window
 //     and put into a child window of a plain window; two movies whose first
 //     frames differ take turns, each until its colour is read back from the
 //     screen, then closed. Median of the rounds.
@@ -86,9 +87,12 @@ HWND VideoOf(RuntimeObject* player) {
   return FindWindowExW(pane, nullptr, L"KV_MovieVideo", nullptr);
 }
 
-RuntimeObject* OpenAsMovie(const std::wstring& path) {
+ObjectRef FolderItemOf(const std::wstring& path) {
   StringRef text = StringRef::Adopt(StringFromUTF8(Utf8(path).c_str()));
-  ObjectRef item = ObjectRef::Adopt(RuntimeGetFolderItem(text.get()));
+  return ObjectRef::Adopt(RuntimeGetFolderItem(text.get()));
+}
+
+RuntimeObject* OpenAsMovie(const ObjectRef& item) {
   FolderItemImp* imp = FolderItemImpOf(item.get());
   return imp ? imp->OpenAsMovie() : nullptr;
 }
@@ -176,10 +180,11 @@ bool DirectShows(HWND video, uint32_t colour, double deadline) {
 void OpenRow(RuntimeObject* player, const PlainWindows& plain, const std::wstring (&paths)[2],
              const uint32_t (&firsts)[2]) {
   std::vector<double> ours, direct;
+  const ObjectRef items[2] = {FolderItemOf(paths[0]), FolderItemOf(paths[1])};
   for (int round = 0; round < kOpenRounds; ++round) {
     const int which = round % 2;
     double start = Now();
-    ObjectRef movie = ObjectRef::Adopt(OpenAsMovie(paths[which]));
+    ObjectRef movie = ObjectRef::Adopt(OpenAsMovie(items[which]));
     mediaMovieSetter(player, 0, movie.get());
     if (!PlayerShows(player, firsts[which], start + 5)) std::printf("player missed a frame\n");
     ours.push_back(Now() - start);
@@ -209,7 +214,7 @@ size_t FramesSeen(Turn turn, Sample sample) {
 }
 
 void PlayRow(RuntimeObject* player, const PlainWindows& plain, const std::wstring& path) {
-  ObjectRef movie = ObjectRef::Adopt(OpenAsMovie(path));
+  ObjectRef movie = ObjectRef::Adopt(OpenAsMovie(FolderItemOf(path)));
   mediaMovieSetter(player, 0, movie.get());
   PlayerShows(player, FrameColour(0), Now() + 5);
   HWND video = VideoOf(player);

@@ -282,7 +282,10 @@ void PlatformMovieController::Draw() {
   if (video_) InvalidateRect(video_, nullptr, FALSE);
 }
 
+// Every controller is offered every player's messages: each takes only those
+// of its own pane.
 bool PlatformMovieController::TakeEvent(const MSG& message) {
+  if (message.hwnd != pane_ && !IsChild(pane_, message.hwnd)) return false;
   const bool space = message.message == WM_KEYDOWN && message.wParam == VK_SPACE;
   const bool click = message.message == WM_LBUTTONDOWN && badge_;
   if (!space && !click) return false;

@@ -229,6 +229,13 @@ TEST_F(PlatformMovieTest, EachControllerValueGivesItsBarAndAHiddenOneWaitsOffScr
   SendMessageW(bar, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), 0);
   EXPECT_TRUE(Until([&] { return Logged("Bar.Play"); }));
   RuntimeMediaStop(window.Control("Bar"));
+  // The space bar plays and stops it too.
+  Taken();
+  for (int press = 0; press < 2; ++press) {
+    SendMessageW(window.Pane("Bar")->NativeWindow(), WM_KEYDOWN, VK_SPACE, 0);
+    Wait(50);
+  }
+  EXPECT_EQ(Taken(), (Lines{"Bar.Play", "Bar.Stop"}));
 
   HWND hidden = ChildOfClass(window.Pane("Hidden")->NativeWindow(), "KV_MovieVideo");
   RECT place{};

@@ -3,47 +3,15 @@
 // 32-bit rows, made on the picture itself when it is 32 bits deep.
 #include "graphics/PictureImporter.h"
 
-#include <windows.h>
-#include <wincodec.h>
-
 #include <string>
 #include <utility>
 
+#include "graphics/ImagingCodecs.h"
 #include "graphics/NativePicture.h"
 #include "graphics/QuickTimeBackend.h"
 #include "graphics/QuickTimeMovies.h"
 
 namespace {
-
-// One reference of a COM object.
-template <class T>
-class ComRef {
- public:
-  ComRef() = default;
-  ~ComRef() { reset(); }
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-  T* get() const { return object_; }
-  T* operator->() const { return object_; }
-  explicit operator bool() const { return object_ != nullptr; }
-  // For the out parameter of a call; drops what was held.
-  T** out() {
-    reset();
-    return &object_;
-  }
-  void reset() {
-    if (object_) std::exchange(object_, nullptr)->Release();
-  }
-
- private:
-  T* object_ = nullptr;
-};
-
-bool MakeImagingFactory(ComRef<IWICImagingFactory>* factory) {
-  return SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                    IID_IWICImagingFactory,
-                                    reinterpret_cast<void**>(factory->out())));
-}
 
 // The platform's decoders. Frames of 16 bits (5-5-5, the plain 16-bit DIB
 // layout) and 24 bits keep their depth; every other frame is converted to
@@ -194,7 +162,7 @@ int32_t ImportedDepth(int32_t stated) {
 
 std::unique_ptr<PictureImporter> OpenPictureImporter(const char* path) {
   if (!path) return nullptr;
-  if (QuickTimeStartup()) {
+  if (QuickTimeStartup() && !CurrentQuickTimeBackend().ImportsWithPlatformDecoders()) {
     QtComponent importer = nullptr;
     if (CurrentQuickTimeBackend().ImporterForFile(path, &importer) != kQtNoError || !importer) {
       return nullptr;

@@ -1,6 +1,6 @@
 // The importers that read image files other than BMP into bitmap pictures:
 // QuickTime's graphics importer over the media backend, when QuickTime
-// starts, and otherwise the platform's imaging decoders, which know a file by
+// starts with one of its own, and otherwise the platform's imaging decoders, which know a file by
 // its content. Both answer the same questions in the same order: select an
 // image, count the images, the natural bounds, set the bounds, the depth,
 // then draw into a picture of that size and depth.
@@ -40,9 +40,10 @@ class PictureImporter {
 // above 32 is reduced by 32, and a result below 16 becomes 32.
 int32_t ImportedDepth(int32_t stated);
 
-// The importer of the file: QuickTime's when QuickTime starts (nil when it
-// has none for the file), else the platform's (nil when the decoders cannot
-// be made or do not know the file).
+// The importer of the file: QuickTime's when QuickTime starts and its
+// backend has an importer of its own (nil when it has none for the file),
+// else the platform's (nil when the decoders cannot be made or do not know
+// the file).
 std::unique_ptr<PictureImporter> OpenPictureImporter(const char* path);
 // A UTF-8 path as the W forms of the system calls take it; empty when it is
 // not UTF-8.

@@ -3,11 +3,13 @@
 // the graphics importers and exporters of picture import and export.
 //
 // The base class is a machine without QuickTime: Load fails, and every other
-// operation fails or gives none. That is the production backend, since the
-// run-time cannot drive the library without its call selectors; tests
-// install a fake (testsupport/FakeQuickTime.h). Everything a backend hands
-// out is an opaque pointer only that backend knows. The layer above calls
-// the other operations only after Load and EnterMovies succeeded.
+// operation fails or gives none. The run-time cannot drive QuickTime itself
+// (its call selectors are not known), so the production backend is the
+// platform's own media and imaging standing in (PlatformMedia.h), which is
+// the base class again where those pieces are missing; tests install a fake
+// (testsupport/FakeQuickTime.h). Everything a backend hands out is an opaque
+// pointer only that backend knows. The layer above calls the other
+// operations only after Load and EnterMovies succeeded.
 #pragma once
 #include <windows.h>
 
@@ -110,6 +112,9 @@ class QuickTimeBackend {
   virtual bool ControllerIsPlayerEvent(QtController, const MSG&) { return false; }
 
   // ---- Graphics importers and exporters ----
+  // True when the backend's importer of files is the platform's imaging
+  // decoders: picture import then uses them directly, at the image's depth.
+  virtual bool ImportsWithPlatformDecoders() { return false; }
   virtual QtError ImporterForFile(const char* /*utf8Path*/, QtComponent*) { return kQtUnavailable; }
   virtual QtError OpenDefaultComponent(uint32_t /*type*/, uint32_t /*subtype*/, QtComponent*) {
     return kQtUnavailable;
@@ -139,5 +144,6 @@ class QuickTimeBackend {
   virtual QtError ExporterExport(QtComponent) { return kQtUnavailable; }
 };
 
-// The backend in use; the base class until a test installs another.
+// The backend in use: the platform's (PlatformMedia.h) until a test installs
+// another.
 QuickTimeBackend& CurrentQuickTimeBackend();

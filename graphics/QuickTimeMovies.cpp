@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "core/string.h"
+#include "graphics/PlatformMedia.h"
 
 namespace {
 
@@ -53,9 +54,8 @@ QtMatrix IdentityMatrix() {
 }
 
 QuickTimeBackend& CurrentQuickTimeBackend() {
-  static QuickTimeBackend absent;
   QuickTimeBackend* installed = State().backend;
-  return installed ? *installed : absent;
+  return installed ? *installed : ThePlatformMediaBackend();
 }
 
 void SetQuickTimeRegistryReader(RegistryDWORDReader reader) { State().registry = reader; }

@@ -34,7 +34,7 @@ static_assert(!kLayoutIs32Bit || sizeof(MovieObjectFields) == 40, "a Movie is 40
 using RegistryDWORDReader = bool (*)(const char* keyPath, const char* valueName, int32_t* value);
 void SetQuickTimeRegistryReader(RegistryDWORDReader reader);
 
-// For tests: installs the backend (nil: the base class's absence) without
+// For tests: installs the backend (nil: the platform's again) without
 // taking it over, and forgets whether QuickTime was started or found and
 // the open movie files (without closing them).
 void InstallQuickTimeBackend(QuickTimeBackend* backend);

@@ -27,9 +27,24 @@ BOOL CALLBACK TakeProcessDialog(HWND window, LPARAM found) {
   return TRUE;
 }
 
+std::vector<std::wstring> ComboItems(HWND combo) {
+  std::vector<std::wstring> items;
+  const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    wchar_t text[256] = {};
+    if (SendMessageW(combo, CB_GETLBTEXTLEN, i, 0) < 256) {
+      SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+    }
+    items.push_back(text);
+  }
+  return items;
+}
+
 BOOL CALLBACK TakeControl(HWND child, LPARAM seen) {
+  const std::string className = ClassOf(child);
   reinterpret_cast<DialogWatcher::Seen*>(seen)->controls.push_back(
-      {GetDlgCtrlID(child), ClassOf(child), TextOf(child)});
+      {GetDlgCtrlID(child), className, TextOf(child),
+       className == "ComboBox" ? ComboItems(child) : std::vector<std::wstring>()});
   return TRUE;
 }
 
@@ -77,6 +92,13 @@ void DialogWatcher::Watch() {
   EnumChildWindows(dialog, TakeControl, reinterpret_cast<LPARAM>(&seen_));
   if (!pastDeadline()) {
     for (const auto& [id, text] : plan_.texts) SetDlgItemTextW(dialog, id, text.c_str());
+    for (const auto& [id, index] : plan_.choices) {
+      HWND combo = GetDlgItem(dialog, id);
+      SendMessageW(combo, CB_SETCURSEL, WPARAM(index), 0);
+      for (WORD notice : {CBN_SELCHANGE, CBN_SELENDOK}) {
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, notice), reinterpret_cast<LPARAM>(combo));
+      }
+    }
     if (plan_.button != 0) Press(dialog, plan_.button);
   }
   while (IsWindow(dialog) && IsWindowVisible(dialog)) {

@@ -23,11 +23,15 @@ class DialogWatcher {
     // The button to press (its control id); 0 presses nothing.
     int button = IDOK;
     DWORD deadlineMs = 10000;
+    // After the texts, combo box items to choose, by control id and index,
+    // each chosen as a click would (the dialog is told of the change).
+    std::vector<std::pair<int, int>> choices = {};
   };
   struct Control {
     int id;
     std::string className;
     std::wstring text;
+    std::vector<std::wstring> items;  // of a combo box, in its order
   };
   struct Seen {
     bool found = false;

@@ -51,6 +51,14 @@ struct QtPortData {
   int disposed = 0;
 };
 
+// A machine with neither QuickTime nor the platform's stand-in: the base
+// backend, in force while the object lives.
+class AbsentQuickTime : public QuickTimeBackend {
+ public:
+  AbsentQuickTime() { InstallQuickTimeBackend(this); }
+  ~AbsentQuickTime() override { InstallQuickTimeBackend(nullptr); }
+};
+
 class FakeQuickTime : public QuickTimeBackend {
  public:
   FakeQuickTime() { InstallQuickTimeBackend(this); }

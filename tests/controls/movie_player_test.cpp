@@ -56,6 +56,7 @@ ControlDescription Player(const char* name, int32_t controller, bool visible = t
 class MoviePlayerTest : public WindowSystemTest {};
 
 TEST_F(MoviePlayerTest, WithoutQuickTimeThePlayerStaysEmptyAndSaysWhyInTheLog) {
+  AbsentQuickTime absent;
   ErrorLogRecorder errors;
   ControlTestWindow window({Player("Movie1", 2)});
   RuntimeObject* player = window.Control("Movie1");

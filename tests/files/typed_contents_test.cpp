@@ -10,6 +10,7 @@
 #include "graphics/NativePicture.h"
 #include "graphics/PictureClass.h"
 #include "testsupport/FakeMediaSlots.h"
+#include "testsupport/FakeQuickTime.h"
 
 namespace {
 
@@ -178,6 +179,7 @@ TEST_F(TypedContentsTest, AFailedSaveLeavesTheOldFileAndNoOther) {
 }
 
 TEST_F(TypedContentsTest, QuickTimeAndStyledTextGoThroughTheMediaSlots) {
+  AbsentQuickTime absent;
   ObjectRef picture = RedDotPicture(24);
   auto item = Item(L"photo");
   EXPECT_FALSE(item->SaveAsJPEG(picture.get()));

@@ -35,6 +35,7 @@ TEST_F(PictureExportTest, ANilPictureLeavesNilObjectExceptionPending) {
 }
 
 TEST_F(PictureExportTest, WithoutQuickTimeTheFileLayerWritesABMP) {
+  AbsentQuickTime absent;
   FakeExportHooks hooks;
   ObjectRef picture = NewPicture(4, 3, 32);
   EXPECT_FALSE(exportPicture(picture.get()));  // cancelled

@@ -46,6 +46,7 @@ TEST_F(QuickTimeTest, TheInstalledVersionIsTheRegistrysWhenNotZero) {
 }
 
 TEST_F(QuickTimeTest, AvailabilityIsAskedUntilQuickTimeStarts) {
+  AbsentQuickTime absent;
   for (int call = 0; call < 3; ++call) EXPECT_FALSE(QuickTimeAvailable());
   FakeQuickTime fake;
   fake.loads = false;
@@ -57,6 +58,19 @@ TEST_F(QuickTimeTest, AvailabilityIsAskedUntilQuickTimeStarts) {
   EXPECT_TRUE(QuickTimeInstalledVersion(true, nullptr));
   EXPECT_EQ(fake.loadCalls, 4);
   QuickTimeShutdown();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(QuickTimeTest, ThePlatformsStandInIsAvailableButNotReportedAsQuickTime) {
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
+  EXPECT_TRUE(QuickTimeAvailable());
+  EXPECT_TRUE(QuickTimeInstalledVersion(true, nullptr));
+  int32_t version = 99;
+  EXPECT_FALSE(QuickTimeInstalledVersion(false, &version));
+  EXPECT_EQ(version, 99);
 }
 
 }  // namespace

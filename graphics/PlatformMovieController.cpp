@@ -1,0 +1,348 @@
+// The video window, the controller bar and what their clicks and the
+// movie's end do.
+#include "graphics/PlatformMovieController.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "graphics/MciMovie.h"
+#include "graphics/MovieControllers.h"
+
+namespace {
+
+constexpr wchar_t kVideoClass[] = L"KV_MovieVideo";
+constexpr wchar_t kBarClass[] = L"KV_MovieBar";
+constexpr intptr_t kRateOne = 0x10000;
+// Creation flags.
+constexpr int32_t kFlagBadge = 4;
+constexpr int32_t kFlagNotVisible = 8;
+// Set-flags bits.
+constexpr intptr_t kSuppressFrame = 1;
+constexpr intptr_t kSuppressStep = 2;
+constexpr intptr_t kSuppressSpeaker = 4;
+// Bar controls.
+enum BarControl : int { kPlayButton = 1, kSlider, kStepBack, kStepForward, kVolume };
+constexpr int kButtonWidth = 24;
+
+PlatformMovieController* ControllerOf(HWND window) {
+  return reinterpret_cast<PlatformMovieController*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+HWND MakeChild(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int id,
+               void* controller) {
+  HWND window = CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
+                                parent, reinterpret_cast<HMENU>(intptr_t(id)),
+                                GetModuleHandleW(nullptr), nullptr);
+  if (window && controller) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(controller));
+  }
+  return window;
+}
+
+void Destroy(HWND* window) {
+  if (*window) DestroyWindow(std::exchange(*window, nullptr));
+}
+
+int Width(const MacRect& rect) { return int(rect.right) - rect.left; }
+int Height(const MacRect& rect) { return int(rect.bottom) - rect.top; }
+
+}  // namespace
+
+bool PlatformMovieController::RegisterClasses() {
+  static const bool registered = [] {
+    WNDCLASSW video{};
+    video.lpfnWndProc = VideoProc;
+    video.hInstance = GetModuleHandleW(nullptr);
+    video.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    video.lpszClassName = kVideoClass;
+    WNDCLASSW bar = video;
+    bar.lpfnWndProc = BarProc;
+    bar.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    bar.lpszClassName = kBarClass;
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    return RegisterClassW(&video) != 0 && RegisterClassW(&bar) != 0;
+  }();
+  return registered;
+}
+
+PlatformMovieController::PlatformMovieController(MciMovie* movie, HWND pane, const MacRect& box,
+                                                 int32_t flags)
+    : movie_(movie),
+      pane_(pane),
+      bounds_(box),
+      hasBar_((flags & kFlagNotVisible) == 0),
+      badge_((flags & kFlagNotVisible) != 0 && (flags & kFlagBadge) != 0) {
+  if (!RegisterClasses()) return;
+  video_ = MakeChild(pane, kVideoClass, L"", WS_CLIPSIBLINGS, 0, this);
+  if (hasBar_) bounds_.bottom = int16_t(bounds_.bottom + kBarHeight);
+  MakeBar();
+  LayOut();
+}
+
+PlatformMovieController::~PlatformMovieController() {
+  if (movie_) {
+    if (playing_) movie_->Stop(video_);
+    movie_->ShowIn(nullptr, RECT{});
+  }
+  Destroy(&bar_);  // with its controls
+  Destroy(&video_);
+}
+
+void PlatformMovieController::SetMovie(MciMovie* movie) {
+  if (movie_ && movie_ != movie) {
+    if (playing_) movie_->Stop(video_);
+    movie_->ShowIn(nullptr, RECT{});
+    playing_ = false;
+    shown_ = nullptr;
+  }
+  movie_ = movie;
+  if (slider_ && movie_) {
+    SendMessageW(slider_, TBM_SETRANGE, TRUE, MAKELPARAM(0, std::max(movie_->Length() - 1, 0)));
+  }
+  LayOut();
+  ShowPlaying();
+}
+
+void PlatformMovieController::SetFilter(QtActionFilter filter, void* context) {
+  filter_ = filter;
+  context_ = context;
+}
+
+bool PlatformMovieController::Filtered(int16_t action, intptr_t parameter) {
+  return filter_ && filter_(Handle(), action, parameter, context_);
+}
+
+QtError PlatformMovieController::Action(int16_t action, intptr_t parameter) {
+  Perform(action, parameter);
+  return kQtNoError;
+}
+
+void PlatformMovieController::Perform(int16_t action, intptr_t parameter) {
+  if (Filtered(action, parameter)) return;
+  switch (action) {
+    case kActionPlay:
+    case kActionPrerollAndPlay:
+      if (parameter != 0) {
+        StartPlay();
+      } else {
+        StopPlay();
+      }
+      break;
+    case kActionSetLooping: looping_ = parameter != 0; break;
+    case kActionSetLoopIsPalindrome: palindrome_ = parameter != 0; break;
+    case kActionSetFlags: SetSuppressed(parameter); break;
+    default: break;
+  }
+}
+
+void PlatformMovieController::StartPlay() {
+  if (!movie_ || playing_) return;
+  // A movie at its end starts again from its first frame.
+  if (movie_->Position() >= movie_->Length() - 1) movie_->SeekTo(0);
+  backwards_ = false;
+  playing_ = movie_->Play(video_, looping_ && !palindrome_, false);
+  ShowPlaying();
+}
+
+void PlatformMovieController::StopPlay() {
+  if (!movie_ || !playing_) return;
+  movie_->Stop(video_);
+  playing_ = false;
+  ShowPlaying();
+  ShowPosition();
+}
+
+// The end of a play: a looping palindrome turns round (or starts again
+// where the device cannot play backwards); anything else is a stop.
+void PlatformMovieController::MovieEnded(WPARAM how) {
+  if (!playing_ || !movie_ || how == MCI_NOTIFY_SUPERSEDED) return;
+  if (how == MCI_NOTIFY_SUCCESSFUL && looping_ && palindrome_) {
+    backwards_ = !backwards_;
+    if (movie_->Play(video_, false, backwards_)) return;
+    backwards_ = false;
+    movie_->SeekTo(0);
+    if (movie_->Play(video_, false, false)) return;
+  }
+  playing_ = false;
+  ShowPlaying();
+  ShowPosition();
+  Filtered(kActionPlay, 0);
+}
+
+void PlatformMovieController::Seek(int32_t frame) {
+  if (!movie_) return;
+  const bool wasPlaying = playing_;
+  if (playing_) movie_->Stop(video_);
+  movie_->SeekTo(std::clamp(frame, 0, std::max(movie_->Length() - 1, 0)));
+  if (wasPlaying) playing_ = movie_->Play(video_, looping_ && !palindrome_, false);
+  InvalidateRect(video_, nullptr, FALSE);
+}
+
+void PlatformMovieController::StepBy(int32_t frames) {
+  if (!movie_) return;
+  if (playing_) Perform(kActionPlay, 0);
+  movie_->Step(frames);
+  ShowPosition();
+  InvalidateRect(video_, nullptr, FALSE);
+}
+
+void PlatformMovieController::SetSuppressed(intptr_t flags) {
+  const bool framed = (flags & kSuppressFrame) == 0;
+  const bool steps = (flags & kSuppressStep) == 0;
+  const bool speaker = (flags & kSuppressSpeaker) == 0;
+  if (framed == framed_ && steps == steps_ && speaker == speaker_) return;
+  framed_ = framed;
+  steps_ = steps;
+  speaker_ = speaker;
+  MakeBar();
+  LayOut();
+}
+
+void PlatformMovieController::MakeBar() {
+  if (!hasBar_) return;
+  if (!bar_) bar_ = MakeChild(pane_, kBarClass, L"", WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, this);
+  if (!bar_) return;
+  if (!playButton_) playButton_ = MakeChild(bar_, L"BUTTON", L"Play", BS_PUSHBUTTON, kPlayButton, nullptr);
+  if (!slider_) {
+    slider_ = MakeChild(bar_, TRACKBAR_CLASSW, L"", TBS_HORZ | TBS_NOTICKS, kSlider, nullptr);
+    const int32_t last = movie_ ? std::max(movie_->Length() - 1, 0) : 0;
+    SendMessageW(slider_, TBM_SETRANGE, TRUE, MAKELPARAM(0, last));
+  }
+  const auto keep = [this](bool wanted, HWND* slot, const wchar_t* text, int id) {
+    if (!wanted) {
+      Destroy(slot);
+    } else if (!*slot) {
+      *slot = MakeChild(bar_, L"BUTTON", text, BS_PUSHBUTTON, id, nullptr);
+    }
+  };
+  keep(steps_, &stepBack_, L"<", kStepBack);
+  keep(steps_, &stepForward_, L">", kStepForward);
+  keep(speaker_, &volume_, muted_ ? L"Off" : L"Vol", kVolume);
+}
+
+void PlatformMovieController::LayOut() {
+  if (!video_) return;
+  const int width = Width(bounds_);
+  const int movieHeight = std::max(Height(bounds_) - (hasBar_ ? kBarHeight : 0), 0);
+  const LONG_PTR style = GetWindowLongPtrW(video_, GWL_STYLE);
+  const LONG_PTR framedStyle = framed_ ? style | WS_BORDER : style & ~LONG_PTR(WS_BORDER);
+  UINT frameChange = 0;
+  if (framedStyle != style) {
+    SetWindowLongPtrW(video_, GWL_STYLE, framedStyle);
+    frameChange = SWP_FRAMECHANGED;
+  }
+  const RECT place{bounds_.left, bounds_.top, bounds_.left + width, bounds_.top + movieHeight};
+  if (frameChange || !EqualRect(&place, &videoPlace_)) {
+    SetWindowPos(video_, nullptr, place.left, place.top, width, movieHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE | frameChange);
+    videoPlace_ = place;
+  }
+  if (bar_) {
+    MoveWindow(bar_, bounds_.left, bounds_.top + movieHeight, width, kBarHeight, TRUE);
+    int right = width;
+    for (HWND button : {volume_, stepForward_, stepBack_}) {
+      if (!button) continue;
+      right -= kButtonWidth;
+      MoveWindow(button, right, 0, kButtonWidth, kBarHeight, TRUE);
+    }
+    MoveWindow(playButton_, 0, 0, std::min(kButtonWidth * 2, right), kBarHeight, TRUE);
+    MoveWindow(slider_, kButtonWidth * 2, 0, std::max(right - kButtonWidth * 2, 0), kBarHeight,
+               TRUE);
+  }
+  ShowMovie();
+}
+
+// The device is told only of a new movie or a new size.
+void PlatformMovieController::ShowMovie() {
+  RECT client{};
+  GetClientRect(video_, &client);
+  if (movie_ && (movie_ != shown_ || !EqualRect(&client, &shownRect_))) {
+    movie_->ShowIn(video_, client);
+    shown_ = movie_;
+    shownRect_ = client;
+  }
+  InvalidateRect(video_, nullptr, FALSE);
+}
+
+void PlatformMovieController::SetBounds(const MacRect& bounds) {
+  const bool resized = Width(bounds) != Width(bounds_) || Height(bounds) != Height(bounds_);
+  bounds_ = bounds;
+  LayOut();
+  if (resized) Filtered(kActionControllerSizeChanged, 0);
+}
+
+void PlatformMovieController::Idle() {
+  if (playing_) ShowPosition();
+}
+
+void PlatformMovieController::Draw() {
+  if (video_) InvalidateRect(video_, nullptr, FALSE);
+}
+
+// Every controller is offered every player's messages: each takes only those
+// of its own pane.
+bool PlatformMovieController::TakeEvent(const MSG& message) {
+  if (message.hwnd != pane_ && !IsChild(pane_, message.hwnd)) return false;
+  const bool space = message.message == WM_KEYDOWN && message.wParam == VK_SPACE;
+  const bool click = message.message == WM_LBUTTONDOWN && badge_;
+  if (!space && !click) return false;
+  Perform(kActionPlay, playing_ ? 0 : kRateOne);
+  return true;
+}
+
+void PlatformMovieController::ShowPlaying() {
+  if (playButton_) SetWindowTextW(playButton_, playing_ ? L"Stop" : L"Play");
+}
+
+void PlatformMovieController::ShowPosition() {
+  if (slider_ && movie_) SendMessageW(slider_, TBM_SETPOS, TRUE, movie_->Position());
+}
+
+LRESULT CALLBACK PlatformMovieController::VideoProc(HWND window, UINT message, WPARAM wParam,
+                                                    LPARAM lParam) {
+  PlatformMovieController* controller = ControllerOf(window);
+  switch (message) {
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      HDC dc = BeginPaint(window, &paint);
+      if (controller && controller->movie_) controller->movie_->Redraw(dc);
+      EndPaint(window, &paint);
+      return 0;
+    }
+    case WM_ERASEBKGND: return 1;  // the frame covers it
+    case WM_NCHITTEST: return HTTRANSPARENT;  // clicks go to the pane
+    case MM_MCINOTIFY:
+      if (controller) controller->MovieEnded(wParam);
+      return 0;
+    default: return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+LRESULT CALLBACK PlatformMovieController::BarProc(HWND window, UINT message, WPARAM wParam,
+                                                  LPARAM lParam) {
+  PlatformMovieController* controller = ControllerOf(window);
+  if (controller && message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
+    switch (LOWORD(wParam)) {
+      case kPlayButton: controller->Perform(kActionPlay, controller->playing_ ? 0 : kRateOne); break;
+      case kStepBack: controller->StepBy(-1); break;
+      case kStepForward: controller->StepBy(1); break;
+      case kVolume:
+        controller->muted_ = !controller->muted_;
+        if (controller->movie_) controller->movie_->SetMuted(controller->muted_);
+        SetWindowTextW(controller->volume_, controller->muted_ ? L"Off" : L"Vol");
+        break;
+      default: break;
+    }
+    return 0;
+  }
+  if (controller && message == WM_HSCROLL && reinterpret_cast<HWND>(lParam) == controller->slider_) {
+    if (LOWORD(wParam) != TB_ENDTRACK) {
+      controller->Seek(int32_t(SendMessageW(controller->slider_, TBM_GETPOS, 0, 0)));
+    }
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}

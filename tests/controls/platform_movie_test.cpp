@@ -1,0 +1,537 @@
+// MoviePlayers over the platform's video device, as a user sees them: the
+// frames on the screen, the events of plays, stops and ends, the bar each
+// Controller value gives, movies of files and URLs, and nothing left behind
+// by many players opened, played and closed.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <functional>
+#include <atomic>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "controls/MoviePlayer.h"
+#include "core/SmartRef.h"
+#include "core/diagnostics.h"
+#include "core/string.h"
+#include "files/runFolderItem.h"
+#include "host/ResourceManagerCommon.h"
+#include "graphics/GdiObjects.h"
+#include "graphics/PictureClass.h"
+#include "graphics/PictureExport.h"
+#include "graphics/PlatformMedia.h"
+#include "graphics/QuickTimeMovies.h"
+#include "testsupport/ControlTestWindow.h"
+#include "testsupport/DialogWatcher.h"
+#include "testsupport/ImageFileWriter.h"
+#include "testsupport/PropertyAccess.h"
+#include "testsupport/RuntimeTestEnvironment.h"
+#include "testsupport/TestMovieFile.h"
+#include "testsupport/UiTestSupport.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+constexpr int32_t kMovieWidth = 64, kMovieHeight = 48;
+constexpr int32_t kBarHeight = 20;
+constexpr uint32_t kColours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF,
+                                 0xFF00FF, 0x800000, 0x008000, 0x000080, 0x808080};
+
+const std::wstring& MoviePath() {
+  static const std::wstring path = [] {
+    const std::wstring made = TestFilePath("kv-colours.avi");
+    WriteTestMovie(made, kMovieWidth, kMovieHeight, 10,
+                   std::vector<uint32_t>(std::begin(kColours), std::end(kColours)));
+    return made;
+  }();
+  return path;
+}
+
+RuntimeObject* NewFileMovie(const std::wstring& path) {
+  StringRef text = StringRef::Adopt(StringFromUTF8(Utf8OfTestPath(path).c_str()));
+  ObjectRef item = ObjectRef::Adopt(RuntimeGetFolderItem(text.get()));
+  return CallMethod<RuntimeObject*>(item.get(), "OpenAsMovie");
+}
+
+// A player of the movie file at the movie's size (its bar below when it
+// has one), with HasStep, Speaker and no Border, then the adjustments.
+ControlDescription Player(const char* name, int32_t controller, bool visible = true,
+                          std::function<void(MoviePlayerFields*)> adjust = nullptr) {
+  const int16_t height = int16_t(kMovieHeight + (controller >= 2 ? kBarHeight : 0));
+  ControlDescription description = Described(GetMoviePlayerClassDefinition(), name,
+                                             MacRect{10, 10, int16_t(10 + height), 10 + kMovieWidth});
+  description.visible = visible;
+  description.prepare = [controller, adjust](RuntimeObject* control) {
+    auto* fields = ObjectFields<MoviePlayerFields>(control);
+    fields->controller = controller;
+    fields->hasStep = fields->speaker = 1;
+    if (adjust) adjust(fields);
+    mediaMovieSetter(control, 0, ObjectRef::Adopt(NewFileMovie(MoviePath())).get());
+  };
+  return description;
+}
+
+std::vector<HWND> ChildrenOf(HWND parent) {
+  std::vector<HWND> children;
+  for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    children.push_back(child);
+  }
+  return children;
+}
+
+HWND ChildOfClass(HWND parent, const char* className) {
+  for (HWND child : ChildrenOf(parent)) {
+    char name[64] = {};
+    GetClassNameA(child, name, sizeof name);
+    if (std::string(name) == className) return child;
+  }
+  return nullptr;
+}
+
+// The frame whose colour is in the middle of the movie on the screen; -1 for
+// none.
+int FrameShown(HWND video) {
+  const uint32_t colour = ScreenColourAtMiddle(video);
+  for (int i = 0; i < int(std::size(kColours)); ++i) {
+    if (kColours[i] == colour) return i;
+  }
+  return -1;
+}
+
+class PlatformMovieTest : public WindowSystemTest {
+ protected:
+  void SetUp() override {
+    WindowSystemTest::SetUp();
+    ASSERT_TRUE(QuickTimeStartup()) << "the platform's media must stand in";
+    ASSERT_FALSE(MoviePath().empty());
+  }
+  void TearDown() override {
+    WindowSystemTest::TearDown();
+    EXPECT_EQ(ThePlatformMediaBackend().LiveControllers(), 0u);
+  }
+
+  HWND VideoOf(const ControlTestWindow& window, const char* name) {
+    return ChildOfClass(window.Pane(name)->NativeWindow(), "KV_MovieVideo");
+  }
+  bool Until(const std::function<bool()>& predicate, DWORD ms = 3000) {
+    return RuntimeTestEnvironment::RunUntil(predicate, ms);
+  }
+  void Wait(DWORD ms) { RuntimeTestEnvironment::RunUntil([] { return false; }, ms); }
+  // The log's lines since the last Taken.
+  bool Logged(const std::string& line) {
+    Collect();
+    return std::find(log_.begin(), log_.end(), line) != log_.end();
+  }
+  Lines Taken() {
+    Collect();
+    return std::exchange(log_, {});
+  }
+
+ private:
+  void Collect() {
+    for (std::string& line : TakeLog()) log_.push_back(std::move(line));
+  }
+  Lines log_;
+};
+
+}  // namespace
+
+TEST_F(PlatformMovieTest, ThePaneShowsTheFramesAndPlaysEndAndStopsGiveOneEventEach) {
+  ControlTestWindow window({Player("Movie1", 2)});
+  MakeForeground(window.Handle());
+  RuntimeObject* player = window.Control("Movie1");
+  RuntimeObject* movie = ObjectFields<MoviePlayerFields>(player)->movie;
+  EXPECT_EQ(movieWidthGetter(movie, 0), kMovieWidth);
+  EXPECT_EQ(movieHeightGetter(movie, 0), kMovieHeight);
+  EXPECT_EQ(mediaControllerWidthGetter(player, 0), kMovieWidth);
+  EXPECT_EQ(mediaControllerHeightGetter(player, 0), kMovieHeight + kBarHeight);
+  HWND video = VideoOf(window, "Movie1");
+  ASSERT_NE(video, nullptr);
+  EXPECT_TRUE(Until([&] { return FrameShown(video) == 0; })) << std::hex << ScreenColourAtMiddle(video);
+  Taken();
+
+  // Played to its end: later frames, then one Play and one Stop.
+  RuntimeMediaPlay(player);
+  EXPECT_TRUE(Until([&] { return FrameShown(video) >= 2; }));
+  EXPECT_TRUE(Until([&] { return Logged("Movie1.Stop"); }, 4000));
+  Wait(300);
+  EXPECT_EQ(Taken(), (Lines{"Movie1.Play", "Movie1.Stop"}));
+
+  // Stopped during the play: Stop once, and the end never comes.
+  RuntimeMediaPlay(player);
+  Wait(300);
+  RuntimeMediaStop(player);
+  Wait(1500);
+  EXPECT_EQ(Taken(), (Lines{"Movie1.Play", "Movie1.Stop"}));
+
+  // Looping keeps it playing past its one second.
+  mediaControllerLoopingSetter(player, 0, 1);
+  RuntimeMediaPlay(player);
+  Wait(1600);
+  EXPECT_EQ(Taken(), Lines{"Movie1.Play"});
+  EXPECT_TRUE(Until([&] { return FrameShown(video) >= 1 && FrameShown(video) <= 8; }));
+  RuntimeMediaStop(player);
+  EXPECT_EQ(Taken(), Lines{"Movie1.Stop"});
+}
+
+TEST_F(PlatformMovieTest, EachControllerValueGivesItsBarAndAHiddenOneWaitsOffScreen) {
+  ControlTestWindow window({Player("None", 0), Player("Badge", 1), Player("Bar", 2),
+                            Player("Plain", 2, true,
+                                   [](MoviePlayerFields* fields) {
+                                     fields->hasStep = fields->speaker = 0;
+                                   }),
+                            Player("Hidden", 2, false),
+                            Player("Framed", 0, true,
+                                   [](MoviePlayerFields* fields) { fields->border = 1; })});
+  // Border frames the movie: its picture is a pixel in from every side.
+  for (const auto& [name, framed] : {std::pair{"None", false}, {"Framed", true}}) {
+    HWND video = ChildOfClass(window.Pane(name)->NativeWindow(), "KV_MovieVideo");
+    RECT client{};
+    GetClientRect(video, &client);
+    EXPECT_EQ(client.right, framed ? kMovieWidth - 2 : kMovieWidth) << name;
+    EXPECT_EQ(client.bottom, framed ? kMovieHeight - 2 : kMovieHeight) << name;
+  }
+  const struct {
+    const char* name;
+    bool bar;
+    size_t barControls;  // play, position, step back and forward, volume
+  } rows[] = {{"None", false, 0}, {"Badge", false, 0}, {"Bar", true, 5}, {"Plain", true, 2}};
+  for (const auto& row : rows) {
+    HWND pane = window.Pane(row.name)->NativeWindow();
+    EXPECT_EQ(ChildrenOf(pane).size(), row.bar ? 2u : 1u) << row.name;
+    EXPECT_NE(ChildOfClass(pane, "KV_MovieVideo"), nullptr) << row.name;
+    HWND bar = ChildOfClass(pane, "KV_MovieBar");
+    EXPECT_EQ(bar != nullptr, row.bar) << row.name;
+    if (bar) {
+      EXPECT_EQ(ChildrenOf(bar).size(), row.barControls) << row.name;
+    }
+  }
+
+  // The badge's movie plays and stops on a click; Controller 0's takes none.
+  for (const char* name : {"None", "Badge"}) {
+    HWND pane = window.Pane(name)->NativeWindow();
+    SendMessageW(pane, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(pane, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  }
+  EXPECT_TRUE(Until([&] { return Logged("Badge.Play"); }));
+  EXPECT_FALSE(Logged("None.Play"));
+  RuntimeMediaStop(window.Control("Badge"));
+
+  // The bar's play button plays.
+  HWND bar = ChildOfClass(window.Pane("Bar")->NativeWindow(), "KV_MovieBar");
+  SendMessageW(bar, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), 0);
+  EXPECT_TRUE(Until([&] { return Logged("Bar.Play"); }));
+  RuntimeMediaStop(window.Control("Bar"));
+  // The space bar plays and stops it too.
+  Taken();
+  for (int press = 0; press < 2; ++press) {
+    SendMessageW(window.Pane("Bar")->NativeWindow(), WM_KEYDOWN, VK_SPACE, 0);
+    Wait(50);
+  }
+  EXPECT_EQ(Taken(), (Lines{"Bar.Play", "Bar.Stop"}));
+
+  HWND hidden = ChildOfClass(window.Pane("Hidden")->NativeWindow(), "KV_MovieVideo");
+  RECT place{};
+  GetWindowRect(hidden, &place);
+  POINT corner{place.left, place.top};
+  ScreenToClient(window.Pane("Hidden")->NativeWindow(), &corner);
+  EXPECT_GE(corner.x, 32000);
+  controlVisibleSetter(window.Control("Hidden"), 0, 1);
+  GetWindowRect(hidden, &place);
+  corner = POINT{place.left, place.top};
+  ScreenToClient(window.Pane("Hidden")->NativeWindow(), &corner);
+  EXPECT_EQ(corner.x, 0);
+  EXPECT_EQ(corner.y, 0);
+}
+
+TEST_F(PlatformMovieTest, TheBarSeeksAndStepsAResizeIsReportedAndAPalindromeKeepsPlaying) {
+  ControlTestWindow window({Player("Movie1", 2)});
+  MakeForeground(window.Handle());
+  RuntimeObject* player = window.Control("Movie1");
+  HWND video = VideoOf(window, "Movie1");
+  HWND bar = ChildOfClass(window.Pane("Movie1")->NativeWindow(), "KV_MovieBar");
+  ASSERT_TRUE(video && bar);
+  HWND slider = ChildOfClass(bar, "msctls_trackbar32");
+  ASSERT_NE(slider, nullptr);
+  EXPECT_TRUE(Until([&] { return FrameShown(video) == 0; }));
+
+  // A seek, then each step, redraws the frame it reaches.
+  SendMessageW(slider, TBM_SETPOS, TRUE, 5);
+  SendMessageW(bar, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 5), reinterpret_cast<LPARAM>(slider));
+  EXPECT_TRUE(Until([&] { return FrameShown(video) == 5; })) << FrameShown(video);
+  const struct {
+    int button;
+    int frame;
+  } steps[] = {{4, 6}, {4, 7}, {3, 6}};
+  for (const auto& step : steps) {
+    SendMessageW(bar, WM_COMMAND, MAKEWPARAM(step.button, BN_CLICKED), 0);
+    EXPECT_TRUE(Until([&] { return FrameShown(video) == step.frame; })) << step.frame;
+    EXPECT_EQ(SendMessageW(slider, TBM_GETPOS, 0, 0), step.frame);
+  }
+  // A repaint draws the current frame again.
+  RECT client{};
+  GetClientRect(video, &client);
+  HDC dc = GetDC(video);
+  FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  ReleaseDC(video, dc);
+  InvalidateRect(video, nullptr, FALSE);
+  EXPECT_TRUE(Until([&] { return FrameShown(video) == 6; }));
+  Taken();
+
+  SetProperty(player, "Width", int32_t(kMovieWidth + 10));
+  EXPECT_TRUE(Until([&] { return Logged("Movie1.ControllerSizeChanged"); }));
+  Wait(100);
+  EXPECT_EQ(Taken(), Lines{"Movie1.ControllerSizeChanged"});
+  EXPECT_EQ(mediaControllerWidthGetter(player, 0), kMovieWidth + 10);
+
+  mediaControllerLoopingSetter(player, 0, 1);
+  mediaControllerPalindromeSetter(player, 0, 1);
+  RuntimeMediaPlay(player);
+  Wait(1600);
+  EXPECT_EQ(Taken(), Lines{"Movie1.Play"});
+  RuntimeMediaStop(player);
+  EXPECT_EQ(Taken(), Lines{"Movie1.Stop"});
+}
+
+namespace {
+
+// Serves the bytes over HTTP on a loopback port to every GET, and a 404 to a
+// path holding "missing", until it goes.
+class LoopbackFileServer {
+ public:
+  explicit LoopbackFileServer(std::string body) : body_(std::move(body)) {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(listener_, 4);
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~LoopbackFileServer() {
+    closesocket(listener_);
+    thread_.join();
+    WSACleanup();
+  }
+  std::string URL(const char* path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
+
+ private:
+  void Serve() {
+    for (SOCKET peer; (peer = accept(listener_, nullptr, nullptr)) != INVALID_SOCKET;) {
+      std::string request;
+      char buffer[1024];
+      for (int got; request.find("\r\n\r\n") == std::string::npos &&
+                    (got = recv(peer, buffer, sizeof buffer, 0)) > 0;) {
+        request.append(buffer, size_t(got));
+      }
+      const bool missing = request.find("missing") != std::string::npos;
+      const std::string& body = missing ? std::string() : body_;
+      const std::string reply = std::string(missing ? "HTTP/1.0 404 Not Found" : "HTTP/1.0 200 OK") +
+                                "\r\nContent-Type: video/avi\r\nContent-Length: " +
+                                std::to_string(body.size()) + "\r\n\r\n" + body;
+      for (size_t sent = 0; sent < reply.size();) {
+        const int done = send(peer, reply.data() + sent, int(reply.size() - sent), 0);
+        if (done <= 0) break;
+        sent += size_t(done);
+      }
+      shutdown(peer, SD_SEND);
+      closesocket(peer);
+    }
+  }
+
+  std::string body_;
+  SOCKET listener_ = INVALID_SOCKET;
+  uint16_t port_ = 0;
+  std::thread thread_;
+};
+
+std::string FileBytes(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::string();
+  std::string bytes(GetFileSize(file, nullptr), '\0');
+  DWORD got = 0;
+  ReadFile(file, &bytes[0], DWORD(bytes.size()), &got, nullptr);
+  CloseHandle(file);
+  return bytes;
+}
+
+// The names of the temporary folder's files that web movies are fetched into.
+size_t FetchedFiles() {
+  wchar_t folder[MAX_PATH + 1];
+  GetTempPathW(MAX_PATH + 1, folder);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((std::wstring(folder) + L"kvm*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  size_t count = 1;
+  while (FindNextFileW(search, &found)) ++count;
+  FindClose(search);
+  return count;
+}
+
+}  // namespace
+
+TEST_F(PlatformMovieTest, AnHTTPMovieIsFetchedIntoAFileThatGoesWithIt) {
+  LoopbackFileServer server(FileBytes(MoviePath()));
+  const size_t before = FetchedFiles();
+  StringRef url = StringRef::Adopt(StringFromUTF8(server.URL("/clip.avi").c_str()));
+  ObjectRef movie = ObjectRef::Adopt(openURLMovie(url.get()));
+  ASSERT_TRUE(movie);
+  EXPECT_EQ(movieWidthGetter(movie.get(), 0), kMovieWidth);
+  EXPECT_EQ(FetchedFiles(), before + 1);
+  movie = ObjectRef();
+  EXPECT_EQ(FetchedFiles(), before);
+
+  StringRef missing = StringRef::Adopt(StringFromUTF8(server.URL("/missing.avi").c_str()));
+  EXPECT_EQ(openURLMovie(missing.get()), nullptr);
+  EXPECT_EQ(FetchedFiles(), before);
+  EXPECT_TRUE(TakeRecordedBoxes().empty());
+}
+
+TEST_F(PlatformMovieTest, FilesFileURLsAndResourcesGiveMoviesAndDamagedOrMissingOnesNil) {
+  ObjectRef fromFile = ObjectRef::Adopt(NewFileMovie(MoviePath()));
+  ASSERT_TRUE(fromFile);
+  EXPECT_EQ(movieWidthGetter(fromFile.get(), 0), kMovieWidth);
+  EXPECT_EQ(movieBaseHeightGetter(fromFile.get(), 0), kMovieHeight);
+
+  // A movie resource is read from a temporary file of no type of its own.
+  const std::string bytes = FileBytes(MoviePath());
+  ASSERT_FALSE(bytes.empty());
+  ResourceManager::AddResource(FourCharCode("moov"), 300, bytes.data(), uint32_t(bytes.size()));
+  ObjectRef fromResource = ObjectRef::Adopt(RuntimeGetMovieFromResource(300));
+  ASSERT_TRUE(fromResource);
+  EXPECT_EQ(movieWidthGetter(fromResource.get(), 0), kMovieWidth);
+
+  std::string url = "file:///" + Utf8OfTestPath(MoviePath());
+  for (char& c : url) c = c == '\\' ? '/' : c;
+  StringRef text = StringRef::Adopt(StringFromUTF8(url.c_str()));
+  ObjectRef fromURL = ObjectRef::Adopt(openURLMovie(text.get()));
+  ASSERT_TRUE(fromURL) << url;
+  EXPECT_EQ(movieHeightGetter(fromURL.get(), 0), kMovieHeight);
+
+  const std::wstring damaged = TestFilePath("kv-damaged.avi");
+  ASSERT_TRUE(WriteTestBytes(damaged, std::vector<uint8_t>{'R', 'I', 'F', 'F', 9, 0, 0, 0, 'A'}));
+  EXPECT_EQ(NewFileMovie(damaged), nullptr);
+  EXPECT_EQ(NewFileMovie(TestFilePath("kv-missing.avi")), nullptr);
+  StringRef missing = StringRef::Adopt(StringFromUTF8("file:///C:/no/such/movie.avi"));
+  EXPECT_EQ(openURLMovie(missing.get()), nullptr);
+  EXPECT_TRUE(TakeRecordedBoxes().empty()) << "a bad movie is never a message box";
+  DeleteFileW(damaged.c_str());
+}
+
+namespace {
+
+BOOL CALLBACK CountChild(HWND, LPARAM counted) {
+  ++*reinterpret_cast<size_t*>(counted);
+  return TRUE;
+}
+
+BOOL CALLBACK CountWindowAndChildren(HWND window, LPARAM counted) {
+  ++*reinterpret_cast<size_t*>(counted);
+  EnumChildWindows(window, CountChild, counted);
+  return TRUE;
+}
+
+// The run-time's GDI objects of every kind (the system's own count is not
+// kept under every host).
+int32_t LiveGdiObjects() {
+  int32_t live = 0;
+  for (int kind = 0; kind < int(GdiKind::kCount); ++kind) live += GdiLiveCount(GdiKind(kind));
+  return live;
+}
+
+// The MCI devices open in the process.
+int OpenMciDevices() {
+  wchar_t answer[32] = {};
+  mciSendStringW(L"sysinfo all quantity open", answer, 32, nullptr);
+  return _wtoi(answer);
+}
+
+// The thread's windows and all their children.
+size_t ThreadWindowCount() {
+  size_t count = 0;
+  EnumThreadWindows(GetCurrentThreadId(), CountWindowAndChildren, reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+}  // namespace
+
+TEST_F(PlatformMovieTest, AHundredPlayersOpenedPlayedAndClosedLeaveNothingBehind) {
+  // One cycle first, so that what is made once (window classes, the
+  // device's driver) is there before counting.
+  // Closed after a play, or by the Play or the Stop handler.
+  const char* const closers[] = {nullptr, "Play", "Stop"};
+  const auto cycle = [&](const char* closer) {
+    ControlTestWindow window({Player("Movie1", 2)});
+    if (closer) window.CloseOn("Movie1", closer);
+    RuntimeMediaPlay(window.Control("Movie1"));
+    Wait(10);
+    if (window.IsOpen()) RuntimeMediaStop(window.Control("Movie1"));
+  };
+  cycle(nullptr);
+  const size_t windows = ThreadWindowCount();
+  const int32_t gdi = LiveGdiObjects();
+  const int devices = OpenMciDevices();
+  for (int i = 0; i < 100; ++i) cycle(closers[i % 3]);
+  Taken();
+  EXPECT_EQ(OpenMciDevices(), devices);
+  EXPECT_EQ(ThreadWindowCount(), windows);
+  EXPECT_EQ(LiveGdiObjects(), gdi);
+  PlatformMediaBackend& backend = ThePlatformMediaBackend();
+  EXPECT_EQ(backend.LiveControllers(), 0u);
+  EXPECT_EQ(backend.LiveMovies(), 0u);
+  EXPECT_EQ(backend.LiveHandles(), 0u);
+}
+
+// Run in a process of its own with the video driver and the imaging codecs
+// hidden (KV_NO_PLATFORM_MEDIA set; see CMakeLists.txt): a machine without
+// media of any kind.
+TEST_F(WindowSystemTest, NoPlatformMediaLeavesPlayersEmptyAndExportToBMP) {
+  if (!GetEnvironmentVariableA("KV_NO_PLATFORM_MEDIA", nullptr, 0)) {
+    GTEST_SKIP() << "runs with the platform's media hidden";
+  }
+  EXPECT_FALSE(QuickTimeAvailable());
+  ControlTestWindow window({Player("Movie1", 2)});
+  RuntimeObject* player = window.Control("Movie1");
+  EXPECT_EQ(mediaMovieControllerGetter(player, 0), 0);
+  EXPECT_EQ(mediaControllerHeightGetter(player, 0), 0);
+  EXPECT_EQ(ObjectFields<MoviePlayerFields>(player)->movie, nullptr) << "no movie is opened";
+  EXPECT_TRUE(ChildrenOf(window.Pane("Movie1")->NativeWindow()).empty());
+
+  // Export offers the file layer's BMP only; SaveAsJPEG fails.
+  ObjectRef picture = ObjectRef::Adopt(newPicture(8, 8, 32));
+  const std::wstring path = TestFilePath("kv-nomedia.bmp");
+  DeleteFileW(path.c_str());
+  DialogWatcher watcher({{{0x480, path}, {0x47C, path}}, IDOK});
+  const bool exported = exportPicture(picture.get());
+  const DialogWatcher::Seen& seen = watcher.Finish();
+  EXPECT_TRUE(exported);
+  EXPECT_EQ(seen.title, L"Export Image As:");
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  char magic[2] = {};
+  DWORD got = 0;
+  ReadFile(file, magic, 2, &got, nullptr);
+  CloseHandle(file);
+  EXPECT_EQ(std::string(magic, 2), "BM");
+  DeleteFileW(path.c_str());
+  const std::wstring jpeg = TestFilePath("kv-nomedia.jpg");
+  DeleteFileW(jpeg.c_str());
+  StringRef text = StringRef::Adopt(StringFromUTF8(Utf8OfTestPath(jpeg).c_str()));
+  ObjectRef item = ObjectRef::Adopt(RuntimeGetFolderItem(text.get()));
+  CallMethod(item.get(), "SaveAsJPEG", picture.get());
+  EXPECT_EQ(GetFileAttributesW(jpeg.c_str()), INVALID_FILE_ATTRIBUTES);
+}

@@ -1,0 +1,276 @@
+// Picture export on the platform's imaging encoders, as a user sees it: the
+// export dialog's title, name and formats, each format written and read
+// back, the resolution carried, SaveAsJPEG and the JPEG codec of database
+// values, and every failure leaving nothing behind.
+#include <gtest/gtest.h>
+
+#include <wincodec.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "PictureTestSupport.h"
+#include "files/TypedContents.h"
+#include "files/runFolderItem.h"
+#include "graphics/ImagingCodecs.h"
+#include "graphics/PictureExport.h"
+#include "graphics/PictureFiles.h"
+#include "graphics/PlatformMedia.h"
+#include "graphics/QuickTimeMovies.h"
+#include "testsupport/DialogWatcher.h"
+#include "testsupport/PropertyAccess.h"
+#include "testsupport/ImageFileWriter.h"
+
+namespace {
+
+constexpr int kFileNameBox = 0x47C;  // the explorer form's name box
+constexpr int kFileTypeBox = 0x470;
+constexpr int32_t kWidth = 48, kHeight = 32;
+// JPEG's loss on the test picture's flat 16 x 16 blocks (whole blocks of
+// its sampling), per channel.
+constexpr int kJPEGBound = 3;
+// The palette the GIF encoder makes is off by up to this, per channel.
+constexpr int kGIFBound = 4;
+
+// Flat 16 x 16 blocks of distinct colours: exact for lossless formats, and a
+// fair case for JPEG.
+uint32_t BlockColour(int32_t x, int32_t y) {
+  const uint32_t block = uint32_t(x / 16 + 3 * (y / 16));
+  return (0x20 + 0x30 * block) << 16 | (0xE0 - 0x28 * block) << 8 | (0x40 + 0x50 * (block % 3));
+}
+
+ObjectRef BlockPicture() {
+  ObjectRef picture = NewPicture(kWidth, kHeight, 32);
+  ObjectRef graphics = GraphicsOf(picture);
+  for (int32_t y = 0; y < kHeight; y += 16) {
+    for (int32_t x = 0; x < kWidth; x += 16) {
+      graphicsForeColorSetter(graphics.get(), 0, BlockColour(x, y));
+      RuntimeGraphicsFillRect(graphics.get(), x, y, 16, 16);
+    }
+  }
+  return picture;
+}
+
+int ChannelDifference(uint32_t got, uint32_t want) {
+  int largest = 0;
+  for (int shift = 0; shift < 24; shift += 8) {
+    largest = std::max(largest, std::abs(int((got >> shift) & 0xFF) - int((want >> shift) & 0xFF)));
+  }
+  return largest;
+}
+
+// The largest difference of a channel between a picture (painted onto a
+// 32-bit one by GDI) and the blocks; -1 when its size differs.
+int LargestDifference(NativePicture* picture) {
+  int32_t width = 0, height = 0, depth = 0, rowBytes = 0;
+  uint8_t* base = nullptr;
+  if (!picture) return -1;
+  picture->GetSize(&width, &height);
+  if (width != kWidth || height != kHeight) return -1;
+  BitmapPicture* deep = BitmapPicture::Create(width, height, 32);
+  deep->CopyFromPicture(picture);
+  int largest = deep->GetPixels(&depth, &base, &rowBytes) ? 0 : -1;
+  for (int32_t y = 0; y < kHeight && largest >= 0; ++y) {
+    for (int32_t x = 0; x < kWidth; ++x) {
+      uint32_t got;
+      std::memcpy(&got, base + size_t(y) * size_t(rowBytes) + 4 * size_t(x), 4);
+      largest = std::max(largest, ChannelDifference(got, BlockColour(x, y)));
+    }
+  }
+  PictureRelease(deep);
+  return largest;
+}
+
+// The same for the file imported again.
+int LargestDifference(const std::wstring& path) {
+  NativePicture* read = OpenPictureFile(Utf8OfTestPath(path).c_str(), 1);
+  const int largest = LargestDifference(read);
+  if (read) PictureRelease(read);
+  return largest;
+}
+
+// The file's horizontal resolution as the decoders read it; 0 when none.
+double FileDotsPerInch(const std::wstring& path) {
+  ComRef<IWICImagingFactory> factory;
+  ComRef<IWICBitmapDecoder> decoder;
+  ComRef<IWICBitmapFrameDecode> frame;
+  double x = 0, y = 0;
+  if (!MakeImagingFactory(&factory) ||
+      FAILED(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
+                                                WICDecodeMetadataCacheOnDemand, decoder.out())) ||
+      FAILED(decoder->GetFrame(0, frame.out())) || FAILED(frame->GetResolution(&x, &y))) {
+    return 0;
+  }
+  return x;
+}
+
+bool FileExists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+class PlatformExportTest : public PictureTest {
+ protected:
+  void SetUp() override {
+    PictureTest::SetUp();
+    ASSERT_TRUE(QuickTimeStartup()) << "the platform's media must stand in";
+  }
+  void TearDown() override {
+    EXPECT_EQ(ThePlatformMediaBackend().LiveHandles(), 0u);
+    EXPECT_EQ(LivePackedDIBSources(), 0u) << "a reference of the pixels was kept";
+    PictureTest::TearDown();
+  }
+
+  // Export through its dialog, the name typed in it.
+  bool ExportAs(const ObjectRef& picture, const std::wstring& path,
+                DialogWatcher::Seen* seen = nullptr, DWORD deadlineMs = 10000) {
+    DeleteFileW(path.c_str());
+    DialogWatcher watcher({{{kFileNameBox, path}}, IDOK, deadlineMs});
+    const bool exported = exportPicture(picture.get());
+    if (seen) *seen = watcher.Finish();
+    return exported;
+  }
+};
+
+}  // namespace
+
+TEST_F(PlatformExportTest, TheDialogOffersTheFiveFormatsAndTheNameOfTheFirst) {
+  ObjectRef picture = BlockPicture();
+  DialogWatcher watcher({{}, IDCANCEL});
+  EXPECT_FALSE(exportPicture(picture.get()));
+  const DialogWatcher::Seen& seen = watcher.Finish();
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ(seen.title, L"Export Image As:");
+  bool named = false, listed = false;
+  for (const DialogWatcher::Control& control : seen.controls) {
+    if (control.id == kFileNameBox) named = named || control.text == L"Untitled Image.bmp";
+    if (control.id == kFileTypeBox) {
+      listed = control.items == std::vector<std::wstring>({L"BMP", L"PNG", L"JPEG", L"TIFF", L"GIF"});
+    }
+  }
+  EXPECT_TRUE(named);
+  EXPECT_TRUE(listed);
+
+}
+
+TEST_F(PlatformExportTest, ChoosingATypePutsItsExtensionOnTheName) {
+  ObjectRef picture = BlockPicture();
+  const std::wstring typed = TestFilePath("typed.bmp");
+  const std::wstring renamed = TestFilePath("typed.png");
+  DeleteFileW(typed.c_str());
+  DeleteFileW(renamed.c_str());
+  // The name typed with one extension, then PNG chosen from the list.
+  DialogWatcher chooser({{{kFileNameBox, typed}}, IDOK, 10000, {{kFileTypeBox, 1}}});
+  EXPECT_TRUE(exportPicture(picture.get()));
+  chooser.Finish();
+  EXPECT_EQ(GetFileAttributesW(typed.c_str()), INVALID_FILE_ATTRIBUTES);
+  HANDLE file = CreateFileW(renamed.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  char magic[4] = {};
+  DWORD got = 0;
+  ReadFile(file, magic, 4, &got, nullptr);
+  CloseHandle(file);
+  EXPECT_EQ(std::string(magic, 4), "\x89PNG");
+  DeleteFileW(renamed.c_str());
+}
+
+TEST_F(PlatformExportTest, EachFormatReadsBackWithinItsBound) {
+  ObjectRef picture = BlockPicture();
+  const struct {
+    const char* name;
+    const char* magic;
+    int bound;
+  } rows[] = {{"x.bmp", "BM", 0},
+              {"x.png", "\x89PNG", 0},
+              {"x.tif", "II*", 0},
+              {"x.jpg", "\xFF\xD8\xFF", kJPEGBound},
+              {"x.gif", "GIF8", kGIFBound}};
+  for (const auto& row : rows) {
+    const std::wstring path = TestFilePath(std::string("export-") + row.name);
+    ASSERT_TRUE(ExportAs(picture, path)) << row.name;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    char magic[4] = {};
+    DWORD got = 0;
+    ReadFile(file, magic, 4, &got, nullptr);
+    CloseHandle(file);
+    EXPECT_EQ(std::string(magic, std::strlen(row.magic)), row.magic) << row.name;
+    const int difference = LargestDifference(path);
+    EXPECT_GE(difference, 0) << row.name;
+    DeleteFileW(path.c_str());
+    EXPECT_LE(difference, row.bound) << row.name;
+    DeleteFileW(path.c_str());
+  }
+}
+
+TEST_F(PlatformExportTest, AResolutionOtherThan72IsCarriedByEveryFormatThatHoldsOne) {
+  ObjectRef picture = BlockPicture();
+  NativeOf(picture)->SetHResolution(144);
+  NativeOf(picture)->SetVResolution(144);
+  for (const char* name : {"dpi.bmp", "dpi.png", "dpi.tif", "dpi.jpg"}) {
+    const std::wstring path = TestFilePath(name);
+    ASSERT_TRUE(ExportAs(picture, path)) << name;
+    // Pixels per metre round to 5669, which reads 143.99.
+    EXPECT_NEAR(FileDotsPerInch(path), 144.0, 0.05) << name;
+    DeleteFileW(path.c_str());
+  }
+}
+
+TEST_F(PlatformExportTest, ACancelOrAnUnwritableFileFailsAndLeavesNothing) {
+  ObjectRef picture = BlockPicture();
+  const std::wstring folder = TestFilePath("no-such-folder");
+  RemoveDirectoryW(folder.c_str());
+  const std::wstring inside = folder + L"\\x.png";
+  DialogWatcher::Seen seen;
+  // The dialog refuses the folder with a box of its own; both are cancelled.
+  EXPECT_FALSE(ExportAs(picture, inside, &seen, 1500));
+  EXPECT_FALSE(FileExists(inside));
+  EXPECT_EQ(ThePlatformMediaBackend().LiveHandles(), 0u);
+
+  // A file the encoder cannot open for writing.
+  const std::wstring locked = TestFilePath("locked.png");
+  HANDLE holder = CreateFileW(locked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  QuickTimeBackend& backend = CurrentQuickTimeBackend();
+  QtComponent importer = nullptr;
+  ASSERT_EQ(backend.OpenDefaultComponent(FourCharCode("grip"), FourCharCode("PICT"), &importer), 0);
+  QtHandle pict = PictureToQuickTimePicture(picture.get());
+  ASSERT_NE(pict, nullptr);
+  QtHandle data = backend.NewHandle(backend.HandleSize(pict) + 512);
+  std::memset(*data, 0, 512);
+  std::memcpy(*data + 512, *pict, backend.HandleSize(pict));
+  EXPECT_EQ(backend.ImporterSetDataHandle(importer, data), 0);
+  EXPECT_NE(backend.ImporterExportImageFile(importer, FourCharCode("PNGf"), 0,
+                                            Utf8OfTestPath(locked).c_str()), 0);
+  // A format export does not know, and data that is no picture.
+  EXPECT_NE(backend.ImporterExportImageFile(importer, FourCharCode("PICT"), 0,
+                                            Utf8OfTestPath(TestFilePath("x.pict")).c_str()), 0);
+  std::memset(*data + 512, 0, 40);
+  EXPECT_NE(backend.ImporterSetDataHandle(importer, data), 0);
+  backend.CloseComponent(importer);
+  backend.DisposeHandle(data);
+  backend.DisposeHandle(pict);
+  CloseHandle(holder);
+  DeleteFileW(locked.c_str());
+}
+
+TEST_F(PlatformExportTest, SaveAsJPEGAndTheDatabaseCodecRoundTripTheBlocks) {
+  ObjectRef picture = BlockPicture();
+  const std::wstring path = TestFilePath("saved.jpg");
+  DeleteFileW(path.c_str());
+  StringRef text = StringRef::Adopt(StringFromUTF8(Utf8OfTestPath(path).c_str()));
+  ObjectRef item = ObjectRef::Adopt(RuntimeGetFolderItem(text.get()));
+  CallMethod(item.get(), "SaveAsJPEG", picture.get());
+  EXPECT_LE(LargestDifference(path), kJPEGBound);
+  EXPECT_GE(LargestDifference(path), 0);
+  DeleteFileW(path.c_str());
+
+  StringRef bytes;
+  ASSERT_TRUE(EncodeJPEGThroughFile(picture.get(), bytes.out()));
+  ASSERT_GT(StringLength(bytes.get()), 4u);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(StringData(bytes.get())), 3), "\xFF\xD8\xFF");
+  ObjectRef decoded = ObjectRef::Adopt(DecodeJPEGThroughFile(bytes.get()));
+  const int largest = LargestDifference(NativeOf(decoded));
+  EXPECT_GE(largest, 0);
+  EXPECT_LE(largest, kJPEGBound);
+}

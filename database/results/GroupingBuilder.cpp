@@ -2,7 +2,6 @@
 #include "database/results/GroupingBuilder.h"
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -68,25 +67,28 @@ class Grouper {
   std::vector<Aggregate> aggregates_;
 };
 
-bool SameGroup(const DBValueView& key, const std::string& keyBytes, const DBValueView& value) {
-  return key.type == value.type && keyBytes.size() == value.length &&
-         (value.length == 0 || std::memcmp(keyBytes.data(), value.data, value.length) == 0);
+// The sort's comparison, so values the sort puts together (0 and -0, 1 and
+// 1.0) are one group, and NULL and '' stay two.
+bool SameGroup(int32_t keyType, const std::string& keyBytes, const DBValueView& value) {
+  const DBValueView key{keyType, reinterpret_cast<const uint8_t*>(keyBytes.data()),
+                        uint32_t(keyBytes.size())};
+  return CompareValues(key, value) == 0;
 }
 
 bool Grouper::Drain(BuilderSource& source, bool hasGroupColumn, int32_t groupColumn,
                     RowSpool* out) {
   bool open = false;
-  DBValueView key;
+  int32_t keyType = kDBNull;
   std::string keyBytes;
   while (!source.AtEnd()) {
     if (hasGroupColumn) {
       const CursorValue value = source.Value(groupColumn);
-      if (open && !SameGroup(key, keyBytes, value.view())) {
+      if (open && !SameGroup(keyType, keyBytes, value.view())) {
         if (!Emit(out)) return false;
         open = false;
       }
       if (!open) {
-        key.type = value.view().type;
+        keyType = value.view().type;
         keyBytes.assign(reinterpret_cast<const char*>(value.view().data), value.view().length);
       }
     }

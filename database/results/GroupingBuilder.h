@@ -4,9 +4,9 @@
 // groups as a sorted result's rows.
 //
 // With a group column the source comes sorted on it, and a group is a run
-// of rows whose group values have the same type code, length and bytes (so
-// NULL and '' are two groups); without one all rows are one group, and an
-// empty source gives no row.
+// of rows whose group values compare equal in the sort's order (ValueOrder.h:
+// 0 and -0, 1 and 1.0 are one group; NULL and '' are two); without one all
+// rows are one group, and an empty source gives no row.
 //
 // Columns (kinds as the builder slot's: 0 plain, 1 COUNT, 2 AVG, 3 SUM,
 // 4 MIN, 5 MAX; anything else reads as plain): a plain column shows its

@@ -4,21 +4,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/SmartRef.h"
-#include "core/string.h"
-#include "files/FileStreams.h"
+#include <utility>
 
 namespace {
 
 constexpr int64_t kSpoolLimit = 0x7FFFFFFF;
 constexpr size_t kSpoolJumpFill = 4 * 1024;
-
-FileStreamPtr TemporaryStream() {
-  std::unique_ptr<Win32FileStream> stream = NewFileStream();
-  StringRef none = StringRef::Adopt(StringFromASCII(""));
-  if (!stream || !stream->OpenTemporary(none.get())) return nullptr;
-  return stream;
-}
 
 SpoolStreamFactory gFactory = nullptr;
 
@@ -31,7 +22,7 @@ SpoolStreamFactory SetSpoolStreamFactory(SpoolStreamFactory factory) {
 // ---- SpoolFile ---------------------------------------------------------------------------
 
 std::unique_ptr<SpoolFile> SpoolFile::Make() {
-  FileStreamPtr stream = gFactory ? gFactory() : TemporaryStream();
+  FileStreamPtr stream = gFactory ? gFactory() : NewTemporarySpoolStream();
   if (!stream) return nullptr;
   return std::make_unique<SpoolFile>(std::move(stream));
 }

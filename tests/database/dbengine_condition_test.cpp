@@ -1,0 +1,132 @@
+// What each kind of row condition means, checked against a model: every
+// order operator on every comparable type, with neighbours that differ in
+// one part only (a month, a minute, a last letter); text modes; LIKE at its
+// edges; and a case-blind "=" on a key column, which must not be a seek.
+#include <vector>
+
+#include "tests/database/dbengine_support.h"
+
+namespace {
+
+class DbEngineCondition : public DbEngineTest {
+ protected:
+  // The ids (joined by ",") of the rows of `table` the filter selects.
+  std::string Ids(const char* table, DBFilterRecord* filter) {
+    std::string ids;
+    for (const std::string& row : RowTexts(OpenTableCursor(*db_, S(table), Named("id"), filter)))
+      ids += (ids.empty() ? "" : ",") + row;
+    return ids;
+  }
+  // A table of id (the key) and v of the type, row i holding values[i], and
+  // one more row with v NULL.
+  void MakeTable(const char* name, int32_t type, const std::vector<const char*>& values) {
+    ASSERT_TRUE(Create(name, {{"id", 3}, {"v", type}}, {0})) << Error();
+    for (size_t i = 0; i <= values.size(); ++i) {
+      const std::string id = std::to_string(i);
+      ASSERT_TRUE(Insert(name, {{"id", id.c_str()}, {"v", i < values.size() ? values[i] : nullptr}}))
+          << Error();
+    }
+  }
+};
+
+TEST_F(DbEngineCondition, OrderOperatorsFollowEachTypesOrder) {
+  // Each domain in ascending order; neighbours differ in one part.
+  const struct {
+    const char* table;
+    int32_t type;
+    std::vector<const char*> values;
+  } domains[] = {
+      {"small", 2, {"-32768", "-5", "0", "7", "32767"}},
+      {"whole", 3, {"-2147483648", "-1", "0", "1", "2147483647"}},
+      {"single", 6, {"-1.5", "0.1", "0.5", "3.25"}},
+      {"real", 7, {"-1e300", "-2.5", "0", "2.5", "1e300"}},
+      {"day", 8, {"1999-12-31", "2024-01-05", "2024-02-04", "2024-02-05", "2024-11-01", "2025-01-01"}},
+      {"clock", 9, {"09:59:59", "10:00:59", "10:01:00", "10:01:01", "23:00:00"}},
+      {"text", 5, {"A", "B", "ab", "abc", "abd", "b"}},
+  };
+  const char* names[] = {"=", "<", ">", "<=", ">=", "<>"};
+  for (const auto& domain : domains) {
+    MakeTable(domain.table, domain.type, domain.values);
+    for (size_t probe = 0; probe < domain.values.size(); ++probe) {
+      for (int32_t op = kDBOpEqual; op <= kDBOpNotEqual; ++op) {
+        std::string expected;
+        for (size_t row = 0; row < domain.values.size(); ++row) {
+          const bool holds = op == kDBOpEqual ? row == probe : op == kDBOpLess ? row < probe
+                             : op == kDBOpGreater ? row > probe : op == kDBOpLessEqual ? row <= probe
+                             : op == kDBOpGreaterEqual ? row >= probe : row != probe;
+          if (holds) expected += (expected.empty() ? "" : ",") + std::to_string(row);
+        }
+        EXPECT_EQ(expected, Ids(domain.table, C("v", op, domain.values[probe])))
+            << domain.table << " v " << names[op] << " " << domain.values[probe];
+      }
+    }
+    // Only IS NULL holds for the NULL row.
+    EXPECT_EQ(std::to_string(domain.values.size()), Ids(domain.table, C("v", kDBOpIsNull)));
+  }
+}
+
+TEST_F(DbEngineCondition, TextModesChangeOnlyTheCaseOfTheirSide) {
+  MakeTable("text", 5, {"A", "B", "ab", "abc", "abd", "b"});
+  const struct {
+    int32_t op;
+    const char* value;
+    int32_t mode;
+    const char* ids;
+  } cases[] = {
+      {kDBOpEqual, "AB", 1, "2"},      {kDBOpEqual, "aBc", 1, "3"},   {kDBOpLess, "b", 1, "0,2,3,4"},
+      {kDBOpGreaterEqual, "ABD", 1, "1,4,5"},
+      {kDBOpEqual, "ab", 2, ""},       {kDBOpEqual, "AB", 2, "2"},    {kDBOpEqual, "b", 3, "1,5"},
+      {kDBOpEqual, "B", 3, ""},        {kDBOpNotEqual, "b", 3, "0,2,3,4"},
+      {kDBOpLike, "ab%", 1, "2,3,4"},  {kDBOpLike, "AB_", 2, "3,4"}, {kDBOpLike, "a%", 3, "0,2,3,4"},
+      {kDBOpNotLike, "%b%", 0, "0,1"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.ids, Ids("text", C("v", c.op, c.value, c.mode))) << c.op << " " << c.value << " mode " << c.mode;
+  }
+}
+
+TEST_F(DbEngineCondition, LikeMatchesTheWholeTextAtItsEdges) {
+  const struct {
+    const char* text;
+    const char* pattern;
+    uint8_t mode;
+    bool matches;
+  } cases[] = {
+      {"abc", "abc%", kDBTextExact, true},   {"abc", "%abc", kDBTextExact, true},
+      {"abc", "%%abc%%", kDBTextExact, true}, {"abc", "abc", kDBTextExact, true},
+      {"abc", "ab", kDBTextExact, false},     {"ab", "abc", kDBTextExact, false},
+      {"ab", "ab_", kDBTextExact, false},     {"abc", "a_c", kDBTextExact, true},
+      {"", "%", kDBTextExact, true},          {"", "_", kDBTextExact, false},
+      {"", "", kDBTextExact, true},           {"a", "", kDBTextExact, false},
+      {"abcabd", "%abd", kDBTextExact, true}, {"abcab", "%ab%c", kDBTextExact, false},
+      {"ABC", "abc", kDBTextExact, false},    {"ABC", "abc", kDBTextNoCase, true},
+      {"abc", "ABC", kDBTextUpper, true},     {"abc", "abc", kDBTextUpper, false},
+      {"ABC", "abc", kDBTextLower, true},     {"a%c", "a%c", kDBTextExact, true},
+  };
+  for (const auto& c : cases) {
+    const std::string text = c.text, pattern = c.pattern;
+    EXPECT_EQ(c.matches, MatchesLike(reinterpret_cast<const uint8_t*>(text.data()), text.size(),
+                                     reinterpret_cast<const uint8_t*>(pattern.data()), pattern.size(),
+                                     c.mode))
+        << "'" << text << "' LIKE '" << pattern << "' mode " << int(c.mode);
+  }
+}
+
+// A seek finds the exact key bytes; a comparison with a case rule has to
+// walk.
+TEST_F(DbEngineCondition, ACaseBlindEqualOnAKeyFindsEveryCase) {
+  ASSERT_TRUE(Create("k", {{"t", 5}, {"id", 3}}, {0}));
+  const char* keys[] = {"APPLE", "Apple", "apple", "b"};
+  for (size_t i = 0; i < std::size(keys); ++i)
+    ASSERT_TRUE(Insert("k", {{"t", keys[i]}, {"id", std::to_string(i).c_str()}}));
+  for (bool seek : {false, true}) {
+    SetKeyPrefixSeek(seek);
+    EXPECT_EQ("0,1,2", Ids("k", C("t", kDBOpEqual, "apple", 1))) << seek;
+    EXPECT_EQ("0,1,2", Ids("k", C("t", kDBOpEqual, "APPLE", 2))) << seek;
+    EXPECT_EQ("0,1,2", Ids("k", And(C("t", kDBOpEqual, "aPPle", 1), C("id", kDBOpLess, "9")))) << seek;
+    EXPECT_EQ("2", Ids("k", C("t", kDBOpEqual, "apple"))) << seek;
+  }
+  SetKeyPrefixSeek(true);
+}
+
+}  // namespace

@@ -2,6 +2,7 @@
 // methods and by real clicks on its buttons.
 #include <algorithm>
 
+#include "database/results/ValueOrder.h"
 #include "tests/database/datacontrol_support.h"
 
 TEST(DataControlGeometry, ButtonsAreAsWideAsTheHeightAFifthOfTheWidthOr35AtMost) {
@@ -140,4 +141,32 @@ TEST_F(DataControlTest, AListSelectsTheRowOfTheFieldIgnoringCaseAndIsDisabledWhe
   SetProperty<bool>(Data(), "ReadOnly", true);
   EXPECT_FALSE(GetProperty<bool>(window_->Control("ColorList"), "Enabled"));
   EXPECT_FALSE(GetProperty<bool>(window_->Control("ColorPopup"), "Enabled"));
+}
+
+// An ordered query is sorted when it runs; moving back and counting rewind
+// its rows, until a change through the database makes the next move run it
+// again and show the new order.
+TEST_F(DataControlTest, AnOrderedQueryIsSortedOnceUntilTheDatabaseChanges) {
+  Open(Descriptions("people", "select * from people order by name desc"));
+  const uint64_t opened = ValueCompareCount();
+  EXPECT_EQ(RecordCount(), 3);
+  Call("MoveLast");
+  Call("MovePrevious");
+  EXPECT_EQ(Shown("NameField"), "Bob");
+  Call("MoveFirst");
+  EXPECT_EQ(Shown("NameField"), "Cy");
+  Call("MoveNext");
+  EXPECT_EQ(ValueCompareCount(), opened) << "sorted again without a change";
+
+  Exec("update people set name = 'Al' where id = 3");
+  Call("MovePrevious");
+  EXPECT_GT(ValueCompareCount(), opened);
+  EXPECT_EQ(Row(), 1);
+  EXPECT_EQ(Shown("NameField"), "Bob");
+  Call("MoveLast");
+  EXPECT_EQ(Shown("NameField"), "Al");
+  // A new query text waits for the next move, as before.
+  SetProperty<StringRecord*>(Data(), "SQLQuery", Text("select * from people order by name").get());
+  Call("MovePrevious");
+  EXPECT_EQ(Shown("NameField"), "Ann");
 }

@@ -230,6 +230,17 @@ TEST_F(DbResultOrder, ASorterRefusesRowsOfAnotherWidth) {
   EXPECT_EQ(Rows(sorted.get()), (std::vector<std::string>{RowOf({Int(1), Int(2)}), RowOf({Int(2), Int(2)})}));
 }
 
+// A one-integer row costs 28 bytes (10 of row form, 8 for the row, 16 for
+// its value less the header): a budget of 112 holds four.
+TEST_F(DbResultOrder, ARunHoldsWhatItsBudgetAllows) {
+  RowSorter sorter(nullptr, 0, 1, {112, 64});
+  for (int32_t i = 0; i < 9; ++i) ASSERT_TRUE(sorter.Add(RowOf({Int(9 - i)})));
+  EXPECT_EQ(2u, sorter.RunCount());
+  std::unique_ptr<RowSpool> sorted = sorter.Finish();
+  ASSERT_TRUE(sorted);
+  EXPECT_EQ(9, sorted->Count());
+}
+
 // Groups of sorted (g, v) rows, with the aggregate columns reading v.
 std::vector<std::string> Group(const std::vector<std::vector<Value>>& rows, std::vector<int32_t> kinds,
                                int32_t groupColumn) {

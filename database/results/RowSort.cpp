@@ -41,13 +41,29 @@ bool RowSorter::Add(const std::string& row) {
 }
 
 void RowSorter::SortRun() {
+  // Each row's key values, found once: most compares end on them.
+  keyValues_.resize(run_.size() * size_t(keyCount_));
+  for (size_t row = 0; row < run_.size(); ++row) {
+    const RowView view = View(int32_t(row));
+    for (int32_t k = 0; k < keyCount_; ++k)
+      keyValues_[row * size_t(keyCount_) + size_t(k)] = view.Value(keys_[k].column);
+  }
   // Reversed first, so that the stable sort puts the later of equal rows
   // first.
   order_.resize(run_.size());
   for (size_t i = 0; i < order_.size(); ++i) order_[i] = int32_t(order_.size() - 1 - i);
-  std::stable_sort(order_.begin(), order_.end(), [this](int32_t a, int32_t b) {
-    return CompareRows(View(a), View(b), keys_, keyCount_) < 0;
-  });
+  std::stable_sort(order_.begin(), order_.end(),
+                   [this](int32_t a, int32_t b) { return CompareRunRows(a, b) < 0; });
+}
+
+// CompareRows with the keys' values taken from keyValues_.
+int32_t RowSorter::CompareRunRows(int32_t a, int32_t b) const {
+  const DBValueView* x = keyValues_.data() + size_t(a) * size_t(keyCount_);
+  const DBValueView* y = keyValues_.data() + size_t(b) * size_t(keyCount_);
+  for (int32_t k = 0; k < keyCount_; ++k) {
+    if (const int32_t order = CompareValues(x[k], y[k])) return keys_[k].descending ? -order : order;
+  }
+  return CompareRows(View(a), View(b), nullptr, 0);
 }
 
 bool RowSorter::FlushRun() {

@@ -54,6 +54,7 @@ class RowSorter {
     return {runBytes_.data(), runStarts_.data() + size_t(row) * size_t(columns_), columns_};
   }
   void SortRun();
+  int32_t CompareRunRows(int32_t a, int32_t b) const;
   bool FlushRun();
   bool WriteRun(RowSpool* spool) const;
   bool Merge(RowSpool* from, const std::vector<Run>& runs, size_t begin, size_t end,
@@ -70,6 +71,7 @@ class RowSorter {
   std::vector<uint32_t> runStarts_;
   std::vector<RunRow> run_;
   std::vector<int32_t> order_;
+  std::vector<DBValueView> keyValues_;  // keyCount_ per row, while sorting
   int64_t used_ = 0;
   std::unique_ptr<RowSpool> spool_;  // the runs written so far
   std::vector<Run> runs_;

@@ -75,6 +75,8 @@ bool SpoolFile::ReadDirect(int64_t position, uint8_t* out, size_t count) {
 
 bool SpoolFile::ReadAt(int64_t position, void* out, size_t count, ReadBuffer* buffer) {
   if (position < 0 || int64_t(count) > Length() - position || !Flush()) return false;
+  // An empty row reads nothing (and an empty buffer has no bytes to copy).
+  if (count == 0) return true;
   if (!buffer) buffer = &buffer_;
   auto* to = static_cast<uint8_t*>(out);
   const int64_t bufferEnd = buffer->start + int64_t(buffer->bytes.size());

@@ -102,6 +102,7 @@ TEST_F(DbEngineCondition, LikeMatchesTheWholeTextAtItsEdges) {
       {"ABC", "abc", kDBTextExact, false},    {"ABC", "abc", kDBTextNoCase, true},
       {"abc", "ABC", kDBTextUpper, true},     {"abc", "abc", kDBTextUpper, false},
       {"ABC", "abc", kDBTextLower, true},     {"a%c", "a%c", kDBTextExact, true},
+      {"zaZA", "ZAza", kDBTextNoCase, true},  {"zaZA", "zaza", kDBTextLower, true},
   };
   for (const auto& c : cases) {
     const std::string text = c.text, pattern = c.pattern;

@@ -283,6 +283,27 @@ TEST_F(DbResultOrder, GroupsAreRunsOfEqualValuesInTheSortsOrder) {
   EXPECT_EQ(whole, std::vector<std::string>{RowOf({counted(9), Double(7)})});
   EXPECT_TRUE(Group({}, kinds, 0).empty());
   EXPECT_TRUE(Group({}, kinds, -1).empty());
+  // A plain column after an aggregate shows its own column's first value.
+  EXPECT_EQ(Group({{Int(1), Text("x")}, {Int(2), Text("y")}}, {kSQLCount, kSQLPlain}, -1),
+            std::vector<std::string>{RowOf({counted(2), Text("x")})});
+}
+
+// A spool keeps empty rows, and a write that failed fails every later flush
+// rather than leaving a hole in the file.
+TEST_F(DbResultOrder, SpoolsKeepEmptyRowsAndStopAtAFailedWrite) {
+  std::unique_ptr<RowSpool> spool = RowSpool::Make();
+  ASSERT_TRUE(spool->Append("", 0));
+  ASSERT_TRUE(spool->Append("ab", 2));
+  ASSERT_TRUE(spool->Append("", 0));
+  EXPECT_EQ(Rows(spool.get()), (std::vector<std::string>{"", "ab", ""}));
+
+  auto failing = std::make_unique<MemoryFileStream>();
+  failing->faults.writeFails = true;
+  SpoolFile file(std::move(failing));
+  const std::string big(kSpoolBufferSize + 1, 'x');
+  EXPECT_FALSE(file.Append(big.data(), big.size()));
+  EXPECT_FALSE(file.Flush());
+  EXPECT_FALSE(file.Append("y", 1));
 }
 
 }  // namespace

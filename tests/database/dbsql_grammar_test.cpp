@@ -173,6 +173,7 @@ TEST(DbSqlGrammar, SelectReadsItsListTablesAndClauses) {
        "1:* 3:v 2:t.v 4:v 5:v 0:g~ | t t | - | e5 group h1 agg"},
       {"select a from [my table] where b like 'x'", "0:a | my table my table | b like 'x' | h0"},
       {"select a from t order by 12345", "0:a | t t | - | -1 h0"},
+      {"select a from t order by b, t.c desc", "0:a 0:b~ 0:t.c~ | t t | - | e1 e2 desc h2"},
       {"select a from t order by 0", "0:a | t t | - | -1 h0"},
       {"select a from t where", "201 Invalid column/table identifier"},
       {"select a b from t", "200 Expecting ','"},
@@ -270,6 +271,7 @@ TEST(DbSqlGrammar, InsertUpdateAndDeleteReadTheirValues) {
     const char* message;
   } inserts[] = {{"into t (a, b) values (1)", 208, "Mismatched INSERT columns"},
                  {"into t (a) values (1, 2)", 208, "Mismatched INSERT columns"},
+                 {"into t (a) values (1, )", 208, "Mismatched INSERT columns"},
                  {"into t (a) values (,)", 201, "Missing value"},
                  {"into t (a b) values (1)", 200, "Expecting ')'"},
                  {"into t (a) (1)", 200, "Expecting 'VALUES'"},
@@ -317,6 +319,18 @@ TEST(DbSqlGrammar, FiltersSayWhetherTheyDecideAlone) {
       {"a = b or c < 'x'", true, "-", false},
       {"upper(a) like 'x%' or a is null", true, "(a 6 x% f2 or a 8 )", true},
   };
+  // Before resolution a bare name may be a column: it passes no filter.
+  {
+    SQLTokenizer tokens = Tokens("a = b and c < 'x'");
+    SQLCondition condition;
+    SQLError error;
+    ASSERT_TRUE(ParseCondition(tokens, &condition, &error));
+    bool exact = true;
+    const SQLFilter filter = MakeFilter(condition, kEncodingASCII, &exact);
+    EXPECT_FALSE(exact);
+    ASSERT_TRUE(filter.root());
+    EXPECT_EQ("c", StringBytes(filter.root()->column));
+  }
   for (const auto& c : cases) {
     SQLTokenizer tokens = Tokens(c.text);
     SQLCondition condition;

@@ -130,4 +130,38 @@ TEST_F(DbEngineCondition, ACaseBlindEqualOnAKeyFindsEveryCase) {
   SetKeyPrefixSeek(true);
 }
 
+// An integer key is sought only for a value that is a whole number in its
+// range; the walk and the seek agree on every form of the value.
+TEST_F(DbEngineCondition, AnIntegerKeyMatchesWholeNumbersOnly) {
+  ASSERT_TRUE(Create("n", {{"id", 3}, {"s", 2}}, {0}));
+  for (const char* id : {"-2147483648", "0", "1", "2", "3", "2147483647"})
+    ASSERT_TRUE(Insert("n", {{"id", id}, {"s", "7"}}));
+  const struct {
+    const char* value;
+    const char* ids;
+  } cases[] = {{"2", "2"},  {"2.0", "2"},   {"1e0", "1"},         {"2.5", ""},           {"3x", "3"},
+               {" 3", "3"}, {"-0", "0"},    {"2147483648", ""},   {"2147483648x", ""},   {"-2147483649", ""},
+               {"-2147483648", "-2147483648"}};
+  for (bool seek : {false, true}) {
+    SetKeyPrefixSeek(seek);
+    for (const auto& c : cases) {
+      const uint64_t before = TableCursorRowsVisited();
+      EXPECT_EQ(c.ids, Ids("n", C("id", kDBOpEqual, c.value))) << c.value << " " << seek;
+      // A value no key can hold is known before any row is read.
+      if (seek && !*c.ids) EXPECT_EQ(TableCursorRowsVisited(), before) << c.value;
+    }
+  }
+  SetKeyPrefixSeek(true);
+  // A boolean field holds for "true", "false" and numbers (non-zero true).
+  MakeTable("flags", 12, {"false", "true"});
+  const struct {
+    int32_t op;
+    const char* value;
+    const char* ids;
+  } flags[] = {{kDBOpEqual, "TRUE", "1"}, {kDBOpEqual, "-1", "1"}, {kDBOpEqual, "0.5", "1"},
+               {kDBOpEqual, "0", "0"},    {kDBOpNotEqual, "-2", "0"}, {kDBOpEqual, "yes", ""},
+               {kDBOpLess, "true", ""}};
+  for (const auto& c : flags) EXPECT_EQ(c.ids, Ids("flags", C("v", c.op, c.value))) << c.value;
+}
+
 }  // namespace

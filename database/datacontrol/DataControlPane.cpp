@@ -11,6 +11,7 @@
 #include "database/api/DatabaseRecord.h"
 #include "database/api/RecordSet.h"
 #include "database/datacontrol/DataControl.h"
+#include "database/engine/EngineTable.h"
 #include "graphics/GraphicsPort.h"
 #include "ui/PaneFocus.h"
 #include "ui/Theme.h"
@@ -185,8 +186,11 @@ void DataControlPane::OpenQuery() {
 }
 
 bool DataControlPane::RewindKeptResult() {
+  // Only the built-in engine's file changes through this process alone; any
+  // other engine's data may change behind the count.
   if (!cursor_ || !HasQuery() || query_.get() != openedQuery_.get() ||
-      DBDataChangeCount() != openedAt_) {
+      DBDataChangeCount() != openedAt_ ||
+      DatabaseArgument(database_.get())->definition != BuiltInEngineTable()) {
     return false;
   }
   RecordSetFields* set = RecordSetArgument(cursor_.get());

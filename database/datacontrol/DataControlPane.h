@@ -6,10 +6,11 @@
 //
 // Rows: after a query the set stands on row 0. Moving forward moves the set;
 // moving back reopens the query and walks forward from the first row. A
-// result that holds its rows itself (sorted or grouped) is rewound instead
-// of run again while a new run could give nothing else: the same query, no
-// change through any database since it ran (DBDataChangeCount), nothing
-// pending on it. RecordCount so counts without sorting twice.
+// result that holds its rows itself (sorted or grouped) from the built-in
+// engine, whose file only this process changes, is rewound instead of run
+// again while a new run could give nothing else: the same query, no change
+// through any database since it ran (DBDataChangeCount), nothing pending on
+// it. RecordCount so counts without sorting twice.
 //
 // Edits: after every push each bound control's value is read back and kept
 // as its snapshot; a control differs when its value now differs from its

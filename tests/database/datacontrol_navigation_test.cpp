@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "database/results/ValueOrder.h"
+#include "testsupport/FakeDBEngine.h"
 #include "tests/database/datacontrol_support.h"
 
 TEST(DataControlGeometry, ButtonsAreAsWideAsTheHeightAFifthOfTheWidthOr35AtMost) {
@@ -169,4 +170,28 @@ TEST_F(DataControlTest, AnOrderedQueryIsSortedOnceUntilTheDatabaseChanges) {
   SetProperty<StringRecord*>(Data(), "SQLQuery", Text("select * from people order by name").get());
   Call("MovePrevious");
   EXPECT_EQ(Shown("NameField"), "Ann");
+}
+
+// Another engine's data may change behind this process: its query runs
+// again at every move back, even when its result could be rewound.
+TEST_F(DataControlTest, AnotherEnginesQueryRunsAgainOnEachMoveBack) {
+  FakeDBEngine engine;
+  int selects = 0;
+  engine.select = [&](const std::string&) {
+    ++selects;
+    FakeRows rows = {{FakeInteger(1), FakeText("a")}, {FakeInteger(2), FakeText("b")}};
+    return engine.AddCursor({"id", "name"}, rows, FakeAllSlotsBut({kCursorEdit})).NewSet();
+  };
+  ObjectRef builtIn = std::move(db_);
+  db_ = ObjectRef::Adopt(engine.NewDatabase());
+  Open();
+  Call("MoveNext");
+  EXPECT_EQ(Shown("NameField"), "b");
+  const int before = selects;
+  Call("MovePrevious");
+  EXPECT_EQ(selects, before + 1);
+  EXPECT_EQ(Shown("NameField"), "a");
+  window_.reset();
+  databaseClose(db_.get());
+  db_ = std::move(builtIn);
 }

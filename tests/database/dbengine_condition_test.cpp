@@ -164,4 +164,26 @@ TEST_F(DbEngineCondition, AnIntegerKeyMatchesWholeNumbersOnly) {
   for (const auto& c : flags) EXPECT_EQ(c.ids, Ids("flags", C("v", c.op, c.value))) << c.value;
 }
 
+// A field the row cannot give whole (a damaged record) is neither NULL nor
+// NOT NULL, and no comparison holds for it; a record with an unknown case
+// rule is refused.
+class DamagedRow : public DBRowAccess {
+ public:
+  DBFieldLookup Field(const DBCondition&, DBFieldValue*) override { return DBFieldLookup::kDamaged; }
+  bool Blob(int32_t, std::vector<uint8_t>*) override { return false; }
+};
+
+TEST_F(DbEngineCondition, ADamagedFieldHoldsForNoComparison) {
+  DamagedRow row;
+  for (int32_t op = kDBOpEqual; op <= kDBOpIsNotNull; ++op) {
+    DBConditionTree tree;
+    ASSERT_TRUE(tree.Build(C("v", op, "x")));
+    EXPECT_FALSE(tree.Holds(row)) << op;
+  }
+  DBConditionTree tree;
+  EXPECT_TRUE(tree.Build(C("v", kDBOpEqual, "x", 3)));
+  EXPECT_FALSE(tree.Build(C("v", kDBOpEqual, "x", 4)));
+  EXPECT_FALSE(tree.Build(C("v", kDBOpEqual, "x", -1)));
+}
+
 }  // namespace

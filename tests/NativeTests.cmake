@@ -39,9 +39,21 @@ target_link_libraries(native_engine PUBLIC native_storage)
 native_unit_tests(native_dbengine_tests
                   SOURCES ${t}/database/dbstore_support.cpp ${t}/database/dbengine_catalog_test.cpp
                           ${t}/database/dbengine_blob_test.cpp ${t}/database/dbengine_cursor_test.cpp
+                          ${t}/database/dbengine_condition_test.cpp
                   LIBS native_engine)
 target_compile_definitions(native_dbengine_tests PRIVATE
                            DBSTORE_FILES="${t}/database/dbstore-files")
+
+# The query results' portable core: value order, the sort's runs and merges,
+# the grouping, over spools in memory.
+set(native_results_units ValueOrder RowSpool RowSort RowGrouping)
+list(TRANSFORM native_results_units PREPEND ${CMAKE_SOURCE_DIR}/database/results/)
+list(TRANSFORM native_results_units APPEND .cpp)
+add_library(native_results STATIC ${native_results_units}
+                                  ${CMAKE_SOURCE_DIR}/testsupport/native/NativeSpoolStream.cpp)
+target_link_libraries(native_results PUBLIC native_engine native_testsupport)
+native_unit_tests(native_dbresult_tests SOURCES ${t}/database/dbresult_order_test.cpp
+                  LIBS native_results)
 
 # The stream forms and the buffer layer over files in memory, and the block
 # map of virtual volumes (the rest of tests/files reads back through Win32).
@@ -53,7 +65,7 @@ native_unit_tests(native_files_tests
 # The other portable units compile here too, warnings as errors: the native
 # build is where a <windows.h> reaching them shows.
 set(native_checked_units graphics/WaveChunks
-                         database/sql/SQLRowCheck database/results/ValueOrder files/ResourceFork
+                         database/sql/SQLRowCheck files/ResourceFork
                          files/FileTypes files/FolderItemImp files/Win32PathText files/SaveInfo
                          controls/ListColumnModel controls/StableSort controls/StyleRecord
                          graphics/PrinterSetupString)
@@ -88,6 +100,7 @@ list(TRANSFORM native_sql_units APPEND .cpp)
 add_library(native_sql STATIC ${native_sql_units})
 target_link_libraries(native_sql PUBLIC native_core)
 native_fuzz_target(sql SOURCES ${f}/sql_fuzz.cpp LIBS native_sql CORPUS ${f}/corpus/sql)
+native_unit_tests(native_dbsql_tests SOURCES ${t}/database/dbsql_grammar_test.cpp LIBS native_sql)
 # The virtual-volume container and its file system; seeds from VHFS itself.
 add_library(native_volume STATIC ${CMAKE_SOURCE_DIR}/files/VFSCore.cpp
                                  ${CMAKE_SOURCE_DIR}/files/VHFS.cpp ${CMAKE_SOURCE_DIR}/files/BlockMap.cpp)
@@ -105,6 +118,8 @@ native_fuzz_target(rotation SOURCES ${f}/rotation_fuzz.cpp LIBS native_rotation
 add_library(native_emf STATIC ${CMAKE_SOURCE_DIR}/graphics/EmfRecords.cpp)
 target_link_libraries(native_emf PUBLIC native_core)
 native_fuzz_target(emf SOURCES ${f}/emf_fuzz.cpp LIBS native_emf CORPUS ${f}/corpus/emf)
+# The sort and the grouping against a stable-sort model.
+native_fuzz_target(sort SOURCES ${f}/sort_fuzz.cpp LIBS native_results CORPUS ${f}/corpus/sort)
 # The seed writer: make_corpus tests/fuzz/corpus renews the committed seeds.
 add_executable(make_corpus ${f}/make_corpus.cpp ${t}/database/dbstore_support.cpp
                            ${CMAKE_SOURCE_DIR}/testsupport/EmfWriter.cpp)

@@ -69,13 +69,34 @@ CursorValue::~CursorValue() {
   if (read_) CallProcedure(table_ ? table_->words : nullptr, handle_, kCursorReleaseValue);
 }
 
+// ---- Change counts ---------------------------------------------------------------
+
+namespace {
+
+uint32_t gDataChanges = 0;
+uint32_t gCatalogChanges = 0;
+
+void DataChanges() { ++gDataChanges; }
+void CatalogChanges() {
+  ++gDataChanges;
+  ++gCatalogChanges;
+}
+
+}  // namespace
+
+uint32_t DBDataChangeCount() { return gDataChanges; }
+uint32_t DBCatalogChangeCount() { return gCatalogChanges; }
+
 // ---- Engine ------------------------------------------------------------------------
 
 bool EngineSlots::Has(DBEngineSlot slot) const {
   return SlotOf<void*>(Words(), handle_, slot) != nullptr;
 }
 
-void EngineSlots::CloseDatabase() const { CallProcedure(Words(), handle_, kEngineCloseDatabase); }
+void EngineSlots::CloseDatabase() const {
+  CatalogChanges();
+  CallProcedure(Words(), handle_, kEngineCloseDatabase);
+}
 
 RuntimeObject* EngineSlots::TableSchema() const {
   return CallSlot<RuntimeObject*>(Words(), handle_, kEngineTableSchema, nullptr);
@@ -90,15 +111,18 @@ RuntimeObject* EngineSlots::SelectSQL(StringRecord* text) const {
 }
 
 void EngineSlots::ExecuteSQL(StringRecord* text) const {
+  CatalogChanges();
   CallProcedure(Words(), handle_, kEngineExecuteSQL, text);
 }
 
 void EngineSlots::InsertRecord(StringRecord* table, DBRecordColumn* columns) const {
+  DataChanges();
   CallProcedure(Words(), handle_, kEngineInsertRecord, table, columns);
 }
 
 void EngineSlots::CreateTable(StringRecord* table, DBColumnDefinition* columns,
                               const uint8_t* keys, int32_t keyCount) const {
+  CatalogChanges();
   CallProcedure(Words(), handle_, kEngineCreateTable, table, columns, keys, keyCount);
 }
 
@@ -109,10 +133,12 @@ RuntimeObject* EngineSlots::OpenTableCursor(StringRecord* table, DBColumnSelecti
 }
 
 void EngineSlots::AddColumn(StringRecord* table, DBColumnDefinition* column) const {
+  CatalogChanges();
   CallProcedure(Words(), handle_, kEngineAddColumn, table, column);
 }
 
 void EngineSlots::UpdateFields(DBFieldChange* changes) const {
+  DataChanges();
   CallProcedure(Words(), handle_, kEngineUpdateFields, changes);
 }
 
@@ -124,9 +150,15 @@ StringRecord* EngineSlots::GetLastErrorString() const {
   return CallSlot<StringRecord*>(Words(), handle_, kEngineGetLastErrorString, nullptr);
 }
 
-void EngineSlots::Commit() const { CallProcedure(Words(), handle_, kEngineCommit); }
+void EngineSlots::Commit() const {
+  DataChanges();
+  CallProcedure(Words(), handle_, kEngineCommit);
+}
 
-void EngineSlots::Rollback() const { CallProcedure(Words(), handle_, kEngineRollback); }
+void EngineSlots::Rollback() const {
+  CatalogChanges();
+  CallProcedure(Words(), handle_, kEngineRollback);
+}
 
 StringRecord* EngineSlots::GetProperty(StringRecord* name) const {
   return CallSlot<StringRecord*>(Words(), handle_, kEngineGetProperty, nullptr, name);
@@ -164,7 +196,10 @@ bool CursorSlots::MoveNext() const {
   return CallSlot<BooleanResult>(Words(), handle_, kCursorMoveNext, 0) != 0;
 }
 
-void CursorSlots::DeleteRecord() const { CallProcedure(Words(), handle_, kCursorDeleteRecord); }
+void CursorSlots::DeleteRecord() const {
+  DataChanges();
+  CallProcedure(Words(), handle_, kCursorDeleteRecord);
+}
 
 bool CursorSlots::GetColumnLocator(int32_t column, DBColumnLocator* locator) const {
   const char* name = nullptr;
@@ -184,6 +219,7 @@ bool CursorSlots::GetColumnLocator(int32_t column, DBColumnLocator* locator) con
 }
 
 void CursorSlots::Update(DBPendingValue* values) const {
+  DataChanges();
   CallProcedure(Words(), handle_, kCursorUpdate, values);
 }
 

@@ -219,6 +219,17 @@ struct DBColumnLocator {
   std::string condition;  // selects the current row
 };
 
+// Change counts, for the whole process: every call below that may change a
+// database moves the data count (rows written or deleted, commit, rollback,
+// a table made or widened, an SQL statement run, a database closed); those
+// that may change a schema (a table made or widened, rollback, an SQL
+// statement, a database closed) move the catalog count too. A reader that
+// keeps what it read (a DataControl's sorted rows, the field names a
+// statement is checked against) may use it again while the count it read
+// it at stands.
+uint32_t DBDataChangeCount();
+uint32_t DBCatalogChangeCount();
+
 class EngineSlots {
  public:
   EngineSlots(const DBEngineDefinition* table, DBHandle handle) : table_(table), handle_(handle) {}

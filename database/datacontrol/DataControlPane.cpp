@@ -11,6 +11,7 @@
 #include "database/api/DatabaseRecord.h"
 #include "database/api/RecordSet.h"
 #include "database/datacontrol/DataControl.h"
+#include "database/engine/EngineTable.h"
 #include "graphics/GraphicsPort.h"
 #include "ui/PaneFocus.h"
 #include "ui/Theme.h"
@@ -180,6 +181,32 @@ void DataControlPane::OpenQuery() {
   if (!HasQuery()) return;
   cursor_ = ObjectRef::Adopt(databaseSelect(database_.get(), query_.get()));
   BeginRecordEdit();
+  openedQuery_ = query_;
+  openedAt_ = DBDataChangeCount();
+}
+
+bool DataControlPane::RewindKeptResult() {
+  // Only the built-in engine's file changes through this process alone; any
+  // other engine's data may change behind the count.
+  if (!cursor_ || !HasQuery() || query_.get() != openedQuery_.get() ||
+      DBDataChangeCount() != openedAt_ ||
+      DatabaseArgument(database_.get())->definition != BuiltInEngineTable()) {
+    return false;
+  }
+  RecordSetFields* set = RecordSetArgument(cursor_.get());
+  const CursorSlots slots = RecordSetCursor(set);
+  if (!set->handle || set->owner != database_.get() || set->pending || slots.Has(kCursorEdit) ||
+      !slots.Has(kCursorMoveFirst)) {
+    return false;
+  }
+  // What a new run does on its way: the database's error cleared, the set on
+  // its first row, not yet edited.
+  DatabaseClearError(database_.get());
+  cursorMoveFirst(cursor_.get());
+  set->editing = 0;
+  locked_ = false;
+  BeginRecordEdit();
+  return true;
 }
 
 void DataControlPane::Requery() {
@@ -210,7 +237,7 @@ int32_t DataControlPane::CountRecords() {
 
 void DataControlPane::SeekRow(int32_t row) {
   row_ = row;
-  OpenQuery();
+  if (!RewindKeptResult()) OpenQuery();
   if (!cursor_) return;
   // A row past the last leaves the set past its last record: row_ then is
   // the number of records.

@@ -5,7 +5,12 @@
 // inserted and deleted.
 //
 // Rows: after a query the set stands on row 0. Moving forward moves the set;
-// moving back reopens the query and walks forward from the first row.
+// moving back reopens the query and walks forward from the first row. A
+// result that holds its rows itself (sorted or grouped) from the built-in
+// engine, whose file only this process changes, is rewound instead of run
+// again while a new run could give nothing else: the same query, no change
+// through any database since it ran (DBDataChangeCount), nothing pending on
+// it. RecordCount so counts without sorting twice.
 //
 // Edits: after every push each bound control's value is read back and kept
 // as its snapshot; a control differs when its value now differs from its
@@ -145,6 +150,9 @@ class DataControlPane : public SubPane {
   bool Gone() const { return IsClosing() || !cursor_; }
   int32_t DatabaseError() const;
   bool HasQuery() const;
+  // Rewinds the set to its first row as a new run would leave it; false
+  // when the query has to run again.
+  bool RewindKeptResult();
   // The set stands past its last record (a set is open).
   bool AtEnd() const;
   void CloseSet();
@@ -176,6 +184,8 @@ class DataControlPane : public SubPane {
   std::vector<StringRef> fieldNames_;
   uint8_t fieldNamesLoaded_ = 0;
   ObjectRef cursor_;
+  StringRef openedQuery_;  // the query text the set was made from
+  uint32_t openedAt_ = 0;  // DBDataChangeCount when it was made
   int32_t row_ = 0;
   int16_t alignment_ = 0;
   uint32_t colour_ = 0;

@@ -9,14 +9,11 @@ BuilderSource::BuilderSource(RuntimeObject* set)
     : set_(ObjectRef::Retain(set)), database_(ObjectRef::Retain(RecordSetOwner(set))),
       fields_(ObjectFields<RecordSetFields>(set)) {}
 
-int64_t BuilderSource::Capture(std::string* row, int32_t columns) const {
-  int64_t charge = 8;
+void BuilderSource::Capture(std::string* row, int32_t columns) const {
   for (int32_t column = 0; column < columns; ++column) {
     const CursorValue value = Value(column);
     AppendRowValue(row, value.view());
-    charge += int64_t(value.view().length) + 16;
   }
-  return charge;
 }
 
 bool BuilderSource::Next() {

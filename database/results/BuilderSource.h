@@ -28,9 +28,8 @@ class BuilderSource {
   int32_t ColumnCount() const { return RecordSetCursor(fields_).ColumnCount(); }
   CursorValue Value(int32_t column) const { return RecordSetCursor(fields_).ColumnValue(column); }
   // Appends the first `columns` values of the current row in the row form
-  // (ValueOrder.h); gives what the row costs a sort's memory budget: each
-  // value its length and 16 bytes, the row 8.
-  int64_t Capture(std::string* row, int32_t columns) const;
+  // (ValueOrder.h).
+  void Capture(std::string* row, int32_t columns) const;
   // Moves to the next row and runs one background step; false when the set
   // was closed meanwhile.
   bool Next();

@@ -1,133 +1,31 @@
-// The grouping: one pass over the source, one spool row per group.
+// The grouping of a source set: its rows through a RowGrouper into a spool
+// of group rows.
 #include "database/results/GroupingBuilder.h"
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "database/api/DBValue.h"
 #include "database/results/BuilderSource.h"
+#include "database/results/RowGrouping.h"
 #include "database/results/SpooledResult.h"
-#include "database/results/ValueOrder.h"
-#include "database/sql/SQLStatements.h"
 
 namespace {
 
-bool IsNumber(int32_t type) {
-  return type == kDBSmallInt || type == kDBInteger || type == kDBFloat || type == kDBDouble;
-}
-
-struct Aggregate {
-  int32_t kind;
-  int32_t rows = 0;
-  double sum = 0;
-  double min = 0;
-  double max = 0;
-  bool numeric = false;  // a numeric value was seen
-
-  void Add(const DBValueView& value) {
-    ++rows;
-    if (kind == kSQLCount || !IsNumber(value.type)) return;
-    const double number = DBValueNumber(value);
-    sum += number;
-    min = numeric ? std::min(min, number) : number;
-    max = numeric ? std::max(max, number) : number;
-    numeric = true;
-  }
-  void Append(std::string* row) const {
-    const double average = rows ? sum / rows : 0;
-    const double* number = kind == kSQLAvg ? &average : kind == kSQLSum ? &sum
-                           : !numeric      ? nullptr
-                           : kind == kSQLMin ? &min : &max;
-    if (kind == kSQLCount) {
-      AppendRowValue(row, {kDBInteger, reinterpret_cast<const uint8_t*>(&rows), sizeof rows});
-    } else if (number) {
-      AppendRowValue(row, {kDBDouble, reinterpret_cast<const uint8_t*>(number), sizeof *number});
-    } else {
-      AppendRowValue(row, {});
-    }
-  }
-};
-
-bool IsAggregate(int32_t kind) { return kind >= kSQLCount && kind <= kSQLMax; }
-
-class Grouper {
- public:
-  Grouper(const int32_t* kinds, int32_t shown) : kinds_(kinds, kinds + shown) {}
-
-  bool Drain(BuilderSource& source, bool hasGroupColumn, int32_t groupColumn, RowSpool* out);
-
- private:
-  void Start(const BuilderSource& source);
-  bool Emit(RowSpool* out) const;
-
-  std::vector<int32_t> kinds_;
-  std::vector<std::string> plain_;  // each plain column's value in the row form
-  std::vector<Aggregate> aggregates_;
-};
-
-bool SameGroup(const DBValueView& key, const std::string& keyBytes, const DBValueView& value) {
-  return key.type == value.type && keyBytes.size() == value.length &&
-         (value.length == 0 || std::memcmp(keyBytes.data(), value.data, value.length) == 0);
-}
-
-bool Grouper::Drain(BuilderSource& source, bool hasGroupColumn, int32_t groupColumn,
-                    RowSpool* out) {
-  bool open = false;
-  DBValueView key;
-  std::string keyBytes;
-  while (!source.AtEnd()) {
-    if (hasGroupColumn) {
-      const CursorValue value = source.Value(groupColumn);
-      if (open && !SameGroup(key, keyBytes, value.view())) {
-        if (!Emit(out)) return false;
-        open = false;
-      }
-      if (!open) {
-        key.type = value.view().type;
-        keyBytes.assign(reinterpret_cast<const char*>(value.view().data), value.view().length);
-      }
-    }
-    if (!open) Start(source);
-    open = true;
-    for (Aggregate& aggregate : aggregates_) {
-      const int32_t column = int32_t(&aggregate - aggregates_.data());
-      if (!IsAggregate(aggregate.kind)) continue;
-      if (aggregate.kind == kSQLCount) {
-        aggregate.Add({});
-      } else {
-        const CursorValue value = source.Value(column);
-        aggregate.Add(value.view());
-      }
-    }
-    if (!source.Next()) return false;
-  }
-  return !open || Emit(out);
-}
-
-void Grouper::Start(const BuilderSource& source) {
-  plain_.assign(kinds_.size(), std::string());
-  aggregates_.clear();
-  for (size_t column = 0; column < kinds_.size(); ++column) {
-    aggregates_.push_back({kinds_[column]});
-    if (IsAggregate(kinds_[column])) continue;
-    const CursorValue value = source.Value(int32_t(column));
-    AppendRowValue(&plain_[column], value.view());
-  }
-}
-
-bool Grouper::Emit(RowSpool* out) const {
+// Every row of the source (its first `columns` values) into the grouper;
+// false when the source was closed meanwhile or a group row was refused.
+bool Drain(BuilderSource& source, int32_t columns, RowGrouper* grouper) {
   std::string row;
-  for (size_t column = 0; column < kinds_.size(); ++column) {
-    if (IsAggregate(kinds_[column])) {
-      aggregates_[column].Append(&row);
-    } else {
-      row += plain_[column];
-    }
+  std::vector<uint32_t> starts;
+  while (!source.AtEnd()) {
+    row.clear();
+    starts.clear();
+    source.Capture(&row, columns);
+    FindRowValues(row, 0, row.size(), &starts);
+    if (!grouper->Add(RowView(row.data(), starts.data(), columns)) || !source.Next()) return false;
   }
-  return out->Append(row.data(), row.size());
+  return grouper->Finish();
 }
 
 }  // namespace
@@ -138,10 +36,14 @@ RuntimeObject* BuildGroupedResult(RuntimeObject* source, const int32_t* kinds, i
   BuilderSource drained(source);
   count = std::max(count, 0);
   const int32_t shown = count - std::clamp(hidden, 0, count);
+  const int32_t group = hasGroupColumn ? groupColumn : -1;
   std::unique_ptr<RowSpool> groups = RowSpool::Make();
-  Grouper grouper(kinds, shown);
-  if (!groups || !grouper.Drain(drained, hasGroupColumn, groupColumn, groups.get()) ||
-      !groups->Flush()) {
+  if (!groups) {
+    drained.Fail();
+    return nullptr;
+  }
+  RowGrouper grouper(kinds, shown, group, groups.get());
+  if (!Drain(drained, std::max(shown, group + 1), &grouper) || !groups->Flush()) {
     drained.Fail();
     return nullptr;
   }

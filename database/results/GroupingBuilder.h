@@ -3,18 +3,7 @@
 // a spool of group rows (left at its end, open), so the four moves walk the
 // groups as a sorted result's rows.
 //
-// With a group column the source comes sorted on it, and a group is a run
-// of rows whose group values have the same type code, length and bytes (so
-// NULL and '' are two groups); without one all rows are one group, and an
-// empty source gives no row.
-//
-// Columns (kinds as the builder slot's: 0 plain, 1 COUNT, 2 AVG, 3 SUM,
-// 4 MIN, 5 MAX; anything else reads as plain): a plain column shows its
-// value in the group's first row; COUNT counts every row of the group
-// (type 3); SUM, MIN and MAX take the numeric values (codes 2, 3, 6, 7) and
-// skip the rest; AVG is SUM / COUNT at the group's end, so it does not
-// depend on row order (type 7 each). SUM of no numeric value is 0; MIN and
-// MAX of none are null, since 0 is a value the data does not hold. Columns
+// The groups and their columns are RowGrouper's (RowGrouping.h). Columns
 // have no names.
 #pragma once
 #include <cstdint>

@@ -4,21 +4,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/SmartRef.h"
-#include "core/string.h"
-#include "files/FileStreams.h"
+#include <utility>
 
 namespace {
 
 constexpr int64_t kSpoolLimit = 0x7FFFFFFF;
 constexpr size_t kSpoolJumpFill = 4 * 1024;
-
-FileStreamPtr TemporaryStream() {
-  std::unique_ptr<Win32FileStream> stream = NewFileStream();
-  StringRef none = StringRef::Adopt(StringFromASCII(""));
-  if (!stream || !stream->OpenTemporary(none.get())) return nullptr;
-  return stream;
-}
 
 SpoolStreamFactory gFactory = nullptr;
 
@@ -31,7 +22,7 @@ SpoolStreamFactory SetSpoolStreamFactory(SpoolStreamFactory factory) {
 // ---- SpoolFile ---------------------------------------------------------------------------
 
 std::unique_ptr<SpoolFile> SpoolFile::Make() {
-  FileStreamPtr stream = gFactory ? gFactory() : TemporaryStream();
+  FileStreamPtr stream = gFactory ? gFactory() : NewTemporarySpoolStream();
   if (!stream) return nullptr;
   return std::make_unique<SpoolFile>(std::move(stream));
 }
@@ -84,6 +75,8 @@ bool SpoolFile::ReadDirect(int64_t position, uint8_t* out, size_t count) {
 
 bool SpoolFile::ReadAt(int64_t position, void* out, size_t count, ReadBuffer* buffer) {
   if (position < 0 || int64_t(count) > Length() - position || !Flush()) return false;
+  // An empty row reads nothing (and an empty buffer has no bytes to copy).
+  if (count == 0) return true;
   if (!buffer) buffer = &buffer_;
   auto* to = static_cast<uint8_t*>(out);
   const int64_t bufferEnd = buffer->start + int64_t(buffer->bytes.size());

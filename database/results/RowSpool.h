@@ -23,6 +23,9 @@
 
 // Makes an open, empty stream (the caller's), or null.
 using SpoolStreamFactory = FileStreamPtr (*)();
+// The default: a temporary file (TemporarySpoolStream.cpp, the one file of
+// the spools that calls the system).
+FileStreamPtr NewTemporarySpoolStream();
 // Installs a factory; null puts the temporary files back. Gives the
 // previous one (null for the default).
 SpoolStreamFactory SetSpoolStreamFactory(SpoolStreamFactory factory);

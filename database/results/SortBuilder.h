@@ -1,14 +1,8 @@
 // ORDER BY: any RecordSet into a sorted result (SpooledResult.h).
 //
 // Rows are read once, to the source's end (the source stays open, at EOF),
-// and captured into a run held in memory under a budget of 640,000 bytes
-// (each value its length and 16 bytes, each row 8). A full run is sorted,
-// stably, and written to the run spool; a row that alone is over the budget
-// becomes a run of its own, whole. At the end the runs are merged, at most
-// 64 at a time, each read through its own buffer. Rows are ordered by
-// CompareRows (ValueOrder.h); rows equal in every column keep the reverse of
-// their source order: within a run the later row first, across runs the
-// later run's row first.
+// and sorted by RowSorter (RowSort.h) with its default budget and merge
+// width.
 //
 // Keys outside the columns compare as null. The sorted result shows the
 // source's names of its first n - hidden columns.

@@ -63,6 +63,13 @@ uint64_t ValueCompareCount() { return gCompares; }
 
 int32_t CompareValues(const DBValueView& a, const DBValueView& b) {
   ++gCompares;
+  // Two integers, the commonest key, need no trip through doubles.
+  if (a.type == kDBInteger && b.type == kDBInteger) {
+    int32_t x, y;
+    std::memcpy(&x, a.data, sizeof x);
+    std::memcpy(&y, b.data, sizeof y);
+    return Sign(int64_t(x) - int64_t(y));
+  }
   const ValueClass left = ClassOf(a.type);
   const ValueClass right = ClassOf(b.type);
   if (left != right) return left < right ? -1 : 1;
@@ -82,8 +89,10 @@ int32_t CompareValues(const DBValueView& a, const DBValueView& b) {
 void AppendRowValue(std::string* row, const DBValueView& value) {
   const auto type = int16_t(value.type);
   const uint32_t length = value.length;
-  row->append(reinterpret_cast<const char*>(&type), sizeof type);
-  row->append(reinterpret_cast<const char*>(&length), sizeof length);
+  char header[sizeof type + sizeof length];
+  std::memcpy(header, &type, sizeof type);
+  std::memcpy(header + sizeof type, &length, sizeof length);
+  row->append(header, sizeof header);
   if (length) row->append(reinterpret_cast<const char*>(value.data), length);
 }
 

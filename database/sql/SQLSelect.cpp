@@ -24,9 +24,10 @@ bool IsTextValue(const DBValueView& value) {
   }
 }
 
-// The field names of the table's schema, in its order.
-bool SchemaNames(RuntimeObject* database, const std::string& table, uint32_t encoding,
-                 std::vector<std::string>* names, SQLError* error) {
+// The field names of the table's schema, in its order, read through the
+// database's schema listing.
+bool ReadSchemaNames(RuntimeObject* database, const std::string& table, uint32_t encoding,
+                     std::vector<std::string>* names, SQLError* error) {
   StringRef name = StringRef::Adopt(NewString(table, encoding));
   ObjectRef schema = ObjectRef::Adopt(databaseFieldSchema(database, name.get()));
   if (!schema) return SQLFail(error, 202, "Invalid table " + table);
@@ -39,6 +40,38 @@ bool SchemaNames(RuntimeObject* database, const std::string& table, uint32_t enc
   }
   cursorClose(schema.get());
   return readable || SQLFail(error, 203, "Internal validation error");
+}
+
+// The names last read for one database, kept while no schema can have
+// changed: the catalog count stands (a database closes before it goes, which
+// moves the count, so a new one at the same address finds nothing).
+struct KeptSchemas {
+  static constexpr size_t kMostTables = 16;
+  struct Table {
+    std::string name;
+    uint32_t encoding;
+    std::vector<std::string> fields;
+  };
+  RuntimeObject* database = nullptr;
+  uint32_t catalog = 0;
+  std::vector<Table> tables;
+};
+
+bool SchemaNames(RuntimeObject* database, const std::string& table, uint32_t encoding,
+                 std::vector<std::string>* names, SQLError* error) {
+  static KeptSchemas kept;
+  const uint32_t catalog = DBCatalogChangeCount();
+  if (kept.database != database || kept.catalog != catalog) kept = {database, catalog, {}};
+  for (const KeptSchemas::Table& entry : kept.tables) {
+    if (entry.encoding == encoding && entry.name == table) {
+      *names = entry.fields;
+      return true;
+    }
+  }
+  if (!ReadSchemaNames(database, table, encoding, names, error)) return false;
+  if (kept.tables.size() == KeptSchemas::kMostTables) kept.tables.clear();
+  kept.tables.push_back({table, encoding, *names});
+  return true;
 }
 
 // Resolves the entries against one field of the table; stars collect their

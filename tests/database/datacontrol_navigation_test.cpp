@@ -2,6 +2,8 @@
 // methods and by real clicks on its buttons.
 #include <algorithm>
 
+#include "database/results/ValueOrder.h"
+#include "testsupport/FakeDBEngine.h"
 #include "tests/database/datacontrol_support.h"
 
 TEST(DataControlGeometry, ButtonsAreAsWideAsTheHeightAFifthOfTheWidthOr35AtMost) {
@@ -140,4 +142,56 @@ TEST_F(DataControlTest, AListSelectsTheRowOfTheFieldIgnoringCaseAndIsDisabledWhe
   SetProperty<bool>(Data(), "ReadOnly", true);
   EXPECT_FALSE(GetProperty<bool>(window_->Control("ColorList"), "Enabled"));
   EXPECT_FALSE(GetProperty<bool>(window_->Control("ColorPopup"), "Enabled"));
+}
+
+// An ordered query is sorted when it runs; moving back and counting rewind
+// its rows, until a change through the database makes the next move run it
+// again and show the new order.
+TEST_F(DataControlTest, AnOrderedQueryIsSortedOnceUntilTheDatabaseChanges) {
+  Open(Descriptions("people", "select * from people order by name desc"));
+  const uint64_t opened = ValueCompareCount();
+  EXPECT_EQ(RecordCount(), 3);
+  Call("MoveLast");
+  Call("MovePrevious");
+  EXPECT_EQ(Shown("NameField"), "Bob");
+  Call("MoveFirst");
+  EXPECT_EQ(Shown("NameField"), "Cy");
+  Call("MoveNext");
+  EXPECT_EQ(ValueCompareCount(), opened) << "sorted again without a change";
+
+  Exec("update people set name = 'Al' where id = 3");
+  Call("MovePrevious");
+  EXPECT_GT(ValueCompareCount(), opened);
+  EXPECT_EQ(Row(), 1);
+  EXPECT_EQ(Shown("NameField"), "Bob");
+  Call("MoveLast");
+  EXPECT_EQ(Shown("NameField"), "Al");
+  // A new query text waits for the next move, as before.
+  SetProperty<StringRecord*>(Data(), "SQLQuery", Text("select * from people order by name").get());
+  Call("MovePrevious");
+  EXPECT_EQ(Shown("NameField"), "Ann");
+}
+
+// Another engine's data may change behind this process: its query runs
+// again at every move back, even when its result could be rewound.
+TEST_F(DataControlTest, AnotherEnginesQueryRunsAgainOnEachMoveBack) {
+  FakeDBEngine engine;
+  int selects = 0;
+  engine.select = [&](const std::string&) {
+    ++selects;
+    FakeRows rows = {{FakeInteger(1), FakeText("a")}, {FakeInteger(2), FakeText("b")}};
+    return engine.AddCursor({"id", "name"}, rows, FakeAllSlotsBut({kCursorEdit})).NewSet();
+  };
+  ObjectRef builtIn = std::move(db_);
+  db_ = ObjectRef::Adopt(engine.NewDatabase());
+  Open();
+  Call("MoveNext");
+  EXPECT_EQ(Shown("NameField"), "b");
+  const int before = selects;
+  Call("MovePrevious");
+  EXPECT_EQ(selects, before + 1);
+  EXPECT_EQ(Shown("NameField"), "a");
+  window_.reset();
+  databaseClose(db_.get());
+  db_ = std::move(builtIn);
 }

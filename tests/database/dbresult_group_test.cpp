@@ -139,4 +139,21 @@ TEST_F(DbResultGroup, MovesReachTheRightGroups) {
   EXPECT_EQ(Row(set.get()), "1|3");
 }
 
+
+// Groups are formed by the sort's comparison: 0 and -0 are one group in a
+// double and in a float column, alone or through a join, while NULL and ''
+// stay two groups (the first test).
+TEST_F(DbResultGroup, ZeroAndNegativeZeroAreOneGroup) {
+  ASSERT_EQ(Exec({"create table t (id integer not null, g double, f float, primary key (id))",
+                  "create table u (k integer not null, primary key (k))"}),
+            "");
+  Insert("t (id, g, f)", {"1, 0, 0", "2, -0, -0", "3, 0, 0"});
+  Insert("u (k)", {"1", "2", "3"});
+  const std::vector<std::string> one = {"0|3|6"};
+  EXPECT_EQ(Query("select g, count(*), sum(id) from t group by g"), one);
+  EXPECT_EQ(Query("select f, count(*), sum(id) from t group by f"), one);
+  EXPECT_EQ(Query("select g, count(*), sum(k) from t, u where t.id = u.k group by g"), one);
+  EXPECT_EQ(Query("select f, count(*), sum(id) from u, t where u.k = t.id group by f"), one);
+}
+
 }  // namespace

@@ -1,58 +1,9 @@
-// The SQL front-end's text handling: tokens, every error it reports, and
-// what CREATE TABLE hands an engine.
-#include "database/sql/SQLTokenizer.h"
+// The SQL front-end's errors: every error it reports, and what CREATE TABLE
+// hands an engine (the tokens and parsers alone: dbsql_grammar_test.cpp).
 #include "testsupport/FakeDBEngine.h"
 #include "tests/database/dbsql_support.h"
 
 namespace {
-
-std::string Tokens(const std::string& text) {
-  SQLTokenizer tokenizer(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-  std::string joined;
-  for (const SQLToken* token = &tokenizer.NextToken(); !token->IsEnd(); token = &tokenizer.NextToken()) {
-    const std::string quote = token->kind == SQLTokenKind::kQuoted ? "'" : "";
-    joined += (joined.empty() ? "" : "|") + quote + std::string(token->text) + quote;
-  }
-  return joined;
-}
-
-TEST(DbSqlTokens, TextSplitsIntoTheTokensOfTheGrammar) {
-  const struct {
-    std::string text, tokens;
-  } cases[] = {
-      {"a<=b a<b a<>b", "a|<=|b|a|<|b|a|<>|b"},
-      {"x>=-1", "x|>=|-1"},
-      {"[Order Date]=t.c", "Order Date|=|t|.|c"},
-      {"'O''Brien' \"say \"\"hi\"\"\"", "'O'Brien'|'say \"hi\"'"},
-      {"'open", "'open'"},
-      {"café,n", "café|,|n"},
-      {std::string("a\0b", 3), "a|b"},
-      {"select * from t;; ;", "select|*|from|t"},
-      {"count(*) 1.5.2", "count|(|*|)|1.5|.|2"},
-      {"1e1 1E+5 -2.5e-3 1e 1ex 1e+ -e5 2020-1-31", "1e1|1E+5|-2.5e-3|1|e|1|ex|1|e+|-|e5|2020|-1|-31"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(Tokens(c.text), c.tokens) << c.text;
-
-  for (const char* name : {"café", "\x80x", "Order Date", "a_1#"}) EXPECT_TRUE(IsIdentifier(std::string(name))) << name;
-  for (const char* name : {"", "a!b", "1a", "a]", "a.b"}) EXPECT_FALSE(IsIdentifier(std::string(name))) << name;
-  EXPECT_FALSE(IsIdentifier(std::string("a\0b", 3)));
-
-  // A double-byte character whose second byte is "]" stays in its name.
-  const std::string dbcs = "[\x83\x5D]=[\x83\x5D";
-  SQLTokenizer japanese(reinterpret_cast<const uint8_t*>(dbcs.data()), dbcs.size(), kEncodingShiftJIS);
-  EXPECT_EQ(japanese.NextToken().text, "\x83\x5D");
-  EXPECT_TRUE(japanese.NextToken().Is("="));
-  EXPECT_EQ(japanese.NextToken().text, "\x83\x5D");
-  EXPECT_TRUE(japanese.AtEnd());
-
-  const std::string text = "a = 'b'";
-  SQLTokenizer tokenizer(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-  tokenizer.NextToken();
-  tokenizer.NextToken();
-  tokenizer.PushBack();
-  EXPECT_TRUE(tokenizer.NextToken().Is("="));
-  EXPECT_EQ(tokenizer.NextToken().Written(), "'b'");
-}
 
 class DbSqlErrors : public DbSqlTest {};
 

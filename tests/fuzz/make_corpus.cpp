@@ -271,6 +271,23 @@ void MetafileSeeds() {
   Save("emf", "empty", std::string(empty.begin(), empty.end()));
 }
 
+// ---- sort: columns, keys, run budget, merge width, then typed values. ----
+void SortSeeds() {
+  auto value = [](uint8_t selector, std::string bytes) { return std::string(1, char(selector)) + bytes; };
+  std::string small = {char(1), char(1), char(0), char(2), char(0), char(2)};
+  std::string wide = {char(2), char(2), char(0x80), char(1), char(1), char(0), char(3)};
+  for (int i = 0; i < 200; ++i) {
+    const double number = (i % 7) - 3.0;
+    const std::string bytes(reinterpret_cast<const char*>(&number), sizeof number);
+    small += value(4, i % 5 ? bytes : std::string(8, '\0'));
+    // texts (selector 5 with a length in the top bits), doubles and nulls
+    wide += value(uint8_t(5 | ((i % 4) << 5)), std::string(size_t(i % 4), char('a' + i % 3)));
+    wide += value(i % 3 ? 4 : 0, i % 3 ? bytes : std::string());
+  }
+  Save("sort", "doubles-small-runs", small);
+  Save("sort", "texts-two-keys", wide);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -292,5 +309,6 @@ int main(int argc, char** argv) {
   VolumeSeeds();
   RotationSeeds();
   MetafileSeeds();
+  SortSeeds();
   return TakeRecordedBoxes().empty() ? 0 : 1;
 }

@@ -1,0 +1,78 @@
+// Sorting rows in the row form (ValueOrder.h) under a memory budget.
+//
+// Rows are captured into a run held in memory while it fits the budget
+// (each value costs its length and 16 bytes, each row 8). A full run is
+// sorted, stably, and written to the run spool; a row that alone is over the
+// budget becomes a run of its own, whole. At the end the runs are merged, at
+// most `mergeWidth` at a time (each read through its own buffer), until one
+// is left. Rows are ordered by CompareRows; rows equal in every column keep
+// the reverse of the order they were added in: within a run the later row
+// first, across runs the later run's row first.
+//
+// Portable: no <windows.h>.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "database/results/RowSpool.h"
+#include "database/results/ValueOrder.h"
+
+class RowSorter {
+ public:
+  struct Limits {
+    int64_t runBudget = 640000;
+    size_t mergeWidth = 64;  // at least 2
+  };
+
+  // Borrows the keys for its life; every row has `columns` values.
+  RowSorter(const DBSortKey* keys, int32_t keyCount, int32_t columns, Limits limits);
+  RowSorter(const DBSortKey* keys, int32_t keyCount, int32_t columns)
+      : RowSorter(keys, keyCount, columns, Limits()) {}
+
+  // Adds one row; false when its values are not `columns` values of the row
+  // form or a full run cannot be written.
+  bool Add(const std::string& row);
+  // The rows sorted (the caller's), or null on a spool failure. Once.
+  std::unique_ptr<RowSpool> Finish();
+  // Runs written to the run spool so far (none when all rows fit).
+  size_t RunCount() const { return runs_.size(); }
+
+ private:
+  struct Run {
+    int32_t first;
+    int32_t count;
+  };
+  // A row of the run: where its bytes lie in the run's bytes; its values
+  // start at runStarts_[index * columns_].
+  struct RunRow {
+    uint32_t offset;
+    uint32_t length;
+  };
+  RowView View(int32_t row) const {
+    return {runBytes_.data(), runStarts_.data() + size_t(row) * size_t(columns_), columns_};
+  }
+  void SortRun();
+  int32_t CompareRunRows(int32_t a, int32_t b) const;
+  bool FlushRun();
+  bool WriteRun(RowSpool* spool) const;
+  bool Merge(RowSpool* from, const std::vector<Run>& runs, size_t begin, size_t end,
+             RowSpool* to) const;
+
+  const DBSortKey* keys_;
+  int32_t keyCount_;
+  int32_t columns_;
+  Limits limits_;
+  // The run being captured: the rows' bytes one after another, the starts of
+  // their values, and the rows in their sorted order once sorted. Kept from
+  // run to run with their room.
+  std::string runBytes_;
+  std::vector<uint32_t> runStarts_;
+  std::vector<RunRow> run_;
+  std::vector<int32_t> order_;
+  std::vector<DBValueView> keyValues_;  // keyCount_ per row, while sorting
+  int64_t used_ = 0;
+  std::unique_ptr<RowSpool> spool_;  // the runs written so far
+  std::vector<Run> runs_;
+};

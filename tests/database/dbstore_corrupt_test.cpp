@@ -51,6 +51,9 @@ TEST_F(DbstoreCorrupt, EachDamageIsReportedByWhatMeetsIt) {
       {"child beyond the file", [&](std::string& f) { WriteWord(f, secondChild, 99999); }},
       {"unknown page kind", [&](std::string& f) { WriteWord(f, PageAt(leaf), 0xBEEF0009); }},
       {"unknown field type", [&](std::string& f) { f[firstEntry + 11] = char(99); }},
+      // Fields {0: i32} {1: text}: the text's length is at entry byte 18.
+      {"text one byte into the next entry",
+       [&](std::string& f) { WriteWord(f, firstEntry + 18, ReadWord(f, firstEntry + 18) + 1); }},
       {"directory name past its entry",
        [&](std::string& f) { WriteWord(f, PageAt(0) + kDBPageHeaderSize + 14, 9); }},
   };

@@ -209,6 +209,58 @@ TEST_F(DbstoreFile, CacheBudgetHoldsDuringWalksAndDirtyPagesStay) {
   CloseDatabaseFile(db);
 }
 
+// One transaction touching many more pages than the cache holds: pages
+// read again inside it, then its commit or rollback, and a reopen, give
+// exactly the rows it left.
+TEST_F(DbstoreFile, ATransactionLargerThanTheCacheKeepsEveryChange) {
+  for (bool rollback : {false, true}) {
+    SCOPED_TRACE(rollback ? "rollback" : "commit");
+    const char* path = rollback ? "rolled back" : "committed";
+    DBFile* db = NewDatabaseWithTable(storage_, path);
+    Rows base;
+    for (int32_t key = 0; key < 600; key += 2) {
+      ASSERT_EQ(0, Insert(*db, key, std::string(400, 'c')));
+      base[key] = std::string(400, 'c');
+    }
+    ASSERT_TRUE(CloseDatabaseFile(db));
+    db = OpenOrFail(storage_, path);
+    db->SetCacheBudget(16);
+    const uint32_t pagesBefore = db->PageCount();
+
+    Rows changed = base;
+    for (int32_t key = 1; key < 6000; key += 2) {
+      const std::string text(250 + key % 50, char('a' + key % 26));
+      ASSERT_EQ(0, Insert(*db, key, text));
+      changed[key] = text;
+    }
+    std::unique_ptr<DBTreeCursor> cursor = OpenTableTree(*db, kTable, nullptr, 0, kKeyed);
+    DBFieldValue key;
+    while (cursor->NextMatching()) {
+      ASSERT_EQ(DBFieldLookup::kFound, FindField(cursor->CurrentEntry(), 0, &key));
+      if (key.integer % 10 == 0) {
+        ASSERT_TRUE(DeleteCurrentRecord(*cursor));
+        changed.erase(key.integer);
+      } else if (key.integer % 7 == 0) {
+        std::vector<uint8_t> record = MakeRecord(*db, key.integer, "updated");
+        ASSERT_TRUE(UpdateCurrentRecord(*cursor, record.data(), record.size()));
+        changed[key.integer] = "updated";
+      }
+    }
+    cursor.reset();
+    ASSERT_GT(db->PageCount() - pagesBefore, 8 * db->CacheBudget());
+    EXPECT_TRUE(SameRows(changed, ReadRows(*db)));
+    EXPECT_TRUE(SameRows(changed, ReadRows(*db)));
+    ASSERT_TRUE(rollback ? db->RollbackTransaction() : db->CommitTransaction());
+    const Rows& expected = rollback ? base : changed;
+    EXPECT_TRUE(SameRows(expected, ReadRows(*db)));
+    ASSERT_TRUE(CloseDatabaseFile(db));
+    db = OpenOrFail(storage_, path);
+    EXPECT_TRUE(WalkAll(*db));
+    EXPECT_TRUE(SameRows(expected, ReadRows(*db)));
+    ASSERT_TRUE(CloseDatabaseFile(db));
+  }
+}
+
 // A transaction that inserts (splitting pages and growing the root),
 // deletes and updates, over a committed table.
 void ChangeRows(DBFile& db) {

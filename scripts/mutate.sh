@@ -6,7 +6,8 @@
 #
 # Each line of a list file is one change, `path|exact old text|new text`
 # (path from the repository's top; the first occurrence of the old text in
-# that file is replaced; the old text holds no `|`, the new text may).
+# that file is replaced; when the texts hold `|` themselves, the old text is
+# the longest run of fields that the file holds).
 # Blank lines and lines starting with # are skipped.
 # For each change: apply it, build the native tests (build-native, made when
 # absent), run them (ctest), put the file back. A change that does not
@@ -37,15 +38,26 @@ restore() { [ -n "$current" ] && cp "$saved" "$current"; current=""; }
 trap 'restore; rm -f "$saved"' EXIT
 trap 'exit 130' INT TERM
 
-# Replaces the first occurrence of $2 by $3 in file $1; false when absent.
+# Applies one list line to its file; false when the file or the old text is
+# absent. When the texts hold `|` themselves, the old text is the longest
+# run of fields found in the file.
 apply() {
-  python3 - "$1" "$2" "$3" <<'EOF'
+  python3 - "$1" <<'EOF'
 import sys
-path, old, new = sys.argv[1:4]
-text = open(path, encoding="utf-8").read()
-if old not in text:
+fields = sys.argv[1].split("|")
+if len(fields) < 3:
     sys.exit(1)
-open(path, "w", encoding="utf-8").write(text.replace(old, new, 1))
+path = fields[0]
+try:
+    text = open(path, encoding="utf-8").read()
+except OSError:
+    sys.exit(1)
+for split in range(len(fields) - 1, 1, -1):
+    old, new = "|".join(fields[1:split]), "|".join(fields[split:])
+    if old and old in text:
+        open(path, "w", encoding="utf-8").write(text.replace(old, new, 1))
+        sys.exit(0)
+sys.exit(1)
 EOF
 }
 
@@ -54,20 +66,20 @@ missed_list=()
 for list in "$@"; do
   while IFS= read -r line || [ -n "$line" ]; do
     [[ -z "${line// }" || "$line" == \#* ]] && continue
-    IFS='|' read -r path old new <<<"$line"
-    label="$path: '$old' -> '$new'"
+    path=${line%%|*}
+    label="$path: ${line#*|}"
     if [ ! -f "$path" ]; then
       echo "ABSENT     $label (no such file)"; absent=$((absent + 1)); continue
     fi
     cp "$path" "$saved"
     current=$path
-    if ! apply "$path" "$old" "$new"; then
+    if ! apply "$line"; then
       restore
       echo "ABSENT     $label (old text not found)"; absent=$((absent + 1)); continue
     fi
-    if ! cmake --build "$build" -j4 >/dev/null 2>&1; then
+    if ! cmake --build "$build" -j4 </dev/null >/dev/null 2>&1; then
       echo "NO BUILD   $label"; unbuilt=$((unbuilt + 1))
-    elif ctest "${ctest_args[@]}" >/dev/null 2>&1; then
+    elif ctest "${ctest_args[@]}" </dev/null >/dev/null 2>&1; then
       echo "MISSED     $label"; missed=$((missed + 1)); missed_list+=("$label")
     else
       echo "noticed    $label"; noticed=$((noticed + 1))

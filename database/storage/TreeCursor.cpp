@@ -192,6 +192,11 @@ bool DBTreeCursor::EntryKey(uint32_t kind, const uint8_t* entry, std::vector<uin
   return BuildEntryKey(kind, entry, KeyColumns(), key);
 }
 
+bool DBTreeCursor::CompareEntry(uint32_t kind, const uint8_t* entry, const uint8_t* key,
+                                size_t keyLength, int32_t* order) {
+  return CompareEntryKey(kind, entry, KeyColumns(), key, keyLength, order);
+}
+
 // The index of the first entry of the page whose key is not below `key`.
 // Entries, live and deleted, lie in key order, so bisection finds it. Keys
 // arriving in increasing order belong behind the last entry: that entry is
@@ -202,15 +207,7 @@ bool DBTreeCursor::LowerBound(const Level& level, const uint8_t* key, size_t key
   const uint32_t kind = level.page.Kind();
   int32_t order = 0;
   const auto compare = [&](size_t at) {
-    const uint8_t* entry = level.page.EntryAt(offsets[at]);
-    if (kind == kDBKindInterior) {
-      order = CompareKeys(entry + kDBInteriorKeyAt, EntryLength(entry) - kDBInteriorKeyAt, key,
-                          keyLength);
-      return true;
-    }
-    if (!EntryKey(kind, entry, &probe_)) return false;
-    order = CompareKeys(probe_.data(), probe_.size(), key, keyLength);
-    return true;
+    return CompareEntry(kind, level.page.EntryAt(offsets[at]), key, keyLength, &order);
   };
   size_t low = 0, high = offsets.size();
   if (high > 0) {
@@ -262,8 +259,9 @@ bool DBTreeCursor::NextLiveHasKey(const uint8_t* key, size_t keyLength, bool* fo
   for (uint32_t offset = leaf.offset; offset < used;) {
     const uint8_t* entry = leaf.page.EntryAt(offset);
     if (EntryState(entry) == kDBEntryLive) {
-      if (!EntryKey(leafKind_, entry, &probe_)) return Damaged();
-      *found = CompareKeys(probe_.data(), probe_.size(), key, keyLength) == 0;
+      int32_t order = 0;
+      if (!CompareEntry(leafKind_, entry, key, keyLength, &order)) return Damaged();
+      *found = order == 0;
       return true;
     }
     if (EntryLength(entry) == 0) break;
@@ -281,11 +279,12 @@ bool DBTreeCursor::NextLiveHasKey(const uint8_t* key, size_t keyLength, bool* fo
     Level& leaf = levels_.back();
     const uint8_t* entry = leaf.page.EntryAt(leaf.offset);
     if (EntryState(entry) == kDBEntryLive) {
-      if (!EntryKey(leafKind_, entry, &probe_)) {
+      int32_t order = 0;
+      if (!CompareEntry(leafKind_, entry, key, keyLength, &order)) {
         Damaged();
         break;
       }
-      *found = CompareKeys(probe_.data(), probe_.size(), key, keyLength) == 0;
+      *found = order == 0;
       break;
     }
     leaf.offset += EntryLength(entry);
@@ -370,8 +369,8 @@ bool DBTreeCursor::Reposition() {
   while (Settle()) {
     Level& leaf = levels_.back();
     const uint8_t* entry = leaf.page.EntryAt(leaf.offset);
-    if (!EntryKey(leafKind_, entry, &probe_)) return Damaged();
-    const int32_t order = CompareKeys(probe_.data(), probe_.size(), key.data(), key.size());
+    int32_t order = 0;
+    if (!CompareEntry(leafKind_, entry, key.data(), key.size(), &order)) return Damaged();
     if (order > 0) break;
     if (order == 0 && EntryRecordId(entry) == markId_) {
       if (mark_ == Mark::kOn) return true;
@@ -621,8 +620,10 @@ bool DBTreeCursor::UpdateCurrent(const uint8_t* record, size_t length) {
   const bool keyless = keyColumns_.empty();
   if (keyless) SetEntryRecordId(fresh.data(), db_->NextRecordId());
   if (!CheckRecord(fresh.data(), length, &key_)) return false;
-  if (!EntryKey(leafKind_, leaf.page.EntryAt(leaf.offset), &probe_)) return Damaged();
-  const bool sameKey = CompareKeys(probe_.data(), probe_.size(), key_.data(), key_.size()) == 0;
+  int32_t order = 0;
+  if (!CompareEntry(leafKind_, leaf.page.EntryAt(leaf.offset), key_.data(), key_.size(), &order))
+    return Damaged();
+  const bool sameKey = order == 0;
   if ((sameKey && !RoomForInsert(*db_, levels_.size(), 0)) || !db_->BeginTransaction()) return false;
   StampEntry(fresh.data(), kDBEntryLive, db_->SerialStamp());
   if (!keyless) SetEntryRecordId(fresh.data(), db_->NextRecordId());

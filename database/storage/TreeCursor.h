@@ -117,6 +117,8 @@ class DBTreeCursor {
   bool Descend(const uint8_t* key, size_t keyLength);
   bool LowerBound(const Level& level, const uint8_t* key, size_t keyLength, size_t* index);
   bool EntryKey(uint32_t kind, const uint8_t* entry, std::vector<uint8_t>* key);
+  bool CompareEntry(uint32_t kind, const uint8_t* entry, const uint8_t* key, size_t keyLength,
+                    int32_t* order);
   bool NextLiveHasKey(const uint8_t* key, size_t keyLength, bool* found);
   bool Reposition();
   void Remember(Mark mark, const uint8_t* entry);
@@ -147,8 +149,7 @@ class DBTreeCursor {
   std::vector<uint8_t> markKey_;
   uint32_t markId_ = 0;
 
-  std::vector<uint8_t> key_;    // reusable key buffers
-  std::vector<uint8_t> probe_;
+  std::vector<uint8_t> key_;  // a reusable key buffer
 
   FileStreamPtr spool_;
   bool spoolInMemory_ = false;

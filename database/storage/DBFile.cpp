@@ -88,6 +88,15 @@ DBFile::~DBFile() {
 
 uint32_t DBFile::SerialStamp() const { return serial_ & kDBSerialMask; }
 
+// The count with a 1 bit let in at bit 7 (which becomes the id's high bit),
+// bytes reversed: the keys, the id's bytes from the least significant, are
+// that number big-endian.
+uint32_t DBFile::NextKeylessRecordId() {
+  const uint32_t count = NextRecordId();
+  const uint32_t ordered = (count >> 7) << 8 | 0x80 | (count & 0x7F);
+  return ordered << 24 | (ordered & 0xFF00) << 8 | (ordered >> 8 & 0xFF00) | ordered >> 24;
+}
+
 bool DBFile::Fail(DBErrorCode code) {
   SetError(code);
   failed_ = true;

@@ -86,6 +86,11 @@ class DBFile {
   bool InTransaction() const { return inTransaction_; }
   // Hands out the next record id.
   uint32_t NextRecordId() { return nextRecordId_++; }
+  // The next id of a record in a keyless tree, which orders records by id
+  // least significant byte first: ids whose reversed bytes grow with every
+  // call, so that keyless inserts append. They have the high bit set, which
+  // NextRecordId's ids never have, so they meet no id given out before.
+  uint32_t NextKeylessRecordId();
   uint32_t CurrentSerial() const { return serial_; }
   // The serial as entries carry it (24 bits; never 0).
   uint32_t SerialStamp() const;

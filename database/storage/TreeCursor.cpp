@@ -585,7 +585,7 @@ bool DBTreeCursor::InsertRecord(uint8_t* record, size_t length, bool unique, boo
   if (!db_ || !db_->CheckWritable() || !CheckRecordLength(length)) return false;
   const bool keyless = keyColumns_.empty();
   // A keyless tree orders records by id: the id comes first.
-  if (assignId && keyless) SetEntryRecordId(record, db_->NextRecordId());
+  if (assignId && keyless) SetEntryRecordId(record, db_->NextKeylessRecordId());
   if (!CheckRecord(record, length, &key_)) return false;
   bool found = false;
   if (!SeekKey(key_.data(), key_.size(), &found)) return false;
@@ -618,7 +618,7 @@ bool DBTreeCursor::UpdateCurrent(const uint8_t* record, size_t length) {
     return false;
   std::vector<uint8_t> fresh(record, record + length);
   const bool keyless = keyColumns_.empty();
-  if (keyless) SetEntryRecordId(fresh.data(), db_->NextRecordId());
+  if (keyless) SetEntryRecordId(fresh.data(), db_->NextKeylessRecordId());
   if (!CheckRecord(fresh.data(), length, &key_)) return false;
   int32_t order = 0;
   if (!CompareEntry(leafKind_, leaf.page.EntryAt(leaf.offset), key_.data(), key_.size(), &order))

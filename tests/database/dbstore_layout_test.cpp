@@ -1,6 +1,9 @@
 // How rows lie in the file: a load in increasing key order fills its leaf
 // pages, and a file written by an earlier build of the writer (a fixture)
 // reads the same, while the same changes made now write the same bytes.
+#include <numeric>
+#include <set>
+
 #include "tests/database/dbstore_support.h"
 
 namespace {
@@ -46,6 +49,61 @@ TEST_F(DbstoreLayout, IncreasingKeysFillTheirLeafPages) {
       EXPECT_GE(used[i] * 10, kDBPageDataSize * 9) << "leaf " << i << " of " << used.size();
     EXPECT_TRUE(CloseDatabaseFile(db));
   }
+}
+
+// {key, record id} of a keyless walk of the test table.
+std::vector<std::pair<int32_t, uint32_t>> KeylessWalk(DBFile& db) {
+  std::vector<std::pair<int32_t, uint32_t>> rows;
+  std::unique_ptr<DBTreeCursor> cursor = OpenTableTree(db, kTable, nullptr, 0, {});
+  DBFieldValue key;
+  while (cursor->NextMatching()) {
+    EXPECT_EQ(DBFieldLookup::kFound, FindField(cursor->CurrentEntry(), 0, &key));
+    rows.emplace_back(key.integer, EntryRecordId(cursor->CurrentEntry()));
+  }
+  return rows;
+}
+
+// Rows of a keyless tree as an earlier writer left them (ids from the
+// file's count), then rows added now: the new ones walk back in the order
+// they went in, fill their pages, and meet no earlier id.
+TEST_F(DbstoreLayout, KeylessInsertsAppendAfterRowsOfAnEarlierWriter) {
+  DBFile* db = NewDatabaseWithTable(storage_, "keyless");
+  ASSERT_TRUE(db);
+  std::unique_ptr<DBTreeCursor> table = OpenTableTree(*db, kTable, nullptr, 0, {});
+  for (int32_t key = -300; key < 0; ++key) {
+    std::vector<uint8_t> record = MakeRecord(*db, key, TextOf(-key));
+    SetEntryRecordId(record.data(), db->NextRecordId());
+    ASSERT_TRUE(table->InsertRecord(record.data(), record.size(), false, false));
+  }
+  ASSERT_TRUE(db->CommitTransaction());
+  const uint32_t pagesBefore = db->PageCount();
+  for (int32_t key = 0; key < 6000; ++key) {
+    std::vector<uint8_t> record = MakeRecord(*db, key, TextOf(key));
+    ASSERT_TRUE(table->InsertRecord(record.data(), record.size(), false, true));
+    if (key == 3000) ASSERT_TRUE(db->CommitTransaction());
+  }
+  table.reset();
+  ASSERT_TRUE(CloseDatabaseFile(db));
+  db = OpenOrFail(storage_, "keyless");
+  ASSERT_TRUE(db);
+  const std::vector<std::pair<int32_t, uint32_t>> rows = KeylessWalk(*db);
+  ASSERT_EQ(6300u, rows.size());
+  std::vector<int32_t> added;
+  std::set<uint32_t> ids;
+  uint32_t addedBytes = 0;
+  for (const auto& [key, id] : rows) {
+    ids.insert(id);
+    if (key < 0) continue;
+    added.push_back(key);
+    addedBytes += uint32_t(MakeRecord(*db, key, TextOf(key)).size());
+  }
+  EXPECT_EQ(6300u, ids.size());
+  std::vector<int32_t> inOrder(6000);
+  std::iota(inOrder.begin(), inOrder.end(), 0);
+  EXPECT_EQ(inOrder, added);
+  // Full pages, but for a few where the new rows meet the earlier ones.
+  EXPECT_LE(db->PageCount() - pagesBefore, addedBytes / (kDBPageDataSize * 9 / 10) + 4);
+  EXPECT_TRUE(CloseDatabaseFile(db));
 }
 
 // The changes the fixture holds: an increasing load that splits leaves and

@@ -123,6 +123,7 @@ class DBTreeCursor {
   bool Reposition();
   void Remember(Mark mark, const uint8_t* entry);
   bool InsertInPage(const DBPageRef& page, uint32_t offset, const uint8_t* entry, uint32_t length);
+  bool ShareWithSibling(const uint8_t* entry, uint32_t length, bool* shared);
   bool InsertAtHeight(size_t height, uint32_t offset, const uint8_t* entry, uint32_t length);
   bool GrowRoot();
   bool SetCurrentTableRoot(uint32_t root);

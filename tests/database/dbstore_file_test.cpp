@@ -224,7 +224,7 @@ TEST_F(DbstoreFile, ATransactionLargerThanTheCacheKeepsEveryChange) {
     }
     ASSERT_TRUE(CloseDatabaseFile(db));
     db = OpenOrFail(storage_, path);
-    db->SetCacheBudget(16);
+    db->SetCacheBudget(12);
     const uint32_t pagesBefore = db->PageCount();
 
     Rows changed = base;

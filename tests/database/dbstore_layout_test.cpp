@@ -1,7 +1,10 @@
-// How rows lie in the file: a load in increasing key order fills its leaf
-// pages, and a file written by an earlier build of the writer (a fixture)
-// reads the same, while the same changes made now write the same bytes.
+// How rows lie in the file: loads in increasing key order and keyless loads
+// fill their leaf pages, random ones mostly, and a file written by an
+// earlier build of the writer (a fixture) reads and takes changes as one
+// written now.
+#include <algorithm>
 #include <numeric>
+#include <random>
 #include <set>
 
 #include "tests/database/dbstore_support.h"
@@ -49,6 +52,65 @@ TEST_F(DbstoreLayout, IncreasingKeysFillTheirLeafPages) {
       EXPECT_GE(used[i] * 10, kDBPageDataSize * 9) << "leaf " << i << " of " << used.size();
     EXPECT_TRUE(CloseDatabaseFile(db));
   }
+}
+
+// Keys in random order: leaves at least 70% full on average, and a cursor
+// walking meanwhile gives every row committed before it once, in order.
+TEST_F(DbstoreLayout, RandomKeysFillMostOfTheirPagesWhileACursorWalks) {
+  DBFile* db = NewDatabaseWithTable(storage_, "random");
+  ASSERT_TRUE(db);
+  std::vector<int32_t> keys(8000);
+  std::iota(keys.begin(), keys.end(), 0);
+  std::shuffle(keys.begin(), keys.end(), std::mt19937(7));
+  Rows rows;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (i == keys.size() / 2) ASSERT_TRUE(db->CommitTransaction());
+    ASSERT_EQ(0, Insert(*db, keys[i], TextOf(keys[i])));
+    rows[keys[i]] = TextOf(keys[i]);
+  }
+  // Again, with a walker going on between the inserts.
+  std::unique_ptr<DBTreeCursor> walker = OpenTableTree(*db, kTable, nullptr, 0, kKeyed);
+  std::vector<int32_t> walked;
+  DBFieldValue value;
+  const Rows committed = rows;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const int32_t key = int32_t(keys.size()) + keys[i] * 2;
+    ASSERT_EQ(0, Insert(*db, key, TextOf(key)));
+    rows[key] = TextOf(key);
+    if (i % 3 == 0 && walker->NextMatching()) {
+      ASSERT_EQ(DBFieldLookup::kFound, FindField(walker->CurrentEntry(), 0, &value));
+      ASSERT_TRUE(walked.empty() || value.integer > walked.back()) << value.integer;
+      walked.push_back(value.integer);
+    }
+  }
+  while (walker->NextMatching()) {
+    ASSERT_EQ(DBFieldLookup::kFound, FindField(walker->CurrentEntry(), 0, &value));
+    ASSERT_TRUE(walked.empty() || value.integer > walked.back()) << value.integer;
+    walked.push_back(value.integer);
+  }
+  walker.reset();
+  for (const auto& row : committed)
+    EXPECT_TRUE(std::binary_search(walked.begin(), walked.end(), row.first)) << row.first;
+  ASSERT_TRUE(CloseDatabaseFile(db));
+  db = OpenOrFail(storage_, "random");
+  ASSERT_TRUE(db);
+  EXPECT_TRUE(WalkAll(*db));
+  EXPECT_TRUE(SameRows(rows, ReadRows(*db)));
+  // Every key is found where the tree's interior sends a seek.
+  std::unique_ptr<DBTreeCursor> seeker = OpenTableTree(*db, kTable, nullptr, 0, kKeyed);
+  for (const auto& row : rows) {
+    const uint32_t bits = uint32_t(row.first) ^ 0x80000000u;
+    const uint8_t key[] = {0x01, uint8_t(bits >> 24), uint8_t(bits >> 16), uint8_t(bits >> 8),
+                           uint8_t(bits)};
+    bool found = false;
+    ASSERT_TRUE(seeker->SeekKey(key, sizeof key, &found));
+    EXPECT_TRUE(found) << row.first;
+  }
+  seeker.reset();
+  const std::vector<uint32_t> used = LeafUse(*db);
+  const uint64_t total = std::accumulate(used.begin(), used.end(), uint64_t(0));
+  EXPECT_GE(total * 10, uint64_t(used.size()) * kDBPageDataSize * 7) << used.size() << " leaves";
+  EXPECT_TRUE(CloseDatabaseFile(db));
 }
 
 // {key, record id} of a keyless walk of the test table.
@@ -150,7 +212,7 @@ Rows LayoutSampleRows() {
   return rows;
 }
 
-TEST_F(DbstoreLayout, FileOfAnEarlierWriterReadsTheSameAndIsWrittenTheSame) {
+TEST_F(DbstoreLayout, FileOfAnEarlierWriterReadsAndIsWrittenAsANewOne) {
   const std::string earlier = StoredFile("layout.db");
   ASSERT_GT(earlier.size(), PageAt(4));
   storage_.File("earlier")->Assign(earlier);
@@ -166,13 +228,36 @@ TEST_F(DbstoreLayout, FileOfAnEarlierWriterReadsTheSameAndIsWrittenTheSame) {
   EXPECT_TRUE(SameRows(LayoutSampleRows(), ReadRows(*db)));
   EXPECT_TRUE(CloseDatabaseFile(db));
 
-  // The same changes now: the same bytes but for the file id.
+  // The same changes made now give the same rows, however the pages are
+  // filled; and more changes, keys landing between the rows and deletes,
+  // read back the same from the earlier file as from the new one.
   WriteLayoutSample(storage_, "now");
-  std::string now = storage_.Bytes("now");
-  ASSERT_EQ(earlier.size(), now.size());
-  now.replace(kDBHeaderFileIdAt, 8, earlier, kDBHeaderFileIdAt, 8);
-  for (size_t at = 0; at < now.size(); at += kDBPageSize)
-    ASSERT_TRUE(earlier.compare(at, kDBPageSize, now, at, kDBPageSize) == 0) << "bytes from " << at;
+  Rows more = LayoutSampleRows();
+  for (const char* path : {"earlier", "now"}) {
+    SCOPED_TRACE(path);
+    db = OpenOrFail(storage_, path);
+    ASSERT_TRUE(db);
+    EXPECT_TRUE(SameRows(LayoutSampleRows(), ReadRows(*db)));
+    for (int32_t key = 3; key < 4000; key += 10) {
+      ASSERT_EQ(0, Insert(*db, key, TextOf(key)));
+      more[key] = TextOf(key);
+    }
+    std::unique_ptr<DBTreeCursor> cursor = OpenTableTree(*db, kTable, nullptr, 0, kKeyed);
+    DBFieldValue key;
+    while (cursor->NextMatching()) {
+      ASSERT_EQ(DBFieldLookup::kFound, FindField(cursor->CurrentEntry(), 0, &key));
+      if (key.integer % 13 != 0) continue;
+      ASSERT_TRUE(DeleteCurrentRecord(*cursor));
+      more.erase(key.integer);
+    }
+    cursor.reset();
+    ASSERT_TRUE(CloseDatabaseFile(db));
+    db = OpenOrFail(storage_, path);
+    ASSERT_TRUE(db);
+    EXPECT_TRUE(WalkAll(*db));
+    EXPECT_TRUE(SameRows(more, ReadRows(*db)));
+    EXPECT_TRUE(CloseDatabaseFile(db));
+  }
 }
 
 }  // namespace

@@ -57,8 +57,11 @@ class DBTreeCursor {
   // ---- Changes -----------------------------------------------------------------
   // Inserts entry bytes where the cursor stands (after SeekKey), splitting
   // pages as needed. When the page has room the cursor then stands on the
-  // entry it stood on before (behind the new one). A split puts the tail of
-  // the page behind the position, and the new entry, on new pages:
+  // entry it stood on before (behind the new one). A full leaf, the position
+  // inside it, first hands entries to a sibling under the same parent
+  // (ShareWithSibling); the cursor again stands on that entry. A split puts
+  // the tail of the page behind the position, and the new entry, on new
+  // pages:
   //   new entry fits the old page: tail to a new page; cursor on the new entry;
   //   new entry and tail fit one new page: both go there, entry first; cursor
   //     on the new entry;

@@ -317,6 +317,45 @@ TEST_F(DbstoreFile, EveryWriteOfCommitAndRollbackLeavesBeforeOrAfter) {
   }
 }
 
+// A transaction over a cache of 4 pages writes pages out long before its
+// end: killed after any write, the file opens with the rows before it, or
+// after it once its header write is done; the cache stays near its budget.
+TEST_F(DbstoreFile, ASpillingTransactionKilledAfterAnyWriteLosesNothing) {
+  const Rows before = CommittedBase(storage_);
+  for (bool rollback : {false, true}) {
+    SCOPED_TRACE(rollback ? "rollback" : "commit");
+    MemoryStorage storage;
+    storage.Restore(storage_.Snapshot());
+    DBFile* db = OpenOrFail(storage, "crash");
+    db->SetCacheBudget(4);
+    std::vector<std::map<std::string, std::string>> snapshots;
+    storage.afterWrite = [&] { snapshots.push_back(storage.Snapshot()); };
+    for (int32_t key = 2001; key < 3200; key += 2) {
+      ASSERT_EQ(0, Insert(*db, key, std::string(300, 's')));
+      ASSERT_LE(db->CachedPageCount(), 4u + 6);
+    }
+    ChangeRows(*db);
+    const size_t beforeEnd = snapshots.size();
+    ASSERT_TRUE(rollback ? db->RollbackTransaction() : db->CommitTransaction());
+    storage.afterWrite = nullptr;
+    const Rows after = ReadRows(*db);
+    CloseDatabaseFile(db);
+    EXPECT_EQ(rollback, after == before);
+    ASSERT_GT(beforeEnd, 20u);
+
+    for (size_t i = 0; i < snapshots.size(); ++i) {
+      MemoryStorage crashed;
+      crashed.Restore(snapshots[i]);
+      DBFile* reopened = OpenOrFail(crashed, "crash");
+      ASSERT_TRUE(reopened) << "write " << i;
+      EXPECT_TRUE(WalkAll(*reopened)) << i;
+      const Rows rows = ReadRows(*reopened);
+      EXPECT_TRUE(i < beforeEnd ? rows == before : rows == before || rows == after) << "write " << i;
+      CloseDatabaseFile(reopened);
+    }
+  }
+}
+
 TEST_F(DbstoreFile, AnyFailingWriteIsReportedAndLosesNoCommit) {
   const Rows base = CommittedBase(storage_);
   const auto snapshot = storage_.Snapshot();

@@ -120,7 +120,6 @@ class DBEngineCursor : private DBRowAccess {
   uint32_t stamp_[256] = {};
   uint16_t offset_[256] = {};
   uint16_t size_[256] = {};
-  std::vector<uint8_t> key_;
 
   // The value handed out last.
   union {

@@ -116,7 +116,7 @@ class KeyComparison {
   KeyComparison(const uint8_t* key, size_t length) : key_(key), length_(length) {}
   // False once the order is known.
   bool Byte(uint8_t byte) {
-    if (at_ == length_) return Decide(1);
+    if (at_ == length_) return Exhausted();
     if (byte != key_[at_]) return Decide(byte < key_[at_] ? -1 : 1);
     ++at_;
     return true;
@@ -126,7 +126,7 @@ class KeyComparison {
     const int order = common == 0 ? 0 : std::memcmp(bytes, key_ + at_, common);
     if (order != 0) return Decide(order < 0 ? -1 : 1);
     at_ += common;
-    return common == count || Decide(1);
+    return common == count || Exhausted();
   }
   bool Collated(const uint8_t* text, size_t count) {
     for (size_t i = 0; i < count; ++i)
@@ -134,8 +134,12 @@ class KeyComparison {
     return Byte(0x00);
   }
   int32_t Order() const { return decided_ ? order_ : at_ < length_ ? -1 : 0; }
+  // Whether the entry's key starts with the whole key compared against.
+  bool HasPrefix() const { return at_ == length_; }
 
  private:
+  // The entry's key goes on past the key: it sorts after it.
+  bool Exhausted() { return Decide(1); }
   bool Decide(int32_t order) {
     order_ = order;
     decided_ = true;
@@ -213,6 +217,14 @@ bool CompareRecordKey(const uint8_t* record, DBKeyColumns columns, KeyComparison
 }
 
 }  // namespace
+
+bool EntryKeyHasPrefix(const uint8_t* record, DBKeyColumns columns, const uint8_t* prefix,
+                       size_t prefixLength, bool* has) {
+  KeyComparison keys(prefix, prefixLength);
+  if (!CompareRecordKey(record, columns, keys)) return false;
+  *has = keys.HasPrefix();
+  return true;
+}
 
 bool CompareEntryKey(uint32_t pageKind, const uint8_t* entry, DBKeyColumns columns,
                      const uint8_t* key, size_t keyLength, int32_t* order) {

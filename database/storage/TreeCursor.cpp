@@ -182,6 +182,12 @@ bool DBTreeCursor::NextMatching() {
     const uint8_t* entry = leaf.page.EntryAt(leaf.offset);
     if (EntryState(entry) != kDBEntryLive) continue;
     if (filter_.empty()) return true;
+    if (leafKind_ == kDBKindTableLeaf) {
+      bool has = false;
+      if (!EntryKeyHasPrefix(entry, KeyColumns(), filter_.data(), filter_.size(), &has)) return Damaged();
+      if (has) return true;
+      continue;
+    }
     if (!EntryKey(leafKind_, entry, &key_)) return Damaged();
     if (ComparePrefix(key_.data(), key_.size(), filter_.data(), filter_.size()) == 0) return true;
   }

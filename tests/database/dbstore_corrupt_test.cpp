@@ -54,6 +54,8 @@ TEST_F(DbstoreCorrupt, EachDamageIsReportedByWhatMeetsIt) {
       // Fields {0: i32} {1: text}: the text's length is at entry byte 18.
       {"text one byte into the next entry",
        [&](std::string& f) { WriteWord(f, firstEntry + 18, ReadWord(f, firstEntry + 18) + 1); }},
+      {"table root beyond the file",
+       [&](std::string& f) { WriteWord(f, PageAt(0) + kDBPageHeaderSize + 10, 99999); }},
       {"directory name past its entry",
        [&](std::string& f) { WriteWord(f, PageAt(0) + kDBPageHeaderSize + 14, 9); }},
   };

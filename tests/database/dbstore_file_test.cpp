@@ -322,6 +322,7 @@ TEST_F(DbstoreFile, EveryWriteOfCommitAndRollbackLeavesBeforeOrAfter) {
 // after it once its header write is done; the cache stays near its budget.
 TEST_F(DbstoreFile, ASpillingTransactionKilledAfterAnyWriteLosesNothing) {
   const Rows before = CommittedBase(storage_);
+  const size_t length = storage_.Bytes("crash").size();
   for (bool rollback : {false, true}) {
     SCOPED_TRACE(rollback ? "rollback" : "commit");
     MemoryStorage storage;
@@ -352,6 +353,8 @@ TEST_F(DbstoreFile, ASpillingTransactionKilledAfterAnyWriteLosesNothing) {
       const Rows rows = ReadRows(*reopened);
       EXPECT_TRUE(i < beforeEnd ? rows == before : rows == before || rows == after) << "write " << i;
       CloseDatabaseFile(reopened);
+      // Undone, the file is cut back to its pages at begin.
+      if (i < beforeEnd) EXPECT_EQ(length, crashed.Bytes("crash").size()) << "write " << i;
     }
   }
 }

@@ -506,6 +506,7 @@ bool DBFile::FinishTransaction(bool rollback) {
   }
   journalImages_ = journalCrc_ = 0;
   journaled_.clear();
+  spilled_ = false;
   cache_.CleanAll();
   serial_ = AdvanceSerial(serial_);
   inTransaction_ = false;
@@ -546,8 +547,9 @@ bool DBFile::WriteJournal(const std::vector<uint32_t>& pages) {
   header.fileId = fileId_;
   uint8_t head[kDBJournalHeaderSize];
   EncodeJournalHeader(header, head);
-  // The images are on disk before the header counts them.
-  written = written && (pages.empty() || adapter_.FlushFile(*journal_)) &&
+  // Once pages are written, a header counting images not yet on disk would
+  // leave a journal that cannot undo them.
+  written = written && (pages.empty() || !spilled_ || adapter_.FlushFile(*journal_)) &&
             journal_->SetPosition(0) && journal_->Write(head, sizeof head) &&
             adapter_.FlushFile(*journal_);
   return written || Fail(kDBErrorWrite);
@@ -585,6 +587,7 @@ bool DBFile::Spill() {
   for (const DBPageEntry* page : pages)
     if (NeedsImage(page->number)) unjournaled.push_back(page->number);
   if ((!unjournaled.empty() || !journal_) && !WriteJournal(unjournaled)) return false;
+  spilled_ = true;
   for (const DBPageEntry* page : pages)
     if (!WriteAt(DBPagePosition(page->number), page->bytes, kDBPageSize)) return false;
   cache_.Written(pages);

@@ -195,6 +195,9 @@ class DBFile {
   uint32_t journalImages_ = 0;
   uint32_t journalCrc_ = 0;
   std::vector<bool> journaled_;
+  // A spill wrote pages: the journal's images reach the disk before the
+  // header that counts them.
+  bool spilled_ = false;
   bool inTransaction_ = false;
   bool readOnly_ = false;
   bool locked_ = false;

@@ -24,8 +24,9 @@
 // Recovery. A file left with header word 12 = 1 is recovered at the next
 // open that can write it (an open that cannot is refused with 2009 and
 // changes nothing):
-// - A whole journal of that transaction (its length, both checksums, the
-//   header's serial and the header's file id all agree) is replayed: the
+// - A whole journal of that transaction (at least the images its header
+//   counts, both checksums, the header's serial and the header's file id
+//   all agree) is replayed: the
 //   images are written back, the file is cut to the page count at begin and
 //   the header words at begin restored; then the journal is deleted.
 // - Otherwise (no journal, a cut or damaged one, or one of another

@@ -3,6 +3,8 @@
 // earlier build of the writer (a fixture) reads and takes changes as one
 // written now.
 #include <algorithm>
+#include <cstring>
+#include <map>
 #include <numeric>
 #include <random>
 #include <set>
@@ -111,6 +113,51 @@ TEST_F(DbstoreLayout, RandomKeysFillMostOfTheirPagesWhileACursorWalks) {
   const uint64_t total = std::accumulate(used.begin(), used.end(), uint64_t(0));
   EXPECT_GE(total * 10, uint64_t(used.size()) * kDBPageDataSize * 7) << used.size() << " leaves";
   EXPECT_TRUE(CloseDatabaseFile(db));
+}
+
+// Records of every size from 30 bytes to half a page in random order, keyed
+// by number and by long texts (whose separators differ in length): full
+// leaves share with their siblings only what leaves room for the new
+// record and fits the parent, so every row reads and seeks back.
+TEST_F(DbstoreLayout, RecordsOfEverySizeInRandomOrderReadAndSeekBack) {
+  const uint8_t textColumn[] = {1};
+  for (const DBKeyColumns columns : {kKeyed, DBKeyColumns{textColumn, 1}}) {
+    SCOPED_TRACE(columns.columns == textColumn ? "text keys" : "number keys");
+    const char* path = columns.columns == textColumn ? "texts" : "numbers";
+    DBFile* db = NewDatabaseWithTable(storage_, path);
+    ASSERT_TRUE(db);
+    std::mt19937 random(11);
+    std::map<std::vector<uint8_t>, std::vector<uint8_t>> records;  // by key
+    std::vector<uint8_t> key;
+    for (int32_t i = 0; i < 1500; ++i) {
+      const std::string text = std::to_string(random()) + std::string(8 + random() % 4000, 't');
+      std::vector<uint8_t> record = MakeRecord(*db, i, text);
+      std::unique_ptr<DBTreeCursor> table = OpenTableTree(*db, kTable, nullptr, 0, columns);
+      ASSERT_TRUE(table->InsertRecord(record.data(), record.size(), true, true)) << i;
+      ASSERT_TRUE(BuildRecordKey(record.data(), columns, &key));
+      records[key] = record;
+    }
+    ASSERT_TRUE(CloseDatabaseFile(db));
+    db = OpenOrFail(storage_, path);
+    ASSERT_TRUE(db);
+    std::unique_ptr<DBTreeCursor> table = OpenTableTree(*db, kTable, nullptr, 0, columns);
+    auto expected = records.begin();
+    for (; table->NextMatching(); ++expected) {
+      ASSERT_NE(records.end(), expected);
+      const uint8_t* entry = table->CurrentEntry();
+      ASSERT_EQ(expected->second.size(), EntryLength(entry));
+      EXPECT_EQ(0, std::memcmp(expected->second.data() + 10, entry + 10, expected->second.size() - 10));
+    }
+    EXPECT_EQ(records.end(), expected);
+    EXPECT_EQ(kDBErrorNone, db->LastError().code);
+    for (const auto& [wanted, record] : records) {
+      bool found = false;
+      ASSERT_TRUE(table->SeekKey(wanted.data(), wanted.size(), &found));
+      EXPECT_TRUE(found);
+    }
+    table.reset();
+    EXPECT_TRUE(CloseDatabaseFile(db));
+  }
 }
 
 // {key, record id} of a keyless walk of the test table.

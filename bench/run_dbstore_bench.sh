@@ -78,7 +78,7 @@ for rows in "${row_counts[@]}"; do
     goal "$rows" "$order" "table inserts" "$(ratio "${table[0]}" "${core[0]}")" "storage core" 0.8
     goal "$rows" "$order" "table scan" "$(ratio "${table[1]}" "${core[1]}")" "storage core" 0.7
     if [ "$order" != absent ]; then
-      goal "$rows" "$order" "table lookups" "$(ratio "${table[2]}" "${core[2]}")" "storage core seeks" 0.5
+      goal "$rows" "$order" "table lookups" "$(ratio "${table[2]}" "${core[2]}")" "storage core seeks" 0.6
     fi
     goal "$rows" "$order" "10 MB BLOB write" "$(ratio "${table[5]}" "${sqlite[5]}")" "sqlite" 1.0
     goal "$rows" "$order" "10 MB BLOB read" "$(ratio "${table[6]}" "${sqlite[6]}")" "sqlite" 1.0
@@ -92,17 +92,12 @@ for rows in "${row_counts[@]}"; do
   for order in "${orders[@]}"; do
     load "engine $rows $order"; core=("${figures[@]}")
     load "sqlite $rows $order"; sqlite=("${figures[@]}")
-    goal "$rows" "$order" "inserts" "$(ratio "${core[0]}" "${sqlite[0]}")" sqlite 1.0
-    goal "$rows" "$order" "full scan" "$(ratio "${core[1]}" "${sqlite[1]}")" sqlite 1.5
+    goal "$rows" "$order" "inserts" "$(ratio "${core[0]}" "${sqlite[0]}")" sqlite 0.7
+    goal "$rows" "$order" "full scan" "$(ratio "${core[1]}" "${sqlite[1]}")" sqlite 1.0
     goal "$rows" "$order" "10,000 seeks" "$(ratio "${core[2]}" "${sqlite[2]}")" sqlite 1.0
-    if [ "$order" = absent ]; then
-      # No goal: a keyless tree's key is the record id least significant byte
-      # first, which the stored format fixes.
-      printf '%-10s %-10s %-24s %sx sqlite (no goal)\n' "$rows" "$order" "file bytes" \
-        "$(ratio "${core[3]}" "${sqlite[3]}")"
-    else
-      goal "$rows" "$order" "file bytes" "$(ratio "${core[3]}" "${sqlite[3]}")" sqlite 1.3 "<="
-    fi
-    goal "$rows" "$order" "peak working set" "$(ratio "${core[4]}" "${sqlite[4]}")" sqlite 1.2 "<="
+    # Loads in key order fill their pages; the others leave some room.
+    case "$order" in increasing|bulk) bytes_goal=1.3 ;; *) bytes_goal=1.6 ;; esac
+    goal "$rows" "$order" "file bytes" "$(ratio "${core[3]}" "${sqlite[3]}")" sqlite "$bytes_goal" "<="
+    goal "$rows" "$order" "peak working set" "$(ratio "${core[4]}" "${sqlite[4]}")" sqlite 1.3 "<="
   done
 done

@@ -23,6 +23,7 @@ native_unit_tests(native_dbstore_tests
                   SOURCES ${t}/database/dbstore_support.cpp ${t}/database/dbstore_file_test.cpp
                           ${t}/database/dbstore_keys_test.cpp ${t}/database/dbstore_tree_test.cpp
                           ${t}/database/dbstore_corrupt_test.cpp
+                          ${t}/database/dbstore_recovery_test.cpp ${t}/database/dbstore_layout_test.cpp
                   LIBS native_storage)
 target_compile_definitions(native_dbstore_tests PRIVATE
                            DBSTORE_FILES="${t}/database/dbstore-files")

@@ -114,12 +114,12 @@ const DBTableColumn* DBTableEntry::ColumnNumbered(uint8_t number) const {
   return nullptr;
 }
 
-bool NextWithPrefix(DBTreeCursor& cursor, const std::vector<uint8_t>& prefix,
-                    std::vector<uint8_t>* key) {
-  if (!cursor.NextMatching()) return false;
-  if (!BuildEntryKey(kDBKindTableLeaf, cursor.CurrentEntry(), cursor.KeyColumns(), key))
-    return false;
-  return ComparePrefix(key->data(), key->size(), prefix.data(), prefix.size()) == 0;
+bool NextWithPrefix(DBTreeCursor& cursor, const std::vector<uint8_t>& prefix) {
+  bool has = false;
+  return cursor.NextMatching() &&
+         EntryKeyHasPrefix(cursor.CurrentEntry(), cursor.KeyColumns(), prefix.data(), prefix.size(),
+                           &has) &&
+         has;
 }
 
 bool TableIdPrefix(DBFile& file, uint32_t id, std::vector<uint8_t>* prefix) {
@@ -217,7 +217,7 @@ bool DBEngineDatabase::ReadTable(DBTreeCursor& fields, uint32_t id, const std::s
   std::vector<uint8_t> prefix;
   if (!TableIdPrefix(*file_, id, &prefix) || !fields.SeekKey(prefix.data(), prefix.size(), nullptr))
     return FailFromStorage();
-  while (NextWithPrefix(fields, prefix, &key_)) {
+  while (NextWithPrefix(fields, prefix)) {
     DBTableColumn column;
     if (!ReadColumn(fields.CurrentEntry(), &column)) table->damaged = true;
     table->columns.push_back(std::move(column));

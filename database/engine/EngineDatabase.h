@@ -148,8 +148,7 @@ class DBEngineDatabase {
 // After a SeekKey to the prefix: moves to the next live entry and tells
 // whether its key begins with the prefix (false at the first that does not,
 // at the end, and when the walk fails).
-bool NextWithPrefix(DBTreeCursor& cursor, const std::vector<uint8_t>& prefix,
-                    std::vector<uint8_t>* key);
+bool NextWithPrefix(DBTreeCursor& cursor, const std::vector<uint8_t>& prefix);
 // The key prefix of a table id in "sys$fields".
 bool TableIdPrefix(DBFile& file, uint32_t id, std::vector<uint8_t>* prefix);
 

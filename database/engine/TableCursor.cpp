@@ -221,7 +221,7 @@ bool DBEngineCursor::MoveNext() {
   onRow_ = false;
   db_->File().ClearError();
   for (;;) {
-    const bool next = prefix_.empty() ? tree_->NextMatching() : NextWithPrefix(*tree_, prefix_, &key_);
+    const bool next = prefix_.empty() ? tree_->NextMatching() : NextWithPrefix(*tree_, prefix_);
     if (!next) return End();
     ++g_rowsVisited;
     if (!Locate()) {

@@ -126,7 +126,6 @@ class DBEngineCursor : private DBRowAccess {
   uint32_t stamp_[256] = {};
   uint16_t offset_[256] = {};
   uint16_t size_[256] = {};
-  std::vector<uint8_t> key_;
   // Record ids of the rows this cursor moved to a new key.
   std::set<uint32_t> movedIds_;
 

@@ -53,7 +53,8 @@ bool JournalIsComplete(FileStream& journal, const uint8_t* fileHeader, DBJournal
       header->serial != GetBigEndian32(fileHeader + kDBHeaderSerialAt) ||
       header->fileId != HeaderFileId(fileHeader))
     return false;
-  if (int64_t(journal.GetLength()) != JournalLength(header->imageCount)) return false;
+  // Longer is whole: a spill appends its images before it counts them.
+  if (int64_t(journal.GetLength()) < JournalLength(header->imageCount)) return false;
   std::vector<uint8_t> block(64 * 1024);
   uint32_t crc = 0;
   int64_t left = int64_t(header->imageCount) * kDBJournalImageSize;
@@ -87,6 +88,15 @@ DBFile::~DBFile() {
 }
 
 uint32_t DBFile::SerialStamp() const { return serial_ & kDBSerialMask; }
+
+// The count with a 1 bit let in at bit 7 (which becomes the id's high bit),
+// bytes reversed: the keys, the id's bytes from the least significant, are
+// that number big-endian.
+uint32_t DBFile::NextKeylessRecordId() {
+  const uint32_t count = NextRecordId();
+  const uint32_t ordered = (count >> 7) << 8 | 0x80 | (count & 0x7F);
+  return ordered << 24 | (ordered & 0xFF00) << 8 | (ordered >> 8 & 0xFF00) | ordered >> 24;
+}
 
 bool DBFile::Fail(DBErrorCode code) {
   SetError(code);
@@ -333,7 +343,7 @@ bool CloseDatabaseFile(DBFile* db, DBStorageError* error) {
 DBPageRef DBFile::GetPage(uint32_t number) {
   if (!CheckUsable() || number >= pageCount_) return {};
   if (DBPageEntry* cached = cache_.Find(number)) return DBPageRef(cached);
-  cache_.MakeRoom();
+  if (!MakeRoom()) return {};
   auto entry = std::make_unique<DBPageEntry>();
   if (!ReadAt(DBPagePosition(number), entry->bytes, kDBPageSize) ||
       !PageIsValid(entry->bytes, pageCount_)) {
@@ -385,7 +395,7 @@ DBPageRef DBFile::NewPage(uint32_t kind, uint32_t chainId) {
     return {};
   }
   ++pageCount_;
-  cache_.MakeRoom();
+  if (!MakeRoom()) return {};
   auto entry = std::make_unique<DBPageEntry>();
   std::memset(entry->bytes, 0, kDBPageSize);
   PutBigEndian32(entry->bytes + kDBPageKindAt, kind);
@@ -441,23 +451,28 @@ bool DBFile::RollbackTransaction() {
   for (DBTreeCursor* cursor : cursors_) cursor->DiscardSpool();
   if (!CheckUsable()) return false;
   if (!inTransaction_) return true;
-  FlipEntriesOfTransaction();
-  return FinishTransaction(true);
+  return FlipEntriesOfTransaction() && FinishTransaction(true);
 }
 
 // Only leaf entries are flipped: interior entries made by splits keep
-// routing to pages that stay in the tree.
-void DBFile::FlipEntriesOfTransaction() {
+// routing to pages that stay in the tree. The pages the transaction changed
+// are its chain (spilled ones are read back).
+bool DBFile::FlipEntriesOfTransaction() {
   const uint32_t stamp = SerialStamp();
-  for (DBPageEntry* entry : cache_.DirtyPages()) {
-    const DBPageRef page(entry);
-    if (!IsLeafKind(page.Kind())) continue;
-    for (uint16_t offset : page.EntryOffsets()) {
-      uint8_t* item = page.EntryAt(offset);
-      if (EntrySerial(item) != stamp) continue;
-      StampEntry(item, EntryState(item) == kDBEntryLive ? kDBEntryDeleted : kDBEntryLive, 0);
+  uint32_t visited = 0;
+  for (uint32_t number = chainHead_; number != kDBNoPage;) {
+    const DBPageRef page = GetPage(number);
+    if (!page || ++visited > pageCount_) return Fail(kDBErrorDamaged);
+    if (IsLeafKind(page.Kind()) && MarkPageDirty(page)) {
+      for (uint16_t offset : page.EntryOffsets()) {
+        uint8_t* item = page.EntryAt(offset);
+        if (EntrySerial(item) != stamp) continue;
+        StampEntry(item, EntryState(item) == kDBEntryLive ? kDBEntryDeleted : kDBEntryLive, 0);
+      }
     }
+    number = GetBigEndian32(page.Bytes() + kDBPagePreviousAt);
   }
+  return !failed_;
 }
 
 bool DBFile::FinishTransaction(bool rollback) {
@@ -468,8 +483,11 @@ bool DBFile::FinishTransaction(bool rollback) {
   // count at begin is what undoes the pages added.
   std::vector<uint32_t> overwritten;
   for (const DBPageEntry* page : pages)
-    if (page->number < beginPageCount_) overwritten.push_back(page->number);
-  if (!pages.empty() && !WriteJournal(overwritten, rollback)) return false;
+    if (NeedsImage(page->number)) overwritten.push_back(page->number);
+  if (!pages.empty() || journal_) {
+    if (!WriteJournal(overwritten)) return false;
+    Reached(rollback ? DBWriteStep::kRollbackJournalFlushed : DBWriteStep::kCommitJournalFlushed);
+  }
 
   const uint32_t count = uint32_t(pages.size());
   for (uint32_t i = 0; i < count; ++i) {
@@ -481,7 +499,14 @@ bool DBFile::FinishTransaction(bool rollback) {
   if (!WriteHeaderWords(kDBHeaderTransactionAt, words, 3)) return false;
   Reached(rollback ? DBWriteStep::kRollbackHeaderWritten : DBWriteStep::kCommitHeaderWritten);
 
-  if (!pages.empty()) adapter_.RemoveFile(journalPath_.get());
+  if (journal_) {
+    journal_->Close();
+    journal_.reset();
+    adapter_.RemoveFile(journalPath_.get());
+  }
+  journalImages_ = journalCrc_ = 0;
+  journaled_.clear();
+  spilled_ = false;
   cache_.CleanAll();
   serial_ = AdvanceSerial(serial_);
   inTransaction_ = false;
@@ -490,38 +515,82 @@ bool DBFile::FinishTransaction(bool rollback) {
 }
 
 // The journal holds the committed bytes of every page the transaction is
-// about to overwrite, read back from the file (dirty pages never reach it
-// before their commit).
-bool DBFile::WriteJournal(const std::vector<uint32_t>& pages, bool rollback) {
-  FileStreamPtr journal = adapter_.NewStream();
-  if (!journal || !journal->Create(journalPath_.get())) return Fail(kDBErrorWrite);
+// about to overwrite, read back from the file before the page's first write
+// (spilled or at the end). Images go behind those already there, then the
+// header counts them.
+bool DBFile::WriteJournal(const std::vector<uint32_t>& pages) {
+  if (!journal_) {
+    journal_ = adapter_.NewStream();
+    if (!journal_ || !journal_->Create(journalPath_.get())) {
+      journal_.reset();
+      return Fail(kDBErrorWrite);
+    }
+    journaled_.assign(beginPageCount_, false);
+  }
   std::vector<uint8_t> image(kDBJournalImageSize);
-  uint32_t crc = 0;
-  bool written = journal->SetPosition(int32_t(kDBJournalHeaderSize));
+  bool written = journal_->SetPosition(int32_t(JournalLength(journalImages_)));
   for (size_t i = 0; written && i < pages.size(); ++i) {
     PutBigEndian32(image.data(), pages[i]);
-    if (!ReadAt(DBPagePosition(pages[i]), image.data() + 4, kDBPageSize)) {
-      journal->Close();
-      return Fail(kDBErrorDamaged);
-    }
-    crc = Crc32Update(crc, image.data(), image.size());
-    written = journal->Write(image.data(), int32_t(image.size()));
+    if (!ReadAt(DBPagePosition(pages[i]), image.data() + 4, kDBPageSize)) return Fail(kDBErrorDamaged);
+    journalCrc_ = Crc32Update(journalCrc_, image.data(), image.size());
+    written = journal_->Write(image.data(), int32_t(image.size()));
+    journaled_[pages[i]] = true;
+    ++journalImages_;
   }
   DBJournalHeader header;
   header.serial = serial_;
   header.pageCount = beginPageCount_;
   header.nextRecordId = beginNextRecordId_;
   header.directoryRoot = beginDirectoryRoot_;
-  header.imageCount = uint32_t(pages.size());
-  header.crc = crc;
+  header.imageCount = journalImages_;
+  header.crc = journalCrc_;
   header.fileId = fileId_;
   uint8_t head[kDBJournalHeaderSize];
   EncodeJournalHeader(header, head);
-  written = written && journal->SetPosition(0) && journal->Write(head, sizeof head) &&
-            adapter_.FlushFile(*journal);
-  journal->Close();
-  if (!written) return Fail(kDBErrorWrite);
-  Reached(rollback ? DBWriteStep::kRollbackJournalFlushed : DBWriteStep::kCommitJournalFlushed);
+  // Once pages are written, a header counting images not yet on disk would
+  // leave a journal that cannot undo them.
+  written = written && (pages.empty() || !spilled_ || adapter_.FlushFile(*journal_)) &&
+            journal_->SetPosition(0) && journal_->Write(head, sizeof head) &&
+            adapter_.FlushFile(*journal_);
+  return written || Fail(kDBErrorWrite);
+}
+
+// Pages the file had at begin need their committed image in the journal
+// once, before their first write.
+bool DBFile::NeedsImage(uint32_t page) const {
+  return page < beginPageCount_ && (page >= journaled_.size() || !journaled_[page]);
+}
+
+// Before a page comes into a full cache: clean pages are freed first; when
+// only dirty ones are left, some are spilled to be freed.
+bool DBFile::MakeRoom() {
+  cache_.MakeRoom();
+  if (cache_.Size() < cache_.Budget() || cache_.DirtyPages().empty()) return true;
+  if (!Spill()) return false;
+  cache_.MakeRoom();
+  return true;
+}
+
+// Writes out the oldest unpinned quarter of the dirty pages (at least one),
+// journaling first those the journal lacks.
+bool DBFile::Spill() {
+  std::vector<DBPageEntry*> pages;
+  const size_t wanted = std::max<size_t>(1, cache_.Budget() / 4);
+  for (DBPageEntry* entry : cache_.DirtyPages()) {
+    if (pages.size() == wanted) break;
+    if (entry->pins == 0) pages.push_back(entry);
+  }
+  if (pages.empty()) return true;
+  std::sort(pages.begin(), pages.end(),
+            [](const DBPageEntry* a, const DBPageEntry* b) { return a->number < b->number; });
+  std::vector<uint32_t> unjournaled;
+  for (const DBPageEntry* page : pages)
+    if (NeedsImage(page->number)) unjournaled.push_back(page->number);
+  if ((!unjournaled.empty() || !journal_) && !WriteJournal(unjournaled)) return false;
+  spilled_ = true;
+  for (const DBPageEntry* page : pages)
+    if (!WriteAt(DBPagePosition(page->number), page->bytes, kDBPageSize)) return false;
+  cache_.Written(pages);
   return true;
 }
 

@@ -4,18 +4,29 @@
 // A transaction begins with the first change (BeginTransaction writes the
 // serial, 1, the next record id, the directory root and the file id at
 // header offset 8 and flushes) and ends with CommitTransaction or
-// RollbackTransaction. Dirty pages stay in memory until then. Both write,
-// before the first page, the rollback journal (Journal.h): the committed
-// images of the pages about to be overwritten, the page count and the header
-// words at begin, the serial and the file id. Then the pages, then one
-// 12-byte header write of {0, next record id, directory root}: that write is
-// the commit point; the journal is deleted after it.
+// RollbackTransaction. Both write, before the first page, the rollback
+// journal (Journal.h): the committed images of the pages about to be
+// overwritten, the page count and the header words at begin, the serial and
+// the file id. Then the pages, then one 12-byte header write of {0, next
+// record id, directory root}: that write is the commit point; the journal is
+// deleted after it.
+//
+// Dirty pages stay in memory until then, unless the cache is full of them:
+// a load that finds nothing clean to free writes out the oldest unpinned
+// quarter of the dirty pages (spills). The committed images of those not yet
+// in the journal are appended to it first, its header rewritten and flushed;
+// then the pages are written, and the cache may free them. Read again, they
+// come from the file as the transaction left them. A commit or rollback
+// then journals only the pages not journaled yet. A journal is complete when
+// it holds at least the images its header counts: a spill killed between
+// its images and its header leaves more.
 //
 // Recovery. A file left with header word 12 = 1 is recovered at the next
 // open that can write it (an open that cannot is refused with 2009 and
 // changes nothing):
-// - A whole journal of that transaction (its length, both checksums, the
-//   header's serial and the header's file id all agree) is replayed: the
+// - A whole journal of that transaction (at least the images its header
+//   counts, both checksums, the header's serial and the header's file id
+//   all agree) is replayed: the
 //   images are written back, the file is cut to the page count at begin and
 //   the header words at begin restored; then the journal is deleted.
 // - Otherwise (no journal, a cut or damaged one, or one of another
@@ -86,6 +97,11 @@ class DBFile {
   bool InTransaction() const { return inTransaction_; }
   // Hands out the next record id.
   uint32_t NextRecordId() { return nextRecordId_++; }
+  // The next id of a record in a keyless tree, which orders records by id
+  // least significant byte first: ids whose reversed bytes grow with every
+  // call, so that keyless inserts append. They have the high bit set, which
+  // NextRecordId's ids never have, so they meet no id given out before.
+  uint32_t NextKeylessRecordId();
   uint32_t CurrentSerial() const { return serial_; }
   // The serial as entries carry it (24 bits; never 0).
   uint32_t SerialStamp() const;
@@ -148,8 +164,11 @@ class DBFile {
   bool Flush(FileStream& stream);
   bool WriteHeaderWords(uint32_t offset, const uint32_t* words, int32_t count);
   bool FinishTransaction(bool rollback);
-  bool WriteJournal(const std::vector<uint32_t>& pages, bool rollback);
-  void FlipEntriesOfTransaction();
+  bool WriteJournal(const std::vector<uint32_t>& pages);
+  bool NeedsImage(uint32_t page) const;
+  bool MakeRoom();
+  bool Spill();
+  bool FlipEntriesOfTransaction();
   void PurgeOnLoad(const DBPageRef& page);
 
   DBStorageAdapter& adapter_;
@@ -171,6 +190,15 @@ class DBFile {
   uint32_t beginPageCount_ = 0;
   uint32_t beginNextRecordId_ = 0;
   uint32_t beginDirectoryRoot_ = 0;
+  // The open transaction's journal, once a spill or the end made it: its
+  // images, their checksum, and which pages they are of.
+  FileStreamPtr journal_;
+  uint32_t journalImages_ = 0;
+  uint32_t journalCrc_ = 0;
+  std::vector<bool> journaled_;
+  // A spill wrote pages: the journal's images reach the disk before the
+  // header that counts them.
+  bool spilled_ = false;
   bool inTransaction_ = false;
   bool readOnly_ = false;
   bool locked_ = false;

@@ -107,6 +107,147 @@ bool BuildRecordKey(const uint8_t* record, DBKeyColumns columns, std::vector<uin
   return true;
 }
 
+namespace {
+
+// Takes the bytes of an entry's key as they are made and compares them with
+// a key, stopping at the first difference.
+class KeyComparison {
+ public:
+  KeyComparison(const uint8_t* key, size_t length) : key_(key), length_(length) {}
+  // False once the order is known.
+  bool Byte(uint8_t byte) {
+    if (at_ == length_) return Exhausted();
+    if (byte != key_[at_]) return Decide(byte < key_[at_] ? -1 : 1);
+    ++at_;
+    return true;
+  }
+  bool Bytes(const uint8_t* bytes, size_t count) {
+    const size_t common = std::min(count, length_ - at_);
+    const int order = common == 0 ? 0 : std::memcmp(bytes, key_ + at_, common);
+    if (order != 0) return Decide(order < 0 ? -1 : 1);
+    at_ += common;
+    return common == count || Exhausted();
+  }
+  bool Collated(const uint8_t* text, size_t count) {
+    for (size_t i = 0; i < count; ++i)
+      if (!Byte(kDBCollation[text[i]])) return false;
+    return Byte(0x00);
+  }
+  int32_t Order() const { return decided_ ? order_ : at_ < length_ ? -1 : 0; }
+  // Whether the entry's key starts with the whole key compared against.
+  bool HasPrefix() const { return at_ == length_; }
+
+ private:
+  // The entry's key goes on past the key: it sorts after it.
+  bool Exhausted() { return Decide(1); }
+  bool Decide(int32_t order) {
+    order_ = order;
+    decided_ = true;
+    return false;
+  }
+  const uint8_t* key_;
+  size_t length_;
+  size_t at_ = 0;
+  int32_t order_ = 0;
+  bool decided_ = false;
+};
+
+bool HasKeyBytes(uint8_t type) {
+  switch (type) {
+    case kDBFieldInt16:
+    case kDBFieldInt32:
+    case kDBFieldBlobId:
+    case kDBFieldBlobId2:
+    case kDBFieldSingle:
+    case kDBFieldDouble:
+    case kDBFieldDate:
+    case kDBFieldTime:
+    case kDBFieldBoolean:
+    case kDBFieldText:
+    case kDBFieldBytes: return true;
+    default: return false;
+  }
+}
+
+// Compares the key bytes of a present value of a type HasKeyBytes takes, as
+// AppendValueKey makes them; false once the order is known.
+bool CompareValueKey(uint8_t type, const uint8_t* stored, uint32_t size, KeyComparison& keys) {
+  switch (type) {
+    case kDBFieldSingle:
+    case kDBFieldDouble: {
+      uint8_t bytes[8];
+      const bool negative = (stored[0] & 0x80) != 0;
+      for (uint32_t i = 0; i < size; ++i)
+        bytes[i] = negative ? uint8_t(~stored[i]) : i == 0 ? uint8_t(stored[0] ^ 0x80) : stored[i];
+      return keys.Bytes(bytes, size);
+    }
+    case kDBFieldDate:
+    case kDBFieldTime:
+    case kDBFieldBoolean: return keys.Bytes(stored, size);
+    case kDBFieldText:
+    case kDBFieldBytes: return keys.Collated(stored + 4, size - 4);
+    default:  // integers and BLOB ids
+      return keys.Byte(uint8_t(stored[0] ^ 0x80)) && keys.Bytes(stored + 1, size - 1);
+  }
+}
+
+// False when a key column's field is damaged or of a type without key.
+bool CompareRecordKey(const uint8_t* record, DBKeyColumns columns, KeyComparison& keys) {
+  if (columns.count == 0) {
+    const uint8_t id[4] = {record[9], record[8], record[7], record[6]};
+    keys.Bytes(id, 4);
+    return true;
+  }
+  for (size_t i = 0; i < columns.count; ++i) {
+    uint8_t type = 0;
+    const uint8_t* stored = nullptr;
+    uint32_t size = 0;
+    switch (LocateField(record, columns.columns[i], &type, &stored, &size)) {
+      case DBFieldLookup::kDamaged: return false;
+      case DBFieldLookup::kAbsent:
+        if (!keys.Byte(0x00)) return true;
+        break;
+      case DBFieldLookup::kFound:
+        if (!HasKeyBytes(type)) return false;
+        if (!keys.Byte(0x01) || !CompareValueKey(type, stored, size, keys)) return true;
+        break;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool EntryKeyHasPrefix(const uint8_t* record, DBKeyColumns columns, const uint8_t* prefix,
+                       size_t prefixLength, bool* has) {
+  KeyComparison keys(prefix, prefixLength);
+  if (!CompareRecordKey(record, columns, keys)) return false;
+  *has = keys.HasPrefix();
+  return true;
+}
+
+bool CompareEntryKey(uint32_t pageKind, const uint8_t* entry, DBKeyColumns columns,
+                     const uint8_t* key, size_t keyLength, int32_t* order) {
+  KeyComparison keys(key, keyLength);
+  switch (pageKind) {
+    case kDBKindInterior:
+      *order = CompareKeys(entry + kDBInteriorKeyAt, EntryLength(entry) - kDBInteriorKeyAt, key,
+                           keyLength);
+      return true;
+    case kDBKindDirectoryLeaf: {
+      const uint8_t prefix[] = {0x01, 0x01};
+      if (keys.Bytes(prefix, 2)) keys.Collated(DirectoryName(entry), DirectoryNameLength(entry));
+      break;
+    }
+    case kDBKindTableLeaf:
+      if (!CompareRecordKey(entry, columns, keys)) return false;
+      break;
+    default: return false;
+  }
+  *order = keys.Order();
+  return true;
+}
+
 void BuildDirectoryKey(const uint8_t* name, size_t nameLength, std::vector<uint8_t>* key) {
   key->assign({0x01, 0x01});
   AppendCollated(name, nameLength, key);

@@ -40,6 +40,15 @@ struct DBKeyColumns {
 // damaged, or a kind no tree has.
 bool BuildEntryKey(uint32_t pageKind, const uint8_t* entry, DBKeyColumns columns,
                    std::vector<uint8_t>* key);
+// The order of an entry's key against `key` (-1, 0 or 1, as CompareKeys),
+// read from the entry where it lies, without building it. False as
+// BuildEntryKey.
+bool CompareEntryKey(uint32_t pageKind, const uint8_t* entry, DBKeyColumns columns,
+                     const uint8_t* key, size_t keyLength, int32_t* order);
+// Whether the key of a table record starts with the prefix, read in place;
+// false for a record whose key cannot be built.
+bool EntryKeyHasPrefix(const uint8_t* record, DBKeyColumns columns, const uint8_t* prefix,
+                       size_t prefixLength, bool* has);
 // The key a table record will have; the same as BuildEntryKey on a table
 // leaf.
 bool BuildRecordKey(const uint8_t* record, DBKeyColumns columns, std::vector<uint8_t>* key);

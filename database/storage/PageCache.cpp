@@ -91,6 +91,21 @@ void DBPageCache::CleanAll() {
   dirty_.clear();
 }
 
+void DBPageCache::Written(const std::vector<DBPageEntry*>& pages) {
+  for (DBPageEntry* entry : pages) {
+    entry->dirty = false;
+    // At the old end: written out to make room, they go first.
+    entry->newer = oldest_;
+    entry->older = nullptr;
+    if (oldest_) oldest_->older = entry;
+    oldest_ = entry;
+    if (!newest_) newest_ = entry;
+  }
+  dirty_.erase(std::remove_if(dirty_.begin(), dirty_.end(),
+                              [](const DBPageEntry* entry) { return !entry->dirty; }),
+               dirty_.end());
+}
+
 void DBPageCache::Clear() {
   dirty_.clear();
   newest_ = oldest_ = nullptr;

@@ -4,7 +4,8 @@
 // Pages are pinned while someone holds a DBPageRef to them. When a load
 // would exceed the budget, clean unpinned pages are freed from the least
 // recently used end; dirty pages (kept apart, in the dirty list) and pinned
-// pages are never freed, so the cache may then stay above its budget.
+// pages are never freed. The DBFile writes dirty pages out (journaled) when
+// only they are left to free, so that the cache stays near its budget.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -79,6 +80,9 @@ class DBPageCache {
   void MarkDirty(DBPageEntry* entry);
   // The dirty pages, in the order they became dirty.
   const std::vector<DBPageEntry*>& DirtyPages() const { return dirty_; }
+  // Those pages were written out: they become clean, at the least recently
+  // used end, first to be freed.
+  void Written(const std::vector<DBPageEntry*>& pages);
   // Every dirty page becomes clean.
   void CleanAll();
   void Clear();

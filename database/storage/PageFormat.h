@@ -63,7 +63,9 @@ constexpr int64_t DBPagePosition(uint32_t page) {
 
 inline uint32_t PageKind(const uint8_t* page) { return GetBigEndian32(page + kDBPageKindAt); }
 inline uint32_t PageChain(const uint8_t* page) { return GetBigEndian32(page + kDBPageChainAt); }
-inline uint16_t PageUsed(const uint8_t* page) { return GetBigEndian16(page + kDBPageUsedAt); }
+inline uint16_t PageUsed(const uint8_t* page) {
+  return uint16_t(page[kDBPageUsedAt] << 8 | page[kDBPageUsedAt + 1]);
+}
 inline void SetPageUsed(uint8_t* page, uint16_t used) { PutBigEndian16(page + kDBPageUsedAt, used); }
 inline uint8_t* PageData(uint8_t* page) { return page + kDBPageHeaderSize; }
 inline const uint8_t* PageData(const uint8_t* page) { return page + kDBPageHeaderSize; }

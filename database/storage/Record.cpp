@@ -125,22 +125,30 @@ bool RecordFieldsValid(const uint8_t* record) {
   return WalkFields(record, [](uint8_t, uint8_t, const uint8_t*, uint32_t) { return true; });
 }
 
-DBFieldLookup FindField(const uint8_t* record, uint8_t column, DBFieldValue* value) {
-  *value = DBFieldValue();
+DBFieldLookup LocateField(const uint8_t* record, uint8_t column, uint8_t* type,
+                          const uint8_t** stored, uint32_t* size) {
   bool found = false;
-  const bool whole = WalkFields(record, [&](uint8_t c, uint8_t type, const uint8_t* stored,
-                                            uint32_t size) {
+  const bool whole = WalkFields(record, [&](uint8_t c, uint8_t t, const uint8_t* value,
+                                            uint32_t valueSize) {
     if (c != column) return true;
     found = true;
-    value->type = type;
-    value->stored = stored;
-    value->storedLength = size;
+    *type = t;
+    *stored = value;
+    *size = valueSize;
     return false;
   });
   if (!whole) return DBFieldLookup::kDamaged;
-  if (!found) return DBFieldLookup::kAbsent;
-  DecodeStoredValue(value->type, value->stored, value->storedLength, value);
-  return DBFieldLookup::kFound;
+  return found ? DBFieldLookup::kFound : DBFieldLookup::kAbsent;
+}
+
+DBFieldLookup FindField(const uint8_t* record, uint8_t column, DBFieldValue* value) {
+  *value = DBFieldValue();
+  uint8_t type = 0;
+  const uint8_t* stored = nullptr;
+  uint32_t size = 0;
+  const DBFieldLookup lookup = LocateField(record, column, &type, &stored, &size);
+  if (lookup == DBFieldLookup::kFound) DecodeStoredValue(type, stored, size, value);
+  return lookup;
 }
 
 void DecodeStoredValue(uint8_t type, const uint8_t* stored, uint32_t size, DBFieldValue* value) {

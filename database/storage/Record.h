@@ -24,7 +24,8 @@ constexpr uint32_t kDBRecordFieldsAt = 10;  // table records
 constexpr uint32_t kDBDirectoryNameAt = 18;
 constexpr uint32_t kDBInteriorKeyAt = 12;
 
-inline uint16_t EntryLength(const uint8_t* entry) { return GetBigEndian16(entry); }
+// Read on every step of every walk: byte by byte, inline.
+inline uint16_t EntryLength(const uint8_t* entry) { return uint16_t(entry[0] << 8 | entry[1]); }
 inline uint8_t EntryState(const uint8_t* entry) { return entry[2]; }
 inline uint32_t EntrySerial(const uint8_t* entry) {
   return (uint32_t(entry[3]) << 16) | (uint32_t(entry[4]) << 8) | entry[5];
@@ -118,3 +119,7 @@ enum class DBFieldLookup { kFound, kAbsent, kDamaged };
 // The first field of the column. kDamaged for a field of unknown type or one
 // running past the entry's length.
 DBFieldLookup FindField(const uint8_t* record, uint8_t column, DBFieldValue* value);
+// As FindField, without decoding: the type, and where the stored value lies
+// in the record and its size.
+DBFieldLookup LocateField(const uint8_t* record, uint8_t column, uint8_t* type,
+                          const uint8_t** stored, uint32_t* size);

@@ -182,6 +182,12 @@ bool DBTreeCursor::NextMatching() {
     const uint8_t* entry = leaf.page.EntryAt(leaf.offset);
     if (EntryState(entry) != kDBEntryLive) continue;
     if (filter_.empty()) return true;
+    if (leafKind_ == kDBKindTableLeaf) {
+      bool has = false;
+      if (!EntryKeyHasPrefix(entry, KeyColumns(), filter_.data(), filter_.size(), &has)) return Damaged();
+      if (has) return true;
+      continue;
+    }
     if (!EntryKey(leafKind_, entry, &key_)) return Damaged();
     if (ComparePrefix(key_.data(), key_.size(), filter_.data(), filter_.size()) == 0) return true;
   }
@@ -190,6 +196,11 @@ bool DBTreeCursor::NextMatching() {
 
 bool DBTreeCursor::EntryKey(uint32_t kind, const uint8_t* entry, std::vector<uint8_t>* key) {
   return BuildEntryKey(kind, entry, KeyColumns(), key);
+}
+
+bool DBTreeCursor::CompareEntry(uint32_t kind, const uint8_t* entry, const uint8_t* key,
+                                size_t keyLength, int32_t* order) {
+  return CompareEntryKey(kind, entry, KeyColumns(), key, keyLength, order);
 }
 
 // The index of the first entry of the page whose key is not below `key`.
@@ -202,15 +213,7 @@ bool DBTreeCursor::LowerBound(const Level& level, const uint8_t* key, size_t key
   const uint32_t kind = level.page.Kind();
   int32_t order = 0;
   const auto compare = [&](size_t at) {
-    const uint8_t* entry = level.page.EntryAt(offsets[at]);
-    if (kind == kDBKindInterior) {
-      order = CompareKeys(entry + kDBInteriorKeyAt, EntryLength(entry) - kDBInteriorKeyAt, key,
-                          keyLength);
-      return true;
-    }
-    if (!EntryKey(kind, entry, &probe_)) return false;
-    order = CompareKeys(probe_.data(), probe_.size(), key, keyLength);
-    return true;
+    return CompareEntry(kind, level.page.EntryAt(offsets[at]), key, keyLength, &order);
   };
   size_t low = 0, high = offsets.size();
   if (high > 0) {
@@ -262,8 +265,9 @@ bool DBTreeCursor::NextLiveHasKey(const uint8_t* key, size_t keyLength, bool* fo
   for (uint32_t offset = leaf.offset; offset < used;) {
     const uint8_t* entry = leaf.page.EntryAt(offset);
     if (EntryState(entry) == kDBEntryLive) {
-      if (!EntryKey(leafKind_, entry, &probe_)) return Damaged();
-      *found = CompareKeys(probe_.data(), probe_.size(), key, keyLength) == 0;
+      int32_t order = 0;
+      if (!CompareEntry(leafKind_, entry, key, keyLength, &order)) return Damaged();
+      *found = order == 0;
       return true;
     }
     if (EntryLength(entry) == 0) break;
@@ -281,11 +285,12 @@ bool DBTreeCursor::NextLiveHasKey(const uint8_t* key, size_t keyLength, bool* fo
     Level& leaf = levels_.back();
     const uint8_t* entry = leaf.page.EntryAt(leaf.offset);
     if (EntryState(entry) == kDBEntryLive) {
-      if (!EntryKey(leafKind_, entry, &probe_)) {
+      int32_t order = 0;
+      if (!CompareEntry(leafKind_, entry, key, keyLength, &order)) {
         Damaged();
         break;
       }
-      *found = CompareKeys(probe_.data(), probe_.size(), key, keyLength) == 0;
+      *found = order == 0;
       break;
     }
     leaf.offset += EntryLength(entry);
@@ -370,8 +375,8 @@ bool DBTreeCursor::Reposition() {
   while (Settle()) {
     Level& leaf = levels_.back();
     const uint8_t* entry = leaf.page.EntryAt(leaf.offset);
-    if (!EntryKey(leafKind_, entry, &probe_)) return Damaged();
-    const int32_t order = CompareKeys(probe_.data(), probe_.size(), key.data(), key.size());
+    int32_t order = 0;
+    if (!CompareEntry(leafKind_, entry, key.data(), key.size(), &order)) return Damaged();
     if (order > 0) break;
     if (order == 0 && EntryRecordId(entry) == markId_) {
       if (mark_ == Mark::kOn) return true;
@@ -419,14 +424,121 @@ bool DBTreeCursor::InsertEntry(const uint8_t* entry, uint32_t length) {
     levels_.back().offset = offset + length;
     return true;
   }
+  const Mark mark = state_ == State::kOn ? Mark::kOn : Mark::kBefore;
+  // Inside a full leaf (not at its end, where loads in key order go on to a
+  // new page): first a sibling with room takes some of its entries. The
+  // cursor finds the entry it stood on again afterwards.
+  if (offset < used && levels_.size() > 1 && IsLeafKind(page.Kind())) {
+    Remember(mark, page.EntryAt(offset));
+    bool shared = false;
+    if (!ShareWithSibling(entry, length, &shared)) return false;
+    if (shared) {
+      return InsertInPage(page, levels_.back().offset, entry, length) && Reposition();
+    }
+    stale_ = false;
+  }
   // The cursor follows the new entry, or the tail's first entry, to its new
   // page: it finds that entry again once the tree above is done.
-  const Mark mark = state_ == State::kOn ? Mark::kOn : Mark::kBefore;
   const Split split = ChooseSplit(offset, used, length);
   if (split == Split::kEntryAndTailMove) Remember(mark, entry);
   if (split == Split::kBothMove) Remember(mark, page.EntryAt(offset));
   if (!InsertAtHeight(0, offset, entry, length)) return false;
   return Reposition();
+}
+
+// The full leaf of the path hands entries to a sibling under the same parent
+// whose free bytes are at least the new entry's and an eighth of a page:
+// those before the position to the left sibling's end, or those from the
+// position on to the right sibling's start, until the sibling holds about
+// half the pair's bytes. The parent's entry for the page whose first entry
+// changed takes that entry's key. Nothing changes (and *shared stays false)
+// unless the new entry then fits and the parent can take the key; the leaf
+// level's offset then is where the new entry goes.
+bool DBTreeCursor::ShareWithSibling(const uint8_t* entry, uint32_t length, bool* shared) {
+  *shared = false;
+  Level& leaf = levels_.back();
+  Level& parent = levels_[levels_.size() - 2];
+  const std::vector<uint16_t> parentOffsets = parent.page.EntryOffsets();
+  const auto at = std::lower_bound(parentOffsets.begin(), parentOffsets.end(), parent.offset);
+  if (at == parentOffsets.end() || *at != parent.offset) return true;
+  const size_t index = size_t(at - parentOffsets.begin());
+  const std::vector<uint16_t> offsets = leaf.page.EntryOffsets();
+  const uint32_t used = leaf.page.Used();
+  const uint32_t kind = leaf.page.Kind();
+  for (const bool left : {true, false}) {
+    if (left ? index == 0 : index + 1 >= parentOffsets.size()) continue;
+    const uint32_t siblingAt = parentOffsets[left ? index - 1 : index + 1];
+    DBPageRef sibling = db_->GetPage(InteriorChild(parent.page.EntryAt(siblingAt)));
+    if (!sibling) return false;
+    if (sibling.Kind() != kind || sibling.Number() == leaf.page.Number()) continue;
+    const uint32_t siblingUsed = sibling.Used();
+    const uint32_t room = kDBPageDataSize - siblingUsed;
+    if (room < std::max<uint32_t>(length, kDBPageDataSize / 8)) continue;
+    const uint32_t half = (siblingUsed + used + length) / 2;
+    uint32_t moved = 0, count = 0;
+    for (size_t i = 0; i < offsets.size(); ++i) {
+      const uint16_t from = left ? offsets[i] : offsets[offsets.size() - 1 - i];
+      if (left ? from >= leaf.offset : from < leaf.offset) break;
+      const uint32_t size = EntryLength(leaf.page.EntryAt(from));
+      if (moved + size > room || siblingUsed + moved >= half) break;
+      moved += size;
+      ++count;
+    }
+    if (count == 0 || used - moved + length > kDBPageDataSize) continue;
+
+    // The separator of the page whose first entry changes, and the counts.
+    const uint8_t* first = left ? (moved == leaf.offset ? entry : leaf.page.EntryAt(moved))
+                                : leaf.page.EntryAt(used - moved);
+    std::vector<uint8_t> key;
+    if (!EntryKey(kind, first, &key)) return Damaged();
+    if (key.size() > kMaxSeparatorKey) continue;
+    const uint32_t changedAt = left ? parent.offset : siblingAt;
+    const uint8_t* changed = parent.page.EntryAt(changedAt);
+    const uint8_t* other = parent.page.EntryAt(left ? siblingAt : parent.offset);
+    const uint32_t changedCount = left ? (InteriorCount(changed) > count ? InteriorCount(changed) - count : 0)
+                                       : InteriorCount(changed) + count;
+    const uint32_t otherCount = left ? InteriorCount(other) + count
+                                     : (InteriorCount(other) > count ? InteriorCount(other) - count : 0);
+    const std::vector<uint8_t> separator = BuildInteriorEntry(
+        db_->SerialStamp(), changedCount, InteriorChild(changed), key.data(), key.size());
+    const uint32_t oldLength = EntryLength(changed);
+    const uint32_t parentUsed = parent.page.Used();
+    if (parentUsed - oldLength + separator.size() > kDBPageDataSize) continue;
+
+    for (const DBPageRef* changing : {&leaf.page, &sibling, &parent.page}) {
+      db_->WillChangeLayout(*changing, this);
+      if (!db_->MarkPageDirty(*changing)) return false;
+    }
+    uint8_t* data = leaf.page.Data();
+    uint8_t* siblingData = sibling.Data();
+    if (left) {
+      std::memcpy(siblingData + siblingUsed, data, moved);
+      std::memmove(data, data + moved, used - moved);
+      leaf.offset -= moved;
+    } else {
+      std::memmove(siblingData + moved, siblingData, siblingUsed);
+      std::memcpy(siblingData, data + used - moved, moved);
+    }
+    std::memset(data + used - moved, 0, moved);
+    SetPageUsed(leaf.page.Bytes(), uint16_t(used - moved));
+    SetPageUsed(sibling.Bytes(), uint16_t(siblingUsed + moved));
+    leaf.page.LayoutChanged();
+    sibling.LayoutChanged();
+
+    uint8_t* parentData = parent.page.Data();
+    PutBigEndian16(parentData + (left ? siblingAt : parent.offset) + 6,
+                   uint16_t(std::min<uint32_t>(otherCount, 0xFFFF)));
+    std::memmove(parentData + changedAt + separator.size(), parentData + changedAt + oldLength,
+                 parentUsed - changedAt - oldLength);
+    std::memcpy(parentData + changedAt, separator.data(), separator.size());
+    const uint32_t parentNow = parentUsed - oldLength + uint32_t(separator.size());
+    if (parentNow < parentUsed) std::memset(parentData + parentNow, 0, parentUsed - parentNow);
+    SetPageUsed(parent.page.Bytes(), uint16_t(parentNow));
+    parent.page.LayoutChanged();
+    *shared = true;
+    return true;
+  }
+  return true;
 }
 
 // Inserts at the page `height` levels above the leaf of the cursor's path.
@@ -586,7 +698,7 @@ bool DBTreeCursor::InsertRecord(uint8_t* record, size_t length, bool unique, boo
   if (!db_ || !db_->CheckWritable() || !CheckRecordLength(length)) return false;
   const bool keyless = keyColumns_.empty();
   // A keyless tree orders records by id: the id comes first.
-  if (assignId && keyless) SetEntryRecordId(record, db_->NextRecordId());
+  if (assignId && keyless) SetEntryRecordId(record, db_->NextKeylessRecordId());
   if (!CheckRecord(record, length, &key_)) return false;
   bool found = false;
   if (!SeekKey(key_.data(), key_.size(), &found)) return false;
@@ -619,10 +731,12 @@ bool DBTreeCursor::UpdateCurrent(const uint8_t* record, size_t length) {
     return false;
   std::vector<uint8_t> fresh(record, record + length);
   const bool keyless = keyColumns_.empty();
-  if (keyless) SetEntryRecordId(fresh.data(), db_->NextRecordId());
+  if (keyless) SetEntryRecordId(fresh.data(), db_->NextKeylessRecordId());
   if (!CheckRecord(fresh.data(), length, &key_)) return false;
-  if (!EntryKey(leafKind_, leaf.page.EntryAt(leaf.offset), &probe_)) return Damaged();
-  const bool sameKey = CompareKeys(probe_.data(), probe_.size(), key_.data(), key_.size()) == 0;
+  int32_t order = 0;
+  if (!CompareEntry(leafKind_, leaf.page.EntryAt(leaf.offset), key_.data(), key_.size(), &order))
+    return Damaged();
+  const bool sameKey = order == 0;
   if ((sameKey && !RoomForInsert(*db_, levels_.size(), 0)) || !db_->BeginTransaction()) return false;
   StampEntry(fresh.data(), kDBEntryLive, db_->SerialStamp());
   if (!keyless) SetEntryRecordId(fresh.data(), db_->NextRecordId());

@@ -57,8 +57,11 @@ class DBTreeCursor {
   // ---- Changes -----------------------------------------------------------------
   // Inserts entry bytes where the cursor stands (after SeekKey), splitting
   // pages as needed. When the page has room the cursor then stands on the
-  // entry it stood on before (behind the new one). A split puts the tail of
-  // the page behind the position, and the new entry, on new pages:
+  // entry it stood on before (behind the new one). A full leaf, the position
+  // inside it, first hands entries to a sibling under the same parent
+  // (ShareWithSibling); the cursor again stands on that entry. A split puts
+  // the tail of the page behind the position, and the new entry, on new
+  // pages:
   //   new entry fits the old page: tail to a new page; cursor on the new entry;
   //   new entry and tail fit one new page: both go there, entry first; cursor
   //     on the new entry;
@@ -117,10 +120,13 @@ class DBTreeCursor {
   bool Descend(const uint8_t* key, size_t keyLength);
   bool LowerBound(const Level& level, const uint8_t* key, size_t keyLength, size_t* index);
   bool EntryKey(uint32_t kind, const uint8_t* entry, std::vector<uint8_t>* key);
+  bool CompareEntry(uint32_t kind, const uint8_t* entry, const uint8_t* key, size_t keyLength,
+                    int32_t* order);
   bool NextLiveHasKey(const uint8_t* key, size_t keyLength, bool* found);
   bool Reposition();
   void Remember(Mark mark, const uint8_t* entry);
   bool InsertInPage(const DBPageRef& page, uint32_t offset, const uint8_t* entry, uint32_t length);
+  bool ShareWithSibling(const uint8_t* entry, uint32_t length, bool* shared);
   bool InsertAtHeight(size_t height, uint32_t offset, const uint8_t* entry, uint32_t length);
   bool GrowRoot();
   bool SetCurrentTableRoot(uint32_t root);
@@ -147,8 +153,7 @@ class DBTreeCursor {
   std::vector<uint8_t> markKey_;
   uint32_t markId_ = 0;
 
-  std::vector<uint8_t> key_;    // reusable key buffers
-  std::vector<uint8_t> probe_;
+  std::vector<uint8_t> key_;  // a reusable key buffer
 
   FileStreamPtr spool_;
   bool spoolInMemory_ = false;

@@ -10,10 +10,10 @@ namespace {
 
 class DbstoreCorrupt : public StoreTest {
  protected:
-  // A table of `rows` rows of 180 bytes, committed and closed.
-  std::string ValidFile(int32_t rows) {
+  // A table of `rows` rows of `text` bytes, committed and closed.
+  std::string ValidFile(int32_t rows, size_t text = 180) {
     DBFile* db = NewDatabaseWithTable(storage_, "valid");
-    for (int32_t key = 0; key < rows; ++key) Insert(*db, key * 2, std::string(180, 'v'));
+    for (int32_t key = 0; key < rows; ++key) Insert(*db, key * 2, std::string(text, 'v'));
     EXPECT_TRUE(CloseDatabaseFile(db));
     return storage_.Bytes("valid");
   }
@@ -38,10 +38,17 @@ class DbstoreCorrupt : public StoreTest {
 };
 
 TEST_F(DbstoreCorrupt, EachDamageIsReportedByWhatMeetsIt) {
-  const std::string valid = ValidFile(400);
+  for (const size_t text : {size_t(180), size_t(600)}) {
+  SCOPED_TRACE(text);
+  const std::string valid = ValidFile(text == 180 ? 400 : 150, text);
   uint32_t root = 0, leaf = 0;
   FindPages(&root, &leaf);
   ASSERT_NE(root, leaf);
+  // The root's last entry, from the start of its data.
+  size_t last = 0;
+  for (size_t at = 0, used = GetBigEndian16(valid.data() + PageAt(root) + 16); at < used;
+       at += GetBigEndian16(valid.data() + PageAt(root) + kDBPageHeaderSize + at))
+    last = at;
   const size_t firstEntry = PageAt(leaf) + kDBPageHeaderSize;
   const size_t secondChild = PageAt(root) + kDBPageHeaderSize + 12 + 8;  // 2nd entry's child
   const std::vector<std::pair<const char*, std::function<void(std::string&)>>> damages = {
@@ -51,10 +58,25 @@ TEST_F(DbstoreCorrupt, EachDamageIsReportedByWhatMeetsIt) {
       {"child beyond the file", [&](std::string& f) { WriteWord(f, secondChild, 99999); }},
       {"unknown page kind", [&](std::string& f) { WriteWord(f, PageAt(leaf), 0xBEEF0009); }},
       {"unknown field type", [&](std::string& f) { f[firstEntry + 11] = char(99); }},
+      // Fields {0: i32} {1: text}: the text's length is at entry byte 18.
+      {"text one byte into the next entry",
+       [&](std::string& f) { WriteWord(f, firstEntry + 18, ReadWord(f, firstEntry + 18) + 1); }},
+      // Its last byte is then a field of its own, whose type byte would be
+      // the next entry's first (2 for entries of 512 bytes or more).
+      {"one byte left after the last field",
+       [&](std::string& f) { WriteWord(f, firstEntry + 18, ReadWord(f, firstEntry + 18) - 1); }},
+      {"interior entry past the page's used bytes",
+       [&](std::string& f) {
+         WriteHalf(f, PageAt(root) + kDBPageHeaderSize + last, uint16_t(kDBPageDataSize - last + 40));
+       }},
+      {"table root beyond the file",
+       [&](std::string& f) { WriteWord(f, PageAt(0) + kDBPageHeaderSize + 10, 99999); }},
       {"directory name past its entry",
        [&](std::string& f) { WriteWord(f, PageAt(0) + kDBPageHeaderSize + 14, 9); }},
   };
   for (const auto& [name, damage] : damages) {
+    // The long rows are there for the byte after the last field.
+    if (text != 180 && std::string(name) != "one byte left after the last field") continue;
     SCOPED_TRACE(name);
     std::string bytes = valid;
     damage(bytes);
@@ -78,6 +100,7 @@ TEST_F(DbstoreCorrupt, EachDamageIsReportedByWhatMeetsIt) {
     EXPECT_EQ(kDBErrorDamaged, Insert(*db, 151, "new"));
     CloseDatabaseFile(db);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  }
   }
 }
 

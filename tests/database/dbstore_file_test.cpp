@@ -209,6 +209,58 @@ TEST_F(DbstoreFile, CacheBudgetHoldsDuringWalksAndDirtyPagesStay) {
   CloseDatabaseFile(db);
 }
 
+// One transaction touching many more pages than the cache holds: pages
+// read again inside it, then its commit or rollback, and a reopen, give
+// exactly the rows it left.
+TEST_F(DbstoreFile, ATransactionLargerThanTheCacheKeepsEveryChange) {
+  for (bool rollback : {false, true}) {
+    SCOPED_TRACE(rollback ? "rollback" : "commit");
+    const char* path = rollback ? "rolled back" : "committed";
+    DBFile* db = NewDatabaseWithTable(storage_, path);
+    Rows base;
+    for (int32_t key = 0; key < 600; key += 2) {
+      ASSERT_EQ(0, Insert(*db, key, std::string(400, 'c')));
+      base[key] = std::string(400, 'c');
+    }
+    ASSERT_TRUE(CloseDatabaseFile(db));
+    db = OpenOrFail(storage_, path);
+    db->SetCacheBudget(12);
+    const uint32_t pagesBefore = db->PageCount();
+
+    Rows changed = base;
+    for (int32_t key = 1; key < 6000; key += 2) {
+      const std::string text(250 + key % 50, char('a' + key % 26));
+      ASSERT_EQ(0, Insert(*db, key, text));
+      changed[key] = text;
+    }
+    std::unique_ptr<DBTreeCursor> cursor = OpenTableTree(*db, kTable, nullptr, 0, kKeyed);
+    DBFieldValue key;
+    while (cursor->NextMatching()) {
+      ASSERT_EQ(DBFieldLookup::kFound, FindField(cursor->CurrentEntry(), 0, &key));
+      if (key.integer % 10 == 0) {
+        ASSERT_TRUE(DeleteCurrentRecord(*cursor));
+        changed.erase(key.integer);
+      } else if (key.integer % 7 == 0) {
+        std::vector<uint8_t> record = MakeRecord(*db, key.integer, "updated");
+        ASSERT_TRUE(UpdateCurrentRecord(*cursor, record.data(), record.size()));
+        changed[key.integer] = "updated";
+      }
+    }
+    cursor.reset();
+    ASSERT_GT(db->PageCount() - pagesBefore, 8 * db->CacheBudget());
+    EXPECT_TRUE(SameRows(changed, ReadRows(*db)));
+    EXPECT_TRUE(SameRows(changed, ReadRows(*db)));
+    ASSERT_TRUE(rollback ? db->RollbackTransaction() : db->CommitTransaction());
+    const Rows& expected = rollback ? base : changed;
+    EXPECT_TRUE(SameRows(expected, ReadRows(*db)));
+    ASSERT_TRUE(CloseDatabaseFile(db));
+    db = OpenOrFail(storage_, path);
+    EXPECT_TRUE(WalkAll(*db));
+    EXPECT_TRUE(SameRows(expected, ReadRows(*db)));
+    ASSERT_TRUE(CloseDatabaseFile(db));
+  }
+}
+
 // A transaction that inserts (splitting pages and growing the root),
 // deletes and updates, over a committed table.
 void ChangeRows(DBFile& db) {
@@ -261,6 +313,48 @@ TEST_F(DbstoreFile, EveryWriteOfCommitAndRollbackLeavesBeforeOrAfter) {
       EXPECT_TRUE(rows == before || rows == after) << "write " << i;
       CloseDatabaseFile(reopened);
       EXPECT_FALSE(crashed.Exists("crash-journal")) << i;
+    }
+  }
+}
+
+// A transaction over a cache of 4 pages writes pages out long before its
+// end: killed after any write, the file opens with the rows before it, or
+// after it once its header write is done; the cache stays near its budget.
+TEST_F(DbstoreFile, ASpillingTransactionKilledAfterAnyWriteLosesNothing) {
+  const Rows before = CommittedBase(storage_);
+  const size_t length = storage_.Bytes("crash").size();
+  for (bool rollback : {false, true}) {
+    SCOPED_TRACE(rollback ? "rollback" : "commit");
+    MemoryStorage storage;
+    storage.Restore(storage_.Snapshot());
+    DBFile* db = OpenOrFail(storage, "crash");
+    db->SetCacheBudget(4);
+    std::vector<std::map<std::string, std::string>> snapshots;
+    storage.afterWrite = [&] { snapshots.push_back(storage.Snapshot()); };
+    for (int32_t key = 2001; key < 3200; key += 2) {
+      ASSERT_EQ(0, Insert(*db, key, std::string(300, 's')));
+      ASSERT_LE(db->CachedPageCount(), 4u + 6);
+    }
+    ChangeRows(*db);
+    const size_t beforeEnd = snapshots.size();
+    ASSERT_TRUE(rollback ? db->RollbackTransaction() : db->CommitTransaction());
+    storage.afterWrite = nullptr;
+    const Rows after = ReadRows(*db);
+    CloseDatabaseFile(db);
+    EXPECT_EQ(rollback, after == before);
+    ASSERT_GT(beforeEnd, 20u);
+
+    for (size_t i = 0; i < snapshots.size(); ++i) {
+      MemoryStorage crashed;
+      crashed.Restore(snapshots[i]);
+      DBFile* reopened = OpenOrFail(crashed, "crash");
+      ASSERT_TRUE(reopened) << "write " << i;
+      EXPECT_TRUE(WalkAll(*reopened)) << i;
+      const Rows rows = ReadRows(*reopened);
+      EXPECT_TRUE(i < beforeEnd ? rows == before : rows == before || rows == after) << "write " << i;
+      CloseDatabaseFile(reopened);
+      // Undone, the file is cut back to its pages at begin.
+      if (i < beforeEnd) EXPECT_EQ(length, crashed.Bytes("crash").size()) << "write " << i;
     }
   }
 }

@@ -157,6 +157,81 @@ TEST_F(DbstoreKeys, FieldsReadBackAsStored) {
   EXPECT_NE(std::string::npos, boxes[0].text.find("kvdbThumb"));
 }
 
+// Keys compared where they lie in the record agree with the keys built: for
+// records of every key type (fields absent, negative, long), keyless ones,
+// and probes that are each record's key, cut at every length, one byte
+// higher or lower at every place, or longer.
+TEST_F(DbstoreKeys, KeysComparedInPlaceAgreeWithBuiltKeys) {
+  struct Values {
+    int16_t small;
+    int32_t large;
+    float single;
+    double real;
+    uint16_t date[3];
+    uint8_t flag;
+    StringRecord* text;
+  };
+  const DBFieldListItem items[] = {
+      {0, kDBFieldInt16, int16_t(offsetof(Values, small))},
+      {1, kDBFieldInt32, int16_t(offsetof(Values, large))},
+      {2, kDBFieldSingle, int16_t(offsetof(Values, single))},
+      {3, kDBFieldDouble, int16_t(offsetof(Values, real))},
+      {4, kDBFieldDate, int16_t(offsetof(Values, date))},
+      {5, kDBFieldBoolean, int16_t(offsetof(Values, flag))},
+      {6, kDBFieldText, int16_t(offsetof(Values, text))},
+      {7, kDBFieldBytes, int16_t(offsetof(Values, text))},
+  };
+  const char* texts[] = {"", "ab", "abc", "Ab", "z\xE9"};
+  std::vector<std::vector<uint8_t>> records;
+  for (int i = 0; i < 10; ++i) {
+    StringRecord* text = StringFromASCII(texts[i % 5]);
+    const Values values{int16_t(i % 2 ? -i : i * 300), i % 3 ? -70000 * i : i, i % 2 ? -1.5f * i : 0.25f * i,
+                        i % 2 ? 1e10 * i : -2.5 * i, {uint16_t(2000 + i), uint16_t(1 + i), 3}, uint8_t(i % 2), text};
+    std::vector<uint8_t> record;
+    // Every second record leaves a column out.
+    std::vector<DBFieldListItem> present(items, items + std::size(items));
+    if (i % 2) present.erase(present.begin() + i % std::size(items));
+    ASSERT_TRUE(BuildRecord(*db_, present.data(), present.size(), &values, &record));
+    SetEntryRecordId(record.data(), 0x01020304u * uint32_t(i + 1));
+    StringRecordRelease(text);
+    records.push_back(std::move(record));
+  }
+  const uint8_t allColumns[] = {6, 0, 1, 2, 3, 4, 5, 7};
+  const std::vector<DBKeyColumns> orders = {{}, {allColumns, 1}, {allColumns + 1, 7}, {allColumns, 8}};
+  const auto sign = [](int32_t order) { return order < 0 ? -1 : order > 0 ? 1 : 0; };
+  for (const DBKeyColumns& columns : orders) {
+    std::vector<std::vector<uint8_t>> probes;
+    std::vector<uint8_t> key;
+    for (const std::vector<uint8_t>& record : records) {
+      ASSERT_TRUE(BuildRecordKey(record.data(), columns, &key));
+      for (size_t cut = 0; cut <= key.size(); ++cut) probes.emplace_back(key.begin(), key.begin() + cut);
+      for (size_t at = 0; at < key.size(); ++at) {
+        for (const int step : {-1, 1}) {
+          std::vector<uint8_t> changed = key;
+          changed[at] = uint8_t(changed[at] + step);
+          probes.push_back(changed);
+        }
+      }
+      std::vector<uint8_t> longer = key;
+      longer.push_back(0);
+      probes.push_back(longer);
+    }
+    for (const std::vector<uint8_t>& record : records) {
+      ASSERT_TRUE(BuildRecordKey(record.data(), columns, &key));
+      for (const std::vector<uint8_t>& probe : probes) {
+        int32_t order = 9;
+        bool prefixed = false;
+        ASSERT_TRUE(CompareEntryKey(kDBKindTableLeaf, record.data(), columns, probe.data(), probe.size(),
+                                    &order));
+        ASSERT_TRUE(EntryKeyHasPrefix(record.data(), columns, probe.data(), probe.size(), &prefixed));
+        ASSERT_EQ(sign(CompareKeys(key.data(), key.size(), probe.data(), probe.size())), order)
+            << columns.count << " columns, probe of " << probe.size();
+        ASSERT_EQ(ComparePrefix(key.data(), key.size(), probe.data(), probe.size()) == 0, prefixed);
+      }
+    }
+  }
+}
+
 TEST(DbstoreKeyCompare, ShorterPrefixFirstAndPrefixMatch) {
   const uint8_t abc[] = {'a', 'b', 'c'};
   const uint8_t b[] = {'b'};

@@ -286,6 +286,41 @@ TEST_F(DbstoreTree, UpdatesKeepTheirPlaceOrWaitForTheCursor) {
     EXPECT_EQ(1u, rows.count(key % 2 == 0 ? key : key + 1000)) << key;
 }
 
+// Rows updated in place leave a deleted entry of the same key behind each;
+// a walker whose pages another cursor changes finds its own entry again by
+// key and record id, and gives each entry once.
+TEST_F(DbstoreTree, AWalkerFindsItsEntryAmongDeletedOnesOfTheSameKey) {
+  for (int32_t key = 0; key < 200; ++key) ASSERT_EQ(0, Insert(*db_, key * 10, std::string(100, 'o')));
+  ASSERT_TRUE(db_->CommitTransaction());
+  std::unique_ptr<DBTreeCursor> updater = Table();
+  while (updater->NextMatching()) {
+    DBFieldValue key;
+    ASSERT_EQ(DBFieldLookup::kFound, FindField(updater->CurrentEntry(), 0, &key));
+    std::vector<uint8_t> record = MakeRecord(*db_, key.integer, std::string(100, 'n'));
+    ASSERT_TRUE(UpdateCurrentRecord(*updater, record.data(), record.size()));
+  }
+  updater.reset();
+  // Each update went in before the entry it deleted; the walker stands on
+  // the deleted one of each pair while rows go in behind it.
+  std::unique_ptr<DBTreeCursor> walker = Table();
+  std::vector<std::pair<int32_t, uint8_t>> walked;
+  while (walker->NextEntry()) {
+    DBFieldValue key;
+    ASSERT_EQ(DBFieldLookup::kFound, FindField(walker->CurrentEntry(), 0, &key));
+    const uint8_t state = EntryState(walker->CurrentEntry());
+    walked.emplace_back(key.integer, state);
+    if (state != kDBEntryDeleted) continue;
+    for (int32_t i = 1; i <= 3; ++i) ASSERT_EQ(0, Insert(*db_, key.integer + i, std::string(300, 'i')));
+  }
+  std::vector<std::pair<int32_t, uint8_t>> expected;
+  for (int32_t key = 0; key < 2000; key += 10) {
+    expected.emplace_back(key, kDBEntryLive);
+    expected.emplace_back(key, kDBEntryDeleted);
+    for (int32_t i = 1; i <= 3; ++i) expected.emplace_back(key + i, kDBEntryLive);
+  }
+  EXPECT_EQ(expected, walked);
+}
+
 TEST_F(DbstoreTree, SpoolKeepsUpdatesInMemoryWithoutATemporaryFile) {
   for (int32_t key = 0; key < 50; ++key) ASSERT_EQ(0, Insert(*db_, key, "old"));
   storage_.temporaryFails = true;
@@ -398,11 +433,34 @@ TEST_F(DbstoreTree, OversizeRecordsAndKeysChangeNothing) {
   }
   std::unique_ptr<DBTreeCursor> cursor = Table();
   ASSERT_TRUE(cursor->NextMatching());
-  std::vector<uint8_t> record = RecordOf(1, 9000);
-  EXPECT_FALSE(UpdateCurrentRecord(*cursor, record.data(), record.size()));
-  EXPECT_EQ(kDBErrorTooLong, db_->LastError().code);
-  EXPECT_EQ(8174u, EntryLength(cursor->CurrentEntry()));
-  EXPECT_EQ(EntryState(cursor->CurrentEntry()), kDBEntryLive);
+  // One byte over the limit is refused by the cursor itself, on insert and
+  // on update, and the row it stands on stays.
+  for (size_t length : {size_t(8175), size_t(9000)}) {
+    SCOPED_TRACE(length);
+    std::vector<uint8_t> record = RecordOf(1, length);
+    db_->ClearError();
+    EXPECT_FALSE(UpdateCurrentRecord(*cursor, record.data(), record.size()));
+    EXPECT_EQ(kDBErrorTooLong, db_->LastError().code);
+    EXPECT_EQ(8174u, EntryLength(cursor->CurrentEntry()));
+    EXPECT_EQ(EntryState(cursor->CurrentEntry()), kDBEntryLive);
+    record = RecordOf(4, length);
+    db_->ClearError();
+    EXPECT_FALSE(Table()->InsertRecord(record.data(), record.size(), true, true));
+    EXPECT_EQ(kDBErrorTooLong, db_->LastError().code);
+  }
+  // The largest record replaces itself.
+  std::vector<uint8_t> record = RecordOf(27, 8174);
+  ASSERT_TRUE(UpdateCurrentRecord(*cursor, record.data(), record.size()));
+  cursor.reset();
+  Reopen();
+  // Row 3 went in under a text key, so the walk is not in key order here.
+  std::map<int32_t, uint16_t> lengths;
+  for (cursor = Table(); cursor->NextMatching();) {
+    DBFieldValue key;
+    ASSERT_EQ(DBFieldLookup::kFound, FindField(cursor->CurrentEntry(), 0, &key));
+    lengths[key.integer] = EntryLength(cursor->CurrentEntry());
+  }
+  EXPECT_EQ((std::map<int32_t, uint16_t>{{3, 4073 + 22}, {27, 8174}}), lengths);
 }
 
 TEST_F(DbstoreTree, FullFileRefusesInsertsBeforeChangingAnything) {

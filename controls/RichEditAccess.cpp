@@ -145,6 +145,12 @@ int32_t RichEditAccess::Length(DWORD flags) const {
   return int32_t(Send(EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&request), 0));
 }
 
+int32_t RichEditAccess::Positions() const {
+  if (IsWindowsNT()) return Length(GTL_PRECISE | GTL_NUMCHARS);
+  HWND window = Window();
+  return window ? GetWindowTextLengthA(window) : 0;
+}
+
 std::u16string RichEditAccess::Text(DWORD flags) const {
   HWND window = Window();
   if (!window) return {};

@@ -59,8 +59,13 @@ class RichEditAccess {
   // ---- Selection and text ----
   CHARRANGE Selection() const;
   void Select(LONG start, LONG end) const;
-  // EM_GETTEXTLENGTHEX in code page 1200 with the GTL_ flags.
+  // EM_GETTEXTLENGTHEX in code page 1200 with the GTL_ flags (the NT line's
+  // control only).
   int32_t Length(DWORD flags) const;
+  // The text's positions: EM_GETTEXTLENGTHEX (GTL_PRECISE | GTL_NUMCHARS) on
+  // NT. The A line's 1.0 control has no such message; its positions follow
+  // the bytes of its text, so there the window text's byte length.
+  int32_t Positions() const;
   // The whole text (GT_DEFAULT: a break is one CR, as positions count it)
   // or the selection's (GT_SELECTION), in UTF-16 through EM_GETTEXTEX.
   std::u16string Text(DWORD flags) const;

@@ -318,8 +318,7 @@ std::vector<StyleRun> RichEditPane::ReadStyleRuns(size_t entries) {
   while (written < entries && LONG(written) < positions) {
     const LONG start = LONG(written);
     const LONG end = std::min(positions, start + run);
-    access_.Select(start, end);
-    const CHARFORMATA format = access_.AnsiCharFormat();
+    const CHARFORMATA format = access_.AnsiCharFormatOf(start, end);
     if ((format.dwMask & kUniformMask) != kUniformMask && end - start > 1) {
       run = 1;
       continue;

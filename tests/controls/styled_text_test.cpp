@@ -432,6 +432,23 @@ TEST_F(StyledTextTest, StyleDataIsBinarySizedAsWrittenAndShortMemoryIsAnError) {
   EXPECT_EQ(RuntimeTakePendingException(), nullptr);
 }
 
+TEST_F(StyledTextTest, ReadingTextAndStylesRaisesNoEventAndKeepsTheSelection) {
+  std::vector<ControlDescription> fields = StyledFields();
+  fields[0].plain = false;  // every event logged
+  ControlTestWindow window(fields);
+  RuntimeObject* field = window.Control("Field1");
+  const std::string mixed = Record(MixedEntries());
+  SetTextAndStyle(field, "abcdef", mixed);
+  SetProperty<int32_t>(field, "SelStart", 1);
+  SetProperty<int32_t>(field, "SelLength", 3);
+  TakeLog();
+  EXPECT_EQ(Read(field, "TextStyleData"), mixed);
+  EXPECT_EQ(Read(field, "Text"), "abcdef");
+  EXPECT_EQ(TakeLog(), std::vector<std::string>{});
+  EXPECT_EQ(GetProperty<int32_t>(field, "SelStart"), 1);
+  EXPECT_EQ(GetProperty<int32_t>(field, "SelLength"), 3);
+}
+
 // ---- The A line's rich-edit 1.0 control and kernel ----
 
 // On the A line the field's control answers as the 1.0 class does: it has no

@@ -15,7 +15,9 @@
 // is untouched and the temporary file deleted. Codes: 0, the open's error,
 // ERROR_READ_FAULT, ERROR_WRITE_FAULT, ERROR_INVALID_DATA,
 // ERROR_NOT_ENOUGH_MEMORY. Paths are UTF-16 on the NT line, the system
-// encoding on the A line.
+// encoding on the A line, where the file calls are the A forms (a system
+// without MoveFileExA has the target moved aside until the new file has
+// its name).
 #pragma once
 #include <windows.h>
 

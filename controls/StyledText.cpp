@@ -38,7 +38,9 @@ StyledTextFileCalls& FileCalls() {
 
 // The record is binary: its string has no text encoding, so text operations
 // take its bytes as they are.
-StringRecord* NewRecordRoom(uint32_t bytes) { return NewStringWithRoomOrNull(bytes, kEncodingNone); }
+StringRecord* NewRecordRoom(uint32_t bytes) {
+  return NewStringWithRoomOrNull(bytes, kEncodingNone);
+}
 
 StyleRecordAllocator& RecordAllocator() {
   static StyleRecordAllocator allocator = NewRecordRoom;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "ui/SubPane.h"
+#include "ui/ControlPane.h"
 #include "ui/WinUtil.h"
 
 static_assert(sizeof(CHARFORMATA) == 60, "CHARFORMATA is 60 bytes");
@@ -145,6 +145,12 @@ int32_t RichEditAccess::Length(DWORD flags) const {
   return int32_t(Send(EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&request), 0));
 }
 
+int32_t RichEditAccess::Positions() const {
+  if (IsWindowsNT()) return Length(GTL_PRECISE | GTL_NUMCHARS);
+  HWND window = Window();
+  return window ? GetWindowTextLengthA(window) : 0;
+}
+
 std::u16string RichEditAccess::Text(DWORD flags) const {
   HWND window = Window();
   if (!window) return {};
@@ -227,6 +233,23 @@ CHARFORMATA RichEditAccess::AnsiCharFormat() const {
     SendMessageA(window, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
   }
   return format;
+}
+
+CHARFORMATA RichEditAccess::AnsiCharFormatOf(LONG start, LONG end) const {
+  CHARRANGE range{start, end};
+  SendToControl(EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+  CHARFORMATA format{};
+  format.cbSize = sizeof format;
+  SendToControl(EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+  return format;
+}
+
+LRESULT RichEditAccess::SendToControl(UINT message, WPARAM wParam, LPARAM lParam) const {
+  HWND window = Window();
+  if (!window) return 0;
+  WNDPROC own = pane_.SavedProcedure();
+  return own ? CallWindowProcAuto(own, window, message, wParam, lParam)
+             : SendMessageAuto(window, message, wParam, lParam);
 }
 
 void RichEditAccess::SetAnsiCharFormat(DWORD scope, const CHARFORMATA& format) const {

@@ -21,7 +21,7 @@
 #include <cstdint>
 #include <string>
 
-class SubPane;
+class ControlPane;
 struct StringRecord;
 
 // The notifications the pane keeps on: EN_CHANGE and EN_SELCHANGE.
@@ -41,7 +41,7 @@ struct EditCharFormat {
 
 class RichEditAccess {
  public:
-  explicit RichEditAccess(const SubPane& pane) : pane_(pane) {}
+  explicit RichEditAccess(const ControlPane& pane) : pane_(pane) {}
   RichEditAccess(const RichEditAccess&) = delete;
   RichEditAccess& operator=(const RichEditAccess&) = delete;
 
@@ -59,8 +59,13 @@ class RichEditAccess {
   // ---- Selection and text ----
   CHARRANGE Selection() const;
   void Select(LONG start, LONG end) const;
-  // EM_GETTEXTLENGTHEX in code page 1200 with the GTL_ flags.
+  // EM_GETTEXTLENGTHEX in code page 1200 with the GTL_ flags (the NT line's
+  // control only).
   int32_t Length(DWORD flags) const;
+  // The text's positions: EM_GETTEXTLENGTHEX (GTL_PRECISE | GTL_NUMCHARS) on
+  // NT. The A line's 1.0 control has no such message; its positions follow
+  // the bytes of its text, so there the window text's byte length.
+  int32_t Positions() const;
   // The whole text (GT_DEFAULT: a break is one CR, as positions count it)
   // or the selection's (GT_SELECTION), in UTF-16 through EM_GETTEXTEX.
   std::u16string Text(DWORD flags) const;
@@ -78,13 +83,20 @@ class RichEditAccess {
   // The selection's format as CHARFORMATA (the face in the system
   // encoding, as the style record keeps it), and such a format set.
   CHARFORMATA AnsiCharFormat() const;
+  // Selects [start, end) and reads its format so, for reading many ranges
+  // in a row: both messages go straight to the control's own procedure,
+  // past the pane's, which only passes such messages on (at the cost of a
+  // window-property look-up each).
+  CHARFORMATA AnsiCharFormatOf(LONG start, LONG end) const;
   void SetAnsiCharFormat(DWORD scope, const CHARFORMATA& format) const;
   void SetParaFormat(const PARAFORMAT& format) const;
   PARAFORMAT GetParaFormat() const;
 
  private:
   friend class EditRedrawOff;
-  const SubPane& pane_;
+  // The message to the control's own procedure (SendMessage without one).
+  LRESULT SendToControl(UINT message, WPARAM wParam, LPARAM lParam) const;
+  const ControlPane& pane_;
   int32_t suspended_ = 0;
   int32_t redrawOff_ = 0;
 };

@@ -674,7 +674,7 @@ int32_t RichEditPane::CharPosAtLineNum(int32_t line) {
   if (line < 0) return 0;
   if (line == 0) return 1;
   if (line >= access_.Send(EM_GETLINECOUNT)) {
-    return access_.Length(GTL_PRECISE | GTL_NUMCHARS) + 1;
+    return access_.Positions() + 1;
   }
   return int32_t(access_.Send(EM_LINEINDEX, WPARAM(line))) + 1;
 }

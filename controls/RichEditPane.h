@@ -35,6 +35,7 @@
 #include "controls/ControlPattern.h"
 #include "controls/PasswordText.h"
 #include "controls/RichEditAccess.h"
+#include "controls/StyleRecord.h"
 #include "graphics/GraphicsPort.h"
 #include "ui/ControlPane.h"
 
@@ -302,7 +303,9 @@ class RichEditPane : public NativeEditPane {
 
   // ---- Styled text (StyledText.h) ----
   // The style record: one entry per byte of the UTF-8 text, those past the
-  // last character repeating the format at the end.
+  // last character repeating the format at the end. A binary string (no
+  // text encoding); when memory runs short, "" with OutOfMemoryException
+  // pending.
   StringRecord* GetStyleData() override;
   // The text, reset to plain black "MS Sans Serif", then styled run by run
   // from the record as far as both go; the caret at the end.
@@ -409,6 +412,9 @@ class RichEditPane : public NativeEditPane {
   bool IsInClientArea(int32_t x, int32_t y) const;
 
   void DetachPrinters();
+  // The formats of the text's first `entries` positions, in runs; positions
+  // past the last character take the format at the end.
+  std::vector<StyleRun> ReadStyleRuns(size_t entries);
 
   RichEditAccess access_;
   SinkLink sink_;

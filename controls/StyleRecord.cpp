@@ -26,25 +26,73 @@ bool operator==(const StyleEntry& a, const StyleEntry& b) {
          a.blue == b.blue && a.size == b.size;
 }
 
-void StyleRecordWriter::Append(const StyleEntry& entry) {
+namespace {
+
+// The entry's bytes after an entry in previousFace (which becomes the
+// entry's face) into out, room for kStyleEntryMaxBytes; their count.
+size_t EncodeEntry(const StyleEntry& entry, std::string* previousFace, uint8_t* out) {
   uint8_t flags = entry.styles & (kStyleBold | kStyleItalic | kStyleUnderline);
-  const std::string face = entry.face.substr(0, kStyleFaceMaxBytes);
-  const bool newFace = !SameFaceIgnoringCase(face, previousFace_);
+  const size_t faceLength = entry.face.size() < kStyleFaceMaxBytes ? entry.face.size()
+                                                                     : kStyleFaceMaxBytes;
+  const std::string face = entry.face.substr(0, faceLength);
+  const bool newFace = !SameFaceIgnoringCase(face, *previousFace);
   const bool colored = entry.red || entry.green || entry.blue;
   if (newFace) flags |= kStyleHasFace;
   if (colored) flags |= kStyleHasColor;
-  bytes_ += char(flags);
+  size_t n = 0;
+  out[n++] = flags;
   if (newFace) {
-    bytes_ += char(face.size());
-    bytes_ += face;
-    previousFace_ = face;
+    out[n++] = uint8_t(faceLength);
+    std::memcpy(out + n, face.data(), faceLength);
+    n += faceLength;
+    *previousFace = face;
   }
   if (colored) {
-    bytes_ += char(entry.red);
-    bytes_ += char(entry.green);
-    bytes_ += char(entry.blue);
+    out[n++] = entry.red;
+    out[n++] = entry.green;
+    out[n++] = entry.blue;
   }
-  bytes_ += char(entry.size);
+  out[n++] = entry.size;
+  return n;
+}
+
+// Hands each run's bytes to take: its first entry's, then the bytes every
+// later position repeats and how often.
+template <class Take>
+void EncodeRuns(const std::vector<StyleRun>& runs, Take take) {
+  std::string previousFace = kStyleDefaultFace;
+  uint8_t first[kStyleEntryMaxBytes];
+  uint8_t rest[kStyleEntryMaxBytes];
+  for (const StyleRun& run : runs) {
+    if (run.positions == 0) continue;
+    const size_t firstLength = EncodeEntry(run.entry, &previousFace, first);
+    const size_t restLength = EncodeEntry(run.entry, &previousFace, rest);
+    take(first, firstLength, rest, restLength, run.positions - 1);
+  }
+}
+
+}  // namespace
+
+void StyleRecordWriter::Append(const StyleEntry& entry) {
+  uint8_t bytes[kStyleEntryMaxBytes];
+  const size_t length = EncodeEntry(entry, &previousFace_, bytes);
+  bytes_.append(reinterpret_cast<const char*>(bytes), length);
+}
+
+uint64_t StyleRecordSize(const std::vector<StyleRun>& runs) {
+  uint64_t size = 0;
+  EncodeRuns(runs, [&](const uint8_t*, size_t firstLength, const uint8_t*, size_t restLength,
+                       size_t repeats) { size += firstLength + uint64_t(restLength) * repeats; });
+  return size;
+}
+
+void WriteStyleRecord(const std::vector<StyleRun>& runs, uint8_t* room) {
+  EncodeRuns(runs, [&](const uint8_t* first, size_t firstLength, const uint8_t* rest,
+                       size_t restLength, size_t repeats) {
+    std::memcpy(room, first, firstLength);
+    room += firstLength;
+    for (size_t i = 0; i < repeats; ++i, room += restLength) std::memcpy(room, rest, restLength);
+  });
 }
 
 bool StyleRecordReader::Next(StyleEntry* entry) {
@@ -82,7 +130,7 @@ bool StyleRecordReader::Next(StyleEntry* entry) {
   return true;
 }
 
-bool RtfNestingWithin(const uint8_t* bytes, size_t length, int32_t maxDepth) {
+bool RtfWithinReaderLimits(const uint8_t* bytes, size_t length, int32_t maxDepth) {
   if (length < 5 || std::memcmp(bytes, "{\\rtf", 5) != 0) return true;
   int32_t depth = 0;
   size_t i = 0;
@@ -99,16 +147,9 @@ bool RtfNestingWithin(const uint8_t* bytes, size_t length, int32_t maxDepth) {
       }
       const size_t word = i;
       while (i < length && IsLetter(bytes[i])) ++i;
-      const bool binary = i - word == 3 && std::memcmp(bytes + word, "bin", 3) == 0;
-      const bool negative = i < length && bytes[i] == '-';
-      if (negative) ++i;
-      uint64_t parameter = 0;
-      while (i < length && IsDigit(bytes[i])) {
-        if (parameter < length) parameter = parameter * 10 + (bytes[i] - '0');
-        ++i;
-      }
-      if (i < length && bytes[i] == ' ') ++i;
-      if (binary && !negative) i += size_t(parameter < length - i ? parameter : length - i);
+      if (i < length && bytes[i] == '-') ++i;
+      while (i < length && IsDigit(bytes[i])) ++i;
+      if (i - word > kMaxRtfControlWord) return false;
     }
   }
   return true;

@@ -12,7 +12,8 @@
 //
 // A name is written only when it differs, ignoring ASCII case, from the
 // previous entry's face ("MS Sans Serif" before the first entry); a colour
-// only when it is not black. An entry is at most 37 bytes.
+// only when it is not black. An entry is at most 37 bytes; a record is
+// written to the size its entries take, never reserved by that bound.
 //
 // The reader trusts nothing in the record: a field that would pass its end
 // ends the reading before that entry, and a name longer than the 31 bytes a
@@ -22,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The format of one text position.
 struct StyleEntry {
@@ -44,8 +46,6 @@ extern const char kStyleDefaultFace[];  // "MS Sans Serif"
 
 class StyleRecordWriter {
  public:
-  // Room for that many entries.
-  void Reserve(size_t entries) { bytes_.reserve(entries * kStyleEntryMaxBytes); }
   // Appends the entry (its face cut to 31 bytes).
   void Append(const StyleEntry& entry);
   const std::string& Bytes() const { return bytes_; }
@@ -54,6 +54,17 @@ class StyleRecordWriter {
   std::string bytes_;
   std::string previousFace_ = kStyleDefaultFace;
 };
+
+// Positions in a row that share one format.
+struct StyleRun {
+  StyleEntry entry;
+  size_t positions = 0;
+};
+
+// The record of the runs, entry by entry: its size in bytes, and the bytes
+// written into room of that size.
+uint64_t StyleRecordSize(const std::vector<StyleRun>& runs);
+void WriteStyleRecord(const std::vector<StyleRun>& runs, uint8_t* room);
 
 class StyleRecordReader {
  public:
@@ -70,7 +81,14 @@ class StyleRecordReader {
   std::string face_ = kStyleDefaultFace;
 };
 
-// Whether RTF bytes nest their groups at most maxDepth deep (the outer group
-// counts). Escaped braces and the payloads of \binN are skipped; unclosed
-// groups count as open. Bytes that do not start with "{\rtf" pass.
-bool RtfNestingWithin(const uint8_t* bytes, size_t length, int32_t maxDepth);
+// The longest control word a load accepts: its letters, sign and digits.
+// Real ones are a few letters and a number of at most eleven characters;
+// the control's reader fails on one of about a thousand.
+constexpr size_t kMaxRtfControlWord = 255;
+
+// Whether the control's RTF reader can take the bytes: groups nested at most
+// maxDepth deep (the outer group counts) and no control word longer than
+// kMaxRtfControlWord. Escaped braces do not count; unclosed groups count as
+// open. The reader takes the payload of \binN as RTF like the rest, so the
+// check reads it so too. Bytes that do not start with "{\rtf" pass.
+bool RtfWithinReaderLimits(const uint8_t* bytes, size_t length, int32_t maxDepth);

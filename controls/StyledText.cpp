@@ -7,13 +7,15 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
-#include <memory>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "controls/EditField.h"
 #include "controls/RichEditPane.h"
 #include "controls/StyleRecord.h"
+#include "core/RuntimeExceptionFoundation.h"
 #include "core/SmartRef.h"
 #include "core/diagnostics.h"
 #include "core/string.h"
@@ -33,6 +35,49 @@ StyledTextFileCalls& FileCalls() {
   static StyledTextFileCalls calls{ReadFile, WriteFile};
   return calls;
 }
+
+// The record is binary: its string has no text encoding, so text operations
+// take its bytes as they are.
+StringRecord* NewRecordRoom(uint32_t bytes) {
+  return NewStringWithRoomOrNull(bytes, kEncodingNone);
+}
+
+StyleRecordAllocator& RecordAllocator() {
+  static StyleRecordAllocator allocator = NewRecordRoom;
+  return allocator;
+}
+
+// The bytes of the text in UTF-8 (a lone surrogate as the three of U+FFFD).
+size_t Utf8Length(const std::u16string& text) {
+  size_t bytes = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    const bool pair = unit >= 0xD800 && unit < 0xDC00 && i + 1 < text.size() &&
+                      text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000;
+    bytes += unit < 0x80 ? 1 : unit < 0x800 ? 2 : pair ? 4 : 3;
+    i += pair ? 1 : 0;
+  }
+  return bytes;
+}
+
+// The selection hidden for a scope, then put back as it was.
+class HiddenSelectionKept {
+ public:
+  explicit HiddenSelectionKept(RichEditAccess& access) : access_(access) {
+    access_.Send(EM_HIDESELECTION, 1, 0);
+    kept_ = access_.Selection();
+  }
+  ~HiddenSelectionKept() {
+    access_.Select(kept_.cpMin, kept_.cpMax);
+    access_.Send(EM_HIDESELECTION, 0, 0);
+  }
+  HiddenSelectionKept(const HiddenSelectionKept&) = delete;
+  HiddenSelectionKept& operator=(const HiddenSelectionKept&) = delete;
+
+ private:
+  RichEditAccess& access_;
+  CHARRANGE kept_{0, 0};
+};
 
 StyleEntry EntryOf(const CHARFORMATA& format) {
   StyleEntry entry;
@@ -65,21 +110,19 @@ CHARFORMATA FormatOf(const StyleEntry& entry) {
 
 // ---- Files ----
 
-UniqueFile OpenFile(const StringRecord* path, DWORD access, DWORD disposition) {
+UniqueFile OpenForReading(const StringRecord* path) {
   if (IsWindowsNT()) {
-    std::unique_ptr<wchar_t, decltype(&RuntimeFree)> wide(StringToWideAlloc(path), RuntimeFree);
-    return UniqueFile(CreateFileW(wide.get(), access, FILE_SHARE_READ, nullptr, disposition,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return UniqueFile(CreateFileW(StringToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   }
   StringRef bytes = StringRef::Adopt(StringToSystemEncoding(path));
-  const std::string name = StringBytes(bytes.get());
-  return UniqueFile(CreateFileA(name.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  return UniqueFile(CreateFileA(StringBytes(bytes.get()).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 // The whole file, or the code that stopped the reading.
 uint32_t ReadWholeFile(const StringRecord* path, std::vector<uint8_t>* bytes) {
-  UniqueFile file = OpenFile(path, GENERIC_READ, OPEN_EXISTING);
+  UniqueFile file = OpenForReading(path);
   if (!file.valid()) return GetLastError();
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size)) return ERROR_READ_FAULT;
@@ -136,17 +179,72 @@ DWORD CALLBACK WriteToFile(DWORD_PTR cookie, LPBYTE buffer, LONG count, LONG* do
   return 0;
 }
 
-// The folder part of a path (through its last separator), "." without one.
-std::wstring FolderOf(const std::wstring& path) {
-  const size_t separator = path.find_last_of(L"\\/");
-  return separator == std::wstring::npos ? L"." : path.substr(0, separator + 1);
+// The calls of a save in the line's forms: wide on NT, the system encoding
+// on the A line.
+UINT TemporaryName(const wchar_t* folder, wchar_t* name) {
+  return GetTempFileNameW(folder, L"kvt", 0, name);
+}
+UINT TemporaryName(const char* folder, char* name) {
+  return GetTempFileNameA(folder, "kvt", 0, name);
+}
+HANDLE CreateForWriting(const wchar_t* path) {
+  return CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+HANDLE CreateForWriting(const char* path) {
+  return CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+BOOL Delete(const wchar_t* path) { return DeleteFileW(path); }
+BOOL Delete(const char* path) { return DeleteFileA(path); }
+BOOL Replace(const wchar_t* from, const wchar_t* to) {
+  return MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+// Systems of the A line without MoveFileEx: the target moves aside, the new
+// file takes its name, and only then does the old one go (else it comes
+// back).
+BOOL Replace(const char* from, const char* to) {
+  if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return TRUE;
+  if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return FALSE;
+  if (GetFileAttributesA(to) == INVALID_FILE_ATTRIBUTES) return MoveFileA(from, to);
+  const std::string aside = std::string(from) + "~";
+  if (!MoveFileA(to, aside.c_str())) return FALSE;
+  if (!MoveFileA(from, to)) {
+    const DWORD error = GetLastError();
+    MoveFileA(aside.c_str(), to);
+    SetLastError(error);
+    return FALSE;
+  }
+  DeleteFileA(aside.c_str());
+  return TRUE;
 }
 
-// A new empty file beside the target; "" when none can be made.
-std::wstring NewTemporaryBeside(const std::wstring& target) {
-  wchar_t name[MAX_PATH + 1] = {};
-  if (!GetTempFileNameW(FolderOf(target).c_str(), L"kvt", 0, name)) return {};
-  return name;
+// Writes a new file beside the target through write(file) (true: every byte
+// written) and moves it over the target only then; the temporary file goes
+// on every failure. 0 or the code of the step that failed.
+template <class Char, class Write>
+uint32_t SaveThroughTemporary(const std::basic_string<Char>& target, Write write) {
+  const Char separators[] = {Char('\\'), Char('/'), Char(0)};
+  const size_t separator = target.find_last_of(separators);
+  const std::basic_string<Char> folder =
+      separator == target.npos ? std::basic_string<Char>(1, Char('.'))
+                               : target.substr(0, separator + 1);
+  Char temporary[MAX_PATH + 1] = {};
+  if (!TemporaryName(folder.c_str(), temporary)) return GetLastError();
+  UniqueFile file(CreateForWriting(temporary));
+  uint32_t error = 0;
+  if (!file.valid()) {
+    error = GetLastError();
+  } else if (!write(file.get()) || !FlushFileBuffers(file.get()) || !file.Close()) {
+    error = ERROR_WRITE_FAULT;
+  } else if (!Replace(temporary, target.c_str())) {
+    error = GetLastError();
+  }
+  if (error) {
+    file.Close();
+    Delete(temporary);
+  }
+  return error;
 }
 
 // ---- The media slots ----
@@ -177,6 +275,10 @@ uint32_t SaveFieldFile(RuntimeObject* field, const char* path) {
 
 }  // namespace
 
+StyleRecordAllocator SetStyleRecordAllocator(StyleRecordAllocator allocator) {
+  return std::exchange(RecordAllocator(), allocator ? allocator : NewRecordRoom);
+}
+
 StyledTextFileCalls SetStyledTextFileCalls(const StyledTextFileCalls& calls) {
   const StyledTextFileCalls previous = FileCalls();
   FileCalls() = StyledTextFileCalls{calls.read ? calls.read : ReadFile,
@@ -188,39 +290,54 @@ StyledTextFileCalls SetStyledTextFileCalls(const StyledTextFileCalls& calls) {
 
 StringRecord* RichEditPane::GetStyleData() {
   ControlCallGuard guard(this, SinkControl());
-  StringRef text = StringRef::Adopt(GetText(kEncodingUTF8));
-  const size_t entries = StringLength(text.get());
-  const LONG positions = access_.Length(GTL_PRECISE | GTL_NUMCHARS);
+  StringRecord* record = nullptr;
+  try {
+    const std::u16string text = password_ ? clear_.Text() : WindowUnits();
+    const std::vector<StyleRun> runs = ReadStyleRuns(Utf8Length(text));
+    const uint64_t size = StyleRecordSize(runs);
+    record = size <= UINT32_MAX ? RecordAllocator()(uint32_t(size)) : nullptr;
+    if (record) {
+      WriteStyleRecord(runs, StringRoom(record));
+      StringSetLength(record, uint32_t(size));
+    }
+  } catch (const std::bad_alloc&) {
+    record = nullptr;
+  }
+  if (record) return record;
+  RaiseExceptionOfDefinition(GetOutOfMemoryExceptionClassDefinition());
+  return NewString("", 0, kEncodingNone);
+}
+
+std::vector<StyleRun> RichEditPane::ReadStyleRuns(size_t entries) {
+  const LONG positions = access_.Positions();
   SuspendedEditNotifications quiet(access_);
   EditRedrawOff still(access_);
-  access_.Send(EM_HIDESELECTION, 1, 0);
-  const CHARRANGE kept = access_.Selection();
-
-  StyleRecordWriter writer;
-  writer.Reserve(entries + 1);
+  HiddenSelectionKept kept(access_);
+  std::vector<StyleRun> runs;
   StyleEntry entry;
   size_t written = 0;
   LONG run = 1;  // the range tried next: longer after uniform ranges
   while (written < entries && LONG(written) < positions) {
     const LONG start = LONG(written);
     const LONG end = std::min(positions, start + run);
-    access_.Select(start, end);
-    const CHARFORMATA format = access_.AnsiCharFormat();
+    const CHARFORMATA format = access_.AnsiCharFormatOf(start, end);
     if ((format.dwMask & kUniformMask) != kUniformMask && end - start > 1) {
       run = 1;
       continue;
     }
     entry = EntryOf(format);
-    for (LONG i = start; i < end && written < entries; ++i, ++written) writer.Append(entry);
+    const size_t taken = std::min(size_t(end - start), entries - written);
+    if (runs.empty() || runs.back().entry != entry) runs.push_back(StyleRun{entry, 0});
+    runs.back().positions += taken;
+    written += taken;
     run = std::min<LONG>(run * 2, 1 << 16);
   }
   // Bytes past the last character repeat the format at the end.
-  for (; written < entries; ++written) writer.Append(entry);
-
-  access_.Select(kept.cpMin, kept.cpMax);
-  access_.Send(EM_HIDESELECTION, 0, 0);
-  const std::string& bytes = writer.Bytes();
-  return NewString(bytes.data(), bytes.size(), kEncodingUTF8);
+  if (written < entries) {
+    if (runs.empty()) runs.push_back(StyleRun{entry, 0});
+    runs.back().positions += entries - written;
+  }
+  return runs;
 }
 
 void RichEditPane::SetTextAndStyle(const StringRecord* text, const StringRecord* style) {
@@ -229,7 +346,7 @@ void RichEditPane::SetTextAndStyle(const StringRecord* text, const StringRecord*
   SuspendedEditNotifications quiet(access_);
   EditRedrawOff still(access_);
   access_.Send(EM_HIDESELECTION, 1, 0);
-  const LONG positions = std::max<LONG>(access_.Length(GTL_PRECISE | GTL_NUMCHARS), 0);
+  const LONG positions = std::max<LONG>(access_.Positions(), 0);
   const LONG limit = LONG(std::min<size_t>(StringLength(text), size_t(positions)));
   StyleRecordReader reader(StringData(style), StringLength(style));
   StyleEntry entry;
@@ -266,8 +383,8 @@ uint32_t RichEditPane::LoadStyledText(const StringRecord* path) {
   std::vector<uint8_t> bytes;
   if (const uint32_t error = ReadWholeFile(path, &bytes)) return error;
   const bool rtf = bytes.size() >= 5 && std::memcmp(bytes.data(), "{\\rtf", 5) == 0;
-  // The control's reader does not survive deeper nesting.
-  if (rtf && !RtfNestingWithin(bytes.data(), bytes.size(), kMaxRtfDepth)) {
+  // The control's reader does not survive deeper nesting or longer words.
+  if (rtf && !RtfWithinReaderLimits(bytes.data(), bytes.size(), kMaxRtfDepth)) {
     return ERROR_INVALID_DATA;
   }
   ControlCallGuard guard(this, SinkControl());
@@ -282,37 +399,16 @@ uint32_t RichEditPane::LoadStyledText(const StringRecord* path) {
 }
 
 uint32_t RichEditPane::SaveStyledText(const StringRecord* path) {
-  const std::wstring target = StringToWide(path);
-  const std::wstring temporary = NewTemporaryBeside(target);
-  if (temporary.empty()) return GetLastError();
-  StringRef temporaryName = StringRef::Adopt(StringFromUTF16(
-      reinterpret_cast<const uint16_t*>(temporary.data()), int32_t(temporary.size())));
-  UniqueFile file = OpenFile(temporaryName.get(), GENERIC_WRITE, CREATE_ALWAYS);
-  if (!file.valid()) {
-    const uint32_t error = GetLastError();
-    DeleteFileW(temporary.c_str());
-    return error;
-  }
-  FileSink sink{file.get(), false};
-  EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&sink), 0, WriteToFile};
-  {
+  auto streamOut = [this](HANDLE file) {
+    FileSink sink{file, false};
+    EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&sink), 0, WriteToFile};
     ControlCallGuard guard(this, SinkControl());
     access_.Send(EM_STREAMOUT, SF_RTF, reinterpret_cast<LPARAM>(&stream));
-  }
-  const bool whole = !sink.failed && stream.dwError == 0 && FlushFileBuffers(file.get()) &&
-                     file.Close();
-  if (!whole) {
-    file.Close();
-    DeleteFileW(temporary.c_str());
-    return ERROR_WRITE_FAULT;
-  }
-  if (!MoveFileExW(temporary.c_str(), target.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    const uint32_t error = GetLastError();
-    DeleteFileW(temporary.c_str());
-    return error;
-  }
-  return 0;
+    return !sink.failed && stream.dwError == 0;
+  };
+  if (IsWindowsNT()) return SaveThroughTemporary(StringToWide(path), streamOut);
+  StringRef bytes = StringRef::Adopt(StringToSystemEncoding(path));
+  return SaveThroughTemporary(StringBytes(bytes.get()), streamOut);
 }
 
 // ---- Classes ----

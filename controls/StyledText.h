@@ -6,14 +6,18 @@
 //
 // Files are untrusted. A load reads the whole file into memory before the
 // control is touched; RTF whose groups nest deeper than the control's reader
-// survives (32, the outer group counted) is refused with ERROR_INVALID_DATA;
+// survives (32, the outer group counted, \bin payloads read as RTF as the
+// reader reads them) or that holds a control word of more than
+// kMaxRtfControlWord characters is refused with ERROR_INVALID_DATA;
 // a stream the control reports broken answers ERROR_INVALID_DATA and keeps
 // what was read. A save writes a temporary file beside the target and moves
 // it over the target only when every byte was written; otherwise the target
 // is untouched and the temporary file deleted. Codes: 0, the open's error,
 // ERROR_READ_FAULT, ERROR_WRITE_FAULT, ERROR_INVALID_DATA,
 // ERROR_NOT_ENOUGH_MEMORY. Paths are UTF-16 on the NT line, the system
-// encoding on the A line.
+// encoding on the A line, where the file calls are the A forms (a system
+// without MoveFileExA has the target moved aside until the new file has
+// its name).
 #pragma once
 #include <windows.h>
 
@@ -37,6 +41,12 @@ struct StyledTextFileCalls {
 // Installs the calls (null members: the system's) and gives back the
 // previous ones.
 StyledTextFileCalls SetStyledTextFileCalls(const StyledTextFileCalls& calls);
+
+// Where a style record is written: a new string of length 0 with room for
+// that many bytes, nil when memory is short. Tests put failing ones in.
+using StyleRecordAllocator = StringRecord* (*)(uint32_t bytes);
+// Installs the allocator (null: the run-time's) and gives back the previous.
+StyleRecordAllocator SetStyleRecordAllocator(StyleRecordAllocator allocator);
 
 ObjectDefinition* GetStyledTextClassDefinition();
 ObjectDefinition* GetStyledTextRangeClassDefinition();

@@ -42,7 +42,10 @@ class ControlFormatter : public StyledTextFormatter {
     SendMessageW(window, EM_DISPLAYBAND, 0, reinterpret_cast<LPARAM>(&band));
   }
   void Reset(HWND window) override { SendMessageW(window, EM_FORMATRANGE, 0, 0); }
+  // The A line's 1.0 control has no EM_GETTEXTLENGTHEX; its positions
+  // follow the bytes of its text.
   LONG CharacterCount(HWND window) override {
+    if (!IsWindowsNT()) return LONG(GetWindowTextLengthA(window));
     GETTEXTLENGTHEX request{GTL_NUMCHARS, 1200};
     return LONG(SendMessageW(window, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&request), 0));
   }

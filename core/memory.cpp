@@ -97,21 +97,24 @@ void* PoolTake(uint32_t sizeClass) {
 
 extern "C" {
 
-void* RuntimeAlloc(uint32_t size) {
+void* RuntimeAllocOrNull(uint32_t size) {
   void* raw = nullptr;
   if (size <= UINT32_MAX - sizeof(BlockHeader)) {
     std::lock_guard<std::mutex> guard(allocatorLock());
     raw = std::calloc(1, size + sizeof(BlockHeader));
     if (raw) liveBytes += size;
   }
-  if (!raw) {
-    OutOfMemory();
-    return nullptr;
-  }
+  if (!raw) return nullptr;
   auto* header = static_cast<BlockHeader*>(raw);
   header->size = size;
   header->guard = kGuardWord;
   return header + 1;
+}
+
+void* RuntimeAlloc(uint32_t size) {
+  void* block = RuntimeAllocOrNull(size);
+  if (!block) OutOfMemory();
+  return block;
 }
 
 void RuntimeFree(void* block) {

@@ -15,11 +15,24 @@ uint32_t liveStrings = 0;
 
 uint8_t LengthByte(uint32_t length) { return uint8_t(length < 255 ? length : 255); }
 
-// A record of `length` zero bytes with room for `capacity` (>= length).
-StringRecord* NewRecord(uint32_t length, uint32_t capacity, uint32_t encoding) {
-  auto* record = static_cast<StringRecord*>(PoolAlloc(sizeof(StringRecord), false));
+// A record of `length` zero bytes with room for `capacity` (>= length). With
+// mayFail, null when memory runs out; without, the process ends then.
+StringRecord* NewRecord(uint32_t length, uint32_t capacity, uint32_t encoding,
+                        bool mayFail = false) {
+  uint8_t* buffer = nullptr;
+  if (!mayFail) {
+    buffer = static_cast<uint8_t*>(RuntimeAlloc(capacity + 2));
+  } else if (capacity <= UINT32_MAX - 2) {
+    buffer = static_cast<uint8_t*>(RuntimeAllocOrNull(capacity + 2));
+  }
+  if (!buffer) return nullptr;
+  auto* record = static_cast<StringRecord*>(PoolAlloc(sizeof(StringRecord), mayFail));
+  if (!record) {
+    RuntimeFree(buffer);
+    return nullptr;
+  }
   record->refCount = 1;
-  record->buffer = static_cast<uint8_t*>(RuntimeAlloc(capacity + 2));
+  record->buffer = buffer;
   record->capacity = capacity;
   record->length = length;
   record->encoding = encoding;
@@ -151,6 +164,10 @@ StringRecord* NewStringWithRoom(uint32_t capacity, uint32_t encoding) {
   StringRecord* record = NewRecord(0, capacity, encoding);
   record->buffer[1] = 0;
   return record;
+}
+
+StringRecord* NewStringWithRoomOrNull(uint32_t capacity, uint32_t encoding) {
+  return NewRecord(0, capacity, encoding, true);
 }
 
 uint8_t* StringRoom(StringRecord* string) { return string->buffer + 1; }

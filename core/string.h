@@ -208,6 +208,8 @@ uint32_t StringEncoding(const StringRecord* string);
 // sets how many of them count (up to the capacity). Both are for a string
 // the caller alone holds.
 StringRecord* NewStringWithRoom(uint32_t capacity, uint32_t encoding);
+// The same, or null when memory runs out (for sizes that input decides).
+StringRecord* NewStringWithRoomOrNull(uint32_t capacity, uint32_t encoding);
 uint8_t* StringRoom(StringRecord* string);
 void StringSetLength(StringRecord* string, uint32_t length);
 // A new string of UTF-8 text (encoding 0x08000100).

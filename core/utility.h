@@ -16,6 +16,8 @@ extern "C" {
 // build fills each freed block with 0xFD, so that a use after free fails
 // instead of passing on stale contents by luck.
 void* RuntimeAlloc(uint32_t size);
+// The same block, or null when memory runs out (for sizes that input decides).
+void* RuntimeAllocOrNull(uint32_t size);
 void RuntimeFree(void* block);
 // Size asked for when the block was made (0 for null).
 uint32_t RuntimeBlockSize(const void* block);

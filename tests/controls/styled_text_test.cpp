@@ -10,6 +10,7 @@
 #include "controls/EditField.h"
 #include "controls/StyleRecord.h"
 #include "controls/StyledText.h"
+#include "core/RuntimeExceptionFoundation.h"
 #include "core/string.h"
 #include "files/FolderItemImpWin32.h"
 #include "files/runFolderItem.h"
@@ -19,6 +20,7 @@
 #include "testsupport/RuntimeTestEnvironment.h"
 #include "testsupport/StyledTextFakes.h"
 #include "testsupport/UiTestSupport.h"
+#include "ui/WinUtil.h"
 
 namespace {
 
@@ -107,10 +109,15 @@ TEST(StyleRecordCodec, TruncatedRecordsReadOnlyWholeEntriesAndNothingPastTheirEn
   EXPECT_EQ(read[1], Entry(kStyleBold, std::string(31, 'n'), 9));
 }
 
-TEST(RtfNesting, CountsGroupsButNotEscapedBracesOrBinaryPayloads) {
+TEST(RtfReaderLimits, CountGroupsAsTheReaderReadsThemAndRefuseOverLongWords) {
   auto nested = [](int depth, const std::string& inner = "x") {
     return std::string("{\\rtf1 ") + std::string(size_t(depth - 1), '{') + inner +
            std::string(size_t(depth - 1), '}') + "}";
+  };
+  const std::string braces31(31, '{');
+  const std::string braces32(32, '{');
+  auto word = [](const std::string& letters, const std::string& number) {
+    return "{\\rtf1 a\\" + letters + number + " b}";
   };
   struct Case {
     const char* name;
@@ -121,13 +128,31 @@ TEST(RtfNesting, CountsGroupsButNotEscapedBracesOrBinaryPayloads) {
       {"depth 33", nested(33), false},
       {"100,000 open groups", "{\\rtf1 " + std::string(100000, '{'), false},
       {"escaped braces", nested(32, "\\{\\{\\{\\\\"), true},
-      {"binary payload", "{\\rtf1 {\\bin40 " + std::string(40, '{') + "}}", true},
-      {"huge binary count", "{\\rtf1 {\\bin2147483647 {{{{", true},
       {"not RTF", "{\\RTF" + std::string(100, '{'), true},
+      // A \bin payload nests as the reader reads it: as RTF.
+      {"payload of 32 braces", "{\\rtf1 \\bin32 " + braces32 + "x}", false},
+      {"payload of 31 braces", "{\\rtf1 \\bin31 " + braces31 + "x}", true},
+      {"payload shorter than its braces", "{\\rtf1 \\bin1 " + braces32 + "x}", false},
+      {"payload longer than its braces", "{\\rtf1 \\bin99 " + braces32 + "x}", false},
+      {"payload past the end", "{\\rtf1 {\\bin2147483647 " + braces31, false},
+      {"payload at the end, within", "{\\rtf1 \\bin100 {{{", true},
+      {"nested payloads", "{\\rtf1 \\bin40 \\bin20 " + braces32 + "}", false},
+      {"payload closing its groups", "{\\rtf1 {\\bin4 }}}}" + braces31 + "}", true},
+      // Control words: letters, sign and digits count together.
+      {"2,000 digits", word("fs", std::string(2000, '7')), false},
+      {"255 characters", word("fs", std::string(253, '7')), true},
+      {"256 characters", word("fs", std::string(254, '7')), false},
+      {"256 with a sign", word("fs", "-" + std::string(253, '7')), false},
+      {"256 letters", word(std::string(256, 'q'), ""), false},
+      {"word at the end", "{\\rtf1 \\" + std::string(300, 'q'), false},
+      {"long text", "{\\rtf1 " + std::string(5000, 'a') + " " + std::string(5000, '9') + "}",
+       true},
+      {"long escaped text", "{\\rtf1 " + std::string(3000, '\\') + "}", true},
   };
   for (const Case& c : cases) {
     GuardedBuffer bytes(BytesOf(c.rtf));
-    EXPECT_EQ(RtfNestingWithin(bytes.data(), bytes.size(), kMaxRtfDepth), c.within) << c.name;
+    EXPECT_EQ(RtfWithinReaderLimits(bytes.data(), bytes.size(), kMaxRtfDepth), c.within)
+        << c.name;
   }
 }
 
@@ -332,6 +357,8 @@ TEST_F(StyledTextTest, HostileRtfLoadsOrIsRefusedWithoutACrash) {
       {"extreme colour", "{\\rtf1 {\\colortbl;\\red255;}\\cf2147483647 e\\cf-1 f}", false},
       {"extreme font", "{\\rtf1 {\\fonttbl{\\f0 Arial;}}\\f2147483647 g\\f-9 h}", false},
       {"unterminated", "{\\rtf1 {\\b bold {\\i more", false},
+      {"binary payload of braces", "{\\rtf1 \\bin32 " + std::string(32, '{') + "x}", true},
+      {"number of 2,000 digits", "{\\rtf1 a\\fs" + std::string(2000, '9') + " b}", true},
   };
   for (const Case& c : cases) {
     SetTextAndStyle(field, "before", "");
@@ -344,7 +371,204 @@ TEST_F(StyledTextTest, HostileRtfLoadsOrIsRefusedWithoutACrash) {
       EXPECT_TRUE(answer == 0 || answer == ERROR_INVALID_DATA) << c.name << " " << answer;
     }
   }
+  // Long text that is no control word loads whole.
+  const std::string words = std::string(3000, 'w') + " " + std::string(3000, '8');
+  WriteFileBytes(L"long.rtf", "{\\rtf1 " + words + "}");
+  EXPECT_EQ(EditPaneOf(field)->LoadStyledText(WideText(PathOf(L"long.rtf")).get()), 0u);
+  EXPECT_EQ(Read(field, "Text"), words);
   TakeLog();
+}
+
+bool TookException(ObjectDefinition* definition) {
+  ObjectRef exception = ObjectRef::Adopt(RuntimeTakePendingException());
+  return exception && ObjectIsADefinition(exception.get(), definition);
+}
+
+// Style record allocations: each size asked for, and nil while failing.
+struct RecordAllocations {
+  static inline std::vector<uint32_t> asked;
+  static inline bool failing = false;
+  static StringRecord* Allocate(uint32_t bytes) {
+    asked.push_back(bytes);
+    return failing ? nullptr : NewStringWithRoomOrNull(bytes, kEncodingNone);
+  }
+  RecordAllocations() : previous(SetStyleRecordAllocator(Allocate)) { asked.clear(); }
+  ~RecordAllocations() {
+    SetStyleRecordAllocator(previous);
+    failing = false;
+  }
+  StyleRecordAllocator previous;
+};
+
+TEST_F(StyledTextTest, StyleDataIsBinarySizedAsWrittenAndShortMemoryIsAnError) {
+  ControlTestWindow window(StyledFields());
+  RuntimeObject* field = window.Control("Field1");
+  // Colour bytes C3 A9 would read as one UTF-8 character.
+  std::vector<StyleEntry> entries;
+  for (int i = 0; i < 1000; ++i) {
+    entries.push_back(i % 100 < 50 ? Entry(0, "Arial", 12, 0xC3, 0xA9, 0)
+                                   : Entry(kStyleBold, "Courier New", 9));
+  }
+  const std::string record = Record(entries);
+  SetTextAndStyle(field, std::string(1000, 'x'), record);
+  StringRef data = StringRef::Adopt(GetProperty<StringRecord*>(field, "TextStyleData"));
+  EXPECT_EQ(StringBytes(data.get()), record);
+  EXPECT_EQ(StringEncoding(data.get()), kEncodingNone);
+  EXPECT_EQ(StringLen(data.get()), int32_t(record.size()));
+  RecordAllocations allocations;
+  EXPECT_EQ(Read(field, "TextStyleData"), record);
+  EXPECT_EQ(allocations.asked, std::vector<uint32_t>{uint32_t(record.size())});
+
+  SetProperty<int32_t>(field, "SelStart", 5);
+  SetProperty<int32_t>(field, "SelLength", 2);
+  RecordAllocations::failing = true;
+  StringRef failed = StringRef::Adopt(GetProperty<StringRecord*>(field, "TextStyleData"));
+  EXPECT_EQ(StringLength(failed.get()), 0u);
+  EXPECT_TRUE(TookException(GetOutOfMemoryExceptionClassDefinition()));
+  EXPECT_EQ(GetProperty<int32_t>(field, "SelStart"), 5);
+  EXPECT_EQ(GetProperty<int32_t>(field, "SelLength"), 2);
+  RecordAllocations::failing = false;
+  EXPECT_EQ(Read(field, "TextStyleData"), record);
+  EXPECT_EQ(RuntimeTakePendingException(), nullptr);
+}
+
+TEST_F(StyledTextTest, ReadingTextAndStylesRaisesNoEventAndKeepsTheSelection) {
+  std::vector<ControlDescription> fields = StyledFields();
+  fields[0].plain = false;  // every event logged
+  ControlTestWindow window(fields);
+  RuntimeObject* field = window.Control("Field1");
+  const std::string mixed = Record(MixedEntries());
+  SetTextAndStyle(field, "abcdef", mixed);
+  SetProperty<int32_t>(field, "SelStart", 1);
+  SetProperty<int32_t>(field, "SelLength", 3);
+  TakeLog();
+  EXPECT_EQ(Read(field, "TextStyleData"), mixed);
+  EXPECT_EQ(Read(field, "Text"), "abcdef");
+  EXPECT_EQ(TakeLog(), std::vector<std::string>{});
+  EXPECT_EQ(GetProperty<int32_t>(field, "SelStart"), 1);
+  EXPECT_EQ(GetProperty<int32_t>(field, "SelLength"), 3);
+}
+
+// ---- The A line's rich-edit 1.0 control and kernel ----
+
+// On the A line the field's control answers as the 1.0 class does: it has no
+// EM_GETTEXTLENGTHEX, so that message answers 0. On NT nothing changes.
+class LineOwnControl {
+ public:
+  explicit LineOwnControl(HWND window) : window_(window) {
+    if (IsWindowsNT()) return;
+    below_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Procedure)));
+  }
+  ~LineOwnControl() {
+    if (below_) SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(below_));
+    below_ = nullptr;
+  }
+  LineOwnControl(const LineOwnControl&) = delete;
+  LineOwnControl& operator=(const LineOwnControl&) = delete;
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == EM_GETTEXTLENGTHEX) return 0;
+    return CallWindowProcA(below_, window, message, wParam, lParam);
+  }
+  HWND window_;
+  static inline WNDPROC below_ = nullptr;
+};
+
+// The A line's kernel has the wide file calls as stubs failing with
+// ERROR_CALL_NOT_IMPLEMENTED, and no MoveFileExA: while this lives on the A
+// line, the executable's imports of them answer so. On NT nothing changes.
+class LineOwnKernel {
+ public:
+  LineOwnKernel() {
+    if (IsWindowsNT()) return;
+    Patch("GetTempFileNameW", reinterpret_cast<void*>(&TempNameStub));
+    Patch("MoveFileExW", reinterpret_cast<void*>(&MoveStubW));
+    Patch("MoveFileExA", reinterpret_cast<void*>(&MoveStubA));
+  }
+  ~LineOwnKernel() {
+    for (const auto& [slot, original] : patched_) Write(slot, original);
+  }
+  LineOwnKernel(const LineOwnKernel&) = delete;
+  LineOwnKernel& operator=(const LineOwnKernel&) = delete;
+  size_t Patched() const { return patched_.size(); }
+
+ private:
+  static UINT WINAPI TempNameStub(LPCWSTR, LPCWSTR, UINT, LPWSTR) { return Missing(); }
+  static BOOL WINAPI MoveStubW(LPCWSTR, LPCWSTR, DWORD) { return Missing(); }
+  static BOOL WINAPI MoveStubA(LPCSTR, LPCSTR, DWORD) { return Missing(); }
+  static BOOL Missing() {
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return FALSE;
+  }
+  static void Write(void** slot, void* value) {
+    DWORD old = 0;
+    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
+    *slot = value;
+    VirtualProtect(slot, sizeof *slot, old, &old);
+  }
+  void Patch(const char* name, void* stub) {
+    void* real = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name));
+    auto* base = reinterpret_cast<uint8_t*>(GetModuleHandleW(nullptr));
+    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports =
+        headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* library = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(
+             base + imports.VirtualAddress);
+         library->Name; ++library) {
+      for (auto** slot = reinterpret_cast<void**>(base + library->FirstThunk); *slot; ++slot) {
+        if (*slot != real) continue;
+        patched_.emplace_back(slot, real);
+        Write(slot, stub);
+      }
+    }
+  }
+  std::vector<std::pair<void**, void*>> patched_;
+};
+
+class StyledTextBothLines : public StyledTextTest {};
+
+TEST_F(StyledTextBothLines, RecordsAndPositionsFollowTheLinesOwnControl) {
+  ControlTestWindow window(StyledFields());
+  RuntimeObject* field = window.Control("Field1");
+  LineOwnControl control(EditPaneOf(field)->NativeWindow());
+  const std::string mixed = Record(MixedEntries());
+  SetTextAndStyle(field, "abcdef", mixed);
+  EXPECT_EQ(Read(field, "TextStyleData"), mixed);
+  // Bytes past the last character repeat the format at the end.
+  SetTextAndStyle(field, "\xC3\xA9", Record({Entry(kStyleItalic, "Arial", 9)}));
+  EXPECT_EQ(Read(field, "TextStyleData"),
+            Record({Entry(kStyleItalic, "Arial", 9), Entry(kStyleItalic, "Arial", 9)}));
+  SetTextAndStyle(field, "abc", "");
+  EXPECT_EQ(CallMethod<int32_t>(field, "CharPosAtLineNum", int32_t(5)), 4);
+}
+
+TEST_F(StyledTextBothLines, SavesNewAndExistingTargetsWithTheLinesOwnFileCalls) {
+  ControlTestWindow window(StyledFields());
+  RuntimeObject* source = window.Control("Field1");
+  RuntimeObject* target = window.Control("Field2");
+  LineOwnKernel kernel;
+  EXPECT_EQ(kernel.Patched() != 0, !IsWindowsNT());
+  const std::string style = Record({Entry(kStyleBold, "Arial", 12), Entry(0, "Arial", 12)});
+  SetTextAndStyle(source, "ok", style);
+  const StringRef path = WideText(PathOf(L"saved.rtf"));
+  for (int round = 0; round < 2; ++round) {  // a new target, then over it
+    EXPECT_EQ(EditPaneOf(source)->SaveStyledText(path.get()), 0u) << round;
+    EXPECT_EQ(Listing(), std::vector<std::wstring>{L"saved.rtf"}) << round;
+    EXPECT_EQ(EditPaneOf(target)->LoadStyledText(path.get()), 0u) << round;
+    EXPECT_EQ(Read(target, "Text"), "ok") << round;
+    EXPECT_EQ(Read(target, "TextStyleData"), style) << round;
+    SetTextAndStyle(source, "ok", style);
+  }
+  {
+    FailingStyledTextFiles failing(0, 1);
+    EXPECT_EQ(EditPaneOf(source)->SaveStyledText(path.get()), uint32_t(ERROR_WRITE_FAULT));
+  }
+  EXPECT_EQ(Listing(), std::vector<std::wstring>{L"saved.rtf"});
+  EXPECT_EQ(EditPaneOf(target)->LoadStyledText(path.get()), 0u);
+  EXPECT_EQ(Read(target, "TextStyleData"), style);
 }
 
 }  // namespace

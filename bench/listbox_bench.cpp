@@ -23,9 +23,9 @@
 
 #include "bench/BenchClock.h"
 #include "bench/BenchWindow.h"
-#include "controls/ListBox.h"
-#include "controls/ListBoxMembers.h"
-#include "controls/runListbox.h"
+#include "controls/listbox/ListBox.h"
+#include "controls/listbox/ListBoxMembers.h"
+#include "controls/listbox/runListbox.h"
 #include "core/utility.h"
 #include "testsupport/ClassBuilder.h"
 #include "ui/DragItem.h"

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "bench/BenchClock.h"
-#include "controls/NuListbox.h"
+#include "controls/listbox/NuListbox.h"
 #include "core/RuntimeObjectFoundation.h"
 #include "host/RuntimeMain.h"
 #include "host/runtimemainloop.h"

@@ -39,8 +39,8 @@
 
 #include "bench/BenchClock.h"
 #include "bench/BenchWindow.h"
-#include "controls/EditField.h"
-#include "controls/StyleRecord.h"
+#include "controls/editfield/EditField.h"
+#include "controls/editfield/StyleRecord.h"
 #include "core/ObjectDefinition.h"
 
 namespace {

@@ -16,10 +16,10 @@
 
 #include "controls/Canvas.h"
 #include "controls/CheckBox.h"
-#include "controls/EditField.h"
+#include "controls/editfield/EditField.h"
 #include "controls/GroupBox.h"
 #include "controls/LineControl.h"
-#include "controls/ListBox.h"
+#include "controls/listbox/ListBox.h"
 #include "controls/ProgressBar.h"
 #include "controls/PushButton.h"
 #include "controls/RadioButton.h"

@@ -68,7 +68,7 @@ native_unit_tests(native_files_tests
 set(native_checked_units graphics/WaveChunks
                          database/sql/SQLRowCheck files/ResourceFork
                          files/FileTypes files/FolderItemImp files/Win32PathText files/SaveInfo
-                         controls/ListColumnModel controls/StableSort controls/StyleRecord
+                         controls/listbox/ListColumnModel controls/listbox/StableSort controls/editfield/StyleRecord
                          graphics/PrinterSetupString)
 list(TRANSFORM native_checked_units PREPEND ${CMAKE_SOURCE_DIR}/)
 list(TRANSFORM native_checked_units APPEND .cpp)
@@ -90,7 +90,7 @@ native_fuzz_target(pixels SOURCES ${f}/pixels_fuzz.cpp LIBS native_graphics
                    CORPUS ${f}/corpus/pixels)
 native_fuzz_target(geometry SOURCES ${f}/geometry_fuzz.cpp LIBS native_graphics
                    CORPUS ${f}/corpus/geometry)
-add_library(native_row_selection STATIC ${CMAKE_SOURCE_DIR}/controls/RowSelection.cpp)
+add_library(native_row_selection STATIC ${CMAKE_SOURCE_DIR}/controls/listbox/RowSelection.cpp)
 target_link_libraries(native_row_selection PUBLIC native_core)
 native_fuzz_target(row_selection SOURCES ${f}/row_selection_fuzz.cpp LIBS native_row_selection
                    CORPUS ${f}/corpus/row_selection)

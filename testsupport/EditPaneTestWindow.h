@@ -14,7 +14,7 @@
 #include <set>
 #include <string>
 
-#include "controls/RichEditPane.h"
+#include "controls/editfield/RichEditPane.h"
 #include "core/SmartRef.h"
 
 class RecordingEditSink : public EditFieldEventSink {

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "controls/StyledText.h"
+#include "controls/editfield/StyledText.h"
 
 namespace {
 

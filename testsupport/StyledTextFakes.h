@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "controls/StyledTextPrinter.h"
+#include "controls/editfield/StyledTextPrinter.h"
 
 class FailingStyledTextFiles {
  public:

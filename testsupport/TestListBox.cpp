@@ -3,9 +3,9 @@
 #include <map>
 #include <utility>
 
-#include "controls/ListBinding.h"
-#include "controls/ListCellEditPane.h"
-#include "controls/RichEditPane.h"
+#include "controls/listbox/ListBinding.h"
+#include "controls/listbox/ListCellEditPane.h"
+#include "controls/editfield/RichEditPane.h"
 #include "core/string.h"
 #include "testsupport/ClassBuilder.h"
 #include "ui/Binding.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "controls/runListbox.h"
+#include "controls/listbox/runListbox.h"
 #include "testsupport/UiTestSupport.h"
 
 // Runs after the event's line is logged, with the list's pane, the Integer

@@ -6,7 +6,7 @@
 #pragma once
 #include <initializer_list>
 
-#include "controls/CommonListbox.h"
+#include "controls/listbox/CommonListbox.h"
 #include "testsupport/UiTestSupport.h"
 
 class TestListPane : public CommonListbox {

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "controls/NuListbox.h"
+#include "controls/listbox/NuListbox.h"
 #include "testsupport/UiTestSupport.h"
 
 using CallLog = std::vector<std::string>;

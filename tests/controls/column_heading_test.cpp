@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "controls/ColumnHeadingPane.h"
+#include "controls/listbox/ColumnHeadingPane.h"
 #include "core/diagnostics.h"
 #include "core/string.h"
 #include "graphics/GraphicsPort.h"

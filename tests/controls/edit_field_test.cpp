@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "controls/EditField.h"
+#include "controls/editfield/EditField.h"
 #include "core/RuntimeObjectFoundation.h"
 #include "core/string.h"
 #include "host/relocentry.h"

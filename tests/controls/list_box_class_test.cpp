@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "controls/ListBinding.h"
-#include "controls/ListBoxMembers.h"
+#include "controls/listbox/ListBinding.h"
+#include "controls/listbox/ListBoxMembers.h"
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/string.h"
 #include "testsupport/ClassBuilder.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "controls/ListBoxMembers.h"
+#include "controls/listbox/ListBoxMembers.h"
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/string.h"
 #include "graphics/GraphicsPort.h"

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "controls/EditField.h"
-#include "controls/ListBoxMembers.h"
+#include "controls/editfield/EditField.h"
+#include "controls/listbox/ListBoxMembers.h"
 #include "controls/PushButton.h"
 #include "core/string.h"
 #include "testsupport/ClassBuilder.h"

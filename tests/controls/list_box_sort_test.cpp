@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "controls/StableSort.h"
+#include "controls/listbox/StableSort.h"
 #include "core/string.h"
 #include "testsupport/TestListBox.h"
 #include "ui/RuntimeWindow.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "controls/ListColumnModel.h"
+#include "controls/listbox/ListColumnModel.h"
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/string.h"
 #include "testsupport/RuntimeTestEnvironment.h"

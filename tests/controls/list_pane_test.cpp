@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "controls/ListColumn.h"
+#include "controls/listbox/ListColumn.h"
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/string.h"
 #include "testsupport/TestListPane.h"

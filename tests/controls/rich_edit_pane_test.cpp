@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "controls/RichEditPane.h"
+#include "controls/editfield/RichEditPane.h"
 #include "core/RuntimeObjectFoundation.h"
 #include "core/diagnostics.h"
 #include "core/string.h"

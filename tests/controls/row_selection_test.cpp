@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "controls/RowSelection.h"
+#include "controls/listbox/RowSelection.h"
 #include "testsupport/TestRowList.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "controls/EditField.h"
-#include "controls/StyledTextPrinter.h"
+#include "controls/editfield/EditField.h"
+#include "controls/editfield/StyledTextPrinter.h"
 #include "core/string.h"
 #include "graphics/GraphicsClass.h"
 #include "graphics/GraphicsPort.h"

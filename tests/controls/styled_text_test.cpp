@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "controls/EditField.h"
-#include "controls/StyleRecord.h"
-#include "controls/StyledText.h"
+#include "controls/editfield/EditField.h"
+#include "controls/editfield/StyleRecord.h"
+#include "controls/editfield/StyledText.h"
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/string.h"
 #include "files/FolderItemImpWin32.h"

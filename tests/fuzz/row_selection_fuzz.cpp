@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "controls/RowSelection.h"
+#include "controls/listbox/RowSelection.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 namespace {

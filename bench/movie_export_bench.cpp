@@ -9,7 +9,7 @@
 //   - a 30 frames-per-second movie of 150 frames played for 5 s while the
 //     main loop runs: frames seen on the screen (sampled as fast as the loop
 //     turns) against MCI playing into a plain window with a plain loop.
-//   - a 4000 x 3000 picture exported to PNG and JPEG (picture handle,
+//   - a 4000 x 3000 picture exported to PNG and JPEG (picture file handle,
 //     importer, export to the file, as export does after its dialog)
 //     against the imaging encoder called directly on the picture's rows.
 //     Best of five, the two taking turns.
@@ -272,13 +272,8 @@ bool EncodeDirectly(NativePicture* picture, const GUID& container, const std::ws
 // What export does once its dialog has answered.
 bool ExportThroughRunTime(RuntimeObject* picture, uint32_t fileType, const std::wstring& path) {
   QuickTimeBackend& backend = CurrentQuickTimeBackend();
-  QtHandle pict = PictureToQuickTimePicture(picture);
-  if (!pict) return false;
-  const uint32_t size = backend.HandleSize(pict);
-  QtHandle data = backend.NewHandle(size + 512);
-  std::memset(*data, 0, 512);
-  std::memcpy(*data + 512, *pict, size);
-  backend.DisposeHandle(pict);
+  QtHandle data = PictureFileHandle(picture);
+  if (!data) return false;
   QtComponent importer = nullptr;
   bool written = backend.OpenDefaultComponent(FourCharCode("grip"), FourCharCode("PICT"),
                                               &importer) == kQtNoError &&

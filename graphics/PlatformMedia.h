@@ -12,7 +12,7 @@
 //   - A port association is the pane's window; a controller shows its movie
 //     there with our own bar (PlatformMovieController.h).
 //   - Handles are blocks of the backend's; a picture handle holds the
-//     picture's packed DIB. Graphics importers of pictures and exporters are
+//     picture's packed DIB, written straight into it. Graphics importers of pictures and exporters are
 //     those of ImageExportComponents.h; importing files uses the platform
 //     decoders directly (ImportsWithPlatformDecoders).
 //
@@ -55,7 +55,7 @@ class PlatformMediaBackend : public QuickTimeBackend {
   QtHandle NewHandle(uint32_t size) override;
   uint32_t HandleSize(QtHandle handle) override;
   void DisposeHandle(QtHandle handle) override;
-  QtHandle NewPictureHandle(const uint8_t* dib, size_t size) override;
+  QtHandle NewPictureHandleOf(NativePicture* picture, uint32_t zeroBytes) override;
 
   QtPort NewPortAssociation(HWND window) override;
   void DisposePortAssociation(QtPort port) override;

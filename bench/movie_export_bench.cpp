@@ -5,7 +5,7 @@
 //     made beforehand, as the peer's paths are) against MCI's open, window
 //     and put into a child window of a plain window; two movies whose first
 //     frames differ take turns, each until its colour is read back from the
-//     screen, then closed. Median of the rounds.
+//     screen, then closed. Best of the rounds, the two taking turns.
 //   - a 30 frames-per-second movie of 150 frames played for 5 s while the
 //     main loop runs: frames seen on the screen (sampled as fast as the loop
 //     turns) against MCI playing into a plain window with a plain loop.
@@ -69,9 +69,8 @@ void PumpPlain() {
   }
 }
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
+double Best(const std::vector<double>& values) {
+  return *std::min_element(values.begin(), values.end());
 }
 
 void Row(const char* what, double ours, double peer, const char* unit, const char* peerName,
@@ -197,7 +196,7 @@ void OpenRow(RuntimeObject* player, const PlainWindows& plain, const std::wstrin
     direct.push_back(Now() - start);
     CloseDirect();
   }
-  Row("open and show the first frame (median)", Median(ours) * 1000, Median(direct) * 1000, "ms",
+  Row("open and show the first frame (best of 20)", Best(ours) * 1000, Best(direct) * 1000, "ms",
       "MCI", "<= 1.2");
 }
 

@@ -214,6 +214,23 @@ TEST_F(PlatformMovieTest, EachControllerValueGivesItsBarAndAHiddenOneWaitsOffScr
     }
   }
 
+  // The bar's slider fills what its buttons leave after the play button (48
+  // pixels), also when the buttons asked for change on a bar already shown.
+  const auto sliderMeetsTheEnd = [&](const char* name, int buttons) {
+    HWND barOf = ChildOfClass(window.Pane(name)->NativeWindow(), "KV_MovieBar");
+    RECT bar{}, slider{};
+    GetClientRect(barOf, &bar);
+    GetWindowRect(ChildOfClass(barOf, "msctls_trackbar32"), &slider);
+    MapWindowPoints(nullptr, barOf, reinterpret_cast<POINT*>(&slider), 2);
+    EXPECT_EQ(slider.right, std::max(bar.right - buttons * 24, LONG(48))) << name;
+  };
+  sliderMeetsTheEnd("Bar", 3);
+  sliderMeetsTheEnd("Plain", 0);
+  const auto controller = reinterpret_cast<QtController>(
+      uintptr_t(mediaMovieControllerGetter(window.Control("Bar"), 0)));
+  ThePlatformMediaBackend().ControllerAction(controller, kActionSetFlags, 2);  // no steps
+  sliderMeetsTheEnd("Bar", 1);
+
   // The badge's movie plays and stops on a click; Controller 0's takes none.
   for (const char* name : {"None", "Badge"}) {
     HWND pane = window.Pane(name)->NativeWindow();

@@ -119,7 +119,10 @@ bool PlatformMediaBackend::Load() {
   if (!LoadMciCalls(&mci_)) return false;
   videoDriver_ = LoadLibraryW(L"mciavi32.dll");
   codecs_ = LoadLibraryW(L"windowscodecs.dll");
-  loaded_ = videoDriver_ && codecs_ && MakeImagingFactory(&factory);
+  // A library of the name that lacks the entry MCI drives a driver through,
+  // or that serves no classes, stands in for nothing.
+  loaded_ = videoDriver_ && GetProcAddress(videoDriver_, "DriverProc") && codecs_ &&
+            GetProcAddress(codecs_, "DllGetClassObject") && MakeImagingFactory(&factory);
   if (!loaded_) Terminate();
   return loaded_;
 }

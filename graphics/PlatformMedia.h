@@ -1,9 +1,9 @@
 // The production media backend: the platform's own media and imaging stand
 // in for QuickTime behind its operations.
 //
-//   - Load: the MCI calls (winmm), the video device's driver ("mciavi32")
-//     and the imaging codecs ("windowscodecs") found by name, and an imaging
-//     factory made. Where one is missing, Load fails and the backend is the
+//   - Load: the MCI calls (winmm), the video device's driver ("mciavi32",
+//     with its DriverProc) and the imaging codecs ("windowscodecs", with
+//     DllGetClassObject) found by name, and an imaging factory made. Where one is missing, Load fails and the backend is the
 //     base class's machine without media.
 //   - Movie files are paths (a "file:" URL gives its path; an "http:" one is
 //     fetched into a temporary file that goes with its movie); a movie is an

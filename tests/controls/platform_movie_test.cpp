@@ -10,6 +10,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <atomic>
 #include <string>
@@ -104,6 +105,13 @@ int FrameShown(HWND video) {
   }
   return -1;
 }
+
+// The runs without media name the folder of their fake libraries, which
+// must be known before the media libraries are first loaded.
+const bool dllDirectorySet = [] {
+  const wchar_t* folder = _wgetenv(L"KV_TEST_DLL_DIR");
+  return folder && SetDllDirectoryW(folder);
+}();
 
 class PlatformMovieTest : public WindowSystemTest {
  protected:
@@ -514,9 +522,9 @@ TEST_F(PlatformMovieTest, AHundredPlayersOpenedPlayedAndClosedLeaveNothingBehind
   EXPECT_EQ(backend.LiveHandles(), 0u);
 }
 
-// Run in a process of its own with the video driver and the imaging codecs
-// hidden (KV_NO_PLATFORM_MEDIA set; see CMakeLists.txt): a machine without
-// media of any kind.
+// Run in processes of their own with the video driver or the imaging codecs
+// replaced by a fake that lacks what it serves (KV_NO_PLATFORM_MEDIA set;
+// see CMakeLists.txt): a machine without media of any kind.
 TEST_F(WindowSystemTest, NoPlatformMediaLeavesPlayersEmptyAndExportToBMP) {
   if (!GetEnvironmentVariableA("KV_NO_PLATFORM_MEDIA", nullptr, 0)) {
     GTEST_SKIP() << "runs with the platform's media hidden";

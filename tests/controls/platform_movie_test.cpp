@@ -560,3 +560,38 @@ TEST_F(WindowSystemTest, NoPlatformMediaLeavesPlayersEmptyAndExportToBMP) {
   CallMethod(item.get(), "SaveAsJPEG", picture.get());
   EXPECT_EQ(GetFileAttributesW(jpeg.c_str()), INVALID_FILE_ATTRIBUTES);
 }
+
+// The volume button of a movie with sound: a click turns the device's sound
+// off, the next one on again, and the button says which.
+TEST_F(PlatformMovieTest, TheVolumeButtonTurnsTheSoundOffAndOn) {
+  const std::wstring path = TestFilePath("kv-sound.avi");
+  ASSERT_TRUE(WriteTestMovie(path, kMovieWidth, kMovieHeight, 10, {0xFF0000, 0x00FF00}, true));
+  ControlTestWindow window({Player("Bar", 2)});
+  mediaMovieSetter(window.Control("Bar"), 0, ObjectRef::Adopt(NewFileMovie(path)).get());
+  ASSERT_EQ(OpenMciDevices(), 1);
+  wchar_t alias[64] = {};
+  mciSendStringW(L"sysinfo all name 1 open", alias, 64, nullptr);
+  const auto sound = [&] {
+    wchar_t answer[16] = {};
+    mciSendStringW((std::wstring(L"status ") + alias + L" audio").c_str(), answer, 16, nullptr);
+    return std::wstring(answer);
+  };
+  HWND bar = ChildOfClass(window.Pane("Bar")->NativeWindow(), "KV_MovieBar");
+  HWND volume = GetDlgItem(bar, 5);
+  const auto label = [&] {
+    wchar_t text[8] = {};
+    GetWindowTextW(volume, text, 8);
+    return std::wstring(text);
+  };
+  EXPECT_EQ(sound(), L"on");
+  EXPECT_EQ(label(), L"Vol");
+  for (const wchar_t* expected : {L"off", L"on", L"off"}) {
+    SendMessageW(bar, WM_COMMAND, MAKEWPARAM(5, BN_CLICKED), LPARAM(volume));
+    EXPECT_EQ(sound(), expected);
+    EXPECT_EQ(label(), std::wstring(expected) == L"off" ? L"Off" : L"Vol");
+  }
+  // Muted, it still plays to its end.
+  RuntimeMediaPlay(window.Control("Bar"));
+  EXPECT_TRUE(Until([&] { return Logged("Bar.Stop"); }, 3000));
+  DeleteFileW(path.c_str());
+}

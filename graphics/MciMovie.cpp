@@ -126,4 +126,6 @@ void MciMovie::Redraw(HDC dc) {
   Send(L"update", L"hdc " + std::to_wstring(reinterpret_cast<uintptr_t>(dc)));
 }
 
-void MciMovie::SetMuted(bool muted) { Send(L"setaudio", muted ? L"off" : L"on"); }
+// "set ... audio all", which every device takes: the video device under
+// Wine answers "setaudio ... off" with success and keeps its sound.
+void MciMovie::SetMuted(bool muted) { Send(L"set", muted ? L"audio all off" : L"audio all on"); }

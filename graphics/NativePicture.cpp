@@ -136,6 +136,14 @@ void NativePicture::SetImageList(PictureImageList* images) {
   images_ = images;
 }
 
+HGLOBAL NativePicture::ExportPackedDIB() {
+  const uint32_t size = PackedDIBSize();
+  if (size == 0) return nullptr;
+  GlobalBlock block = GlobalBlock::Allocate(size);
+  GlobalLockScope locked(block.get());
+  return locked.data() && WritePackedDIB(locked.data()) ? block.release() : nullptr;
+}
+
 void NativePicture::DrawInRect(GraphicsPort* port, const MacRect& rect, bool transparent) {
   MacRect source{0, 0, int16_t(Height(rect)), int16_t(Width(rect))};
   PictureDrawInGraphics(this, port, source, rect, transparent);
@@ -260,20 +268,25 @@ void BitmapPicture::GetSize(int32_t* width, int32_t* height) {
   *height = height_;
 }
 
-HGLOBAL BitmapPicture::ExportPackedDIB() {
-  uint32_t entries = TableEntriesOfDepth(uint32_t(depth_));
+uint32_t BitmapPicture::PackedDIBSize() {
   PackedDIBLayout layout;
-  if (!bitmap_ || !PlanPackedDIB(width_, height_, uint16_t(depth_), entries, &layout)) return nullptr;
+  return bitmap_ && PlanPackedDIB(width_, height_, uint16_t(depth_),
+                                  TableEntriesOfDepth(uint32_t(depth_)), &layout)
+             ? layout.totalSize
+             : 0;
+}
+
+bool BitmapPicture::WritePackedDIB(uint8_t* out) {
+  const uint32_t entries = TableEntriesOfDepth(uint32_t(depth_));
+  PackedDIBLayout layout;
+  if (!bitmap_ || !PlanPackedDIB(width_, height_, uint16_t(depth_), entries, &layout)) return false;
   FlushGdi();
-  GlobalBlock block = GlobalBlock::Allocate(layout.totalSize);
-  GlobalLockScope locked(block.get());
-  if (!locked.data()) return nullptr;
-  WritePackedDIBHeader(locked.data(), width_, height_, uint16_t(depth_), hResolution_, vResolution_);
-  std::memcpy(locked.data() + layout.tableOffset, bitmapInfo_.data() + sizeof(BITMAPINFOHEADER),
+  WritePackedDIBHeader(out, width_, height_, uint16_t(depth_), hResolution_, vResolution_);
+  std::memcpy(out + layout.tableOffset, bitmapInfo_.data() + sizeof(BITMAPINFOHEADER),
               4 * size_t(entries));
-  CopyRowsFlipped(pixelBase_, uint32_t(rowBytes_), locked.data() + layout.pixelOffset, layout.stride,
+  CopyRowsFlipped(pixelBase_, uint32_t(rowBytes_), out + layout.pixelOffset, layout.stride,
                   uint32_t(rowBytes_), height_);
-  return block.release();
+  return true;
 }
 
 void BitmapPicture::LockDescription(PictureDescription* description) {
@@ -493,13 +506,15 @@ PackedDIBPicture* PackedDIBPicture::FromView(const uint8_t* dib, const PackedDIB
   return picture;
 }
 
-HGLOBAL PackedDIBPicture::ExportPackedDIB() {
-  GlobalBlock copy = GlobalBlock::Allocate(header_.size() + imageSize_);
-  GlobalLockScope copied(copy.get());
-  if (!copied.data()) return nullptr;
-  std::memcpy(copied.data(), header_.data(), header_.size());
-  std::memcpy(copied.data() + header_.size(), rows_, imageSize_);
-  return copy.release();
+uint32_t PackedDIBPicture::PackedDIBSize() {
+  return header_.empty() ? 0 : uint32_t(header_.size()) + imageSize_;
+}
+
+bool PackedDIBPicture::WritePackedDIB(uint8_t* out) {
+  if (header_.empty()) return false;
+  std::memcpy(out, header_.data(), header_.size());
+  std::memcpy(out + header_.size(), rows_, imageSize_);
+  return true;
 }
 
 void PackedDIBPicture::LockDescription(PictureDescription* description) {

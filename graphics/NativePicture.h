@@ -59,7 +59,12 @@ class NativePicture : public TrackedObject {
   // the port.
   void DrawInRect(GraphicsPort* port, const MacRect& rect, bool transparent);
   // A new packed DIB (the caller's); 0 without pixels.
-  virtual HGLOBAL ExportPackedDIB() = 0;
+  HGLOBAL ExportPackedDIB();
+  // The bytes of the packed DIB; 0 without pixels.
+  virtual uint32_t PackedDIBSize() = 0;
+  // Writes the packed DIB at out, which holds PackedDIBSize() bytes, so that
+  // a caller can put it straight where it goes; false without pixels.
+  virtual bool WritePackedDIB(uint8_t* out) = 0;
   // The pixels for direct access; false when the picture has none to give.
   virtual bool GetPixels(int32_t* depth, uint8_t** base, int32_t* rowBytes) = 0;
   virtual void GetSize(int32_t* width, int32_t* height) = 0;
@@ -146,7 +151,8 @@ class BitmapPicture : public NativePicture {
   void LockDescription(PictureDescription* description) override;
   void UnlockDescription(PictureDescription* description) override;
   void Dispose() override;
-  HGLOBAL ExportPackedDIB() override;
+  uint32_t PackedDIBSize() override;
+  bool WritePackedDIB(uint8_t* out) override;
   bool GetPixels(int32_t* depth, uint8_t** base, int32_t* rowBytes) override;
   void GetSize(int32_t* width, int32_t* height) override;
   void Draw(HDC dc, const MacRect& source, const MacRect& destination, bool nativeWindow,
@@ -238,7 +244,8 @@ class PackedDIBPicture : public NativePicture {
 
   void LockDescription(PictureDescription* description) override;
   void UnlockDescription(PictureDescription* description) override;
-  HGLOBAL ExportPackedDIB() override;
+  uint32_t PackedDIBSize() override;
+  bool WritePackedDIB(uint8_t* out) override;
   bool GetPixels(int32_t* depth, uint8_t** base, int32_t* rowBytes) override;
   void GetSize(int32_t* width, int32_t* height) override;
   void Draw(HDC dc, const MacRect& source, const MacRect& destination, bool nativeWindow,

@@ -52,26 +52,10 @@ class QuickTimeExport {
   QtComponent exporter = nullptr;
 };
 
-// The picture file layout: 512 zero bytes, then the picture.
-QtHandle PICTFileData(RuntimeObject* picture) {
-  QuickTimeBackend& backend = CurrentQuickTimeBackend();
-  QtHandle pict = PictureToQuickTimePicture(picture);
-  if (!pict) return nullptr;
-  const uint32_t size = backend.HandleSize(pict);
-  QtHandle data = size <= UINT32_MAX - kPICTFileHeader ? backend.NewHandle(size + kPICTFileHeader)
-                                                        : nullptr;
-  if (data) {
-    std::memset(*data, 0, kPICTFileHeader);
-    std::memcpy(*data + kPICTFileHeader, *pict, size);
-  }
-  backend.DisposeHandle(pict);
-  return data;
-}
-
 bool ExportThroughQuickTime(RuntimeObject* picture) {
   QuickTimeBackend& backend = CurrentQuickTimeBackend();
   QuickTimeExport made;
-  made.data = PICTFileData(picture);
+  made.data = PictureFileHandle(picture);
   uint32_t format = 0;
   std::string path;
   if (!made.data ||
@@ -113,9 +97,28 @@ bool exportPicture(RuntimeObject* picture) {
 
 QtHandle PictureToQuickTimePicture(RuntimeObject* picture) {
   NativePicture* native = NativeOf(picture);
-  if (!native || !QuickTimeStartup()) return nullptr;
-  GlobalBlock dib(native->ExportPackedDIB());
+  return native && QuickTimeStartup() ? CurrentQuickTimeBackend().NewPictureHandleOf(native, 0)
+                                      : nullptr;
+}
+
+QtHandle PictureFileHandle(RuntimeObject* picture) {
+  NativePicture* native = NativeOf(picture);
+  return native && QuickTimeStartup()
+             ? CurrentQuickTimeBackend().NewPictureHandleOf(native, kPICTFileHeader)
+             : nullptr;
+}
+
+QtHandle QuickTimeBackend::NewPictureHandleOf(NativePicture* picture, uint32_t zeroBytes) {
+  GlobalBlock dib(picture->ExportPackedDIB());
   GlobalLockScope locked(dib.get());
-  return locked.data() ? CurrentQuickTimeBackend().NewPictureHandle(locked.data(), locked.size())
-                       : nullptr;
+  QtHandle pict = locked.data() ? NewPictureHandle(locked.data(), locked.size()) : nullptr;
+  if (!pict || zeroBytes == 0) return pict;
+  const uint32_t size = HandleSize(pict);
+  QtHandle data = size <= UINT32_MAX - zeroBytes ? NewHandle(size + zeroBytes) : nullptr;
+  if (data) {
+    std::memset(*data, 0, zeroBytes);
+    std::memcpy(*data + zeroBytes, *pict, size);
+  }
+  DisposeHandle(pict);
+  return data;
 }

@@ -30,3 +30,6 @@ bool exportPicture(RuntimeObject* picture);
 // of it through the backend); nil without QuickTime or without an image.
 QtHandle PictureToQuickTimePicture(RuntimeObject* picture);
 }
+// A new handle of the picture file export hands the graphics importer: 512
+// zero bytes of file header, then the QuickTime picture. Nil as above.
+QtHandle PictureFileHandle(RuntimeObject* picture);

@@ -9,6 +9,7 @@
 
 #include "graphics/ImageExportComponents.h"
 #include "graphics/ImagingCodecs.h"
+#include "graphics/NativePicture.h"
 #include "graphics/PictureImporter.h"
 #include "graphics/PlatformMovieController.h"
 
@@ -118,7 +119,10 @@ bool PlatformMediaBackend::Load() {
   if (!LoadMciCalls(&mci_)) return false;
   videoDriver_ = LoadLibraryW(L"mciavi32.dll");
   codecs_ = LoadLibraryW(L"windowscodecs.dll");
-  loaded_ = videoDriver_ && codecs_ && MakeImagingFactory(&factory);
+  // A library of the name that lacks the entry MCI drives a driver through,
+  // or that serves no classes, stands in for nothing.
+  loaded_ = videoDriver_ && GetProcAddress(videoDriver_, "DriverProc") && codecs_ &&
+            GetProcAddress(codecs_, "DllGetClassObject") && MakeImagingFactory(&factory);
   if (!loaded_) Terminate();
   return loaded_;
 }
@@ -275,11 +279,15 @@ void PlatformMediaBackend::DisposeHandle(QtHandle handle) {
   handles_.erase(reinterpret_cast<Handle*>(handle));
 }
 
-QtHandle PlatformMediaBackend::NewPictureHandle(const uint8_t* dib, size_t size) {
-  if (!dib || size == 0 || size > UINT32_MAX) return nullptr;
-  QtHandle handle = NewHandle(uint32_t(size));
-  if (handle) std::memcpy(*handle, dib, size);
-  return handle;
+QtHandle PlatformMediaBackend::NewPictureHandleOf(NativePicture* picture, uint32_t zeroBytes) {
+  const uint32_t size = picture ? picture->PackedDIBSize() : 0;
+  if (size == 0 || size > UINT32_MAX - zeroBytes) return nullptr;
+  QtHandle handle = NewHandle(size + zeroBytes);
+  if (!handle) return nullptr;
+  std::memset(*handle, 0, zeroBytes);
+  if (picture->WritePackedDIB(reinterpret_cast<uint8_t*>(*handle) + zeroBytes)) return handle;
+  DisposeHandle(handle);
+  return nullptr;
 }
 
 // ---- Ports ----

@@ -1,9 +1,9 @@
 // The production media backend: the platform's own media and imaging stand
 // in for QuickTime behind its operations.
 //
-//   - Load: the MCI calls (winmm), the video device's driver ("mciavi32")
-//     and the imaging codecs ("windowscodecs") found by name, and an imaging
-//     factory made. Where one is missing, Load fails and the backend is the
+//   - Load: the MCI calls (winmm), the video device's driver ("mciavi32",
+//     with its DriverProc) and the imaging codecs ("windowscodecs", with
+//     DllGetClassObject) found by name, and an imaging factory made. Where one is missing, Load fails and the backend is the
 //     base class's machine without media.
 //   - Movie files are paths (a "file:" URL gives its path; an "http:" one is
 //     fetched into a temporary file that goes with its movie); a movie is an
@@ -12,7 +12,7 @@
 //   - A port association is the pane's window; a controller shows its movie
 //     there with our own bar (PlatformMovieController.h).
 //   - Handles are blocks of the backend's; a picture handle holds the
-//     picture's packed DIB. Graphics importers of pictures and exporters are
+//     picture's packed DIB, written straight into it. Graphics importers of pictures and exporters are
 //     those of ImageExportComponents.h; importing files uses the platform
 //     decoders directly (ImportsWithPlatformDecoders).
 //
@@ -55,7 +55,7 @@ class PlatformMediaBackend : public QuickTimeBackend {
   QtHandle NewHandle(uint32_t size) override;
   uint32_t HandleSize(QtHandle handle) override;
   void DisposeHandle(QtHandle handle) override;
-  QtHandle NewPictureHandle(const uint8_t* dib, size_t size) override;
+  QtHandle NewPictureHandleOf(NativePicture* picture, uint32_t zeroBytes) override;
 
   QtPort NewPortAssociation(HWND window) override;
   void DisposePortAssociation(QtPort port) override;

@@ -31,8 +31,9 @@ PlatformMovieController* ControllerOf(HWND window) {
 }
 
 HWND MakeChild(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int id,
-               void* controller) {
-  HWND window = CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
+               void* controller, const RECT& place = RECT{}) {
+  HWND window = CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, place.left,
+                                place.top, place.right - place.left, place.bottom - place.top,
                                 parent, reinterpret_cast<HMENU>(intptr_t(id)),
                                 GetModuleHandleW(nullptr), nullptr);
   if (window && controller) {
@@ -76,10 +77,13 @@ PlatformMovieController::PlatformMovieController(MciMovie* movie, HWND pane, con
       hasBar_((flags & kFlagNotVisible) == 0),
       badge_((flags & kFlagNotVisible) != 0 && (flags & kFlagBadge) != 0) {
   if (!RegisterClasses()) return;
-  video_ = MakeChild(pane, kVideoClass, L"", WS_CLIPSIBLINGS, 0, this);
   if (hasBar_) bounds_.bottom = int16_t(bounds_.bottom + kBarHeight);
-  MakeBar();
-  LayOut();
+  // Made framed and in place: a change of either later costs a move.
+  videoPlace_ = VideoPlace();
+  video_ = MakeChild(pane, kVideoClass, L"", WS_CLIPSIBLINGS | WS_BORDER, 0, this, videoPlace_);
+  // The bar waits for the first layout after this, when the flags that say
+  // which buttons it has are known, so that none is made only to go.
+  if (video_) PlaceVideo();
 }
 
 PlatformMovieController::~PlatformMovieController() {
@@ -197,36 +201,94 @@ void PlatformMovieController::SetSuppressed(intptr_t flags) {
   framed_ = framed;
   steps_ = steps;
   speaker_ = speaker;
-  MakeBar();
+  if (bar_) MakeBar();
   LayOut();
 }
 
+// Where the bar and its controls go: the buttons asked for at its right end,
+// the play button and the slider in what is left.
+PlatformMovieController::BarPlaces PlatformMovieController::PlacesOfBar() const {
+  BarPlaces places{};
+  const int width = Width(bounds_);
+  const int top = std::max(Height(bounds_) - kBarHeight, 0) + bounds_.top;
+  places.bar = RECT{bounds_.left, top, bounds_.left + width, top + kBarHeight};
+  int right = width;
+  const auto next = [&](bool wanted, RECT* place) {
+    if (!wanted) return;
+    right -= kButtonWidth;
+    *place = RECT{right, 0, right + kButtonWidth, kBarHeight};
+  };
+  next(speaker_, &places.volume);
+  next(steps_, &places.stepForward);
+  next(steps_, &places.stepBack);
+  places.play = RECT{0, 0, std::min(kButtonWidth * 2, right), kBarHeight};
+  places.slider = RECT{kButtonWidth * 2, 0, std::max(right, kButtonWidth * 2), kBarHeight};
+  return places;
+}
+
+// Made at their places, so that a new bar needs no moving.
 void PlatformMovieController::MakeBar() {
   if (!hasBar_) return;
-  if (!bar_) bar_ = MakeChild(pane_, kBarClass, L"", WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, this);
+  const BarPlaces places = PlacesOfBar();
+  const bool made = bar_ != nullptr;
+  if (!bar_) {
+    bar_ = MakeChild(pane_, kBarClass, L"", WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, this, places.bar);
+  }
   if (!bar_) return;
-  if (!playButton_) playButton_ = MakeChild(bar_, L"BUTTON", L"Play", BS_PUSHBUTTON, kPlayButton, nullptr);
+  if (!playButton_) {
+    playButton_ = MakeChild(bar_, L"BUTTON", L"Play", BS_PUSHBUTTON, kPlayButton, nullptr, places.play);
+  }
   if (!slider_) {
-    slider_ = MakeChild(bar_, TRACKBAR_CLASSW, L"", TBS_HORZ | TBS_NOTICKS, kSlider, nullptr);
+    slider_ = MakeChild(bar_, TRACKBAR_CLASSW, L"", TBS_HORZ | TBS_NOTICKS, kSlider, nullptr,
+                        places.slider);
     const int32_t last = movie_ ? std::max(movie_->Length() - 1, 0) : 0;
     SendMessageW(slider_, TBM_SETRANGE, TRUE, MAKELPARAM(0, last));
   }
-  const auto keep = [this](bool wanted, HWND* slot, const wchar_t* text, int id) {
+  const auto keep = [this](bool wanted, HWND* slot, const wchar_t* text, int id, const RECT& place) {
     if (!wanted) {
       Destroy(slot);
     } else if (!*slot) {
-      *slot = MakeChild(bar_, L"BUTTON", text, BS_PUSHBUTTON, id, nullptr);
+      *slot = MakeChild(bar_, L"BUTTON", text, BS_PUSHBUTTON, id, nullptr, place);
     }
   };
-  keep(steps_, &stepBack_, L"<", kStepBack);
-  keep(steps_, &stepForward_, L">", kStepForward);
-  keep(speaker_, &volume_, muted_ ? L"Off" : L"Vol", kVolume);
+  keep(steps_, &stepBack_, L"<", kStepBack, places.stepBack);
+  keep(steps_, &stepForward_, L">", kStepForward, places.stepForward);
+  keep(speaker_, &volume_, muted_ ? L"Off" : L"Vol", kVolume, places.volume);
+  barPlace_ = places.bar;
+  barLayoutStale_ = made;  // an old bar's controls move to make room
 }
 
 void PlatformMovieController::LayOut() {
   if (!video_) return;
-  const int width = Width(bounds_);
+  if (hasBar_ && !bar_) MakeBar();
+  PlaceVideo();
+  const BarPlaces places = PlacesOfBar();
+  // The bar's controls are placed again only when the bar changes.
+  if (bar_ && (barLayoutStale_ || !EqualRect(&places.bar, &barPlace_))) {
+    const auto move = [](HWND window, const RECT& place) {
+      if (window) {
+        MoveWindow(window, place.left, place.top, place.right - place.left,
+                   place.bottom - place.top, TRUE);
+      }
+    };
+    move(bar_, places.bar);
+    move(volume_, places.volume);
+    move(stepForward_, places.stepForward);
+    move(stepBack_, places.stepBack);
+    move(playButton_, places.play);
+    move(slider_, places.slider);
+    barPlace_ = places.bar;
+    barLayoutStale_ = false;
+  }
+}
+
+// The video window over the movie's part of the bounds, and the movie in it.
+RECT PlatformMovieController::VideoPlace() const {
   const int movieHeight = std::max(Height(bounds_) - (hasBar_ ? kBarHeight : 0), 0);
+  return RECT{bounds_.left, bounds_.top, bounds_.left + Width(bounds_), bounds_.top + movieHeight};
+}
+
+void PlatformMovieController::PlaceVideo() {
   const LONG_PTR style = GetWindowLongPtrW(video_, GWL_STYLE);
   const LONG_PTR framedStyle = framed_ ? style | WS_BORDER : style & ~LONG_PTR(WS_BORDER);
   UINT frameChange = 0;
@@ -234,23 +296,11 @@ void PlatformMovieController::LayOut() {
     SetWindowLongPtrW(video_, GWL_STYLE, framedStyle);
     frameChange = SWP_FRAMECHANGED;
   }
-  const RECT place{bounds_.left, bounds_.top, bounds_.left + width, bounds_.top + movieHeight};
+  const RECT place = VideoPlace();
   if (frameChange || !EqualRect(&place, &videoPlace_)) {
-    SetWindowPos(video_, nullptr, place.left, place.top, width, movieHeight,
-                 SWP_NOZORDER | SWP_NOACTIVATE | frameChange);
+    SetWindowPos(video_, nullptr, place.left, place.top, place.right - place.left,
+                 place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE | frameChange);
     videoPlace_ = place;
-  }
-  if (bar_) {
-    MoveWindow(bar_, bounds_.left, bounds_.top + movieHeight, width, kBarHeight, TRUE);
-    int right = width;
-    for (HWND button : {volume_, stepForward_, stepBack_}) {
-      if (!button) continue;
-      right -= kButtonWidth;
-      MoveWindow(button, right, 0, kButtonWidth, kBarHeight, TRUE);
-    }
-    MoveWindow(playButton_, 0, 0, std::min(kButtonWidth * 2, right), kBarHeight, TRUE);
-    MoveWindow(slider_, kButtonWidth * 2, 0, std::max(right - kButtonWidth * 2, 0), kBarHeight,
-               TRUE);
   }
   ShowMovie();
 }

@@ -80,6 +80,12 @@ class PlatformMovieController {
   void SetSuppressed(intptr_t flags);
   void MakeBar();
   void LayOut();
+  RECT VideoPlace() const;
+  void PlaceVideo();
+  struct BarPlaces {
+    RECT bar, play, slider, stepBack, stepForward, volume;
+  };
+  BarPlaces PlacesOfBar() const;
   void ShowMovie();
   void ShowPlaying();
   void ShowPosition();
@@ -97,6 +103,8 @@ class PlatformMovieController {
   const MciMovie* shown_ = nullptr;  // where the device was last told to draw
   RECT shownRect_{};
   RECT videoPlace_{};  // the video window's place in the pane
+  RECT barPlace_{};    // the bar's
+  bool barLayoutStale_ = true;  // its set of buttons changed since it was placed
   bool hasBar_ = false;
   bool badge_ = false;
   bool framed_ = true;

@@ -19,6 +19,7 @@
 
 #include "core/utility.h"
 
+class NativePicture;
 struct QtMovieData;
 struct QtMovieFileData;
 struct QtControllerData;
@@ -83,6 +84,11 @@ class QuickTimeBackend {
   virtual void DisposeHandle(QtHandle) {}
   // A QuickTime picture of a packed DIB; nil when none can be made.
   virtual QtHandle NewPictureHandle(const uint8_t*, size_t) { return nullptr; }
+  // One handle of zeroBytes zero bytes (a picture file's header), then the
+  // QuickTime picture of the native picture; nil when none can be made. By
+  // default through NewPictureHandle; a backend whose picture is the packed
+  // DIB itself writes it in place, the picture's pixels copied once.
+  virtual QtHandle NewPictureHandleOf(NativePicture* picture, uint32_t zeroBytes);
 
   // ---- Ports ----
   virtual QtPort NewPortAssociation(HWND) { return nullptr; }

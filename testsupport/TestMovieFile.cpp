@@ -1,5 +1,6 @@
 // The AVI layout: RIFF "AVI " { LIST "hdrl" { avih, LIST "strl" { strh,
-// strf } }, LIST "movi" { 00db ... }, idx1 }, all little-endian.
+// strf }, [LIST "strl" { strh, strf }] }, LIST "movi" { 00db [01wb] ... },
+// idx1 }, all little-endian.
 #include "testsupport/TestMovieFile.h"
 
 #include <windows.h>
@@ -37,10 +38,46 @@ class Bytes {
   std::vector<uint8_t> data_;
 };
 
+constexpr uint32_t kSoundRate = 8000;  // 8-bit mono samples a second
+
+// The sound stream's "strl": 8-bit mono PCM.
+void WriteSoundHeaders(Bytes* avi, uint32_t samples, uint32_t chunkBytes) {
+  const size_t list = avi->Begin("LIST");
+  avi->Four("strl");
+  const size_t stream = avi->Begin("strh");
+  avi->Four("auds");
+  avi->U32(0);  // handler
+  avi->U32(0);  // flags
+  avi->U32(0);  // priority and language
+  avi->U32(0);  // initial frames
+  avi->U32(1);  // scale
+  avi->U32(kSoundRate);
+  avi->U32(0);  // start
+  avi->U32(samples);
+  avi->U32(chunkBytes);
+  avi->U32(0xFFFFFFFF);  // quality
+  avi->U32(1);           // sample size
+  avi->U32(0);           // frame rectangle
+  avi->U32(0);
+  avi->End(stream);
+  const size_t format = avi->Begin("strf");
+  avi->U16(1);  // PCM
+  avi->U16(1);  // channels
+  avi->U32(kSoundRate);
+  avi->U32(kSoundRate);  // bytes a second
+  avi->U16(1);           // block
+  avi->U16(8);           // bits
+  avi->U16(0);
+  avi->End(format);
+  avi->End(list);
+}
+
 }  // namespace
 
 bool WriteTestMovie(const std::wstring& path, int32_t width, int32_t height,
-                    uint32_t framesPerSecond, const std::vector<uint32_t>& colours) {
+                    uint32_t framesPerSecond, const std::vector<uint32_t>& colours,
+                    bool withSound) {
+  const uint32_t soundBytes = kSoundRate / framesPerSecond;  // of each frame
   const uint32_t frameBytes = uint32_t(width) * uint32_t(height) * 4;
   const uint32_t frames = uint32_t(colours.size());
   Bytes avi;
@@ -55,7 +92,7 @@ bool WriteTestMovie(const std::wstring& path, int32_t width, int32_t height,
   avi.U32(0x10);  // has an index
   avi.U32(frames);
   avi.U32(0);
-  avi.U32(1);  // streams
+  avi.U32(withSound ? 2 : 1);  // streams
   avi.U32(frameBytes);
   avi.U32(uint32_t(width));
   avi.U32(uint32_t(height));
@@ -93,6 +130,7 @@ bool WriteTestMovie(const std::wstring& path, int32_t width, int32_t height,
   for (int i = 0; i < 4; ++i) avi.U32(0);
   avi.End(format);
   avi.End(streamList);
+  if (withSound) WriteSoundHeaders(&avi, soundBytes * frames, soundBytes);
   avi.End(headers);
   const size_t movie = avi.Begin("LIST");
   const size_t movieStart = movie;  // index offsets count from "movi"
@@ -110,14 +148,21 @@ bool WriteTestMovie(const std::wstring& path, int32_t width, int32_t height,
     }
     avi.Append(pixels);
     avi.End(frame);
+    if (withSound) {
+      offsets.push_back(uint32_t(avi.Size() - movieStart));
+      const size_t sound = avi.Begin("01wb");
+      avi.Append(std::vector<uint8_t>(soundBytes, 0x80));  // silence
+      avi.End(sound);
+    }
   }
   avi.End(movie);
   const size_t index = avi.Begin("idx1");
-  for (uint32_t offset : offsets) {
-    avi.Four("00db");
+  for (size_t i = 0; i < offsets.size(); ++i) {
+    const bool sound = withSound && i % 2 == 1;
+    avi.Four(sound ? "01wb" : "00db");
     avi.U32(0x10);  // a key frame
-    avi.U32(offset);
-    avi.U32(frameBytes);
+    avi.U32(offsets[i]);
+    avi.U32(sound ? soundBytes : frameBytes);
   }
   avi.End(index);
   avi.End(riff);

@@ -8,10 +8,12 @@
 #include <string>
 #include <vector>
 
-// Frames of the colours (0xRRGGBB) at the rate; false when the file cannot
-// be written.
+// Frames of the colours (0xRRGGBB) at the rate, with a sound stream of
+// silence (8-bit mono) beside them if asked; false when the file cannot be
+// written.
 bool WriteTestMovie(const std::wstring& path, int32_t width, int32_t height,
-                    uint32_t framesPerSecond, const std::vector<uint32_t>& colours);
+                    uint32_t framesPerSecond, const std::vector<uint32_t>& colours,
+                    bool withSound = false);
 
 // 0xRRGGBB at the middle of the window's client area, read from the screen
 // (what a video device draws is nowhere else).

@@ -10,6 +10,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <atomic>
 #include <string>
@@ -104,6 +105,13 @@ int FrameShown(HWND video) {
   }
   return -1;
 }
+
+// The runs without media name the folder of their fake libraries, which
+// must be known before the media libraries are first loaded.
+const bool dllDirectorySet = [] {
+  const wchar_t* folder = _wgetenv(L"KV_TEST_DLL_DIR");
+  return folder && SetDllDirectoryW(folder);
+}();
 
 class PlatformMovieTest : public WindowSystemTest {
  protected:
@@ -213,6 +221,23 @@ TEST_F(PlatformMovieTest, EachControllerValueGivesItsBarAndAHiddenOneWaitsOffScr
       EXPECT_EQ(ChildrenOf(bar).size(), row.barControls) << row.name;
     }
   }
+
+  // The bar's slider fills what its buttons leave after the play button (48
+  // pixels), also when the buttons asked for change on a bar already shown.
+  const auto sliderMeetsTheEnd = [&](const char* name, int buttons) {
+    HWND barOf = ChildOfClass(window.Pane(name)->NativeWindow(), "KV_MovieBar");
+    RECT bar{}, slider{};
+    GetClientRect(barOf, &bar);
+    GetWindowRect(ChildOfClass(barOf, "msctls_trackbar32"), &slider);
+    MapWindowPoints(nullptr, barOf, reinterpret_cast<POINT*>(&slider), 2);
+    EXPECT_EQ(slider.right, std::max(bar.right - buttons * 24, LONG(48))) << name;
+  };
+  sliderMeetsTheEnd("Bar", 3);
+  sliderMeetsTheEnd("Plain", 0);
+  const auto controller = reinterpret_cast<QtController>(
+      uintptr_t(mediaMovieControllerGetter(window.Control("Bar"), 0)));
+  ThePlatformMediaBackend().ControllerAction(controller, kActionSetFlags, 2);  // no steps
+  sliderMeetsTheEnd("Bar", 1);
 
   // The badge's movie plays and stops on a click; Controller 0's takes none.
   for (const char* name : {"None", "Badge"}) {
@@ -497,9 +522,9 @@ TEST_F(PlatformMovieTest, AHundredPlayersOpenedPlayedAndClosedLeaveNothingBehind
   EXPECT_EQ(backend.LiveHandles(), 0u);
 }
 
-// Run in a process of its own with the video driver and the imaging codecs
-// hidden (KV_NO_PLATFORM_MEDIA set; see CMakeLists.txt): a machine without
-// media of any kind.
+// Run in processes of their own with the video driver or the imaging codecs
+// replaced by a fake that lacks what it serves (KV_NO_PLATFORM_MEDIA set;
+// see CMakeLists.txt): a machine without media of any kind.
 TEST_F(WindowSystemTest, NoPlatformMediaLeavesPlayersEmptyAndExportToBMP) {
   if (!GetEnvironmentVariableA("KV_NO_PLATFORM_MEDIA", nullptr, 0)) {
     GTEST_SKIP() << "runs with the platform's media hidden";
@@ -534,4 +559,39 @@ TEST_F(WindowSystemTest, NoPlatformMediaLeavesPlayersEmptyAndExportToBMP) {
   ObjectRef item = ObjectRef::Adopt(RuntimeGetFolderItem(text.get()));
   CallMethod(item.get(), "SaveAsJPEG", picture.get());
   EXPECT_EQ(GetFileAttributesW(jpeg.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// The volume button of a movie with sound: a click turns the device's sound
+// off, the next one on again, and the button says which.
+TEST_F(PlatformMovieTest, TheVolumeButtonTurnsTheSoundOffAndOn) {
+  const std::wstring path = TestFilePath("kv-sound.avi");
+  ASSERT_TRUE(WriteTestMovie(path, kMovieWidth, kMovieHeight, 10, {0xFF0000, 0x00FF00}, true));
+  ControlTestWindow window({Player("Bar", 2)});
+  mediaMovieSetter(window.Control("Bar"), 0, ObjectRef::Adopt(NewFileMovie(path)).get());
+  ASSERT_EQ(OpenMciDevices(), 1);
+  wchar_t alias[64] = {};
+  mciSendStringW(L"sysinfo all name 1 open", alias, 64, nullptr);
+  const auto sound = [&] {
+    wchar_t answer[16] = {};
+    mciSendStringW((std::wstring(L"status ") + alias + L" audio").c_str(), answer, 16, nullptr);
+    return std::wstring(answer);
+  };
+  HWND bar = ChildOfClass(window.Pane("Bar")->NativeWindow(), "KV_MovieBar");
+  HWND volume = GetDlgItem(bar, 5);
+  const auto label = [&] {
+    wchar_t text[8] = {};
+    GetWindowTextW(volume, text, 8);
+    return std::wstring(text);
+  };
+  EXPECT_EQ(sound(), L"on");
+  EXPECT_EQ(label(), L"Vol");
+  for (const wchar_t* expected : {L"off", L"on", L"off"}) {
+    SendMessageW(bar, WM_COMMAND, MAKEWPARAM(5, BN_CLICKED), LPARAM(volume));
+    EXPECT_EQ(sound(), expected);
+    EXPECT_EQ(label(), std::wstring(expected) == L"off" ? L"Off" : L"Vol");
+  }
+  // Muted, it still plays to its end.
+  RuntimeMediaPlay(window.Control("Bar"));
+  EXPECT_TRUE(Until([&] { return Logged("Bar.Stop"); }, 3000));
+  DeleteFileW(path.c_str());
 }

@@ -1,11 +1,22 @@
 // The run-time's allocators: guarded blocks, the small-block pool and the
-// C-heap pair, all under one allocator lock.
+// C-heap pair, all under one allocator lock. Small guarded blocks come from
+// the pool's size classes too: field objects and strings are made and freed
+// by the hundred thousand, and the C heap costs several times the pool.
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
+#include <new>
 
 #include "core/diagnostics.h"
+#include "core/platform.h"
 #include "core/utility.h"
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#include <sanitizer/asan_interface.h>
+#define RUNTIME_POOL_POISONS_FREED_BLOCKS
+#endif
+#endif
 
 namespace {
 
@@ -29,9 +40,11 @@ struct BlockHeader {
 };
 static_assert(sizeof(BlockHeader) == 8, "the header keeps blocks 8-byte aligned");
 
-std::mutex& allocatorLock() {
-  static std::mutex lock;
-  return lock;
+// Never destroyed: the destructors of other statics still free blocks.
+platform::ShortLock& allocatorLock() {
+  alignas(platform::ShortLock) static unsigned char storage[sizeof(platform::ShortLock)];
+  static platform::ShortLock* lock = new (storage) platform::ShortLock;
+  return *lock;
 }
 
 // Bytes of the blocks given and not freed yet; under the allocator lock.
@@ -54,9 +67,27 @@ constexpr uint32_t kPoolLargest = 256;
 constexpr uint32_t kPoolClasses = kPoolLargest / kPoolGranule;
 constexpr uint32_t kPoolChunk = 8192;
 
+// A free block's link lies in its first word. A guarded block's header
+// keeps its guard word past the link, so a second free is still told apart.
 struct FreeBlock {
   FreeBlock* next;
 };
+static_assert(sizeof(FreeBlock) <= offsetof(BlockHeader, guard),
+              "the link of a free block leaves the guard word alone");
+constexpr uint32_t kLinkRoom = sizeof(BlockHeader);
+
+// Under AddressSanitizer a block on a free list is out of bounds past its
+// link room, as a freed heap block would be.
+#ifdef RUNTIME_POOL_POISONS_FREED_BLOCKS
+void HideFreed(void* block, uint32_t bytes) {
+  if (bytes > kLinkRoom)
+    ASAN_POISON_MEMORY_REGION(static_cast<char*>(block) + kLinkRoom, bytes - kLinkRoom);
+}
+void ShowTaken(void* block, uint32_t bytes) { ASAN_UNPOISON_MEMORY_REGION(block, bytes); }
+#else
+void HideFreed(void*, uint32_t) {}
+void ShowTaken(void*, uint32_t) {}
+#endif
 
 struct Pool {
   FreeBlock* freeLists[kPoolClasses] = {};
@@ -70,6 +101,11 @@ Pool& pool() {
 }
 
 uint32_t PoolClassOf(uint32_t size) { return (size + kPoolGranule - 1) / kPoolGranule - 1; }
+uint32_t PoolClassBytes(uint32_t sizeClass) { return (sizeClass + 1) * kPoolGranule; }
+
+// Guarded blocks whose header and contents fit the largest size class.
+constexpr uint32_t kPooledGuardedLargest = kPoolLargest - sizeof(BlockHeader);
+uint32_t GuardedClassOf(uint32_t size) { return PoolClassOf(size + sizeof(BlockHeader)); }
 
 // Called with the allocator lock held.
 void* PoolTake(uint32_t sizeClass) {
@@ -78,7 +114,7 @@ void* PoolTake(uint32_t sizeClass) {
     p.freeLists[sizeClass] = block->next;
     return block;
   }
-  uint32_t bytes = (sizeClass + 1) * kPoolGranule;
+  uint32_t bytes = PoolClassBytes(sizeClass);
   if (p.chunkLeft < bytes) {
     p.chunk = static_cast<char*>(std::malloc(kPoolChunk));
     if (!p.chunk) {
@@ -93,14 +129,38 @@ void* PoolTake(uint32_t sizeClass) {
   return block;
 }
 
+// Called with the allocator lock held.
+void PoolGive(void* block, uint32_t sizeClass) {
+  auto* freed = static_cast<FreeBlock*>(block);
+  freed->next = pool().freeLists[sizeClass];
+  pool().freeLists[sizeClass] = freed;
+}
+
+// A pool block of the class, zero-filled; null when memory is out.
+void* PoolTakeZeroed(uint32_t sizeClass, uint32_t counted) {
+  void* block;
+  {
+    platform::ShortLockGuard guard(allocatorLock());
+    block = PoolTake(sizeClass);
+    if (block) liveBytes += counted;
+  }
+  if (block) {
+    ShowTaken(block, PoolClassBytes(sizeClass));
+    std::memset(block, 0, PoolClassBytes(sizeClass));
+  }
+  return block;
+}
+
 }  // namespace
 
 extern "C" {
 
 void* RuntimeAllocOrNull(uint32_t size) {
   void* raw = nullptr;
-  if (size <= UINT32_MAX - sizeof(BlockHeader)) {
-    std::lock_guard<std::mutex> guard(allocatorLock());
+  if (size <= kPooledGuardedLargest) {
+    raw = PoolTakeZeroed(GuardedClassOf(size), size);
+  } else if (size <= UINT32_MAX - sizeof(BlockHeader)) {
+    platform::ShortLockGuard guard(allocatorLock());
     raw = std::calloc(1, size + sizeof(BlockHeader));
     if (raw) liveBytes += size;
   }
@@ -125,17 +185,26 @@ void RuntimeFree(void* block) {
                     header->guard == kFreedWord ? "block freed twice" : "block damaged");
     return;
   }
-  FillFreedBlock(block, header->size);
+  const uint32_t size = header->size;
+  FillFreedBlock(block, size);
   header->guard = kFreedWord;
-  std::lock_guard<std::mutex> guard(allocatorLock());
-  liveBytes -= header->size;
+  if (size <= kPooledGuardedLargest) {
+    const uint32_t sizeClass = GuardedClassOf(size);
+    HideFreed(header, PoolClassBytes(sizeClass));
+    platform::ShortLockGuard guard(allocatorLock());
+    liveBytes -= size;
+    PoolGive(header, sizeClass);
+    return;
+  }
+  platform::ShortLockGuard guard(allocatorLock());
+  liveBytes -= size;
   std::free(header);
 }
 
 uint32_t RuntimeBlockSize(const void* block) { return block ? HeaderOf(block)->size : 0; }
 
 uint64_t RuntimeLiveBytes() {
-  std::lock_guard<std::mutex> guard(allocatorLock());
+  platform::ShortLockGuard guard(allocatorLock());
   return liveBytes;
 }
 
@@ -143,15 +212,10 @@ void* PoolAlloc(uint32_t size, bool mayFail) {
   if (size == 0) size = 1;
   void* block = nullptr;
   if (size <= kPoolLargest) {
-    uint32_t sizeClass = PoolClassOf(size);
-    {
-      std::lock_guard<std::mutex> guard(allocatorLock());
-      block = PoolTake(sizeClass);
-      if (block) liveBytes += (sizeClass + 1) * kPoolGranule;
-    }
-    if (block) std::memset(block, 0, (sizeClass + 1) * kPoolGranule);
+    const uint32_t sizeClass = PoolClassOf(size);
+    block = PoolTakeZeroed(sizeClass, PoolClassBytes(sizeClass));
   } else {
-    std::lock_guard<std::mutex> guard(allocatorLock());
+    platform::ShortLockGuard guard(allocatorLock());
     block = std::calloc(1, size);
     if (block) liveBytes += size;
   }
@@ -162,23 +226,23 @@ void* PoolAlloc(uint32_t size, bool mayFail) {
 void PoolFree(void* block, uint32_t size) {
   if (!block) return;
   if (size == 0) size = 1;
-  std::lock_guard<std::mutex> guard(allocatorLock());
   if (size > kPoolLargest) {
+    platform::ShortLockGuard guard(allocatorLock());
     liveBytes -= size;
     std::free(block);
     return;
   }
-  uint32_t sizeClass = PoolClassOf(size);
-  liveBytes -= (sizeClass + 1) * kPoolGranule;
-  auto* freed = static_cast<FreeBlock*>(block);
-  freed->next = pool().freeLists[sizeClass];
-  pool().freeLists[sizeClass] = freed;
+  const uint32_t sizeClass = PoolClassOf(size);
+  HideFreed(block, PoolClassBytes(sizeClass));
+  platform::ShortLockGuard guard(allocatorLock());
+  liveBytes -= PoolClassBytes(sizeClass);
+  PoolGive(block, sizeClass);
 }
 
 void* HeapAllocate(uint32_t size, bool mayFail) {
   void* block;
   {
-    std::lock_guard<std::mutex> guard(allocatorLock());
+    platform::ShortLockGuard guard(allocatorLock());
     block = std::malloc(size ? size : 1);
   }
   if (!block && !mayFail) {
@@ -189,7 +253,7 @@ void* HeapAllocate(uint32_t size, bool mayFail) {
 }
 
 void HeapRelease(void* block) {
-  std::lock_guard<std::mutex> guard(allocatorLock());
+  platform::ShortLockGuard guard(allocatorLock());
   std::free(block);
 }
 

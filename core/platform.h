@@ -31,4 +31,32 @@ LocalTime LocalNow();
 // since 1601-01-01 UTC (as file times count).
 int64_t LocalOffsetSecondsAtUTC(int64_t utcSecondsSince1601);
 
+// A lock held for a few instructions at a time (the allocator's): the
+// system's cheapest one that every supported Windows line has. Not
+// recursive; lives in place, so it can be a function's static.
+class ShortLock {
+ public:
+  ShortLock();
+  ~ShortLock();
+  ShortLock(const ShortLock&) = delete;
+  ShortLock& operator=(const ShortLock&) = delete;
+  void Lock();
+  void Unlock();
+
+ private:
+  alignas(8) unsigned char state_[40];
+};
+
+// Holds a ShortLock for a scope.
+class ShortLockGuard {
+ public:
+  explicit ShortLockGuard(ShortLock& lock) : lock_(lock) { lock_.Lock(); }
+  ~ShortLockGuard() { lock_.Unlock(); }
+  ShortLockGuard(const ShortLockGuard&) = delete;
+  ShortLockGuard& operator=(const ShortLockGuard&) = delete;
+
+ private:
+  ShortLock& lock_;
+};
+
 }  // namespace platform

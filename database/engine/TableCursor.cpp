@@ -431,7 +431,8 @@ bool DBEngineCursor::DeleteRow() {
   std::vector<int32_t> blobs;
   DBFieldValue field;
   for (uint32_t column = 0; column < 256; ++column)
-    if (FieldOf(uint8_t(column), &field) == DBFieldLookup::kFound && IsBlobId(field.type))
+    if (HasField(uint8_t(column)) && FieldOf(uint8_t(column), &field) == DBFieldLookup::kFound &&
+        IsBlobId(field.type))
       blobs.push_back(field.integer);
   if (!DeleteCurrentRecord(*tree_)) return db_->FailFromStorage();
   bool deleted = true;
@@ -502,7 +503,7 @@ bool DBEngineCursor::Update(const DBPendingValue* values) {
   DBFieldValue field;
   for (uint32_t number = 0; number < 256; ++number) {
     const uint8_t column = uint8_t(number);
-    const bool present = FieldOf(column, &field) == DBFieldLookup::kFound;
+    const bool present = HasField(column) && FieldOf(column, &field) == DBFieldLookup::kFound;
     if (row_.Has(column)) {
       if (present && IsBlobId(field.type)) oldBlobs.push_back(field.integer);
       writer.AddField(column, row_.Field(column));

@@ -96,6 +96,9 @@ class DBEngineCursor : private DBRowAccess {
   DBFieldLookup Field(const DBCondition& comparison, DBFieldValue* field) override;
   bool Blob(int32_t id, std::vector<uint8_t>* bytes) override;
   DBFieldLookup FieldOf(uint8_t column, DBFieldValue* field);
+  // False for a column the current row holds no field of; a cheap test
+  // before FieldOf where every column number is tried.
+  bool HasField(uint8_t column) const { return tree_ && stamp_[column] == generation_; }
   bool Locate();
   bool End();
   bool PlanSeek(bool* none);

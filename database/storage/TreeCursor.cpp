@@ -370,7 +370,8 @@ bool DBTreeCursor::Reposition() {
     state_ = State::kFresh;
     return true;
   }
-  const std::vector<uint8_t> key = markKey_;
+  repositionKey_ = markKey_;
+  const std::vector<uint8_t>& key = repositionKey_;
   if (!StartAtRoot() || !Descend(key.data(), key.size())) return !broken_;
   while (Settle()) {
     Level& leaf = levels_.back();

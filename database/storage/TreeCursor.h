@@ -152,6 +152,8 @@ class DBTreeCursor {
   Mark mark_ = Mark::kStart;
   std::vector<uint8_t> markKey_;
   uint32_t markId_ = 0;
+  // The mark's key while standing again, kept so that its room is reused.
+  std::vector<uint8_t> repositionKey_;
 
   std::vector<uint8_t> key_;  // a reusable key buffer
 

@@ -116,6 +116,36 @@ TEST(AllocatorTest, DamagedGuardIsReportedAndNotFreed) {
   EXPECT_NE(boxes[0].text.find("block damaged"), std::string::npos);
 }
 
+// Small guarded blocks are recycled: each comes back zero-filled with its
+// own size, and a second free is still told from a damaged block and does
+// not hand the same block out twice.
+TEST(AllocatorTest, RecycledBlocksComeBackZeroedAndSized) {
+  for (uint32_t size : {0u, 1u, 8u, 24u, 100u, 247u, 248u, 249u, 4000u}) {
+    auto* first = static_cast<uint8_t*>(RuntimeAlloc(size));
+    std::memset(first, 0xAB, size);
+    RuntimeFree(first);
+    auto* again = static_cast<uint8_t*>(RuntimeAlloc(size));
+    EXPECT_EQ(RuntimeBlockSize(again), size);
+    for (uint32_t i = 0; i < size; ++i) ASSERT_EQ(again[i], 0) << "size " << size << " at " << i;
+    auto* header = reinterpret_cast<uint32_t*>(again) - 2;
+    EXPECT_EQ(header[0], size);
+    RuntimeFree(again);
+  }
+
+  TakeRecordedBoxes();
+  void* block = RuntimeAlloc(40);
+  RuntimeFree(block);
+  RuntimeFree(block);
+  auto boxes = TakeRecordedBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].text.find("block freed twice"), std::string::npos);
+  void* one = RuntimeAlloc(40);
+  void* other = RuntimeAlloc(40);
+  EXPECT_NE(one, other);
+  RuntimeFree(one);
+  RuntimeFree(other);
+}
+
 TEST(AllocatorTest, OutOfMemoryShowsMessageAndEnds) {
   TakeRecordedBoxes();
   TakeRecordedFatalExits();

@@ -1,6 +1,7 @@
 // Recovery when the journal cannot undo an interrupted transaction: lost,
 // cut, damaged, of another transaction or of another file; and files
 // written before file ids.
+#include <algorithm>
 #include <cstring>
 
 #include "tests/database/dbstore_support.h"
@@ -164,3 +165,25 @@ TEST_F(DbstoreRecovery, FilesWrittenBeforeFileIdsOpenAndReadTheSame) {
 }
 
 }  // namespace
+
+// Journals written by earlier versions must keep checking: the values zlib
+// gives, whether the bytes come whole or in pieces of any length.
+TEST(DbstoreChecksum, MatchesZlibWholeAndInPieces) {
+  const std::string check = "123456789";
+  const std::string fox = "The quick brown fox jumps over the lazy dog";
+  EXPECT_EQ(Crc32Update(0, check.data(), check.size()), 0xCBF43926u);
+  EXPECT_EQ(Crc32Update(0, fox.data(), fox.size()), 0x414FA339u);
+  EXPECT_EQ(Crc32Update(0, std::string(32, '\0').data(), 32), 0x190A55ADu);
+  EXPECT_EQ(Crc32Update(0, std::string(32, '\xFF').data(), 32), 0xFF6CAB0Bu);
+  EXPECT_EQ(Crc32Update(0xCBF43926u, "", 0), 0xCBF43926u);
+
+  std::string counting;
+  for (int i = 0; i < 1024; ++i) counting += char(i & 0xFF);
+  EXPECT_EQ(Crc32Update(0, counting.data(), counting.size()), 0xB70B4C26u);
+  for (size_t piece = 1; piece <= 17; ++piece) {
+    uint32_t crc = 0;
+    for (size_t at = 0; at < counting.size(); at += piece)
+      crc = Crc32Update(crc, counting.data() + at, std::min(piece, counting.size() - at));
+    EXPECT_EQ(crc, 0xB70B4C26u) << "pieces of " << piece;
+  }
+}

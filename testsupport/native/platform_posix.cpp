@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <mutex>
+#include <new>
 #include <string>
 
 #include "core/platform.h"
@@ -72,6 +74,14 @@ int32_t ShowMessageBox(const std::u16string& text, const std::u16string&, uint32
   std::fprintf(stderr, "message box: %s\n", narrow.c_str());
   return 1;
 }
+
+static_assert(sizeof(std::mutex) <= 40 && alignof(std::mutex) <= 8,
+              "ShortLock's state holds a mutex");
+
+ShortLock::ShortLock() { new (state_) std::mutex; }
+ShortLock::~ShortLock() { reinterpret_cast<std::mutex*>(state_)->~mutex(); }
+void ShortLock::Lock() { reinterpret_cast<std::mutex*>(state_)->lock(); }
+void ShortLock::Unlock() { reinterpret_cast<std::mutex*>(state_)->unlock(); }
 
 void ExitProcessNow(uint32_t exitCode) { _Exit(int(exitCode)); }
 

@@ -13,9 +13,6 @@
 //     window with the same five controls (buttons and a trackbar whose range
 //     is the movie's length, as the player's slider needs). Best of the
 //     rounds, which side goes first alternating.
-//   - a movie replaced by another on a player already showing one (its
-//     windows kept) against the peer closing its device and opening the next
-//     in the window it already has. Best of the rounds, alternating.
 //   - a 30 frames-per-second movie of 150 frames played for 5 s while the
 //     main loop runs: frames seen on the screen (sampled as fast as the loop
 //     turns) against MCI playing into a plain window with a plain loop.
@@ -280,34 +277,6 @@ void OpenRows(RuntimeObject* player, RuntimeObject* barPlayer, const PlainWindow
   Row("open and show the first frame (best of 20)", ours, direct, "ms", "MCI", "<= 1.2");
   Alternate(ourOpen(barPlayer), peerOpen(true), &ours, &direct);
   Row("the same with the bar (best of 20)", ours, direct, "ms", "MCI+bar", "<= 1.2");
-
-  // A movie replaced by the other on a player showing one.
-  ObjectRef first = ObjectRef::Adopt(OpenAsMovie(items[1]));
-  mediaMovieSetter(player, 0, first.get());
-  PlayerShows(player, firsts[1], Now() + 5);
-  HWND video = MakeVideoWindow(plain.frame);
-  OpenDirect(paths[1], video);
-  DirectShows(video, firsts[1], Now() + 5);
-  Alternate(
-      [&](int which) {
-        const double start = Now();
-        ObjectRef movie = ObjectRef::Adopt(OpenAsMovie(items[which]));
-        mediaMovieSetter(player, 0, movie.get());
-        if (!PlayerShows(player, firsts[which], start + 5)) std::printf("player missed a frame\n");
-        return Now() - start;
-      },
-      [&](int which) {
-        const double start = Now();
-        CloseDirect();
-        if (!OpenDirect(paths[which], video)) std::printf("MCI open failed\n");
-        if (!DirectShows(video, firsts[which], start + 5)) std::printf("MCI missed a frame\n");
-        return Now() - start;
-      },
-      &ours, &direct);
-  Row("replace the movie (best of 20)", ours, direct, "ms", "MCI", "<= 1.2");
-  mediaMovieSetter(player, 0, nullptr);
-  CloseDirect();
-  DestroyWindow(video);
 }
 
 // Distinct frames seen while the movie plays for kPlaySeconds.

@@ -106,6 +106,17 @@ int FrameShown(HWND video) {
   return -1;
 }
 
+uint32_t ScreenColourNearBottomLeft(HWND window) {
+  RECT client{};
+  GetClientRect(window, &client);
+  POINT corner{2, client.bottom - 2};
+  ClientToScreen(window, &corner);
+  HDC screen = GetDC(nullptr);
+  const COLORREF pixel = GetPixel(screen, corner.x, corner.y);
+  ReleaseDC(nullptr, screen);
+  return uint32_t(GetRValue(pixel)) << 16 | uint32_t(GetGValue(pixel)) << 8 | GetBValue(pixel);
+}
+
 // The runs without media name the folder of their fake libraries, which
 // must be known before the media libraries are first loaded.
 const bool dllDirectorySet = [] {
@@ -633,6 +644,10 @@ TEST_F(PlatformMovieTest, ASecondMovieOnThePlayerShowsItsOwnFramesAndSize) {
     EXPECT_EQ(movieHeightGetter(movie, 0), kWideHeight) << name;
     EXPECT_TRUE(Until([&] { return ScreenColourAtMiddle(video) == 0x00FFFF; }))
         << name << std::hex << ScreenColourAtMiddle(video);
+    // The frame fills the video window, also where the movie's own size
+    // (80 x 40 in the bar's 64 x 48) would leave a strip.
+    EXPECT_TRUE(Until([&] { return ScreenColourNearBottomLeft(video) == 0x00FFFF; }))
+        << name << std::hex << ScreenColourNearBottomLeft(video);
     Taken();
     RuntimeMediaPlay(player);
     EXPECT_TRUE(Until([&] { return ScreenColourAtMiddle(video) == 0xFF00FF; })) << name;

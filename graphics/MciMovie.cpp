@@ -22,8 +22,7 @@ std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 
 bool LoadMciCalls(MciCalls* calls) {
   HMODULE winmm = LoadLibraryW(L"winmm.dll");
-  return winmm && Find(winmm, "mciSendStringW", &calls->sendString) &&
-         Find(winmm, "mciGetDeviceIDW", &calls->deviceId);
+  return winmm && Find(winmm, "mciSendStringW", &calls->sendString);
 }
 
 std::unique_ptr<MciMovie> MciMovie::Open(const MciCalls& calls, const std::wstring& path) {
@@ -38,7 +37,6 @@ std::unique_ptr<MciMovie> MciMovie::Open(const MciCalls& calls, const std::wstri
     movie->alias_.clear();  // nothing to close
     return nullptr;
   }
-  movie->device_ = calls.deviceId(movie->alias_.c_str());
   std::wstring answer;
   int left = 0, top = 0;
   if (!movie->Ask(L"where", L"source", &answer) ||

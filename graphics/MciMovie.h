@@ -16,7 +16,6 @@
 
 struct MciCalls {
   MCIERROR(WINAPI* sendString)(LPCWSTR command, LPWSTR answer, UINT answerSize, HWND callback);
-  MCIDEVICEID(WINAPI* deviceId)(LPCWSTR alias);
 };
 // The calls, from winmm loaded by name (the module stays loaded); false when
 // winmm or a call is missing.
@@ -32,7 +31,6 @@ class MciMovie {
 
   int32_t NaturalWidth() const { return width_; }
   int32_t NaturalHeight() const { return height_; }
-  MCIDEVICEID DeviceId() const { return device_; }
 
   // Draws into the window (nil: the device's own, hidden), at the rectangle
   // of the window's client area.
@@ -61,7 +59,6 @@ class MciMovie {
 
   const MciCalls& calls_;
   std::wstring alias_;
-  MCIDEVICEID device_ = 0;
   int32_t width_ = 0, height_ = 0;
   mutable int32_t length_ = -1;  // -1 until counted
 };

@@ -317,7 +317,7 @@ QtController PlatformMediaBackend::NewController(QtMovie movie, const MacRect& b
   if (!found || !found->window || !IsWindow(found->window)) return nullptr;
   auto controller = std::make_unique<PlatformMovieController>(found->device.get(), found->window,
                                                                box, flags);
-  if (!controller->VideoWindow()) return nullptr;
+  if (!controller->Usable()) return nullptr;
   PlatformMovieController* key = controller.get();
   controllers_.emplace(key, std::move(controller));
   return key->Handle();

@@ -76,32 +76,32 @@ PlatformMovieController::PlatformMovieController(MciMovie* movie, HWND pane, con
       bounds_(box),
       hasBar_((flags & kFlagNotVisible) == 0),
       badge_((flags & kFlagNotVisible) != 0 && (flags & kFlagBadge) != 0) {
-  if (!RegisterClasses()) return;
   if (hasBar_) bounds_.bottom = int16_t(bounds_.bottom + kBarHeight);
-  // Made framed and in place: a change of either later costs a move.
-  videoPlace_ = VideoPlace();
-  video_ = MakeChild(pane, kVideoClass, L"", WS_CLIPSIBLINGS | WS_BORDER, 0, this, videoPlace_);
-  // The bar waits for the first layout after this, when the flags that say
-  // which buttons it has are known, so that none is made only to go.
-  if (video_) PlaceVideo();
+  // The windows wait for the first layout, when the flags that say whether
+  // the movie is framed and which buttons the bar has are known, so that
+  // none is made only to be changed or to go.
 }
 
 PlatformMovieController::~PlatformMovieController() {
-  if (movie_) {
-    if (playing_) movie_->Stop(video_);
-    movie_->ShowIn(nullptr, RECT{});
-  }
+  Release();
   Destroy(&bar_);  // with its controls
   Destroy(&video_);
 }
 
+bool PlatformMovieController::Usable() const { return RegisterClasses() && IsWindow(pane_); }
+
+// The device stops and draws into its own hidden window again, if it was
+// ever told of ours.
+void PlatformMovieController::Release() {
+  if (!movie_) return;
+  if (playing_) movie_->Stop(video_);
+  if (shown_ == movie_) movie_->ShowIn(nullptr, RECT{});
+  playing_ = false;
+  shown_ = nullptr;
+}
+
 void PlatformMovieController::SetMovie(MciMovie* movie) {
-  if (movie_ && movie_ != movie) {
-    if (playing_) movie_->Stop(video_);
-    movie_->ShowIn(nullptr, RECT{});
-    playing_ = false;
-    shown_ = nullptr;
-  }
+  if (movie_ != movie) Release();
   movie_ = movie;
   if (slider_ && movie_) {
     SendMessageW(slider_, TBM_SETRANGE, TRUE, MAKELPARAM(0, std::max(movie_->Length() - 1, 0)));
@@ -144,6 +144,7 @@ void PlatformMovieController::Perform(int16_t action, intptr_t parameter) {
 
 void PlatformMovieController::StartPlay() {
   if (!movie_ || playing_) return;
+  ShowInVideo();
   // A movie at its end starts again from its first frame.
   if (movie_->Position() >= movie_->Length() - 1) movie_->SeekTo(0);
   backwards_ = false;
@@ -178,6 +179,7 @@ void PlatformMovieController::MovieEnded(WPARAM how) {
 
 void PlatformMovieController::Seek(int32_t frame) {
   if (!movie_) return;
+  ShowInVideo();
   const bool wasPlaying = playing_;
   if (playing_) movie_->Stop(video_);
   movie_->SeekTo(std::clamp(frame, 0, std::max(movie_->Length() - 1, 0)));
@@ -187,6 +189,7 @@ void PlatformMovieController::Seek(int32_t frame) {
 
 void PlatformMovieController::StepBy(int32_t frames) {
   if (!movie_) return;
+  ShowInVideo();
   if (playing_) Perform(kActionPlay, 0);
   movie_->Step(frames);
   ShowPosition();
@@ -259,7 +262,12 @@ void PlatformMovieController::MakeBar() {
 }
 
 void PlatformMovieController::LayOut() {
-  if (!video_) return;
+  if (!video_) {
+    videoPlace_ = VideoPlace();
+    video_ = MakeChild(pane_, kVideoClass, L"", WS_CLIPSIBLINGS | (framed_ ? WS_BORDER : 0), 0,
+                       this, videoPlace_);
+    if (!video_) return;
+  }
   if (hasBar_ && !bar_) MakeBar();
   PlaceVideo();
   const BarPlaces places = PlacesOfBar();
@@ -305,16 +313,22 @@ void PlatformMovieController::PlaceVideo() {
   ShowMovie();
 }
 
+// The device is told where to draw when the frame is next painted (or the
+// movie plays, seeks or steps before that), so that the set-up of a new
+// controller, which may change the frame and the size more than once, sends
+// it once.
+void PlatformMovieController::ShowMovie() { InvalidateRect(video_, nullptr, FALSE); }
+
 // The device is told only of a new movie or a new size.
-void PlatformMovieController::ShowMovie() {
+void PlatformMovieController::ShowInVideo() {
+  if (!movie_ || !video_) return;
   RECT client{};
   GetClientRect(video_, &client);
-  if (movie_ && (movie_ != shown_ || !EqualRect(&client, &shownRect_))) {
+  if (movie_ != shown_ || !EqualRect(&client, &shownRect_)) {
     movie_->ShowIn(video_, client);
     shown_ = movie_;
     shownRect_ = client;
   }
-  InvalidateRect(video_, nullptr, FALSE);
 }
 
 void PlatformMovieController::SetBounds(const MacRect& bounds) {
@@ -356,6 +370,7 @@ LRESULT CALLBACK PlatformMovieController::VideoProc(HWND window, UINT message, W
   PlatformMovieController* controller = ControllerOf(window);
   switch (message) {
     case WM_PAINT: {
+      if (controller) controller->ShowInVideo();
       PAINTSTRUCT paint;
       HDC dc = BeginPaint(window, &paint);
       if (controller && controller->movie_) controller->movie_->Redraw(dc);

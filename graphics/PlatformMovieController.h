@@ -22,6 +22,7 @@
 // refuses (the video device under Wine answers "does not support the
 // specified command"), it loops forwards.
 //
+// Its windows are made at its first layout (the bounds or the flags set).
 // The controller owns its windows and destroys them when it goes; the movie
 // it shows is borrowed and left stopped and detached.
 #pragma once
@@ -59,6 +60,8 @@ class PlatformMovieController {
   void Draw();
   bool TakeEvent(const MSG& message);
 
+  // False when the pane has gone or the window classes could not be made.
+  bool Usable() const;
   bool Shows(const MciMovie* movie) const { return movie_ == movie; }
   bool Playing() const { return playing_; }
   HWND VideoWindow() const { return video_; }
@@ -72,6 +75,7 @@ class PlatformMovieController {
   // What the filter sees, then does it unless the filter took it.
   void Perform(int16_t action, intptr_t parameter);
   bool Filtered(int16_t action, intptr_t parameter);
+  void Release();
   void StartPlay();
   void StopPlay();
   void MovieEnded(WPARAM how);
@@ -87,6 +91,7 @@ class PlatformMovieController {
   };
   BarPlaces PlacesOfBar() const;
   void ShowMovie();
+  void ShowInVideo();
   void ShowPlaying();
   void ShowPosition();
 

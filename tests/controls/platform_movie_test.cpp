@@ -106,6 +106,17 @@ int FrameShown(HWND video) {
   return -1;
 }
 
+uint32_t ScreenColourNearBottomLeft(HWND window) {
+  RECT client{};
+  GetClientRect(window, &client);
+  POINT corner{2, client.bottom - 2};
+  ClientToScreen(window, &corner);
+  HDC screen = GetDC(nullptr);
+  const COLORREF pixel = GetPixel(screen, corner.x, corner.y);
+  ReleaseDC(nullptr, screen);
+  return uint32_t(GetRValue(pixel)) << 16 | uint32_t(GetGValue(pixel)) << 8 | GetBValue(pixel);
+}
+
 // The runs without media name the folder of their fake libraries, which
 // must be known before the media libraries are first loaded.
 const bool dllDirectorySet = [] {
@@ -593,5 +604,63 @@ TEST_F(PlatformMovieTest, TheVolumeButtonTurnsTheSoundOffAndOn) {
   // Muted, it still plays to its end.
   RuntimeMediaPlay(window.Control("Bar"));
   EXPECT_TRUE(Until([&] { return Logged("Bar.Stop"); }, 3000));
+  DeleteFileW(path.c_str());
+}
+
+// A movie set on a player that shows one takes its place: the pane keeps one
+// video window (no bar left over or doubled), which shows the new movie's
+// frames at its size, and plays and ends with the new movie's events.
+TEST_F(PlatformMovieTest, ASecondMovieOnThePlayerShowsItsOwnFramesAndSize) {
+  constexpr int32_t kWideWidth = 80, kWideHeight = 40;
+  const std::wstring path = TestFilePath("kv-second.avi");
+  ASSERT_TRUE(WriteTestMovie(path, kWideWidth, kWideHeight, 10, {0x00FFFF, 0xFF00FF, 0xFFFFFF}));
+  ControlDescription none = Player("None", 0, true, [](MoviePlayerFields* fields) {
+    fields->autoResize = 1;
+  });
+  none.bounds = MacRect{100, 10, int16_t(100 + kMovieHeight), 10 + kMovieWidth};
+  ControlTestWindow window({Player("Bar", 2), none});
+  MakeForeground(window.Handle());
+  for (const char* name : {"Bar", "None"}) {
+    RuntimeObject* player = window.Control(name);
+    HWND pane = window.Pane(name)->NativeWindow();
+    EXPECT_TRUE(Until([&] { return FrameShown(VideoOf(window, name)) == 0; })) << name;
+    mediaMovieSetter(player, 0, ObjectRef::Adopt(NewFileMovie(path)).get());
+    HWND video = VideoOf(window, name);
+    ASSERT_NE(video, nullptr) << name;
+    const bool bar = std::string(name) == "Bar";
+    EXPECT_EQ(ChildrenOf(pane).size(), bar ? 2u : 1u) << name;
+    if (bar) {
+      EXPECT_EQ(ChildrenOf(ChildOfClass(pane, "KV_MovieBar")).size(), 5u);
+    } else {
+      EXPECT_EQ(mediaControllerWidthGetter(player, 0), kWideWidth);
+      EXPECT_EQ(mediaControllerHeightGetter(player, 0), kWideHeight);
+      RECT client{};
+      GetClientRect(video, &client);
+      EXPECT_EQ(client.right, kWideWidth);
+      EXPECT_EQ(client.bottom, kWideHeight);
+    }
+    RuntimeObject* movie = ObjectFields<MoviePlayerFields>(player)->movie;
+    EXPECT_EQ(movieWidthGetter(movie, 0), kWideWidth) << name;
+    EXPECT_EQ(movieHeightGetter(movie, 0), kWideHeight) << name;
+    EXPECT_TRUE(Until([&] { return ScreenColourAtMiddle(video) == 0x00FFFF; }))
+        << name << std::hex << ScreenColourAtMiddle(video);
+    // The frame fills the video window, also where the movie's own size
+    // (80 x 40 in the bar's 64 x 48) would leave a strip.
+    EXPECT_TRUE(Until([&] { return ScreenColourNearBottomLeft(video) == 0x00FFFF; }))
+        << name << std::hex << ScreenColourNearBottomLeft(video);
+    Taken();
+    RuntimeMediaPlay(player);
+    EXPECT_TRUE(Until([&] { return ScreenColourAtMiddle(video) == 0xFF00FF; })) << name;
+    EXPECT_TRUE(Until([&] { return Logged(std::string(name) + ".Stop"); }));
+    // (The bar's controller, made at the new movie's size, is sized to the
+    // pane: that may be reported too.)
+    Lines events = Taken();
+    events.erase(std::remove(events.begin(), events.end(), std::string(name) + ".ControllerSizeChanged"),
+                 events.end());
+    EXPECT_EQ(events, (Lines{std::string(name) + ".Play", std::string(name) + ".Stop"}));
+  }
+  EXPECT_EQ(OpenMciDevices(), 2);
+  EXPECT_EQ(ThePlatformMediaBackend().LiveMovies(), 2u);
+  window.Close();
   DeleteFileW(path.c_str());
 }

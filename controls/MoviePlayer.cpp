@@ -220,9 +220,7 @@ void RegisterMovieClasses() {
   RegisterIntrinsicClass(GetMovieClassDefinition());
   RegisterIntrinsicClass(GetMoviePlayerClassDefinition());
   RegisterIntrinsicClass(GetMoviePlayerActionClassDefinition());
-  static bool entered = false;
-  if (!entered) RegisterEntryPoints(entries, std::size(entries));
-  entered = true;
+  RegisterEntryPoints(entries, std::size(entries));
   ResourceManager::SetMovieFactory(NewResourceMovie);
 }
 

@@ -182,8 +182,5 @@ void RegisterFileTypeEntryPoints() {
       {"RuntimeShowURL", reinterpret_cast<void*>(&RuntimeShowURL)},
       {"GlobalShowURL", reinterpret_cast<void*>(&GlobalShowURL)},
   };
-  static bool registered = false;
-  if (registered) return;
-  registered = true;
   RegisterEntryPoints(entries, sizeof entries / sizeof entries[0]);
 }

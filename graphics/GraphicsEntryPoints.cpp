@@ -16,9 +16,7 @@ void RegisterGraphicsEntryPoints() {
       {"PictureClearCache", reinterpret_cast<void*>(&PictureClearCache)},
       {"TOVAPictureClearCache", reinterpret_cast<void*>(&TOVAPictureClearCache)},
   };
-  static bool entered = false;
-  if (!entered) RegisterEntryPoints(entries, std::size(entries));
-  entered = true;
+  RegisterEntryPoints(entries, std::size(entries));
 }
 
 extern "C" void PictureClearCache(NativePicture*) {}

@@ -36,7 +36,9 @@ void RegisterEntryPoints(const EntryPoint* records, size_t count) {
       ReportRejected("entry point has a name and a function", record.name);
       continue;
     }
-    if (!Table().emplace(record.name, &record).second) {
+    const auto entered = Table().emplace(record.name, &record);
+    // The same record again (start-up may run more than once) is no clash.
+    if (!entered.second && entered.first->second != &record) {
       ReportRejected("entry point name is not registered yet", record.name);
     }
   }
@@ -60,9 +62,6 @@ void RegisterHostEntryPoints() {
       {"TOVAUnlockString", Address(&TOVAUnlockString)},
       {"ApplicationQuit", Address(&ApplicationQuit)},
   };
-  static bool registered = false;
-  if (registered) return;
-  registered = true;
   RegisterEntryPoints(hostEntries, sizeof hostEntries / sizeof hostEntries[0]);
 }
 

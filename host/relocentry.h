@@ -12,9 +12,10 @@ struct EntryPoint {
   void* function;
 };
 
-// Adds count records. A name that is already registered (or a record without
-// a name or function) is reported through AssertionFailed and skipped: the
-// first record of a name stays.
+// Adds count records. A name that another record already holds (or a record
+// without a name or function) is reported through AssertionFailed and
+// skipped: the first record of a name stays. A record entered again is
+// taken quietly, so start-up may register its static records every time.
 void RegisterEntryPoints(const EntryPoint* records, size_t count);
 // The function registered under exactly that name (case counts); null when
 // none is.

@@ -190,10 +190,7 @@ void FillPictureExport() {
   hooks.saveAsPicture = SaveItemAsPicture;
   SetPictureExportHooks(hooks);
   static const EntryPoint entries[] = {{"exportPicture", reinterpret_cast<void*>(&exportPicture)}};
-  // Start-up may run more than once in a process; the table takes a name once.
-  static bool entered = false;
-  if (!entered) RegisterEntryPoints(entries, 1);
-  entered = true;
+  RegisterEntryPoints(entries, 1);
 }
 
 void FillMediaSlots() {

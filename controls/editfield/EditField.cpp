@@ -291,9 +291,7 @@ void InitEditFieldClass() {
   };
   RegisterIntrinsicClass(GetEditFieldClassDefinition());
   SetStringBinderHook(StringBinderOfFields);
-  static bool entered = false;
-  if (!entered) RegisterEntryPoints(entries, std::size(entries));
-  entered = true;
+  RegisterEntryPoints(entries, std::size(entries));
 }
 
 // ---- The sink ----

@@ -44,6 +44,7 @@ TEST_F(RegistryTest, ARepeatedNameIsReportedAndTheFirstRecordStays) {
                                      {"RuntimeRun", Address(&SecondFunction)},
                                      {nullptr, Address(&SecondFunction)}};
   RegisterEntryPoints(first, 1);
+  RegisterEntryPoints(first, 1);  // the same record again is no clash
   EXPECT_TRUE(TakeRecordedBoxes().empty());
   RegisterEntryPoints(again, 3);
   std::vector<RecordedBox> boxes = TakeRecordedBoxes();

@@ -132,6 +132,11 @@ DBCursorDefinition* BuiltInSchemaCursorTable() {
   return &table;
 }
 
+DBEngineCursor* BuiltInTableCursor(const RecordSetFields* set) {
+  if (!set || !set->handle || set->definition != BuiltInCursorTable()) return nullptr;
+  return &CursorOf(set->handle);
+}
+
 RuntimeObject* NewBuiltInDatabaseObject(DBEngineDatabase* database) {
   if (!database) return nullptr;
   RuntimeObject* object =

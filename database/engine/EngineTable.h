@@ -17,12 +17,17 @@
 #pragma once
 #include "database/api/DBInterface.h"
 
+class DBEngineCursor;
 class DBEngineDatabase;
+struct RecordSetFields;
 struct RuntimeObject;
 
 DBEngineDefinition* BuiltInEngineTable();
 DBCursorDefinition* BuiltInCursorTable();
 DBCursorDefinition* BuiltInSchemaCursorTable();
+// The table cursor a set of this engine's read-write cursor table stands
+// over (the set's); null for any other set.
+DBEngineCursor* BuiltInTableCursor(const RecordSetFields* set);
 
 // A connected Database (the caller's) that takes the engine database; nil,
 // the engine database closed, when none can be made.

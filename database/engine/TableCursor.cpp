@@ -112,6 +112,22 @@ bool DBEngineCursor::Start(std::vector<uint8_t> prefix) {
   return true;
 }
 
+bool DBEngineCursor::Restart(const DBFilterRecord* filter) {
+  if (!db_ || kind_ != Kind::kTable) return false;
+  End();
+  db_->ClearError();
+  const std::vector<DBTableRef>& tables = db_->Tables();
+  std::string unknown;
+  if (std::find(tables.begin(), tables.end(), table_) == tables.end() ||
+      !conditions_.Build(filter) || !conditions_.Resolve(*table_, &unknown))
+    return false;
+  tree_ = db_->OpenTable(*table_);
+  movedIds_.clear();
+  if (tree_ && Start({})) return true;
+  End();
+  return false;
+}
+
 // The "=" comparisons without function on the AND spine give the values of
 // the leading key columns they name.
 bool DBEngineCursor::PlanSeek(bool* none) {

@@ -73,6 +73,14 @@ class DBEngineCursor : private DBRowAccess {
   // Seeks to the prefix, or (when it is empty) plans the key-prefix seek of
   // the condition; call once before the first move. False with the error.
   bool Start(std::vector<uint8_t> prefix);
+  // A table cursor stands before its first row again under a new filter,
+  // as OpenTableCursor would open it on the same table and columns: its walk
+  // ends (the spool replayed), the error is cleared, the condition is built
+  // and resolved and the seek planned anew. False, at its end, when it
+  // cannot (another kind, detached, its table's entry no longer the
+  // catalog's, a filter that does not build or resolve, a failed seek);
+  // opening a new cursor then gives the answer and its error.
+  bool Restart(const DBFilterRecord* filter);
 
   bool MoveNext();
   void ColumnValue(int32_t index, const void** data, int32_t* type, int32_t* length);

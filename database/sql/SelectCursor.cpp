@@ -11,6 +11,8 @@
 #include "core/string.h"
 #include "database/api/Database.h"
 #include "database/api/RecordSet.h"
+#include "database/engine/EngineTable.h"
+#include "database/engine/TableCursor.h"
 #include "database/sql/SQLRowCheck.h"
 
 namespace {
@@ -27,6 +29,7 @@ uint8_t Mirrored(uint8_t op) {
 
 // upper() and lower() applied to a value that moves to the other side.
 void ApplyFunction(uint8_t function, std::string* text) {
+  if (function == kSQLNoFunction) return;
   for (char& c : *text) {
     if (function == kSQLUpper && c >= 'a' && c <= 'z') c = char(c - 32);
     if (function == kSQLLower && c >= 'A' && c <= 'Z') c = char(c + 32);
@@ -56,25 +59,47 @@ class SelectCursor {
   int32_t ColumnType(int32_t index) const;
 
  private:
+  // A comparison of a table's filter whose value is an earlier table's
+  // column: the record, where the value comes from, and its text.
+  struct JoinValue {
+    DBFilterRecord* record;
+    int32_t table;
+    int32_t column;
+    uint8_t function;  // applied to the value: the column was on the right
+    StringRef text;
+  };
   struct Table {
     StringRef name;
     std::string alias;
-    ObjectRef set;  // open while the join stands on a row of it
+    // Open while the join stands on a row of it; an inner table's cursor of
+    // the built-in engine also while it stands at its end, to be restarted
+    // for the next outer row.
+    ObjectRef set;
     RecordSetFields* fields = nullptr;
     std::vector<std::string> columns;  // of its cursor, read at the first opening
     bool bound = false;
+    // The filter its cursor opens with, built at the first opening; later
+    // openings put the earlier tables' current values into its join
+    // comparisons. Built again when one of them has to be a filter no row
+    // meets (a NULL value), as that changes its shape.
+    SQLFilter filter;
+    std::vector<JoinValue> joinValues;
+    bool filterReusable = false;
   };
 
   CursorSlots Cursor(size_t table) const { return RecordSetCursor(tables_[table].fields); }
   bool Advance();
   bool Open(size_t table);
+  bool Restart(size_t table, const SQLFilter& filter);
+  void LetGo(size_t table);
   void Next(size_t table) { cursorMoveNext(tables_[table].set.get()); }
   bool AtEnd(size_t table) const { return tables_[table].fields->eof != 0; }
   void Close(size_t table);
   void CloseTables();
   void Bind(size_t table);
   int32_t ColumnIn(int32_t table, const std::string& name) const;
-  SQLFilter FilterFor(size_t table);
+  const SQLFilter& FilterFor(size_t table);
+  bool PutJoinValues(Table& entry);
   DBFilterRecord* JoinComparison(SQLFilter& filter, const SQLConditionNode& node, size_t table);
   bool CombinationHolds();
   void Restart();
@@ -96,6 +121,7 @@ class SelectCursor {
   bool finished_ = false;
   std::optional<CursorValue> value_;
   DBColumnLocator locator_;
+  std::string joinText_;  // reused for each join value
 };
 
 SelectCursor::SelectCursor(RuntimeObject* database, SQLSelectStatement select, int32_t hidden,
@@ -167,7 +193,7 @@ bool SelectCursor::Advance() {
   }
   for (;;) {
     if (AtEnd(level)) {
-      Close(level);
+      LetGo(level);
       if (level == 0) return false;
       Next(--level);
     } else if (level < last) {
@@ -181,7 +207,9 @@ bool SelectCursor::Advance() {
 }
 
 bool SelectCursor::Open(size_t table) {
-  SQLFilter filter = FilterFor(table);
+  const SQLFilter& filter = FilterFor(table);
+  if (Restart(table, filter)) return true;
+  Close(table);
   DBColumnSelection all{nullptr, star_.get()};
   const EngineSlots engine = DatabaseEngine(DatabaseArgument(database_.get()));
   RuntimeObject* set =
@@ -192,6 +220,20 @@ bool SelectCursor::Open(size_t table) {
   tables_[table].fields = RecordSetArgument(set);
   if (!tables_[table].bound) Bind(table);
   return true;
+}
+
+// An inner table's cursor of the built-in engine stands again under the
+// filter of the next outer row instead of a new cursor being opened: it seeks
+// the same rows a new one would.
+bool SelectCursor::Restart(size_t table, const SQLFilter& filter) {
+  DBEngineCursor* cursor = BuiltInTableCursor(tables_[table].fields);
+  if (!cursor || !cursor->Restart(filter.root())) return false;
+  Next(table);
+  return true;
+}
+
+void SelectCursor::LetGo(size_t table) {
+  if (table == 0 || !BuiltInTableCursor(tables_[table].fields)) Close(table);
 }
 
 void SelectCursor::Close(size_t table) {
@@ -228,8 +270,12 @@ int32_t SelectCursor::ColumnIn(int32_t table, const std::string& name) const {
   return -1;
 }
 
-SQLFilter SelectCursor::FilterFor(size_t table) {
-  SQLFilter filter;
+const SQLFilter& SelectCursor::FilterFor(size_t table) {
+  Table& entry = tables_[table];
+  if (entry.filterReusable && PutJoinValues(entry)) return entry.filter;
+  entry.filter = SQLFilter();
+  entry.joinValues.clear();
+  entry.filterReusable = true;
   BuildFilter(
       select_.where,
       [this, table](SQLFilter& records, const SQLConditionNode& node) -> DBFilterRecord* {
@@ -237,8 +283,20 @@ SQLFilter SelectCursor::FilterFor(size_t table) {
         if (node.columnTable != int32_t(table)) return nullptr;
         return records.Comparison(node.op, node.function, node.column, node.value, encoding_);
       },
-      &filter);
-  return filter;
+      &entry.filter);
+  return entry.filter;
+}
+
+// False when a value is NULL: the filter must be built again.
+bool SelectCursor::PutJoinValues(Table& entry) {
+  for (JoinValue& join : entry.joinValues) {
+    const CursorValue value = Cursor(size_t(join.table)).ColumnValue(join.column);
+    if (!JoinValueText(value.view(), &joinText_)) return false;
+    ApplyFunction(join.function, &joinText_);
+    join.text = StringRef::Adopt(NewString(joinText_, encoding_));
+    join.record->value = join.text.get();
+  }
+  return true;
 }
 
 // A comparison between this table and an earlier one, with the earlier
@@ -255,10 +313,17 @@ DBFilterRecord* SelectCursor::JoinComparison(SQLFilter& filter, const SQLConditi
   if (column < 0) return nullptr;
   const CursorValue value = Cursor(size_t(other)).ColumnValue(column);
   std::string text;
-  if (!JoinValueText(value.view(), &text)) return filter.Never(here, encoding_);
-  if (leftHere) return filter.Comparison(node.op, node.function, here, text, encoding_);
-  ApplyFunction(node.function, &text);
-  return filter.Comparison(Mirrored(node.op), kSQLNoFunction, here, text, encoding_);
+  if (!JoinValueText(value.view(), &text)) {
+    tables_[table].filterReusable = false;
+    return filter.Never(here, encoding_);
+  }
+  const uint8_t function = leftHere ? uint8_t(kSQLNoFunction) : node.function;
+  ApplyFunction(function, &text);
+  DBFilterRecord* record =
+      leftHere ? filter.Comparison(node.op, node.function, here, text, encoding_)
+               : filter.Comparison(Mirrored(node.op), kSQLNoFunction, here, text, encoding_);
+  tables_[table].joinValues.push_back({record, other, column, function, StringRef()});
+  return record;
 }
 
 bool SelectCursor::CombinationHolds() {

@@ -8,7 +8,10 @@
 // a filter no row meets). A combination is returned when the whole WHERE
 // holds for it; that test is skipped when the filters already decide it (no
 // OR, no comparison between two columns of one table). A table that cannot
-// be opened ends the rows.
+// be opened ends the rows. The built-in engine seeks a table's key from "="
+// on its leading key columns, and an inner table's cursor of that engine is
+// kept at its end and restarted under the next outer row's filter rather
+// than opened again.
 //
 // The cursor keeps the parsed statement, the database (locked) and its row
 // number r, the count of moves since it started. MoveFirst closes the table

@@ -3,6 +3,7 @@
 // and deletes against a model, and the key-prefix seek.
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
 
@@ -270,6 +271,46 @@ TEST_F(DbEngineCursor, TheKeySeekGivesTheRowsOfAWalk) {
     SetKeyPrefixSeek(true);
     ASSERT_EQ(walked, Rows(table.name, filter)) << "tree " << i;
   }
+}
+
+// A join stands its inner cursor again under each outer row's filter: the
+// rows are those a new cursor gives, from the end or from mid-walk, and a
+// cursor whose table's entry was read again is refused.
+TEST_F(DbEngineCursor, ARestartedCursorGivesTheRowsOfANewOne) {
+  ASSERT_TRUE(Create("r", {{"id", 3}, {"n", 3}}, {0}));
+  for (int id = 0; id < 400; id += 2)
+    ASSERT_TRUE(Insert("r", {{"id", std::to_string(id).c_str()}, {"n", std::to_string(id % 7).c_str()}}));
+  const auto drain = [](DBEngineCursor& cursor, size_t most) {
+    std::vector<std::string> rows;
+    while (rows.size() < most && cursor.MoveNext()) rows.push_back(RowText(cursor));
+    return rows;
+  };
+  std::unique_ptr<DBEngineCursor> cursor(Open("r", C("id", kDBOpEqual, "40")));
+  ASSERT_TRUE(cursor);
+  EXPECT_EQ(drain(*cursor, 9), std::vector<std::string>{"40|5"});
+  DBFilterRecord* const filters[] = {
+      C("id", kDBOpEqual, "398"), C("id", kDBOpEqual, "41"), C("id", kDBOpEqual, "x"), nullptr,
+      And(C("id", kDBOpGreater, "390"), C("id", kDBOpLessEqual, "396")), C("n", kDBOpEqual, "3"),
+      And(C("id", kDBOpEqual, "12"), C("n", kDBOpEqual, "5")), C("id", kDBOpEqual, "0")};
+  for (DBFilterRecord* filter : filters) {
+    const std::vector<std::string> fresh = Rows("r", filter);
+    // Each filter twice: after a walk to the end, then after one row.
+    for (const size_t most : {size_t(1000), size_t(1)}) {
+      ASSERT_TRUE(cursor->Restart(filter));
+      const std::vector<std::string> rows = drain(*cursor, 1000);
+      EXPECT_EQ(rows, fresh);
+      ASSERT_TRUE(cursor->Restart(filter));
+      drain(*cursor, most);
+    }
+  }
+  EXPECT_FALSE(cursor->Restart(C("nothing", kDBOpEqual, "1")));
+  EXPECT_FALSE(cursor->MoveNext());
+  ASSERT_TRUE(cursor->Restart(nullptr));
+  ASSERT_TRUE(AddColumn(*db_, S("r"), Columns({{"more", 3}})));
+  EXPECT_FALSE(cursor->Restart(nullptr));
+  std::unique_ptr<DBEngineCursor> columns(OpenFieldSchemaCursor(*db_, S("r")));
+  ASSERT_TRUE(columns);
+  EXPECT_FALSE(columns->Restart(nullptr));
 }
 
 TEST_F(DbEngineCursor, AKeyLookupVisitsAFewRows) {

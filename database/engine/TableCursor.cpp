@@ -94,7 +94,12 @@ StringRecord* DBEngineCursor::ColumnName(int32_t index) const {
 // ---- Moving ----------------------------------------------------------------------------
 
 bool DBEngineCursor::Start(std::vector<uint8_t> prefix) {
-  prefix_ = std::move(prefix);
+  // A restarted cursor keeps the room of its last seek's key.
+  if (prefix.empty()) {
+    prefix_.clear();
+  } else {
+    prefix_ = std::move(prefix);
+  }
   from_.clear();
   upper_ = HUGE_VAL;
   bool none = false;
@@ -136,7 +141,8 @@ bool DBEngineCursor::PlanSeek(bool* none) {
   if (keys.empty() || conditions_.Empty()) return true;
   const DBCondition* equal[256] = {};
   std::vector<const DBCondition*> bounds;  // order comparisons on the first key column
-  std::vector<int32_t> spine = {conditions_.Root()};
+  std::vector<int32_t>& spine = spine_;
+  spine.assign(1, conditions_.Root());
   while (!spine.empty()) {
     const int32_t index = spine.back();
     spine.pop_back();

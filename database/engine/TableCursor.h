@@ -129,6 +129,7 @@ class DBEngineCursor : private DBRowAccess {
   // it starts at (empty: the first) and the value the column never passes.
   std::vector<uint8_t> from_;
   double upper_ = HUGE_VAL;
+  std::vector<int32_t> spine_;  // the seek plan's walk, kept for a restart
   bool onRow_ = false;
 
   // Where each column's field lies in the current row: offset_[c] is valid

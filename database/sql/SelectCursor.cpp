@@ -117,6 +117,7 @@ class SelectCursor {
   bool exact_ = true;  // the filters decide the WHERE alone
   SQLRowCheck check_;
   bool checkPrepared_ = false;
+  std::vector<CursorSlots> rows_;  // the combination the check reads, kept for the next
   int32_t row_ = 0;
   bool finished_ = false;
   std::optional<CursorValue> value_;
@@ -333,10 +334,9 @@ bool SelectCursor::CombinationHolds() {
         encoding_);
     checkPrepared_ = true;
   }
-  std::vector<CursorSlots> rows;
-  rows.reserve(tables_.size());
-  for (size_t table = 0; table < tables_.size(); ++table) rows.push_back(Cursor(table));
-  return check_.Holds(rows);
+  rows_.clear();
+  for (size_t table = 0; table < tables_.size(); ++table) rows_.push_back(Cursor(table));
+  return check_.Holds(rows_);
 }
 
 // ---- Moving back -----------------------------------------------------------------------

@@ -212,6 +212,7 @@ bool DBFile::Open() {
     return false;
   }
   pageCount_ = uint32_t(length - int32_t(kDBHeaderSize)) / kDBPageSize;
+  filePages_ = pageCount_;
   serial_ = AdvanceSerial(GetBigEndian32(header + kDBHeaderSerialAt));
   nextRecordId_ = GetBigEndian32(header + kDBHeaderNextIdAt);
   directoryRoot_ = GetBigEndian32(header + kDBHeaderDirectoryRootAt);
@@ -390,7 +391,7 @@ DBPageRef DBFile::NewPage(uint32_t kind, uint32_t chainId) {
   }
   if (!BeginTransaction()) return {};
   const uint32_t number = pageCount_;
-  if (!stream_->SetLength(int32_t(DBPagePosition(number + 1)))) {
+  if (number >= filePages_ && !GrowFile(number + 1)) {
     Fail(kDBErrorWrite);
     return {};
   }
@@ -404,6 +405,24 @@ DBPageRef DBFile::NewPage(uint32_t kind, uint32_t chainId) {
   DBPageRef page(cache_.Add(std::move(entry)));
   MarkPageDirty(page);
   return page;
+}
+
+// The file grows ahead of the pages a transaction adds, by as many again as
+// it has added (16 to 2,048 pages), so that a run of new pages costs a few
+// length changes rather than one each; the transaction's end cuts the file
+// back to its pages. When it cannot grow that far, it grows by what is
+// needed.
+bool DBFile::GrowFile(uint32_t pages) {
+  constexpr uint32_t kLeast = 16, kMost = 2048;
+  const uint32_t ahead = std::min(std::max(pages - beginPageCount_, kLeast), kMost);
+  const uint32_t wanted = std::min(pages + ahead, kDBMaxPages);
+  if (wanted > pages && stream_->SetLength(int32_t(DBPagePosition(wanted)))) {
+    filePages_ = wanted;
+    return true;
+  }
+  if (!stream_->SetLength(int32_t(DBPagePosition(pages)))) return false;
+  filePages_ = pages;
+  return true;
 }
 
 bool DBFile::NewChainPage(uint32_t kind, uint32_t* number) {
@@ -493,6 +512,10 @@ bool DBFile::FinishTransaction(bool rollback) {
   for (uint32_t i = 0; i < count; ++i) {
     if (!WriteAt(DBPagePosition(pages[i]->number), pages[i]->bytes, kDBPageSize)) return false;
     Reached(rollback ? DBWriteStep::kRollbackPageWritten : DBWriteStep::kCommitPageWritten, i, count);
+  }
+  if (filePages_ > pageCount_) {
+    if (!stream_->SetLength(int32_t(DBPagePosition(pageCount_)))) return Fail(kDBErrorWrite);
+    filePages_ = pageCount_;
   }
   if (!Flush(*stream_)) return false;
   const uint32_t words[] = {0, nextRecordId_, directoryRoot_};

@@ -167,6 +167,7 @@ class DBFile {
   bool WriteJournal(const std::vector<uint32_t>& pages);
   bool NeedsImage(uint32_t page) const;
   bool MakeRoom();
+  bool GrowFile(uint32_t pages);
   bool Spill();
   bool FlipEntriesOfTransaction();
   void PurgeOnLoad(const DBPageRef& page);
@@ -182,6 +183,9 @@ class DBFile {
   uint32_t nextRecordId_ = 1;
   uint32_t serial_ = 1;
   uint32_t pageCount_ = 0;
+  // The pages the file's length holds: pageCount_, or more while a
+  // transaction adds pages (GrowFile).
+  uint32_t filePages_ = 0;
   uint32_t chainHead_ = kDBNoPage;
   uint32_t directoryRoot_ = 0;
   // Names the file to its journals (header words 24 and 28).

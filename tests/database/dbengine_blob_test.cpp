@@ -1,5 +1,5 @@
-// BLOB chunks: the layouts values are cut into, round trips, and chains
-// damaged by hand.
+// BLOB chunks: the layouts values are cut into, round trips, chains
+// damaged by hand, and a write killed at any point.
 #include <numeric>
 
 #include "tests/database/dbengine_support.h"
@@ -101,6 +101,45 @@ TEST_F(DbEngineBlob, DamagedChainsGiveErrorsNeitherCrashesNorHangs) {
   const size_t chunks = BlobChunks();
   EXPECT_TRUE(DeleteBlob(*db_, int32_t(first + count - 1))) << Error();
   EXPECT_EQ(chunks - count - 1, BlobChunks());
+}
+
+// A BLOB's chunks fill a long run of new pages, which the file grows ahead
+// of: killed after any write of the value and its commit, the file opens
+// with the BLOB committed before whole and the new one whole or absent, and
+// the commit leaves the file holding exactly its pages.
+TEST_F(DbEngineBlob, AWriteKilledAfterAnyWriteKeepsEveryCommittedValue) {
+  const auto value = [](size_t length, uint8_t seed) {
+    std::vector<uint8_t> bytes(length);
+    std::iota(bytes.begin(), bytes.end(), seed);
+    return bytes;
+  };
+  const std::vector<uint8_t> before = value(30000, 7), added = value(400000, 11);
+  int32_t first = 0, second = 0;
+  ASSERT_TRUE(WriteBlob(*db_, before.data(), before.size(), &first) && db_->Commit()) << Error();
+  std::vector<std::map<std::string, std::string>> snapshots;
+  storage_.afterWrite = [&] { snapshots.push_back(storage_.Snapshot()); };
+  ASSERT_TRUE(WriteBlob(*db_, added.data(), added.size(), &second) && db_->Commit()) << Error();
+  storage_.afterWrite = nullptr;
+  EXPECT_EQ(PageAt(db_->File().PageCount()), storage_.Bytes(kPath).size());
+  ASSERT_GT(snapshots.size(), 3u);
+
+  bool sawAdded = false;
+  for (size_t i = 0; i < snapshots.size(); ++i) {
+    MemoryStorage crashed;
+    crashed.Restore(snapshots[i]);
+    DBEngineDatabase* reopened = OpenEngineDatabaseAt(PathString(kPath).get(), crashed);
+    ASSERT_NE(reopened, nullptr) << "write " << i;
+    std::vector<uint8_t> back;
+    EXPECT_TRUE(ReadBlob(*reopened, first, &back) && back == before) << "write " << i;
+    if (ReadBlob(*reopened, second, &back)) {
+      EXPECT_TRUE(back == added) << "write " << i;
+      sawAdded = true;
+    } else {
+      EXPECT_FALSE(sawAdded) << "write " << i << ": a committed value went missing";
+    }
+    CloseEngineDatabase(reopened);
+  }
+  EXPECT_TRUE(sawAdded);
 }
 
 }  // namespace

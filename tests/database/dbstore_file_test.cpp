@@ -317,45 +317,83 @@ TEST_F(DbstoreFile, EveryWriteOfCommitAndRollbackLeavesBeforeOrAfter) {
   }
 }
 
+// One transaction of `change` over the committed base of `base`, ended by a
+// commit or a rollback, with a snapshot after every write. Each snapshot
+// reopens whole with the rows before it or, once the end began, possibly
+// those after; undone, the file is cut back to its length at begin. `ended`
+// sees the database and its files after the end, and the count of writes
+// before it.
+void ExpectNoKillLosesAnything(MemoryStorage& base, bool rollback,
+                               const std::function<void(DBFile&)>& change,
+                               const std::function<void(DBFile&, MemoryStorage&, size_t)>& ended) {
+  SCOPED_TRACE(rollback ? "rollback" : "commit");
+  DBFile* db = OpenOrFail(base, "crash");
+  const Rows before = ReadRows(*db);
+  CloseDatabaseFile(db);
+  const size_t length = base.Bytes("crash").size();
+  MemoryStorage storage;
+  storage.Restore(base.Snapshot());
+  db = OpenOrFail(storage, "crash");
+  std::vector<std::map<std::string, std::string>> snapshots;
+  storage.afterWrite = [&] { snapshots.push_back(storage.Snapshot()); };
+  change(*db);
+  const size_t beforeEnd = snapshots.size();
+  ASSERT_TRUE(rollback ? db->RollbackTransaction() : db->CommitTransaction());
+  storage.afterWrite = nullptr;
+  ended(*db, storage, beforeEnd);
+  const Rows after = ReadRows(*db);
+  EXPECT_TRUE(CloseDatabaseFile(db));
+  EXPECT_EQ(rollback, after == before);
+
+  for (size_t i = 0; i < snapshots.size(); ++i) {
+    MemoryStorage crashed;
+    crashed.Restore(snapshots[i]);
+    DBFile* reopened = OpenOrFail(crashed, "crash");
+    ASSERT_TRUE(reopened) << "write " << i;
+    EXPECT_TRUE(WalkAll(*reopened)) << i;
+    const Rows rows = ReadRows(*reopened);
+    EXPECT_TRUE(i < beforeEnd ? rows == before : rows == before || rows == after) << "write " << i;
+    CloseDatabaseFile(reopened);
+    if (i < beforeEnd) EXPECT_EQ(length, crashed.Bytes("crash").size()) << "write " << i;
+  }
+}
+
 // A transaction over a cache of 4 pages writes pages out long before its
 // end: killed after any write, the file opens with the rows before it, or
 // after it once its header write is done; the cache stays near its budget.
 TEST_F(DbstoreFile, ASpillingTransactionKilledAfterAnyWriteLosesNothing) {
-  const Rows before = CommittedBase(storage_);
-  const size_t length = storage_.Bytes("crash").size();
+  CommittedBase(storage_);
   for (bool rollback : {false, true}) {
-    SCOPED_TRACE(rollback ? "rollback" : "commit");
-    MemoryStorage storage;
-    storage.Restore(storage_.Snapshot());
-    DBFile* db = OpenOrFail(storage, "crash");
-    db->SetCacheBudget(4);
-    std::vector<std::map<std::string, std::string>> snapshots;
-    storage.afterWrite = [&] { snapshots.push_back(storage.Snapshot()); };
-    for (int32_t key = 2001; key < 3200; key += 2) {
-      ASSERT_EQ(0, Insert(*db, key, std::string(300, 's')));
-      ASSERT_LE(db->CachedPageCount(), 4u + 6);
-    }
-    ChangeRows(*db);
-    const size_t beforeEnd = snapshots.size();
-    ASSERT_TRUE(rollback ? db->RollbackTransaction() : db->CommitTransaction());
-    storage.afterWrite = nullptr;
-    const Rows after = ReadRows(*db);
-    CloseDatabaseFile(db);
-    EXPECT_EQ(rollback, after == before);
-    ASSERT_GT(beforeEnd, 20u);
+    const auto change = [](DBFile& db) {
+      db.SetCacheBudget(4);
+      for (int32_t key = 2001; key < 3200; key += 2) {
+        ASSERT_EQ(0, Insert(db, key, std::string(300, 's')));
+        ASSERT_LE(db.CachedPageCount(), 4u + 6);
+      }
+      ChangeRows(db);
+    };
+    ExpectNoKillLosesAnything(storage_, rollback, change,
+                              [](DBFile&, MemoryStorage&, size_t writes) { EXPECT_GT(writes, 20u); });
+  }
+}
 
-    for (size_t i = 0; i < snapshots.size(); ++i) {
-      MemoryStorage crashed;
-      crashed.Restore(snapshots[i]);
-      DBFile* reopened = OpenOrFail(crashed, "crash");
-      ASSERT_TRUE(reopened) << "write " << i;
-      EXPECT_TRUE(WalkAll(*reopened)) << i;
-      const Rows rows = ReadRows(*reopened);
-      EXPECT_TRUE(i < beforeEnd ? rows == before : rows == before || rows == after) << "write " << i;
-      CloseDatabaseFile(reopened);
-      // Undone, the file is cut back to its pages at begin.
-      if (i < beforeEnd) EXPECT_EQ(length, crashed.Bytes("crash").size()) << "write " << i;
-    }
+// A transaction adding a long run of pages (as a BLOB does) grows the file
+// in a few steps ahead of them and ends with the file holding exactly its
+// pages; killed after any write it loses nothing.
+TEST_F(DbstoreFile, ARunOfNewPagesGrowsTheFileAheadAndEndsCutToItsPages) {
+  CommittedBase(storage_);
+  for (bool rollback : {false, true}) {
+    uint32_t pages = 0;
+    const auto change = [&pages](DBFile& db) {
+      pages = db.PageCount();
+      for (int32_t key = 1000; key < 1300; ++key) ASSERT_EQ(0, Insert(db, key, std::string(3900, 'r')));
+      ASSERT_GT(db.PageCount(), pages + 140);
+    };
+    const auto ended = [](DBFile& db, MemoryStorage& files, size_t writes) {
+      EXPECT_LT(writes, 12u) << "one length change per new page";
+      EXPECT_EQ(PageAt(db.PageCount()), files.Bytes("crash").size());
+    };
+    ExpectNoKillLosesAnything(storage_, rollback, change, ended);
   }
 }
 

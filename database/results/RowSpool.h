@@ -2,10 +2,11 @@
 // (SpoolFile) and the row spool over two of them, a row index and the rows'
 // bytes (RowSpool).
 //
-// Files come from the spool factory: by default a new file stream opened as
-// a temporary file ("kvt*.tmp", gone when closed); tests put streams in
-// memory in its place. Each file has one 64 KiB buffer for writes, which only
-// ever append, and one for reads; a read first writes out what is pending.
+// Files come from the spool factory: by default a stream that stays in
+// memory while it is small and becomes a temporary file past that; tests
+// put streams of their own in its place. Each file has one 64 KiB buffer
+// for writes, which only ever append, and one for reads; a read first
+// writes out what is pending.
 // Readers that walk the file side by side (the merge of sorted runs) bring a
 // buffer of their own.
 //
@@ -23,8 +24,12 @@
 
 // Makes an open, empty stream (the caller's), or null.
 using SpoolStreamFactory = FileStreamPtr (*)();
-// The default: a temporary file (TemporarySpoolStream.cpp, the one file of
-// the spools that calls the system).
+// The default: bytes kept in memory until they pass kSpoolMemoryLimit, then
+// moved to a temporary file ("kvt*.tmp", gone when closed) that holds them
+// from then on (TemporarySpoolStream.cpp, the one file of the spools that
+// calls the system). Null without memory; a file that cannot be made or
+// written shows as a failed Write.
+constexpr int32_t kSpoolMemoryLimit = 1024 * 1024;
 FileStreamPtr NewTemporarySpoolStream();
 // Installs a factory; null puts the temporary files back. Gives the
 // previous one (null for the default).

@@ -143,18 +143,41 @@ int CountTemporaryFiles() {
   return count;
 }
 
-TEST_F(DbResultCursor, TemporaryFilesAreGoneOnceEveryResultIsClosed) {
+// A small sorted result never touches the file system; one past the memory
+// limit moves its spools to temporary files, reads back the same, and
+// leaves no file once closed.
+TEST_F(DbResultCursor, SpoolsStayInMemoryUntilLargeAndTheirFilesGoWithTheResult) {
   SetSpoolStreamFactory(nullptr);
-  ASSERT_EQ(Exec({"create table t (a integer, b varchar(9))"}), "");
+  ASSERT_EQ(Exec({"create table t (a integer, b varchar(250))"}), "");
   Insert("t (a, b)", {"2, 'b'", "1, 'a'", "3, 'c'"});
   const int before = CountTemporaryFiles();
   {
     ObjectRef sorted = Select("select a, b from t order by b desc");
     ASSERT_TRUE(sorted) << Error();
     ObjectRef cursor = ObjectRef::Adopt(NewScrollableCursor(sorted.get()));
-    EXPECT_GT(CountTemporaryFiles(), before);
+    EXPECT_EQ(CountTemporaryFiles(), before);
     EXPECT_EQ(RowTexts(cursor.get(), 1), (Texts{"3", "c"}));
     EXPECT_EQ(RowTexts(cursor.get(), 3), (Texts{"1", "a"}));
+    cursorClose(sorted.get());
+  }
+  // About 1.4 MB of rows, sorting before the three above.
+  const auto wide = [](int i) {
+    std::string digits = std::to_string(i);
+    return std::string(230, 'x') + std::string(6 - digits.size(), '0') + digits;
+  };
+  std::vector<std::string> rows;
+  for (int i = 4; i < 6004; ++i) rows.push_back(std::to_string(i) + ", '" + wide(i) + "'");
+  Insert("t (a, b)", rows);
+  {
+    ObjectRef sorted = Select("select a, b from t order by b desc");
+    ASSERT_TRUE(sorted) << Error();
+    ObjectRef cursor = ObjectRef::Adopt(NewScrollableCursor(sorted.get()));
+    EXPECT_GT(CountTemporaryFiles(), before);
+    ASSERT_EQ(ScrollableCursorGetCount(cursor.get()), 6003);
+    EXPECT_EQ(RowTexts(cursor.get(), 1), (Texts{"6003", wide(6003)}));
+    EXPECT_EQ(RowTexts(cursor.get(), 3000), (Texts{"3004", wide(3004)}));
+    EXPECT_EQ(RowTexts(cursor.get(), 6000), (Texts{"4", wide(4)}));
+    EXPECT_EQ(RowTexts(cursor.get(), 6003), (Texts{"1", "a"}));
     cursorClose(sorted.get());
   }
   EXPECT_LE(CountTemporaryFiles(), before);

@@ -107,28 +107,29 @@ bool ParseComparison(SQLTokenizer& text, SQLConditionNode* node, SQLError* error
 }
 
 bool ParseCondition(SQLTokenizer& text, SQLCondition* condition, SQLError* error) {
-  // The comparisons in order and the operator after each but the last.
-  std::vector<int32_t> comparisons;
-  std::vector<uint8_t> junctions;
+  // The condition is empty: the comparisons become nodes 0, 1, ... in order,
+  // and the operator after each but the last is kept as a byte (short chains
+  // stay within the string's own room).
   std::vector<SQLConditionNode>& nodes = condition->nodes;
+  nodes.reserve(4);
+  std::string junctions;
   for (;;) {
     nodes.emplace_back();
     if (!ParseComparison(text, &nodes.back(), error)) return false;
-    comparisons.push_back(int32_t(nodes.size() - 1));
     const SQLToken& token = text.NextToken();
     const bool isAnd = token.Is("and");
     if (!isAnd && !token.Is("or")) {
       text.PushBack();
       break;
     }
-    junctions.push_back(isAnd ? 0x40 : 0x41);
+    junctions.push_back(char(isAnd ? 0x40 : 0x41));
   }
   // Right to left: each operator joins its comparison to what follows it.
-  int32_t rest = comparisons.back();
+  int32_t rest = int32_t(junctions.size());
   for (size_t i = junctions.size(); i-- > 0;) {
     SQLConditionNode junction;
-    junction.op = junctions[i];
-    junction.left = comparisons[i];
+    junction.op = uint8_t(junctions[i]);
+    junction.left = int32_t(i);
     junction.right = rest;
     nodes.push_back(std::move(junction));
     rest = int32_t(nodes.size() - 1);

@@ -118,6 +118,7 @@ void Statement::Insert(SQLError* error) {
   SQLInsert insert;
   if (!ParseInsert(text_, &insert, error)) return;
   std::vector<DBRecordColumn> columns;
+  columns.reserve(insert.columns.size());
   for (size_t i = 0; i < insert.columns.size(); ++i) {
     columns.push_back(DBRecordColumn{nullptr, texts_(insert.columns[i]), texts_.Value(insert.values[i]),
                                      kDBVarChar});

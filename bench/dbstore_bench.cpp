@@ -325,7 +325,7 @@ Result RunTable(const std::wstring& path, int32_t rows, const std::string& order
     }
   };
   start = Now();
-  std::unique_ptr<DBEngineCursor> scan(OpenTableCursor(*db, table.get(), &all, nullptr));
+  DBEngineCursorPtr scan(OpenTableCursor(*db, table.get(), &all, nullptr));
   while (scan->MoveNext()) readRow(*scan);
   scan.reset();
   result.scanSeconds = Now() - start;
@@ -335,7 +335,7 @@ Result RunTable(const std::wstring& path, int32_t rows, const std::string& order
   for (int32_t i = 0; keyed && i < kSeeks; ++i) {
     const StringRef wanted = text(std::to_string(random() % uint32_t(rows)));
     DBFilterRecord filter{nullptr, nullptr, 0, 0, names[0].get(), wanted.get()};
-    std::unique_ptr<DBEngineCursor> cursor(OpenTableCursor(*db, table.get(), &all, &filter));
+    DBEngineCursorPtr cursor(OpenTableCursor(*db, table.get(), &all, &filter));
     if (!cursor || !cursor->MoveNext()) std::fprintf(stderr, "lookup missed\n");
     if (cursor) readRow(*cursor);
   }

@@ -109,10 +109,14 @@ void ReadConditionValue(const StringRecord* text, DBConditionValue* value) {
   value->integer = ReadIntegerText(text);
   value->number = StringVal(text);
   value->single = double(float(value->number));
+  // A date has its parts between "-", a time between ":"; a text without
+  // that byte in any encoding reads as neither, so most values skip both.
   DBFieldInput field;
-  value->dateReadable = ConvertValueText(kDBFieldDate, text, &field) == DBValueTextError::kNone;
+  const bool dash = value->text.find('-') != std::string::npos;
+  const bool colon = value->text.find(':') != std::string::npos;
+  value->dateReadable = dash && ConvertValueText(kDBFieldDate, text, &field) == DBValueTextError::kNone;
   for (int i = 0; value->dateReadable && i < 3; ++i) value->date[i] = int16_t(field.parts[i]);
-  value->timeReadable = ConvertValueText(kDBFieldTime, text, &field) == DBValueTextError::kNone;
+  value->timeReadable = colon && ConvertValueText(kDBFieldTime, text, &field) == DBValueTextError::kNone;
   for (int i = 0; value->timeReadable && i < 3; ++i) value->time[i] = int16_t(field.parts[i]);
   const auto* bytes = reinterpret_cast<const uint8_t*>(value->text.data());
   const auto* falseText = reinterpret_cast<const uint8_t*>("false");
@@ -167,13 +171,8 @@ bool MatchesLike(const uint8_t* text, size_t length, const uint8_t* pattern, siz
 bool DBConditionTree::Build(const DBFilterRecord* filter) {
   nodes_.clear();
   root_ = -1;
-  // {record, parent node, whether it is the parent's left side}
-  struct Pending {
-    const DBFilterRecord* record;
-    int32_t parent;
-    bool left;
-  };
-  std::vector<Pending> pending;
+  std::vector<Pending>& pending = pending_;
+  pending.clear();
   if (filter) pending.push_back({filter, -1, false});
   while (!pending.empty()) {
     const Pending next = pending.back();

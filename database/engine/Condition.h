@@ -104,7 +104,8 @@ class DBRowAccess {
 class DBConditionTree {
  public:
   // From filter records (null: the empty tree, which holds). False for an
-  // operator or function no record may carry.
+  // operator or function no record may carry. A tree built again reuses the
+  // room of its node list.
   bool Build(const DBFilterRecord* filter);
   // Resolves every comparison's column by name (case ignored) to its number
   // in the table; false with the first unknown name in *unknown.
@@ -120,8 +121,16 @@ class DBConditionTree {
  private:
   bool Test(const DBCondition& comparison, DBRowAccess& row);
 
+  // {record, parent node, whether it is the parent's left side}
+  struct Pending {
+    const DBFilterRecord* record;
+    int32_t parent;
+    bool left;
+  };
+
   std::vector<DBCondition> nodes_;
   int32_t root_ = -1;
+  std::vector<Pending> pending_;  // Build's, kept for its room
   std::vector<std::pair<int32_t, bool>> stack_;  // {junction, right side entered}
   std::vector<uint8_t> blob_;
 };

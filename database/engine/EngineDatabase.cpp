@@ -130,10 +130,12 @@ bool TableIdPrefix(DBFile& file, uint32_t id, std::vector<uint8_t>* prefix) {
 
 // ---- The database ----------------------------------------------------------------------
 
+DBEngineDatabase::DBEngineDatabase(DBFile* file) : file_(file) {}
 DBEngineDatabase::~DBEngineDatabase() { CloseFile(); }
 
 bool DBEngineDatabase::CloseFile() {
   DetachCursors();
+  spareCursors_.clear();
   keptTables_.clear();
   keptFields_.reset();
   return !file_ || CloseDatabaseFile(std::exchange(file_, nullptr));
@@ -197,6 +199,19 @@ void DBEngineDatabase::KeepTable(uint32_t id, std::unique_ptr<DBTreeCursor> tree
   for (const auto& kept : keptTables_)
     if (kept.first == id) return;
   keptTables_.emplace_back(id, std::move(tree));
+}
+
+void DBEngineDatabase::KeepCursor(std::unique_ptr<DBEngineCursor> cursor) {
+  // Enough for the tables of a join and a statement's own cursor.
+  constexpr size_t kMostSpares = 4;
+  if (spareCursors_.size() < kMostSpares) spareCursors_.push_back(std::move(cursor));
+}
+
+std::unique_ptr<DBEngineCursor> DBEngineDatabase::TakeCursor() {
+  if (spareCursors_.empty()) return nullptr;
+  std::unique_ptr<DBEngineCursor> cursor = std::move(spareCursors_.back());
+  spareCursors_.pop_back();
+  return cursor;
 }
 
 std::unique_ptr<DBTreeCursor> DBEngineDatabase::OpenFieldCatalog() {

@@ -70,7 +70,7 @@ bool SameName(const std::string& a, const StringRecord* b);
 class DBEngineDatabase {
  public:
   // Takes the file.
-  explicit DBEngineDatabase(DBFile* file) : file_(file) {}
+  explicit DBEngineDatabase(DBFile* file);
   ~DBEngineDatabase();
   DBEngineDatabase(const DBEngineDatabase&) = delete;
   DBEngineDatabase& operator=(const DBEngineDatabase&) = delete;
@@ -115,6 +115,11 @@ class DBEngineDatabase {
   std::unique_ptr<DBTreeCursor> OpenFieldCatalog();
   void KeepFieldCatalog(std::unique_ptr<DBTreeCursor> tree);
 
+  // Closed table cursors kept for reuse (a few, of any table); TakeCursor
+  // gives null when none is kept. They are dropped when the file closes.
+  void KeepCursor(std::unique_ptr<DBEngineCursor> cursor);
+  std::unique_ptr<DBEngineCursor> TakeCursor();
+
   // ---- Transactions ----------------------------------------------------------
   bool Commit();
   // Rolls back and reads every table's entry again.
@@ -140,6 +145,7 @@ class DBEngineDatabase {
   std::vector<std::pair<uint32_t, std::unique_ptr<DBTreeCursor>>> keptTables_;
   std::unique_ptr<DBTreeCursor> keptFields_;
   std::vector<DBEngineCursor*> cursors_;
+  std::vector<std::unique_ptr<DBEngineCursor>> spareCursors_;
   int32_t errorCode_ = 0;
   std::string errorText_;
   std::vector<uint8_t> key_;  // reused

@@ -17,7 +17,7 @@ DBEngineCursor& CursorOf(DBHandle handle) { return *reinterpret_cast<DBEngineCur
 RuntimeObject* SetOver(DBEngineCursor* cursor, DBCursorDefinition* table) {
   if (!cursor) return nullptr;
   RuntimeObject* set = TOVAdbCursorFromDBCursor(reinterpret_cast<DBHandle>(cursor), table);
-  if (!set) delete cursor;
+  if (!set) CloseEngineCursor(cursor);
   return set;
 }
 
@@ -65,7 +65,7 @@ void DB_CDECL Rollback(DBHandle handle) { DatabaseOf(handle).Rollback(); }
 // Booleans cross as the low byte of the result register.
 using BooleanResult = uint8_t;
 
-void DB_CDECL CloseCursor(DBHandle handle) { delete &CursorOf(handle); }
+void DB_CDECL CloseCursor(DBHandle handle) { CloseEngineCursor(&CursorOf(handle)); }
 int32_t DB_CDECL ColumnCount(DBHandle handle) { return CursorOf(handle).ColumnCount(); }
 
 StringRecord* DB_CDECL ColumnName(DBHandle handle, int32_t column) {

@@ -81,6 +81,30 @@ DBEngineCursor::~DBEngineCursor() {
   db_->RemoveCursor(this);
 }
 
+void DBEngineCursor::Disarm() {
+  db_ = nullptr;
+  table_.reset();
+  tree_.reset();
+  columns_.clear();
+  onRow_ = false;
+  movedIds_.clear();
+  blob_.clear();
+}
+
+void CloseEngineCursor(DBEngineCursor* cursor) {
+  if (!cursor) return;
+  DBEngineDatabase* db = cursor->db_;
+  if (!db || cursor->kind_ != DBEngineCursor::Kind::kTable) {
+    delete cursor;
+    return;
+  }
+  // As the destructor does, then kept.
+  cursor->End();
+  db->RemoveCursor(cursor);
+  cursor->Disarm();
+  db->KeepCursor(std::unique_ptr<DBEngineCursor>(cursor));
+}
+
 void DBEngineCursor::Detach() {
   End();
   db_ = nullptr;
@@ -94,11 +118,10 @@ StringRecord* DBEngineCursor::ColumnName(int32_t index) const {
 // ---- Moving ----------------------------------------------------------------------------
 
 bool DBEngineCursor::Start(std::vector<uint8_t> prefix) {
-  // A restarted cursor keeps the room of its last seek's key.
   if (prefix.empty()) {
-    prefix_.clear();
+    prefix_.clear();  // keeps its room for the seek's prefix
   } else {
-    prefix_ = std::move(prefix);
+    prefix_.swap(prefix);
   }
   from_.clear();
   upper_ = HUGE_VAL;
@@ -140,8 +163,9 @@ bool DBEngineCursor::PlanSeek(bool* none) {
   const std::vector<DBCondition>& nodes = conditions_.Nodes();
   if (keys.empty() || conditions_.Empty()) return true;
   const DBCondition* equal[256] = {};
-  std::vector<const DBCondition*> bounds;  // order comparisons on the first key column
+  std::vector<const DBCondition*>& bounds = bounds_;  // order comparisons on the first key column
   std::vector<int32_t>& spine = spine_;
+  bounds.clear();
   spine.assign(1, conditions_.Root());
   while (!spine.empty()) {
     const int32_t index = spine.back();
@@ -470,7 +494,7 @@ bool DBEngineCursor::CanReplace(const uint8_t* record, const std::vector<uint8_t
   newKey->clear();
   if (fresh.size() >= kDBRecordLengthLimit) return db_->FailWith(kDBErrorTooLong);
   if (table_->keyColumns.empty()) return true;
-  std::vector<uint8_t> oldKey;
+  std::vector<uint8_t>& oldKey = oldKey_;
   if (!BuildRecordKey(fresh.data(), table_->Keys(), newKey) ||
       !BuildRecordKey(record, table_->Keys(), &oldKey) || newKey->size() > kDBMaxKeyLength)
     return db_->FailWith(kDBErrorTooLong);
@@ -519,7 +543,7 @@ bool DBEngineCursor::Update(const DBPendingValue* values) {
 
   // The row's fields with the changed ones replaced; the old BLOBs of those.
   record = tree_->CurrentEntry();
-  DBRecordWriter writer;
+  DBRecordWriter& writer = writer_;
   writer.Begin();
   std::vector<int32_t> oldBlobs;
   DBFieldValue field;
@@ -534,7 +558,7 @@ bool DBEngineCursor::Update(const DBPendingValue* values) {
     }
   }
   const std::vector<uint8_t>& fresh = writer.Finish();
-  std::vector<uint8_t> newKey;
+  std::vector<uint8_t>& newKey = newKey_;
   bool written = CanReplace(record, fresh, &newKey);
   if (written && !(newKey.empty() ? UpdateCurrentRecord(*tree_, fresh.data(), fresh.size())
                                   : MoveRow(fresh, newKey)))
@@ -553,7 +577,7 @@ bool DBEngineCursor::Update(const DBPendingValue* values) {
 DBEngineCursor* OpenTableCursor(DBEngineDatabase& db, const StringRecord* tableName,
                                 const DBColumnSelection* selection, const DBFilterRecord* filter) {
   db.ClearError();
-  const DBTableRef table = db.FindTable(tableName);
+  DBTableRef table = db.FindTable(tableName);
   if (!table) {
     db.Fail(2003, "Unknown table " + StringBytes(tableName));
     return nullptr;
@@ -562,35 +586,40 @@ DBEngineCursor* OpenTableCursor(DBEngineDatabase& db, const StringRecord* tableN
     db.FailDamaged();
     return nullptr;
   }
-  std::vector<DBEngineCursor::Column> columns;
+  // A kept cursor is filled in place; on a failure it goes back unarmed.
+  std::unique_ptr<DBEngineCursor> cursor = db.TakeCursor();
+  if (!cursor) cursor.reset(new DBEngineCursor());
+  const auto fail = [&db, &cursor](int32_t code, std::string text) -> DBEngineCursor* {
+    if (code) db.Fail(code, std::move(text));
+    cursor->Disarm();
+    db.KeepCursor(std::move(cursor));
+    return nullptr;
+  };
+  std::vector<DBEngineCursor::Column>& columns = cursor->columns_;
   for (const DBColumnSelection* wanted = selection; wanted; wanted = wanted->next) {
-    if (StringBytes(wanted->name) == "*") {
+    const uint8_t* name = StringData(wanted->name);
+    const size_t length = StringLength(wanted->name);
+    if (length == 1 && name[0] == '*') {
       for (const DBTableColumn& column : table->columns) columns.push_back(MakeColumn(column));
       continue;
     }
-    const DBTableColumn* column = table->FindColumn(StringData(wanted->name), StringLength(wanted->name));
-    if (!column) {
-      db.Fail(2003, "Unknown column " + StringBytes(wanted->name));
-      return nullptr;
-    }
+    const DBTableColumn* column = table->FindColumn(name, length);
+    if (!column) return fail(2003, "Unknown column " + StringBytes(wanted->name));
     columns.push_back(MakeColumn(*column));
   }
-  DBConditionTree conditions;
+  DBConditionTree& conditions = cursor->conditions_;
   std::string unknown;
-  if (!conditions.Build(filter)) {
-    db.Fail(2003, "Invalid condition");
-    return nullptr;
-  }
-  if (!conditions.Resolve(*table, &unknown)) {
-    db.Fail(2003, "Unknown column " + unknown);
-    return nullptr;
-  }
+  if (!conditions.Build(filter)) return fail(2003, "Invalid condition");
+  if (!conditions.Resolve(*table, &unknown)) return fail(2003, "Unknown column " + unknown);
   std::unique_ptr<DBTreeCursor> tree = db.OpenTable(*table);
-  if (!tree) return nullptr;
-  auto cursor = std::make_unique<DBEngineCursor>(db, DBEngineCursor::Kind::kTable, table,
-                                                 std::move(tree), std::move(columns));
-  cursor->Conditions() = std::move(conditions);
-  return cursor->Start({}) ? cursor.release() : nullptr;
+  if (!tree) return fail(0, {});
+  cursor->db_ = &db;
+  cursor->table_ = std::move(table);
+  cursor->tree_ = std::move(tree);
+  db.AddCursor(cursor.get());
+  if (cursor->Start({})) return cursor.release();
+  CloseEngineCursor(cursor.release());
+  return nullptr;
 }
 
 DBEngineCursor* OpenTableSchemaCursor(DBEngineDatabase& db) {

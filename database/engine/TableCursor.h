@@ -32,6 +32,11 @@
 // A cursor whose database closed (Detach), or one past its end, answers as
 // at the end of data and changes nothing. Schema cursors only read.
 //
+// Closing (CloseEngineCursor) hands a table cursor back to its database,
+// which keeps a few and arms one again for the next OpenTableCursor: its
+// vectors keep their room, and it starts exactly as a new one would. Deleting
+// a cursor closes it without keeping it.
+//
 // Portable: no <windows.h>.
 #pragma once
 #include <cmath>
@@ -46,6 +51,7 @@
 #include "database/engine/Catalog.h"
 #include "database/engine/Condition.h"
 #include "database/engine/EngineDatabase.h"
+#include "database/engine/FieldValues.h"
 
 class DBEngineCursor : private DBRowAccess {
  public:
@@ -63,6 +69,9 @@ class DBEngineCursor : private DBRowAccess {
   ~DBEngineCursor() override;
   DBEngineCursor(const DBEngineCursor&) = delete;
   DBEngineCursor& operator=(const DBEngineCursor&) = delete;
+  friend DBEngineCursor* OpenTableCursor(DBEngineDatabase&, const StringRecord*,
+                                         const DBColumnSelection*, const DBFilterRecord*);
+  friend void CloseEngineCursor(DBEngineCursor* cursor);
 
   Kind kind() const { return kind_; }
   bool OnRow() const { return onRow_; }
@@ -101,6 +110,10 @@ class DBEngineCursor : private DBRowAccess {
   void Detach();
 
  private:
+  // A closed table cursor, attached to nothing, for OpenTableCursor to arm.
+  DBEngineCursor() : db_(nullptr), kind_(Kind::kTable) {}
+  // Let go of the statement it served: nothing of it shows in the next.
+  void Disarm();
   DBFieldLookup Field(const DBCondition& comparison, DBFieldValue* field) override;
   bool Blob(int32_t id, std::vector<uint8_t>* bytes) override;
   DBFieldLookup FieldOf(uint8_t column, DBFieldValue* field);
@@ -125,11 +138,13 @@ class DBEngineCursor : private DBRowAccess {
   std::vector<Column> columns_;
   DBConditionTree conditions_;
   std::vector<uint8_t> prefix_;  // the seek's; empty: a walk of the table
+  // PlanSeek's working lists, kept for their room.
+  std::vector<int32_t> spine_;
+  std::vector<const DBCondition*> bounds_;
   // A walk's bounds from order comparisons of the first key column: the key
   // it starts at (empty: the first) and the value the column never passes.
   std::vector<uint8_t> from_;
   double upper_ = HUGE_VAL;
-  std::vector<int32_t> spine_;  // the seek plan's walk, kept for a restart
   bool onRow_ = false;
 
   // Where each column's field lies in the current row: offset_[c] is valid
@@ -152,6 +167,9 @@ class DBEngineCursor : private DBRowAccess {
   std::vector<uint8_t> blob_;
   std::string target_, condition_;
   DBRowValues row_;
+  // Update's record and keys, kept for their room.
+  DBRecordWriter writer_;
+  std::vector<uint8_t> newKey_, oldKey_;
 };
 
 // A cursor over the table's rows with the columns named ("*": every column in
@@ -160,6 +178,13 @@ class DBEngineCursor : private DBRowAccess {
 // or function no filter record may carry), 2011 for a damaged table.
 DBEngineCursor* OpenTableCursor(DBEngineDatabase& db, const StringRecord* table,
                                 const DBColumnSelection* columns, const DBFilterRecord* filter);
+// Closes a cursor (null: nothing): a table cursor goes back to its database
+// for reuse, any other is deleted. Errors as when deleting it.
+void CloseEngineCursor(DBEngineCursor* cursor);
+struct DBEngineCursorCloser {
+  void operator()(DBEngineCursor* cursor) const { CloseEngineCursor(cursor); }
+};
+using DBEngineCursorPtr = std::unique_ptr<DBEngineCursor, DBEngineCursorCloser>;
 // The tables: one column "TableName".
 DBEngineCursor* OpenTableSchemaCursor(DBEngineDatabase& db);
 // The table's columns: "ColumnName", "FieldType" (16-bit; 255 when none is

@@ -107,28 +107,29 @@ bool ParseComparison(SQLTokenizer& text, SQLConditionNode* node, SQLError* error
 }
 
 bool ParseCondition(SQLTokenizer& text, SQLCondition* condition, SQLError* error) {
-  // The comparisons in order and the operator after each but the last.
-  std::vector<int32_t> comparisons;
-  std::vector<uint8_t> junctions;
+  // The condition is empty: the comparisons become nodes 0, 1, ... in order,
+  // and the operator after each but the last is kept as a byte (short chains
+  // stay within the string's own room).
   std::vector<SQLConditionNode>& nodes = condition->nodes;
+  nodes.reserve(4);
+  std::string junctions;
   for (;;) {
     nodes.emplace_back();
     if (!ParseComparison(text, &nodes.back(), error)) return false;
-    comparisons.push_back(int32_t(nodes.size() - 1));
     const SQLToken& token = text.NextToken();
     const bool isAnd = token.Is("and");
     if (!isAnd && !token.Is("or")) {
       text.PushBack();
       break;
     }
-    junctions.push_back(isAnd ? 0x40 : 0x41);
+    junctions.push_back(char(isAnd ? 0x40 : 0x41));
   }
   // Right to left: each operator joins its comparison to what follows it.
-  int32_t rest = comparisons.back();
+  int32_t rest = int32_t(junctions.size());
   for (size_t i = junctions.size(); i-- > 0;) {
     SQLConditionNode junction;
-    junction.op = junctions[i];
-    junction.left = comparisons[i];
+    junction.op = uint8_t(junctions[i]);
+    junction.left = int32_t(i);
     junction.right = rest;
     nodes.push_back(std::move(junction));
     rest = int32_t(nodes.size() - 1);
@@ -204,15 +205,57 @@ bool CheckResolved(SQLCondition& condition, SQLError* error) {
 
 // ---- Filters ---------------------------------------------------------------------------
 
-StringRecord* SQLFilter::Text(const std::string& bytes, uint32_t encoding) {
-  texts_.push_back(StringRef::Adopt(NewString(bytes, encoding)));
-  return texts_.back().get();
+struct SQLFilter::Block {
+  static constexpr size_t kRecords = 8;
+  DBFilterRecord records[kRecords];
+  size_t count = 0;
+  Block* next = nullptr;
+};
+
+SQLFilter::SQLFilter(SQLFilter&& other) noexcept
+    : first_(std::exchange(other.first_, nullptr)), last_(std::exchange(other.last_, nullptr)),
+      root_(std::exchange(other.root_, nullptr)) {}
+
+SQLFilter& SQLFilter::operator=(SQLFilter&& other) noexcept {
+  if (this != &other) {
+    Free();
+    first_ = std::exchange(other.first_, nullptr);
+    last_ = std::exchange(other.last_, nullptr);
+    root_ = std::exchange(other.root_, nullptr);
+  }
+  return *this;
+}
+
+SQLFilter::~SQLFilter() { Free(); }
+
+void SQLFilter::Free() {
+  for (Block* block = first_; block;) {
+    for (size_t i = 0; i < block->count; ++i) {
+      RuntimeUnlockString(block->records[i].column);
+      RuntimeUnlockString(block->records[i].value);
+    }
+    delete std::exchange(block, block->next);
+  }
+  first_ = last_ = nullptr;
+  root_ = nullptr;
+}
+
+DBFilterRecord* SQLFilter::Add(const DBFilterRecord& record) {
+  if (!last_ || last_->count == Block::kRecords) {
+    Block* block = new Block;
+    (last_ ? last_->next : first_) = block;
+    last_ = block;
+  }
+  DBFilterRecord* added = &last_->records[last_->count++];
+  *added = record;
+  return added;
 }
 
 DBFilterRecord* SQLFilter::Comparison(uint8_t op, uint8_t function, const std::string& column,
                                       const std::string& value, uint32_t encoding) {
-  return &records_.emplace_back(DBFilterRecord{nullptr, nullptr, op, function,
-                                               Text(column, encoding), Text(value, encoding)});
+  // Owned by the record from here on.
+  return Add(DBFilterRecord{nullptr, nullptr, op, function, NewString(column, encoding),
+                            NewString(value, encoding)});
 }
 
 DBFilterRecord* SQLFilter::Never(const std::string& column, uint32_t encoding) {
@@ -223,35 +266,51 @@ DBFilterRecord* SQLFilter::Never(const std::string& column, uint32_t encoding) {
 DBFilterRecord* SQLFilter::Junction(uint8_t op, DBFilterRecord* left, DBFilterRecord* right) {
   if (op == 0x40 && (!left || !right)) return left ? left : right;
   if (!left || !right) return nullptr;
-  return &records_.emplace_back(DBFilterRecord{left, right, op, 0, nullptr, nullptr});
+  return Add(DBFilterRecord{left, right, op, 0, nullptr, nullptr});
 }
 
 void BuildFilter(const SQLCondition& condition, const SQLFilterLeaf& leaf, SQLFilter* filter,
                  bool* exact) {
   bool complete = true;
-  // Children first: a node is finished once both its sides are.
-  std::vector<DBFilterRecord*> made(condition.nodes.size(), nullptr);
-  std::vector<std::pair<int32_t, bool>> stack;  // {node, children done}
-  if (!condition.Empty()) stack.push_back({condition.root, false});
-  while (!stack.empty()) {
-    auto [index, childrenDone] = stack.back();
+  // Children first: a node is finished once both its sides are. Each node
+  // is on the stack at most once, so one list of the nodes' size holds both
+  // the records made (by node) and the stack (by depth).
+  struct Slot {
+    DBFilterRecord* made = nullptr;
+    int32_t node = 0;
+    bool childrenDone = false;
+  };
+  constexpr size_t kLocal = 16;
+  Slot local[kLocal];
+  std::vector<Slot> more;
+  Slot* slots = local;
+  if (condition.nodes.size() > kLocal) {
+    more.resize(condition.nodes.size());
+    slots = more.data();
+  }
+  size_t depth = 0;
+  if (!condition.Empty()) slots[depth++] = {slots[0].made, condition.root, false};
+  while (depth > 0) {
+    const int32_t index = slots[depth - 1].node;
     const SQLConditionNode& node = condition.nodes[size_t(index)];
-    if (node.IsJunction() && !childrenDone) {
-      stack.back().second = true;
-      stack.push_back({node.right, false});
-      stack.push_back({node.left, false});
+    if (node.IsJunction() && !slots[depth - 1].childrenDone) {
+      slots[depth - 1].childrenDone = true;
+      slots[depth].node = node.right;
+      slots[depth++].childrenDone = false;
+      slots[depth].node = node.left;
+      slots[depth++].childrenDone = false;
       continue;
     }
-    stack.pop_back();
+    --depth;
     if (node.IsJunction()) {
-      made[size_t(index)] =
-          filter->Junction(node.op, made[size_t(node.left)], made[size_t(node.right)]);
+      slots[size_t(index)].made =
+          filter->Junction(node.op, slots[size_t(node.left)].made, slots[size_t(node.right)].made);
     } else {
-      made[size_t(index)] = leaf(*filter, node);
-      complete = complete && made[size_t(index)];
+      slots[size_t(index)].made = leaf(*filter, node);
+      complete = complete && slots[size_t(index)].made;
     }
   }
-  filter->SetRoot(condition.Empty() ? nullptr : made[size_t(condition.root)]);
+  filter->SetRoot(condition.Empty() ? nullptr : slots[size_t(condition.root)].made);
   if (exact) *exact = complete;
 }
 

@@ -97,8 +97,9 @@ bool CheckResolved(SQLCondition& condition, SQLError* error);
 class SQLFilter {
  public:
   SQLFilter() = default;
-  SQLFilter(SQLFilter&&) = default;
-  SQLFilter& operator=(SQLFilter&&) = default;
+  SQLFilter(SQLFilter&& other) noexcept;
+  SQLFilter& operator=(SQLFilter&& other) noexcept;
+  ~SQLFilter();
 
   DBFilterRecord* root() const { return root_; }
   void SetRoot(DBFilterRecord* root) { root_ = root; }
@@ -109,10 +110,14 @@ class SQLFilter {
   DBFilterRecord* Junction(uint8_t op, DBFilterRecord* left, DBFilterRecord* right);
 
  private:
-  StringRecord* Text(const std::string& bytes, uint32_t encoding);
+  // Records, and the texts they hold a reference to, in blocks that never
+  // move: most statements need one.
+  struct Block;
+  DBFilterRecord* Add(const DBFilterRecord& record);
+  void Free();
 
-  std::deque<DBFilterRecord> records_;
-  std::deque<StringRef> texts_;
+  Block* first_ = nullptr;
+  Block* last_ = nullptr;
   DBFilterRecord* root_ = nullptr;
 };
 

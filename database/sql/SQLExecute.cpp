@@ -118,6 +118,7 @@ void Statement::Insert(SQLError* error) {
   SQLInsert insert;
   if (!ParseInsert(text_, &insert, error)) return;
   std::vector<DBRecordColumn> columns;
+  columns.reserve(insert.columns.size());
   for (size_t i = 0; i < insert.columns.size(); ++i) {
     columns.push_back(DBRecordColumn{nullptr, texts_(insert.columns[i]), texts_.Value(insert.values[i]),
                                      kDBVarChar});
@@ -142,6 +143,7 @@ void Statement::Change(const std::string& table, SQLCondition& where, const SQLU
   RecordSetFields* fields = RecordSetArgument(set.get());
   std::vector<std::string> names;
   const int32_t count = cursorFieldCount(set.get(), 0);
+  names.reserve(size_t(count > 0 ? count : 0));
   for (int32_t column = 0; column < count; ++column) {
     names.push_back(StringBytes(StringRef::Adopt(RecordSetColumnName(fields, column)).get()));
   }
@@ -154,6 +156,7 @@ void Statement::Change(const std::string& table, SQLCondition& where, const SQLU
   bool resolved = true;
   for (const std::string& name : names) resolved = resolved && ResolveColumn(where, 0, table, name, error);
   std::vector<int32_t> columns;
+  if (update) columns.reserve(update->assignments.size());
   if (resolved && CheckResolved(where, error)) {
     for (size_t i = 0; update && i < update->assignments.size(); ++i) {
       columns.push_back(locate(0, update->assignments[i].column));
@@ -169,8 +172,11 @@ void Statement::ChangeRows(RuntimeObject* set, const SQLCondition& where, bool e
                            const std::vector<int32_t>& columns) {
   RecordSetFields* fields = RecordSetArgument(set);
   SQLRowCheck check;
-  if (!exact) check.Prepare(where, locate, encoding_);
-  const std::vector<CursorSlots> rows = {RecordSetCursor(fields)};
+  std::vector<CursorSlots> rows;  // what the row test reads, when there is one
+  if (!exact) {
+    check.Prepare(where, locate, encoding_);
+    rows.push_back(RecordSetCursor(fields));
+  }
   for (; !fields->eof; cursorMoveNext(set)) {
     if (!exact && !check.Holds(rows)) continue;
     if (update) {

@@ -57,21 +57,20 @@ struct KeptSchemas {
   std::vector<Table> tables;
 };
 
-bool SchemaNames(RuntimeObject* database, const std::string& table, uint32_t encoding,
-                 std::vector<std::string>* names, SQLError* error) {
+// The names stay valid until the next call.
+const std::vector<std::string>* SchemaNames(RuntimeObject* database, const std::string& table,
+                                            uint32_t encoding, SQLError* error) {
   static KeptSchemas kept;
   const uint32_t catalog = DBCatalogChangeCount();
   if (kept.database != database || kept.catalog != catalog) kept = {database, catalog, {}};
   for (const KeptSchemas::Table& entry : kept.tables) {
-    if (entry.encoding == encoding && entry.name == table) {
-      *names = entry.fields;
-      return true;
-    }
+    if (entry.encoding == encoding && entry.name == table) return &entry.fields;
   }
-  if (!ReadSchemaNames(database, table, encoding, names, error)) return false;
+  std::vector<std::string> names;
+  if (!ReadSchemaNames(database, table, encoding, &names, error)) return nullptr;
   if (kept.tables.size() == KeptSchemas::kMostTables) kept.tables.clear();
-  kept.tables.push_back({table, encoding, *names});
-  return true;
+  kept.tables.push_back({table, encoding, std::move(names)});
+  return &kept.tables.back().fields;
 }
 
 // Resolves the entries against one field of the table; stars collect their
@@ -109,7 +108,10 @@ bool ResolveEntries(SQLSelectStatement* select, int32_t table, const std::string
 // The entries with each star replaced by its expansion.
 bool ExpandStars(SQLSelectStatement* select, std::vector<std::vector<SQLSelectEntry>>* stars,
                  SQLError* error) {
+  size_t count = select->entries.size();
+  for (const std::vector<SQLSelectEntry>& expansion : *stars) count += expansion.size();
   std::vector<SQLSelectEntry> entries;
+  entries.reserve(count);
   for (size_t i = 0; i < select->entries.size(); ++i) {
     SQLSelectEntry& entry = select->entries[i];
     const bool star = entry.kind == kSQLPlain && entry.column == "*";
@@ -194,9 +196,14 @@ bool ValidateSelect(RuntimeObject* database, SQLSelectStatement* select, uint32_
   std::vector<std::vector<SQLSelectEntry>> stars(select->entries.size());
   for (size_t table = 0; table < select->tables.size(); ++table) {
     const SQLTableName& name = select->tables[table];
-    std::vector<std::string> fields;
-    if (!SchemaNames(database, name.name, encoding, &fields, error)) return false;
-    for (const std::string& field : fields) {
+    const std::vector<std::string>* fields = SchemaNames(database, name.name, encoding, error);
+    if (!fields) return false;
+    for (size_t i = 0; i < select->entries.size(); ++i) {
+      const SQLSelectEntry& entry = select->entries[i];
+      if (entry.column == "*" && (entry.table.empty() || SameSQLName(entry.table, name.alias)))
+        stars[i].reserve(stars[i].size() + fields->size());
+    }
+    for (const std::string& field : *fields) {
       if (!ResolveEntries(select, int32_t(table), name.alias, field, &stars, error) ||
           !ResolveColumn(select->where, int32_t(table), name.alias, field, error)) {
         return false;

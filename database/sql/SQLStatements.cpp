@@ -371,6 +371,7 @@ bool ParseAlterTable(SQLTokenizer& text, SQLAlterTable* alter, bool* ignored, SQ
 bool ParseUpdate(SQLTokenizer& text, SQLUpdate* update, SQLError* error) {
   if (!ReadTableName(text, &update->table, error)) return false;
   if (!Expect(text, "set", "Expecting 'SET'", error)) return false;
+  update->assignments.reserve(4);
   for (;;) {
     if (update->assignments.size() == kSQLMaxColumns) return SQLFail(error, 201, "Too many columns");
     SQLAssignment assignment;

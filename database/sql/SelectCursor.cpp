@@ -60,13 +60,12 @@ class SelectCursor {
 
  private:
   // A comparison of a table's filter whose value is an earlier table's
-  // column: the record, where the value comes from, and its text.
+  // column: the record and where the value comes from.
   struct JoinValue {
     DBFilterRecord* record;
     int32_t table;
     int32_t column;
     uint8_t function;  // applied to the value: the column was on the right
-    StringRef text;
   };
   struct Table {
     StringRef name;
@@ -294,8 +293,8 @@ bool SelectCursor::PutJoinValues(Table& entry) {
     const CursorValue value = Cursor(size_t(join.table)).ColumnValue(join.column);
     if (!JoinValueText(value.view(), &joinText_)) return false;
     ApplyFunction(join.function, &joinText_);
-    join.text = StringRef::Adopt(NewString(joinText_, encoding_));
-    join.record->value = join.text.get();
+    // The filter owns its records' texts.
+    RuntimeUnlockString(std::exchange(join.record->value, NewString(joinText_, encoding_)));
   }
   return true;
 }
@@ -323,7 +322,7 @@ DBFilterRecord* SelectCursor::JoinComparison(SQLFilter& filter, const SQLConditi
   DBFilterRecord* record =
       leftHere ? filter.Comparison(node.op, node.function, here, text, encoding_)
                : filter.Comparison(Mirrored(node.op), kSQLNoFunction, here, text, encoding_);
-  tables_[table].joinValues.push_back({record, other, column, function, StringRef()});
+  tables_[table].joinValues.push_back({record, other, column, function});
   return record;
 }
 

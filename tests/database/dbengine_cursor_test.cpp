@@ -346,3 +346,96 @@ TEST_F(DbEngineCursor, AKeyRangeVisitsItsRows) {
     EXPECT_LE(TableCursorRowsVisited() - before, c.rows.size() + 2) << c.low;
   }
 }
+
+namespace {
+
+// Cursors closed the way the engine's slots close them, so that each one
+// opened after the first is the one closed before, armed again.
+class DbEngineCursorReuse : public DbEngineCursor {
+ protected:
+  std::vector<std::string> Closed(DBEngineCursor* cursor) {
+    if (!cursor) return {"no cursor: " + Error()};
+    std::vector<std::string> rows;
+    while (cursor->MoveNext()) rows.push_back(RowText(*cursor));
+    CloseEngineCursor(cursor);
+    return rows;
+  }
+  std::vector<std::string> Reused(const char* table, DBFilterRecord* filter = nullptr) {
+    return Closed(Open(table, filter));
+  }
+  void MakeTables() {
+    ASSERT_TRUE(Create("a", {{"id", 3}, {"t", 5}}, {0}));
+    ASSERT_TRUE(Create("b", {{"k", 3}, {"n", 3}}, {0}));
+    for (const char* id : {"1", "2", "3", "4"}) {
+      ASSERT_TRUE(Insert("a", {{"id", id}, {"t", (std::string("a") + id).c_str()}}));
+      ASSERT_TRUE(Insert("b", {{"k", id}, {"n", id}}));
+    }
+  }
+};
+
+TEST_F(DbEngineCursorReuse, StatementsInterleavedOnTwoTablesSeeOnlyTheirOwnConditions) {
+  MakeTables();
+  DBEngineCursor* first = Open("a", C("id", kDBOpEqual, "2"));
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(std::vector<std::string>{"2|a2"}, Closed(first));
+  DBEngineCursor* again = Open("b", And(C("k", kDBOpGreater, "1"), C("k", kDBOpLess, "4")));
+  EXPECT_EQ(first, again) << "the closed cursor is armed again";
+  EXPECT_EQ((std::vector<std::string>{"2|2", "3|3"}), Closed(again));
+  // A seek, a range, a walk and a comparison off the key, each after the
+  // other, and two open at once on one table.
+  EXPECT_EQ((std::vector<std::string>{"1|a1", "2|a2", "3|a3", "4|a4"}), Reused("a"));
+  EXPECT_EQ(std::vector<std::string>{"4|4"}, Reused("b", C("k", kDBOpGreaterEqual, "4")));
+  EXPECT_EQ((std::vector<std::string>{"1|1", "2|2", "3|3", "4|4"}), Reused("b"));
+  EXPECT_EQ(std::vector<std::string>{"3|a3"}, Reused("a", C("t", kDBOpEqual, "a3")));
+  DBEngineCursor* outer = Open("a", C("id", kDBOpLessEqual, "2"));
+  DBEngineCursor* inner = Open("a", C("id", kDBOpEqual, "9"));
+  ASSERT_TRUE(outer->MoveNext());
+  EXPECT_TRUE(Closed(inner).empty());
+  EXPECT_EQ("1|a1", RowText(*outer));
+  EXPECT_EQ(std::vector<std::string>{"2|a2"}, Closed(outer));
+}
+
+TEST_F(DbEngineCursorReuse, AReusedCursorSeesChangesRollbacksAndNewColumns) {
+  MakeTables();
+  EXPECT_EQ(std::vector<std::string>{"2|a2"}, Reused("a", C("id", kDBOpEqual, "2")));
+  ASSERT_TRUE(Insert("a", {{"id", "5"}, {"t", "a5"}}));
+  EXPECT_EQ(std::vector<std::string>{"5|a5"}, Reused("a", C("id", kDBOpGreater, "4")));
+  ASSERT_TRUE(db_->Commit());
+
+  // A row this cursor moved to a later key is passed over by this walk only.
+  DBEngineCursor* walk = Open("a");
+  ASSERT_TRUE(walk->MoveNext());
+  DBPendingValue later{nullptr, 0, S("9")};
+  ASSERT_TRUE(walk->Update(&later)) << Error();
+  CloseEngineCursor(walk);
+  EXPECT_EQ((std::vector<std::string>{"2|a2", "3|a3", "4|a4", "5|a5", "9|a1"}), Reused("a"));
+  ASSERT_TRUE(db_->Rollback());
+  EXPECT_EQ((std::vector<std::string>{"1|a1", "2|a2", "3|a3", "4|a4", "5|a5"}), Reused("a"));
+
+  ASSERT_TRUE(AddColumn(*db_, S("a"), Columns({{"extra", 3}})));
+  ASSERT_TRUE(Insert("a", {{"id", "6"}, {"t", "a6"}, {"extra", "7"}}));
+  EXPECT_EQ((std::vector<std::string>{"5|a5|NULL", "6|a6|7"}), Reused("a", C("id", kDBOpGreater, "4")));
+  EXPECT_EQ(std::vector<std::string>{"6|a6|7"}, Reused("a", C("extra", kDBOpEqual, "7")));
+  ASSERT_TRUE(db_->Rollback());
+  EXPECT_EQ(std::vector<std::string>{"no cursor: 2003 Unknown column extra"},
+            Reused("a", C("extra", kDBOpEqual, "7")));
+  EXPECT_EQ(std::vector<std::string>{"5|a5"}, Reused("a", C("id", kDBOpGreater, "4")));
+}
+
+TEST_F(DbEngineCursorReuse, AFailedOpenLeavesNothingForTheNext) {
+  MakeTables();
+  EXPECT_EQ(std::vector<std::string>{"1|a1"}, Reused("a", C("id", kDBOpEqual, "1")));
+  DBColumnSelection unknown{nullptr, S("nope")}, known{&unknown, S("id")};
+  EXPECT_EQ(nullptr, OpenTableCursor(*db_, S("a"), &known, nullptr));
+  EXPECT_EQ("2003 Unknown column nope", Error());
+  EXPECT_EQ(std::vector<std::string>{"no cursor: 2003 Unknown column zz"},
+            Reused("a", C("zz", kDBOpEqual, "1")));
+  DBFilterRecord badOp{nullptr, nullptr, 77, 0, S("id"), S("1")};
+  EXPECT_EQ(std::vector<std::string>{"no cursor: 2003 Invalid condition"}, Reused("a", &badOp));
+  EXPECT_EQ(std::vector<std::string>{"no cursor: 2003 Unknown table zz"}, Reused("zz"));
+  EXPECT_EQ(std::vector<std::string>{"3|3"}, Reused("b", C("k", kDBOpEqual, "3")));
+  EXPECT_EQ("0 ", Error());
+  EXPECT_EQ((std::vector<std::string>{"1|a1", "2|a2", "3|a3", "4|a4"}), Reused("a"));
+}
+
+}  // namespace

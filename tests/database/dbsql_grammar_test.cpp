@@ -354,6 +354,45 @@ TEST(DbSqlGrammar, FiltersSayWhetherTheyDecideAlone) {
     };
     EXPECT_EQ(c.filter, print(filter.root())) << c.text;
   }
+  // A long chain: its records fill several of the filter's blocks, and a
+  // moved filter's records stay where they were.
+  std::string text, expected;
+  for (int i = 0; i < 30; ++i) {
+    const std::string comparison = "a = " + std::to_string(i);
+    text += (i ? (i % 3 ? " and " : " or ") : "") + comparison;
+    expected += i < 29 ? "(a 0 " + std::to_string(i) + (i % 3 == 2 ? " or " : " and ") : "a 0 29";
+  }
+  expected += std::string(29, ')');
+  SQLTokenizer tokens = Tokens(text.c_str());
+  SQLCondition condition;
+  SQLError error;
+  ASSERT_TRUE(ParseCondition(tokens, &condition, &error));
+  ASSERT_TRUE(ResolveColumn(condition, 0, "t", "a", &error));
+  ASSERT_TRUE(CheckResolved(condition, &error));
+  SQLFilter made = MakeFilter(condition, kEncodingASCII);
+  const DBFilterRecord* root = made.root();
+  const SQLFilter moved = std::move(made);
+  EXPECT_EQ(root, moved.root());
+  std::string printed;
+  std::vector<std::pair<const DBFilterRecord*, int>> stack = {{moved.root(), 0}};
+  while (!stack.empty()) {
+    auto [record, step] = stack.back();
+    stack.pop_back();
+    if (record->op != 0x40 && record->op != 0x41) {
+      printed += StringBytes(record->column) + " " + std::to_string(record->op) + " " + StringBytes(record->value);
+    } else if (step == 0) {
+      printed += "(";
+      stack.push_back({record, 1});
+      stack.push_back({record->left, 0});
+    } else if (step == 1) {
+      printed += record->op == 0x40 ? " and " : " or ";
+      stack.push_back({record, 2});
+      stack.push_back({record->right, 0});
+    } else {
+      printed += ")";
+    }
+  }
+  EXPECT_EQ(expected, printed);
 }
 
 TEST(DbSqlGrammar, ResolutionFindsAmbiguousAndUnknownColumns) {

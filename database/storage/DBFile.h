@@ -7,9 +7,10 @@
 // RollbackTransaction. Both write, before the first page, the rollback
 // journal (Journal.h): the committed images of the pages about to be
 // overwritten, the page count and the header words at begin, the serial and
-// the file id. Then the pages, then one 12-byte header write of {0, next
-// record id, directory root}: that write is the commit point; the journal is
-// deleted after it.
+// the file id. Then the pages, the file cut to its pages (it grows ahead of
+// them in runs while pages are added), then one 12-byte header write of {0,
+// next record id, directory root}: that write is the commit point; the
+// journal is deleted after it.
 //
 // Dirty pages stay in memory until then, unless the cache is full of them:
 // a load that finds nothing clean to free writes out the oldest unpinned
@@ -166,6 +167,7 @@ class DBFile {
   bool FinishTransaction(bool rollback);
   bool WriteJournal(const std::vector<uint32_t>& pages);
   bool NeedsImage(uint32_t page) const;
+  bool MakeFileRoomFor(uint32_t number);
   bool MakeRoom();
   bool Spill();
   bool FlipEntriesOfTransaction();
@@ -182,6 +184,9 @@ class DBFile {
   uint32_t nextRecordId_ = 1;
   uint32_t serial_ = 1;
   uint32_t pageCount_ = 0;
+  // The pages the file has room for: at least pageCount_ while a
+  // transaction adds pages, pageCount_ after it.
+  uint32_t fileEnd_ = 0;
   uint32_t chainHead_ = kDBNoPage;
   uint32_t directoryRoot_ = 0;
   // Names the file to its journals (header words 24 and 28).

@@ -317,6 +317,53 @@ TEST_F(DbstoreFile, EveryWriteOfCommitAndRollbackLeavesBeforeOrAfter) {
   }
 }
 
+// The file grows ahead of the pages a transaction adds, a run at a time
+// (its length changes far less often than once a page); the end of the
+// transaction, commit or rollback, cuts it to its last page, and after a
+// reopen new pages follow that page.
+TEST_F(DbstoreFile, AFileGrowsInRunsAndEndsAtItsLastPage) {
+  DBFile* db = NewDatabaseWithTable(storage_, "grow");
+  ASSERT_TRUE(db);
+  const auto fileLength = [&] { return size_t(storage_.File("grow")->Length()); };
+  size_t lengthChanges = 0, lastLength = fileLength();
+  storage_.afterWrite = [&] {
+    if (fileLength() != lastLength) ++lengthChanges;
+    lastLength = fileLength();
+  };
+  const uint32_t pagesAtBegin = db->PageCount();
+  Rows rows;
+  for (int32_t key = 0; key < 2000; ++key) {
+    rows[key] = std::string(300, char('a' + key % 26));
+    ASSERT_EQ(0, Insert(*db, key, rows[key]));
+  }
+  storage_.afterWrite = nullptr;
+  const uint32_t added = db->PageCount() - pagesAtBegin;
+  ASSERT_GT(added, 60u);
+  EXPECT_LT(lengthChanges, added / 4);
+  EXPECT_GE(fileLength(), PageAt(db->PageCount()));
+  ASSERT_TRUE(db->CommitTransaction());
+  EXPECT_EQ(PageAt(db->PageCount()), fileLength());
+
+  for (int32_t key = 2000; key < 2600; ++key) ASSERT_EQ(0, Insert(*db, key, std::string(300, 'r')));
+  ASSERT_TRUE(db->RollbackTransaction());
+  EXPECT_EQ(PageAt(db->PageCount()), fileLength());
+  const uint32_t pages = db->PageCount();
+  ASSERT_TRUE(CloseDatabaseFile(db));
+
+  db = OpenOrFail(storage_, "grow");
+  ASSERT_TRUE(db);
+  EXPECT_EQ(pages, db->PageCount());
+  for (int32_t key = 3000; key < 3400; ++key) {
+    rows[key] = std::string(300, 'n');
+    ASSERT_EQ(0, Insert(*db, key, rows[key]));
+  }
+  ASSERT_TRUE(db->CommitTransaction());
+  EXPECT_EQ(PageAt(db->PageCount()), fileLength());
+  EXPECT_TRUE(WalkAll(*db));
+  EXPECT_TRUE(SameRows(rows, ReadRows(*db)));
+  ASSERT_TRUE(CloseDatabaseFile(db));
+}
+
 // A transaction over a cache of 4 pages writes pages out long before its
 // end: killed after any write, the file opens with the rows before it, or
 // after it once its header write is done; the cache stays near its budget.

@@ -167,6 +167,7 @@ class DBFile {
   bool FinishTransaction(bool rollback);
   bool WriteJournal(const std::vector<uint32_t>& pages);
   bool NeedsImage(uint32_t page) const;
+  bool WritePages(const std::vector<DBPageEntry*>& pages, const DBWriteStep* step = nullptr);
   bool MakeFileRoomFor(uint32_t number);
   bool MakeRoom();
   bool Spill();

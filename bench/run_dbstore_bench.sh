@@ -101,3 +101,28 @@ for rows in "${row_counts[@]}"; do
     goal "$rows" "$order" "peak working set" "$(ratio "${core[4]}" "${sqlite[4]}")" sqlite 1.3 "<="
   done
 done
+
+# Growth: time at the largest row count over time at the smallest, per row.
+# Inserts and the scan cover every row; the mixed case's operations and the
+# seeks are as many at every size, so their time is the inverse of the rate.
+if [ ${#row_counts[@]} -ge 2 ]; then
+  echo
+  small=${row_counts[0]} big=${row_counts[${#row_counts[@]}-1]}
+  growth() {  # rate at small, rate at big, whether the work grows with the rows
+    awk -v s="$1" -v b="$2" -v k="$(( big / small ))" -v scaled="$3" \
+      'BEGIN { if (s > 0 && b > 0) printf "%.2f", (scaled ? k : 1) * s / b; else printf "-" }'
+  }
+  for order in "${orders[@]}"; do
+    for engine in $(engines_of "$order"); do
+      [[ "$engine" == sqlite* ]] && continue
+      load "$engine $small $order"; at_small=("${figures[@]}")
+      load "$engine $big $order"; at_big=("${figures[@]}")
+      scaled=1; [ "$order" = mixed ] && scaled=0
+      goal "$big÷$small" "$order" "$engine inserts growth" "$(growth "${at_small[0]}" "${at_big[0]}" $scaled)" "time" 12 "<="
+      goal "$big÷$small" "$order" "$engine scan growth" "$(growth "${at_small[1]}" "${at_big[1]}" 1)" "time" 12 "<="
+      if [ "$order" != absent ] || [ "$engine" = engine ]; then
+        goal "$big÷$small" "$order" "$engine seeks growth" "$(growth "${at_small[2]}" "${at_big[2]}" 0)" "time" 12 "<="
+      fi
+    done
+  done
+fi

@@ -42,6 +42,20 @@ uint64_t HeaderFileId(const uint8_t* header) {
          GetBigEndian32(header + kDBHeaderFileIdAt + 4);
 }
 
+// Pages written or read in one piece at most.
+constexpr size_t kDBPageRun = 32;
+
+// How many items from `first` on have page numbers that follow each other
+// (at most kDBPageRun).
+template <typename Item, typename NumberOf>
+size_t RunLength(const std::vector<Item>& items, size_t first, NumberOf numberOf) {
+  size_t count = 1;
+  while (count < kDBPageRun && first + count < items.size() &&
+         numberOf(items[first + count]) == numberOf(items[first]) + count)
+    ++count;
+  return count;
+}
+
 // Whether the journal is whole and belongs to the transaction whose serial
 // and file id the database header holds.
 bool JournalIsComplete(FileStream& journal, const uint8_t* fileHeader, DBJournalHeader* header) {
@@ -407,14 +421,16 @@ DBPageRef DBFile::NewPage(uint32_t kind, uint32_t chainId) {
   return page;
 }
 
-// The file grows ahead of the pages a transaction adds, by as many again as
-// it has added (16 to 2,048 pages), so that a run of new pages costs a few
-// length changes rather than one each; the transaction's end cuts the file
-// back to its pages. When it cannot grow that far, it grows by what is
-// needed.
+// Each change of the file's length costs a system call that can take far
+// longer than a page write, so the file grows ahead of the pages a
+// transaction adds: by as many again as it has added or an eighth of the
+// file, whichever is more (16 to 2,048 pages); the transaction's end cuts
+// the file back to its pages. When it cannot grow that far, it grows by
+// what is needed.
 bool DBFile::GrowFile(uint32_t pages) {
   constexpr uint32_t kLeast = 16, kMost = 2048;
-  const uint32_t ahead = std::min(std::max(pages - beginPageCount_, kLeast), kMost);
+  const uint32_t wish = std::max(pages - beginPageCount_, filePages_ / 8);
+  const uint32_t ahead = std::min(std::max(wish, kLeast), kMost);
   const uint32_t wanted = std::min(pages + ahead, kDBMaxPages);
   if (wanted > pages && stream_->SetLength(int32_t(DBPagePosition(wanted)))) {
     filePages_ = wanted;
@@ -508,11 +524,9 @@ bool DBFile::FinishTransaction(bool rollback) {
     Reached(rollback ? DBWriteStep::kRollbackJournalFlushed : DBWriteStep::kCommitJournalFlushed);
   }
 
-  const uint32_t count = uint32_t(pages.size());
-  for (uint32_t i = 0; i < count; ++i) {
-    if (!WriteAt(DBPagePosition(pages[i]->number), pages[i]->bytes, kDBPageSize)) return false;
-    Reached(rollback ? DBWriteStep::kRollbackPageWritten : DBWriteStep::kCommitPageWritten, i, count);
-  }
+  const DBWriteStep pageWritten =
+      rollback ? DBWriteStep::kRollbackPageWritten : DBWriteStep::kCommitPageWritten;
+  if (!WritePages(pages, &pageWritten)) return false;
   if (filePages_ > pageCount_) {
     if (!stream_->SetLength(int32_t(DBPagePosition(pageCount_)))) return Fail(kDBErrorWrite);
     filePages_ = pageCount_;
@@ -550,15 +564,26 @@ bool DBFile::WriteJournal(const std::vector<uint32_t>& pages) {
     }
     journaled_.assign(beginPageCount_, false);
   }
-  std::vector<uint8_t> image(kDBJournalImageSize);
+  std::vector<uint8_t> committed, images;
   bool written = journal_->SetPosition(int32_t(JournalLength(journalImages_)));
-  for (size_t i = 0; written && i < pages.size(); ++i) {
-    PutBigEndian32(image.data(), pages[i]);
-    if (!ReadAt(DBPagePosition(pages[i]), image.data() + 4, kDBPageSize)) return Fail(kDBErrorDamaged);
-    journalCrc_ = Crc32Update(journalCrc_, image.data(), image.size());
-    written = journal_->Write(image.data(), int32_t(image.size()));
-    journaled_[pages[i]] = true;
-    ++journalImages_;
+  for (size_t first = 0; written && first < pages.size();) {
+    const size_t count = RunLength(pages, first, [](uint32_t number) { return number; });
+    // The committed pages of the run are read in one piece, then spread into
+    // their images behind their numbers.
+    committed.resize(count * kDBPageSize);
+    if (!ReadAt(DBPagePosition(pages[first]), committed.data(), int32_t(committed.size())))
+      return Fail(kDBErrorDamaged);
+    images.resize(count * kDBJournalImageSize);
+    for (size_t i = 0; i < count; ++i) {
+      uint8_t* image = images.data() + i * kDBJournalImageSize;
+      PutBigEndian32(image, pages[first + i]);
+      std::memcpy(image + 4, committed.data() + i * kDBPageSize, kDBPageSize);
+      journaled_[pages[first + i]] = true;
+    }
+    journalCrc_ = Crc32Update(journalCrc_, images.data(), images.size());
+    written = journal_->Write(images.data(), int32_t(images.size()));
+    journalImages_ += uint32_t(count);
+    first += count;
   }
   DBJournalHeader header;
   header.serial = serial_;
@@ -582,6 +607,28 @@ bool DBFile::WriteJournal(const std::vector<uint32_t>& pages) {
 // once, before their first write.
 bool DBFile::NeedsImage(uint32_t page) const {
   return page < beginPageCount_ && (page >= journaled_.size() || !journaled_[page]);
+}
+
+// Writes the pages, in increasing order, with one write per run of
+// consecutive numbers: a system call per page costs more than the copy into
+// one piece. The step, when given, is reached for each page of a run once
+// the run is written.
+bool DBFile::WritePages(const std::vector<DBPageEntry*>& pages, const DBWriteStep* step) {
+  const uint32_t total = uint32_t(pages.size());
+  std::vector<uint8_t> run;
+  for (uint32_t first = 0; first < total;) {
+    const uint32_t count =
+        uint32_t(RunLength(pages, first, [](const DBPageEntry* page) { return page->number; }));
+    run.resize(size_t(count) * kDBPageSize);
+    for (uint32_t i = 0; i < count; ++i)
+      std::memcpy(run.data() + size_t(i) * kDBPageSize, pages[first + i]->bytes, kDBPageSize);
+    if (!WriteAt(DBPagePosition(pages[first]->number), run.data(), int32_t(run.size())))
+      return false;
+    if (step)
+      for (uint32_t i = first; i < first + count; ++i) Reached(*step, i, total);
+    first += count;
+  }
+  return true;
 }
 
 // Before a page comes into a full cache: clean pages are freed first; when
@@ -611,8 +658,7 @@ bool DBFile::Spill() {
     if (NeedsImage(page->number)) unjournaled.push_back(page->number);
   if ((!unjournaled.empty() || !journal_) && !WriteJournal(unjournaled)) return false;
   spilled_ = true;
-  for (const DBPageEntry* page : pages)
-    if (!WriteAt(DBPagePosition(page->number), page->bytes, kDBPageSize)) return false;
+  if (!WritePages(pages)) return false;
   cache_.Written(pages);
   return true;
 }

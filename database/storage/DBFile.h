@@ -7,9 +7,10 @@
 // RollbackTransaction. Both write, before the first page, the rollback
 // journal (Journal.h): the committed images of the pages about to be
 // overwritten, the page count and the header words at begin, the serial and
-// the file id. Then the pages, then one 12-byte header write of {0, next
-// record id, directory root}: that write is the commit point; the journal is
-// deleted after it.
+// the file id. Then the pages, the file cut to its pages (it grows ahead of
+// them in runs while pages are added), then one 12-byte header write of {0,
+// next record id, directory root}: that write is the commit point; the
+// journal is deleted after it.
 //
 // Dirty pages stay in memory until then, unless the cache is full of them:
 // a load that finds nothing clean to free writes out the oldest unpinned
@@ -166,6 +167,7 @@ class DBFile {
   bool FinishTransaction(bool rollback);
   bool WriteJournal(const std::vector<uint32_t>& pages);
   bool NeedsImage(uint32_t page) const;
+  bool WritePages(const std::vector<DBPageEntry*>& pages, const DBWriteStep* step = nullptr);
   bool MakeRoom();
   bool GrowFile(uint32_t pages);
   bool Spill();

@@ -317,6 +317,76 @@ TEST_F(DbstoreFile, EveryWriteOfCommitAndRollbackLeavesBeforeOrAfter) {
   }
 }
 
+// The file grows ahead of the pages a transaction adds, a run at a time
+// (its length changes far less often than once a page), and a commit writes
+// runs of pages in one piece; the end of the transaction, commit or
+// rollback, cuts the file to its last page, and after a reopen new pages
+// follow that page.
+TEST_F(DbstoreFile, AFileGrowsAndIsWrittenInRunsAndEndsAtItsLastPage) {
+  DBFile* db = NewDatabaseWithTable(storage_, "grow");
+  ASSERT_TRUE(db);
+  const auto fileLength = [&] { return size_t(storage_.File("grow")->Length()); };
+  size_t lengthChanges = 0, lastLength = fileLength();
+  storage_.afterWrite = [&] {
+    if (fileLength() != lastLength) ++lengthChanges;
+    lastLength = fileLength();
+  };
+  const uint32_t pagesAtBegin = db->PageCount();
+  Rows rows;
+  for (int32_t key = 0; key < 2000; ++key) {
+    rows[key] = std::string(300, char('a' + key % 26));
+    ASSERT_EQ(0, Insert(*db, key, rows[key]));
+  }
+  storage_.afterWrite = nullptr;
+  const uint32_t added = db->PageCount() - pagesAtBegin;
+  ASSERT_GT(added, 60u);
+  EXPECT_LT(lengthChanges, added / 4);
+  EXPECT_GE(fileLength(), PageAt(db->PageCount()));
+  const int64_t writesBefore = storage_.mutations;
+  ASSERT_TRUE(db->CommitTransaction());
+  EXPECT_LT(storage_.mutations - writesBefore, int64_t(added / 4));
+  EXPECT_EQ(PageAt(db->PageCount()), fileLength());
+
+  for (int32_t key = 2000; key < 2600; ++key) ASSERT_EQ(0, Insert(*db, key, std::string(300, 'r')));
+  ASSERT_TRUE(db->RollbackTransaction());
+  EXPECT_EQ(PageAt(db->PageCount()), fileLength());
+  const uint32_t pages = db->PageCount();
+  ASSERT_TRUE(CloseDatabaseFile(db));
+
+  db = OpenOrFail(storage_, "grow");
+  ASSERT_TRUE(db);
+  EXPECT_EQ(pages, db->PageCount());
+  for (int32_t key = 3000; key < 3400; ++key) {
+    rows[key] = std::string(300, 'n');
+    ASSERT_EQ(0, Insert(*db, key, rows[key]));
+  }
+  ASSERT_TRUE(db->CommitTransaction());
+  EXPECT_EQ(PageAt(db->PageCount()), fileLength());
+  EXPECT_TRUE(WalkAll(*db));
+  EXPECT_TRUE(SameRows(rows, ReadRows(*db)));
+  ASSERT_TRUE(CloseDatabaseFile(db));
+}
+
+// Opens the files as each write of a transaction left them, as a new
+// process would: clean trees holding the rows before the transaction, up to
+// its snapshot `beforeEnd` with the file cut back to `lengthBefore` bytes,
+// and from there on the rows before or after it.
+void ExpectEachSnapshotOpens(const std::vector<std::map<std::string, std::string>>& snapshots,
+                             const char* path, size_t beforeEnd, const Rows& before,
+                             const Rows& after, size_t lengthBefore) {
+  for (size_t i = 0; i < snapshots.size(); ++i) {
+    MemoryStorage crashed;
+    crashed.Restore(snapshots[i]);
+    DBFile* reopened = OpenOrFail(crashed, path);
+    ASSERT_TRUE(reopened) << "write " << i;
+    EXPECT_TRUE(WalkAll(*reopened)) << i;
+    const Rows rows = ReadRows(*reopened);
+    EXPECT_TRUE(i < beforeEnd ? rows == before : rows == before || rows == after) << "write " << i;
+    CloseDatabaseFile(reopened);
+    if (i < beforeEnd) EXPECT_EQ(lengthBefore, crashed.Bytes(path).size()) << "write " << i;
+  }
+}
+
 // One transaction of `change` over the committed base of `base`, ended by a
 // commit or a rollback, with a snapshot after every write. Each snapshot
 // reopens whole with the rows before it or, once the end began, possibly
@@ -345,17 +415,7 @@ void ExpectNoKillLosesAnything(MemoryStorage& base, bool rollback,
   EXPECT_TRUE(CloseDatabaseFile(db));
   EXPECT_EQ(rollback, after == before);
 
-  for (size_t i = 0; i < snapshots.size(); ++i) {
-    MemoryStorage crashed;
-    crashed.Restore(snapshots[i]);
-    DBFile* reopened = OpenOrFail(crashed, "crash");
-    ASSERT_TRUE(reopened) << "write " << i;
-    EXPECT_TRUE(WalkAll(*reopened)) << i;
-    const Rows rows = ReadRows(*reopened);
-    EXPECT_TRUE(i < beforeEnd ? rows == before : rows == before || rows == after) << "write " << i;
-    CloseDatabaseFile(reopened);
-    if (i < beforeEnd) EXPECT_EQ(length, crashed.Bytes("crash").size()) << "write " << i;
-  }
+  ExpectEachSnapshotOpens(snapshots, "crash", beforeEnd, before, after, length);
 }
 
 // A transaction over a cache of 4 pages writes pages out long before its
@@ -395,6 +455,44 @@ TEST_F(DbstoreFile, ARunOfNewPagesGrowsTheFileAheadAndEndsCutToItsPages) {
     };
     ExpectNoKillLosesAnything(storage_, rollback, change, ended);
   }
+}
+
+// A small cache spills neighbouring pages of a large table in runs, each
+// run's committed images journaled in one piece. Every page is journaled
+// once, however often it is spilled and changed again, so that a
+// transaction killed after any write still opens with the rows before it
+// (or after it, once its header write is done).
+TEST_F(DbstoreFile, PagesSpilledInRunsAreJournaledOnce) {
+  DBFile* db = NewDatabaseWithTable(storage_, "runs");
+  ASSERT_TRUE(db);
+  for (int32_t key = 0; key < 1200; ++key) ASSERT_EQ(0, Insert(*db, key, std::string(300, 'b')));
+  ASSERT_TRUE(CloseDatabaseFile(db));
+  db = OpenOrFail(storage_, "runs");
+  ASSERT_TRUE(db);
+  db->SetCacheBudget(16);
+  const Rows before = ReadRows(*db);
+  const size_t length = storage_.Bytes("runs").size();
+  std::vector<std::map<std::string, std::string>> snapshots;
+  storage_.afterWrite = [&] { snapshots.push_back(storage_.Snapshot()); };
+  Rows after = before;
+  for (int32_t pass = 0; pass < 2; ++pass) {
+    std::unique_ptr<DBTreeCursor> cursor = OpenTableTree(*db, kTable, nullptr, 0, kKeyed);
+    DBFieldValue key;
+    while (cursor->NextMatching()) {
+      ASSERT_EQ(DBFieldLookup::kFound, FindField(cursor->CurrentEntry(), 0, &key));
+      if (key.integer % 3 != pass) continue;
+      ASSERT_TRUE(DeleteCurrentRecord(*cursor));
+      after.erase(key.integer);
+    }
+  }
+  const size_t beforeEnd = snapshots.size();
+  ASSERT_TRUE(db->CommitTransaction());
+  storage_.afterWrite = nullptr;
+  EXPECT_TRUE(SameRows(after, ReadRows(*db)));
+  ASSERT_TRUE(CloseDatabaseFile(db));
+  ASSERT_GT(beforeEnd, 10u);
+
+  ExpectEachSnapshotOpens(snapshots, "runs", beforeEnd, before, after, length);
 }
 
 TEST_F(DbstoreFile, AnyFailingWriteIsReportedAndLosesNoCommit) {

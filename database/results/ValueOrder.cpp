@@ -113,18 +113,28 @@ bool FindRowValues(const std::string& bytes, size_t begin, size_t end, std::vect
 bool SpooledRow::Parse(std::string* bytes, int32_t columns) {
   bytes_.swap(*bytes);
   starts_.clear();
+  values_.clear();
   starts_.reserve(size_t(std::max(columns, 0)));
-  if (FindRowValues(bytes_, 0, bytes_.size(), &starts_) && int32_t(starts_.size()) == columns) return true;
-  Clear();
-  return false;
+  if (!FindRowValues(bytes_, 0, bytes_.size(), &starts_) || int32_t(starts_.size()) != columns) {
+    Clear();
+    return false;
+  }
+  const RowView view(bytes_.data(), starts_.data(), columns);
+  values_.reserve(starts_.size());
+  for (int32_t column = 0; column < columns; ++column) values_.push_back(view.Value(column));
+  return true;
 }
 
 void SpooledRow::Clear() {
   bytes_.clear();
   starts_.clear();
+  values_.clear();
 }
 
-DBValueView SpooledRow::Value(int32_t column) const { return View().Value(column); }
+size_t SpooledRow::PrefixLength(int32_t count) const {
+  if (count <= 0) return 0;
+  return size_t(count) < starts_.size() ? starts_[size_t(count)] : bytes_.size();
+}
 
 DBValueView RowView::Value(int32_t column) const {
   if (column < 0 || column >= columns_) return {};
@@ -148,7 +158,25 @@ int32_t CompareRows(const RowView& a, const RowView& b, const DBSortKey* keys, i
   return 0;
 }
 
+int32_t CompareRowValues(const DBValueView* a, int32_t aCount, const DBValueView* b, int32_t bCount,
+                         const DBSortKey* keys, int32_t keyCount) {
+  const auto value = [](const DBValueView* row, int32_t count, int32_t column) {
+    return column >= 0 && column < count ? row[column] : DBValueView();
+  };
+  for (int32_t k = 0; k < keyCount; ++k) {
+    const int32_t column = keys[k].column;
+    const int32_t order = CompareValues(value(a, aCount, column), value(b, bCount, column));
+    if (order) return keys[k].descending ? -order : order;
+  }
+  const int32_t columns = std::max(aCount, bCount);
+  for (int32_t column = 0; column < columns; ++column) {
+    const int32_t order = CompareValues(value(a, aCount, column), value(b, bCount, column));
+    if (order) return order;
+  }
+  return 0;
+}
+
 int32_t CompareRows(const SpooledRow& a, const SpooledRow& b, const DBSortKey* keys,
                     int32_t keyCount) {
-  return CompareRows(a.View(), b.View(), keys, keyCount);
+  return CompareRowValues(a.Values(), a.ColumnCount(), b.Values(), b.ColumnCount(), keys, keyCount);
 }

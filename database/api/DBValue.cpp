@@ -110,10 +110,19 @@ char* PutDoubleText(double number, char* out) {
   const char* point = digits;
   char tenths, last;
   if (small) {
-    const uint64_t units = hundredths / 100;
+    // Most numbers need no 64-bit division, which a 32-bit target calls out for.
+    uint64_t units;
+    uint32_t cents;
+    if (hundredths <= UINT32_MAX) {
+      units = uint32_t(hundredths) / 100;
+      cents = uint32_t(hundredths) % 100;
+    } else {
+      units = hundredths / 100;
+      cents = uint32_t(hundredths % 100);
+    }
     if (units) point = std::to_chars(digits, digits + sizeof digits, units).ptr;
-    tenths = char('0' + hundredths % 100 / 10);
-    last = char('0' + hundredths % 10);
+    tenths = char('0' + cents / 10);
+    last = char('0' + cents % 10);
   } else {
     const std::to_chars_result fixed = std::to_chars(digits, digits + sizeof digits,
                                                      std::fabs(number), std::chars_format::fixed, 2);

@@ -70,6 +70,12 @@ int32_t CompareValues(const DBValueView& a, const DBValueView& b) {
     std::memcpy(&y, b.data, sizeof y);
     return Sign(int64_t(x) - int64_t(y));
   }
+  if (a.type == kDBDouble && b.type == kDBDouble) {
+    double x, y;
+    std::memcpy(&x, a.data, sizeof x);
+    std::memcpy(&y, b.data, sizeof y);
+    return CompareNumbers(x, y);
+  }
   const ValueClass left = ClassOf(a.type);
   const ValueClass right = ClassOf(b.type);
   if (left != right) return left < right ? -1 : 1;
@@ -168,8 +174,16 @@ int32_t CompareRowValues(const DBValueView* a, int32_t aCount, const DBValueView
     const int32_t order = CompareValues(value(a, aCount, column), value(b, bCount, column));
     if (order) return keys[k].descending ? -order : order;
   }
+  // The key columns compared equal already.
+  const auto isKey = [keys, keyCount](int32_t column) {
+    for (int32_t k = 0; k < keyCount; ++k) {
+      if (keys[k].column == column) return true;
+    }
+    return false;
+  };
   const int32_t columns = std::max(aCount, bCount);
   for (int32_t column = 0; column < columns; ++column) {
+    if (isKey(column)) continue;
     const int32_t order = CompareValues(value(a, aCount, column), value(b, bCount, column));
     if (order) return order;
   }

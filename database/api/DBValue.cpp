@@ -111,16 +111,15 @@ char* PutDoubleText(double number, char* out) {
   char tenths, last;
   if (small) {
     // Most numbers need no 64-bit division, which a 32-bit target calls out for.
-    uint64_t units;
     uint32_t cents;
     if (hundredths <= UINT32_MAX) {
-      units = uint32_t(hundredths) / 100;
+      const uint32_t units = uint32_t(hundredths) / 100;
       cents = uint32_t(hundredths) % 100;
+      if (units) point = std::to_chars(digits, digits + sizeof digits, units).ptr;
     } else {
-      units = hundredths / 100;
       cents = uint32_t(hundredths % 100);
+      point = std::to_chars(digits, digits + sizeof digits, hundredths / 100).ptr;
     }
-    if (units) point = std::to_chars(digits, digits + sizeof digits, units).ptr;
     tenths = char('0' + cents / 10);
     last = char('0' + cents % 10);
   } else {

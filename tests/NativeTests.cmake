@@ -54,6 +54,7 @@ add_library(native_results STATIC ${native_results_units}
                                   ${CMAKE_SOURCE_DIR}/testsupport/native/NativeSpoolStream.cpp)
 target_link_libraries(native_results PUBLIC native_engine native_testsupport)
 native_unit_tests(native_dbresult_tests SOURCES ${t}/database/dbresult_order_test.cpp
+                                                  ${t}/database/dbapi_value_text_test.cpp
                   LIBS native_results)
 
 # The stream forms and the buffer layer over files in memory, and the block

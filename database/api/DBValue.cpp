@@ -66,6 +66,33 @@ char* PutDateText(const DBValueView& value, char* out) {
   return out;
 }
 
+// The magnitude's hundredths rounded to the nearest whole number, a tie to
+// the even one (as a fixed two-decimal text rounds), worked out exactly from
+// the double's bits; false for magnitudes of 2^52 and more, which are whole
+// numbers too long for this.
+bool RoundedHundredths(double magnitude, uint64_t* hundredths) {
+  uint64_t bits;
+  std::memcpy(&bits, &magnitude, sizeof bits);
+  const auto biased = int32_t(bits >> 52 & 0x7FF);
+  uint64_t mantissa = bits & ((uint64_t(1) << 52) - 1);
+  if (biased) mantissa |= uint64_t(1) << 52;
+  // The magnitude is mantissa / 2^shift; a subnormal's exponent is that of
+  // the smallest normal.
+  const int32_t shift = 1075 - std::max(biased, 1);
+  if (shift <= 0) return false;
+  const uint64_t scaled = mantissa * 100;  // below 2^60
+  if (shift > 60) {  // under half a hundredth
+    *hundredths = 0;
+    return true;
+  }
+  uint64_t whole = scaled >> shift;
+  const uint64_t rest = scaled & ((uint64_t(1) << shift) - 1);
+  const uint64_t half = uint64_t(1) << (shift - 1);
+  if (rest > half || (rest == half && (whole & 1))) ++whole;
+  *hundredths = whole;
+  return true;
+}
+
 // Two decimals at most, a final ".0" dropped ("2", "2.25", ".5"), as the
 // number format "-#.0#" shows it: correctly rounded, no leading zero, the
 // second decimal only when it is not 0, no sign on a value that shows only
@@ -75,21 +102,41 @@ char* PutDateText(const DBValueView& value, char* out) {
 // in full instead.
 char* PutDoubleText(double number, char* out) {
   if (!std::isfinite(number)) return nullptr;
+  uint64_t hundredths = 0;
+  const bool small = RoundedHundredths(std::fabs(number), &hundredths);
   // The largest double has 309 whole digits.
   char digits[320];
-  const std::to_chars_result fixed = std::to_chars(digits, digits + sizeof digits,
-                                                   std::fabs(number), std::chars_format::fixed, 2);
-  const char* point = fixed.ptr - 3;
   const char* whole = digits;
-  while (whole < point && *whole == '0') ++whole;
-  const char tenths = point[1], hundredths = point[2];
-  if (whole == point && tenths == '0' && hundredths == '0') return nullptr;
+  const char* point = digits;
+  char tenths, last;
+  if (small) {
+    // Most numbers need no 64-bit division, which a 32-bit target calls out for.
+    uint32_t cents;
+    if (hundredths <= UINT32_MAX) {
+      const uint32_t units = uint32_t(hundredths) / 100;
+      cents = uint32_t(hundredths) % 100;
+      if (units) point = std::to_chars(digits, digits + sizeof digits, units).ptr;
+    } else {
+      cents = uint32_t(hundredths % 100);
+      point = std::to_chars(digits, digits + sizeof digits, hundredths / 100).ptr;
+    }
+    tenths = char('0' + cents / 10);
+    last = char('0' + cents % 10);
+  } else {
+    const std::to_chars_result fixed = std::to_chars(digits, digits + sizeof digits,
+                                                     std::fabs(number), std::chars_format::fixed, 2);
+    point = fixed.ptr - 3;
+    while (whole < point && *whole == '0') ++whole;
+    tenths = point[1];
+    last = point[2];
+  }
+  if (whole == point && tenths == '0' && last == '0') return nullptr;
   if (number < 0) *out++ = '-';
   out = std::copy(whole, point, out);
-  if (tenths != '0' || hundredths != '0') {
+  if (tenths != '0' || last != '0') {
     *out++ = '.';
     *out++ = tenths;
-    if (hundredths != '0') *out++ = hundredths;
+    if (last != '0') *out++ = last;
   }
   return out;
 }

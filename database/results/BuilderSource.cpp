@@ -1,7 +1,10 @@
 // Draining a source set.
 #include "database/results/BuilderSource.h"
 
+#include <algorithm>
+
 #include "database/api/Database.h"
+#include "database/results/SpooledResult.h"
 #include "database/results/ValueOrder.h"
 #include "host/runtimemainloop.h"
 
@@ -10,7 +13,17 @@ BuilderSource::BuilderSource(RuntimeObject* set)
       fields_(ObjectFields<RecordSetFields>(set)) {}
 
 void BuilderSource::Capture(std::string* row, int32_t columns) const {
-  for (int32_t column = 0; column < columns; ++column) {
+  int32_t column = 0;
+  // A sorted source already holds its row in the row form: its shown values
+  // are taken as they lie.
+  int32_t shown = 0;
+  if (const SpooledRow* spooled = SpooledResultRow(fields_, &shown)) {
+    column = std::max(0, std::min({columns, shown, spooled->ColumnCount()}));
+    row->append(spooled->Bytes(), 0, spooled->PrefixLength(column));
+    for (; column < columns; ++column) AppendRowValue(row, {});
+    return;
+  }
+  for (; column < columns; ++column) {
     const CursorValue value = Value(column);
     AppendRowValue(row, value.view());
   }

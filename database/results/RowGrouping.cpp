@@ -51,7 +51,7 @@ RowGrouper::RowGrouper(const int32_t* kinds, int32_t shown, int32_t groupColumn,
 
 bool RowGrouper::Add(const RowView& row) {
   if (open_ && groupColumn_ >= 0 &&
-      CompareValues(StoredValue(key_), row.Value(groupColumn_)) != 0) {
+      CompareValues(keyValue_, row.Value(groupColumn_)) != 0) {
     if (!Emit()) return false;
     open_ = false;
   }
@@ -70,6 +70,7 @@ bool RowGrouper::Finish() { return !open_ || Emit(); }
 void RowGrouper::Start(const RowView& row) {
   key_.clear();
   if (groupColumn_ >= 0) AppendRowValue(&key_, row.Value(groupColumn_));
+  keyValue_ = StoredValue(key_);
   plain_.assign(kinds_.size(), std::string());
   aggregates_.clear();
   for (size_t column = 0; column < kinds_.size(); ++column) {

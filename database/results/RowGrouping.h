@@ -54,6 +54,7 @@ class RowGrouper {
   RowSpool* out_;
   bool open_ = false;
   std::string key_;  // the group's value in the row form
+  DBValueView keyValue_;  // that value, in key_
   std::vector<std::string> plain_;  // each plain column's value in the row form
   std::vector<Aggregate> aggregates_;
   std::string row_;

@@ -41,12 +41,12 @@ bool RowSorter::Add(const std::string& row) {
 }
 
 void RowSorter::SortRun() {
-  // Each row's key values, found once: most compares end on them.
-  keyValues_.resize(run_.size() * size_t(keyCount_));
+  // Each row's values, found once: a sort compares each row many times.
+  values_.resize(run_.size() * size_t(columns_));
   for (size_t row = 0; row < run_.size(); ++row) {
     const RowView view = View(int32_t(row));
-    for (int32_t k = 0; k < keyCount_; ++k)
-      keyValues_[row * size_t(keyCount_) + size_t(k)] = view.Value(keys_[k].column);
+    for (int32_t column = 0; column < columns_; ++column)
+      values_[row * size_t(columns_) + size_t(column)] = view.Value(column);
   }
   // Reversed first, so that the stable sort puts the later of equal rows
   // first.
@@ -56,14 +56,10 @@ void RowSorter::SortRun() {
                    [this](int32_t a, int32_t b) { return CompareRunRows(a, b) < 0; });
 }
 
-// CompareRows with the keys' values taken from keyValues_.
 int32_t RowSorter::CompareRunRows(int32_t a, int32_t b) const {
-  const DBValueView* x = keyValues_.data() + size_t(a) * size_t(keyCount_);
-  const DBValueView* y = keyValues_.data() + size_t(b) * size_t(keyCount_);
-  for (int32_t k = 0; k < keyCount_; ++k) {
-    if (const int32_t order = CompareValues(x[k], y[k])) return keys_[k].descending ? -order : order;
-  }
-  return CompareRows(View(a), View(b), nullptr, 0);
+  const DBValueView* x = values_.data() + size_t(a) * size_t(columns_);
+  const DBValueView* y = values_.data() + size_t(b) * size_t(columns_);
+  return CompareRowValues(x, columns_, y, columns_, keys_, keyCount_);
 }
 
 bool RowSorter::FlushRun() {

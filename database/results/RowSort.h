@@ -71,7 +71,7 @@ class RowSorter {
   std::vector<uint32_t> runStarts_;
   std::vector<RunRow> run_;
   std::vector<int32_t> order_;
-  std::vector<DBValueView> keyValues_;  // keyCount_ per row, while sorting
+  std::vector<DBValueView> values_;  // columns_ per row, while sorting
   int64_t used_ = 0;
   std::unique_ptr<RowSpool> spool_;  // the runs written so far
   std::vector<Run> runs_;

@@ -21,10 +21,15 @@ class SpooledResult {
     return StringAddRef(names_[size_t(index)].get());
   }
   DBValueView ColumnValue(int32_t index) {
-    if (index < 0 || index >= shown_ || current_ < 0 || current_ >= spool_->Count()) return {};
-    if (loaded_ != current_) Load();
-    return row_.Value(index);
+    const SpooledRow* row = index >= 0 && index < shown_ ? CurrentRow() : nullptr;
+    return row ? row->Value(index) : DBValueView();
   }
+  const SpooledRow* CurrentRow() {
+    if (current_ < 0 || current_ >= spool_->Count()) return nullptr;
+    if (loaded_ != current_) Load();
+    return &row_;
+  }
+  int32_t ShownCount() const { return shown_; }
   bool MoveNext() {
     if (current_ < spool_->Count()) ++current_;
     return current_ < spool_->Count();
@@ -88,6 +93,13 @@ DBCursorDefinition* SpooledResultTable() {
 }
 
 }  // namespace
+
+const SpooledRow* SpooledResultRow(const RecordSetFields* set, int32_t* shown) {
+  if (!set->handle || set->definition != SpooledResultTable()) return nullptr;
+  SpooledResult& result = Of(set->handle);
+  *shown = result.ShownCount();
+  return result.CurrentRow();
+}
 
 RuntimeObject* NewSpooledResult(std::unique_ptr<RowSpool> spool, int32_t columns, int32_t shown,
                                 std::vector<StringRef> names) {

@@ -19,10 +19,18 @@
 #include "core/SmartRef.h"
 #include "database/results/RowSpool.h"
 
+struct RecordSetFields;
 struct RuntimeObject;
+class SpooledRow;
 
 // A RecordSet (the caller's) over the spool's rows of `columns` values, of
 // which the first `shown` are visible; `names` (may be empty) are the shown
 // columns' names. Nil when no set can be made.
 RuntimeObject* NewSpooledResult(std::unique_ptr<RowSpool> spool, int32_t columns, int32_t shown,
                                 std::vector<StringRef> names);
+// The row a spooled result stands on, read from its spool if not yet
+// (borrowed until the set moves or closes), with the number of its shown
+// columns; null when the set is not an open spooled result standing on a
+// row. Values past the shown ones, or of a row that could not be read, read
+// as null through the set.
+const SpooledRow* SpooledResultRow(const RecordSetFields* set, int32_t* shown);

@@ -70,6 +70,12 @@ int32_t CompareValues(const DBValueView& a, const DBValueView& b) {
     std::memcpy(&y, b.data, sizeof y);
     return Sign(int64_t(x) - int64_t(y));
   }
+  if (a.type == kDBDouble && b.type == kDBDouble) {
+    double x, y;
+    std::memcpy(&x, a.data, sizeof x);
+    std::memcpy(&y, b.data, sizeof y);
+    return CompareNumbers(x, y);
+  }
   const ValueClass left = ClassOf(a.type);
   const ValueClass right = ClassOf(b.type);
   if (left != right) return left < right ? -1 : 1;
@@ -113,18 +119,28 @@ bool FindRowValues(const std::string& bytes, size_t begin, size_t end, std::vect
 bool SpooledRow::Parse(std::string* bytes, int32_t columns) {
   bytes_.swap(*bytes);
   starts_.clear();
+  values_.clear();
   starts_.reserve(size_t(std::max(columns, 0)));
-  if (FindRowValues(bytes_, 0, bytes_.size(), &starts_) && int32_t(starts_.size()) == columns) return true;
-  Clear();
-  return false;
+  if (!FindRowValues(bytes_, 0, bytes_.size(), &starts_) || int32_t(starts_.size()) != columns) {
+    Clear();
+    return false;
+  }
+  const RowView view(bytes_.data(), starts_.data(), columns);
+  values_.reserve(starts_.size());
+  for (int32_t column = 0; column < columns; ++column) values_.push_back(view.Value(column));
+  return true;
 }
 
 void SpooledRow::Clear() {
   bytes_.clear();
   starts_.clear();
+  values_.clear();
 }
 
-DBValueView SpooledRow::Value(int32_t column) const { return View().Value(column); }
+size_t SpooledRow::PrefixLength(int32_t count) const {
+  if (count <= 0) return 0;
+  return size_t(count) < starts_.size() ? starts_[size_t(count)] : bytes_.size();
+}
 
 DBValueView RowView::Value(int32_t column) const {
   if (column < 0 || column >= columns_) return {};
@@ -148,7 +164,33 @@ int32_t CompareRows(const RowView& a, const RowView& b, const DBSortKey* keys, i
   return 0;
 }
 
+int32_t CompareRowValues(const DBValueView* a, int32_t aCount, const DBValueView* b, int32_t bCount,
+                         const DBSortKey* keys, int32_t keyCount) {
+  const auto value = [](const DBValueView* row, int32_t count, int32_t column) {
+    return column >= 0 && column < count ? row[column] : DBValueView();
+  };
+  for (int32_t k = 0; k < keyCount; ++k) {
+    const int32_t column = keys[k].column;
+    const int32_t order = CompareValues(value(a, aCount, column), value(b, bCount, column));
+    if (order) return keys[k].descending ? -order : order;
+  }
+  // The key columns compared equal already.
+  const auto isKey = [keys, keyCount](int32_t column) {
+    for (int32_t k = 0; k < keyCount; ++k) {
+      if (keys[k].column == column) return true;
+    }
+    return false;
+  };
+  const int32_t columns = std::max(aCount, bCount);
+  for (int32_t column = 0; column < columns; ++column) {
+    if (isKey(column)) continue;
+    const int32_t order = CompareValues(value(a, aCount, column), value(b, bCount, column));
+    if (order) return order;
+  }
+  return 0;
+}
+
 int32_t CompareRows(const SpooledRow& a, const SpooledRow& b, const DBSortKey* keys,
                     int32_t keyCount) {
-  return CompareRows(a.View(), b.View(), keys, keyCount);
+  return CompareRowValues(a.Values(), a.ColumnCount(), b.Values(), b.ColumnCount(), keys, keyCount);
 }

@@ -56,25 +56,40 @@ class RowView {
 // the values read so far).
 bool FindRowValues(const std::string& bytes, size_t begin, size_t end, std::vector<uint32_t>* starts);
 
-// A row in the row form with the start of each value.
+// A row in the row form with each value found once (so compares and reads
+// do not check its bytes again). Its views point into its own bytes: it is
+// neither copied nor moved.
 class SpooledRow {
  public:
+  SpooledRow() = default;
+  SpooledRow(const SpooledRow&) = delete;
+  SpooledRow& operator=(const SpooledRow&) = delete;
+
   // Takes the bytes, giving the row's previous bytes back in their place
   // (so a reader can reuse the buffer); false (and no values) when a stored
   // length runs past them or the values are fewer or more than `columns`.
   bool Parse(std::string* bytes, int32_t columns);
   void Clear();
   // Null for a column it does not have.
-  DBValueView Value(int32_t column) const;
-  int32_t ColumnCount() const { return int32_t(starts_.size()); }
+  DBValueView Value(int32_t column) const {
+    return column >= 0 && column < ColumnCount() ? values_[size_t(column)] : DBValueView();
+  }
+  int32_t ColumnCount() const { return int32_t(values_.size()); }
+  const DBValueView* Values() const { return values_.data(); }
   const std::string& Bytes() const { return bytes_; }
-  RowView View() const { return {bytes_.data(), starts_.data(), ColumnCount()}; }
+  // The bytes of the first `count` values (at most all of them).
+  size_t PrefixLength(int32_t count) const;
 
  private:
   std::string bytes_;
   std::vector<uint32_t> starts_;
+  std::vector<DBValueView> values_;
 };
 
+// CompareRows over values already found: a has aCount of them, b bCount; a
+// column past a row's values reads as null.
+int32_t CompareRowValues(const DBValueView* a, int32_t aCount, const DBValueView* b, int32_t bCount,
+                         const DBSortKey* keys, int32_t keyCount);
 // The keys first (negated when descending), then every column from the
 // first; 0 when all are equal.
 int32_t CompareRows(const RowView& a, const RowView& b, const DBSortKey* keys, int32_t keyCount);

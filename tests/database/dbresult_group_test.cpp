@@ -140,6 +140,50 @@ TEST_F(DbResultGroup, MovesReachTheRightGroups) {
 }
 
 
+// A grouping over a sorted result takes the sorted rows as they lie: its
+// shown values exactly (an empty text, a long one, NULL, a double), and its
+// hidden column as NULL, as the sorted result reads it.
+TEST_F(DbResultGroup, GroupingASortedResultReadsItsShownValuesOnly) {
+  const std::string longText(70000, 'z');
+  FakeRows rows = {{FakeText("b"), FakeDouble(0.25), FakeInteger(100)},
+                   {FakeText(""), FakeNull(), FakeInteger(200)},
+                   {FakeText(longText), FakeDouble(-4), FakeInteger(300)},
+                   {FakeText("b"), FakeDouble(1.5), FakeInteger(400)},
+                   {FakeNull(), FakeDouble(8), FakeInteger(500)}};
+  RowsCursor source(rows, 3);
+  ObjectRef set = ObjectRef::Adopt(source.NewSet());
+  const DBSortKey key{0, 0};
+  ObjectRef sorted = ObjectRef::Adopt(BuildSortedResult(set.get(), 1, &key, 1));
+  ASSERT_TRUE(sorted);
+  // g, SUM(v), SUM(w).
+  const int32_t kinds[] = {0, 3, 3};
+  ObjectRef grouped = ObjectRef::Adopt(BuildGroupedResult(sorted.get(), kinds, 3, true, 0, 0));
+  ASSERT_TRUE(grouped);
+  const auto cells = Cells(grouped.get());
+  ASSERT_EQ(cells.size(), 4u);
+  // NULL, '', 'b', then the long text; w reads as NULL throughout.
+  EXPECT_EQ(cells[0][0].type, kDBNull);
+  EXPECT_EQ(cells[0][1].number, 8);
+  EXPECT_EQ(cells[1][0].type, kDBVarChar);
+  EXPECT_EQ(cells[1][0].text, "");
+  EXPECT_EQ(cells[1][1].number, 0);
+  EXPECT_EQ(cells[2][0].text, "b");
+  EXPECT_EQ(cells[2][1].number, 1.75);
+  EXPECT_EQ(cells[3][0].text, longText);
+  EXPECT_EQ(cells[3][1].number, -4);
+  for (const auto& row : cells) EXPECT_EQ(row[2].number, 0) << row[0].text.size();
+
+  cursorMoveFirst(sorted.get());
+  const int32_t plain[] = {0, 4, 0};
+  grouped = ObjectRef::Adopt(BuildGroupedResult(sorted.get(), plain, 3, true, 0, 0));
+  ASSERT_TRUE(grouped);
+  const auto shown = Cells(grouped.get());
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_EQ(shown[2][1].number, 0.25);
+  EXPECT_EQ(shown[2][2].type, kDBNull);
+  EXPECT_EQ(shown[1][1].type, kDBNull);
+}
+
 // Groups are formed by the sort's comparison: 0 and -0 are one group in a
 // double and in a float column, alone or through a join, while NULL and ''
 // stay two groups (the first test).

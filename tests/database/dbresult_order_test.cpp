@@ -288,6 +288,59 @@ TEST_F(DbResultOrder, GroupsAreRunsOfEqualValuesInTheSortsOrder) {
             std::vector<std::string>{RowOf({counted(2), Text("x")})});
 }
 
+// A spooled row holds every value class, NULL, an empty and a long text as
+// written, read back from a spool on disk with their values found once; the
+// bytes of its first values are a row of those values; a row whose count or
+// lengths are wrong has none.
+TEST_F(DbResultOrder, SpooledRowsReadEveryValueBackAsWritten) {
+  SetSpoolStreamFactory(nullptr);  // a real temporary file
+  const std::vector<Value> values = {
+      Value(),          Small(-7),           Int(1 << 30),      Single(1.5f),
+      Double(-2.25),    Text(""),            Text("abc", kDBChar), Text(std::string(70000, 'q').c_str()),
+      Words(kDBDate, {2024, 2, 29}), Words(kDBTime, {23, 59, 1}),
+      Words(kDBTimeStamp, {1, 2, 3, 4, 5, 6}), Bool(1), Bytes(std::string("\0\xff", 2)),
+      Bytes("pic", kDBBlob)};
+  std::unique_ptr<RowSpool> spool = RowSpool::Make();
+  ASSERT_TRUE(spool);
+  const std::string written = RowOf(values);
+  ASSERT_TRUE(spool->Append("", 0));
+  ASSERT_TRUE(spool->Append(written.data(), written.size()));
+  ASSERT_TRUE(spool->Flush());
+
+  const auto columns = int32_t(values.size());
+  std::string bytes;
+  SpooledRow row;
+  ASSERT_TRUE(spool->Read(1, &bytes));
+  ASSERT_TRUE(row.Parse(&bytes, columns));
+  ASSERT_EQ(row.ColumnCount(), columns);
+  for (int32_t column = 0; column < columns; ++column) {
+    const DBValueView got = row.Value(column);
+    EXPECT_EQ(got.type, values[size_t(column)].type) << column;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(got.data), got.length), values[size_t(column)].bytes)
+        << column;
+    EXPECT_EQ(row.Values()[column].data, got.data);
+    EXPECT_EQ(row.Bytes().substr(0, row.PrefixLength(column + 1)),
+              RowOf(std::vector<Value>(values.begin(), values.begin() + column + 1)));
+  }
+  EXPECT_EQ(row.PrefixLength(0), 0u);
+  EXPECT_EQ(row.PrefixLength(columns + 5), written.size());
+  EXPECT_EQ(row.Value(columns).type, kDBNull);
+  EXPECT_EQ(row.Value(-1).type, kDBNull);
+  EXPECT_EQ(CompareRows(row, row, nullptr, 0), 0);
+
+  // The empty row, a row of another width and a row cut short hold nothing.
+  ASSERT_TRUE(spool->Read(0, &bytes));
+  EXPECT_TRUE(row.Parse(&bytes, 0));
+  EXPECT_EQ(row.ColumnCount(), 0);
+  bytes = written;
+  EXPECT_FALSE(row.Parse(&bytes, columns - 1));
+  EXPECT_EQ(row.ColumnCount(), 0);
+  EXPECT_EQ(row.PrefixLength(3), 0u);
+  bytes = written.substr(0, written.size() - 1);
+  EXPECT_FALSE(row.Parse(&bytes, columns));
+  EXPECT_EQ(row.Value(0).type, kDBNull);
+}
+
 // A spool keeps empty rows, and a write that failed fails every later flush
 // rather than leaving a hole in the file.
 TEST_F(DbResultOrder, SpoolsKeepEmptyRowsAndStopAtAFailedWrite) {

@@ -40,11 +40,11 @@ struct BlockHeader {
 };
 static_assert(sizeof(BlockHeader) == 8, "the header keeps blocks 8-byte aligned");
 
-// Never destroyed: the destructors of other statics still free blocks.
+// Constant-initialised with nothing to destroy: the destructors of other
+// statics still free blocks.
 platform::ShortLock& allocatorLock() {
-  alignas(platform::ShortLock) static unsigned char storage[sizeof(platform::ShortLock)];
-  static platform::ShortLock* lock = new (storage) platform::ShortLock;
-  return *lock;
+  static platform::ShortLock lock;
+  return lock;
 }
 
 // Bytes of the blocks given and not freed yet; under the allocator lock.
@@ -152,6 +152,16 @@ void* PoolTakeZeroed(uint32_t sizeClass, uint32_t counted) {
 }
 
 }  // namespace
+
+void platform::ShortLock::LockContended() {
+  for (uint32_t attempt = 0;; ++attempt) {
+    // Read before exchanging, so that waiters do not keep taking the
+    // holder's cache line away from it.
+    if (!taken_.load(std::memory_order_relaxed) && !taken_.exchange(true, std::memory_order_acquire))
+      return;
+    platform::WaitForShortLock(attempt);
+  }
+}
 
 extern "C" {
 

@@ -1,6 +1,7 @@
 // The operating-system services the core needs, kept behind one seam so that
 // the rest of core/ (and the portable code built on it) holds no Win32 call.
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -31,21 +32,32 @@ LocalTime LocalNow();
 // since 1601-01-01 UTC (as file times count).
 int64_t LocalOffsetSecondsAtUTC(int64_t utcSecondsSince1601);
 
-// A lock held for a few instructions at a time (the allocator's): the
-// system's cheapest one that every supported Windows line has. Not
-// recursive; lives in place, so it can be a function's static.
+// A lock held for a few instructions at a time (the allocator's, taken
+// several times for every value a query hands out): taken with one
+// interlocked exchange inline and given back with a plain store, where a
+// system lock costs a call into the system library each way. A thread that
+// finds it taken spins a little, then gives up its time slice until it is
+// free (WaitForShortLock). Not recursive; constant-initialised, so it can be
+// a function's static.
 class ShortLock {
  public:
-  ShortLock();
-  ~ShortLock();
+  constexpr ShortLock() = default;
   ShortLock(const ShortLock&) = delete;
   ShortLock& operator=(const ShortLock&) = delete;
-  void Lock();
-  void Unlock();
+  void Lock() {
+    if (taken_.exchange(true, std::memory_order_acquire)) LockContended();
+  }
+  void Unlock() { taken_.store(false, std::memory_order_release); }
 
  private:
-  alignas(8) unsigned char state_[40];
+  void LockContended();
+  std::atomic<bool> taken_{false};
 };
+
+// Lets other threads run before the attempt'th retry of a taken lock: the
+// processor's pause at first, then the rest of the time slice, then a short
+// sleep, so that a holder of any priority gets to finish.
+void WaitForShortLock(uint32_t attempt);
 
 // Holds a ShortLock for a scope.
 class ShortLockGuard {

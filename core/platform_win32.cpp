@@ -12,14 +12,15 @@ int32_t ShowMessageBox(const std::u16string& text, const std::u16string& caption
                      buttons | MB_TASKMODAL | MB_SETFOREGROUND);
 }
 
-// A critical section: uncontended, it takes and gives back with one
-// interlocked operation and no call into the kernel.
-static_assert(sizeof(CRITICAL_SECTION) <= 40, "ShortLock's state holds a critical section");
-
-ShortLock::ShortLock() { InitializeCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(state_)); }
-ShortLock::~ShortLock() { DeleteCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(state_)); }
-void ShortLock::Lock() { EnterCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(state_)); }
-void ShortLock::Unlock() { LeaveCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(state_)); }
+void WaitForShortLock(uint32_t attempt) {
+  if (attempt < 64) {
+    YieldProcessor();
+  } else if (attempt < 128) {
+    SwitchToThread();
+  } else {
+    Sleep(1);
+  }
+}
 
 void ExitProcessNow(uint32_t exitCode) { ExitProcess(exitCode); }
 

@@ -4,13 +4,13 @@
 // go through iconv with '?' for a character the page lacks, as the Win32
 // side does.
 #include <iconv.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <mutex>
 #include <new>
 #include <string>
 
@@ -75,13 +75,13 @@ int32_t ShowMessageBox(const std::u16string& text, const std::u16string&, uint32
   return 1;
 }
 
-static_assert(sizeof(std::mutex) <= 40 && alignof(std::mutex) <= 8,
-              "ShortLock's state holds a mutex");
-
-ShortLock::ShortLock() { new (state_) std::mutex; }
-ShortLock::~ShortLock() { reinterpret_cast<std::mutex*>(state_)->~mutex(); }
-void ShortLock::Lock() { reinterpret_cast<std::mutex*>(state_)->lock(); }
-void ShortLock::Unlock() { reinterpret_cast<std::mutex*>(state_)->unlock(); }
+void WaitForShortLock(uint32_t attempt) {
+  if (attempt < 128) {
+    sched_yield();
+  } else {
+    usleep(1000);
+  }
+}
 
 void ExitProcessNow(uint32_t exitCode) { _Exit(int(exitCode)); }
 

@@ -252,6 +252,46 @@ TEST_F(DbstoreTree, SecondCursorSeesRowsInsertedAheadOfIt) {
   EXPECT_EQ(expected, seen);
 }
 
+// A cursor kept for appends reuses its path to the last leaf; keys that
+// belong further left, duplicates, and pages split by another cursor must
+// still send it down from the root.
+TEST_F(DbstoreTree, AKeptCursorAppendsAlongItsPathAndStillFindsEarlierPlaces) {
+  std::unique_ptr<DBTreeCursor> kept = Table();
+  std::unique_ptr<DBTreeCursor> other = Table();
+  Rows model;
+  const auto insert = [&](DBTreeCursor& cursor, int32_t key) {
+    std::vector<uint8_t> record = MakeRecord(*db_, key, std::string(180, char('a' + key % 26)));
+    ASSERT_TRUE(cursor.InsertRecord(record.data(), record.size(), true, true)) << key;
+    model[key] = std::string(180, char('a' + key % 26));
+  };
+  for (int32_t key = 0; key < 300000; key += 10) {
+    insert(*kept, key);
+    if (key % 3000 == 2990) {
+      // Just below the last leaf's first key, and far to the left.
+      insert(*kept, model.upper_bound(key - 400)->first - 1);
+      insert(*kept, key / 7 * 5 + 3);
+      std::vector<uint8_t> again = MakeRecord(*db_, key - 100, "again");
+      ASSERT_FALSE(kept->InsertRecord(again.data(), again.size(), true, true));
+      EXPECT_EQ(kDBErrorDuplicateKey, db_->LastError().code);
+      const std::vector<uint8_t> early = KeyOf(key / 2 / 10 * 10);
+      bool found = false;
+      ASSERT_TRUE(kept->SeekKey(early.data(), early.size(), &found));
+      EXPECT_TRUE(found) << key;
+    }
+    if (key % 7000 == 6990) {
+      for (int32_t step = 1; step <= 60; ++step) insert(*other, key + step * 10);
+      key += 600;
+    }
+  }
+  EXPECT_GE(kept->Depth(), 3u);
+  kept.reset();
+  other.reset();
+  EXPECT_TRUE(SameRows(model, ReadRows(*db_)));
+  ASSERT_TRUE(db_->CommitTransaction());
+  Reopen();
+  EXPECT_TRUE(SameRows(model, ReadRows(*db_)));
+}
+
 TEST_F(DbstoreTree, UpdatesKeepTheirPlaceOrWaitForTheCursor) {
   for (int32_t key = 0; key < 300; ++key) ASSERT_EQ(0, Insert(*db_, key, "old"));
   ASSERT_TRUE(db_->CommitTransaction());

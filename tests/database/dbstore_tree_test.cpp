@@ -292,6 +292,37 @@ TEST_F(DbstoreTree, AKeptCursorAppendsAlongItsPathAndStillFindsEarlierPlaces) {
   EXPECT_TRUE(SameRows(model, ReadRows(*db_)));
 }
 
+// The first leaf is full and its right sibling nearly empty: an update of
+// the leaf's last row hands that (now deleted) row to the sibling, and the
+// cursor stays on it there.
+TEST_F(DbstoreTree, AnUpdatedRowThatMovesToTheRightSiblingStaysCurrent) {
+  std::unique_ptr<DBTreeCursor> cursor = Table();
+  int32_t key = 0;
+  for (; cursor->Depth() < 2; ++key) {
+    std::vector<uint8_t> record = RecordOf(key, 100);
+    ASSERT_TRUE(cursor->InsertRecord(record.data(), record.size(), true, true));
+  }
+  const std::vector<uint8_t> last = KeyOf(key - 2);
+  bool found = false;
+  ASSERT_TRUE(cursor->SeekKey(last.data(), last.size(), &found));
+  ASSERT_TRUE(found);
+  ASSERT_TRUE(cursor->NextMatching());
+  const uint32_t id = EntryRecordId(cursor->CurrentEntry());
+  const uint32_t leaf = cursor->CurrentPageNumber();
+  std::vector<uint8_t> record = RecordOf(key - 2, 100);
+  ASSERT_TRUE(cursor->UpdateCurrent(record.data(), record.size()));
+  const uint8_t* current = cursor->CurrentEntry();
+  ASSERT_NE(nullptr, current);
+  EXPECT_EQ(kDBEntryDeleted, EntryState(current));
+  EXPECT_EQ(id, EntryRecordId(current));
+  EXPECT_NE(leaf, cursor->CurrentPageNumber());
+  ASSERT_TRUE(cursor->NextMatching());
+  DBFieldValue next;
+  ASSERT_EQ(DBFieldLookup::kFound, FindField(cursor->CurrentEntry(), 0, &next));
+  EXPECT_EQ(key - 1, next.integer);
+  EXPECT_FALSE(cursor->NextMatching());
+}
+
 TEST_F(DbstoreTree, UpdatesKeepTheirPlaceOrWaitForTheCursor) {
   for (int32_t key = 0; key < 300; ++key) ASSERT_EQ(0, Insert(*db_, key, "old"));
   ASSERT_TRUE(db_->CommitTransaction());

@@ -57,12 +57,19 @@ constexpr uint32_t kDBMaxKeyLength = 4075;
 // A tree deeper than this is damaged.
 constexpr uint32_t kDBMaxTreeDepth = 64;
 
+// Big-endian numbers of pages and entries, read inline: walks and key
+// comparisons read them at every step.
+inline uint16_t DBRead16(const uint8_t* bytes) { return uint16_t(bytes[0] << 8 | bytes[1]); }
+inline uint32_t DBRead32(const uint8_t* bytes) {
+  return uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
+}
+
 constexpr int64_t DBPagePosition(uint32_t page) {
   return int64_t(page) * kDBPageSize + kDBHeaderSize;
 }
 
-inline uint32_t PageKind(const uint8_t* page) { return GetBigEndian32(page + kDBPageKindAt); }
-inline uint32_t PageChain(const uint8_t* page) { return GetBigEndian32(page + kDBPageChainAt); }
+inline uint32_t PageKind(const uint8_t* page) { return DBRead32(page + kDBPageKindAt); }
+inline uint32_t PageChain(const uint8_t* page) { return DBRead32(page + kDBPageChainAt); }
 inline uint16_t PageUsed(const uint8_t* page) {
   return uint16_t(page[kDBPageUsedAt] << 8 | page[kDBPageUsedAt + 1]);
 }

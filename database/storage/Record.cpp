@@ -89,7 +89,7 @@ bool IsTextType(uint8_t type) { return type == kDBFieldText || type == kDBFieldB
 bool StoredValueSize(uint8_t type, const uint8_t* value, size_t available, uint32_t* size) {
   if (IsTextType(type)) {
     if (available < 4) return false;
-    const uint32_t length = GetBigEndian32(value);
+    const uint32_t length = DBRead32(value);
     if (length > available - 4) return false;
     *size = 4 + length;
     return true;
@@ -156,26 +156,26 @@ void DecodeStoredValue(uint8_t type, const uint8_t* stored, uint32_t size, DBFie
   value->stored = stored;
   value->storedLength = size;
   switch (type) {
-    case kDBFieldInt16: value->integer = int16_t(GetBigEndian16(stored)); break;
+    case kDBFieldInt16: value->integer = int16_t(DBRead16(stored)); break;
     case kDBFieldInt32:
     case kDBFieldBlobId:
-    case kDBFieldBlobId2: value->integer = int32_t(GetBigEndian32(stored)); break;
+    case kDBFieldBlobId2: value->integer = int32_t(DBRead32(stored)); break;
     case kDBFieldBoolean: value->integer = stored[0]; break;
     case kDBFieldSingle: {
-      const uint32_t bits = GetBigEndian32(stored);
+      const uint32_t bits = DBRead32(stored);
       float single;
       std::memcpy(&single, &bits, 4);
       value->real = single;
       break;
     }
     case kDBFieldDouble: {
-      const uint64_t bits = (uint64_t(GetBigEndian32(stored)) << 32) | GetBigEndian32(stored + 4);
+      const uint64_t bits = (uint64_t(DBRead32(stored)) << 32) | DBRead32(stored + 4);
       std::memcpy(&value->real, &bits, 8);
       break;
     }
     case kDBFieldDate:
     case kDBFieldTime:
-      for (int i = 0; i < 3; ++i) value->parts[i] = GetBigEndian16(stored + 2 * i);
+      for (int i = 0; i < 3; ++i) value->parts[i] = DBRead16(stored + 2 * i);
       break;
     default:  // text and raw bytes
       value->bytes = stored + 4;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/utility.h"
+#include "database/storage/PageFormat.h"
 
 class DBFile;
 
@@ -34,21 +35,21 @@ inline uint32_t EntrySerial(const uint8_t* entry) {
 void StampEntry(uint8_t* entry, uint8_t state, uint32_t serial);
 
 // Table and directory records.
-inline uint32_t EntryRecordId(const uint8_t* entry) { return GetBigEndian32(entry + 6); }
+inline uint32_t EntryRecordId(const uint8_t* entry) { return DBRead32(entry + 6); }
 inline void SetEntryRecordId(uint8_t* entry, uint32_t id) { PutBigEndian32(entry + 6, id); }
 
 // Directory records.
-inline uint32_t DirectoryRecordRoot(const uint8_t* entry) { return GetBigEndian32(entry + 10); }
+inline uint32_t DirectoryRecordRoot(const uint8_t* entry) { return DBRead32(entry + 10); }
 inline void SetDirectoryRecordRoot(uint8_t* entry, uint32_t root) { PutBigEndian32(entry + 10, root); }
-inline uint32_t DirectoryNameLength(const uint8_t* entry) { return GetBigEndian32(entry + 14); }
+inline uint32_t DirectoryNameLength(const uint8_t* entry) { return DBRead32(entry + 14); }
 inline const uint8_t* DirectoryName(const uint8_t* entry) { return entry + kDBDirectoryNameAt; }
 // A live directory record stamped with the serial.
 std::vector<uint8_t> BuildDirectoryRecord(uint32_t serial, uint32_t recordId, uint32_t root,
                                           const uint8_t* name, uint32_t nameLength);
 
 // Interior entries.
-inline uint16_t InteriorCount(const uint8_t* entry) { return GetBigEndian16(entry + 6); }
-inline uint32_t InteriorChild(const uint8_t* entry) { return GetBigEndian32(entry + 8); }
+inline uint16_t InteriorCount(const uint8_t* entry) { return DBRead16(entry + 6); }
+inline uint32_t InteriorChild(const uint8_t* entry) { return DBRead32(entry + 8); }
 // A live interior entry stamped with the serial; the count saturates at
 // 65,535.
 std::vector<uint8_t> BuildInteriorEntry(uint32_t serial, uint32_t count, uint32_t child,

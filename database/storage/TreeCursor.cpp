@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "core/string.h"
@@ -23,6 +24,44 @@ Split ChooseSplit(uint32_t offset, uint32_t used, uint32_t length) {
   if (offset + length <= kDBPageDataSize) return Split::kTailMoves;
   if (used - offset + length <= kDBPageDataSize) return Split::kEntryAndTailMove;
   return Split::kBothMove;
+}
+
+inline void Prefetch(const uint8_t* bytes) {
+#if defined(__GNUC__) || defined(__clang__)
+  __builtin_prefetch(bytes);
+#else
+  (void)bytes;
+#endif
+}
+
+// The entry offsets of a leaf that handed `count` entries (`moved` bytes)
+// from its start to the left sibling's end, or from its end to the right
+// sibling's start, follow the move instead of being walked again: the
+// pages' entries lie far apart in memory once the file outgrows the
+// processor's caches. `offsets` are the leaf's before the move.
+void MoveOffsets(const DBPageRef& leaf, const DBPageRef& sibling,
+                 const std::vector<uint16_t>& offsets, size_t count, uint32_t moved,
+                 uint32_t siblingUsed, bool left) {
+  DBPageEntry& leafEntry = *leaf.Entry();
+  DBPageEntry& siblingEntry = *sibling.Entry();
+  std::vector<uint16_t>& kept = leafEntry.offsets;
+  std::vector<uint16_t>& taken = siblingEntry.offsets;
+  const size_t stay = offsets.size() - count;
+  if (left) {
+    kept.assign(offsets.begin() + count, offsets.end());
+    for (uint16_t& offset : kept) offset = uint16_t(offset - moved);
+    if (siblingEntry.offsetsValid)
+      for (size_t i = 0; i < count; ++i) taken.push_back(uint16_t(offsets[i] + siblingUsed));
+  } else {
+    kept.assign(offsets.begin(), offsets.begin() + stay);
+    if (siblingEntry.offsetsValid) {
+      const uint32_t from = offsets[stay];
+      for (uint16_t& offset : taken) offset = uint16_t(offset + moved);
+      taken.insert(taken.begin(), offsets.begin() + stay, offsets.end());
+      for (size_t i = 0; i < count; ++i) taken[i] = uint16_t(taken[i] - from);
+    }
+  }
+  leafEntry.offsetsValid = true;
 }
 
 // Records under the entries from `from` to `to`: one per leaf entry, the sum
@@ -67,12 +106,11 @@ DBTreeCursor::DBTreeCursor(DBFile& db, std::unique_ptr<DBTreeCursor> parent, con
                            size_t filterLength, DBKeyColumns keyColumns)
     : db_(&db),
       parent_(std::move(parent)),
-      keyColumns_(keyColumns.columns, keyColumns.columns + keyColumns.count),
+      keyColumnCount_(std::min<size_t>(keyColumns.count, sizeof keyColumns_)),
       filter_(filter, filter + filterLength),
       leafKind_(parent_ ? kDBKindTableLeaf : kDBKindDirectoryLeaf),
       root_(kDBNoPage) {
-  // Trees this deep hold far more rows than a file's pages can.
-  levels_.reserve(8);
+  if (keyColumnCount_ > 0) std::memcpy(keyColumns_, keyColumns.columns, keyColumnCount_);
   if (!parent_) {
     root_ = db.DirectoryRoot();
   } else if (const uint8_t* record = parent_->CurrentEntry()) {
@@ -85,6 +123,36 @@ DBTreeCursor::~DBTreeCursor() {
   if (!db_) return;
   if (spool_ || !memorySpool_.empty()) ReplaySpool();
   db_->RemoveCursor(this);
+}
+
+// ---- The path ---------------------------------------------------------------------
+
+DBTreeCursor::Path& DBTreeCursor::Path::operator=(const Path& other) {
+  if (this == &other) return *this;
+  clear();
+  for (const Level& level : other) new (end()) Level(level), ++size_;
+  return *this;
+}
+
+void DBTreeCursor::Path::clear() {
+  while (size_ > 0) pop_back();
+}
+
+bool DBTreeCursor::Path::push_back(Level level) {
+  if (size_ == kRoom) return false;
+  new (end()) Level(std::move(level));
+  ++size_;
+  return true;
+}
+
+bool DBTreeCursor::Path::push_front(Level level) {
+  if (size_ == 0) return push_back(std::move(level));
+  if (size_ == kRoom) return false;
+  new (end()) Level(std::move(back()));
+  for (size_t i = size_ - 1; i > 0; --i) begin()[i] = std::move(begin()[i - 1]);
+  begin()[0] = std::move(level);
+  ++size_;
+  return true;
 }
 
 // ---- Walking ------------------------------------------------------------------------
@@ -217,12 +285,20 @@ bool DBTreeCursor::LowerBound(const Level& level, const uint8_t* key, size_t key
   };
   size_t low = 0, high = offsets.size();
   if (high > 0) {
+    // The bisection's first probe is fetched while the last entry compares.
+    if (high > 2) Prefetch(level.page.EntryAt(offsets[(high - 1) / 2]));
     if (!compare(high - 1)) return false;
     if (order < 0) low = high;
     else --high;
   }
   while (low < high) {
     const size_t middle = low + (high - low) / 2;
+    // The entries of a page lie over many cache lines: both places the next
+    // step may probe are fetched while this one compares.
+    if (high - low > 2) {
+      Prefetch(level.page.EntryAt(offsets[low + (middle - low) / 2]));
+      Prefetch(level.page.EntryAt(offsets[middle + 1 + (high - middle - 1) / 2]));
+    }
     if (!compare(middle)) return false;
     if (order < 0) {
       low = middle + 1;
@@ -278,7 +354,7 @@ bool DBTreeCursor::NextLiveHasKey(const uint8_t* key, size_t keyLength, bool* fo
   };
   if (leaf.offset >= used && std::all_of(levels_.begin(), levels_.end() - 1, onLastEntry)) return true;
 
-  std::vector<Level> saved = levels_;
+  Path saved = levels_;
   const State savedState = state_;
   const uint32_t savedEntered = pagesEntered_;
   while (Settle()) {
@@ -302,9 +378,41 @@ bool DBTreeCursor::NextLiveHasKey(const uint8_t* key, size_t keyLength, bool* fo
   return true;
 }
 
+// Whether a descent from the root for `key` would take the path the cursor
+// holds, when that path runs along the last entry of every page: then each
+// interior page's last separator is below the key (or is the page's only
+// entry). Keys inserted in increasing order find their leaf this way with
+// one comparison a level.
+bool DBTreeCursor::OnLastPathFor(const uint8_t* key, size_t keyLength) {
+  if (stale_ || levels_.size() < 2 || levels_.front().page.Number() != root_ ||
+      (state_ != State::kBefore && state_ != State::kOn))
+    return false;
+  for (size_t i = 0; i + 1 < levels_.size(); ++i) {
+    const Level& level = levels_[i];
+    const std::vector<uint16_t>& offsets = level.page.EntryOffsets();
+    if (offsets.empty() || level.offset != offsets.back()) return false;
+    if (offsets.size() == 1) continue;
+    int32_t order = 0;
+    if (!CompareEntry(kDBKindInterior, level.page.EntryAt(level.offset), key, keyLength, &order) ||
+        order >= 0)
+      return false;
+  }
+  return true;
+}
+
 bool DBTreeCursor::SeekKey(const uint8_t* key, size_t keyLength, bool* found) {
   if (found) *found = false;
   if (!db_) return false;
+  if (OnLastPathFor(key, keyLength)) {
+    // The leaf's place is found again below; the levels above stay.
+    levels_.back().offset = 0;
+    state_ = State::kBefore;
+    if (!Descend(key, keyLength)) return false;
+    bool live = false;
+    if (found && !NextLiveHasKey(key, keyLength, &live)) return false;
+    if (found) *found = live;
+    return true;
+  }
   stale_ = false;
   if (!StartAtRoot() || !Descend(key, keyLength)) return false;
   bool live = false;
@@ -357,7 +465,10 @@ void DBTreeCursor::RootMoved(uint32_t oldRoot, uint32_t newRoot) {
   root_ = newRoot;
   if (levels_.empty() || levels_.front().page.Number() != oldRoot) return;
   DBPageRef page = db_->GetPage(newRoot);
-  if (page) levels_.insert(levels_.begin(), Level{std::move(page), 0});
+  if (page && !levels_.push_front({std::move(page), 0})) {
+    stale_ = true;
+    mark_ = Mark::kStart;
+  }
 }
 
 // Finds the remembered entry by its key and record id. When it is gone the
@@ -434,7 +545,15 @@ bool DBTreeCursor::InsertEntry(const uint8_t* entry, uint32_t length) {
     bool shared = false;
     if (!ShareWithSibling(entry, length, &shared)) return false;
     if (shared) {
-      return InsertInPage(page, levels_.back().offset, entry, length) && Reposition();
+      // The entry the cursor stood at is still on the leaf unless it went to
+      // the right sibling; the path above kept its offsets.
+      const uint32_t at = levels_.back().offset;
+      const bool stays = at < page.Used();
+      if (!InsertInPage(page, at, entry, length)) return false;
+      if (!stays) return Reposition();
+      levels_.back().offset = at + length;
+      stale_ = false;
+      return true;
     }
     stale_ = false;
   }
@@ -523,8 +642,7 @@ bool DBTreeCursor::ShareWithSibling(const uint8_t* entry, uint32_t length, bool*
     std::memset(data + used - moved, 0, moved);
     SetPageUsed(leaf.page.Bytes(), uint16_t(used - moved));
     SetPageUsed(sibling.Bytes(), uint16_t(siblingUsed + moved));
-    leaf.page.LayoutChanged();
-    sibling.LayoutChanged();
+    MoveOffsets(leaf.page, sibling, offsets, count, moved, siblingUsed, left);
 
     uint8_t* parentData = parent.page.Data();
     PutBigEndian16(parentData + (left ? siblingAt : parent.offset) + 6,
@@ -535,7 +653,9 @@ bool DBTreeCursor::ShareWithSibling(const uint8_t* entry, uint32_t length, bool*
     const uint32_t parentNow = parentUsed - oldLength + uint32_t(separator.size());
     if (parentNow < parentUsed) std::memset(parentData + parentNow, 0, parentUsed - parentNow);
     SetPageUsed(parent.page.Bytes(), uint16_t(parentNow));
-    parent.page.LayoutChanged();
+    // A separator of the old one's length leaves every parent entry where it
+    // was (the usual case for keys of fixed size).
+    if (separator.size() != oldLength) parent.page.LayoutChanged();
     *shared = true;
     return true;
   }
@@ -655,7 +775,7 @@ bool DBTreeCursor::GrowRoot() {
   }
   db_->RootMoved(oldRoot, number, this);
   root_ = number;
-  levels_.insert(levels_.begin(), Level{std::move(root), 0});
+  if (!levels_.push_front({std::move(root), 0})) return Damaged();
   return true;
 }
 
@@ -697,7 +817,7 @@ bool DBTreeCursor::CheckRecord(const uint8_t* record, size_t length, std::vector
 
 bool DBTreeCursor::InsertRecord(uint8_t* record, size_t length, bool unique, bool assignId) {
   if (!db_ || !db_->CheckWritable() || !CheckRecordLength(length)) return false;
-  const bool keyless = keyColumns_.empty();
+  const bool keyless = keyColumnCount_ == 0;
   // A keyless tree orders records by id: the id comes first.
   if (assignId && keyless) SetEntryRecordId(record, db_->NextKeylessRecordId());
   if (!CheckRecord(record, length, &key_)) return false;
@@ -731,7 +851,7 @@ bool DBTreeCursor::UpdateCurrent(const uint8_t* record, size_t length) {
   if (EntryState(leaf.page.EntryAt(leaf.offset)) != kDBEntryLive || !CheckRecordLength(length))
     return false;
   std::vector<uint8_t> fresh(record, record + length);
-  const bool keyless = keyColumns_.empty();
+  const bool keyless = keyColumnCount_ == 0;
   if (keyless) SetEntryRecordId(fresh.data(), db_->NextKeylessRecordId());
   if (!CheckRecord(fresh.data(), length, &key_)) return false;
   int32_t order = 0;
@@ -799,7 +919,7 @@ bool DBTreeCursor::ReplaySpool() {
   if (!db_) return true;
   bool replayed = true;
   for (std::vector<uint8_t>& record : TakeSpool())
-    replayed = InsertRecord(record.data(), record.size(), !keyColumns_.empty(), false) && replayed;
+    replayed = InsertRecord(record.data(), record.size(), keyColumnCount_ > 0, false) && replayed;
   return replayed;
 }
 

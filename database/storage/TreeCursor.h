@@ -52,7 +52,7 @@ class DBTreeCursor {
   uint32_t CurrentOffset() const;
   // Pages on the path from the root to the leaf.
   size_t Depth() const { return levels_.size(); }
-  DBKeyColumns KeyColumns() const { return {keyColumns_.data(), keyColumns_.size()}; }
+  DBKeyColumns KeyColumns() const { return {keyColumns_, keyColumnCount_}; }
 
   // ---- Changes -----------------------------------------------------------------
   // Inserts entry bytes where the cursor stands (after SeekKey), splitting
@@ -109,6 +109,38 @@ class DBTreeCursor {
     DBPageRef page;
     uint32_t offset;
   };
+  // The pages from the root to the leaf, held inside the cursor so that a
+  // cursor costs no allocation of its own for them. Room for the deepest
+  // tree a walk accepts, and for a new root above it.
+  class Path {
+   public:
+    Path() = default;
+    Path(const Path& other) { *this = other; }
+    Path& operator=(const Path& other);
+    ~Path() { clear(); }
+    Level& operator[](size_t i) { return begin()[i]; }
+    const Level& operator[](size_t i) const { return begin()[i]; }
+    Level& front() { return begin()[0]; }
+    Level& back() { return begin()[size_ - 1]; }
+    const Level& back() const { return begin()[size_ - 1]; }
+    Level* begin() { return reinterpret_cast<Level*>(room_); }
+    Level* end() { return begin() + size_; }
+    const Level* begin() const { return reinterpret_cast<const Level*>(room_); }
+    const Level* end() const { return begin() + size_; }
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    void clear();
+    void pop_back() { begin()[--size_].~Level(); }
+    // False (nothing changes) when the path is full.
+    bool push_back(Level level);
+    bool push_front(Level level);
+
+   private:
+    static constexpr size_t kRoom = kDBMaxTreeDepth + 2;
+    // Only the levels in use are constructed.
+    alignas(Level) unsigned char room_[kRoom * sizeof(Level)];
+    size_t size_ = 0;
+  };
   enum class State { kFresh, kBefore, kOn, kDone };
   // Where a cursor stood when its path changed under it.
   enum class Mark { kStart, kOn, kBefore, kAfter };
@@ -118,6 +150,7 @@ class DBTreeCursor {
   bool Damaged();
   bool Settle();
   bool Descend(const uint8_t* key, size_t keyLength);
+  bool OnLastPathFor(const uint8_t* key, size_t keyLength);
   bool LowerBound(const Level& level, const uint8_t* key, size_t keyLength, size_t* index);
   bool EntryKey(uint32_t kind, const uint8_t* entry, std::vector<uint8_t>* key);
   bool CompareEntry(uint32_t kind, const uint8_t* entry, const uint8_t* key, size_t keyLength,
@@ -138,11 +171,13 @@ class DBTreeCursor {
 
   DBFile* db_;
   std::unique_ptr<DBTreeCursor> parent_;
-  std::vector<uint8_t> keyColumns_;
+  // Held in the cursor: a record has at most 256 columns.
+  uint8_t keyColumns_[256];
+  size_t keyColumnCount_;
   std::vector<uint8_t> filter_;
   uint32_t leafKind_;
   uint32_t root_;
-  std::vector<Level> levels_;  // root first
+  Path levels_;  // root first
   State state_ = State::kFresh;
   uint32_t pagesEntered_ = 0;
   // Set when the walk met a page it could not read or a damaged one.

@@ -252,6 +252,77 @@ TEST_F(DbstoreTree, SecondCursorSeesRowsInsertedAheadOfIt) {
   EXPECT_EQ(expected, seen);
 }
 
+// A cursor kept for appends reuses its path to the last leaf; keys that
+// belong further left, duplicates, and pages split by another cursor must
+// still send it down from the root.
+TEST_F(DbstoreTree, AKeptCursorAppendsAlongItsPathAndStillFindsEarlierPlaces) {
+  std::unique_ptr<DBTreeCursor> kept = Table();
+  std::unique_ptr<DBTreeCursor> other = Table();
+  Rows model;
+  const auto insert = [&](DBTreeCursor& cursor, int32_t key) {
+    std::vector<uint8_t> record = MakeRecord(*db_, key, std::string(180, char('a' + key % 26)));
+    ASSERT_TRUE(cursor.InsertRecord(record.data(), record.size(), true, true)) << key;
+    model[key] = std::string(180, char('a' + key % 26));
+  };
+  for (int32_t key = 0; key < 300000; key += 10) {
+    insert(*kept, key);
+    if (key % 3000 == 2990) {
+      // Just below the last leaf's first key, and far to the left.
+      insert(*kept, model.upper_bound(key - 400)->first - 1);
+      insert(*kept, key / 7 * 5 + 3);
+      std::vector<uint8_t> again = MakeRecord(*db_, key - 100, "again");
+      ASSERT_FALSE(kept->InsertRecord(again.data(), again.size(), true, true));
+      EXPECT_EQ(kDBErrorDuplicateKey, db_->LastError().code);
+      const std::vector<uint8_t> early = KeyOf(key / 2 / 10 * 10);
+      bool found = false;
+      ASSERT_TRUE(kept->SeekKey(early.data(), early.size(), &found));
+      EXPECT_TRUE(found) << key;
+    }
+    if (key % 7000 == 6990) {
+      for (int32_t step = 1; step <= 60; ++step) insert(*other, key + step * 10);
+      key += 600;
+    }
+  }
+  EXPECT_GE(kept->Depth(), 3u);
+  kept.reset();
+  other.reset();
+  EXPECT_TRUE(SameRows(model, ReadRows(*db_)));
+  ASSERT_TRUE(db_->CommitTransaction());
+  Reopen();
+  EXPECT_TRUE(SameRows(model, ReadRows(*db_)));
+}
+
+// The first leaf is full and its right sibling nearly empty: an update of
+// the leaf's last row hands that (now deleted) row to the sibling, and the
+// cursor stays on it there.
+TEST_F(DbstoreTree, AnUpdatedRowThatMovesToTheRightSiblingStaysCurrent) {
+  std::unique_ptr<DBTreeCursor> cursor = Table();
+  int32_t key = 0;
+  for (; cursor->Depth() < 2; ++key) {
+    std::vector<uint8_t> record = RecordOf(key, 100);
+    ASSERT_TRUE(cursor->InsertRecord(record.data(), record.size(), true, true));
+  }
+  const std::vector<uint8_t> last = KeyOf(key - 2);
+  bool found = false;
+  ASSERT_TRUE(cursor->SeekKey(last.data(), last.size(), &found));
+  ASSERT_TRUE(found);
+  ASSERT_TRUE(cursor->NextMatching());
+  const uint32_t id = EntryRecordId(cursor->CurrentEntry());
+  const uint32_t leaf = cursor->CurrentPageNumber();
+  std::vector<uint8_t> record = RecordOf(key - 2, 100);
+  ASSERT_TRUE(cursor->UpdateCurrent(record.data(), record.size()));
+  const uint8_t* current = cursor->CurrentEntry();
+  ASSERT_NE(nullptr, current);
+  EXPECT_EQ(kDBEntryDeleted, EntryState(current));
+  EXPECT_EQ(id, EntryRecordId(current));
+  EXPECT_NE(leaf, cursor->CurrentPageNumber());
+  ASSERT_TRUE(cursor->NextMatching());
+  DBFieldValue next;
+  ASSERT_EQ(DBFieldLookup::kFound, FindField(cursor->CurrentEntry(), 0, &next));
+  EXPECT_EQ(key - 1, next.integer);
+  EXPECT_FALSE(cursor->NextMatching());
+}
+
 TEST_F(DbstoreTree, UpdatesKeepTheirPlaceOrWaitForTheCursor) {
   for (int32_t key = 0; key < 300; ++key) ASSERT_EQ(0, Insert(*db_, key, "old"));
   ASSERT_TRUE(db_->CommitTransaction());

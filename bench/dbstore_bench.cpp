@@ -18,6 +18,10 @@
 // opening a cursor with an "id = k" filter (none without a key); it and
 // SQLite also write and read back a 10 MB BLOB (commit included).
 //
+// Each scan runs three times and its fastest pass counts, for every engine
+// alike: a 100k-row scan takes about 10 ms, no more than the noise of a
+// time slice under Wine.
+//
 // Prints one line: "case engine rows order inserts/s scans/s seeks/s
 // file-bytes peak-MiB blob-write-MB/s blob-read-MB/s". SQLite is there only
 // when the bench was built with its amalgamation (bench/run_dbstore_bench.sh
@@ -118,6 +122,21 @@ std::vector<Step> MixedSteps(int32_t rows, std::vector<int32_t>* live) {
     }
   }
   return steps;
+}
+
+constexpr int kScanPasses = 3;
+
+// The seconds of the fastest of kScanPasses runs of `pass`.
+template <typename Pass>
+double FastestPass(Pass pass) {
+  double fastest = 0;
+  for (int i = 0; i < kScanPasses; ++i) {
+    const double start = Now();
+    pass();
+    const double seconds = Now() - start;
+    if (i == 0 || seconds < fastest) fastest = seconds;
+  }
+  return fastest;
 }
 
 // Positions in the list of live rows of the 10,000 seeks.
@@ -247,18 +266,19 @@ Result RunEngine(const std::wstring& path, int32_t rows, const std::string& orde
   }
   result.insertSeconds = Now() - start;
 
-  start = Now();
   int64_t checksum = 0;
-  std::unique_ptr<DBTreeCursor> cursor = OpenTableTree(*db, "1", nullptr, 0, keys);
-  while (cursor->NextMatching()) {
-    const uint8_t* entry = cursor->CurrentEntry();
-    DBFieldValue field;
-    for (uint8_t column = 0; column < 4; ++column) {
-      FindField(entry, column, &field);
-      checksum += field.integer + field.length + field.parts[0];
+  std::unique_ptr<DBTreeCursor> cursor;  // the seeks below use the last pass's
+  result.scanSeconds = FastestPass([&] {
+    cursor = OpenTableTree(*db, "1", nullptr, 0, keys);
+    while (cursor->NextMatching()) {
+      const uint8_t* entry = cursor->CurrentEntry();
+      DBFieldValue field;
+      for (uint8_t column = 0; column < 4; ++column) {
+        FindField(entry, column, &field);
+        checksum += field.integer + field.length + field.parts[0];
+      }
     }
-  }
-  result.scanSeconds = Now() - start;
+  });
 
   std::vector<uint8_t> key;
   start = Now();
@@ -327,11 +347,10 @@ Result RunTable(const std::wstring& path, int32_t rows, const std::string& order
       cursor.ReleaseValue();
     }
   };
-  start = Now();
-  DBEngineCursorPtr scan(OpenTableCursor(*db, table.get(), &all, nullptr));
-  while (scan->MoveNext()) readRow(*scan);
-  scan.reset();
-  result.scanSeconds = Now() - start;
+  result.scanSeconds = FastestPass([&] {
+    DBEngineCursorPtr scan(OpenTableCursor(*db, table.get(), &all, nullptr));
+    while (scan->MoveNext()) readRow(*scan);
+  });
 
   std::mt19937 random(777);
   start = Now();
@@ -443,11 +462,12 @@ Result RunSqlite(const std::wstring& path, int32_t rows, const std::string& orde
 
   sqlite3_stmt* scan = Prepare(db, "SELECT id,name,value,day FROM t");
   int64_t checksum = 0;
-  start = Now();
-  while (sqlite3_step(scan) == SQLITE_ROW)
-    checksum += sqlite3_column_int(scan, 0) + sqlite3_column_bytes(scan, 1) +
-                int64_t(sqlite3_column_double(scan, 2)) + sqlite3_column_int(scan, 3);
-  result.scanSeconds = Now() - start;
+  result.scanSeconds = FastestPass([&] {
+    while (sqlite3_step(scan) == SQLITE_ROW)
+      checksum += sqlite3_column_int(scan, 0) + sqlite3_column_bytes(scan, 1) +
+                  int64_t(sqlite3_column_double(scan, 2)) + sqlite3_column_int(scan, 3);
+    sqlite3_reset(scan);
+  });
   sqlite3_finalize(scan);
 
   sqlite3_stmt* seek = Prepare(db, keyless ? "SELECT id,name,value,day FROM t WHERE rowid=?"

@@ -126,8 +126,9 @@ const DBTableColumn* DBTableEntry::FindColumn(const uint8_t* name, size_t length
                                               size_t* hint) const {
   if (distinctNames && *hint < columns.size()) {
     const DBTableColumn& guess = columns[*hint];
-    if (SameName(reinterpret_cast<const uint8_t*>(guess.name.data()), guess.name.size(), name,
-                 length))
+    const auto* guessed = reinterpret_cast<const uint8_t*>(guess.name.data());
+    if (guess.name.size() == length &&
+        (std::memcmp(guessed, name, length) == 0 || SameName(guessed, length, name, length)))
       return &guess;
   }
   const DBTableColumn* column = FindColumn(name, length);

@@ -19,14 +19,16 @@ bool IsDigit(uint8_t byte) { return byte >= '0' && byte <= '9'; }
 constexpr int64_t kSaturated = int64_t(1) << 40;
 
 // Blanks, a sign and decimal digits up to the first other byte, as
-// CStringToInt reads them (saturated far outside any range checked here).
-int64_t ReadInteger(const uint8_t* text, const uint8_t* end) {
+// CStringToInt reads them (saturated far outside any range checked here);
+// *stop, when given, is that byte's place.
+int64_t ReadInteger(const uint8_t* text, const uint8_t* end, const uint8_t** stop = nullptr) {
   while (text < end && IsBlank(*text)) ++text;
   const bool negative = text < end && *text == '-';
   if (text < end && (*text == '-' || *text == '+')) ++text;
   int64_t value = 0;
   for (; text < end && IsDigit(*text); ++text)
     if (value < kSaturated) value = value * 10 + (*text - '0');
+  if (stop) *stop = text;
   return negative ? -value : value;
 }
 
@@ -202,10 +204,8 @@ int64_t ReadIntegerText(const StringRecord* text) {
     const uint8_t* bytes = StringData(text);
     const uint8_t* end = bytes + StringLength(text);
     const uint8_t* p = bytes;
-    while (p < end && IsBlank(*p)) ++p;
-    if (p < end && (*p == '-' || *p == '+')) ++p;
-    while (p < end && IsDigit(*p)) ++p;
-    if (p == end || (*p != '.' && *p != 'e' && *p != 'E')) return ReadInteger(bytes, end);
+    const int64_t value = ReadInteger(bytes, end, &p);
+    if (p == end || (*p != '.' && *p != 'e' && *p != 'E')) return value;
   }
   std::string scratch;
   const TextView view = TextBytes(text, &scratch);

@@ -1,6 +1,8 @@
 // Tables, columns and rows: every check first, then the writes.
 #include "database/engine/Catalog.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "core/string.h"
@@ -68,18 +70,6 @@ bool KeyPositions(const uint8_t* keys, int32_t keyCount, size_t columns,
     (*positions)[keys[i]] = uint16_t(i + 1);
   }
   return true;
-}
-
-// The table of a row operation; null with its error.
-DBTableRef RowTable(DBEngineDatabase& db, const StringRecord* name) {
-  DBTableRef table = db.FindTable(name);
-  if (!table) {
-    db.Fail(2003, "Unknown table " + Text(name));
-  } else if (table->damaged) {
-    db.FailDamaged();
-    return nullptr;
-  }
-  return table;
 }
 
 }  // namespace
@@ -154,25 +144,38 @@ bool AddColumn(DBEngineDatabase& db, const StringRecord* tableName,
 
 bool InsertRow(DBEngineDatabase& db, const StringRecord* tableName, const DBRecordColumn* values) {
   db.ClearError();
-  const DBTableRef table = RowTable(db, tableName);
-  if (!table) return false;
-  // Buffers kept from row to row: one thread uses the engine.
+  // The entry stays as it is while the row is made: nothing here reads the
+  // catalog again.
+  const DBTableEntry* table = db.TableNamed(tableName);
+  if (!table) return db.Fail(2003, "Unknown table " + Text(tableName));
+  if (table->damaged) return db.FailDamaged();
+  // Buffers kept from row to row: one thread uses the engine. A caller
+  // gives its columns in the same order row after row, so each value's
+  // column is looked for first where the last row's was found.
   static std::vector<std::pair<const DBTableColumn*, const StringRecord*>> given;
+  static std::vector<size_t> hints;
   static DBRowValues row;
   static DBRecordWriter writer;
+  // The columns given a value text in this row: stamped with its number.
+  static uint32_t withText[256];
+  static uint32_t stamp = 0;
+  if (++stamp == 0) {
+    std::fill(std::begin(withText), std::end(withText), 0);
+    stamp = 1;
+  }
   given.clear();
   // Names first, then NOT NULL, then the texts.
   for (const DBRecordColumn* value = values; value; value = value->next) {
-    const DBTableColumn* column = table->FindColumn(StringData(value->name), StringLength(value->name));
+    if (hints.size() <= given.size()) hints.push_back(0);
+    const DBTableColumn* column =
+        table->FindColumn(StringData(value->name), StringLength(value->name), &hints[given.size()]);
     if (!column) return db.Fail(2003, "Unknown column " + Text(value->name));
+    if (value->value) withText[column->number] = stamp;
     given.emplace_back(column, value->value);
   }
-  for (const DBTableColumn& column : table->columns) {
-    if (column.nullable) continue;
-    bool present = false;
-    for (const auto& [target, text] : given) present = present || (target == &column && text);
-    if (!present) return db.Fail(2003, "NotNull column violation");
-  }
+  for (const DBTableColumn& column : table->columns)
+    if (!column.nullable && withText[column.number] != stamp)
+      return db.Fail(2003, "NotNull column violation");
   row.Reset();
   for (const auto& [column, text] : given)
     if (!row.Has(column->number) && !row.Set(db, *column, text)) return false;
@@ -191,9 +194,11 @@ bool InsertRow(DBEngineDatabase& db, const StringRecord* tableName, const DBReco
 
 // ---- Row values --------------------------------------------------------------------------
 
+DBRowValues::DBRowValues() { std::fill(std::begin(index_), std::end(index_), int16_t(-1)); }
+
 void DBRowValues::Reset() {
+  for (const Item& item : items_) index_[item.column] = -1;
   items_.clear();
-  for (int16_t& index : index_) index = -1;
 }
 
 bool DBRowValues::Set(DBEngineDatabase& db, const DBTableColumn& column, const StringRecord* text) {

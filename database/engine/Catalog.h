@@ -50,6 +50,7 @@ bool InsertRow(DBEngineDatabase& db, const StringRecord* table, const DBRecordCo
 // converted by their column's type, BLOBs written, all before the row is.
 class DBRowValues {
  public:
+  DBRowValues();
   void Reset();
   // The column's new value: a text, or nil for none. False with the error
   // set when it does not convert or the column is NOT NULL.

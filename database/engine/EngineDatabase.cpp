@@ -83,6 +83,12 @@ bool CompleteTable(DBTableEntry* table) {
     table->keyColumns.push_back(columns[size_t(byPosition[position])].number);
   for (const DBTableColumn& column : columns)
     if (column.keyPosition > table->keyColumns.size()) return false;
+  table->distinctNames = true;
+  for (size_t i = 0; i < columns.size() && table->distinctNames; ++i)
+    for (size_t j = 0; j < i; ++j)
+      if (SameName(reinterpret_cast<const uint8_t*>(columns[j].name.data()), columns[j].name.size(),
+                   reinterpret_cast<const uint8_t*>(columns[i].name.data()), columns[i].name.size()))
+        table->distinctNames = false;
   return true;
 }
 
@@ -101,11 +107,33 @@ bool SameName(const std::string& a, const StringRecord* b) {
 }
 
 const DBTableColumn* DBTableEntry::FindColumn(const uint8_t* name, size_t length) const {
+  // Names are mostly given as the table spells them.
+  for (const DBTableColumn& column : columns)
+    if (column.name.size() == length && std::memcmp(column.name.data(), name, length) == 0)
+      return distinctNames ? &column : FindColumnAnyCase(name, length);
+  return FindColumnAnyCase(name, length);
+}
+
+const DBTableColumn* DBTableEntry::FindColumnAnyCase(const uint8_t* name, size_t length) const {
   for (const DBTableColumn& column : columns)
     if (SameName(reinterpret_cast<const uint8_t*>(column.name.data()), column.name.size(), name,
                  length))
       return &column;
   return nullptr;
+}
+
+const DBTableColumn* DBTableEntry::FindColumn(const uint8_t* name, size_t length,
+                                              size_t* hint) const {
+  if (distinctNames && *hint < columns.size()) {
+    const DBTableColumn& guess = columns[*hint];
+    const auto* guessed = reinterpret_cast<const uint8_t*>(guess.name.data());
+    if (guess.name.size() == length &&
+        (std::memcmp(guessed, name, length) == 0 || SameName(guessed, length, name, length)))
+      return &guess;
+  }
+  const DBTableColumn* column = FindColumn(name, length);
+  if (column) *hint = size_t(column - columns.data());
+  return column;
 }
 
 const DBTableColumn* DBTableEntry::ColumnNumbered(uint8_t number) const {
@@ -289,6 +317,16 @@ DBTableRef DBEngineDatabase::FindTable(const uint8_t* name, size_t length) const
 
 DBTableRef DBEngineDatabase::FindTable(const StringRecord* name) const {
   return FindTable(StringData(name), StringLength(name));
+}
+
+const DBTableEntry* DBEngineDatabase::TableNamed(const StringRecord* name) const {
+  const uint8_t* bytes = StringData(name);
+  const size_t length = StringLength(name);
+  for (const DBTableRef& table : tables_)
+    if (SameName(reinterpret_cast<const uint8_t*>(table->name.data()), table->name.size(), bytes,
+                 length))
+      return table.get();
+  return nullptr;
 }
 
 bool DBEngineDatabase::Commit() {

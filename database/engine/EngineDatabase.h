@@ -55,11 +55,20 @@ struct DBTableEntry {
   std::vector<DBTableColumn> columns;  // by column number
   std::vector<uint8_t> keyColumns;     // column numbers in key order
   bool damaged = false;
+  // No two column names are equal ignoring case (always so in a table this
+  // engine made; a damaged catalog may say otherwise).
+  bool distinctNames = false;
 
   // The column of that name, case ignored; null when none.
   const DBTableColumn* FindColumn(const uint8_t* name, size_t length) const;
+  // The same, looking first at the column *hint indexes (any value), and
+  // setting *hint to the index of the column found.
+  const DBTableColumn* FindColumn(const uint8_t* name, size_t length, size_t* hint) const;
   const DBTableColumn* ColumnNumbered(uint8_t number) const;
   DBKeyColumns Keys() const { return {keyColumns.data(), keyColumns.size()}; }
+
+ private:
+  const DBTableColumn* FindColumnAnyCase(const uint8_t* name, size_t length) const;
 };
 using DBTableRef = std::shared_ptr<const DBTableEntry>;
 
@@ -98,6 +107,8 @@ class DBEngineDatabase {
   // The entry of that name, case ignored; null when none.
   DBTableRef FindTable(const uint8_t* name, size_t length) const;
   DBTableRef FindTable(const StringRecord* name) const;
+  // The entry without a share of it: valid until the tables are read again.
+  const DBTableEntry* TableNamed(const StringRecord* name) const;
   const std::vector<DBTableRef>& Tables() const { return tables_; }
 
   // A cursor on the named tree (found by its directory key), or null (error

@@ -1,6 +1,8 @@
 // Value texts into fields, and table records built field by field.
 #include "database/engine/FieldValues.h"
 
+#include <charconv>
+#include <cstring>
 #include <string>
 
 #include "core/basicstr.h"
@@ -17,14 +19,16 @@ bool IsDigit(uint8_t byte) { return byte >= '0' && byte <= '9'; }
 constexpr int64_t kSaturated = int64_t(1) << 40;
 
 // Blanks, a sign and decimal digits up to the first other byte, as
-// CStringToInt reads them (saturated far outside any range checked here).
-int64_t ReadInteger(const uint8_t* text, const uint8_t* end) {
+// CStringToInt reads them (saturated far outside any range checked here);
+// *stop, when given, is that byte's place.
+int64_t ReadInteger(const uint8_t* text, const uint8_t* end, const uint8_t** stop = nullptr) {
   while (text < end && IsBlank(*text)) ++text;
   const bool negative = text < end && *text == '-';
   if (text < end && (*text == '-' || *text == '+')) ++text;
   int64_t value = 0;
   for (; text < end && IsDigit(*text); ++text)
     if (value < kSaturated) value = value * 10 + (*text - '0');
+  if (stop) *stop = text;
   return negative ? -value : value;
 }
 
@@ -86,6 +90,24 @@ bool ReadParts(const uint8_t* text, const uint8_t* end, uint8_t separator, int w
   return count == wanted;
 }
 
+// Three runs of one to five digits joined by the separator, nothing else,
+// each at most 65535: read as ReadParts reads them. False for any other
+// text, which ReadParts then reads.
+bool ReadPlainParts(const uint8_t* text, const uint8_t* end, uint8_t separator, int16_t parts[3]) {
+  uint32_t values[3];
+  for (int i = 0; i < 3; ++i) {
+    const uint8_t* start = text;
+    uint32_t value = 0;
+    while (text < end && IsDigit(*text) && text - start < 5) value = value * 10 + (*text++ - '0');
+    if (text == start || value > 65535) return false;
+    if (i < 2 && (text == end || *text++ != separator)) return false;
+    values[i] = value;
+  }
+  if (text != end) return false;
+  for (int i = 0; i < 3; ++i) parts[i] = int16_t(uint16_t(values[i]));
+  return true;
+}
+
 void Trim(const uint8_t** text, const uint8_t** end) {
   while (*text < *end && IsBlank(**text)) ++*text;
   while (*end > *text && IsBlank((*end)[-1])) --*end;
@@ -101,6 +123,33 @@ TextView TextBytes(const StringRecord* text, std::string* scratch) {
   if (StringEncoding(text) != kEncodingUTF16) return {StringData(text), StringLength(text)};
   *scratch = StringToStdUTF8(text);
   return {reinterpret_cast<const uint8_t*>(scratch->data()), scratch->size()};
+}
+
+// The number a value text begins with, as StringVal reads it. A plain
+// decimal (a sign, digits and one point, nothing else) is read in place;
+// any other text goes to StringVal.
+double ReadNumberText(const StringRecord* text) {
+  if (StringEncoding(text) != kEncodingUTF16) {
+    const char* p = reinterpret_cast<const char*>(StringData(text));
+    const char* end = p + StringLength(text);
+    const bool negative = p < end && *p == '-';
+    if (p < end && (*p == '-' || *p == '+')) ++p;
+    const char* start = p;
+    bool digits = false, point = false;
+    for (; p < end; ++p) {
+      if (IsDigit(uint8_t(*p))) {
+        digits = true;
+      } else if (*p == '.' && !point) {
+        point = true;
+      } else {
+        break;
+      }
+    }
+    double value = 0;
+    if (p == end && digits && std::from_chars(start, end, value).ec == std::errc())
+      return negative ? -value : value;
+  }
+  return StringVal(text);
 }
 
 }  // namespace
@@ -132,6 +181,7 @@ uint8_t StoredFieldType(uint8_t columnType) {
 
 bool ParseDateText(const uint8_t* text, size_t length, int16_t parts[3]) {
   const uint8_t* end = text + length;
+  if (ReadPlainParts(text, end, '-', parts)) return true;
   Trim(&text, &end);
   const uint8_t* blank = text;
   while (blank < end && !IsBlank(*blank)) ++blank;
@@ -148,6 +198,15 @@ bool ParseTimeText(const uint8_t* text, size_t length, int16_t parts[3]) {
 }
 
 int64_t ReadIntegerText(const StringRecord* text) {
+  if (StringEncoding(text) != kEncodingUTF16) {
+    // Most texts are blanks, a sign and digits: when neither a point nor an
+    // exponent follows the digits, no exponent reading can take the text.
+    const uint8_t* bytes = StringData(text);
+    const uint8_t* end = bytes + StringLength(text);
+    const uint8_t* p = bytes;
+    const int64_t value = ReadInteger(bytes, end, &p);
+    if (p == end || (*p != '.' && *p != 'e' && *p != 'E')) return value;
+  }
   std::string scratch;
   const TextView view = TextBytes(text, &scratch);
   int64_t value = 0;
@@ -191,8 +250,8 @@ DBValueTextError ConvertValueText(uint8_t columnType, const StringRecord* text,
       }
       return DBValueTextError::kNone;
     }
-    case kDBFieldSingle: field->single = float(StringVal(text)); return DBValueTextError::kNone;
-    case kDBFieldDouble: field->real = StringVal(text); return DBValueTextError::kNone;
+    case kDBFieldSingle: field->single = float(ReadNumberText(text)); return DBValueTextError::kNone;
+    case kDBFieldDouble: field->real = ReadNumberText(text); return DBValueTextError::kNone;
     case kDBFieldDate:
     case kDBFieldTime: {
       const TextView view = TextBytes(text, &scratch);
@@ -222,13 +281,82 @@ void DBRecordWriter::Begin() {
   bytes_.assign(kDBRecordFieldsAt, 0);
 }
 
+namespace {
+
+uint8_t* Put16(uint8_t* out, uint16_t value) {
+  out[0] = uint8_t(value >> 8);
+  out[1] = uint8_t(value);
+  return out + 2;
+}
+
+uint8_t* Put32(uint8_t* out, uint32_t value) {
+  out[0] = uint8_t(value >> 24);
+  out[1] = uint8_t(value >> 16);
+  out[2] = uint8_t(value >> 8);
+  out[3] = uint8_t(value);
+  return out + 4;
+}
+
+// The stored bytes of a value of a type the columns give, texts and BLOB
+// bytes aside; 0 for none.
+size_t FixedSize(uint8_t type) {
+  switch (type) {
+    case kDBFieldInt16: return 2;
+    case kDBFieldInt32:
+    case kDBFieldSingle:
+    case kDBFieldBlobId:
+    case kDBFieldBlobId2: return 4;
+    case kDBFieldDouble: return 8;
+    case kDBFieldDate:
+    case kDBFieldTime: return 6;
+    case kDBFieldBoolean: return 1;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
 void DBRecordWriter::AddField(uint8_t column, const DBFieldInput& field) {
   if (field.type == kDBFieldNone) return;
-  bytes_.push_back(column);
-  bytes_.push_back(field.type);
-  const void* value = &field.smallint;
-  if (field.type == kDBFieldText || field.type == kDBFieldBytes) value = &field.text;
-  AppendStoredValue(field.type, static_cast<const uint8_t*>(value), &bytes_);
+  // The field is written in place, sized first: one growth of the buffer
+  // at most, and none once it has held a row this long.
+  const bool text = field.type == kDBFieldText || field.type == kDBFieldBytes;
+  const uint32_t length = text ? StringLength(field.text) : 0;
+  const size_t size = text ? 4 + size_t(length) : FixedSize(field.type);
+  if (size == 0) {  // no stored type: column and type alone, as before
+    bytes_.push_back(column);
+    bytes_.push_back(field.type);
+    return;
+  }
+  const size_t at = bytes_.size();
+  bytes_.resize(at + 2 + size);
+  uint8_t* out = bytes_.data() + at;
+  *out++ = column;
+  *out++ = field.type;
+  switch (field.type) {
+    case kDBFieldInt16: Put16(out, uint16_t(field.smallint)); break;
+    case kDBFieldDouble: {
+      uint64_t bits;
+      std::memcpy(&bits, &field.real, sizeof bits);
+      Put32(Put32(out, uint32_t(bits >> 32)), uint32_t(bits));
+      break;
+    }
+    case kDBFieldSingle: {
+      uint32_t bits;
+      std::memcpy(&bits, &field.single, sizeof bits);
+      Put32(out, bits);
+      break;
+    }
+    case kDBFieldDate:
+    case kDBFieldTime: Put16(Put16(Put16(out, field.parts[0]), field.parts[1]), field.parts[2]); break;
+    case kDBFieldBoolean: *out = field.boolean; break;
+    case kDBFieldText:
+    case kDBFieldBytes:
+      out = Put32(out, length);
+      if (length > 0) std::memcpy(out, StringData(field.text), length);
+      break;
+    default: Put32(out, uint32_t(field.integer)); break;  // integers and BLOB ids
+  }
 }
 
 void DBRecordWriter::AddStored(uint8_t column, uint8_t type, const uint8_t* stored,

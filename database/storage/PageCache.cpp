@@ -68,14 +68,18 @@ DBPageEntry* DBPageCache::Find(uint32_t number) {
   if (number >= entries_.size() || !entries_[number]) return nullptr;
   DBPageEntry* entry = entries_[number].get();
   Hint& hint = hints_[number];
-  constexpr uint32_t kLine = 64, kMostPrefixBytes = 2048;
-  Prefetch(entry);
-  if (hint.prefixes && hint.prefixBytes <= kMostPrefixBytes)
-    for (uint32_t at = 0; at < hint.prefixBytes; at += kLine) Prefetch(hint.prefixes + at);
-  // Addresses only: nothing is read through them here.
-  const uintptr_t end = reinterpret_cast<uintptr_t>(entry->bytes) + kDBPageHeaderSize + hint.used;
-  Prefetch(reinterpret_cast<const void*>(end - kLine));
-  Prefetch(reinterpret_cast<const void*>(end));
+  constexpr uint32_t kLine = 64, kMostPrefixBytes = 2048, kLately = 64;
+  if (++lookUps_ - hint.lookUp > kLately) {
+    Prefetch(entry);
+    if (hint.prefixes && hint.prefixBytes <= kMostPrefixBytes)
+      for (uint32_t at = 0; at < hint.prefixBytes; at += kLine) Prefetch(hint.prefixes + at);
+    // Addresses only: nothing is read through them here. An insert moves
+    // the entries from its place on up, from the last one down.
+    const uintptr_t end = reinterpret_cast<uintptr_t>(entry->bytes) + kDBPageHeaderSize + hint.used;
+    for (uint32_t line = 0; line < 4; ++line)
+      Prefetch(reinterpret_cast<const void*>(end + kLine - line * kLine));
+  }
+  hint.lookUp = lookUps_;
   if (!entry->dirty && newest_ != entry) {
     Unlink(entry);
     LinkAtHead(entry);

@@ -109,15 +109,18 @@ class DBPageCache {
   // a look-up is one index.
   std::vector<std::unique_ptr<DBPageEntry>> entries_;
   // Per page number, where its key prefixes and the end of its entries lay
-  // when it was last looked up. A look-up asks for those lines before it
-  // reads the page's own bookkeeping, so that the waits overlap; a hint
-  // gone stale costs a wasted fetch, nothing more.
+  // when it was last looked up, and when that was. A look-up of a page not
+  // looked up lately (so likely out of the processor's caches) asks for
+  // those lines before it reads the page's own bookkeeping, so that the
+  // waits overlap; a hint gone stale costs a wasted fetch, nothing more.
   struct Hint {
     const uint8_t* prefixes = nullptr;
     uint16_t prefixBytes = 0;
     uint16_t used = 0;
+    uint32_t lookUp = 0;
   };
   std::vector<Hint> hints_;
+  uint32_t lookUps_ = 0;
   uint32_t count_ = 0;
   DBPageEntry* newest_ = nullptr;
   DBPageEntry* oldest_ = nullptr;

@@ -88,20 +88,6 @@ uint32_t ColumnsSignature(const uint8_t* columns, size_t count) {
   return hash;
 }
 
-// A leaf's prefixes and offsets fill a few dozen cache lines, which a
-// bisection would fetch one after the other (each probe waits for the one
-// before): all are asked for at once. Larger arrays (interior pages) are
-// left to the bisection, whose pages stay in the caches longer.
-void FetchPrefixes(const uint64_t* prefixes, const std::vector<uint16_t>& offsets) {
-  constexpr size_t kLine = 64, kMostBytes = 2048;
-  const size_t bytes = offsets.size() * sizeof *prefixes;
-  if (bytes > kMostBytes) return;
-  const auto* from = reinterpret_cast<const uint8_t*>(prefixes);
-  for (size_t at = 0; at < bytes; at += kLine) Prefetch(from + at);
-  const auto* offsetBytes = reinterpret_cast<const uint8_t*>(offsets.data());
-  for (size_t at = 0; at < offsets.size() * sizeof offsets[0]; at += kLine) Prefetch(offsetBytes + at);
-}
-
 // Records under the entries from `from` to `to`: one per leaf entry, the sum
 // of the counts of interior entries.
 uint32_t CountRecords(const DBPageRef& page, uint32_t from, uint32_t to) {
@@ -340,13 +326,6 @@ bool DBTreeCursor::LowerBound(const Level& level, const uint8_t* key, size_t key
   const uint64_t* prefixes = Prefixes(level.page);
   const uint64_t wanted = KeyPrefix(key, keyLength);
   const uint32_t kind = level.page.Kind();
-  if (prefixes) FetchPrefixes(prefixes, offsets);
-  // An insert into a leaf moves the entries behind its place up, from the
-  // last one down: those lines are fetched while the bisection runs.
-  if (kind != kDBKindInterior) {
-    const uint8_t* end = level.page.Data() + level.page.Used();
-    for (int line = -2; line <= 1; ++line) Prefetch(end + 64 * line);
-  }
   int32_t order = 0;
   const auto compare = [&](size_t at) {
     if (prefixes && prefixes[at] != wanted) {

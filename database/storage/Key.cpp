@@ -33,13 +33,6 @@ int32_t CompareKeys(const uint8_t* a, size_t aLength, const uint8_t* b, size_t b
   return aLength < bLength ? -1 : 1;
 }
 
-uint64_t KeyPrefix(const uint8_t* key, size_t keyLength) {
-  uint64_t prefix = 0;
-  const size_t count = std::min<size_t>(keyLength, 8);
-  for (size_t i = 0; i < count; ++i) prefix |= uint64_t(key[i]) << (56 - 8 * i);
-  return prefix;
-}
-
 int32_t ComparePrefix(const uint8_t* key, size_t keyLength, const uint8_t* prefix,
                       size_t prefixLength) {
   const size_t common = std::min(keyLength, prefixLength);

@@ -27,7 +27,12 @@ int32_t CompareKeys(const uint8_t* a, size_t aLength, const uint8_t* b, size_t b
 // The first eight bytes of a key as a big-endian number, zero-padded. Keys
 // whose prefixes differ order as their prefixes do; keys with equal
 // prefixes must be compared whole.
-uint64_t KeyPrefix(const uint8_t* key, size_t keyLength);
+inline uint64_t KeyPrefix(const uint8_t* key, size_t keyLength) {
+  uint64_t prefix = 0;
+  const size_t count = keyLength < 8 ? keyLength : 8;
+  for (size_t i = 0; i < count; ++i) prefix |= uint64_t(key[i]) << (56 - 8 * i);
+  return prefix;
+}
 // 0 when the key starts with the prefix; otherwise as CompareKeys over the
 // common length, and -1 when the key is a shorter part of the prefix.
 int32_t ComparePrefix(const uint8_t* key, size_t keyLength, const uint8_t* prefix,

@@ -568,10 +568,12 @@ bool DBTreeCursor::InsertInPage(const DBPageRef& page, uint32_t offset, const ui
   std::memmove(data + offset + length, data + offset, used - offset);
   std::memcpy(data + offset, entry, length);
   SetPageUsed(page.Bytes(), uint16_t(used + length));
-  uint64_t prefix = 0;
+  // The record being inserted brings its key's prefix along.
+  uint64_t prefix = entry == inserting_ ? KeyPrefix(key_.data(), key_.size()) : 0;
   const DBPageEntry& cached = *page.Entry();
-  const bool keepPrefixes = cached.prefixesValid && cached.prefixColumns == prefixColumns_ &&
-                            EntryKeyPrefix(page.Kind(), entry, KeyColumns(), &prefix);
+  const bool keepPrefixes =
+      cached.prefixesValid && cached.prefixColumns == prefixColumns_ &&
+      (entry == inserting_ || EntryKeyPrefix(page.Kind(), entry, KeyColumns(), &prefix));
   page.EntryInserted(offset, length, keepPrefixes ? &prefix : nullptr);
   return true;
 }
@@ -891,7 +893,15 @@ bool DBTreeCursor::InsertRecord(uint8_t* record, size_t length, bool unique, boo
   if (!RoomForInsert(*db_, levels_.size(), 0) || !db_->BeginTransaction()) return false;
   StampEntry(record, kDBEntryLive, db_->SerialStamp());
   if (assignId && !keyless) SetEntryRecordId(record, db_->NextRecordId());
-  return InsertEntry(record, uint32_t(length));
+  return InsertKeyed(record, uint32_t(length));
+}
+
+// InsertEntry for a table record whose key is in key_.
+bool DBTreeCursor::InsertKeyed(const uint8_t* record, uint32_t length) {
+  inserting_ = record;
+  const bool inserted = InsertEntry(record, length);
+  inserting_ = nullptr;
+  return inserted;
 }
 
 bool DBTreeCursor::DeleteCurrent() {
@@ -923,7 +933,7 @@ bool DBTreeCursor::UpdateCurrent(const uint8_t* record, size_t length) {
   StampEntry(fresh.data(), kDBEntryLive, db_->SerialStamp());
   if (!keyless) SetEntryRecordId(fresh.data(), db_->NextRecordId());
   if (!DeleteCurrent()) return false;
-  if (sameKey) return InsertEntry(fresh.data(), uint32_t(length));
+  if (sameKey) return InsertKeyed(fresh.data(), uint32_t(length));
   spooledKeys_.insert(key_);
   return Spool(fresh);
 }

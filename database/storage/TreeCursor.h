@@ -159,6 +159,7 @@ class DBTreeCursor {
   bool NextLiveHasKey(const uint8_t* key, size_t keyLength, bool* found);
   bool Reposition();
   void Remember(Mark mark, const uint8_t* entry);
+  bool InsertKeyed(const uint8_t* record, uint32_t length);
   bool InsertInPage(const DBPageRef& page, uint32_t offset, const uint8_t* entry, uint32_t length);
   bool ShareWithSibling(const uint8_t* entry, uint32_t length, bool* shared);
   bool InsertAtHeight(size_t height, uint32_t offset, const uint8_t* entry, uint32_t length);
@@ -197,6 +198,8 @@ class DBTreeCursor {
   std::vector<uint8_t> repositionKey_;
 
   std::vector<uint8_t> key_;  // a reusable key buffer
+  // The table record being inserted, whose key key_ holds meanwhile.
+  const uint8_t* inserting_ = nullptr;
 
   FileStreamPtr spool_;
   bool spoolInMemory_ = false;

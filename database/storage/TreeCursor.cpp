@@ -306,6 +306,10 @@ const uint64_t* DBTreeCursor::Prefixes(const DBPageRef& page) {
   if (cached.prefixesValid && cached.prefixColumns == prefixColumns_) return cached.prefixes.data();
   cached.prefixesValid = false;
   std::vector<uint64_t>& prefixes = cached.prefixes;
+  // Room for about as many entries as the page holds when full, so that
+  // inserts seldom move the array and it seldom holds much unused room.
+  const uint32_t used = std::max<uint32_t>(page.Used(), 1);
+  prefixes.reserve(std::min<size_t>(offsets.size() * kDBPageDataSize / used + 1, kDBPageDataSize / 10));
   prefixes.resize(offsets.size());
   const uint32_t kind = page.Kind();
   for (size_t i = 0; i < offsets.size(); ++i)

@@ -3,6 +3,7 @@
 // inserts, updates, rollbacks and the size limits.
 #include <algorithm>
 #include <climits>
+#include <map>
 #include <random>
 #include <set>
 
@@ -475,6 +476,124 @@ TEST_F(DbstoreTree, RollbacksLeaveTheCommittedRows) {
     EXPECT_TRUE(SameRows(committed, ReadRows(*db_)));
   }
   for (const auto& [key, text] : committed) EXPECT_EQ(kDBErrorDuplicateKey, Insert(*db_, key, "x"));
+}
+
+// Pages keep short key prefixes beside their entries for the bisection; they
+// must follow every change of the entries. Two trees take random inserts
+// (duplicates refused), deletes, updates that keep or move a key, commits
+// and rollbacks in a cache small enough to spill and read pages again: one
+// keyed by the integer (prefixes decide alone), one by a text that often
+// shares its first bytes with its neighbours, then the integer (prefixes
+// often tie). After every round each row is found by its key, keys that are
+// not there are not found, and a walk gives the rows in key order.
+TEST_F(DbstoreTree, KeysStayFoundThroughInsertsDeletesMovesSplitsAndRollbacks) {
+  ASSERT_TRUE(CreateTableTree(*db_, "text"));
+  ASSERT_TRUE(db_->CommitTransaction());
+  db_->SetCacheBudget(48);
+  const uint8_t textFirst[] = {1, 0};
+  struct Tree {
+    const char* name;
+    DBKeyColumns columns;
+    std::map<int32_t, std::string> rows, committed;
+  };
+  Tree trees[] = {{kTable, kKeyed, {}, {}}, {"text", {textFirst, 2}, {}, {}}};
+  std::mt19937 random(62);
+  const auto textFor = [&](int32_t key) {
+    if (random() % 2) return std::string(random() % 7, char('a' + key % 3));
+    return "shared prefix " + std::string(random() % 240, char('a' + random() % 3)) + std::to_string(key);
+  };
+  const auto keyOf = [&](const Tree& tree, int32_t key, const std::string& text) {
+    std::vector<uint8_t> record = MakeRecord(*db_, key, text), built;
+    EXPECT_TRUE(BuildRecordKey(record.data(), tree.columns, &built));
+    return built;
+  };
+  // Stands on the row of the key; false when it is not there.
+  const auto seek = [&](DBTreeCursor& cursor, const Tree& tree, int32_t key, const std::string& text) {
+    const std::vector<uint8_t> wanted = keyOf(tree, key, text);
+    bool found = false;
+    EXPECT_TRUE(cursor.SeekKey(wanted.data(), wanted.size(), &found));
+    if (!found) return false;
+    DBFieldValue field;
+    EXPECT_TRUE(cursor.NextMatching());
+    EXPECT_EQ(DBFieldLookup::kFound, FindField(cursor.CurrentEntry(), 0, &field));
+    EXPECT_EQ(key, field.integer);
+    return true;
+  };
+  const auto pick = [&](Tree& tree) {
+    auto at = tree.rows.lower_bound(int32_t(random() % 3000));
+    return at == tree.rows.end() ? tree.rows.begin() : at;
+  };
+  for (int round = 0; round < 36; ++round) {
+    for (Tree& tree : trees) {
+      SCOPED_TRACE(testing::Message() << tree.name << " round " << round);
+      std::unique_ptr<DBTreeCursor> cursor = OpenTableTree(*db_, tree.name, nullptr, 0, tree.columns);
+      for (int step = 0; step < 160; ++step) {
+        const uint32_t kind = tree.rows.size() < 200 ? 0 : random() % 8;
+        if (kind < 4) {
+          const int32_t key = int32_t(random() % 3000);
+          const auto held = tree.rows.find(key);
+          const std::string text = held != tree.rows.end() ? held->second : textFor(key);
+          std::vector<uint8_t> record = MakeRecord(*db_, key, text);
+          const bool inserted = cursor->InsertRecord(record.data(), record.size(), true, true);
+          ASSERT_EQ(held == tree.rows.end(), inserted) << key;
+          if (!inserted) ASSERT_EQ(kDBErrorDuplicateKey, db_->LastError().code);
+          tree.rows[key] = text;
+          continue;
+        }
+        const auto row = pick(tree);
+        const int32_t key = row->first;
+        ASSERT_TRUE(seek(*cursor, tree, key, row->second)) << key;
+        if (kind < 6) {
+          ASSERT_TRUE(DeleteCurrentRecord(*cursor));
+          tree.rows.erase(row);
+        } else if (kind == 6) {
+          // Same key, another length: the row is put back where it was.
+          const std::string text = tree.columns.count == 1 ? std::string(random() % 300, 'u') : row->second;
+          std::vector<uint8_t> record = MakeRecord(*db_, key, text);
+          ASSERT_TRUE(UpdateCurrentRecord(*cursor, record.data(), record.size()));
+          row->second = text;
+        } else {
+          // A new key: the row moves when its cursor goes.
+          int32_t moved = int32_t(3000 + random() % 3000);
+          while (tree.rows.count(moved)) ++moved;
+          const std::string text = textFor(moved);
+          std::unique_ptr<DBTreeCursor> mover = OpenTableTree(*db_, tree.name, nullptr, 0, tree.columns);
+          ASSERT_TRUE(seek(*mover, tree, key, row->second));
+          std::vector<uint8_t> record = MakeRecord(*db_, moved, text);
+          ASSERT_TRUE(UpdateCurrentRecord(*mover, record.data(), record.size()));
+          mover.reset();
+          tree.rows.erase(row);
+          tree.rows[moved] = text;
+        }
+      }
+    }
+    if (round % 3 == 2) {
+      ASSERT_TRUE(db_->RollbackTransaction());
+      for (Tree& tree : trees) tree.rows = tree.committed;
+    } else {
+      ASSERT_TRUE(db_->CommitTransaction());
+      for (Tree& tree : trees) tree.committed = tree.rows;
+    }
+    if (round % 12 == 11) Reopen(), db_->SetCacheBudget(48);
+    for (const Tree& tree : trees) {
+      SCOPED_TRACE(testing::Message() << tree.name << " after round " << round);
+      std::unique_ptr<DBTreeCursor> cursor = OpenTableTree(*db_, tree.name, nullptr, 0, tree.columns);
+      for (const auto& [key, text] : tree.rows) ASSERT_TRUE(seek(*cursor, tree, key, text)) << key;
+      for (int32_t key = 0; key < 6000; key += 7)
+        if (!tree.rows.count(key)) ASSERT_FALSE(seek(*cursor, tree, key, textFor(key))) << key;
+      std::map<std::vector<uint8_t>, int32_t> ordered;
+      for (const auto& [key, text] : tree.rows) ordered[keyOf(tree, key, text)] = key;
+      cursor = OpenTableTree(*db_, tree.name, nullptr, 0, tree.columns);
+      for (const auto& [built, key] : ordered) {
+        ASSERT_TRUE(cursor->NextMatching());
+        DBFieldValue field;
+        ASSERT_EQ(DBFieldLookup::kFound, FindField(cursor->CurrentEntry(), 0, &field));
+        ASSERT_EQ(key, field.integer);
+      }
+      ASSERT_FALSE(cursor->NextMatching());
+    }
+  }
+  EXPECT_TRUE(WalkAll(*db_));
 }
 
 TEST_F(DbstoreTree, OversizeRecordsAndKeysChangeNothing) {

@@ -9,6 +9,14 @@
 // the reverse of the order they were added in: within a run the later row
 // first, across runs the later run's row first.
 //
+// The default budget makes runs large enough that a million rows of a few
+// columns merge in one pass: each pass reads and writes every row again, so
+// a second pass would cost more than the larger runs' sorting. Sorts and
+// merges compare each row's leading sort value as a 64-bit prefix
+// (ValuePrefix) first, and the rows themselves only where prefixes are
+// equal; a merge picks its next row through a tree of its runs' heads, one
+// compare per level.
+//
 // Portable: no <windows.h>.
 #pragma once
 #include <cstdint>
@@ -22,7 +30,7 @@
 class RowSorter {
  public:
   struct Limits {
-    int64_t runBudget = 640000;
+    int64_t runBudget = 4 * 1024 * 1024;
     size_t mergeWidth = 64;  // at least 2
   };
 
@@ -50,11 +58,22 @@ class RowSorter {
     uint32_t offset;
     uint32_t length;
   };
+  // A row of the run being sorted: its leading sort value's prefix and its
+  // index in run_.
+  struct Ordered {
+    uint64_t prefix;
+    int32_t row;
+  };
   RowView View(int32_t row) const {
     return {runBytes_.data(), runStarts_.data() + size_t(row) * size_t(columns_), columns_};
   }
   void SortRun();
   int32_t CompareRunRows(int32_t a, int32_t b) const;
+  // The prefix of a row's leading sort value (the first key, or the first
+  // column when there are no keys), reversed for a descending key.
+  uint64_t LeadingPrefix(const DBValueView* values, int32_t count) const;
+  // Gives the run's memory back (before the merges, which need their own).
+  void ReleaseRun();
   bool FlushRun();
   bool WriteRun(RowSpool* spool) const;
   bool Merge(RowSpool* from, const std::vector<Run>& runs, size_t begin, size_t end,
@@ -70,7 +89,7 @@ class RowSorter {
   std::string runBytes_;
   std::vector<uint32_t> runStarts_;
   std::vector<RunRow> run_;
-  std::vector<int32_t> order_;
+  std::vector<Ordered> order_;
   std::vector<DBValueView> values_;  // columns_ per row, while sorting
   int64_t used_ = 0;
   std::unique_ptr<RowSpool> spool_;  // the runs written so far

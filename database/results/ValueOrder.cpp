@@ -57,7 +57,54 @@ int32_t CompareWords(const DBValueView& a, const DBValueView& b) {
   return Sign(std::memcmp(a.data, b.data, count));
 }
 
+// The first `count` (at most 7) bytes, through the table if any, as the top
+// of a 56-bit number; a shorter value is padded with zeros.
+uint64_t LeadingBytes(const DBValueView& value, uint32_t count, const uint8_t* table) {
+  uint64_t bytes = 0;
+  const uint32_t length = std::min(value.length, count);
+  for (uint32_t i = 0; i < length; ++i) {
+    const uint8_t byte = table ? table[value.data[i]] : value.data[i];
+    bytes |= uint64_t(byte) << (8 * (6 - i));
+  }
+  return bytes;
+}
+
 }  // namespace
+
+uint64_t ValuePrefix(const DBValueView& value) {
+  ++gCompares;
+  const ValueClass type = ClassOf(value.type);
+  uint64_t low = 0;
+  switch (type) {
+    case kNullClass: break;
+    case kNumberClass: {
+      double number;
+      if (value.type == kDBDouble) {
+        std::memcpy(&number, value.data, sizeof number);
+      } else {
+        number = DBValueNumber(value);
+      }
+      if (std::isnan(number)) {
+        low = (uint64_t(1) << 61) - 1;
+        break;
+      }
+      if (number == 0) number = 0;  // -0 orders as 0
+      uint64_t bits;
+      std::memcpy(&bits, &number, sizeof bits);
+      // Negative doubles order backwards by their bits.
+      bits = bits >> 63 ? ~bits : bits | uint64_t(1) << 63;
+      low = bits >> 3;
+      break;
+    }
+    case kTextClass: low = LeadingBytes(value, 7, kDBCollation); break;
+    case kDateClass:
+    case kTimeClass: low = LeadingBytes(value, 6, nullptr); break;
+    case kStampClass: low = LeadingBytes(value, 7, nullptr); break;
+    case kBooleanClass: low = value.data[0] != 0; break;
+    case kBytesClass: low = LeadingBytes(value, 7, nullptr); break;
+  }
+  return uint64_t(type) << 61 | low;
+}
 
 uint64_t ValueCompareCount() { return gCompares; }
 

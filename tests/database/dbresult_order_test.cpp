@@ -77,24 +77,36 @@ class DbResultOrder : public ::testing::Test {
   SpoolStreamFactory previous_ = nullptr;
 };
 
-TEST_F(DbResultOrder, ValuesOrderByClassThenWithinIt) {
+// Values in ascending order; the values of one entry are equal.
+std::vector<std::vector<Value>> RankedValues() {
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  // Ascending; the values of one entry are equal.
-  const std::vector<std::vector<Value>> ranks = {
+  const double infinity = std::numeric_limits<double>::infinity();
+  return {
       {Value{}},
+      {Double(-infinity)},
       {Double(-1e300)},
+      {Int(-2147483647 - 1)},
       {Small(-5), Int(-5), Single(-5)},
+      {Double(-4.999999999999999)},
       {Double(-0.0), Double(0.0), Int(0), Single(-0.0f), Small(0)},
+      {Double(5e-324)},
       {Single(0.5)},
       {Int(1), Double(1.0)},
+      {Double(1.0000000000000002)},
       {Int(70000)},
+      {Int(2147483647)},
       {Double(1e300)},
-      {Double(nan), Single(std::numeric_limits<float>::quiet_NaN())},
+      {Double(infinity)},
+      {Double(nan), Double(-nan), Single(std::numeric_limits<float>::quiet_NaN())},
       {Text(""), Text("", kDBChar)},
       {Text("A")},
       {Text("a")},
       {Text("ab"), Text("ab", kDBChar), Text("ab", kDBTextBlob)},
       {Text("abc")},
+      {Text("abcdefg")},
+      {Text("abcdefg\x01")},
+      {Text("abcdefgh"), Text("abcdefgh", kDBChar)},
+      {Text("abcdefgi")},
       {Text("B")},
       {Words(kDBDate, {1999, 12, 31})},
       {Words(kDBDate, {2024, 1, 5})},
@@ -112,6 +124,10 @@ TEST_F(DbResultOrder, ValuesOrderByClassThenWithinIt) {
       {Bytes("\x80")},
       {Bytes("\x81", 99)},
   };
+}
+
+TEST_F(DbResultOrder, ValuesOrderByClassThenWithinIt) {
+  const std::vector<std::vector<Value>> ranks = RankedValues();
   auto sign = [](int64_t n) { return n < 0 ? -1 : n > 0 ? 1 : 0; };
   for (size_t i = 0; i < ranks.size(); ++i) {
     for (size_t j = 0; j < ranks.size(); ++j) {
@@ -123,6 +139,37 @@ TEST_F(DbResultOrder, ValuesOrderByClassThenWithinIt) {
       }
     }
   }
+}
+
+// A sort decides on the prefixes alone where they differ, so a smaller prefix
+// must never belong to the larger value, and equal values must share one.
+TEST_F(DbResultOrder, PrefixesNeverContradictTheOrder) {
+  const std::vector<std::vector<Value>> ranks = RankedValues();
+  for (size_t i = 0; i < ranks.size(); ++i) {
+    for (size_t j = 0; j < ranks.size(); ++j) {
+      for (const Value& a : ranks[i]) {
+        for (const Value& b : ranks[j]) {
+          const uint64_t x = ValuePrefix(a.View());
+          const uint64_t y = ValuePrefix(b.View());
+          if (i == j) {
+            EXPECT_EQ(x, y) << "rank " << i;
+          } else if (i < j) {
+            EXPECT_LE(x, y) << "rank " << i << " against rank " << j;
+          }
+        }
+      }
+    }
+  }
+  // Where the prefixes can tell values apart, they do: the sort then seldom
+  // compares rows.
+  auto less = [](const Value& a, const Value& b) { return ValuePrefix(a.View()) < ValuePrefix(b.View()); };
+  EXPECT_TRUE(less(Int(-3), Int(-2)));
+  EXPECT_TRUE(less(Int(7), Double(7.5)));
+  EXPECT_TRUE(less(Double(-1e-300), Value{Double(0)}));
+  EXPECT_TRUE(less(Text("row-1"), Text("row-2")));
+  EXPECT_TRUE(less(Text("abcdef"), Text("abcdefg")));
+  EXPECT_TRUE(less(Words(kDBDate, {2024, 2, 4}), Words(kDBDate, {2024, 2, 5})));
+  EXPECT_FALSE(less(Text("abcdefgh"), Text("abcdefgi")));  // past the seventh byte
 }
 
 TEST_F(DbResultOrder, RowsCompareByKeysThenEveryColumn) {
@@ -196,6 +243,7 @@ TEST_F(DbResultOrder, SortsLikeAStableModelInMemoryAndAcrossMergedRuns) {
       {{}, 0},            // everything in memory
       {{3000, 64}, 5},    // runs merged in one pass
       {{1500, 3}, 10},    // runs merged in several passes
+      {{700, 5}, 20},     // an uneven tree of heads, several passes
       {{1, 2}, 300},      // every row over the budget: a run each
   };
   for (const auto& shape : shapes) {

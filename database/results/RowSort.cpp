@@ -23,6 +23,19 @@ RowSorter::RowSorter(const DBSortKey* keys, int32_t keyCount, int32_t columns, L
     : keys_(keys), keyCount_(std::max(keyCount, 0)), columns_(std::max(columns, 0)),
       limits_(limits) {
   limits_.mergeWidth = std::max<size_t>(limits_.mergeWidth, 2);
+  // As CompareRowValues reads them: the keys, then the other columns from
+  // the first, ascending.
+  if (keyCount_ == 0) {
+    first_ = {0, false};
+    second_ = {1, false};
+  } else {
+    first_ = {keys_[0].column, keys_[0].descending != 0};
+    if (keyCount_ > 1) {
+      second_ = {keys_[1].column, keys_[1].descending != 0};
+    } else {
+      second_ = {keys_[0].column == 0 ? 1 : 0, false};
+    }
+  }
 }
 
 bool RowSorter::Add(const std::string& row) {
@@ -56,19 +69,32 @@ void RowSorter::SortRun() {
   order_.resize(run_.size());
   for (size_t i = 0; i < order_.size(); ++i) {
     const auto row = int32_t(order_.size() - 1 - i);
-    order_[i] = {LeadingPrefix(values_.data() + size_t(row) * size_t(columns_), columns_), row};
+    order_[i] = {PrefixesOf(values_.data() + size_t(row) * size_t(columns_), columns_), row};
   }
   std::stable_sort(order_.begin(), order_.end(), [this](const Ordered& a, const Ordered& b) {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    if (a.prefixes != b.prefixes) return a.prefixes < b.prefixes;
     return CompareRunRows(a.row, b.row) < 0;
   });
 }
 
-uint64_t RowSorter::LeadingPrefix(const DBValueView* values, int32_t count) const {
-  const int32_t column = keyCount_ ? keys_[0].column : 0;
-  const DBValueView value = column >= 0 && column < count ? values[column] : DBValueView();
-  const uint64_t prefix = ValuePrefix(value);
-  return keyCount_ && keys_[0].descending ? ~prefix : prefix;
+RowSorter::Prefixes RowSorter::PrefixesOf(const DBValueView* values, int32_t count) const {
+  const auto value = [values, count](int32_t column) {
+    return column >= 0 && column < count ? values[column] : DBValueView();
+  };
+  const DBValueView lead = value(first_.column);
+  Prefixes prefixes;
+  prefixes.lead = ValuePrefix(lead);
+  ValueRest rest = ValueRestOf(lead);
+  if (first_.descending) {
+    prefixes.lead = ~prefixes.lead;
+    if (rest.width) rest.bits ^= ~uint64_t(0) << (64 - rest.width);
+  }
+  prefixes.next = rest.bits;
+  if (rest.width < 64) {
+    const uint64_t second = ValuePrefix(value(second_.column));
+    prefixes.next |= (second_.descending ? ~second : second) >> rest.width;
+  }
+  return prefixes;
 }
 
 int32_t RowSorter::CompareRunRows(int32_t a, int32_t b) const {
@@ -138,7 +164,7 @@ bool RowSorter::Merge(RowSpool* from, const std::vector<Run>& runs, size_t begin
                       RowSpool* to) const {
   struct Head {
     SpooledRow row;
-    uint64_t prefix = 0;
+    Prefixes prefixes;
     int32_t next = 0;
     int32_t end = 0;
     SpoolFile::ReadBuffer index;
@@ -152,7 +178,7 @@ bool RowSorter::Merge(RowSpool* from, const std::vector<Run>& runs, size_t begin
         !head.row.Parse(&head.bytes, columns_)) {
       return false;
     }
-    head.prefix = LeadingPrefix(head.row.Values(), head.row.ColumnCount());
+    head.prefixes = PrefixesOf(head.row.Values(), head.row.ColumnCount());
     return true;
   };
   // Whether head a's row goes out before head b's: a spent run's never; of
@@ -162,7 +188,7 @@ bool RowSorter::Merge(RowSpool* from, const std::vector<Run>& runs, size_t begin
     const Head& y = heads[size_t(b)];
     if (x.next > x.end) return false;
     if (y.next > y.end) return true;
-    if (x.prefix != y.prefix) return x.prefix < y.prefix;
+    if (x.prefixes != y.prefixes) return x.prefixes < y.prefixes;
     const int32_t order = CompareRows(x.row, y.row, keys_, keyCount_);
     return order < 0 || (order == 0 && a > b);
   };

@@ -58,20 +58,35 @@ class RowSorter {
     uint32_t offset;
     uint32_t length;
   };
-  // A row of the run being sorted: its leading sort value's prefix and its
-  // index in run_.
+  // What a row is compared on before its values: the prefix of the value
+  // compared first (the first key, or column 0 without keys), then that
+  // value's rest, filled out, where the two decide that value, with the
+  // prefix of the value compared second; each reversed where a descending
+  // key compares it. Rows whose prefixes differ are in their order.
+  struct Prefixes {
+    uint64_t lead = 0;
+    uint64_t next = 0;
+    bool operator!=(const Prefixes& other) const { return lead != other.lead || next != other.next; }
+    bool operator<(const Prefixes& other) const {
+      return lead != other.lead ? lead < other.lead : next < other.next;
+    }
+  };
+  // A row of the run being sorted: its prefixes and its index in run_.
   struct Ordered {
-    uint64_t prefix;
+    Prefixes prefixes;
     int32_t row;
+  };
+  // A value the compare reads, and whether a descending key reads it.
+  struct Compared {
+    int32_t column;
+    bool descending;
   };
   RowView View(int32_t row) const {
     return {runBytes_.data(), runStarts_.data() + size_t(row) * size_t(columns_), columns_};
   }
   void SortRun();
   int32_t CompareRunRows(int32_t a, int32_t b) const;
-  // The prefix of a row's leading sort value (the first key, or the first
-  // column when there are no keys), reversed for a descending key.
-  uint64_t LeadingPrefix(const DBValueView* values, int32_t count) const;
+  Prefixes PrefixesOf(const DBValueView* values, int32_t count) const;
   // Gives the run's memory back (before the merges, which need their own).
   void ReleaseRun();
   bool FlushRun();
@@ -83,6 +98,8 @@ class RowSorter {
   int32_t keyCount_;
   int32_t columns_;
   Limits limits_;
+  Compared first_;   // the value a row compare reads first
+  Compared second_;  // and second
   // The run being captured: the rows' bytes one after another, the starts of
   // their values, and the rows in their sorted order once sorted. Kept from
   // run to run with their room.

@@ -41,6 +41,17 @@ uint64_t ValueCompareCount();
 // with the smaller prefix orders first, and equal values have equal
 // prefixes; values with equal prefixes need CompareValues.
 uint64_t ValuePrefix(const DBValueView& value);
+// What orders values of equal prefixes next, in the top `width` bits of
+// `bits`: a number's double's last three bits, a timestamp's last five
+// bytes (width 3 and 40), a text's or byte string's next eight bytes, as
+// the prefix has them (width 64); width 0 where the prefix says all (null,
+// dates, times, booleans). Under 64, prefix and rest decide the order of
+// two values exactly.
+struct ValueRest {
+  uint64_t bits = 0;
+  uint32_t width = 0;
+};
+ValueRest ValueRestOf(const DBValueView& value);
 
 // Appends one value in the row form.
 void AppendRowValue(std::string* row, const DBValueView& value);

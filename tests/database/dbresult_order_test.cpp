@@ -105,8 +105,14 @@ std::vector<std::vector<Value>> RankedValues() {
       {Text("abc")},
       {Text("abcdefg")},
       {Text("abcdefg\x01")},
+      {Text("abcdefgA")},
+      {Text("abcdefga")},
+      {Text("abcdefgB")},
       {Text("abcdefgh"), Text("abcdefgh", kDBChar)},
       {Text("abcdefgi")},
+      {Text("abcdefgijklmnopq")},
+      {Text("abcdefgijklmnopqr")},
+      {Text("abcdefgijklmnopr")},
       {Text("B")},
       {Words(kDBDate, {1999, 12, 31})},
       {Words(kDBDate, {2024, 1, 5})},
@@ -116,11 +122,14 @@ std::vector<std::vector<Value>> RankedValues() {
       {Words(kDBTime, {10, 1, 0})},
       {Words(kDBTimeStamp, {2024, 2, 4, 23, 59, 59})},
       {Words(kDBTimeStamp, {2024, 2, 5, 0, 0, 0})},
+      {Words(kDBTimeStamp, {2024, 2, 5, 0, 0, 1})},
       {Bool(0)},
       {Bool(1), Bool(2)},
       {Bytes("")},
       {Bytes("\x01")},
       {Bytes(std::string("\x01\x00", 2)), Bytes(std::string("\x01\x00", 2), kDBBlob)},
+      {Bytes("1234567\x01\x09")},
+      {Bytes("1234567\x02\x01")},
       {Bytes("\x80")},
       {Bytes("\x81", 99)},
   };
@@ -141,8 +150,10 @@ TEST_F(DbResultOrder, ValuesOrderByClassThenWithinIt) {
   }
 }
 
-// A sort decides on the prefixes alone where they differ, so a smaller prefix
-// must never belong to the larger value, and equal values must share one.
+// A sort decides on the prefixes and rests alone where they differ, so a
+// smaller one must never belong to the larger value, and equal values must
+// share them; a rest narrower than 64 bits must tell unequal values apart
+// and leave its low bits free for the next value's prefix.
 TEST_F(DbResultOrder, PrefixesNeverContradictTheOrder) {
   const std::vector<std::vector<Value>> ranks = RankedValues();
   for (size_t i = 0; i < ranks.size(); ++i) {
@@ -151,10 +162,21 @@ TEST_F(DbResultOrder, PrefixesNeverContradictTheOrder) {
         for (const Value& b : ranks[j]) {
           const uint64_t x = ValuePrefix(a.View());
           const uint64_t y = ValuePrefix(b.View());
+          const ValueRest r = ValueRestOf(a.View());
+          const ValueRest t = ValueRestOf(b.View());
+          if (r.width < 64) EXPECT_EQ(0u, r.bits & (~uint64_t(0) >> r.width)) << "rank " << i;
           if (i == j) {
             EXPECT_EQ(x, y) << "rank " << i;
+            EXPECT_EQ(r.bits, t.bits) << "rank " << i;
           } else if (i < j) {
             EXPECT_LE(x, y) << "rank " << i << " against rank " << j;
+            if (x != y) continue;
+            EXPECT_EQ(r.width, t.width) << "rank " << i << " against rank " << j;
+            if (r.width < 64) {
+              EXPECT_LT(r.bits, t.bits) << "rank " << i << " against rank " << j;
+            } else {
+              EXPECT_LE(r.bits, t.bits) << "rank " << i << " against rank " << j;
+            }
           }
         }
       }
@@ -209,7 +231,11 @@ TEST_F(DbResultOrder, RowsCompareByKeysThenEveryColumn) {
 std::vector<std::string> MakeRows(std::mt19937& random, size_t count, bool withId) {
   const std::vector<Value> keys = {Value{}, Int(0), Double(-0.0), Single(1.5), Int(2), Text(""),
                                    Text("a"), Text("A"), Text("ab"), Bool(1),
-                                   Words(kDBDate, {2024, 2, 4}), Bytes("\x90")};
+                                   Words(kDBDate, {2024, 2, 4}), Bytes("\x90"), Int(1),
+                                   Double(1.0000000000000002), Double(-1.0000000000000002),
+                                   Words(kDBTimeStamp, {2024, 2, 5, 0, 0, 0}),
+                                   Words(kDBTimeStamp, {2024, 2, 5, 0, 0, 1}),
+                                   Text("abcdefgh"), Text("abcdefghij"), Text("abcdefgi")};
   std::vector<std::string> rows;
   for (size_t i = 0; i < count; ++i) {
     const std::string text(random() % 40, char('a' + random() % 2));
@@ -235,7 +261,8 @@ std::vector<std::string> ModelSort(std::vector<std::string> rows, const std::vec
 TEST_F(DbResultOrder, SortsLikeAStableModelInMemoryAndAcrossMergedRuns) {
   std::mt19937 random(5);
   const std::vector<std::vector<DBSortKey>> keySets = {
-      {}, {{0, false}}, {{0, true}}, {{1, true}, {0, false}}, {{2, false}}, {{9, false}}};
+      {}, {{0, false}}, {{0, true}}, {{1, true}, {0, false}}, {{2, false}}, {{9, false}},
+      {{0, false}, {1, true}}, {{2, true}}, {{0, true}, {2, true}}};
   const struct {
     RowSorter::Limits limits;
     size_t leastRuns;  // runs the rows must have made

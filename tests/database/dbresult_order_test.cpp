@@ -363,6 +363,29 @@ TEST_F(DbResultOrder, GroupsAreRunsOfEqualValuesInTheSortsOrder) {
             std::vector<std::string>{RowOf({counted(2), Text("x")})});
 }
 
+// A row given with fewer values than the grouper reads (a sorted source's
+// hidden columns) reads the rest as null, its group column too; a row given
+// whole is grouped on a column past the shown ones.
+TEST_F(DbResultOrder, AGroupedRowReadsValuesPastTheGivenOnesAsNull) {
+  const std::vector<Value> first = {Int(1), Double(2), Int(7)};
+  const std::vector<Value> second = {Int(5), Double(3), Int(8)};
+  std::vector<DBValueView> a, b;
+  for (size_t i = 0; i < first.size(); ++i) {
+    a.push_back(first[i].View());
+    b.push_back(second[i].View());
+  }
+  std::unique_ptr<RowSpool> out = RowSpool::Make();
+  const int32_t kinds[] = {0, kSQLSum, kSQLMax};
+  RowGrouper grouper(kinds, 3, 2, out.get());
+  EXPECT_TRUE(grouper.Add(a.data(), 2));
+  EXPECT_TRUE(grouper.Add(b.data(), 2));
+  EXPECT_TRUE(grouper.Finish());
+  EXPECT_EQ(Rows(out.get()), std::vector<std::string>{RowOf({Int(1), Double(5), Value{}})});
+
+  EXPECT_EQ(Group({first, second}, {0, kSQLSum}, 2),
+            (std::vector<std::string>{RowOf({Int(1), Double(2)}), RowOf({Int(5), Double(3)})}));
+}
+
 // A spooled row holds every value class, NULL, an empty and a long text as
 // written, read back from a spool on disk with their values found once; the
 // bytes of its first values are a row of those values; a row whose count or

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "database/api/RecordSet.h"
 #include "database/results/BuilderSource.h"
 #include "database/results/RowGrouping.h"
 #include "database/results/SpooledResult.h"
@@ -19,11 +20,20 @@ bool Drain(BuilderSource& source, int32_t columns, RowGrouper* grouper) {
   std::string row;
   std::vector<uint32_t> starts;
   while (!source.AtEnd()) {
-    row.clear();
-    starts.clear();
-    source.Capture(&row, columns);
-    FindRowValues(row, 0, row.size(), &starts);
-    if (!grouper->Add(RowView(row.data(), starts.data(), columns)) || !source.Next()) return false;
+    // A sorted source's row is taken where it lies, as Capture would copy
+    // it: its shown values, then nulls.
+    int32_t shown = 0;
+    bool added;
+    if (const SpooledRow* spooled = SpooledResultRow(source.fields(), &shown)) {
+      added = grouper->Add(spooled->Values(), std::max(0, std::min({columns, shown, spooled->ColumnCount()})));
+    } else {
+      row.clear();
+      starts.clear();
+      source.Capture(&row, columns);
+      FindRowValues(row, 0, row.size(), &starts);
+      added = grouper->Add(RowView(row.data(), starts.data(), columns));
+    }
+    if (!added || !source.Next()) return false;
   }
   return grouper->Finish();
 }

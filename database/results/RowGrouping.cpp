@@ -50,32 +50,44 @@ RowGrouper::RowGrouper(const int32_t* kinds, int32_t shown, int32_t groupColumn,
     : kinds_(kinds, kinds + std::max(shown, 0)), groupColumn_(groupColumn), out_(out) {}
 
 bool RowGrouper::Add(const RowView& row) {
-  if (open_ && groupColumn_ >= 0 &&
-      CompareValues(keyValue_, row.Value(groupColumn_)) != 0) {
+  values_.resize(std::max(kinds_.size(), size_t(groupColumn_ + 1)));
+  for (size_t column = 0; column < values_.size(); ++column) values_[column] = row.Value(int32_t(column));
+  return Add(values_.data(), int32_t(values_.size()));
+}
+
+bool RowGrouper::Add(const DBValueView* values, int32_t count) {
+  const auto value = [values, count](int32_t column) {
+    return column >= 0 && column < count ? values[column] : DBValueView();
+  };
+  if (open_ && groupColumn_ >= 0 && CompareValues(keyValue_, value(groupColumn_)) != 0) {
     if (!Emit()) return false;
     open_ = false;
   }
-  if (!open_) Start(row);
+  if (!open_) Start(values, count);
   open_ = true;
   for (size_t column = 0; column < aggregates_.size(); ++column) {
     Aggregate& aggregate = aggregates_[column];
     if (!IsAggregate(aggregate.kind)) continue;
-    aggregate.Add(aggregate.kind == kSQLCount ? DBValueView() : row.Value(int32_t(column)));
+    aggregate.Add(aggregate.kind == kSQLCount ? DBValueView() : value(int32_t(column)));
   }
   return true;
 }
 
 bool RowGrouper::Finish() { return !open_ || Emit(); }
 
-void RowGrouper::Start(const RowView& row) {
+void RowGrouper::Start(const DBValueView* values, int32_t count) {
+  const auto value = [values, count](int32_t column) {
+    return column >= 0 && column < count ? values[column] : DBValueView();
+  };
   key_.clear();
-  if (groupColumn_ >= 0) AppendRowValue(&key_, row.Value(groupColumn_));
+  if (groupColumn_ >= 0) AppendRowValue(&key_, value(groupColumn_));
   keyValue_ = StoredValue(key_);
-  plain_.assign(kinds_.size(), std::string());
+  plain_.resize(kinds_.size());
   aggregates_.clear();
   for (size_t column = 0; column < kinds_.size(); ++column) {
     aggregates_.push_back({kinds_[column]});
-    if (!IsAggregate(kinds_[column])) AppendRowValue(&plain_[column], row.Value(int32_t(column)));
+    plain_[column].clear();
+    if (!IsAggregate(kinds_[column])) AppendRowValue(&plain_[column], value(int32_t(column)));
   }
 }
 

@@ -31,6 +31,8 @@ class RowGrouper {
 
   // False when the spool refuses a group row.
   bool Add(const RowView& row);
+  // The same for a row whose first `count` values are given, the rest null.
+  bool Add(const DBValueView* values, int32_t count);
   // Writes the last group; false when the spool refuses it.
   bool Finish();
 
@@ -46,7 +48,7 @@ class RowGrouper {
     void Add(const DBValueView& value);
     void Append(std::string* row) const;
   };
-  void Start(const RowView& row);
+  void Start(const DBValueView* values, int32_t count);
   bool Emit();
 
   std::vector<int32_t> kinds_;
@@ -58,4 +60,5 @@ class RowGrouper {
   std::vector<std::string> plain_;  // each plain column's value in the row form
   std::vector<Aggregate> aggregates_;
   std::string row_;
+  std::vector<DBValueView> values_;  // a RowView's values, while it is added
 };

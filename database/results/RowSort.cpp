@@ -2,13 +2,16 @@
 #include "database/results/RowSort.h"
 
 #include <algorithm>
-#include <queue>
 #include <utility>
 
 namespace {
 
-// A merge keeps one buffer per run: a small one for the run's index.
+// A merge keeps two buffers per run: a small one for the run's index, and
+// one for its rows that shrinks as runs grow many, so that together they
+// stay near kMergeBuffers.
 constexpr size_t kIndexBufferSize = 8 * 1024;
+constexpr size_t kMergeBuffers = 4 * 1024 * 1024;
+constexpr size_t kLeastDataBuffer = 16 * 1024;
 // What a row costs the budget beyond its bytes in the row form: 8 for the
 // row and 16 for each value, less the value's 6-byte header.
 constexpr int64_t kRowCharge = 8;
@@ -20,6 +23,19 @@ RowSorter::RowSorter(const DBSortKey* keys, int32_t keyCount, int32_t columns, L
     : keys_(keys), keyCount_(std::max(keyCount, 0)), columns_(std::max(columns, 0)),
       limits_(limits) {
   limits_.mergeWidth = std::max<size_t>(limits_.mergeWidth, 2);
+  // As CompareRowValues reads them: the keys, then the other columns from
+  // the first, ascending.
+  if (keyCount_ == 0) {
+    first_ = {0, false};
+    second_ = {1, false};
+  } else {
+    first_ = {keys_[0].column, keys_[0].descending != 0};
+    if (keyCount_ > 1) {
+      second_ = {keys_[1].column, keys_[1].descending != 0};
+    } else {
+      second_ = {keys_[0].column == 0 ? 1 : 0, false};
+    }
+  }
 }
 
 bool RowSorter::Add(const std::string& row) {
@@ -51,15 +67,49 @@ void RowSorter::SortRun() {
   // Reversed first, so that the stable sort puts the later of equal rows
   // first.
   order_.resize(run_.size());
-  for (size_t i = 0; i < order_.size(); ++i) order_[i] = int32_t(order_.size() - 1 - i);
-  std::stable_sort(order_.begin(), order_.end(),
-                   [this](int32_t a, int32_t b) { return CompareRunRows(a, b) < 0; });
+  for (size_t i = 0; i < order_.size(); ++i) {
+    const auto row = int32_t(order_.size() - 1 - i);
+    order_[i] = {PrefixesOf(values_.data() + size_t(row) * size_t(columns_), columns_), row};
+  }
+  std::stable_sort(order_.begin(), order_.end(), [this](const Ordered& a, const Ordered& b) {
+    if (a.prefixes != b.prefixes) return a.prefixes < b.prefixes;
+    return CompareRunRows(a.row, b.row) < 0;
+  });
+}
+
+RowSorter::Prefixes RowSorter::PrefixesOf(const DBValueView* values, int32_t count) const {
+  const auto value = [values, count](int32_t column) {
+    return column >= 0 && column < count ? values[column] : DBValueView();
+  };
+  const DBValueView lead = value(first_.column);
+  Prefixes prefixes;
+  prefixes.lead = ValuePrefix(lead);
+  ValueRest rest = ValueRestOf(lead);
+  if (first_.descending) {
+    prefixes.lead = ~prefixes.lead;
+    if (rest.width) rest.bits ^= ~uint64_t(0) << (64 - rest.width);
+  }
+  prefixes.next = rest.bits;
+  if (rest.width < 64) {
+    const uint64_t second = ValuePrefix(value(second_.column));
+    prefixes.next |= (second_.descending ? ~second : second) >> rest.width;
+  }
+  return prefixes;
 }
 
 int32_t RowSorter::CompareRunRows(int32_t a, int32_t b) const {
   const DBValueView* x = values_.data() + size_t(a) * size_t(columns_);
   const DBValueView* y = values_.data() + size_t(b) * size_t(columns_);
   return CompareRowValues(x, columns_, y, columns_, keys_, keyCount_);
+}
+
+void RowSorter::ReleaseRun() {
+  std::string().swap(runBytes_);
+  std::vector<uint32_t>().swap(runStarts_);
+  std::vector<RunRow>().swap(run_);
+  std::vector<Ordered>().swap(order_);
+  std::vector<DBValueView>().swap(values_);
+  used_ = 0;
 }
 
 bool RowSorter::FlushRun() {
@@ -76,8 +126,8 @@ bool RowSorter::FlushRun() {
 }
 
 bool RowSorter::WriteRun(RowSpool* spool) const {
-  for (const int32_t row : order_) {
-    const RunRow& at = run_[size_t(row)];
+  for (const Ordered& ordered : order_) {
+    const RunRow& at = run_[size_t(ordered.row)];
     if (!spool->Append(runBytes_.data() + at.offset, at.length)) return false;
   }
   return true;
@@ -92,6 +142,7 @@ std::unique_ptr<RowSpool> RowSorter::Finish() {
     return result;
   }
   if (!run_.empty() && !FlushRun()) return nullptr;
+  ReleaseRun();
   for (;;) {
     std::unique_ptr<RowSpool> merged = RowSpool::Make();
     if (!merged) return nullptr;
@@ -113,46 +164,76 @@ bool RowSorter::Merge(RowSpool* from, const std::vector<Run>& runs, size_t begin
                       RowSpool* to) const {
   struct Head {
     SpooledRow row;
-    int32_t run;
-    int32_t next;
-    int32_t end;
+    Prefixes prefixes;
+    int32_t next = 0;
+    int32_t end = 0;
     SpoolFile::ReadBuffer index;
     SpoolFile::ReadBuffer data;
     std::string bytes;  // the buffer the row before this one used
   };
-  std::vector<Head> heads(end - begin);
+  const auto width = int32_t(end - begin);
+  std::vector<Head> heads(static_cast<size_t>(width));
   auto read = [from, this](Head& head) {
-    return from->Read(head.next++, &head.bytes, &head.index, &head.data) &&
-           head.row.Parse(&head.bytes, columns_);
+    if (!from->Read(head.next++, &head.bytes, &head.index, &head.data) ||
+        !head.row.Parse(&head.bytes, columns_)) {
+      return false;
+    }
+    head.prefixes = PrefixesOf(head.row.Values(), head.row.ColumnCount());
+    return true;
   };
-  // The heap's top is the row to write next; of equal rows the later run's.
-  auto after = [this, &heads](int32_t a, int32_t b) {
-    const int32_t order = CompareRows(heads[size_t(a)].row, heads[size_t(b)].row, keys_, keyCount_);
-    return order > 0 || (order == 0 && heads[size_t(a)].run < heads[size_t(b)].run);
+  // Whether head a's row goes out before head b's: a spent run's never; of
+  // equal rows the later run's first.
+  auto first = [this, &heads](int32_t a, int32_t b) {
+    const Head& x = heads[size_t(a)];
+    const Head& y = heads[size_t(b)];
+    if (x.next > x.end) return false;
+    if (y.next > y.end) return true;
+    if (x.prefixes != y.prefixes) return x.prefixes < y.prefixes;
+    const int32_t order = CompareRows(x.row, y.row, keys_, keyCount_);
+    return order < 0 || (order == 0 && a > b);
   };
-  std::priority_queue<int32_t, std::vector<int32_t>, decltype(after)> queue(after);
-  for (size_t i = 0; i < heads.size(); ++i) {
-    Head& head = heads[i];
-    const Run& run = runs[begin + i];
-    head.run = int32_t(i);
+  const size_t dataBuffer = std::clamp(kMergeBuffers / size_t(width), kLeastDataBuffer, kSpoolBufferSize);
+  for (int32_t i = 0; i < width; ++i) {
+    Head& head = heads[size_t(i)];
+    const Run& run = runs[begin + size_t(i)];
     head.next = run.first;
     head.end = run.first + run.count;
     head.index.capacity = kIndexBufferSize;
+    head.data.capacity = dataBuffer;
+    // A run with no row left reads as spent: next passes its end.
     if (head.next < head.end) {
       if (!read(head)) return false;
-      queue.push(int32_t(i));
+    } else {
+      head.next = head.end + 1;
     }
   }
-  while (!queue.empty()) {
-    Head& head = heads[size_t(queue.top())];
-    queue.pop();
+  // A tree of matches over the heads: node n (1 to width - 1) holds the
+  // loser of the match between its children 2n and 2n + 1; nodes from width
+  // on are the heads themselves. The winner of the whole goes out next, and
+  // the head that replaces it plays only the matches on its way up.
+  std::vector<int32_t> losers(static_cast<size_t>(width), 0);
+  auto build = [&](auto&& self, int32_t node) -> int32_t {
+    if (node >= width) return node - width;
+    const int32_t left = self(self, 2 * node);
+    const int32_t right = self(self, 2 * node + 1);
+    const bool leftWins = first(left, right);
+    losers[size_t(node)] = leftWins ? right : left;
+    return leftWins ? left : right;
+  };
+  int32_t winner = build(build, 1);
+  for (;;) {
+    Head& head = heads[size_t(winner)];
+    if (head.next > head.end) return true;
     if (!to->Append(head.row.Bytes().data(), head.row.Bytes().size())) return false;
     if (head.next < head.end) {
       if (!read(head)) return false;
-      queue.push(head.run);
+    } else {
+      head.next = head.end + 1;
+    }
+    for (int32_t node = (winner + width) / 2; node > 0; node /= 2) {
+      if (first(losers[size_t(node)], winner)) std::swap(losers[size_t(node)], winner);
     }
   }
-  return true;
 }
 
 #ifdef _WINDOWS_

@@ -9,6 +9,14 @@
 // the reverse of the order they were added in: within a run the later row
 // first, across runs the later run's row first.
 //
+// The default budget makes runs large enough that a million rows of a few
+// columns merge in one pass: each pass reads and writes every row again, so
+// a second pass would cost more than the larger runs' sorting. Sorts and
+// merges compare each row's leading sort value as a 64-bit prefix
+// (ValuePrefix) first, and the rows themselves only where prefixes are
+// equal; a merge picks its next row through a tree of its runs' heads, one
+// compare per level.
+//
 // Portable: no <windows.h>.
 #pragma once
 #include <cstdint>
@@ -22,7 +30,7 @@
 class RowSorter {
  public:
   struct Limits {
-    int64_t runBudget = 640000;
+    int64_t runBudget = 4 * 1024 * 1024;
     size_t mergeWidth = 64;  // at least 2
   };
 
@@ -50,11 +58,37 @@ class RowSorter {
     uint32_t offset;
     uint32_t length;
   };
+  // What a row is compared on before its values: the prefix of the value
+  // compared first (the first key, or column 0 without keys), then that
+  // value's rest, filled out, where the two decide that value, with the
+  // prefix of the value compared second; each reversed where a descending
+  // key compares it. Rows whose prefixes differ are in their order.
+  struct Prefixes {
+    uint64_t lead = 0;
+    uint64_t next = 0;
+    bool operator!=(const Prefixes& other) const { return lead != other.lead || next != other.next; }
+    bool operator<(const Prefixes& other) const {
+      return lead != other.lead ? lead < other.lead : next < other.next;
+    }
+  };
+  // A row of the run being sorted: its prefixes and its index in run_.
+  struct Ordered {
+    Prefixes prefixes;
+    int32_t row;
+  };
+  // A value the compare reads, and whether a descending key reads it.
+  struct Compared {
+    int32_t column;
+    bool descending;
+  };
   RowView View(int32_t row) const {
     return {runBytes_.data(), runStarts_.data() + size_t(row) * size_t(columns_), columns_};
   }
   void SortRun();
   int32_t CompareRunRows(int32_t a, int32_t b) const;
+  Prefixes PrefixesOf(const DBValueView* values, int32_t count) const;
+  // Gives the run's memory back (before the merges, which need their own).
+  void ReleaseRun();
   bool FlushRun();
   bool WriteRun(RowSpool* spool) const;
   bool Merge(RowSpool* from, const std::vector<Run>& runs, size_t begin, size_t end,
@@ -64,13 +98,15 @@ class RowSorter {
   int32_t keyCount_;
   int32_t columns_;
   Limits limits_;
+  Compared first_;   // the value a row compare reads first
+  Compared second_;  // and second
   // The run being captured: the rows' bytes one after another, the starts of
   // their values, and the rows in their sorted order once sorted. Kept from
   // run to run with their room.
   std::string runBytes_;
   std::vector<uint32_t> runStarts_;
   std::vector<RunRow> run_;
-  std::vector<int32_t> order_;
+  std::vector<Ordered> order_;
   std::vector<DBValueView> values_;  // columns_ per row, while sorting
   int64_t used_ = 0;
   std::unique_ptr<RowSpool> spool_;  // the runs written so far

@@ -57,7 +57,80 @@ int32_t CompareWords(const DBValueView& a, const DBValueView& b) {
   return Sign(std::memcmp(a.data, b.data, count));
 }
 
+// Bytes [from, from + count) (count at most 8), through the table if any, as
+// the top of a (8 * width)-bit number; past the value's end, zeros.
+uint64_t BytesAt(const DBValueView& value, uint32_t from, uint32_t count, uint32_t width,
+                 const uint8_t* table) {
+  uint64_t bytes = 0;
+  const uint32_t end = std::min(value.length, from + count);
+  for (uint32_t i = from; i < end; ++i) {
+    const uint8_t byte = table ? table[value.data[i]] : value.data[i];
+    bytes |= uint64_t(byte) << (8 * (width - 1 - (i - from)));
+  }
+  return bytes;
+}
+
+// The first `count` (at most 7) bytes as the top of a 56-bit number.
+uint64_t LeadingBytes(const DBValueView& value, uint32_t count, const uint8_t* table) {
+  return BytesAt(value, 0, count, 7, table);
+}
+
+// A number's double, ±0 as one.
+double NumberOf(const DBValueView& value) {
+  double number;
+  if (value.type == kDBDouble) {
+    std::memcpy(&number, value.data, sizeof number);
+  } else {
+    number = DBValueNumber(value);
+  }
+  if (number == 0) number = 0;  // -0 orders as 0
+  return number;
+}
+
+// A double's bits, in an order that is the numbers' order.
+uint64_t OrderedBits(double number) {
+  uint64_t bits;
+  std::memcpy(&bits, &number, sizeof bits);
+  // Negative doubles order backwards by their bits.
+  return bits >> 63 ? ~bits : bits | uint64_t(1) << 63;
+}
+
 }  // namespace
+
+uint64_t ValuePrefix(const DBValueView& value) {
+  ++gCompares;
+  const ValueClass type = ClassOf(value.type);
+  uint64_t low = 0;
+  switch (type) {
+    case kNullClass: break;
+    case kNumberClass: {
+      const double number = NumberOf(value);
+      low = std::isnan(number) ? (uint64_t(1) << 61) - 1 : OrderedBits(number) >> 3;
+      break;
+    }
+    case kTextClass: low = LeadingBytes(value, 7, kDBCollation); break;
+    case kDateClass:
+    case kTimeClass: low = LeadingBytes(value, 6, nullptr); break;
+    case kStampClass: low = LeadingBytes(value, 7, nullptr); break;
+    case kBooleanClass: low = value.data[0] != 0; break;
+    case kBytesClass: low = LeadingBytes(value, 7, nullptr); break;
+  }
+  return uint64_t(type) << 61 | low;
+}
+
+ValueRest ValueRestOf(const DBValueView& value) {
+  switch (ClassOf(value.type)) {
+    case kNumberClass: {
+      const double number = NumberOf(value);
+      if (std::isnan(number)) return {0, 3};
+      return {OrderedBits(number) << 61, 3};
+    }
+    case kTextClass: return {BytesAt(value, 7, 8, 8, kDBCollation), 64};
+    case kStampClass: return {BytesAt(value, 7, 5, 8, nullptr), 40};
+    case kBytesClass: return {BytesAt(value, 7, 8, 8, nullptr), 64};
+    default: return {0, 0};
+  }
+}
 
 uint64_t ValueCompareCount() { return gCompares; }
 

@@ -29,8 +29,29 @@
 #include "database/sql/ResultBuilders.h"
 
 int32_t CompareValues(const DBValueView& a, const DBValueView& b);
-// Value compares made so far (for tests that bound a sort's work).
+// Value compares and prefixes (ValuePrefix) made so far, for tests that
+// bound a sort's work or see whether one ran.
 uint64_t ValueCompareCount();
+
+// A value's place in that order in 64 bits: its class in the top three,
+// then the leading part of what orders it within the class (a number's
+// double, ±0 as one and NaN last; a text's first seven bytes through the
+// collation table; a date's or time's first six bytes, a timestamp's first
+// seven; a boolean's truth; a byte string's first seven bytes). So a value
+// with the smaller prefix orders first, and equal values have equal
+// prefixes; values with equal prefixes need CompareValues.
+uint64_t ValuePrefix(const DBValueView& value);
+// What orders values of equal prefixes next, in the top `width` bits of
+// `bits`: a number's double's last three bits, a timestamp's last five
+// bytes (width 3 and 40), a text's or byte string's next eight bytes, as
+// the prefix has them (width 64); width 0 where the prefix says all (null,
+// dates, times, booleans). Under 64, prefix and rest decide the order of
+// two values exactly.
+struct ValueRest {
+  uint64_t bits = 0;
+  uint32_t width = 0;
+};
+ValueRest ValueRestOf(const DBValueView& value);
 
 // Appends one value in the row form.
 void AppendRowValue(std::string* row, const DBValueView& value);

@@ -77,24 +77,42 @@ class DbResultOrder : public ::testing::Test {
   SpoolStreamFactory previous_ = nullptr;
 };
 
-TEST_F(DbResultOrder, ValuesOrderByClassThenWithinIt) {
+// Values in ascending order; the values of one entry are equal.
+std::vector<std::vector<Value>> RankedValues() {
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  // Ascending; the values of one entry are equal.
-  const std::vector<std::vector<Value>> ranks = {
+  const double infinity = std::numeric_limits<double>::infinity();
+  return {
       {Value{}},
+      {Double(-infinity)},
       {Double(-1e300)},
+      {Int(-2147483647 - 1)},
       {Small(-5), Int(-5), Single(-5)},
+      {Double(-4.999999999999999)},
       {Double(-0.0), Double(0.0), Int(0), Single(-0.0f), Small(0)},
+      {Double(5e-324)},
       {Single(0.5)},
       {Int(1), Double(1.0)},
+      {Double(1.0000000000000002)},
       {Int(70000)},
+      {Int(2147483647)},
       {Double(1e300)},
-      {Double(nan), Single(std::numeric_limits<float>::quiet_NaN())},
+      {Double(infinity)},
+      {Double(nan), Double(-nan), Single(std::numeric_limits<float>::quiet_NaN())},
       {Text(""), Text("", kDBChar)},
       {Text("A")},
       {Text("a")},
       {Text("ab"), Text("ab", kDBChar), Text("ab", kDBTextBlob)},
       {Text("abc")},
+      {Text("abcdefg")},
+      {Text("abcdefg\x01")},
+      {Text("abcdefgA")},
+      {Text("abcdefga")},
+      {Text("abcdefgB")},
+      {Text("abcdefgh"), Text("abcdefgh", kDBChar)},
+      {Text("abcdefgi")},
+      {Text("abcdefgijklmnopq")},
+      {Text("abcdefgijklmnopqr")},
+      {Text("abcdefgijklmnopr")},
       {Text("B")},
       {Words(kDBDate, {1999, 12, 31})},
       {Words(kDBDate, {2024, 1, 5})},
@@ -104,14 +122,21 @@ TEST_F(DbResultOrder, ValuesOrderByClassThenWithinIt) {
       {Words(kDBTime, {10, 1, 0})},
       {Words(kDBTimeStamp, {2024, 2, 4, 23, 59, 59})},
       {Words(kDBTimeStamp, {2024, 2, 5, 0, 0, 0})},
+      {Words(kDBTimeStamp, {2024, 2, 5, 0, 0, 1})},
       {Bool(0)},
       {Bool(1), Bool(2)},
       {Bytes("")},
       {Bytes("\x01")},
       {Bytes(std::string("\x01\x00", 2)), Bytes(std::string("\x01\x00", 2), kDBBlob)},
+      {Bytes("1234567\x01\x09")},
+      {Bytes("1234567\x02\x01")},
       {Bytes("\x80")},
       {Bytes("\x81", 99)},
   };
+}
+
+TEST_F(DbResultOrder, ValuesOrderByClassThenWithinIt) {
+  const std::vector<std::vector<Value>> ranks = RankedValues();
   auto sign = [](int64_t n) { return n < 0 ? -1 : n > 0 ? 1 : 0; };
   for (size_t i = 0; i < ranks.size(); ++i) {
     for (size_t j = 0; j < ranks.size(); ++j) {
@@ -123,6 +148,50 @@ TEST_F(DbResultOrder, ValuesOrderByClassThenWithinIt) {
       }
     }
   }
+}
+
+// A sort decides on the prefixes and rests alone where they differ, so a
+// smaller one must never belong to the larger value, and equal values must
+// share them; a rest narrower than 64 bits must tell unequal values apart
+// and leave its low bits free for the next value's prefix.
+TEST_F(DbResultOrder, PrefixesNeverContradictTheOrder) {
+  const std::vector<std::vector<Value>> ranks = RankedValues();
+  for (size_t i = 0; i < ranks.size(); ++i) {
+    for (size_t j = 0; j < ranks.size(); ++j) {
+      for (const Value& a : ranks[i]) {
+        for (const Value& b : ranks[j]) {
+          const uint64_t x = ValuePrefix(a.View());
+          const uint64_t y = ValuePrefix(b.View());
+          const ValueRest r = ValueRestOf(a.View());
+          const ValueRest t = ValueRestOf(b.View());
+          if (r.width < 64) EXPECT_EQ(0u, r.bits & (~uint64_t(0) >> r.width)) << "rank " << i;
+          if (i == j) {
+            EXPECT_EQ(x, y) << "rank " << i;
+            EXPECT_EQ(r.bits, t.bits) << "rank " << i;
+          } else if (i < j) {
+            EXPECT_LE(x, y) << "rank " << i << " against rank " << j;
+            if (x != y) continue;
+            EXPECT_EQ(r.width, t.width) << "rank " << i << " against rank " << j;
+            if (r.width < 64) {
+              EXPECT_LT(r.bits, t.bits) << "rank " << i << " against rank " << j;
+            } else {
+              EXPECT_LE(r.bits, t.bits) << "rank " << i << " against rank " << j;
+            }
+          }
+        }
+      }
+    }
+  }
+  // Where the prefixes can tell values apart, they do: the sort then seldom
+  // compares rows.
+  auto less = [](const Value& a, const Value& b) { return ValuePrefix(a.View()) < ValuePrefix(b.View()); };
+  EXPECT_TRUE(less(Int(-3), Int(-2)));
+  EXPECT_TRUE(less(Int(7), Double(7.5)));
+  EXPECT_TRUE(less(Double(-1e-300), Value{Double(0)}));
+  EXPECT_TRUE(less(Text("row-1"), Text("row-2")));
+  EXPECT_TRUE(less(Text("abcdef"), Text("abcdefg")));
+  EXPECT_TRUE(less(Words(kDBDate, {2024, 2, 4}), Words(kDBDate, {2024, 2, 5})));
+  EXPECT_FALSE(less(Text("abcdefgh"), Text("abcdefgi")));  // past the seventh byte
 }
 
 TEST_F(DbResultOrder, RowsCompareByKeysThenEveryColumn) {
@@ -162,7 +231,11 @@ TEST_F(DbResultOrder, RowsCompareByKeysThenEveryColumn) {
 std::vector<std::string> MakeRows(std::mt19937& random, size_t count, bool withId) {
   const std::vector<Value> keys = {Value{}, Int(0), Double(-0.0), Single(1.5), Int(2), Text(""),
                                    Text("a"), Text("A"), Text("ab"), Bool(1),
-                                   Words(kDBDate, {2024, 2, 4}), Bytes("\x90")};
+                                   Words(kDBDate, {2024, 2, 4}), Bytes("\x90"), Int(1),
+                                   Double(1.0000000000000002), Double(-1.0000000000000002),
+                                   Words(kDBTimeStamp, {2024, 2, 5, 0, 0, 0}),
+                                   Words(kDBTimeStamp, {2024, 2, 5, 0, 0, 1}),
+                                   Text("abcdefgh"), Text("abcdefghij"), Text("abcdefgi")};
   std::vector<std::string> rows;
   for (size_t i = 0; i < count; ++i) {
     const std::string text(random() % 40, char('a' + random() % 2));
@@ -188,7 +261,8 @@ std::vector<std::string> ModelSort(std::vector<std::string> rows, const std::vec
 TEST_F(DbResultOrder, SortsLikeAStableModelInMemoryAndAcrossMergedRuns) {
   std::mt19937 random(5);
   const std::vector<std::vector<DBSortKey>> keySets = {
-      {}, {{0, false}}, {{0, true}}, {{1, true}, {0, false}}, {{2, false}}, {{9, false}}};
+      {}, {{0, false}}, {{0, true}}, {{1, true}, {0, false}}, {{2, false}}, {{9, false}},
+      {{0, false}, {1, true}}, {{2, true}}, {{0, true}, {2, true}}};
   const struct {
     RowSorter::Limits limits;
     size_t leastRuns;  // runs the rows must have made
@@ -196,6 +270,7 @@ TEST_F(DbResultOrder, SortsLikeAStableModelInMemoryAndAcrossMergedRuns) {
       {{}, 0},            // everything in memory
       {{3000, 64}, 5},    // runs merged in one pass
       {{1500, 3}, 10},    // runs merged in several passes
+      {{700, 5}, 20},     // an uneven tree of heads, several passes
       {{1, 2}, 300},      // every row over the budget: a run each
   };
   for (const auto& shape : shapes) {
@@ -286,6 +361,29 @@ TEST_F(DbResultOrder, GroupsAreRunsOfEqualValuesInTheSortsOrder) {
   // A plain column after an aggregate shows its own column's first value.
   EXPECT_EQ(Group({{Int(1), Text("x")}, {Int(2), Text("y")}}, {kSQLCount, kSQLPlain}, -1),
             std::vector<std::string>{RowOf({counted(2), Text("x")})});
+}
+
+// A row given with fewer values than the grouper reads (a sorted source's
+// hidden columns) reads the rest as null, its group column too; a row given
+// whole is grouped on a column past the shown ones.
+TEST_F(DbResultOrder, AGroupedRowReadsValuesPastTheGivenOnesAsNull) {
+  const std::vector<Value> first = {Int(1), Double(2), Int(7)};
+  const std::vector<Value> second = {Int(5), Double(3), Int(8)};
+  std::vector<DBValueView> a, b;
+  for (size_t i = 0; i < first.size(); ++i) {
+    a.push_back(first[i].View());
+    b.push_back(second[i].View());
+  }
+  std::unique_ptr<RowSpool> out = RowSpool::Make();
+  const int32_t kinds[] = {0, kSQLSum, kSQLMax};
+  RowGrouper grouper(kinds, 3, 2, out.get());
+  EXPECT_TRUE(grouper.Add(a.data(), 2));
+  EXPECT_TRUE(grouper.Add(b.data(), 2));
+  EXPECT_TRUE(grouper.Finish());
+  EXPECT_EQ(Rows(out.get()), std::vector<std::string>{RowOf({Int(1), Double(5), Value{}})});
+
+  EXPECT_EQ(Group({first, second}, {0, kSQLSum}, 2),
+            (std::vector<std::string>{RowOf({Int(1), Double(2)}), RowOf({Int(5), Double(3)})}));
 }
 
 // A spooled row holds every value class, NULL, an empty and a long text as

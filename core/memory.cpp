@@ -136,6 +136,21 @@ void PoolGive(void* block, uint32_t sizeClass) {
   pool().freeLists[sizeClass] = freed;
 }
 
+// Fills a pool block of a small class with zeros in place: most blocks are
+// field objects and string records of a few words, where a call to the C
+// library's fill costs more than the stores.
+void ZeroPoolBlock(void* block, uint32_t bytes) {
+  if (bytes > 64) {
+    std::memset(block, 0, bytes);
+    return;
+  }
+  auto* words = static_cast<uint64_t*>(block);
+  for (uint32_t i = 0; i < bytes / 8; ++i) {
+    words[i] = 0;
+    __asm__("" : : "r"(words) : "memory");  // keeps the loop from becoming a call
+  }
+}
+
 // A pool block of the class, zero-filled; null when memory is out.
 void* PoolTakeZeroed(uint32_t sizeClass, uint32_t counted) {
   void* block;
@@ -146,7 +161,7 @@ void* PoolTakeZeroed(uint32_t sizeClass, uint32_t counted) {
   }
   if (block) {
     ShowTaken(block, PoolClassBytes(sizeClass));
-    std::memset(block, 0, PoolClassBytes(sizeClass));
+    ZeroPoolBlock(block, PoolClassBytes(sizeClass));
   }
   return block;
 }
@@ -187,17 +202,94 @@ void* RuntimeAlloc(uint32_t size) {
   return block;
 }
 
-void RuntimeFree(void* block) {
-  if (!block) return;
+}  // extern "C"
+
+namespace {
+
+// The header of a guarded block about to be freed, marked freed and its
+// contents filled; null (reported) when the guard word is damaged.
+BlockHeader* ReleasedHeader(void* block) {
   BlockHeader* header = HeaderOf(block);
   if (header->guard != kGuardWord) {
     AssertionFailed(131, 4, "memory", __LINE__, "header->guard == kGuardWord",
                     header->guard == kFreedWord ? "block freed twice" : "block damaged");
+    return nullptr;
+  }
+  FillFreedBlock(block, header->size);
+  header->guard = kFreedWord;
+  return header;
+}
+
+}  // namespace
+
+extern "C" {
+
+void* RuntimeAllocUnfilledPair(uint32_t size, uint32_t poolSize, void** poolBlock) {
+  if (size > kPooledGuardedLargest || poolSize == 0 || poolSize > kPoolLargest) {
+    void* block = RuntimeAlloc(size);
+    *poolBlock = block ? PoolAlloc(poolSize, false) : nullptr;
+    if (*poolBlock) return block;
+    RuntimeFree(block);
+    return nullptr;
+  }
+  const uint32_t guardedClass = GuardedClassOf(size), poolClass = PoolClassOf(poolSize);
+  void* raw;
+  void* second;
+  {
+    platform::ShortLockGuard guard(allocatorLock());
+    raw = PoolTake(guardedClass);
+    second = raw ? PoolTake(poolClass) : nullptr;
+    if (second) {
+      liveBytes += size + PoolClassBytes(poolClass);
+    } else if (raw) {
+      PoolGive(raw, guardedClass);
+    }
+  }
+  if (!second) {
+    *poolBlock = nullptr;
+    OutOfMemory();
+    return nullptr;
+  }
+  ShowTaken(raw, PoolClassBytes(guardedClass));
+  ShowTaken(second, PoolClassBytes(poolClass));
+  auto* header = static_cast<BlockHeader*>(raw);
+  header->size = size;
+  header->guard = kGuardWord;
+  *poolBlock = second;
+  return header + 1;
+}
+
+void RuntimeFreePair(void* block, void* poolBlock, uint32_t poolSize) {
+  if (poolSize == 0 || poolSize > kPoolLargest || !block || !poolBlock) {
+    RuntimeFree(block);
+    PoolFree(poolBlock, poolSize);
     return;
   }
+  BlockHeader* header = ReleasedHeader(block);
+  const uint32_t poolClass = PoolClassOf(poolSize);
+  if (!header || header->size > kPooledGuardedLargest) {
+    if (header) {
+      platform::ShortLockGuard guard(allocatorLock());
+      liveBytes -= header->size;
+      std::free(header);
+    }
+    PoolFree(poolBlock, poolSize);
+    return;
+  }
+  const uint32_t size = header->size, guardedClass = GuardedClassOf(size);
+  HideFreed(header, PoolClassBytes(guardedClass));
+  HideFreed(poolBlock, PoolClassBytes(poolClass));
+  platform::ShortLockGuard guard(allocatorLock());
+  liveBytes -= size + PoolClassBytes(poolClass);
+  PoolGive(header, guardedClass);
+  PoolGive(poolBlock, poolClass);
+}
+
+void RuntimeFree(void* block) {
+  if (!block) return;
+  BlockHeader* header = ReleasedHeader(block);
+  if (!header) return;
   const uint32_t size = header->size;
-  FillFreedBlock(block, size);
-  header->guard = kFreedWord;
   if (size <= kPooledGuardedLargest) {
     const uint32_t sizeClass = GuardedClassOf(size);
     HideFreed(header, PoolClassBytes(sizeClass));

@@ -41,10 +41,38 @@ StringRecord* NewRecord(uint32_t length, uint32_t capacity, uint32_t encoding,
   return record;
 }
 
+// A record holding a copy of the bytes (and its terminating zero), its two
+// blocks taken together; the process ends when memory runs out.
+StringRecord* CopiedRecord(const void* bytes, uint32_t length, uint32_t encoding) {
+  void* record = nullptr;
+  auto* buffer = static_cast<uint8_t*>(
+      RuntimeAllocUnfilledPair(length + 2, sizeof(StringRecord), &record));
+  if (!buffer) return nullptr;
+  buffer[0] = LengthByte(length);
+  if (length > 16) {
+    std::memcpy(buffer + 1, bytes, length);
+  } else {
+    // Most values read from a database are this short: stores beat a call.
+    const auto* from = static_cast<const uint8_t*>(bytes);
+    for (uint32_t i = 0; i < length; ++i) {
+      buffer[1 + i] = from[i];
+      __asm__("" : : "r"(buffer) : "memory");  // keeps the loop from becoming a call
+    }
+  }
+  buffer[1 + length] = 0;
+  auto* made = static_cast<StringRecord*>(record);
+  made->refCount = 1;
+  made->buffer = buffer;
+  made->capacity = length;
+  made->length = length;
+  made->encoding = encoding;
+  ++liveStrings;
+  return made;
+}
+
 void FreeRecord(StringRecord* record) {
   --liveStrings;
-  RuntimeFree(record->buffer);
-  PoolFree(record, sizeof(StringRecord));
+  RuntimeFreePair(record->buffer, record, sizeof(StringRecord));
 }
 
 // Replaces what a variable holds by a reference the caller already owns.
@@ -140,6 +168,7 @@ void ClampRange(uint32_t length, int64_t& offset, int64_t& count) {
 
 StringRecord* NewString(const void* bytes, size_t count, uint32_t encoding) {
   auto length = uint32_t(count);
+  if (bytes && length <= UINT32_MAX - 2) return CopiedRecord(bytes, length, encoding);
   StringRecord* record = NewRecord(length, length, encoding);
   if (length && bytes) std::memcpy(record->buffer + 1, bytes, length);
   return record;

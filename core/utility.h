@@ -31,6 +31,15 @@ uint64_t RuntimeLiveBytes();
 void* PoolAlloc(uint32_t size, bool mayFail);
 void PoolFree(void* block, uint32_t size);
 
+// A guarded block of `size` bytes (its contents left as they are: the caller
+// fills them) and a pool block of `poolSize` bytes (likewise), taken under one
+// hold of the allocator lock; as RuntimeAlloc when memory runs out. Each is
+// an ordinary block of its allocator: RuntimeFree and PoolFree take them one
+// by one, or RuntimeFreePair both at once (the guarded block may have been
+// replaced by any other guarded block by then).
+void* RuntimeAllocUnfilledPair(uint32_t size, uint32_t poolSize, void** poolBlock);
+void RuntimeFreePair(void* block, void* poolBlock, uint32_t poolSize);
+
 // C-heap blocks taken under the allocator lock. Without mayFail a failure is
 // reported through AssertionFailed and ends the process.
 void* HeapAllocate(uint32_t size, bool mayFail);

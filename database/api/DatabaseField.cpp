@@ -20,6 +20,10 @@
 namespace {
 
 DatabaseFieldFields* Argument(RuntimeObject* field) {
+  // Record sets make fields of the one class, read once a value: told at once.
+  if (field && field->runtimeClass &&
+      field->runtimeClass->definition == GetDatabaseFieldClassDefinition())
+    return ObjectFields<DatabaseFieldFields>(field);
   return InstanceArgument<DatabaseFieldFields>(field, GetDatabaseCursorFieldClassDefinition(),
                                                "DatabaseField", __LINE__,
                                                "ObjectIsADefinition(field, DatabaseCursorField)");

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "core/RuntimeArrayFoundation.h"
 #include "core/SmartRef.h"
+#include "core/utility.h"
 
 namespace {
 
@@ -49,6 +51,37 @@ TEST_F(StringRecordTest, LengthByteCapsAt255AndBufferEndsInNul) {
     EXPECT_EQ(string->buffer[length + 1], 0);
     EXPECT_EQ(string->encoding, kEncodingASCII);
   }
+}
+
+// A string made from bytes owns a buffer of exactly its length plus the
+// length byte and the closing zero, whatever the recycled block held before;
+// compiled code may free that buffer and put any other block in its place,
+// and the string's release frees both.
+TEST_F(StringRecordTest, MadeStringsOwnAnExactBufferThatMayBeReplaced) {
+  const uint64_t before = RuntimeLiveBytes();
+  for (uint32_t length : {0u, 1u, 6u, 7u, 30u, 246u, 247u, 300u}) {
+    StringRecordRelease(NewString(std::string(length + 5, '\xEE'), kEncodingASCII));
+    StringRecordRelease(NewString(std::string(length, 'x'), kEncodingASCII));
+    const std::string text(length, 'q');
+    StringRef string = Make(text, kEncodingUTF8);
+    EXPECT_EQ(Bytes(string), text);
+    EXPECT_EQ(string->refCount, 1);
+    EXPECT_EQ(string->capacity, length);
+    EXPECT_EQ(string->encoding, kEncodingUTF8);
+    EXPECT_EQ(string->buffer[0], length < 255 ? length : 255);
+    EXPECT_EQ(string->buffer[length + 1], 0) << length;
+    EXPECT_EQ(RuntimeBlockSize(string->buffer), length + 2);
+  }
+  EXPECT_EQ(RuntimeLiveBytes(), before);
+  for (uint32_t replacement : {3u, 40u, 5000u}) {
+    StringRef string = Make("short");
+    RuntimeFree(string->buffer);
+    string->buffer = static_cast<uint8_t*>(RuntimeAlloc(replacement + 2));
+    string->capacity = string->length = replacement;
+    std::memset(string->buffer + 1, 'r', replacement);
+    EXPECT_EQ(Bytes(string), std::string(replacement, 'r'));
+  }
+  EXPECT_EQ(RuntimeLiveBytes(), before);
 }
 
 TEST_F(StringRecordTest, NulBytesSurviveStringFromBytes) {

@@ -217,6 +217,78 @@ TEST(AllocatorTest, LiveBytesCountBothAllocatorsUntilFreed) {
   EXPECT_EQ(RuntimeLiveBytes(), before);
 }
 
+// Blocks taken in pairs are ordinary blocks of their allocators: sized,
+// counted, never shared with another live block, freed together or one by
+// one, with the guarded one replaced by any other guarded block first, and a
+// second free still reported.
+TEST(AllocatorTest, PairedBlocksAreOrdinaryBlocksOfEachAllocator) {
+  struct Pair {
+    uint8_t* guarded;
+    uint8_t* pooled;
+    uint32_t size, poolSize;
+  };
+  const auto take = [](uint32_t size, uint32_t poolSize, uint8_t mark) {
+    void* pooled = nullptr;
+    auto* guarded = static_cast<uint8_t*>(RuntimeAllocUnfilledPair(size, poolSize, &pooled));
+    EXPECT_EQ(RuntimeBlockSize(guarded), size);
+    std::memset(guarded, mark, size);
+    std::memset(pooled, mark ^ 0xFF, poolSize);
+    return Pair{guarded, static_cast<uint8_t*>(pooled), size, poolSize};
+  };
+  const auto unchanged = [](const Pair& pair, uint8_t mark) {
+    for (uint32_t i = 0; i < pair.size; ++i) ASSERT_EQ(pair.guarded[i], mark) << pair.size;
+    for (uint32_t i = 0; i < pair.poolSize; ++i)
+      ASSERT_EQ(pair.pooled[i], uint8_t(mark ^ 0xFF)) << pair.poolSize;
+  };
+  const auto counted = [](uint32_t size, uint32_t poolSize) {
+    return uint64_t(size) + (poolSize <= 256 ? (poolSize + 7) / 8 * 8 : poolSize);
+  };
+  for (uint32_t size : {2u, 9u, 100u, 248u, 249u, 4000u}) {
+    for (uint32_t poolSize : {20u, 256u, 300u}) {
+      const uint64_t before = RuntimeLiveBytes();
+      std::vector<Pair> pairs;
+      for (uint8_t mark = 1; mark <= 6; ++mark) pairs.push_back(take(size, poolSize, mark));
+      EXPECT_EQ(RuntimeLiveBytes() - before, 6 * counted(size, poolSize));
+      for (uint8_t mark = 1; mark <= 6; ++mark) unchanged(pairs[mark - 1], mark);
+      RuntimeFreePair(pairs[0].guarded, pairs[0].pooled, poolSize);
+      RuntimeFree(pairs[1].guarded);
+      PoolFree(pairs[1].pooled, poolSize);
+      RuntimeFree(pairs[2].guarded);
+      RuntimeFreePair(RuntimeAlloc(size == 4000 ? 24 : 4000), pairs[2].pooled, poolSize);
+      RuntimeFree(pairs[3].guarded);
+      RuntimeFreePair(RuntimeAlloc(size), pairs[3].pooled, poolSize);
+
+      // (A C-heap block freed twice is gone: only a pool block can be told.)
+      TakeRecordedBoxes();
+      RuntimeFree(pairs[4].guarded);
+      if (size <= 248) {
+        RuntimeFreePair(pairs[4].guarded, pairs[4].pooled, poolSize);
+        const auto boxes = TakeRecordedBoxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_NE(boxes[0].text.find("block freed twice"), std::string::npos);
+      } else {
+        PoolFree(pairs[4].pooled, poolSize);
+      }
+
+      // What was given back is handed out once each, to pairs and to
+      // single blocks alike.
+      std::vector<Pair> again;
+      for (uint8_t mark = 11; mark <= 14; ++mark) again.push_back(take(size, poolSize, mark));
+      auto* single = static_cast<uint8_t*>(RuntimeAlloc(size));
+      auto* pooledSingle = static_cast<uint8_t*>(PoolAlloc(poolSize, false));
+      std::memset(single, 0x77, size);
+      std::memset(pooledSingle, 0x88, poolSize);
+      for (uint8_t mark = 11; mark <= 14; ++mark) unchanged(again[mark - 11], mark);
+      unchanged(pairs[5], 6);
+      RuntimeFree(single);
+      PoolFree(pooledSingle, poolSize);
+      for (const Pair& pair : again) RuntimeFreePair(pair.guarded, pair.pooled, poolSize);
+      RuntimeFreePair(pairs[5].guarded, pairs[5].pooled, poolSize);
+      EXPECT_EQ(RuntimeLiveBytes(), before) << size << " " << poolSize;
+    }
+  }
+}
+
 TEST(AllocatorTest, MoveBytesOverlapsAndIgnoresNonPositiveCounts) {
   char text[] = "abcdef";
   MoveBytes(text + 1, text, 4);

@@ -5,11 +5,14 @@
 
 #include "core/Date.h"
 #include "core/basicstr.h"
+#include "core/diagnostics.h"
 #include "core/Variant.h"
+#include "core/RuntimeExceptionFoundation.h"
 #include "database/api/DBInterface.h"
 #include "database/api/DBRegistry.h"
 #include "database/api/DBValue.h"
 #include "database/api/Database.h"
+#include "database/api/DatabaseField.h"
 #include "database/api/DatabaseHooks.h"
 #include "database/api/RecordSet.h"
 #include "graphics/PictureClass.h"
@@ -133,6 +136,33 @@ TEST_F(DbApiSetTest, ValuesConvertByTheirCode) {
   EXPECT_EQ(Text(GetProperty<StringRecord*>(blob.get(), "NativeValue")), "xyz");
   CallMethod(set.get(), "MoveNext");
   EXPECT_EQ(Text(GetProperty<StringRecord*>(blob.get(), "StringValue")), "NULL");
+}
+
+// A field's reads check the object they are given: nil leaves
+// NilObjectException pending, an object of another class is a caller's fault,
+// and an object of the field's parent class reads like a field.
+TEST_F(DbApiSetTest, FieldReadsCheckTheirObject) {
+  FakeDBEngine engine;
+  ObjectRef set = NewSet(engine.AddCursor({"a", "b"}, {{FakeInteger(7), FakeText("seven")}}));
+  TakeRecordedBoxes();
+  EXPECT_EQ(fieldStringValueGetter(nullptr, 0), nullptr);
+  ObjectRef nil = ObjectRef::Adopt(RuntimeTakePendingException());
+  EXPECT_TRUE(ObjectIsADefinition(nil.get(), GetNilObjectExceptionClassDefinition()));
+  EXPECT_EQ(fieldStringValueGetter(set.get(), 0), nullptr);
+  EXPECT_EQ(fieldDoubleValueGetter(set.get(), 0), 0);
+  const std::vector<RecordedBox> boxes = TakeRecordedBoxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].caption, "Failed Assertion");
+  EXPECT_EQ(RuntimePendingException(), nullptr);
+
+  ObjectRef parent = ObjectRef::Adopt(CreateInstance(GetDatabaseCursorFieldClassDefinition()));
+  RuntimeLockObject(set.get());
+  ObjectFields<DatabaseFieldFields>(parent.get())->set = set.get();
+  ObjectFields<DatabaseFieldFields>(parent.get())->column = 1;
+  EXPECT_EQ(Text(GetProperty<StringRecord*>(parent.get(), "StringValue")), "seven");
+  ObjectRef field = Field(set.get(), "a");
+  EXPECT_EQ(Text(GetProperty<StringRecord*>(field.get(), "StringValue")), "7");
+  EXPECT_TRUE(TakeRecordedBoxes().empty());
 }
 
 // Dates, times and timestamps read as their stored words, zero-padded: the

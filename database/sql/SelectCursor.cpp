@@ -2,6 +2,7 @@
 // that serves it.
 #include "database/sql/SelectCursor.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -34,6 +35,49 @@ void ApplyFunction(uint8_t function, std::string* text) {
     if (function == kSQLUpper && c >= 'a' && c <= 'z') c = char(c - 32);
     if (function == kSQLLower && c >= 'A' && c <= 'Z') c = char(c + 32);
   }
+}
+
+// The column names of a table's cursor (opened on "*"), kept for one
+// database while no schema can have changed: the catalog count stands (a
+// database closes before it goes, which moves the count). A statement holds
+// the names it bound to for as long as it lives.
+using ColumnNames = std::shared_ptr<const std::vector<std::string>>;
+
+struct KeptColumnNames {
+  static constexpr size_t kMostTables = 16;
+  struct Table {
+    std::string name;
+    uint32_t encoding;
+    ColumnNames columns;
+  };
+  RuntimeObject* database = nullptr;
+  uint32_t catalog = 0;
+  std::vector<Table> tables;
+};
+
+KeptColumnNames& KeptColumns(RuntimeObject* database) {
+  static KeptColumnNames kept;
+  const uint32_t catalog = DBCatalogChangeCount();
+  if (kept.database != database || kept.catalog != catalog) {
+    kept.database = database;
+    kept.catalog = catalog;
+    kept.tables.clear();
+  }
+  return kept;
+}
+
+ColumnNames KeptColumnsOf(RuntimeObject* database, const std::string& table, uint32_t encoding) {
+  for (const KeptColumnNames::Table& entry : KeptColumns(database).tables) {
+    if (entry.encoding == encoding && entry.name == table) return entry.columns;
+  }
+  return nullptr;
+}
+
+void KeepColumns(RuntimeObject* database, const std::string& table, uint32_t encoding,
+                 const ColumnNames& columns) {
+  KeptColumnNames& kept = KeptColumns(database);
+  if (kept.tables.size() == KeptColumnNames::kMostTables) kept.tables.clear();
+  kept.tables.push_back({table, encoding, columns});
 }
 
 class SelectCursor {
@@ -75,7 +119,7 @@ class SelectCursor {
     // for the next outer row.
     ObjectRef set;
     RecordSetFields* fields = nullptr;
-    std::vector<std::string> columns;  // of its cursor, read at the first opening
+    ColumnNames columns;  // of its cursor, read at the first opening
     bool bound = false;
     // The filter its cursor opens with, built at the first opening; later
     // openings put the earlier tables' current values into its join
@@ -250,10 +294,18 @@ void SelectCursor::CloseTables() {
 
 void SelectCursor::Bind(size_t table) {
   Table& entry = tables_[table];
-  const int32_t count = Cursor(table).ColumnCount();
-  for (int32_t column = 0; column < count; ++column) {
-    StringRef name = StringRef::Adopt(RecordSetColumnName(entry.fields, column));
-    entry.columns.push_back(StringBytes(name.get()));
+  const std::string& tableName = select_.tables[table].name;
+  entry.columns = KeptColumnsOf(database_.get(), tableName, encoding_);
+  if (!entry.columns) {
+    const int32_t count = Cursor(table).ColumnCount();
+    auto columns = std::make_shared<std::vector<std::string>>();
+    columns->reserve(size_t(count > 0 ? count : 0));
+    for (int32_t column = 0; column < count; ++column) {
+      StringRef name = StringRef::Adopt(RecordSetColumnName(entry.fields, column));
+      columns->push_back(StringBytes(name.get()));
+    }
+    entry.columns = columns;
+    KeepColumns(database_.get(), tableName, encoding_, entry.columns);
   }
   entry.bound = true;
   for (size_t i = 0; i < select_.entries.size(); ++i) {
@@ -263,7 +315,8 @@ void SelectCursor::Bind(size_t table) {
 }
 
 int32_t SelectCursor::ColumnIn(int32_t table, const std::string& name) const {
-  const std::vector<std::string>& columns = tables_[size_t(table)].columns;
+  if (!tables_[size_t(table)].columns) return -1;
+  const std::vector<std::string>& columns = *tables_[size_t(table)].columns;
   for (size_t i = 0; i < columns.size(); ++i) {
     if (SameSQLName(columns[i], name)) return int32_t(i);
   }

@@ -234,3 +234,30 @@ TEST_F(DbSqlSelect, NamesAreCheckedAgainstTheColumnsAsTheyStand) {
   ASSERT_EQ(Exec({"create table u (x integer not null, primary key (x))"}), "");
   EXPECT_EQ(Query("select x from u"), std::vector<std::string>{});
 }
+
+// A statement finds its columns by name in its own table of its own
+// database, as the table stands: statements on other tables and on another
+// database with the same names come between, and a column is added.
+TEST_F(DbSqlSelect, ColumnsAreFoundInTheirOwnTableAsItStands) {
+  ASSERT_EQ(Exec({"create table a (x integer not null, y varchar(5), primary key (x))",
+                  "create table b (y varchar(5), x integer not null, primary key (x))",
+                  "insert into a (x, y) values (1, 'a1')", "insert into b (x, y) values (2, 'b2')"}), "");
+  ObjectRef other = ObjectRef::Adopt(
+      NewBuiltInDatabaseObject(CreateEngineDatabaseAt(PathString("other.db").get(), storage_)));
+  ASSERT_TRUE(other);
+  std::swap(db_, other);
+  ASSERT_EQ(Exec({"create table a (z integer, y varchar(5), x integer not null, primary key (x))",
+                  "insert into a (x, y, z) values (3, 'o3', 4)"}), "");
+  std::swap(db_, other);
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(Query("select x, y from a"), std::vector<std::string>{"1|a1"});
+    EXPECT_EQ(Query("select x, y from b"), std::vector<std::string>{"2|b2"});
+    EXPECT_EQ(Query("select b.x, a.y, b.y from a, b where a.x < b.x"), std::vector<std::string>{"2|a1|b2"});
+    std::swap(db_, other);
+    EXPECT_EQ(Query("select x, y, z from a"), std::vector<std::string>{"3|o3|4"});
+    std::swap(db_, other);
+  }
+  ASSERT_EQ(Exec({"alter table a add w integer", "update a set w = 7"}), "");
+  EXPECT_EQ(Query("select w, x from a"), std::vector<std::string>{"7|1"});
+  EXPECT_EQ(Query("select * from b, a"), std::vector<std::string>{"2|b2|7|1|a1"});
+}

@@ -82,9 +82,12 @@ void KeepColumns(RuntimeObject* database, const std::string& table, uint32_t enc
 
 class SelectCursor {
  public:
-  SelectCursor(RuntimeObject* database, SQLSelectStatement select, int32_t hidden,
-               uint32_t encoding);
+  SelectCursor() : star_(StringRef::Adopt(StringFromASCII("*"))) {}
   ~SelectCursor() { CloseTables(); }
+  // Stands before the first row of the statement, as a new cursor would.
+  void Arm(RuntimeObject* database, SQLSelectStatement select, int32_t hidden, uint32_t encoding);
+  // Closed, holding no database, set or table name; its room stays.
+  void Park();
 
   int32_t ColumnCount() const { return int32_t(select_.entries.size()) - hidden_; }
   StringRecord* ColumnName(int32_t index) const;
@@ -168,20 +171,43 @@ class SelectCursor {
   std::string joinText_;  // reused for each join value
 };
 
-SelectCursor::SelectCursor(RuntimeObject* database, SQLSelectStatement select, int32_t hidden,
-                           uint32_t encoding)
-    : database_(ObjectRef::Retain(database)), select_(std::move(select)), hidden_(hidden),
-      encoding_(encoding), star_(StringRef::Adopt(StringFromASCII("*"))) {
-  for (const SQLTableName& name : select_.tables) {
-    Table& table = tables_.emplace_back();
-    table.name = StringRef::Adopt(NewString(name.name, encoding));
-    table.alias = name.alias;
+void SelectCursor::Arm(RuntimeObject* database, SQLSelectStatement select, int32_t hidden,
+                       uint32_t encoding) {
+  database_ = ObjectRef::Retain(database);
+  select_ = std::move(select);
+  hidden_ = hidden;
+  encoding_ = encoding;
+  tables_.resize(select_.tables.size());
+  for (size_t i = 0; i < tables_.size(); ++i) {
+    Table& table = tables_[i];
+    table.name = StringRef::Adopt(NewString(select_.tables[i].name, encoding));
+    table.alias = select_.tables[i].alias;
+    table.set = ObjectRef();
+    table.fields = nullptr;
+    table.bound = false;
   }
   entryColumns_.assign(select_.entries.size(), -1);
+  exact_ = true;
   for (const SQLConditionNode& node : select_.where.nodes) {
     if (node.op == 0x41 || (node.ComparesColumns() && node.columnTable == node.valueColumnTable))
       exact_ = false;
   }
+  checkPrepared_ = false;
+  rows_.clear();
+  row_ = 0;
+  finished_ = false;
+  value_.reset();
+}
+
+void SelectCursor::Park() {
+  CloseTables();
+  for (Table& table : tables_) {
+    table.name = StringRef();
+    table.filter.Clear();
+    table.joinValues.clear();
+    table.filterReusable = false;
+  }
+  database_ = ObjectRef();
 }
 
 StringRecord* SelectCursor::ColumnName(int32_t index) const {
@@ -326,7 +352,7 @@ int32_t SelectCursor::ColumnIn(int32_t table, const std::string& name) const {
 const SQLFilter& SelectCursor::FilterFor(size_t table) {
   Table& entry = tables_[table];
   if (entry.filterReusable && PutJoinValues(entry)) return entry.filter;
-  entry.filter = SQLFilter();
+  entry.filter.Clear();
   entry.joinValues.clear();
   entry.filterReusable = true;
   BuildFilter(
@@ -470,7 +496,19 @@ void SelectCursor::Edit() const {
 SelectCursor& Of(DBHandle handle) { return *reinterpret_cast<SelectCursor*>(handle); }
 using BooleanResult = uint8_t;
 
-void DB_CDECL CloseSlot(DBHandle handle) { delete &Of(handle); }
+// One closed cursor waits for the next SELECT, so that its vectors, filter
+// blocks and room stay made.
+SelectCursor* gWaiting = nullptr;
+
+void DB_CDECL CloseSlot(DBHandle handle) {
+  SelectCursor* cursor = &Of(handle);
+  cursor->Park();
+  if (gWaiting) {
+    delete cursor;
+  } else {
+    gWaiting = cursor;
+  }
+}
 int32_t DB_CDECL ColumnCountSlot(DBHandle handle) { return Of(handle).ColumnCount(); }
 StringRecord* DB_CDECL ColumnNameSlot(DBHandle handle, int32_t index) {
   return Of(handle).ColumnName(index);
@@ -516,7 +554,9 @@ DBCursorDefinition* SelectCursorTable() {
 
 RuntimeObject* MakeSelectCursor(RuntimeObject* database, SQLSelectStatement select,
                                 int32_t hidden, uint32_t encoding) {
-  auto* cursor = new SelectCursor(database, std::move(select), hidden, encoding);
+  SelectCursor* cursor = std::exchange(gWaiting, nullptr);
+  if (!cursor) cursor = new SelectCursor;
+  cursor->Arm(database, std::move(select), hidden, encoding);
   RuntimeObject* set = TOVAdbCursorFromDBCursor(reinterpret_cast<DBHandle>(cursor), SelectCursorTable());
   if (!set) delete cursor;
   return set;

@@ -40,6 +40,7 @@ const std::vector<StringRef>& NamesOf(RecordSetFields* self) {
     self->names = new CursorColumnNames;
     const CursorSlots cursor = RecordSetCursor(self);
     const int32_t count = cursor.ColumnCount();
+    self->names->names.reserve(size_t(count > 0 ? count : 0));
     for (int32_t column = 0; column < count; ++column) {
       StringRef name = StringRef::Adopt(cursor.ColumnName(column));
       if (!cursor.Has(kCursorColumnName)) {

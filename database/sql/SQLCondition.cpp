@@ -240,6 +240,19 @@ void SQLFilter::Free() {
   root_ = nullptr;
 }
 
+void SQLFilter::Clear() {
+  Block* kept = std::exchange(first_, nullptr);
+  if (!kept) return Free();
+  first_ = std::exchange(kept->next, nullptr);
+  Free();
+  for (size_t i = 0; i < kept->count; ++i) {
+    RuntimeUnlockString(kept->records[i].column);
+    RuntimeUnlockString(kept->records[i].value);
+  }
+  kept->count = 0;
+  first_ = last_ = kept;
+}
+
 DBFilterRecord* SQLFilter::Add(const DBFilterRecord& record) {
   if (!last_ || last_->count == Block::kRecords) {
     Block* block = new Block;

@@ -102,6 +102,8 @@ class SQLFilter {
   ~SQLFilter();
 
   DBFilterRecord* root() const { return root_; }
+  // Empty again, its first block's room kept.
+  void Clear();
   void SetRoot(DBFilterRecord* root) { root_ = root; }
   DBFilterRecord* Comparison(uint8_t op, uint8_t function, const std::string& column,
                              const std::string& value, uint32_t encoding);

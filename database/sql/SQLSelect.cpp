@@ -193,7 +193,23 @@ RuntimeObject* Select(RuntimeObject* database, StringRecord* sql, SQLError* erro
 
 bool ValidateSelect(RuntimeObject* database, SQLSelectStatement* select, uint32_t encoding,
                     SQLError* error) {
-  std::vector<std::vector<SQLSelectEntry>> stars(select->entries.size());
+  // Each entry's star expansion. The lists keep their room for the next
+  // statement (they are left empty at every return); a check started while
+  // one runs (an engine's schema listing may run SQL) has lists of its own.
+  static std::vector<std::vector<SQLSelectEntry>> kept;
+  static bool keptInUse = false;
+  std::vector<std::vector<SQLSelectEntry>> own;
+  struct Lease {
+    std::vector<std::vector<SQLSelectEntry>>& lists;
+    bool shared;
+    ~Lease() {
+      for (std::vector<SQLSelectEntry>& list : lists) list.clear();
+      if (shared) keptInUse = false;
+    }
+  } lease{keptInUse ? own : kept, !keptInUse};
+  keptInUse = true;
+  std::vector<std::vector<SQLSelectEntry>>& stars = lease.lists;
+  if (stars.size() < select->entries.size()) stars.resize(select->entries.size());
   for (size_t table = 0; table < select->tables.size(); ++table) {
     const SQLTableName& name = select->tables[table];
     const std::vector<std::string>* fields = SchemaNames(database, name.name, encoding, error);

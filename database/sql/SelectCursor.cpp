@@ -2,6 +2,7 @@
 // that serves it.
 #include "database/sql/SelectCursor.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -36,11 +37,57 @@ void ApplyFunction(uint8_t function, std::string* text) {
   }
 }
 
+// The column names of a table's cursor (opened on "*"), kept for one
+// database while no schema can have changed: the catalog count stands (a
+// database closes before it goes, which moves the count). A statement holds
+// the names it bound to for as long as it lives.
+using ColumnNames = std::shared_ptr<const std::vector<std::string>>;
+
+struct KeptColumnNames {
+  static constexpr size_t kMostTables = 16;
+  struct Table {
+    std::string name;
+    uint32_t encoding;
+    ColumnNames columns;
+  };
+  RuntimeObject* database = nullptr;
+  uint32_t catalog = 0;
+  std::vector<Table> tables;
+};
+
+KeptColumnNames& KeptColumns(RuntimeObject* database) {
+  static KeptColumnNames kept;
+  const uint32_t catalog = DBCatalogChangeCount();
+  if (kept.database != database || kept.catalog != catalog) {
+    kept.database = database;
+    kept.catalog = catalog;
+    kept.tables.clear();
+  }
+  return kept;
+}
+
+ColumnNames KeptColumnsOf(RuntimeObject* database, const std::string& table, uint32_t encoding) {
+  for (const KeptColumnNames::Table& entry : KeptColumns(database).tables) {
+    if (entry.encoding == encoding && entry.name == table) return entry.columns;
+  }
+  return nullptr;
+}
+
+void KeepColumns(RuntimeObject* database, const std::string& table, uint32_t encoding,
+                 const ColumnNames& columns) {
+  KeptColumnNames& kept = KeptColumns(database);
+  if (kept.tables.size() == KeptColumnNames::kMostTables) kept.tables.clear();
+  kept.tables.push_back({table, encoding, columns});
+}
+
 class SelectCursor {
  public:
-  SelectCursor(RuntimeObject* database, SQLSelectStatement select, int32_t hidden,
-               uint32_t encoding);
+  SelectCursor() : star_(StringRef::Adopt(StringFromASCII("*"))) {}
   ~SelectCursor() { CloseTables(); }
+  // Stands before the first row of the statement, as a new cursor would.
+  void Arm(RuntimeObject* database, SQLSelectStatement select, int32_t hidden, uint32_t encoding);
+  // Closed, holding no database, set or table name; its room stays.
+  void Park();
 
   int32_t ColumnCount() const { return int32_t(select_.entries.size()) - hidden_; }
   StringRecord* ColumnName(int32_t index) const;
@@ -75,7 +122,7 @@ class SelectCursor {
     // for the next outer row.
     ObjectRef set;
     RecordSetFields* fields = nullptr;
-    std::vector<std::string> columns;  // of its cursor, read at the first opening
+    ColumnNames columns;  // of its cursor, read at the first opening
     bool bound = false;
     // The filter its cursor opens with, built at the first opening; later
     // openings put the earlier tables' current values into its join
@@ -124,20 +171,43 @@ class SelectCursor {
   std::string joinText_;  // reused for each join value
 };
 
-SelectCursor::SelectCursor(RuntimeObject* database, SQLSelectStatement select, int32_t hidden,
-                           uint32_t encoding)
-    : database_(ObjectRef::Retain(database)), select_(std::move(select)), hidden_(hidden),
-      encoding_(encoding), star_(StringRef::Adopt(StringFromASCII("*"))) {
-  for (const SQLTableName& name : select_.tables) {
-    Table& table = tables_.emplace_back();
-    table.name = StringRef::Adopt(NewString(name.name, encoding));
-    table.alias = name.alias;
+void SelectCursor::Arm(RuntimeObject* database, SQLSelectStatement select, int32_t hidden,
+                       uint32_t encoding) {
+  database_ = ObjectRef::Retain(database);
+  select_ = std::move(select);
+  hidden_ = hidden;
+  encoding_ = encoding;
+  tables_.resize(select_.tables.size());
+  for (size_t i = 0; i < tables_.size(); ++i) {
+    Table& table = tables_[i];
+    table.name = StringRef::Adopt(NewString(select_.tables[i].name, encoding));
+    table.alias = select_.tables[i].alias;
+    table.set = ObjectRef();
+    table.fields = nullptr;
+    table.bound = false;
   }
   entryColumns_.assign(select_.entries.size(), -1);
+  exact_ = true;
   for (const SQLConditionNode& node : select_.where.nodes) {
     if (node.op == 0x41 || (node.ComparesColumns() && node.columnTable == node.valueColumnTable))
       exact_ = false;
   }
+  checkPrepared_ = false;
+  rows_.clear();
+  row_ = 0;
+  finished_ = false;
+  value_.reset();
+}
+
+void SelectCursor::Park() {
+  CloseTables();
+  for (Table& table : tables_) {
+    table.name = StringRef();
+    table.filter.Clear();
+    table.joinValues.clear();
+    table.filterReusable = false;
+  }
+  database_ = ObjectRef();
 }
 
 StringRecord* SelectCursor::ColumnName(int32_t index) const {
@@ -250,10 +320,18 @@ void SelectCursor::CloseTables() {
 
 void SelectCursor::Bind(size_t table) {
   Table& entry = tables_[table];
-  const int32_t count = Cursor(table).ColumnCount();
-  for (int32_t column = 0; column < count; ++column) {
-    StringRef name = StringRef::Adopt(RecordSetColumnName(entry.fields, column));
-    entry.columns.push_back(StringBytes(name.get()));
+  const std::string& tableName = select_.tables[table].name;
+  entry.columns = KeptColumnsOf(database_.get(), tableName, encoding_);
+  if (!entry.columns) {
+    const int32_t count = Cursor(table).ColumnCount();
+    auto columns = std::make_shared<std::vector<std::string>>();
+    columns->reserve(size_t(count > 0 ? count : 0));
+    for (int32_t column = 0; column < count; ++column) {
+      StringRef name = StringRef::Adopt(RecordSetColumnName(entry.fields, column));
+      columns->push_back(StringBytes(name.get()));
+    }
+    entry.columns = columns;
+    KeepColumns(database_.get(), tableName, encoding_, entry.columns);
   }
   entry.bound = true;
   for (size_t i = 0; i < select_.entries.size(); ++i) {
@@ -263,7 +341,8 @@ void SelectCursor::Bind(size_t table) {
 }
 
 int32_t SelectCursor::ColumnIn(int32_t table, const std::string& name) const {
-  const std::vector<std::string>& columns = tables_[size_t(table)].columns;
+  if (!tables_[size_t(table)].columns) return -1;
+  const std::vector<std::string>& columns = *tables_[size_t(table)].columns;
   for (size_t i = 0; i < columns.size(); ++i) {
     if (SameSQLName(columns[i], name)) return int32_t(i);
   }
@@ -273,7 +352,7 @@ int32_t SelectCursor::ColumnIn(int32_t table, const std::string& name) const {
 const SQLFilter& SelectCursor::FilterFor(size_t table) {
   Table& entry = tables_[table];
   if (entry.filterReusable && PutJoinValues(entry)) return entry.filter;
-  entry.filter = SQLFilter();
+  entry.filter.Clear();
   entry.joinValues.clear();
   entry.filterReusable = true;
   BuildFilter(
@@ -417,7 +496,19 @@ void SelectCursor::Edit() const {
 SelectCursor& Of(DBHandle handle) { return *reinterpret_cast<SelectCursor*>(handle); }
 using BooleanResult = uint8_t;
 
-void DB_CDECL CloseSlot(DBHandle handle) { delete &Of(handle); }
+// One closed cursor waits for the next SELECT, so that its vectors, filter
+// blocks and room stay made.
+SelectCursor* gWaiting = nullptr;
+
+void DB_CDECL CloseSlot(DBHandle handle) {
+  SelectCursor* cursor = &Of(handle);
+  cursor->Park();
+  if (gWaiting) {
+    delete cursor;
+  } else {
+    gWaiting = cursor;
+  }
+}
 int32_t DB_CDECL ColumnCountSlot(DBHandle handle) { return Of(handle).ColumnCount(); }
 StringRecord* DB_CDECL ColumnNameSlot(DBHandle handle, int32_t index) {
   return Of(handle).ColumnName(index);
@@ -463,7 +554,9 @@ DBCursorDefinition* SelectCursorTable() {
 
 RuntimeObject* MakeSelectCursor(RuntimeObject* database, SQLSelectStatement select,
                                 int32_t hidden, uint32_t encoding) {
-  auto* cursor = new SelectCursor(database, std::move(select), hidden, encoding);
+  SelectCursor* cursor = std::exchange(gWaiting, nullptr);
+  if (!cursor) cursor = new SelectCursor;
+  cursor->Arm(database, std::move(select), hidden, encoding);
   RuntimeObject* set = TOVAdbCursorFromDBCursor(reinterpret_cast<DBHandle>(cursor), SelectCursorTable());
   if (!set) delete cursor;
   return set;

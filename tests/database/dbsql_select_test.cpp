@@ -234,3 +234,65 @@ TEST_F(DbSqlSelect, NamesAreCheckedAgainstTheColumnsAsTheyStand) {
   ASSERT_EQ(Exec({"create table u (x integer not null, primary key (x))"}), "");
   EXPECT_EQ(Query("select x from u"), std::vector<std::string>{});
 }
+
+// A statement finds its columns by name in its own table of its own
+// database, as the table stands: statements on other tables and on another
+// database with the same names come between, and a column is added.
+TEST_F(DbSqlSelect, ColumnsAreFoundInTheirOwnTableAsItStands) {
+  ASSERT_EQ(Exec({"create table a (x integer not null, y varchar(5), primary key (x))",
+                  "create table b (y varchar(5), x integer not null, primary key (x))",
+                  "insert into a (x, y) values (1, 'a1')", "insert into b (x, y) values (2, 'b2')"}), "");
+  ObjectRef other = ObjectRef::Adopt(
+      NewBuiltInDatabaseObject(CreateEngineDatabaseAt(PathString("other.db").get(), storage_)));
+  ASSERT_TRUE(other);
+  std::swap(db_, other);
+  ASSERT_EQ(Exec({"create table a (z integer, y varchar(5), x integer not null, primary key (x))",
+                  "insert into a (x, y, z) values (3, 'o3', 4)"}), "");
+  std::swap(db_, other);
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(Query("select x, y from a"), std::vector<std::string>{"1|a1"});
+    EXPECT_EQ(Query("select x, y from b"), std::vector<std::string>{"2|b2"});
+    EXPECT_EQ(Query("select b.x, a.y, b.y from a, b where a.x < b.x"), std::vector<std::string>{"2|a1|b2"});
+    std::swap(db_, other);
+    EXPECT_EQ(Query("select x, y, z from a"), std::vector<std::string>{"3|o3|4"});
+    std::swap(db_, other);
+  }
+  ASSERT_EQ(Exec({"alter table a add w integer", "update a set w = 7"}), "");
+  EXPECT_EQ(Query("select w, x from a"), std::vector<std::string>{"7|1"});
+  EXPECT_EQ(Query("select * from b, a"), std::vector<std::string>{"2|b2|7|1|a1"});
+}
+
+// Statements of different shapes one after another, and with sets of
+// earlier ones still open: each gives the rows it gives alone, and an open
+// set keeps its own.
+TEST_F(DbSqlSelect, EachSelectGivesItsOwnRowsWhateverRanBeforeOrStaysOpen) {
+  ASSERT_EQ(Exec({"create table p (k integer not null, a integer, primary key (k))",
+                  "create table q (k integer not null, b integer, primary key (k))",
+                  "insert into p (k, a) values (1, 1)", "insert into p (k, a) values (2, 3)",
+                  "insert into p (k, a) values (3, 3)", "insert into q (k, b) values (2, 20)",
+                  "insert into q (k, b) values (3, 30)", "insert into q (k, b) values (4, 40)"}), "");
+  const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+      {"select p.k, q.b from p, q where p.k = q.k", {"2|20", "3|30"}},
+      {"select k from p where a = 1 or k = 3", {"1", "3"}},
+      {"select a from p where k = 2", {"3"}},
+      {"select k from p where a = k", {"1", "3"}},
+      {"select x.k, z.b from p x, q y, q z where x.a = y.k and z.k > y.k", {"2|40", "3|40"}},
+      {"select b from q where k = 9", {}},
+      {"select * from q where b > 25", {"30|3", "40|4"}},
+  };
+  for (int pass = 0; pass < 2; ++pass) {
+    for (size_t i = 0; i < cases.size(); ++i) {
+      const auto& c = cases[pass ? cases.size() - 1 - i : i];
+      EXPECT_EQ(Query(c.first), c.second) << c.first;
+    }
+  }
+  std::vector<ObjectRef> open;
+  for (const auto& c : cases) open.push_back(Select(c.first));
+  for (size_t i = 0; i < cases.size(); ++i) {
+    std::vector<std::string> rows;
+    for (; !RecordSetArgument(open[i].get())->eof; cursorMoveNext(open[i].get())) rows.push_back(Row(open[i].get()));
+    EXPECT_EQ(rows, cases[i].second) << cases[i].first;
+    open[i] = ObjectRef();
+    EXPECT_EQ(Query(cases[(i + 3) % cases.size()].first), cases[(i + 3) % cases.size()].second);
+  }
+}

@@ -152,32 +152,6 @@ class KeyComparison {
   bool decided_ = false;
 };
 
-// Takes the first eight bytes of an entry's key as they are made (the
-// interface of KeyComparison); false once it has them.
-class KeyPrefixBytes {
- public:
-  bool Byte(uint8_t byte) {
-    if (count_ == 8) return false;
-    prefix_ |= uint64_t(byte) << (56 - 8 * count_);
-    return ++count_ < 8;
-  }
-  bool Bytes(const uint8_t* bytes, size_t count) {
-    for (size_t i = 0; i < count; ++i)
-      if (!Byte(bytes[i])) return false;
-    return true;
-  }
-  bool Collated(const uint8_t* text, size_t count) {
-    for (size_t i = 0; i < count; ++i)
-      if (!Byte(kDBCollation[text[i]])) return false;
-    return Byte(0x00);
-  }
-  uint64_t Prefix() const { return prefix_; }
-
- private:
-  uint64_t prefix_ = 0;
-  uint32_t count_ = 0;
-};
-
 bool HasKeyBytes(uint8_t type) {
   switch (type) {
     case kDBFieldInt16:
@@ -197,8 +171,7 @@ bool HasKeyBytes(uint8_t type) {
 
 // Compares the key bytes of a present value of a type HasKeyBytes takes, as
 // AppendValueKey makes them; false once the order is known.
-template <class Keys>
-bool CompareValueKey(uint8_t type, const uint8_t* stored, uint32_t size, Keys& keys) {
+bool CompareValueKey(uint8_t type, const uint8_t* stored, uint32_t size, KeyComparison& keys) {
   switch (type) {
     case kDBFieldSingle:
     case kDBFieldDouble: {
@@ -219,8 +192,7 @@ bool CompareValueKey(uint8_t type, const uint8_t* stored, uint32_t size, Keys& k
 }
 
 // False when a key column's field is damaged or of a type without key.
-template <class Keys>
-bool CompareRecordKey(const uint8_t* record, DBKeyColumns columns, Keys& keys) {
+bool CompareRecordKey(const uint8_t* record, DBKeyColumns columns, KeyComparison& keys) {
   if (columns.count == 0) {
     const uint8_t id[4] = {record[9], record[8], record[7], record[6]};
     keys.Bytes(id, 4);
@@ -254,47 +226,25 @@ bool EntryKeyHasPrefix(const uint8_t* record, DBKeyColumns columns, const uint8_
   return true;
 }
 
-namespace {
-
-// Feeds the key of a leaf entry (directory or table) to the sink; false for
-// a damaged entry or another kind of page.
-template <class Keys>
-bool TakeLeafKey(uint32_t pageKind, const uint8_t* entry, DBKeyColumns columns, Keys& keys) {
-  switch (pageKind) {
-    case kDBKindDirectoryLeaf: {
-      const uint8_t start[] = {0x01, 0x01};
-      if (keys.Bytes(start, 2)) keys.Collated(DirectoryName(entry), DirectoryNameLength(entry));
-      return true;
-    }
-    case kDBKindTableLeaf: return CompareRecordKey(entry, columns, keys);
-    default: return false;
-  }
-}
-
-}  // namespace
-
 bool CompareEntryKey(uint32_t pageKind, const uint8_t* entry, DBKeyColumns columns,
                      const uint8_t* key, size_t keyLength, int32_t* order) {
-  if (pageKind == kDBKindInterior) {
-    *order = CompareKeys(entry + kDBInteriorKeyAt, EntryLength(entry) - kDBInteriorKeyAt, key,
-                         keyLength);
-    return true;
-  }
   KeyComparison keys(key, keyLength);
-  if (!TakeLeafKey(pageKind, entry, columns, keys)) return false;
-  *order = keys.Order();
-  return true;
-}
-
-bool EntryKeyPrefix(uint32_t pageKind, const uint8_t* entry, DBKeyColumns columns,
-                    uint64_t* prefix) {
-  if (pageKind == kDBKindInterior) {
-    *prefix = KeyPrefix(entry + kDBInteriorKeyAt, EntryLength(entry) - kDBInteriorKeyAt);
-    return true;
+  switch (pageKind) {
+    case kDBKindInterior:
+      *order = CompareKeys(entry + kDBInteriorKeyAt, EntryLength(entry) - kDBInteriorKeyAt, key,
+                           keyLength);
+      return true;
+    case kDBKindDirectoryLeaf: {
+      const uint8_t prefix[] = {0x01, 0x01};
+      if (keys.Bytes(prefix, 2)) keys.Collated(DirectoryName(entry), DirectoryNameLength(entry));
+      break;
+    }
+    case kDBKindTableLeaf:
+      if (!CompareRecordKey(entry, columns, keys)) return false;
+      break;
+    default: return false;
   }
-  KeyPrefixBytes keys;
-  if (!TakeLeafKey(pageKind, entry, columns, keys)) return false;
-  *prefix = keys.Prefix();
+  *order = keys.Order();
   return true;
 }
 

@@ -24,15 +24,6 @@ extern const uint8_t kDBCollation[256];
 
 // -1, 0 or 1.
 int32_t CompareKeys(const uint8_t* a, size_t aLength, const uint8_t* b, size_t bLength);
-// The first eight bytes of a key as a big-endian number, zero-padded. Keys
-// whose prefixes differ order as their prefixes do; keys with equal
-// prefixes must be compared whole.
-inline uint64_t KeyPrefix(const uint8_t* key, size_t keyLength) {
-  uint64_t prefix = 0;
-  const size_t count = keyLength < 8 ? keyLength : 8;
-  for (size_t i = 0; i < count; ++i) prefix |= uint64_t(key[i]) << (56 - 8 * i);
-  return prefix;
-}
 // 0 when the key starts with the prefix; otherwise as CompareKeys over the
 // common length, and -1 when the key is a shorter part of the prefix.
 int32_t ComparePrefix(const uint8_t* key, size_t keyLength, const uint8_t* prefix,
@@ -54,10 +45,6 @@ bool BuildEntryKey(uint32_t pageKind, const uint8_t* entry, DBKeyColumns columns
 // BuildEntryKey.
 bool CompareEntryKey(uint32_t pageKind, const uint8_t* entry, DBKeyColumns columns,
                      const uint8_t* key, size_t keyLength, int32_t* order);
-// KeyPrefix of an entry's key, read from the entry where it lies. False as
-// BuildEntryKey.
-bool EntryKeyPrefix(uint32_t pageKind, const uint8_t* entry, DBKeyColumns columns,
-                    uint64_t* prefix);
 // Whether the key of a table record starts with the prefix, read in place;
 // false for a record whose key cannot be built.
 bool EntryKeyHasPrefix(const uint8_t* record, DBKeyColumns columns, const uint8_t* prefix,

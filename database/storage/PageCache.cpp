@@ -21,7 +21,6 @@ void DBPageRef::Reset() {
 
 const std::vector<uint16_t>& DBPageRef::EntryOffsets() const {
   if (!entry_->offsetsValid) {
-    entry_->prefixesValid = false;
     entry_->offsets.clear();
     const uint32_t used = Used();
     // Validated pages tile `used` with entries of at least 10 bytes; the
@@ -37,57 +36,21 @@ const std::vector<uint16_t>& DBPageRef::EntryOffsets() const {
   return entry_->offsets;
 }
 
-void DBPageRef::EntryInserted(uint32_t offset, uint32_t length, const uint64_t* prefix) const {
+void DBPageRef::EntryInserted(uint32_t offset, uint32_t length) const {
   if (!entry_->offsetsValid) return;
   std::vector<uint16_t>& offsets = entry_->offsets;
   const auto at = std::lower_bound(offsets.begin(), offsets.end(), uint16_t(offset));
-  const size_t index = size_t(at - offsets.begin());
   for (auto behind = at; behind != offsets.end(); ++behind) *behind = uint16_t(*behind + length);
   offsets.insert(at, uint16_t(offset));
-  if (!entry_->prefixesValid) return;
-  if (prefix) {
-    entry_->prefixes.insert(entry_->prefixes.begin() + index, *prefix);
-  } else {
-    entry_->prefixesValid = false;
-  }
 }
-
-namespace {
-
-inline void Prefetch(const void* bytes) {
-#if defined(__GNUC__) || defined(__clang__)
-  __builtin_prefetch(bytes);
-#else
-  (void)bytes;
-#endif
-}
-
-}  // namespace
 
 DBPageEntry* DBPageCache::Find(uint32_t number) {
   if (number >= entries_.size() || !entries_[number]) return nullptr;
   DBPageEntry* entry = entries_[number].get();
-  Hint& hint = hints_[number];
-  constexpr uint32_t kLine = 64, kMostPrefixBytes = 2048, kLately = 64;
-  if (++lookUps_ - hint.lookUp > kLately) {
-    Prefetch(entry);
-    if (hint.prefixes && hint.prefixBytes <= kMostPrefixBytes)
-      for (uint32_t at = 0; at < hint.prefixBytes; at += kLine) Prefetch(hint.prefixes + at);
-    // Addresses only: nothing is read through them here. An insert moves
-    // the entries from its place on up, from the last one down.
-    const uintptr_t end = reinterpret_cast<uintptr_t>(entry->bytes) + kDBPageHeaderSize + hint.used;
-    for (uint32_t line = 0; line < 4; ++line)
-      Prefetch(reinterpret_cast<const void*>(end + kLine - line * kLine));
-  }
-  hint.lookUp = lookUps_;
   if (!entry->dirty && newest_ != entry) {
     Unlink(entry);
     LinkAtHead(entry);
   }
-  hint.prefixes =
-      entry->prefixesValid ? reinterpret_cast<const uint8_t*>(entry->prefixes.data()) : nullptr;
-  hint.prefixBytes = uint16_t(std::min<size_t>(entry->prefixes.size() * sizeof(uint64_t), 0xFFFF));
-  hint.used = PageUsed(entry->bytes);
   return entry;
 }
 
@@ -106,11 +69,7 @@ void DBPageCache::MakeRoom() {
 
 DBPageEntry* DBPageCache::Add(std::unique_ptr<DBPageEntry> entry) {
   DBPageEntry* added = entry.get();
-  if (added->number >= entries_.size()) {
-    entries_.resize(added->number + 1);
-    hints_.resize(added->number + 1);
-  }
-  hints_[added->number] = Hint();
+  if (added->number >= entries_.size()) entries_.resize(added->number + 1);
   if (!entries_[added->number]) ++count_;
   entries_[added->number] = std::move(entry);
   LinkAtHead(added);
@@ -151,7 +110,6 @@ void DBPageCache::Clear() {
   dirty_.clear();
   newest_ = oldest_ = nullptr;
   entries_.clear();
-  hints_.clear();
   count_ = 0;
 }
 

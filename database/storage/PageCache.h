@@ -20,21 +20,12 @@ struct DBPageEntry {
   uint32_t pins = 0;
   bool dirty = false;
   bool offsetsValid = false;
-  // Set while `prefixes` match the entries; offsets built again drop them.
-  bool prefixesValid = false;
   // Recent-use list (clean pages only): newer is towards the head.
   DBPageEntry* newer = nullptr;
   DBPageEntry* older = nullptr;
   // Offsets of the entries, built on demand; kept up to date by an insert
   // into the page, built again after any other move of its entries.
   std::vector<uint16_t> offsets;
-  // Beside each offset, KeyPrefix of that entry's key, so that a bisection
-  // reads a small array instead of entries all over the page. Made by the
-  // tree's cursors for their key columns (`prefixColumns` names them); an
-  // insert into the page keeps them, any other move of its entries drops
-  // them, as it drops the offsets.
-  std::vector<uint64_t> prefixes;
-  uint32_t prefixColumns = 0;
   uint8_t bytes[kDBPageSize];
 };
 
@@ -63,9 +54,8 @@ class DBPageRef {
   // The entries moved: the offsets are built again when next asked for.
   void LayoutChanged() const { entry_->offsetsValid = false; }
   // An entry of `length` bytes went in at `offset`, the entries from there
-  // on moving up by as much: the offsets follow without a new walk, and the
-  // prefixes take the new entry's (null: they are dropped).
-  void EntryInserted(uint32_t offset, uint32_t length, const uint64_t* prefix) const;
+  // on moving up by as much: the offsets follow without a new walk.
+  void EntryInserted(uint32_t offset, uint32_t length) const;
   DBPageEntry* Entry() const { return entry_; }
 
  private:
@@ -108,19 +98,6 @@ class DBPageCache {
   // Indexed by page number (files have at most kDBMaxPages pages), so that
   // a look-up is one index.
   std::vector<std::unique_ptr<DBPageEntry>> entries_;
-  // Per page number, where its key prefixes and the end of its entries lay
-  // when it was last looked up, and when that was. A look-up of a page not
-  // looked up lately (so likely out of the processor's caches) asks for
-  // those lines before it reads the page's own bookkeeping, so that the
-  // waits overlap; a hint gone stale costs a wasted fetch, nothing more.
-  struct Hint {
-    const uint8_t* prefixes = nullptr;
-    uint16_t prefixBytes = 0;
-    uint16_t used = 0;
-    uint32_t lookUp = 0;
-  };
-  std::vector<Hint> hints_;
-  uint32_t lookUps_ = 0;
   uint32_t count_ = 0;
   DBPageEntry* newest_ = nullptr;
   DBPageEntry* oldest_ = nullptr;

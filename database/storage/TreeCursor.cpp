@@ -38,8 +38,7 @@ inline void Prefetch(const uint8_t* bytes) {
 // from its start to the left sibling's end, or from its end to the right
 // sibling's start, follow the move instead of being walked again: the
 // pages' entries lie far apart in memory once the file outgrows the
-// processor's caches. `offsets` are the leaf's before the move. Key
-// prefixes go along with their entries.
+// processor's caches. `offsets` are the leaf's before the move.
 void MoveOffsets(const DBPageRef& leaf, const DBPageRef& sibling,
                  const std::vector<uint16_t>& offsets, size_t count, uint32_t moved,
                  uint32_t siblingUsed, bool left) {
@@ -63,29 +62,6 @@ void MoveOffsets(const DBPageRef& leaf, const DBPageRef& sibling,
     }
   }
   leafEntry.offsetsValid = true;
-
-  std::vector<uint64_t>& keptPrefixes = leafEntry.prefixes;
-  std::vector<uint64_t>& takenPrefixes = siblingEntry.prefixes;
-  const bool carried = leafEntry.prefixesValid;
-  const bool siblingKeeps = carried && siblingEntry.prefixesValid && siblingEntry.offsetsValid &&
-                            siblingEntry.prefixColumns == leafEntry.prefixColumns;
-  if (left) {
-    if (siblingKeeps)
-      takenPrefixes.insert(takenPrefixes.end(), keptPrefixes.begin(), keptPrefixes.begin() + count);
-    if (carried) keptPrefixes.erase(keptPrefixes.begin(), keptPrefixes.begin() + count);
-  } else {
-    if (siblingKeeps)
-      takenPrefixes.insert(takenPrefixes.begin(), keptPrefixes.begin() + stay, keptPrefixes.end());
-    if (carried) keptPrefixes.erase(keptPrefixes.begin() + stay, keptPrefixes.end());
-  }
-  siblingEntry.prefixesValid = siblingKeeps;
-}
-
-// A name for a list of key columns, kept with the prefixes made for it.
-uint32_t ColumnsSignature(const uint8_t* columns, size_t count) {
-  uint32_t hash = 2166136261u ^ uint32_t(count);
-  for (size_t i = 0; i < count; ++i) hash = (hash ^ columns[i]) * 16777619u;
-  return hash;
 }
 
 // Records under the entries from `from` to `to`: one per leaf entry, the sum
@@ -135,7 +111,6 @@ DBTreeCursor::DBTreeCursor(DBFile& db, std::unique_ptr<DBTreeCursor> parent, con
       leafKind_(parent_ ? kDBKindTableLeaf : kDBKindDirectoryLeaf),
       root_(kDBNoPage) {
   if (keyColumnCount_ > 0) std::memcpy(keyColumns_, keyColumns.columns, keyColumnCount_);
-  prefixColumns_ = ColumnsSignature(keyColumns_, keyColumnCount_);
   if (!parent_) {
     root_ = db.DirectoryRoot();
   } else if (const uint8_t* record = parent_->CurrentEntry()) {
@@ -296,59 +271,31 @@ bool DBTreeCursor::CompareEntry(uint32_t kind, const uint8_t* entry, const uint8
   return CompareEntryKey(kind, entry, KeyColumns(), key, keyLength, order);
 }
 
-// The key prefixes of the page's entries for this cursor's key columns,
-// made when missing; null when an entry's key cannot be read (the
-// bisection then compares the entries themselves and meets the damage
-// where it used to).
-const uint64_t* DBTreeCursor::Prefixes(const DBPageRef& page) {
-  DBPageEntry& cached = *page.Entry();
-  const std::vector<uint16_t>& offsets = page.EntryOffsets();
-  if (cached.prefixesValid && cached.prefixColumns == prefixColumns_) return cached.prefixes.data();
-  cached.prefixesValid = false;
-  std::vector<uint64_t>& prefixes = cached.prefixes;
-  // Room for about as many entries as the page holds when full, so that
-  // inserts seldom move the array and it seldom holds much unused room.
-  const uint32_t used = std::max<uint32_t>(page.Used(), 1);
-  prefixes.reserve(std::min<size_t>(offsets.size() * kDBPageDataSize / used + 1, kDBPageDataSize / 10));
-  prefixes.resize(offsets.size());
-  const uint32_t kind = page.Kind();
-  for (size_t i = 0; i < offsets.size(); ++i)
-    if (!EntryKeyPrefix(kind, page.EntryAt(offsets[i]), KeyColumns(), &prefixes[i])) return nullptr;
-  cached.prefixColumns = prefixColumns_;
-  cached.prefixesValid = true;
-  return prefixes.data();
-}
-
 // The index of the first entry of the page whose key is not below `key`.
-// Entries, live and deleted, lie in key order, so bisection finds it: on
-// the entries' key prefixes, reading an entry only when its prefix equals
-// the key's. Keys arriving in increasing order belong behind the last
-// entry: that entry is tried first, which spares them the bisection.
+// Entries, live and deleted, lie in key order, so bisection finds it. Keys
+// arriving in increasing order belong behind the last entry: that entry is
+// tried first, which spares them the bisection.
 bool DBTreeCursor::LowerBound(const Level& level, const uint8_t* key, size_t keyLength,
                               size_t* index) {
   const std::vector<uint16_t>& offsets = level.page.EntryOffsets();
-  const uint64_t* prefixes = Prefixes(level.page);
-  const uint64_t wanted = KeyPrefix(key, keyLength);
   const uint32_t kind = level.page.Kind();
   int32_t order = 0;
   const auto compare = [&](size_t at) {
-    if (prefixes && prefixes[at] != wanted) {
-      order = prefixes[at] < wanted ? -1 : 1;
-      return true;
-    }
     return CompareEntry(kind, level.page.EntryAt(offsets[at]), key, keyLength, &order);
   };
   size_t low = 0, high = offsets.size();
   if (high > 0) {
+    // The bisection's first probe is fetched while the last entry compares.
+    if (high > 2) Prefetch(level.page.EntryAt(offsets[(high - 1) / 2]));
     if (!compare(high - 1)) return false;
     if (order < 0) low = high;
     else --high;
   }
   while (low < high) {
     const size_t middle = low + (high - low) / 2;
-    // Without prefixes the entries lie over many cache lines: both places
-    // the next step may probe are fetched while this one compares.
-    if (!prefixes && high - low > 2) {
+    // The entries of a page lie over many cache lines: both places the next
+    // step may probe are fetched while this one compares.
+    if (high - low > 2) {
       Prefetch(level.page.EntryAt(offsets[low + (middle - low) / 2]));
       Prefetch(level.page.EntryAt(offsets[middle + 1 + (high - middle - 1) / 2]));
     }
@@ -360,9 +307,6 @@ bool DBTreeCursor::LowerBound(const Level& level, const uint8_t* key, size_t key
     }
   }
   *index = low;
-  // An entry whose prefix is above the key's has a key above it, as have
-  // all entries after it.
-  aboveKey_ = prefixes && low < offsets.size() && prefixes[low] != wanted;
   return true;
 }
 
@@ -390,7 +334,6 @@ bool DBTreeCursor::Descend(const uint8_t* key, size_t keyLength) {
 // and compares its key; the cursor stays where it is.
 bool DBTreeCursor::NextLiveHasKey(const uint8_t* key, size_t keyLength, bool* found) {
   *found = false;
-  if (aboveKey_) return true;
   // Most often the answer lies on the leaf, or nothing follows the path at
   // all: then the path need not be saved and walked.
   const Level& leaf = levels_.back();
@@ -572,13 +515,7 @@ bool DBTreeCursor::InsertInPage(const DBPageRef& page, uint32_t offset, const ui
   std::memmove(data + offset + length, data + offset, used - offset);
   std::memcpy(data + offset, entry, length);
   SetPageUsed(page.Bytes(), uint16_t(used + length));
-  // The record being inserted brings its key's prefix along.
-  uint64_t prefix = entry == inserting_ ? KeyPrefix(key_.data(), key_.size()) : 0;
-  const DBPageEntry& cached = *page.Entry();
-  const bool keepPrefixes =
-      cached.prefixesValid && cached.prefixColumns == prefixColumns_ &&
-      (entry == inserting_ || EntryKeyPrefix(page.Kind(), entry, KeyColumns(), &prefix));
-  page.EntryInserted(offset, length, keepPrefixes ? &prefix : nullptr);
+  page.EntryInserted(offset, length);
   return true;
 }
 
@@ -717,12 +654,8 @@ bool DBTreeCursor::ShareWithSibling(const uint8_t* entry, uint32_t length, bool*
     if (parentNow < parentUsed) std::memset(parentData + parentNow, 0, parentUsed - parentNow);
     SetPageUsed(parent.page.Bytes(), uint16_t(parentNow));
     // A separator of the old one's length leaves every parent entry where it
-    // was (the usual case for keys of fixed size); its key prefix changes.
-    if (separator.size() != oldLength) {
-      parent.page.LayoutChanged();
-    } else if (parent.page.Entry()->prefixesValid) {
-      parent.page.Entry()->prefixes[left ? index : index + 1] = KeyPrefix(key.data(), key.size());
-    }
+    // was (the usual case for keys of fixed size).
+    if (separator.size() != oldLength) parent.page.LayoutChanged();
     *shared = true;
     return true;
   }
@@ -897,15 +830,7 @@ bool DBTreeCursor::InsertRecord(uint8_t* record, size_t length, bool unique, boo
   if (!RoomForInsert(*db_, levels_.size(), 0) || !db_->BeginTransaction()) return false;
   StampEntry(record, kDBEntryLive, db_->SerialStamp());
   if (assignId && !keyless) SetEntryRecordId(record, db_->NextRecordId());
-  return InsertKeyed(record, uint32_t(length));
-}
-
-// InsertEntry for a table record whose key is in key_.
-bool DBTreeCursor::InsertKeyed(const uint8_t* record, uint32_t length) {
-  inserting_ = record;
-  const bool inserted = InsertEntry(record, length);
-  inserting_ = nullptr;
-  return inserted;
+  return InsertEntry(record, uint32_t(length));
 }
 
 bool DBTreeCursor::DeleteCurrent() {
@@ -937,7 +862,7 @@ bool DBTreeCursor::UpdateCurrent(const uint8_t* record, size_t length) {
   StampEntry(fresh.data(), kDBEntryLive, db_->SerialStamp());
   if (!keyless) SetEntryRecordId(fresh.data(), db_->NextRecordId());
   if (!DeleteCurrent()) return false;
-  if (sameKey) return InsertKeyed(fresh.data(), uint32_t(length));
+  if (sameKey) return InsertEntry(fresh.data(), uint32_t(length));
   spooledKeys_.insert(key_);
   return Spool(fresh);
 }

@@ -151,7 +151,6 @@ class DBTreeCursor {
   bool Settle();
   bool Descend(const uint8_t* key, size_t keyLength);
   bool OnLastPathFor(const uint8_t* key, size_t keyLength);
-  const uint64_t* Prefixes(const DBPageRef& page);
   bool LowerBound(const Level& level, const uint8_t* key, size_t keyLength, size_t* index);
   bool EntryKey(uint32_t kind, const uint8_t* entry, std::vector<uint8_t>* key);
   bool CompareEntry(uint32_t kind, const uint8_t* entry, const uint8_t* key, size_t keyLength,
@@ -159,7 +158,6 @@ class DBTreeCursor {
   bool NextLiveHasKey(const uint8_t* key, size_t keyLength, bool* found);
   bool Reposition();
   void Remember(Mark mark, const uint8_t* entry);
-  bool InsertKeyed(const uint8_t* record, uint32_t length);
   bool InsertInPage(const DBPageRef& page, uint32_t offset, const uint8_t* entry, uint32_t length);
   bool ShareWithSibling(const uint8_t* entry, uint32_t length, bool* shared);
   bool InsertAtHeight(size_t height, uint32_t offset, const uint8_t* entry, uint32_t length);
@@ -176,11 +174,6 @@ class DBTreeCursor {
   // Held in the cursor: a record has at most 256 columns.
   uint8_t keyColumns_[256];
   size_t keyColumnCount_;
-  // Names the key columns to the pages' key prefixes.
-  uint32_t prefixColumns_;
-  // Set by the last LowerBound when the entry it found has a key prefix
-  // above the key's (so the key is not in the tree from there on).
-  bool aboveKey_ = false;
   std::vector<uint8_t> filter_;
   uint32_t leafKind_;
   uint32_t root_;
@@ -198,8 +191,6 @@ class DBTreeCursor {
   std::vector<uint8_t> repositionKey_;
 
   std::vector<uint8_t> key_;  // a reusable key buffer
-  // The table record being inserted, whose key key_ holds meanwhile.
-  const uint8_t* inserting_ = nullptr;
 
   FileStreamPtr spool_;
   bool spoolInMemory_ = false;

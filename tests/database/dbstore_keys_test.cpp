@@ -218,18 +218,11 @@ TEST_F(DbstoreKeys, KeysComparedInPlaceAgreeWithBuiltKeys) {
     }
     for (const std::vector<uint8_t>& record : records) {
       ASSERT_TRUE(BuildRecordKey(record.data(), columns, &key));
-      // The short prefix read in place is the built key's, and where two
-      // prefixes differ they order as the keys do.
-      uint64_t prefix = 0;
-      ASSERT_TRUE(EntryKeyPrefix(kDBKindTableLeaf, record.data(), columns, &prefix));
-      ASSERT_EQ(KeyPrefix(key.data(), key.size()), prefix);
       for (const std::vector<uint8_t>& probe : probes) {
         int32_t order = 9;
         bool prefixed = false;
         ASSERT_TRUE(CompareEntryKey(kDBKindTableLeaf, record.data(), columns, probe.data(), probe.size(),
                                     &order));
-        const uint64_t probePrefix = KeyPrefix(probe.data(), probe.size());
-        if (probePrefix != prefix) ASSERT_EQ(prefix < probePrefix ? -1 : 1, order);
         ASSERT_TRUE(EntryKeyHasPrefix(record.data(), columns, probe.data(), probe.size(), &prefixed));
         ASSERT_EQ(sign(CompareKeys(key.data(), key.size(), probe.data(), probe.size())), order)
             << columns.count << " columns, probe of " << probe.size();
@@ -237,28 +230,6 @@ TEST_F(DbstoreKeys, KeysComparedInPlaceAgreeWithBuiltKeys) {
       }
     }
   }
-}
-
-// Directory and interior entries give the prefix of the keys they stand for.
-TEST_F(DbstoreKeys, EntryPrefixesOfEveryPageKind) {
-  std::vector<uint8_t> key;
-  const uint8_t name[] = {'T', 'a', 'b', 'l', 'e', 's', '9'};
-  BuildDirectoryKey(name, sizeof name, &key);
-  const std::vector<uint8_t> directory = BuildDirectoryRecord(1, 2, 3, name, sizeof name);
-  uint64_t prefix = 0;
-  ASSERT_TRUE(EntryKeyPrefix(kDBKindDirectoryLeaf, directory.data(), {}, &prefix));
-  EXPECT_EQ(KeyPrefix(key.data(), key.size()), prefix);
-  for (const size_t length : {size_t(0), size_t(3), size_t(8), size_t(20)}) {
-    key.assign(length, 0);
-    for (size_t i = 0; i < length; ++i) key[i] = uint8_t(0xF0 - i);
-    const std::vector<uint8_t> interior = BuildInteriorEntry(1, 2, 3, key.data(), key.size());
-    ASSERT_TRUE(EntryKeyPrefix(kDBKindInterior, interior.data(), {}, &prefix));
-    EXPECT_EQ(KeyPrefix(key.data(), key.size()), prefix) << length;
-  }
-  const uint8_t bytes[] = {0x01, 0x80, 0x00, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC};
-  EXPECT_EQ(0x0180001234000000u, KeyPrefix(bytes, 5));
-  EXPECT_EQ(0x018000123456789Au, KeyPrefix(bytes, 9));
-  EXPECT_FALSE(EntryKeyPrefix(0x12345678, directory.data(), {}, &prefix));
 }
 
 TEST(DbstoreKeyCompare, ShorterPrefixFirstAndPrefixMatch) {

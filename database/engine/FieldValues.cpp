@@ -2,7 +2,6 @@
 #include "database/engine/FieldValues.h"
 
 #include <charconv>
-#include <cstring>
 #include <string>
 
 #include "core/basicstr.h"
@@ -281,82 +280,21 @@ void DBRecordWriter::Begin() {
   bytes_.assign(kDBRecordFieldsAt, 0);
 }
 
-namespace {
-
-uint8_t* Put16(uint8_t* out, uint16_t value) {
-  out[0] = uint8_t(value >> 8);
-  out[1] = uint8_t(value);
-  return out + 2;
-}
-
-uint8_t* Put32(uint8_t* out, uint32_t value) {
-  out[0] = uint8_t(value >> 24);
-  out[1] = uint8_t(value >> 16);
-  out[2] = uint8_t(value >> 8);
-  out[3] = uint8_t(value);
-  return out + 4;
-}
-
-// The stored bytes of a value of a type the columns give, texts and BLOB
-// bytes aside; 0 for none.
-size_t FixedSize(uint8_t type) {
-  switch (type) {
-    case kDBFieldInt16: return 2;
-    case kDBFieldInt32:
-    case kDBFieldSingle:
-    case kDBFieldBlobId:
-    case kDBFieldBlobId2: return 4;
-    case kDBFieldDouble: return 8;
-    case kDBFieldDate:
-    case kDBFieldTime: return 6;
-    case kDBFieldBoolean: return 1;
-    default: return 0;
-  }
-}
-
-}  // namespace
-
 void DBRecordWriter::AddField(uint8_t column, const DBFieldInput& field) {
   if (field.type == kDBFieldNone) return;
-  // The field is written in place, sized first: one growth of the buffer
-  // at most, and none once it has held a row this long.
+  // The value as the storage core reads a values block: numbers in place,
+  // text and BLOB bytes by their string. Written in place, sized first: one
+  // growth of the buffer at most, and none once it has held a row this long.
   const bool text = field.type == kDBFieldText || field.type == kDBFieldBytes;
-  const uint32_t length = text ? StringLength(field.text) : 0;
-  const size_t size = text ? 4 + size_t(length) : FixedSize(field.type);
-  if (size == 0) {  // no stored type: column and type alone, as before
-    bytes_.push_back(column);
-    bytes_.push_back(field.type);
-    return;
-  }
+  const auto* value = reinterpret_cast<const uint8_t*>(text ? static_cast<const void*>(&field.text)
+                                                            : static_cast<const void*>(&field.smallint));
+  size_t size = 0;
+  const bool stored = ValueStoredSize(field.type, value, &size);
   const size_t at = bytes_.size();
   bytes_.resize(at + 2 + size);
-  uint8_t* out = bytes_.data() + at;
-  *out++ = column;
-  *out++ = field.type;
-  switch (field.type) {
-    case kDBFieldInt16: Put16(out, uint16_t(field.smallint)); break;
-    case kDBFieldDouble: {
-      uint64_t bits;
-      std::memcpy(&bits, &field.real, sizeof bits);
-      Put32(Put32(out, uint32_t(bits >> 32)), uint32_t(bits));
-      break;
-    }
-    case kDBFieldSingle: {
-      uint32_t bits;
-      std::memcpy(&bits, &field.single, sizeof bits);
-      Put32(out, bits);
-      break;
-    }
-    case kDBFieldDate:
-    case kDBFieldTime: Put16(Put16(Put16(out, field.parts[0]), field.parts[1]), field.parts[2]); break;
-    case kDBFieldBoolean: *out = field.boolean; break;
-    case kDBFieldText:
-    case kDBFieldBytes:
-      out = Put32(out, length);
-      if (length > 0) std::memcpy(out, StringData(field.text), length);
-      break;
-    default: Put32(out, uint32_t(field.integer)); break;  // integers and BLOB ids
-  }
+  bytes_[at] = column;
+  bytes_[at + 1] = field.type;
+  if (stored) WriteStoredValue(field.type, value, bytes_.data() + at + 2);
 }
 
 void DBRecordWriter::AddStored(uint8_t column, uint8_t type, const uint8_t* stored,

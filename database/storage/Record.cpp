@@ -16,18 +16,6 @@ void StampEntry(uint8_t* entry, uint8_t state, uint32_t serial) {
 
 namespace {
 
-void AppendBigEndian32(std::vector<uint8_t>* out, uint32_t value) {
-  uint8_t bytes[4];
-  PutBigEndian32(bytes, value);
-  out->insert(out->end(), bytes, bytes + 4);
-}
-
-void AppendBigEndian16(std::vector<uint8_t>* out, uint16_t value) {
-  uint8_t bytes[2];
-  PutBigEndian16(bytes, value);
-  out->insert(out->end(), bytes, bytes + 2);
-}
-
 // Entry length field for a length that may not fit it.
 uint16_t LengthField(size_t length) { return length > 0xFFFF ? 0xFFFF : uint16_t(length); }
 
@@ -184,41 +172,7 @@ void DecodeStoredValue(uint8_t type, const uint8_t* stored, uint32_t size, DBFie
   }
 }
 
-bool AppendStoredValue(uint8_t type, const uint8_t* value, std::vector<uint8_t>* out) {
-  switch (type) {
-    case kDBFieldInt16: AppendBigEndian16(out, uint16_t(ValueAt<int16_t>(value))); return true;
-    case kDBFieldInt32:
-    case kDBFieldBlobId:
-    case kDBFieldBlobId2: AppendBigEndian32(out, uint32_t(ValueAt<int32_t>(value))); return true;
-    case kDBFieldSingle: AppendBigEndian32(out, ValueAt<uint32_t>(value)); return true;
-    case kDBFieldDouble: {
-      const uint64_t bits = ValueAt<uint64_t>(value);
-      AppendBigEndian32(out, uint32_t(bits >> 32));
-      AppendBigEndian32(out, uint32_t(bits));
-      return true;
-    }
-    case kDBFieldDate:
-    case kDBFieldTime:
-      for (int i = 0; i < 3; ++i) AppendBigEndian16(out, ValueAt<uint16_t>(value + 2 * i));
-      return true;
-    case kDBFieldBoolean: out->push_back(value[0]); return true;
-    case kDBFieldText:
-    case kDBFieldBytes: {
-      const StringRecord* text = ValueAt<const StringRecord*>(value);
-      const uint32_t length = StringLength(text);
-      AppendBigEndian32(out, length);
-      const uint8_t* bytes = StringData(text);
-      if (length > 0) out->insert(out->end(), bytes, bytes + length);
-      return true;
-    }
-    default: return false;
-  }
-}
-
-namespace {
-
-// The stored size of a value from the values block; false for an unknown type.
-bool ValueSize(uint8_t type, const uint8_t* value, size_t* size) {
+bool ValueStoredSize(uint8_t type, const uint8_t* value, size_t* size) {
   if (IsTextType(type)) {
     *size = 4 + size_t(StringLength(ValueAt<const StringRecord*>(value)));
     return true;
@@ -227,7 +181,42 @@ bool ValueSize(uint8_t type, const uint8_t* value, size_t* size) {
   return *size != 0;
 }
 
-}  // namespace
+void WriteStoredValue(uint8_t type, const uint8_t* value, uint8_t* out) {
+  switch (type) {
+    case kDBFieldInt16: PutBigEndian16(out, uint16_t(ValueAt<int16_t>(value))); return;
+    case kDBFieldInt32:
+    case kDBFieldBlobId:
+    case kDBFieldBlobId2:
+    case kDBFieldSingle: PutBigEndian32(out, ValueAt<uint32_t>(value)); return;
+    case kDBFieldDouble: {
+      const uint64_t bits = ValueAt<uint64_t>(value);
+      PutBigEndian32(out, uint32_t(bits >> 32));
+      PutBigEndian32(out + 4, uint32_t(bits));
+      return;
+    }
+    case kDBFieldDate:
+    case kDBFieldTime:
+      for (int i = 0; i < 3; ++i) PutBigEndian16(out + 2 * i, ValueAt<uint16_t>(value + 2 * i));
+      return;
+    case kDBFieldBoolean: out[0] = value[0]; return;
+    default: {  // text and raw bytes
+      const StringRecord* text = ValueAt<const StringRecord*>(value);
+      const uint32_t length = StringLength(text);
+      PutBigEndian32(out, length);
+      if (length > 0) std::memcpy(out + 4, StringData(text), length);
+      return;
+    }
+  }
+}
+
+bool AppendStoredValue(uint8_t type, const uint8_t* value, std::vector<uint8_t>* out) {
+  size_t size = 0;
+  if (!ValueStoredSize(type, value, &size)) return false;
+  const size_t at = out->size();
+  out->resize(at + size);
+  WriteStoredValue(type, value, out->data() + at);
+  return true;
+}
 
 bool BuildRecord(DBFile& db, const DBFieldListItem* items, size_t count, const void* values,
                  std::vector<uint8_t>* record) {
@@ -236,7 +225,7 @@ bool BuildRecord(DBFile& db, const DBFieldListItem* items, size_t count, const v
   size_t size = kDBRecordFieldsAt;
   for (size_t i = 0; i < count; ++i) {
     size_t valueSize = 0;
-    if (!ValueSize(uint8_t(items[i].type), block + items[i].valueOffset, &valueSize) ||
+    if (!ValueStoredSize(uint8_t(items[i].type), block + items[i].valueOffset, &valueSize) ||
         items[i].type > 0xFF) {
       db.ReportAssertion(__LINE__, "0");
       return false;

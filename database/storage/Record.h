@@ -95,8 +95,11 @@ struct DBFieldListItem {
 // the DBFile's adapter; the record is then empty and the result false.
 bool BuildRecord(DBFile& db, const DBFieldListItem* items, size_t count, const void* values,
                  std::vector<uint8_t>* record);
-// Appends the stored form of one value (as BuildRecord writes it after the
-// column and type bytes); false for an unknown type.
+// The stored form of one value from a values block (as BuildRecord writes it
+// after the column and type bytes): its size (false for an unknown type),
+// the value written at `out` (that many bytes; a known type), or appended.
+bool ValueStoredSize(uint8_t type, const uint8_t* value, size_t* size);
+void WriteStoredValue(uint8_t type, const uint8_t* value, uint8_t* out);
 bool AppendStoredValue(uint8_t type, const uint8_t* value, std::vector<uint8_t>* out);
 
 // A field read back. Numbers are copied into the value (the caller owns it);

@@ -260,22 +260,16 @@ void* RuntimeAllocUnfilledPair(uint32_t size, uint32_t poolSize, void** poolBloc
 }
 
 void RuntimeFreePair(void* block, void* poolBlock, uint32_t poolSize) {
-  if (poolSize == 0 || poolSize > kPoolLargest || !block || !poolBlock) {
+  // Only two pool blocks go back under one hold; a large, damaged or freed
+  // block takes RuntimeFree's own way.
+  if (poolSize == 0 || poolSize > kPoolLargest || !block || !poolBlock ||
+      HeaderOf(block)->guard != kGuardWord || HeaderOf(block)->size > kPooledGuardedLargest) {
     RuntimeFree(block);
     PoolFree(poolBlock, poolSize);
     return;
   }
   BlockHeader* header = ReleasedHeader(block);
   const uint32_t poolClass = PoolClassOf(poolSize);
-  if (!header || header->size > kPooledGuardedLargest) {
-    if (header) {
-      platform::ShortLockGuard guard(allocatorLock());
-      liveBytes -= header->size;
-      std::free(header);
-    }
-    PoolFree(poolBlock, poolSize);
-    return;
-  }
   const uint32_t size = header->size, guardedClass = GuardedClassOf(size);
   HideFreed(header, PoolClassBytes(guardedClass));
   HideFreed(poolBlock, PoolClassBytes(poolClass));

@@ -37,6 +37,7 @@ const std::vector<uint16_t>& DBPageRef::EntryOffsets() const {
 }
 
 void DBPageRef::EntryInserted(uint32_t offset, uint32_t length) const {
+  entry_->appending = offset + length == Used();
   if (!entry_->offsetsValid) return;
   std::vector<uint16_t>& offsets = entry_->offsets;
   const auto at = std::lower_bound(offsets.begin(), offsets.end(), uint16_t(offset));

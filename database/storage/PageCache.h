@@ -20,6 +20,9 @@ struct DBPageEntry {
   uint32_t pins = 0;
   bool dirty = false;
   bool offsetsValid = false;
+  // Whether the last entry inserted went behind all others (or none went in
+  // since the page was loaded): a look-up then tries the last entry first.
+  bool appending = true;
   // Recent-use list (clean pages only): newer is towards the head.
   DBPageEntry* newer = nullptr;
   DBPageEntry* older = nullptr;

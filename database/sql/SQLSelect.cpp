@@ -68,6 +68,9 @@ const std::vector<std::string>* SchemaNames(RuntimeObject* database, const std::
   }
   std::vector<std::string> names;
   if (!ReadSchemaNames(database, table, encoding, &names, error)) return nullptr;
+  // A statement the engine ran while listing the fields may have kept
+  // another database's names meanwhile.
+  if (kept.catalog != catalog || kept.database != database) kept = {database, catalog, {}};
   if (kept.tables.size() == KeptSchemas::kMostTables) kept.tables.clear();
   kept.tables.push_back({table, encoding, std::move(names)});
   return &kept.tables.back().fields;

@@ -321,7 +321,10 @@ void SelectCursor::CloseTables() {
 void SelectCursor::Bind(size_t table) {
   Table& entry = tables_[table];
   const std::string& tableName = select_.tables[table].name;
-  entry.columns = KeptColumnsOf(database_.get(), tableName, encoding_);
+  // Only the built-in engine's schema changes all move the change count: a
+  // plug-in's table may have changed outside the program since.
+  const bool keep = BuiltInTableCursor(entry.fields) != nullptr;
+  entry.columns = keep ? KeptColumnsOf(database_.get(), tableName, encoding_) : nullptr;
   if (!entry.columns) {
     const int32_t count = Cursor(table).ColumnCount();
     auto columns = std::make_shared<std::vector<std::string>>();
@@ -331,7 +334,7 @@ void SelectCursor::Bind(size_t table) {
       columns->push_back(StringBytes(name.get()));
     }
     entry.columns = columns;
-    KeepColumns(database_.get(), tableName, encoding_, entry.columns);
+    if (keep) KeepColumns(database_.get(), tableName, encoding_, entry.columns);
   }
   entry.bound = true;
   for (size_t i = 0; i < select_.entries.size(); ++i) {

@@ -1,10 +1,12 @@
 // SELECT on the built-in engine: conditions, joins against a reference
 // nested loop, the result cursor's edits and its moves.
 #include <functional>
+#include <map>
 #include <optional>
 
 #include "database/api/DatabaseField.h"
 #include "database/sql/ResultBuilders.h"
+#include "testsupport/FakeDBEngine.h"
 #include "tests/database/dbsql_support.h"
 
 namespace {
@@ -213,6 +215,69 @@ TEST_F(DbSqlResult, MovingBackStartsTheJoinAgain) {
   cursorMoveNext(joined.get());
   cursorMovePrevious(joined.get());
   EXPECT_EQ(Row(joined.get()), "3|2");
+}
+
+// A plug-in engine without SQL of its own: the front end runs statements over
+// its tables' cursors and field lists, which change as `tables` does.
+class PlugInTables {
+ public:
+  PlugInTables() {
+    engine_.schema = [this](const std::string& table) {
+      FakeRows names;
+      if (onFieldList) onFieldList();
+      for (const std::string& column : tables.at(table).first) names.push_back({FakeText(column)});
+      return engine_.AddCursor({"name"}, names).NewSet();
+    };
+    engine_.select = [this](const std::string& table) {
+      return engine_.AddCursor(tables.at(table).first, tables.at(table).second).NewSet();
+    };
+    database = ObjectRef::Adopt(engine_.NewDatabase());
+  }
+
+  std::map<std::string, std::pair<std::vector<std::string>, FakeRows>> tables;
+  std::function<void()> onFieldList;
+  ObjectRef database;
+
+ private:
+  FakeDBEngine engine_{FakeAllSlotsBut({kEngineSelectSQL, kEngineExecuteSQL})};
+};
+
+// Another program reorders a plug-in's table between two statements: the
+// second still reads each column by its name.
+TEST_F(DbSqlSelect, APlugInsColumnsAreReadByNameAsTheTableNowStands) {
+  PlugInTables plugIn;
+  plugIn.tables["t"] = {{"a", "b"}, {{FakeInteger(1), FakeInteger(2)}}};
+  std::swap(db_, plugIn.database);
+  EXPECT_EQ(Query("select b from t"), Rows{"2"});
+  plugIn.tables["t"] = {{"b", "a"}, {{FakeInteger(2), FakeInteger(1)}}};
+  EXPECT_EQ(Query("select b from t"), Rows{"2"});
+  EXPECT_EQ(Query("select a, b from t"), Rows{"1|2"});
+  std::swap(db_, plugIn.database);
+}
+
+// While one database lists a table's fields for a statement's check, its
+// engine runs a statement on another database with a table of that name:
+// each database's statements are then checked against its own names.
+TEST_F(DbSqlSelect, ANestedStatementKeepsItsNamesApart) {
+  PlugInTables one, two;
+  one.tables["t"] = {{"a", "b"}, {{FakeInteger(1), FakeInteger(2)}}};
+  two.tables["t"] = {{"x", "y"}, {{FakeInteger(8), FakeInteger(9)}}};
+  two.tables["w"] = {{"x"}, {{FakeInteger(8)}}};
+  Rows nested;
+  one.onFieldList = [&] {
+    std::swap(db_, two.database);
+    nested = Query("select x from w");
+    std::swap(db_, two.database);
+  };
+  std::swap(db_, one.database);
+  EXPECT_EQ(Query("select a from t"), Rows{"1"});
+  std::swap(db_, one.database);
+  one.onFieldList = nullptr;
+  EXPECT_EQ(nested, Rows{"8"});
+  std::swap(db_, two.database);
+  EXPECT_EQ(Query("select y from t"), Rows{"9"});
+  EXPECT_EQ(Query("select * from t"), Rows{"8|9"});
+  std::swap(db_, two.database);
 }
 
 }  // namespace

@@ -27,6 +27,10 @@
 // pages, a cache of the engine's budget, a rollback journal, full syncs,
 // the key as INTEGER PRIMARY KEY.
 //
+// A read case (all but query) runs its statements three times in a row and
+// prints its fastest pass, for every driver alike: most of them take a few
+// milliseconds, no more than the noise of a time slice under Wine.
+//
 // Prints "case <case> <driver> <rows> <statements> <seconds> <rows read>
 // <peak working set>"
 // (and for split "split <case> <parse> <validate> <statement> <values>").
@@ -505,20 +509,28 @@ int main(int argc, char** argv) {
       std::vector<int> numbers;
       std::mt19937 random(4242);
       for (int i = 0; i < kRandomRows && name == "query"; ++i) numbers.push_back(1 + int(random() % uint32_t(rows)));
-      const double start = Now();
-      if (!work.commitEach) driver->Begin();
-      for (const Statement& statement : work.statements) {
-        if (name == "query") {
-          read += driver->ReadByNumber(statement, numbers);
-        } else if (work.reads) {
-          read += driver->Query(statement);
-        } else {
-          driver->Execute(statement);
-          if (work.commitEach) driver->Commit();
+      // Reads change nothing, so they run three times and the fastest pass
+      // counts (query's SQLite side makes a table, so it runs once).
+      const int passes = work.reads && name != "query" ? 3 : 1;
+      double seconds = 0;
+      for (int pass = 0; pass < passes; ++pass) {
+        read = 0;
+        const double start = Now();
+        if (!work.commitEach) driver->Begin();
+        for (const Statement& statement : work.statements) {
+          if (name == "query") {
+            read += driver->ReadByNumber(statement, numbers);
+          } else if (work.reads) {
+            read += driver->Query(statement);
+          } else {
+            driver->Execute(statement);
+            if (work.commitEach) driver->Commit();
+          }
         }
+        if (!work.commitEach) driver->Commit();
+        const double passSeconds = Now() - start;
+        if (pass == 0 || passSeconds < seconds) seconds = passSeconds;
       }
-      if (!work.commitEach) driver->Commit();
-      const double seconds = Now() - start;
       PROCESS_MEMORY_COUNTERS memory{};
       memory.cb = sizeof memory;
       GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);

@@ -2,6 +2,7 @@
 #include "database/results/RowGrouping.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "database/api/DBValue.h"
 #include "database/sql/SQLStatements.h"
@@ -101,6 +102,17 @@ bool RowGrouper::Emit() {
     }
   }
   return out_->Append(row_.data(), row_.size());
+}
+
+GroupFeed::GroupFeed(RowGrouper* grouper, std::vector<int32_t> from, int32_t columns)
+    : grouper_(grouper), from_(std::move(from)), columns_(columns), values_(from_.size()) {}
+
+bool GroupFeed::Take(const char*, size_t, const DBValueView* values) {
+  for (size_t i = 0; i < from_.size(); ++i) {
+    const int32_t column = from_[i];
+    values_[i] = column >= 0 && column < columns_ ? values[column] : DBValueView();
+  }
+  return grouper_->Add(values_.data(), int32_t(values_.size()));
 }
 
 #ifdef _WINDOWS_

@@ -17,6 +17,18 @@ constexpr size_t kLeastDataBuffer = 16 * 1024;
 constexpr int64_t kRowCharge = 8;
 constexpr int64_t kValueCharge = 16 - 6;
 
+// Stores the rows it takes.
+class SpoolWriter final : public RowSorter::Receiver {
+ public:
+  explicit SpoolWriter(RowSpool* spool) : spool_(spool) {}
+  bool Take(const char* bytes, size_t length, const DBValueView*) override {
+    return spool_->Append(bytes, length);
+  }
+
+ private:
+  RowSpool* spool_;
+};
+
 }  // namespace
 
 RowSorter::RowSorter(const DBSortKey* keys, int32_t keyCount, int32_t columns, Limits limits)
@@ -117,7 +129,8 @@ bool RowSorter::FlushRun() {
   if (!spool_) return false;
   SortRun();
   runs_.push_back({spool_->Count(), int32_t(run_.size())});
-  const bool written = WriteRun(spool_.get());
+  SpoolWriter writer(spool_.get());
+  const bool written = DeliverRun(&writer);
   runBytes_.clear();
   runStarts_.clear();
   run_.clear();
@@ -125,43 +138,53 @@ bool RowSorter::FlushRun() {
   return written;
 }
 
-bool RowSorter::WriteRun(RowSpool* spool) const {
+bool RowSorter::DeliverRun(Receiver* to) const {
   for (const Ordered& ordered : order_) {
     const RunRow& at = run_[size_t(ordered.row)];
-    if (!spool->Append(runBytes_.data() + at.offset, at.length)) return false;
+    const DBValueView* values = values_.data() + size_t(ordered.row) * size_t(columns_);
+    if (!to->Take(runBytes_.data() + at.offset, at.length, values)) return false;
   }
   return true;
 }
 
-std::unique_ptr<RowSpool> RowSorter::Finish() {
+bool RowSorter::Deliver(Receiver* receiver) {
   if (runs_.empty()) {
     // Everything fitted in memory: no run spool.
-    std::unique_ptr<RowSpool> result = RowSpool::Make();
     SortRun();
-    if (!result || !WriteRun(result.get())) return nullptr;
-    return result;
+    return DeliverRun(receiver);
   }
-  if (!run_.empty() && !FlushRun()) return nullptr;
+  if (!run_.empty() && !FlushRun()) return false;
   ReleaseRun();
-  for (;;) {
+  // Passes over groups of runs while one merge cannot take them all; the
+  // last merge feeds the receiver.
+  while (runs_.size() > limits_.mergeWidth) {
     std::unique_ptr<RowSpool> merged = RowSpool::Make();
-    if (!merged) return nullptr;
+    if (!merged) return false;
+    SpoolWriter writer(merged.get());
     std::vector<Run> next;
     for (size_t begin = 0; begin < runs_.size(); begin += limits_.mergeWidth) {
       const size_t end = std::min(runs_.size(), begin + limits_.mergeWidth);
       next.push_back({merged->Count(), 0});
-      if (!Merge(spool_.get(), runs_, begin, end, merged.get())) return nullptr;
+      if (!Merge(spool_.get(), runs_, begin, end, &writer)) return false;
       next.back().count = merged->Count() - next.back().first;
     }
-    if (next.size() == 1) return merged;
     spool_ = std::move(merged);
     runs_ = std::move(next);
   }
+  return Merge(spool_.get(), runs_, 0, runs_.size(), receiver);
+}
+
+std::unique_ptr<RowSpool> RowSorter::Finish() {
+  std::unique_ptr<RowSpool> sorted = RowSpool::Make();
+  if (!sorted) return nullptr;
+  SpoolWriter writer(sorted.get());
+  if (!Deliver(&writer)) return nullptr;
+  return sorted;
 }
 
 // Merges runs [begin, end) of one spool into another.
 bool RowSorter::Merge(RowSpool* from, const std::vector<Run>& runs, size_t begin, size_t end,
-                      RowSpool* to) const {
+                      Receiver* to) const {
   struct Head {
     SpooledRow row;
     Prefixes prefixes;
@@ -224,7 +247,7 @@ bool RowSorter::Merge(RowSpool* from, const std::vector<Run>& runs, size_t begin
   for (;;) {
     Head& head = heads[size_t(winner)];
     if (head.next > head.end) return true;
-    if (!to->Append(head.row.Bytes().data(), head.row.Bytes().size())) return false;
+    if (!to->Take(head.row.Bytes().data(), head.row.Bytes().size(), head.row.Values())) return false;
     if (head.next < head.end) {
       if (!read(head)) return false;
     } else {

@@ -39,10 +39,28 @@ class RowSorter {
   RowSorter(const DBSortKey* keys, int32_t keyCount, int32_t columns)
       : RowSorter(keys, keyCount, columns, Limits()) {}
 
+  // Takes the sorted rows one at a time, in their order: a row's bytes in
+  // the row form and its `columns` values found in them, both borrowed for
+  // the call.
+  class Receiver {
+   public:
+    // False stops the sort.
+    virtual bool Take(const char* bytes, size_t length, const DBValueView* values) = 0;
+
+   protected:
+    ~Receiver() = default;
+  };
+
   // Adds one row; false when its values are not `columns` values of the row
   // form or a full run cannot be written.
   bool Add(const std::string& row);
-  // The rows sorted (the caller's), or null on a spool failure. Once.
+  // Hands every row, sorted, to the receiver, straight from the run in
+  // memory or from the last merge, so the sorted rows are never stored
+  // whole; false on a spool failure or when the receiver refuses a row.
+  // Once.
+  bool Deliver(Receiver* receiver);
+  // The rows sorted, stored (the caller's), or null on a spool failure.
+  // Once, instead of Deliver.
   std::unique_ptr<RowSpool> Finish();
   // Runs written to the run spool so far (none when all rows fit).
   size_t RunCount() const { return runs_.size(); }
@@ -90,9 +108,9 @@ class RowSorter {
   // Gives the run's memory back (before the merges, which need their own).
   void ReleaseRun();
   bool FlushRun();
-  bool WriteRun(RowSpool* spool) const;
+  bool DeliverRun(Receiver* to) const;
   bool Merge(RowSpool* from, const std::vector<Run>& runs, size_t begin, size_t end,
-             RowSpool* to) const;
+             Receiver* to) const;
 
   const DBSortKey* keys_;
   int32_t keyCount_;

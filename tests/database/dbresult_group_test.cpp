@@ -99,7 +99,7 @@ TEST_F(DbResultGroup, AverageIsSumOverCountInEitherRowOrder) {
     for (const auto& row : rows) wide.push_back({row[0], row[1], row[1], row[1], row[1], row[1]});
     RowsCursor wideSource(wide, 6);
     ObjectRef wideSet = ObjectRef::Adopt(wideSource.NewSet());
-    ObjectRef grouped = ObjectRef::Adopt(BuildGroupedResult(wideSet.get(), kinds, 6, true, 0, 0));
+    ObjectRef grouped = ObjectRef::Adopt(BuildGroupedResult(wideSet.get(), kinds, nullptr, 6, 0, nullptr, 0));
     const auto cells = Cells(grouped.get());
     ASSERT_EQ(cells.size(), 1u);
     EXPECT_EQ(cells[0][1].number, 2);
@@ -157,7 +157,7 @@ TEST_F(DbResultGroup, GroupingASortedResultReadsItsShownValuesOnly) {
   ASSERT_TRUE(sorted);
   // g, SUM(v), SUM(w).
   const int32_t kinds[] = {0, 3, 3};
-  ObjectRef grouped = ObjectRef::Adopt(BuildGroupedResult(sorted.get(), kinds, 3, true, 0, 0));
+  ObjectRef grouped = ObjectRef::Adopt(BuildGroupedResult(sorted.get(), kinds, nullptr, 3, 1, &key, 0));
   ASSERT_TRUE(grouped);
   const auto cells = Cells(grouped.get());
   ASSERT_EQ(cells.size(), 4u);
@@ -175,7 +175,7 @@ TEST_F(DbResultGroup, GroupingASortedResultReadsItsShownValuesOnly) {
 
   cursorMoveFirst(sorted.get());
   const int32_t plain[] = {0, 4, 0};
-  grouped = ObjectRef::Adopt(BuildGroupedResult(sorted.get(), plain, 3, true, 0, 0));
+  grouped = ObjectRef::Adopt(BuildGroupedResult(sorted.get(), plain, nullptr, 3, 1, &key, 0));
   ASSERT_TRUE(grouped);
   const auto shown = Cells(grouped.get());
   ASSERT_EQ(shown.size(), 4u);
@@ -198,6 +198,29 @@ TEST_F(DbResultGroup, ZeroAndNegativeZeroAreOneGroup) {
   EXPECT_EQ(Query("select f, count(*), sum(id) from t group by f"), one);
   EXPECT_EQ(Query("select g, count(*), sum(k) from t, u where t.id = u.k group by g"), one);
   EXPECT_EQ(Query("select f, count(*), sum(id) from u, t where u.k = t.id group by f"), one);
+}
+
+// A grouped query reads each column once however many entries name it:
+// each entry still shows its own aggregate of it, whether the group column
+// is in the list or only after GROUP BY, and a column of the same name in
+// another table of a join stays apart from it.
+TEST_F(DbResultGroup, EntriesNamingOneColumnEachShowTheirOwnAggregate) {
+  ASSERT_EQ(Exec({"create table t (id integer not null, g varchar(9), v double, primary key (id))",
+                  "create table u (id integer not null, g varchar(9), primary key (id))"}),
+            "");
+  Insert("t (id, g, v)", {"1, 'b', 2", "2, 'a', 0.5", "3, 'b', -1", "4, NULL, 8", "5, 'a', NULL", "6, 'b', 5"});
+  Insert("u (id, g)", {"1, 'x'", "2, 'x'", "3, 'y'", "4, 'x'", "5, 'y'", "6, 'y'"});
+  using Rows = std::vector<std::string>;
+  EXPECT_EQ(Query("select g, count(*), sum(v), min(v), max(v), avg(v), g from t group by g"),
+            (Rows{"NULL|1|8|8|8|8|NULL", "a|2|.5|.5|.5|.25|a", "b|3|6|-1|5|2|b"}));
+  EXPECT_EQ(Query("select max(v), count(*), min(t.v) from t group by t.g"),
+            (Rows{"8|1|8", ".5|2|.5", "5|3|-1"}));
+  // Grouped on u.g; t.g shows the first row of each group in the sort's
+  // order (NULL before texts).
+  EXPECT_EQ(Query("select t.g, u.g, count(*), sum(t.v) from t, u where t.id = u.id group by u.g"),
+            (Rows{"NULL|x|3|10.5", "a|y|3|4"}));
+  EXPECT_EQ(Query("select u.g, sum(v), t.g from u, t where u.id = t.id group by t.g"),
+            (Rows{"x|8|NULL", "x|.5|a", "x|6|b"}));
 }
 
 }  // namespace

@@ -386,6 +386,49 @@ TEST_F(DbResultOrder, AGroupedRowReadsValuesPastTheGivenOnesAsNull) {
             (std::vector<std::string>{RowOf({Int(1), Double(2)}), RowOf({Int(5), Double(3)})}));
 }
 
+// A sort handed straight to the grouper, whatever its runs and merges,
+// groups as the model's sorted rows do: the boundaries, NULL and values of
+// two types in one group, a descending key, the first row's plain value,
+// sums whose rounding follows the rows' order, and a column past the row's.
+TEST_F(DbResultOrder, SortedRowsGroupAsTheModelsWhateverTheRuns) {
+  std::mt19937 random(11);
+  const std::vector<std::vector<DBSortKey>> keySets = {{{0, false}}, {{0, true}}, {{2, false}}, {{1, true}}};
+  const RowSorter::Limits shapes[] = {{}, {3000, 64}, {1500, 3}, {700, 5}, {1, 2}};
+  const std::vector<int32_t> kinds = {kSQLPlain, kSQLCount, kSQLSum, kSQLAvg,  kSQLMin,
+                                      kSQLMax,   kSQLPlain, kSQLPlain, kSQLSum};
+  for (const RowSorter::Limits& limits : shapes) {
+    for (const auto& keys : keySets) {
+      // The group's column, then aggregates of the other number, v, and a
+      // column the rows do not have.
+      const int32_t other = keys[0].column == 0 ? 2 : 0;
+      const std::vector<int32_t> from = {keys[0].column, 1, other, other, other, other, 1, 3, 3};
+      const std::vector<std::string> rows = MakeRows(random, 300, true);
+      RowSorter sorter(keys.data(), 1, 3, limits);
+      for (const std::string& row : rows) ASSERT_TRUE(sorter.Add(row));
+      std::unique_ptr<RowSpool> out = RowSpool::Make();
+      RowGrouper grouper(kinds.data(), int32_t(kinds.size()), 0, out.get());
+      GroupFeed feed(&grouper, from, 3);
+      ASSERT_TRUE(sorter.Deliver(&feed));
+      ASSERT_TRUE(grouper.Finish());
+
+      std::vector<std::vector<Value>> model;
+      for (const std::string& row : ModelSort(rows, keys)) {
+        std::vector<uint32_t> starts;
+        FindRowValues(row, 0, row.size(), &starts);
+        const RowView view(row.data(), starts.data(), 3);
+        std::vector<Value>& values = model.emplace_back();
+        for (const int32_t column : from) {
+          const DBValueView value = view.Value(column);
+          values.push_back({value.type, std::string(reinterpret_cast<const char*>(value.data), value.length)});
+        }
+      }
+      EXPECT_EQ(Group(model, kinds, 0), Rows(out.get()))
+          << "budget " << limits.runBudget << " width " << limits.mergeWidth << " key " << keys[0].column
+          << (keys[0].descending ? " desc" : "");
+    }
+  }
+}
+
 // A spooled row holds every value class, NULL, an empty and a long text as
 // written, read back from a spool on disk with their values found once; the
 // bytes of its first values are a row of those values; a row whose count or

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "database/api/DBValue.h"
 #include "database/sql/SQLStatements.h"
 
 namespace {
@@ -26,7 +25,7 @@ DBValueView StoredValue(const std::string& bytes) {
 void RowGrouper::Aggregate::Add(const DBValueView& value) {
   ++rows;
   if (kind == kSQLCount || !IsNumber(value.type)) return;
-  const double number = DBValueNumber(value);
+  const double number = NumberInPlace(value);
   sum += number;
   min = numeric ? std::min(min, number) : number;
   max = numeric ? std::max(max, number) : number;

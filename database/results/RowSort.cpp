@@ -2,6 +2,8 @@
 #include "database/results/RowSort.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -16,6 +18,8 @@ constexpr size_t kLeastDataBuffer = 16 * 1024;
 // row and 16 for each value, less the value's 6-byte header.
 constexpr int64_t kRowCharge = 8;
 constexpr int64_t kValueCharge = 16 - 6;
+// The run's bytes start with this much room and double as they need.
+constexpr size_t kLeastRunBytes = 4096;
 
 // Stores the rows it takes.
 class SpoolWriter final : public RowSorter::Receiver {
@@ -51,21 +55,60 @@ RowSorter::RowSorter(const DBSortKey* keys, int32_t keyCount, int32_t columns, L
 }
 
 bool RowSorter::Add(const std::string& row) {
-  const int64_t charge = int64_t(row.size()) + kRowCharge + kValueCharge * columns_;
-  if (charge > limits_.runBudget - used_ && !run_.empty() && !FlushRun()) return false;
-  const size_t offset = runBytes_.size();
-  const size_t startCount = runStarts_.size();
-  runBytes_ += row;
-  if (!FindRowValues(runBytes_, offset, runBytes_.size(), &runStarts_) ||
-      runStarts_.size() - startCount != size_t(columns_)) {
-    runBytes_.resize(offset);
-    runStarts_.resize(startCount);
+  StartRow();
+  if (!FindRowValues(row, 0, row.size(), &runStarts_)) {
+    runStarts_.resize(rowValues_);
     return false;
   }
-  run_.push_back({uint32_t(offset), uint32_t(row.size())});
+  for (size_t i = rowValues_; i < runStarts_.size(); ++i) runStarts_[i] += uint32_t(rowStart_);
+  if (!row.empty()) std::memcpy(Room(row.size()), row.data(), row.size());
+  runLength_ += row.size();
+  return EndRow();
+}
+
+void RowSorter::StartRow() {
+  rowStart_ = runLength_;
+  rowValues_ = runStarts_.size();
+}
+
+void RowSorter::AddValue(const DBValueView& value) {
+  runStarts_.push_back(uint32_t(runLength_));
+  runLength_ += WriteRowValue(Room(RowValueSize(value)), value);
+}
+
+bool RowSorter::EndRow() {
+  if (runStarts_.size() - rowValues_ != size_t(columns_)) {
+    runLength_ = rowStart_;
+    runStarts_.resize(rowValues_);
+    return false;
+  }
+  const size_t length = runLength_ - rowStart_;
+  const int64_t charge = int64_t(length) + kRowCharge + kValueCharge * columns_;
+  if (charge > limits_.runBudget - used_ && !run_.empty() && !StartNextRun()) return false;
+  run_.push_back({uint32_t(rowStart_), uint32_t(length)});
   used_ += charge;
   // A row over the whole budget is a run of its own.
   return used_ <= limits_.runBudget || FlushRun();
+}
+
+bool RowSorter::StartNextRun() {
+  const std::string row(runBytes_.data() + rowStart_, runLength_ - rowStart_);
+  const std::vector<uint32_t> starts(runStarts_.begin() + std::ptrdiff_t(rowValues_), runStarts_.end());
+  runLength_ = rowStart_;
+  runStarts_.resize(rowValues_);
+  if (!FlushRun()) return false;
+  if (!row.empty()) std::memcpy(Room(row.size()), row.data(), row.size());
+  runLength_ = row.size();
+  for (const uint32_t start : starts) runStarts_.push_back(start - uint32_t(rowStart_));
+  rowStart_ = 0;
+  rowValues_ = 0;
+  return true;
+}
+
+char* RowSorter::Room(size_t count) {
+  if (runLength_ + count > runBytes_.size())
+    runBytes_.resize(std::max({runBytes_.size() * 2, runLength_ + count, kLeastRunBytes}));
+  return runBytes_.data() + runLength_;
 }
 
 void RowSorter::SortRun() {
@@ -117,6 +160,7 @@ int32_t RowSorter::CompareRunRows(int32_t a, int32_t b) const {
 
 void RowSorter::ReleaseRun() {
   std::string().swap(runBytes_);
+  runLength_ = 0;
   std::vector<uint32_t>().swap(runStarts_);
   std::vector<RunRow>().swap(run_);
   std::vector<Ordered>().swap(order_);
@@ -131,7 +175,7 @@ bool RowSorter::FlushRun() {
   runs_.push_back({spool_->Count(), int32_t(run_.size())});
   SpoolWriter writer(spool_.get());
   const bool written = DeliverRun(&writer);
-  runBytes_.clear();
+  runLength_ = 0;
   runStarts_.clear();
   run_.clear();
   used_ = 0;

@@ -54,6 +54,12 @@ class RowSorter {
   // Adds one row; false when its values are not `columns` values of the row
   // form or a full run cannot be written.
   bool Add(const std::string& row);
+  // The same for a row given value by value, each copied as it comes:
+  // StartRow, AddValue for each value, then EndRow (false as Add; a row of
+  // another width is dropped).
+  void StartRow();
+  void AddValue(const DBValueView& value);
+  bool EndRow();
   // Hands every row, sorted, to the receiver, straight from the run in
   // memory or from the last merge, so the sorted rows are never stored
   // whole; false on a spool failure or when the receiver refuses a row.
@@ -102,6 +108,11 @@ class RowSorter {
   RowView View(int32_t row) const {
     return {runBytes_.data(), runStarts_.data() + size_t(row) * size_t(columns_), columns_};
   }
+  // Room for `count` more bytes after the run's; valid until the next call.
+  char* Room(size_t count);
+  // Writes the run out without the row being added, which then starts the
+  // next run; false when the run cannot be written.
+  bool StartNextRun();
   void SortRun();
   int32_t CompareRunRows(int32_t a, int32_t b) const;
   Prefixes PrefixesOf(const DBValueView* values, int32_t count) const;
@@ -118,10 +129,14 @@ class RowSorter {
   Limits limits_;
   Compared first_;   // the value a row compare reads first
   Compared second_;  // and second
-  // The run being captured: the rows' bytes one after another, the starts of
-  // their values, and the rows in their sorted order once sorted. Kept from
-  // run to run with their room.
+  // The run being captured: the rows' bytes one after another (the first
+  // runLength_ bytes of runBytes_, which keeps spare room so that values are
+  // written in place), the starts of their values, and the rows in their
+  // sorted order once sorted. Kept from run to run with their room.
   std::string runBytes_;
+  size_t runLength_ = 0;
+  size_t rowStart_ = 0;   // where the row being added starts
+  size_t rowValues_ = 0;  // and its first value's entry in runStarts_
   std::vector<uint32_t> runStarts_;
   std::vector<RunRow> run_;
   std::vector<Ordered> order_;

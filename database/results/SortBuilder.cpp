@@ -24,11 +24,8 @@ std::vector<StringRef> ShownNames(RecordSetFields* fields, int32_t shown) {
 }  // namespace
 
 bool DrainIntoSorter(BuilderSource& source, int32_t columns, RowSorter* sorter) {
-  std::string row;
   while (!source.AtEnd()) {
-    row.clear();
-    source.Capture(&row, columns);
-    if (!sorter->Add(row) || !source.Next()) return false;
+    if (!source.AddTo(sorter, columns) || !source.Next()) return false;
   }
   return true;
 }

@@ -299,10 +299,22 @@ TEST_F(DbResultOrder, ASorterRefusesRowsOfAnotherWidth) {
   cut.pop_back();
   EXPECT_FALSE(sorter.Add(cut));
   EXPECT_TRUE(sorter.Add(RowOf({Int(2), Int(2)})));
+  // A row given value by value with a value too few or too many is dropped
+  // whole.
+  for (const int32_t count : {1, 3}) {
+    sorter.StartRow();
+    for (int32_t i = 0; i < count; ++i) sorter.AddValue(Int(0).View());
+    EXPECT_FALSE(sorter.EndRow()) << count;
+  }
+  sorter.StartRow();
+  sorter.AddValue(Int(1).View());
+  sorter.AddValue(Text("t").View());
+  EXPECT_TRUE(sorter.EndRow());
   EXPECT_TRUE(sorter.Add(RowOf({Int(1), Int(2)})));
   std::unique_ptr<RowSpool> sorted = sorter.Finish();
   ASSERT_TRUE(sorted);
-  EXPECT_EQ(Rows(sorted.get()), (std::vector<std::string>{RowOf({Int(1), Int(2)}), RowOf({Int(2), Int(2)})}));
+  EXPECT_EQ(Rows(sorted.get()), (std::vector<std::string>{RowOf({Int(1), Int(2)}), RowOf({Int(1), Text("t")}),
+                                                          RowOf({Int(2), Int(2)})}));
 }
 
 // A one-integer row costs 28 bytes (10 of row form, 8 for the row, 16 for
@@ -402,9 +414,23 @@ TEST_F(DbResultOrder, SortedRowsGroupAsTheModelsWhateverTheRuns) {
       // column the rows do not have.
       const int32_t other = keys[0].column == 0 ? 2 : 0;
       const std::vector<int32_t> from = {keys[0].column, 1, other, other, other, other, 1, 3, 3};
-      const std::vector<std::string> rows = MakeRows(random, 300, true);
+      std::vector<std::string> rows = MakeRows(random, 300, true);
+      // A text longer than a run's first room, first.
+      rows.insert(rows.begin(), RowOf({Int(2), Text(std::string(9000, 'b').c_str()), Int(1)}));
+      // Every other row given value by value, as a source's rows come.
       RowSorter sorter(keys.data(), 1, 3, limits);
-      for (const std::string& row : rows) ASSERT_TRUE(sorter.Add(row));
+      for (size_t i = 0; i < rows.size(); ++i) {
+        if (i % 2) {
+          ASSERT_TRUE(sorter.Add(rows[i]));
+          continue;
+        }
+        std::vector<uint32_t> starts;
+        FindRowValues(rows[i], 0, rows[i].size(), &starts);
+        const RowView view(rows[i].data(), starts.data(), 3);
+        sorter.StartRow();
+        for (int32_t column = 0; column < 3; ++column) sorter.AddValue(view.Value(column));
+        ASSERT_TRUE(sorter.EndRow());
+      }
       std::unique_ptr<RowSpool> out = RowSpool::Make();
       RowGrouper grouper(kinds.data(), int32_t(kinds.size()), 0, out.get());
       GroupFeed feed(&grouper, from, 3);

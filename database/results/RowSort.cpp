@@ -25,6 +25,7 @@ constexpr size_t kLeastRunBytes = 4096;
 class SpoolWriter final : public RowSorter::Receiver {
  public:
   explicit SpoolWriter(RowSpool* spool) : spool_(spool) {}
+  bool TakesValues() const override { return false; }
   bool Take(const char* bytes, size_t length, const DBValueView*) override {
     return spool_->Append(bytes, length);
   }
@@ -85,7 +86,10 @@ bool RowSorter::EndRow() {
   const size_t length = runLength_ - rowStart_;
   const int64_t charge = int64_t(length) + kRowCharge + kValueCharge * columns_;
   if (charge > limits_.runBudget - used_ && !run_.empty() && !StartNextRun()) return false;
+  const auto row = int32_t(run_.size());
   run_.push_back({uint32_t(rowStart_), uint32_t(length)});
+  const RowView view = View(row);
+  order_.push_back({PrefixesOf(view.Value(first_.column), view.Value(second_.column)), row});
   used_ += charge;
   // A row over the whole budget is a run of its own.
   return used_ <= limits_.runBudget || FlushRun();
@@ -112,31 +116,16 @@ char* RowSorter::Room(size_t count) {
 }
 
 void RowSorter::SortRun() {
-  // Each row's values, found once: a sort compares each row many times.
-  values_.resize(run_.size() * size_t(columns_));
-  for (size_t row = 0; row < run_.size(); ++row) {
-    const RowView view = View(int32_t(row));
-    for (int32_t column = 0; column < columns_; ++column)
-      values_[row * size_t(columns_) + size_t(column)] = view.Value(column);
-  }
   // Reversed first, so that the stable sort puts the later of equal rows
-  // first.
-  order_.resize(run_.size());
-  for (size_t i = 0; i < order_.size(); ++i) {
-    const auto row = int32_t(order_.size() - 1 - i);
-    order_[i] = {PrefixesOf(values_.data() + size_t(row) * size_t(columns_), columns_), row};
-  }
+  // first. Rows whose prefixes tie are compared where their bytes lie.
+  std::reverse(order_.begin(), order_.end());
   std::stable_sort(order_.begin(), order_.end(), [this](const Ordered& a, const Ordered& b) {
     if (a.prefixes != b.prefixes) return a.prefixes < b.prefixes;
-    return CompareRunRows(a.row, b.row) < 0;
+    return CompareRows(View(a.row), View(b.row), keys_, keyCount_) < 0;
   });
 }
 
-RowSorter::Prefixes RowSorter::PrefixesOf(const DBValueView* values, int32_t count) const {
-  const auto value = [values, count](int32_t column) {
-    return column >= 0 && column < count ? values[column] : DBValueView();
-  };
-  const DBValueView lead = value(first_.column);
+RowSorter::Prefixes RowSorter::PrefixesOf(const DBValueView& lead, const DBValueView& second) const {
   Prefixes prefixes;
   prefixes.lead = ValuePrefix(lead);
   ValueRest rest = ValueRestOf(lead);
@@ -146,16 +135,10 @@ RowSorter::Prefixes RowSorter::PrefixesOf(const DBValueView* values, int32_t cou
   }
   prefixes.next = rest.bits;
   if (rest.width < 64) {
-    const uint64_t second = ValuePrefix(value(second_.column));
-    prefixes.next |= (second_.descending ? ~second : second) >> rest.width;
+    const uint64_t next = ValuePrefix(second);
+    prefixes.next |= (second_.descending ? ~next : next) >> rest.width;
   }
   return prefixes;
-}
-
-int32_t RowSorter::CompareRunRows(int32_t a, int32_t b) const {
-  const DBValueView* x = values_.data() + size_t(a) * size_t(columns_);
-  const DBValueView* y = values_.data() + size_t(b) * size_t(columns_);
-  return CompareRowValues(x, columns_, y, columns_, keys_, keyCount_);
 }
 
 void RowSorter::ReleaseRun() {
@@ -164,7 +147,7 @@ void RowSorter::ReleaseRun() {
   std::vector<uint32_t>().swap(runStarts_);
   std::vector<RunRow>().swap(run_);
   std::vector<Ordered>().swap(order_);
-  std::vector<DBValueView>().swap(values_);
+  std::vector<DBValueView>().swap(rowValueViews_);
   used_ = 0;
 }
 
@@ -178,15 +161,22 @@ bool RowSorter::FlushRun() {
   runLength_ = 0;
   runStarts_.clear();
   run_.clear();
+  order_.clear();
   used_ = 0;
   return written;
 }
 
-bool RowSorter::DeliverRun(Receiver* to) const {
+bool RowSorter::DeliverRun(Receiver* to) {
+  const bool values = to->TakesValues();
+  rowValueViews_.resize(size_t(columns_));
   for (const Ordered& ordered : order_) {
     const RunRow& at = run_[size_t(ordered.row)];
-    const DBValueView* values = values_.data() + size_t(ordered.row) * size_t(columns_);
-    if (!to->Take(runBytes_.data() + at.offset, at.length, values)) return false;
+    if (values) {
+      const RowView view = View(ordered.row);
+      for (int32_t column = 0; column < columns_; ++column) rowValueViews_[size_t(column)] = view.Value(column);
+    }
+    if (!to->Take(runBytes_.data() + at.offset, at.length, values ? rowValueViews_.data() : nullptr))
+      return false;
   }
   return true;
 }
@@ -245,7 +235,7 @@ bool RowSorter::Merge(RowSpool* from, const std::vector<Run>& runs, size_t begin
         !head.row.Parse(&head.bytes, columns_)) {
       return false;
     }
-    head.prefixes = PrefixesOf(head.row.Values(), head.row.ColumnCount());
+    head.prefixes = PrefixesOf(head.row.Value(first_.column), head.row.Value(second_.column));
     return true;
   };
   // Whether head a's row goes out before head b's: a spent run's never; of

@@ -44,6 +44,8 @@ class RowSorter {
   // the call.
   class Receiver {
    public:
+    // False when the receiver reads only the bytes: values are then null.
+    virtual bool TakesValues() const { return true; }
     // False stops the sort.
     virtual bool Take(const char* bytes, size_t length, const DBValueView* values) = 0;
 
@@ -114,12 +116,11 @@ class RowSorter {
   // next run; false when the run cannot be written.
   bool StartNextRun();
   void SortRun();
-  int32_t CompareRunRows(int32_t a, int32_t b) const;
-  Prefixes PrefixesOf(const DBValueView* values, int32_t count) const;
+  Prefixes PrefixesOf(const DBValueView& lead, const DBValueView& second) const;
   // Gives the run's memory back (before the merges, which need their own).
   void ReleaseRun();
   bool FlushRun();
-  bool DeliverRun(Receiver* to) const;
+  bool DeliverRun(Receiver* to);
   bool Merge(RowSpool* from, const std::vector<Run>& runs, size_t begin, size_t end,
              Receiver* to) const;
 
@@ -139,8 +140,8 @@ class RowSorter {
   size_t rowValues_ = 0;  // and its first value's entry in runStarts_
   std::vector<uint32_t> runStarts_;
   std::vector<RunRow> run_;
-  std::vector<Ordered> order_;
-  std::vector<DBValueView> values_;  // columns_ per row, while sorting
+  std::vector<Ordered> order_;  // each row's prefixes, from its adding
+  std::vector<DBValueView> rowValueViews_;  // a row's values, while it is handed out
   int64_t used_ = 0;
   std::unique_ptr<RowSpool> spool_;  // the runs written so far
   std::vector<Run> runs_;

@@ -38,8 +38,9 @@ bool BuilderSource::AddTo(RowSorter* sorter, int32_t columns) {
     return sorter->Add(row_);
   }
   // Each value is copied before the next is read: the source keeps one.
+  const CursorSlots cursor = RecordSetCursor(fields_);
   sorter->StartRow();
-  for (int32_t column = 0; column < columns; ++column) sorter->AddValue(Value(column).view());
+  for (int32_t column = 0; column < columns; ++column) sorter->AddValue(cursor.ColumnValue(column).view());
   return sorter->EndRow();
 }
 

@@ -20,6 +20,10 @@ constexpr int64_t kRowCharge = 8;
 constexpr int64_t kValueCharge = 16 - 6;
 // The run's bytes start with this much room and double as they need.
 constexpr size_t kLeastRunBytes = 4096;
+// Once a run holds this many rows its lists take room at once for as many
+// rows of their size as the budget holds: a sort this large mostly fills
+// its runs, and growing by doubling would copy and touch them again.
+constexpr int32_t kRowsBeforeReserving = 1024;
 
 // Stores the rows it takes.
 class SpoolWriter final : public RowSorter::Receiver {
@@ -87,6 +91,7 @@ bool RowSorter::EndRow() {
   const int64_t charge = int64_t(length) + kRowCharge + kValueCharge * columns_;
   if (charge > limits_.runBudget - used_ && !run_.empty() && !StartNextRun()) return false;
   const auto row = int32_t(run_.size());
+  if (row == kRowsBeforeReserving) ReserveRun();
   run_.push_back({uint32_t(rowStart_), uint32_t(length)});
   const RowView view = View(row);
   order_.push_back({PrefixesOf(view.Value(first_.column), view.Value(second_.column)), row});
@@ -107,6 +112,14 @@ bool RowSorter::StartNextRun() {
   rowStart_ = 0;
   rowValues_ = 0;
   return true;
+}
+
+void RowSorter::ReserveRun() {
+  const auto rows = size_t(limits_.runBudget / std::max<int64_t>(used_ / run_.size(), 1)) + 1;
+  run_.reserve(rows);
+  order_.reserve(rows);
+  runStarts_.reserve(rows * size_t(columns_));
+  runBytes_.reserve(runLength_ / run_.size() * rows);
 }
 
 char* RowSorter::Room(size_t count) {

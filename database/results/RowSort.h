@@ -4,8 +4,8 @@
 // (each value costs its length and 16 bytes, each row 8). A full run is
 // sorted, stably, and written to the run spool; a row that alone is over the
 // budget becomes a run of its own, whole. At the end the runs are merged, at
-// most `mergeWidth` at a time (each read through its own buffer), until one
-// is left. Rows are ordered by CompareRows; rows equal in every column keep
+// most `mergeWidth` at a time (each read through its own buffer), until at
+// most `mergeWidth` are left, whose merge goes to the caller or the result. Rows are ordered by CompareRows; rows equal in every column keep
 // the reverse of the order they were added in: within a run the later row
 // first, across runs the later run's row first.
 //
@@ -14,8 +14,8 @@
 // a second pass would cost more than the larger runs' sorting. Sorts and
 // merges compare each row's leading sort value as a 64-bit prefix
 // (ValuePrefix) first, and the rows themselves only where prefixes are
-// equal; a merge picks its next row through a tree of its runs' heads, one
-// compare per level.
+// equal (in a run, where their bytes lie); a merge picks its next row
+// through a tree of its runs' heads, one compare per level.
 //
 // Portable: no <windows.h>.
 #pragma once
@@ -112,6 +112,9 @@ class RowSorter {
   }
   // Room for `count` more bytes after the run's; valid until the next call.
   char* Room(size_t count);
+  // Room in the run's lists for as many rows as the budget holds, going by
+  // the rows so far.
+  void ReserveRun();
   // Writes the run out without the row being added, which then starts the
   // next run; false when the run cannot be written.
   bool StartNextRun();

@@ -404,7 +404,9 @@ TEST_F(DbResultOrder, AGroupedRowReadsValuesPastTheGivenOnesAsNull) {
 // sums whose rounding follows the rows' order, and a column past the row's.
 TEST_F(DbResultOrder, SortedRowsGroupAsTheModelsWhateverTheRuns) {
   std::mt19937 random(11);
-  const std::vector<std::vector<DBSortKey>> keySets = {{{0, false}}, {{0, true}}, {{2, false}}, {{1, true}}};
+  // The last set orders each group by a descending second key.
+  const std::vector<std::vector<DBSortKey>> keySets = {
+      {{0, false}}, {{0, true}}, {{2, false}}, {{1, true}}, {{2, false}, {1, true}}};
   const RowSorter::Limits shapes[] = {{}, {3000, 64}, {1500, 3}, {700, 5}, {1, 2}};
   const std::vector<int32_t> kinds = {kSQLPlain, kSQLCount, kSQLSum, kSQLAvg,  kSQLMin,
                                       kSQLMax,   kSQLPlain, kSQLPlain, kSQLSum};
@@ -418,7 +420,7 @@ TEST_F(DbResultOrder, SortedRowsGroupAsTheModelsWhateverTheRuns) {
       // A text longer than a run's first room, first.
       rows.insert(rows.begin(), RowOf({Int(2), Text(std::string(9000, 'b').c_str()), Int(1)}));
       // Every other row given value by value, as a source's rows come.
-      RowSorter sorter(keys.data(), 1, 3, limits);
+      RowSorter sorter(keys.data(), int32_t(keys.size()), 3, limits);
       for (size_t i = 0; i < rows.size(); ++i) {
         if (i % 2) {
           ASSERT_TRUE(sorter.Add(rows[i]));

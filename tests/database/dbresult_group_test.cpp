@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 #include <optional>
+#include <random>
 
 #include "database/api/DBValue.h"
 #include "tests/database/dbresult_support.h"
@@ -221,6 +222,76 @@ TEST_F(DbResultGroup, EntriesNamingOneColumnEachShowTheirOwnAggregate) {
             (Rows{"NULL|x|3|10.5", "a|y|3|4"}));
   EXPECT_EQ(Query("select u.g, sum(v), t.g from u, t where u.id = t.id group by t.g"),
             (Rows{"x|8|NULL", "x|.5|a", "x|6|b"}));
+}
+
+// A source too large for one run of the sort (runs merged) groups as its
+// sorted result, walked in order, does: the groups' boundaries and the
+// NULL group, COUNT, SUM added in the sorted order (to the last bit), and
+// each group's first text, through a column map that reads one column
+// twice.
+TEST_F(DbResultGroup, ALargeSourceGroupsAsItsSortedResultReads) {
+  FakeRows rows;
+  std::mt19937 random(3);
+  for (int32_t i = 0; i < 30000; ++i) {
+    const uint32_t g = random() % 101;
+    rows.push_back({g == 100 ? FakeNull() : FakeInteger(int32_t(g)),
+                    FakeText(std::string(120, char('a' + random() % 26)) + std::to_string(random())),
+                    FakeDouble(double(random() % 1000) / 7)});
+  }
+  const DBSortKey key{0, 0};
+  RowsCursor sortSource(rows, 3);
+  ObjectRef sortSet = ObjectRef::Adopt(sortSource.NewSet());
+  ObjectRef sorted = ObjectRef::Adopt(BuildSortedResult(sortSet.get(), 1, &key, 0));
+  ASSERT_TRUE(sorted);
+  struct Group {
+    Cell g;
+    int32_t count = 0;
+    double sum = 0;
+    std::string first;
+  };
+  std::vector<Group> expected;
+  for (const auto& row : Cells(sorted.get())) {
+    if (expected.empty() || expected.back().g.type != row[0].type || expected.back().g.number != row[0].number)
+      expected.push_back({row[0], 0, 0, row[1].text});
+    ++expected.back().count;
+    expected.back().sum += row[2].number;
+  }
+  ASSERT_EQ(expected.size(), 101u);
+
+  RowsCursor groupSource(rows, 3);
+  ObjectRef groupSet = ObjectRef::Adopt(groupSource.NewSet());
+  // t, g, COUNT(*), SUM(v), MAX(g): the group's column is not the first.
+  const int32_t kinds[] = {0, 0, 1, 3, 5};
+  const int32_t columns[] = {1, 0, 0, 2, 0};
+  ObjectRef grouped = ObjectRef::Adopt(BuildGroupedResult(groupSet.get(), kinds, columns, 5, 1, &key, 0));
+  ASSERT_TRUE(grouped);
+  const auto cells = Cells(grouped.get());
+  ASSERT_EQ(cells.size(), expected.size());
+  for (size_t i = 0; i < cells.size(); ++i) {
+    EXPECT_EQ(cells[i][0].text, expected[i].first) << i;
+    EXPECT_EQ(cells[i][1].type, expected[i].g.type) << i;
+    EXPECT_EQ(cells[i][1].number, expected[i].g.number) << i;
+    EXPECT_EQ(cells[i][2].number, expected[i].count) << i;
+    EXPECT_EQ(cells[i][3].number, expected[i].sum) << i;
+    EXPECT_EQ(cells[i][4].type, expected[i].g.type == kDBNull ? kDBNull : kDBDouble) << i;
+  }
+  // Grouped on a column that no column of the result reads, the source's
+  // last (ties still go by t, then v).
+  FakeRows moved;
+  for (const auto& row : rows) moved.push_back({row[1], row[2], row[0]});
+  RowsCursor unreadSource(moved, 3);
+  ObjectRef unreadSet = ObjectRef::Adopt(unreadSource.NewSet());
+  const int32_t unreadKinds[] = {0, 3};
+  const int32_t unreadColumns[] = {0, 1};
+  const DBSortKey last{2, 0};
+  grouped = ObjectRef::Adopt(BuildGroupedResult(unreadSet.get(), unreadKinds, unreadColumns, 2, 1, &last, 0));
+  ASSERT_TRUE(grouped);
+  const auto unread = Cells(grouped.get());
+  ASSERT_EQ(unread.size(), expected.size());
+  for (size_t i = 0; i < unread.size(); ++i) {
+    EXPECT_EQ(unread[i][0].text, expected[i].first) << i;
+    EXPECT_EQ(unread[i][1].number, expected[i].sum) << i;
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "database/api/Database.h"
+#include "database/results/RowSort.h"
 #include "database/results/SpooledResult.h"
 #include "database/results/ValueOrder.h"
 #include "host/runtimemainloop.h"
@@ -27,6 +28,20 @@ void BuilderSource::Capture(std::string* row, int32_t columns) const {
     const CursorValue value = Value(column);
     AppendRowValue(row, value.view());
   }
+}
+
+bool BuilderSource::AddTo(RowSorter* sorter, int32_t columns) {
+  int32_t shown = 0;
+  if (SpooledResultRow(fields_, &shown)) {
+    row_.clear();
+    Capture(&row_, columns);
+    return sorter->Add(row_);
+  }
+  // Each value is copied before the next is read: the source keeps one.
+  const CursorSlots cursor = RecordSetCursor(fields_);
+  sorter->StartRow();
+  for (int32_t column = 0; column < columns; ++column) sorter->AddValue(cursor.ColumnValue(column).view());
+  return sorter->EndRow();
 }
 
 bool BuilderSource::Next() {

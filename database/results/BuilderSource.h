@@ -16,6 +16,8 @@
 
 enum : int32_t { kDBErrorTemporaryData = 210 };
 
+class RowSorter;
+
 class BuilderSource {
  public:
   // The set must be a RecordSet.
@@ -30,6 +32,8 @@ class BuilderSource {
   // Appends the first `columns` values of the current row in the row form
   // (ValueOrder.h).
   void Capture(std::string* row, int32_t columns) const;
+  // Adds those values to the sorter as one row; false as RowSorter::Add.
+  bool AddTo(RowSorter* sorter, int32_t columns);
   // Moves to the next row and runs one background step; false when the set
   // was closed meanwhile.
   bool Next();
@@ -40,4 +44,5 @@ class BuilderSource {
   ObjectRef set_;
   ObjectRef database_;
   RecordSetFields* fields_;
+  std::string row_;  // a sorted source's row, while it is added
 };

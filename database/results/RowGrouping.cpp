@@ -2,8 +2,8 @@
 #include "database/results/RowGrouping.h"
 
 #include <algorithm>
+#include <utility>
 
-#include "database/api/DBValue.h"
 #include "database/sql/SQLStatements.h"
 
 namespace {
@@ -25,7 +25,7 @@ DBValueView StoredValue(const std::string& bytes) {
 void RowGrouper::Aggregate::Add(const DBValueView& value) {
   ++rows;
   if (kind == kSQLCount || !IsNumber(value.type)) return;
-  const double number = DBValueNumber(value);
+  const double number = NumberInPlace(value);
   sum += number;
   min = numeric ? std::min(min, number) : number;
   max = numeric ? std::max(max, number) : number;
@@ -101,6 +101,17 @@ bool RowGrouper::Emit() {
     }
   }
   return out_->Append(row_.data(), row_.size());
+}
+
+GroupFeed::GroupFeed(RowGrouper* grouper, std::vector<int32_t> from, int32_t columns)
+    : grouper_(grouper), from_(std::move(from)), columns_(columns), values_(from_.size()) {}
+
+bool GroupFeed::Take(const char*, size_t, const DBValueView* values) {
+  for (size_t i = 0; i < from_.size(); ++i) {
+    const int32_t column = from_[i];
+    values_[i] = column >= 0 && column < columns_ ? values[column] : DBValueView();
+  }
+  return grouper_->Add(values_.data(), int32_t(values_.size()));
 }
 
 #ifdef _WINDOWS_

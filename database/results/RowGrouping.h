@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "database/results/RowSort.h"
 #include "database/results/RowSpool.h"
 #include "database/results/ValueOrder.h"
 
@@ -61,4 +62,20 @@ class RowGrouper {
   std::vector<Aggregate> aggregates_;
   std::string row_;
   std::vector<DBValueView> values_;  // a RowView's values, while it is added
+};
+
+// Hands rows (from a sorter, or read in any other way) to a grouper as the
+// grouper's columns: its column i is the row's column from[i], null past
+// the row's `columns`. Borrows the grouper.
+class GroupFeed final : public RowSorter::Receiver {
+ public:
+  GroupFeed(RowGrouper* grouper, std::vector<int32_t> from, int32_t columns);
+  // False when the grouper refuses a group row.
+  bool Take(const char* bytes, size_t length, const DBValueView* values) override;
+
+ private:
+  RowGrouper* grouper_;
+  std::vector<int32_t> from_;
+  int32_t columns_;
+  std::vector<DBValueView> values_;
 };

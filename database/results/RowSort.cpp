@@ -2,6 +2,8 @@
 #include "database/results/RowSort.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -16,6 +18,25 @@ constexpr size_t kLeastDataBuffer = 16 * 1024;
 // row and 16 for each value, less the value's 6-byte header.
 constexpr int64_t kRowCharge = 8;
 constexpr int64_t kValueCharge = 16 - 6;
+// The run's bytes start with this much room and double as they need.
+constexpr size_t kLeastRunBytes = 4096;
+// Once a run holds this many rows its lists take room at once for as many
+// rows of their size as the budget holds: a sort this large mostly fills
+// its runs, and growing by doubling would copy and touch them again.
+constexpr int32_t kRowsBeforeReserving = 1024;
+
+// Stores the rows it takes.
+class SpoolWriter final : public RowSorter::Receiver {
+ public:
+  explicit SpoolWriter(RowSpool* spool) : spool_(spool) {}
+  bool TakesValues() const override { return false; }
+  bool Take(const char* bytes, size_t length, const DBValueView*) override {
+    return spool_->Append(bytes, length);
+  }
+
+ private:
+  RowSpool* spool_;
+};
 
 }  // namespace
 
@@ -39,49 +60,85 @@ RowSorter::RowSorter(const DBSortKey* keys, int32_t keyCount, int32_t columns, L
 }
 
 bool RowSorter::Add(const std::string& row) {
-  const int64_t charge = int64_t(row.size()) + kRowCharge + kValueCharge * columns_;
-  if (charge > limits_.runBudget - used_ && !run_.empty() && !FlushRun()) return false;
-  const size_t offset = runBytes_.size();
-  const size_t startCount = runStarts_.size();
-  runBytes_ += row;
-  if (!FindRowValues(runBytes_, offset, runBytes_.size(), &runStarts_) ||
-      runStarts_.size() - startCount != size_t(columns_)) {
-    runBytes_.resize(offset);
-    runStarts_.resize(startCount);
+  StartRow();
+  if (!FindRowValues(row, 0, row.size(), &runStarts_)) {
+    runStarts_.resize(rowValues_);
     return false;
   }
-  run_.push_back({uint32_t(offset), uint32_t(row.size())});
+  for (size_t i = rowValues_; i < runStarts_.size(); ++i) runStarts_[i] += uint32_t(rowStart_);
+  if (!row.empty()) std::memcpy(Room(row.size()), row.data(), row.size());
+  runLength_ += row.size();
+  return EndRow();
+}
+
+void RowSorter::StartRow() {
+  rowStart_ = runLength_;
+  rowValues_ = runStarts_.size();
+}
+
+void RowSorter::AddValue(const DBValueView& value) {
+  runStarts_.push_back(uint32_t(runLength_));
+  runLength_ += WriteRowValue(Room(RowValueSize(value)), value);
+}
+
+bool RowSorter::EndRow() {
+  if (runStarts_.size() - rowValues_ != size_t(columns_)) {
+    runLength_ = rowStart_;
+    runStarts_.resize(rowValues_);
+    return false;
+  }
+  const size_t length = runLength_ - rowStart_;
+  const int64_t charge = int64_t(length) + kRowCharge + kValueCharge * columns_;
+  if (charge > limits_.runBudget - used_ && !run_.empty() && !StartNextRun()) return false;
+  const auto row = int32_t(run_.size());
+  if (row == kRowsBeforeReserving) ReserveRun();
+  run_.push_back({uint32_t(rowStart_), uint32_t(length)});
+  const RowView view = View(row);
+  order_.push_back({PrefixesOf(view.Value(first_.column), view.Value(second_.column)), row});
   used_ += charge;
   // A row over the whole budget is a run of its own.
   return used_ <= limits_.runBudget || FlushRun();
 }
 
+bool RowSorter::StartNextRun() {
+  const std::string row(runBytes_.data() + rowStart_, runLength_ - rowStart_);
+  const std::vector<uint32_t> starts(runStarts_.begin() + std::ptrdiff_t(rowValues_), runStarts_.end());
+  runLength_ = rowStart_;
+  runStarts_.resize(rowValues_);
+  if (!FlushRun()) return false;
+  if (!row.empty()) std::memcpy(Room(row.size()), row.data(), row.size());
+  runLength_ = row.size();
+  for (const uint32_t start : starts) runStarts_.push_back(start - uint32_t(rowStart_));
+  rowStart_ = 0;
+  rowValues_ = 0;
+  return true;
+}
+
+void RowSorter::ReserveRun() {
+  const auto rows = size_t(limits_.runBudget / std::max<int64_t>(used_ / run_.size(), 1)) + 1;
+  run_.reserve(rows);
+  order_.reserve(rows);
+  runStarts_.reserve(rows * size_t(columns_));
+  runBytes_.reserve(runLength_ / run_.size() * rows);
+}
+
+char* RowSorter::Room(size_t count) {
+  if (runLength_ + count > runBytes_.size())
+    runBytes_.resize(std::max({runBytes_.size() * 2, runLength_ + count, kLeastRunBytes}));
+  return runBytes_.data() + runLength_;
+}
+
 void RowSorter::SortRun() {
-  // Each row's values, found once: a sort compares each row many times.
-  values_.resize(run_.size() * size_t(columns_));
-  for (size_t row = 0; row < run_.size(); ++row) {
-    const RowView view = View(int32_t(row));
-    for (int32_t column = 0; column < columns_; ++column)
-      values_[row * size_t(columns_) + size_t(column)] = view.Value(column);
-  }
   // Reversed first, so that the stable sort puts the later of equal rows
-  // first.
-  order_.resize(run_.size());
-  for (size_t i = 0; i < order_.size(); ++i) {
-    const auto row = int32_t(order_.size() - 1 - i);
-    order_[i] = {PrefixesOf(values_.data() + size_t(row) * size_t(columns_), columns_), row};
-  }
+  // first. Rows whose prefixes tie are compared where their bytes lie.
+  std::reverse(order_.begin(), order_.end());
   std::stable_sort(order_.begin(), order_.end(), [this](const Ordered& a, const Ordered& b) {
     if (a.prefixes != b.prefixes) return a.prefixes < b.prefixes;
-    return CompareRunRows(a.row, b.row) < 0;
+    return CompareRows(View(a.row), View(b.row), keys_, keyCount_) < 0;
   });
 }
 
-RowSorter::Prefixes RowSorter::PrefixesOf(const DBValueView* values, int32_t count) const {
-  const auto value = [values, count](int32_t column) {
-    return column >= 0 && column < count ? values[column] : DBValueView();
-  };
-  const DBValueView lead = value(first_.column);
+RowSorter::Prefixes RowSorter::PrefixesOf(const DBValueView& lead, const DBValueView& second) const {
   Prefixes prefixes;
   prefixes.lead = ValuePrefix(lead);
   ValueRest rest = ValueRestOf(lead);
@@ -91,24 +148,19 @@ RowSorter::Prefixes RowSorter::PrefixesOf(const DBValueView* values, int32_t cou
   }
   prefixes.next = rest.bits;
   if (rest.width < 64) {
-    const uint64_t second = ValuePrefix(value(second_.column));
-    prefixes.next |= (second_.descending ? ~second : second) >> rest.width;
+    const uint64_t next = ValuePrefix(second);
+    prefixes.next |= (second_.descending ? ~next : next) >> rest.width;
   }
   return prefixes;
 }
 
-int32_t RowSorter::CompareRunRows(int32_t a, int32_t b) const {
-  const DBValueView* x = values_.data() + size_t(a) * size_t(columns_);
-  const DBValueView* y = values_.data() + size_t(b) * size_t(columns_);
-  return CompareRowValues(x, columns_, y, columns_, keys_, keyCount_);
-}
-
 void RowSorter::ReleaseRun() {
   std::string().swap(runBytes_);
+  runLength_ = 0;
   std::vector<uint32_t>().swap(runStarts_);
   std::vector<RunRow>().swap(run_);
   std::vector<Ordered>().swap(order_);
-  std::vector<DBValueView>().swap(values_);
+  std::vector<DBValueView>().swap(rowValueViews_);
   used_ = 0;
 }
 
@@ -117,51 +169,69 @@ bool RowSorter::FlushRun() {
   if (!spool_) return false;
   SortRun();
   runs_.push_back({spool_->Count(), int32_t(run_.size())});
-  const bool written = WriteRun(spool_.get());
-  runBytes_.clear();
+  SpoolWriter writer(spool_.get());
+  const bool written = DeliverRun(&writer);
+  runLength_ = 0;
   runStarts_.clear();
   run_.clear();
+  order_.clear();
   used_ = 0;
   return written;
 }
 
-bool RowSorter::WriteRun(RowSpool* spool) const {
+bool RowSorter::DeliverRun(Receiver* to) {
+  const bool values = to->TakesValues();
+  rowValueViews_.resize(size_t(columns_));
   for (const Ordered& ordered : order_) {
     const RunRow& at = run_[size_t(ordered.row)];
-    if (!spool->Append(runBytes_.data() + at.offset, at.length)) return false;
+    if (values) {
+      const RowView view = View(ordered.row);
+      for (int32_t column = 0; column < columns_; ++column) rowValueViews_[size_t(column)] = view.Value(column);
+    }
+    if (!to->Take(runBytes_.data() + at.offset, at.length, values ? rowValueViews_.data() : nullptr))
+      return false;
   }
   return true;
 }
 
-std::unique_ptr<RowSpool> RowSorter::Finish() {
+bool RowSorter::Deliver(Receiver* receiver) {
   if (runs_.empty()) {
     // Everything fitted in memory: no run spool.
-    std::unique_ptr<RowSpool> result = RowSpool::Make();
     SortRun();
-    if (!result || !WriteRun(result.get())) return nullptr;
-    return result;
+    return DeliverRun(receiver);
   }
-  if (!run_.empty() && !FlushRun()) return nullptr;
+  if (!run_.empty() && !FlushRun()) return false;
   ReleaseRun();
-  for (;;) {
+  // Passes over groups of runs while one merge cannot take them all; the
+  // last merge feeds the receiver.
+  while (runs_.size() > limits_.mergeWidth) {
     std::unique_ptr<RowSpool> merged = RowSpool::Make();
-    if (!merged) return nullptr;
+    if (!merged) return false;
+    SpoolWriter writer(merged.get());
     std::vector<Run> next;
     for (size_t begin = 0; begin < runs_.size(); begin += limits_.mergeWidth) {
       const size_t end = std::min(runs_.size(), begin + limits_.mergeWidth);
       next.push_back({merged->Count(), 0});
-      if (!Merge(spool_.get(), runs_, begin, end, merged.get())) return nullptr;
+      if (!Merge(spool_.get(), runs_, begin, end, &writer)) return false;
       next.back().count = merged->Count() - next.back().first;
     }
-    if (next.size() == 1) return merged;
     spool_ = std::move(merged);
     runs_ = std::move(next);
   }
+  return Merge(spool_.get(), runs_, 0, runs_.size(), receiver);
+}
+
+std::unique_ptr<RowSpool> RowSorter::Finish() {
+  std::unique_ptr<RowSpool> sorted = RowSpool::Make();
+  if (!sorted) return nullptr;
+  SpoolWriter writer(sorted.get());
+  if (!Deliver(&writer)) return nullptr;
+  return sorted;
 }
 
 // Merges runs [begin, end) of one spool into another.
 bool RowSorter::Merge(RowSpool* from, const std::vector<Run>& runs, size_t begin, size_t end,
-                      RowSpool* to) const {
+                      Receiver* to) const {
   struct Head {
     SpooledRow row;
     Prefixes prefixes;
@@ -178,7 +248,7 @@ bool RowSorter::Merge(RowSpool* from, const std::vector<Run>& runs, size_t begin
         !head.row.Parse(&head.bytes, columns_)) {
       return false;
     }
-    head.prefixes = PrefixesOf(head.row.Values(), head.row.ColumnCount());
+    head.prefixes = PrefixesOf(head.row.Value(first_.column), head.row.Value(second_.column));
     return true;
   };
   // Whether head a's row goes out before head b's: a spent run's never; of
@@ -224,7 +294,7 @@ bool RowSorter::Merge(RowSpool* from, const std::vector<Run>& runs, size_t begin
   for (;;) {
     Head& head = heads[size_t(winner)];
     if (head.next > head.end) return true;
-    if (!to->Append(head.row.Bytes().data(), head.row.Bytes().size())) return false;
+    if (!to->Take(head.row.Bytes().data(), head.row.Bytes().size(), head.row.Values())) return false;
     if (head.next < head.end) {
       if (!read(head)) return false;
     } else {

@@ -14,18 +14,6 @@
 
 namespace {
 
-// Every row of the source into the sorter; false when the source was closed
-// meanwhile or a run could not be written.
-bool Drain(BuilderSource& source, int32_t columns, RowSorter* sorter) {
-  std::string row;
-  while (!source.AtEnd()) {
-    row.clear();
-    source.Capture(&row, columns);
-    if (!sorter->Add(row) || !source.Next()) return false;
-  }
-  return true;
-}
-
 std::vector<StringRef> ShownNames(RecordSetFields* fields, int32_t shown) {
   std::vector<StringRef> names;
   for (int32_t column = 0; column < shown; ++column)
@@ -34,6 +22,13 @@ std::vector<StringRef> ShownNames(RecordSetFields* fields, int32_t shown) {
 }
 
 }  // namespace
+
+bool DrainIntoSorter(BuilderSource& source, int32_t columns, RowSorter* sorter) {
+  while (!source.AtEnd()) {
+    if (!source.AddTo(sorter, columns) || !source.Next()) return false;
+  }
+  return true;
+}
 
 RuntimeObject* BuildSortedResult(RuntimeObject* source, int32_t keyCount, const DBSortKey* keys,
                                  int32_t hidden) {
@@ -44,7 +39,7 @@ RuntimeObject* BuildSortedResult(RuntimeObject* source, int32_t keyCount, const 
   std::vector<StringRef> names = ShownNames(drained.fields(), shown);
   RowSorter sorter(keys, keyCount, columns);
   std::unique_ptr<RowSpool> sorted;
-  if (!Drain(drained, columns, &sorter) || !(sorted = sorter.Finish()) || !sorted->Flush()) {
+  if (!DrainIntoSorter(drained, columns, &sorter) || !(sorted = sorter.Finish()) || !sorted->Flush()) {
     drained.Fail();
     return nullptr;
   }

@@ -11,8 +11,16 @@
 
 #include "database/sql/ResultBuilders.h"
 
+class BuilderSource;
+class RowSorter;
+
 // The builder slot's function: a sorted result (the caller's), or nil with
 // error 210 on the source's database when a spool cannot be made or written
 // or the source is closed during the sort.
 RuntimeObject* BuildSortedResult(RuntimeObject* source, int32_t keyCount, const DBSortKey* keys,
                                  int32_t hidden);
+
+// Every row of the source (its first `columns` values) into the sorter,
+// to the source's end; false when the source was closed meanwhile or a run
+// could not be written.
+bool DrainIntoSorter(BuilderSource& source, int32_t columns, RowSorter* sorter);

@@ -21,6 +21,7 @@
 //
 // Portable: no <windows.h>.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,6 +30,9 @@
 #include "database/sql/ResultBuilders.h"
 
 int32_t CompareValues(const DBValueView& a, const DBValueView& b);
+// A value's number as DBValueNumber reads it, doubles and integers (the
+// commonest) read in place.
+double NumberInPlace(const DBValueView& value);
 // Value compares and prefixes (ValuePrefix) made so far, for tests that
 // bound a sort's work or see whether one ran.
 uint64_t ValueCompareCount();
@@ -55,6 +59,10 @@ ValueRest ValueRestOf(const DBValueView& value);
 
 // Appends one value in the row form.
 void AppendRowValue(std::string* row, const DBValueView& value);
+// The size of one value in the row form, and the value written in that
+// form at `out` (which has that room); gives the size.
+inline size_t RowValueSize(const DBValueView& value) { return 6 + size_t(value.length); }
+size_t WriteRowValue(char* out, const DBValueView& value);
 
 // A row in the row form seen where its bytes lie: `starts` holds the offset
 // of each of its `columns` values in `bytes`. Borrows both.

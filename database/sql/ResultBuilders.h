@@ -20,13 +20,17 @@ struct DBSortKey {
 // are not shown.
 using SortBuilder = RuntimeObject* (*)(RuntimeObject* source, int32_t keyCount,
                                        const DBSortKey* keys, int32_t hidden);
-// One row per group of the source's rows: kinds[i] is column i's aggregate
-// (0 plain, 1 COUNT, 2 AVG, 3 SUM, 4 MIN, 5 MAX). With a group column the
-// source comes sorted on it and each run of equal values is a group;
-// without, all rows are one group. The last `hidden` columns are not shown.
+// One row per group of the source's rows. Column i of the result (of
+// `count`; the last `hidden` not shown) is source column columns[i] (column
+// i where columns is null) under the aggregate kinds[i] (0 plain, 1 COUNT,
+// 2 AVG, 3 SUM, 4 MIN, 5 MAX). With sort keys (over the source's columns)
+// the builder sorts the source's rows by them, as the sort builder would,
+// and each run of rows whose first key's values are equal is a group;
+// without, all rows are one group.
 using GroupingBuilder = RuntimeObject* (*)(RuntimeObject* source, const int32_t* kinds,
-                                           int32_t count, bool hasGroupColumn,
-                                           int32_t groupColumn, int32_t hidden);
+                                           const int32_t* columns, int32_t count,
+                                           int32_t keyCount, const DBSortKey* keys,
+                                           int32_t hidden);
 
 SortBuilder SetSortBuilder(SortBuilder builder);
 GroupingBuilder SetGroupingBuilder(GroupingBuilder builder);

@@ -141,6 +141,24 @@ bool NumberOrderItems(SQLSelectStatement* select, SQLError* error) {
   return true;
 }
 
+// The source of a grouped result reads each field once: entries naming the
+// same column of the same table read the same values, so the source keeps
+// the first of them and `columns` tells each entry's column in it. Its rows
+// sort in the same order, as a repeated value ties wherever its first did.
+SQLSelectStatement GroupSource(SQLSelectStatement select, std::vector<int32_t>* columns) {
+  std::vector<SQLSelectEntry> fields;
+  for (SQLSelectEntry& entry : select.entries) {
+    size_t field = 0;
+    while (field < fields.size() &&
+           (fields[field].source != entry.source || !SameSQLName(fields[field].column, entry.column)))
+      ++field;
+    if (field == fields.size()) fields.push_back(std::move(entry));
+    columns->push_back(int32_t(field));
+  }
+  select.entries = std::move(fields);
+  return select;
+}
+
 // The set's result through the builders its clauses need.
 RuntimeObject* BuildResult(RuntimeObject* database, StringRecord* sql, SQLSelectStatement select,
                            uint32_t encoding, SQLError* error) {
@@ -151,28 +169,32 @@ RuntimeObject* BuildResult(RuntimeObject* database, StringRecord* sql, SQLSelect
 
   const SortBuilder sort = InstalledSortBuilder();
   const GroupingBuilder group = InstalledGroupingBuilder();
-  if (grouped ? !group || (select.groupBy && !sort) : !sort) {
+  if (grouped ? !group : !sort) {
     SQLFail(error, 203, "Internal validation error");
     return nullptr;
   }
   std::vector<DBSortKey> keys;
   for (const SQLOrderItem& item : select.order) keys.push_back({item.column, item.descending});
+  const auto open = [database, sql, encoding](SQLSelectStatement statement) {
+    ObjectRef source = ObjectRef::Adopt(MakeSelectCursor(database, std::move(statement), 0, encoding));
+    if (source) RecordSetSetOrigin(source.get(), database, sql);
+    return source;
+  };
+  if (!grouped) {
+    const ObjectRef source = open(std::move(select));
+    return source ? sort(source.get(), int32_t(keys.size()), keys.data(), hidden) : nullptr;
+  }
   std::vector<int32_t> kinds;
   for (const SQLSelectEntry& entry : select.entries) kinds.push_back(entry.kind);
-  const bool groupBy = select.groupBy;
-
-  ObjectRef source = ObjectRef::Adopt(MakeSelectCursor(database, std::move(select), 0, encoding));
+  // Grouping sorts on the group column; without one, all rows are one
+  // group, in any order.
+  if (!select.groupBy) keys.clear();
+  std::vector<int32_t> columns;
+  const ObjectRef source = open(GroupSource(std::move(select), &columns));
   if (!source) return nullptr;
-  RecordSetSetOrigin(source.get(), database, sql);
-  if (!grouped) return sort(source.get(), int32_t(keys.size()), keys.data(), hidden);
-  if (groupBy) {
-    // Sorted on the group column, all columns shown, then grouped.
-    source = ObjectRef::Adopt(sort(source.get(), int32_t(keys.size()), keys.data(), 0));
-    if (!source) return nullptr;
-    RecordSetSetOrigin(source.get(), database, sql);
-  }
-  return group(source.get(), kinds.data(), int32_t(kinds.size()), groupBy,
-               groupBy ? keys[0].column : -1, hidden);
+  for (DBSortKey& key : keys) key.column = columns[size_t(key.column)];
+  return group(source.get(), kinds.data(), columns.data(), int32_t(kinds.size()), int32_t(keys.size()),
+               keys.data(), hidden);
 }
 
 RuntimeObject* Select(RuntimeObject* database, StringRecord* sql, SQLError* error) {

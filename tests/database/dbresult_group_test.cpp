@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 #include <optional>
+#include <random>
 
 #include "database/api/DBValue.h"
 #include "tests/database/dbresult_support.h"
@@ -99,7 +100,7 @@ TEST_F(DbResultGroup, AverageIsSumOverCountInEitherRowOrder) {
     for (const auto& row : rows) wide.push_back({row[0], row[1], row[1], row[1], row[1], row[1]});
     RowsCursor wideSource(wide, 6);
     ObjectRef wideSet = ObjectRef::Adopt(wideSource.NewSet());
-    ObjectRef grouped = ObjectRef::Adopt(BuildGroupedResult(wideSet.get(), kinds, 6, true, 0, 0));
+    ObjectRef grouped = ObjectRef::Adopt(BuildGroupedResult(wideSet.get(), kinds, nullptr, 6, 0, nullptr, 0));
     const auto cells = Cells(grouped.get());
     ASSERT_EQ(cells.size(), 1u);
     EXPECT_EQ(cells[0][1].number, 2);
@@ -157,7 +158,7 @@ TEST_F(DbResultGroup, GroupingASortedResultReadsItsShownValuesOnly) {
   ASSERT_TRUE(sorted);
   // g, SUM(v), SUM(w).
   const int32_t kinds[] = {0, 3, 3};
-  ObjectRef grouped = ObjectRef::Adopt(BuildGroupedResult(sorted.get(), kinds, 3, true, 0, 0));
+  ObjectRef grouped = ObjectRef::Adopt(BuildGroupedResult(sorted.get(), kinds, nullptr, 3, 1, &key, 0));
   ASSERT_TRUE(grouped);
   const auto cells = Cells(grouped.get());
   ASSERT_EQ(cells.size(), 4u);
@@ -175,7 +176,7 @@ TEST_F(DbResultGroup, GroupingASortedResultReadsItsShownValuesOnly) {
 
   cursorMoveFirst(sorted.get());
   const int32_t plain[] = {0, 4, 0};
-  grouped = ObjectRef::Adopt(BuildGroupedResult(sorted.get(), plain, 3, true, 0, 0));
+  grouped = ObjectRef::Adopt(BuildGroupedResult(sorted.get(), plain, nullptr, 3, 1, &key, 0));
   ASSERT_TRUE(grouped);
   const auto shown = Cells(grouped.get());
   ASSERT_EQ(shown.size(), 4u);
@@ -198,6 +199,99 @@ TEST_F(DbResultGroup, ZeroAndNegativeZeroAreOneGroup) {
   EXPECT_EQ(Query("select f, count(*), sum(id) from t group by f"), one);
   EXPECT_EQ(Query("select g, count(*), sum(k) from t, u where t.id = u.k group by g"), one);
   EXPECT_EQ(Query("select f, count(*), sum(id) from u, t where u.k = t.id group by f"), one);
+}
+
+// A grouped query reads each column once however many entries name it:
+// each entry still shows its own aggregate of it, whether the group column
+// is in the list or only after GROUP BY, and a column of the same name in
+// another table of a join stays apart from it.
+TEST_F(DbResultGroup, EntriesNamingOneColumnEachShowTheirOwnAggregate) {
+  ASSERT_EQ(Exec({"create table t (id integer not null, g varchar(9), v double, primary key (id))",
+                  "create table u (id integer not null, g varchar(9), primary key (id))"}),
+            "");
+  Insert("t (id, g, v)", {"1, 'b', 2", "2, 'a', 0.5", "3, 'b', -1", "4, NULL, 8", "5, 'a', NULL", "6, 'b', 5"});
+  Insert("u (id, g)", {"1, 'x'", "2, 'x'", "3, 'y'", "4, 'x'", "5, 'y'", "6, 'y'"});
+  using Rows = std::vector<std::string>;
+  EXPECT_EQ(Query("select g, count(*), sum(v), min(v), max(v), avg(v), g from t group by g"),
+            (Rows{"NULL|1|8|8|8|8|NULL", "a|2|.5|.5|.5|.25|a", "b|3|6|-1|5|2|b"}));
+  EXPECT_EQ(Query("select max(v), count(*), min(t.v) from t group by t.g"),
+            (Rows{"8|1|8", ".5|2|.5", "5|3|-1"}));
+  // Grouped on u.g; t.g shows the first row of each group in the sort's
+  // order (NULL before texts).
+  EXPECT_EQ(Query("select t.g, u.g, count(*), sum(t.v) from t, u where t.id = u.id group by u.g"),
+            (Rows{"NULL|x|3|10.5", "a|y|3|4"}));
+  EXPECT_EQ(Query("select u.g, sum(v), t.g from u, t where u.id = t.id group by t.g"),
+            (Rows{"x|8|NULL", "x|.5|a", "x|6|b"}));
+}
+
+// A source too large for one run of the sort (runs merged) groups as its
+// sorted result, walked in order, does: the groups' boundaries and the
+// NULL group, COUNT, SUM added in the sorted order (to the last bit), and
+// each group's first text, through a column map that reads one column
+// twice.
+TEST_F(DbResultGroup, ALargeSourceGroupsAsItsSortedResultReads) {
+  FakeRows rows;
+  std::mt19937 random(3);
+  for (int32_t i = 0; i < 30000; ++i) {
+    const uint32_t g = random() % 101;
+    rows.push_back({g == 100 ? FakeNull() : FakeInteger(int32_t(g)),
+                    FakeText(std::string(120, char('a' + random() % 26)) + std::to_string(random())),
+                    FakeDouble(double(random() % 1000) / 7)});
+  }
+  const DBSortKey key{0, 0};
+  RowsCursor sortSource(rows, 3);
+  ObjectRef sortSet = ObjectRef::Adopt(sortSource.NewSet());
+  ObjectRef sorted = ObjectRef::Adopt(BuildSortedResult(sortSet.get(), 1, &key, 0));
+  ASSERT_TRUE(sorted);
+  struct Group {
+    Cell g;
+    int32_t count = 0;
+    double sum = 0;
+    std::string first;
+  };
+  std::vector<Group> expected;
+  for (const auto& row : Cells(sorted.get())) {
+    if (expected.empty() || expected.back().g.type != row[0].type || expected.back().g.number != row[0].number)
+      expected.push_back({row[0], 0, 0, row[1].text});
+    ++expected.back().count;
+    expected.back().sum += row[2].number;
+  }
+  ASSERT_EQ(expected.size(), 101u);
+
+  RowsCursor groupSource(rows, 3);
+  ObjectRef groupSet = ObjectRef::Adopt(groupSource.NewSet());
+  // t, g, COUNT(*), SUM(v), MAX(g): the group's column is not the first.
+  const int32_t kinds[] = {0, 0, 1, 3, 5};
+  const int32_t columns[] = {1, 0, 0, 2, 0};
+  ObjectRef grouped = ObjectRef::Adopt(BuildGroupedResult(groupSet.get(), kinds, columns, 5, 1, &key, 0));
+  ASSERT_TRUE(grouped);
+  const auto cells = Cells(grouped.get());
+  ASSERT_EQ(cells.size(), expected.size());
+  for (size_t i = 0; i < cells.size(); ++i) {
+    EXPECT_EQ(cells[i][0].text, expected[i].first) << i;
+    EXPECT_EQ(cells[i][1].type, expected[i].g.type) << i;
+    EXPECT_EQ(cells[i][1].number, expected[i].g.number) << i;
+    EXPECT_EQ(cells[i][2].number, expected[i].count) << i;
+    EXPECT_EQ(cells[i][3].number, expected[i].sum) << i;
+    EXPECT_EQ(cells[i][4].type, expected[i].g.type == kDBNull ? kDBNull : kDBDouble) << i;
+  }
+  // Grouped on a column that no column of the result reads, the source's
+  // last (ties still go by t, then v).
+  FakeRows moved;
+  for (const auto& row : rows) moved.push_back({row[1], row[2], row[0]});
+  RowsCursor unreadSource(moved, 3);
+  ObjectRef unreadSet = ObjectRef::Adopt(unreadSource.NewSet());
+  const int32_t unreadKinds[] = {0, 3};
+  const int32_t unreadColumns[] = {0, 1};
+  const DBSortKey last{2, 0};
+  grouped = ObjectRef::Adopt(BuildGroupedResult(unreadSet.get(), unreadKinds, unreadColumns, 2, 1, &last, 0));
+  ASSERT_TRUE(grouped);
+  const auto unread = Cells(grouped.get());
+  ASSERT_EQ(unread.size(), expected.size());
+  for (size_t i = 0; i < unread.size(); ++i) {
+    EXPECT_EQ(unread[i][0].text, expected[i].first) << i;
+    EXPECT_EQ(unread[i][1].number, expected[i].sum) << i;
+  }
 }
 
 }  // namespace

@@ -299,10 +299,22 @@ TEST_F(DbResultOrder, ASorterRefusesRowsOfAnotherWidth) {
   cut.pop_back();
   EXPECT_FALSE(sorter.Add(cut));
   EXPECT_TRUE(sorter.Add(RowOf({Int(2), Int(2)})));
+  // A row given value by value with a value too few or too many is dropped
+  // whole.
+  for (const int32_t count : {1, 3}) {
+    sorter.StartRow();
+    for (int32_t i = 0; i < count; ++i) sorter.AddValue(Int(0).View());
+    EXPECT_FALSE(sorter.EndRow()) << count;
+  }
+  sorter.StartRow();
+  sorter.AddValue(Int(1).View());
+  sorter.AddValue(Text("t").View());
+  EXPECT_TRUE(sorter.EndRow());
   EXPECT_TRUE(sorter.Add(RowOf({Int(1), Int(2)})));
   std::unique_ptr<RowSpool> sorted = sorter.Finish();
   ASSERT_TRUE(sorted);
-  EXPECT_EQ(Rows(sorted.get()), (std::vector<std::string>{RowOf({Int(1), Int(2)}), RowOf({Int(2), Int(2)})}));
+  EXPECT_EQ(Rows(sorted.get()), (std::vector<std::string>{RowOf({Int(1), Int(2)}), RowOf({Int(1), Text("t")}),
+                                                          RowOf({Int(2), Int(2)})}));
 }
 
 // A one-integer row costs 28 bytes (10 of row form, 8 for the row, 16 for
@@ -384,6 +396,65 @@ TEST_F(DbResultOrder, AGroupedRowReadsValuesPastTheGivenOnesAsNull) {
 
   EXPECT_EQ(Group({first, second}, {0, kSQLSum}, 2),
             (std::vector<std::string>{RowOf({Int(1), Double(2)}), RowOf({Int(5), Double(3)})}));
+}
+
+// A sort handed straight to the grouper, whatever its runs and merges,
+// groups as the model's sorted rows do: the boundaries, NULL and values of
+// two types in one group, a descending key, the first row's plain value,
+// sums whose rounding follows the rows' order, and a column past the row's.
+TEST_F(DbResultOrder, SortedRowsGroupAsTheModelsWhateverTheRuns) {
+  std::mt19937 random(11);
+  // The last set orders each group by a descending second key.
+  const std::vector<std::vector<DBSortKey>> keySets = {
+      {{0, false}}, {{0, true}}, {{2, false}}, {{1, true}}, {{2, false}, {1, true}}};
+  const RowSorter::Limits shapes[] = {{}, {3000, 64}, {1500, 3}, {700, 5}, {1, 2}};
+  const std::vector<int32_t> kinds = {kSQLPlain, kSQLCount, kSQLSum, kSQLAvg,  kSQLMin,
+                                      kSQLMax,   kSQLPlain, kSQLPlain, kSQLSum};
+  for (const RowSorter::Limits& limits : shapes) {
+    for (const auto& keys : keySets) {
+      // The group's column, then aggregates of the other number, v, and a
+      // column the rows do not have.
+      const int32_t other = keys[0].column == 0 ? 2 : 0;
+      const std::vector<int32_t> from = {keys[0].column, 1, other, other, other, other, 1, 3, 3};
+      std::vector<std::string> rows = MakeRows(random, 300, true);
+      // A text longer than a run's first room, first.
+      rows.insert(rows.begin(), RowOf({Int(2), Text(std::string(9000, 'b').c_str()), Int(1)}));
+      // Every other row given value by value, as a source's rows come.
+      RowSorter sorter(keys.data(), int32_t(keys.size()), 3, limits);
+      for (size_t i = 0; i < rows.size(); ++i) {
+        if (i % 2) {
+          ASSERT_TRUE(sorter.Add(rows[i]));
+          continue;
+        }
+        std::vector<uint32_t> starts;
+        FindRowValues(rows[i], 0, rows[i].size(), &starts);
+        const RowView view(rows[i].data(), starts.data(), 3);
+        sorter.StartRow();
+        for (int32_t column = 0; column < 3; ++column) sorter.AddValue(view.Value(column));
+        ASSERT_TRUE(sorter.EndRow());
+      }
+      std::unique_ptr<RowSpool> out = RowSpool::Make();
+      RowGrouper grouper(kinds.data(), int32_t(kinds.size()), 0, out.get());
+      GroupFeed feed(&grouper, from, 3);
+      ASSERT_TRUE(sorter.Deliver(&feed));
+      ASSERT_TRUE(grouper.Finish());
+
+      std::vector<std::vector<Value>> model;
+      for (const std::string& row : ModelSort(rows, keys)) {
+        std::vector<uint32_t> starts;
+        FindRowValues(row, 0, row.size(), &starts);
+        const RowView view(row.data(), starts.data(), 3);
+        std::vector<Value>& values = model.emplace_back();
+        for (const int32_t column : from) {
+          const DBValueView value = view.Value(column);
+          values.push_back({value.type, std::string(reinterpret_cast<const char*>(value.data), value.length)});
+        }
+      }
+      EXPECT_EQ(Group(model, kinds, 0), Rows(out.get()))
+          << "budget " << limits.runBudget << " width " << limits.mergeWidth << " key " << keys[0].column
+          << (keys[0].descending ? " desc" : "");
+    }
+  }
 }
 
 // A spooled row holds every value class, NULL, an empty and a long text as

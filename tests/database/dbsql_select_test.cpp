@@ -119,11 +119,12 @@ RuntimeObject* RecordSort(RuntimeObject* source, int32_t count, const DBSortKey*
   return source;
 }
 
-RuntimeObject* RecordGrouping(RuntimeObject* source, const int32_t* kinds, int32_t count, bool hasGroupColumn,
-                              int32_t groupColumn, int32_t hidden) {
-  built += "group";
-  for (int32_t i = 0; i < count; ++i) built += " " + std::to_string(kinds[i]);
-  built += " g" + std::to_string(hasGroupColumn ? groupColumn : -1) + " h" + std::to_string(hidden) + "; ";
+RuntimeObject* RecordGrouping(RuntimeObject* source, const int32_t* kinds, const int32_t* columns, int32_t count,
+                              int32_t keyCount, const DBSortKey* keys, int32_t hidden) {
+  built += "group[" + std::to_string(cursorFieldCount(source, 0)) + "]";
+  for (int32_t i = 0; i < count; ++i) built += " " + std::to_string(kinds[i]) + "@" + std::to_string(columns[i]);
+  for (int32_t i = 0; i < keyCount; ++i) built += " k" + std::to_string(keys[i].column) + (keys[i].descending ? "d" : "");
+  built += " h" + std::to_string(hidden) + "; ";
   RuntimeLockObject(source);
   return source;
 }
@@ -139,8 +140,13 @@ TEST_F(DbSqlSelect, SortingAndGroupingGoThroughTheirBuilders) {
     const char* row;
   } cases[] = {
       {"select a, b from t order by 2 desc, id", "sort[3] 1d 2 h1; ", "10|x|1"},
-      {"select count(*), max(a) from t", "group 1 5 g-1 h0; ", "10|10"},
-      {"select b, count(*) from t group by a", "sort[3] 2 h0; group 0 1 0 g2 h1; ", "x|10|10"},
+      {"select count(*), max(a) from t", "group[1] 1@0 5@0 h0; ", "10"},
+      {"select b, count(*) from t group by a", "group[2] 0@0 1@1 0@1 k1 h1; ", "x|10"},
+      // A grouped source reads each column once: one of the list and the
+      // group's are one; another table's column of that name is not.
+      {"select t.a, count(*), min(a), max(t.a) from t group by a", "group[1] 0@0 1@0 4@0 5@0 0@0 k0 h1; ",
+       "10"},
+      {"select x.a, count(*) from t x, t y group by y.a", "group[2] 0@0 1@0 0@1 k1 h1; ", "10|10"},
   };
   for (const auto& c : cases) {
     built.clear();

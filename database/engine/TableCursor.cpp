@@ -517,8 +517,11 @@ bool DBEngineCursor::MoveRow(const std::vector<uint8_t>& fresh, const std::vecto
   std::vector<uint8_t> moved(fresh);
   if (!other || !other->InsertRecord(moved.data(), moved.size(), true, true)) return false;
   if (!DeleteCurrentRecord(*tree_)) {
+    // A keyless row's key is the id the insert just gave it.
+    std::vector<uint8_t> at(key);
     bool found = false;
-    if (other->SeekKey(key.data(), key.size(), &found) && found && other->NextMatching())
+    if ((!at.empty() || BuildRecordKey(moved.data(), table_->Keys(), &at)) &&
+        other->SeekKey(at.data(), at.size(), &found) && found && other->NextMatching())
       DeleteCurrentRecord(*other);
     return false;
   }
@@ -560,8 +563,12 @@ bool DBEngineCursor::Update(const DBPendingValue* values) {
   const std::vector<uint8_t>& fresh = writer.Finish();
   std::vector<uint8_t>& newKey = newKey_;
   bool written = CanReplace(record, fresh, &newKey);
-  if (written && !(newKey.empty() ? UpdateCurrentRecord(*tree_, fresh.data(), fresh.size())
-                                  : MoveRow(fresh, newKey)))
+  // A keyless row takes a new id, which is its key in the tree: it moves at
+  // once as a row whose key changed does, instead of waiting in the tree
+  // cursor's spool, which a commit while this cursor is open would miss.
+  const bool moves = !newKey.empty() || table_->keyColumns.empty();
+  if (written && !(moves ? MoveRow(fresh, newKey)
+                         : UpdateCurrentRecord(*tree_, fresh.data(), fresh.size())))
     written = db_->FailFromStorage();
   if (!written) {
     row_.DeleteBlobs(*db_);

@@ -229,6 +229,7 @@ bool DBTreeCursor::Settle() {
 
 bool DBTreeCursor::NextEntry() {
   if (!db_ || !Reposition()) return false;
+  atSeek_ = false;
   switch (state_) {
     case State::kDone: return false;
     case State::kFresh:
@@ -404,6 +405,8 @@ bool DBTreeCursor::OnLastPathFor(const uint8_t* key, size_t keyLength) {
 bool DBTreeCursor::SeekKey(const uint8_t* key, size_t keyLength, bool* found) {
   if (found) *found = false;
   if (!db_) return false;
+  seekKey_.assign(key, key + keyLength);
+  atSeek_ = true;
   if (OnLastPathFor(key, keyLength)) {
     // The leaf's place is found again below; the levels above stay.
     levels_.back().offset = 0;
@@ -449,6 +452,13 @@ void DBTreeCursor::PageWillChange(uint32_t page) {
   bool onPath = false;
   for (const Level& level : levels_) onPath = onPath || level.page.Number() == page;
   if (!onPath) return;
+  if (atSeek_ && state_ == State::kBefore) {
+    // Found again by the key sought: rows put in meanwhile from that key on
+    // come next, as they would have after a seek made now.
+    stale_ = true;
+    mark_ = Mark::kSeek;
+    return;
+  }
   const Level& leaf = levels_.back();
   const uint32_t used = leaf.page.Used();
   if (leaf.page.Kind() == kDBKindInterior || used == 0) {
@@ -482,6 +492,7 @@ bool DBTreeCursor::Reposition() {
     state_ = State::kFresh;
     return true;
   }
+  if (mark_ == Mark::kSeek) return (StartAtRoot() && Descend(seekKey_.data(), seekKey_.size())) || !broken_;
   repositionKey_ = markKey_;
   const std::vector<uint8_t>& key = repositionKey_;
   if (!StartAtRoot() || !Descend(key.data(), key.size())) return !broken_;
@@ -529,6 +540,7 @@ bool DBTreeCursor::InsertEntry(const uint8_t* entry, uint32_t length) {
     return false;
   }
   if (!db_->CheckWritable()) return false;
+  atSeek_ = false;
   const DBPageRef page = levels_.back().page;
   const uint32_t offset = levels_.back().offset;
   const uint32_t used = page.Used();

@@ -143,7 +143,7 @@ class DBTreeCursor {
   };
   enum class State { kFresh, kBefore, kOn, kDone };
   // Where a cursor stood when its path changed under it.
-  enum class Mark { kStart, kOn, kBefore, kAfter };
+  enum class Mark { kStart, kOn, kBefore, kAfter, kSeek };
 
   bool StartAtRoot();
   bool Push(uint32_t child);
@@ -189,6 +189,10 @@ class DBTreeCursor {
   uint32_t markId_ = 0;
   // The mark's key while standing again, kept so that its room is reused.
   std::vector<uint8_t> repositionKey_;
+  // The key of the last seek, while the cursor still stands where the seek
+  // put it (its room reused from seek to seek).
+  std::vector<uint8_t> seekKey_;
+  bool atSeek_ = false;
 
   std::vector<uint8_t> key_;  // a reusable key buffer
 

@@ -188,6 +188,50 @@ TEST_F(DbEngineCursor, UpdatesAndDeletesChangeNothingUntilEveryCheckPasses) {
   EXPECT_EQ((std::vector<std::string>{"3|c3|2024-02-03", "4|b4|NULL", "7|b2|NULL"}), Rows("u"));
 }
 
+// A keyless row takes a new id when updated. Updated through a cursor that
+// stays open over a commit (as a DataControl's or a record set's does), the
+// new row is in that commit: in the file a crash leaves, and after the next
+// transaction is rolled back. A walk updating every row meets each once.
+TEST_F(DbEngineCursor, AKeylessRowUpdatedUnderAnOpenCursorIsInTheNextCommit) {
+  const auto sorted = [](std::vector<std::string> rows) {
+    std::sort(rows.begin(), rows.end());
+    return rows;
+  };
+  ASSERT_TRUE(Create("k", {{"id", 3}, {"v", 5}}));
+  for (const char* id : {"1", "2", "3"}) ASSERT_TRUE(Insert("k", {{"id", id}, {"v", id}}));
+  ASSERT_TRUE(db_->Commit());
+  DBEngineCursor* cursor = Open("k", C("id", kDBOpEqual, "2"));
+  ASSERT_TRUE(cursor->MoveNext());
+  DBPendingValue value{nullptr, 1, S("changed")};
+  ASSERT_TRUE(cursor->Update(&value)) << Error();
+  ASSERT_TRUE(db_->Commit());
+  const std::vector<std::string> expected = {"1|1", "2|changed", "3|3"};
+  MemoryStorage crashed;
+  crashed.Restore(storage_.Snapshot());
+  DBEngineDatabase* reopened = OpenEngineDatabaseAt(PathString(kPath).get(), crashed);
+  ASSERT_NE(nullptr, reopened);
+  EXPECT_EQ(expected, sorted(RowTexts(OpenTableCursor(*reopened, S("k"), All(), nullptr))));
+  CloseEngineDatabase(reopened);
+  ASSERT_TRUE(db_->Rollback());
+  delete cursor;
+  EXPECT_EQ(expected, sorted(Rows("k")));
+
+  for (int i = 4; i < 300; ++i)
+    ASSERT_TRUE(Insert("k", {{"id", std::to_string(i).c_str()}, {"v", std::string(100, 'v').c_str()}}));
+  ASSERT_TRUE(db_->Commit());
+  DBEngineCursor* walk = Open("k");
+  int visits = 0;
+  while (visits < 1000 && walk->MoveNext()) {
+    ++visits;
+    ASSERT_TRUE(walk->Update(&value)) << Error();
+  }
+  delete walk;
+  EXPECT_EQ(299, visits);
+  const std::vector<std::string> rows = Rows("k");
+  EXPECT_EQ(299u, rows.size());
+  for (const std::string& row : rows) EXPECT_NE(std::string::npos, row.find("|changed")) << row;
+}
+
 TEST_F(DbEngineCursor, AChangedKeyMovesTheRowAtOnceSoNoLaterInsertCanTakeIt) {
   ASSERT_TRUE(Create("t", {{"id", 3}, {"v", 5}}, {0}));
   for (const char* id : {"1", "2", "3"}) ASSERT_TRUE(Insert("t", {{"id", id}, {"v", id}}));

@@ -253,6 +253,53 @@ TEST_F(DbstoreTree, SecondCursorSeesRowsInsertedAheadOfIt) {
   EXPECT_EQ(expected, seen);
 }
 
+// A cursor that sought a key and has not moved since meets, on its next
+// move, the rows another cursor put in from that key on: sought inside a
+// leaf, at a leaf's end (the row put in lies between the leaf's last entry
+// and the key sought), and on a leaf emptied as it was loaded.
+TEST_F(DbstoreTree, ACursorThatSoughtAKeyMeetsRowsPutInFromThatKeyOn) {
+  for (int32_t key = 0; key < 4000; key += 10) ASSERT_EQ(0, Insert(*db_, key, std::string(200, 'e')));
+  ASSERT_TRUE(db_->CommitTransaction());
+  const auto nextAfter = [&](DBTreeCursor& seeker, int32_t inserted) {
+    std::unique_ptr<DBTreeCursor> inserter = InsertWith(inserted, 60);
+    DBFieldValue field;
+    EXPECT_TRUE(seeker.NextMatching());
+    EXPECT_EQ(DBFieldLookup::kFound, FindField(seeker.CurrentEntry(), 0, &field));
+    return field.integer;
+  };
+  std::unique_ptr<DBTreeCursor> seeker = Table();
+  std::vector<uint8_t> key = KeyOf(375);
+  ASSERT_TRUE(seeker->SeekKey(key.data(), key.size(), nullptr));
+  EXPECT_EQ(377, nextAfter(*seeker, 377));
+
+  int32_t sought = -1;
+  for (int32_t candidate = 5; candidate < 4000 && sought < 0; candidate += 10) {
+    key = KeyOf(candidate);
+    ASSERT_TRUE(seeker->SeekKey(key.data(), key.size(), nullptr));
+    if (seeker->CurrentOffset() == db_->GetPage(seeker->CurrentPageNumber()).Used()) sought = candidate;
+  }
+  ASSERT_GE(sought, 0) << "no seek ended at a leaf's end";
+  EXPECT_EQ(sought + 5, nextAfter(*seeker, sought - 3));
+  seeker.reset();
+
+  {
+    std::unique_ptr<DBTreeCursor> remover = Table();
+    DBFieldValue field;
+    while (remover->NextMatching()) {
+      ASSERT_EQ(DBFieldLookup::kFound, FindField(remover->CurrentEntry(), 0, &field));
+      if (field.integer >= 1000 && field.integer < 2000) ASSERT_TRUE(DeleteCurrentRecord(*remover));
+    }
+  }
+  ASSERT_TRUE(db_->CommitTransaction());
+  Reopen();
+  seeker = Table();
+  key = KeyOf(1500);
+  bool found = true;
+  ASSERT_TRUE(seeker->SeekKey(key.data(), key.size(), &found));
+  EXPECT_FALSE(found);
+  EXPECT_EQ(1501, nextAfter(*seeker, 1501));
+}
+
 // A cursor kept for appends reuses its path to the last leaf; keys that
 // belong further left, duplicates, and pages split by another cursor must
 // still send it down from the root.

@@ -179,10 +179,12 @@ void DataControlPane::OpenQuery() {
     CloseSet();
   }
   if (!HasQuery()) return;
+  // Counted before the run: a change made in a background step while the
+  // rows drain may be missing from them.
+  openedAt_ = DBDataChangeCount();
   cursor_ = ObjectRef::Adopt(databaseSelect(database_.get(), query_.get()));
   BeginRecordEdit();
   openedQuery_ = query_;
-  openedAt_ = DBDataChangeCount();
 }
 
 bool DataControlPane::RewindKeptResult() {

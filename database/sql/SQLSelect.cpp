@@ -7,6 +7,7 @@
 #include "core/string.h"
 #include "database/api/Database.h"
 #include "database/api/RecordSet.h"
+#include "database/engine/EngineTable.h"
 #include "database/sql/ResultBuilders.h"
 #include "database/sql/SQLFrontEnd.h"
 #include "database/sql/SelectCursor.h"
@@ -42,8 +43,8 @@ bool ReadSchemaNames(RuntimeObject* database, const std::string& table, uint32_t
   return readable || SQLFail(error, 203, "Internal validation error");
 }
 
-// The names last read for one database, kept while no schema can have
-// changed: the catalog count stands (a database closes before it goes, which
+// The names last read for one database of the built-in engine, kept while
+// no schema can have changed: the catalog count stands (a database closes before it goes, which
 // moves the count, so a new one at the same address finds nothing).
 struct KeptSchemas {
   static constexpr size_t kMostTables = 16;
@@ -62,7 +63,10 @@ const std::vector<std::string>* SchemaNames(RuntimeObject* database, const std::
                                             uint32_t encoding, SQLError* error) {
   static KeptSchemas kept;
   const uint32_t catalog = DBCatalogChangeCount();
-  if (kept.database != database || kept.catalog != catalog) kept = {database, catalog, {}};
+  // Only the built-in engine's schema changes all move the count: a
+  // plug-in's table may have changed outside the program since.
+  const bool keep = DatabaseArgument(database)->definition == BuiltInEngineTable();
+  if (!keep || kept.database != database || kept.catalog != catalog) kept = {database, catalog, {}};
   for (const KeptSchemas::Table& entry : kept.tables) {
     if (entry.encoding == encoding && entry.name == table) return &entry.fields;
   }
@@ -70,7 +74,7 @@ const std::vector<std::string>* SchemaNames(RuntimeObject* database, const std::
   if (!ReadSchemaNames(database, table, encoding, &names, error)) return nullptr;
   // A statement the engine ran while listing the fields may have kept
   // another database's names meanwhile.
-  if (kept.catalog != catalog || kept.database != database) kept = {database, catalog, {}};
+  if (!keep || kept.catalog != catalog || kept.database != database) kept = {database, catalog, {}};
   if (kept.tables.size() == KeptSchemas::kMostTables) kept.tables.clear();
   kept.tables.push_back({table, encoding, std::move(names)});
   return &kept.tables.back().fields;

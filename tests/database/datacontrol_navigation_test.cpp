@@ -1,8 +1,10 @@
 // The DataControl opening on a query and moving through its rows, by its
 // methods and by real clicks on its buttons.
 #include <algorithm>
+#include <utility>
 
 #include "database/results/ValueOrder.h"
+#include "host/runtimemainloop.h"
 #include "testsupport/FakeDBEngine.h"
 #include "tests/database/datacontrol_support.h"
 
@@ -170,6 +172,34 @@ TEST_F(DataControlTest, AnOrderedQueryIsSortedOnceUntilTheDatabaseChanges) {
   SetProperty<StringRecord*>(Data(), "SQLQuery", Text("select * from people order by name").get());
   Call("MovePrevious");
   EXPECT_EQ(Shown("NameField"), "Ann");
+}
+
+// A row changed in a background step while an ordered query's rows drain
+// is shown by the moves back that follow: the rows sorted before the
+// change are not kept.
+namespace {
+RuntimeObject* gDatabaseChangedWhileDraining = nullptr;
+}  // namespace
+
+TEST_F(DataControlTest, AChangeMadeWhileTheQueryDrainsIsNotRewoundAway) {
+  gDatabaseChangedWhileDraining = db_.get();
+  RuntimeSetBackgroundSocketPoll(true);
+  SetSocketPollHook([](bool) {
+    if (RuntimeObject* db = std::exchange(gDatabaseChangedWhileDraining, nullptr)) {
+      StringRef sql = StringRef::Adopt(StringFromUTF8("update people set name = 'Zed' where id = 1"));
+      CallMethod(db, "SQLExecute", sql.get());
+    }
+    return true;
+  });
+  Open(Descriptions("people", "select * from people order by name"));
+  SetSocketPollHook(nullptr);
+  RuntimeSetBackgroundSocketPoll(false);
+  ASSERT_EQ(nullptr, gDatabaseChangedWhileDraining) << "no background step while the rows drained";
+  Call("MoveNext");
+  Call("MovePrevious");
+  EXPECT_EQ(Shown("NameField"), "Bob");
+  Call("MoveLast");
+  EXPECT_EQ(Shown("NameField"), "Zed");
 }
 
 // Another engine's data may change behind this process: its query runs

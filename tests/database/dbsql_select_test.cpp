@@ -248,8 +248,8 @@ class PlugInTables {
   FakeDBEngine engine_{FakeAllSlotsBut({kEngineSelectSQL, kEngineExecuteSQL})};
 };
 
-// Another program reorders a plug-in's table between two statements: the
-// second still reads each column by its name.
+// Another program reorders a plug-in's table, then adds a column, between
+// statements: each statement reads the columns as the table then stands.
 TEST_F(DbSqlSelect, APlugInsColumnsAreReadByNameAsTheTableNowStands) {
   PlugInTables plugIn;
   plugIn.tables["t"] = {{"a", "b"}, {{FakeInteger(1), FakeInteger(2)}}};
@@ -258,6 +258,9 @@ TEST_F(DbSqlSelect, APlugInsColumnsAreReadByNameAsTheTableNowStands) {
   plugIn.tables["t"] = {{"b", "a"}, {{FakeInteger(2), FakeInteger(1)}}};
   EXPECT_EQ(Query("select b from t"), Rows{"2"});
   EXPECT_EQ(Query("select a, b from t"), Rows{"1|2"});
+  plugIn.tables["t"] = {{"b", "a", "c"}, {{FakeInteger(2), FakeInteger(1), FakeInteger(3)}}};
+  EXPECT_EQ(Query("select * from t"), Rows{"2|1|3"});
+  EXPECT_EQ(Query("select c from t"), Rows{"3"});
   std::swap(db_, plugIn.database);
 }
 

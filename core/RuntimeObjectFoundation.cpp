@@ -46,6 +46,11 @@ void DestroyObject(RuntimeObject* object) {
     if (c->destructor) c->destructor(object);
   }
   UnlinkLiveObject(object);
+  RuntimeClass* runtimeClass = object->runtimeClass;
+  if (runtimeClass->keepsSpare && !runtimeClass->spare) {
+    runtimeClass->spare = object;
+    return;
+  }
   RuntimeFree(object);
 }
 
@@ -89,7 +94,13 @@ RuntimeObject* CreateInstance(ObjectDefinition* definition) {
 
 RuntimeObject* RuntimeNewObject(RuntimeClass* runtimeClass) {
   if (!runtimeClass || runtimeClass->isInterface) return nullptr;
-  auto* object = static_cast<RuntimeObject*>(RuntimeAlloc(runtimeClass->instanceSize));
+  RuntimeObject* object = runtimeClass->spare;
+  if (object) {
+    runtimeClass->spare = nullptr;
+    std::memset(object, 0, runtimeClass->instanceSize);
+  } else {
+    object = static_cast<RuntimeObject*>(RuntimeAlloc(runtimeClass->instanceSize));
+  }
   object->runtimeClass = runtimeClass;
   object->eventTable = runtimeClass->eventHandlers;
   object->refCount = 1;
@@ -100,6 +111,10 @@ RuntimeObject* RuntimeNewObject(RuntimeClass* runtimeClass) {
 
 RuntimeClass* ObjectClassOf(const RuntimeObject* object) {
   return object ? object->runtimeClass : nullptr;
+}
+
+void RuntimeClassKeepSpare(RuntimeClass* runtimeClass) {
+  if (runtimeClass) runtimeClass->keepsSpare = 1;
 }
 
 void RuntimeLockObject(RuntimeObject* object) {

@@ -1,7 +1,8 @@
 // The run-time's allocators: guarded blocks, the small-block pool and the
-// C-heap pair, all under one allocator lock. Small guarded blocks come from
-// the pool's size classes too: field objects and strings are made and freed
-// by the hundred thousand, and the C heap costs several times the pool.
+// C-heap pair, all under one allocator lock, but for the pairs of blocks the
+// owning thread keeps for itself (below). Small guarded blocks come from the
+// pool's size classes too: field objects and strings are made and freed by
+// the hundred thousand, and the C heap costs several times the pool.
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>

@@ -141,6 +141,7 @@ ObjectDefinition::~ObjectDefinition() {
   if (nextDefinition) nextDefinition->previousDefinition = previousDefinition;
 
   if (runtimeClass) {
+    RuntimeFree(runtimeClass->spare);
     RuntimeFree(runtimeClass->eventHandlers);
     RuntimeFree(runtimeClass);
   }

@@ -33,6 +33,18 @@ void UnlinkLiveObject(RuntimeObject* object) {
   --g_liveObjectCount;
 }
 
+// Most kept objects are a few words: stores beat a call to the C library.
+void ZeroObject(RuntimeObject* object, uint32_t size) {
+  auto* bytes = reinterpret_cast<uint8_t*>(object);
+  uint32_t i = 0;
+  for (; i + 4 <= size; i += 4) {
+    const uint32_t zero = 0;
+    std::memcpy(bytes + i, &zero, 4);
+    __asm__("" : : "r"(bytes) : "memory");  // keeps the loop from becoming a call
+  }
+  for (; i < size; ++i) bytes[i] = 0;
+}
+
 void RunInitialisers(const RuntimeClass* runtimeClass, RuntimeObject* object) {
   if (!runtimeClass) return;
   RunInitialisers(runtimeClass->parent, object);
@@ -46,6 +58,11 @@ void DestroyObject(RuntimeObject* object) {
     if (c->destructor) c->destructor(object);
   }
   UnlinkLiveObject(object);
+  RuntimeClass* runtimeClass = object->runtimeClass;
+  if (runtimeClass->keepsSpare && !runtimeClass->spare) {
+    runtimeClass->spare = object;
+    return;
+  }
   RuntimeFree(object);
 }
 
@@ -89,7 +106,13 @@ RuntimeObject* CreateInstance(ObjectDefinition* definition) {
 
 RuntimeObject* RuntimeNewObject(RuntimeClass* runtimeClass) {
   if (!runtimeClass || runtimeClass->isInterface) return nullptr;
-  auto* object = static_cast<RuntimeObject*>(RuntimeAlloc(runtimeClass->instanceSize));
+  RuntimeObject* object = runtimeClass->spare;
+  if (object) {
+    runtimeClass->spare = nullptr;
+    ZeroObject(object, runtimeClass->instanceSize);
+  } else {
+    object = static_cast<RuntimeObject*>(RuntimeAlloc(runtimeClass->instanceSize));
+  }
   object->runtimeClass = runtimeClass;
   object->eventTable = runtimeClass->eventHandlers;
   object->refCount = 1;
@@ -100,6 +123,10 @@ RuntimeObject* RuntimeNewObject(RuntimeClass* runtimeClass) {
 
 RuntimeClass* ObjectClassOf(const RuntimeObject* object) {
   return object ? object->runtimeClass : nullptr;
+}
+
+void RuntimeClassKeepSpare(RuntimeClass* runtimeClass) {
+  if (runtimeClass) runtimeClass->keepsSpare = 1;
 }
 
 void RuntimeLockObject(RuntimeObject* object) {

@@ -60,6 +60,11 @@ struct RuntimeClass {
   ObjectDefinition* const* interfaces;  // interfaceCount entries
   uint32_t interfaceCount;
   ObjectDefinition* definition;
+  // Set (RuntimeClassKeepSpare) for a class whose objects are made and
+  // dropped by the hundred thousand: its last dropped object is kept,
+  // destroyed and unlinked but not freed, and is the next one made.
+  uint32_t keepsSpare;
+  RuntimeObject* spare;  // freed with the class
 };
 
 extern "C" {
@@ -70,6 +75,10 @@ extern "C" {
 RuntimeObject* CreateInstance(ObjectDefinition* definition);
 RuntimeObject* RuntimeNewObject(RuntimeClass* runtimeClass);
 RuntimeClass* ObjectClassOf(const RuntimeObject* object);  // nil for nil
+// From now on the class keeps one dropped object for the next it makes:
+// made again it is as new (fields zero, a count of 1, initialisers run); the
+// allocator is called neither for dropping it nor for making it again.
+void RuntimeClassKeepSpare(RuntimeClass* runtimeClass);
 
 void RuntimeLockObject(RuntimeObject* object);    // nil ignored
 void RuntimeUnlockObject(RuntimeObject* object);  // nil ignored

@@ -1,7 +1,8 @@
 // The run-time's allocators: guarded blocks, the small-block pool and the
-// C-heap pair, all under one allocator lock. Small guarded blocks come from
-// the pool's size classes too: field objects and strings are made and freed
-// by the hundred thousand, and the C heap costs several times the pool.
+// C-heap pair, all under one allocator lock, but for the pairs of blocks the
+// owning thread keeps for itself (below). Small guarded blocks come from the
+// pool's size classes too: field objects and strings are made and freed by
+// the hundred thousand, and the C heap costs several times the pool.
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -166,6 +167,64 @@ void* PoolTakeZeroed(uint32_t sizeClass, uint32_t counted) {
   return block;
 }
 
+// Strings are made and dropped by the hundred thousand, as pairs, on the
+// thread that runs the application. The first thread to take a pair keeps
+// lists of its own, a few dozen blocks a class, that it takes pairs from and
+// gives them back to without the lock; other threads, and blocks past what
+// the lists hold, go the locked way. The blocks the owner took from its lists
+// less those it gave back are counted apart, by the owner alone.
+struct OwnedLists {
+  static constexpr uint32_t kMostPerClass = 64;
+  FreeBlock* lists[kPoolClasses] = {};
+  uint32_t counts[kPoolClasses] = {};
+  int64_t liveBytes = 0;
+};
+OwnedLists owned;
+std::atomic<uint32_t> pairOwner{0};
+
+bool OwnsPairLists() {
+  const uint32_t self = platform::CurrentThreadId();
+  uint32_t owner = pairOwner.load(std::memory_order_relaxed);
+  if (owner == 0 && pairOwner.compare_exchange_strong(owner, self)) return true;
+  return owner == self;
+}
+
+void* OwnedTake(uint32_t sizeClass) {
+  FreeBlock* block = owned.lists[sizeClass];
+  if (!block) return nullptr;
+  owned.lists[sizeClass] = block->next;
+  --owned.counts[sizeClass];
+  return block;
+}
+
+void OwnedGive(void* block, uint32_t sizeClass) {
+  auto* freed = static_cast<FreeBlock*>(block);
+  freed->next = owned.lists[sizeClass];
+  owned.lists[sizeClass] = freed;
+  ++owned.counts[sizeClass];
+}
+
+// The owner's pair from its lists; false (nothing taken) when one is empty.
+bool OwnedTakePair(uint32_t guardedClass, uint32_t poolClass, void** raw, void** second) {
+  *raw = OwnedTake(guardedClass);
+  if (!*raw) return false;
+  *second = OwnedTake(poolClass);
+  if (*second) return true;
+  OwnedGive(*raw, guardedClass);
+  return false;
+}
+
+// Both blocks into the owner's lists, or neither when they are full.
+bool OwnedGivePair(void* raw, uint32_t guardedClass, void* second, uint32_t poolClass) {
+  const uint32_t most = OwnedLists::kMostPerClass;
+  if (owned.counts[guardedClass] >= most ||
+      owned.counts[poolClass] + (poolClass == guardedClass ? 1 : 0) >= most)
+    return false;
+  OwnedGive(raw, guardedClass);
+  OwnedGive(second, poolClass);
+  return true;
+}
+
 }  // namespace
 
 void platform::ShortLock::LockContended() {
@@ -233,9 +292,11 @@ void* RuntimeAllocUnfilledPair(uint32_t size, uint32_t poolSize, void** poolBloc
     return nullptr;
   }
   const uint32_t guardedClass = GuardedClassOf(size), poolClass = PoolClassOf(poolSize);
-  void* raw;
-  void* second;
-  {
+  void* raw = nullptr;
+  void* second = nullptr;
+  if (OwnsPairLists() && OwnedTakePair(guardedClass, poolClass, &raw, &second)) {
+    owned.liveBytes += size + PoolClassBytes(poolClass);
+  } else {
     platform::ShortLockGuard guard(allocatorLock());
     raw = PoolTake(guardedClass);
     second = raw ? PoolTake(poolClass) : nullptr;
@@ -273,6 +334,10 @@ void RuntimeFreePair(void* block, void* poolBlock, uint32_t poolSize) {
   const uint32_t size = header->size, guardedClass = GuardedClassOf(size);
   HideFreed(header, PoolClassBytes(guardedClass));
   HideFreed(poolBlock, PoolClassBytes(poolClass));
+  if (OwnsPairLists() && OwnedGivePair(header, guardedClass, poolBlock, poolClass)) {
+    owned.liveBytes -= size + PoolClassBytes(poolClass);
+    return;
+  }
   platform::ShortLockGuard guard(allocatorLock());
   liveBytes -= size + PoolClassBytes(poolClass);
   PoolGive(header, guardedClass);
@@ -301,7 +366,7 @@ uint32_t RuntimeBlockSize(const void* block) { return block ? HeaderOf(block)->s
 
 uint64_t RuntimeLiveBytes() {
   platform::ShortLockGuard guard(allocatorLock());
-  return liveBytes;
+  return liveBytes + uint64_t(owned.liveBytes);
 }
 
 void* PoolAlloc(uint32_t size, bool mayFail) {

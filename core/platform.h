@@ -54,6 +54,10 @@ class ShortLock {
   std::atomic<bool> taken_{false};
 };
 
+// The calling thread's identifier: never 0, and no two threads alive at once
+// share one.
+uint32_t CurrentThreadId();
+
 // Lets other threads run before the attempt'th retry of a taken lock: the
 // processor's pause at first, then the rest of the time slice, then a short
 // sleep, so that a holder of any priority gets to finish.

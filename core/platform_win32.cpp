@@ -12,6 +12,8 @@ int32_t ShowMessageBox(const std::u16string& text, const std::u16string& caption
                      buttons | MB_TASKMODAL | MB_SETFOREGROUND);
 }
 
+uint32_t CurrentThreadId() { return GetCurrentThreadId(); }
+
 void WaitForShortLock(uint32_t attempt) {
   if (attempt < 64) {
     YieldProcessor();

@@ -23,7 +23,9 @@ void RuntimeFree(void* block);
 uint32_t RuntimeBlockSize(const void* block);
 // The bytes of the RuntimeAlloc and PoolAlloc blocks not freed yet: sizes as
 // asked, a pool block's by its size class (headers and C-heap blocks not
-// counted). For measuring what a structure costs.
+// counted). For measuring what a structure costs; exact on the thread that
+// makes the strings (the pairs below), a moment's guess on another while that
+// thread makes or frees them.
 uint64_t RuntimeLiveBytes();
 
 // Small-block pool. Free a block with the size it was asked with. With mayFail
@@ -36,7 +38,9 @@ void PoolFree(void* block, uint32_t size);
 // hold of the allocator lock; as RuntimeAlloc when memory runs out. Each is
 // an ordinary block of its allocator: RuntimeFree and PoolFree take them one
 // by one, or RuntimeFreePair both at once (the guarded block may have been
-// replaced by any other guarded block by then).
+// replaced by any other guarded block by then). The first thread to take a
+// pair gets back the pairs it frees, a few dozen of each size, without the
+// lock; they stay out of reach of every other allocation until then.
 void* RuntimeAllocUnfilledPair(uint32_t size, uint32_t poolSize, void** poolBlock);
 void RuntimeFreePair(void* block, void* poolBlock, uint32_t poolSize);
 

@@ -131,10 +131,21 @@ ObjectDefinition* GetDatabaseCursorFieldClassDefinition() {
   return definition;
 }
 
-ObjectDefinition* GetDatabaseFieldClassDefinition() {
+namespace {
+
+// Record sets make a field for each value the application reads and it
+// drops it at once: the class keeps the last one dropped for the next.
+ObjectDefinition* MakeFieldDefinition() {
   static ObjectDefinition field;
-  static ObjectDefinition* const definition =
-      FillSubclassDefinition(&field, "DatabaseField", GetDatabaseCursorFieldClassDefinition());
+  FillSubclassDefinition(&field, "DatabaseField", GetDatabaseCursorFieldClassDefinition());
+  RuntimeClassKeepSpare(RuntimeClassOfDefinition(&field));
+  return &field;
+}
+
+}  // namespace
+
+ObjectDefinition* GetDatabaseFieldClassDefinition() {
+  static ObjectDefinition* const definition = MakeFieldDefinition();
   return definition;
 }
 

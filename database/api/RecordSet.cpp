@@ -210,6 +210,10 @@ ObjectDefinition* GetRecordSetClassDefinition() {
 }
 
 RecordSetFields* RecordSetArgument(RuntimeObject* set) {
+  // Engines make sets of the one class, asked for a field at every value:
+  // told at once.
+  if (set && set->runtimeClass && set->runtimeClass->definition == GetRecordSetClassDefinition())
+    return FieldsOf(set);
   return InstanceArgument<RecordSetFields>(set, GetDatabaseCursorClassDefinition(), "RecordSet",
                                            __LINE__, "ObjectIsADefinition(set, DatabaseCursor)");
 }
@@ -228,10 +232,6 @@ void RecordSetSetOrigin(RuntimeObject* set, RuntimeObject* database, StringRecor
 }
 
 RuntimeObject* RecordSetOwner(RuntimeObject* set) { return set ? FieldsOf(set)->owner : nullptr; }
-
-CursorSlots RecordSetCursor(const RecordSetFields* set) {
-  return CursorSlots(set->definition, set->handle);
-}
 
 StringRecord* RecordSetColumnName(RecordSetFields* set, int32_t column) {
   const std::vector<StringRef>& names = NamesOf(set);

@@ -66,7 +66,9 @@ RuntimeObject* AsRecordSet(RuntimeObject* result);
 // and keeps the SQL text (nil allowed).
 void RecordSetSetOrigin(RuntimeObject* set, RuntimeObject* database, StringRecord* sqlText);
 RuntimeObject* RecordSetOwner(RuntimeObject* set);  // borrowed; nil for nil
-CursorSlots RecordSetCursor(const RecordSetFields* set);
+inline CursorSlots RecordSetCursor(const RecordSetFields* set) {
+  return CursorSlots(set->definition, set->handle);
+}
 
 // The column's name: the engine's, or "field" and its 1-based number; nil
 // for a column the set does not have (or a closed set).

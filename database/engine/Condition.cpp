@@ -242,7 +242,7 @@ bool DBConditionTree::Holds(DBRowAccess& row) {
 }
 
 bool DBConditionTree::Test(const DBCondition& comparison, DBRowAccess& row) {
-  DBFieldValue field;
+  DBFieldValue& field = field_;
   const DBFieldLookup lookup = row.Field(comparison, &field);
   if (comparison.op == kDBOpIsNull) return lookup == DBFieldLookup::kAbsent;
   if (comparison.op == kDBOpIsNotNull) return lookup == DBFieldLookup::kFound;

@@ -132,6 +132,7 @@ class DBConditionTree {
   int32_t root_ = -1;
   std::vector<Pending> pending_;  // Build's, kept for its room
   std::vector<std::pair<int32_t, bool>> stack_;  // {junction, right side entered}
+  DBFieldValue field_;  // the field a test reads, kept rather than made zero for each
   std::vector<uint8_t> blob_;
 };
 

@@ -164,6 +164,7 @@ class DBEngineCursor : private DBRowAccess {
     double real;
     uint8_t boolean;
   } value_ = {};
+  DBFieldValue read_;  // the field ColumnValue and the bound check read, kept rather than made zero for each
   std::vector<uint8_t> blob_;
   std::string target_, condition_;
   DBRowValues row_;

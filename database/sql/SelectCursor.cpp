@@ -93,7 +93,7 @@ class SelectCursor {
   StringRecord* ColumnName(int32_t index) const;
   int32_t RowCount() const { return tables_[0].set ? Cursor(0).RowCount() : 0; }
   void ColumnValue(int32_t index, const void** data, int32_t* type, int32_t* length);
-  void ReleaseValue() { value_.reset(); }
+  void ReleaseValue();
   bool MoveNext();
   void DeleteRecord();
   bool Locator(int32_t index, const char** name, int32_t* nameLength, const char** condition,
@@ -166,7 +166,10 @@ class SelectCursor {
   std::vector<CursorSlots> rows_;  // the combination the check reads, kept for the next
   int32_t row_ = 0;
   bool finished_ = false;
+  // The value read last, until it is released: through a table's slots, or
+  // straight from a built-in engine's cursor.
   std::optional<CursorValue> value_;
+  DBEngineCursor* engineValue_ = nullptr;
   DBColumnLocator locator_;
   std::string joinText_;  // reused for each join value
 };
@@ -196,7 +199,7 @@ void SelectCursor::Arm(RuntimeObject* database, SQLSelectStatement select, int32
   rows_.clear();
   row_ = 0;
   finished_ = false;
-  value_.reset();
+  ReleaseValue();
 }
 
 void SelectCursor::Park() {
@@ -217,9 +220,14 @@ StringRecord* SelectCursor::ColumnName(int32_t index) const {
   return NewString(name, encoding_);
 }
 
+void SelectCursor::ReleaseValue() {
+  value_.reset();
+  if (engineValue_) std::exchange(engineValue_, nullptr)->ReleaseValue();
+}
+
 void SelectCursor::ColumnValue(int32_t index, const void** data, int32_t* type,
                                int32_t* length) {
-  value_.reset();
+  ReleaseValue();
   *data = nullptr;
   *type = kDBNull;
   *length = 0;
@@ -227,6 +235,12 @@ void SelectCursor::ColumnValue(int32_t index, const void** data, int32_t* type,
   const int32_t table = select_.entries[size_t(index)].source;
   const int32_t column = entryColumns_[size_t(index)];
   if (table < 0 || column < 0 || !tables_[size_t(table)].set) return;
+  // The set's class checks what it is handed, as the table's slots would.
+  if (DBEngineCursor* engine = BuiltInTableCursor(tables_[size_t(table)].fields)) {
+    engine->ColumnValue(column, data, type, length);
+    engineValue_ = engine;
+    return;
+  }
   value_.emplace(Cursor(size_t(table)).ColumnValue(column));
   *data = value_->view().data;
   *type = value_->view().type;
@@ -308,13 +322,14 @@ void SelectCursor::LetGo(size_t table) {
 
 void SelectCursor::Close(size_t table) {
   if (!tables_[table].set) return;
+  ReleaseValue();
   cursorClose(tables_[table].set.get());
   tables_[table].set = ObjectRef();
   tables_[table].fields = nullptr;
 }
 
 void SelectCursor::CloseTables() {
-  value_.reset();
+  ReleaseValue();
   for (size_t table = tables_.size(); table-- > 0;) Close(table);
 }
 

@@ -17,6 +17,7 @@
 #include "core/SmartRef.h"
 #include "core/diagnostics.h"
 #include "core/string.h"
+#include "core/utility.h"
 #include "testsupport/ClassBuilder.h"
 
 namespace {
@@ -219,6 +220,54 @@ TEST_F(ObjectLifetime, DestructorHandingItselfAroundIsNotDestroyedTwice) {
   g_selfLockingFinals = 0;
   RuntimeUnlockObject(builder.NewInstance());
   EXPECT_EQ(g_selfLockingFinals, 1);
+}
+
+// A class that keeps its last dropped object: destroyed as any other at the
+// drop, made again as new without the allocator, one at a time, freed with
+// its class; its subclasses do not keep theirs.
+TEST_F(ObjectLifetime, AKeptSpareIsDestroyedThenMadeAgainAsNewAndGoesWithItsClass) {
+  const uint64_t bytesAtStart = RuntimeLiveBytes();
+  {
+    Definitions keeping;
+    RuntimeClassKeepSpare(RuntimeClassOfDefinition(&keeping.shape));
+    RuntimeObject* first = CreateInstance(&keeping.shape);
+    RuntimeObject* second = CreateInstance(&keeping.shape);
+    ObjectRef partner = ObjectRef::Adopt(CreateInstance(&keeping.square));
+    auto* fields = ObjectFields<ShapeFields>(first);
+    fields->sides = 4;
+    fields->title = StringFromASCII("square");
+    fields->partner = partner.get();
+    RuntimeLockObject(partner.get());
+    g_log.clear();
+    RuntimeUnlockObject(first);
+    RuntimeUnlockObject(second);
+    EXPECT_EQ(g_log, (std::vector<std::string>{"Shape-", "Shape-"}));
+    EXPECT_EQ(partner->refCount, 1);
+    EXPECT_EQ(RuntimeLiveObjectCount(), liveAtStart + 1);
+    const uint64_t bytesKept = RuntimeLiveBytes();
+
+    g_log.clear();
+    RuntimeObject* again = CreateInstance(&keeping.shape);
+    EXPECT_EQ(again, first);
+    EXPECT_EQ(again->refCount, 1);
+    EXPECT_EQ(again->runtimeClass, RuntimeClassOfDefinition(&keeping.shape));
+    EXPECT_EQ(ObjectFields<ShapeFields>(again)->title, nullptr);
+    EXPECT_EQ(ObjectFields<ShapeFields>(again)->partner, nullptr);
+    EXPECT_EQ(g_log, (std::vector<std::string>{"Shape+"}));  // its fields zero
+    EXPECT_EQ(RuntimeLiveObjectCount(), liveAtStart + 2);
+    EXPECT_EQ(RuntimeLiveBytes(), bytesKept);
+    RuntimeObject* other = CreateInstance(&keeping.shape);
+    EXPECT_NE(other, again);
+    EXPECT_GT(RuntimeLiveBytes(), bytesKept);
+    RuntimeUnlockObject(other);
+    RuntimeUnlockObject(again);
+
+    const uint64_t bytesBefore = RuntimeLiveBytes();
+    partner = ObjectRef();
+    EXPECT_LT(RuntimeLiveBytes(), bytesBefore);
+    EXPECT_EQ(RuntimeLiveObjectCount(), liveAtStart);
+  }
+  EXPECT_EQ(RuntimeLiveBytes(), bytesAtStart);
 }
 
 // ---- Classes -------------------------------------------------------------------

@@ -59,10 +59,11 @@ TEST_F(StringRecordTest, LengthByteCapsAt255AndBufferEndsInNul) {
 // and the string's release frees both.
 TEST_F(StringRecordTest, MadeStringsOwnAnExactBufferThatMayBeReplaced) {
   const uint64_t before = RuntimeLiveBytes();
-  for (uint32_t length : {0u, 1u, 6u, 7u, 30u, 246u, 247u, 300u}) {
+  for (uint32_t length : {0u, 1u, 3u, 4u, 6u, 7u, 30u, 63u, 64u, 65u, 246u, 247u, 300u}) {
     StringRecordRelease(NewString(std::string(length + 5, '\xEE'), kEncodingASCII));
     StringRecordRelease(NewString(std::string(length, 'x'), kEncodingASCII));
-    const std::string text(length, 'q');
+    std::string text(length, 'q');
+    for (uint32_t i = 0; i < length; ++i) text[i] = char('a' + i % 26);
     StringRef string = Make(text, kEncodingUTF8);
     EXPECT_EQ(Bytes(string), text);
     EXPECT_EQ(string->refCount, 1);

@@ -8,6 +8,7 @@
 
 #include "core/diagnostics.h"
 #include "core/platform.h"
+#include "core/string.h"
 #include "core/utility.h"
 
 namespace {
@@ -221,6 +222,75 @@ TEST(AllocatorTest, LiveBytesCountBothAllocatorsUntilFreed) {
 // counted, never shared with another live block, freed together or one by
 // one, with the guarded one replaced by any other guarded block first, and a
 // second free still reported.
+// The thread that took the first pair (the tests' own) gets the pairs it
+// frees back as its next ones, out of reach of every other allocation, up to
+// a few dozen a class; another thread's pairs go back where any allocation
+// finds them. Pairs taken and freed on several threads at once stay apart,
+// and the live count is exact whichever way a pair went.
+TEST(AllocatorTest, PairsFreedByTheirOwningThreadAreItsOwnNextOnes) {
+  constexpr uint32_t kSize = 30, kPoolSize = 20;
+  struct Pair {
+    void* guarded;
+    void* pooled;
+  };
+  const auto take = [] {
+    Pair pair{};
+    pair.guarded = RuntimeAllocUnfilledPair(kSize, kPoolSize, &pair.pooled);
+    return pair;
+  };
+  const uint64_t before = RuntimeLiveBytes();
+  StringRecordRelease(StringFromASCII("the owner's first pair, if no test took one before"));
+
+  const Pair first = take();
+  RuntimeFreePair(first.guarded, first.pooled, kPoolSize);
+  void* plain = RuntimeAlloc(kSize);
+  EXPECT_NE(plain, first.guarded);
+  const Pair again = take();
+  EXPECT_EQ(again.guarded, first.guarded);
+  EXPECT_EQ(again.pooled, first.pooled);
+  RuntimeFreePair(again.guarded, again.pooled, kPoolSize);
+  RuntimeFree(plain);
+
+  std::thread([&] {
+    const Pair other = take();
+    RuntimeFreePair(other.guarded, other.pooled, kPoolSize);
+    void* reached = RuntimeAlloc(kSize);
+    EXPECT_EQ(reached, other.guarded);
+    RuntimeFree(reached);
+  }).join();
+
+  std::vector<Pair> many;
+  for (int i = 0; i < 200; ++i) many.push_back(take());
+  for (const Pair& pair : many) RuntimeFreePair(pair.guarded, pair.pooled, kPoolSize);
+  void* beyond = RuntimeAlloc(kSize);
+  bool reachable = false;
+  for (const Pair& pair : many) reachable = reachable || pair.guarded == beyond;
+  EXPECT_TRUE(reachable) << "the owner's lists keep every block";
+  RuntimeFree(beyond);
+  EXPECT_EQ(RuntimeLiveBytes(), before);
+
+  const auto churn = [&](uint8_t mark) {
+    Pair ring[8] = {};
+    for (uint32_t i = 0; i < 20000; ++i) {
+      Pair& slot = ring[i % 8];
+      if (slot.guarded) {
+        for (uint32_t b = 0; b < kSize; ++b)
+          ASSERT_EQ(static_cast<uint8_t*>(slot.guarded)[b], mark) << "byte " << b;
+        RuntimeFreePair(slot.guarded, slot.pooled, kPoolSize);
+      }
+      slot = take();
+      std::memset(slot.guarded, mark, kSize);
+      std::memset(slot.pooled, mark, kPoolSize);
+    }
+    for (const Pair& pair : ring) RuntimeFreePair(pair.guarded, pair.pooled, kPoolSize);
+  };
+  std::vector<std::thread> threads;
+  for (uint8_t mark = 2; mark <= 4; ++mark) threads.emplace_back(churn, mark);
+  churn(1);
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(RuntimeLiveBytes(), before);
+}
+
 TEST(AllocatorTest, PairedBlocksAreOrdinaryBlocksOfEachAllocator) {
   struct Pair {
     uint8_t* guarded;

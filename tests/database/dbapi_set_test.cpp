@@ -165,6 +165,39 @@ TEST_F(DbApiSetTest, FieldReadsCheckTheirObject) {
   EXPECT_TRUE(TakeRecordedBoxes().empty());
 }
 
+// Fields are made and dropped at every value read: one dropped gives its set
+// back at once and the next made reads its own column, while a field still
+// held keeps its column and its set.
+TEST_F(DbApiSetTest, FieldsDroppedAndMadeAgainLeaveHeldOnesAndTheSetAlone) {
+  FakeDBEngine engine;
+  FakeCursor& cursor = engine.AddCursor(
+      {"a", "b"}, {{FakeInteger(1), FakeText("one")}, {FakeInteger(2), FakeText("two")}});
+  bool closed = false;
+  cursor.onClose = [&closed] { closed = true; };
+  ObjectRef set = NewSet(cursor);
+  ObjectRef held = ObjectRef::Adopt(cursorGetFieldByIndex(set.get(), 2));
+  for (int round = 0; round < 3; ++round) {
+    RuntimeObject* dropped = cursorGetFieldByIndex(set.get(), 1);
+    EXPECT_EQ(Text(fieldStringValueGetter(dropped, 0)), "1");
+    RuntimeUnlockObject(dropped);
+    EXPECT_EQ(set->refCount, 2);
+  }
+  ObjectRef made = ObjectRef::Adopt(cursorGetFieldByIndex(set.get(), 1));
+  EXPECT_NE(made.get(), held.get());
+  EXPECT_EQ(made->refCount, 1);
+  EXPECT_EQ(Text(fieldStringValueGetter(made.get(), 0)), "1");
+  EXPECT_EQ(Text(fieldStringValueGetter(held.get(), 0)), "one");
+  cursorMoveNext(set.get());
+  EXPECT_EQ(Text(fieldStringValueGetter(made.get(), 0)), "2");
+  EXPECT_EQ(Text(fieldStringValueGetter(held.get(), 0)), "two");
+
+  set = ObjectRef();
+  EXPECT_FALSE(closed) << "a held field keeps its set";
+  made = ObjectRef();
+  held = ObjectRef();
+  EXPECT_TRUE(closed);
+}
+
 // Dates, times and timestamps read as their stored words, zero-padded: the
 // year to four digits, the rest to two, wider words in full.
 TEST_F(DbApiSetTest, DateWordsReadAsPaddedText) {

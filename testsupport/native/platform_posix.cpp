@@ -75,6 +75,12 @@ int32_t ShowMessageBox(const std::u16string& text, const std::u16string&, uint32
   return 1;
 }
 
+uint32_t CurrentThreadId() {
+  static std::atomic<uint32_t> last{0};
+  thread_local const uint32_t id = ++last;
+  return id;
+}
+
 void WaitForShortLock(uint32_t attempt) {
   if (attempt < 128) {
     sched_yield();

@@ -9,6 +9,8 @@
 //
 // prints "case <name> <rows> <seconds> <steps>" for walk, walk-five (ours
 // only) and count, each over "plain" and "sorted".
+// bench/run_datacontrol_bench.sh runs both drivers and prints each ratio
+// against its goal ("<ratio>x <peer> goal >= <g>").
 #include <windows.h>
 
 #include <cstdio>

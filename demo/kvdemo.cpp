@@ -3,7 +3,8 @@
 // bar, a slider, a default push button that quits, a label and a group box of
 // radio buttons, a window of drawn controls: a canvas, a bevelled rectangle
 // and a line, a window of tabs and progress bars, a list, and a record
-// navigator over a scratch database with two controls bound to it. With
+// navigator over a scratch database (people in name order, a label counting
+// them by flag with GROUP BY) with two controls bound to it. With
 // KVDEMO_SCREENSHOT
 // naming a path it saves a PNG of its frame window there and quits.
 #include <wincodec.h>
@@ -11,6 +12,7 @@
 #include <wrl/client.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -33,6 +35,8 @@
 #include "core/utility.h"
 #include "database/Win32StorageAdapter.h"
 #include "database/api/Database.h"
+#include "database/api/DatabaseField.h"
+#include "database/api/RecordSet.h"
 #include "database/datacontrol/DataControl.h"
 #include "database/engine/EngineDatabase.h"
 #include "database/engine/EngineTable.h"
@@ -263,18 +267,40 @@ ObjectRef MakePeopleDatabase() {
   return db;
 }
 
-// A narrow window right of the drawing: a label, a record navigator over the
-// people, an edit field on their names and a check box on their flags.
+// "Flagged 2/3": the people grouped by flag, counted by the database.
+std::string FlagSummary(RuntimeObject* db) {
+  StringRef sql = StringRef::Adopt(
+      StringFromUTF8("select flag, count(*) from people group by flag"));
+  ObjectRef groups = ObjectRef::Adopt(databaseSelect(db, sql.get()));
+  if (!groups) return "People:";
+  int flagged = 0, all = 0;
+  const auto text = [&](int32_t column) {
+    ObjectRef field = ObjectRef::Adopt(cursorGetFieldByIndex(groups.get(), column));
+    StringRef value = StringRef::Adopt(fieldStringValueGetter(field.get(), 0));
+    return std::string(value ? StringCStr(value.get()) : "");
+  };
+  for (; !RecordSetArgument(groups.get())->eof; cursorMoveNext(groups.get())) {
+    const int count = std::atoi(text(2).c_str());
+    all += count;
+    if (text(1) == "true") flagged += count;
+  }
+  cursorClose(groups.get());
+  return "Flagged " + std::to_string(flagged) + "/" + std::to_string(all);
+}
+
+// A narrow window right of the drawing: a label counting the flagged people,
+// a record navigator over the people in name order, an edit field on their
+// names and a check box on their flags.
 void OpenPeopleWindow() {
   ObjectRef db = MakePeopleDatabase();
   if (!db) return;
   ObjectRef window = NewShownWindow("People", 476, 16, 110, 140);
   ObjectRef label = NewControl(CreateInstance(GetStaticTextClassDefinition()), "PeopleLabel",
-                               MacRect{6, 28, 22, 100}, "People:");
+                               MacRect{6, 10, 22, 104}, FlagSummary(db.get()).c_str());
   ObjectRef data = NewControl(CreateInstance(GetDataControlClassDefinition()), "Data1",
                               MacRect{26, 28, 48, 100}, "");
   SetText(data.get(), "TableName", "people");
-  SetText(data.get(), "SQLQuery", "select * from people");
+  SetText(data.get(), "SQLQuery", "select * from people order by name desc");
   SetProperty<RuntimeObject*>(data.get(), "Database", db.get());
   ObjectRef name = NewControl(CreateInstance(GetEditFieldClassDefinition()), "NameField",
                               MacRect{56, 28, 78, 100}, "");

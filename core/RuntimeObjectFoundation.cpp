@@ -33,18 +33,6 @@ void UnlinkLiveObject(RuntimeObject* object) {
   --g_liveObjectCount;
 }
 
-// Most kept objects are a few words: stores beat a call to the C library.
-void ZeroObject(RuntimeObject* object, uint32_t size) {
-  auto* bytes = reinterpret_cast<uint8_t*>(object);
-  uint32_t i = 0;
-  for (; i + 4 <= size; i += 4) {
-    const uint32_t zero = 0;
-    std::memcpy(bytes + i, &zero, 4);
-    __asm__("" : : "r"(bytes) : "memory");  // keeps the loop from becoming a call
-  }
-  for (; i < size; ++i) bytes[i] = 0;
-}
-
 void RunInitialisers(const RuntimeClass* runtimeClass, RuntimeObject* object) {
   if (!runtimeClass) return;
   RunInitialisers(runtimeClass->parent, object);
@@ -109,7 +97,7 @@ RuntimeObject* RuntimeNewObject(RuntimeClass* runtimeClass) {
   RuntimeObject* object = runtimeClass->spare;
   if (object) {
     runtimeClass->spare = nullptr;
-    ZeroObject(object, runtimeClass->instanceSize);
+    ShortZero(object, runtimeClass->instanceSize);
   } else {
     object = static_cast<RuntimeObject*>(RuntimeAlloc(runtimeClass->instanceSize));
   }

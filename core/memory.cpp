@@ -137,21 +137,6 @@ void PoolGive(void* block, uint32_t sizeClass) {
   pool().freeLists[sizeClass] = freed;
 }
 
-// Fills a pool block of a small class with zeros in place: most blocks are
-// field objects and string records of a few words, where a call to the C
-// library's fill costs more than the stores.
-void ZeroPoolBlock(void* block, uint32_t bytes) {
-  if (bytes > 64) {
-    std::memset(block, 0, bytes);
-    return;
-  }
-  auto* words = static_cast<uint64_t*>(block);
-  for (uint32_t i = 0; i < bytes / 8; ++i) {
-    words[i] = 0;
-    __asm__("" : : "r"(words) : "memory");  // keeps the loop from becoming a call
-  }
-}
-
 // A pool block of the class, zero-filled; null when memory is out.
 void* PoolTakeZeroed(uint32_t sizeClass, uint32_t counted) {
   void* block;
@@ -162,7 +147,7 @@ void* PoolTakeZeroed(uint32_t sizeClass, uint32_t counted) {
   }
   if (block) {
     ShowTaken(block, PoolClassBytes(sizeClass));
-    ZeroPoolBlock(block, PoolClassBytes(sizeClass));
+    ShortZero(block, PoolClassBytes(sizeClass));
   }
   return block;
 }

@@ -49,24 +49,7 @@ StringRecord* CopiedRecord(const void* bytes, uint32_t length, uint32_t encoding
       RuntimeAllocUnfilledPair(length + 2, sizeof(StringRecord), &record));
   if (!buffer) return nullptr;
   buffer[0] = LengthByte(length);
-  if (length > 64) {
-    std::memcpy(buffer + 1, bytes, length);
-  } else {
-    // Most values read from a database are this short: word and byte stores
-    // beat a call, which on this target's system passes through two more.
-    const auto* from = static_cast<const uint8_t*>(bytes);
-    uint32_t i = 0;
-    for (; i + 4 <= length; i += 4) {
-      uint32_t word;
-      std::memcpy(&word, from + i, 4);
-      std::memcpy(buffer + 1 + i, &word, 4);
-      __asm__("" : : "r"(buffer) : "memory");  // keeps the loop from becoming a call
-    }
-    for (; i < length; ++i) {
-      buffer[1 + i] = from[i];
-      __asm__("" : : "r"(buffer) : "memory");
-    }
-  }
+  ShortCopy(buffer + 1, bytes, length);
   buffer[1 + length] = 0;
   auto* made = static_cast<StringRecord*>(record);
   made->refCount = 1;

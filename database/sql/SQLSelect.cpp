@@ -7,7 +7,7 @@
 #include "core/string.h"
 #include "database/api/Database.h"
 #include "database/api/RecordSet.h"
-#include "database/engine/EngineTable.h"
+#include "database/sql/KeptTableNames.h"
 #include "database/sql/ResultBuilders.h"
 #include "database/sql/SQLFrontEnd.h"
 #include "database/sql/SelectCursor.h"
@@ -43,41 +43,16 @@ bool ReadSchemaNames(RuntimeObject* database, const std::string& table, uint32_t
   return readable || SQLFail(error, 203, "Internal validation error");
 }
 
-// The names last read for one database of the built-in engine, kept while
-// no schema can have changed: the catalog count stands (a database closes before it goes, which
-// moves the count, so a new one at the same address finds nothing).
-struct KeptSchemas {
-  static constexpr size_t kMostTables = 16;
-  struct Table {
-    std::string name;
-    uint32_t encoding;
-    std::vector<std::string> fields;
-  };
-  RuntimeObject* database = nullptr;
-  uint32_t catalog = 0;
-  std::vector<Table> tables;
-};
-
-// The names stay valid until the next call.
-const std::vector<std::string>* SchemaNames(RuntimeObject* database, const std::string& table,
-                                            uint32_t encoding, SQLError* error) {
-  static KeptSchemas kept;
+// The field names of a table as its field list gives them.
+KeptTableNames::Names SchemaNames(RuntimeObject* database, const std::string& table,
+                                  uint32_t encoding, SQLError* error) {
+  static KeptTableNames kept;
+  if (KeptTableNames::Names names = kept.Find(database, table, encoding)) return names;
   const uint32_t catalog = DBCatalogChangeCount();
-  // Only the built-in engine's schema changes all move the count: a
-  // plug-in's table may have changed outside the program since.
-  const bool keep = DatabaseArgument(database)->definition == BuiltInEngineTable();
-  if (!keep || kept.database != database || kept.catalog != catalog) kept = {database, catalog, {}};
-  for (const KeptSchemas::Table& entry : kept.tables) {
-    if (entry.encoding == encoding && entry.name == table) return &entry.fields;
-  }
-  std::vector<std::string> names;
-  if (!ReadSchemaNames(database, table, encoding, &names, error)) return nullptr;
-  // A statement the engine ran while listing the fields may have kept
-  // another database's names meanwhile.
-  if (!keep || kept.catalog != catalog || kept.database != database) kept = {database, catalog, {}};
-  if (kept.tables.size() == KeptSchemas::kMostTables) kept.tables.clear();
-  kept.tables.push_back({table, encoding, std::move(names)});
-  return &kept.tables.back().fields;
+  auto names = std::make_shared<std::vector<std::string>>();
+  if (!ReadSchemaNames(database, table, encoding, names.get(), error)) return nullptr;
+  kept.Keep(database, catalog, table, encoding, names);
+  return names;
 }
 
 // Resolves the entries against one field of the table; stars collect their
@@ -241,7 +216,7 @@ bool ValidateSelect(RuntimeObject* database, SQLSelectStatement* select, uint32_
   if (stars.size() < select->entries.size()) stars.resize(select->entries.size());
   for (size_t table = 0; table < select->tables.size(); ++table) {
     const SQLTableName& name = select->tables[table];
-    const std::vector<std::string>* fields = SchemaNames(database, name.name, encoding, error);
+    const KeptTableNames::Names fields = SchemaNames(database, name.name, encoding, error);
     if (!fields) return false;
     for (size_t i = 0; i < select->entries.size(); ++i) {
       const SQLSelectEntry& entry = select->entries[i];

@@ -12,6 +12,7 @@
 #include "core/string.h"
 #include "database/api/Database.h"
 #include "database/api/RecordSet.h"
+#include "database/sql/KeptTableNames.h"
 #include "database/engine/EngineTable.h"
 #include "database/engine/TableCursor.h"
 #include "database/sql/SQLRowCheck.h"
@@ -37,48 +38,10 @@ void ApplyFunction(uint8_t function, std::string* text) {
   }
 }
 
-// The column names of a table's cursor (opened on "*"), kept for one
-// database while no schema can have changed: the catalog count stands (a
-// database closes before it goes, which moves the count). A statement holds
+// The column names of a table's cursor (opened on "*"); a statement holds
 // the names it bound to for as long as it lives.
-using ColumnNames = std::shared_ptr<const std::vector<std::string>>;
-
-struct KeptColumnNames {
-  static constexpr size_t kMostTables = 16;
-  struct Table {
-    std::string name;
-    uint32_t encoding;
-    ColumnNames columns;
-  };
-  RuntimeObject* database = nullptr;
-  uint32_t catalog = 0;
-  std::vector<Table> tables;
-};
-
-KeptColumnNames& KeptColumns(RuntimeObject* database) {
-  static KeptColumnNames kept;
-  const uint32_t catalog = DBCatalogChangeCount();
-  if (kept.database != database || kept.catalog != catalog) {
-    kept.database = database;
-    kept.catalog = catalog;
-    kept.tables.clear();
-  }
-  return kept;
-}
-
-ColumnNames KeptColumnsOf(RuntimeObject* database, const std::string& table, uint32_t encoding) {
-  for (const KeptColumnNames::Table& entry : KeptColumns(database).tables) {
-    if (entry.encoding == encoding && entry.name == table) return entry.columns;
-  }
-  return nullptr;
-}
-
-void KeepColumns(RuntimeObject* database, const std::string& table, uint32_t encoding,
-                 const ColumnNames& columns) {
-  KeptColumnNames& kept = KeptColumns(database);
-  if (kept.tables.size() == KeptColumnNames::kMostTables) kept.tables.clear();
-  kept.tables.push_back({table, encoding, columns});
-}
+using ColumnNames = KeptTableNames::Names;
+KeptTableNames keptColumns;
 
 class SelectCursor {
  public:
@@ -336,11 +299,9 @@ void SelectCursor::CloseTables() {
 void SelectCursor::Bind(size_t table) {
   Table& entry = tables_[table];
   const std::string& tableName = select_.tables[table].name;
-  // Only the built-in engine's schema changes all move the change count: a
-  // plug-in's table may have changed outside the program since.
-  const bool keep = BuiltInTableCursor(entry.fields) != nullptr;
-  entry.columns = keep ? KeptColumnsOf(database_.get(), tableName, encoding_) : nullptr;
+  entry.columns = keptColumns.Find(database_.get(), tableName, encoding_);
   if (!entry.columns) {
+    const uint32_t catalog = DBCatalogChangeCount();
     const int32_t count = Cursor(table).ColumnCount();
     auto columns = std::make_shared<std::vector<std::string>>();
     columns->reserve(size_t(count > 0 ? count : 0));
@@ -349,7 +310,7 @@ void SelectCursor::Bind(size_t table) {
       columns->push_back(StringBytes(name.get()));
     }
     entry.columns = columns;
-    if (keep) KeepColumns(database_.get(), tableName, encoding_, entry.columns);
+    keptColumns.Keep(database_.get(), catalog, tableName, encoding_, entry.columns);
   }
   entry.bound = true;
   for (size_t i = 0; i < select_.entries.size(); ++i) {

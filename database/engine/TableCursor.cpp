@@ -292,23 +292,6 @@ bool DBEngineCursor::End() {
   return false;
 }
 
-namespace {
-
-// As `*field = DBFieldValue()`, member by member: the compiler's block fill
-// of the whole value costs more than reading a value does.
-void ClearField(DBFieldValue* field) {
-  field->type = kDBFieldNone;
-  field->stored = nullptr;
-  field->storedLength = 0;
-  field->bytes = nullptr;
-  field->length = 0;
-  field->integer = 0;
-  field->real = 0;
-  field->parts[0] = field->parts[1] = field->parts[2] = 0;
-}
-
-}  // namespace
-
 // Notes where each column's first field lies in the current row.
 bool DBEngineCursor::Locate() {
   if (++generation_ == 0) {
@@ -335,7 +318,7 @@ bool DBEngineCursor::Locate() {
 }
 
 DBFieldLookup DBEngineCursor::FieldOf(uint8_t column, DBFieldValue* field) {
-  ClearField(field);
+  field->Clear();
   if (!tree_ || stamp_[column] != generation_) return DBFieldLookup::kAbsent;
   const uint8_t* record = tree_->CurrentEntry();
   if (!record) return DBFieldLookup::kAbsent;

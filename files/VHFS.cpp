@@ -659,12 +659,13 @@ bool VHFSStream::StoreLength() {
 }
 
 void VHFSStream::Flush() {
-  if (volume_ && volume_->Core().FlushFile(ref_)) StoreLength();
+  // The length is a small write too, held like the data: it goes after them.
+  if (volume_ && volume_->Core().FlushFile(ref_) && StoreLength()) volume_->Core().FlushFile(ref_);
 }
 
 bool VHFSStream::Detach() {
   if (!volume_) return false;
-  const bool stored = StoreLength();
+  const bool stored = StoreLength() && volume_->core_->FlushFile(ref_);
   volume_->core_->CloseFile(ref_);
   volume_->streams_.erase(this);
   volume_ = nullptr;

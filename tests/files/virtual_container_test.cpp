@@ -402,6 +402,27 @@ TEST(VirtualContainerTest, SmallWritesAreHeldWithinABlockAndSeenByEveryReader) {
   EXPECT_EQ(data.substr(65532, 4), std::string("\0\0\x3F\xFF", 4));
 }
 
+TEST(VirtualContainerTest, FlushLeavesTheLengthOnDiskAndCloseReportsAHeldWriteThatFailed) {
+  Disk disk;
+  std::unique_ptr<VHFS> volume = VHFS::CreateVolume(disk.Make());
+  const VHFSItemRef file = volume->CreateItem(volume->GetRootItem(), "log", kText);
+  std::unique_ptr<VHFSStream> writer = volume->OpenItemStream(file);
+  ASSERT_TRUE(writer->Write("first line", 10));
+  writer->Flush();
+  // A process ended now leaves what Flush wrote: the bytes and their length.
+  const ContainerReport flushed = CheckContainer(disk.Bytes());
+  EXPECT_EQ(flushed.files.at("log"), "first line");
+
+  // A small write within the length is held; when it cannot be written at
+  // Close, Close says so.
+  ASSERT_TRUE(writer->SetPosition(0));
+  ASSERT_TRUE(writer->Write("F", 1));
+  disk.stream->faults.writeFails = true;
+  EXPECT_FALSE(writer->Close());
+  disk.stream->faults.writeFails = false;
+  EXPECT_EQ(ReadFile(*volume, file), "first line");
+}
+
 TEST(VirtualContainerTest, AStaleMapNeverHandsOutABlockThatIsInUse) {
   // The stored map was written before C took block X; the process then died.
   ContainerBuilder builder(3, 4);

@@ -84,6 +84,9 @@ CopyOutcome CopyItem(FolderItemImp& source, FolderItemImp* destination) {
     if (NamesSameItem(&source, child.get())) return CopyOutcome::kSameItem;
     target = child.get();
   }
+  // A file never takes a folder's place: the folder would be set aside
+  // under another name, and kept there when it cannot be deleted.
+  if (target->IsDirectory()) return CopyOutcome::kFailed;
   const int32_t length = from->GetLength();
   FolderItemImpPtr folder(length >= 0 ? target->GetParent() : nullptr);
   FolderItemImpPtr copy = folder ? FreeChild(*folder, "$$CopyTemp$$") : nullptr;

@@ -167,7 +167,8 @@ bool IsSaveInfoData(const StringRecord* text);
 // creator codes after it (not the dates). Copying onto the item itself
 // succeeds and writes nothing. The data goes first to a free name beside the
 // target, and replaces an existing target only when complete; on any failure
-// that file is deleted and an existing target keeps its bytes. A source
+// that file is deleted and an existing target keeps its bytes. A target that
+// is a folder is never replaced: the copy fails. A source
 // whose length is negative, or whose reads bring nothing before its end,
 // fails.
 bool CopyThroughStreams(FolderItemImp& source, FolderItemImp* destination);

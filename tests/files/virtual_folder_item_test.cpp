@@ -152,6 +152,34 @@ TEST_F(VirtualFolderItemTest, MovesRenamesAndDeletesKeepEveryFile) {
   EXPECT_TRUE(report.folders.at("archive").empty());
 }
 
+TEST_F(VirtualFolderItemTest, ACopyIntoAFolderLeavesASubfolderOfTheFilesNameAsItIs) {
+  ObjectRef volume = NewVolume(L"vol.dat");
+  ObjectRef root = Root(volume.get());
+  ObjectRef file = Child(root.get(), "a.txt");
+  ASSERT_TRUE(WriteNew(file.get(), "the file"));
+  // In the volume and on disk, a folder holding a folder named as the file.
+  ObjectRef inside = Child(root.get(), "out");
+  CallMethod(inside.get(), "CreateAsFolder");
+  CallMethod(Child(inside.get(), "a.txt").get(), "CreateAsFolder");
+  ASSERT_TRUE(WriteNew(Child(Child(inside.get(), "a.txt").get(), "note").get(), "a note"));
+  ASSERT_TRUE(CreateDirectoryW(PathOf(L"out").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(PathOf(L"out\\a.txt").c_str(), nullptr));
+  WriteWholeFile(PathOf(L"out\\a.txt\\note"), "a note");
+  ObjectRef outside = DiskItem(L"out");
+
+  for (RuntimeObject* folder : {inside.get(), outside.get()}) {
+    for (const char* method : {"CopyFileTo", "MoveFileTo"}) {
+      SCOPED_TRACE(method);
+      CallMethod(file.get(), method, folder);
+      EXPECT_EQ(GetProperty<int32_t>(folder, "Count"), 1);
+      ObjectRef same = Child(folder, "a.txt");
+      EXPECT_TRUE(GetProperty<bool>(same.get(), "Directory"));
+      EXPECT_EQ(ReadAll(Child(same.get(), "note").get()), "a note");
+      EXPECT_EQ(ReadAll(file.get()), "the file");
+    }
+  }
+}
+
 TEST_F(VirtualFolderItemTest, AMoveOntoAFileCutAtAnyWriteKeepsTheFileUntilItIsReplaced) {
   Disk made;
   {

@@ -12,6 +12,9 @@ namespace {
 constexpr int32_t kLogCode = 10;
 constexpr uint32_t kMapLengthPosition = VFSCore::kMetadataPosition + 4;
 constexpr uint32_t kMapDataPosition = 8;  // within the metadata file
+// The metadata block holds at least the next free id and the map's length:
+// in a shorter one, writing the length would overwrite its trailer.
+constexpr uint32_t kMetadataBlockLength = VFSCore::kBlockOverhead + kMapDataPosition;
 constexpr size_t kExtentsKept = 8;
 constexpr uint32_t kMaxReadAhead = 1u << 20;
 constexpr uint32_t kScanChunk = 1u << 16;
@@ -105,7 +108,7 @@ std::unique_ptr<VFSCore> VFSCore::OpenContainer(FileStreamPtr disk) {
   }
   Header metadata;
   if (!core->ReadHeader(8, &metadata, 64) || metadata.fileId != kMetadataFileId ||
-      metadata.sequence != 0 || metadata.length < 36) {
+      metadata.sequence != 0 || metadata.length < kMetadataBlockLength) {
     core->NoteDamage(VFSDamageKind::kBadHeader, 8,
                      "VFS volume metadata (idnum 1) header is invalid.");
     core->disk_.reset();

@@ -13,7 +13,8 @@
 //       B+28 data (L - 32 bytes)   B+L-4 "BlkE"
 // File 1 is the metadata file, its first block at 8: the next free file id
 // (u32), the stored block map's length (u32, 0: none) and the map itself
-// (BlockMap.h). New blocks are 1,024 bytes; freed blocks of 256 to 16,384
+// (BlockMap.h); a container whose metadata block is too short to hold both
+// is refused. New blocks are 1,024 bytes; freed blocks of 256 to 16,384
 // bytes are reused, others never.
 //
 // The host file is untrusted bytes. A header passes when it reads "BlkS",

@@ -106,8 +106,16 @@ TEST(VirtualContainerTest, RefusedStartsLeaveTheBytesAndOldVersionsRead) {
   ContainerBuilder v4(4);
   ContainerBuilder noRoot(3, 3);
   noRoot.AddBlock(2, 0, 1024, 0, noRoot.Item(4, 0, 0, "/"));  // type 0: no item
+  // A metadata block too short for the map's length, whose place its
+  // trailer takes.
+  ContainerBuilder rooted(3, 3);
+  rooted.AddBlock(2, 0, 1024, 0, rooted.Item(4, kFold, 0, "/", rooted.FolderData({}, 0)));
+  const std::string shortMetadata = "VFSv" + rooted.Value32(3) + "BlkS" + rooted.Value32(1) +
+                                    rooted.Value32(0) + rooted.HeaderDouble(36) +
+                                    rooted.HeaderDouble(0) + rooted.Value32(3) + "BlkE" +
+                                    rooted.Bytes().substr(48);
   for (const std::string& bytes : {std::string("VFSx") + v4.Bytes().substr(4), v4.Bytes(),
-                                   std::string("plain text\r\n"), noRoot.Bytes()}) {
+                                   std::string("plain text\r\n"), noRoot.Bytes(), shortMetadata}) {
     Disk disk;
     EXPECT_EQ(VHFS::OpenVolume(disk.Make(bytes)), nullptr);
     EXPECT_EQ(disk.Bytes(), bytes) << "refused, and left as it was";

@@ -10,6 +10,7 @@
 #include "core/RuntimeObjectFoundation.h"
 #include "core/SmartRef.h"
 #include "core/string.h"
+#include "files/BufferedStream.h"
 #include "files/FileStreams.h"
 #include "files/FileTypes.h"
 #include "files/runFolderItem.h"
@@ -43,6 +44,9 @@ struct VolumeState {
 VolumeClosingHook::~VolumeClosingHook() {
   if (!state_) return;
   state_->hook = nullptr;
+  // Streams on the volume may still hold bytes: the hook that writes them
+  // out at the end is older than this one and comes after it.
+  WriteOutAllStreams();
   state_->fileSystem->Close();
 }
 

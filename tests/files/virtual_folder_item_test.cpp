@@ -4,6 +4,7 @@
 #include <string>
 
 #include "VirtualVolumeTestSupport.h"
+#include "host/RuntimeMain.h"
 #include "testsupport/FakeFolderItemImp.h"
 #include "testsupport/VirtualVolumeFixtures.h"
 
@@ -150,6 +151,21 @@ TEST_F(VirtualFolderItemTest, MovesRenamesAndDeletesKeepEveryFile) {
   EXPECT_EQ(report.leakedBlocks, 0);
   EXPECT_EQ(report.folders.at("docs"), std::vector<std::string>{"inner"});
   EXPECT_TRUE(report.folders.at("archive").empty());
+}
+
+// The application ends with a volume open and a stream on it still holding
+// what was written last (after the exit steps wrote the streams out).
+TEST_F(VirtualFolderItemTest, AVolumeClosedAtTheEndKeepsWhatItsStreamsWroteLast) {
+  InstallStreamWriteOutHooks();
+  ObjectRef stream;
+  {
+    ObjectRef volume = NewVolume(L"vol.dat");
+    stream = WriteOpen(Child(Root(volume.get()).get(), "log").get(), "the last line");
+  }
+  RunShutdownHooks();
+  const ContainerReport report = CheckContainer(ReadWholeFile(PathOf(L"vol.dat")));
+  EXPECT_TRUE(report.Clean()) << DamageText(report);
+  EXPECT_EQ(report.files.at("log"), "the last line");
 }
 
 TEST_F(VirtualFolderItemTest, ACopyIntoAFolderLeavesASubfolderOfTheFilesNameAsItIs) {

@@ -342,6 +342,9 @@ bool FolderItemImpVirtual::SetLength(int32_t length) {
 }
 
 FileStream* FolderItemImpVirtual::StreamOn(const VHFSItemRef& item, bool bigEndian) {
+  // As a file of the system's does, the new stream starts from what the
+  // process's streams wrote: their gathered bytes and the lengths they set.
+  WriteOutAllStreams();
   std::unique_ptr<VHFSStream> stream = item.type ? FileSystem()->OpenItemStream(item) : nullptr;
   if (!stream) return nullptr;
   stream->SetOwner(volume_);

@@ -559,12 +559,16 @@ std::unique_ptr<VHFSStream> VHFS::OpenItemStream(const VHFSItemRef& item) {
     core_->CloseFile(ref);
     return nullptr;
   }
-  std::unique_ptr<VHFSStream> stream(
-      new (std::nothrow) VHFSStream(this, ref, int32_t(header.dataLength)));
+  // Another stream on the file knows its length better than the header.
+  OpenLength& length = openLengths_.try_emplace(item.id).first->second;
+  if (length.streams == 0) length = {int32_t(header.dataLength), false, 0};
+  std::unique_ptr<VHFSStream> stream(new (std::nothrow) VHFSStream(this, ref, item.id, &length));
   if (!stream) {
+    if (length.streams == 0) openLengths_.erase(item.id);
     core_->CloseFile(ref);
     return nullptr;
   }
+  ++length.streams;
   core_->HoldSmallWrites(ref);
   core_->ExpectSize(ref, kItemHeaderSize + header.dataLength);
   streams_.insert(stream.get());
@@ -573,8 +577,8 @@ std::unique_ptr<VHFSStream> VHFS::OpenItemStream(const VHFSItemRef& item) {
 
 // ---- Streams ----------------------------------------------------------------------------
 
-VHFSStream::VHFSStream(VHFS* volume, int32_t ref, int32_t length)
-    : volume_(volume), ref_(ref), length_(length) {}
+VHFSStream::VHFSStream(VHFS* volume, int32_t ref, uint32_t id, VHFS::OpenLength* length)
+    : volume_(volume), ref_(ref), id_(id), length_(length) {}
 
 VHFSStream::~VHFSStream() {
   Close();
@@ -590,7 +594,7 @@ void VHFSStream::SetOwner(RuntimeObject* owner) {
 bool VHFSStream::Read(void* buffer, int32_t count, int32_t* bytesRead) {
   if (bytesRead) *bytesRead = 0;
   if (!volume_ || count < 0) return false;
-  const uint32_t take = uint32_t(std::max(0, std::min(count, length_ - position_)));
+  const uint32_t take = uint32_t(std::max(0, std::min(count, length_->length - position_)));
   if (take == 0) return true;
   uint32_t got = 0;
   VFSCore& core = volume_->Core();
@@ -617,10 +621,9 @@ bool VHFSStream::Write(const void* buffer, int32_t count) {
   if (!volume_ || count < 0) return false;
   if (count == 0) return true;
   if (int64_t(position_) + count > int64_t(VHFS::kMaxDataLength)) return false;
-  if (position_ > length_) {
-    if (!WriteZeros(length_, position_)) return false;
-    length_ = position_;
-    lengthChanged_ = true;
+  if (position_ > length_->length) {
+    if (!WriteZeros(length_->length, position_)) return false;
+    ChangeLength(position_);
   }
   VFSCore& core = volume_->Core();
   if (!core.Seek(ref_, VHFS::kItemHeaderSize + uint32_t(position_)) ||
@@ -628,10 +631,7 @@ bool VHFSStream::Write(const void* buffer, int32_t count) {
     return false;
   }
   position_ += count;
-  if (position_ > length_) {
-    length_ = position_;
-    lengthChanged_ = true;
-  }
+  if (position_ > length_->length) ChangeLength(position_);
   return true;
 }
 
@@ -643,18 +643,22 @@ bool VHFSStream::SetPosition(int32_t position) {
 
 bool VHFSStream::SetLength(int32_t length) {
   if (!volume_ || length < 0 || uint32_t(length) > VHFS::kMaxDataLength) return false;
-  if (length > length_ && !WriteZeros(length_, length)) return false;
-  length_ = length;
-  lengthChanged_ = true;
+  if (length > length_->length && !WriteZeros(length_->length, length)) return false;
+  ChangeLength(length);
   return true;
 }
 
+void VHFSStream::ChangeLength(int32_t length) {
+  length_->length = length;
+  length_->changed = true;
+}
+
 bool VHFSStream::StoreLength() {
-  if (!volume_ || !lengthChanged_) return true;
+  if (!volume_ || !length_->changed) return true;
   uint8_t bytes[8];
-  volume_->PutDouble(bytes, length_);
+  volume_->PutDouble(bytes, length_->length);
   if (!volume_->WriteAt(ref_, 0, bytes, 8)) return false;
-  lengthChanged_ = false;
+  length_->changed = false;
   return true;
 }
 
@@ -668,6 +672,9 @@ bool VHFSStream::Detach() {
   const bool stored = StoreLength() && volume_->core_->FlushFile(ref_);
   volume_->core_->CloseFile(ref_);
   volume_->streams_.erase(this);
+  closed_ = *length_;
+  if (--length_->streams == 0) volume_->openLengths_.erase(id_);
+  length_ = &closed_;
   volume_ = nullptr;
   ref_ = -1;
   return stored;

@@ -179,27 +179,36 @@ class VHFS {
   // The cached entry of the item in the folder's listing, or null.
   VHFSItemRef* CachedChild(uint32_t folder, uint32_t item);
 
+  // The data length of a file while streams are open on it: one for all of
+  // them, so that each reads and writes up to where the others ended it.
+  struct OpenLength {
+    int32_t length = 0;
+    bool changed = false;  // not stored yet
+    int streams = 0;
+  };
+
   std::unique_ptr<VFSCore> core_;
   std::unordered_map<uint32_t, FolderListing> listings_;
   std::set<VHFSStream*> streams_;
+  std::unordered_map<uint32_t, OpenLength> openLengths_;
 };
 
 // A stream on the data of a file item. Reads stop at the data length; a
 // write past it, or SetLength beyond it, fills the gap with zeros (a reused
 // block's old bytes never show). Small writes are held by the container
 // until the stream leaves the block or another transfer happens; Flush and
-// Close write them and then the length, which only a stream that wrote or
-// set it stores. Positions beyond the length are accepted; writing there
-// first fills the gap.
+// Close write them and then the length once it changed. Streams open on one
+// file share its length: each sees where another wrote or set it. Positions
+// beyond the length are accepted; writing there first fills the gap.
 class VHFSStream : public FileStream {
  public:
   ~VHFSStream() override;
   bool Read(void* buffer, int32_t count, int32_t* bytesRead) override;
   bool Write(const void* buffer, int32_t count) override;
   bool Close() override;
-  bool IsEOF() override { return length_ <= position_; }
+  bool IsEOF() override { return length_->length <= position_; }
   bool SetPosition(int32_t position) override;
-  int32_t GetLength() override { return length_; }
+  int32_t GetLength() override { return length_->length; }
   bool SetLength(int32_t length) override;
   int32_t GetPosition() override { return position_; }
   void Flush() override;
@@ -211,17 +220,19 @@ class VHFSStream : public FileStream {
 
  private:
   friend class VHFS;
-  VHFSStream(VHFS* volume, int32_t ref, int32_t length);
+  VHFSStream(VHFS* volume, int32_t ref, uint32_t id, VHFS::OpenLength* length);
   // Stores the length and closes the container reference; the owner stays
   // locked (the volume is going away under it).
   bool Detach();
+  void ChangeLength(int32_t length);
   bool StoreLength();
   bool WriteZeros(int32_t from, int32_t to);
 
   VHFS* volume_;
   RuntimeObject* owner_ = nullptr;
   int32_t ref_;
+  uint32_t id_;
   int32_t position_ = 0;
-  int32_t length_;
-  bool lengthChanged_ = false;
+  VHFS::OpenLength* length_;  // the volume's for the file; closed_ once closed
+  VHFS::OpenLength closed_;
 };

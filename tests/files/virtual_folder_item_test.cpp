@@ -153,6 +153,24 @@ TEST_F(VirtualFolderItemTest, MovesRenamesAndDeletesKeepEveryFile) {
   EXPECT_TRUE(report.folders.at("archive").empty());
 }
 
+TEST_F(VirtualFolderItemTest, StreamsOnOneFileShareItsLengthAndAppendAfterEachOther) {
+  ObjectRef volume = NewVolume(L"vol.dat");
+  ObjectRef file = Child(Root(volume.get()).get(), "log");
+  ASSERT_TRUE(WriteNew(file.get(), "abc"));
+  ObjectRef first = Adopt(CallMethod<RuntimeObject*>(file.get(), "OpenAsBinaryFile", uint8_t(1)));
+  SetProperty<int32_t>(first.get(), "Position", 3);
+  CallMethod(first.get(), "Write", S("def").get());
+  ObjectRef appender = Adopt(CallMethod<RuntimeObject*>(file.get(), "AppendToTextFile"));
+  CallMethod(appender.get(), "Write", S("ghi").get());
+  ObjectRef reader = Adopt(CallMethod<RuntimeObject*>(file.get(), "OpenAsBinaryFile", uint8_t(0)));
+  EXPECT_EQ(GetProperty<int32_t>(reader.get(), "Length"), 9);
+  CallMethod(appender.get(), "Close");
+  EXPECT_EQ(GetProperty<int32_t>(first.get(), "Length"), 9);
+  CallMethod(first.get(), "Close");
+  CallMethod(reader.get(), "Close");
+  EXPECT_EQ(ReadAll(file.get()), "abcdefghi");
+}
+
 // The application ends with a volume open and a stream on it still holding
 // what was written last (after the exit steps wrote the streams out).
 TEST_F(VirtualFolderItemTest, AVolumeClosedAtTheEndKeepsWhatItsStreamsWroteLast) {

@@ -330,6 +330,7 @@ int32_t FolderItemImpVirtual::GetMacDirID() {
 }
 
 int32_t FolderItemImpVirtual::GetLength() {
+  WriteOutAllStreams();  // the length as this process's streams wrote it
   const VHFSItemRef item = Resolve();
   return item.type ? int32_t(FileSystem()->GetItemInfo(item).dataLength) : 0;
 }

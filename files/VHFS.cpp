@@ -523,7 +523,10 @@ bool VHFS::SetItemType(VHFSItemRef* item, uint32_t type) {
 VHFSItemInfo VHFS::GetItemInfo(const VHFSItemRef& item) {
   Header header;
   if (!ReadHeaderOf(item.id, &header)) return {};
-  return {header.creationDate, header.modificationDate, double(header.dataLength)};
+  // Streams open on the file store its length only when they close.
+  const auto open = openLengths_.find(item.id);
+  const double length = open != openLengths_.end() ? open->second.length : header.dataLength;
+  return {header.creationDate, header.modificationDate, length};
 }
 
 bool VHFS::SetItemInfo(const VHFSItemRef& item, const VHFSItemInfo& info) {

@@ -123,6 +123,7 @@ class VHFS {
                  const VHFSItemRef& replaced);
   // Files only; refuses 0 and "fold".
   bool SetItemType(VHFSItemRef* item, uint32_t type);
+  // The data length is the one streams open on the file share, if any.
   VHFSItemInfo GetItemInfo(const VHFSItemRef& item);
   bool SetItemInfo(const VHFSItemRef& item, const VHFSItemInfo& info);
   // A new stream on a file's data (the caller's), or null.

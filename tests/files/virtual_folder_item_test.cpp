@@ -162,6 +162,7 @@ TEST_F(VirtualFolderItemTest, StreamsOnOneFileShareItsLengthAndAppendAfterEachOt
   CallMethod(first.get(), "Write", S("def").get());
   ObjectRef appender = Adopt(CallMethod<RuntimeObject*>(file.get(), "AppendToTextFile"));
   CallMethod(appender.get(), "Write", S("ghi").get());
+  EXPECT_EQ(GetProperty<int32_t>(file.get(), "Length"), 9);
   ObjectRef reader = Adopt(CallMethod<RuntimeObject*>(file.get(), "OpenAsBinaryFile", uint8_t(0)));
   EXPECT_EQ(GetProperty<int32_t>(reader.get(), "Length"), 9);
   CallMethod(appender.get(), "Close");

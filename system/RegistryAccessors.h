@@ -78,7 +78,8 @@ RuntimeObject* RegistryItemItem(RuntimeObject* item, int32_t index);
 // Nil for an item on a root itself.
 RuntimeObject* RegistryParentGetter(RuntimeObject* item, uint32_t parameter);
 // Deletes the value of that name; when there is none, the subkey of that
-// name with everything under it.
+// name with everything under it. A name that names no subkey ("", "\")
+// deletes the value only, never the item's own key.
 void RegistryItemDelete(RuntimeObject* item, StringRecord* name);
 
 // Values (Variants: the getters give the caller's reference; setters borrow).

@@ -154,7 +154,10 @@ void TCPSocketPosix::Close(bool keepOwnerLock) {
 void TCPSocketPosix::CloseDescriptor() {
   if (descriptor_ != INVALID_SOCKET) shim::closesocket(descriptor_);
   descriptor_ = INVALID_SOCKET;
+  // Without its descriptor a server listens no more, even while the Error
+  // of the failure that closed it waits for the next poll.
   acceptingConnections_ = false;
+  listening_ = false;
   // Winsock reuses descriptor values: an answer about this one must not
   // reach the next descriptor the socket opens in the same walk.
   askedInterest_ = 0;

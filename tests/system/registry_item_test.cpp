@@ -211,6 +211,31 @@ TEST_F(RegistryTest, KeysAreDeletedOpenedAndCopiedWithoutCreatingAnything) {
   RegistryKeyDestruct(&key);
 }
 
+TEST_F(RegistryTest, TheEmptyNameDeletesTheDefaultValueAndNeverTheKeyItself) {
+  ObjectRef item = InK("\\x");
+  ObjectRef::Adopt(RegistryItemAddFolder(item.get(), UTF8("sub").get()));
+  Set(item, "kept", intToVariant(1));
+  RegistryItemDefaultValueSetter(item.get(), 0, ObjectRef::Adopt(intToVariant(2)).get());
+  RegistryItemDelete(item.get(), UTF8("").get());
+  EXPECT_EQ(Get(item, ""), "nil");
+  // With no default value left the empty name names nothing at all, in a
+  // key with subkeys or without.
+  ObjectRef leaf = InK("\\y");
+  Set(leaf, "kept", intToVariant(3));
+  for (int round = 0; round < 2; ++round) {
+    OverrideWindowsNT(round == 0 ? -1 : 0);
+    for (const ObjectRef& target : {item, leaf}) {
+      RegistryItemDelete(target.get(), UTF8("").get());
+      RegistryItemDelete(target.get(), UTF8("\\").get());
+    }
+    OverrideWindowsNT(-1);
+    EXPECT_TRUE(Exists(L"\\x\\sub")) << round;
+    EXPECT_EQ(Get(item, "kept"), "2:1") << round;
+    EXPECT_TRUE(Exists(L"\\y")) << round;
+    EXPECT_EQ(Get(leaf, "kept"), "2:3") << round;
+  }
+}
+
 TEST_F(RegistryTest, TheOtherLineKeepsTextInTheSystemEncoding) {
   struct BackOnTheNTLine {
     ~BackOnTheNTLine() { OverrideWindowsNT(-1); }

@@ -149,6 +149,7 @@ TEST_F(TCPConnectionTest, ListeningOnAPortInUseReportsAnEventAndStopsListening) 
   FakeSocketOwner* server = FakeSocketOwner::Create(Kind::kServerSocket, "S", &journal);
   server->TCP()->Listen(port);
   EXPECT_EQ(server->lastErrorCode, 105);
+  EXPECT_FALSE(server->TCP()->IsListening()) << "before the Error is delivered";
   ASSERT_TRUE(PumpUntilRecorded(journal, "S Error(105)"));
   EXPECT_EQ(journal.Count("S ServerError(105)"), 1);
   EXPECT_EQ(journal.Count("S AddSocket"), 0);
@@ -215,6 +216,7 @@ TEST_F(TCPConnectionTest, APortOutsideTheRangeIsAnInvalidArgument) {
   FakeSocketOwner* server = FakeSocketOwner::Create(Kind::kServerSocket, "S", &journal);
   server->TCP()->Listen(-1);
   EXPECT_EQ(server->lastErrorCode, 22);
+  EXPECT_FALSE(server->TCP()->IsListening());
   ASSERT_TRUE(PumpUntilRecorded(journal, "C Error(22)"));
   ASSERT_TRUE(PumpUntilRecorded(journal, "S ServerError(22)"));
   EXPECT_EQ(journal.Count("S AddSocket"), 0);

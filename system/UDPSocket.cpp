@@ -35,7 +35,11 @@ void UDPSocketImp::DeliverDataAvailable() {
 }
 
 void UDPSocketImp::DeliverSendComplete() {
-  while (completesOwed_ > 0 && !RuntimeExceptionPending()) {
+  // Only the completions owed now: a datagram a handler writes (and the
+  // system sends at once) completes at a later delivery, so a writer paced
+  // by its completions does not keep this loop going for ever.
+  for (uint32_t owed = completesOwed_; owed > 0 && completesOwed_ > 0 && !RuntimeExceptionPending();
+       --owed) {
     if (--completesOwed_ == 0) ClearPending(kSocketSendComplete);
     eventMask_ |= kSocketSendComplete;
     if (owner_) owner_->FireSendComplete(false);

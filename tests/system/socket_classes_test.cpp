@@ -220,6 +220,28 @@ TEST_F(SocketClassTest, ADatagramWrittenBySendCompleteCompletesAtTheNextPollNotI
   }
 }
 
+TEST_F(SocketClassTest, ADatagramStreamArrivingAtEveryPollHoldsNoSendCompleteBackForLong) {
+  ObjectRef a = BoundUDP("A");
+  ObjectRef b = BoundUDP("B");
+  SOCKET peer = shim::socket(AF_INET, SOCK_DGRAM, 0);
+  const sockaddr_in target = IPv4Address(shim::inet_addr("127.0.0.1"), PortOf(a.get()));
+  const SOCKET own = static_cast<UDPSocketPosix*>(UDPImplementationOf(a.get()))->Descriptor();
+  Write(a.get(), To(b.get()), "sent");
+  for (int poll = 1; poll <= 4; ++poll) {
+    ASSERT_EQ(shim::sendto(peer, "in", 2, 0, reinterpret_cast<const sockaddr*>(&target),
+                           sizeof target),
+              2);
+    ASSERT_TRUE(ReadableWithin(own, 5000));
+    socketPoll(a.get());
+    std::string data;
+    ASSERT_TRUE(Read(a.get(), &data));
+    // It waits behind the first DataAvailable and follows the second.
+    EXPECT_EQ(journal.Count("A SendComplete(false)"), poll == 1 ? 0 : 1) << poll;
+  }
+  EXPECT_EQ(journal.Count("A DataAvailable"), 4);
+  shim::closesocket(peer);
+}
+
 TEST_F(SocketClassTest, AnEmptyDatagramHoldsNothingUpAndABurstArrivesReadOneByOneOrDrained) {
   ObjectRef b = BoundUDP("B");
   SOCKET peer = shim::socket(AF_INET, SOCK_DGRAM, 0);

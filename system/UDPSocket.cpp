@@ -73,6 +73,7 @@ void UDPSocketImp::Reset(bool full) {
   }
   outgoing_.clear();
   completesOwed_ = 0;
+  completesWaiting_ = false;
 }
 
 void UDPSocketImp::Bind(int32_t port) { SocketImp::Listen(port); }

@@ -75,26 +75,26 @@ DynLib& ShellLibrary() {
   return library;
 }
 
-// Deletes the value of that name, or else the subkey (the name without empty
-// components) with its whole tree (only the subkey itself when the shell
-// library is missing). A name that leaves no subkey, "" above all, deletes
-// no key: the deletes would take the key itself, with everything in it.
-void DeleteValueOrTree(HKEY key, const std::wstring& name, const std::wstring& subkey) {
+// Deletes the value of that name, or else the subkey of that name with its
+// whole tree (only the subkey itself when the shell library is missing). A
+// name without a component of its own ("", "\\") names no subkey and deletes
+// no key: the key deletes would take the key itself, with everything in it.
+void DeleteValueOrTree(HKEY key, const std::wstring& name, bool namesSubkey) {
   using DeleteTreeW = LONG(WINAPI*)(HKEY, LPCWSTR);
   using DeleteTreeA = LONG(WINAPI*)(HKEY, LPCSTR);
   if (IsWindowsNT()) {
-    if (RegDeleteValueW(key, name.c_str()) == ERROR_SUCCESS || subkey.empty()) return;
+    if (RegDeleteValueW(key, name.c_str()) == ERROR_SUCCESS || !namesSubkey) return;
     static DynFunction<DeleteTreeW> deleteTree(ShellLibrary(), "SHDeleteKeyW");
-    if (!deleteTree.Get() || deleteTree.Get()(key, subkey.c_str()) != ERROR_SUCCESS) {
-      RegDeleteKeyW(key, subkey.c_str());
+    if (!deleteTree.Get() || deleteTree.Get()(key, name.c_str()) != ERROR_SUCCESS) {
+      RegDeleteKeyW(key, name.c_str());
     }
     return;
   }
-  if (RegDeleteValueA(key, SystemText(name).c_str()) == ERROR_SUCCESS || subkey.empty()) return;
-  const std::string systemSubkey = SystemText(subkey);
+  const std::string systemName = SystemText(name);
+  if (RegDeleteValueA(key, systemName.c_str()) == ERROR_SUCCESS || !namesSubkey) return;
   static DynFunction<DeleteTreeA> deleteTree(ShellLibrary(), "SHDeleteKeyA");
-  if (!deleteTree.Get() || deleteTree.Get()(key, systemSubkey.c_str()) != ERROR_SUCCESS) {
-    RegDeleteKeyA(key, systemSubkey.c_str());
+  if (!deleteTree.Get() || deleteTree.Get()(key, systemName.c_str()) != ERROR_SUCCESS) {
+    RegDeleteKeyA(key, systemName.c_str());
   }
 }
 
@@ -569,7 +569,7 @@ void RegistryItemDelete(RuntimeObject* item, StringRecord* name) {
   const RegistryKey* key = KEY_OF(item);
   if (!key) return;
   const std::wstring text = StringToWide(name);
-  DeleteValueOrTree(key->handle, text, WithoutEmptyComponents(text));
+  DeleteValueOrTree(key->handle, text, !WithoutEmptyComponents(text).empty());
 }
 
 RuntimeObject* RegistryItemValueGetter(RuntimeObject* item, StringRecord* name) {

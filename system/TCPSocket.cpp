@@ -1,6 +1,8 @@
 // The event delivery of TCP sockets and the server socket pool.
 #include "system/TCPSocket.h"
 
+#include <algorithm>
+
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/diagnostics.h"
 #include "core/string.h"
@@ -34,12 +36,15 @@ ServerSocketPool::~ServerSocketPool() { ReleaseAll(); }
 
 ServerSocketPool::Fill ServerSocketPool::Refill() {
   if (!started_) return Start();
-  if (int32_t(standby_.Count()) >= minimum_) return Fill::kEnough;
+  // A minimum below one still has the pool filled again once it runs dry:
+  // with no socket on standby every connection would be dropped.
+  const int32_t wanted = std::max(minimum_, int32_t(1));
+  if (int32_t(standby_.Count()) >= wanted) return Fill::kEnough;
   for (int32_t i = 0; i < kPoolBatch; ++i) {
     if (!AddPooledSocket()) return Fill::kStopped;
     if (detached_) return Fill::kShort;
   }
-  return int32_t(standby_.Count()) >= minimum_ ? Fill::kEnough : Fill::kShort;
+  return int32_t(standby_.Count()) >= wanted ? Fill::kEnough : Fill::kShort;
 }
 
 ServerSocketPool::Fill ServerSocketPool::Start() {

@@ -37,7 +37,7 @@ class ServerSocketPool {
   ServerSocketPool& operator=(const ServerSocketPool&) = delete;
 
   // The first fill (minimum + 10 sockets) when not made yet; otherwise ten
-  // more when fewer than the minimum wait. A nil answer of AddSocket raises
+  // more when fewer than the minimum wait (none, for a minimum below one). A nil answer of AddSocket raises
   // NilObjectException, and so does an answer that is already registered (a
   // socket on standby or in use); either stops the fill at once. A pool
   // detached by its socket during the fill stops too and answers kShort, so

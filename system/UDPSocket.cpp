@@ -10,13 +10,23 @@ UDPSocketImp::~UDPSocketImp() { UDPSocketImp::Close(true); }
 
 void UDPSocketImp::DeliverEvents() {
   OwnerPin pin(this);
+  // Only the completions owed now: a datagram a handler writes (and the
+  // system sends at once) completes at a later delivery, so a writer paced
+  // by its completions does not keep a delivery going for ever.
+  const uint32_t owed = completesOwed_;
   if (IsPending(kSocketDataAvailable)) {
     // A delivery nested in a DataAvailable handler leaves the datagrams to
     // the loop that is running.
-    if (!deliveringData_) DeliverDataAvailable();
-  } else if (IsPending(kSocketSendComplete)) {
-    DeliverSendComplete();
+    if (deliveringData_) return;
+    // Completions wait behind one DataAvailable delivery and follow the
+    // next: datagrams arriving at every poll would hold them back for ever.
+    const bool waitedOnce = completesWaiting_;
+    completesWaiting_ = owed > 0;
+    DeliverDataAvailable();
+    if (!waitedOnce) return;
   }
+  completesWaiting_ = false;
+  if (IsPending(kSocketSendComplete)) DeliverSendComplete(owed);
 }
 
 void UDPSocketImp::DeliverDataAvailable() {
@@ -34,8 +44,8 @@ void UDPSocketImp::DeliverDataAvailable() {
   deliveringData_ = false;
 }
 
-void UDPSocketImp::DeliverSendComplete() {
-  while (completesOwed_ > 0 && !RuntimeExceptionPending()) {
+void UDPSocketImp::DeliverSendComplete(uint32_t owed) {
+  for (; owed > 0 && completesOwed_ > 0 && !RuntimeExceptionPending(); --owed) {
     if (--completesOwed_ == 0) ClearPending(kSocketSendComplete);
     eventMask_ |= kSocketSendComplete;
     if (owner_) owner_->FireSendComplete(false);
@@ -63,6 +73,7 @@ void UDPSocketImp::Reset(bool full) {
   }
   outgoing_.clear();
   completesOwed_ = 0;
+  completesWaiting_ = false;
 }
 
 void UDPSocketImp::Bind(int32_t port) { SocketImp::Listen(port); }

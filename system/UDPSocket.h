@@ -38,7 +38,8 @@ class UDPSocketImp : public SocketImp {
   ~UDPSocketImp() override;
 
   // DataAvailable events while datagrams are unannounced and the queue holds
-  // any, else the SendComplete events owed; nothing else.
+  // any, else the SendComplete events owed when it began; completions passed
+  // over by one DataAvailable delivery follow the next one. Nothing else.
   void DeliverEvents() override;
   bool IsSending() override;
   // Drops the received datagrams.
@@ -83,10 +84,13 @@ class UDPSocketImp : public SocketImp {
 
  private:
   void DeliverDataAvailable();
-  void DeliverSendComplete();
+  // At most `owed` of the SendCompletes owed.
+  void DeliverSendComplete(uint32_t owed);
 
   uint32_t unannounced_ = 0;   // datagrams received, DataAvailable not yet fired
   uint32_t completesOwed_ = 0;  // datagrams sent, SendComplete not yet fired
+  // Completions were owed at a delivery that fired only DataAvailable.
+  bool completesWaiting_ = false;
   bool deliveringData_ = false;
 };
 

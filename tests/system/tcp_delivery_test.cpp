@@ -202,6 +202,24 @@ TEST_F(ServerPoolTest, APoolFarBelowItsMinimumFillsInOneDelivery) {
   server->Unlock();
 }
 
+TEST_F(ServerPoolTest, APoolWithoutAMinimumIsFilledAgainOnlyWhenItRunsDry) {
+  for (const int32_t minimum : {0, -5}) {
+    FakeSocketOwner* server = ListeningServer(minimum);
+    PollRegisteredSockets(false);
+    EXPECT_EQ(AddSocketCalls(), minimum + 10) << minimum;
+    TakeStandbyDownTo(server, 1);
+    PollRegisteredSockets(false);
+    EXPECT_EQ(AddSocketCalls(), minimum + 10) << minimum;
+    // Otherwise every later connection would be dropped for want of one.
+    TakeStandbyDownTo(server, 0);
+    PollRegisteredSockets(false);
+    EXPECT_EQ(AddSocketCalls(), minimum + 20) << minimum;
+    EXPECT_EQ(server->TCP()->Pool()->StandbyCount(), 10u) << minimum;
+    server->Unlock();
+    journal.Take();
+  }
+}
+
 TEST_F(ServerPoolTest, ANilAnswerRaisesAndStopsTheFillUntilTheNextDelivery) {
   FakeSocketOwner* server = ListeningServer(2);
   server->addSocketAnswer = FakeSocketOwner::AnswerNil();

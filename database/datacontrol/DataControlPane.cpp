@@ -179,12 +179,12 @@ void DataControlPane::OpenQuery() {
     CloseSet();
   }
   if (!HasQuery()) return;
-  // Counted before the run: a change made in a background step while the
-  // rows drain may be missing from them.
+  // Both taken before the run: a change made, or a query text set, in a
+  // background step while the rows drain is not what they came from.
   openedAt_ = DBDataChangeCount();
-  cursor_ = ObjectRef::Adopt(databaseSelect(database_.get(), query_.get()));
-  BeginRecordEdit();
   openedQuery_ = query_;
+  cursor_ = ObjectRef::Adopt(databaseSelect(database_.get(), openedQuery_.get()));
+  BeginRecordEdit();
 }
 
 bool DataControlPane::RewindKeptResult() {

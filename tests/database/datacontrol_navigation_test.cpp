@@ -202,6 +202,35 @@ TEST_F(DataControlTest, AChangeMadeWhileTheQueryDrainsIsNotRewoundAway) {
   EXPECT_EQ(Shown("NameField"), "Zed");
 }
 
+// A query text set in a background step while the rows drain is not the
+// text those rows came from: the next move back (here the count that ends
+// RunQuery) runs it, as any new text.
+namespace {
+RuntimeObject* gDataControlRequeriedWhileDraining = nullptr;
+}  // namespace
+
+TEST_F(DataControlTest, AQueryTextSetWhileTheRowsDrainRunsAtTheNextMoveBack) {
+  Open(Descriptions("people", "select * from people order by name"));
+  gDataControlRequeriedWhileDraining = Data();
+  RuntimeSetBackgroundSocketPoll(true);
+  SetSocketPollHook([](bool) {
+    if (RuntimeObject* control = std::exchange(gDataControlRequeriedWhileDraining, nullptr)) {
+      StringRef sql = StringRef::Adopt(StringFromUTF8("select * from people order by name desc"));
+      SetProperty<StringRecord*>(control, "SQLQuery", sql.get());
+    }
+    return true;
+  });
+  Call("RunQuery");
+  SetSocketPollHook(nullptr);
+  RuntimeSetBackgroundSocketPoll(false);
+  ASSERT_EQ(nullptr, gDataControlRequeriedWhileDraining) << "no background step while the rows drained";
+  // The run's count already stands on the rows of the new text.
+  EXPECT_EQ(Shown("NameField"), "Cy");
+  Call("MoveNext");
+  Call("MovePrevious");
+  EXPECT_EQ(Shown("NameField"), "Cy");
+}
+
 // Another engine's data may change behind this process: its query runs
 // again at every move back, even when its result could be rewound.
 TEST_F(DataControlTest, AnotherEnginesQueryRunsAgainOnEachMoveBack) {

@@ -180,10 +180,13 @@ void DataControlPane::OpenQuery() {
   }
   if (!HasQuery()) return;
   // Both taken before the run: a change made, or a query text set, in a
-  // background step while the rows drain is not what they came from.
-  openedAt_ = DBDataChangeCount();
-  openedQuery_ = query_;
-  cursor_ = ObjectRef::Adopt(databaseSelect(database_.get(), openedQuery_.get()));
+  // background step while the rows drain is not what they came from; and
+  // kept only with the rows, over those of a run started meanwhile.
+  const uint32_t at = DBDataChangeCount();
+  StringRef query = query_;
+  cursor_ = ObjectRef::Adopt(databaseSelect(database_.get(), query.get()));
+  openedAt_ = at;
+  openedQuery_ = std::move(query);
   BeginRecordEdit();
 }
 

@@ -257,6 +257,10 @@ void databaseExecute(RuntimeObject* database, StringRecord* text) {
 RuntimeObject* databaseSelect(RuntimeObject* database, StringRecord* text) {
   DatabaseFields* self = ConnectedForCall(database);
   if (!self) return nullptr;
+  // Held for the call: a sorted or grouped result gives the application a
+  // background step per source row, in which it may drop its last reference
+  // to the database that the result is then handed to.
+  ObjectRef keep = ObjectRef::Retain(database);
   const EngineSlots engine = DatabaseEngine(self);
   if (engine.Has(kEngineSelectSQL)) {
     RuntimeObject* set = AsRecordSet(engine.SelectSQL(text));

@@ -223,6 +223,7 @@ class DbResultSortTable : public DbResultTest {
       Exec({"insert into t (id, n, s) values (" + std::to_string(1000 + i) + ", 1, 'new')"});
   }
   void CloseDatabase() { databaseClose(db_.get()); }
+  void DropDatabase() { db_ = ObjectRef(); }
 
  protected:
   void Fill(int rows) {
@@ -276,7 +277,27 @@ TEST_F(DbResultSortTable, ApplicationCodeDuringTheSortMayChangeOrCloseTheDatabas
   });
   EXPECT_FALSE(Select("select id from t order by n"));
   EXPECT_EQ(pollCalls, 5);
+
+  // The application drops its last reference to the database while its
+  // query sorts: the sorted rows come back, owned by the database, which
+  // lives as long as they do.
+  db_ = ObjectRef::Adopt(NewBuiltInDatabaseObject(OpenEngineDatabaseAt(PathString(kPath).get(), storage_)));
+  ASSERT_TRUE(db_);
+  RuntimeObject* database = db_.get();
+  pollCalls = 0;
+  SetSocketPollHook([](bool) {
+    if (++pollCalls == 5) current->DropDatabase();
+    return true;
+  });
+  StringRef sql = Text("select id from t order by n, id");
+  set = ObjectRef::Adopt(databaseSelect(database, sql.get()));
   SetSocketPollHook(nullptr);
+  ASSERT_FALSE(db_) << "the hook ran";
+  ASSERT_TRUE(set);
+  ASSERT_EQ(RecordSetOwner(set.get()), database);
+  ASSERT_GT(database->refCount, 0) << "the set's database was destroyed under it";
+  EXPECT_TRUE(ObjectIsADefinition(database, GetDatabaseClassDefinition()));
+  EXPECT_EQ(Rows(set.get()).size(), 60u);
 }
 
 }  // namespace

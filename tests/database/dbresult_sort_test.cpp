@@ -254,6 +254,7 @@ TEST_F(DbResultSortTable, EveryFailingTemporaryWriteGivesNilAnd210) {
 
 DbResultSortTable* current = nullptr;
 int pollCalls = 0;
+StringRecord* sqlText = nullptr;
 
 TEST_F(DbResultSortTable, ApplicationCodeDuringTheSortMayChangeOrCloseTheDatabase) {
   Fill(50);
@@ -278,25 +279,33 @@ TEST_F(DbResultSortTable, ApplicationCodeDuringTheSortMayChangeOrCloseTheDatabas
   EXPECT_FALSE(Select("select id from t order by n"));
   EXPECT_EQ(pollCalls, 5);
 
-  // The application drops its last reference to the database while its
-  // query sorts: the sorted rows come back, owned by the database, which
-  // lives as long as they do.
+  // The application drops its last references to the database and to the
+  // query's text (one the statement converts) while the query sorts: the
+  // sorted rows come back, owned by the database, which lives as long as
+  // they do, with the text they were made from.
   db_ = ObjectRef::Adopt(NewBuiltInDatabaseObject(OpenEngineDatabaseAt(PathString(kPath).get(), storage_)));
   ASSERT_TRUE(db_);
   RuntimeObject* database = db_.get();
+  const char* const text = "select id from t order by n, id";
+  sqlText = StringFromUTF8(text);
   pollCalls = 0;
   SetSocketPollHook([](bool) {
-    if (++pollCalls == 5) current->DropDatabase();
+    if (++pollCalls == 5) {
+      current->DropDatabase();
+      StringRecordRelease(std::exchange(sqlText, nullptr));
+    }
     return true;
   });
-  StringRef sql = Text("select id from t order by n, id");
-  set = ObjectRef::Adopt(databaseSelect(database, sql.get()));
+  set = ObjectRef::Adopt(databaseSelect(database, sqlText));
   SetSocketPollHook(nullptr);
   ASSERT_FALSE(db_) << "the hook ran";
   ASSERT_TRUE(set);
   ASSERT_EQ(RecordSetOwner(set.get()), database);
   ASSERT_GT(database->refCount, 0) << "the set's database was destroyed under it";
   EXPECT_TRUE(ObjectIsADefinition(database, GetDatabaseClassDefinition()));
+  const StringRecord* kept = RecordSetArgument(set.get())->sqlText;
+  ASSERT_TRUE(kept && kept->refCount > 0) << "the set's text was freed under it";
+  EXPECT_EQ(StringBytes(kept), text);
   EXPECT_EQ(Rows(set.get()).size(), 60u);
 }
 

@@ -257,6 +257,11 @@ void databaseExecute(RuntimeObject* database, StringRecord* text) {
 RuntimeObject* databaseSelect(RuntimeObject* database, StringRecord* text) {
   DatabaseFields* self = ConnectedForCall(database);
   if (!self) return nullptr;
+  // Both held for the call: a sorted or grouped result gives the application
+  // a background step per source row, in which it may drop its last
+  // references to the database and the text that the result is then given.
+  ObjectRef keep = ObjectRef::Retain(database);
+  StringRef keepText = StringRef::Retain(text);
   const EngineSlots engine = DatabaseEngine(self);
   if (engine.Has(kEngineSelectSQL)) {
     RuntimeObject* set = AsRecordSet(engine.SelectSQL(text));

@@ -11,7 +11,9 @@
 // the SQL front-end and by result sets) win over the engine's. SQLSelect,
 // SQLExecute, InsertRecord, TableSchema, FieldSchema, Commit, Rollback and
 // Property clear the own error first, so a stale error never shows as the
-// next call's.
+// next call's. SQLSelect holds the database and its text until it returns:
+// the application may drop its last references to them while a result is
+// built.
 //
 // Engine slots that are missing give nil results or take text fallbacks:
 // Commit and Rollback send "commit" / "rollback" through ExecuteSQL;

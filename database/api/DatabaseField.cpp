@@ -19,7 +19,7 @@
 
 namespace {
 
-DatabaseFieldFields* Argument(RuntimeObject* field) {
+DatabaseFieldFields* Checked(RuntimeObject* field) {
   // Record sets make fields of the one class, read once a value: told at once.
   if (field && field->runtimeClass &&
       field->runtimeClass->definition == GetDatabaseFieldClassDefinition())
@@ -27,6 +27,13 @@ DatabaseFieldFields* Argument(RuntimeObject* field) {
   return InstanceArgument<DatabaseFieldFields>(field, GetDatabaseCursorFieldClassDefinition(),
                                                "DatabaseField", __LINE__,
                                                "ObjectIsADefinition(field, DatabaseCursorField)");
+}
+
+// A field's fields; nil also for a field of no set (one the application made
+// itself), which reads and keeps nothing.
+DatabaseFieldFields* Argument(RuntimeObject* field) {
+  DatabaseFieldFields* fields = Checked(field);
+  return fields && fields->set ? fields : nullptr;
 }
 
 RecordSetFields* SetOf(const DatabaseFieldFields* field) {

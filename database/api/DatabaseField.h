@@ -7,7 +7,8 @@
 // closed or has no value slot; otherwise a pending edit of the column wins
 // over the engine's value, which is converted as DBValue.h says. Setters turn
 // their value into text and keep it as the column's pending value, only while
-// the set is editing:
+// the set is editing. A field with no set (one the application made itself)
+// reads nothing and keeps nothing:
 //   StringValue the text; IntegerValue decimal; DoubleValue up to 20 digits;
 //   BooleanValue "true" / "false"; DateValue its SQL text (nil keeps
 //   nothing); JPEGValue the picture's JPEG bytes (nil is NULL; when encoding

@@ -179,12 +179,15 @@ void DataControlPane::OpenQuery() {
     CloseSet();
   }
   if (!HasQuery()) return;
-  // Counted before the run: a change made in a background step while the
-  // rows drain may be missing from them.
-  openedAt_ = DBDataChangeCount();
-  cursor_ = ObjectRef::Adopt(databaseSelect(database_.get(), query_.get()));
+  // Both taken before the run: a change made, or a query text set, in a
+  // background step while the rows drain is not what they came from; and
+  // kept only with the rows, over those of a run started meanwhile.
+  const uint32_t at = DBDataChangeCount();
+  StringRef query = query_;
+  cursor_ = ObjectRef::Adopt(databaseSelect(database_.get(), query.get()));
+  openedAt_ = at;
+  openedQuery_ = std::move(query);
   BeginRecordEdit();
-  openedQuery_ = query_;
 }
 
 bool DataControlPane::RewindKeptResult() {

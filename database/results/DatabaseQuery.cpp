@@ -161,6 +161,9 @@ extern "C" {
 int32_t DatabaseQueryGetCount(RuntimeObject* object) {
   DatabaseQueryFields* query = Argument(object);
   if (!query) return 0;
+  // Held to the end: the run gives the application a background step per
+  // row, in which it may drop its last reference to the query.
+  ObjectRef hold = ObjectRef::Retain(object);
   if (!query->hasRun) {
     query->hasRun = 1;
     if (CanRun(query)) {

@@ -202,6 +202,52 @@ TEST_F(DataControlTest, AChangeMadeWhileTheQueryDrainsIsNotRewoundAway) {
   EXPECT_EQ(Shown("NameField"), "Zed");
 }
 
+// A query text set in a background step while the rows drain is not the
+// text those rows came from: a move back runs it, as any new text; so too
+// when a new table name set there runs the new text at once, inside the
+// run, whose own rows then stand.
+namespace {
+RuntimeObject* gDataControlRequeriedWhileDraining = nullptr;
+const char* gQuerySetWhileDraining = nullptr;
+bool gTableNameSetWhileDraining = false;
+}  // namespace
+
+TEST_F(DataControlTest, AQueryTextSetWhileTheRowsDrainRunsAtTheNextMoveBack) {
+  Open(Descriptions("people", "select * from people order by name"));
+  RuntimeSetBackgroundSocketPoll(true);
+  SetSocketPollHook([](bool) {
+    if (RuntimeObject* control = std::exchange(gDataControlRequeriedWhileDraining, nullptr)) {
+      StringRef sql = StringRef::Adopt(StringFromUTF8(gQuerySetWhileDraining));
+      SetProperty<StringRecord*>(control, "SQLQuery", sql.get());
+      StringRef table = StringRef::Adopt(StringFromUTF8("people"));
+      if (gTableNameSetWhileDraining) SetProperty<StringRecord*>(control, "TableName", table.get());
+    }
+    return true;
+  });
+  const struct {
+    const char* query;
+    bool tableName;
+    const char* first;
+    const char* second;
+  } cases[] = {{"select * from people order by name desc", false, "Cy", "Bob"},
+               {"select * from people order by name", true, "Ann", "Bob"}};
+  for (const auto& c : cases) {
+    gDataControlRequeriedWhileDraining = Data();
+    gQuerySetWhileDraining = c.query;
+    gTableNameSetWhileDraining = c.tableName;
+    Call("RunQuery");
+    ASSERT_EQ(nullptr, gDataControlRequeriedWhileDraining) << "no background step while the rows drained";
+    Call("MoveNext");
+    Call("MoveLast");
+    Call("MovePrevious");
+    EXPECT_EQ(Shown("NameField"), c.second) << c.query;
+    Call("MoveFirst");
+    EXPECT_EQ(Shown("NameField"), c.first) << c.query;
+  }
+  SetSocketPollHook(nullptr);
+  RuntimeSetBackgroundSocketPoll(false);
+}
+
 // Another engine's data may change behind this process: its query runs
 // again at every move back, even when its result could be rewound.
 TEST_F(DataControlTest, AnotherEnginesQueryRunsAgainOnEachMoveBack) {

@@ -165,6 +165,29 @@ TEST_F(DbApiSetTest, FieldReadsCheckTheirObject) {
   EXPECT_TRUE(TakeRecordedBoxes().empty());
 }
 
+// A field the application makes itself belongs to no set: it reads nothing
+// and keeps no edit, as a field of a closed set.
+TEST_F(DbApiSetTest, AFieldMadeWithoutASetReadsNothing) {
+  for (ObjectDefinition* definition :
+       {GetDatabaseFieldClassDefinition(), GetDatabaseCursorFieldClassDefinition()}) {
+    ObjectRef field = ObjectRef::Adopt(CreateInstance(definition));
+    RuntimeObject* made = field.get();
+    EXPECT_EQ(fieldStringValueGetter(made, 0), nullptr);
+    EXPECT_EQ(fieldIntegerValueGetter(made, 0), 0);
+    EXPECT_EQ(fieldDoubleValueGetter(made, 0), 0);
+    EXPECT_FALSE(fieldBooleanValueGetter(made, 0));
+    EXPECT_EQ(fieldValueGetter(made, 0), nullptr);
+    EXPECT_EQ(fieldNativeValueGetter(made, 0), nullptr);
+    EXPECT_EQ(cursorFieldNameGetter(made, 0), nullptr);
+    StringRef text = StringRef::Adopt(StringFromASCII("kept"));
+    fieldStringValueSetter(made, 0, text.get());
+    fieldIntegerValueSetter(made, 0, 5);
+    EXPECT_EQ(databaseCursorFieldGetString(made), nullptr);
+  }
+  EXPECT_EQ(RuntimePendingException(), nullptr);
+  EXPECT_TRUE(TakeRecordedBoxes().empty());
+}
+
 // Fields are made and dropped at every value read: one dropped gives its set
 // back at once and the next made reads its own column, while a field still
 // held keeps its column and its set.

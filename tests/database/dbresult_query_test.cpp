@@ -146,6 +146,24 @@ TEST_F(DbResultQuery, ARunStartedDuringARunLeavesTheNewerResult) {
   EXPECT_EQ(Rows(query.get()), std::vector<std::string>{"3"});
 }
 
+// A query whose last reference the application drops while its first run,
+// started by GetCount, drains its rows still gives its count, then goes.
+TEST_F(DbResultQuery, AQueryDroppedWhileGetCountRunsItGivesItsCount) {
+  ObjectRef query = NewQuery();
+  Bind(query.get(), "select id from t order by id desc");
+  nestedQuery = query.release();
+  polls = 0;
+  RuntimeSetBackgroundSocketPoll(true);
+  SetSocketPollHook([](bool) {
+    if (++polls == 1) RuntimeUnlockObject(nestedQuery);
+    return true;
+  });
+  EXPECT_EQ(DatabaseQueryGetCount(nestedQuery), 3);
+  SetSocketPollHook(nullptr);
+  EXPECT_GE(polls, 1) << "no background step while the rows drained";
+  EXPECT_EQ(events, "complete; ");
+}
+
 TEST_F(DbResultQuery, ConnectionDialogEntriesLinkAndDoNothing) {
   for (const char* name : {"TOVADBConnectionDialogCreate", "TOVADBConnectionDialogShow"}) {
     auto entry = reinterpret_cast<void* (*)()>(LookupEntryPoint(name));

@@ -223,6 +223,7 @@ class DbResultSortTable : public DbResultTest {
       Exec({"insert into t (id, n, s) values (" + std::to_string(1000 + i) + ", 1, 'new')"});
   }
   void CloseDatabase() { databaseClose(db_.get()); }
+  void DropDatabase() { db_ = ObjectRef(); }
 
  protected:
   void Fill(int rows) {
@@ -253,6 +254,7 @@ TEST_F(DbResultSortTable, EveryFailingTemporaryWriteGivesNilAnd210) {
 
 DbResultSortTable* current = nullptr;
 int pollCalls = 0;
+StringRecord* sqlText = nullptr;
 
 TEST_F(DbResultSortTable, ApplicationCodeDuringTheSortMayChangeOrCloseTheDatabase) {
   Fill(50);
@@ -276,7 +278,35 @@ TEST_F(DbResultSortTable, ApplicationCodeDuringTheSortMayChangeOrCloseTheDatabas
   });
   EXPECT_FALSE(Select("select id from t order by n"));
   EXPECT_EQ(pollCalls, 5);
+
+  // The application drops its last references to the database and to the
+  // query's text (one the statement converts) while the query sorts: the
+  // sorted rows come back, owned by the database, which lives as long as
+  // they do, with the text they were made from.
+  db_ = ObjectRef::Adopt(NewBuiltInDatabaseObject(OpenEngineDatabaseAt(PathString(kPath).get(), storage_)));
+  ASSERT_TRUE(db_);
+  RuntimeObject* database = db_.get();
+  const char* const text = "select id from t order by n, id";
+  sqlText = StringFromUTF8(text);
+  pollCalls = 0;
+  SetSocketPollHook([](bool) {
+    if (++pollCalls == 5) {
+      current->DropDatabase();
+      StringRecordRelease(std::exchange(sqlText, nullptr));
+    }
+    return true;
+  });
+  set = ObjectRef::Adopt(databaseSelect(database, sqlText));
   SetSocketPollHook(nullptr);
+  ASSERT_FALSE(db_) << "the hook ran";
+  ASSERT_TRUE(set);
+  ASSERT_EQ(RecordSetOwner(set.get()), database);
+  ASSERT_GT(database->refCount, 0) << "the set's database was destroyed under it";
+  EXPECT_TRUE(ObjectIsADefinition(database, GetDatabaseClassDefinition()));
+  const StringRecord* kept = RecordSetArgument(set.get())->sqlText;
+  ASSERT_TRUE(kept && kept->refCount > 0) << "the set's text was freed under it";
+  EXPECT_EQ(StringBytes(kept), text);
+  EXPECT_EQ(Rows(set.get()).size(), 60u);
 }
 
 }  // namespace

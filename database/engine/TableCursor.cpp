@@ -265,12 +265,13 @@ bool DBEngineCursor::MoveNext() {
   if (!db_ || !tree_) return false;
   ReleaseValue();
   onRow_ = false;
+  if (refind_ || rowTree_) LeaveUpdatedRow();
   db_->File().ClearError();
   for (;;) {
     const bool next = prefix_.empty() ? tree_->NextMatching() : NextWithPrefix(*tree_, prefix_);
     if (!next) return End();
     ++g_rowsVisited;
-    if (!Locate()) {
+    if (!Locate(tree_->CurrentEntry())) {
       db_->FailDamaged();
       return End();
     }
@@ -283,6 +284,7 @@ bool DBEngineCursor::MoveNext() {
 
 bool DBEngineCursor::End() {
   onRow_ = false;
+  LeaveUpdatedRow();
   if (!tree_) return false;
   bool sound = db_->File().LastError().code == kDBErrorNone || db_->FailFromStorage();
   sound = (tree_->ReplaySpool() || db_->FailFromStorage()) && sound;
@@ -292,13 +294,16 @@ bool DBEngineCursor::End() {
   return false;
 }
 
-// Notes where each column's first field lies in the current row.
-bool DBEngineCursor::Locate() {
+void DBEngineCursor::ForgetFields() {
   if (++generation_ == 0) {
     std::memset(stamp_, 0, sizeof stamp_);
     generation_ = 1;
   }
-  const uint8_t* record = tree_->CurrentEntry();
+}
+
+// Notes where each column's first field lies in the current row.
+bool DBEngineCursor::Locate(const uint8_t* record) {
+  ForgetFields();
   if (!record) return false;
   const uint32_t length = EntryLength(record);
   for (uint32_t offset = kDBRecordFieldsAt; offset < length;) {
@@ -317,10 +322,30 @@ bool DBEngineCursor::Locate() {
   return true;
 }
 
+bool DBEngineCursor::FindUpdatedRow() {
+  refind_ = false;
+  ForgetFields();
+  if (!tree_) return false;
+  if (refindMoved_ && !rowTree_) rowTree_ = db_->OpenTable(*table_);
+  DBTreeCursor* tree = refindMoved_ ? rowTree_.get() : tree_.get();
+  // Found, the cursor stands on the row; else before the row after it,
+  // which the walk's next move then gives.
+  bool found = false;
+  return tree && tree->SeekKey(refindKey_.data(), refindKey_.size(), &found) && found &&
+         tree->NextMatching() && Locate(tree->CurrentEntry());
+}
+
+void DBEngineCursor::LeaveUpdatedRow() {
+  refind_ = refindMoved_ = false;
+  if (rowTree_) db_->KeepTable(table_->id, std::move(rowTree_));
+  rowTree_.reset();
+}
+
 DBFieldLookup DBEngineCursor::FieldOf(uint8_t column, DBFieldValue* field) {
   field->Clear();
+  if (refind_) FindUpdatedRow();
   if (!tree_ || stamp_[column] != generation_) return DBFieldLookup::kAbsent;
-  const uint8_t* record = tree_->CurrentEntry();
+  const uint8_t* record = RowTree().CurrentEntry();
   if (!record) return DBFieldLookup::kAbsent;
   const uint8_t* at = record + offset_[column];
   DecodeStoredValue(at[1], at + 2, size_[column], field);
@@ -472,7 +497,8 @@ bool DBEngineCursor::AppendKeyValue(uint8_t column) {
 bool DBEngineCursor::DeleteRow() {
   if (!db_ || !onRow_ || kind_ != Kind::kTable) return false;
   db_->ClearError();
-  const uint8_t* record = tree_->CurrentEntry();
+  if (refind_) FindUpdatedRow();
+  const uint8_t* record = RowTree().CurrentEntry();
   if (!record || EntryState(record) != kDBEntryLive) return false;
   std::vector<int32_t> blobs;
   DBFieldValue field;
@@ -480,7 +506,7 @@ bool DBEngineCursor::DeleteRow() {
     if (HasField(uint8_t(column)) && FieldOf(uint8_t(column), &field) == DBFieldLookup::kFound &&
         IsBlobId(field.type))
       blobs.push_back(field.integer);
-  if (!DeleteCurrentRecord(*tree_)) return db_->FailFromStorage();
+  if (!DeleteCurrentRecord(RowTree())) return db_->FailFromStorage();
   bool deleted = true;
   for (int32_t id : blobs) deleted = DeleteBlob(*db_, id) && deleted;
   return deleted;
@@ -516,12 +542,14 @@ bool DBEngineCursor::MoveRow(const std::vector<uint8_t>& fresh, const std::vecto
   std::unique_ptr<DBTreeCursor> other = db_->OpenTable(*table_);
   std::vector<uint8_t> moved(fresh);
   if (!other || !other->InsertRecord(moved.data(), moved.size(), true, true)) return false;
-  if (!DeleteCurrentRecord(*tree_)) {
-    // A keyless row's key is the id the insert just gave it.
-    std::vector<uint8_t> at(key);
+  // A keyless row's key is the id the insert just gave it.
+  std::vector<uint8_t>& at = refindKey_;
+  at = key;
+  if (at.empty() && !BuildRecordKey(moved.data(), table_->Keys(), &at)) at.clear();
+  if (!DeleteCurrentRecord(RowTree())) {
     bool found = false;
-    if ((!at.empty() || BuildRecordKey(moved.data(), table_->Keys(), &at)) &&
-        other->SeekKey(at.data(), at.size(), &found) && found && other->NextMatching())
+    if (!at.empty() && other->SeekKey(at.data(), at.size(), &found) && found &&
+        other->NextMatching())
       DeleteCurrentRecord(*other);
     return false;
   }
@@ -533,7 +561,9 @@ bool DBEngineCursor::MoveRow(const std::vector<uint8_t>& fresh, const std::vecto
 bool DBEngineCursor::Update(const DBPendingValue* values) {
   if (!db_ || !onRow_ || kind_ != Kind::kTable) return false;
   db_->ClearError();
-  const uint8_t* record = tree_->CurrentEntry();
+  if (refind_) FindUpdatedRow();
+  DBTreeCursor& current = RowTree();
+  const uint8_t* record = current.CurrentEntry();
   if (!record || EntryState(record) != kDBEntryLive) return false;
   row_.Reset();
   for (const DBPendingValue* value = values; value; value = value->next) {
@@ -545,7 +575,7 @@ bool DBEngineCursor::Update(const DBPendingValue* values) {
   if (!row_.WriteBlobs(*db_)) return false;
 
   // The row's fields with the changed ones replaced; the old BLOBs of those.
-  record = tree_->CurrentEntry();
+  record = current.CurrentEntry();
   DBRecordWriter& writer = writer_;
   writer.Begin();
   std::vector<int32_t> oldBlobs;
@@ -568,12 +598,21 @@ bool DBEngineCursor::Update(const DBPendingValue* values) {
   // cursor's spool, which a commit while this cursor is open would miss.
   const bool moves = !newKey.empty() || table_->keyColumns.empty();
   if (written && !(moves ? MoveRow(fresh, newKey)
-                         : UpdateCurrentRecord(*tree_, fresh.data(), fresh.size())))
+                         : UpdateCurrentRecord(current, fresh.data(), fresh.size())))
     written = db_->FailFromStorage();
   if (!written) {
     row_.DeleteBlobs(*db_);
     return false;
   }
+  // The cursor goes on standing on the row: at its new key, or before the
+  // old record at the same key.
+  if (!moves) refindKey_.assign(oldKey_.begin(), oldKey_.end());
+  refind_ = true;
+  refindMoved_ = moves || rowTree_;
+  // A moved row changed again in place lies ahead of the walk still: its
+  // new record is passed over too.
+  if (!moves && rowTree_ && FindUpdatedRow())
+    movedIds_.insert(EntryRecordId(rowTree_->CurrentEntry()));
   bool deleted = true;
   for (int32_t id : oldBlobs) deleted = DeleteBlob(*db_, id) && deleted;
   return deleted;

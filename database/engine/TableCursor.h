@@ -27,7 +27,9 @@
 // once (the new record inserted at its key's place, then the old one
 // deleted), so any later insert or key change to that key meets it; the
 // walk passes over the moved row when it reaches it. A failure deletes the
-// BLOBs it wrote.
+// BLOBs it wrote. Until the next move the cursor stands on the row as the
+// update left it: values, the locator, a further update and a delete all
+// meet the new record (found again by its key when first needed).
 //
 // A cursor whose database closed (Detach), or one past its end, answers as
 // at the end of data and changes nothing. Schema cursors only read.
@@ -120,7 +122,16 @@ class DBEngineCursor : private DBRowAccess {
   // False for a column the current row holds no field of; a cheap test
   // before FieldOf where every column number is tried.
   bool HasField(uint8_t column) const { return tree_ && stamp_[column] == generation_; }
-  bool Locate();
+  // Forgets where the fields lie, then notes it for the record.
+  void ForgetFields();
+  bool Locate(const uint8_t* record);
+  // The tree cursor standing on the current row: the walk's own, or the one
+  // on the row an update moved.
+  DBTreeCursor& RowTree() { return rowTree_ ? *rowTree_ : *tree_; }
+  // Stands on the record an update left, at refindKey_; false, no field
+  // noted, when no live row has that key any more.
+  bool FindUpdatedRow();
+  void LeaveUpdatedRow();
   bool End();
   bool PlanSeek(bool* none);
   bool PlanRange(const std::vector<const DBCondition*>& bounds);
@@ -155,6 +166,13 @@ class DBEngineCursor : private DBRowAccess {
   uint16_t size_[256] = {};
   // Record ids of the rows this cursor moved to a new key.
   std::set<uint32_t> movedIds_;
+  // After an update, until the next move: the new record's key, whether it
+  // is still to be found, and the cursor on it when the update moved it
+  // (else the walk's cursor stands on it, as its key did not change).
+  std::vector<uint8_t> refindKey_;
+  bool refind_ = false;
+  bool refindMoved_ = false;
+  std::unique_ptr<DBTreeCursor> rowTree_;
 
   // The value handed out last.
   union {

@@ -268,6 +268,73 @@ TEST_F(DbEngineCursor, AChangedKeyMovesTheRowAtOnceSoNoLaterInsertCanTakeIt) {
   EXPECT_EQ((std::vector<std::string>{"2|2", "3|3", "5|1"}), Rows("t"));
 }
 
+// After an update the cursor stands on the row as it now is, whether the row
+// kept its key, took a new one or has none: its values read the new ones,
+// its locator names the new key, and a second update or a delete before the
+// next move acts on it. A walk updating each row twice still meets each once.
+TEST_F(DbEngineCursor, AnUpdatedRowReadsAndChangesAsItNowStands) {
+  ASSERT_TRUE(Create("t", {{"id", 3}, {"v", 5}}, {0}));
+  ASSERT_TRUE(Create("k", {{"id", 3}, {"v", 5}}));
+  for (const char* table : {"t", "k"})
+    for (const char* id : {"1", "2", "3"}) ASSERT_TRUE(Insert(table, {{"id", id}, {"v", id}}));
+  DBPendingValue x{nullptr, 1, S("x")}, y{nullptr, 1, S("y")}, z{nullptr, 1, S("z")};
+  DBPendingValue seven{nullptr, 0, S("7")}, eight{nullptr, 0, S("8")};
+  std::unique_ptr<DBEngineCursor> cursor;
+  // The row as the cursor reads it after the update.
+  const auto updated = [&](DBPendingValue& value) {
+    return cursor->Update(&value) ? RowText(*cursor) : "refused: " + Error();
+  };
+  cursor.reset(Open("t"));
+  ASSERT_TRUE(cursor->MoveNext());
+  EXPECT_EQ("1|x", updated(x));
+  EXPECT_EQ("1|y", updated(y));
+  ASSERT_TRUE(cursor->MoveNext());
+  EXPECT_EQ("7|2", updated(seven));
+  ASSERT_TRUE(cursor->Locator(1));
+  EXPECT_EQ("id=7", cursor->LocatorCondition());
+  EXPECT_EQ("7|z", updated(z));
+  ASSERT_TRUE(cursor->MoveNext());
+  EXPECT_EQ("3|3", RowText(*cursor));
+  EXPECT_EQ("8|3", updated(eight));
+  EXPECT_EQ("8|x", updated(x));
+  ASSERT_TRUE(cursor->DeleteRow()) << Error();
+  EXPECT_FALSE(cursor->MoveNext()) << "the moved rows are passed over";
+  cursor.reset(Open("k", C("id", kDBOpEqual, "2")));
+  ASSERT_TRUE(cursor->MoveNext());
+  EXPECT_EQ("2|x", updated(x));
+  EXPECT_EQ("2|y", updated(y));
+  EXPECT_FALSE(cursor->MoveNext());
+  cursor.reset();
+  EXPECT_EQ((std::vector<std::string>{"1|y", "7|z"}), Rows("t"));
+  EXPECT_EQ((std::vector<std::string>{"1|1", "3|3", "2|y"}), Rows("k"));
+
+  for (const char* table : {"t", "k"}) {
+    cursor.reset(Open(table));
+    int visits = 0;
+    while (visits < 10 && cursor->MoveNext()) {
+      ++visits;
+      ASSERT_TRUE(cursor->Update(&x)) << Error();
+      ASSERT_TRUE(cursor->Update(&z)) << Error();
+    }
+    EXPECT_EQ(table[0] == 't' ? 2 : 3, visits) << table;
+    cursor.reset();
+    for (const std::string& row : Rows(table)) EXPECT_EQ('z', row.back()) << table << " " << row;
+  }
+
+  // Deleted by another cursor before it is read again, the updated row is
+  // gone, and the walk goes on with the row after it.
+  cursor.reset(Open("t"));
+  ASSERT_TRUE(cursor->MoveNext());
+  ASSERT_TRUE(cursor->Update(&x)) << Error();
+  std::unique_ptr<DBEngineCursor> other(Open("t", C("id", kDBOpEqual, "1")));
+  ASSERT_TRUE(other->MoveNext());
+  ASSERT_TRUE(other->DeleteRow()) << Error();
+  other.reset();
+  EXPECT_EQ("NULL|NULL", RowText(*cursor));
+  ASSERT_TRUE(cursor->MoveNext());
+  EXPECT_EQ("7|z", RowText(*cursor));
+}
+
 // Random trees over two keyed tables give the same rows with the seek as
 // without it, case-blind text comparisons among them.
 TEST_F(DbEngineCursor, TheKeySeekGivesTheRowsOfAWalk) {
@@ -483,3 +550,4 @@ TEST_F(DbEngineCursorReuse, AFailedOpenLeavesNothingForTheNext) {
 }
 
 }  // namespace
+

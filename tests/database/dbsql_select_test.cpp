@@ -184,6 +184,9 @@ TEST_F(DbSqlResult, EditsReachTheOnlyTableAndAreRefusedOverAJoin) {
   EXPECT_EQ(locator.name + " @ " + locator.condition, "t!b @ id=1");
   EXPECT_EQ(cursorColumnType(set.get(), 0), kDBVarChar);
   EXPECT_EQ(cursorColumnType(set.get(), 1), kDBInteger);
+  SetB(set.get(), "old");
+  EXPECT_EQ(Query("select id, b from t where id = 1"), Rows{"1|old"});
+  // A second edit before the set moves reaches the row as the first left it.
   SetB(set.get(), "new");
   EXPECT_EQ(Error(), "");
   EXPECT_EQ(Query("select id, b from t where id = 1"), Rows{"1|new"});

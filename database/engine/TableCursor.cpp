@@ -265,7 +265,7 @@ bool DBEngineCursor::MoveNext() {
   if (!db_ || !tree_) return false;
   ReleaseValue();
   onRow_ = false;
-  if (refind_ || rowTree_) LeaveUpdatedRow();
+  if (updated_) LeaveUpdatedRow();
   db_->File().ClearError();
   for (;;) {
     const bool next = prefix_.empty() ? tree_->NextMatching() : NextWithPrefix(*tree_, prefix_);
@@ -322,8 +322,13 @@ bool DBEngineCursor::Locate(const uint8_t* record) {
   return true;
 }
 
+void DBEngineCursor::FollowUpdatedRow() {
+  if (refind_ || db_->File().CurrentSerial() != foundSerial_) FindUpdatedRow();
+}
+
 bool DBEngineCursor::FindUpdatedRow() {
   refind_ = false;
+  foundSerial_ = db_->File().CurrentSerial();
   ForgetFields();
   if (!tree_) return false;
   if (refindMoved_ && !rowTree_) rowTree_ = db_->OpenTable(*table_);
@@ -331,19 +336,25 @@ bool DBEngineCursor::FindUpdatedRow() {
   // Found, the cursor stands on the row; else before the row after it,
   // which the walk's next move then gives.
   bool found = false;
-  return tree && tree->SeekKey(refindKey_.data(), refindKey_.size(), &found) && found &&
-         tree->NextMatching() && Locate(tree->CurrentEntry());
+  if (tree && tree->SeekKey(refindKey_.data(), refindKey_.size(), &found) && found &&
+      tree->NextMatching() && Locate(tree->CurrentEntry()))
+    return true;
+  if (!refindMoved_) return false;
+  // A moved row gone from its new key (a rollback undid the move): the
+  // cursor stands on the record it moved from, live again after a rollback.
+  LeaveUpdatedRow();
+  return Locate(tree_->CurrentEntry());
 }
 
 void DBEngineCursor::LeaveUpdatedRow() {
-  refind_ = refindMoved_ = false;
+  updated_ = refind_ = refindMoved_ = false;
   if (rowTree_) db_->KeepTable(table_->id, std::move(rowTree_));
   rowTree_.reset();
 }
 
 DBFieldLookup DBEngineCursor::FieldOf(uint8_t column, DBFieldValue* field) {
   field->Clear();
-  if (refind_) FindUpdatedRow();
+  if (updated_) FollowUpdatedRow();
   if (!tree_ || stamp_[column] != generation_) return DBFieldLookup::kAbsent;
   const uint8_t* record = RowTree().CurrentEntry();
   if (!record) return DBFieldLookup::kAbsent;
@@ -497,7 +508,7 @@ bool DBEngineCursor::AppendKeyValue(uint8_t column) {
 bool DBEngineCursor::DeleteRow() {
   if (!db_ || !onRow_ || kind_ != Kind::kTable) return false;
   db_->ClearError();
-  if (refind_) FindUpdatedRow();
+  if (updated_) FollowUpdatedRow();
   const uint8_t* record = RowTree().CurrentEntry();
   if (!record || EntryState(record) != kDBEntryLive) return false;
   std::vector<int32_t> blobs;
@@ -561,7 +572,7 @@ bool DBEngineCursor::MoveRow(const std::vector<uint8_t>& fresh, const std::vecto
 bool DBEngineCursor::Update(const DBPendingValue* values) {
   if (!db_ || !onRow_ || kind_ != Kind::kTable) return false;
   db_->ClearError();
-  if (refind_) FindUpdatedRow();
+  if (updated_) FollowUpdatedRow();
   DBTreeCursor& current = RowTree();
   const uint8_t* record = current.CurrentEntry();
   if (!record || EntryState(record) != kDBEntryLive) return false;
@@ -607,11 +618,11 @@ bool DBEngineCursor::Update(const DBPendingValue* values) {
   // The cursor goes on standing on the row: at its new key, or before the
   // old record at the same key.
   if (!moves) refindKey_.assign(oldKey_.begin(), oldKey_.end());
-  refind_ = true;
+  updated_ = refind_ = true;
   refindMoved_ = moves || rowTree_;
   // A moved row changed again in place lies ahead of the walk still: its
   // new record is passed over too.
-  if (!moves && rowTree_ && FindUpdatedRow())
+  if (!moves && rowTree_ && FindUpdatedRow() && rowTree_)
     movedIds_.insert(EntryRecordId(rowTree_->CurrentEntry()));
   bool deleted = true;
   for (int32_t id : oldBlobs) deleted = DeleteBlob(*db_, id) && deleted;

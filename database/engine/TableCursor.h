@@ -129,7 +129,9 @@ class DBEngineCursor : private DBRowAccess {
   // on the row an update moved.
   DBTreeCursor& RowTree() { return rowTree_ ? *rowTree_ : *tree_; }
   // Stands on the record an update left, at refindKey_; false, no field
-  // noted, when no live row has that key any more.
+  // noted, when no live row has that key any more. Found again after a
+  // commit or a rollback, which may have undone the update.
+  void FollowUpdatedRow();
   bool FindUpdatedRow();
   void LeaveUpdatedRow();
   bool End();
@@ -167,10 +169,13 @@ class DBEngineCursor : private DBRowAccess {
   // Record ids of the rows this cursor moved to a new key.
   std::set<uint32_t> movedIds_;
   // After an update, until the next move: the new record's key, whether it
-  // is still to be found, and the cursor on it when the update moved it
-  // (else the walk's cursor stands on it, as its key did not change).
+  // is still to be found (and the file's serial when it was found last),
+  // and the cursor on it when the update moved it (else the walk's cursor
+  // stands on it, as its key did not change).
+  bool updated_ = false;
   std::vector<uint8_t> refindKey_;
   bool refind_ = false;
+  uint32_t foundSerial_ = 0;
   bool refindMoved_ = false;
   std::unique_ptr<DBTreeCursor> rowTree_;
 

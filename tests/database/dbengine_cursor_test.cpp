@@ -321,6 +321,25 @@ TEST_F(DbEngineCursor, AnUpdatedRowReadsAndChangesAsItNowStands) {
     for (const std::string& row : Rows(table)) EXPECT_EQ('z', row.back()) << table << " " << row;
   }
 
+  // A rollback that undoes an update, read or not, leaves the cursor on the
+  // row as it was, which a further update changes.
+  ASSERT_TRUE(db_->Commit());
+  for (const char* table : {"t", "k"}) {
+    for (DBPendingValue* change : {&eight, &x}) {
+      for (const bool read : {false, true}) {
+        cursor.reset(Open(table));
+        ASSERT_TRUE(cursor->MoveNext());
+        const std::string row = RowText(*cursor);
+        ASSERT_TRUE(cursor->Update(change)) << Error();
+        if (read) EXPECT_NE(row, RowText(*cursor));
+        ASSERT_TRUE(db_->Rollback());
+        EXPECT_EQ(row, RowText(*cursor)) << table << read;
+        EXPECT_EQ(row.substr(0, row.size() - 1) + "y", updated(y)) << table << read;
+        ASSERT_TRUE(db_->Rollback());
+      }
+    }
+  }
+
   // Deleted by another cursor before it is read again, the updated row is
   // gone, and the walk goes on with the row after it.
   cursor.reset(Open("t"));

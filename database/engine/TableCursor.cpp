@@ -346,6 +346,14 @@ bool DBEngineCursor::FindUpdatedRow() {
   return Locate(tree_->CurrentEntry());
 }
 
+const uint8_t* DBEngineCursor::FollowReplacedRow(const uint8_t* record) {
+  if (table_->keyColumns.empty() || !BuildRecordKey(record, table_->Keys(), &refindKey_))
+    return nullptr;
+  updated_ = true;
+  refindMoved_ = rowTree_ != nullptr;
+  return FindUpdatedRow() ? RowTree().CurrentEntry() : nullptr;
+}
+
 void DBEngineCursor::LeaveUpdatedRow() {
   updated_ = refind_ = refindMoved_ = false;
   if (rowTree_) db_->KeepTable(table_->id, std::move(rowTree_));
@@ -510,6 +518,7 @@ bool DBEngineCursor::DeleteRow() {
   db_->ClearError();
   if (updated_) FollowUpdatedRow();
   const uint8_t* record = RowTree().CurrentEntry();
+  if (record && EntryState(record) != kDBEntryLive) record = FollowReplacedRow(record);
   if (!record || EntryState(record) != kDBEntryLive) return false;
   std::vector<int32_t> blobs;
   DBFieldValue field;
@@ -573,9 +582,10 @@ bool DBEngineCursor::Update(const DBPendingValue* values) {
   if (!db_ || !onRow_ || kind_ != Kind::kTable) return false;
   db_->ClearError();
   if (updated_) FollowUpdatedRow();
-  DBTreeCursor& current = RowTree();
-  const uint8_t* record = current.CurrentEntry();
+  const uint8_t* record = RowTree().CurrentEntry();
+  if (record && EntryState(record) != kDBEntryLive) record = FollowReplacedRow(record);
   if (!record || EntryState(record) != kDBEntryLive) return false;
+  DBTreeCursor& current = RowTree();
   row_.Reset();
   for (const DBPendingValue* value = values; value; value = value->next) {
     if (value->column < 0 || value->column >= ColumnCount())

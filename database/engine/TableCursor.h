@@ -29,7 +29,10 @@
 // walk passes over the moved row when it reaches it. A failure deletes the
 // BLOBs it wrote. Until the next move the cursor stands on the row as the
 // update left it: values, the locator, a further update and a delete all
-// meet the new record (found again by its key when first needed).
+// meet the new record (found again by its key when first needed). A keyed
+// row that another cursor replaced meanwhile is found by its key too for
+// an update or a delete, which then keep that cursor's change; one deleted
+// meanwhile takes neither.
 //
 // A cursor whose database closed (Detach), or one past its end, answers as
 // at the end of data and changes nothing. Schema cursors only read.
@@ -133,6 +136,10 @@ class DBEngineCursor : private DBRowAccess {
   // commit or a rollback, which may have undone the update.
   void FollowUpdatedRow();
   bool FindUpdatedRow();
+  // A keyed row that another cursor replaced (the record under this one no
+  // longer live) stays this cursor's row by its key: the live record there,
+  // or null when there is none.
+  const uint8_t* FollowReplacedRow(const uint8_t* record);
   void LeaveUpdatedRow();
   bool End();
   bool PlanSeek(bool* none);

@@ -354,6 +354,36 @@ TEST_F(DbEngineCursor, AnUpdatedRowReadsAndChangesAsItNowStands) {
   EXPECT_EQ("7|z", RowText(*cursor));
 }
 
+// A keyed row that another cursor replaced while this one stood on it is
+// still this cursor's row: an update keeps the other's change and adds its
+// own, and a delete deletes it. A row deleted meanwhile takes neither.
+TEST_F(DbEngineCursor, ARowChangedUnderACursorTakesItsChangesStill) {
+  ASSERT_TRUE(Create("t", {{"id", 3}, {"a", 5}, {"b", 5}}, {0}));
+  for (const char* id : {"1", "2", "3", "4"}) ASSERT_TRUE(Insert("t", {{"id", id}, {"a", id}, {"b", id}}));
+  DBPendingValue a{nullptr, 1, S("a")}, b{nullptr, 2, S("b")};
+  std::unique_ptr<DBEngineCursor> cursor(Open("t"));
+  const auto changeElsewhere = [&](const char* id, bool remove) {
+    std::unique_ptr<DBEngineCursor> other(Open("t", C("id", kDBOpEqual, id)));
+    ASSERT_TRUE(other->MoveNext());
+    ASSERT_TRUE(remove ? other->DeleteRow() : other->Update(&b)) << Error();
+  };
+  ASSERT_TRUE(cursor->MoveNext());
+  changeElsewhere("1", false);
+  ASSERT_TRUE(cursor->Update(&a)) << Error();
+  EXPECT_EQ("1|a|b", RowText(*cursor));
+  ASSERT_TRUE(cursor->MoveNext());
+  changeElsewhere("2", false);
+  ASSERT_TRUE(cursor->DeleteRow()) << Error();
+  ASSERT_TRUE(cursor->MoveNext());
+  changeElsewhere("3", true);
+  EXPECT_FALSE(cursor->Update(&a));
+  ASSERT_TRUE(cursor->MoveNext());
+  EXPECT_EQ("4|4|4", RowText(*cursor));
+  EXPECT_FALSE(cursor->MoveNext());
+  cursor.reset();
+  EXPECT_EQ((std::vector<std::string>{"1|a|b", "4|4|4"}), Rows("t"));
+}
+
 // Random trees over two keyed tables give the same rows with the seek as
 // without it, case-blind text comparisons among them.
 TEST_F(DbEngineCursor, TheKeySeekGivesTheRowsOfAWalk) {

@@ -184,9 +184,12 @@ TEST_F(DbSqlResult, EditsReachTheOnlyTableAndAreRefusedOverAJoin) {
   EXPECT_EQ(locator.name + " @ " + locator.condition, "t!b @ id=1");
   EXPECT_EQ(cursorColumnType(set.get(), 0), kDBVarChar);
   EXPECT_EQ(cursorColumnType(set.get(), 1), kDBInteger);
+  // An edit keeps the change a statement made to the row while the set
+  // stood on it, and a second edit before the set moves reaches the row as
+  // the first left it.
+  ASSERT_EQ(Exec({"update t set a = 11 where id = 1"}), "");
   SetB(set.get(), "old");
-  EXPECT_EQ(Query("select id, b from t where id = 1"), Rows{"1|old"});
-  // A second edit before the set moves reaches the row as the first left it.
+  EXPECT_EQ(Query("select id, a, b from t where id = 1"), Rows{"1|11|old"});
   SetB(set.get(), "new");
   EXPECT_EQ(Error(), "");
   EXPECT_EQ(Query("select id, b from t where id = 1"), Rows{"1|new"});

@@ -322,22 +322,20 @@ bool DBEngineCursor::Locate(const uint8_t* record) {
   return true;
 }
 
-void DBEngineCursor::FollowUpdatedRow() {
-  if (refind_ || db_->File().CurrentSerial() != foundSerial_) FindUpdatedRow();
-}
-
 bool DBEngineCursor::FindUpdatedRow() {
   refind_ = false;
-  foundSerial_ = db_->File().CurrentSerial();
   ForgetFields();
   if (!tree_) return false;
-  if (refindMoved_ && !rowTree_) rowTree_ = db_->OpenTable(*table_);
-  DBTreeCursor* tree = refindMoved_ ? rowTree_.get() : tree_.get();
+  if (refindMoved_ && !walkTree_) {
+    std::unique_ptr<DBTreeCursor> row = db_->OpenTable(*table_);
+    if (!row) return false;
+    walkTree_ = std::exchange(tree_, std::move(row));
+  }
   // Found, the cursor stands on the row; else before the row after it,
   // which the walk's next move then gives.
   bool found = false;
-  if (tree && tree->SeekKey(refindKey_.data(), refindKey_.size(), &found) && found &&
-      tree->NextMatching() && Locate(tree->CurrentEntry()))
+  if (tree_->SeekKey(refindKey_.data(), refindKey_.size(), &found) && found &&
+      tree_->NextMatching() && Locate(tree_->CurrentEntry()))
     return true;
   if (!refindMoved_) return false;
   // A moved row gone from its new key (a rollback undid the move): the
@@ -346,25 +344,34 @@ bool DBEngineCursor::FindUpdatedRow() {
   return Locate(tree_->CurrentEntry());
 }
 
+bool DBEngineCursor::FoundAfterUpdate(uint8_t column) {
+  return refind_ && FindUpdatedRow() && stamp_[column] == generation_;
+}
+
 const uint8_t* DBEngineCursor::FollowReplacedRow(const uint8_t* record) {
   if (table_->keyColumns.empty() || !BuildRecordKey(record, table_->Keys(), &refindKey_))
     return nullptr;
   updated_ = true;
-  refindMoved_ = rowTree_ != nullptr;
-  return FindUpdatedRow() ? RowTree().CurrentEntry() : nullptr;
+  refindMoved_ = walkTree_ != nullptr;
+  return FindUpdatedRow() ? tree_->CurrentEntry() : nullptr;
 }
 
 void DBEngineCursor::LeaveUpdatedRow() {
   updated_ = refind_ = refindMoved_ = false;
-  if (rowTree_) db_->KeepTable(table_->id, std::move(rowTree_));
-  rowTree_.reset();
+  if (walkTree_) db_->KeepTable(table_->id, std::exchange(tree_, std::move(walkTree_)));
+}
+
+void DBEngineCursor::RolledBack() {
+  if (!updated_) return;
+  refind_ = true;
+  ForgetFields();
 }
 
 DBFieldLookup DBEngineCursor::FieldOf(uint8_t column, DBFieldValue* field) {
   field->Clear();
-  if (updated_) FollowUpdatedRow();
-  if (!tree_ || stamp_[column] != generation_) return DBFieldLookup::kAbsent;
-  const uint8_t* record = RowTree().CurrentEntry();
+  if (!tree_ || (stamp_[column] != generation_ && !FoundAfterUpdate(column)))
+    return DBFieldLookup::kAbsent;
+  const uint8_t* record = tree_->CurrentEntry();
   if (!record) return DBFieldLookup::kAbsent;
   const uint8_t* at = record + offset_[column];
   DecodeStoredValue(at[1], at + 2, size_[column], field);
@@ -516,8 +523,8 @@ bool DBEngineCursor::AppendKeyValue(uint8_t column) {
 bool DBEngineCursor::DeleteRow() {
   if (!db_ || !onRow_ || kind_ != Kind::kTable) return false;
   db_->ClearError();
-  if (updated_) FollowUpdatedRow();
-  const uint8_t* record = RowTree().CurrentEntry();
+  if (refind_) FindUpdatedRow();
+  const uint8_t* record = tree_->CurrentEntry();
   if (record && EntryState(record) != kDBEntryLive) record = FollowReplacedRow(record);
   if (!record || EntryState(record) != kDBEntryLive) return false;
   std::vector<int32_t> blobs;
@@ -526,7 +533,7 @@ bool DBEngineCursor::DeleteRow() {
     if (HasField(uint8_t(column)) && FieldOf(uint8_t(column), &field) == DBFieldLookup::kFound &&
         IsBlobId(field.type))
       blobs.push_back(field.integer);
-  if (!DeleteCurrentRecord(RowTree())) return db_->FailFromStorage();
+  if (!DeleteCurrentRecord(*tree_)) return db_->FailFromStorage();
   bool deleted = true;
   for (int32_t id : blobs) deleted = DeleteBlob(*db_, id) && deleted;
   return deleted;
@@ -566,7 +573,7 @@ bool DBEngineCursor::MoveRow(const std::vector<uint8_t>& fresh, const std::vecto
   std::vector<uint8_t>& at = refindKey_;
   at = key;
   if (at.empty() && !BuildRecordKey(moved.data(), table_->Keys(), &at)) at.clear();
-  if (!DeleteCurrentRecord(RowTree())) {
+  if (!DeleteCurrentRecord(*tree_)) {
     bool found = false;
     if (!at.empty() && other->SeekKey(at.data(), at.size(), &found) && found &&
         other->NextMatching())
@@ -581,11 +588,10 @@ bool DBEngineCursor::MoveRow(const std::vector<uint8_t>& fresh, const std::vecto
 bool DBEngineCursor::Update(const DBPendingValue* values) {
   if (!db_ || !onRow_ || kind_ != Kind::kTable) return false;
   db_->ClearError();
-  if (updated_) FollowUpdatedRow();
-  const uint8_t* record = RowTree().CurrentEntry();
+  if (refind_) FindUpdatedRow();
+  const uint8_t* record = tree_->CurrentEntry();
   if (record && EntryState(record) != kDBEntryLive) record = FollowReplacedRow(record);
   if (!record || EntryState(record) != kDBEntryLive) return false;
-  DBTreeCursor& current = RowTree();
   row_.Reset();
   for (const DBPendingValue* value = values; value; value = value->next) {
     if (value->column < 0 || value->column >= ColumnCount())
@@ -596,7 +602,7 @@ bool DBEngineCursor::Update(const DBPendingValue* values) {
   if (!row_.WriteBlobs(*db_)) return false;
 
   // The row's fields with the changed ones replaced; the old BLOBs of those.
-  record = current.CurrentEntry();
+  record = tree_->CurrentEntry();
   DBRecordWriter& writer = writer_;
   writer.Begin();
   std::vector<int32_t> oldBlobs;
@@ -619,7 +625,7 @@ bool DBEngineCursor::Update(const DBPendingValue* values) {
   // cursor's spool, which a commit while this cursor is open would miss.
   const bool moves = !newKey.empty() || table_->keyColumns.empty();
   if (written && !(moves ? MoveRow(fresh, newKey)
-                         : UpdateCurrentRecord(current, fresh.data(), fresh.size())))
+                         : UpdateCurrentRecord(*tree_, fresh.data(), fresh.size())))
     written = db_->FailFromStorage();
   if (!written) {
     row_.DeleteBlobs(*db_);
@@ -629,11 +635,12 @@ bool DBEngineCursor::Update(const DBPendingValue* values) {
   // old record at the same key.
   if (!moves) refindKey_.assign(oldKey_.begin(), oldKey_.end());
   updated_ = refind_ = true;
-  refindMoved_ = moves || rowTree_;
+  refindMoved_ = moves || walkTree_;
+  ForgetFields();
   // A moved row changed again in place lies ahead of the walk still: its
   // new record is passed over too.
-  if (!moves && rowTree_ && FindUpdatedRow() && rowTree_)
-    movedIds_.insert(EntryRecordId(rowTree_->CurrentEntry()));
+  if (!moves && walkTree_ && FindUpdatedRow() && walkTree_)
+    movedIds_.insert(EntryRecordId(tree_->CurrentEntry()));
   bool deleted = true;
   for (int32_t id : oldBlobs) deleted = DeleteBlob(*db_, id) && deleted;
   return deleted;

@@ -104,6 +104,9 @@ class DBEngineCursor : private DBRowAccess {
   int32_t ColumnType(int32_t index);
   bool DeleteRow();
   bool Update(const DBPendingValue* values);
+  // The database rolled back, which may have undone the update the cursor
+  // stands on: the row is found again when next read or changed.
+  void RolledBack();
   // Makes the column's locator: "table!column" and the condition selecting
   // the row by its key as SQL text (empty for a table without a key); both
   // stay until the next call. False when the cursor is on no row, the index
@@ -128,14 +131,11 @@ class DBEngineCursor : private DBRowAccess {
   // Forgets where the fields lie, then notes it for the record.
   void ForgetFields();
   bool Locate(const uint8_t* record);
-  // The tree cursor standing on the current row: the walk's own, or the one
-  // on the row an update moved.
-  DBTreeCursor& RowTree() { return rowTree_ ? *rowTree_ : *tree_; }
   // Stands on the record an update left, at refindKey_; false, no field
-  // noted, when no live row has that key any more. Found again after a
-  // commit or a rollback, which may have undone the update.
-  void FollowUpdatedRow();
+  // noted, when no live row has that key any more.
   bool FindUpdatedRow();
+  // Whether the row an update left, found when first read, holds the column.
+  bool FoundAfterUpdate(uint8_t column);
   // A keyed row that another cursor replaced (the record under this one no
   // longer live) stays this cursor's row by its key: the live record there,
   // or null when there is none.
@@ -176,15 +176,15 @@ class DBEngineCursor : private DBRowAccess {
   // Record ids of the rows this cursor moved to a new key.
   std::set<uint32_t> movedIds_;
   // After an update, until the next move: the new record's key, whether it
-  // is still to be found (and the file's serial when it was found last),
-  // and the cursor on it when the update moved it (else the walk's cursor
-  // stands on it, as its key did not change).
+  // is still to be found (no field is noted meanwhile) and whether it moved,
+  // in which case tree_ is a cursor standing on it and the walk's own waits
+  // in walkTree_ (else the walk's cursor stands on it, as its key did not
+  // change).
   bool updated_ = false;
   std::vector<uint8_t> refindKey_;
   bool refind_ = false;
-  uint32_t foundSerial_ = 0;
   bool refindMoved_ = false;
-  std::unique_ptr<DBTreeCursor> rowTree_;
+  std::unique_ptr<DBTreeCursor> walkTree_;
 
   // The value handed out last.
   union {

@@ -351,6 +351,15 @@ TEST_F(DbEngineCursor, AnUpdatedRowReadsAndChangesAsItNowStands) {
   EXPECT_EQ("NULL|NULL", RowText(*cursor));
   ASSERT_TRUE(cursor->MoveNext());
   EXPECT_EQ("7|z", RowText(*cursor));
+
+  // The BLOB an update replaced is gone: the row reads the new one.
+  ASSERT_TRUE(Create("b", {{"id", 3}, {"bl", 15}}, {0}));
+  ASSERT_TRUE(Insert("b", {{"id", "1"}, {"bl", "old"}}));
+  cursor.reset(Open("b"));
+  ASSERT_TRUE(cursor->MoveNext());
+  DBPendingValue blob{nullptr, 1, S("new")};
+  EXPECT_EQ("1|new", updated(blob));
+  EXPECT_EQ("0 ", Error());
 }
 
 // A keyed row that another cursor replaced while this one stood on it is

@@ -416,7 +416,7 @@ void DBEngineCursor::ColumnValue(int32_t index, const void** data, int32_t* type
       return;
     case kDBFieldBlobId:
     case kDBFieldBlobId2:
-      if (!ReadBlob(*db_, field.integer, &blob_)) {
+      if (!LiveBlobField(column.number, &field) || !ReadBlob(*db_, field.integer, &blob_)) {
         *type = 0;
         return;
       }
@@ -430,6 +430,14 @@ void DBEngineCursor::ColumnValue(int32_t index, const void** data, int32_t* type
       return;
   }
   *data = &value_;
+}
+
+bool DBEngineCursor::LiveBlobField(uint8_t column, DBFieldValue* field) {
+  const uint8_t* record = tree_->CurrentEntry();
+  if (record && EntryState(record) == kDBEntryLive) return true;
+  record = record ? FollowReplacedRow(record) : nullptr;
+  return record && EntryState(record) == kDBEntryLive &&
+         FieldOf(column, field) == DBFieldLookup::kFound && IsBlobId(field->type);
 }
 
 void DBEngineCursor::FieldSchemaValue(int32_t index, const void** data, int32_t* type,

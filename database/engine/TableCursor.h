@@ -15,8 +15,10 @@
 // Values (ColumnValue) are by the field's stored type: 2, 3 host-order
 // integers; 6 float; 7 double; 8, 9 three big-endian words; 12 one byte; 5
 // and 14 the bytes; BLOB ids (15, 16) the BLOB read whole, reported with the
-// column's type. An absent field is type 0 with no bytes. What a value points
-// at stays valid until ReleaseValue, the next move or a change of the row.
+// column's type (when another change replaced or deleted the row meanwhile,
+// the BLOB the row now holds, none when it is gone). An absent field is type
+// 0 with no bytes. What a value points at stays valid until ReleaseValue,
+// the next move or a change of the row.
 //
 // Changes. DeleteRow deletes the row and then its BLOBs. Update takes texts
 // by column index, converted as an insert converts them (nil leaves the field
@@ -140,6 +142,12 @@ class DBEngineCursor : private DBRowAccess {
   // longer live) stays this cursor's row by its key: the live record there,
   // or null when there is none.
   const uint8_t* FollowReplacedRow(const uint8_t* record);
+  // The BLOB field of the row as it now is: the one read from the cursor's
+  // record while it is live; else (a change replaced or deleted the record
+  // and may have taken its BLOBs) the column's field of the live record at
+  // its key, the cursor then standing on that row. False when the row is
+  // gone or holds no BLOB there.
+  bool LiveBlobField(uint8_t column, DBFieldValue* field);
   void LeaveUpdatedRow();
   bool End();
   bool PlanSeek(bool* none);

@@ -364,9 +364,11 @@ TEST_F(DbEngineCursor, AnUpdatedRowReadsAndChangesAsItNowStands) {
 
 // A keyed row that another cursor replaced while this one stood on it is
 // still this cursor's row: an update keeps the other's change and adds its
-// own, and a delete deletes it. A row deleted meanwhile takes neither.
+// own, a delete deletes it, and a BLOB the change replaced reads as the row
+// now holds it. A row deleted meanwhile takes no change and has no BLOB.
+// Neither is a damaged file.
 TEST_F(DbEngineCursor, ARowChangedUnderACursorTakesItsChangesStill) {
-  ASSERT_TRUE(Create("t", {{"id", 3}, {"a", 5}, {"b", 5}}, {0}));
+  ASSERT_TRUE(Create("t", {{"id", 3}, {"a", 5}, {"b", 15}}, {0}));
   for (const char* id : {"1", "2", "3", "4"}) ASSERT_TRUE(Insert("t", {{"id", id}, {"a", id}, {"b", id}}));
   DBPendingValue a{nullptr, 1, S("a")}, b{nullptr, 2, S("b")};
   std::unique_ptr<DBEngineCursor> cursor(Open("t"));
@@ -377,6 +379,8 @@ TEST_F(DbEngineCursor, ARowChangedUnderACursorTakesItsChangesStill) {
   };
   ASSERT_TRUE(cursor->MoveNext());
   changeElsewhere("1", false);
+  EXPECT_EQ("1|1|b", RowText(*cursor));
+  EXPECT_EQ("0 ", Error());
   ASSERT_TRUE(cursor->Update(&a)) << Error();
   EXPECT_EQ("1|a|b", RowText(*cursor));
   ASSERT_TRUE(cursor->MoveNext());
@@ -384,6 +388,8 @@ TEST_F(DbEngineCursor, ARowChangedUnderACursorTakesItsChangesStill) {
   ASSERT_TRUE(cursor->DeleteRow()) << Error();
   ASSERT_TRUE(cursor->MoveNext());
   changeElsewhere("3", true);
+  EXPECT_EQ("3|3|NULL", RowText(*cursor));
+  EXPECT_EQ("0 ", Error());
   EXPECT_FALSE(cursor->Update(&a));
   ASSERT_TRUE(cursor->MoveNext());
   EXPECT_EQ("4|4|4", RowText(*cursor));

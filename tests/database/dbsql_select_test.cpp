@@ -342,6 +342,23 @@ TEST_F(DbSqlSelect, ColumnsAreFoundInTheirOwnTableAsItStands) {
   EXPECT_EQ(Query("select * from b, a"), std::vector<std::string>{"2|b2|7|1|a1"});
 }
 
+// A statement that replaces or deletes the row an open set stands on takes
+// the row's BLOB with it: the set reads the BLOB the row now holds, or none
+// once the row is gone, and the file is not reported damaged.
+TEST_F(DbSqlSelect, AnOpenSetReadsABlobAsTheRowNowHoldsIt) {
+  ASSERT_EQ(Exec({"create table g (k integer not null, t long varchar, primary key (k))",
+                  "insert into g (k, t) values (1, 'one')", "insert into g (k, t) values (2, 'two')"}),
+            "");
+  ObjectRef set = Select("select k, t from g");
+  ASSERT_EQ(Exec({"update g set t = 'uno' where k = 1"}), "");
+  EXPECT_EQ(Row(set.get()), "1|uno");
+  EXPECT_EQ(Error(), "");
+  cursorMoveNext(set.get());
+  ASSERT_EQ(Exec({"delete from g where k = 2"}), "");
+  EXPECT_EQ(Row(set.get()), "2|NULL");
+  EXPECT_EQ(Error(), "");
+}
+
 // Statements of different shapes one after another, and with sets of
 // earlier ones still open: each gives the rows it gives alone, and an open
 // set keeps its own.

@@ -336,7 +336,9 @@ bool DBEngineDatabase::Commit() {
 
 bool DBEngineDatabase::Rollback() {
   ClearError();
-  return (file_->RollbackTransaction() || FailFromStorage()) && LoadTables();
+  const bool rolledBack = (file_->RollbackTransaction() || FailFromStorage()) && LoadTables();
+  for (DBEngineCursor* cursor : cursors_) cursor->RolledBack();
+  return rolledBack;
 }
 
 void DBEngineDatabase::RemoveCursor(DBEngineCursor* cursor) {

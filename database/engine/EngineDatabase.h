@@ -133,7 +133,8 @@ class DBEngineDatabase {
 
   // ---- Transactions ----------------------------------------------------------
   bool Commit();
-  // Rolls back and reads every table's entry again.
+  // Rolls back and reads every table's entry again; a cursor standing on a
+  // row it updated finds that row again.
   bool Rollback();
 
   // ---- Cursors ---------------------------------------------------------------

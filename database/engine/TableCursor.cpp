@@ -265,12 +265,13 @@ bool DBEngineCursor::MoveNext() {
   if (!db_ || !tree_) return false;
   ReleaseValue();
   onRow_ = false;
+  if (updated_) LeaveUpdatedRow();
   db_->File().ClearError();
   for (;;) {
     const bool next = prefix_.empty() ? tree_->NextMatching() : NextWithPrefix(*tree_, prefix_);
     if (!next) return End();
     ++g_rowsVisited;
-    if (!Locate()) {
+    if (!Locate(tree_->CurrentEntry())) {
       db_->FailDamaged();
       return End();
     }
@@ -283,6 +284,7 @@ bool DBEngineCursor::MoveNext() {
 
 bool DBEngineCursor::End() {
   onRow_ = false;
+  LeaveUpdatedRow();
   if (!tree_) return false;
   bool sound = db_->File().LastError().code == kDBErrorNone || db_->FailFromStorage();
   sound = (tree_->ReplaySpool() || db_->FailFromStorage()) && sound;
@@ -292,13 +294,16 @@ bool DBEngineCursor::End() {
   return false;
 }
 
-// Notes where each column's first field lies in the current row.
-bool DBEngineCursor::Locate() {
+void DBEngineCursor::ForgetFields() {
   if (++generation_ == 0) {
     std::memset(stamp_, 0, sizeof stamp_);
     generation_ = 1;
   }
-  const uint8_t* record = tree_->CurrentEntry();
+}
+
+// Notes where each column's first field lies in the current row.
+bool DBEngineCursor::Locate(const uint8_t* record) {
+  ForgetFields();
   if (!record) return false;
   const uint32_t length = EntryLength(record);
   for (uint32_t offset = kDBRecordFieldsAt; offset < length;) {
@@ -317,9 +322,55 @@ bool DBEngineCursor::Locate() {
   return true;
 }
 
+bool DBEngineCursor::FindUpdatedRow() {
+  refind_ = false;
+  ForgetFields();
+  if (!tree_) return false;
+  if (refindMoved_ && !walkTree_) {
+    std::unique_ptr<DBTreeCursor> row = db_->OpenTable(*table_);
+    if (!row) return false;
+    walkTree_ = std::exchange(tree_, std::move(row));
+  }
+  // Found, the cursor stands on the row; else before the row after it,
+  // which the walk's next move then gives.
+  bool found = false;
+  if (tree_->SeekKey(refindKey_.data(), refindKey_.size(), &found) && found &&
+      tree_->NextMatching() && Locate(tree_->CurrentEntry()))
+    return true;
+  if (!refindMoved_) return false;
+  // A moved row gone from its new key (a rollback undid the move): the
+  // cursor stands on the record it moved from, live again after a rollback.
+  LeaveUpdatedRow();
+  return Locate(tree_->CurrentEntry());
+}
+
+bool DBEngineCursor::FoundAfterUpdate(uint8_t column) {
+  return refind_ && FindUpdatedRow() && stamp_[column] == generation_;
+}
+
+const uint8_t* DBEngineCursor::FollowReplacedRow(const uint8_t* record) {
+  if (table_->keyColumns.empty() || !BuildRecordKey(record, table_->Keys(), &refindKey_))
+    return nullptr;
+  updated_ = true;
+  refindMoved_ = walkTree_ != nullptr;
+  return FindUpdatedRow() ? tree_->CurrentEntry() : nullptr;
+}
+
+void DBEngineCursor::LeaveUpdatedRow() {
+  updated_ = refind_ = refindMoved_ = false;
+  if (walkTree_) db_->KeepTable(table_->id, std::exchange(tree_, std::move(walkTree_)));
+}
+
+void DBEngineCursor::RolledBack() {
+  if (!updated_) return;
+  refind_ = true;
+  ForgetFields();
+}
+
 DBFieldLookup DBEngineCursor::FieldOf(uint8_t column, DBFieldValue* field) {
   field->Clear();
-  if (!tree_ || stamp_[column] != generation_) return DBFieldLookup::kAbsent;
+  if (!tree_ || (stamp_[column] != generation_ && !FoundAfterUpdate(column)))
+    return DBFieldLookup::kAbsent;
   const uint8_t* record = tree_->CurrentEntry();
   if (!record) return DBFieldLookup::kAbsent;
   const uint8_t* at = record + offset_[column];
@@ -365,7 +416,7 @@ void DBEngineCursor::ColumnValue(int32_t index, const void** data, int32_t* type
       return;
     case kDBFieldBlobId:
     case kDBFieldBlobId2:
-      if (!ReadBlob(*db_, field.integer, &blob_)) {
+      if (!LiveBlobField(column.number, &field) || !ReadBlob(*db_, field.integer, &blob_)) {
         *type = 0;
         return;
       }
@@ -379,6 +430,14 @@ void DBEngineCursor::ColumnValue(int32_t index, const void** data, int32_t* type
       return;
   }
   *data = &value_;
+}
+
+bool DBEngineCursor::LiveBlobField(uint8_t column, DBFieldValue* field) {
+  const uint8_t* record = tree_->CurrentEntry();
+  if (record && EntryState(record) == kDBEntryLive) return true;
+  record = record ? FollowReplacedRow(record) : nullptr;
+  return record && EntryState(record) == kDBEntryLive &&
+         FieldOf(column, field) == DBFieldLookup::kFound && IsBlobId(field->type);
 }
 
 void DBEngineCursor::FieldSchemaValue(int32_t index, const void** data, int32_t* type,
@@ -472,7 +531,9 @@ bool DBEngineCursor::AppendKeyValue(uint8_t column) {
 bool DBEngineCursor::DeleteRow() {
   if (!db_ || !onRow_ || kind_ != Kind::kTable) return false;
   db_->ClearError();
+  if (refind_) FindUpdatedRow();
   const uint8_t* record = tree_->CurrentEntry();
+  if (record && EntryState(record) != kDBEntryLive) record = FollowReplacedRow(record);
   if (!record || EntryState(record) != kDBEntryLive) return false;
   std::vector<int32_t> blobs;
   DBFieldValue field;
@@ -516,12 +577,14 @@ bool DBEngineCursor::MoveRow(const std::vector<uint8_t>& fresh, const std::vecto
   std::unique_ptr<DBTreeCursor> other = db_->OpenTable(*table_);
   std::vector<uint8_t> moved(fresh);
   if (!other || !other->InsertRecord(moved.data(), moved.size(), true, true)) return false;
+  // A keyless row's key is the id the insert just gave it.
+  std::vector<uint8_t>& at = refindKey_;
+  at = key;
+  if (at.empty() && !BuildRecordKey(moved.data(), table_->Keys(), &at)) at.clear();
   if (!DeleteCurrentRecord(*tree_)) {
-    // A keyless row's key is the id the insert just gave it.
-    std::vector<uint8_t> at(key);
     bool found = false;
-    if ((!at.empty() || BuildRecordKey(moved.data(), table_->Keys(), &at)) &&
-        other->SeekKey(at.data(), at.size(), &found) && found && other->NextMatching())
+    if (!at.empty() && other->SeekKey(at.data(), at.size(), &found) && found &&
+        other->NextMatching())
       DeleteCurrentRecord(*other);
     return false;
   }
@@ -533,7 +596,9 @@ bool DBEngineCursor::MoveRow(const std::vector<uint8_t>& fresh, const std::vecto
 bool DBEngineCursor::Update(const DBPendingValue* values) {
   if (!db_ || !onRow_ || kind_ != Kind::kTable) return false;
   db_->ClearError();
+  if (refind_) FindUpdatedRow();
   const uint8_t* record = tree_->CurrentEntry();
+  if (record && EntryState(record) != kDBEntryLive) record = FollowReplacedRow(record);
   if (!record || EntryState(record) != kDBEntryLive) return false;
   row_.Reset();
   for (const DBPendingValue* value = values; value; value = value->next) {
@@ -574,6 +639,16 @@ bool DBEngineCursor::Update(const DBPendingValue* values) {
     row_.DeleteBlobs(*db_);
     return false;
   }
+  // The cursor goes on standing on the row: at its new key, or before the
+  // old record at the same key.
+  if (!moves) refindKey_.assign(oldKey_.begin(), oldKey_.end());
+  updated_ = refind_ = true;
+  refindMoved_ = moves || walkTree_;
+  ForgetFields();
+  // A moved row changed again in place lies ahead of the walk still: its
+  // new record is passed over too.
+  if (!moves && walkTree_ && FindUpdatedRow() && walkTree_)
+    movedIds_.insert(EntryRecordId(tree_->CurrentEntry()));
   bool deleted = true;
   for (int32_t id : oldBlobs) deleted = DeleteBlob(*db_, id) && deleted;
   return deleted;

@@ -15,8 +15,10 @@
 // Values (ColumnValue) are by the field's stored type: 2, 3 host-order
 // integers; 6 float; 7 double; 8, 9 three big-endian words; 12 one byte; 5
 // and 14 the bytes; BLOB ids (15, 16) the BLOB read whole, reported with the
-// column's type. An absent field is type 0 with no bytes. What a value points
-// at stays valid until ReleaseValue, the next move or a change of the row.
+// column's type (when another change replaced or deleted the row meanwhile,
+// the BLOB the row now holds, none when it is gone). An absent field is type
+// 0 with no bytes. What a value points at stays valid until ReleaseValue,
+// the next move or a change of the row.
 //
 // Changes. DeleteRow deletes the row and then its BLOBs. Update takes texts
 // by column index, converted as an insert converts them (nil leaves the field
@@ -27,7 +29,12 @@
 // once (the new record inserted at its key's place, then the old one
 // deleted), so any later insert or key change to that key meets it; the
 // walk passes over the moved row when it reaches it. A failure deletes the
-// BLOBs it wrote.
+// BLOBs it wrote. Until the next move the cursor stands on the row as the
+// update left it: values, the locator, a further update and a delete all
+// meet the new record (found again by its key when first needed). A keyed
+// row that another cursor replaced meanwhile is found by its key too for
+// an update or a delete, which then keep that cursor's change; one deleted
+// meanwhile takes neither.
 //
 // A cursor whose database closed (Detach), or one past its end, answers as
 // at the end of data and changes nothing. Schema cursors only read.
@@ -99,6 +106,9 @@ class DBEngineCursor : private DBRowAccess {
   int32_t ColumnType(int32_t index);
   bool DeleteRow();
   bool Update(const DBPendingValue* values);
+  // The database rolled back, which may have undone the update the cursor
+  // stands on: the row is found again when next read or changed.
+  void RolledBack();
   // Makes the column's locator: "table!column" and the condition selecting
   // the row by its key as SQL text (empty for a table without a key); both
   // stay until the next call. False when the cursor is on no row, the index
@@ -120,7 +130,25 @@ class DBEngineCursor : private DBRowAccess {
   // False for a column the current row holds no field of; a cheap test
   // before FieldOf where every column number is tried.
   bool HasField(uint8_t column) const { return tree_ && stamp_[column] == generation_; }
-  bool Locate();
+  // Forgets where the fields lie, then notes it for the record.
+  void ForgetFields();
+  bool Locate(const uint8_t* record);
+  // Stands on the record an update left, at refindKey_; false, no field
+  // noted, when no live row has that key any more.
+  bool FindUpdatedRow();
+  // Whether the row an update left, found when first read, holds the column.
+  bool FoundAfterUpdate(uint8_t column);
+  // A keyed row that another cursor replaced (the record under this one no
+  // longer live) stays this cursor's row by its key: the live record there,
+  // or null when there is none.
+  const uint8_t* FollowReplacedRow(const uint8_t* record);
+  // The BLOB field of the row as it now is: the one read from the cursor's
+  // record while it is live; else (a change replaced or deleted the record
+  // and may have taken its BLOBs) the column's field of the live record at
+  // its key, the cursor then standing on that row. False when the row is
+  // gone or holds no BLOB there.
+  bool LiveBlobField(uint8_t column, DBFieldValue* field);
+  void LeaveUpdatedRow();
   bool End();
   bool PlanSeek(bool* none);
   bool PlanRange(const std::vector<const DBCondition*>& bounds);
@@ -155,6 +183,16 @@ class DBEngineCursor : private DBRowAccess {
   uint16_t size_[256] = {};
   // Record ids of the rows this cursor moved to a new key.
   std::set<uint32_t> movedIds_;
+  // After an update, until the next move: the new record's key, whether it
+  // is still to be found (no field is noted meanwhile) and whether it moved,
+  // in which case tree_ is a cursor standing on it and the walk's own waits
+  // in walkTree_ (else the walk's cursor stands on it, as its key did not
+  // change).
+  bool updated_ = false;
+  std::vector<uint8_t> refindKey_;
+  bool refind_ = false;
+  bool refindMoved_ = false;
+  std::unique_ptr<DBTreeCursor> walkTree_;
 
   // The value handed out last.
   union {

@@ -268,6 +268,136 @@ TEST_F(DbEngineCursor, AChangedKeyMovesTheRowAtOnceSoNoLaterInsertCanTakeIt) {
   EXPECT_EQ((std::vector<std::string>{"2|2", "3|3", "5|1"}), Rows("t"));
 }
 
+// After an update the cursor stands on the row as it now is, whether the row
+// kept its key, took a new one or has none: its values read the new ones,
+// its locator names the new key, and a second update or a delete before the
+// next move acts on it. A walk updating each row twice still meets each once.
+TEST_F(DbEngineCursor, AnUpdatedRowReadsAndChangesAsItNowStands) {
+  ASSERT_TRUE(Create("t", {{"id", 3}, {"v", 5}}, {0}));
+  ASSERT_TRUE(Create("k", {{"id", 3}, {"v", 5}}));
+  for (const char* table : {"t", "k"})
+    for (const char* id : {"1", "2", "3"}) ASSERT_TRUE(Insert(table, {{"id", id}, {"v", id}}));
+  DBPendingValue x{nullptr, 1, S("x")}, y{nullptr, 1, S("y")}, z{nullptr, 1, S("z")};
+  DBPendingValue seven{nullptr, 0, S("7")}, eight{nullptr, 0, S("8")};
+  std::unique_ptr<DBEngineCursor> cursor;
+  // The row as the cursor reads it after the update.
+  const auto updated = [&](DBPendingValue& value) {
+    return cursor->Update(&value) ? RowText(*cursor) : "refused: " + Error();
+  };
+  cursor.reset(Open("t"));
+  ASSERT_TRUE(cursor->MoveNext());
+  EXPECT_EQ("1|x", updated(x));
+  EXPECT_EQ("1|y", updated(y));
+  ASSERT_TRUE(cursor->MoveNext());
+  EXPECT_EQ("7|2", updated(seven));
+  ASSERT_TRUE(cursor->Locator(1));
+  EXPECT_EQ("id=7", cursor->LocatorCondition());
+  EXPECT_EQ("7|z", updated(z));
+  ASSERT_TRUE(cursor->MoveNext());
+  EXPECT_EQ("3|3", RowText(*cursor));
+  ASSERT_TRUE(cursor->Update(&eight)) << Error();
+  ASSERT_TRUE(cursor->DeleteRow()) << Error();
+  EXPECT_FALSE(cursor->MoveNext()) << "the moved rows are passed over";
+  cursor.reset(Open("k", C("id", kDBOpEqual, "2")));
+  ASSERT_TRUE(cursor->MoveNext());
+  EXPECT_EQ("2|x", updated(x));
+  EXPECT_EQ("2|y", updated(y));
+  EXPECT_FALSE(cursor->MoveNext());
+  cursor.reset();
+  EXPECT_EQ((std::vector<std::string>{"1|y", "7|z"}), Rows("t"));
+  EXPECT_EQ((std::vector<std::string>{"1|1", "3|3", "2|y"}), Rows("k"));
+
+  for (const char* table : {"t", "k"}) {
+    cursor.reset(Open(table));
+    int visits = 0;
+    while (visits < 10 && cursor->MoveNext()) {
+      ++visits;
+      ASSERT_TRUE(cursor->Update(&x)) << Error();
+      ASSERT_TRUE(cursor->Update(&z)) << Error();
+    }
+    EXPECT_EQ(table[0] == 't' ? 2 : 3, visits) << table;
+    cursor.reset();
+    for (const std::string& row : Rows(table)) EXPECT_EQ('z', row.back()) << table << " " << row;
+  }
+
+  // A rollback that undoes an update, read or not, leaves the cursor on the
+  // row as it was, which a further update changes.
+  ASSERT_TRUE(db_->Commit());
+  for (const char* table : {"t", "k"}) {
+    for (DBPendingValue* change : {&eight, &x}) {
+      for (const bool read : {false, true}) {
+        cursor.reset(Open(table));
+        ASSERT_TRUE(cursor->MoveNext());
+        const std::string row = RowText(*cursor);
+        ASSERT_TRUE(cursor->Update(change)) << Error();
+        if (read) EXPECT_NE(row, RowText(*cursor));
+        ASSERT_TRUE(db_->Rollback());
+        EXPECT_EQ(row, RowText(*cursor)) << table << read;
+        EXPECT_EQ(row.substr(0, row.size() - 1) + "y", updated(y)) << table << read;
+        ASSERT_TRUE(db_->Rollback());
+      }
+    }
+  }
+
+  // Deleted by another cursor before it is read again, the updated row is
+  // gone, and the walk goes on with the row after it.
+  cursor.reset(Open("t"));
+  ASSERT_TRUE(cursor->MoveNext());
+  ASSERT_TRUE(cursor->Update(&x)) << Error();
+  std::unique_ptr<DBEngineCursor> other(Open("t", C("id", kDBOpEqual, "1")));
+  ASSERT_TRUE(other->MoveNext());
+  ASSERT_TRUE(other->DeleteRow()) << Error();
+  other.reset();
+  EXPECT_EQ("NULL|NULL", RowText(*cursor));
+  ASSERT_TRUE(cursor->MoveNext());
+  EXPECT_EQ("7|z", RowText(*cursor));
+
+  // The BLOB an update replaced is gone: the row reads the new one.
+  ASSERT_TRUE(Create("b", {{"id", 3}, {"bl", 15}}, {0}));
+  ASSERT_TRUE(Insert("b", {{"id", "1"}, {"bl", "old"}}));
+  cursor.reset(Open("b"));
+  ASSERT_TRUE(cursor->MoveNext());
+  DBPendingValue blob{nullptr, 1, S("new")};
+  EXPECT_EQ("1|new", updated(blob));
+  EXPECT_EQ("0 ", Error());
+}
+
+// A keyed row that another cursor replaced while this one stood on it is
+// still this cursor's row: an update keeps the other's change and adds its
+// own, a delete deletes it, and a BLOB the change replaced reads as the row
+// now holds it. A row deleted meanwhile takes no change and has no BLOB.
+// Neither is a damaged file.
+TEST_F(DbEngineCursor, ARowChangedUnderACursorTakesItsChangesStill) {
+  ASSERT_TRUE(Create("t", {{"id", 3}, {"a", 5}, {"b", 15}}, {0}));
+  for (const char* id : {"1", "2", "3", "4"}) ASSERT_TRUE(Insert("t", {{"id", id}, {"a", id}, {"b", id}}));
+  DBPendingValue a{nullptr, 1, S("a")}, b{nullptr, 2, S("b")};
+  std::unique_ptr<DBEngineCursor> cursor(Open("t"));
+  const auto changeElsewhere = [&](const char* id, bool remove) {
+    std::unique_ptr<DBEngineCursor> other(Open("t", C("id", kDBOpEqual, id)));
+    ASSERT_TRUE(other->MoveNext());
+    ASSERT_TRUE(remove ? other->DeleteRow() : other->Update(&b)) << Error();
+  };
+  ASSERT_TRUE(cursor->MoveNext());
+  changeElsewhere("1", false);
+  EXPECT_EQ("1|1|b", RowText(*cursor));
+  EXPECT_EQ("0 ", Error());
+  ASSERT_TRUE(cursor->Update(&a)) << Error();
+  EXPECT_EQ("1|a|b", RowText(*cursor));
+  ASSERT_TRUE(cursor->MoveNext());
+  changeElsewhere("2", false);
+  ASSERT_TRUE(cursor->DeleteRow()) << Error();
+  ASSERT_TRUE(cursor->MoveNext());
+  changeElsewhere("3", true);
+  EXPECT_EQ("3|3|NULL", RowText(*cursor));
+  EXPECT_EQ("0 ", Error());
+  EXPECT_FALSE(cursor->Update(&a));
+  ASSERT_TRUE(cursor->MoveNext());
+  EXPECT_EQ("4|4|4", RowText(*cursor));
+  EXPECT_FALSE(cursor->MoveNext());
+  cursor.reset();
+  EXPECT_EQ((std::vector<std::string>{"1|a|b", "4|4|4"}), Rows("t"));
+}
+
 // Random trees over two keyed tables give the same rows with the seek as
 // without it, case-blind text comparisons among them.
 TEST_F(DbEngineCursor, TheKeySeekGivesTheRowsOfAWalk) {
@@ -483,3 +613,4 @@ TEST_F(DbEngineCursorReuse, AFailedOpenLeavesNothingForTheNext) {
 }
 
 }  // namespace
+

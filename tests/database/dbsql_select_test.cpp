@@ -184,6 +184,12 @@ TEST_F(DbSqlResult, EditsReachTheOnlyTableAndAreRefusedOverAJoin) {
   EXPECT_EQ(locator.name + " @ " + locator.condition, "t!b @ id=1");
   EXPECT_EQ(cursorColumnType(set.get(), 0), kDBVarChar);
   EXPECT_EQ(cursorColumnType(set.get(), 1), kDBInteger);
+  // An edit keeps the change a statement made to the row while the set
+  // stood on it, and a second edit before the set moves reaches the row as
+  // the first left it.
+  ASSERT_EQ(Exec({"update t set a = 11 where id = 1"}), "");
+  SetB(set.get(), "old");
+  EXPECT_EQ(Query("select id, a, b from t where id = 1"), Rows{"1|11|old"});
   SetB(set.get(), "new");
   EXPECT_EQ(Error(), "");
   EXPECT_EQ(Query("select id, b from t where id = 1"), Rows{"1|new"});
@@ -334,6 +340,23 @@ TEST_F(DbSqlSelect, ColumnsAreFoundInTheirOwnTableAsItStands) {
   ASSERT_EQ(Exec({"alter table a add w integer", "update a set w = 7"}), "");
   EXPECT_EQ(Query("select w, x from a"), std::vector<std::string>{"7|1"});
   EXPECT_EQ(Query("select * from b, a"), std::vector<std::string>{"2|b2|7|1|a1"});
+}
+
+// A statement that replaces or deletes the row an open set stands on takes
+// the row's BLOB with it: the set reads the BLOB the row now holds, or none
+// once the row is gone, and the file is not reported damaged.
+TEST_F(DbSqlSelect, AnOpenSetReadsABlobAsTheRowNowHoldsIt) {
+  ASSERT_EQ(Exec({"create table g (k integer not null, t long varchar, primary key (k))",
+                  "insert into g (k, t) values (1, 'one')", "insert into g (k, t) values (2, 'two')"}),
+            "");
+  ObjectRef set = Select("select k, t from g");
+  ASSERT_EQ(Exec({"update g set t = 'uno' where k = 1"}), "");
+  EXPECT_EQ(Row(set.get()), "1|uno");
+  EXPECT_EQ(Error(), "");
+  cursorMoveNext(set.get());
+  ASSERT_EQ(Exec({"delete from g where k = 2"}), "");
+  EXPECT_EQ(Row(set.get()), "2|NULL");
+  EXPECT_EQ(Error(), "");
 }
 
 // Statements of different shapes one after another, and with sets of

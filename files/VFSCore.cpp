@@ -255,6 +255,7 @@ bool VFSCore::ReadAt(uint32_t offset, void* buffer, uint32_t count) {
   }
   int32_t got = 0;
   if (!DiskRead(offset, buffer, count, &got) || uint32_t(got) != count) {
+    ++shortReads_;
     NoteDamage(VFSDamageKind::kShortRead, offset, "short read");
     return false;
   }
@@ -355,6 +356,7 @@ const uint8_t* VFSCore::Load(uint32_t offset, uint32_t span, uint32_t need,
   }
   int32_t got = 0;
   if (!DiskRead(offset, extent.bytes.get(), span, &got) || got < int32_t(need)) {
+    ++shortReads_;
     NoteDamage(VFSDamageKind::kShortRead, offset, "short read");
     return nullptr;
   }
@@ -548,8 +550,12 @@ bool VFSCore::ExtendChain(uint32_t fileId, Chain& chain, uint32_t readAhead) {
   const Link& last = chain.links.back();
   Header header;
   const uint32_t span = std::min(kMaxReadAhead, std::max(kNewBlockLength, readAhead));
+  const uint32_t shortReads = shortReads_;
   if (!ReadHeader(last.next, &header, span) || header.fileId != fileId ||
       header.sequence != chain.links.size()) {
+    // A disk that did not deliver the header says nothing of the chain: a
+    // later read may go on, and no write may take the chain as ended.
+    if (shortReads_ != shortReads) return false;
     NoteDamage(VFSDamageKind::kBrokenChain, last.next, "broken block chain");
     chain.ended = true;
     return false;

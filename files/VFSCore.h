@@ -21,7 +21,8 @@
 // 32 < L, B + L lies within the file and "BlkE" is at B + L - 4; doubles must
 // be finite whole numbers in range. A chain continues only to a next offset
 // > 0 whose header passes with the same id and the next sequence; it stops
-// (keeping what precedes) at anything else. A stored map is used only when it
+// (keeping what precedes) at anything else, except a header the disk fails
+// to deliver, which fails only the transfer that needed it. A stored map is used only when it
 // deserializes, describes the blocks up to the last whole one and names the
 // first block of each file opened (a mismatch rebuilds it once from the
 // headers); otherwise the map is rebuilt by reading every header, resuming
@@ -273,4 +274,5 @@ class VFSCore {
   std::vector<uint8_t> run_;  // new blocks being appended
   Held held_;
   uint32_t clock_ = 0;
+  uint32_t shortReads_ = 0;  // transfers the disk did not complete
 };

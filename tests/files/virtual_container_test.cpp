@@ -75,6 +75,37 @@ TEST(VirtualContainerTest, FilesGrowByLinkedBlocksAndSeekStopsAtTheirEnd) {
   EXPECT_EQ(core->Map().FreeCount(), 3u);
 }
 
+TEST(VirtualContainerTest, AReadThatFailsOnceCutsNoFileShort) {
+  Disk disk;
+  uint32_t id = 0;
+  const std::string data = Pattern(3000);
+  {
+    std::unique_ptr<VFSCore> core = VFSCore::CreateContainer(disk.Make());
+    id = core->CreateVFSFile();
+    const int32_t ref = core->OpenFile(id);
+    ASSERT_TRUE(core->WriteData(ref, data.data(), 3000));
+    core->CloseFile(ref);
+    ASSERT_TRUE(core->Close());
+  }
+  std::unique_ptr<VFSCore> core = VFSCore::OpenContainer(disk.Make(disk.kept));
+  const int32_t ref = core->OpenFile(id);
+  // The disk fails to read the file's second block, then reads again.
+  disk.stream->faults.read = MemoryFileStream::ReadFault::kFails;
+  disk.stream->faults.readFaultFrom = 48 + 1024;
+  ASSERT_FALSE(core->Seek(ref, 2500));
+  disk.stream->faults.read = MemoryFileStream::ReadFault::kNone;
+  EXPECT_TRUE(core->Seek(ref, 2500));
+  // Rewriting the start goes on over the file's own blocks.
+  const std::string start(2000, 'x');
+  ASSERT_TRUE(core->Seek(ref, 0));
+  ASSERT_TRUE(core->WriteData(ref, start.data(), 2000));
+  ASSERT_TRUE(core->Seek(ref, 0));
+  std::string back(3000, '\0');
+  uint32_t got = 0;
+  EXPECT_TRUE(core->ReadData(ref, &back[0], 3000, &got));
+  EXPECT_EQ(back, start + data.substr(2000));
+}
+
 TEST(VirtualContainerTest, FreedBlocksAreReusedOnlyWithinTheLimits) {
   struct Case {
     double length;

@@ -192,6 +192,7 @@ void VFSCore::RebuildMap() {
   map_.Clear();
   rebuilt_ = true;
   endOfBlocks_ = 8;
+  const uint32_t shortReads = shortReads_;
   uint32_t offset = 8;
   while (offset <= diskLength_ - std::min(diskLength_, kHeaderSize)) {
     Header header;
@@ -208,6 +209,9 @@ void VFSCore::RebuildMap() {
       if (bytes && GetBigEndian32(bytes) == kBlockStart) break;
     }
   }
+  // Blocks the disk did not deliver may lie anywhere: new ones go after
+  // every byte, and nothing is cut.
+  if (shortReads_ != shortReads) endOfBlocks_ = diskLength_;
 }
 
 bool VFSCore::WriteMap() {

@@ -36,8 +36,10 @@
 //   opening and reading write nothing;
 // - a block's magic, length and trailer are written once, when it is made;
 //   later only owner and sequence, or the next offset, change; new blocks go
-//   after the last whole block (a torn tail is cut off at the first change)
-//   and are linked into their chain only once written;
+//   after the last whole block (a torn tail is cut off at the first change;
+//   after a rebuild that the disk failed to read through, they go after the
+//   last byte and nothing is cut) and are linked into their chain only once
+//   written;
 // - blocks a cut leaves unreachable are leaked, never reused: a free block is
 //   taken only when its header on disk still passes with owner 0.
 //

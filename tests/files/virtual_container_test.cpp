@@ -106,6 +106,39 @@ TEST(VirtualContainerTest, AReadThatFailsOnceCutsNoFileShort) {
   EXPECT_EQ(back, start + data.substr(2000));
 }
 
+TEST(VirtualContainerTest, AMapRebuiltPastAReadThatFailedLeavesTheBlocksItCouldNotSee) {
+  Disk disk;
+  const std::vector<std::string> contents = {"first", "second", "third"};
+  std::vector<uint32_t> ids;
+  {
+    std::unique_ptr<VFSCore> core = VFSCore::CreateContainer(disk.Make());
+    for (const std::string& data : contents) ids.push_back(core->CreateVFSFile(data.data(), 6));
+    ASSERT_TRUE(core->Close());
+  }
+  // Left without its map, as by a process that ended; the disk then fails
+  // to read the third file's block while the map is rebuilt.
+  std::string bytes = disk.kept;
+  bytes.replace(40, 4, std::string(4, '\0'));
+  FileStreamPtr failing = disk.Make(bytes);
+  disk.stream->faults.read = MemoryFileStream::ReadFault::kFails;
+  disk.stream->faults.readFaultFrom = 48 + 2 * 1024;
+  std::unique_ptr<VFSCore> core = VFSCore::OpenContainer(std::move(failing));
+  ASSERT_NE(core, nullptr);
+  disk.stream->faults.read = MemoryFileStream::ReadFault::kNone;
+  ASSERT_NE(core->CreateVFSFile("fourth", 7), 0u);
+  ASSERT_TRUE(core->Close());
+
+  core = VFSCore::OpenContainer(disk.Make(disk.kept));
+  for (size_t i = 0; i < ids.size(); ++i) {
+    const int32_t ref = core->OpenFile(ids[i]);
+    std::string data(contents[i].size(), '\0');
+    uint32_t got = 0;
+    EXPECT_TRUE(core->ReadData(ref, &data[0], uint32_t(data.size()), &got));
+    EXPECT_EQ(data, contents[i]);
+    core->CloseFile(ref);
+  }
+}
+
 TEST(VirtualContainerTest, FreedBlocksAreReusedOnlyWithinTheLimits) {
   struct Case {
     double length;

@@ -455,11 +455,14 @@ bool VFSCore::FindFirstBlock(uint32_t fileId, uint32_t* offset, Header* header) 
   for (;;) {
     uint32_t first = 8;
     const bool mapped = fileId == kMetadataFileId || map_.FindFirst(fileId, &first);
+    const uint32_t shortReads = shortReads_;
     if (mapped && ReadHeader(first, header) && header->fileId == fileId &&
         header->sequence == 0) {
       *offset = first;
       return true;
     }
+    // A disk that did not deliver the block says nothing of the map.
+    if (shortReads_ != shortReads) return false;
     // A map read from disk that does not match the headers is rebuilt from
     // them, once.
     if (!mayRebuild_ || (!mapped && rebuilt_)) return false;

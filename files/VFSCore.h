@@ -124,6 +124,9 @@ class VFSCore {
   // Whether opening had to rebuild the block map.
   bool RebuiltMap() const { return rebuilt_; }
   const VFSDamage& Damage() const { return damage_; }
+  // How many transfers the disk failed to complete (not damage: they may
+  // succeed again).
+  uint32_t ShortReads() const { return shortReads_; }
   // Records damage (the first only) and logs the message with code 10.
   void NoteDamage(VFSDamageKind kind, uint32_t offset, const char* message);
   const BlockMap& Map() const { return map_; }

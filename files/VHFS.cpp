@@ -270,6 +270,7 @@ const VHFS::FolderListing* VHFS::Listing(const VHFSItemRef& folder) {
   const int32_t ref = OpenFolder(folder.id, &header, &ids);
   if (ref < 0) return nullptr;
   core_->CloseFile(ref);
+  const uint32_t shortReads = core_->ShortReads();
   FolderListing listing;
   std::set<uint32_t> seen;
   for (uint32_t id : ids) {
@@ -280,6 +281,12 @@ const VHFS::FolderListing* VHFS::Listing(const VHFSItemRef& folder) {
       continue;
     }
     if (child.parent == folder.id) listing.Add({id, child.name, child.type});
+  }
+  // A child the disk failed to deliver may be there all the same: such a
+  // listing is not kept.
+  if (core_->ShortReads() != shortReads) {
+    unkept_ = std::move(listing);
+    return &unkept_;
   }
   return &(listings_[folder.id] = std::move(listing));
 }
@@ -415,8 +422,10 @@ bool VHFS::DeleteItem(const VHFSItemRef& item) {
   Header header;
   if (!ReadHeaderOf(item.id, &header)) return false;
   if (header.type == kVHFSFolderType) {
+    const uint32_t shortReads = core_->ShortReads();
     std::vector<VHFSItemRef> children;
-    if (!ListFolder({item.id, header.name, header.type}, &children) || !children.empty()) {
+    if (!ListFolder({item.id, header.name, header.type}, &children) || !children.empty() ||
+        core_->ShortReads() != shortReads) {
       return false;
     }
   }

@@ -139,6 +139,28 @@ TEST(VirtualContainerTest, AMapRebuiltPastAReadThatFailedLeavesTheBlocksItCouldN
   }
 }
 
+TEST(VirtualContainerTest, AFolderWhoseChildCouldNotBeReadIsNotDeleted) {
+  Disk disk;
+  {
+    std::unique_ptr<VHFS> volume = VHFS::CreateVolume(disk.Make());
+    const VHFSItemRef folder = volume->CreateFolder(volume->GetRootItem(), "F");
+    ASSERT_TRUE(WriteFile(*volume, volume->CreateItem(folder, "X", kText), "kept"));
+    ASSERT_TRUE(volume->Close());
+  }
+  // The disk fails to read the file's block (the third after the root's).
+  FileStreamPtr failing = disk.Make(disk.kept);
+  std::unique_ptr<VHFS> volume = VHFS::OpenVolume(std::move(failing));
+  ASSERT_NE(volume, nullptr);
+  disk.stream->faults.read = MemoryFileStream::ReadFault::kFails;
+  disk.stream->faults.readFaultFrom = 48 + 2 * 1024;
+  VHFSItemRef folder = volume->FindChild(volume->GetRootItem(), "F");
+  ASSERT_TRUE(folder.IsFolder());
+  EXPECT_FALSE(volume->DeleteItem(folder));
+  disk.stream->faults.read = MemoryFileStream::ReadFault::kNone;
+  folder = volume->FindChild(volume->GetRootItem(), "F");
+  EXPECT_EQ(ReadFile(*volume, volume->FindChild(folder, "X")), "kept");
+}
+
 TEST(VirtualContainerTest, FreedBlocksAreReusedOnlyWithinTheLimits) {
   struct Case {
     double length;

@@ -583,6 +583,12 @@ TEST(VirtualContainerTest, ABrokenChainStopsWhereItBreaksAndIsRecorded) {
       EXPECT_FALSE(stream->Read(&data[0], 2000, &got)) << c.what;
       EXPECT_EQ(got, 992 - 256) << c.what << ": what precedes the break is kept";
       EXPECT_EQ(data.substr(0, size_t(got)), Pattern(2000).substr(0, size_t(got)));
+      // The language's stream, read ahead through its buffer, gives them too.
+      ObjectRef binary = ObjectRef::Adopt(NewBinaryStream(volume->OpenItemStream(file)));
+      EXPECT_EQ(Take(BinaryStreamRead(binary.get(), 2000, nullptr)).bytes,
+                Pattern(2000).substr(0, 992 - 256)) << c.what;
+      EXPECT_EQ(BinaryStreamGetPosition(binary.get(), 0), 992 - 256);
+      EXPECT_TRUE(Take(BinaryStreamRead(binary.get(), 4, nullptr)).nil);
     }
     EXPECT_NE(volume->Core().Damage().kind, VFSDamageKind::kNone) << c.what;
   }

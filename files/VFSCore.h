@@ -22,12 +22,13 @@
 // be finite whole numbers in range. A chain continues only to a next offset
 // > 0 whose header passes with the same id and the next sequence; it stops
 // (keeping what precedes) at anything else, except a header the disk fails
-// to deliver, which fails only the transfer that needed it. A stored map is used only when it
-// deserializes, describes the blocks up to the last whole one and names the
-// first block of each file opened (a mismatch rebuilds it once from the
-// headers); otherwise the map is rebuilt by reading every header, resuming
-// after a bad one at the next header that passes. Damage gives plain
-// failures, is recorded (first kind and offset) and logged with code 10.
+// to deliver, which fails only the transfer that needed it. A stored map is
+// used only when it deserializes, describes the blocks up to the last whole
+// one and names the first block of each file opened (a mismatch rebuilds it
+// once from the headers; a block the disk fails to deliver does not);
+// otherwise the map is rebuilt by reading every header, resuming after a bad
+// one at the next header that passes. Damage gives plain failures, is
+// recorded (first kind and offset) and logged with code 10.
 //
 // A cut at any point (a killed process, a failing or full disk) leaves a
 // container that opens in its last good state:

@@ -220,11 +220,10 @@ bool BufferedFileStream::Read(void* buffer, int32_t count, int32_t* bytesRead) {
       if (fill.stepAside) {
         int32_t got = 0;
         const bool read = inner_->Read(out + done, rest, &got);
-        if (!read && done == 0) {
-          if (bytesRead) *bytesRead = got;
-          return false;
-        }
-        if (read) done += got;
+        // As a fill does, a failing read keeps what it brought.
+        got = std::max(0, std::min(got, rest));
+        if (!read && done == 0 && got == 0) return false;
+        done += got;
         break;
       }
       if (fill.got == 0) {

@@ -26,6 +26,12 @@ std::string Folded(std::string name) {
   return name;
 }
 
+// A stored name ends at its first zero byte: one holding a zero would be
+// stored as another name.
+bool Storable(const std::string& name) {
+  return !name.empty() && name.find('\0') == std::string::npos;
+}
+
 }  // namespace
 
 // ---- Names ------------------------------------------------------------------------------
@@ -390,7 +396,7 @@ bool VHFS::IsInSubtree(uint32_t folder, uint32_t item) {
 // ---- Changes ----------------------------------------------------------------------------
 
 VHFSItemRef VHFS::CreateItem(const VHFSItemRef& parent, const std::string& name, uint32_t type) {
-  if (!IsOpen() || name.empty() || type == 0) return {};
+  if (!IsOpen() || !Storable(name) || type == 0) return {};
   Header parentHeader;
   if (!parent.IsFolder() || !ReadHeaderOf(parent.id, &parentHeader) ||
       parentHeader.type != kVHFSFolderType) {
@@ -460,7 +466,7 @@ bool VHFS::MoveItem(const VHFSItemRef& item, const VHFSItemRef& newParent) {
 bool VHFS::PlaceItem(VHFSItemRef* item, const VHFSItemRef& folder, const std::string& name,
                      const VHFSItemRef& replaced) {
   Header header, replacedHeader;
-  if (!IsOpen() || item->type == 0 || item->id <= kRootId || name.empty() ||
+  if (!IsOpen() || item->type == 0 || item->id <= kRootId || !Storable(name) ||
       !folder.IsFolder() || !ReadHeaderOf(item->id, &header)) {
     return false;
   }
@@ -498,7 +504,7 @@ bool VHFS::PlaceItem(VHFSItemRef* item, const VHFSItemRef& folder, const std::st
 
 bool VHFS::RenameItem(VHFSItemRef* item, const std::string& name) {
   Header header;
-  if (!IsOpen() || item->type == 0 || name.empty() || !ReadHeaderOf(item->id, &header)) {
+  if (!IsOpen() || item->type == 0 || !Storable(name) || !ReadHeaderOf(item->id, &header)) {
     return false;
   }
   uint8_t field[kNameFieldSize] = {};

@@ -103,8 +103,8 @@ class VHFS {
   // of a-z; empty when none.
   VHFSItemRef FindChild(const VHFSItemRef& folder, const std::string& name);
   // Empty ref when the parent is no folder, the name is empty or holds a
-  // zero byte, or the type is 0 or "fold". (Names given to RenameItem and
-  // PlaceItem are refused alike.) Names are cut at 223 bytes on a UTF-8 boundary.
+  // zero byte (refused by RenameItem and PlaceItem alike), or the type is 0
+  // or "fold". Names are cut at 223 bytes on a UTF-8 boundary.
   VHFSItemRef CreateItem(const VHFSItemRef& parent, const std::string& name, uint32_t type);
   VHFSItemRef CreateFolder(const VHFSItemRef& parent, const std::string& name);
   // Refused for the root, a folder with children (or whose children the

@@ -189,7 +189,9 @@ BufferedFileStream::Fill BufferedFileStream::FillBuffer() {
   nextFill_ = std::min(capacity_, nextFill_ * 2);
   int32_t got = 0;
   const bool read = inner_->Read(buffer_.get(), asked, &got);
-  got = read ? std::max(0, std::min(got, asked)) : 0;
+  // A read that failed part way keeps what it brought (a damaged file's
+  // bytes before the damage); the next fill meets the failure.
+  got = std::max(0, std::min(got, asked));
   base_ = base;
   start_ = 0;
   end_ = got;
@@ -218,15 +220,16 @@ bool BufferedFileStream::Read(void* buffer, int32_t count, int32_t* bytesRead) {
       if (fill.stepAside) {
         int32_t got = 0;
         const bool read = inner_->Read(out + done, rest, &got);
-        if (!read && done == 0) {
-          if (bytesRead) *bytesRead = got;
-          return false;
-        }
-        if (read) done += got;
+        // As a fill does, a failing read keeps what it brought.
+        got = std::max(0, std::min(got, rest));
+        if (!read && done == 0 && got == 0) return false;
+        done += got;
         break;
       }
-      if (!fill.read && done == 0) return false;
-      if (fill.got == 0) break;
+      if (fill.got == 0) {
+        if (!fill.read && done == 0) return false;
+        break;
+      }
       filledShort = fill.got < fill.asked;
     }
     const int32_t take = std::min(count - done, Unread());

@@ -14,7 +14,9 @@
 // - Reads fill the buffer (64 KiB; after a move or a write the fills start
 //   at 4 KiB and double) and are served from it; a read of at least the buffer's size goes
 //   straight to the stream. A fill that brings fewer bytes than asked ends
-//   the read that made it (a short read stays short).
+//   the read that made it (a short read stays short); a read of the stream
+//   below that fails keeps the bytes it still brought (the read gives
+//   them), and the next one meets the failure.
 // - Writes are gathered and written as one block when the buffer fills, and
 //   before any read, move, length or EOF question, SetLength, Close, Flush,
 //   the stream's destruction, the end of each main-loop turn and the

@@ -65,8 +65,12 @@ bool ReplaceTarget(FolderItemImp& folder, FolderItemImp& copy, FolderItemImp& ta
     if (old) old->SetName(targetName.get());
     return false;
   }
-  if (old) old->Delete();
-  return true;
+  if (!old || old->Delete()) return true;
+  // A target that cannot be deleted (locked, or open) stays what it was: the
+  // copy steps aside for it and is deleted by the caller.
+  FolderItemImpPtr aside = FreeChild(folder, "$$CopyTemp$$");
+  if (aside && copy.SetName(NameOf(*aside).get())) old->SetName(targetName.get());
+  return false;
 }
 
 enum class CopyOutcome { kCopied, kSameItem, kFailed };

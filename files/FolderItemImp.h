@@ -168,9 +168,9 @@ bool IsSaveInfoData(const StringRecord* text);
 // succeeds and writes nothing. The data goes first to a free name beside the
 // target, and replaces an existing target only when complete; on any failure
 // that file is deleted and an existing target keeps its bytes. A target that
-// is a folder is never replaced: the copy fails. A source
-// whose length is negative, or whose reads bring nothing before its end,
-// fails.
+// is a folder, or that cannot be deleted, is never replaced: the copy fails.
+// A source whose length is negative, or whose reads bring nothing before its
+// end, fails.
 bool CopyThroughStreams(FolderItemImp& source, FolderItemImp* destination);
 // CopyThroughStreams, then the source is deleted; the result of the delete.
 // A failed copy, or a move onto the item itself, leaves the source.

@@ -192,6 +192,7 @@ void VFSCore::RebuildMap() {
   map_.Clear();
   rebuilt_ = true;
   endOfBlocks_ = 8;
+  const uint32_t shortReads = shortReads_;
   uint32_t offset = 8;
   while (offset <= diskLength_ - std::min(diskLength_, kHeaderSize)) {
     Header header;
@@ -208,6 +209,9 @@ void VFSCore::RebuildMap() {
       if (bytes && GetBigEndian32(bytes) == kBlockStart) break;
     }
   }
+  // Blocks the disk did not deliver may lie anywhere: new ones go after
+  // every byte, and nothing is cut.
+  if (shortReads_ != shortReads) endOfBlocks_ = diskLength_;
 }
 
 bool VFSCore::WriteMap() {
@@ -255,6 +259,7 @@ bool VFSCore::ReadAt(uint32_t offset, void* buffer, uint32_t count) {
   }
   int32_t got = 0;
   if (!DiskRead(offset, buffer, count, &got) || uint32_t(got) != count) {
+    ++shortReads_;
     NoteDamage(VFSDamageKind::kShortRead, offset, "short read");
     return false;
   }
@@ -355,6 +360,7 @@ const uint8_t* VFSCore::Load(uint32_t offset, uint32_t span, uint32_t need,
   }
   int32_t got = 0;
   if (!DiskRead(offset, extent.bytes.get(), span, &got) || got < int32_t(need)) {
+    ++shortReads_;
     NoteDamage(VFSDamageKind::kShortRead, offset, "short read");
     return nullptr;
   }
@@ -449,11 +455,14 @@ bool VFSCore::FindFirstBlock(uint32_t fileId, uint32_t* offset, Header* header) 
   for (;;) {
     uint32_t first = 8;
     const bool mapped = fileId == kMetadataFileId || map_.FindFirst(fileId, &first);
+    const uint32_t shortReads = shortReads_;
     if (mapped && ReadHeader(first, header) && header->fileId == fileId &&
         header->sequence == 0) {
       *offset = first;
       return true;
     }
+    // A disk that did not deliver the block says nothing of the map.
+    if (shortReads_ != shortReads) return false;
     // A map read from disk that does not match the headers is rebuilt from
     // them, once.
     if (!mayRebuild_ || (!mapped && rebuilt_)) return false;
@@ -548,8 +557,12 @@ bool VFSCore::ExtendChain(uint32_t fileId, Chain& chain, uint32_t readAhead) {
   const Link& last = chain.links.back();
   Header header;
   const uint32_t span = std::min(kMaxReadAhead, std::max(kNewBlockLength, readAhead));
+  const uint32_t shortReads = shortReads_;
   if (!ReadHeader(last.next, &header, span) || header.fileId != fileId ||
       header.sequence != chain.links.size()) {
+    // A disk that did not deliver the header says nothing of the chain: a
+    // later read may go on, and no write may take the chain as ended.
+    if (shortReads_ != shortReads) return false;
     NoteDamage(VFSDamageKind::kBrokenChain, last.next, "broken block chain");
     chain.ended = true;
     return false;

@@ -21,12 +21,14 @@
 // 32 < L, B + L lies within the file and "BlkE" is at B + L - 4; doubles must
 // be finite whole numbers in range. A chain continues only to a next offset
 // > 0 whose header passes with the same id and the next sequence; it stops
-// (keeping what precedes) at anything else. A stored map is used only when it
-// deserializes, describes the blocks up to the last whole one and names the
-// first block of each file opened (a mismatch rebuilds it once from the
-// headers); otherwise the map is rebuilt by reading every header, resuming
-// after a bad one at the next header that passes. Damage gives plain
-// failures, is recorded (first kind and offset) and logged with code 10.
+// (keeping what precedes) at anything else, except a header the disk fails
+// to deliver, which fails only the transfer that needed it. A stored map is
+// used only when it deserializes, describes the blocks up to the last whole
+// one and names the first block of each file opened (a mismatch rebuilds it
+// once from the headers; a block the disk fails to deliver does not);
+// otherwise the map is rebuilt by reading every header, resuming after a bad
+// one at the next header that passes. Damage gives plain failures, is
+// recorded (first kind and offset) and logged with code 10.
 //
 // A cut at any point (a killed process, a failing or full disk) leaves a
 // container that opens in its last good state:
@@ -35,8 +37,10 @@
 //   opening and reading write nothing;
 // - a block's magic, length and trailer are written once, when it is made;
 //   later only owner and sequence, or the next offset, change; new blocks go
-//   after the last whole block (a torn tail is cut off at the first change)
-//   and are linked into their chain only once written;
+//   after the last whole block (a torn tail is cut off at the first change;
+//   after a rebuild that the disk failed to read through, they go after the
+//   last byte and nothing is cut) and are linked into their chain only once
+//   written;
 // - blocks a cut leaves unreachable are leaked, never reused: a free block is
 //   taken only when its header on disk still passes with owner 0.
 //
@@ -121,6 +125,9 @@ class VFSCore {
   // Whether opening had to rebuild the block map.
   bool RebuiltMap() const { return rebuilt_; }
   const VFSDamage& Damage() const { return damage_; }
+  // How many transfers the disk failed to complete (not damage: they may
+  // succeed again).
+  uint32_t ShortReads() const { return shortReads_; }
   // Records damage (the first only) and logs the message with code 10.
   void NoteDamage(VFSDamageKind kind, uint32_t offset, const char* message);
   const BlockMap& Map() const { return map_; }
@@ -273,4 +280,5 @@ class VFSCore {
   std::vector<uint8_t> run_;  // new blocks being appended
   Held held_;
   uint32_t clock_ = 0;
+  uint32_t shortReads_ = 0;  // transfers the disk did not complete
 };

@@ -26,6 +26,12 @@ std::string Folded(std::string name) {
   return name;
 }
 
+// A stored name ends at its first zero byte: one holding a zero would be
+// stored as another name.
+bool Storable(const std::string& name) {
+  return !name.empty() && name.find('\0') == std::string::npos;
+}
+
 }  // namespace
 
 // ---- Names ------------------------------------------------------------------------------
@@ -270,6 +276,7 @@ const VHFS::FolderListing* VHFS::Listing(const VHFSItemRef& folder) {
   const int32_t ref = OpenFolder(folder.id, &header, &ids);
   if (ref < 0) return nullptr;
   core_->CloseFile(ref);
+  const uint32_t shortReads = core_->ShortReads();
   FolderListing listing;
   std::set<uint32_t> seen;
   for (uint32_t id : ids) {
@@ -280,6 +287,12 @@ const VHFS::FolderListing* VHFS::Listing(const VHFSItemRef& folder) {
       continue;
     }
     if (child.parent == folder.id) listing.Add({id, child.name, child.type});
+  }
+  // A child the disk failed to deliver may be there all the same: such a
+  // listing is not kept.
+  if (core_->ShortReads() != shortReads) {
+    unkept_ = std::move(listing);
+    return &unkept_;
   }
   return &(listings_[folder.id] = std::move(listing));
 }
@@ -383,7 +396,7 @@ bool VHFS::IsInSubtree(uint32_t folder, uint32_t item) {
 // ---- Changes ----------------------------------------------------------------------------
 
 VHFSItemRef VHFS::CreateItem(const VHFSItemRef& parent, const std::string& name, uint32_t type) {
-  if (!IsOpen() || name.empty() || type == 0) return {};
+  if (!IsOpen() || !Storable(name) || type == 0) return {};
   Header parentHeader;
   if (!parent.IsFolder() || !ReadHeaderOf(parent.id, &parentHeader) ||
       parentHeader.type != kVHFSFolderType) {
@@ -415,8 +428,10 @@ bool VHFS::DeleteItem(const VHFSItemRef& item) {
   Header header;
   if (!ReadHeaderOf(item.id, &header)) return false;
   if (header.type == kVHFSFolderType) {
+    const uint32_t shortReads = core_->ShortReads();
     std::vector<VHFSItemRef> children;
-    if (!ListFolder({item.id, header.name, header.type}, &children) || !children.empty()) {
+    if (!ListFolder({item.id, header.name, header.type}, &children) || !children.empty() ||
+        core_->ShortReads() != shortReads) {
       return false;
     }
   }
@@ -451,7 +466,7 @@ bool VHFS::MoveItem(const VHFSItemRef& item, const VHFSItemRef& newParent) {
 bool VHFS::PlaceItem(VHFSItemRef* item, const VHFSItemRef& folder, const std::string& name,
                      const VHFSItemRef& replaced) {
   Header header, replacedHeader;
-  if (!IsOpen() || item->type == 0 || item->id <= kRootId || name.empty() ||
+  if (!IsOpen() || item->type == 0 || item->id <= kRootId || !Storable(name) ||
       !folder.IsFolder() || !ReadHeaderOf(item->id, &header)) {
     return false;
   }
@@ -489,7 +504,7 @@ bool VHFS::PlaceItem(VHFSItemRef* item, const VHFSItemRef& folder, const std::st
 
 bool VHFS::RenameItem(VHFSItemRef* item, const std::string& name) {
   Header header;
-  if (!IsOpen() || item->type == 0 || name.empty() || !ReadHeaderOf(item->id, &header)) {
+  if (!IsOpen() || item->type == 0 || !Storable(name) || !ReadHeaderOf(item->id, &header)) {
     return false;
   }
   uint8_t field[kNameFieldSize] = {};

@@ -102,12 +102,13 @@ class VHFS {
   // The first child, in stored order, whose name matches ignoring the case
   // of a-z; empty when none.
   VHFSItemRef FindChild(const VHFSItemRef& folder, const std::string& name);
-  // Empty ref when the parent is no folder, the name is empty or the type is
-  // 0 or "fold". Names are cut at 223 bytes on a UTF-8 boundary.
+  // Empty ref when the parent is no folder, the name is empty or holds a
+  // zero byte (refused by RenameItem and PlaceItem alike), or the type is 0
+  // or "fold". Names are cut at 223 bytes on a UTF-8 boundary.
   VHFSItemRef CreateItem(const VHFSItemRef& parent, const std::string& name, uint32_t type);
   VHFSItemRef CreateFolder(const VHFSItemRef& parent, const std::string& name);
-  // Refused for the root, a folder with children and a file with an open
-  // stream.
+  // Refused for the root, a folder with children (or whose children the
+  // disk failed to read) and a file with an open stream.
   bool DeleteItem(const VHFSItemRef& item);
   // Moving to the folder already holding the item changes nothing; a move
   // into the item itself or its subtree is refused.
@@ -190,6 +191,7 @@ class VHFS {
 
   std::unique_ptr<VFSCore> core_;
   std::unordered_map<uint32_t, FolderListing> listings_;
+  FolderListing unkept_;  // the last listing read while the disk failed
   std::set<VHFSStream*> streams_;
   std::unordered_map<uint32_t, OpenLength> openLengths_;
 };

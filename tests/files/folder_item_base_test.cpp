@@ -88,6 +88,21 @@ TEST(FolderItemBaseTest, AFailedCopyOrMoveLeavesTheTargetTheSourceAndNoOtherFile
   }
 }
 
+// A target that cannot be deleted (locked, or open) is not replaced: it
+// keeps its name and bytes, and no file is left beside it.
+TEST(FolderItemBaseTest, ACopyOntoAFileThatCannotBeDeletedFailsAndLeavesIt) {
+  FakeFileTree tree;
+  tree.AddFile("a.txt", "new");
+  tree.AddFile("b.txt", "old").refuseDelete = true;
+  EXPECT_FALSE(tree.Item("a.txt")->CopyFileTo(tree.Item("b.txt").get()));
+  EXPECT_FALSE(tree.Item("a.txt")->MoveFileTo(tree.Item("b.txt").get()));
+  EXPECT_EQ(tree.Paths(), (Paths{"a.txt", "b.txt"}));
+  ASSERT_NE(tree.Find("a.txt"), nullptr);
+  EXPECT_EQ(tree.Find("a.txt")->bytes, "new");
+  ASSERT_NE(tree.Find("b.txt"), nullptr);
+  EXPECT_EQ(tree.Find("b.txt")->bytes, "old");
+}
+
 TEST(FolderItemBaseTest, TheWriteProbeTakesAFreeNameAndLeavesNothing) {
   FakeFileTree tree;
   tree.AddFolder("docs").modified = 42;

@@ -153,6 +153,22 @@ TEST_F(VirtualFolderItemTest, MovesRenamesAndDeletesKeepEveryFile) {
   EXPECT_TRUE(report.folders.at("archive").empty());
 }
 
+// A stored name ends at its first zero byte: a name holding one would be
+// stored as another name, beside or in place of the item of that name.
+TEST_F(VirtualFolderItemTest, ANameHoldingANulNamesNoItem) {
+  ObjectRef volume = NewVolume(L"vol.dat");
+  ObjectRef root = Root(volume.get());
+  ASSERT_TRUE(WriteNew(Child(root.get(), "a").get(), "first"));
+  ASSERT_TRUE(WriteNew(Child(root.get(), "b").get(), "second"));
+  const std::string withNul("a\0x", 3);
+  EXPECT_FALSE(WriteNew(Child(root.get(), withNul).get(), "third"));
+  CallMethod(Child(root.get(), withNul).get(), "CreateAsFolder");
+  SetProperty<StringRecord*>(Child(root.get(), "b").get(), "Name", S(withNul).get());
+  EXPECT_EQ(GetProperty<int32_t>(root.get(), "Count"), 2);
+  EXPECT_EQ(ReadAll(Child(root.get(), "a").get()), "first");
+  EXPECT_EQ(ReadAll(Child(root.get(), "b").get()), "second");
+}
+
 TEST_F(VirtualFolderItemTest, StreamsOnOneFileShareItsLengthAndAppendAfterEachOther) {
   ObjectRef volume = NewVolume(L"vol.dat");
   ObjectRef file = Child(Root(volume.get()).get(), "log");

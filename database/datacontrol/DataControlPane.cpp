@@ -369,8 +369,13 @@ void DataControlPane::InsertFromControls() {
 
 void DataControlPane::DeleteCurrentRecord() {
   if (!cursor_ || AtEnd()) return;
+  // The row asked for is the one the set stands on now. A handler that runs
+  // the query again or moves leaves the set on another row: nothing is then
+  // deleted. The set is held so that a new one cannot take its place.
+  const ObjectRef asked = cursor_;
+  const int32_t askedRow = row_;
   if (delegate_ && delegate_->Validate(kValidateDelete)) return;
-  if (Gone()) return;
+  if (Gone() || cursor_.get() != asked.get() || row_ != askedRow) return;
   const int32_t count = CountRecords();
   cursorDeleteRecord(cursor_.get());
   if (DatabaseError() != 0) return;

@@ -24,9 +24,10 @@
 // Re-entrancy: events and pushes run application code, which may unbind
 // controls, close the set or close the window. Walks go over a held copy of
 // the bound-control list; after each event the operation stops when the pane
-// is closing or the set it needs is gone. The callers (the DataControl's
-// methods and the pane's own clicks) hold the DataControl and lock the
-// pane's owner chain for the length of the call.
+// is closing or the set it needs is gone, and a delete when its Validate
+// left the set on another row or ran the query again. The callers (the
+// DataControl's methods and the pane's own clicks) hold the DataControl and
+// lock the pane's owner chain for the length of the call.
 //
 // Coordinates are the top window's, as for every pane.
 #pragma once

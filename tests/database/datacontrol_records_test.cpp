@@ -1,5 +1,8 @@
 // Edits written back, records inserted and deleted, the failures the
 // database reports, commits, ReadOnly and the action parts.
+#include <algorithm>
+#include <functional>
+
 #include "tests/database/datacontrol_support.h"
 
 TEST_F(DataControlTest, AnEditIsValidatedWrittenAndReportedOnTheNextMove) {
@@ -56,6 +59,42 @@ TEST_F(DataControlTest, DeletingTheLastRowShowsTheNewLast) {
   EXPECT_EQ(RecordCount(), 2);
   EXPECT_EQ(Row(), 2);
   EXPECT_EQ(Column("select id from people"), "1|2");
+}
+
+// A Validate handler that runs the query again or moves leaves the set on
+// another row than the one the user asked to delete, even when it comes back
+// to the same row number: the delete then removes nothing rather than the
+// row the set stands on now.
+TEST_F(DataControlTest, ADeleteWhoseValidateMovesTheSetRemovesNoOtherRow) {
+  const struct {
+    const char* name;
+    std::function<void(RuntimeObject*)> handler;
+    const char* ids;
+    const char* shown;
+  } cases[] = {
+      {"RunQuery", [](RuntimeObject* data) { CallMethod(data, "RunQuery"); }, "1|2|3", "Ann"},
+      {"MoveNext", [](RuntimeObject* data) { CallMethod(data, "MoveNext"); }, "1|2|3", "Cy"},
+      {"a row put before, then back to row 2",
+       [this](RuntimeObject* data) {
+         Exec("insert into people (id, name) values (0, 'Al')");
+         CallMethod(data, "RunQuery");
+         CallMethod(data, "MoveTo", int32_t(2));
+       },
+       "0|1|2|3", "Ann"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Open();
+    Call("MoveNext");
+    window_->OnEvent("Data1", "Validate", c.handler);
+    TakeLog();
+    Call("Delete");
+    const Lines log = TakeLog();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Data1.Delete"), 0);
+    EXPECT_EQ(Column("select id from people order by id"), c.ids);
+    EXPECT_EQ(Shown("NameField"), c.shown);
+    window_.reset();
+  }
 }
 
 TEST_F(DataControlTest, InsertStoresTheControlsAndClearsThemUnlessTheHandlerKeepsThem) {

@@ -340,6 +340,8 @@ void DataControlPane::SaveEdits() {
   if (DatabaseError() != 0) return;
   if (Commit()) databaseCommit(database_.get());
   for (size_t i = 0; i < changed.size(); ++i) snapshots_[changed[i].first.get()] = written[i];
+  // The row written may no longer meet the query: counted again when asked.
+  recordCount_ = 0;
   SeekRow(row_);
   if (delegate_) delegate_->Update();
 }

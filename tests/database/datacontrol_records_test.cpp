@@ -35,6 +35,27 @@ TEST_F(DataControlTest, AValidateAnsweringTrueKeepsTheRowWhileTheControlsMoveOn)
   EXPECT_EQ(Shown("NameField"), "Bob");
 }
 
+// A save that takes the row out of the query leaves the query one row
+// fewer: RecordCount then gives what a new run of the query gives.
+TEST_F(DataControlTest, ASaveThatTakesTheRowOutOfTheQueryIsCountedAgain) {
+  Open(Descriptions("people", "select * from people where name <> 'Zed'"));
+  EXPECT_EQ(RecordCount(), 3);
+  Type("NameField", "Zed");
+  Call("Update");
+  EXPECT_EQ(Column("select name from people order by id"), "Zed|Bob|Cy");
+  EXPECT_EQ(RecordCount(), 2);
+  EXPECT_EQ(Row(), 1);
+
+  // Saved on the way to the next row.
+  Call("MoveLast");
+  Type("NameField", "Zed");
+  Call("MovePrevious");
+  EXPECT_EQ(Column("select name from people order by id"), "Zed|Bob|Zed");
+  EXPECT_EQ(RecordCount(), 1);
+  EXPECT_EQ(Row(), 1);
+  EXPECT_EQ(Shown("NameField"), "Bob");
+}
+
 TEST_F(DataControlTest, MoveNextOnTheLastRowSavesButStays) {
   Open();
   Call("MoveLast");

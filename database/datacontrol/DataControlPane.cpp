@@ -138,6 +138,16 @@ StringRef DataControlPane::FieldText(RuntimeObject* control, bool* hasColumn) {
   return field ? FieldStringValue(field.get()) : StringRef();
 }
 
+std::vector<std::optional<std::string>> DataControlPane::BoundFieldTexts() {
+  std::vector<std::optional<std::string>> texts;
+  for (auto& [control, kind] : HeldBoundControls()) {
+    bool hasColumn = false;
+    StringRef text = FieldText(control.get(), &hasColumn);
+    texts.push_back(hasColumn ? std::optional(StringToStdUTF8(text.get())) : std::nullopt);
+  }
+  return texts;
+}
+
 DataControlPane::HeldControls DataControlPane::ChangedControls() {
   HeldControls changed;
   for (auto& [control, kind] : HeldBoundControls()) {
@@ -340,9 +350,13 @@ void DataControlPane::SaveEdits() {
   if (DatabaseError() != 0) return;
   if (Commit()) databaseCommit(database_.get());
   for (size_t i = 0; i < changed.size(); ++i) snapshots_[changed[i].first.get()] = written[i];
-  // The row written may no longer meet the query: counted again when asked.
+  // The row written may no longer meet the query, or stand elsewhere in its
+  // order: counted again when asked, and shown when the set now stands on
+  // another row, so that the next save writes only what the controls show.
+  const std::vector<std::optional<std::string>> savedRow = BoundFieldTexts();
   recordCount_ = 0;
   SeekRow(row_);
+  if (cursor_ && BoundFieldTexts() != savedRow) PushRecordToControls();
   if (delegate_) delegate_->Update();
 }
 

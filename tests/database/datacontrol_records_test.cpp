@@ -56,6 +56,37 @@ TEST_F(DataControlTest, ASaveThatTakesTheRowOutOfTheQueryIsCountedAgain) {
   EXPECT_EQ(Shown("NameField"), "Bob");
 }
 
+// A save whose row moves away from the current position (it left the query,
+// or its key changed) leaves the set on another row: the controls then show
+// that row, so that the next save writes only what they showed; past the
+// last record nothing is shown or written.
+TEST_F(DataControlTest, ASaveThatMovesTheRowShowsTheRowTheSetStandsOn) {
+  Open(Descriptions("people", "select * from people where name <> 'Zed'"));
+  const struct {
+    bool onLastRow;
+    const char* field;
+    const char* typed;
+    const char* shown;
+    const char* note;
+    const char* notes;  // by id, after the note is saved
+  } steps[] = {{false, "NameField", "Zed", "2|Bob|n2|Green|unchecked", "seen", "n1|seen|n3"},
+               {false, "IdField", "7", "3|Cy|n3||unchecked", "seen too", "n1|seen too|seen"},
+               {true, "NameField", "Zed", "||||unchecked", "lost", "n1|seen too|seen"}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.shown);
+    if (step.onLastRow) Call("MoveLast");
+    TakeLog();
+    Type(step.field, step.typed);
+    Call("Update");
+    EXPECT_EQ(TakeLog(), (Lines{"Data1.Validate(1)", "Data1.Update"}));
+    EXPECT_EQ(Shown(), step.shown);
+    Type("NoteLabel", step.note);
+    Call("Update");
+    EXPECT_EQ(Column("select note from people order by id"), step.notes);
+  }
+  EXPECT_EQ(Column("select id from people order by id"), "1|3|7");
+}
+
 TEST_F(DataControlTest, MoveNextOnTheLastRowSavesButStays) {
   Open();
   Call("MoveLast");

@@ -418,9 +418,10 @@ void DataControlPane::StartNewRecord() {
 
 void DataControlPane::MoveNext() {
   if (!cursor_) return;
-  const int32_t count = CountRecords();
+  CountRecords();
   SaveEdits();
-  if (Gone() || row_ >= count - 1) return;
+  // Counted after the save, which may have taken the row out of the query.
+  if (Gone() || row_ >= CountRecords() - 1) return;
   ++row_;
   EndRecordEdit();
   cursorMoveNext(cursor_.get());
@@ -444,11 +445,11 @@ void DataControlPane::MoveFirst() {
 }
 
 void DataControlPane::MoveLast() {
-  if (!cursor_) return;
-  const int32_t last = CountRecords() - 1;
-  if (row_ >= last) return;
+  if (!cursor_ || row_ >= CountRecords() - 1) return;
   SaveEdits();
   if (Gone()) return;
+  // Counted after the save, which may have taken the row out of the query.
+  const int32_t last = CountRecords() - 1;
   EndRecordEdit();
   for (RuntimeObject* set = cursor_.get(); row_ < last; ++row_) cursorMoveNext(set);
   AfterMove(row_);

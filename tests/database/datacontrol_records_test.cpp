@@ -35,25 +35,34 @@ TEST_F(DataControlTest, AValidateAnsweringTrueKeepsTheRowWhileTheControlsMoveOn)
   EXPECT_EQ(Shown("NameField"), "Bob");
 }
 
-// A save that takes the row out of the query leaves the query one row
-// fewer: RecordCount then gives what a new run of the query gives.
-TEST_F(DataControlTest, ASaveThatTakesTheRowOutOfTheQueryIsCountedAgain) {
+// A save that takes the row out of the query, alone or on the way to
+// another row: RecordCount then gives what a new run of the query gives,
+// and the move goes no further than the rows left.
+TEST_F(DataControlTest, ASaveThatTakesTheRowOutOfTheQueryCountsAndMovesOverTheRowsLeft) {
+  Exec("insert into people (id, name) values (4, 'Di')");
+  Exec("insert into people (id, name) values (5, 'Ed')");
   Open(Descriptions("people", "select * from people where name <> 'Zed'"));
-  EXPECT_EQ(RecordCount(), 3);
-  Type("NameField", "Zed");
-  Call("Update");
-  EXPECT_EQ(Column("select name from people order by id"), "Zed|Bob|Cy");
-  EXPECT_EQ(RecordCount(), 2);
-  EXPECT_EQ(Row(), 1);
-
-  // Saved on the way to the next row.
-  Call("MoveLast");
-  Type("NameField", "Zed");
-  Call("MovePrevious");
-  EXPECT_EQ(Column("select name from people order by id"), "Zed|Bob|Zed");
-  EXPECT_EQ(RecordCount(), 1);
-  EXPECT_EQ(Row(), 1);
-  EXPECT_EQ(Shown("NameField"), "Bob");
+  EXPECT_EQ(RecordCount(), 5);
+  const struct {
+    int32_t from;  // MoveTo first, unless 0
+    const char* method;
+    const char* shown;
+    int32_t row;
+    int32_t count;
+  } steps[] = {{0, "Update", "Bob", 1, 4},
+               {3, "MoveNext", "Ed", 3, 3},
+               {1, "MoveLast", "Ed", 2, 2},
+               {0, "MovePrevious", "Cy", 1, 1}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.method);
+    CallMethod(Data(), "MoveTo", step.from);
+    Type("NameField", "Zed");
+    Call(step.method);
+    EXPECT_EQ(Shown("NameField"), step.shown);
+    EXPECT_EQ(Row(), step.row);
+    EXPECT_EQ(RecordCount(), step.count);
+  }
+  EXPECT_EQ(Column("select name from people order by id"), "Zed|Zed|Cy|Zed|Zed");
 }
 
 // A save whose row moves away from the current position (it left the query,

@@ -138,6 +138,16 @@ StringRef DataControlPane::FieldText(RuntimeObject* control, bool* hasColumn) {
   return field ? FieldStringValue(field.get()) : StringRef();
 }
 
+std::vector<std::optional<std::string>> DataControlPane::BoundFieldTexts() {
+  std::vector<std::optional<std::string>> texts;
+  for (auto& [control, kind] : HeldBoundControls()) {
+    bool hasColumn = false;
+    StringRef text = FieldText(control.get(), &hasColumn);
+    texts.push_back(hasColumn ? std::optional(StringToStdUTF8(text.get())) : std::nullopt);
+  }
+  return texts;
+}
+
 DataControlPane::HeldControls DataControlPane::ChangedControls() {
   HeldControls changed;
   for (auto& [control, kind] : HeldBoundControls()) {
@@ -340,7 +350,13 @@ void DataControlPane::SaveEdits() {
   if (DatabaseError() != 0) return;
   if (Commit()) databaseCommit(database_.get());
   for (size_t i = 0; i < changed.size(); ++i) snapshots_[changed[i].first.get()] = written[i];
+  // The row written may no longer meet the query, or stand elsewhere in its
+  // order: counted again when asked, and shown when the set now stands on
+  // another row, so that the next save writes only what the controls show.
+  const std::vector<std::optional<std::string>> savedRow = BoundFieldTexts();
+  recordCount_ = 0;
   SeekRow(row_);
+  if (cursor_ && BoundFieldTexts() != savedRow) PushRecordToControls();
   if (delegate_) delegate_->Update();
 }
 
@@ -369,8 +385,13 @@ void DataControlPane::InsertFromControls() {
 
 void DataControlPane::DeleteCurrentRecord() {
   if (!cursor_ || AtEnd()) return;
+  // The row asked for is the one the set stands on now. A handler that runs
+  // the query again or moves leaves the set on another row: nothing is then
+  // deleted. The set is held so that a new one cannot take its place.
+  const ObjectRef asked = cursor_;
+  const int32_t askedRow = row_;
   if (delegate_ && delegate_->Validate(kValidateDelete)) return;
-  if (Gone()) return;
+  if (Gone() || cursor_.get() != asked.get() || row_ != askedRow) return;
   const int32_t count = CountRecords();
   cursorDeleteRecord(cursor_.get());
   if (DatabaseError() != 0) return;
@@ -397,9 +418,10 @@ void DataControlPane::StartNewRecord() {
 
 void DataControlPane::MoveNext() {
   if (!cursor_) return;
-  const int32_t count = CountRecords();
+  CountRecords();
   SaveEdits();
-  if (Gone() || row_ >= count - 1) return;
+  // Counted after the save, which may have taken the row out of the query.
+  if (Gone() || row_ >= CountRecords() - 1) return;
   ++row_;
   EndRecordEdit();
   cursorMoveNext(cursor_.get());
@@ -423,11 +445,11 @@ void DataControlPane::MoveFirst() {
 }
 
 void DataControlPane::MoveLast() {
-  if (!cursor_) return;
-  const int32_t last = CountRecords() - 1;
-  if (row_ >= last) return;
+  if (!cursor_ || row_ >= CountRecords() - 1) return;
   SaveEdits();
   if (Gone()) return;
+  // Counted after the save, which may have taken the row out of the query.
+  const int32_t last = CountRecords() - 1;
   EndRecordEdit();
   for (RuntimeObject* set = cursor_.get(); row_ < last; ++row_) cursorMoveNext(set);
   AfterMove(row_);

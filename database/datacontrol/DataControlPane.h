@@ -19,20 +19,26 @@
 // database: a non-zero ErrorCode after the update, the insert or the delete
 // means failure, which fires no event and changes nothing shown; the error
 // stays readable. With the DataControl's Commit on, each successful save,
-// insert and delete is committed.
+// insert and delete is committed. After a save the set seeks its row again;
+// when it then stands on another row (the row written left the query or
+// moved in its order) the controls show that row, and the rows are counted
+// again when asked.
 //
 // Re-entrancy: events and pushes run application code, which may unbind
 // controls, close the set or close the window. Walks go over a held copy of
 // the bound-control list; after each event the operation stops when the pane
-// is closing or the set it needs is gone. The callers (the DataControl's
-// methods and the pane's own clicks) hold the DataControl and lock the
-// pane's owner chain for the length of the call.
+// is closing or the set it needs is gone, and a delete when its Validate
+// left the set on another row or ran the query again. The callers (the
+// DataControl's methods and the pane's own clicks) hold the DataControl and
+// lock the pane's owner chain for the length of the call.
 //
 // Coordinates are the top window's, as for every pane.
 #pragma once
 
 #include <cstdint>
 #include <map>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -159,6 +165,9 @@ class DataControlPane : public SubPane {
   // The set's text of the control's column; nil when the set has no such
   // column (*hasColumn false).
   StringRef FieldText(RuntimeObject* control, bool* hasColumn);
+  // The set's text of each bound control's column, in list order; none
+  // where the set has no such column.
+  std::vector<std::optional<std::string>> BoundFieldTexts();
   // The held controls whose value differs from their snapshot.
   HeldControls ChangedControls();
   void SetButtonStates(int32_t row);

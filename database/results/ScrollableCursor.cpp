@@ -27,6 +27,12 @@ ScrollableCursorFields* Argument(RuntimeObject* cursor) {
       "ObjectIsADefinition(cursor, ScrollableCursor)");
 }
 
+// Row r's stored bytes (1-based); false outside the rows. A row below 1 is
+// turned away before the spool's index is taken from it.
+bool ReadRow(const ScrollableCursorFields* fields, int32_t row, std::string* bytes) {
+  return fields && fields->spool && row >= 1 && fields->spool->Read(row - 1, bytes);
+}
+
 void AppendCompact(std::string* row, int32_t value) {
   uint8_t bytes[kCompactIntMaxBytes];
   row->append(reinterpret_cast<const char*>(bytes), size_t(EncodeCompactInt(value, bytes)));
@@ -185,7 +191,7 @@ RuntimeObject* NewScrollableCursor(RuntimeObject* set) {
 std::string ScrollableCursorRowBytes(RuntimeObject* cursor, int32_t row) {
   const ScrollableCursorFields* fields = Argument(cursor);
   std::string bytes;
-  if (!fields || !fields->spool || !fields->spool->Read(row - 1, &bytes)) bytes.clear();
+  if (!ReadRow(fields, row, &bytes)) bytes.clear();
   return bytes;
 }
 
@@ -206,8 +212,7 @@ RuntimeObject* ScrollableCursorGetRow(RuntimeObject* cursor, int32_t row) {
   const ScrollableCursorFields* fields = Argument(cursor);
   std::string bytes;
   std::vector<StringRef> texts;
-  if (!fields || !fields->spool || !fields->spool->Read(row - 1, &bytes) ||
-      !DecodeRow(bytes, fields->columnCount, &texts)) {
+  if (!ReadRow(fields, row, &bytes) || !DecodeRow(bytes, fields->columnCount, &texts)) {
     return nullptr;
   }
   RuntimeObject* record = CreateInstance(GetDatabaseRecordClassDefinition());

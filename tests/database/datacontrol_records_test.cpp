@@ -1,5 +1,8 @@
 // Edits written back, records inserted and deleted, the failures the
 // database reports, commits, ReadOnly and the action parts.
+#include <algorithm>
+#include <functional>
+
 #include "tests/database/datacontrol_support.h"
 
 TEST_F(DataControlTest, AnEditIsValidatedWrittenAndReportedOnTheNextMove) {
@@ -32,6 +35,67 @@ TEST_F(DataControlTest, AValidateAnsweringTrueKeepsTheRowWhileTheControlsMoveOn)
   EXPECT_EQ(Shown("NameField"), "Bob");
 }
 
+// A save that takes the row out of the query, alone or on the way to
+// another row: RecordCount then gives what a new run of the query gives,
+// and the move goes no further than the rows left.
+TEST_F(DataControlTest, ASaveThatTakesTheRowOutOfTheQueryCountsAndMovesOverTheRowsLeft) {
+  Exec("insert into people (id, name) values (4, 'Di')");
+  Exec("insert into people (id, name) values (5, 'Ed')");
+  Open(Descriptions("people", "select * from people where name <> 'Zed'"));
+  EXPECT_EQ(RecordCount(), 5);
+  const struct {
+    int32_t from;  // MoveTo first, unless 0
+    const char* method;
+    const char* shown;
+    int32_t row;
+    int32_t count;
+  } steps[] = {{0, "Update", "Bob", 1, 4},
+               {3, "MoveNext", "Ed", 3, 3},
+               {1, "MoveLast", "Ed", 2, 2},
+               {0, "MovePrevious", "Cy", 1, 1}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.method);
+    CallMethod(Data(), "MoveTo", step.from);
+    Type("NameField", "Zed");
+    Call(step.method);
+    EXPECT_EQ(Shown("NameField"), step.shown);
+    EXPECT_EQ(Row(), step.row);
+    EXPECT_EQ(RecordCount(), step.count);
+  }
+  EXPECT_EQ(Column("select name from people order by id"), "Zed|Zed|Cy|Zed|Zed");
+}
+
+// A save whose row moves away from the current position (it left the query,
+// or its key changed) leaves the set on another row: the controls then show
+// that row, so that the next save writes only what they showed; past the
+// last record nothing is shown or written.
+TEST_F(DataControlTest, ASaveThatMovesTheRowShowsTheRowTheSetStandsOn) {
+  Open(Descriptions("people", "select * from people where name <> 'Zed'"));
+  const struct {
+    bool onLastRow;
+    const char* field;
+    const char* typed;
+    const char* shown;
+    const char* note;
+    const char* notes;  // by id, after the note is saved
+  } steps[] = {{false, "NameField", "Zed", "2|Bob|n2|Green|unchecked", "seen", "n1|seen|n3"},
+               {false, "IdField", "7", "3|Cy|n3||unchecked", "seen too", "n1|seen too|seen"},
+               {true, "NameField", "Zed", "||||unchecked", "lost", "n1|seen too|seen"}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.shown);
+    if (step.onLastRow) Call("MoveLast");
+    TakeLog();
+    Type(step.field, step.typed);
+    Call("Update");
+    EXPECT_EQ(TakeLog(), (Lines{"Data1.Validate(1)", "Data1.Update"}));
+    EXPECT_EQ(Shown(), step.shown);
+    Type("NoteLabel", step.note);
+    Call("Update");
+    EXPECT_EQ(Column("select note from people order by id"), step.notes);
+  }
+  EXPECT_EQ(Column("select id from people order by id"), "1|3|7");
+}
+
 TEST_F(DataControlTest, MoveNextOnTheLastRowSavesButStays) {
   Open();
   Call("MoveLast");
@@ -56,6 +120,42 @@ TEST_F(DataControlTest, DeletingTheLastRowShowsTheNewLast) {
   EXPECT_EQ(RecordCount(), 2);
   EXPECT_EQ(Row(), 2);
   EXPECT_EQ(Column("select id from people"), "1|2");
+}
+
+// A Validate handler that runs the query again or moves leaves the set on
+// another row than the one the user asked to delete, even when it comes back
+// to the same row number: the delete then removes nothing rather than the
+// row the set stands on now.
+TEST_F(DataControlTest, ADeleteWhoseValidateMovesTheSetRemovesNoOtherRow) {
+  const struct {
+    const char* name;
+    std::function<void(RuntimeObject*)> handler;
+    const char* ids;
+    const char* shown;
+  } cases[] = {
+      {"RunQuery", [](RuntimeObject* data) { CallMethod(data, "RunQuery"); }, "1|2|3", "Ann"},
+      {"MoveNext", [](RuntimeObject* data) { CallMethod(data, "MoveNext"); }, "1|2|3", "Cy"},
+      {"a row put before, then back to row 2",
+       [this](RuntimeObject* data) {
+         Exec("insert into people (id, name) values (0, 'Al')");
+         CallMethod(data, "RunQuery");
+         CallMethod(data, "MoveTo", int32_t(2));
+       },
+       "0|1|2|3", "Ann"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Open();
+    Call("MoveNext");
+    window_->OnEvent("Data1", "Validate", c.handler);
+    TakeLog();
+    Call("Delete");
+    const Lines log = TakeLog();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Data1.Delete"), 0);
+    EXPECT_EQ(Column("select id from people order by id"), c.ids);
+    EXPECT_EQ(Shown("NameField"), c.shown);
+    window_.reset();
+  }
 }
 
 TEST_F(DataControlTest, InsertStoresTheControlsAndClearsThemUnlessTheHandlerKeepsThem) {

@@ -40,7 +40,10 @@ TEST_F(DbResultCursor, RowsOfAFakeSetComeBackByNumberWithTheirSpoolBytes) {
   ASSERT_EQ(ScrollableCursorGetCount(cursor.get()), 2);
   EXPECT_EQ(RowTexts(cursor.get(), 1), (Texts{"x", ""}));
   EXPECT_EQ(RowTexts(cursor.get(), 2), (Texts{"7", "yz"}));
-  for (int32_t outside : {0, 3, -1}) EXPECT_EQ(RowTexts(cursor.get(), outside), Texts{"nil"}) << outside;
+  for (int32_t outside : {0, 3, -1, INT32_MIN, INT32_MAX}) {
+    EXPECT_EQ(RowTexts(cursor.get(), outside), Texts{"nil"}) << outside;
+    EXPECT_EQ(ScrollableCursorRowBytes(cursor.get(), outside), "") << outside;
+  }
   EXPECT_EQ(ScrollableCursorRowBytes(cursor.get(), 1), std::string("\x01x\x00\x00\x00", 5));
   EXPECT_TRUE(RecordSetArgument(plainSet.get())->eof);
   EXPECT_NE(RecordSetArgument(plainSet.get())->handle, 0u) << "the set stays open";

@@ -486,6 +486,7 @@ bool DBFile::RollbackTransaction() {
   for (DBTreeCursor* cursor : cursors_) cursor->DiscardSpool();
   if (!CheckUsable()) return false;
   if (!inTransaction_) return true;
+  for (DBTreeCursor* cursor : cursors_) cursor->WillRollBack(SerialStamp());
   return FlipEntriesOfTransaction() && FinishTransaction(true);
 }
 

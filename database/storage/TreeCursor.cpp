@@ -516,6 +516,44 @@ bool DBTreeCursor::Reposition() {
   return true;
 }
 
+// An entry of the key the cursor stands on that follows it and that the
+// rollback brings back is the row the cursor has met already, in the version
+// before the transaction replaced it (an update puts the new entry in front
+// of the old one): the cursor stands on the last such entry afterwards, so
+// that its next move goes on past the key.
+void DBTreeCursor::WillRollBack(uint32_t stamp) {
+  if (!db_ || !Reposition() || state_ != State::kOn) return;
+  {
+    const Level& leaf = levels_.back();
+    if (!EntryKey(leafKind_, leaf.page.EntryAt(leaf.offset), &key_)) return;
+  }
+  Path saved = levels_;
+  const uint32_t savedEntered = pagesEntered_;
+  bool restored = false;
+  uint32_t restoredId = 0;
+  for (;;) {
+    Level& leaf = levels_.back();
+    leaf.offset += EntryLength(leaf.page.EntryAt(leaf.offset));
+    if (!Settle()) break;
+    const uint8_t* entry = levels_.back().page.EntryAt(levels_.back().offset);
+    int32_t order = 0;
+    if (!CompareEntry(leafKind_, entry, key_.data(), key_.size(), &order) || order != 0) break;
+    if (EntryState(entry) == kDBEntryDeleted && EntrySerial(entry) == stamp) {
+      restored = true;
+      restoredId = EntryRecordId(entry);
+    }
+  }
+  if (broken_) return;
+  levels_ = std::move(saved);
+  state_ = State::kOn;
+  pagesEntered_ = savedEntered;
+  if (!restored) return;
+  stale_ = true;
+  mark_ = Mark::kOn;
+  markKey_.assign(key_.begin(), key_.end());
+  markId_ = restoredId;
+}
+
 // ---- Inserting --------------------------------------------------------------------
 
 bool DBTreeCursor::InsertInPage(const DBPageRef& page, uint32_t offset, const uint8_t* entry,

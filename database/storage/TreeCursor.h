@@ -92,6 +92,9 @@ class DBTreeCursor {
   // A page's entries are about to move.
   void PageWillChange(uint32_t page);
   void RootMoved(uint32_t oldRoot, uint32_t newRoot);
+  // The open transaction is about to be undone (its entries stamped `stamp`
+  // flip between live and deleted).
+  void WillRollBack(uint32_t stamp);
   // Drops the spooled updates (the transaction that made them is undone).
   void DiscardSpool();
   // Inserts the spooled updates; false (error set) when one cannot be.

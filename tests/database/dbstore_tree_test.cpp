@@ -525,6 +525,57 @@ TEST_F(DbstoreTree, RollbacksLeaveTheCommittedRows) {
   for (const auto& [key, text] : committed) EXPECT_EQ(kDBErrorDuplicateKey, Insert(*db_, key, "x"));
 }
 
+// A row updated in place gets a new entry in front of the old one; a
+// rollback brings the old one back behind it. A cursor that met the row
+// (the updater, which a split of a full leaf leaves on the new entry, or a
+// walker that came by after the update, and deleted the row or not) goes on
+// past the row after the rollback instead of meeting it again.
+TEST_F(DbstoreTree, ACursorOnARowWhoseUpdateIsRolledBackMeetsItOnce) {
+  for (int32_t key = 10; key <= 80; key += 10) InsertWith(key, 1000);
+  ASSERT_TRUE(db_->CommitTransaction());
+  const auto keyHere = [](DBTreeCursor& cursor) {
+    DBFieldValue field;
+    EXPECT_EQ(DBFieldLookup::kFound, FindField(cursor.CurrentEntry(), 0, &field));
+    return field.integer;
+  };
+  const auto walkTo = [&](DBTreeCursor& cursor, int32_t key) {
+    while (cursor.NextMatching())
+      if (keyHere(cursor) == key) return true;
+    return false;
+  };
+  // The one leaf is full: the update splits it and stands on the new entry.
+  std::unique_ptr<DBTreeCursor> updater = Table();
+  ASSERT_TRUE(walkTo(*updater, 30));
+  std::vector<uint8_t> record = RecordOf(30, 1000);
+  ASSERT_TRUE(updater->UpdateCurrent(record.data(), record.size()));
+  ASSERT_TRUE(db_->RollbackTransaction());
+  ASSERT_TRUE(updater->NextMatching());
+  EXPECT_EQ(40, keyHere(*updater));
+
+  for (const bool deletes : {false, true}) {
+    SCOPED_TRACE(deletes);
+    std::unique_ptr<DBTreeCursor> walker = Table();
+    ASSERT_TRUE(walkTo(*walker, 40));
+    updater = Table();
+    ASSERT_TRUE(walkTo(*updater, 50));
+    record = RecordOf(50, 300);
+    ASSERT_TRUE(updater->UpdateCurrent(record.data(), record.size()));
+    // Twice: the first new entry is deleted again, the second made.
+    record = RecordOf(50, 200);
+    ASSERT_TRUE(walkTo(*(updater = Table()), 50));
+    ASSERT_TRUE(updater->UpdateCurrent(record.data(), record.size()));
+    updater.reset();
+    ASSERT_TRUE(walker->NextMatching());
+    ASSERT_EQ(50, keyHere(*walker));
+    EXPECT_EQ(200u, EntryLength(walker->CurrentEntry()));
+    if (deletes) ASSERT_TRUE(walker->DeleteCurrent());
+    ASSERT_TRUE(db_->RollbackTransaction());
+    ASSERT_TRUE(walker->NextMatching());
+    EXPECT_EQ(60, keyHere(*walker));
+  }
+  EXPECT_EQ(8u, ReadRows(*db_).size());
+}
+
 // Two trees take random inserts (duplicates refused), deletes, updates that
 // keep or move a key, commits and rollbacks in a cache small enough to spill
 // and read pages again: one keyed by the integer, one by a text that often

@@ -230,6 +230,7 @@ bool DBTreeCursor::Settle() {
 bool DBTreeCursor::NextEntry() {
   if (!db_ || !Reposition()) return false;
   atSeek_ = false;
+  afterMark_ = false;
   switch (state_) {
     case State::kDone: return false;
     case State::kFresh:
@@ -407,6 +408,7 @@ bool DBTreeCursor::SeekKey(const uint8_t* key, size_t keyLength, bool* found) {
   if (!db_) return false;
   seekKey_.assign(key, key + keyLength);
   atSeek_ = true;
+  afterMark_ = false;
   if (OnLastPathFor(key, keyLength)) {
     // The leaf's place is found again below; the levels above stay.
     levels_.back().offset = 0;
@@ -459,6 +461,13 @@ void DBTreeCursor::PageWillChange(uint32_t page) {
     mark_ = Mark::kSeek;
     return;
   }
+  if (afterMark_ && state_ == State::kBefore) {
+    // Rows put in behind the mark, in front of the entry the cursor stands
+    // before, come next.
+    stale_ = true;
+    mark_ = Mark::kAfter;
+    return;
+  }
   const Level& leaf = levels_.back();
   const uint32_t used = leaf.page.Used();
   if (leaf.page.Kind() == kDBKindInterior || used == 0) {
@@ -487,6 +496,7 @@ void DBTreeCursor::RootMoved(uint32_t oldRoot, uint32_t newRoot) {
 bool DBTreeCursor::Reposition() {
   if (!stale_) return true;
   stale_ = false;
+  afterMark_ = false;
   if (mark_ == Mark::kStart) {
     levels_.clear();
     state_ = State::kFresh;
@@ -505,6 +515,7 @@ bool DBTreeCursor::Reposition() {
     if (order == 0 && EntryRecordId(entry) == markId_) {
       if (mark_ == Mark::kOn) return true;
       if (mark_ == Mark::kAfter) leaf.offset += EntryLength(entry);
+      afterMark_ = mark_ == Mark::kAfter;
       state_ = State::kBefore;
       return true;
     }
@@ -512,6 +523,7 @@ bool DBTreeCursor::Reposition() {
     state_ = State::kBefore;
   }
   if (state_ == State::kDone) return !broken_;
+  afterMark_ = mark_ != Mark::kBefore;
   state_ = State::kBefore;
   return true;
 }
@@ -579,6 +591,7 @@ bool DBTreeCursor::InsertEntry(const uint8_t* entry, uint32_t length) {
   }
   if (!db_->CheckWritable()) return false;
   atSeek_ = false;
+  afterMark_ = false;
   const DBPageRef page = levels_.back().page;
   const uint32_t offset = levels_.back().offset;
   const uint32_t used = page.Used();

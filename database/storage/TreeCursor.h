@@ -196,6 +196,10 @@ class DBTreeCursor {
   // put it (its room reused from seek to seek).
   std::vector<uint8_t> seekKey_;
   bool atSeek_ = false;
+  // Set while the cursor still stands where Reposition put it for a mark it
+  // is behind (an entry it stood on that is gone, or one it stood after):
+  // the mark, not the entry it now stands before, is its place.
+  bool afterMark_ = false;
 
   std::vector<uint8_t> key_;  // a reusable key buffer
 

@@ -525,6 +525,49 @@ TEST_F(DbstoreTree, RollbacksLeaveTheCommittedRows) {
   for (const auto& [key, text] : committed) EXPECT_EQ(kDBErrorDuplicateKey, Insert(*db_, key, "x"));
 }
 
+// A walker stands on a row it deleted (in a committed transaction); a split
+// moves the row to a new page, which leaves the cache and drops the row as
+// it comes back. The walker then stands before the row that followed, but
+// its place is still behind the deleted row: a row put in between comes
+// next.
+TEST_F(DbstoreTree, ACursorStandingBeforeTheNextRowMeetsRowsPutInBehindItsOwn) {
+  ASSERT_TRUE(CreateTableTree(*db_, "other"));
+  for (int32_t key = 10; key <= 80; key += 10) InsertWith(key, 1000);
+  ASSERT_TRUE(db_->CommitTransaction());
+  Reopen();
+  const auto keyHere = [](DBTreeCursor& cursor) {
+    DBFieldValue field;
+    EXPECT_EQ(DBFieldLookup::kFound, FindField(cursor.CurrentEntry(), 0, &field));
+    return field.integer;
+  };
+  std::unique_ptr<DBTreeCursor> walker = Table();
+  for (int32_t key = 10; key <= 30; key += 10) {
+    ASSERT_TRUE(walker->NextMatching());
+    ASSERT_EQ(key, keyHere(*walker));
+  }
+  ASSERT_TRUE(walker->DeleteCurrent());
+  ASSERT_TRUE(db_->CommitTransaction());
+  // 15 splits the one leaf: 20 and on go to a new page.
+  InsertWith(15, 1000);
+  ASSERT_TRUE(db_->CommitTransaction());
+  db_->SetCacheBudget(1);
+  std::unique_ptr<DBTreeCursor> other = OpenTableTree(*db_, "other", nullptr, 0, kKeyed);
+  ASSERT_FALSE(other->NextMatching());
+  EXPECT_EQ(nullptr, walker->CurrentEntry());
+  InsertWith(35, 100);
+  ASSERT_TRUE(walker->NextMatching());
+  EXPECT_EQ(35, keyHere(*walker));
+
+  // So for a cursor that put a row in at a leaf's end: it stands before the
+  // row put in behind its own, and its place is still behind its own.
+  std::unique_ptr<DBTreeCursor> inserter = InsertWith(90, 100);
+  InsertWith(100, 100);
+  EXPECT_EQ(nullptr, inserter->CurrentEntry());
+  InsertWith(95, 100);
+  ASSERT_TRUE(inserter->NextMatching());
+  EXPECT_EQ(95, keyHere(*inserter));
+}
+
 // A row updated in place gets a new entry in front of the old one; a
 // rollback brings the old one back behind it. A cursor that met the row
 // (the updater, which a split of a full leaf leaves on the new entry, or a

@@ -972,6 +972,16 @@ std::vector<std::vector<uint8_t>> DBTreeCursor::TakeSpool() {
   return records;
 }
 
+void DBTreeCursor::DropSpoolOf(uint32_t stamp) {
+  if (!spool_ && memorySpool_.empty()) return;
+  for (std::vector<uint8_t>& record : TakeSpool()) {
+    if (EntrySerial(record.data()) == stamp || !BuildRecordKey(record.data(), KeyColumns(), &key_))
+      continue;
+    spooledKeys_.insert(key_);
+    Spool(record);
+  }
+}
+
 void DBTreeCursor::DiscardSpool() {
   spooledKeys_.clear();
   spool_.reset();

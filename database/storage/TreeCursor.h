@@ -95,8 +95,9 @@ class DBTreeCursor {
   // The open transaction is about to be undone (its entries stamped `stamp`
   // flip between live and deleted).
   void WillRollBack(uint32_t stamp);
-  // Drops the spooled updates (the transaction that made them is undone).
-  void DiscardSpool();
+  // Drops the spooled updates stamped `stamp` (the transaction that made
+  // them is undone); those of a transaction committed since stay.
+  void DropSpoolOf(uint32_t stamp);
   // Inserts the spooled updates; false (error set) when one cannot be.
   bool ReplaySpool();
   // The DBFile closes: the cursor ends and lets go of it.
@@ -170,6 +171,7 @@ class DBTreeCursor {
   bool CheckRecord(const uint8_t* record, size_t length, std::vector<uint8_t>* key);
   bool Spool(const std::vector<uint8_t>& record);
   void SpoolToMemory();
+  void DiscardSpool();
   std::vector<std::vector<uint8_t>> TakeSpool();
 
   DBFile* db_;

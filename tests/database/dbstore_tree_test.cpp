@@ -405,6 +405,34 @@ TEST_F(DbstoreTree, UpdatesKeepTheirPlaceOrWaitForTheCursor) {
     EXPECT_EQ(1u, rows.count(key % 2 == 0 ? key : key + 1000)) << key;
 }
 
+// A row whose key an update changed waits in its cursor's spool while its
+// old entry is deleted. A commit keeps it waiting; a rollback then, with no
+// transaction open or of a later one, undoes nothing of that update: the
+// row goes in when its cursor goes.
+TEST_F(DbstoreTree, ARowWaitingInTheSpoolOutlivesRollbacksAfterItsCommit) {
+  for (int32_t key = 0; key < 10; ++key) ASSERT_EQ(0, Insert(*db_, key, "old"));
+  ASSERT_TRUE(db_->CommitTransaction());
+  std::unique_ptr<DBTreeCursor> cursor = Table();
+  ASSERT_TRUE(cursor->NextMatching());
+  std::vector<uint8_t> record = MakeRecord(*db_, 100, "moved");
+  ASSERT_TRUE(UpdateCurrentRecord(*cursor, record.data(), record.size()));
+  ASSERT_TRUE(db_->CommitTransaction());
+  ASSERT_TRUE(db_->RollbackTransaction());
+  ASSERT_EQ(0, Insert(*db_, 50, "undone"));
+  ASSERT_TRUE(cursor->NextMatching());
+  record = MakeRecord(*db_, 101, "undone");
+  ASSERT_TRUE(UpdateCurrentRecord(*cursor, record.data(), record.size()));
+  ASSERT_TRUE(db_->RollbackTransaction());
+  const std::vector<uint8_t> kept = KeyOf(100), dropped = KeyOf(101);
+  EXPECT_TRUE(cursor->SpoolHoldsKey(kept.data(), kept.size()));
+  EXPECT_FALSE(cursor->SpoolHoldsKey(dropped.data(), dropped.size()));
+  cursor.reset();
+  Rows expected;
+  for (int32_t key = 1; key < 10; ++key) expected[key] = "old";
+  expected[100] = "moved";
+  EXPECT_TRUE(SameRows(expected, ReadRows(*db_)));
+}
+
 // Rows updated in place leave a deleted entry of the same key behind each;
 // a walker whose pages another cursor changes finds its own entry again by
 // key and record id, and gives each entry once.

@@ -532,9 +532,10 @@ bool DBTreeCursor::Reposition() {
 // rollback brings back is the row the cursor has met already, in the version
 // before the transaction replaced it (an update puts the new entry in front
 // of the old one): the cursor stands on the last such entry afterwards, so
-// that its next move goes on past the key.
+// that its next move goes on past the key. A directory cursor stays on its
+// record: the table cursor it serves writes its tree's root there.
 void DBTreeCursor::WillRollBack(uint32_t stamp) {
-  if (!db_ || !Reposition() || state_ != State::kOn) return;
+  if (!db_ || leafKind_ != kDBKindTableLeaf || !Reposition() || state_ != State::kOn) return;
   {
     const Level& leaf = levels_.back();
     if (!EntryKey(leafKind_, leaf.page.EntryAt(leaf.offset), &key_)) return;

@@ -645,6 +645,21 @@ TEST_F(DbstoreTree, ACursorOnARowWhoseUpdateIsRolledBackMeetsItOnce) {
     EXPECT_EQ(60, keyHere(*walker));
   }
   EXPECT_EQ(8u, ReadRows(*db_).size());
+
+  // A directory cursor stays on the record it stands on, even when a
+  // record of the same name that the rollback brings back follows it: a
+  // table cursor writes its tree's new root there.
+  std::unique_ptr<DBTreeCursor> directory = OpenTreeCursor(*db_, nullptr, nullptr, 0, {});
+  ASSERT_TRUE(directory->NextMatching());
+  ASSERT_TRUE(directory->DeleteCurrent());
+  directory.reset();
+  ASSERT_TRUE(CreateTableTree(*db_, kTable));
+  directory = OpenTreeCursor(*db_, nullptr, nullptr, 0, {});
+  ASSERT_TRUE(directory->NextMatching());
+  const uint32_t made = EntryRecordId(directory->CurrentEntry());
+  ASSERT_TRUE(db_->RollbackTransaction());
+  ASSERT_NE(nullptr, directory->CurrentEntry());
+  EXPECT_EQ(made, EntryRecordId(directory->CurrentEntry()));
 }
 
 // Two trees take random inserts (duplicates refused), deletes, updates that

@@ -7,11 +7,14 @@
 //
 // Several cursors may be open on one DBFile. When a change moves the entries
 // of a page on a cursor's path, the cursor remembers the key and record id of
-// the entry it stands on (or before) and finds it again at its next use; a
-// tree that gets a new root gives every cursor on it the new level. So each
-// cursor's next move returns the entry that follows its current one in key
-// order, rows inserted meanwhile included. The cursor that inserts keeps
-// the position rule of the split (InsertEntry).
+// the entry it stands on (or before, or behind) and finds it again at its
+// next use; a tree that gets a new root gives every cursor on it the new
+// level. So each cursor's next move returns the entry that follows its
+// current one in key order, rows inserted meanwhile included. The cursor
+// that inserts keeps the position rule of the split (InsertEntry). A
+// rollback that brings back the old version of the row a table cursor
+// stands on (behind the row's undone new version) leaves the cursor on
+// that old version.
 //
 // A cursor on a table owns the directory cursor that found the table (its
 // parent); the table's root lives in that directory record.

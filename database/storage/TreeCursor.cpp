@@ -533,9 +533,26 @@ bool DBTreeCursor::Reposition() {
 // before the transaction replaced it (an update puts the new entry in front
 // of the old one): the cursor stands on the last such entry afterwards, so
 // that its next move goes on past the key. A directory cursor stays on its
-// record: the table cursor it serves writes its tree's root there.
+// record: the table cursor it serves writes its tree's root there. A cursor
+// whose entry is gone keeps its mark for its next use, so that rows put in
+// behind the mark by then count.
 void DBTreeCursor::WillRollBack(uint32_t stamp) {
-  if (!db_ || leafKind_ != kDBKindTableLeaf || !Reposition() || state_ != State::kOn) return;
+  if (!db_ || leafKind_ != kDBKindTableLeaf) return;
+  if (stale_) {
+    Path path = levels_;
+    const State state = state_;
+    const uint32_t entered = pagesEntered_;
+    if (!Reposition()) return;
+    if (state_ != State::kOn) {
+      levels_ = std::move(path);
+      state_ = state;
+      pagesEntered_ = entered;
+      afterMark_ = false;
+      stale_ = true;
+      return;
+    }
+  }
+  if (state_ != State::kOn) return;
   {
     const Level& leaf = levels_.back();
     if (!EntryKey(leafKind_, leaf.page.EntryAt(leaf.offset), &key_)) return;

@@ -79,6 +79,36 @@ class DbstoreTree : public StoreTest {
     const uint32_t bits = uint32_t(key) ^ 0x80000000u;
     return {0x01, uint8_t(bits >> 24), uint8_t(bits >> 16), uint8_t(bits >> 8), uint8_t(bits)};
   }
+  // The key of the row the cursor stands on.
+  static int32_t KeyHere(DBTreeCursor& cursor) {
+    DBFieldValue field;
+    EXPECT_EQ(DBFieldLookup::kFound, FindField(cursor.CurrentEntry(), 0, &field));
+    return field.integer;
+  }
+  // Rows 10 to 80 of 1000 bytes fill one leaf, beside an empty table
+  // "other". A walker deletes row `at` (committed); 15 then splits the leaf,
+  // moving the row to a new page, which leaves a cache of one page as
+  // "other" is read, and drops the row when it comes back. The walker is
+  // handed back, still on the row; the cursor on "other" in *other.
+  std::unique_ptr<DBTreeCursor> WalkerOnADroppedRow(int32_t at, std::unique_ptr<DBTreeCursor>* other) {
+    EXPECT_TRUE(CreateTableTree(*db_, "other"));
+    for (int32_t key = 10; key <= 80; key += 10) InsertWith(key, 1000);
+    EXPECT_TRUE(db_->CommitTransaction());
+    Reopen();
+    std::unique_ptr<DBTreeCursor> walker = Table();
+    for (int32_t key = 10; key <= at; key += 10) {
+      EXPECT_TRUE(walker->NextMatching());
+      EXPECT_EQ(key, KeyHere(*walker));
+    }
+    EXPECT_TRUE(walker->DeleteCurrent());
+    EXPECT_TRUE(db_->CommitTransaction());
+    InsertWith(15, 1000);
+    EXPECT_TRUE(db_->CommitTransaction());
+    db_->SetCacheBudget(1);
+    *other = OpenTableTree(*db_, "other", nullptr, 0, kKeyed);
+    EXPECT_FALSE((*other)->NextMatching());
+    return walker;
+  }
   bool ZeroFrom(uint32_t number, uint32_t offset) {
     DBPageRef page = db_->GetPage(number);
     return std::all_of(page.Data() + offset, page.Data() + kDBPageDataSize,
@@ -553,38 +583,17 @@ TEST_F(DbstoreTree, RollbacksLeaveTheCommittedRows) {
   for (const auto& [key, text] : committed) EXPECT_EQ(kDBErrorDuplicateKey, Insert(*db_, key, "x"));
 }
 
-// A walker stands on a row it deleted (in a committed transaction); a split
-// moves the row to a new page, which leaves the cache and drops the row as
-// it comes back. The walker then stands before the row that followed, but
-// its place is still behind the deleted row: a row put in between comes
-// next.
+// A walker stands on a row it deleted (in a committed transaction) that is
+// dropped from its page (WalkerOnADroppedRow). The walker then stands before
+// the row that followed, but its place is still behind the dropped row: a
+// row put in between comes next.
 TEST_F(DbstoreTree, ACursorStandingBeforeTheNextRowMeetsRowsPutInBehindItsOwn) {
-  ASSERT_TRUE(CreateTableTree(*db_, "other"));
-  for (int32_t key = 10; key <= 80; key += 10) InsertWith(key, 1000);
-  ASSERT_TRUE(db_->CommitTransaction());
-  Reopen();
-  const auto keyHere = [](DBTreeCursor& cursor) {
-    DBFieldValue field;
-    EXPECT_EQ(DBFieldLookup::kFound, FindField(cursor.CurrentEntry(), 0, &field));
-    return field.integer;
-  };
-  std::unique_ptr<DBTreeCursor> walker = Table();
-  for (int32_t key = 10; key <= 30; key += 10) {
-    ASSERT_TRUE(walker->NextMatching());
-    ASSERT_EQ(key, keyHere(*walker));
-  }
-  ASSERT_TRUE(walker->DeleteCurrent());
-  ASSERT_TRUE(db_->CommitTransaction());
-  // 15 splits the one leaf: 20 and on go to a new page.
-  InsertWith(15, 1000);
-  ASSERT_TRUE(db_->CommitTransaction());
-  db_->SetCacheBudget(1);
-  std::unique_ptr<DBTreeCursor> other = OpenTableTree(*db_, "other", nullptr, 0, kKeyed);
-  ASSERT_FALSE(other->NextMatching());
+  std::unique_ptr<DBTreeCursor> other;
+  std::unique_ptr<DBTreeCursor> walker = WalkerOnADroppedRow(30, &other);
   EXPECT_EQ(nullptr, walker->CurrentEntry());
   InsertWith(35, 100);
   ASSERT_TRUE(walker->NextMatching());
-  EXPECT_EQ(35, keyHere(*walker));
+  EXPECT_EQ(35, KeyHere(*walker));
 
   // So for a cursor that put a row in at a leaf's end: it stands before the
   // row put in behind its own, and its place is still behind its own.
@@ -593,7 +602,20 @@ TEST_F(DbstoreTree, ACursorStandingBeforeTheNextRowMeetsRowsPutInBehindItsOwn) {
   EXPECT_EQ(nullptr, inserter->CurrentEntry());
   InsertWith(95, 100);
   ASSERT_TRUE(inserter->NextMatching());
-  EXPECT_EQ(95, keyHere(*inserter));
+  EXPECT_EQ(95, KeyHere(*inserter));
+}
+
+// As above, on the last row: a rollback meanwhile leaves the walker behind
+// that row, so that a row put in after the rollback comes next.
+TEST_F(DbstoreTree, ARollbackLeavesACursorWhoseRowIsDroppedBehindIt) {
+  std::unique_ptr<DBTreeCursor> other;
+  std::unique_ptr<DBTreeCursor> walker = WalkerOnADroppedRow(80, &other);
+  std::vector<uint8_t> record = RecordOf(1, 100);
+  ASSERT_TRUE(other->InsertRecord(record.data(), record.size(), true, true));
+  ASSERT_TRUE(db_->RollbackTransaction());
+  InsertWith(90, 100);
+  ASSERT_TRUE(walker->NextMatching());
+  EXPECT_EQ(90, KeyHere(*walker));
 }
 
 // A row updated in place gets a new entry in front of the old one; a
@@ -604,14 +626,9 @@ TEST_F(DbstoreTree, ACursorStandingBeforeTheNextRowMeetsRowsPutInBehindItsOwn) {
 TEST_F(DbstoreTree, ACursorOnARowWhoseUpdateIsRolledBackMeetsItOnce) {
   for (int32_t key = 10; key <= 80; key += 10) InsertWith(key, 1000);
   ASSERT_TRUE(db_->CommitTransaction());
-  const auto keyHere = [](DBTreeCursor& cursor) {
-    DBFieldValue field;
-    EXPECT_EQ(DBFieldLookup::kFound, FindField(cursor.CurrentEntry(), 0, &field));
-    return field.integer;
-  };
   const auto walkTo = [&](DBTreeCursor& cursor, int32_t key) {
     while (cursor.NextMatching())
-      if (keyHere(cursor) == key) return true;
+      if (KeyHere(cursor) == key) return true;
     return false;
   };
   // The one leaf is full: the update splits it and stands on the new entry.
@@ -621,7 +638,7 @@ TEST_F(DbstoreTree, ACursorOnARowWhoseUpdateIsRolledBackMeetsItOnce) {
   ASSERT_TRUE(updater->UpdateCurrent(record.data(), record.size()));
   ASSERT_TRUE(db_->RollbackTransaction());
   ASSERT_TRUE(updater->NextMatching());
-  EXPECT_EQ(40, keyHere(*updater));
+  EXPECT_EQ(40, KeyHere(*updater));
 
   for (const bool deletes : {false, true}) {
     SCOPED_TRACE(deletes);
@@ -637,12 +654,12 @@ TEST_F(DbstoreTree, ACursorOnARowWhoseUpdateIsRolledBackMeetsItOnce) {
     ASSERT_TRUE(updater->UpdateCurrent(record.data(), record.size()));
     updater.reset();
     ASSERT_TRUE(walker->NextMatching());
-    ASSERT_EQ(50, keyHere(*walker));
+    ASSERT_EQ(50, KeyHere(*walker));
     EXPECT_EQ(200u, EntryLength(walker->CurrentEntry()));
     if (deletes) ASSERT_TRUE(walker->DeleteCurrent());
     ASSERT_TRUE(db_->RollbackTransaction());
     ASSERT_TRUE(walker->NextMatching());
-    EXPECT_EQ(60, keyHere(*walker));
+    EXPECT_EQ(60, KeyHere(*walker));
   }
   EXPECT_EQ(8u, ReadRows(*db_).size());
 

@@ -483,9 +483,10 @@ bool DBFile::CommitTransaction() {
 }
 
 bool DBFile::RollbackTransaction() {
-  for (DBTreeCursor* cursor : cursors_) cursor->DiscardSpool();
+  for (DBTreeCursor* cursor : cursors_) cursor->DropSpoolOf(SerialStamp());
   if (!CheckUsable()) return false;
   if (!inTransaction_) return true;
+  for (DBTreeCursor* cursor : cursors_) cursor->WillRollBack(SerialStamp());
   return FlipEntriesOfTransaction() && FinishTransaction(true);
 }
 

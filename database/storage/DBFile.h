@@ -92,8 +92,9 @@ class DBFile {
   // Nothing to do when no transaction is open.
   bool CommitTransaction();
   // Swaps live and deleted entries stamped with the current serial on leaf
-  // pages (stamping them 0), writes the pages as a commit does, and discards
-  // the update spools of every open cursor.
+  // pages (stamping them 0), writes the pages as a commit does, and drops
+  // from the update spools of open cursors the records this transaction
+  // spooled. Nothing to do when no transaction is open.
   bool RollbackTransaction();
   bool InTransaction() const { return inTransaction_; }
   // Hands out the next record id.

@@ -230,6 +230,7 @@ bool DBTreeCursor::Settle() {
 bool DBTreeCursor::NextEntry() {
   if (!db_ || !Reposition()) return false;
   atSeek_ = false;
+  afterMark_ = false;
   switch (state_) {
     case State::kDone: return false;
     case State::kFresh:
@@ -407,6 +408,7 @@ bool DBTreeCursor::SeekKey(const uint8_t* key, size_t keyLength, bool* found) {
   if (!db_) return false;
   seekKey_.assign(key, key + keyLength);
   atSeek_ = true;
+  afterMark_ = false;
   if (OnLastPathFor(key, keyLength)) {
     // The leaf's place is found again below; the levels above stay.
     levels_.back().offset = 0;
@@ -459,6 +461,13 @@ void DBTreeCursor::PageWillChange(uint32_t page) {
     mark_ = Mark::kSeek;
     return;
   }
+  if (afterMark_ && state_ == State::kBefore) {
+    // Rows put in behind the mark, in front of the entry the cursor stands
+    // before, come next.
+    stale_ = true;
+    mark_ = Mark::kAfter;
+    return;
+  }
   const Level& leaf = levels_.back();
   const uint32_t used = leaf.page.Used();
   if (leaf.page.Kind() == kDBKindInterior || used == 0) {
@@ -487,6 +496,7 @@ void DBTreeCursor::RootMoved(uint32_t oldRoot, uint32_t newRoot) {
 bool DBTreeCursor::Reposition() {
   if (!stale_) return true;
   stale_ = false;
+  afterMark_ = false;
   if (mark_ == Mark::kStart) {
     levels_.clear();
     state_ = State::kFresh;
@@ -505,6 +515,7 @@ bool DBTreeCursor::Reposition() {
     if (order == 0 && EntryRecordId(entry) == markId_) {
       if (mark_ == Mark::kOn) return true;
       if (mark_ == Mark::kAfter) leaf.offset += EntryLength(entry);
+      afterMark_ = mark_ == Mark::kAfter;
       state_ = State::kBefore;
       return true;
     }
@@ -512,8 +523,65 @@ bool DBTreeCursor::Reposition() {
     state_ = State::kBefore;
   }
   if (state_ == State::kDone) return !broken_;
+  afterMark_ = mark_ != Mark::kBefore;
   state_ = State::kBefore;
   return true;
+}
+
+// An entry of the key the cursor stands on that follows it and that the
+// rollback brings back is the row the cursor has met already, in the version
+// before the transaction replaced it (an update puts the new entry in front
+// of the old one): the cursor stands on the last such entry afterwards, so
+// that its next move goes on past the key. A directory cursor stays on its
+// record: the table cursor it serves writes its tree's root there. A cursor
+// whose entry is gone keeps its mark for its next use, so that rows put in
+// behind the mark by then count.
+void DBTreeCursor::WillRollBack(uint32_t stamp) {
+  if (!db_ || leafKind_ != kDBKindTableLeaf) return;
+  if (stale_) {
+    Path path = levels_;
+    const State state = state_;
+    const uint32_t entered = pagesEntered_;
+    if (!Reposition()) return;
+    if (state_ != State::kOn) {
+      levels_ = std::move(path);
+      state_ = state;
+      pagesEntered_ = entered;
+      afterMark_ = false;
+      stale_ = true;
+      return;
+    }
+  }
+  if (state_ != State::kOn) return;
+  {
+    const Level& leaf = levels_.back();
+    if (!EntryKey(leafKind_, leaf.page.EntryAt(leaf.offset), &key_)) return;
+  }
+  Path saved = levels_;
+  const uint32_t savedEntered = pagesEntered_;
+  bool restored = false;
+  uint32_t restoredId = 0;
+  for (;;) {
+    Level& leaf = levels_.back();
+    leaf.offset += EntryLength(leaf.page.EntryAt(leaf.offset));
+    if (!Settle()) break;
+    const uint8_t* entry = levels_.back().page.EntryAt(levels_.back().offset);
+    int32_t order = 0;
+    if (!CompareEntry(leafKind_, entry, key_.data(), key_.size(), &order) || order != 0) break;
+    if (EntryState(entry) == kDBEntryDeleted && EntrySerial(entry) == stamp) {
+      restored = true;
+      restoredId = EntryRecordId(entry);
+    }
+  }
+  if (broken_) return;
+  levels_ = std::move(saved);
+  state_ = State::kOn;
+  pagesEntered_ = savedEntered;
+  if (!restored) return;
+  stale_ = true;
+  mark_ = Mark::kOn;
+  markKey_.assign(key_.begin(), key_.end());
+  markId_ = restoredId;
 }
 
 // ---- Inserting --------------------------------------------------------------------
@@ -541,6 +609,7 @@ bool DBTreeCursor::InsertEntry(const uint8_t* entry, uint32_t length) {
   }
   if (!db_->CheckWritable()) return false;
   atSeek_ = false;
+  afterMark_ = false;
   const DBPageRef page = levels_.back().page;
   const uint32_t offset = levels_.back().offset;
   const uint32_t used = page.Used();
@@ -919,6 +988,16 @@ std::vector<std::vector<uint8_t>> DBTreeCursor::TakeSpool() {
   for (std::vector<uint8_t>& record : memorySpool_) records.push_back(std::move(record));
   DiscardSpool();
   return records;
+}
+
+void DBTreeCursor::DropSpoolOf(uint32_t stamp) {
+  if (!spool_ && memorySpool_.empty()) return;
+  for (std::vector<uint8_t>& record : TakeSpool()) {
+    if (EntrySerial(record.data()) == stamp || !BuildRecordKey(record.data(), KeyColumns(), &key_))
+      continue;
+    spooledKeys_.insert(key_);
+    Spool(record);
+  }
 }
 
 void DBTreeCursor::DiscardSpool() {

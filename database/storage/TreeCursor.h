@@ -7,11 +7,14 @@
 //
 // Several cursors may be open on one DBFile. When a change moves the entries
 // of a page on a cursor's path, the cursor remembers the key and record id of
-// the entry it stands on (or before) and finds it again at its next use; a
-// tree that gets a new root gives every cursor on it the new level. So each
-// cursor's next move returns the entry that follows its current one in key
-// order, rows inserted meanwhile included. The cursor that inserts keeps
-// the position rule of the split (InsertEntry).
+// the entry it stands on (or before, or behind) and finds it again at its
+// next use; a tree that gets a new root gives every cursor on it the new
+// level. So each cursor's next move returns the entry that follows its
+// current one in key order, rows inserted meanwhile included. The cursor
+// that inserts keeps the position rule of the split (InsertEntry). A
+// rollback that brings back the old version of the row a table cursor
+// stands on (behind the row's undone new version) leaves the cursor on
+// that old version.
 //
 // A cursor on a table owns the directory cursor that found the table (its
 // parent); the table's root lives in that directory record.
@@ -92,8 +95,12 @@ class DBTreeCursor {
   // A page's entries are about to move.
   void PageWillChange(uint32_t page);
   void RootMoved(uint32_t oldRoot, uint32_t newRoot);
-  // Drops the spooled updates (the transaction that made them is undone).
-  void DiscardSpool();
+  // The open transaction is about to be undone (its entries stamped `stamp`
+  // flip between live and deleted).
+  void WillRollBack(uint32_t stamp);
+  // Drops the spooled updates stamped `stamp` (the transaction that made
+  // them is undone); those of a transaction committed since stay.
+  void DropSpoolOf(uint32_t stamp);
   // Inserts the spooled updates; false (error set) when one cannot be.
   bool ReplaySpool();
   // The DBFile closes: the cursor ends and lets go of it.
@@ -167,6 +174,7 @@ class DBTreeCursor {
   bool CheckRecord(const uint8_t* record, size_t length, std::vector<uint8_t>* key);
   bool Spool(const std::vector<uint8_t>& record);
   void SpoolToMemory();
+  void DiscardSpool();
   std::vector<std::vector<uint8_t>> TakeSpool();
 
   DBFile* db_;
@@ -193,6 +201,10 @@ class DBTreeCursor {
   // put it (its room reused from seek to seek).
   std::vector<uint8_t> seekKey_;
   bool atSeek_ = false;
+  // Set while the cursor still stands where Reposition put it for a mark it
+  // is behind (an entry it stood on that is gone, or one it stood after):
+  // the mark, not the entry it now stands before, is its place.
+  bool afterMark_ = false;
 
   std::vector<uint8_t> key_;  // a reusable key buffer
 

@@ -79,6 +79,36 @@ class DbstoreTree : public StoreTest {
     const uint32_t bits = uint32_t(key) ^ 0x80000000u;
     return {0x01, uint8_t(bits >> 24), uint8_t(bits >> 16), uint8_t(bits >> 8), uint8_t(bits)};
   }
+  // The key of the row the cursor stands on.
+  static int32_t KeyHere(DBTreeCursor& cursor) {
+    DBFieldValue field;
+    EXPECT_EQ(DBFieldLookup::kFound, FindField(cursor.CurrentEntry(), 0, &field));
+    return field.integer;
+  }
+  // Rows 10 to 80 of 1000 bytes fill one leaf, beside an empty table
+  // "other". A walker deletes row `at` (committed); 15 then splits the leaf,
+  // moving the row to a new page, which leaves a cache of one page as
+  // "other" is read, and drops the row when it comes back. The walker is
+  // handed back, still on the row; the cursor on "other" in *other.
+  std::unique_ptr<DBTreeCursor> WalkerOnADroppedRow(int32_t at, std::unique_ptr<DBTreeCursor>* other) {
+    EXPECT_TRUE(CreateTableTree(*db_, "other"));
+    for (int32_t key = 10; key <= 80; key += 10) InsertWith(key, 1000);
+    EXPECT_TRUE(db_->CommitTransaction());
+    Reopen();
+    std::unique_ptr<DBTreeCursor> walker = Table();
+    for (int32_t key = 10; key <= at; key += 10) {
+      EXPECT_TRUE(walker->NextMatching());
+      EXPECT_EQ(key, KeyHere(*walker));
+    }
+    EXPECT_TRUE(walker->DeleteCurrent());
+    EXPECT_TRUE(db_->CommitTransaction());
+    InsertWith(15, 1000);
+    EXPECT_TRUE(db_->CommitTransaction());
+    db_->SetCacheBudget(1);
+    *other = OpenTableTree(*db_, "other", nullptr, 0, kKeyed);
+    EXPECT_FALSE((*other)->NextMatching());
+    return walker;
+  }
   bool ZeroFrom(uint32_t number, uint32_t offset) {
     DBPageRef page = db_->GetPage(number);
     return std::all_of(page.Data() + offset, page.Data() + kDBPageDataSize,
@@ -405,6 +435,34 @@ TEST_F(DbstoreTree, UpdatesKeepTheirPlaceOrWaitForTheCursor) {
     EXPECT_EQ(1u, rows.count(key % 2 == 0 ? key : key + 1000)) << key;
 }
 
+// A row whose key an update changed waits in its cursor's spool while its
+// old entry is deleted. A commit keeps it waiting; a rollback then, with no
+// transaction open or of a later one, undoes nothing of that update: the
+// row goes in when its cursor goes.
+TEST_F(DbstoreTree, ARowWaitingInTheSpoolOutlivesRollbacksAfterItsCommit) {
+  for (int32_t key = 0; key < 10; ++key) ASSERT_EQ(0, Insert(*db_, key, "old"));
+  ASSERT_TRUE(db_->CommitTransaction());
+  std::unique_ptr<DBTreeCursor> cursor = Table();
+  ASSERT_TRUE(cursor->NextMatching());
+  std::vector<uint8_t> record = MakeRecord(*db_, 100, "moved");
+  ASSERT_TRUE(UpdateCurrentRecord(*cursor, record.data(), record.size()));
+  ASSERT_TRUE(db_->CommitTransaction());
+  ASSERT_TRUE(db_->RollbackTransaction());
+  ASSERT_EQ(0, Insert(*db_, 50, "undone"));
+  ASSERT_TRUE(cursor->NextMatching());
+  record = MakeRecord(*db_, 101, "undone");
+  ASSERT_TRUE(UpdateCurrentRecord(*cursor, record.data(), record.size()));
+  ASSERT_TRUE(db_->RollbackTransaction());
+  const std::vector<uint8_t> kept = KeyOf(100), dropped = KeyOf(101);
+  EXPECT_TRUE(cursor->SpoolHoldsKey(kept.data(), kept.size()));
+  EXPECT_FALSE(cursor->SpoolHoldsKey(dropped.data(), dropped.size()));
+  cursor.reset();
+  Rows expected;
+  for (int32_t key = 1; key < 10; ++key) expected[key] = "old";
+  expected[100] = "moved";
+  EXPECT_TRUE(SameRows(expected, ReadRows(*db_)));
+}
+
 // Rows updated in place leave a deleted entry of the same key behind each;
 // a walker whose pages another cursor changes finds its own entry again by
 // key and record id, and gives each entry once.
@@ -523,6 +581,102 @@ TEST_F(DbstoreTree, RollbacksLeaveTheCommittedRows) {
     EXPECT_TRUE(SameRows(committed, ReadRows(*db_)));
   }
   for (const auto& [key, text] : committed) EXPECT_EQ(kDBErrorDuplicateKey, Insert(*db_, key, "x"));
+}
+
+// A walker stands on a row it deleted (in a committed transaction) that is
+// dropped from its page (WalkerOnADroppedRow). The walker then stands before
+// the row that followed, but its place is still behind the dropped row: a
+// row put in between comes next.
+TEST_F(DbstoreTree, ACursorStandingBeforeTheNextRowMeetsRowsPutInBehindItsOwn) {
+  std::unique_ptr<DBTreeCursor> other;
+  std::unique_ptr<DBTreeCursor> walker = WalkerOnADroppedRow(30, &other);
+  EXPECT_EQ(nullptr, walker->CurrentEntry());
+  InsertWith(35, 100);
+  ASSERT_TRUE(walker->NextMatching());
+  EXPECT_EQ(35, KeyHere(*walker));
+
+  // So for a cursor that put a row in at a leaf's end: it stands before the
+  // row put in behind its own, and its place is still behind its own.
+  std::unique_ptr<DBTreeCursor> inserter = InsertWith(90, 100);
+  InsertWith(100, 100);
+  EXPECT_EQ(nullptr, inserter->CurrentEntry());
+  InsertWith(95, 100);
+  ASSERT_TRUE(inserter->NextMatching());
+  EXPECT_EQ(95, KeyHere(*inserter));
+}
+
+// As above, on the last row: a rollback meanwhile leaves the walker behind
+// that row, so that a row put in after the rollback comes next.
+TEST_F(DbstoreTree, ARollbackLeavesACursorWhoseRowIsDroppedBehindIt) {
+  std::unique_ptr<DBTreeCursor> other;
+  std::unique_ptr<DBTreeCursor> walker = WalkerOnADroppedRow(80, &other);
+  std::vector<uint8_t> record = RecordOf(1, 100);
+  ASSERT_TRUE(other->InsertRecord(record.data(), record.size(), true, true));
+  ASSERT_TRUE(db_->RollbackTransaction());
+  InsertWith(90, 100);
+  ASSERT_TRUE(walker->NextMatching());
+  EXPECT_EQ(90, KeyHere(*walker));
+}
+
+// A row updated in place gets a new entry in front of the old one; a
+// rollback brings the old one back behind it. A cursor that met the row
+// (the updater, which a split of a full leaf leaves on the new entry, or a
+// walker that came by after the update, and deleted the row or not) goes on
+// past the row after the rollback instead of meeting it again.
+TEST_F(DbstoreTree, ACursorOnARowWhoseUpdateIsRolledBackMeetsItOnce) {
+  for (int32_t key = 10; key <= 80; key += 10) InsertWith(key, 1000);
+  ASSERT_TRUE(db_->CommitTransaction());
+  const auto walkTo = [&](DBTreeCursor& cursor, int32_t key) {
+    while (cursor.NextMatching())
+      if (KeyHere(cursor) == key) return true;
+    return false;
+  };
+  // The one leaf is full: the update splits it and stands on the new entry.
+  std::unique_ptr<DBTreeCursor> updater = Table();
+  ASSERT_TRUE(walkTo(*updater, 30));
+  std::vector<uint8_t> record = RecordOf(30, 1000);
+  ASSERT_TRUE(updater->UpdateCurrent(record.data(), record.size()));
+  ASSERT_TRUE(db_->RollbackTransaction());
+  ASSERT_TRUE(updater->NextMatching());
+  EXPECT_EQ(40, KeyHere(*updater));
+
+  for (const bool deletes : {false, true}) {
+    SCOPED_TRACE(deletes);
+    std::unique_ptr<DBTreeCursor> walker = Table();
+    ASSERT_TRUE(walkTo(*walker, 40));
+    updater = Table();
+    ASSERT_TRUE(walkTo(*updater, 50));
+    record = RecordOf(50, 300);
+    ASSERT_TRUE(updater->UpdateCurrent(record.data(), record.size()));
+    // Twice: the first new entry is deleted again, the second made.
+    record = RecordOf(50, 200);
+    ASSERT_TRUE(walkTo(*(updater = Table()), 50));
+    ASSERT_TRUE(updater->UpdateCurrent(record.data(), record.size()));
+    updater.reset();
+    ASSERT_TRUE(walker->NextMatching());
+    ASSERT_EQ(50, KeyHere(*walker));
+    EXPECT_EQ(200u, EntryLength(walker->CurrentEntry()));
+    if (deletes) ASSERT_TRUE(walker->DeleteCurrent());
+    ASSERT_TRUE(db_->RollbackTransaction());
+    ASSERT_TRUE(walker->NextMatching());
+    EXPECT_EQ(60, KeyHere(*walker));
+  }
+  EXPECT_EQ(8u, ReadRows(*db_).size());
+
+  // A directory cursor stays on the record it stands on, even when a
+  // record of the same name that the rollback brings back follows it: a
+  // table cursor writes its tree's new root there.
+  std::unique_ptr<DBTreeCursor> directory = OpenTreeCursor(*db_, nullptr, nullptr, 0, {});
+  ASSERT_TRUE(directory->NextMatching());
+  ASSERT_TRUE(directory->DeleteCurrent());
+  directory.reset();
+  ASSERT_TRUE(CreateTableTree(*db_, kTable));
+  directory = OpenTreeCursor(*db_, nullptr, nullptr, 0, {});
+  ASSERT_TRUE(directory->NextMatching());
+  const uint32_t made = EntryRecordId(directory->CurrentEntry());
+  ASSERT_TRUE(db_->RollbackTransaction());
+  ASSERT_NE(nullptr, directory->CurrentEntry());
+  EXPECT_EQ(made, EntryRecordId(directory->CurrentEntry()));
 }
 
 // Two trees take random inserts (duplicates refused), deletes, updates that

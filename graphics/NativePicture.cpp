@@ -352,6 +352,15 @@ bool BitmapPicture::RefreshTransparencyMasks() {
 void BitmapPicture::Draw(HDC dc, const MacRect& source, const MacRect& destination, bool,
                          bool transparent) {
   if (!bitmap_) return;
+  DrawPixels(dc, source, destination, transparent);
+  // Drawn into itself, the picture keeps its own port focused, and what that
+  // port draws next never passes through BeginDrawing: the masks and copies
+  // this draw kept are counted old now.
+  if (CurrentDrawingPane() == drawPort_) Touch();
+}
+
+void BitmapPicture::DrawPixels(HDC dc, const MacRect& source, const MacRect& destination,
+                               bool transparent) {
   if (mask_) {
     DrawMasked(dc, source, destination);
     return;

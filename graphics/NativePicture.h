@@ -177,6 +177,7 @@ class BitmapPicture : public NativePicture {
  private:
   BitmapPicture() = default;
   bool RefreshTransparencyMasks();
+  void DrawPixels(HDC dc, const MacRect& source, const MacRect& destination, bool transparent);
   void DrawTransparent(HDC dc, const MacRect& source, const MacRect& destination);
   void DrawMasked(HDC dc, const MacRect& source, const MacRect& destination);
   // The pixels as 32-bit top-down rows of 4 x width bytes: the picture's own

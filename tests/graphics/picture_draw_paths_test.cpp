@@ -305,6 +305,18 @@ void DrawOld(Target& target, BitmapPicture* picture, const Placement& at, bool t
   }
 }
 
+// The target's pixels under the "scaled up" placement are all black.
+void ExpectBlackWhereScaledUp(Target& target, bool masked, int32_t depth) {
+  const Placement& at = kPlacements[1];
+  std::vector<uint32_t> colours = target.Colours();
+  for (int y = at.top; y < at.top + at.height; ++y) {
+    for (int x = at.left; x < at.left + at.width; ++x) {
+      EXPECT_EQ(colours[size_t(y * Target::kWidth + x)], 0u)
+          << (masked ? "masked " : "transparent ") << depth << " at " << x << "," << y;
+    }
+  }
+}
+
 using PictureDrawPathsTest = HostTest;
 
 }  // namespace
@@ -348,13 +360,7 @@ TEST_F(PictureDrawPathsTest, AChangedPictureDrawsItsNewPixels) {
         mask->FillRect({0, 0, 7, 9});  // opaque
       }
       DrawNew(target, sprite.get(), kPlacements[1], !masked);
-      std::vector<uint32_t> colours = target.Colours();
-      for (int y = 2; y < 2 + 13; ++y) {
-        for (int x = 3; x < 3 + 17; ++x) {
-          EXPECT_EQ(colours[size_t(y * Target::kWidth + x)], 0u)
-              << (masked ? "masked " : "transparent ") << depth << " at " << x << "," << y;
-        }
-      }
+      ExpectBlackWhereScaledUp(target, masked, depth);
     }
   }
   // An opaque mask made transparent: the next draw shows the destination.
@@ -371,6 +377,25 @@ TEST_F(PictureDrawPathsTest, AChangedPictureDrawsItsNewPixels) {
   std::vector<uint32_t> before = target.Colours();
   DrawNew(target, sprite.get(), kPlacements[0], false);
   EXPECT_EQ(target.Colours(), before);
+}
+
+// A picture drawn into itself keeps its own port focused: what that port
+// draws next, before or after another draw of the picture, is drawn too.
+TEST_F(PictureDrawPathsTest, APictureDrawnIntoItselfThenDrawnOnDrawsItsNewPixels) {
+  for (bool masked : {false, true}) {
+    for (int32_t depth : {8, 24}) {
+      PictureRef sprite = Sprite(depth, masked ? MaskKind::kOpaque : MaskKind::kNone);
+      PortRef own(sprite->NewGraphics());
+      own->DrawPictureScaled(0, 0, 9, 7, sprite.get(), 0, 0, 9, 7, !masked);
+      own->SetForeColor({0, 0, 0});
+      own->FillRect({0, 0, 3, 9});
+      own->DrawPictureScaled(0, 0, 9, 7, sprite.get(), 0, 0, 9, 7, !masked);
+      own->FillRect({3, 0, 7, 9});
+      Target target(32);
+      DrawNew(target, sprite.get(), kPlacements[1], !masked);
+      ExpectBlackWhereScaledUp(target, masked, depth);
+    }
+  }
 }
 
 TEST_F(PictureDrawPathsTest, AThousandDrawsOfChangingPicturesLeaveTheLiveCounts) {

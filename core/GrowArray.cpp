@@ -146,8 +146,8 @@ void GrowArraySwapRuns(GrowArray* array, int32_t first1, int32_t count1, int32_t
     std::swap(first1, first2);
     std::swap(count1, count2);
   }
-  bool valid = first1 >= 0 && count1 >= 0 && count2 >= 0 && first1 + count1 <= first2 &&
-               first2 + count2 <= array->count;
+  bool valid = first1 >= 0 && count1 >= 0 && count2 >= 0 &&
+               int64_t(first1) + count1 <= first2 && int64_t(first2) + count2 <= array->count;
   if (!valid) {
     AssertionFailed(131, 4, "GrowArray", __LINE__, "runs inside the array and apart", "");
     return;

@@ -87,6 +87,10 @@ TEST_F(GrowArrayTest, SwapRunsOfDifferentLengthsMovesTheMiddle) {
   EXPECT_EQ(Values(), (std::vector<uint32_t>{0, 1, 2, 3, 4, 5, 6, 7}));
   GrowArraySwapRuns(&array_, 0, 3, 2, 2);  // overlapping runs are refused
   EXPECT_EQ(TakeRecordedBoxes().size(), 1u);
+  // So are runs whose ends pass the largest index.
+  GrowArraySwapRuns(&array_, 2, 1, 3, INT32_MAX);
+  GrowArraySwapRuns(&array_, 1, INT32_MAX, 6, 1);
+  EXPECT_EQ(TakeRecordedBoxes().size(), 2u);
   EXPECT_EQ(Values(), (std::vector<uint32_t>{0, 1, 2, 3, 4, 5, 6, 7}));
 }
 

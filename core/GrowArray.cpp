@@ -29,7 +29,7 @@ int32_t ValueBytes(const GrowArray* array) { return std::min<int32_t>(array->ele
 // of the allocator and of MoveBytes; a count past that is reported.
 bool Reserve(GrowArray* array, int32_t count) {
   if (count <= array->capacity) return true;
-  const int64_t most = int64_t(INT32_MAX) / array->elementSize;
+  const int64_t most = int64_t(INT32_MAX) / std::max(array->elementSize, 1);
   if (count > most) {
     AssertionFailed(131, 4, "GrowArray", __LINE__, "count * elementSize < 2 GB",
                     ("count " + std::to_string(count)).c_str());

@@ -85,7 +85,10 @@ StringRecord* BooleanToText(const void* value) {
   return StringFromASCII(Storage<uint8_t>(value) ? "True" : "False");
 }
 void BooleanFromText(const StringRecord* text, void* value) {
-  const char* bytes = StringCStr(text);
+  // UTF-16 text holds a zero byte after each letter of "True".
+  const bool wide = StringEncoding(text) == kEncodingUTF16;
+  const std::string utf8 = wide ? StringToStdUTF8(text) : std::string();
+  const char* bytes = wide ? utf8.c_str() : StringCStr(text);
   bool truth;
   if (CStringCompareNoCase(bytes, "True") == 0) {
     truth = true;

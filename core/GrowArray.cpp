@@ -25,10 +25,19 @@ uint8_t* At(const GrowArray* array, int32_t index) {
 
 int32_t ValueBytes(const GrowArray* array) { return std::min<int32_t>(array->elementSize, 4); }
 
+// Buffers stay below 2 GB, so that every byte count fits the 32-bit sizes
+// of the allocator and of MoveBytes; a count past that is reported.
 bool Reserve(GrowArray* array, int32_t count) {
   if (count <= array->capacity) return true;
-  int32_t step = array->growthStep > 0 ? array->growthStep : 16;
-  int32_t capacity = std::max(count, array->capacity + std::max(step, array->capacity / 2));
+  const int64_t most = int64_t(INT32_MAX) / std::max(array->elementSize, 1);
+  if (count > most) {
+    AssertionFailed(131, 4, "GrowArray", __LINE__, "count * elementSize < 2 GB",
+                    ("count " + std::to_string(count)).c_str());
+    return false;
+  }
+  int64_t step = array->growthStep > 0 ? array->growthStep : 16;
+  int64_t grown = int64_t(array->capacity) + std::max<int64_t>(step, array->capacity / 2);
+  auto capacity = int32_t(std::min(std::max<int64_t>(count, grown), most));
   auto* data = static_cast<uint8_t*>(RuntimeAlloc(uint32_t(capacity) * uint32_t(array->elementSize)));
   if (!data) return false;
   MoveBytes(data, array->data, array->count * array->elementSize);
@@ -137,8 +146,8 @@ void GrowArraySwapRuns(GrowArray* array, int32_t first1, int32_t count1, int32_t
     std::swap(first1, first2);
     std::swap(count1, count2);
   }
-  bool valid = first1 >= 0 && count1 >= 0 && count2 >= 0 && first1 + count1 <= first2 &&
-               first2 + count2 <= array->count;
+  bool valid = first1 >= 0 && count1 >= 0 && count2 >= 0 &&
+               int64_t(first1) + count1 <= first2 && int64_t(first2) + count2 <= array->count;
   if (!valid) {
     AssertionFailed(131, 4, "GrowArray", __LINE__, "runs inside the array and apart", "");
     return;

@@ -92,10 +92,20 @@ double ParseDecimal(const char* p, const char* end) {
 // exponent: `precision` digits after the first, or as few as read back as the
 // same double when precision is negative.
 void Scientific(double magnitude, int precision, std::string* digits, int* exponent) {
-  char buffer[64];
-  auto result = precision >= 0 ? std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+  // The first digit, the point, `precision` digits and "e-308": a format's
+  // placeholders may ask for more digits than a short buffer holds.
+  char shortBuffer[64];
+  std::vector<char> longBuffer;
+  char* buffer = shortBuffer;
+  size_t size = sizeof shortBuffer;
+  if (precision > int(sizeof shortBuffer) - 16) {
+    longBuffer.resize(size_t(precision) + 16);
+    buffer = longBuffer.data();
+    size = longBuffer.size();
+  }
+  auto result = precision >= 0 ? std::to_chars(buffer, buffer + size, magnitude,
                                                std::chars_format::scientific, precision)
-                               : std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+                               : std::to_chars(buffer, buffer + size, magnitude,
                                                std::chars_format::scientific);
   const char* e = std::find(buffer, result.ptr, 'e');
   digits->clear();

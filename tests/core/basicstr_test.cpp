@@ -129,4 +129,13 @@ TEST(FormatNumberTest, ExponentsSignsAndSections) {
   EXPECT_EQ(Format(2, "0 \xE2\x82\xAC"), "2 \xE2\x82\xAC");
 }
 
+TEST(FormatNumberTest, AnExponentFormWithMoreDigitsThanADoubleShowsThemAll) {
+  // The exact value of a double runs to hundreds of digits.
+  EXPECT_EQ(Format(1.5, "0." + std::string(70, '0') + "e+0"),
+            "1.5" + std::string(69, '0') + "e+0");
+  EXPECT_EQ(Format(0.1, "0." + std::string(60, '0') + "e+00"),
+            "1.000000000000000055511151231257827021181583404541015625" + std::string(6, '0') +
+                "e-01");
+}
+
 }  // namespace

@@ -62,6 +62,23 @@ TEST_F(GrowArrayTest, SetCountZeroesNewElements) {
   EXPECT_EQ(Values(), (std::vector<uint32_t>{0, 0, 0}));
 }
 
+// Counts whose bytes pass 4 GB once wrapped round to a few bytes.
+TEST_F(GrowArrayTest, ACountPastTheAddressSpaceIsReportedAndChangesNothing) {
+  Fill(3);
+  GrowArraySetCount(&array_, 0x40000001);  // 4 bytes each
+  EXPECT_EQ(TakeRecordedBoxes().size(), 1u);
+  EXPECT_EQ(Values(), (std::vector<uint32_t>{0, 1, 2}));
+
+  GrowArray wide;
+  GrowArrayInit(&wide, 12);
+  GrowArrayAppend(&wide, 5);
+  GrowArraySetCount(&wide, 0x15555556);  // 12 bytes each
+  EXPECT_EQ(TakeRecordedBoxes().size(), 1u);
+  EXPECT_EQ(GrowArrayCount(&wide), 1);
+  EXPECT_EQ(GrowArrayGet(&wide, 0), 5u);
+  GrowArrayDispose(&wide);
+}
+
 TEST_F(GrowArrayTest, SwapRunsOfDifferentLengthsMovesTheMiddle) {
   Fill(8);  // 0 1 2 3 4 5 6 7
   GrowArraySwapRuns(&array_, 1, 2, 5, 3);  // [1 2] and [5 6 7], middle [3 4]
@@ -70,6 +87,10 @@ TEST_F(GrowArrayTest, SwapRunsOfDifferentLengthsMovesTheMiddle) {
   EXPECT_EQ(Values(), (std::vector<uint32_t>{0, 1, 2, 3, 4, 5, 6, 7}));
   GrowArraySwapRuns(&array_, 0, 3, 2, 2);  // overlapping runs are refused
   EXPECT_EQ(TakeRecordedBoxes().size(), 1u);
+  // So are runs whose ends pass the largest index.
+  GrowArraySwapRuns(&array_, 2, 1, 3, INT32_MAX);
+  GrowArraySwapRuns(&array_, 1, INT32_MAX, 6, 1);
+  EXPECT_EQ(TakeRecordedBoxes().size(), 2u);
   EXPECT_EQ(Values(), (std::vector<uint32_t>{0, 1, 2, 3, 4, 5, 6, 7}));
 }
 

@@ -61,6 +61,14 @@ TEST(Variant, TextConvertsToNumbersAndBooleans) {
   EXPECT_FALSE(variantToBoolean(VariantOfText("false").get()));
   EXPECT_FALSE(variantToBoolean(VariantOfText("0").get()));
   EXPECT_FALSE(variantToBoolean(VariantOfText("").get()));
+
+  // Text read back from a window is UTF-16: the words are read all the same.
+  StringRef wide = StringRef::Adopt(StringFromUTF16(
+      reinterpret_cast<const uint16_t*>(u"True"), 4));
+  EXPECT_TRUE(variantToBoolean(Own(stringToVariant(wide.get())).get()));
+  uint8_t truth = 0;
+  kBooleanType.fromText(wide.get(), &truth);
+  EXPECT_EQ(truth, 1);
 }
 
 TEST(Variant, NumbersConvertAcrossTypes) {

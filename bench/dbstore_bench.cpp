@@ -127,20 +127,8 @@ std::vector<Step> MixedSteps(int32_t rows, std::vector<int32_t>* live) {
   return steps;
 }
 
+// Scans and seeks count the fastest of this many passes.
 constexpr int kPasses = 3;
-
-// The seconds of the fastest of kPasses runs of `pass`.
-template <typename Pass>
-double FastestPass(Pass pass) {
-  double fastest = 0;
-  for (int i = 0; i < kPasses; ++i) {
-    const double start = Now();
-    pass();
-    const double seconds = Now() - start;
-    if (i == 0 || seconds < fastest) fastest = seconds;
-  }
-  return fastest;
-}
 
 // Positions in the list of live rows of the 10,000 seeks.
 std::vector<size_t> SeekIndexes(size_t live) {
@@ -271,7 +259,7 @@ Result RunEngine(const std::wstring& path, int32_t rows, const std::string& orde
 
   int64_t checksum = 0;
   std::unique_ptr<DBTreeCursor> cursor;  // the seeks below use the last pass's
-  result.scanSeconds = FastestPass([&] {
+  result.scanSeconds = FastestPass(kPasses, [&] {
     cursor = OpenTableTree(*db, "1", nullptr, 0, keys);
     while (cursor->NextMatching()) {
       const uint8_t* entry = cursor->CurrentEntry();
@@ -284,7 +272,7 @@ Result RunEngine(const std::wstring& path, int32_t rows, const std::string& orde
   });
 
   std::vector<uint8_t> key;
-  result.seekSeconds = FastestPass([&] {
+  result.seekSeconds = FastestPass(kPasses, [&] {
     for (size_t index : SeekIndexes(live.size())) {
       if (order == "absent") {
         const uint32_t id = recordIds[index];
@@ -366,12 +354,12 @@ Result RunTable(const std::wstring& path, int32_t rows, const std::string& order
       cursor.ReleaseValue();
     }
   };
-  result.scanSeconds = FastestPass([&] {
+  result.scanSeconds = FastestPass(kPasses, [&] {
     DBEngineCursorPtr scan(OpenTableCursor(*db, table.get(), &all, nullptr));
     while (scan->MoveNext()) readRow(*scan);
   });
 
-  result.seekSeconds = !keyed ? 0 : FastestPass([&] {
+  result.seekSeconds = !keyed ? 0 : FastestPass(kPasses, [&] {
     std::mt19937 random(777);
     for (int32_t i = 0; i < kSeeks; ++i) {
       const StringRef wanted = text(std::to_string(random() % uint32_t(rows)));
@@ -481,7 +469,7 @@ Result RunSqlite(const std::wstring& path, int32_t rows, const std::string& orde
 
   sqlite3_stmt* scan = Prepare(db, "SELECT id,name,value,day FROM t");
   int64_t checksum = 0;
-  result.scanSeconds = FastestPass([&] {
+  result.scanSeconds = FastestPass(kPasses, [&] {
     while (sqlite3_step(scan) == SQLITE_ROW)
       checksum += sqlite3_column_int(scan, 0) + sqlite3_column_bytes(scan, 1) +
                   int64_t(sqlite3_column_double(scan, 2)) + sqlite3_column_int(scan, 3);
@@ -491,7 +479,7 @@ Result RunSqlite(const std::wstring& path, int32_t rows, const std::string& orde
 
   sqlite3_stmt* seek = Prepare(db, keyless ? "SELECT id,name,value,day FROM t WHERE rowid=?"
                                            : "SELECT id,name,value,day FROM t WHERE id=?");
-  result.seekSeconds = FastestPass([&] {
+  result.seekSeconds = FastestPass(kPasses, [&] {
     for (size_t index : SeekIndexes(live.size())) {
       sqlite3_bind_int(seek, 1, keyless ? int(index) + 1 : live[index]);
       if (sqlite3_step(seek) != SQLITE_ROW) std::fprintf(stderr, "seek missed\n");

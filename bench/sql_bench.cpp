@@ -514,10 +514,8 @@ int main(int argc, char** argv) {
       // Reads change nothing, so they run three times and the fastest pass
       // counts (query's SQLite side makes a table, so it runs once).
       const int passes = work.reads && name != "query" ? 3 : 1;
-      double seconds = 0;
-      for (int pass = 0; pass < passes; ++pass) {
+      const double seconds = FastestPass(passes, [&] {
         read = 0;
-        const double start = Now();
         if (!work.commitEach) driver->Begin();
         for (const Statement& statement : work.statements) {
           if (name == "query") {
@@ -530,9 +528,7 @@ int main(int argc, char** argv) {
           }
         }
         if (!work.commitEach) driver->Commit();
-        const double passSeconds = Now() - start;
-        if (pass == 0 || passSeconds < seconds) seconds = passSeconds;
-      }
+      });
       PROCESS_MEMORY_COUNTERS memory{};
       memory.cb = sizeof memory;
       GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);

@@ -3,7 +3,7 @@
 // bar, a slider, a default push button that quits, a label and a group box of
 // radio buttons, a window of drawn controls: a canvas, a bevelled rectangle
 // and a line, a window of tabs and progress bars, a list, and a record
-// navigator over a scratch database (people in name order, a label counting
+// navigator over a scratch database (people in reverse name order, a label counting
 // them by flag with GROUP BY) with two controls bound to it. With
 // KVDEMO_SCREENSHOT
 // naming a path it saves a PNG of its frame window there and quits.
@@ -289,8 +289,8 @@ std::string FlagSummary(RuntimeObject* db) {
 }
 
 // A narrow window right of the drawing: a label counting the flagged people,
-// a record navigator over the people in name order, an edit field on their
-// names and a check box on their flags.
+// a record navigator over the people in reverse name order, an edit field on
+// their names and a check box on their flags.
 void OpenPeopleWindow() {
   ObjectRef db = MakePeopleDatabase();
   if (!db) return;

@@ -578,11 +578,12 @@ std::unique_ptr<VHFSStream> VHFS::OpenItemStream(const VHFSItemRef& item) {
     return nullptr;
   }
   // Another stream on the file knows its length better than the header.
-  OpenLength& length = openLengths_.try_emplace(item.id).first->second;
-  if (length.streams == 0) length = {int32_t(header.dataLength), false, 0};
+  const auto [entry, first] =
+      openLengths_.try_emplace(item.id, OpenLength{int32_t(header.dataLength), false, 0});
+  OpenLength& length = entry->second;
   std::unique_ptr<VHFSStream> stream(new (std::nothrow) VHFSStream(this, ref, item.id, &length));
   if (!stream) {
-    if (length.streams == 0) openLengths_.erase(item.id);
+    if (first) openLengths_.erase(entry);
     core_->CloseFile(ref);
     return nullptr;
   }
@@ -681,8 +682,9 @@ bool VHFSStream::StoreLength() {
 }
 
 void VHFSStream::Flush() {
-  // The length is a small write too, held like the data: it goes after them.
-  if (volume_ && volume_->Core().FlushFile(ref_) && StoreLength()) volume_->Core().FlushFile(ref_);
+  // The length is a small write too, held like the data; held bytes that it
+  // does not follow on from go out before it, so it never precedes them.
+  if (volume_ && StoreLength()) volume_->Core().FlushFile(ref_);
 }
 
 bool VHFSStream::Detach() {

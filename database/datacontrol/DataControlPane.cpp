@@ -418,7 +418,6 @@ void DataControlPane::StartNewRecord() {
 
 void DataControlPane::MoveNext() {
   if (!cursor_) return;
-  CountRecords();
   SaveEdits();
   // Counted after the save, which may have taken the row out of the query.
   if (Gone() || row_ >= CountRecords() - 1) return;

@@ -344,6 +344,13 @@ bool DBEngineCursor::FindUpdatedRow() {
   return Locate(tree_->CurrentEntry());
 }
 
+const uint8_t* DBEngineCursor::LiveRecordToChange() {
+  if (refind_) FindUpdatedRow();
+  const uint8_t* record = tree_->CurrentEntry();
+  if (record && EntryState(record) != kDBEntryLive) record = FollowReplacedRow(record);
+  return record && EntryState(record) == kDBEntryLive ? record : nullptr;
+}
+
 bool DBEngineCursor::FoundAfterUpdate(uint8_t column) {
   return refind_ && FindUpdatedRow() && stamp_[column] == generation_;
 }
@@ -531,10 +538,8 @@ bool DBEngineCursor::AppendKeyValue(uint8_t column) {
 bool DBEngineCursor::DeleteRow() {
   if (!db_ || !onRow_ || kind_ != Kind::kTable) return false;
   db_->ClearError();
-  if (refind_) FindUpdatedRow();
-  const uint8_t* record = tree_->CurrentEntry();
-  if (record && EntryState(record) != kDBEntryLive) record = FollowReplacedRow(record);
-  if (!record || EntryState(record) != kDBEntryLive) return false;
+  const uint8_t* record = LiveRecordToChange();
+  if (!record) return false;
   std::vector<int32_t> blobs;
   DBFieldValue field;
   for (uint32_t column = 0; column < 256; ++column)
@@ -596,10 +601,8 @@ bool DBEngineCursor::MoveRow(const std::vector<uint8_t>& fresh, const std::vecto
 bool DBEngineCursor::Update(const DBPendingValue* values) {
   if (!db_ || !onRow_ || kind_ != Kind::kTable) return false;
   db_->ClearError();
-  if (refind_) FindUpdatedRow();
-  const uint8_t* record = tree_->CurrentEntry();
-  if (record && EntryState(record) != kDBEntryLive) record = FollowReplacedRow(record);
-  if (!record || EntryState(record) != kDBEntryLive) return false;
+  const uint8_t* record = LiveRecordToChange();
+  if (!record) return false;
   row_.Reset();
   for (const DBPendingValue* value = values; value; value = value->next) {
     if (value->column < 0 || value->column >= ColumnCount())

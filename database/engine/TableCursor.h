@@ -142,6 +142,10 @@ class DBEngineCursor : private DBRowAccess {
   // longer live) stays this cursor's row by its key: the live record there,
   // or null when there is none.
   const uint8_t* FollowReplacedRow(const uint8_t* record);
+  // The live record an Update or DeleteRow changes: the row found again
+  // after this cursor's update, or followed by its key past another
+  // change; null when the row is gone.
+  const uint8_t* LiveRecordToChange();
   // The BLOB field of the row as it now is: the one read from the cursor's
   // record while it is live; else (a change replaced or deleted the record
   // and may have taken its BLOBs) the column's field of the live record at

@@ -247,13 +247,26 @@ DBValueView RowView::Value(int32_t column) const {
   return CheckedValue(type, at + 6, int32_t(length));
 }
 
+namespace {
+
+bool IsKeyColumn(int32_t column, const DBSortKey* keys, int32_t keyCount) {
+  for (int32_t k = 0; k < keyCount; ++k) {
+    if (keys[k].column == column) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 int32_t CompareRows(const RowView& a, const RowView& b, const DBSortKey* keys, int32_t keyCount) {
   for (int32_t k = 0; k < keyCount; ++k) {
     const int32_t order = CompareValues(a.Value(keys[k].column), b.Value(keys[k].column));
     if (order) return keys[k].descending ? -order : order;
   }
+  // The key columns compared equal already.
   const int32_t columns = std::max(a.ColumnCount(), b.ColumnCount());
   for (int32_t column = 0; column < columns; ++column) {
+    if (IsKeyColumn(column, keys, keyCount)) continue;
     if (const int32_t order = CompareValues(a.Value(column), b.Value(column))) return order;
   }
   return 0;
@@ -270,15 +283,9 @@ int32_t CompareRowValues(const DBValueView* a, int32_t aCount, const DBValueView
     if (order) return keys[k].descending ? -order : order;
   }
   // The key columns compared equal already.
-  const auto isKey = [keys, keyCount](int32_t column) {
-    for (int32_t k = 0; k < keyCount; ++k) {
-      if (keys[k].column == column) return true;
-    }
-    return false;
-  };
   const int32_t columns = std::max(aCount, bCount);
   for (int32_t column = 0; column < columns; ++column) {
-    if (isKey(column)) continue;
+    if (IsKeyColumn(column, keys, keyCount)) continue;
     const int32_t order = CompareValues(value(a, aCount, column), value(b, bCount, column));
     if (order) return order;
   }

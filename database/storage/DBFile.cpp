@@ -483,7 +483,9 @@ bool DBFile::CommitTransaction() {
 }
 
 bool DBFile::RollbackTransaction() {
-  for (DBTreeCursor* cursor : cursors_) cursor->DropSpoolOf(SerialStamp());
+  // Only the open transaction's own stamp marks spooled updates to drop.
+  if (inTransaction_)
+    for (DBTreeCursor* cursor : cursors_) cursor->DropSpoolOf(SerialStamp());
   if (!CheckUsable()) return false;
   if (!inTransaction_) return true;
   for (DBTreeCursor* cursor : cursors_) cursor->WillRollBack(SerialStamp());

@@ -539,6 +539,9 @@ bool DBTreeCursor::Reposition() {
 void DBTreeCursor::WillRollBack(uint32_t stamp) {
   if (!db_ || leafKind_ != kDBKindTableLeaf) return;
   if (stale_) {
+    // Only a cursor that stood on an entry can stand on one again; the others
+    // keep their remembered place for their next use.
+    if (mark_ != Mark::kOn) return;
     Path path = levels_;
     const State state = state_;
     const uint32_t entered = pagesEntered_;

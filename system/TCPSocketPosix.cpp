@@ -478,6 +478,19 @@ void TCPSocketPosix::SendFromBuffer() {
   bytesSent_ += sent;
 }
 
+void TCPSocketPosix::TakeConnection(TCPSocketImp* server, SOCKET accepted) {
+  // A socket the application gives again still holds what its last
+  // connection left unread, and may have had output queued while it
+  // waited: none of it belongs to the new client. The pool's reference
+  // stays as the registration's lock.
+  Reset(true);
+  AdoptOwnerReference();
+  server_ = server;
+  descriptor_ = accepted;
+  connected_ = true;
+  SetPending(kSocketConnected);
+}
+
 bool TCPSocketPosix::AwaitingStandby() const {
   return serverPool_ && serverPool_->StandbyCount() == 0 && IsPending(kSocketServerRefill);
 }
@@ -533,11 +546,7 @@ void TCPSocketPosix::HandOff(SOCKET accepted) {
     }
     return;
   }
-  // The pool's reference stays as the socket's registration lock.
-  socket->server_ = this;
-  socket->descriptor_ = accepted;
-  socket->connected_ = true;
-  socket->SetPending(kSocketConnected);
+  socket->TakeConnection(this, accepted);
   SetPending(kSocketServerRefill);
   // Its Connected comes before this server's events.
   socket->DeliverEvents();

@@ -126,6 +126,9 @@ class TCPSocketPosix : public TCPSocketImp {
   // One accept; false when no connection was taken.
   bool DoAccept();
   void HandOff(SOCKET accepted);
+  // A standby socket takes the server's accepted connection, starting empty
+  // as after Connect: no received bytes, events or output of its last use.
+  void TakeConnection(TCPSocketImp* server, SOCKET accepted);
 
   friend class TCPReadiness;
 

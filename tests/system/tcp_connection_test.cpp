@@ -85,6 +85,17 @@ class TCPConnectionTest : public SocketTest {
 
   FakeSocketOwner* Standby(const std::string& name) { return standby_[name]; }
 
+  // Closes every standby socket of the server but `kept`, as an application
+  // that shrinks its pool does.
+  static void CloseStandbyExcept(FakeSocketOwner* server, FakeSocketOwner* kept) {
+    ServerSocketPool* pool = server->TCP()->Pool();
+    std::vector<SocketOwner*> others;
+    for (uint32_t i = 0; i < pool->StandbyCount(); ++i) {
+      if (pool->StandbyAt(i) != kept) others.push_back(pool->StandbyAt(i));
+    }
+    for (SocketOwner* other : others) other->Implementation()->Close(false);
+  }
+
   // Closes (test's side) and drops the test's reference.
   static void Drop(FakeSocketOwner* owner) {
     owner->TCP()->Close(false);
@@ -398,6 +409,57 @@ TEST_F(TCPConnectionTest, AHandedOffSocketTakesMoreThanOneChunkPerPoll) {
   sender.Join();
   raw::Close(peer);
   ASSERT_TRUE(PumpUntilRecorded(journal, "N11 destroyed"));
+  Drop(server);
+}
+
+TEST_F(TCPConnectionTest, ASocketGivenAgainStartsItsNextConnectionEmpty) {
+  // The application keeps R and gives it again once its connection ended;
+  // R reads whole lines only.
+  FakeSocketOwner* recycled = FakeSocketOwner::Create(Kind::kTCPSocket, "R", &journal);
+  int32_t availableAtConnected = -1;
+  std::string line;
+  recycled->onConnected = [&](FakeSocketOwner& self) {
+    availableAtConnected = self.TCP()->BytesAvailable();
+  };
+  recycled->onDataAvailable = [&](FakeSocketOwner& self) {
+    const size_t end = BytesOf(self.TCP()->Lookahead()).find('\n');
+    if (end != std::string::npos) line = BytesOf(self.TCP()->Read(int32_t(end + 1)));
+  };
+  FakeSocketOwner* server = FakeSocketOwner::Create(Kind::kServerSocket, "S", &journal);
+  server->addSocketAnswer = [&, fresh = FakeSocketOwner::AnswerNewSockets(&journal, "N")](
+                                FakeSocketOwner& self) -> SocketOwner* {
+    if (recycled->TCP()->IsRegistered()) return fresh(self);
+    recycled->Lock();
+    return recycled;
+  };
+  server->TCP()->Listen(0);
+  const int32_t port = server->TCP()->GetPort();
+  ASSERT_TRUE(PumpUntilRecorded(journal, "S AddSocket", kGenerous, 11));
+  CloseStandbyExcept(server, recycled);
+
+  SOCKET first = raw::ConnectTo(port);
+  raw::SendAll(first, "L");
+  raw::Close(first);
+  ASSERT_TRUE(PumpUntilRecorded(journal, "R Error(102)"));
+  EXPECT_EQ(recycled->TCP()->BytesAvailable(), 1);
+
+  // On standby again, R still holds what the last client left, and has
+  // something written before its next client came.
+  CloseStandbyExcept(server, recycled);
+  ASSERT_TRUE(PumpSocketsUntil([&] { return recycled->TCP()->IsRegistered(); }, kGenerous));
+  CloseStandbyExcept(server, recycled);
+  EXPECT_EQ(BytesOf(recycled->TCP()->Lookahead()), "L");
+  recycled->TCP()->Write(Text("stale").get());
+
+  SOCKET second = raw::ConnectTo(port);
+  raw::SendAll(second, "hello\n");
+  ASSERT_TRUE(PumpSocketsUntil([&] { return !line.empty(); }, kGenerous));
+  EXPECT_EQ(availableAtConnected, 0);
+  EXPECT_EQ(line, "hello\n");
+  recycled->TCP()->Close(false);
+  EXPECT_EQ(raw::ReceiveUntilClosed(second), "");
+  raw::Close(second);
+  recycled->Unlock();
   Drop(server);
 }
 

@@ -33,6 +33,14 @@ bool PortInRange(int32_t port) { return port >= 0 && port <= kHighestPort; }
 
 StringRecord* EmptyString() { return NewString(nullptr, 0, kEncodingASCII); }
 
+// A waiting client gone before its accept: aborted, reset, or, as some
+// systems answer an accept that asks for the address of a client that has
+// reset, no longer connected. None of them is a fault of the server.
+bool GoneBeforeAccept(int32_t error) {
+  return error == kErrorConnectionAborted || error == kErrorConnectionReset ||
+         error == kErrorNotConnected;
+}
+
 }  // namespace
 
 sockaddr_in IPv4Address(uint32_t networkOrderAddress, int32_t port) {
@@ -508,13 +516,10 @@ bool TCPSocketPosix::DoAccept() {
   int length = sizeof peer;
   const SOCKET accepted = shim::accept(descriptor_, reinterpret_cast<sockaddr*>(&peer), &length);
   if (accepted == INVALID_SOCKET) {
-    // A client that gave up between the readiness and the accept is no
-    // fault of the server.
+    // A client that gave up between the readiness and the accept is
+    // skipped; the server listens on.
     const int32_t error = SocketErrno();
-    if (!IsInProgressError(error) && error != kErrorConnectionAborted &&
-        error != kErrorConnectionReset) {
-      Fail(error);
-    }
+    if (!IsInProgressError(error) && !GoneBeforeAccept(error)) Fail(error);
     return false;
   }
   if (!serverPool_) {

@@ -123,7 +123,8 @@ class TCPSocketPosix : public TCPSocketImp {
   bool AwaitingStandby() const;
   // Accepts while connections wait and standby sockets are left.
   void AcceptWaiting();
-  // One accept; false when no connection was taken.
+  // One accept; false when no connection was taken (a client gone before
+  // its accept is skipped without an error).
   bool DoAccept();
   void HandOff(SOCKET accepted);
   // A standby socket takes the server's accepted connection, starting empty

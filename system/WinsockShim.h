@@ -37,6 +37,7 @@ enum BSDErrorNumber : int32_t {
   kErrorAlready = 37,
   kErrorConnectionAborted = 53,
   kErrorConnectionReset = 54,
+  kErrorNotConnected = 57,
 };
 
 // A BSD error number as the TCP back-end reports it, and as the UDP back-end

@@ -489,6 +489,29 @@ TEST_F(TCPConnectionTest, AnEmptyStandbyDropsTheConnection) {
   Drop(server);
 }
 
+TEST_F(TCPConnectionTest, AClientResetBeforeItIsAcceptedIsSkippedAndListeningGoesOn) {
+  FakeSocketOwner* server = EchoServer(1);
+  // Connected and reset while nothing polls the server.
+  SOCKET gone = raw::ConnectTo(server->TCP()->GetPort());
+  const linger abort{1, 0};
+  shim::setsockopt(gone, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort),
+                   sizeof abort);
+  raw::Close(gone);
+  // Waiting behind it: its echo shows that the server went past the reset.
+  FakeSocketOwner* client = Client("C", server->TCP()->GetPort());
+  client->TCP()->Write(Text("still here").get());
+  ASSERT_TRUE(PumpUntilRecorded(journal, "C DataAvailable"));
+  EXPECT_EQ(BytesOf(client->TCP()->ReadAll()), "still here");
+  EXPECT_TRUE(journal.With("S ServerError").empty());
+  EXPECT_TRUE(server->TCP()->IsListening());
+  Drop(client);
+  // Its handed-off socket ends with the client.
+  ASSERT_TRUE(PumpSocketsUntil(
+      [&] { return RegisteredSocketCount() == 1 + server->TCP()->Pool()->StandbyCount(); },
+      kGenerous));
+  Drop(server);
+}
+
 TEST_F(TCPConnectionTest, StoppingAServerLeavesItsHandedOffConnectionsRunning) {
   FakeSocketOwner* server = EchoServer(1);
   FakeSocketOwner* client = Client("C", server->TCP()->GetPort());

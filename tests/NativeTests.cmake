@@ -17,7 +17,8 @@ native_unit_tests(native_graphics_tests
                           ${t}/graphics/shape_geometry_test.cpp
                           ${t}/graphics/shape_classes_test.cpp
                           ${t}/graphics/stroke_geometry_test.cpp
-                  LIBS native_graphics)
+                          ${t}/graphics/raster_shear_test.cpp
+                  LIBS native_graphics native_rotation)
 
 native_unit_tests(native_dbstore_tests
                   SOURCES ${t}/database/dbstore_support.cpp ${t}/database/dbstore_file_test.cpp

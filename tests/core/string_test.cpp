@@ -228,6 +228,12 @@ TEST_F(StringSliceTest, ByteSlicesClampToTheString) {
   EXPECT_EQ(Bytes(StringMidBytes(text.get(), 4, INT32_MAX)), "o");
   EXPECT_EQ(Bytes(StringBytesFrom(text.get(), -3)), "hello");
   EXPECT_EQ(Bytes(StringBytesFrom(text.get(), 5)), "");
+  // A start at the end or past it gives nothing, whatever the count.
+  for (int32_t start : {5, 6, INT32_MAX}) {
+    EXPECT_EQ(Bytes(StringMidBytes(text.get(), start, 2)), "") << start;
+    EXPECT_EQ(Bytes(StringMidBytes(text.get(), start, INT32_MAX)), "") << start;
+    EXPECT_EQ(Bytes(StringBytesFrom(text.get(), start)), "") << start;
+  }
   StringRef utf8 = Utf8("\xC3\xA9t\xC3\xA9");
   EXPECT_EQ(StringRef::Adopt(StringRightBytes(utf8.get(), 2))->encoding, kEncodingUTF8);
 }

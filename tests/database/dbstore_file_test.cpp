@@ -60,10 +60,13 @@ TEST_F(DbstoreFile, OpenCases) {
   EXPECT_TRUE(SameRows({{7, "seven"}}, ReadRows(*db)));
   CloseDatabaseFile(db);
 
-  // Wrong magic or version: refused, the file untouched.
-  for (size_t word : {0u, 4u}) {
+  // Wrong magic or version, or a directory root just past the last page:
+  // refused, the file untouched.
+  const uint32_t pages = uint32_t(storage_.Bytes("bare").size() - kDBHeaderSize) / kDBPageSize;
+  const std::pair<size_t, uint32_t> damages[] = {{0, 2}, {4, 2}, {kDBHeaderDirectoryRootAt, pages}};
+  for (auto [word, value] : damages) {
     std::string bytes = storage_.Bytes("bare");
-    WriteWord(bytes, word, 2);
+    WriteWord(bytes, word, value);
     storage_.File("bad")->Assign(bytes);
     DBStorageError error;
     EXPECT_FALSE(OpenDatabaseFileAt(PathString("bad").get(), storage_, &error));

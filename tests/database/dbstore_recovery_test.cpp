@@ -44,14 +44,15 @@ std::vector<Files> StepsOfACommit(MemoryStorage& storage, const char* path) {
 }
 
 // Opens the files as a new process would: the open must be refused with
-// 2011 for lack of a journal, leaving every file as it was.
-void ExpectRefusedUntouched(const Files& files, const char* path) {
+// 2011 (for lack of a journal, unless told otherwise), leaving every file as
+// it was.
+void ExpectRefusedUntouched(const Files& files, const char* path, const char* why = "journal") {
   MemoryStorage crashed;
   crashed.Restore(files);
   DBStorageError error;
   EXPECT_EQ(nullptr, OpenDatabaseFileAt(PathString(path).get(), crashed, &error));
   EXPECT_EQ(kDBErrorDamaged, error.code);
-  EXPECT_NE(nullptr, std::strstr(error.text, "journal")) << error.text;
+  EXPECT_NE(nullptr, std::strstr(error.text, why)) << error.text;
   EXPECT_TRUE(files == crashed.Snapshot());
 }
 
@@ -67,12 +68,27 @@ void ExpectOpensWith(const Files& files, const char* path, const Rows& rows) {
   EXPECT_FALSE(crashed.Exists(std::string(path) + "-journal"));
 }
 
-std::string WithSerial(std::string journal, uint32_t serial) {
+// The journal with its header changed and its header checksum made good.
+std::string WithHeader(std::string journal, const std::function<void(DBJournalHeader&)>& change) {
   DBJournalHeader header;
   EXPECT_TRUE(DecodeJournalHeader(reinterpret_cast<const uint8_t*>(journal.data()), &header));
-  header.serial = serial;
+  change(header);
   EncodeJournalHeader(header, reinterpret_cast<uint8_t*>(&journal[0]));
   return journal;
+}
+
+std::string WithSerial(const std::string& journal, uint32_t serial) {
+  return WithHeader(journal, [&](DBJournalHeader& header) { header.serial = serial; });
+}
+
+// The journal with its first image naming `page`, both checksums good: only
+// the page number is wrong.
+std::string WithFirstImageAt(std::string journal, uint32_t page) {
+  WriteWord(journal, kDBJournalHeaderSize, page);
+  return WithHeader(journal, [&](DBJournalHeader& header) {
+    header.crc = Crc32Update(0, journal.data() + kDBJournalHeaderSize,
+                             size_t(JournalLength(header.imageCount)) - kDBJournalHeaderSize);
+  });
 }
 
 // A byte of a row's text (150 'b's) inside the journal's first image.
@@ -109,6 +125,17 @@ TEST_F(DbstoreRecovery, JournalLostCutOrNotOfTheTransactionRefusesWrittenPages) 
     damage(noPage);
     ExpectOpensWith(noPage, "db", before);
   }
+}
+
+// An image is put back only over a page the file had when the transaction
+// began: one naming the page just past them is refused before any write.
+TEST_F(DbstoreRecovery, AnImagePastTheFilesLastPageIsRefused) {
+  MakeTable(storage_, "db", 'b', 60);
+  Files noPage = StepsOfACommit(storage_, "db")[0];
+  std::string& journal = noPage["db-journal"];
+  ASSERT_GT(ReadWord(journal, 24), 0u);  // images
+  journal = WithFirstImageAt(journal, ReadWord(journal, 12));
+  ExpectRefusedUntouched(noPage, "db", "damaged");
 }
 
 // Two files made the same way reach the same serials; the journal of one

@@ -177,7 +177,7 @@ TEST(CompactIntTest, EveryCutOfAnEncodingIsRefused) {
   for (const CompactCase& c : kCompactCases) {
     for (size_t cut = 0; cut < c.bytes.size(); ++cut) {
       SCOPED_TRACE(std::to_string(c.value) + " cut at " + std::to_string(cut));
-      std::unique_ptr<uint8_t[]> bytes(new uint8_t[cut + 1]);
+      std::unique_ptr<uint8_t[]> bytes(new uint8_t[cut]);
       std::copy_n(c.bytes.begin(), cut, bytes.get());
       int32_t value = 77;
       EXPECT_EQ(DecodeCompactInt(cut ? bytes.get() : nullptr, cut, &value), 0);

@@ -80,22 +80,30 @@ TEST(PackedDIBReader, FindsPixelsAfterEveryHeaderKind) {
   EXPECT_EQ(view.masks[0], 0xF800u);
 }
 
+// Every depth with a table reads all of it, 256 entries at 8 bits, and hands
+// the last entry on as a 4-byte one.
 TEST(PackedDIBReader, ReadsTheCoreHeaderWithThreeByteEntries) {
-  std::vector<uint8_t> dib(12 + 3 * 16 + 2 * 4);
-  PutU32(dib, 0, 12);
-  PutU16(dib, 4, 3);
-  PutU16(dib, 6, 2);
-  PutU16(dib, 8, 1);
-  PutU16(dib, 10, 4);
-  dib[12 + 3 * 5 + 2] = 0x80;  // entry 5, red
-  PackedDIBView view;
-  ASSERT_TRUE(ReadsGuarded(dib, &view));
-  EXPECT_EQ(view.entrySize, 3u);
-  EXPECT_EQ(view.pixelOffset, 60u);
-  std::vector<uint8_t> info = NormalisedBitmapInfo(dib.data(), view);
-  ASSERT_EQ(info.size(), 40u + 64u);
-  EXPECT_EQ(info[40 + 4 * 5 + 2], 0x80);
-  EXPECT_EQ(info[40 + 4 * 5 + 3], 0);
+  for (uint16_t bits : {1, 4, 8}) {
+    SCOPED_TRACE(bits);
+    const uint32_t entries = 1u << bits;
+    const uint32_t pixels = 12 + 3 * entries;
+    std::vector<uint8_t> dib(pixels + 2 * DIBStride(3, bits));
+    PutU32(dib, 0, 12);
+    PutU16(dib, 4, 3);
+    PutU16(dib, 6, 2);
+    PutU16(dib, 8, 1);
+    PutU16(dib, 10, bits);
+    dib[pixels - 1] = 0x80;  // the last entry's red
+    PackedDIBView view;
+    ASSERT_TRUE(ReadsGuarded(dib, &view));
+    EXPECT_EQ(view.entrySize, 3u);
+    EXPECT_EQ(view.colorCount, entries);
+    EXPECT_EQ(view.pixelOffset, pixels);
+    std::vector<uint8_t> info = NormalisedBitmapInfo(dib.data(), view);
+    ASSERT_EQ(info.size(), 40u + 4 * entries);
+    EXPECT_EQ(info[info.size() - 2], 0x80);
+    EXPECT_EQ(info[info.size() - 1], 0);
+  }
 }
 
 TEST(PackedDIBReader, NormalisedInfoKeepsRowOrderAndMasks) {
@@ -172,6 +180,15 @@ TEST(PackedDIBReader, ReadsBMPFilesAndChecksTheirFileSize) {
   }
   EXPECT_EQ(start, 14u);
   EXPECT_EQ(view.pixelOffset, 40u);
+
+  // Files that state their full table, as most 8-bit ones do, are read.
+  for (uint16_t bits : {1, 4, 8}) {
+    const uint32_t entries = 1u << bits;
+    GuardedBuffer stated(BMPFile(InfoDIB(40, 3, 2, bits, 0, entries)));
+    ASSERT_TRUE(ReadBMPFile(stated.data(), stated.size(), &view, &start)) << bits;
+    EXPECT_EQ(view.colorCount, entries);
+    EXPECT_EQ(view.pixelOffset, 40 + 4 * entries);
+  }
 
   std::vector<uint8_t> beyond = file;
   PutU32(beyond, 2, uint32_t(file.size() + 1));

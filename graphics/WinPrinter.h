@@ -83,7 +83,8 @@ class WinPrinter {
   bool PageSetupDialog();
 
   // Opens a job on the printer of the confirmed print dialog, else on the
-  // default one: a new Graphics (the caller's reference) over a new
+  // one the page setup named (with its device mode), else on the default
+  // one: a new Graphics (the caller's reference) over a new
   // PrintPane, its first page not yet begun; nil when no job could be
   // opened (nothing is then left open) or one is open already.
   GraphicsObject* BeginJob(const char* documentName);
@@ -128,6 +129,7 @@ class WinPrinter {
   GraphicsObject* OpenGraphics();
   void ReadResolutionsFrom(HGLOBAL mode);
   PrinterSettings Settings(bool withBlocks) const;
+  bool MarginsLeaveAPage(const PrinterSettings& settings);
 
   int32_t vResolution_ = 72;
   int32_t hResolution_ = 72;

@@ -32,7 +32,7 @@ constexpr DWORD kForeignPageSetupFlags = PSD_ENABLEPAGESETUPHOOK | PSD_ENABLEPAG
                                          PSD_ENABLEPAGESETUPTEMPLATEHANDLE |
                                          PSD_ENABLEPAGEPAINTHOOK | PSD_RETURNDEFAULT;
 // The print dialog's device mode made from the page setup's: the fixed part
-// up to dmPanningHeight, without the device name.
+// up to dmPanningHeight.
 constexpr WORD kCarryOverDevModeSize = 148;
 static_assert(kCarryOverDevModeSize == kMinimumCarriedDevModeSize, "carried device modes");
 static_assert(kDevModeFieldsOffset == offsetof(DEVMODEA, dmFields) &&

@@ -101,7 +101,8 @@ class WinPrinter {
   void SetMaxResolution(PrinterInfo which, int32_t value);
 
   // The settings as a setup string (a new reference), and back; false when
-  // the text is refused.
+  // the text is refused, or its margins leave no page on the paper its
+  // settings would print on.
   StringRecord* GetSetupString() const;
   bool SetSetupString(const StringRecord* text);
 

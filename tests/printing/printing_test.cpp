@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <tuple>
@@ -462,8 +463,12 @@ std::string PrintSystemPrinter() {
 TEST_F(PrintingTest, APageGoesOutThroughThePrintSystemWhereThereIsOne) {
   const std::string printer = PrintSystemPrinter();
   if (printer.empty()) GTEST_SKIP() << "no print system (no CUPS printer) on this machine";
+  // Its page, on its paper, through Wine's own driver and spooler into a file.
+  const char output[] = "C:\\kvtest-print-system.ps";
+  DeleteFileA(output);
   ObjectRef setup = NewSetup();
-  Restore(setup, kHeader + PageSetupLines(std::string(148, '\0'), printer));
+  Restore(setup, kHeader + PageSetupLines(std::string(148, '\0'), printer) + "OutputName=" +
+                     output + "\r\n");
   EXPECT_GT(Info(setup, "Width"), 0);
   RuntimeObject* graphics = RuntimeOpenPrinter(setup.get());
   ASSERT_NE(graphics, nullptr);
@@ -471,6 +476,10 @@ TEST_F(PrintingTest, APageGoesOutThroughThePrintSystemWhereThereIsOne) {
   RuntimeGraphicsDrawString(graphics, text.get(), 10, 20, 0);
   RuntimeUnlockObject(graphics);
   EXPECT_EQ(Reported(), "");
+  std::ifstream file(output, std::ios::binary);
+  int pages = 0;
+  for (std::string line; std::getline(file, line);) pages += line.rfind("%%Page:", 0) == 0;
+  EXPECT_EQ(pages, 1);
 }
 
 TEST_F(PrintingTest, TwoSetupsKeepTheirOwnPrinterAndTheirOwnJob) {

@@ -60,7 +60,7 @@ double JobThroughGDI(bool asDrawString) {
   const int printableHeight = GetDeviceCaps(dc, VERTRES);
   const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
   ScopedFontDescriptor defaultFont;  // the font a printer's Graphics starts with
-  HFONT font = FontCacheAcquire(&defaultFont.get());
+  HFONT font = FontCacheAcquireAt(&defaultFont.get(), 72);  // its size in points at 72 dpi
   DOCINFOA document{sizeof document, "Document", nullptr, nullptr, 0};
   StartDocA(dc, &document);
   for (int page = 0; page < kPages; ++page) {

@@ -252,7 +252,7 @@ void GraphicsPort::ApplyFont() {
   if (fontCurrent_) return;
   FontDescriptor font{textFont_.get(), uint8_t(textStyle_ & 1), uint8_t((textStyle_ >> 1) & 1),
                       uint8_t((textStyle_ >> 2) & 1), Saturate16(textSize_)};
-  HFONT newFont = FontCacheAcquire(&font);
+  HFONT newFont = FontCacheAcquireAt(&font, textResolution_);
   if (dc_ && newFont) SelectObject(dc_, newFont);
   if (font_) FontCacheRelease(font_);
   font_ = newFont;
@@ -353,6 +353,8 @@ void GraphicsPort::SetClipRegion(HRGN region) {
 void GraphicsPort::SetResolution(int32_t horizontal, int32_t vertical) {
   hResolution_ = horizontal;
   vResolution_ = vertical;
+  textResolution_ = vertical;
+  fontCurrent_ = false;
 }
 
 // ---- Shapes and lines ----------------------------------------------------------

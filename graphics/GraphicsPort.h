@@ -109,6 +109,8 @@ class GraphicsPort {
   HRGN ClipRegion() const { return clip_.get(); }
   int32_t HorizontalResolution() const { return hResolution_; }
   int32_t VerticalResolution() const { return vResolution_; }
+  // Also the resolution the text size is measured at, which is otherwise
+  // the screen's: so 12 points are 12 points on a printed page.
   void SetResolution(int32_t horizontal, int32_t vertical);
   // The page margins at the port's resolution, which the printer sets.
   int32_t LeftMargin() const { return leftMargin_; }
@@ -202,6 +204,7 @@ class GraphicsPort {
   TEXTMETRICA metrics_{};
   int32_t vResolution_ = 72;
   int32_t hResolution_ = 72;
+  int32_t textResolution_ = 0;  // 0: the screen's
   int32_t leftMargin_ = 0;
   int32_t topMargin_ = 0;
   bool newRenderer_ = false;

@@ -2,7 +2,9 @@
 // description locks, and drawing plain, transparent and masked.
 #include "graphics/NativePicture.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "graphics/GraphicsPort.h"
 #include "graphics/PackedDIB.h"
@@ -103,6 +105,55 @@ bool DrawsInto32BitDIB(HDC dc) {
   HGDIOBJ bitmap = GetCurrentObject(dc, OBJ_BITMAP);
   return bitmap && GetObjectW(bitmap, sizeof section, &section) == sizeof section &&
          section.dsBm.bmBitsPixel == 32;
+}
+
+// Whether the DC gives back the pixels drawn into it. A printer's, or a
+// metafile recording a page, reads back black, so nothing can be blended
+// with what it shows.
+bool ReadsBack(HDC dc) {
+  const DWORD type = GetObjectType(dc);
+  if (type == OBJ_METADC || type == OBJ_ENHMETADC) return false;
+  const int technology = GetDeviceCaps(dc, TECHNOLOGY);
+  return technology != DT_RASPRINTER && technology != DT_PLOTTER;
+}
+
+// The part of the mask (32-bit rows, green the share of the destination
+// that stays) that shows the picture more than the destination, within the
+// source rectangle, as a region in the device coordinates of the
+// destination rectangle on the DC; scaled as the picture's pixels are.
+HRGN OpaqueRegion(HDC dc, const uint8_t* mask, int32_t maskWidth, int32_t maskHeight,
+                  const MacRect& source, const MacRect& destination) {
+  POINT corners[2] = {{destination.left, destination.top}, {destination.right, destination.bottom}};
+  LPtoDP(dc, corners, 2);
+  const int32_t sourceWidth = Width(source), sourceHeight = Height(source);
+  auto deviceX = [&](int32_t x) {
+    return corners[0].x + MulDiv(x - source.left, corners[1].x - corners[0].x, sourceWidth);
+  };
+  auto deviceY = [&](int32_t y) {
+    return corners[0].y + MulDiv(y - source.top, corners[1].y - corners[0].y, sourceHeight);
+  };
+  std::vector<RECT> runs;
+  const int32_t right = std::min<int32_t>(source.right, maskWidth);
+  for (int32_t y = std::max<int32_t>(source.top, 0); y < std::min<int32_t>(source.bottom, maskHeight);
+       ++y) {
+    const uint8_t* row = mask + size_t(y) * size_t(maskWidth) * 4;
+    for (int32_t x = std::max<int32_t>(source.left, 0); x < right;) {
+      if (row[4 * x + 1] >= 128) {
+        ++x;
+        continue;
+      }
+      const int32_t start = x;
+      while (x < right && row[4 * x + 1] < 128) ++x;
+      runs.push_back({deviceX(start), deviceY(y), deviceX(x), deviceY(y + 1)});
+    }
+  }
+  std::vector<uint8_t> data(sizeof(RGNDATAHEADER) + runs.size() * sizeof(RECT));
+  auto* header = reinterpret_cast<RGNDATAHEADER*>(data.data());
+  header->dwSize = sizeof(RGNDATAHEADER);
+  header->iType = RDH_RECTANGLES;
+  header->nCount = DWORD(runs.size());
+  std::memcpy(data.data() + sizeof(RGNDATAHEADER), runs.data(), runs.size() * sizeof(RECT));
+  return ExtCreateRegion(nullptr, DWORD(data.size()), reinterpret_cast<RGNDATA*>(data.data()));
 }
 
 // Whether the rectangle lies within a picture of the size, with room.
@@ -369,6 +420,10 @@ void BitmapPicture::DrawPixels(HDC dc, const MacRect& source, const MacRect& des
     DrawTransparent(dc, source, destination);
     return;
   }
+  DrawOpaque(dc, source, destination);
+}
+
+void BitmapPicture::DrawOpaque(HDC dc, const MacRect& source, const MacRect& destination) {
   uint32_t token = 0;
   HDC memory = AcquireMemoryDC(&token);
   SetStretchBltMode(dc, COLORONCOLOR);
@@ -458,8 +513,9 @@ void BitmapPicture::DrawMasked(HDC dc, const MacRect& source, const MacRect& des
   int32_t width = Width(destination), height = Height(destination);
   auto* mask = static_cast<BitmapPicture*>(mask_);
   if (width <= 0 || height <= 0 || !mask->HasBitmap()) return;
-  const uint8_t* sourcePixels = Pixels32();
   const uint8_t* maskPixels = mask->Pixels32();
+  if (maskPixels && !ReadsBack(dc)) return DrawClippedToMask(dc, maskPixels, source, destination);
+  const uint8_t* sourcePixels = Pixels32();
   if (!WorkPixels(width, height) || !sourcePixels || !maskPixels) {
     OutputDebugStringA("hBitmap or destBits is null\n");
     return;
@@ -470,6 +526,21 @@ void BitmapPicture::DrawMasked(HDC dc, const MacRect& source, const MacRect& des
                 source.left, source.top, source.right, source.bottom,
                 {work, width * 4, width, height, 32});
   });
+}
+
+// Where the destination cannot be read back: the picture copied as it is,
+// clipped to where the mask shows it. Partly transparent pixels go all or
+// nothing, to the nearer side.
+void BitmapPicture::DrawClippedToMask(HDC dc, const uint8_t* maskPixels, const MacRect& source,
+                                      const MacRect& destination) {
+  const auto* mask = static_cast<BitmapPicture*>(mask_);
+  CountedRegion opaque(
+      OpaqueRegion(dc, maskPixels, mask->width_, mask->height_, source, destination));
+  if (!opaque) return;
+  const int saved = SaveDC(dc);
+  ExtSelectClipRgn(dc, opaque.get(), RGN_AND);
+  DrawOpaque(dc, source, destination);
+  RestoreDC(dc, saved);
 }
 
 template <class Blend>

@@ -179,7 +179,11 @@ class BitmapPicture : public NativePicture {
   bool RefreshTransparencyMasks();
   void DrawPixels(HDC dc, const MacRect& source, const MacRect& destination, bool transparent);
   void DrawTransparent(HDC dc, const MacRect& source, const MacRect& destination);
+  // Every pixel copied, scaled to the destination.
+  void DrawOpaque(HDC dc, const MacRect& source, const MacRect& destination);
   void DrawMasked(HDC dc, const MacRect& source, const MacRect& destination);
+  void DrawClippedToMask(HDC dc, const uint8_t* maskPixels, const MacRect& source,
+                         const MacRect& destination);
   // The pixels as 32-bit top-down rows of 4 x width bytes: the picture's own
   // at 32 bits, else a converted copy kept until the change count moves.
   // Null when they cannot be had.

@@ -123,60 +123,117 @@ class SetupLineReader {
   bool done_ = false;
 };
 
-// Nothing can be drawn at less than 1 dot per inch: such values are
-// ignored, as is a maximum that is neither that nor -1 (no cap).
-void TakeResolution(int32_t* field, int32_t value) {
-  if (value >= 1) *field = value;
-}
-void TakeMaximum(int32_t* field, int32_t value) {
-  if (value >= 1 || value == -1) *field = value;
+// The ranges a setup string's numbers must keep; anything else refuses the
+// text, so that a damaged or foreign one can never make a negative page.
+// Resolutions are those a device mode can give (16-bit, at least 1 dot per
+// inch); a maximum may also be -1, no cap. Margins are at most the longest
+// paper a device mode can describe.
+constexpr int32_t kLargestResolution = 32767;
+constexpr int32_t kLargestPageSetupValue = 327670;  // hundredths of a millimetre
+constexpr int32_t kLargestPage = 65535;
+
+using NumberStore = bool (*)(PrinterSettings* settings, int32_t value);
+
+bool Within(int32_t value, int32_t least, int32_t most) { return value >= least && value <= most; }
+
+template <int32_t PrinterSettings::*Field>
+bool StoreResolution(PrinterSettings* settings, int32_t value) {
+  if (!Within(value, 1, kLargestResolution)) return false;
+  settings->*Field = value;
+  return true;
 }
 
-using NumberStore = void (*)(PrinterSettings* settings, int32_t value);
+template <int32_t PrinterSettings::*Field>
+bool StoreMaximum(PrinterSettings* settings, int32_t value) {
+  if (value != -1 && !Within(value, 1, kLargestResolution)) return false;
+  settings->*Field = value;
+  return true;
+}
+
+template <PageSetupRect PrinterSettings::*Rect, int32_t PageSetupRect::*Side>
+bool StoreMargin(PrinterSettings* settings, int32_t value) {
+  if (!Within(value, 0, kLargestPageSetupValue)) return false;
+  settings->*Rect.*Side = value;
+  return true;
+}
+
+template <int32_t PrinterSettings::*Field>
+bool StoreFlags(PrinterSettings* settings, int32_t value) {
+  settings->*Field = value;
+  return true;
+}
+
+template <uint16_t PrinterSettings::*Field>
+bool StorePage(PrinterSettings* settings, int32_t value) {
+  if (!Within(value, 0, kLargestPage)) return false;
+  settings->*Field = uint16_t(value);
+  return true;
+}
 
 struct NumberKey {
   std::string_view key;
   NumberStore store;
 };
 
+using S = PrinterSettings;
+using R = PageSetupRect;
 const NumberKey kNumberKeys[] = {
-    {"ActualHorizontalResolution",
-     [](PrinterSettings* s, int32_t v) { TakeResolution(&s->horizontalResolution, v); }},
-    {"ActualVerticalResolution",
-     [](PrinterSettings* s, int32_t v) { TakeResolution(&s->verticalResolution, v); }},
-    {"MaxHorizontalResolution",
-     [](PrinterSettings* s, int32_t v) { TakeMaximum(&s->maxHorizontalResolution, v); }},
-    {"MaxVerticalResolution",
-     [](PrinterSettings* s, int32_t v) { TakeMaximum(&s->maxVerticalResolution, v); }},
-    {"MarginLeft", [](PrinterSettings* s, int32_t v) { s->margins.left = v; }},
-    {"MarginTop", [](PrinterSettings* s, int32_t v) { s->margins.top = v; }},
-    {"MarginRight", [](PrinterSettings* s, int32_t v) { s->margins.right = v; }},
-    {"MarginBottom", [](PrinterSettings* s, int32_t v) { s->margins.bottom = v; }},
-    {"MinMarginLeft", [](PrinterSettings* s, int32_t v) { s->minMargins.left = v; }},
-    {"MinMarginTop", [](PrinterSettings* s, int32_t v) { s->minMargins.top = v; }},
-    {"MinMarginRight", [](PrinterSettings* s, int32_t v) { s->minMargins.right = v; }},
-    {"MinMarginBottom", [](PrinterSettings* s, int32_t v) { s->minMargins.bottom = v; }},
-    {"PageSetupFlags", [](PrinterSettings* s, int32_t v) { s->pageSetupFlags = v; }},
-    {"PrintSetupFlags", [](PrinterSettings* s, int32_t v) { s->printFlags = v; }},
-    {"FromPage", [](PrinterSettings* s, int32_t v) { s->fromPage = uint16_t(v); }},
-    {"ToPage", [](PrinterSettings* s, int32_t v) { s->toPage = uint16_t(v); }},
-    {"MinPage", [](PrinterSettings* s, int32_t v) { s->minPage = uint16_t(v); }},
-    {"MaxPage", [](PrinterSettings* s, int32_t v) { s->maxPage = uint16_t(v); }},
+    {"ActualHorizontalResolution", StoreResolution<&S::horizontalResolution>},
+    {"ActualVerticalResolution", StoreResolution<&S::verticalResolution>},
+    {"MaxHorizontalResolution", StoreMaximum<&S::maxHorizontalResolution>},
+    {"MaxVerticalResolution", StoreMaximum<&S::maxVerticalResolution>},
+    {"MarginLeft", StoreMargin<&S::margins, &R::left>},
+    {"MarginTop", StoreMargin<&S::margins, &R::top>},
+    {"MarginRight", StoreMargin<&S::margins, &R::right>},
+    {"MarginBottom", StoreMargin<&S::margins, &R::bottom>},
+    {"MinMarginLeft", StoreMargin<&S::minMargins, &R::left>},
+    {"MinMarginTop", StoreMargin<&S::minMargins, &R::top>},
+    {"MinMarginRight", StoreMargin<&S::minMargins, &R::right>},
+    {"MinMarginBottom", StoreMargin<&S::minMargins, &R::bottom>},
+    {"PageSetupFlags", StoreFlags<&S::pageSetupFlags>},
+    {"PrintSetupFlags", StoreFlags<&S::printFlags>},
+    {"FromPage", StorePage<&S::fromPage>},
+    {"ToPage", StorePage<&S::toPage>},
+    {"MinPage", StorePage<&S::minPage>},
+    {"MaxPage", StorePage<&S::maxPage>},
 };
 
-bool StoreNumber(const SetupLine& line, PrinterSettings* settings) {
+enum class Stored { kNotANumber, kTaken, kRefused };
+
+Stored StoreNumber(const SetupLine& line, PrinterSettings* settings) {
   for (const NumberKey& entry : kNumberKeys) {
     if (!SameKey(line.key, entry.key)) continue;
-    entry.store(settings, ReadNumber(line.value));
-    return true;
+    return entry.store(settings, ReadNumber(line.value)) ? Stored::kTaken : Stored::kRefused;
   }
-  return false;
+  return Stored::kNotANumber;
+}
+
+// A device mode's field values that no device answers: each field named in
+// dmFields must hold a value of its kind, and the names must end inside
+// their arrays.
+bool DevModeFieldsInRange(const std::string& mode) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(mode.data());
+  auto i16 = [&](size_t offset) { return int32_t(int16_t(ReadU16(bytes + offset))); };
+  const uint32_t fields = uint32_t(ReadU16(bytes + kDevModeFieldsOffset)) |
+                          uint32_t(ReadU16(bytes + kDevModeFieldsOffset + 2)) << 16;
+  if (!std::memchr(bytes, 0, kDevModeNameLength)) return false;
+  if ((fields & kDevModeFormName) &&
+      !std::memchr(bytes + kDevModeFormNameOffset, 0, kDevModeNameLength)) {
+    return false;
+  }
+  for (const DevModeFieldRange& range : kDevModeFieldRanges) {
+    if (!(fields & range.field)) continue;
+    const int32_t value = i16(range.offset);
+    const bool user = range.leastUser && value >= range.leastUser;
+    if (!user && !Within(value, range.least, range.most)) return false;
+  }
+  return true;
 }
 
 // A size line's value as a carried size; 0 for one that cannot be.
 size_t CarriedSizeOf(std::string_view value) {
   const int32_t size = ReadNumber(value);
-  if (size < int32_t(kMinimumCarriedDevModeSize) || size > int32_t(kLargestBlock)) return 0;
+  if (!Within(size, int32_t(kMinimumCarriedDevModeSize), int32_t(kLargestBlock))) return 0;
   return size_t(size);
 }
 
@@ -233,20 +290,26 @@ bool ReadPrinterSetupString(std::string_view text, PrinterSettings* settings) {
   SetupLine line;
   if (!reader.Next(&line, rawSize) || !SameKey(line.key, kFirstKey)) return false;
 
-  settings->pageSetupValid = false;
-  settings->printValid = false;
+  // Read into a copy: a refused text leaves the settings as they were.
+  PrinterSettings read = *settings;
+  read.pageSetupValid = false;
+  read.printValid = false;
   PrinterDeviceNames names;
   while (reader.Next(&line, rawSize)) {
-    if (StoreNumber(line, settings)) continue;
-    if (SameKey(line.key, kDevModeSizePS)) {
-      sizePS = CarriedSizeOf(line.value);
-    } else if (SameKey(line.key, kDevModeSizePD)) {
-      sizePD = CarriedSizeOf(line.value);
+    const Stored number = StoreNumber(line, &read);
+    if (number == Stored::kRefused) return false;
+    if (number == Stored::kTaken) continue;
+    if (SameKey(line.key, kDevModeSizePS) || SameKey(line.key, kDevModeSizePD)) {
+      const size_t size = CarriedSizeOf(line.value);
+      if (!size) return false;
+      (SameKey(line.key, kDevModeSizePS) ? sizePS : sizePD) = size;
     } else if (SameKey(line.key, kDevModePS) && sizePS) {
-      settings->pageSetupDevMode = DevModeOfValue(line.value, sizePS);
-      settings->pageSetupValid = true;
+      read.pageSetupDevMode = DevModeOfValue(line.value, sizePS);
+      if (!DevModeFieldsInRange(*read.pageSetupDevMode)) return false;
+      read.pageSetupValid = true;
     } else if (SameKey(line.key, kDevModePD) && sizePD) {
-      settings->printDevMode = DevModeOfValue(line.value, sizePD);
+      read.printDevMode = DevModeOfValue(line.value, sizePD);
+      if (!DevModeFieldsInRange(*read.printDevMode)) return false;
     } else if (SameKey(line.key, kDriverName)) {
       names.driver = line.value;
     } else if (SameKey(line.key, kDeviceName)) {
@@ -257,9 +320,10 @@ bool ReadPrinterSetupString(std::string_view text, PrinterSettings* settings) {
   }
   if ((!names.driver.empty() || !names.device.empty()) &&
       DeviceNamesBlockSize(names) <= kLargestBlock) {
-    settings->pageSetupNames = names;
-    settings->printNames = std::move(names);
+    read.pageSetupNames = names;
+    read.printNames = std::move(names);
   }
+  *settings = std::move(read);
   return true;
 }
 

@@ -27,16 +27,18 @@
 // DoNotAlterThis. Otherwise lines without "=" and unknown keys are skipped,
 // a value ends at a further "=", a number reads as its leading digits (0
 // without any), and:
-// - a device-mode size below kMinimumCarriedDevModeSize or above 65535
-//   counts as none, and a device-mode line without a size before it is
-//   skipped;
+// - a device-mode line without a size before it is skipped;
 // - after a size, the device-mode value is exactly that many bytes after
 //   the line's first "=" (fewer only at the text's end), so "=" and CR LF
 //   inside a device mode survive; the bytes past the value stay zero and
 //   dmDriverExtra reads 0, since the driver's private bytes are not carried;
-// - a resolution below 1, or a maximum neither -1 nor at least 1, is
-//   ignored;
 // - names whose device-names block would pass 65535 bytes build none.
+// Every number is checked before use, and one out of range refuses the
+// text as a whole: a resolution outside 1..32767, a maximum neither that
+// nor -1, a margin or minimum margin outside 0..327670, a page outside
+// 0..65535, a device-mode size below kMinimumCarriedDevModeSize or above
+// 65535, and a device mode whose fields leave kDevModeFieldRanges or whose
+// device name (or form name, when named) has no NUL in its 32 bytes.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -90,6 +92,33 @@ bool ReadPrinterSetupString(std::string_view text, PrinterSettings* settings);
 constexpr size_t kMinimumCarriedDevModeSize = 148;
 constexpr size_t kDevModeSizeOffset = 36;         // dmSize, u16
 constexpr size_t kDevModeDriverExtraOffset = 38;  // dmDriverExtra, u16
+constexpr size_t kDevModeFieldsOffset = 40;       // dmFields, u32
+constexpr size_t kDevModeFormNameOffset = 70;     // dmFormName
+constexpr size_t kDevModeNameLength = 32;         // dmDeviceName, dmFormName
+constexpr uint32_t kDevModeFormName = 0x10000;    // DM_FORMNAME
+
+// The 16-bit device-mode fields a setup string's device mode must keep in
+// range while dmFields names them: least..most, or at least leastUser when
+// that is not 0 (the driver's own paper sizes).
+struct DevModeFieldRange {
+  uint32_t field;  // the DM_ bit
+  size_t offset;
+  int32_t least, most, leastUser;
+};
+constexpr DevModeFieldRange kDevModeFieldRanges[] = {
+    {0x1, 44, 1, 2, 0},         // dmOrientation: portrait, landscape
+    {0x2, 46, 1, 118, 256},     // dmPaperSize: DMPAPER_LETTER..DMPAPER_LAST, DMPAPER_USER on
+    {0x4, 48, 1, 32767, 0},     // dmPaperLength, tenths of a millimetre
+    {0x8, 50, 1, 32767, 0},     // dmPaperWidth
+    {0x10, 52, 1, 32767, 0},    // dmScale, percent
+    {0x100, 54, 1, 32767, 0},   // dmCopies
+    {0x400, 58, -4, 32767, 0},  // dmPrintQuality: DMRES_ values or dots per inch
+    {0x800, 60, 1, 2, 0},       // dmColor: monochrome, colour
+    {0x1000, 62, 1, 3, 0},      // dmDuplex: simplex, vertical, horizontal
+    {0x2000, 64, 1, 32767, 0},  // dmYResolution
+    {0x4000, 66, 1, 4, 0},      // dmTTOption
+    {0x8000, 68, 0, 1, 0},      // dmCollate
+};
 
 // The bytes of a device mode that a block of blockSize bytes carries: its
 // dmSize, at most the block; 0 when the block cannot hold dmSize.

@@ -32,9 +32,13 @@ constexpr DWORD kForeignPageSetupFlags = PSD_ENABLEPAGESETUPHOOK | PSD_ENABLEPAG
                                          PSD_ENABLEPAGESETUPTEMPLATEHANDLE |
                                          PSD_ENABLEPAGEPAINTHOOK | PSD_RETURNDEFAULT;
 // The print dialog's device mode made from the page setup's: the fixed part
-// up to dmPanningHeight, without the device name.
+// up to dmPanningHeight.
 constexpr WORD kCarryOverDevModeSize = 148;
 static_assert(kCarryOverDevModeSize == kMinimumCarriedDevModeSize, "carried device modes");
+static_assert(kDevModeFieldsOffset == offsetof(DEVMODEA, dmFields) &&
+                  kDevModeFormNameOffset == offsetof(DEVMODEA, dmFormName) &&
+                  kDevModeNameLength == sizeof DEVMODEA::dmDeviceName,
+              "device-mode offsets");
 
 void Report(int32_t line, const char* message) {
   AssertionFailed(131, 4, "WinPrinter.cpp", line, message, nullptr);
@@ -110,8 +114,9 @@ std::optional<PrinterDeviceNames> NamesOfBlock(HGLOBAL handle) {
 }
 
 // The print dialog's device mode from the page setup's: its paper, layout
-// and quality, nothing naming a device.
-GlobalBlock CarryOverDevMode(HGLOBAL pageSetupMode) {
+// and quality, and the name of the printer the page setup chose (the
+// dialog reads an unnamed device mode as its default printer's, portrait).
+GlobalBlock CarryOverDevMode(HGLOBAL pageSetupMode, HGLOBAL pageSetupNames) {
   GlobalLockScope source(pageSetupMode);
   if (source.size() < offsetof(DEVMODEA, dmColor)) return GlobalBlock();
   const DEVMODEA& from = *reinterpret_cast<const DEVMODEA*>(source.data());
@@ -120,7 +125,10 @@ GlobalBlock CarryOverDevMode(HGLOBAL pageSetupMode) {
   if (!lock.data()) return GlobalBlock();
   DEVMODEA to{};  // only the first kCarryOverDevModeSize bytes are copied
   to.dmSize = kCarryOverDevModeSize;
-  to.dmFields = from.dmFields;
+  // Only the fields carried are named: the others are zero here, which no
+  // device takes (no copies, no colour setting).
+  to.dmFields = from.dmFields & (DM_ORIENTATION | DM_PAPERSIZE | DM_PAPERLENGTH | DM_PAPERWIDTH |
+                                 DM_SCALE | DM_DEFAULTSOURCE | DM_PRINTQUALITY);
   to.dmOrientation = from.dmOrientation;
   to.dmPaperSize = from.dmPaperSize;
   to.dmPaperLength = from.dmPaperLength;
@@ -128,6 +136,9 @@ GlobalBlock CarryOverDevMode(HGLOBAL pageSetupMode) {
   to.dmScale = from.dmScale;
   to.dmDefaultSource = from.dmDefaultSource;
   to.dmPrintQuality = from.dmPrintQuality;
+  if (const std::optional<PrinterDeviceNames> names = NamesOfBlock(pageSetupNames)) {
+    names->device.copy(reinterpret_cast<char*>(to.dmDeviceName), sizeof to.dmDeviceName - 1);
+  }
   std::memcpy(lock.data(), &to, kCarryOverDevModeSize);
   return block;
 }
@@ -205,7 +216,7 @@ bool WinPrinter::PrintDialog() {
     print_.hInstance = GetModuleHandleW(nullptr);
   }
   if (pageSetupValid_) {
-    if (GlobalBlock carried = CarryOverDevMode(pageSetupDevMode_.get())) {
+    if (GlobalBlock carried = CarryOverDevMode(pageSetupDevMode_.get(), pageSetupDevNames_.get())) {
       printDevMode_ = std::move(carried);
     }
   }
@@ -367,10 +378,12 @@ GraphicsObject* WinPrinter::BeginJob(const char* documentName) {
   PrinterDC dc;
   GlobalBlock defaultMode, defaultNames;  // the default printer's, freed once read
   HGLOBAL modeHandle;
-  if (printValid_) {
-    used = print_;
+  // The job prints on the printer the geometry measures: the confirmed
+  // print dialog's, else the one the page setup named.
+  if (printValid_ || (pageSetupValid_ && NamesOfBlock(pageSetupDevNames_.get()))) {
+    if (printValid_) used = print_;
     dc = GetDC(false, false);
-    modeHandle = printDevMode_.get();
+    modeHandle = printValid_ ? printDevMode_.get() : pageSetupDevMode_.get();
   } else {
     used.lStructSize = sizeof used;
     used.hwndOwner = GetDialogParentWindow();
@@ -576,6 +589,28 @@ PrinterSettings WinPrinter::Settings(bool withBlocks) const {
   return settings;
 }
 
+// The paper the read settings would print on, measured as GetDC would
+// measure it once they are taken, must be larger than its margins. Without
+// a printer to measure there is no page to spoil.
+bool WinPrinter::MarginsLeaveAPage(const PrinterSettings& settings) {
+  std::optional<PrinterDeviceNames> names = settings.printNames;
+  if (!names) names = NamesOfBlock(pageSetupDevNames_.get());
+  PrinterDC ic;
+  if (settings.pageSetupValid && names) {
+    ic = PrinterDC(ActivePrinterCalls().createIC(
+        names->driver.c_str(), names->device.c_str(), names->output.c_str(),
+        reinterpret_cast<const DEVMODEA*>(settings.pageSetupDevMode->data())));
+  } else {
+    ic = DefaultPrinterDC(true);
+  }
+  if (!ic) return true;
+  const DeviceGeometry device = DeviceGeometry::Of(ic.get());
+  const int32_t width = MulDiv(device.physicalWidth, kHundredthsMMPerInch, device.dpiX);
+  const int32_t height = MulDiv(device.physicalHeight, kHundredthsMMPerInch, device.dpiY);
+  const PageSetupRect& margins = settings.margins;
+  return margins.left + margins.right < width && margins.top + margins.bottom < height;
+}
+
 StringRecord* WinPrinter::GetSetupString() const {
   return NewString(WritePrinterSetupString(Settings(true)), kEncodingASCII);
 }
@@ -586,6 +621,7 @@ StringRecord* WinPrinter::GetSetupString() const {
 bool WinPrinter::SetSetupString(const StringRecord* text) {
   PrinterSettings settings = Settings(false);
   if (!ReadPrinterSetupString(StringBytes(text), &settings)) return false;
+  if (!MarginsLeaveAPage(settings)) return false;
   hResolution_ = settings.horizontalResolution;
   vResolution_ = settings.verticalResolution;
   maxHResolution_ = settings.maxHorizontalResolution;

@@ -83,7 +83,8 @@ class WinPrinter {
   bool PageSetupDialog();
 
   // Opens a job on the printer of the confirmed print dialog, else on the
-  // default one: a new Graphics (the caller's reference) over a new
+  // one the page setup named (with its device mode), else on the default
+  // one: a new Graphics (the caller's reference) over a new
   // PrintPane, its first page not yet begun; nil when no job could be
   // opened (nothing is then left open) or one is open already.
   GraphicsObject* BeginJob(const char* documentName);
@@ -100,7 +101,8 @@ class WinPrinter {
   void SetMaxResolution(PrinterInfo which, int32_t value);
 
   // The settings as a setup string (a new reference), and back; false when
-  // the text is refused.
+  // the text is refused, or its margins leave no page on the paper its
+  // settings would print on.
   StringRecord* GetSetupString() const;
   bool SetSetupString(const StringRecord* text);
 
@@ -128,6 +130,7 @@ class WinPrinter {
   GraphicsObject* OpenGraphics();
   void ReadResolutionsFrom(HGLOBAL mode);
   PrinterSettings Settings(bool withBlocks) const;
+  bool MarginsLeaveAPage(const PrinterSettings& settings);
 
   int32_t vResolution_ = 72;
   int32_t hResolution_ = 72;

@@ -164,6 +164,12 @@ int CALLBACK CollectPage(HDC, HANDLETABLE*, const ENHMETARECORD* record, int, LP
   } else if (record->iType == EMR_EXTTEXTOUTW) {
     const POINTL& at = reinterpret_cast<const EMREXTTEXTOUTW*>(record)->emrtext.ptlReference;
     page.text.push_back({at.x, at.y});
+  } else if (record->iType == EMR_EXTCREATEFONTINDIRECTW) {
+    const auto* font = reinterpret_cast<const EMREXTCREATEFONTINDIRECTW*>(record);
+    page.fontHeights.push_back(font->elfw.elfLogFont.lfHeight);
+  } else if (record->iType == EMR_BITBLT || record->iType == EMR_STRETCHBLT) {
+    const auto* blit = reinterpret_cast<const EMRBITBLT*>(record);  // the same up to cyDest
+    page.blits.push_back({blit->xDest, blit->yDest, blit->cxDest, blit->cyDest});
   }
   return 1;
 }

@@ -42,10 +42,15 @@ void ClearPortFile(const char* printer);
 
 // A page of the recording device: its set-up records as text, e.g.
 // "clip 0 0 4800 6000 (device pixels); map 8; window 612 792; viewport
-// 5100 6600; " in the order made, and the reference points of its text.
+// 5100 6600; " in the order made, then each clip drawing selects), the
+// reference points of its text, the heights of the fonts made for it
+// (lfHeight, logical units) and the destinations of its bit-block
+// transfers (left, top, width, height; logical units).
 struct RecordedPage {
   std::string setup;
   std::vector<POINT> text;
+  std::vector<LONG> fontHeights;
+  std::vector<RECT> blits;
 };
 
 class FakePrinter {

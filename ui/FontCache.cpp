@@ -37,9 +37,11 @@ struct FontKey {
   uint8_t italic;
   uint8_t underline;
   BYTE charset;
+  int32_t pixelsPerInch;  // of the target the size is measured on
   bool operator==(const FontKey& other) const {
     return face == other.face && size == other.size && bold == other.bold &&
-           italic == other.italic && underline == other.underline && charset == other.charset;
+           italic == other.italic && underline == other.underline &&
+           charset == other.charset && pixelsPerInch == other.pixelsPerInch;
   }
 };
 
@@ -73,15 +75,19 @@ std::wstring UpperCased(std::wstring text) {
   return text;
 }
 
-int LogicalHeight(int16_t size) {
-  WindowDC screen(nullptr);
-  return -MulDiv(size, GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
+// Read once: the screen's resolution stays for the session.
+int32_t ScreenPixelsPerInch() {
+  static const int32_t pixelsPerInch = [] {
+    WindowDC screen(nullptr);
+    return GetDeviceCaps(screen.get(), LOGPIXELSY);
+  }();
+  return pixelsPerInch;
 }
 
 template <class LogFont>
 LogFont LogFontOf(const FontKey& key) {
   LogFont font{};
-  font.lfHeight = LogicalHeight(key.size);
+  font.lfHeight = -MulDiv(key.size, key.pixelsPerInch, 72);
   font.lfWeight = key.bold ? FW_BOLD : FW_NORMAL;
   font.lfItalic = key.italic;
   font.lfUnderline = key.underline;
@@ -146,13 +152,18 @@ extern "C" FontDescriptor TextStyleGetFontDescriptor(const TextStyle* style) {
 }
 
 extern "C" HFONT FontCacheAcquire(const FontDescriptor* descriptor) {
+  return FontCacheAcquireAt(descriptor, 0);
+}
+
+extern "C" HFONT FontCacheAcquireAt(const FontDescriptor* descriptor, int32_t pixelsPerInch) {
   const std::wstring face = FaceOf(descriptor->name);
   FontKey key{UpperCased(face),
               descriptor->size > 0 ? descriptor->size : kDefaultSize,
               uint8_t(descriptor->bold ? 1 : 0),
               uint8_t(descriptor->italic ? 1 : 0),
               uint8_t(descriptor->underline ? 1 : 0),
-              CharsetForSystemScript()};
+              CharsetForSystemScript(),
+              pixelsPerInch > 0 ? pixelsPerInch : ScreenPixelsPerInch()};
   std::vector<CachedFont>& cache = Cache();
   for (CachedFont& cached : cache) {
     if (cached.key == key) {

@@ -57,7 +57,11 @@ FontDescriptor TextStyleGetFontDescriptor(const TextStyle* style);
 // An HFONT for the descriptor, shared: equal keys give the same font, one
 // more reference each time. An empty name is the default font ("System"),
 // a size of 0 or less the default size 12. Null only when GDI fails.
+// Sizes are points on the screen: its dots per inch give the height.
 HFONT FontCacheAcquire(const FontDescriptor* descriptor);
+// The same with the size in points of a target of pixelsPerInch logical
+// units per inch (a printer page); 0 or less for the screen's.
+HFONT FontCacheAcquireAt(const FontDescriptor* descriptor, int32_t pixelsPerInch);
 // Drops one reference; the font is deleted at the last. A font the cache did
 // not hand out is reported through AssertionFailed and not deleted.
 void FontCacheRelease(HFONT font);

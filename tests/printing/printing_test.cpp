@@ -3,14 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/SmartRef.h"
 #include "core/string.h"
 #include "graphics/GdiObjects.h"
 #include "graphics/GraphicsClass.h"
+#include "graphics/PictureClass.h"
 #include "graphics/PrinterSetupClass.h"
 #include "graphics/PrinterSetupString.h"
 #include "graphics/WinPrinter.h"
@@ -18,6 +22,8 @@
 #include "testsupport/PropertyAccess.h"
 #include "testsupport/RuntimeTestEnvironment.h"
 #include "ui/pane.h"
+
+#include <winspool.h>
 
 namespace {
 
@@ -54,6 +60,20 @@ std::string CopiesAndPages(RuntimeObject* graphics) {
 HGLOBAL NamesBlockOf(const char* device) {
   const std::string block = *DeviceNamesBlock({"wineps.drv", device, ""});
   return BlockOf(block.data(), block.size());
+}
+
+// A device mode of 148 bytes with a field changed.
+std::string DevModeWith(const std::function<void(DEVMODEA*)>& change) {
+  DEVMODEA mode{};
+  mode.dmSize = 148;
+  change(&mode);
+  return std::string(reinterpret_cast<const char*>(&mode), 148);
+}
+
+// Setup-string lines of a page setup on the printer.
+std::string PageSetupLines(const std::string& devMode, const std::string& printer = kLetterPrinter) {
+  return "DevModeStructureSizePS=" + std::to_string(devMode.size()) + "\r\nDevModeStructurePS=" +
+         devMode + "\r\nDriverName=wineps.drv\r\nDeviceName=" + printer + "\r\n";
 }
 
 class PrintingTest : public HostTest {
@@ -166,6 +186,45 @@ TEST_F(PrintingTest, ASetupThatNamesNoPrinterMeasuresAndPrintsOnTheDefaultOne) {
   EXPECT_EQ(Reported(), "");
 }
 
+TEST_F(PrintingTest, AJobPrintsOnThePrinterAndPaperThePageSetupMeasures) {
+  // A4 landscape on the A4 printer, while the default printer is Letter.
+  DEVMODEA landscape{};
+  landscape.dmSize = sizeof landscape;
+  landscape.dmFields = DM_ORIENTATION;
+  landscape.dmOrientation = DMORIENT_LANDSCAPE;
+  const std::pair<const char*, std::function<void(const ObjectRef&, FakePrinter*)>> cases[] = {
+      {"a setup string",
+       [&](const ObjectRef& setup, FakePrinter*) {
+         Restore(setup, kHeader + "DevModeStructureSizePS=148\r\nDevModeStructurePS=" +
+                            std::string(reinterpret_cast<const char*>(&landscape), 148) +
+                            "\r\nDriverName=wineps.drv\r\nDeviceName=" + kA4Printer + "\r\n");
+       }},
+      {"a confirmed page setup",
+       [&](const ObjectRef& setup, FakePrinter* fake) {
+         fake->pageSetupDialog = [&](PAGESETUPDLGA* record) {
+           record->hDevMode = BlockOf(&landscape, sizeof landscape);
+           record->hDevNames = NamesBlockOf(kA4Printer);
+           return TRUE;
+         };
+         ASSERT_TRUE(printerSetupPageSetup(setup.get()));
+       }},
+  };
+  for (const auto& [how, arrange] : cases) {
+    FakePrinter fake;
+    ObjectRef setup = NewSetup();
+    arrange(setup, &fake);
+    EXPECT_EQ(Info(setup, "PageWidth"), 842) << how;
+    EXPECT_EQ(Info(setup, "PageHeight"), 595) << how;
+    RuntimeObject* graphics = RuntimeOpenPrinter(setup.get());
+    ASSERT_NE(graphics, nullptr) << how;
+    RuntimeUnlockObject(graphics);
+    EXPECT_EQ(fake.log.front(), std::string("CreateDC ") + kA4Printer) << how;
+    const std::vector<RecordedPage> pages = fake.Pages();
+    ASSERT_EQ(pages.size(), 1u) << how;
+    EXPECT_NE(pages[0].setup.find("window 842 595; "), std::string::npos) << how << pages[0].setup;
+  }
+}
+
 TEST_F(PrintingTest, ReleasingTheGraphicsAfterThreePageAdvancesPrintsFourPages) {
   ClearPortFile(kLetterPrinter);
   {
@@ -215,6 +274,67 @@ TEST_F(PrintingTest, PagesAreClippedToTheMarginsAndMappedToThePrintersResolution
   }
   EXPECT_EQ(drawnAt[1].x - drawnAt[0].x, 72);
   EXPECT_EQ(drawnAt[1].y - drawnAt[0].y, 72);
+}
+
+TEST_F(PrintingTest, TextSizesArePointsOnThePrintedPageAtEveryResolution) {
+  const struct {
+    const char* maxima;  // the setup's resolution caps
+    int32_t size;
+  } cases[] = {{"72", 12}, {"72", 30}, {"-1", 12}, {"150", 9}};
+  StringRef text = StringRef::Adopt(StringFromASCII("Points"));
+  for (const auto& c : cases) {
+    FakePrinter fake;
+    ObjectRef setup = NewSetup();
+    Restore(setup, kHeader + "MaxHorizontalResolution=" + c.maxima +
+                       "\r\nMaxVerticalResolution=" + c.maxima + "\r\n");
+    RuntimeObject* graphics = RuntimeOpenPrinter(setup.get());
+    ASSERT_NE(graphics, nullptr);
+    SetProperty<int32_t>(graphics, "TextSize", c.size);
+    RuntimeGraphicsDrawString(graphics, text.get(), 10, 100, 0);
+    RuntimeUnlockObject(graphics);
+    const int32_t resolution = Info(setup, "VerticalResolution");
+    const std::vector<RecordedPage> pages = fake.Pages();
+    ASSERT_EQ(pages.size(), 1u);
+    ASSERT_FALSE(pages[0].fontHeights.empty()) << c.maxima;
+    EXPECT_EQ(pages[0].fontHeights.back(), -MulDiv(c.size, resolution, 72))
+        << c.maxima << " " << c.size << " at " << resolution;
+  }
+}
+
+TEST_F(PrintingTest, AMaskedPictureIsPrintedClippedToWhereItsMaskShowsIt) {
+  // A red picture whose mask shows its left half: the page cannot be read
+  // back to blend with, so only that half may reach it.
+  ObjectRef picture = ObjectRef::Adopt(newPicture(100, 100, 32));
+  ObjectRef mask = ObjectRef::Adopt(GetProperty<RuntimeObject*>(picture.get(), "Mask"));
+  ASSERT_TRUE(mask);
+  for (const auto& [target, colour, width] :
+       {std::make_tuple(&picture, 0xFF0000u, 100), std::make_tuple(&mask, 0xFFFFFFu, 100),
+        std::make_tuple(&mask, 0x000000u, 50)}) {
+    ObjectRef graphics = ObjectRef::Adopt(pictureGraphicsGetter(target->get(), 0));
+    graphicsForeColorSetter(graphics.get(), 0, colour);
+    RuntimeGraphicsFillRect(graphics.get(), 0, 0, width, 100);
+  }
+  FakePrinter fake;
+  ObjectRef setup = NewSetup();
+  RuntimeObject* graphics = RuntimeOpenPrinter(setup.get());
+  ASSERT_NE(graphics, nullptr);
+  const int32_t d = kDrawPictureDefaultSize;
+  RuntimeGraphicsDrawPicture(graphics, picture.get(), 10, 20, d, d, 0, 0, d, d);
+  RuntimeUnlockObject(graphics);
+  const std::vector<RecordedPage> pages = fake.Pages();
+  ASSERT_EQ(pages.size(), 1u);
+  ASSERT_EQ(pages[0].blits.size(), 1u);
+  const RECT& drawn = pages[0].blits[0];  // the page's 72 dpi units
+  EXPECT_EQ(drawn.right, 100);
+  EXPECT_EQ(drawn.bottom, 100);
+  // The page's device pixels (600 dpi), like its Graphics's units, count
+  // from the printable area's corner.
+  auto device = [](LONG x) { return std::to_string(MulDiv(x, 600, 72)); };
+  const std::string clip = "clip " + device(drawn.left) + " " + device(drawn.top) + " " +
+                           device(drawn.left + 50) + " " + device(drawn.top + 100) + "; ";
+  const std::string& setupRecords = pages[0].setup;
+  ASSERT_GE(setupRecords.size(), clip.size());
+  EXPECT_EQ(setupRecords.substr(setupRecords.size() - clip.size()), clip) << setupRecords;
 }
 
 TEST_F(PrintingTest, TheDialogsConfirmedWithOKKeepInchMarginsAndPrintAPage) {
@@ -267,9 +387,14 @@ TEST_F(PrintingTest, ThePrintDialogSeesItsRecordAndItsAnswerReachesTheGraphics) 
   EXPECT_EQ(RuntimeOpenPrinterDialog(setup.get()), nullptr);
   EXPECT_EQ(seen.Flags & foreign, 0u);
 
+  // The page setup's landscape on the A4 printer: the dialog is told that
+  // printer, which it would otherwise take for its default, in portrait.
   fake.pageSetupDialog = [](PAGESETUPDLGA* record) {
+    HGLOBAL names;
     record->hDevMode = DefaultDevMode(
-        [](DEVMODEA* mode) { mode->dmOrientation = DMORIENT_LANDSCAPE; }, &record->hDevNames);
+        [](DEVMODEA* mode) { mode->dmOrientation = DMORIENT_LANDSCAPE; }, &names);
+    GlobalFree(names);
+    record->hDevNames = NamesBlockOf(kA4Printer);
     return TRUE;
   };
   ASSERT_TRUE(printerSetupPageSetup(setup.get()));
@@ -278,7 +403,8 @@ TEST_F(PrintingTest, ThePrintDialogSeesItsRecordAndItsAnswerReachesTheGraphics) 
   const auto* carried = reinterpret_cast<const DEVMODEA*>(seenMode.data());
   EXPECT_EQ(carried->dmSize, 148);
   EXPECT_EQ(carried->dmOrientation, DMORIENT_LANDSCAPE);
-  EXPECT_EQ(carried->dmDeviceName[0], 0);
+  EXPECT_STREQ(reinterpret_cast<const char*>(carried->dmDeviceName), kA4Printer);
+  EXPECT_EQ(carried->dmFields & DM_COPIES, 0u);  // its copies are not carried
 
   fake.printDialog = [](PRINTDLGA* record) {
     GlobalFree(record->hDevMode);
@@ -294,6 +420,66 @@ TEST_F(PrintingTest, ThePrintDialogSeesItsRecordAndItsAnswerReachesTheGraphics) 
   ASSERT_NE(graphics, nullptr);
   EXPECT_EQ(CopiesAndPages(graphics), "2 2 3");
   RuntimeUnlockObject(graphics);
+}
+
+TEST_F(PrintingTest, ThePrintDialogConfirmedAfterALandscapePageSetupPrintsLandscape) {
+  FakePrinter fake;
+  fake.pageSetupDialog = [](PAGESETUPDLGA* record) {
+    record->hDevMode = DefaultDevMode(
+        [](DEVMODEA* mode) { mode->dmOrientation = DMORIENT_LANDSCAPE; }, &record->hDevNames);
+    return TRUE;
+  };
+  fake.printDialog = [](PRINTDLGA* record) { return PrintDlgA(record); };
+  ObjectRef setup = NewSetup();
+  ASSERT_TRUE(printerSetupPageSetup(setup.get()));
+  RuntimeObject* graphics;
+  {
+    DialogConfirmer confirmer;
+    graphics = RuntimeOpenPrinterDialog(setup.get());
+  }
+  ASSERT_NE(graphics, nullptr);
+  RuntimeUnlockObject(graphics);
+  const std::vector<RecordedPage> pages = fake.Pages();
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_NE(pages[0].setup.find("window 792 612; "), std::string::npos) << pages[0].setup;
+}
+
+// The name of a printer of the machine's print system, which Wine lists
+// with a "CUPS:" port; empty without one.
+std::string PrintSystemPrinter() {
+  DWORD needed = 0, count = 0;
+  EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count);
+  std::vector<BYTE> buffer(needed + 1);
+  if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), needed, &needed, &count))
+    return "";
+  const auto* printers = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
+  for (DWORD i = 0; i < count; ++i) {
+    if (printers[i].pPortName && std::strncmp(printers[i].pPortName, "CUPS:", 5) == 0)
+      return printers[i].pPrinterName;
+  }
+  return "";
+}
+
+TEST_F(PrintingTest, APageGoesOutThroughThePrintSystemWhereThereIsOne) {
+  const std::string printer = PrintSystemPrinter();
+  if (printer.empty()) GTEST_SKIP() << "no print system (no CUPS printer) on this machine";
+  // Its page, on its paper, through Wine's own driver and spooler into a file.
+  const char output[] = "C:\\kvtest-print-system.ps";
+  DeleteFileA(output);
+  ObjectRef setup = NewSetup();
+  Restore(setup, kHeader + PageSetupLines(std::string(148, '\0'), printer) + "OutputName=" +
+                     output + "\r\n");
+  EXPECT_GT(Info(setup, "Width"), 0);
+  RuntimeObject* graphics = RuntimeOpenPrinter(setup.get());
+  ASSERT_NE(graphics, nullptr);
+  StringRef text = StringRef::Adopt(StringFromASCII("Through the print system"));
+  RuntimeGraphicsDrawString(graphics, text.get(), 10, 20, 0);
+  RuntimeUnlockObject(graphics);
+  EXPECT_EQ(Reported(), "");
+  std::ifstream file(output, std::ios::binary);
+  int pages = 0;
+  for (std::string line; std::getline(file, line);) pages += line.rfind("%%Page:", 0) == 0;
+  EXPECT_EQ(pages, 1);
 }
 
 TEST_F(PrintingTest, TwoSetupsKeepTheirOwnPrinterAndTheirOwnJob) {
@@ -415,17 +601,72 @@ TEST_F(PrintingTest, SetupStringsCarryDeviceModesWholeAndRefuseWhatTheyCannotTak
     Restore(copy, refused);
     EXPECT_EQ(SetupStringOf(copy), whole) << refused;
   }
-  for (const char* size : {"2147483647", "-5", "3", "70000"}) {
-    Restore(copy, kHeader + "DevModeStructureSizePS=" + size +
-                      "\r\nDevModeStructurePS=" + std::string(300, 'x') + "\r\n");
-    EXPECT_EQ(SetupStringOf(copy).find("Margin"), std::string::npos) << size;
-  }
   Restore(copy, kHeader +
                     "DevModeStructureSizePS=148\r\nDevModeStructurePS=" + std::string(148, '\0') +
                     "\r\nDriverName=" + std::string(70000, 'd') + "\r\nDeviceName=x\r\n");
   const std::string restored = SetupStringOf(copy);
   EXPECT_NE(restored.find("DevModeStructurePS="), std::string::npos);
   EXPECT_EQ(restored.find("ddd"), std::string::npos);
+}
+
+TEST_F(PrintingTest, SetupStringsWithNumbersOutOfRangeAreRefusedAndNeverMakeANegativePage) {
+  std::string scrambled(148, '\0');
+  uint32_t seed = 12345;
+  for (char& byte : scrambled) byte = char((seed = seed * 1103515245 + 12345) >> 16);
+  const struct {
+    const char* what;
+    std::string lines;
+  } cases[] = {
+      {"huge margins", "MarginLeft=2000000000\r\nMarginRight=-2000000000\r\n"},
+      {"a negative margin", "MarginTop=-1\r\n"},
+      {"a negative minimum margin", "MinMarginBottom=-100\r\n"},
+      {"margins wider than the paper", "MarginLeft=11000\r\nMarginRight=11000\r\n"},
+      {"margins taller than the paper", "MarginTop=14000\r\nMarginBottom=14000\r\n"},
+      {"a resolution of 0", "ActualVerticalResolution=0\r\n"},
+      {"a huge resolution", "ActualHorizontalResolution=2000000000\r\n"},
+      {"a maximum of 0", "MaxHorizontalResolution=0\r\n"},
+      {"a page past 16 bits", "ToPage=70000\r\n"},
+      {"a negative page", "FromPage=-1\r\n"},
+      {"a huge device-mode size", "DevModeStructureSizePS=2147483647\r\n"},
+      {"a negative device-mode size", "DevModeStructureSizePD=-5\r\n"},
+      {"a short device-mode size", "DevModeStructureSizePS=3\r\n"},
+      {"a device-mode size past 16 bits", "DevModeStructureSizePS=70000\r\n"},
+      {"a scrambled device mode", PageSetupLines(scrambled)},
+      {"an orientation of 7", PageSetupLines(DevModeWith([](DEVMODEA* m) {
+         m->dmFields = DM_ORIENTATION;
+         m->dmOrientation = 7;
+       }))},
+      {"an unknown paper", PageSetupLines(DevModeWith([](DEVMODEA* m) {
+         m->dmFields = DM_PAPERSIZE;
+         m->dmPaperSize = 200;
+       }))},
+      {"a negative paper length", PageSetupLines(DevModeWith([](DEVMODEA* m) {
+         m->dmFields = DM_PAPERLENGTH;
+         m->dmPaperLength = -108;
+       }))},
+      {"a scale of 0", PageSetupLines(DevModeWith([](DEVMODEA* m) { m->dmFields = DM_SCALE; }))},
+      {"no copies", PageSetupLines(DevModeWith([](DEVMODEA* m) { m->dmFields = DM_COPIES; }))},
+      {"a device name without its end", PageSetupLines(DevModeWith([](DEVMODEA* m) {
+         std::memset(m->dmDeviceName, 'n', sizeof m->dmDeviceName);
+       }))},
+  };
+  ObjectRef setup = NewSetup();
+  Restore(setup, kHeader + "MarginLeft=1000\r\n" + PageSetupLines(DevModeWith([](DEVMODEA* m) {
+                   m->dmFields = DM_PAPERSIZE | DM_COPIES | DM_SCALE;
+                   m->dmPaperSize = DMPAPER_LETTER;
+                   m->dmCopies = 1;
+                   m->dmScale = 100;
+                 })));
+  const std::string kept = SetupStringOf(setup);
+  ASSERT_NE(kept.find("MarginLeft=1000"), std::string::npos);
+  const int32_t width = Info(setup, "Width");
+  for (const auto& c : cases) {
+    Restore(setup, kHeader + c.lines);
+    EXPECT_EQ(SetupStringOf(setup), kept) << c.what;
+    EXPECT_EQ(Info(setup, "Width"), width) << c.what;
+  }
+  EXPECT_GT(width, 0);
+  EXPECT_EQ(Reported(), "");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "database/api/DatabaseRecord.h"
 #include "database/api/RecordSet.h"
 #include "database/datacontrol/DataControl.h"
+#include "database/datacontrol/TableRow.h"
 #include "database/engine/EngineTable.h"
 #include "graphics/GraphicsPort.h"
 #include "ui/PaneFocus.h"
@@ -329,6 +330,14 @@ void DataControlPane::ClearBoundControlValues() {
   }
 }
 
+ObjectRef DataControlPane::RowToChange(bool setChangesItsRows) {
+  if (!setChangesItsRows) {
+    if (ObjectRef row = OpenTableRowOf(database_.get(), table_.get(), cursor_.get())) return row;
+  }
+  // The set then refuses the change itself, as not updatable.
+  return cursor_;
+}
+
 bool DataControlPane::ControlsDiffer() { return cursor_ && !ChangedControls().empty(); }
 
 void DataControlPane::SaveEdits() {
@@ -336,7 +345,8 @@ void DataControlPane::SaveEdits() {
   if (!cursor_ || ReadOnly() || AtEnd() || !ControlsDiffer()) return;
   if (delegate_ && delegate_->Validate(kValidateUpdate)) return;
   if (Gone()) return;
-  RuntimeObject* set = cursor_.get();
+  const ObjectRef row = RowToChange(SetWritesItsRows(cursor_.get()));
+  RuntimeObject* set = row.get();
   cursorEdit(set);
   HeldControls changed = ChangedControls();
   std::vector<StringRef> written;
@@ -347,6 +357,7 @@ void DataControlPane::SaveEdits() {
     if (field) fieldStringValueSetter(field.get(), 0, written.back().get());
   }
   cursorUpdate(set);
+  if (set != cursor_.get()) cursorClose(set);
   if (DatabaseError() != 0) return;
   if (Commit()) databaseCommit(database_.get());
   for (size_t i = 0; i < changed.size(); ++i) snapshots_[changed[i].first.get()] = written[i];
@@ -393,7 +404,9 @@ void DataControlPane::DeleteCurrentRecord() {
   if (delegate_ && delegate_->Validate(kValidateDelete)) return;
   if (Gone() || cursor_.get() != asked.get() || row_ != askedRow) return;
   const int32_t count = CountRecords();
-  cursorDeleteRecord(cursor_.get());
+  const ObjectRef row = RowToChange(SetDeletesItsRows(cursor_.get()));
+  cursorDeleteRecord(row.get());
+  if (row.get() != cursor_.get()) cursorClose(row.get());
   if (DatabaseError() != 0) return;
   if (Commit()) databaseCommit(database_.get());
   recordCount_ = std::max(count - 1, 0);

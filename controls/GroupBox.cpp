@@ -92,6 +92,22 @@ void GroupBoxPane::SetBounds(const MacRect& rect, bool redraw) {
   if (redraw) RedrawWholeAfterResize(this, old);
 }
 
+LRESULT GroupBoxPane::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND parent = GetParent(window);
+  if (message != WM_ERASEBKGND || !parent) {
+    return ControlPane::HandleMessage(window, message, wParam, lParam);
+  }
+  HDC dc = reinterpret_cast<HDC>(wParam);
+  POINT offset{0, 0};
+  MapWindowPoints(window, parent, &offset, 1);
+  POINT origin{};
+  OffsetWindowOrgEx(dc, offset.x, offset.y, &origin);
+  SendMessageW(parent, WM_ERASEBKGND, wParam, 0);
+  SendMessageW(parent, WM_PRINTCLIENT, wParam, PRF_CLIENT);
+  SetWindowOrgEx(dc, origin.x, origin.y, nullptr);
+  return 1;
+}
+
 void GroupBoxPane::Close() {
   // The control may go before the pane: a closing pane raises nothing.
   control_ = nullptr;

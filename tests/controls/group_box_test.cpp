@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "core/string.h"
 #include "testsupport/ControlTestWindow.h"
+#include "testsupport/PropertyAccess.h"
 #include "testsupport/RuntimeTestEnvironment.h"
 #include "testsupport/UiTestSupport.h"
 
@@ -90,4 +92,11 @@ TEST_F(GroupBoxTest, WhatAWindowCoveringTheBoxLeftIsPaintedOverWhenItGoes) {
   EXPECT_EQ(MarkedPoints(box, background), std::vector<std::string>{}) << "closed";
   // The radio buttons inside are drawn again too.
   EXPECT_EQ(RadioRow(window.Native("R1")), radio);
+
+  // The box drawn again alone (a new caption) leaves its buttons drawn.
+  SetProperty<StringRecord*>(window.Control("GroupBox1"), "Caption",
+                             StringRef::Adopt(StringFromUTF8("Sizes")).get());
+  RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  EXPECT_EQ(RadioRow(window.Native("R1")), radio);
+  EXPECT_EQ(MarkedPoints(box, background), std::vector<std::string>{}) << "drawn again";
 }

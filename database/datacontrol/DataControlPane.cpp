@@ -350,14 +350,23 @@ void DataControlPane::SaveEdits() {
   cursorEdit(set);
   HeldControls changed = ChangedControls();
   std::vector<StringRef> written;
+  bool unwritable = false;
   for (auto& [control, kind] : changed) {
     StringRef name = BoundDataField(control.get());
     ObjectRef field = ObjectRef::Adopt(cursorGetField(set, name.get()));
     written.push_back(BoundValueText(control.get(), kind));
     if (field) fieldStringValueSetter(field.get(), 0, written.back().get());
+    unwritable = unwritable || !field;
   }
-  cursorUpdate(set);
-  if (set != cursor_.get()) cursorClose(set);
+  const bool throughTable = set != cursor_.get();
+  // A column of the query that the table lacks leaves the whole edit
+  // unwritten, as a set that cannot hand on every value does.
+  if (throughTable && unwritable) {
+    TOVADatabaseSetError(database_.get(), kDBErrorNotUpdatable, "Record set is not updatable");
+  } else {
+    cursorUpdate(set);
+  }
+  if (throughTable) cursorClose(set);
   if (DatabaseError() != 0) return;
   if (Commit()) databaseCommit(database_.get());
   for (size_t i = 0; i < changed.size(); ++i) snapshots_[changed[i].first.get()] = written[i];

@@ -9,6 +9,7 @@
 #include "core/diagnostics.h"
 #include "core/string.h"
 #include "ui/PaneFocus.h"
+#include "ui/WinUtil.h"
 
 namespace {
 
@@ -102,8 +103,8 @@ LRESULT GroupBoxPane::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
   MapWindowPoints(window, parent, &offset, 1);
   POINT origin{};
   OffsetWindowOrgEx(dc, offset.x, offset.y, &origin);
-  SendMessageW(parent, WM_ERASEBKGND, wParam, 0);
-  SendMessageW(parent, WM_PRINTCLIENT, wParam, PRF_CLIENT);
+  SendMessageAuto(parent, WM_ERASEBKGND, wParam, 0);
+  SendMessageAuto(parent, WM_PRINTCLIENT, wParam, PRF_CLIENT);
   SetWindowOrgEx(dc, origin.x, origin.y, nullptr);
   return 1;
 }

@@ -9,6 +9,7 @@
 #include "core/diagnostics.h"
 #include "core/string.h"
 #include "ui/PaneFocus.h"
+#include "ui/WinUtil.h"
 
 namespace {
 
@@ -90,6 +91,22 @@ void GroupBoxPane::SetBounds(const MacRect& rect, bool redraw) {
   const MacRect old = Bounds();
   ControlPane::SetBounds(rect, redraw);
   if (redraw) RedrawWholeAfterResize(this, old);
+}
+
+LRESULT GroupBoxPane::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND parent = GetParent(window);
+  if (message != WM_ERASEBKGND || !parent) {
+    return ControlPane::HandleMessage(window, message, wParam, lParam);
+  }
+  HDC dc = reinterpret_cast<HDC>(wParam);
+  POINT offset{0, 0};
+  MapWindowPoints(window, parent, &offset, 1);
+  POINT origin{};
+  OffsetWindowOrgEx(dc, offset.x, offset.y, &origin);
+  SendMessageAuto(parent, WM_ERASEBKGND, wParam, 0);
+  SendMessageAuto(parent, WM_PRINTCLIENT, wParam, PRF_CLIENT);
+  SetWindowOrgEx(dc, origin.x, origin.y, nullptr);
+  return 1;
 }
 
 void GroupBoxPane::Close() {

@@ -58,6 +58,11 @@ class GroupBoxPane : public ControlPane {
   bool CanAcceptFocus() override;
   // After a resize the whole frame and caption are drawn again.
   void SetBounds(const MacRect& rect, bool redraw) override;
+  // The BUTTON draws only its frame and caption, and the window keeps its
+  // own drawing out of its children: the box's background is erased by
+  // having the parent erase and draw itself there (WM_ERASEBKGND, then
+  // WM_PRINTCLIENT), so that a window that covered the box leaves nothing.
+  LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
   void Close() override;
 
  protected:

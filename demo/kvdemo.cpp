@@ -2,11 +2,11 @@
 // Open event prints a resource and opens a window with a check box, a scroll
 // bar, a slider, a default push button that quits, a label and a group box of
 // radio buttons, a window of drawn controls: a canvas, a bevelled rectangle
-// and a line, a window of tabs and progress bars, a list, and a record
-// navigator over a scratch database (people in reverse name order, a label counting
-// them by flag with GROUP BY) with two controls bound to it. With
-// KVDEMO_SCREENSHOT
-// naming a path it saves a PNG of its frame window there and quits.
+// and a line, a window of tabs and progress bars, a list whose Boxes column
+// sorts as numbers, and a record navigator over a scratch database (people
+// in reverse name order, a label counting them by flag with GROUP BY) with
+// two controls bound to it. With KVDEMO_SCREENSHOT naming a path it saves a
+// PNG of its frame window there and quits.
 #include <wincodec.h>
 #include <windows.h>
 #include <wrl/client.h>
@@ -22,6 +22,7 @@
 #include "controls/GroupBox.h"
 #include "controls/LineControl.h"
 #include "controls/listbox/ListBox.h"
+#include "controls/listbox/ListBoxMembers.h"
 #include "controls/ProgressBar.h"
 #include "controls/PushButton.h"
 #include "controls/RadioButton.h"
@@ -31,6 +32,7 @@
 #include "core/ObjectDefinition.h"
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/SmartRef.h"
+#include "core/string.h"
 #include "core/TextEncoding.h"
 #include "core/utility.h"
 #include "database/Win32StorageAdapter.h"
@@ -228,12 +230,27 @@ void OpenPanelsWindow() {
   WindowOpen(window.get());
 }
 
+// The Boxes column sorts by number: 7 before 12 before 30. Other columns
+// keep the list's own order of texts.
+bool OnFruitCompareRows(RuntimeObject* list, int32_t row1, int32_t row2, int32_t column,
+                        int32_t* result) {
+  if (column != 1) return false;
+  const auto boxes = [list](int32_t row) {
+    StringRef text = StringRef::Adopt(listGetCell(list, row, 1));
+    return std::atol(StringToStdUTF8(text.get()).c_str());
+  };
+  const long a = boxes(row1), b = boxes(row2);
+  *result = a < b ? -1 : a > b ? 1 : 0;
+  return true;
+}
+
 // A window right of the panels: a list of fruit with a heading, two columns
-// and its second row selected.
+// (the second sorted as numbers) and its second row selected.
 void OpenListWindow() {
+  static ClassBuilder fruitList(GetListboxClassDefinition(), "FruitList");
+  fruitList.Handle("CompareRows", &OnFruitCompareRows);
   ObjectRef window = NewShownWindow("List", 272, 236, 188, 144);
-  ObjectRef list =
-      NewControl(CreateInstance(GetListboxClassDefinition()), "Fruit", MacRect{10, 10, 124, 168}, "");
+  ObjectRef list = NewControl(fruitList.NewInstance(), "Fruit", MacRect{10, 10, 124, 168}, "");
   SetProperty<int32_t>(list.get(), "ColumnCount", 2);
   SetText(list.get(), "ColumnWidths", "*, 50");
   SetProperty<uint8_t>(list.get(), "HasHeading", 1);

@@ -440,6 +440,8 @@ void NuListbox::ShowCaretRow(int32_t row) {
 
 bool NuListbox::TakesFocusOnClick() { return true; }
 
+bool NuListbox::ArrowKeysMoveFocus() { return false; }
+
 bool NuListbox::CanAcceptFocus() {
   return NativeWindow() && IsEnabled() && IsVisible() && IsShown() && !IsClosing();
 }
@@ -650,6 +652,11 @@ void NuListbox::MouseUp(int32_t, int32_t, uint32_t) {
 }
 
 // ---- Keys ----
+//
+// Home and End show the top and the bottom of the list and select its first
+// and last row; Page Up and Page Down (with a vertical bar) scroll by the
+// bar's page step and move the selection by as many rows from its first or
+// last row.
 
 bool NuListbox::HandleKey(uint32_t virtualKey, uint32_t, uint32_t modifiers) {
   if (modifiers & 0x100) return false;
@@ -659,19 +666,25 @@ bool NuListbox::HandleKey(uint32_t virtualKey, uint32_t, uint32_t modifiers) {
   switch (VirtualKeyToKeyChar(virtualKey, shift)) {
     case kKeyHome:
       if (bar) bar->SetValue(0);
+      SelectByKey(0);
       return true;
     case kKeyEnd:
       if (bar) bar->SetValue(ScrollerPaneGetMaximum(bar));
+      SelectByKey(RowCount() - 1);
       return true;
     case kKeyPageUp:
       if (!bar) return false;
       bar->SetValue(Saturated(std::max<int64_t>(
           int64_t(bar->GetValue()) - ScrollerPaneGetPageStep(bar), 0)));
+      SelectByKey(std::max<int64_t>(
+          int64_t(std::max(FirstSelectedRow(), 0)) - ScrollerPaneGetPageStep(bar), 0));
       return true;
     case kKeyPageDown:
       if (!bar) return false;
       bar->SetValue(Saturated(std::min<int64_t>(
           int64_t(bar->GetValue()) + ScrollerPaneGetPageStep(bar), ScrollerPaneGetMaximum(bar))));
+      SelectByKey(std::min<int64_t>(
+          int64_t(std::max(LastSelectedRow(), 0)) + ScrollerPaneGetPageStep(bar), RowCount() - 1));
       return true;
     case kKeyUp:
       ArrowKey(false, shift);
@@ -695,16 +708,21 @@ void NuListbox::ArrowKey(bool down, bool shift) {
   const bool extend = shift && multiple_;
   const int32_t target = extend ? (count > 0 ? beyond : -1)
                                 : count >= 2 ? edge : count == 1 ? beyond : 0;
+  if (!extend) return SelectByKey(target);
   if (!selection_.IsValidRow(target)) return;
   HideCaretRow();
-  if (extend) {
-    SetRowSelected(target, true);
-  } else {
-    ScrollRowIntoView(target);
-    if (!IsClosing()) SelectOnlyRow(target, true);
-  }
+  SetRowSelected(target, true);
   if (IsClosing()) return;
-  if (extend) ScrollRowIntoView(target);
+  ScrollRowIntoView(target);
+  if (!IsClosing()) ShowCaretRow(target);
+}
+
+void NuListbox::SelectByKey(int64_t row) {
+  if (row < 0 || row >= RowCount()) return;
+  const int32_t target = int32_t(row);
+  HideCaretRow();
+  ScrollRowIntoView(target);
+  if (!IsClosing()) SelectOnlyRow(target, true);
   if (!IsClosing()) ShowCaretRow(target);
 }
 

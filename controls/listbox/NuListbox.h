@@ -196,6 +196,8 @@ class NuListbox : public CommonListbox {
   bool MouseWheel(int32_t x, int32_t y, int32_t delta, uint32_t modifiers) override;
   bool HandleKey(uint32_t virtualKey, uint32_t keyChar, uint32_t modifiers) override;
   bool KeyToOwner() override { return false; }
+  // The arrow keys move the selection, not the focus.
+  bool ArrowKeysMoveFocus() override;
   void TakeFocus() override;
   void LoseFocus() override;
   bool CanAcceptFocus() override;
@@ -270,6 +272,9 @@ class NuListbox : public CommonListbox {
   bool ClickOnRow(int32_t row, int32_t xInRow, int32_t yInRow, uint32_t modifiers);
   void DragOverRow(int32_t row);
   void ArrowKey(bool down, bool shift);
+  // The row alone selected, scrolled into view, the caret on it; nothing
+  // for a row the list does not have.
+  void SelectByKey(int64_t row);
 
   ListPaneListener* listener_;
   ListRowProvider* provider_;

@@ -11,6 +11,7 @@
 #include "database/api/DatabaseRecord.h"
 #include "database/api/RecordSet.h"
 #include "database/datacontrol/DataControl.h"
+#include "database/datacontrol/TableRow.h"
 #include "database/engine/EngineTable.h"
 #include "graphics/GraphicsPort.h"
 #include "ui/PaneFocus.h"
@@ -329,6 +330,14 @@ void DataControlPane::ClearBoundControlValues() {
   }
 }
 
+ObjectRef DataControlPane::RowToChange(bool setChangesItsRows) {
+  if (!setChangesItsRows) {
+    if (ObjectRef row = OpenTableRowOf(database_.get(), table_.get(), cursor_.get())) return row;
+  }
+  // The set then refuses the change itself, as not updatable.
+  return cursor_;
+}
+
 bool DataControlPane::ControlsDiffer() { return cursor_ && !ChangedControls().empty(); }
 
 void DataControlPane::SaveEdits() {
@@ -336,17 +345,28 @@ void DataControlPane::SaveEdits() {
   if (!cursor_ || ReadOnly() || AtEnd() || !ControlsDiffer()) return;
   if (delegate_ && delegate_->Validate(kValidateUpdate)) return;
   if (Gone()) return;
-  RuntimeObject* set = cursor_.get();
+  const ObjectRef row = RowToChange(SetWritesItsRows(cursor_.get()));
+  RuntimeObject* set = row.get();
   cursorEdit(set);
   HeldControls changed = ChangedControls();
   std::vector<StringRef> written;
+  bool unwritable = false;
   for (auto& [control, kind] : changed) {
     StringRef name = BoundDataField(control.get());
     ObjectRef field = ObjectRef::Adopt(cursorGetField(set, name.get()));
     written.push_back(BoundValueText(control.get(), kind));
     if (field) fieldStringValueSetter(field.get(), 0, written.back().get());
+    unwritable = unwritable || !field;
   }
-  cursorUpdate(set);
+  const bool throughTable = set != cursor_.get();
+  // A column of the query that the table lacks leaves the whole edit
+  // unwritten, as a set that cannot hand on every value does.
+  if (throughTable && unwritable) {
+    TOVADatabaseSetError(database_.get(), kDBErrorNotUpdatable, "Record set is not updatable");
+  } else {
+    cursorUpdate(set);
+  }
+  if (throughTable) cursorClose(set);
   if (DatabaseError() != 0) return;
   if (Commit()) databaseCommit(database_.get());
   for (size_t i = 0; i < changed.size(); ++i) snapshots_[changed[i].first.get()] = written[i];
@@ -393,7 +413,9 @@ void DataControlPane::DeleteCurrentRecord() {
   if (delegate_ && delegate_->Validate(kValidateDelete)) return;
   if (Gone() || cursor_.get() != asked.get() || row_ != askedRow) return;
   const int32_t count = CountRecords();
-  cursorDeleteRecord(cursor_.get());
+  const ObjectRef row = RowToChange(SetDeletesItsRows(cursor_.get()));
+  cursorDeleteRecord(row.get());
+  if (row.get() != cursor_.get()) cursorClose(row.get());
   if (DatabaseError() != 0) return;
   if (Commit()) databaseCommit(database_.get());
   recordCount_ = std::max(count - 1, 0);

@@ -22,7 +22,9 @@
 // insert and delete is committed. After a save the set seeks its row again;
 // when it then stands on another row (the row written left the query or
 // moved in its order) the controls show that row, and the rows are counted
-// again when asked.
+// again when asked. A set that holds copies of its rows (an ordered or
+// grouped query's) is changed through the table's row that it shows
+// (TableRow.h), so that an edit or a delete on it is not refused and lost.
 //
 // Re-entrancy: events and pushes run application code, which may unbind
 // controls, close the set or close the window. Walks go over a held copy of
@@ -170,6 +172,10 @@ class DataControlPane : public SubPane {
   std::vector<std::optional<std::string>> BoundFieldTexts();
   // The held controls whose value differs from their snapshot.
   HeldControls ChangedControls();
+  // Where an edit or a delete of the current row goes: the set itself when
+  // it changes its own rows, else the table's row that it shows
+  // (TableRow.h), opened for the change; the set when there is none.
+  ObjectRef RowToChange(bool setChangesItsRows);
   void SetButtonStates(int32_t row);
   uint8_t ButtonAt(int32_t x, int32_t y, bool enabledOnly) const;
   bool SideEnabled(uint8_t button) const;

@@ -114,7 +114,7 @@ void RemoveWhere(Predicate predicate) {
 }
 
 MacRect PaneRect(const MoviePane* pane) {
-  return MacRect{0, 0, int16_t(pane->Height()), int16_t(pane->Width())};
+  return SaturatedRect16(0, 0, pane->Height(), pane->Width());
 }
 
 bool Showing(const MoviePane* pane) { return pane->IsShown() && pane->ShownFlag(); }

@@ -757,7 +757,8 @@ std::wstring MovieClaiming(const char* name, int32_t width, int32_t height, size
 
 // A movie wider or taller than a 16-bit box holds is refused, also one
 // whose frames are real; the player keeps its own movie. The box of a
-// movie scaled past 16 bits, or set turned inside out, is never negative.
+// movie scaled past 16 bits, or set turned inside out, is never negative,
+// nor is the controller of a pane taller than 16 bits hold.
 TEST_F(PlatformMovieTest, AMovieTooLargeForSixteenBitsGivesNilAndNoBoxIsNegative) {
   const std::wstring wide = TestFilePath("kv-wide.avi");
   ASSERT_TRUE(WriteTestMovie(wide, 32768, 10, 10, {0xFF0000, 0x00FF00}));
@@ -783,6 +784,12 @@ TEST_F(PlatformMovieTest, AMovieTooLargeForSixteenBitsGivesNilAndNoBoxIsNegative
   backend.SetMovieBox(held, MacRect{0, 100, 96, 20});
   EXPECT_EQ(movieWidthGetter(movie, 0), 0);
   EXPECT_EQ(movieHeightGetter(movie, 0), 96);
+
+  // A pane 40,000 pixels tall holds its controller at the largest height.
+  ControlDescription tall = Player("Tall", 0);
+  tall.bounds = MacRect{-20000, 100, 20000, 164};
+  ControlTestWindow tallWindow({tall});
+  EXPECT_EQ(mediaControllerHeightGetter(tallWindow.Control("Tall"), 0), 32767);
   DeleteFileW(wide.c_str());
   DeleteFileW(huge.c_str());
 }

@@ -38,13 +38,16 @@ std::unique_ptr<MciMovie> MciMovie::Open(const MciCalls& calls, const std::wstri
     return nullptr;
   }
   std::wstring answer;
-  int left = 0, top = 0;
+  long left = 0, top = 0, width = 0, height = 0;
   if (!movie->Ask(L"where", L"source", &answer) ||
-      std::swscanf(answer.c_str(), L"%d %d %d %d", &left, &top, &movie->width_,
-                   &movie->height_) != 4 ||
-      movie->width_ <= 0 || movie->height_ <= 0) {
+      std::swscanf(answer.c_str(), L"%ld %ld %ld %ld", &left, &top, &width, &height) != 4) {
     return nullptr;
   }
+  // The magnitude alone: a top-down frame's height is negative.
+  const int64_t side = height < 0 ? -int64_t(height) : int64_t(height);
+  if (width <= 0 || width > kLargestSide || side == 0 || side > kLargestSide) return nullptr;
+  movie->width_ = int32_t(width);
+  movie->height_ = int32_t(side);
   return movie;
 }
 
@@ -67,6 +70,8 @@ bool MciMovie::Ask(const std::wstring& verb, const std::wstring& rest, std::wstr
 }
 
 bool MciMovie::ShowIn(HWND window, const RECT& destination) {
+  window_ = window;
+  destination_ = destination;
   if (!window) return Send(L"window", L"handle default") && Send(L"window", L"state hide");
   wchar_t place[96];
   std::swprintf(place, 96, L"destination at %ld %ld %ld %ld", destination.left, destination.top,
@@ -75,10 +80,29 @@ bool MciMovie::ShowIn(HWND window, const RECT& destination) {
          Send(L"put", place);
 }
 
+bool MciMovie::ShowsIn(HWND window, const RECT& destination) const {
+  return window_ == window && EqualRect(&destination_, &destination);
+}
+
+// A play for another window than the one the running play notifies first
+// stops that one and tells its window that it was superseded: the video
+// device under Wine would keep the running play's notification and never
+// send the new one's.
 bool MciMovie::Play(HWND notify, bool repeat, bool reverse) {
+  if (notify && notified_ && notified_ != notify && Playing()) {
+    Stop(notified_);
+    PostMessageW(std::exchange(notified_, nullptr), MM_MCINOTIFY, MCI_NOTIFY_SUPERSEDED, 0);
+  }
   std::wstring options = reverse ? L"reverse" : repeat ? L"repeat" : L"";
   if (notify) options += L" notify";
-  return Send(L"play", options, notify);
+  if (!Send(L"play", options, notify)) return false;
+  if (notify) notified_ = notify;
+  return true;
+}
+
+bool MciMovie::Playing() const {
+  std::wstring mode;
+  return Ask(L"status", L"mode", &mode) && mode == L"playing";
 }
 
 void MciMovie::Stop(HWND notify) {

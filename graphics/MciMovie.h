@@ -23,7 +23,13 @@ bool LoadMciCalls(MciCalls* calls);
 
 class MciMovie {
  public:
-  // Nil when the device cannot open the file or tell its size.
+  // The largest side a movie may have: its box and its controller's bounds
+  // are 16-bit rectangles.
+  static constexpr int32_t kLargestSide = 32767;
+
+  // Nil when the device cannot open the file or tell its size, or when
+  // that size passes kLargestSide. A frame stored top-down (a negative
+  // height in its header) gives its size as positive.
   static std::unique_ptr<MciMovie> Open(const MciCalls& calls, const std::wstring& path);
   ~MciMovie();
   MciMovie(const MciMovie&) = delete;
@@ -35,12 +41,19 @@ class MciMovie {
   // Draws into the window (nil: the device's own, hidden), at the rectangle
   // of the window's client area.
   bool ShowIn(HWND window, const RECT& destination);
+  // Whether the device was last told to draw into the window, at the
+  // rectangle when one is given.
+  bool ShowsIn(HWND window) const { return window_ == window; }
+  bool ShowsIn(HWND window, const RECT& destination) const;
   // Plays from the current frame; notify receives MM_MCINOTIFY at the end
   // (or at an abort). repeat loops until a stop; reverse plays backwards
   // where the device can (false where it cannot).
   bool Play(HWND notify, bool repeat, bool reverse);
   // Stops, dropping the notification still pending for notify.
   void Stop(HWND notify);
+  // Whether the last play that was to notify named the window: false once
+  // another window's play has taken the notification over.
+  bool Notifies(HWND window) const { return notified_ == window; }
   bool SeekTo(int32_t frame);
   bool Step(int32_t frames);
   int32_t Position() const;
@@ -54,6 +67,7 @@ class MciMovie {
   // The command with the alias after its first word.
   bool Send(const std::wstring& verb, const std::wstring& rest, HWND callback = nullptr) const;
   bool Ask(const std::wstring& verb, const std::wstring& rest, std::wstring* answer) const;
+  bool Playing() const;
   // Sets the device's time format to frames and reads the length, once.
   void CountInFrames() const;
 
@@ -61,4 +75,7 @@ class MciMovie {
   std::wstring alias_;
   int32_t width_ = 0, height_ = 0;
   mutable int32_t length_ = -1;  // -1 until counted
+  HWND window_ = nullptr;        // where the device draws; nil: its own
+  RECT destination_{};
+  HWND notified_ = nullptr;      // of the last play with a notification
 };

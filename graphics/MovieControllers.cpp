@@ -11,6 +11,7 @@
 #include "core/diagnostics.h"
 #include "core/string.h"
 #include "graphics/QuickTimeMovies.h"
+#include "graphics/Rect16.h"
 #include "host/RunTimer.h"
 #include "ui/RuntimeWindow.h"
 #include "ui/pane.h"
@@ -113,7 +114,7 @@ void RemoveWhere(Predicate predicate) {
 }
 
 MacRect PaneRect(const MoviePane* pane) {
-  return MacRect{0, 0, int16_t(pane->Height()), int16_t(pane->Width())};
+  return SaturatedRect16(0, 0, pane->Height(), pane->Width());
 }
 
 bool Showing(const MoviePane* pane) { return pane->IsShown() && pane->ShownFlag(); }
@@ -282,7 +283,7 @@ extern "C" void LoadMovie(RuntimeObject* control, MoviePane* pane) {
   if (!movie) return;
   QuickTimeBackend& backend = Backend();
   MacRect box = backend.MovieBox(movie);
-  box = MacRect{0, 0, int16_t(box.bottom - box.top), int16_t(box.right - box.left)};
+  box = SaturatedRect16(0, 0, int32_t(box.bottom) - box.top, int32_t(box.right) - box.left);
   backend.SetMovieBox(movie, box);
   backend.SetMoviePort(movie, pane->RenewPortAssociation());
   QtController controller = backend.NewController(movie, box, CreationFlags(player->controller));

@@ -11,7 +11,9 @@
 #include "graphics/ImagingCodecs.h"
 #include "graphics/NativePicture.h"
 #include "graphics/PictureImporter.h"
+#include "graphics/PlatformMediaDownload.h"
 #include "graphics/PlatformMovieController.h"
+#include "graphics/Rect16.h"
 
 namespace {
 
@@ -23,7 +25,7 @@ constexpr QtError kComponentFailed = -8969;   // bad data, or a write that faile
 constexpr QtError kCancelled = -128;
 constexpr int32_t kFixedOne = 0x10000;
 
-int32_t Scaled(int32_t value, int32_t fixed) { return int32_t((int64_t(value) * fixed) >> 16); }
+int64_t Scaled(int32_t value, int32_t fixed) { return (int64_t(value) * fixed) >> 16; }
 
 bool IsFile(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -38,18 +40,21 @@ int HexValue(char c) {
 }
 
 // The path of a "file:" URL ("file:///C:/a%20b.avi", "file://C:/...",
-// "file:C:\...", "file://server/share/..." for a share); empty for any other
-// URL.
+// "file:C:\...", "file://server/share/..." for a share, and
+// "file://localhost/C:/..." for this machine); empty for any other URL.
 std::string PathOfFileURL(const std::string& url) {
   if (url.size() < 5 || _strnicmp(url.c_str(), "file:", 5) != 0) return std::string();
-  size_t start = 5;
-  while (start < url.size() && url[start] == '/' && start < 8) ++start;
-  const bool drive = start + 1 < url.size() && url[start + 1] == ':';
-  std::string path = start == 7 && !drive ? "\\\\" : "";
-  for (size_t i = start; i < url.size(); ++i) {
-    const char c = url[i];
-    if (c == '%' && i + 2 < url.size() && HexValue(url[i + 1]) >= 0 && HexValue(url[i + 2]) >= 0) {
-      path.push_back(char(HexValue(url[i + 1]) * 16 + HexValue(url[i + 2])));
+  std::string rest = url.substr(5);
+  if (_strnicmp(rest.c_str(), "//localhost/", 12) == 0) rest.erase(2, 9);  // "///" left
+  size_t start = 0;
+  while (start < rest.size() && rest[start] == '/' && start < 3) ++start;
+  const bool drive = start + 1 < rest.size() && rest[start + 1] == ':';
+  std::string path = start == 2 && !drive ? "\\\\" : "";
+  for (size_t i = start; i < rest.size(); ++i) {
+    const char c = rest[i];
+    if (c == '%' && i + 2 < rest.size() && HexValue(rest[i + 1]) >= 0 &&
+        HexValue(rest[i + 2]) >= 0) {
+      path.push_back(char(HexValue(rest[i + 1]) * 16 + HexValue(rest[i + 2])));
       i += 2;
     } else {
       path.push_back(c == '/' ? '\\' : c);
@@ -60,27 +65,6 @@ std::string PathOfFileURL(const std::string& url) {
 
 bool IsWebURL(const std::string& url) {
   return _strnicmp(url.c_str(), "http:", 5) == 0 || _strnicmp(url.c_str(), "https:", 6) == 0;
-}
-
-// The URL's resource in a new temporary file, through the platform's URL
-// library found by name; empty when it cannot be fetched (nothing is left).
-std::wstring DownloadToTemporaryFile(const std::string& url) {
-  using Download = HRESULT(WINAPI*)(IUnknown*, LPCWSTR, LPCWSTR, DWORD, void*);
-  static HMODULE library = LoadLibraryW(L"urlmon.dll");
-  const auto download = library ? reinterpret_cast<Download>(reinterpret_cast<void*>(
-                                      GetProcAddress(library, "URLDownloadToFileW")))
-                                : nullptr;
-  wchar_t folder[MAX_PATH + 1], path[MAX_PATH + 1];
-  const std::wstring wideURL = WidePathOf(url.c_str());
-  if (!download || wideURL.empty() || !GetTempPathW(MAX_PATH + 1, folder) ||
-      !GetTempFileNameW(folder, L"kvm", 0, path)) {
-    return std::wstring();
-  }
-  if (FAILED(download(nullptr, wideURL.c_str(), path, 0, nullptr))) {
-    DeleteFileW(path);
-    return std::wstring();
-  }
-  return path;
 }
 
 ImageComponent* ComponentOf(QtComponent component) {
@@ -198,7 +182,7 @@ QtError PlatformMediaBackend::NewMovieFromDataRef(QtHandle reference, uint32_t t
     if (path.empty() || !IsFile(path)) return kFileNotFound;
     return NewMovieOfPath(path, movie);
   }
-  const std::wstring downloaded = DownloadToTemporaryFile(url);
+  const std::wstring downloaded = DownloadMovieToTemporaryFile(url);
   if (downloaded.empty()) return kFileNotFound;
   const QtError error = NewMovieOfPath(downloaded, movie);
   if (error != kQtNoError) {
@@ -218,25 +202,27 @@ void PlatformMediaBackend::DisposeMovie(QtMovie movie) {
   movies_.erase(found);
 }
 
-// The natural size through the matrix's scale, at its translation.
+// The natural size through the matrix's scale, at its translation, held to
+// the 16 bits of a box.
 MacRect PlatformMediaBackend::MovieBox(QtMovie movie) {
   const Movie* found = MovieOf(movie);
   if (!found) return MacRect{};
   const auto& m = found->matrix.values;
-  const int32_t left = m[2][0] >> 16, top = m[2][1] >> 16;
-  return MacRect{int16_t(top), int16_t(left),
-                 int16_t(top + Scaled(found->device->NaturalHeight(), m[1][1])),
-                 int16_t(left + Scaled(found->device->NaturalWidth(), m[0][0]))};
+  const int64_t left = m[2][0] >> 16, top = m[2][1] >> 16;
+  return NormalizeRect16(SaturatedRect16(top, left,
+                                         top + Scaled(found->device->NaturalHeight(), m[1][1]),
+                                         left + Scaled(found->device->NaturalWidth(), m[0][0])));
 }
 
+// A box turned inside out counts as empty.
 void PlatformMediaBackend::SetMovieBox(QtMovie movie, const MacRect& box) {
   Movie* found = MovieOf(movie);
   if (!found) return;
+  const int64_t width = std::max(int32_t(box.right) - box.left, 0);
+  const int64_t height = std::max(int32_t(box.bottom) - box.top, 0);
   QtMatrix matrix = IdentityMatrix();
-  matrix.values[0][0] =
-      int32_t((int64_t(box.right - box.left) << 16) / found->device->NaturalWidth());
-  matrix.values[1][1] =
-      int32_t((int64_t(box.bottom - box.top) << 16) / found->device->NaturalHeight());
+  matrix.values[0][0] = int32_t(width * kFixedOne / found->device->NaturalWidth());
+  matrix.values[1][1] = int32_t(height * kFixedOne / found->device->NaturalHeight());
   matrix.values[2][0] = int32_t(box.left) * kFixedOne;
   matrix.values[2][1] = int32_t(box.top) * kFixedOne;
   found->matrix = matrix;
@@ -323,14 +309,31 @@ QtController PlatformMediaBackend::NewController(QtMovie movie, const MacRect& b
   return key->Handle();
 }
 
+// A controller letting go of a movie may have pointed its device at the
+// device's own hidden window: those still showing it draw it again, which
+// points the device at one of theirs.
 void PlatformMediaBackend::DisposeController(QtController controller) {
-  controllers_.erase(PlatformMovieController::Of(controller));
+  PlatformMovieController* found = ControllerOf(controller);
+  if (!found) return;
+  const MciMovie* shown = found->Movie();
+  controllers_.erase(found);
+  RedrawShowing(shown);
 }
 
 void PlatformMediaBackend::ControllerSetMovie(QtController controller, QtMovie movie) {
   PlatformMovieController* found = ControllerOf(controller);
   Movie* shown = MovieOf(movie);
-  if (found) found->SetMovie(shown ? shown->device.get() : nullptr);
+  if (!found) return;
+  const MciMovie* before = found->Movie();
+  found->SetMovie(shown ? shown->device.get() : nullptr);
+  if (before != found->Movie()) RedrawShowing(before);
+}
+
+void PlatformMediaBackend::RedrawShowing(const MciMovie* movie) {
+  if (!movie) return;
+  for (auto& [key, controller] : controllers_) {
+    if (controller->Shows(movie)) controller->Draw();
+  }
 }
 
 QtError PlatformMediaBackend::ControllerAction(QtController controller, int16_t action,

@@ -6,9 +6,11 @@
 //     DllGetClassObject) found by name, and an imaging factory made. Where one is missing, Load fails and the backend is the
 //     base class's machine without media.
 //   - Movie files are paths (a "file:" URL gives its path; an "http:" one is
-//     fetched into a temporary file that goes with its movie); a movie is an
-//     MCI device on the file (MciMovie.h). A movie's box is its natural size
-//     through its matrix; setting the box sets the matrix.
+//     fetched into a temporary file that goes with its movie, giving up on
+//     a server that stalls: PlatformMediaDownload.h); a movie is an MCI
+//     device on the file (MciMovie.h), refused when a side passes 32767. A
+//     movie's box is its natural size through its matrix, held to 16 bits;
+//     setting the box sets the matrix.
 //   - A port association is the pane's window; a controller shows its movie
 //     there with our own bar (PlatformMovieController.h).
 //   - Handles are blocks of the backend's; a picture handle holds the
@@ -96,6 +98,7 @@ class PlatformMediaBackend : public QuickTimeBackend {
   Movie* MovieOf(QtMovie movie) const;
   PlatformMovieController* ControllerOf(QtController controller) const;
   QtError NewMovieOfPath(const std::wstring& path, QtMovie* movie);
+  void RedrawShowing(const MciMovie* movie);
   void ReleaseAll();
 
   bool loaded_ = false;

@@ -9,6 +9,7 @@
 
 #include "graphics/MciMovie.h"
 #include "graphics/MovieControllers.h"
+#include "graphics/Rect16.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ PlatformMovieController::PlatformMovieController(MciMovie* movie, HWND pane, con
       bounds_(box),
       hasBar_((flags & kFlagNotVisible) == 0),
       badge_((flags & kFlagNotVisible) != 0 && (flags & kFlagBadge) != 0) {
-  if (hasBar_) bounds_.bottom = int16_t(bounds_.bottom + kBarHeight);
+  if (hasBar_) bounds_.bottom = Saturate16(int32_t(bounds_.bottom) + kBarHeight);
   // The windows wait for the first layout, when the flags that say whether
   // the movie is framed and which buttons the bar has are known, so that
   // none is made only to be changed or to go.
@@ -90,22 +91,20 @@ PlatformMovieController::~PlatformMovieController() {
 
 bool PlatformMovieController::Usable() const { return RegisterClasses() && IsWindow(pane_); }
 
-// The device stops and draws into its own hidden window again, if it was
-// ever told of ours.
+// The device stops and draws into its own hidden window again, where the
+// play and the window are still ours: another controller may have taken
+// the movie over.
 void PlatformMovieController::Release() {
   if (!movie_) return;
-  if (playing_) movie_->Stop(video_);
-  if (shown_ == movie_) movie_->ShowIn(nullptr, RECT{});
+  if (playing_ && movie_->Notifies(video_)) movie_->Stop(video_);
+  if (video_ && movie_->ShowsIn(video_)) movie_->ShowIn(nullptr, RECT{});
   playing_ = false;
-  shown_ = nullptr;
 }
 
 void PlatformMovieController::SetMovie(MciMovie* movie) {
   if (movie_ != movie) Release();
   movie_ = movie;
-  if (slider_ && movie_) {
-    SendMessageW(slider_, TBM_SETRANGE, TRUE, MAKELPARAM(0, std::max(movie_->Length() - 1, 0)));
-  }
+  ShowLength();
   LayOut();
   ShowPlaying();
 }
@@ -162,8 +161,12 @@ void PlatformMovieController::StopPlay() {
 
 // The end of a play: a looping palindrome turns round (or starts again
 // where the device cannot play backwards); anything else is a stop.
+// A play superseded by one of our own (a seek, a palindrome's turn) goes
+// on; one superseded by another controller's play of the same movie has
+// stopped.
 void PlatformMovieController::MovieEnded(WPARAM how) {
-  if (!playing_ || !movie_ || how == MCI_NOTIFY_SUPERSEDED) return;
+  if (!playing_ || !movie_) return;
+  if (how == MCI_NOTIFY_SUPERSEDED && movie_->Notifies(video_)) return;
   if (how == MCI_NOTIFY_SUCCESSFUL && looping_ && palindrome_) {
     backwards_ = !backwards_;
     if (movie_->Play(video_, false, backwards_)) return;
@@ -244,8 +247,7 @@ void PlatformMovieController::MakeBar() {
   if (!slider_) {
     slider_ = MakeChild(bar_, TRACKBAR_CLASSW, L"", TBS_HORZ | TBS_NOTICKS, kSlider, nullptr,
                         places.slider);
-    const int32_t last = movie_ ? std::max(movie_->Length() - 1, 0) : 0;
-    SendMessageW(slider_, TBM_SETRANGE, TRUE, MAKELPARAM(0, last));
+    ShowLength();
   }
   const auto keep = [this](bool wanted, HWND* slot, const wchar_t* text, int id, const RECT& place) {
     if (!wanted) {
@@ -324,11 +326,7 @@ void PlatformMovieController::ShowInVideo() {
   if (!movie_ || !video_) return;
   RECT client{};
   GetClientRect(video_, &client);
-  if (movie_ != shown_ || !EqualRect(&client, &shownRect_)) {
-    movie_->ShowIn(video_, client);
-    shown_ = movie_;
-    shownRect_ = client;
-  }
+  if (!movie_->ShowsIn(video_, client)) movie_->ShowIn(video_, client);
 }
 
 void PlatformMovieController::SetBounds(const MacRect& bounds) {
@@ -363,6 +361,14 @@ void PlatformMovieController::ShowPlaying() {
 
 void PlatformMovieController::ShowPosition() {
   if (slider_ && movie_) SendMessageW(slider_, TBM_SETPOS, TRUE, movie_->Position());
+}
+
+// The slider's ends one at a time: the message that sets both packs them
+// into 16 bits each, which a long movie's last frame passes.
+void PlatformMovieController::ShowLength() {
+  if (!slider_ || !movie_) return;
+  SendMessageW(slider_, TBM_SETRANGEMIN, FALSE, 0);
+  SendMessageW(slider_, TBM_SETRANGEMAX, TRUE, std::max(movie_->Length() - 1, 0));
 }
 
 LRESULT CALLBACK PlatformMovieController::VideoProc(HWND window, UINT message, WPARAM wParam,

@@ -12,12 +12,18 @@
 //   - otherwise: the bar, kBarHeight pixels high, under the movie.
 // The frame flag draws a one-pixel frame round the movie.
 //
+// A movie shown by several controllers draws in the window of the one that
+// last painted, played, sought or stepped it; a controller playing it stops,
+// with the stop passed to its filter, when another plays it.
+//
 // Every action, whether sent (Action), clicked or the movie's end, is shown
 // to the action filter first; a filter that answers true takes it over.
 // Plays and stops pass as the play action (rate 0 for a stop), a change of
 // the bounds' size as the size-changed action. The movie's end arrives as
 // MM_MCINOTIFY at the video window: successful or aborted, it is a stop.
-// Looping plays with the device's repeat. Palindrome looping plays the
+// Looping plays with the device's repeat. A looping movie of one frame
+// still stops at once: the video device under Wine ends a repeating play
+// of a single frame at once, also when driven alone. Palindrome looping plays the
 // movie backwards at each end where the device plays in reverse; where it
 // refuses (the video device under Wine answers "does not support the
 // specified command"), it loops forwards.
@@ -63,6 +69,7 @@ class PlatformMovieController {
   // False when the pane has gone or the window classes could not be made.
   bool Usable() const;
   bool Shows(const MciMovie* movie) const { return movie_ == movie; }
+  const MciMovie* Movie() const { return movie_; }
   bool Playing() const { return playing_; }
   HWND VideoWindow() const { return video_; }
   HWND BarWindow() const { return bar_; }
@@ -94,6 +101,7 @@ class PlatformMovieController {
   void ShowInVideo();
   void ShowPlaying();
   void ShowPosition();
+  void ShowLength();
 
   MciMovie* movie_;
   HWND pane_;
@@ -105,8 +113,6 @@ class PlatformMovieController {
   HWND stepForward_ = nullptr;
   HWND volume_ = nullptr;
   MacRect bounds_{};
-  const MciMovie* shown_ = nullptr;  // where the device was last told to draw
-  RECT shownRect_{};
   RECT videoPlace_{};  // the video window's place in the pane
   RECT barPlace_{};    // the bar's
   bool barLayoutStale_ = true;  // its set of buttons changed since it was placed

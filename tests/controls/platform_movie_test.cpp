@@ -10,6 +10,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <atomic>
@@ -28,6 +29,7 @@
 #include "graphics/PictureClass.h"
 #include "graphics/PictureExport.h"
 #include "graphics/PlatformMedia.h"
+#include "graphics/PlatformMediaDownload.h"
 #include "graphics/QuickTimeMovies.h"
 #include "testsupport/ControlTestWindow.h"
 #include "testsupport/DialogWatcher.h"
@@ -115,6 +117,16 @@ uint32_t ScreenColourNearBottomLeft(HWND window) {
   const COLORREF pixel = GetPixel(screen, corner.x, corner.y);
   ReleaseDC(nullptr, screen);
   return uint32_t(GetRValue(pixel)) << 16 | uint32_t(GetGValue(pixel)) << 8 | GetBValue(pixel);
+}
+
+// White over the window's client area, then a repaint asked for.
+void PaintOver(HWND window) {
+  RECT client{};
+  GetClientRect(window, &client);
+  HDC dc = GetDC(window);
+  FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  ReleaseDC(window, dc);
+  InvalidateRect(window, nullptr, FALSE);
 }
 
 // The runs without media name the folder of their fake libraries, which
@@ -312,12 +324,7 @@ TEST_F(PlatformMovieTest, TheBarSeeksAndStepsAResizeIsReportedAndAPalindromeKeep
     EXPECT_EQ(SendMessageW(slider, TBM_GETPOS, 0, 0), step.frame);
   }
   // A repaint draws the current frame again.
-  RECT client{};
-  GetClientRect(video, &client);
-  HDC dc = GetDC(video);
-  FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  ReleaseDC(video, dc);
-  InvalidateRect(video, nullptr, FALSE);
+  PaintOver(video);
   EXPECT_TRUE(Until([&] { return FrameShown(video) == 6; }));
   Taken();
 
@@ -339,10 +346,21 @@ TEST_F(PlatformMovieTest, TheBarSeeksAndStepsAResizeIsReportedAndAPalindromeKeep
 namespace {
 
 // Serves the bytes over HTTP on a loopback port to every GET, and a 404 to a
-// path holding "missing", until it goes.
+// path holding "missing", until it goes. Paced, it sends the body in pieces
+// with a pause between them, or stops sending after some bytes and waits
+// (up to five seconds) for the client to hang up.
+struct Pacing {
+  size_t piece = SIZE_MAX;       // bytes a send
+  DWORD pauseMs = 0;             // between pieces
+  size_t stallAfter = SIZE_MAX;  // of the reply, then no more
+};
+
 class LoopbackFileServer {
  public:
-  explicit LoopbackFileServer(std::string body) : body_(std::move(body)) {
+  static constexpr DWORD kStallLimitMs = 5000;
+
+  explicit LoopbackFileServer(std::string body, Pacing pacing = {})
+      : body_(std::move(body)), pacing_(pacing) {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
     listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -364,6 +382,9 @@ class LoopbackFileServer {
   std::string URL(const char* path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
   }
+  // Stalled replies whose client hung up before the server gave up on it.
+  int AbandonedStalls() const { return abandoned_; }
+  int Stalls() const { return stalls_; }
 
  private:
   void Serve() {
@@ -379,20 +400,36 @@ class LoopbackFileServer {
       const std::string reply = std::string(missing ? "HTTP/1.0 404 Not Found" : "HTTP/1.0 200 OK") +
                                 "\r\nContent-Type: video/avi\r\nContent-Length: " +
                                 std::to_string(body.size()) + "\r\n\r\n" + body;
-      for (size_t sent = 0; sent < reply.size();) {
-        const int done = send(peer, reply.data() + sent, int(reply.size() - sent), 0);
+      const size_t end = std::min(reply.size(), pacing_.stallAfter);
+      for (size_t sent = 0; sent < end;) {
+        if (sent > 0 && pacing_.pauseMs) Sleep(pacing_.pauseMs);
+        const int done = send(peer, reply.data() + sent, int(std::min(end - sent, pacing_.piece)), 0);
         if (done <= 0) break;
         sent += size_t(done);
       }
+      if (end < reply.size()) WaitForHangUp(peer);
       shutdown(peer, SD_SEND);
       closesocket(peer);
     }
   }
+  void WaitForHangUp(SOCKET peer) {
+    ++stalls_;
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(peer, &readable);
+    timeval limit{LONG(kStallLimitMs / 1000), 0};
+    char byte;
+    if (select(0, &readable, nullptr, nullptr, &limit) == 1 && recv(peer, &byte, 1, 0) <= 0) {
+      ++abandoned_;
+    }
+  }
 
   std::string body_;
+  Pacing pacing_;
   SOCKET listener_ = INVALID_SOCKET;
   uint16_t port_ = 0;
   std::thread thread_;
+  std::atomic<int> stalls_{0}, abandoned_{0};
 };
 
 std::string FileBytes(const std::wstring& path) {
@@ -436,6 +473,35 @@ TEST_F(PlatformMovieTest, AnHTTPMovieIsFetchedIntoAFileThatGoesWithIt) {
   EXPECT_EQ(openURLMovie(missing.get()), nullptr);
   EXPECT_EQ(FetchedFiles(), before);
   EXPECT_TRUE(TakeRecordedBoxes().empty());
+}
+
+// The stall bound is shortened here to 500 ms (30 s in use): a server that
+// sends part of a movie and then nothing is given up on while it still
+// waits, with nothing left behind; one that sends the whole movie slowly,
+// in pieces a tenth of a second apart, longer than the bound in all, is
+// waited for.
+TEST_F(PlatformMovieTest, AnHTTPMovieWhoseServerStallsGivesNilAndASlowOneComesWhole) {
+  const std::string bytes = FileBytes(MoviePath());
+  SetMovieDownloadStallBoundForTests(500);
+  const size_t before = FetchedFiles();
+  {
+    LoopbackFileServer stalling(bytes, {SIZE_MAX, 0, 4096});
+    StringRef url = StringRef::Adopt(StringFromUTF8(stalling.URL("/stall.avi").c_str()));
+    EXPECT_FALSE(ObjectRef::Adopt(openURLMovie(url.get())));
+    EXPECT_EQ(FetchedFiles(), before);
+    EXPECT_TRUE(Until([&] { return stalling.Stalls() == 1; }));
+    EXPECT_TRUE(Until([&] { return stalling.AbandonedStalls() == 1; }))
+        << "the fetch waited for the server to give up";
+  }
+  {
+    LoopbackFileServer slow(bytes, {bytes.size() / 8 + 1, 100});
+    StringRef url = StringRef::Adopt(StringFromUTF8(slow.URL("/slow.avi").c_str()));
+    ObjectRef movie = ObjectRef::Adopt(openURLMovie(url.get()));
+    ASSERT_TRUE(movie);
+    EXPECT_EQ(movieWidthGetter(movie.get(), 0), kMovieWidth);
+  }
+  SetMovieDownloadStallBoundForTests(0);
+  EXPECT_EQ(FetchedFiles(), before);
 }
 
 TEST_F(PlatformMovieTest, FilesFileURLsAndResourcesGiveMoviesAndDamagedOrMissingOnesNil) {
@@ -663,4 +729,169 @@ TEST_F(PlatformMovieTest, ASecondMovieOnThePlayerShowsItsOwnFramesAndSize) {
   EXPECT_EQ(ThePlatformMediaBackend().LiveMovies(), 2u);
   window.Close();
   DeleteFileW(path.c_str());
+}
+
+namespace {
+
+void Put32(std::string* bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) (*bytes)[at + i] = char(value >> (8 * i));
+}
+
+// A movie of 2 x 2 frames whose headers then claim another size (the main
+// header's and the frame format's; a negative height is a top-down frame,
+// which the main header gives as positive).
+std::wstring MovieClaiming(const char* name, int32_t width, int32_t height, size_t frames = 1) {
+  const std::wstring path = TestFilePath(name);
+  WriteTestMovie(path, 2, 2, 10, std::vector<uint32_t>(frames, 0xFF0000));
+  std::string bytes = FileBytes(path);
+  const size_t main = bytes.find("avih"), format = bytes.find("strf");
+  Put32(&bytes, main + 8 + 32, uint32_t(width));
+  Put32(&bytes, main + 8 + 36, uint32_t(std::abs(height)));
+  Put32(&bytes, format + 8 + 4, uint32_t(width));
+  Put32(&bytes, format + 8 + 8, uint32_t(height));
+  WriteTestBytes(path, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  return path;
+}
+
+}  // namespace
+
+// A movie wider or taller than a 16-bit box holds is refused, also one
+// whose frames are real; the player keeps its own movie. The box of a
+// movie scaled past 16 bits, or set turned inside out, is never negative,
+// nor is the controller of a pane taller than 16 bits hold.
+TEST_F(PlatformMovieTest, AMovieTooLargeForSixteenBitsGivesNilAndNoBoxIsNegative) {
+  const std::wstring wide = TestFilePath("kv-wide.avi");
+  ASSERT_TRUE(WriteTestMovie(wide, 32768, 10, 10, {0xFF0000, 0x00FF00}));
+  const std::wstring huge = MovieClaiming("kv-huge.avi", 40000, 30000);
+  ControlTestWindow window({Player("Movie1", 2)});
+  RuntimeObject* player = window.Control("Movie1");
+  for (const std::wstring& path : {wide, huge}) {
+    ObjectRef movie = ObjectRef::Adopt(NewFileMovie(path));
+    EXPECT_EQ(movie.get(), nullptr) << movieWidthGetter(movie.get(), 0);
+    if (movie) mediaMovieSetter(player, 0, movie.get());
+  }
+  EXPECT_EQ(mediaControllerWidthGetter(player, 0), kMovieWidth);
+
+  RuntimeObject* movie = ObjectFields<MoviePlayerFields>(player)->movie;
+  const QtMovie held = ObjectFields<MovieObjectFields>(movie)->movie;
+  PlatformMediaBackend& backend = ThePlatformMediaBackend();
+  QtMatrix scaled = IdentityMatrix();
+  scaled.values[0][0] = scaled.values[1][1] = 600 << 16;  // 38,400 x 28,800
+  backend.SetMovieMatrix(held, scaled);
+  EXPECT_EQ(movieWidthGetter(movie, 0), 32767);
+  EXPECT_EQ(movieHeightGetter(movie, 0), 28800);
+  EXPECT_EQ(movieBaseWidthGetter(movie, 0), kMovieWidth);
+  backend.SetMovieBox(held, MacRect{0, 100, 96, 20});
+  EXPECT_EQ(movieWidthGetter(movie, 0), 0);
+  EXPECT_EQ(movieHeightGetter(movie, 0), 96);
+
+  // A pane 40,000 pixels tall holds its controller at the largest height.
+  ControlDescription tall = Player("Tall", 0);
+  tall.bounds = MacRect{-20000, 100, 20000, 164};
+  ControlTestWindow tallWindow({tall});
+  EXPECT_EQ(mediaControllerHeightGetter(tallWindow.Control("Tall"), 0), 32767);
+  DeleteFileW(wide.c_str());
+  DeleteFileW(huge.c_str());
+}
+
+// 70,000 frames: the slider's range ends at the last one, a seek there
+// reaches it and a step onto it moves the slider.
+TEST_F(PlatformMovieTest, TheBarReachesTheLastFrameOfAMovieOfMoreThan65535Frames) {
+  constexpr int32_t kFrames = 70000;
+  const std::wstring path = TestFilePath("kv-long.avi");
+  ASSERT_TRUE(WriteTestMovie(path, 2, 2, 25, std::vector<uint32_t>(kFrames, 0x0000FF)));
+  ControlTestWindow window({Player("Bar", 2)});
+  mediaMovieSetter(window.Control("Bar"), 0, ObjectRef::Adopt(NewFileMovie(path)).get());
+  HWND bar = ChildOfClass(window.Pane("Bar")->NativeWindow(), "KV_MovieBar");
+  HWND slider = ChildOfClass(bar, "msctls_trackbar32");
+  ASSERT_TRUE(bar && slider);
+  EXPECT_EQ(SendMessageW(slider, TBM_GETRANGEMIN, 0, 0), 0);
+  EXPECT_EQ(SendMessageW(slider, TBM_GETRANGEMAX, 0, 0), kFrames - 1);
+  SendMessageW(slider, TBM_SETPOS, TRUE, kFrames - 3);
+  SendMessageW(bar, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 0), reinterpret_cast<LPARAM>(slider));
+  for (int32_t frame : {kFrames - 2, kFrames - 1}) {
+    SendMessageW(bar, WM_COMMAND, MAKEWPARAM(4, BN_CLICKED), 0);  // a step forward
+    EXPECT_EQ(SendMessageW(slider, TBM_GETPOS, 0, 0), frame);
+  }
+  window.Close();
+  DeleteFileW(path.c_str());
+}
+
+// One Movie on two players: once the first lets the movie go, the second
+// still shows its frames, plays and ends; a play of one while the other
+// plays stops the other, with its Stop.
+TEST_F(PlatformMovieTest, OneMovieOnTwoPlayersStaysShownAndEveryPlayEndsWithAStop) {
+  ControlDescription second = Player("P2", 2);
+  second.bounds = MacRect{100, 10, int16_t(100 + kMovieHeight + kBarHeight), 10 + kMovieWidth};
+  ControlTestWindow window({Player("P1", 2), second});
+  MakeForeground(window.Handle());
+  RuntimeObject* p1 = window.Control("P1");
+  RuntimeObject* p2 = window.Control("P2");
+  ObjectRef movie = ObjectRef::Adopt(NewFileMovie(MoviePath()));
+  mediaMovieSetter(p1, 0, movie.get());
+  mediaMovieSetter(p2, 0, movie.get());
+  HWND video = VideoOf(window, "P2");
+  EXPECT_TRUE(Until([&] { return FrameShown(video) == 0; }));
+  mediaMovieSetter(p1, 0, nullptr);
+  // Painted over, the second player's video shows the movie's frame again.
+  PaintOver(video);
+  EXPECT_TRUE(Until([&] { return FrameShown(video) == 0; }));
+  Taken();
+  RuntimeMediaPlay(p2);
+  EXPECT_TRUE(Until([&] { return FrameShown(video) >= 1 && FrameShown(video) <= 8; }));
+  EXPECT_TRUE(Until([&] { return Logged("P2.Stop"); }, 4000));
+  Wait(300);
+  EXPECT_EQ(Taken(), (Lines{"P2.Play", "P2.Stop"}));
+
+  mediaMovieSetter(p1, 0, movie.get());
+  RuntimeMediaPlay(p1);
+  Wait(200);
+  RuntimeMediaPlay(p2);
+  EXPECT_TRUE(Until([&] { return Logged("P1.Stop") && Logged("P2.Stop"); }, 4000));
+  Wait(300);
+  Lines events = Taken();
+  std::sort(events.begin(), events.end());
+  EXPECT_EQ(events, (Lines{"P1.Play", "P1.Stop", "P2.Play", "P2.Stop"}));
+}
+
+// "file://localhost/" names this machine; a movie stored top-down gives its
+// size as positive. A looping one-frame movie stops at once: the video
+// device ends a repeating play of one frame at once, also alone.
+TEST_F(PlatformMovieTest, ALocalhostURLAndATopDownMovieOpenAndAOneFrameLoopEndsAsTheDeviceDoes) {
+  for (const char* prefix : {"file://localhost/", "FILE://LocalHost/"}) {
+    std::string url = prefix + Utf8OfTestPath(MoviePath());
+    for (char& c : url) c = c == '\\' ? '/' : c;
+    StringRef text = StringRef::Adopt(StringFromUTF8(url.c_str()));
+    ObjectRef movie = ObjectRef::Adopt(openURLMovie(text.get()));
+    ASSERT_TRUE(movie) << url;
+    EXPECT_EQ(movieWidthGetter(movie.get(), 0), kMovieWidth);
+  }
+  const std::wstring topDown = MovieClaiming("kv-topdown.avi", 2, -2, 3);
+  ObjectRef flipped = ObjectRef::Adopt(NewFileMovie(topDown));
+  ASSERT_TRUE(flipped);
+  EXPECT_EQ(movieWidthGetter(flipped.get(), 0), 2);
+  EXPECT_EQ(movieHeightGetter(flipped.get(), 0), 2);
+
+  const std::wstring single = TestFilePath("kv-single.avi");
+  ASSERT_TRUE(WriteTestMovie(single, kMovieWidth, kMovieHeight, 10, {0xFF0000}));
+  const std::wstring open = L"open \"" + single + L"\" alias kvsingle";
+  ASSERT_EQ(mciSendStringW(open.c_str(), nullptr, 0, nullptr), 0u);
+  mciSendStringW(L"play kvsingle repeat", nullptr, 0, nullptr);
+  Wait(300);
+  wchar_t mode[32] = {};
+  mciSendStringW(L"status kvsingle mode", mode, 32, nullptr);
+  mciSendStringW(L"close kvsingle", nullptr, 0, nullptr);
+  EXPECT_EQ(std::wstring(mode), L"stopped");
+  ControlTestWindow window({Player("Single", 2, true, [](MoviePlayerFields* fields) {
+    fields->looping = 1;
+  })});
+  mediaMovieSetter(window.Control("Single"), 0, ObjectRef::Adopt(NewFileMovie(single)).get());
+  Taken();
+  RuntimeMediaPlay(window.Control("Single"));
+  EXPECT_TRUE(Until([&] { return Logged("Single.Stop"); }));
+  EXPECT_EQ(Taken(), (Lines{"Single.Play", "Single.Stop"}));
+  window.Close();
+  flipped = ObjectRef();
+  DeleteFileW(topDown.c_str());
+  DeleteFileW(single.c_str());
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "PictureTestSupport.h"
+#include "tests/files/FilesTestSupport.h"
 #include "files/TypedContents.h"
 #include "files/runFolderItem.h"
 #include "graphics/ImagingCodecs.h"
@@ -20,6 +21,7 @@
 #include "graphics/PictureFiles.h"
 #include "graphics/PlatformMedia.h"
 #include "graphics/QuickTimeMovies.h"
+#include "runtime/MediaSetup.h"
 #include "testsupport/DialogWatcher.h"
 #include "testsupport/PropertyAccess.h"
 #include "testsupport/ImageFileWriter.h"
@@ -107,8 +109,11 @@ double FileDotsPerInch(const std::wstring& path) {
   return x;
 }
 
-bool FileExists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+// The picture through SaveAsJPEG of the path's FolderItem.
+void SaveAsJPEG(const ObjectRef& picture, const std::wstring& path) {
+  StringRef text = StringRef::Adopt(StringFromUTF8(Utf8OfTestPath(path).c_str()));
+  ObjectRef item = ObjectRef::Adopt(RuntimeGetFolderItem(text.get()));
+  CallMethod(item.get(), "SaveAsJPEG", picture.get());
 }
 
 class PlatformExportTest : public PictureTest {
@@ -258,9 +263,7 @@ TEST_F(PlatformExportTest, SaveAsJPEGAndTheDatabaseCodecRoundTripTheBlocks) {
   ObjectRef picture = BlockPicture();
   const std::wstring path = TestFilePath("saved.jpg");
   DeleteFileW(path.c_str());
-  StringRef text = StringRef::Adopt(StringFromUTF8(Utf8OfTestPath(path).c_str()));
-  ObjectRef item = ObjectRef::Adopt(RuntimeGetFolderItem(text.get()));
-  CallMethod(item.get(), "SaveAsJPEG", picture.get());
+  SaveAsJPEG(picture, path);
   EXPECT_LE(LargestDifference(path), kJPEGBound);
   EXPECT_GE(LargestDifference(path), 0);
   DeleteFileW(path.c_str());
@@ -273,4 +276,21 @@ TEST_F(PlatformExportTest, SaveAsJPEGAndTheDatabaseCodecRoundTripTheBlocks) {
   const int largest = LargestDifference(NativeOf(decoded));
   EXPECT_GE(largest, 0);
   EXPECT_LE(largest, kJPEGBound);
+}
+
+// SaveAsJPEG and the JPEG codec name a new file each time: the path of each
+// is let go once written, and one never used once the next is named.
+TEST_F(PlatformExportTest, NoTargetPathStaysInMemory) {
+  ObjectRef picture = BlockPicture();
+  ObjectRef vector = NewPicture(10, 10, 0);  // no image: the path is never used
+  for (int i = 0; i < 20; ++i) {
+    const std::wstring path = TestFilePath("held-" + std::to_string(i) + ".jpg");
+    SaveAsJPEG(i % 2 ? picture : vector, path);
+    EXPECT_EQ(FileExists(path), i % 2 == 1) << i;
+    EXPECT_EQ(HeldQuickTimeFileSpecs(), i % 2 ? 0u : 1u) << i;
+    DeleteFileW(path.c_str());
+    StringRef bytes;
+    EXPECT_TRUE(EncodeJPEGThroughFile(picture.get(), bytes.out()));
+    EXPECT_EQ(HeldQuickTimeFileSpecs(), 0u) << i;
+  }
 }

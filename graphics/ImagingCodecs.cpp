@@ -3,6 +3,8 @@
 #include "graphics/ImagingCodecs.h"
 
 #include <cstring>
+#include <cwchar>
+#include <string>
 #include <vector>
 
 #include "core/utility.h"
@@ -37,6 +39,32 @@ bool PixelFormatOf(const PackedDIBView& view, WICPixelFormatGUID* format) {
 
 double DotsPerInch(int32_t pelsPerMeter) {
   return pelsPerMeter > 0 ? pelsPerMeter * kMetresPerInch : 72.0;
+}
+
+// A new empty file in the folder of the path, under a name of its own: the
+// file is written there whole and only then put in the path's place, so
+// that a failure leaves a file already at the path as it was. Empty when
+// none can be made.
+std::wstring NewFileBeside(const wchar_t* path) {
+  static uint32_t serial = 0;
+  const wchar_t* end = path + std::wcslen(path);
+  const wchar_t* name = end;
+  while (name > path && name[-1] != L'\\' && name[-1] != L'/') --name;
+  const std::wstring folder(path, name);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    wchar_t unique[32];
+    std::swprintf(unique, 32, L"~kv%lx-%x.tmp", GetCurrentProcessId(), ++serial);
+    const std::wstring beside = folder + unique;
+    HANDLE file = CreateFileW(beside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      CloseHandle(file);
+      return beside;
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+  }
+  return std::wstring();
 }
 
 size_t livePackedDIBSources = 0;
@@ -232,9 +260,15 @@ size_t LivePackedDIBSources() { return livePackedDIBSources; }
 bool EncodeImageFile(IWICImagingFactory* factory, IWICBitmapSource* source,
                      const ImageFileFormat& format, const wchar_t* path, double xDotsPerInch,
                      double yDotsPerInch) {
-  if (!factory || !source || !path) return false;
-  // Every object of the encoding is released before the file is removed.
-  if (Encode(factory, source, format, path, xDotsPerInch, yDotsPerInch)) return true;
-  DeleteFileW(path);
+  if (!factory || !source || !path || !*path) return false;
+  const std::wstring beside = NewFileBeside(path);
+  if (beside.empty()) return false;
+  // Every object of the encoding is released before the file is moved or
+  // removed.
+  if (Encode(factory, source, format, beside.c_str(), xDotsPerInch, yDotsPerInch) &&
+      MoveFileExW(beside.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  DeleteFileW(beside.c_str());
   return false;
 }

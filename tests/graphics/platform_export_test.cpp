@@ -25,6 +25,7 @@
 #include "testsupport/DialogWatcher.h"
 #include "testsupport/PropertyAccess.h"
 #include "testsupport/ImageFileWriter.h"
+#include "testsupport/ScratchFolder.h"
 
 namespace {
 
@@ -107,6 +108,38 @@ double FileDotsPerInch(const std::wstring& path) {
     return 0;
   }
   return x;
+}
+
+// Export's steps after its dialog: the picture file, the importer given it,
+// and the importer's export of the file in the format.
+bool ExportWithoutDialog(const ObjectRef& picture, uint32_t fileType, const std::wstring& path) {
+  QuickTimeBackend& backend = CurrentQuickTimeBackend();
+  QtHandle data = PictureFileHandle(picture.get());
+  QtComponent importer = nullptr;
+  const bool exported =
+      data &&
+      backend.OpenDefaultComponent(FourCharCode("grip"), FourCharCode("PICT"), &importer) ==
+          kQtNoError &&
+      backend.ImporterSetDataHandle(importer, data) == kQtNoError &&
+      backend.ImporterExportImageFile(importer, fileType, 0, Utf8OfTestPath(path).c_str()) ==
+          kQtNoError;
+  if (importer) backend.CloseComponent(importer);
+  if (data) backend.DisposeHandle(data);
+  return exported;
+}
+
+// The names in a folder, sorted.
+std::vector<std::wstring> FolderNames(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    names.emplace_back(found.cFileName);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 // The picture through SaveAsJPEG of the path's FolderItem.
@@ -276,6 +309,135 @@ TEST_F(PlatformExportTest, SaveAsJPEGAndTheDatabaseCodecRoundTripTheBlocks) {
   const int largest = LargestDifference(NativeOf(decoded));
   EXPECT_GE(largest, 0);
   EXPECT_LE(largest, kJPEGBound);
+}
+
+// Pixels an encoder is handed: 16 x 16 of a pixel format no converter
+// knows, or of 32-bit BGR whose copy fails.
+class RefusedPixels : public IWICBitmapSource {
+ public:
+  explicit RefusedPixels(bool knownFormat) : knownFormat_(knownFormat) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = iid == IID_IUnknown || iid == IID_IWICBitmapSource ? this : nullptr;
+    return *out ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetSize(UINT* width, UINT* height) override {
+    *width = *height = 16;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetPixelFormat(WICPixelFormatGUID* format) override {
+    static const GUID kUnknown = {0x6b760000, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 8}};
+    *format = knownFormat_ ? GUID_WICPixelFormat32bppBGR : kUnknown;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetResolution(double* x, double* y) override {
+    *x = *y = 72;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette*) override {
+    return WINCODEC_ERR_PALETTEUNAVAILABLE;
+  }
+  HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect*, UINT, UINT, BYTE*) override {
+    return E_FAIL;
+  }
+
+ private:
+  bool knownFormat_;
+};
+
+// An encoding that fails over a file already there leaves that file as it
+// was and nothing beside it, whatever the format; one that succeeds
+// replaces it.
+TEST_F(PlatformExportTest, AFailedEncodingLeavesTheFileThatWasThere) {
+  ScratchFolder folder(L"kvexport-");
+  ASSERT_TRUE(folder.made());
+  ComRef<IWICImagingFactory> factory;
+  ASSERT_TRUE(MakeImagingFactory(&factory));
+  for (const ImageFileFormat& format : kImageFileFormats) {
+    const std::wstring path = folder.File(std::wstring(L"old.") + format.extension);
+    const std::string old = "the picture that was there";
+    WriteWholeFile(path, old);
+    const std::vector<std::wstring> names = FolderNames(folder.path());
+    for (const bool knownFormat : {false, true}) {
+      RefusedPixels pixels(knownFormat);
+      EXPECT_FALSE(EncodeImageFile(factory.get(), &pixels, format, path.c_str(), 0, 0));
+      EXPECT_EQ(ReadWholeFile(path), old) << format.extension << " " << knownFormat;
+      EXPECT_EQ(FolderNames(folder.path()), names) << format.extension << " " << knownFormat;
+    }
+    ObjectRef picture = BlockPicture();
+    EXPECT_TRUE(ExportWithoutDialog(picture, format.fileType, path)) << format.extension;
+    EXPECT_LE(LargestDifference(path), format.fileType == FourCharCode("JPEG") ? kJPEGBound
+                                       : format.fileType == FourCharCode("GIFf") ? kGIFBound
+                                                                                 : 0);
+    EXPECT_EQ(FolderNames(folder.path()), names) << format.extension;
+  }
+}
+
+// A volume of 1 MiB (tests/files/small_volume.sh, named by
+// KV_SMALL_VOLUME), filled so that an export's write fails part way.
+class ExportSmallVolumeTest : public PlatformExportTest {
+ protected:
+  void SetUp() override {
+    PlatformExportTest::SetUp();
+    folder_ = SmallVolumeFolder();
+    if (folder_.empty()) {
+      GTEST_SKIP() << "needs the 1 MiB volume of small_volume.sh (KV_SMALL_VOLUME)";
+    }
+  }
+  void TearDown() override {
+    for (const wchar_t* name : {L"old.bmp", L"old.jpg", L"ballast.bin"}) {
+      DeleteFileW(PathOf(name).c_str());
+    }
+    PlatformExportTest::TearDown();
+  }
+  std::wstring PathOf(const std::wstring& name) const { return folder_ + L"\\" + name; }
+  const std::wstring& folder() const { return folder_; }
+
+ private:
+  std::wstring folder_;
+};
+
+// Export and SaveAsJPEG of a picture of noise (some 400 KB in either
+// format) over a small file, with 60 KB left: room to start, not to end.
+TEST_F(ExportSmallVolumeTest, AWriteFailingPartWayLeavesTheFileThatWasThere) {
+  ObjectRef picture = NewPicture(320, 320, 32);
+  int32_t depth = 0, rowBytes = 0;
+  uint8_t* base = nullptr;
+  ASSERT_TRUE(NativeOf(picture)->GetPixels(&depth, &base, &rowBytes));
+  uint32_t noise = 12345;
+  for (size_t i = 0; i < size_t(rowBytes) * 320; ++i) {
+    noise = noise * 1103515245u + 12345u;
+    base[i] = uint8_t(noise >> 24);
+  }
+  const std::string old(3000, 'o');
+  const struct {
+    const wchar_t* name;
+    bool saveAsJPEG;
+    const char* magic;
+  } rows[] = {{L"old.bmp", false, "BM"}, {L"old.jpg", true, "\xFF\xD8\xFF"}};
+  for (const auto& row : rows) {
+    const std::wstring path = PathOf(row.name);
+    const auto write = [&] {
+      if (!row.saveAsJPEG) return ExportWithoutDialog(picture, FourCharCode("BMPf"), path);
+      SaveAsJPEG(picture, path);
+      return ReadWholeFile(path) != old;
+    };
+    WriteWholeFile(path, old);
+    ULARGE_INTEGER free;
+    ASSERT_TRUE(GetDiskFreeSpaceExW(folder().c_str(), &free, nullptr, nullptr));
+    ASSERT_GT(free.QuadPart, 60000u);
+    WriteWholeFile(PathOf(L"ballast.bin"), std::string(size_t(free.QuadPart - 60000), 'b'));
+    const std::vector<std::wstring> names = FolderNames(folder());
+    EXPECT_FALSE(write());
+    EXPECT_EQ(ReadWholeFile(path) == old, true);
+    EXPECT_EQ(FolderNames(folder()), names);
+    // With room again the same export replaces it.
+    ASSERT_TRUE(DeleteFileW(PathOf(L"ballast.bin").c_str()));
+    EXPECT_TRUE(write());
+    EXPECT_EQ(ReadWholeFile(path).substr(0, std::strlen(row.magic)), row.magic);
+    DeleteFileW(path.c_str());
+  }
 }
 
 // SaveAsJPEG and the JPEG codec name a new file each time: the path of each

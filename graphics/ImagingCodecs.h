@@ -61,8 +61,8 @@ IWICBitmapSource* NewPackedDIBSource(const uint8_t* dib, const PackedDIBView& vi
 size_t LivePackedDIBSources();
 
 // Writes the source to the file in the format, converting its pixels to
-// what the encoder takes (a palette made from the pixels for GIF). Dots per
-// inch of 0 leave the source's. The file is written
+// what the encoder takes (a palette made from the pixels for GIF), whatever
+// their depth. Dots per inch of 0 leave the source's. The file is written
 // under a name of its own in the same folder and takes the path's place only
 // when whole: on every failure the result is false, a file already at the
 // path is as it was and nothing is left beside it.

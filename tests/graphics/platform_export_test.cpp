@@ -45,12 +45,17 @@ uint32_t BlockColour(int32_t x, int32_t y) {
   return (0x20 + 0x30 * block) << 16 | (0xE0 - 0x28 * block) << 8 | (0x40 + 0x50 * (block % 3));
 }
 
-ObjectRef BlockPicture() {
-  ObjectRef picture = NewPicture(kWidth, kHeight, 32);
+// Black and white blocks: the same pixels at every depth.
+uint32_t GreyBlockColour(int32_t x, int32_t y) { return (x / 16 + y / 16) % 2 ? 0xFFFFFF : 0; }
+
+using BlockColours = uint32_t (*)(int32_t x, int32_t y);
+
+ObjectRef BlockPicture(int32_t depth = 32, BlockColours colour = BlockColour) {
+  ObjectRef picture = NewPicture(kWidth, kHeight, depth);
   ObjectRef graphics = GraphicsOf(picture);
   for (int32_t y = 0; y < kHeight; y += 16) {
     for (int32_t x = 0; x < kWidth; x += 16) {
-      graphicsForeColorSetter(graphics.get(), 0, BlockColour(x, y));
+      graphicsForeColorSetter(graphics.get(), 0, colour(x, y));
       RuntimeGraphicsFillRect(graphics.get(), x, y, 16, 16);
     }
   }
@@ -67,7 +72,7 @@ int ChannelDifference(uint32_t got, uint32_t want) {
 
 // The largest difference of a channel between a picture (painted onto a
 // 32-bit one by GDI) and the blocks; -1 when its size differs.
-int LargestDifference(NativePicture* picture) {
+int LargestDifference(NativePicture* picture, BlockColours colour = BlockColour) {
   int32_t width = 0, height = 0, depth = 0, rowBytes = 0;
   uint8_t* base = nullptr;
   if (!picture) return -1;
@@ -80,7 +85,7 @@ int LargestDifference(NativePicture* picture) {
     for (int32_t x = 0; x < kWidth; ++x) {
       uint32_t got;
       std::memcpy(&got, base + size_t(y) * size_t(rowBytes) + 4 * size_t(x), 4);
-      largest = std::max(largest, ChannelDifference(got, BlockColour(x, y)));
+      largest = std::max(largest, ChannelDifference(got, colour(x, y)));
     }
   }
   PictureRelease(deep);
@@ -88,9 +93,9 @@ int LargestDifference(NativePicture* picture) {
 }
 
 // The same for the file imported again.
-int LargestDifference(const std::wstring& path) {
+int LargestDifference(const std::wstring& path, BlockColours colour = BlockColour) {
   NativePicture* read = OpenPictureFile(Utf8OfTestPath(path).c_str(), 1);
-  const int largest = LargestDifference(read);
+  const int largest = LargestDifference(read, colour);
   if (read) PictureRelease(read);
   return largest;
 }
@@ -437,6 +442,45 @@ TEST_F(ExportSmallVolumeTest, AWriteFailingPartWayLeavesTheFileThatWasThere) {
     EXPECT_TRUE(write());
     EXPECT_EQ(ReadWholeFile(path).substr(0, std::strlen(row.magic)), row.magic);
     DeleteFileW(path.c_str());
+  }
+}
+
+// Pictures of every depth export to every format, and SaveAsJPEG and the
+// JPEG codec of database values store them: the encoders take few pixel
+// formats, so the pixels are converted to one they take.
+TEST_F(PlatformExportTest, EveryDepthExportsToEveryFormat) {
+  const struct {
+    uint32_t type;
+    const char* name;
+    int bound;
+  } formats[] = {{FourCharCode("BMPf"), "depth.bmp", 0},
+                 {FourCharCode("PNGf"), "depth.png", 0},
+                 {FourCharCode("JPEG"), "depth.jpg", kJPEGBound},
+                 {FourCharCode("TIFF"), "depth.tif", 0},
+                 {FourCharCode("GIFf"), "depth.gif", kGIFBound}};
+  for (const int32_t depth : {1, 4, 8, 16, 24, 32}) {
+    ObjectRef picture = BlockPicture(depth, GreyBlockColour);
+    ASSERT_EQ(LargestDifference(NativeOf(picture), GreyBlockColour), 0) << depth;
+    for (const auto& format : formats) {
+      const std::wstring path = TestFilePath(format.name);
+      EXPECT_TRUE(ExportWithoutDialog(picture, format.type, path)) << depth << " " << format.name;
+      const int difference = LargestDifference(path, GreyBlockColour);
+      EXPECT_GE(difference, 0) << depth << " " << format.name;
+      EXPECT_LE(difference, format.bound) << depth << " " << format.name;
+      DeleteFileW(path.c_str());
+    }
+    const std::wstring saved = TestFilePath("depth-saved.jpg");
+    SaveAsJPEG(picture, saved);
+    const int savedDifference = LargestDifference(saved, GreyBlockColour);
+    EXPECT_GE(savedDifference, 0) << depth;
+    EXPECT_LE(savedDifference, kJPEGBound) << depth;
+    DeleteFileW(saved.c_str());
+    StringRef bytes;
+    EXPECT_TRUE(EncodeJPEGThroughFile(picture.get(), bytes.out())) << depth;
+    ObjectRef decoded = ObjectRef::Adopt(DecodeJPEGThroughFile(bytes.get()));
+    const int stored = LargestDifference(NativeOf(decoded), GreyBlockColour);
+    EXPECT_GE(stored, 0) << depth;
+    EXPECT_LE(stored, kJPEGBound) << depth;
   }
 }
 

@@ -2,6 +2,7 @@
 // file.
 #include "graphics/ImagingCodecs.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <string>
@@ -13,6 +14,7 @@
 namespace {
 
 constexpr double kMetresPerInch = 0.0254;
+constexpr double kLargestDotsPerInch = 65535.0;
 
 // The pixel format of a DIB's rows; false for bitfields of another layout.
 bool PixelFormatOf(const PackedDIBView& view, WICPixelFormatGUID* format) {
@@ -37,8 +39,9 @@ bool PixelFormatOf(const PackedDIBView& view, WICPixelFormatGUID* format) {
   }
 }
 
+// As a file holds it: 72 for none, at most 65,535.
 double DotsPerInch(int32_t pelsPerMeter) {
-  return pelsPerMeter > 0 ? pelsPerMeter * kMetresPerInch : 72.0;
+  return pelsPerMeter > 0 ? std::min(pelsPerMeter * kMetresPerInch, kLargestDotsPerInch) : 72.0;
 }
 
 // A new empty file in the folder of the path, under a name of its own: the

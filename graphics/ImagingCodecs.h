@@ -53,7 +53,8 @@ const ImageFileFormat* ImageFileFormatOfType(uint32_t fileType);
 
 // A bitmap source over the pixels of a checked packed DIB (1, 4 and 8 bits
 // with their colour table, 16 bits 5-5-5 or 5-6-5, 24 and 32 bits), which it
-// borrows: the block must outlive it. Its resolution is the DIB's. Nil for
+// borrows: the block must outlive it. Its resolution is the DIB's (72 for
+// none, at most 65,535, as a file holds it). Nil for
 // masks of another layout.
 IWICBitmapSource* NewPackedDIBSource(const uint8_t* dib, const PackedDIBView& view);
 // The packed-DIB sources alive: the checks that export drops every

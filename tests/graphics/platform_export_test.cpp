@@ -445,6 +445,34 @@ TEST_F(ExportSmallVolumeTest, AWriteFailingPartWayLeavesTheFileThatWasThere) {
   }
 }
 
+// Resolutions no file holds export without harm: 72 for one of 0 or less,
+// 65,535 above that.
+TEST_F(PlatformExportTest, AResolutionNoFileHoldsExportsAsTheNearestOne) {
+  ObjectRef picture = BlockPicture();
+  const struct {
+    int32_t set;
+    double file;
+  } rows[] = {{-72, 72}, {100000, 65535}};
+  for (const auto& row : rows) {
+    SetProperty(picture.get(), "HorizontalResolution", row.set);
+    SetProperty(picture.get(), "VerticalResolution", row.set);
+    for (const char* name : {"far.png", "far.jpg"}) {
+      const std::wstring path = TestFilePath(name);
+      ASSERT_TRUE(ExportAs(picture, path)) << row.set << " " << name;
+      EXPECT_NEAR(FileDotsPerInch(path), row.file, 0.05) << row.set << " " << name;
+      DeleteFileW(path.c_str());
+    }
+  }
+  // A native picture holding more (as a file read may give) saves as much
+  // as JPEG holds.
+  NativeOf(picture)->SetHResolution(100000);
+  NativeOf(picture)->SetVResolution(100000);
+  const std::wstring saved = TestFilePath("far-saved.jpg");
+  SaveAsJPEG(picture, saved);
+  EXPECT_NEAR(FileDotsPerInch(saved), 65535.0, 0.05);
+  DeleteFileW(saved.c_str());
+}
+
 // Pictures of every depth export to every format, and SaveAsJPEG and the
 // JPEG codec of database values store them: the encoders take few pixel
 // formats, so the pixels are converted to one they take.

@@ -5,8 +5,8 @@
 // header, then the picture's packed DIB) from a handle it borrows: the
 // handle must outlive the importer's last export. Its export dialog offers
 // the five formats of ImagingCodecs.h; its export writes the picture at the
-// encoder's own resolution. An exporter writes its input importer's picture
-// again with a resolution. Components are owned by whoever opened them and
+// resolution its packed DIB states. An exporter writes its input importer's
+// picture again with a resolution. Components are owned by whoever opened them and
 // closed with CloseImageComponent; nothing they make outlives the call.
 #pragma once
 #include <cstddef>

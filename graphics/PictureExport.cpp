@@ -75,11 +75,11 @@ bool ExportThroughQuickTime(RuntimeObject* picture) {
       backend.ImporterExportImageFile(made.importer, format, 0, path.c_str()) != kQtNoError) {
     return false;
   }
-  // The file again through an exporter, so that it carries the resolution.
+  // The file again through an exporter, so that it carries the resolution
+  // set, 72 included: the importer's may be another (that of the file a
+  // picture was read from).
   NativePicture* native = NativeOf(picture);
   if (native &&
-      (FileResolution(native->HResolution()) != 72 ||
-       FileResolution(native->VResolution()) != 72) &&
       backend.OpenDefaultComponent(FourCharCode("grex"), format, &made.exporter) == kQtNoError &&
       made.exporter && backend.ExporterSetInput(made.exporter, made.importer) == kQtNoError &&
       backend.ExporterSetResolution(made.exporter, FixedOf(native->HResolution()),

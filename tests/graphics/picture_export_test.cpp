@@ -79,27 +79,23 @@ TEST_F(PictureExportTest, QuickTimesImporterWritesThePictureFile) {
   FakeExportHooks hooks;
   ObjectRef picture = NewPicture(4, 3, 32);
   PaintWhole(picture, 0x336699);
-  ASSERT_TRUE(exportPicture(picture.get()));
-  EXPECT_EQ(quickTime.exportCalls,
-            std::vector<std::string>({"grip PICT", "setData", "dialog", "write PNGf C:\\exported.png"}));
-  EXPECT_EQ(quickTime.importerData, std::string(512, '\0') + PackedDIBBytes(NativeOf(picture)));
-  EXPECT_EQ(quickTime.openComponents, 0);
-  EXPECT_EQ(quickTime.liveHandles, 0);
-  EXPECT_EQ(hooks.dialogs, 0);
-
-  // At 144 dpi the exporter writes the file again with the resolution.
-  NativeOf(picture)->SetHResolution(144);
-  NativeOf(picture)->SetVResolution(144);
-  quickTime.exportCalls.clear();
-  ASSERT_TRUE(exportPicture(picture.get()));
-  EXPECT_EQ(quickTime.exportCalls,
-            std::vector<std::string>({"grip PICT", "setData", "dialog", "write PNGf C:\\exported.png",
-                                      "grex PNGf", "setInput", "resolution",
-                                      "output C:\\exported.png", "export"}));
-  EXPECT_EQ(quickTime.resolution[0], 144 << 16);
-  EXPECT_EQ(quickTime.resolution[1], 144 << 16);
-  EXPECT_EQ(quickTime.openComponents, 0);
-  EXPECT_EQ(quickTime.liveHandles, 0);
+  // The exporter writes the file again with the resolution, 72 included.
+  const std::vector<std::string> calls = {"grip PICT", "setData", "dialog",
+                                          "write PNGf C:\\exported.png", "grex PNGf", "setInput",
+                                          "resolution", "output C:\\exported.png", "export"};
+  for (const int32_t dpi : {72, 144}) {
+    NativeOf(picture)->SetHResolution(dpi);
+    NativeOf(picture)->SetVResolution(dpi);
+    quickTime.exportCalls.clear();
+    ASSERT_TRUE(exportPicture(picture.get()));
+    EXPECT_EQ(quickTime.exportCalls, calls);
+    EXPECT_EQ(quickTime.importerData, std::string(512, '\0') + PackedDIBBytes(NativeOf(picture)));
+    EXPECT_EQ(quickTime.resolution[0], dpi << 16);
+    EXPECT_EQ(quickTime.resolution[1], dpi << 16);
+    EXPECT_EQ(quickTime.openComponents, 0);
+    EXPECT_EQ(quickTime.liveHandles, 0);
+    EXPECT_EQ(hooks.dialogs, 0);
+  }
 
   // A vector picture has no image to hand over.
   ObjectRef vector = NewPicture(10, 10, 0);
@@ -141,10 +137,9 @@ TEST_F(PictureExportTest, AnyResolutionExportsAsOneAFileHolds) {
     quickTime.exportCalls.clear();
     quickTime.resolution[0] = quickTime.resolution[1] = 0;
     ASSERT_TRUE(exportPicture(picture.get()));
-    const bool again = file != 72;
-    EXPECT_EQ(quickTime.exportCalls.size(), again ? 9u : 4u);
-    EXPECT_EQ(uint32_t(quickTime.resolution[0]), again ? uint32_t(file) << 16 : 0u);
-    EXPECT_EQ(uint32_t(quickTime.resolution[1]), again ? 72u << 16 : 0u);
+    EXPECT_EQ(quickTime.exportCalls.size(), 9u);
+    EXPECT_EQ(uint32_t(quickTime.resolution[0]), uint32_t(file) << 16);
+    EXPECT_EQ(uint32_t(quickTime.resolution[1]), 72u << 16);
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.set);

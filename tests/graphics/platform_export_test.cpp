@@ -445,6 +445,41 @@ TEST_F(ExportSmallVolumeTest, AWriteFailingPartWayLeavesTheFileThatWasThere) {
   }
 }
 
+// A picture read from a 300 dpi BMP and set to 72 exports at 72: the
+// resolution set is what the file carries, whatever the file read had.
+TEST_F(PlatformExportTest, TheResolutionSetIsTheOneExportedWhateverTheFileReadHad) {
+  const std::wstring bmp = TestFilePath("300dpi.bmp");
+  const uint32_t rowBytes = kWidth * 3, pixelBytes = rowBytes * kHeight;
+  std::vector<uint8_t> bytes(54 + pixelBytes, 0);
+  const auto put = [&](size_t at, uint32_t value, size_t size) {
+    std::memcpy(&bytes[at], &value, size);
+  };
+  bytes[0] = 'B', bytes[1] = 'M';
+  put(2, uint32_t(bytes.size()), 4), put(10, 54, 4), put(14, 40, 4), put(18, kWidth, 4);
+  put(22, kHeight, 4), put(26, 1, 2), put(28, 24, 2), put(34, pixelBytes, 4);
+  put(38, 11811, 4), put(42, 11811, 4);  // 300 dots per inch
+  for (int32_t y = 0; y < kHeight; ++y) {
+    for (int32_t x = 0; x < kWidth; ++x) {
+      put(54 + size_t(kHeight - 1 - y) * rowBytes + 3 * size_t(x), BlockColour(x, y), 3);
+    }
+  }
+  ASSERT_TRUE(WriteTestBytes(bmp, bytes));
+  ObjectRef picture = ObjectRef::Adopt(reinterpret_cast<RuntimeObject*>(
+      WrapNativePicture(OpenPictureFile(Utf8OfTestPath(bmp).c_str(), 1))));
+  DeleteFileW(bmp.c_str());
+  ASSERT_TRUE(picture);
+  ASSERT_EQ(IntProperty(picture, "HorizontalResolution"), 300);
+  SetProperty(picture.get(), "HorizontalResolution", 72);
+  SetProperty(picture.get(), "VerticalResolution", 72);
+  for (const char* name : {"72.bmp", "72.png", "72.tif", "72.jpg"}) {
+    const std::wstring path = TestFilePath(name);
+    ASSERT_TRUE(ExportAs(picture, path)) << name;
+    EXPECT_NEAR(FileDotsPerInch(path), 72.0, 0.05) << name;
+    EXPECT_LE(LargestDifference(path), std::strcmp(name, "72.jpg") == 0 ? kJPEGBound : 0);
+    DeleteFileW(path.c_str());
+  }
+}
+
 // Resolutions no file holds export without harm: 72 for one of 0 or less,
 // 65,535 above that.
 TEST_F(PlatformExportTest, AResolutionNoFileHoldsExportsAsTheNearestOne) {

@@ -166,9 +166,9 @@ bool ExporterSetInput(ImageComponent* exporter, ImageComponent* importer) {
 }
 
 bool ExporterSetResolution(ImageComponent* exporter, int32_t horizontal, int32_t vertical) {
-  if (!exporter || !exporter->exporter || horizontal <= 0 || vertical <= 0) return false;
-  exporter->dotsPerInch[0] = horizontal / kFixedOne;
-  exporter->dotsPerInch[1] = vertical / kFixedOne;
+  if (!exporter || !exporter->exporter || horizontal == 0 || vertical == 0) return false;
+  exporter->dotsPerInch[0] = uint32_t(horizontal) / kFixedOne;
+  exporter->dotsPerInch[1] = uint32_t(vertical) / kFixedOne;
   return true;
 }
 

@@ -5,8 +5,8 @@
 // header, then the picture's packed DIB) from a handle it borrows: the
 // handle must outlive the importer's last export. Its export dialog offers
 // the five formats of ImagingCodecs.h; its export writes the picture at the
-// encoder's own resolution. An exporter writes its input importer's picture
-// again with a resolution. Components are owned by whoever opened them and
+// resolution its packed DIB states. An exporter writes its input importer's
+// picture again with a resolution. Components are owned by whoever opened them and
 // closed with CloseImageComponent; nothing they make outlives the call.
 #pragma once
 #include <cstddef>
@@ -29,7 +29,7 @@ bool ImporterRunExportDialog(ImageComponent* importer, uint32_t* fileType, std::
 bool ImporterExportFile(ImageComponent* importer, uint32_t fileType, const char* utf8Path);
 
 bool ExporterSetInput(ImageComponent* exporter, ImageComponent* importer);
-// Dots per inch in 16.16 fixed point; both above 0.
+// Dots per inch in unsigned 16.16 fixed point (up to 65,535.99); both above 0.
 bool ExporterSetResolution(ImageComponent* exporter, int32_t horizontal, int32_t vertical);
 bool ExporterSetOutput(ImageComponent* exporter, const char* utf8Path);
 bool ExporterWrite(ImageComponent* exporter);

@@ -2,7 +2,10 @@
 // file.
 #include "graphics/ImagingCodecs.h"
 
+#include <algorithm>
 #include <cstring>
+#include <cwchar>
+#include <string>
 #include <vector>
 
 #include "core/utility.h"
@@ -11,6 +14,7 @@
 namespace {
 
 constexpr double kMetresPerInch = 0.0254;
+constexpr double kLargestDotsPerInch = 65535.0;
 
 // The pixel format of a DIB's rows; false for bitfields of another layout.
 bool PixelFormatOf(const PackedDIBView& view, WICPixelFormatGUID* format) {
@@ -35,8 +39,59 @@ bool PixelFormatOf(const PackedDIBView& view, WICPixelFormatGUID* format) {
   }
 }
 
+// As a file holds it: 72 for none, at most 65,535.
 double DotsPerInch(int32_t pelsPerMeter) {
-  return pelsPerMeter > 0 ? pelsPerMeter * kMetresPerInch : 72.0;
+  return pelsPerMeter > 0 ? std::min(pelsPerMeter * kMetresPerInch, kLargestDotsPerInch) : 72.0;
+}
+
+// A new empty file in the folder of the path, under a name of its own: the
+// file is written there whole and only then put in the path's place, so
+// that a failure leaves a file already at the path as it was. Empty when
+// none can be made.
+std::wstring NewFileBeside(const wchar_t* path) {
+  static uint32_t serial = 0;
+  const wchar_t* end = path + std::wcslen(path);
+  const wchar_t* name = end;
+  while (name > path && name[-1] != L'\\' && name[-1] != L'/') --name;
+  const std::wstring folder(path, name);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    wchar_t unique[32];
+    std::swprintf(unique, 32, L"~kv%lx-%x.tmp", GetCurrentProcessId(), ++serial);
+    const std::wstring beside = folder + unique;
+    HANDLE file = CreateFileW(beside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      CloseHandle(file);
+      return beside;
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+  }
+  return std::wstring();
+}
+
+// A BMP file's header states the file's size. Wine's encoder leaves the
+// colour table of an indexed one out of it, and readers that keep to the
+// stated size (the run-time's own among them) then find the pixels cut
+// short: the size is made the file's.
+bool StateBMPFileSize(const wchar_t* path) {
+  HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  uint8_t header[6] = {};
+  DWORD done = 0;
+  const DWORD size = GetFileSize(file, nullptr);
+  bool stated = size != INVALID_FILE_SIZE &&
+                ReadFile(file, header, sizeof header, &done, nullptr) && done == sizeof header &&
+                header[0] == 'B' && header[1] == 'M';
+  uint32_t statedSize = 0;
+  std::memcpy(&statedSize, header + 2, sizeof statedSize);
+  if (stated && statedSize != size) {
+    stated = SetFilePointer(file, 2, nullptr, FILE_BEGIN) == 2 &&
+             WriteFile(file, &size, sizeof size, &done, nullptr) && done == sizeof size;
+  }
+  CloseHandle(file);
+  return stated;
 }
 
 size_t livePackedDIBSources = 0;
@@ -134,8 +189,42 @@ bool IsIndexed(const WICPixelFormatGUID& format) {
          format == GUID_WICPixelFormat2bppIndexed || format == GUID_WICPixelFormat1bppIndexed;
 }
 
+// The source in a pixel format through the platform's converter; for an
+// indexed format, the palette goes with it.
+bool Converted(IWICImagingFactory* factory, IWICBitmapSource* source,
+               const WICPixelFormatGUID& format, IWICPalette* palette,
+               ComRef<IWICBitmapSource>* converted) {
+  ComRef<IWICFormatConverter> converter;
+  return SUCCEEDED(factory->CreateFormatConverter(converter.out())) &&
+         SUCCEEDED(converter->Initialize(source, format, WICBitmapDitherTypeNone, palette, 0.0,
+                                         palette ? WICBitmapPaletteTypeCustom
+                                                 : WICBitmapPaletteTypeMedianCut)) &&
+         SUCCEEDED(converter->QueryInterface(IID_IWICBitmapSource,
+                                             reinterpret_cast<void**>(converted->out())));
+}
+
+// A palette of at most as many colours as the format holds, made from the
+// pixels and given to the frame.
+bool FramePalette(IWICImagingFactory* factory, IWICBitmapFrameEncode* frame,
+                  IWICBitmapSource* source, const WICPixelFormatGUID& format,
+                  ComRef<IWICPalette>* palette) {
+  UINT bits = 0;
+  ComRef<IWICComponentInfo> info;
+  ComRef<IWICPixelFormatInfo> formatInfo;
+  return SUCCEEDED(factory->CreateComponentInfo(format, info.out())) &&
+         SUCCEEDED(info->QueryInterface(IID_IWICPixelFormatInfo,
+                                        reinterpret_cast<void**>(formatInfo.out()))) &&
+         SUCCEEDED(formatInfo->GetBitsPerPixel(&bits)) && bits <= 8 &&
+         SUCCEEDED(factory->CreatePalette(palette->out())) &&
+         SUCCEEDED((*palette)->InitializeFromBitmap(source, 1u << bits, FALSE)) &&
+         SUCCEEDED(frame->SetPalette(palette->get()));
+}
+
 // The source in the frame's pixel format: itself, or a converter (with a
 // palette made from the pixels, given to the frame, for an indexed one).
+// Pixels of fewer than 24 bits are widened to 32-bit BGRA first: the
+// converters take no direct way from them to most encoders' formats (Wine's
+// refuses them part way through the write), and every converter takes BGRA.
 bool SourceInFrameFormat(IWICImagingFactory* factory, IWICBitmapFrameEncode* frame,
                          IWICBitmapSource* source, ComRef<IWICBitmapSource>* converted) {
   WICPixelFormatGUID own{};
@@ -147,30 +236,15 @@ bool SourceInFrameFormat(IWICImagingFactory* factory, IWICBitmapFrameEncode* fra
     *converted->out() = source;
     return true;
   }
+  ComRef<IWICBitmapSource> wide;
+  if (IsIndexed(own) || own == GUID_WICPixelFormat16bppBGR555 ||
+      own == GUID_WICPixelFormat16bppBGR565) {
+    if (!Converted(factory, source, GUID_WICPixelFormat32bppBGRA, nullptr, &wide)) return false;
+    source = wide.get();
+  }
   ComRef<IWICPalette> palette;
-  if (IsIndexed(wanted)) {
-    UINT bits = 0;
-    ComRef<IWICComponentInfo> info;
-    ComRef<IWICPixelFormatInfo> formatInfo;
-    if (FAILED(factory->CreateComponentInfo(wanted, info.out())) ||
-        FAILED(info->QueryInterface(IID_IWICPixelFormatInfo,
-                                    reinterpret_cast<void**>(formatInfo.out()))) ||
-        FAILED(formatInfo->GetBitsPerPixel(&bits)) || bits > 8 ||
-        FAILED(factory->CreatePalette(palette.out())) ||
-        FAILED(palette->InitializeFromBitmap(source, 1u << bits, FALSE)) ||
-        FAILED(frame->SetPalette(palette.get()))) {
-      return false;
-    }
-  }
-  ComRef<IWICFormatConverter> converter;
-  if (FAILED(factory->CreateFormatConverter(converter.out())) ||
-      FAILED(converter->Initialize(source, wanted, WICBitmapDitherTypeNone, palette.get(), 0.0,
-                                   palette ? WICBitmapPaletteTypeCustom
-                                           : WICBitmapPaletteTypeMedianCut))) {
-    return false;
-  }
-  return SUCCEEDED(converter->QueryInterface(IID_IWICBitmapSource,
-                                             reinterpret_cast<void**>(converted->out())));
+  if (IsIndexed(wanted) && !FramePalette(factory, frame, source, wanted, &palette)) return false;
+  return Converted(factory, source, wanted, palette.get(), converted);
 }
 
 bool Encode(IWICImagingFactory* factory, IWICBitmapSource* source, const ImageFileFormat& format,
@@ -232,9 +306,16 @@ size_t LivePackedDIBSources() { return livePackedDIBSources; }
 bool EncodeImageFile(IWICImagingFactory* factory, IWICBitmapSource* source,
                      const ImageFileFormat& format, const wchar_t* path, double xDotsPerInch,
                      double yDotsPerInch) {
-  if (!factory || !source || !path) return false;
-  // Every object of the encoding is released before the file is removed.
-  if (Encode(factory, source, format, path, xDotsPerInch, yDotsPerInch)) return true;
-  DeleteFileW(path);
+  if (!factory || !source || !path || !*path) return false;
+  const std::wstring beside = NewFileBeside(path);
+  if (beside.empty()) return false;
+  // Every object of the encoding is released before the file is moved or
+  // removed.
+  if (Encode(factory, source, format, beside.c_str(), xDotsPerInch, yDotsPerInch) &&
+      (*format.container != GUID_ContainerFormatBmp || StateBMPFileSize(beside.c_str())) &&
+      MoveFileExW(beside.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  DeleteFileW(beside.c_str());
   return false;
 }

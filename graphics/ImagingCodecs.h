@@ -53,7 +53,8 @@ const ImageFileFormat* ImageFileFormatOfType(uint32_t fileType);
 
 // A bitmap source over the pixels of a checked packed DIB (1, 4 and 8 bits
 // with their colour table, 16 bits 5-5-5 or 5-6-5, 24 and 32 bits), which it
-// borrows: the block must outlive it. Its resolution is the DIB's. Nil for
+// borrows: the block must outlive it. Its resolution is the DIB's (72 for
+// none, at most 65,535, as a file holds it). Nil for
 // masks of another layout.
 IWICBitmapSource* NewPackedDIBSource(const uint8_t* dib, const PackedDIBView& view);
 // The packed-DIB sources alive: the checks that export drops every
@@ -61,9 +62,11 @@ IWICBitmapSource* NewPackedDIBSource(const uint8_t* dib, const PackedDIBView& vi
 size_t LivePackedDIBSources();
 
 // Writes the source to the file in the format, converting its pixels to
-// what the encoder takes (a palette made from the pixels for GIF). Dots per
-// inch of 0 leave the encoder's own. False on every failure, the file then
-// removed.
+// what the encoder takes (a palette made from the pixels for GIF), whatever
+// their depth. Dots per inch of 0 leave the source's. The file is written
+// under a name of its own in the same folder and takes the path's place only
+// when whole: on every failure the result is false, a file already at the
+// path is as it was and nothing is left beside it.
 bool EncodeImageFile(IWICImagingFactory* factory, IWICBitmapSource* source,
                      const ImageFileFormat& format, const wchar_t* path, double xDotsPerInch,
                      double yDotsPerInch);

@@ -12,6 +12,7 @@
 #include "graphics/GraphicsClass.h"
 #include "graphics/GraphicsPort.h"
 #include "graphics/NativePicture.h"
+#include "graphics/PictureExport.h"
 #include "graphics/RGBSurfaceClass.h"
 #include "graphics/Rect16.h"
 #include "graphics/Shapes2D.h"
@@ -89,10 +90,10 @@ int32_t Resolution(const PictureObject* picture, int32_t (NativePicture::*read)(
   return picture->nativePicture ? (picture->nativePicture->*read)() : kDefaultResolution;
 }
 
-// Ignored without a native picture.
+// Ignored without a native picture; kept as a file holds it.
 void SetResolution(const PictureObject* picture, void (NativePicture::*write)(int32_t),
                    int32_t dpi) {
-  if (picture && picture->nativePicture) (picture->nativePicture->*write)(dpi);
+  if (picture && picture->nativePicture) (picture->nativePicture->*write)(FileResolution(dpi));
 }
 
 bool NativePictureSize(RuntimeObject* object, int32_t* width, int32_t* height) {

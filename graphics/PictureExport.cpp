@@ -2,6 +2,7 @@
 // far released.
 #include "graphics/PictureExport.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -17,6 +18,14 @@
 namespace {
 
 constexpr uint32_t kPICTFileHeader = 512;
+constexpr int32_t kLargestFileResolution = 65535;
+
+// The resolution a file gets in unsigned 16.16 fixed point, as the exporter
+// takes it (the bits of 32,768 dots per inch and more are those of a
+// negative int32).
+int32_t FixedOf(int32_t dotsPerInch) {
+  return int32_t(uint32_t(FileResolution(dotsPerInch)) << 16);
+}
 
 PictureExportHooks& Hooks() {
   static PictureExportHooks hooks;
@@ -66,13 +75,15 @@ bool ExportThroughQuickTime(RuntimeObject* picture) {
       backend.ImporterExportImageFile(made.importer, format, 0, path.c_str()) != kQtNoError) {
     return false;
   }
-  // The file again through an exporter, so that it carries the resolution.
+  // The file again through an exporter, so that it carries the resolution
+  // set, 72 included: the importer's may be another (that of the file a
+  // picture was read from).
   NativePicture* native = NativeOf(picture);
-  if (native && (native->HResolution() != 72 || native->VResolution() != 72) &&
+  if (native &&
       backend.OpenDefaultComponent(FourCharCode("grex"), format, &made.exporter) == kQtNoError &&
       made.exporter && backend.ExporterSetInput(made.exporter, made.importer) == kQtNoError &&
-      backend.ExporterSetResolution(made.exporter, native->HResolution() << 16,
-                                    native->VResolution() << 16) == kQtNoError &&
+      backend.ExporterSetResolution(made.exporter, FixedOf(native->HResolution()),
+                                    FixedOf(native->VResolution())) == kQtNoError &&
       backend.ExporterSetOutputFile(made.exporter, path.c_str()) == kQtNoError) {
     backend.ExporterExport(made.exporter);
   }
@@ -106,6 +117,10 @@ QtHandle PictureFileHandle(RuntimeObject* picture) {
   return native && QuickTimeStartup()
              ? CurrentQuickTimeBackend().NewPictureHandleOf(native, kPICTFileHeader)
              : nullptr;
+}
+
+int32_t FileResolution(int32_t dotsPerInch) {
+  return dotsPerInch <= 0 ? 72 : std::min(dotsPerInch, kLargestFileResolution);
 }
 
 QtHandle QuickTimeBackend::NewPictureHandleOf(NativePicture* picture, uint32_t zeroBytes) {

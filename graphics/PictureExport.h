@@ -26,10 +26,14 @@ extern "C" {
 // failure, a cancel included, gives false; nothing is shown. The handle,
 // importer and exporter are released in every case.
 bool exportPicture(RuntimeObject* picture);
-// A new QuickTime picture handle of the Picture's image (the caller disposes
-// of it through the backend); nil without QuickTime or without an image.
+// A new QuickTime picture handle of the Picture's image, carrying the
+// resolution its file gets (the caller disposes of it through the backend);
+// nil without QuickTime or without an image.
 QtHandle PictureToQuickTimePicture(RuntimeObject* picture);
 }
+// The dots per inch a file gets for a resolution of any Integer: itself from
+// 1 to 65,535 (the most a JPEG file holds), 72 for 0 or less, 65,535 above.
+int32_t FileResolution(int32_t dotsPerInch);
 // A new handle of the picture file export hands the graphics importer: 512
 // zero bytes of file header, then the QuickTime picture. Nil as above.
 QtHandle PictureFileHandle(RuntimeObject* picture);

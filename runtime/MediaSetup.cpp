@@ -3,6 +3,8 @@
 #include "runtime/MediaSetup.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -51,10 +53,15 @@ RuntimeObject* NewFileSound(void* data, int32_t length) {
 
 // ---- QuickTime ----
 
-// The backend names files by path: a file specification carries the number
-// of its path here, and a movie-file reference the number of the open file.
+// The backend names files by path: a file specification carries a number
+// standing for its path here, and a movie-file reference the number of the
+// open file. The file layer uses each specification once, straight after
+// making it, so only the latest is held, and only until that use: a path
+// stays in memory no longer than the call that named it.
 struct QuickTimeNames {
-  std::vector<std::string> paths;
+  int32_t specNumber = 0;  // of the held specification; 0 for none
+  std::string specPath;
+  int32_t lastSpecNumber = 0;
   std::vector<QtMovieFile> files;  // nil where closed
 };
 
@@ -64,11 +71,12 @@ QuickTimeNames& Names() {
 }
 
 int16_t FileSpecOfPath(const char* path, QuickTimeFileSpec* spec) {
-  std::vector<std::string>& paths = Names().paths;
-  const auto found = std::find(paths.begin(), paths.end(), path);
+  QuickTimeNames& names = Names();
+  names.lastSpecNumber = names.lastSpecNumber == INT32_MAX ? 1 : names.lastSpecNumber + 1;
+  names.specNumber = names.lastSpecNumber;
+  names.specPath = path;
   *spec = QuickTimeFileSpec{};
-  spec->parentDirectory = int32_t(found - paths.begin()) + 1;
-  if (found == paths.end()) paths.emplace_back(path);
+  spec->parentDirectory = names.specNumber;
   const char* name = std::strrchr(path, '\\');
   name = name ? name + 1 : path;
   spec->name[0] = uint8_t(std::min<size_t>(std::strlen(name), sizeof spec->name - 1));
@@ -76,10 +84,15 @@ int16_t FileSpecOfPath(const char* path, QuickTimeFileSpec* spec) {
   return 0;
 }
 
-const std::string* PathOf(const QuickTimeFileSpec* spec) {
-  const std::vector<std::string>& paths = Names().paths;
-  const int64_t index = int64_t(spec->parentDirectory) - 1;
-  return index >= 0 && index < int64_t(paths.size()) ? &paths[size_t(index)] : nullptr;
+// The specification's path, which its use takes over: false for one not
+// held (used already, or never made here).
+bool TakePathOf(const QuickTimeFileSpec* spec, std::string* path) {
+  QuickTimeNames& names = Names();
+  if (names.specNumber == 0 || spec->parentDirectory != names.specNumber) return false;
+  names.specNumber = 0;
+  *path = std::move(names.specPath);
+  names.specPath = std::string();
+  return true;
 }
 
 QtMovieFile* FileOf(int16_t reference) {
@@ -89,10 +102,10 @@ QtMovieFile* FileOf(int16_t reference) {
 }
 
 int16_t OpenMovieFile(const QuickTimeFileSpec* spec, int16_t* reference, int8_t) {
-  const std::string* path = PathOf(spec);
-  if (!path) return kFileNotFound;
+  std::string path;
+  if (!TakePathOf(spec, &path)) return kFileNotFound;
   QtMovieFile file = nullptr;
-  const QtError error = CurrentQuickTimeBackend().OpenMovieFile(path->c_str(), &file);
+  const QtError error = CurrentQuickTimeBackend().OpenMovieFile(path.c_str(), &file);
   if (error != kQtNoError || !file) return error != kQtNoError ? int16_t(error) : kFileNotFound;
   std::vector<QtMovieFile>& files = Names().files;
   auto free = std::find(files.begin(), files.end(), nullptr);
@@ -147,10 +160,10 @@ int32_t SetImporterData(void* importer, QuickTimeHandle data) {
 
 int32_t ExportImageFile(void* importer, uint32_t fileType, uint32_t creator,
                         const QuickTimeFileSpec* spec, int16_t) {
-  const std::string* path = PathOf(spec);
-  if (!path) return kFileNotFound;
+  std::string path;
+  if (!TakePathOf(spec, &path)) return kFileNotFound;
   return CurrentQuickTimeBackend().ImporterExportImageFile(static_cast<QtComponent>(importer),
-                                                           fileType, creator, path->c_str());
+                                                           fileType, creator, path.c_str());
 }
 
 int16_t CloseComponent(void* component) {
@@ -219,6 +232,8 @@ void FillMediaSlots() {
 }
 
 }  // namespace
+
+size_t HeldQuickTimeFileSpecs() { return Names().specNumber != 0 ? 1 : 0; }
 
 void RegisterMediaClasses() {
   RegisterSoundClass();

@@ -82,6 +82,17 @@ inline std::wstring HostFolderNamedBy(const wchar_t* variable) {
   return path;
 }
 
+// The folder of the 1 MiB volume tests/files/small_volume.sh mounts, named
+// by KV_SMALL_VOLUME; empty where no such volume is there.
+inline std::wstring SmallVolumeFolder() {
+  const std::wstring folder = HostFolderNamedBy(L"KV_SMALL_VOLUME");
+  ULARGE_INTEGER total;
+  const bool small = folder.size() > 2 &&
+                     GetDiskFreeSpaceExW(folder.c_str(), nullptr, &total, nullptr) &&
+                     total.QuadPart <= (1u << 20);
+  return small ? folder : std::wstring();
+}
+
 // The bin is the XDG trash under $XDG_DATA_HOME, which the test entries
 // point at scratch places.
 inline std::wstring XdgDataFolder() { return HostFolderNamedBy(L"XDG_DATA_HOME"); }

@@ -224,10 +224,8 @@ class SmallVolumeTest : public HostTest {
  protected:
   void SetUp() override {
     HostTest::SetUp();
-    folder_ = HostFolderNamedBy(L"KV_SMALL_VOLUME");
-    ULARGE_INTEGER total;
-    if (folder_.size() <= 2 || !GetDiskFreeSpaceExW(folder_.c_str(), nullptr, &total, nullptr) ||
-        total.QuadPart > (1u << 20)) {
+    folder_ = SmallVolumeFolder();
+    if (folder_.empty()) {
       GTEST_SKIP() << "needs the 1 MiB volume of small_volume.sh (KV_SMALL_VOLUME)";
     }
   }

@@ -3,6 +3,7 @@
 // exporter over the fake backend, each failing step leaving nothing behind.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "testsupport/FakeExportHooks.h"
 #include "testsupport/ImageFileWriter.h"
 #include "testsupport/FakeQuickTime.h"
+#include "testsupport/PropertyAccess.h"
 
 namespace {
 
@@ -77,27 +79,23 @@ TEST_F(PictureExportTest, QuickTimesImporterWritesThePictureFile) {
   FakeExportHooks hooks;
   ObjectRef picture = NewPicture(4, 3, 32);
   PaintWhole(picture, 0x336699);
-  ASSERT_TRUE(exportPicture(picture.get()));
-  EXPECT_EQ(quickTime.exportCalls,
-            std::vector<std::string>({"grip PICT", "setData", "dialog", "write PNGf C:\\exported.png"}));
-  EXPECT_EQ(quickTime.importerData, std::string(512, '\0') + PackedDIBBytes(NativeOf(picture)));
-  EXPECT_EQ(quickTime.openComponents, 0);
-  EXPECT_EQ(quickTime.liveHandles, 0);
-  EXPECT_EQ(hooks.dialogs, 0);
-
-  // At 144 dpi the exporter writes the file again with the resolution.
-  NativeOf(picture)->SetHResolution(144);
-  NativeOf(picture)->SetVResolution(144);
-  quickTime.exportCalls.clear();
-  ASSERT_TRUE(exportPicture(picture.get()));
-  EXPECT_EQ(quickTime.exportCalls,
-            std::vector<std::string>({"grip PICT", "setData", "dialog", "write PNGf C:\\exported.png",
-                                      "grex PNGf", "setInput", "resolution",
-                                      "output C:\\exported.png", "export"}));
-  EXPECT_EQ(quickTime.resolution[0], 144 << 16);
-  EXPECT_EQ(quickTime.resolution[1], 144 << 16);
-  EXPECT_EQ(quickTime.openComponents, 0);
-  EXPECT_EQ(quickTime.liveHandles, 0);
+  // The exporter writes the file again with the resolution, 72 included.
+  const std::vector<std::string> calls = {"grip PICT", "setData", "dialog",
+                                          "write PNGf C:\\exported.png", "grex PNGf", "setInput",
+                                          "resolution", "output C:\\exported.png", "export"};
+  for (const int32_t dpi : {72, 144}) {
+    NativeOf(picture)->SetHResolution(dpi);
+    NativeOf(picture)->SetVResolution(dpi);
+    quickTime.exportCalls.clear();
+    ASSERT_TRUE(exportPicture(picture.get()));
+    EXPECT_EQ(quickTime.exportCalls, calls);
+    EXPECT_EQ(quickTime.importerData, std::string(512, '\0') + PackedDIBBytes(NativeOf(picture)));
+    EXPECT_EQ(quickTime.resolution[0], dpi << 16);
+    EXPECT_EQ(quickTime.resolution[1], dpi << 16);
+    EXPECT_EQ(quickTime.openComponents, 0);
+    EXPECT_EQ(quickTime.liveHandles, 0);
+    EXPECT_EQ(hooks.dialogs, 0);
+  }
 
   // A vector picture has no image to hand over.
   ObjectRef vector = NewPicture(10, 10, 0);
@@ -119,5 +117,37 @@ TEST_F(PictureExportTest, EveryFailingStepLeavesTheCountsBalanced) {
     EXPECT_EQ(exportPicture(picture.get()), exported) << step;
     EXPECT_EQ(quickTime.openComponents, 0) << step;
     EXPECT_EQ(quickTime.liveHandles, 0) << step;
+  }
+}
+
+// The resolution setters take any Integer and keep what a file holds: 72 for
+// 0 or less, 65,535 above. Export keeps to that range whatever the native
+// picture holds (a file read may hold more), giving the exporter unsigned
+// 16.16 figures (65,535 fills all 32 bits).
+TEST_F(PictureExportTest, AnyResolutionExportsAsOneAFileHolds) {
+  FakeQuickTime quickTime;
+  FakeExportHooks hooks;
+  ObjectRef picture = NewPicture(4, 3, 32);
+  const struct {
+    int32_t set;
+    int32_t file;
+  } rows[] = {{-1, 72}, {-72, 72}, {0, 72}, {INT32_MIN, 72}, {1, 1}, {40000, 40000},
+              {65535, 65535}, {65536, 65535}, {100000, 65535}, {INT32_MAX, 65535}};
+  const auto exported = [&](int32_t file) {
+    quickTime.exportCalls.clear();
+    quickTime.resolution[0] = quickTime.resolution[1] = 0;
+    ASSERT_TRUE(exportPicture(picture.get()));
+    EXPECT_EQ(quickTime.exportCalls.size(), 9u);
+    EXPECT_EQ(uint32_t(quickTime.resolution[0]), uint32_t(file) << 16);
+    EXPECT_EQ(uint32_t(quickTime.resolution[1]), 72u << 16);
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.set);
+    SetProperty(picture.get(), "HorizontalResolution", row.set);
+    SetProperty(picture.get(), "VerticalResolution", 72);
+    EXPECT_EQ(IntProperty(picture, "HorizontalResolution"), row.file);
+    exported(row.file);
+    NativeOf(picture)->SetHResolution(row.set);
+    exported(row.file);
   }
 }

@@ -206,6 +206,12 @@ int32_t PixelsPerMeter(int32_t dotsPerInch) {
   return int32_t(std::lround(dotsPerInch * 39.37007874015748));
 }
 
+void SetPackedDIBResolution(uint8_t* dib, size_t size, int32_t xDotsPerInch, int32_t yDotsPerInch) {
+  if (size < kDIBInfoHeaderSize || ReadU32(dib) < kDIBInfoHeaderSize) return;
+  WriteU32(dib + 24, uint32_t(PixelsPerMeter(xDotsPerInch)));
+  WriteU32(dib + 28, uint32_t(PixelsPerMeter(yDotsPerInch)));
+}
+
 bool PlanPackedDIB(int32_t width, int32_t height, uint16_t bitCount, uint32_t colorCount,
                    PackedDIBLayout* layout) {
   if (!IsSideInRange(width) || !IsSideInRange(height) || !IsDIBDepth(bitCount)) return false;

@@ -12,6 +12,7 @@
 #include "core/utility.h"
 #include "graphics/GlobalMemory.h"
 #include "graphics/NativePicture.h"
+#include "graphics/PackedDIB.h"
 #include "graphics/PictureClass.h"
 #include "graphics/QuickTimeMovies.h"
 
@@ -123,9 +124,15 @@ int32_t FileResolution(int32_t dotsPerInch) {
   return dotsPerInch <= 0 ? 72 : std::min(dotsPerInch, kLargestFileResolution);
 }
 
+void CarryFileResolution(const NativePicture& picture, uint8_t* dib, size_t size) {
+  SetPackedDIBResolution(dib, size, FileResolution(picture.HResolution()),
+                         FileResolution(picture.VResolution()));
+}
+
 QtHandle QuickTimeBackend::NewPictureHandleOf(NativePicture* picture, uint32_t zeroBytes) {
   GlobalBlock dib(picture->ExportPackedDIB());
   GlobalLockScope locked(dib.get());
+  if (locked.data()) CarryFileResolution(*picture, locked.data(), locked.size());
   QtHandle pict = locked.data() ? NewPictureHandle(locked.data(), locked.size()) : nullptr;
   if (!pict || zeroBytes == 0) return pict;
   const uint32_t size = HandleSize(pict);

@@ -10,6 +10,7 @@
 #include "graphics/ImageExportComponents.h"
 #include "graphics/ImagingCodecs.h"
 #include "graphics/NativePicture.h"
+#include "graphics/PictureExport.h"
 #include "graphics/PictureImporter.h"
 #include "graphics/PlatformMediaDownload.h"
 #include "graphics/PlatformMovieController.h"
@@ -271,7 +272,11 @@ QtHandle PlatformMediaBackend::NewPictureHandleOf(NativePicture* picture, uint32
   QtHandle handle = NewHandle(size + zeroBytes);
   if (!handle) return nullptr;
   std::memset(*handle, 0, zeroBytes);
-  if (picture->WritePackedDIB(reinterpret_cast<uint8_t*>(*handle) + zeroBytes)) return handle;
+  uint8_t* dib = reinterpret_cast<uint8_t*>(*handle) + zeroBytes;
+  if (picture->WritePackedDIB(dib)) {
+    CarryFileResolution(*picture, dib, size);
+    return handle;
+  }
   DisposeHandle(handle);
   return nullptr;
 }

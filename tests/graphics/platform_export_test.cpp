@@ -478,6 +478,24 @@ TEST_F(PlatformExportTest, TheResolutionSetIsTheOneExportedWhateverTheFileReadHa
     EXPECT_LE(LargestDifference(path), std::strcmp(name, "72.jpg") == 0 ? kJPEGBound : 0);
     DeleteFileW(path.c_str());
   }
+  // SaveAsJPEG, and the codec a JPEG column stores the picture through.
+  const std::wstring saved = TestFilePath("saved72.jpg");
+  SaveAsJPEG(picture, saved);
+  EXPECT_NEAR(FileDotsPerInch(saved), 72.0, 0.05);
+  EXPECT_LE(LargestDifference(saved), kJPEGBound);
+  DeleteFileW(saved.c_str());
+  StringRef column;
+  ASSERT_TRUE(EncodeJPEGThroughFile(picture.get(), column.out()));
+  const uint8_t* stored = StringData(column.get());
+  ASSERT_TRUE(WriteTestBytes(saved, {stored, stored + StringLength(column.get())}));
+  EXPECT_NEAR(FileDotsPerInch(saved), 72.0, 0.05);
+  DeleteFileW(saved.c_str());
+  // 300 set comes out as 300, not the 299 of its pixels per metre cut down.
+  SetProperty(picture.get(), "HorizontalResolution", 300);
+  SetProperty(picture.get(), "VerticalResolution", 300);
+  SaveAsJPEG(picture, saved);
+  EXPECT_NEAR(FileDotsPerInch(saved), 300.0, 0.05);
+  DeleteFileW(saved.c_str());
 }
 
 // Resolutions no file holds export without harm: 72 for one of 0 or less,

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/SmartRef.h"
@@ -124,16 +125,22 @@ int32_t FileResolution(int32_t dotsPerInch) {
   return dotsPerInch <= 0 ? 72 : std::min(dotsPerInch, kLargestFileResolution);
 }
 
-void CarryFileResolution(const NativePicture& picture, uint8_t* dib, size_t size) {
-  SetPackedDIBResolution(dib, size, FileResolution(picture.HResolution()),
-                         FileResolution(picture.VResolution()));
+bool CarryFileResolution(const NativePicture& picture, uint8_t* dib, size_t size) {
+  return SetPackedDIBResolution(dib, size, FileResolution(picture.HResolution()),
+                                FileResolution(picture.VResolution()));
 }
 
 QtHandle QuickTimeBackend::NewPictureHandleOf(NativePicture* picture, uint32_t zeroBytes) {
   GlobalBlock dib(picture->ExportPackedDIB());
   GlobalLockScope locked(dib.get());
-  if (locked.data()) CarryFileResolution(*picture, locked.data(), locked.size());
-  QtHandle pict = locked.data() ? NewPictureHandle(locked.data(), locked.size()) : nullptr;
+  if (!locked.data()) return nullptr;
+  std::vector<uint8_t> widened;
+  if (!CarryFileResolution(*picture, locked.data(), locked.size())) {
+    widened = PackedDIBWithInfoHeader(locked.data(), locked.size());
+    if (!CarryFileResolution(*picture, widened.data(), widened.size())) return nullptr;
+  }
+  QtHandle pict = widened.empty() ? NewPictureHandle(locked.data(), locked.size())
+                                  : NewPictureHandle(widened.data(), widened.size());
   if (!pict || zeroBytes == 0) return pict;
   const uint32_t size = HandleSize(pict);
   QtHandle data = size <= UINT32_MAX - zeroBytes ? NewHandle(size + zeroBytes) : nullptr;

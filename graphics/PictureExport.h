@@ -37,8 +37,10 @@ QtHandle PictureToQuickTimePicture(RuntimeObject* picture);
 int32_t FileResolution(int32_t dotsPerInch);
 // Gives the picture's packed DIB at dib (size bytes, a copy of the
 // caller's) the resolution its file gets: a picture read from a file keeps
-// that file's header, whose resolution may no longer be the one set.
-void CarryFileResolution(const NativePicture& picture, uint8_t* dib, size_t size);
+// that file's header, whose resolution may no longer be the one set. False,
+// with nothing written, for a core header, which has no room for one
+// (QuickTimeBackend::NewPictureHandleOf widens it first).
+bool CarryFileResolution(const NativePicture& picture, uint8_t* dib, size_t size);
 // A new handle of the picture file export hands the graphics importer: 512
 // zero bytes of file header, then the QuickTime picture. Nil as above.
 QtHandle PictureFileHandle(RuntimeObject* picture);

@@ -3,6 +3,7 @@
 #include "graphics/ImagingCodecs.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <cwchar>
 #include <string>
@@ -39,9 +40,12 @@ bool PixelFormatOf(const PackedDIBView& view, WICPixelFormatGUID* format) {
   }
 }
 
-// As a file holds it: 72 for none, at most 65,535.
+// As a file holds it: 72 for none, at most 65,535, and whole, as pictures
+// read and set them: pixels per metre are a whole number too, so 300 dots
+// per inch come back as 299.9994, which a JPEG file would cut to 299.
 double DotsPerInch(int32_t pelsPerMeter) {
-  return pelsPerMeter > 0 ? std::min(pelsPerMeter * kMetresPerInch, kLargestDotsPerInch) : 72.0;
+  return pelsPerMeter > 0 ? std::min(std::round(pelsPerMeter * kMetresPerInch), kLargestDotsPerInch)
+                          : 72.0;
 }
 
 // A new empty file in the folder of the path, under a name of its own: the

@@ -206,6 +206,21 @@ int32_t PixelsPerMeter(int32_t dotsPerInch) {
   return int32_t(std::lround(dotsPerInch * 39.37007874015748));
 }
 
+bool SetPackedDIBResolution(uint8_t* dib, size_t size, int32_t xDotsPerInch, int32_t yDotsPerInch) {
+  if (size < kDIBInfoHeaderSize || ReadU32(dib) < kDIBInfoHeaderSize) return false;
+  WriteU32(dib + 24, uint32_t(PixelsPerMeter(xDotsPerInch)));
+  WriteU32(dib + 28, uint32_t(PixelsPerMeter(yDotsPerInch)));
+  return true;
+}
+
+std::vector<uint8_t> PackedDIBWithInfoHeader(const uint8_t* dib, size_t size) {
+  PackedDIBView view;
+  if (!ReadPackedDIB(dib, size, &view)) return {};
+  std::vector<uint8_t> widened = NormalisedBitmapInfo(dib, view);
+  widened.insert(widened.end(), dib + view.pixelOffset, dib + view.pixelOffset + view.imageSize);
+  return widened;
+}
+
 bool PlanPackedDIB(int32_t width, int32_t height, uint16_t bitCount, uint32_t colorCount,
                    PackedDIBLayout* layout) {
   if (!IsSideInRange(width) || !IsSideInRange(height) || !IsDIBDepth(bitCount)) return false;

@@ -72,6 +72,13 @@ std::vector<uint8_t> NormalisedBitmapInfo(const uint8_t* dib, const PackedDIBVie
 uint32_t TableEntriesOfDepth(uint32_t bitCount);
 // round(dots per inch x 39.37007874015748).
 int32_t PixelsPerMeter(int32_t dotsPerInch);
+// Puts the resolution in the fields of a packed DIB's header, in place;
+// false, with nothing written, for a core header, which has none (or a
+// block too short).
+bool SetPackedDIBResolution(uint8_t* dib, size_t size, int32_t xDotsPerInch, int32_t yDotsPerInch);
+// The packed DIB again under the 40-byte header NormalisedBitmapInfo gives
+// it, its rows after; empty when the reader refuses it.
+std::vector<uint8_t> PackedDIBWithInfoHeader(const uint8_t* dib, size_t size);
 
 // The layout of an exported packed DIB: a 40-byte header with a positive
 // height, planes 1, no compression, image size height x stride and the

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/SmartRef.h"
@@ -12,6 +13,7 @@
 #include "core/utility.h"
 #include "graphics/GlobalMemory.h"
 #include "graphics/NativePicture.h"
+#include "graphics/PackedDIB.h"
 #include "graphics/PictureClass.h"
 #include "graphics/QuickTimeMovies.h"
 
@@ -123,10 +125,22 @@ int32_t FileResolution(int32_t dotsPerInch) {
   return dotsPerInch <= 0 ? 72 : std::min(dotsPerInch, kLargestFileResolution);
 }
 
+bool CarryFileResolution(const NativePicture& picture, uint8_t* dib, size_t size) {
+  return SetPackedDIBResolution(dib, size, FileResolution(picture.HResolution()),
+                                FileResolution(picture.VResolution()));
+}
+
 QtHandle QuickTimeBackend::NewPictureHandleOf(NativePicture* picture, uint32_t zeroBytes) {
   GlobalBlock dib(picture->ExportPackedDIB());
   GlobalLockScope locked(dib.get());
-  QtHandle pict = locked.data() ? NewPictureHandle(locked.data(), locked.size()) : nullptr;
+  if (!locked.data()) return nullptr;
+  std::vector<uint8_t> widened;
+  if (!CarryFileResolution(*picture, locked.data(), locked.size())) {
+    widened = PackedDIBWithInfoHeader(locked.data(), locked.size());
+    if (!CarryFileResolution(*picture, widened.data(), widened.size())) return nullptr;
+  }
+  QtHandle pict = widened.empty() ? NewPictureHandle(locked.data(), locked.size())
+                                  : NewPictureHandle(widened.data(), widened.size());
   if (!pict || zeroBytes == 0) return pict;
   const uint32_t size = HandleSize(pict);
   QtHandle data = size <= UINT32_MAX - zeroBytes ? NewHandle(size + zeroBytes) : nullptr;

@@ -4,6 +4,7 @@
 // chooses the file and the file layer writes a BMP. The file layer comes
 // after graphics, so it reaches it through hooks filled at start-up.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "graphics/QuickTimeBackend.h"
@@ -34,6 +35,12 @@ QtHandle PictureToQuickTimePicture(RuntimeObject* picture);
 // The dots per inch a file gets for a resolution of any Integer: itself from
 // 1 to 65,535 (the most a JPEG file holds), 72 for 0 or less, 65,535 above.
 int32_t FileResolution(int32_t dotsPerInch);
+// Gives the picture's packed DIB at dib (size bytes, a copy of the
+// caller's) the resolution its file gets: a picture read from a file keeps
+// that file's header, whose resolution may no longer be the one set. False,
+// with nothing written, for a core header, which has no room for one
+// (QuickTimeBackend::NewPictureHandleOf widens it first).
+bool CarryFileResolution(const NativePicture& picture, uint8_t* dib, size_t size);
 // A new handle of the picture file export hands the graphics importer: 512
 // zero bytes of file header, then the QuickTime picture. Nil as above.
 QtHandle PictureFileHandle(RuntimeObject* picture);

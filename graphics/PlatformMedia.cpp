@@ -10,6 +10,7 @@
 #include "graphics/ImageExportComponents.h"
 #include "graphics/ImagingCodecs.h"
 #include "graphics/NativePicture.h"
+#include "graphics/PictureExport.h"
 #include "graphics/PictureImporter.h"
 #include "graphics/PlatformMediaDownload.h"
 #include "graphics/PlatformMovieController.h"
@@ -271,9 +272,19 @@ QtHandle PlatformMediaBackend::NewPictureHandleOf(NativePicture* picture, uint32
   QtHandle handle = NewHandle(size + zeroBytes);
   if (!handle) return nullptr;
   std::memset(*handle, 0, zeroBytes);
-  if (picture->WritePackedDIB(reinterpret_cast<uint8_t*>(*handle) + zeroBytes)) return handle;
+  uint8_t* dib = reinterpret_cast<uint8_t*>(*handle) + zeroBytes;
+  if (picture->WritePackedDIB(dib) && CarryFileResolution(*picture, dib, size)) return handle;
   DisposeHandle(handle);
-  return nullptr;
+  // A core header has no room for the resolution: the shared road widens it
+  // to an info header first, at the cost of a copy.
+  return QuickTimeBackend::NewPictureHandleOf(picture, zeroBytes);
+}
+
+// The picture is the packed DIB itself.
+QtHandle PlatformMediaBackend::NewPictureHandle(const uint8_t* dib, size_t size) {
+  QtHandle handle = size <= UINT32_MAX ? NewHandle(uint32_t(size)) : nullptr;
+  if (handle) std::memcpy(*handle, dib, size);
+  return handle;
 }
 
 // ---- Ports ----

@@ -58,6 +58,7 @@ class PlatformMediaBackend : public QuickTimeBackend {
   uint32_t HandleSize(QtHandle handle) override;
   void DisposeHandle(QtHandle handle) override;
   QtHandle NewPictureHandleOf(NativePicture* picture, uint32_t zeroBytes) override;
+  QtHandle NewPictureHandle(const uint8_t* dib, size_t size) override;
 
   QtPort NewPortAssociation(HWND window) override;
   void DisposePortAssociation(QtPort port) override;

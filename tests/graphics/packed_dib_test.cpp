@@ -240,6 +240,47 @@ TEST(PackedDIBWriter, LaysOutTheExportHeader) {
   EXPECT_TRUE(ReadPackedDIB(header.data(), header.size(), &view));
 }
 
+// The resolution goes into every info header's fields; a core header has
+// none, so it is widened to an info header first, table and rows kept.
+TEST(PackedDIBWriter, SetsTheResolutionOnlyWhereTheHeaderHoldsOne) {
+  for (uint32_t size : {40u, 124u}) {
+    std::vector<uint8_t> dib = InfoDIB(size, 3, 2, 24);
+    const std::vector<uint8_t> before = dib;
+    ASSERT_TRUE(SetPackedDIBResolution(dib.data(), dib.size(), 72, 65535)) << size;
+    int32_t perMetre[2];
+    std::memcpy(perMetre, dib.data() + 24, 8);
+    EXPECT_EQ(perMetre[0], 2835);
+    EXPECT_EQ(perMetre[1], 2580118);
+    std::memset(dib.data() + 24, 0, 8);
+    EXPECT_EQ(dib, before);
+  }
+  std::vector<uint8_t> core(12 + 3 * 2 + 8 * 4);  // longer than an info header
+  PutU32(core, 0, 12);
+  PutU16(core, 4, 3);
+  PutU16(core, 6, 8);
+  PutU16(core, 8, 1);
+  PutU16(core, 10, 1);
+  core[12 + 5] = 0x80;                // the second entry's red
+  core[18] = 0xA0, core[46] = 0x40;   // the first and last rows
+  const std::vector<uint8_t> before = core;
+  EXPECT_FALSE(SetPackedDIBResolution(core.data(), core.size(), 300, 300));
+  EXPECT_EQ(core, before);
+  EXPECT_FALSE(SetPackedDIBResolution(core.data(), 39, 300, 300));
+
+  std::vector<uint8_t> widened = PackedDIBWithInfoHeader(core.data(), core.size());
+  ASSERT_EQ(widened.size(), 40u + 4 * 2 + 8 * 4);
+  EXPECT_TRUE(SetPackedDIBResolution(widened.data(), widened.size(), 300, 300));
+  PackedDIBView view;
+  ASSERT_TRUE(ReadPackedDIB(widened.data(), widened.size(), &view));
+  EXPECT_EQ(view.width, 3);
+  EXPECT_EQ(view.height, 8);
+  EXPECT_EQ(view.xPelsPerMeter, 11811);
+  EXPECT_EQ(widened[40 + 4 + 2], 0x80);
+  EXPECT_EQ(widened[48], 0xA0);
+  EXPECT_EQ(widened[76], 0x40);
+  EXPECT_TRUE(PackedDIBWithInfoHeader(core.data(), 20).empty());
+}
+
 TEST(PackedDIBWriter, FlipsRowsBetweenStrides) {
   const uint8_t source[] = {1, 2, 9, 3, 4, 9, 5, 6, 9};
   uint8_t flipped[12] = {};

@@ -151,3 +151,34 @@ TEST_F(PictureExportTest, AnyResolutionExportsAsOneAFileHolds) {
     exported(row.file);
   }
 }
+
+// A picture read from a 300 dpi file and set to 72 hands the importer a
+// packed DIB stating 72, though the picture keeps the file's header.
+TEST_F(PictureExportTest, TheImporterIsHandedTheResolutionSetNotTheFiles) {
+  FakeQuickTime quickTime;
+  GlobalBlock read = GlobalBlock::Allocate(40 + 4);
+  {
+    GlobalLockScope locked(read.get());
+    std::memset(locked.data(), 0, locked.size());
+    const uint32_t fields[] = {40, 1, 1, 1 | (24u << 16), 0, 4, 11811, 11811};
+    std::memcpy(locked.data(), fields, sizeof fields);
+  }
+  ObjectRef picture = ObjectRef::Adopt(reinterpret_cast<RuntimeObject*>(
+      WrapNativePicture(PackedDIBPicture::Create(read.get()))));
+  ASSERT_TRUE(picture);
+  NativeOf(picture)->SetHResolution(72);
+  NativeOf(picture)->SetVResolution(150);
+  QtHandle handle = PictureToQuickTimePicture(picture.get());
+  ASSERT_TRUE(handle);
+  std::string handed(*handle, quickTime.HandleSize(handle));
+  quickTime.DisposeHandle(handle);
+  std::string kept = PackedDIBBytes(NativeOf(picture));
+  int32_t handedPerMetre[2], keptPerMetre[2];
+  std::memcpy(handedPerMetre, &handed[24], 8);
+  std::memcpy(keptPerMetre, &kept[24], 8);
+  EXPECT_EQ(handedPerMetre[0], 2835);
+  EXPECT_EQ(handedPerMetre[1], 5906);
+  EXPECT_EQ(keptPerMetre[0], 11811);
+  handed.replace(24, 8, kept, 24, 8);
+  EXPECT_EQ(handed, kept);
+}

@@ -445,28 +445,43 @@ TEST_F(ExportSmallVolumeTest, AWriteFailingPartWayLeavesTheFileThatWasThere) {
   }
 }
 
-// A picture read from a 300 dpi BMP and set to 72 exports at 72: the
-// resolution set is what the file carries, whatever the file read had.
-TEST_F(PlatformExportTest, TheResolutionSetIsTheOneExportedWhateverTheFileReadHad) {
-  const std::wstring bmp = TestFilePath("300dpi.bmp");
+namespace {
+
+// The blocks read from a 24-bit BMP file at the path (deleted again): one
+// of 300 dots per inch, or one whose core header holds no resolution.
+ObjectRef BlocksReadFromBMP(const std::wstring& bmp, bool coreHeader) {
   const uint32_t rowBytes = kWidth * 3, pixelBytes = rowBytes * kHeight;
-  std::vector<uint8_t> bytes(54 + pixelBytes, 0);
+  const uint32_t pixelOffset = coreHeader ? 26 : 54;
+  std::vector<uint8_t> bytes(pixelOffset + pixelBytes, 0);
   const auto put = [&](size_t at, uint32_t value, size_t size) {
     std::memcpy(&bytes[at], &value, size);
   };
   bytes[0] = 'B', bytes[1] = 'M';
-  put(2, uint32_t(bytes.size()), 4), put(10, 54, 4), put(14, 40, 4), put(18, kWidth, 4);
-  put(22, kHeight, 4), put(26, 1, 2), put(28, 24, 2), put(34, pixelBytes, 4);
-  put(38, 11811, 4), put(42, 11811, 4);  // 300 dots per inch
+  put(2, uint32_t(bytes.size()), 4), put(10, pixelOffset, 4);
+  if (coreHeader) {
+    put(14, 12, 4), put(18, kWidth, 2), put(20, kHeight, 2), put(22, 1, 2), put(24, 24, 2);
+  } else {
+    put(14, 40, 4), put(18, kWidth, 4), put(22, kHeight, 4), put(26, 1, 2), put(28, 24, 2);
+    put(34, pixelBytes, 4), put(38, 11811, 4), put(42, 11811, 4);  // 300 dots per inch
+  }
   for (int32_t y = 0; y < kHeight; ++y) {
     for (int32_t x = 0; x < kWidth; ++x) {
-      put(54 + size_t(kHeight - 1 - y) * rowBytes + 3 * size_t(x), BlockColour(x, y), 3);
+      put(pixelOffset + size_t(kHeight - 1 - y) * rowBytes + 3 * size_t(x), BlockColour(x, y), 3);
     }
   }
-  ASSERT_TRUE(WriteTestBytes(bmp, bytes));
+  if (!WriteTestBytes(bmp, bytes)) return ObjectRef();
   ObjectRef picture = ObjectRef::Adopt(reinterpret_cast<RuntimeObject*>(
       WrapNativePicture(OpenPictureFile(Utf8OfTestPath(bmp).c_str(), 1))));
   DeleteFileW(bmp.c_str());
+  return picture;
+}
+
+}  // namespace
+
+// A picture read from a 300 dpi BMP and set to 72 exports at 72: the
+// resolution set is what the file carries, whatever the file read had.
+TEST_F(PlatformExportTest, TheResolutionSetIsTheOneExportedWhateverTheFileReadHad) {
+  ObjectRef picture = BlocksReadFromBMP(TestFilePath("300dpi.bmp"), false);
   ASSERT_TRUE(picture);
   ASSERT_EQ(IntProperty(picture, "HorizontalResolution"), 300);
   SetProperty(picture.get(), "HorizontalResolution", 72);
@@ -478,6 +493,37 @@ TEST_F(PlatformExportTest, TheResolutionSetIsTheOneExportedWhateverTheFileReadHa
     EXPECT_LE(LargestDifference(path), std::strcmp(name, "72.jpg") == 0 ? kJPEGBound : 0);
     DeleteFileW(path.c_str());
   }
+  // SaveAsJPEG, and the codec a JPEG column stores the picture through.
+  const std::wstring saved = TestFilePath("saved72.jpg");
+  SaveAsJPEG(picture, saved);
+  EXPECT_NEAR(FileDotsPerInch(saved), 72.0, 0.05);
+  EXPECT_LE(LargestDifference(saved), kJPEGBound);
+  DeleteFileW(saved.c_str());
+  StringRef column;
+  ASSERT_TRUE(EncodeJPEGThroughFile(picture.get(), column.out()));
+  const uint8_t* stored = StringData(column.get());
+  ASSERT_TRUE(WriteTestBytes(saved, {stored, stored + StringLength(column.get())}));
+  EXPECT_NEAR(FileDotsPerInch(saved), 72.0, 0.05);
+  DeleteFileW(saved.c_str());
+  // 300 set comes out as 300, not the 299 of its pixels per metre cut down.
+  SetProperty(picture.get(), "HorizontalResolution", 300);
+  SetProperty(picture.get(), "VerticalResolution", 300);
+  SaveAsJPEG(picture, saved);
+  EXPECT_NEAR(FileDotsPerInch(saved), 300.0, 0.05);
+  DeleteFileW(saved.c_str());
+
+  // A file whose header has no room for a resolution reads as 72; the one
+  // set afterwards is carried all the same.
+  picture = BlocksReadFromBMP(TestFilePath("core.bmp"), true);
+  ASSERT_TRUE(picture);
+  ASSERT_EQ(IntProperty(picture, "HorizontalResolution"), 72);
+  SetProperty(picture.get(), "HorizontalResolution", 150);
+  SetProperty(picture.get(), "VerticalResolution", 150);
+  SaveAsJPEG(picture, saved);
+  EXPECT_NEAR(FileDotsPerInch(saved), 150.0, 0.05);
+  EXPECT_LE(LargestDifference(saved), kJPEGBound);
+  EXPECT_GE(LargestDifference(saved), 0);
+  DeleteFileW(saved.c_str());
 }
 
 // Resolutions no file holds export without harm: 72 for one of 0 or less,

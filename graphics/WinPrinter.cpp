@@ -309,7 +309,8 @@ void WinPrinter::ReadResolutions(const DEVMODEA& mode) {
 }
 
 void WinPrinter::SetMaxResolution(PrinterInfo which, int32_t value) {
-  (which == PrinterInfo::kMaxVerticalResolution ? maxVResolution_ : maxHResolution_) = value;
+  (which == PrinterInfo::kMaxVerticalResolution ? maxVResolution_ : maxHResolution_) =
+      CarriedMaximumResolution(value);
 }
 
 // ---- Device contexts ----------------------------------------------------------------

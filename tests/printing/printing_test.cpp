@@ -480,6 +480,8 @@ TEST_F(PrintingTest, APageGoesOutThroughThePrintSystemWhereThereIsOne) {
   int pages = 0;
   for (std::string line; std::getline(file, line);) pages += line.rfind("%%Page:", 0) == 0;
   EXPECT_EQ(pages, 1);
+  file.close();
+  DeleteFileA(output);
 }
 
 TEST_F(PrintingTest, TwoSetupsKeepTheirOwnPrinterAndTheirOwnJob) {

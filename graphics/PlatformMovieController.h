@@ -20,11 +20,12 @@
 // to the action filter first; a filter that answers true takes it over.
 // Plays and stops pass as the play action (rate 0 for a stop), a change of
 // the bounds' size as the size-changed action. The movie's end arrives as
-// MM_MCINOTIFY at the video window: successful or aborted, it is a stop.
-// Looping plays with the device's repeat. A looping movie of one frame
-// still stops at once: the video device under Wine ends a repeating play
-// of a single frame at once, also when driven alone. Palindrome looping plays the
-// movie backwards at each end where the device plays in reverse; where it
+// MM_MCINOTIFY at the video window: successful, aborted, or superseded by
+// another controller's play of the movie, it is a stop. Looping plays with
+// the device's repeat. A looping movie of one frame still stops at once:
+// the video device under Wine ends a repeating play of a single frame at
+// once, also when driven alone. Palindrome looping plays the movie
+// backwards at each end where the device plays in reverse; where it
 // refuses (the video device under Wine answers "does not support the
 // specified command"), it loops forwards.
 //

@@ -48,7 +48,8 @@ extern "C" {
 // no job can be opened; else a new Graphics (the caller's reference).
 RuntimeObject* RuntimeOpenPrinterDialog(RuntimeObject* setup);
 // The same without a dialog: the printer of an earlier confirmed print
-// dialog of the setup, else the default printer.
+// dialog of the setup, else the one its page setup names, else the default
+// printer.
 RuntimeObject* RuntimeOpenPrinter(RuntimeObject* setup);
 
 // The twelve integer properties; the parameter word is the selector

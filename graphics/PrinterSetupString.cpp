@@ -145,7 +145,7 @@ bool StoreResolution(PrinterSettings* settings, int32_t value) {
 
 template <int32_t PrinterSettings::*Field>
 bool StoreMaximum(PrinterSettings* settings, int32_t value) {
-  if (value != -1 && !Within(value, 1, kLargestResolution)) return false;
+  if (CarriedMaximumResolution(value) != value) return false;
   settings->*Field = value;
   return true;
 }
@@ -325,6 +325,12 @@ bool ReadPrinterSetupString(std::string_view text, PrinterSettings* settings) {
   }
   *settings = std::move(read);
   return true;
+}
+
+int32_t CarriedMaximumResolution(int32_t value) {
+  if (value == -1) return value;
+  return value < 1 ? PrinterSettings().maxHorizontalResolution
+                   : std::min(value, kLargestResolution);
 }
 
 size_t CarriedDevModeSize(const uint8_t* block, size_t blockSize) {

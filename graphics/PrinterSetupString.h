@@ -86,6 +86,12 @@ std::string WritePrinterSetupString(const PrinterSettings& settings);
 // one as a replacement); names go to both groups.
 bool ReadPrinterSetupString(std::string_view text, PrinterSettings* settings);
 
+// A maximum resolution as a setup string carries it, for any Integer the
+// application sets: -1 (no cap) and 1 to 32,767 as they are, a new setup's
+// 72 for any other value below 1, 32,767 above. The text written then
+// always reads back.
+int32_t CarriedMaximumResolution(int32_t value);
+
 // ---- DEVMODEA and DEVNAMES bytes -------------------------------------------
 // The fixed part a carried device mode must hold: the fields up to
 // dmPanningHeight, which the print dialog's carry-over block also has.

@@ -309,7 +309,8 @@ void WinPrinter::ReadResolutions(const DEVMODEA& mode) {
 }
 
 void WinPrinter::SetMaxResolution(PrinterInfo which, int32_t value) {
-  (which == PrinterInfo::kMaxVerticalResolution ? maxVResolution_ : maxHResolution_) = value;
+  (which == PrinterInfo::kMaxVerticalResolution ? maxVResolution_ : maxHResolution_) =
+      CarriedMaximumResolution(value);
 }
 
 // ---- Device contexts ----------------------------------------------------------------
@@ -617,7 +618,8 @@ StringRecord* WinPrinter::GetSetupString() const {
 
 // Blocks the text carries replace the kept ones at once; one that cannot be
 // allocated is ignored. The print dialog's settings only seed its next
-// opening: a job begun without it uses the default printer.
+// opening: a job begun without it prints on the printer the page setup
+// names, else on the default one.
 bool WinPrinter::SetSetupString(const StringRecord* text) {
   PrinterSettings settings = Settings(false);
   if (!ReadPrinterSetupString(StringBytes(text), &settings)) return false;

@@ -98,6 +98,7 @@ class WinPrinter {
 
   // The value of a property selector; 0 for an unknown one.
   int32_t Info(int32_t selector);
+  // Kept as a setup string carries it (CarriedMaximumResolution).
   void SetMaxResolution(PrinterInfo which, int32_t value);
 
   // The settings as a setup string (a new reference), and back; false when

@@ -3,19 +3,14 @@
 #include <shlwapi.h>
 #include <windows.h>
 
-namespace {
-
-struct ScreenResolution {
-  int x;
-  int y;
-};
-
 ScreenResolution ScreenPixelsPerInch() {
   HDC screen = GetDC(nullptr);
   ScreenResolution resolution{GetDeviceCaps(screen, LOGPIXELSX), GetDeviceCaps(screen, LOGPIXELSY)};
   ReleaseDC(nullptr, screen);
   return resolution;
 }
+
+namespace {
 
 constexpr int kHimetricPerInch = 2540;
 

@@ -1,7 +1,14 @@
-// Conversions between screen pixels and HIMETRIC, and the version a system
-// DLL reports.
+// The screen's resolution, conversions between screen pixels and HIMETRIC,
+// and the version a system DLL reports.
 #pragma once
 #include <cstdint>
+
+// The screen's logical pixels per inch, across and down.
+struct ScreenResolution {
+  int x;
+  int y;
+};
+ScreenResolution ScreenPixelsPerInch();
 
 extern "C" {
 // Screen pixels to hundredths of a millimetre (toHimetric) or back, in place,

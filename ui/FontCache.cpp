@@ -8,7 +8,7 @@
 #include "core/SmartRef.h"
 #include "core/diagnostics.h"
 #include "core/string.h"
-#include "host/Win32Handles.h"
+#include "ui/Conversions.h"
 #include "ui/WinUtil.h"
 
 namespace {
@@ -76,11 +76,8 @@ std::wstring UpperCased(std::wstring text) {
 }
 
 // Read once: the screen's resolution stays for the session.
-int32_t ScreenPixelsPerInch() {
-  static const int32_t pixelsPerInch = [] {
-    WindowDC screen(nullptr);
-    return GetDeviceCaps(screen.get(), LOGPIXELSY);
-  }();
+int32_t ScreenHeightPixelsPerInch() {
+  static const int32_t pixelsPerInch = ScreenPixelsPerInch().y;
   return pixelsPerInch;
 }
 
@@ -163,7 +160,7 @@ extern "C" HFONT FontCacheAcquireAt(const FontDescriptor* descriptor, int32_t pi
               uint8_t(descriptor->italic ? 1 : 0),
               uint8_t(descriptor->underline ? 1 : 0),
               CharsetForSystemScript(),
-              pixelsPerInch > 0 ? pixelsPerInch : ScreenPixelsPerInch()};
+              pixelsPerInch > 0 ? pixelsPerInch : ScreenHeightPixelsPerInch()};
   std::vector<CachedFont>& cache = Cache();
   for (CachedFont& cached : cache) {
     if (cached.key == key) {

@@ -480,6 +480,8 @@ TEST_F(PrintingTest, APageGoesOutThroughThePrintSystemWhereThereIsOne) {
   int pages = 0;
   for (std::string line; std::getline(file, line);) pages += line.rfind("%%Page:", 0) == 0;
   EXPECT_EQ(pages, 1);
+  file.close();
+  DeleteFileA(output);
 }
 
 TEST_F(PrintingTest, TwoSetupsKeepTheirOwnPrinterAndTheirOwnJob) {
@@ -670,3 +672,31 @@ TEST_F(PrintingTest, SetupStringsWithNumbersOutOfRangeAreRefusedAndNeverMakeANeg
 }
 
 }  // namespace
+
+// The maxima an application sets are kept as a setup string carries them,
+// so that the string written after a page setup is read back whole: -1 and
+// 1 to 32,767 as they are, 72 for any other value below 1, 32,767 above.
+TEST_F(PrintingTest, ASetupStringWrittenAfterAnyMaximumIsReadBackWhole) {
+  FakePrinter fake;
+  fake.pageSetupDialog = [](PAGESETUPDLGA* record) {
+    record->hDevMode = DefaultDevMode(
+        [](DEVMODEA* mode) { mode->dmOrientation = DMORIENT_LANDSCAPE; }, &record->hDevNames);
+    return TRUE;
+  };
+  ObjectRef setup = NewSetup();
+  ASSERT_TRUE(printerSetupPageSetup(setup.get()));
+  const struct {
+    int32_t set, kept;
+  } cases[] = {{-1, -1}, {1, 1}, {600, 600}, {32767, 32767}, {0, 72},
+               {-5, 72}, {INT32_MIN, 72}, {32768, 32767}, {INT32_MAX, 32767}};
+  for (const auto& c : cases) {
+    SetProperty<int32_t>(setup.get(), "MaxHorizontalResolution", c.set);
+    SetProperty<int32_t>(setup.get(), "MaxVerticalResolution", c.set);
+    EXPECT_EQ(Info(setup, "MaxHorizontalResolution"), c.kept) << c.set;
+    EXPECT_EQ(Info(setup, "MaxVerticalResolution"), c.kept) << c.set;
+    ObjectRef copy = NewSetup();
+    Restore(copy, SetupStringOf(setup));
+    EXPECT_EQ(Info(copy, "MaxHorizontalResolution"), c.kept) << c.set;
+    EXPECT_EQ(Info(copy, "PageWidth"), 792) << c.set << ": the page setup was not restored";
+  }
+}

@@ -77,11 +77,11 @@ bool ExportThroughQuickTime(RuntimeObject* picture) {
       backend.ImporterExportImageFile(made.importer, format, 0, path.c_str()) != kQtNoError) {
     return false;
   }
-  // The file again through an exporter, so that it carries the resolution
-  // set, 72 included: the importer's may be another (that of the file a
-  // picture was read from).
+  // The importer was handed the resolution set (72 included), which most
+  // encoders write; a resolution other than 72 goes through an exporter
+  // again for those that only take it there.
   NativePicture* native = NativeOf(picture);
-  if (native &&
+  if (native && (native->HResolution() != 72 || native->VResolution() != 72) &&
       backend.OpenDefaultComponent(FourCharCode("grex"), format, &made.exporter) == kQtNoError &&
       made.exporter && backend.ExporterSetInput(made.exporter, made.importer) == kQtNoError &&
       backend.ExporterSetResolution(made.exporter, FixedOf(native->HResolution()),

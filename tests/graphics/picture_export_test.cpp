@@ -79,19 +79,23 @@ TEST_F(PictureExportTest, QuickTimesImporterWritesThePictureFile) {
   FakeExportHooks hooks;
   ObjectRef picture = NewPicture(4, 3, 32);
   PaintWhole(picture, 0x336699);
-  // The exporter writes the file again with the resolution, 72 included.
-  const std::vector<std::string> calls = {"grip PICT", "setData", "dialog",
-                                          "write PNGf C:\\exported.png", "grex PNGf", "setInput",
-                                          "resolution", "output C:\\exported.png", "export"};
+  // The importer is handed the resolution set (72 included); any other
+  // than 72 is written again through the exporter.
+  const std::vector<std::string> imported = {"grip PICT", "setData", "dialog",
+                                             "write PNGf C:\\exported.png"};
+  std::vector<std::string> exportedAgain = imported;
+  exportedAgain.insert(exportedAgain.end(), {"grex PNGf", "setInput", "resolution",
+                                             "output C:\\exported.png", "export"});
   for (const int32_t dpi : {72, 144}) {
     NativeOf(picture)->SetHResolution(dpi);
     NativeOf(picture)->SetVResolution(dpi);
     quickTime.exportCalls.clear();
+    quickTime.resolution[0] = quickTime.resolution[1] = 0;
     ASSERT_TRUE(exportPicture(picture.get()));
-    EXPECT_EQ(quickTime.exportCalls, calls);
+    EXPECT_EQ(quickTime.exportCalls, dpi == 72 ? imported : exportedAgain);
     EXPECT_EQ(quickTime.importerData, std::string(512, '\0') + PackedDIBBytes(NativeOf(picture)));
-    EXPECT_EQ(quickTime.resolution[0], dpi << 16);
-    EXPECT_EQ(quickTime.resolution[1], dpi << 16);
+    EXPECT_EQ(quickTime.resolution[0], dpi == 72 ? 0 : dpi << 16);
+    EXPECT_EQ(quickTime.resolution[1], dpi == 72 ? 0 : dpi << 16);
     EXPECT_EQ(quickTime.openComponents, 0);
     EXPECT_EQ(quickTime.liveHandles, 0);
     EXPECT_EQ(hooks.dialogs, 0);
@@ -123,7 +127,8 @@ TEST_F(PictureExportTest, EveryFailingStepLeavesTheCountsBalanced) {
 // The resolution setters take any Integer and keep what a file holds: 72 for
 // 0 or less, 65,535 above. Export keeps to that range whatever the native
 // picture holds (a file read may hold more), giving the exporter unsigned
-// 16.16 figures (65,535 fills all 32 bits).
+// 16.16 figures (65,535 fills all 32 bits); the vertical resolution stays
+// off 72 so that the exporter runs for every row.
 TEST_F(PictureExportTest, AnyResolutionExportsAsOneAFileHolds) {
   FakeQuickTime quickTime;
   FakeExportHooks hooks;
@@ -139,12 +144,12 @@ TEST_F(PictureExportTest, AnyResolutionExportsAsOneAFileHolds) {
     ASSERT_TRUE(exportPicture(picture.get()));
     EXPECT_EQ(quickTime.exportCalls.size(), 9u);
     EXPECT_EQ(uint32_t(quickTime.resolution[0]), uint32_t(file) << 16);
-    EXPECT_EQ(uint32_t(quickTime.resolution[1]), 72u << 16);
+    EXPECT_EQ(uint32_t(quickTime.resolution[1]), 144u << 16);
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.set);
     SetProperty(picture.get(), "HorizontalResolution", row.set);
-    SetProperty(picture.get(), "VerticalResolution", 72);
+    SetProperty(picture.get(), "VerticalResolution", 144);
     EXPECT_EQ(IntProperty(picture, "HorizontalResolution"), row.file);
     exported(row.file);
     NativeOf(picture)->SetHResolution(row.set);

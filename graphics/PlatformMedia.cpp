@@ -3,6 +3,7 @@
 #include "graphics/PlatformMedia.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -27,6 +28,12 @@ constexpr QtError kCancelled = -128;
 constexpr int32_t kFixedOne = 0x10000;
 
 int64_t Scaled(int32_t value, int32_t fixed) { return (int64_t(value) * fixed) >> 16; }
+
+// The scale that takes a natural side to a box side, held to a 16.16 figure
+// (a box side of 65,535 over a side of 1 is past its range).
+int32_t ScaleTo(int64_t side, int32_t natural) {
+  return int32_t(std::min<int64_t>(side * kFixedOne / natural, INT32_MAX));
+}
 
 bool IsFile(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -222,8 +229,8 @@ void PlatformMediaBackend::SetMovieBox(QtMovie movie, const MacRect& box) {
   const int64_t width = std::max(int32_t(box.right) - box.left, 0);
   const int64_t height = std::max(int32_t(box.bottom) - box.top, 0);
   QtMatrix matrix = IdentityMatrix();
-  matrix.values[0][0] = int32_t(width * kFixedOne / found->device->NaturalWidth());
-  matrix.values[1][1] = int32_t(height * kFixedOne / found->device->NaturalHeight());
+  matrix.values[0][0] = ScaleTo(width, found->device->NaturalWidth());
+  matrix.values[1][1] = ScaleTo(height, found->device->NaturalHeight());
   matrix.values[2][0] = int32_t(box.left) * kFixedOne;
   matrix.values[2][1] = int32_t(box.top) * kFixedOne;
   found->matrix = matrix;

@@ -785,11 +785,24 @@ TEST_F(PlatformMovieTest, AMovieTooLargeForSixteenBitsGivesNilAndNoBoxIsNegative
   EXPECT_EQ(movieWidthGetter(movie, 0), 0);
   EXPECT_EQ(movieHeightGetter(movie, 0), 96);
 
+  // A box spanning all 16 bits over a movie one pixel across: the scale is
+  // past a 16.16 figure and is held at its largest.
+  const std::wstring dot = TestFilePath("kv-dot.avi");
+  ASSERT_TRUE(WriteTestMovie(dot, 1, 1, 10, {0xFF0000}));
+  ObjectRef small = ObjectRef::Adopt(NewFileMovie(dot));
+  ASSERT_TRUE(small);
+  const QtMovie smallHeld = ObjectFields<MovieObjectFields>(small.get())->movie;
+  backend.SetMovieBox(smallHeld, MacRect{-32768, -32768, 32767, 32767});
+  EXPECT_EQ(movieWidthGetter(small.get(), 0), 32767);
+  EXPECT_EQ(movieHeightGetter(small.get(), 0), 32767);
+
   // A pane 40,000 pixels tall holds its controller at the largest height.
   ControlDescription tall = Player("Tall", 0);
   tall.bounds = MacRect{-20000, 100, 20000, 164};
   ControlTestWindow tallWindow({tall});
   EXPECT_EQ(mediaControllerHeightGetter(tallWindow.Control("Tall"), 0), 32767);
+  small = ObjectRef();  // the file is closed before it is deleted
+  DeleteFileW(dot.c_str());
   DeleteFileW(wide.c_str());
   DeleteFileW(huge.c_str());
 }

@@ -489,9 +489,10 @@ void TCPSocketPosix::SendFromBuffer() {
 void TCPSocketPosix::TakeConnection(TCPSocketImp* server, SOCKET accepted) {
   // A socket the application gives again still holds what its last
   // connection left unread, and may have had output queued while it
-  // waited: none of it belongs to the new client. The pool's reference
-  // stays as the registration's lock.
+  // waited: none of it belongs to the new client, nor does the error that
+  // ended it. The pool's reference stays as the registration's lock.
   Reset(true);
+  if (owner_) owner_->SetLastErrorCode(0);
   AdoptOwnerReference();
   server_ = server;
   descriptor_ = accepted;

@@ -128,7 +128,8 @@ class TCPSocketPosix : public TCPSocketImp {
   bool DoAccept();
   void HandOff(SOCKET accepted);
   // A standby socket takes the server's accepted connection, starting empty
-  // as after Connect: no received bytes, events or output of its last use.
+  // as after Connect: no received bytes, events, output or LastErrorCode of
+  // its last use.
   void TakeConnection(TCPSocketImp* server, SOCKET accepted);
 
   friend class TCPReadiness;

@@ -456,6 +456,7 @@ TEST_F(TCPConnectionTest, ASocketGivenAgainStartsItsNextConnectionEmpty) {
   ASSERT_TRUE(PumpSocketsUntil([&] { return !line.empty(); }, kGenerous));
   EXPECT_EQ(availableAtConnected, 0);
   EXPECT_EQ(line, "hello\n");
+  EXPECT_EQ(recycled->lastErrorCode, 0);
   recycled->TCP()->Close(false);
   EXPECT_EQ(raw::ReceiveUntilClosed(second), "");
   raw::Close(second);

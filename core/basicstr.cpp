@@ -162,7 +162,7 @@ std::string NumberText(double value, int32_t digits, int32_t style) {
   return value < 0 ? "-" + text : text;
 }
 
-// ---- Format specifications ----------------------------------------------------
+// ---- Format specifiers ------------------------------------------------------
 
 enum class TokenKind {
   kLiteral,

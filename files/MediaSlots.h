@@ -13,7 +13,7 @@
 struct RuntimeObject;
 class NativePicture;
 
-// QuickTime's file specification, as its calls take it (2-byte packing).
+// QuickTime's file spec, as its calls take it (2-byte packing).
 #pragma pack(push, 2)
 struct QuickTimeFileSpec {
   int16_t volume;
@@ -21,7 +21,7 @@ struct QuickTimeFileSpec {
   uint8_t name[64];  // length byte first
 };
 #pragma pack(pop)
-static_assert(sizeof(QuickTimeFileSpec) == 70, "QuickTime file specification");
+static_assert(sizeof(QuickTimeFileSpec) == 70, "QuickTime file spec");
 
 // A QuickTime memory handle: a pointer to the block's pointer.
 using QuickTimeHandle = char**;

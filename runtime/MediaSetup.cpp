@@ -53,13 +53,13 @@ RuntimeObject* NewFileSound(void* data, int32_t length) {
 
 // ---- QuickTime ----
 
-// The backend names files by path: a file specification carries a number
+// The backend names files by path: a file spec carries a number
 // standing for its path here, and a movie-file reference the number of the
-// open file. The file layer uses each specification once, straight after
+// open file. The file layer uses each spec once, straight after
 // making it, so only the latest is held, and only until that use: a path
 // stays in memory no longer than the call that named it.
 struct QuickTimeNames {
-  int32_t specNumber = 0;  // of the held specification; 0 for none
+  int32_t specNumber = 0;  // of the held spec; 0 for none
   std::string specPath;
   int32_t lastSpecNumber = 0;
   std::vector<QtMovieFile> files;  // nil where closed
@@ -84,7 +84,7 @@ int16_t FileSpecOfPath(const char* path, QuickTimeFileSpec* spec) {
   return 0;
 }
 
-// The specification's path, which its use takes over: false for one not
+// The spec's path, which its use takes over: false for one not
 // held (used already, or never made here).
 bool TakePathOf(const QuickTimeFileSpec* spec, std::string* path) {
   QuickTimeNames& names = Names();

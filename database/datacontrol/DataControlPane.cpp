@@ -332,7 +332,8 @@ void DataControlPane::ClearBoundControlValues() {
 
 ObjectRef DataControlPane::RowToChange(bool setChangesItsRows) {
   if (!setChangesItsRows) {
-    if (ObjectRef row = OpenTableRowOf(database_.get(), table_.get(), cursor_.get())) return row;
+    ObjectRef row = OpenTableRowOf(database_.get(), table_.get(), FieldNames(), cursor_.get());
+    if (row) return row;
   }
   // The set then refuses the change itself, as not updatable.
   return cursor_;

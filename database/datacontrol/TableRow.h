@@ -3,15 +3,18 @@
 // copies of the rows, with no Update and no column locators, so an edit or a
 // delete made through it would be refused as "not updatable" and lost.
 //
-// The row is found by its values: a fresh "select * from [table]" is walked
-// for the rows whose columns hold, as text, what the query's row holds in
-// the columns of the same names (case ignored; nil matches only nil). It is
-// found only when exactly one row matches: two rows alike in every column
-// the query shows are not told apart, and neither is written.
-//
-// Each call runs the table's query (twice when a row is found): the cost of
-// a save or a delete grows with the table's size.
+// The row is found by its values: the table's cursor is opened with a filter
+// that each column of the query's row the table also has (names compared
+// without case) must meet, "=" on the value as lossless text (the text a
+// join passes, SQLRowCheck.h) or IS NULL for a null. So the engine compares
+// the values and, where the query shows the table's leading key columns,
+// seeks them. It is found only when exactly one row matches: two rows alike
+// in every column the query shows are not told apart, and neither is
+// written. A second cursor under the same filter looks past the first match
+// for another.
 #pragma once
+
+#include <vector>
 
 #include "core/SmartRef.h"
 
@@ -21,6 +24,7 @@ bool SetWritesItsRows(RuntimeObject* set);
 bool SetDeletesItsRows(RuntimeObject* set);
 
 // A new set over the table standing on the one row that the set's current
-// row shows; nil when there is none or more than one, or the set stands on
-// no row.
-ObjectRef OpenTableRowOf(RuntimeObject* database, StringRecord* table, RuntimeObject* set);
+// row shows, given the table's column names; nil when there is none or more
+// than one, the set shares no column with the table, or it stands on no row.
+ObjectRef OpenTableRowOf(RuntimeObject* database, StringRecord* table,
+                         const std::vector<StringRef>& tableColumns, RuntimeObject* set);

@@ -253,6 +253,24 @@ TEST_F(DataControlTest, ASortedResultChangesTheTableRowItShowsWhenOneRowAloneSho
   EXPECT_EQ(Column("select name from people order by id"), "Zed|Bob|Bob");
 }
 
+// Two rows whose prices both read "1.25" are still two values: the row the
+// sorted set shows is found by the value it holds, not by its text.
+TEST_F(DataControlTest, ASortedResultFindsItsTableRowByValueNotByText) {
+  Exec("alter table people add column price double");
+  Exec("update people set price = 1.251 where id = 1");
+  Exec("insert into people (id, name, price) values (4, 'Ann', 1.254)");
+  Open();
+  SetProperty<StringRecord*>(Data(), "SQLQuery",
+                             Text("select name, price from people order by price desc").get());
+  Call("RunQuery");
+  TakeLog();
+  Type("NameField", "Anne");
+  Call("MoveNext");
+  EXPECT_EQ(TakeLog(), (Lines{"Data1.Validate(1)", "Data1.Update", "Data1.Reposition(1)"}));
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(Column("select name from people order by id"), "Ann|Bob|Cy|Anne");
+}
+
 TEST_F(DataControlTest, CommitFollowsEverySuccessfulChangeOnlyWhenAsked) {
   Open();
   SetProperty<bool>(Data(), "Commit", true);

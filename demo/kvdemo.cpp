@@ -32,6 +32,7 @@
 #include "core/ObjectDefinition.h"
 #include "core/RuntimeExceptionFoundation.h"
 #include "core/SmartRef.h"
+#include "core/basicstr.h"
 #include "core/string.h"
 #include "core/TextEncoding.h"
 #include "core/utility.h"
@@ -236,10 +237,9 @@ bool OnFruitCompareRows(RuntimeObject* list, int32_t row1, int32_t row2, int32_t
                         int32_t* result) {
   if (column != 1) return false;
   const auto boxes = [list](int32_t row) {
-    StringRef text = StringRef::Adopt(listGetCell(list, row, 1));
-    return std::atol(StringToStdUTF8(text.get()).c_str());
+    return StringVal(StringRef::Adopt(listGetCell(list, row, 1)).get());
   };
-  const long a = boxes(row1), b = boxes(row2);
+  const double a = boxes(row1), b = boxes(row2);
   *result = a < b ? -1 : a > b ? 1 : 0;
   return true;
 }

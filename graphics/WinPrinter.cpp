@@ -317,16 +317,19 @@ void WinPrinter::SetMaxResolution(PrinterInfo which, int32_t value) {
 
 PrinterDC WinPrinter::GetDC(bool useDefault, bool informationOnly) {
   if (useDefault || (!printValid_ && !pageSetupValid_)) return DefaultPrinterDC(informationOnly);
-  const HGLOBAL modeHandle = printValid_ ? printDevMode_.get() : pageSetupDevMode_.get();
-  const HGLOBAL namesHandle = printValid_ ? printDevNames_.get() : pageSetupDevNames_.get();
+  GlobalLockScope mode(printValid_ ? printDevMode_.get() : pageSetupDevMode_.get());
+  return DCOn(NamesOfBlock(printValid_ ? printDevNames_.get() : pageSetupDevNames_.get()),
+              UsableDevMode(mode), informationOnly);
+}
+
+PrinterDC WinPrinter::DCOn(const std::optional<PrinterDeviceNames>& names, const DEVMODEA* mode,
+                           bool informationOnly) {
   // A setup string may bring a device mode without naming its printer: the
   // default printer stands in.
-  const std::optional<PrinterDeviceNames> names = NamesOfBlock(namesHandle);
   if (!names) return DefaultPrinterDC(informationOnly);
-  GlobalLockScope mode(modeHandle);
   const auto make = informationOnly ? ActivePrinterCalls().createIC : ActivePrinterCalls().createDC;
-  return PrinterDC(make(names->driver.c_str(), names->device.c_str(), names->output.c_str(),
-                        UsableDevMode(mode)));
+  return PrinterDC(
+      make(names->driver.c_str(), names->device.c_str(), names->output.c_str(), mode));
 }
 
 PrinterDC WinPrinter::DefaultPrinterDC(bool informationOnly) {
@@ -596,14 +599,10 @@ PrinterSettings WinPrinter::Settings(bool withBlocks) const {
 bool WinPrinter::MarginsLeaveAPage(const PrinterSettings& settings) {
   std::optional<PrinterDeviceNames> names = settings.printNames;
   if (!names) names = NamesOfBlock(pageSetupDevNames_.get());
-  PrinterDC ic;
-  if (settings.pageSetupValid && names) {
-    ic = PrinterDC(ActivePrinterCalls().createIC(
-        names->driver.c_str(), names->device.c_str(), names->output.c_str(),
-        reinterpret_cast<const DEVMODEA*>(settings.pageSetupDevMode->data())));
-  } else {
-    ic = DefaultPrinterDC(true);
-  }
+  const PrinterDC ic =
+      settings.pageSetupValid
+          ? DCOn(names, reinterpret_cast<const DEVMODEA*>(settings.pageSetupDevMode->data()), true)
+          : DefaultPrinterDC(true);
   if (!ic) return true;
   const DeviceGeometry device = DeviceGeometry::Of(ic.get());
   const int32_t width = MulDiv(device.physicalWidth, kHundredthsMMPerInch, device.dpiX);

@@ -121,6 +121,10 @@ class WinPrinter {
   // for kept settings that name no printer.
   PrinterDC GetDC(bool useDefault, bool informationOnly);
   PrinterDC DefaultPrinterDC(bool informationOnly);
+  // The same on the named printer in the device mode; the default printer's
+  // without names.
+  PrinterDC DCOn(const std::optional<PrinterDeviceNames>& names, const DEVMODEA* mode,
+                 bool informationOnly);
   void ReadResolutions(const DEVMODEA& mode);
   int32_t Capped(int32_t value, int32_t maximum) const;
   // A device measure at the printer's resolution.

@@ -48,6 +48,13 @@ HGLOBAL DefaultDevMode(const std::function<void(DEVMODEA*)>& change, HGLOBAL* na
   return mode;
 }
 
+// A page setup confirmed in landscape on the default printer.
+BOOL ConfirmLandscape(PAGESETUPDLGA* record) {
+  record->hDevMode = DefaultDevMode(
+      [](DEVMODEA* mode) { mode->dmOrientation = DMORIENT_LANDSCAPE; }, &record->hDevNames);
+  return TRUE;
+}
+
 // A printer Graphics's Copies, FirstPage and LastPage.
 std::string CopiesAndPages(RuntimeObject* graphics) {
   std::string values;
@@ -195,9 +202,8 @@ TEST_F(PrintingTest, AJobPrintsOnThePrinterAndPaperThePageSetupMeasures) {
   const std::pair<const char*, std::function<void(const ObjectRef&, FakePrinter*)>> cases[] = {
       {"a setup string",
        [&](const ObjectRef& setup, FakePrinter*) {
-         Restore(setup, kHeader + "DevModeStructureSizePS=148\r\nDevModeStructurePS=" +
-                            std::string(reinterpret_cast<const char*>(&landscape), 148) +
-                            "\r\nDriverName=wineps.drv\r\nDeviceName=" + kA4Printer + "\r\n");
+         const std::string mode(reinterpret_cast<const char*>(&landscape), 148);
+         Restore(setup, kHeader + PageSetupLines(mode, kA4Printer));
        }},
       {"a confirmed page setup",
        [&](const ObjectRef& setup, FakePrinter* fake) {
@@ -390,10 +396,8 @@ TEST_F(PrintingTest, ThePrintDialogSeesItsRecordAndItsAnswerReachesTheGraphics) 
   // The page setup's landscape on the A4 printer: the dialog is told that
   // printer, which it would otherwise take for its default, in portrait.
   fake.pageSetupDialog = [](PAGESETUPDLGA* record) {
-    HGLOBAL names;
-    record->hDevMode = DefaultDevMode(
-        [](DEVMODEA* mode) { mode->dmOrientation = DMORIENT_LANDSCAPE; }, &names);
-    GlobalFree(names);
+    ConfirmLandscape(record);
+    GlobalFree(record->hDevNames);
     record->hDevNames = NamesBlockOf(kA4Printer);
     return TRUE;
   };
@@ -424,11 +428,7 @@ TEST_F(PrintingTest, ThePrintDialogSeesItsRecordAndItsAnswerReachesTheGraphics) 
 
 TEST_F(PrintingTest, ThePrintDialogConfirmedAfterALandscapePageSetupPrintsLandscape) {
   FakePrinter fake;
-  fake.pageSetupDialog = [](PAGESETUPDLGA* record) {
-    record->hDevMode = DefaultDevMode(
-        [](DEVMODEA* mode) { mode->dmOrientation = DMORIENT_LANDSCAPE; }, &record->hDevNames);
-    return TRUE;
-  };
+  fake.pageSetupDialog = ConfirmLandscape;
   fake.printDialog = [](PRINTDLGA* record) { return PrintDlgA(record); };
   ObjectRef setup = NewSetup();
   ASSERT_TRUE(printerSetupPageSetup(setup.get()));
@@ -678,11 +678,7 @@ TEST_F(PrintingTest, SetupStringsWithNumbersOutOfRangeAreRefusedAndNeverMakeANeg
 // 1 to 32,767 as they are, 72 for any other value below 1, 32,767 above.
 TEST_F(PrintingTest, ASetupStringWrittenAfterAnyMaximumIsReadBackWhole) {
   FakePrinter fake;
-  fake.pageSetupDialog = [](PAGESETUPDLGA* record) {
-    record->hDevMode = DefaultDevMode(
-        [](DEVMODEA* mode) { mode->dmOrientation = DMORIENT_LANDSCAPE; }, &record->hDevNames);
-    return TRUE;
-  };
+  fake.pageSetupDialog = ConfirmLandscape;
   ObjectRef setup = NewSetup();
   ASSERT_TRUE(printerSetupPageSetup(setup.get()));
   const struct {

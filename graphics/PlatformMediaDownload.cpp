@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "graphics/PictureImporter.h"
+#include "host/Win32Handles.h"
 
 namespace {
 
@@ -142,11 +143,11 @@ bool Fetch(const std::wstring& url, const std::wstring& path) {
       !HeaderNumber(*calls, request.get(), WINHTTP_QUERY_STATUS_CODE, &status) || status != 200) {
     return false;
   }
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_TEMPORARY, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const bool copied = CopyBody(*calls, request.get(), file);
-  return CloseHandle(file) && copied;
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_TEMPORARY, nullptr));
+  if (!file.valid()) return false;
+  const bool copied = CopyBody(*calls, request.get(), file.get());
+  return file.Close() && copied;
 }
 
 }  // namespace

@@ -121,11 +121,6 @@ bool Fetch(const std::wstring& url, const std::wstring& path) {
   HttpHandle session(*calls, calls->open(L"Mozilla/4.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                          WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
   if (!session.get()) return false;
-  // Each wait bounded: the name, the connection, the sending, and every
-  // receive, of the headers as of each piece of the body.
-  const int bound = int(StallBound());
-  DWORD responseBound = StallBound();
-  calls->setTimeouts(session.get(), bound, bound, bound, bound);
   HttpHandle connection(*calls, calls->connect(session.get(), parts.host.c_str(), parts.port, 0));
   if (!connection.get()) return false;
   HttpHandle request(*calls, calls->openRequest(connection.get(), L"GET", parts.path.c_str(),
@@ -133,6 +128,11 @@ bool Fetch(const std::wstring& url, const std::wstring& path) {
                                                 WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                 parts.secure ? WINHTTP_FLAG_SECURE : 0));
   if (!request.get()) return false;
+  // Each wait bounded, on the request, whose sending makes them all: the
+  // name, the connection, the sending, and every receive, of the headers as
+  // of each piece of the body.
+  const int bound = int(StallBound());
+  DWORD responseBound = StallBound();
   calls->setTimeouts(request.get(), bound, bound, bound, bound);
   calls->setOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseBound,
                    sizeof responseBound);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "graphics/LibraryCalls.h"
 #include "graphics/PictureImporter.h"
 #include "host/Win32Handles.h"
 
@@ -30,28 +31,22 @@ struct HttpCalls {
   BOOL(WINAPI* close)(HINTERNET);
 };
 
-template <class Call>
-bool Find(HMODULE module, const char* name, Call* call) {
-  *call = reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-  return *call != nullptr;
-}
-
 // Nil when the library or one of its calls is missing; loaded once, kept.
 const HttpCalls* Calls() {
   static const HttpCalls* found = []() -> const HttpCalls* {
     static HttpCalls calls{};
     HMODULE library = LoadLibraryW(L"winhttp.dll");
-    const bool all = library && Find(library, "WinHttpOpen", &calls.open) &&
-                     Find(library, "WinHttpCrackUrl", &calls.crackURL) &&
-                     Find(library, "WinHttpConnect", &calls.connect) &&
-                     Find(library, "WinHttpOpenRequest", &calls.openRequest) &&
-                     Find(library, "WinHttpSetTimeouts", &calls.setTimeouts) &&
-                     Find(library, "WinHttpSetOption", &calls.setOption) &&
-                     Find(library, "WinHttpSendRequest", &calls.send) &&
-                     Find(library, "WinHttpReceiveResponse", &calls.receive) &&
-                     Find(library, "WinHttpQueryHeaders", &calls.queryHeaders) &&
-                     Find(library, "WinHttpReadData", &calls.read) &&
-                     Find(library, "WinHttpCloseHandle", &calls.close);
+    const bool all = library && FindCall(library, "WinHttpOpen", &calls.open) &&
+                     FindCall(library, "WinHttpCrackUrl", &calls.crackURL) &&
+                     FindCall(library, "WinHttpConnect", &calls.connect) &&
+                     FindCall(library, "WinHttpOpenRequest", &calls.openRequest) &&
+                     FindCall(library, "WinHttpSetTimeouts", &calls.setTimeouts) &&
+                     FindCall(library, "WinHttpSetOption", &calls.setOption) &&
+                     FindCall(library, "WinHttpSendRequest", &calls.send) &&
+                     FindCall(library, "WinHttpReceiveResponse", &calls.receive) &&
+                     FindCall(library, "WinHttpQueryHeaders", &calls.queryHeaders) &&
+                     FindCall(library, "WinHttpReadData", &calls.read) &&
+                     FindCall(library, "WinHttpCloseHandle", &calls.close);
     return all ? &calls : nullptr;
   }();
   return found;

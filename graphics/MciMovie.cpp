@@ -6,15 +6,11 @@
 #include <cwchar>
 #include <utility>
 
+#include "graphics/LibraryCalls.h"
+
 namespace {
 
 constexpr UINT kAnswerCapacity = 128;
-
-template <class Call>
-bool Find(HMODULE module, const char* name, Call* call) {
-  *call = reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-  return *call != nullptr;
-}
 
 std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 
@@ -22,7 +18,7 @@ std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 
 bool LoadMciCalls(MciCalls* calls) {
   HMODULE winmm = LoadLibraryW(L"winmm.dll");
-  return winmm && Find(winmm, "mciSendStringW", &calls->sendString);
+  return winmm && FindCall(winmm, "mciSendStringW", &calls->sendString);
 }
 
 std::unique_ptr<MciMovie> MciMovie::Open(const MciCalls& calls, const std::wstring& path) {

@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "graphics/LibraryCalls.h"
 #include "graphics/PictureImporter.h"
+#include "host/Win32Handles.h"
 
 namespace {
 
@@ -29,28 +31,22 @@ struct HttpCalls {
   BOOL(WINAPI* close)(HINTERNET);
 };
 
-template <class Call>
-bool Find(HMODULE module, const char* name, Call* call) {
-  *call = reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-  return *call != nullptr;
-}
-
 // Nil when the library or one of its calls is missing; loaded once, kept.
 const HttpCalls* Calls() {
   static const HttpCalls* found = []() -> const HttpCalls* {
     static HttpCalls calls{};
     HMODULE library = LoadLibraryW(L"winhttp.dll");
-    const bool all = library && Find(library, "WinHttpOpen", &calls.open) &&
-                     Find(library, "WinHttpCrackUrl", &calls.crackURL) &&
-                     Find(library, "WinHttpConnect", &calls.connect) &&
-                     Find(library, "WinHttpOpenRequest", &calls.openRequest) &&
-                     Find(library, "WinHttpSetTimeouts", &calls.setTimeouts) &&
-                     Find(library, "WinHttpSetOption", &calls.setOption) &&
-                     Find(library, "WinHttpSendRequest", &calls.send) &&
-                     Find(library, "WinHttpReceiveResponse", &calls.receive) &&
-                     Find(library, "WinHttpQueryHeaders", &calls.queryHeaders) &&
-                     Find(library, "WinHttpReadData", &calls.read) &&
-                     Find(library, "WinHttpCloseHandle", &calls.close);
+    const bool all = library && FindCall(library, "WinHttpOpen", &calls.open) &&
+                     FindCall(library, "WinHttpCrackUrl", &calls.crackURL) &&
+                     FindCall(library, "WinHttpConnect", &calls.connect) &&
+                     FindCall(library, "WinHttpOpenRequest", &calls.openRequest) &&
+                     FindCall(library, "WinHttpSetTimeouts", &calls.setTimeouts) &&
+                     FindCall(library, "WinHttpSetOption", &calls.setOption) &&
+                     FindCall(library, "WinHttpSendRequest", &calls.send) &&
+                     FindCall(library, "WinHttpReceiveResponse", &calls.receive) &&
+                     FindCall(library, "WinHttpQueryHeaders", &calls.queryHeaders) &&
+                     FindCall(library, "WinHttpReadData", &calls.read) &&
+                     FindCall(library, "WinHttpCloseHandle", &calls.close);
     return all ? &calls : nullptr;
   }();
   return found;
@@ -120,11 +116,6 @@ bool Fetch(const std::wstring& url, const std::wstring& path) {
   HttpHandle session(*calls, calls->open(L"Mozilla/4.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                          WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
   if (!session.get()) return false;
-  // Each wait bounded: the name, the connection, the sending, and every
-  // receive, of the headers as of each piece of the body.
-  const int bound = int(StallBound());
-  DWORD responseBound = StallBound();
-  calls->setTimeouts(session.get(), bound, bound, bound, bound);
   HttpHandle connection(*calls, calls->connect(session.get(), parts.host.c_str(), parts.port, 0));
   if (!connection.get()) return false;
   HttpHandle request(*calls, calls->openRequest(connection.get(), L"GET", parts.path.c_str(),
@@ -132,6 +123,11 @@ bool Fetch(const std::wstring& url, const std::wstring& path) {
                                                 WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                 parts.secure ? WINHTTP_FLAG_SECURE : 0));
   if (!request.get()) return false;
+  // Each wait bounded, on the request, whose sending makes them all: the
+  // name, the connection, the sending, and every receive, of the headers as
+  // of each piece of the body.
+  const int bound = int(StallBound());
+  DWORD responseBound = StallBound();
   calls->setTimeouts(request.get(), bound, bound, bound, bound);
   calls->setOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseBound,
                    sizeof responseBound);
@@ -142,11 +138,11 @@ bool Fetch(const std::wstring& url, const std::wstring& path) {
       !HeaderNumber(*calls, request.get(), WINHTTP_QUERY_STATUS_CODE, &status) || status != 200) {
     return false;
   }
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_TEMPORARY, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const bool copied = CopyBody(*calls, request.get(), file);
-  return CloseHandle(file) && copied;
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_TEMPORARY, nullptr));
+  if (!file.valid()) return false;
+  const bool copied = CopyBody(*calls, request.get(), file.get());
+  return file.Close() && copied;
 }
 
 }  // namespace

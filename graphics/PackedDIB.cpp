@@ -206,6 +206,10 @@ int32_t PixelsPerMeter(int32_t dotsPerInch) {
   return int32_t(std::lround(dotsPerInch * 39.37007874015748));
 }
 
+int32_t DotsPerInch(int32_t pixelsPerMeter) {
+  return pixelsPerMeter <= 0 ? 72 : int32_t(std::lround(pixelsPerMeter / 39.37007874015748));
+}
+
 bool SetPackedDIBResolution(uint8_t* dib, size_t size, int32_t xDotsPerInch, int32_t yDotsPerInch) {
   if (size < kDIBInfoHeaderSize || ReadU32(dib) < kDIBInfoHeaderSize) return false;
   WriteU32(dib + 24, uint32_t(PixelsPerMeter(xDotsPerInch)));

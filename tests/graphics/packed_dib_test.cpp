@@ -3,6 +3,7 @@
 // writer's layout.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 
 #include "graphics/PackedDIB.h"
@@ -279,6 +280,14 @@ TEST(PackedDIBWriter, SetsTheResolutionOnlyWhereTheHeaderHoldsOne) {
   EXPECT_EQ(widened[48], 0xA0);
   EXPECT_EQ(widened[76], 0x40);
   EXPECT_TRUE(PackedDIBWithInfoHeader(core.data(), 20).empty());
+}
+
+// Every resolution a file holds comes back whole from its pixels per metre,
+// as pictures read them and the encoders write them (300 dots per inch are
+// 11,811 per metre, which is 299.9994 before rounding).
+TEST(PackedDIBWriter, PixelsPerMetreGiveTheResolutionBackWhole) {
+  for (int32_t dpi = 1; dpi <= 65535; ++dpi) ASSERT_EQ(DotsPerInch(PixelsPerMeter(dpi)), dpi);
+  for (const int32_t none : {0, -1, INT32_MIN}) EXPECT_EQ(DotsPerInch(none), 72) << none;
 }
 
 TEST(PackedDIBWriter, FlipsRowsBetweenStrides) {

@@ -2,7 +2,6 @@
 // file.
 #include "graphics/ImagingCodecs.h"
 
-#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <string>
@@ -13,7 +12,6 @@
 
 namespace {
 
-constexpr int32_t kLargestDotsPerInch = 65535;
 
 // The pixel format of a DIB's rows; false for bitfields of another layout.
 bool PixelFormatOf(const PackedDIBView& view, WICPixelFormatGUID* format) {
@@ -42,7 +40,7 @@ bool PixelFormatOf(const PackedDIBView& view, WICPixelFormatGUID* format) {
 // read and set them: pixels per metre are a whole number too, so 300 dots
 // per inch come back as 299.9994, which a JPEG file would cut to 299.
 double FileDotsPerInch(int32_t pelsPerMeter) {
-  return std::min(DotsPerInch(pelsPerMeter), kLargestDotsPerInch);
+  return FileResolution(DotsPerInch(pelsPerMeter));
 }
 
 // A new empty file in the folder of the path, under a name of its own: the

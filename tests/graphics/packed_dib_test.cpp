@@ -290,6 +290,16 @@ TEST(PackedDIBWriter, PixelsPerMetreGiveTheResolutionBackWhole) {
   for (const int32_t none : {0, -1, INT32_MIN}) EXPECT_EQ(DotsPerInch(none), 72) << none;
 }
 
+// A resolution no file holds is kept as the nearest one it does: 72 for 0 or
+// less, 65,535 above.
+TEST(PackedDIBWriter, AnyResolutionIsKeptAsOneAFileHolds) {
+  const struct {
+    int32_t set, file;
+  } rows[] = {{INT32_MIN, 72}, {-72, 72},       {0, 72},          {1, 1},
+              {65535, 65535},  {65536, 65535}, {INT32_MAX, 65535}};
+  for (const auto& row : rows) EXPECT_EQ(FileResolution(row.set), row.file) << row.set;
+}
+
 TEST(PackedDIBWriter, FlipsRowsBetweenStrides) {
   const uint8_t source[] = {1, 2, 9, 3, 4, 9, 5, 6, 9};
   uint8_t flipped[12] = {};

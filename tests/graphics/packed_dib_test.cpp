@@ -42,6 +42,19 @@ std::vector<uint8_t> InfoDIB(uint32_t headerSize, int32_t width, int32_t height,
   return dib;
 }
 
+// A core-header DIB (12 bytes, 16-bit sides) with its full table of 3-byte
+// entries and zeroed pixels.
+std::vector<uint8_t> CoreDIB(uint16_t width, uint16_t height, uint16_t bits) {
+  const uint32_t table = bits <= 8 ? 1u << bits : 0;
+  std::vector<uint8_t> dib(12 + 3 * table + size_t(height) * DIBStride(width, bits));
+  PutU32(dib, 0, 12);
+  PutU16(dib, 4, width);
+  PutU16(dib, 6, height);
+  PutU16(dib, 8, 1);
+  PutU16(dib, 10, bits);
+  return dib;
+}
+
 std::vector<uint8_t> BMPFile(const std::vector<uint8_t>& dib) {
   std::vector<uint8_t> file(14);
   file[0] = 'B';
@@ -88,12 +101,7 @@ TEST(PackedDIBReader, ReadsTheCoreHeaderWithThreeByteEntries) {
     SCOPED_TRACE(bits);
     const uint32_t entries = 1u << bits;
     const uint32_t pixels = 12 + 3 * entries;
-    std::vector<uint8_t> dib(pixels + 2 * DIBStride(3, bits));
-    PutU32(dib, 0, 12);
-    PutU16(dib, 4, 3);
-    PutU16(dib, 6, 2);
-    PutU16(dib, 8, 1);
-    PutU16(dib, 10, bits);
+    std::vector<uint8_t> dib = CoreDIB(3, 2, bits);
     dib[pixels - 1] = 0x80;  // the last entry's red
     PackedDIBView view;
     ASSERT_TRUE(ReadsGuarded(dib, &view));
@@ -255,12 +263,8 @@ TEST(PackedDIBWriter, SetsTheResolutionOnlyWhereTheHeaderHoldsOne) {
     std::memset(dib.data() + 24, 0, 8);
     EXPECT_EQ(dib, before);
   }
-  std::vector<uint8_t> core(12 + 3 * 2 + 8 * 4);  // longer than an info header
-  PutU32(core, 0, 12);
-  PutU16(core, 4, 3);
-  PutU16(core, 6, 8);
-  PutU16(core, 8, 1);
-  PutU16(core, 10, 1);
+  std::vector<uint8_t> core = CoreDIB(3, 8, 1);  // longer than an info header
+  ASSERT_EQ(core.size(), 12u + 3 * 2 + 8 * 4);
   core[12 + 5] = 0x80;                // the second entry's red
   core[18] = 0xA0, core[46] = 0x40;   // the first and last rows
   const std::vector<uint8_t> before = core;

@@ -2,8 +2,6 @@
 // file.
 #include "graphics/ImagingCodecs.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <cwchar>
 #include <string>
@@ -14,8 +12,6 @@
 
 namespace {
 
-constexpr double kMetresPerInch = 0.0254;
-constexpr double kLargestDotsPerInch = 65535.0;
 
 // The pixel format of a DIB's rows; false for bitfields of another layout.
 bool PixelFormatOf(const PackedDIBView& view, WICPixelFormatGUID* format) {
@@ -43,9 +39,8 @@ bool PixelFormatOf(const PackedDIBView& view, WICPixelFormatGUID* format) {
 // As a file holds it: 72 for none, at most 65,535, and whole, as pictures
 // read and set them: pixels per metre are a whole number too, so 300 dots
 // per inch come back as 299.9994, which a JPEG file would cut to 299.
-double DotsPerInch(int32_t pelsPerMeter) {
-  return pelsPerMeter > 0 ? std::min(std::round(pelsPerMeter * kMetresPerInch), kLargestDotsPerInch)
-                          : 72.0;
+double FileDotsPerInch(int32_t pelsPerMeter) {
+  return FileResolution(DotsPerInch(pelsPerMeter));
 }
 
 // A new empty file in the folder of the path, under a name of its own: the
@@ -138,8 +133,8 @@ class PackedDIBSource : public IWICBitmapSource {
   }
   HRESULT STDMETHODCALLTYPE GetResolution(double* x, double* y) override {
     if (!x || !y) return E_INVALIDARG;
-    *x = DotsPerInch(view_.xPelsPerMeter);
-    *y = DotsPerInch(view_.yPelsPerMeter);
+    *x = FileDotsPerInch(view_.xPelsPerMeter);
+    *y = FileDotsPerInch(view_.yPelsPerMeter);
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette* palette) override {

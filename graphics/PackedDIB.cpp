@@ -2,6 +2,7 @@
 // worked out in 64 bits before it is compared with the length.
 #include "graphics/PackedDIB.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -9,6 +10,7 @@ namespace {
 
 constexpr uint32_t kCoreHeaderSize = 12;
 constexpr size_t kFileHeaderSize = 14;
+constexpr int32_t kLargestFileResolution = 65535;
 
 uint16_t ReadU16(const uint8_t* at) { return uint16_t(at[0] | at[1] << 8); }
 uint32_t ReadU32(const uint8_t* at) {
@@ -204,6 +206,14 @@ uint32_t TableEntriesOfDepth(uint32_t bitCount) {
 
 int32_t PixelsPerMeter(int32_t dotsPerInch) {
   return int32_t(std::lround(dotsPerInch * 39.37007874015748));
+}
+
+int32_t DotsPerInch(int32_t pixelsPerMeter) {
+  return pixelsPerMeter <= 0 ? 72 : int32_t(std::lround(pixelsPerMeter / 39.37007874015748));
+}
+
+int32_t FileResolution(int32_t dotsPerInch) {
+  return dotsPerInch <= 0 ? 72 : std::min(dotsPerInch, kLargestFileResolution);
 }
 
 bool SetPackedDIBResolution(uint8_t* dib, size_t size, int32_t xDotsPerInch, int32_t yDotsPerInch) {

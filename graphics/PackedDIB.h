@@ -72,6 +72,12 @@ std::vector<uint8_t> NormalisedBitmapInfo(const uint8_t* dib, const PackedDIBVie
 uint32_t TableEntriesOfDepth(uint32_t bitCount);
 // round(dots per inch x 39.37007874015748).
 int32_t PixelsPerMeter(int32_t dotsPerInch);
+// Its inverse, whole: every resolution from 1 to 65,535 dots per inch comes
+// back as it went in. 72 for none (0 or less).
+int32_t DotsPerInch(int32_t pixelsPerMeter);
+// The dots per inch a file gets for a resolution of any Integer: itself from
+// 1 to 65,535 (the most a JPEG file holds), 72 for 0 or less, 65,535 above.
+int32_t FileResolution(int32_t dotsPerInch);
 // Puts the resolution in the fields of a packed DIB's header, in place;
 // false, with nothing written, for a core header, which has none (or a
 // block too short).

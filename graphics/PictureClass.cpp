@@ -12,7 +12,7 @@
 #include "graphics/GraphicsClass.h"
 #include "graphics/GraphicsPort.h"
 #include "graphics/NativePicture.h"
-#include "graphics/PictureExport.h"
+#include "graphics/PackedDIB.h"
 #include "graphics/RGBSurfaceClass.h"
 #include "graphics/Rect16.h"
 #include "graphics/Shapes2D.h"

@@ -84,7 +84,7 @@ int32_t pictureImageCountGetter(RuntimeObject* picture, uint32_t parameter);
 RuntimeObject* pictureMaskGetter(RuntimeObject* picture, uint32_t parameter);
 int32_t pictureDepthGetter(RuntimeObject* picture, uint32_t parameter);
 // The resolution setters take any Integer and keep it as a file can hold it
-// (FileResolution of PictureExport.h): 72 dots per inch for 0 or less,
+// (FileResolution of PackedDIB.h): 72 dots per inch for 0 or less,
 // 65,535 for more; the getters and exported files answer what was kept.
 int32_t pictureHorizontalResolutionGetter(RuntimeObject* picture, uint32_t parameter);
 void pictureHorizontalResolutionSetter(RuntimeObject* picture, uint32_t parameter, int32_t dpi);

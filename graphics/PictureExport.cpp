@@ -2,7 +2,6 @@
 // far released.
 #include "graphics/PictureExport.h"
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -20,7 +19,6 @@
 namespace {
 
 constexpr uint32_t kPICTFileHeader = 512;
-constexpr int32_t kLargestFileResolution = 65535;
 
 // The resolution a file gets in unsigned 16.16 fixed point, as the exporter
 // takes it (the bits of 32,768 dots per inch and more are those of a
@@ -119,10 +117,6 @@ QtHandle PictureFileHandle(RuntimeObject* picture) {
   return native && QuickTimeStartup()
              ? CurrentQuickTimeBackend().NewPictureHandleOf(native, kPICTFileHeader)
              : nullptr;
-}
-
-int32_t FileResolution(int32_t dotsPerInch) {
-  return dotsPerInch <= 0 ? 72 : std::min(dotsPerInch, kLargestFileResolution);
 }
 
 bool CarryFileResolution(const NativePicture& picture, uint8_t* dib, size_t size) {

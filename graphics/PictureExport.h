@@ -32,9 +32,6 @@ bool exportPicture(RuntimeObject* picture);
 // nil without QuickTime or without an image.
 QtHandle PictureToQuickTimePicture(RuntimeObject* picture);
 }
-// The dots per inch a file gets for a resolution of any Integer: itself from
-// 1 to 65,535 (the most a JPEG file holds), 72 for 0 or less, 65,535 above.
-int32_t FileResolution(int32_t dotsPerInch);
 // Gives the picture's packed DIB at dib (size bytes, a copy of the
 // caller's) the resolution its file gets: a picture read from a file keeps
 // that file's header, whose resolution may no longer be the one set. False,

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -18,7 +17,6 @@
 
 namespace {
 
-constexpr double kMetresPerInchInverse = 39.37007874015748;
 // The file header, the longest info header, masks, a full colour table and
 // 32-bit rows of the largest image, each padded: no valid BMP is longer.
 constexpr uint64_t kLargestBMPFile =
@@ -105,10 +103,6 @@ GlobalBlock ExpandedPackedDIB(const uint8_t* dib, const PackedDIBView& view, uin
   PutU32(locked.data() + 16, kDIBCompressionRGB);
   PutU32(locked.data() + 20, view.imageSize);
   return expanded;
-}
-
-int32_t DotsPerInch(int32_t pixelsPerMetre) {
-  return pixelsPerMetre <= 0 ? 72 : int32_t(std::lround(pixelsPerMetre / kMetresPerInchInverse));
 }
 
 // The images of a multi-image file, read again from the file when asked.

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,9 +60,8 @@ RuntimeObject* NewFileSound(void* data, int32_t length) {
 // making it, so only the latest is held, and only until that use: a path
 // stays in memory no longer than the call that named it.
 struct QuickTimeNames {
-  int32_t specNumber = 0;  // of the held spec; 0 for none
-  std::string specPath;
   int32_t lastSpecNumber = 0;
+  std::optional<std::string> specPath;  // of the last spec, until its use
   std::vector<QtMovieFile> files;  // nil where closed
 };
 
@@ -73,10 +73,9 @@ QuickTimeNames& Names() {
 int16_t FileSpecOfPath(const char* path, QuickTimeFileSpec* spec) {
   QuickTimeNames& names = Names();
   names.lastSpecNumber = names.lastSpecNumber == INT32_MAX ? 1 : names.lastSpecNumber + 1;
-  names.specNumber = names.lastSpecNumber;
   names.specPath = path;
   *spec = QuickTimeFileSpec{};
-  spec->parentDirectory = names.specNumber;
+  spec->parentDirectory = names.lastSpecNumber;
   const char* name = std::strrchr(path, '\\');
   name = name ? name + 1 : path;
   spec->name[0] = uint8_t(std::min<size_t>(std::strlen(name), sizeof spec->name - 1));
@@ -88,10 +87,9 @@ int16_t FileSpecOfPath(const char* path, QuickTimeFileSpec* spec) {
 // held (used already, or never made here).
 bool TakePathOf(const QuickTimeFileSpec* spec, std::string* path) {
   QuickTimeNames& names = Names();
-  if (names.specNumber == 0 || spec->parentDirectory != names.specNumber) return false;
-  names.specNumber = 0;
-  *path = std::move(names.specPath);
-  names.specPath = std::string();
+  if (!names.specPath || spec->parentDirectory != names.lastSpecNumber) return false;
+  *path = std::move(*names.specPath);
+  names.specPath.reset();
   return true;
 }
 
@@ -233,7 +231,7 @@ void FillMediaSlots() {
 
 }  // namespace
 
-size_t HeldQuickTimeFileSpecs() { return Names().specNumber != 0 ? 1 : 0; }
+size_t HeldQuickTimeFileSpecs() { return Names().specPath ? 1 : 0; }
 
 void RegisterMediaClasses() {
   RegisterSoundClass();

@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/ObjectDefinition.h"
 #include "core/RuntimeExceptionFoundation.h"
@@ -92,6 +93,33 @@ inline std::wstring SmallVolumeFolder() {
                      total.QuadPart <= (1u << 20);
   return small ? folder : std::wstring();
 }
+
+// A fixture over Base whose tests write on that volume, skipped where there
+// is none; the files named at construction are removed after each test.
+template <class Base>
+class OnSmallVolume : public Base {
+ protected:
+  explicit OnSmallVolume(std::initializer_list<const wchar_t*> made) : made_(made) {}
+  void SetUp() override {
+    Base::SetUp();
+    folder_ = SmallVolumeFolder();
+    if (folder_.empty()) {
+      GTEST_SKIP() << "needs the 1 MiB volume of small_volume.sh (KV_SMALL_VOLUME)";
+    }
+  }
+  void TearDown() override {
+    if (!folder_.empty()) {
+      for (const wchar_t* name : made_) DeleteFileW(PathOf(name).c_str());
+    }
+    Base::TearDown();
+  }
+  std::wstring PathOf(const std::wstring& name) const { return folder_ + L"\\" + name; }
+  const std::wstring& VolumeFolder() const { return folder_; }
+
+ private:
+  std::vector<const wchar_t*> made_;
+  std::wstring folder_;
+};
 
 // The bin is the XDG trash under $XDG_DATA_HOME, which the test entries
 // point at scratch places.

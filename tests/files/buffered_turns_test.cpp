@@ -220,24 +220,9 @@ TEST_F(StreamTurnsTest, ATimerPollingAStatusFileSeesEachVersion) {
 
 // ---- A full volume ----------------------------------------------------------------------
 
-class SmallVolumeTest : public HostTest {
+class SmallVolumeTest : public OnSmallVolume<HostTest> {
  protected:
-  void SetUp() override {
-    HostTest::SetUp();
-    folder_ = SmallVolumeFolder();
-    if (folder_.empty()) {
-      GTEST_SKIP() << "needs the 1 MiB volume of small_volume.sh (KV_SMALL_VOLUME)";
-    }
-  }
-  void TearDown() override {
-    DeleteFileW(PathOf(L"full.bin").c_str());
-    DeleteFileW(PathOf(L"ballast.bin").c_str());
-    HostTest::TearDown();
-  }
-  std::wstring PathOf(const std::wstring& name) const { return folder_ + L"\\" + name; }
-
- private:
-  std::wstring folder_;
+  SmallVolumeTest() : OnSmallVolume({L"full.bin", L"ballast.bin"}) {}
 };
 
 // A program writing on after its volume filled (it cannot see a failed

@@ -3,6 +3,7 @@
 // writer's layout.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 
 #include "graphics/PackedDIB.h"
@@ -38,6 +39,19 @@ std::vector<uint8_t> InfoDIB(uint32_t headerSize, int32_t width, int32_t height,
     PutU32(dib, 44, 0x07E0);
     PutU32(dib, 48, 0x001F);
   }
+  return dib;
+}
+
+// A core-header DIB (12 bytes, 16-bit sides) with its full table of 3-byte
+// entries and zeroed pixels.
+std::vector<uint8_t> CoreDIB(uint16_t width, uint16_t height, uint16_t bits) {
+  const uint32_t table = bits <= 8 ? 1u << bits : 0;
+  std::vector<uint8_t> dib(12 + 3 * table + size_t(height) * DIBStride(width, bits));
+  PutU32(dib, 0, 12);
+  PutU16(dib, 4, width);
+  PutU16(dib, 6, height);
+  PutU16(dib, 8, 1);
+  PutU16(dib, 10, bits);
   return dib;
 }
 
@@ -87,12 +101,7 @@ TEST(PackedDIBReader, ReadsTheCoreHeaderWithThreeByteEntries) {
     SCOPED_TRACE(bits);
     const uint32_t entries = 1u << bits;
     const uint32_t pixels = 12 + 3 * entries;
-    std::vector<uint8_t> dib(pixels + 2 * DIBStride(3, bits));
-    PutU32(dib, 0, 12);
-    PutU16(dib, 4, 3);
-    PutU16(dib, 6, 2);
-    PutU16(dib, 8, 1);
-    PutU16(dib, 10, bits);
+    std::vector<uint8_t> dib = CoreDIB(3, 2, bits);
     dib[pixels - 1] = 0x80;  // the last entry's red
     PackedDIBView view;
     ASSERT_TRUE(ReadsGuarded(dib, &view));
@@ -254,12 +263,8 @@ TEST(PackedDIBWriter, SetsTheResolutionOnlyWhereTheHeaderHoldsOne) {
     std::memset(dib.data() + 24, 0, 8);
     EXPECT_EQ(dib, before);
   }
-  std::vector<uint8_t> core(12 + 3 * 2 + 8 * 4);  // longer than an info header
-  PutU32(core, 0, 12);
-  PutU16(core, 4, 3);
-  PutU16(core, 6, 8);
-  PutU16(core, 8, 1);
-  PutU16(core, 10, 1);
+  std::vector<uint8_t> core = CoreDIB(3, 8, 1);  // longer than an info header
+  ASSERT_EQ(core.size(), 12u + 3 * 2 + 8 * 4);
   core[12 + 5] = 0x80;                // the second entry's red
   core[18] = 0xA0, core[46] = 0x40;   // the first and last rows
   const std::vector<uint8_t> before = core;
@@ -279,6 +284,24 @@ TEST(PackedDIBWriter, SetsTheResolutionOnlyWhereTheHeaderHoldsOne) {
   EXPECT_EQ(widened[48], 0xA0);
   EXPECT_EQ(widened[76], 0x40);
   EXPECT_TRUE(PackedDIBWithInfoHeader(core.data(), 20).empty());
+}
+
+// Every resolution a file holds comes back whole from its pixels per metre,
+// as pictures read them and the encoders write them (300 dots per inch are
+// 11,811 per metre, which is 299.9994 before rounding).
+TEST(PackedDIBWriter, PixelsPerMetreGiveTheResolutionBackWhole) {
+  for (int32_t dpi = 1; dpi <= 65535; ++dpi) ASSERT_EQ(DotsPerInch(PixelsPerMeter(dpi)), dpi);
+  for (const int32_t none : {0, -1, INT32_MIN}) EXPECT_EQ(DotsPerInch(none), 72) << none;
+}
+
+// A resolution no file holds is kept as the nearest one it does: 72 for 0 or
+// less, 65,535 above.
+TEST(PackedDIBWriter, AnyResolutionIsKeptAsOneAFileHolds) {
+  const struct {
+    int32_t set, file;
+  } rows[] = {{INT32_MIN, 72}, {-72, 72},       {0, 72},          {1, 1},
+              {65535, 65535},  {65536, 65535}, {INT32_MAX, 65535}};
+  for (const auto& row : rows) EXPECT_EQ(FileResolution(row.set), row.file) << row.set;
 }
 
 TEST(PackedDIBWriter, FlipsRowsBetweenStrides) {

@@ -381,26 +381,9 @@ TEST_F(PlatformExportTest, AFailedEncodingLeavesTheFileThatWasThere) {
 
 // A volume of 1 MiB (tests/files/small_volume.sh, named by
 // KV_SMALL_VOLUME), filled so that an export's write fails part way.
-class ExportSmallVolumeTest : public PlatformExportTest {
+class ExportSmallVolumeTest : public OnSmallVolume<PlatformExportTest> {
  protected:
-  void SetUp() override {
-    PlatformExportTest::SetUp();
-    folder_ = SmallVolumeFolder();
-    if (folder_.empty()) {
-      GTEST_SKIP() << "needs the 1 MiB volume of small_volume.sh (KV_SMALL_VOLUME)";
-    }
-  }
-  void TearDown() override {
-    for (const wchar_t* name : {L"old.bmp", L"old.jpg", L"ballast.bin"}) {
-      DeleteFileW(PathOf(name).c_str());
-    }
-    PlatformExportTest::TearDown();
-  }
-  std::wstring PathOf(const std::wstring& name) const { return folder_ + L"\\" + name; }
-  const std::wstring& folder() const { return folder_; }
-
- private:
-  std::wstring folder_;
+  ExportSmallVolumeTest() : OnSmallVolume({L"old.bmp", L"old.jpg", L"ballast.bin"}) {}
 };
 
 // Export and SaveAsJPEG of a picture of noise (some 400 KB in either
@@ -430,13 +413,13 @@ TEST_F(ExportSmallVolumeTest, AWriteFailingPartWayLeavesTheFileThatWasThere) {
     };
     WriteWholeFile(path, old);
     ULARGE_INTEGER free;
-    ASSERT_TRUE(GetDiskFreeSpaceExW(folder().c_str(), &free, nullptr, nullptr));
+    ASSERT_TRUE(GetDiskFreeSpaceExW(VolumeFolder().c_str(), &free, nullptr, nullptr));
     ASSERT_GT(free.QuadPart, 60000u);
     WriteWholeFile(PathOf(L"ballast.bin"), std::string(size_t(free.QuadPart - 60000), 'b'));
-    const std::vector<std::wstring> names = FolderNames(folder());
+    const std::vector<std::wstring> names = FolderNames(VolumeFolder());
     EXPECT_FALSE(write());
     EXPECT_EQ(ReadWholeFile(path) == old, true);
-    EXPECT_EQ(FolderNames(folder()), names);
+    EXPECT_EQ(FolderNames(VolumeFolder()), names);
     // With room again the same export replaces it.
     ASSERT_TRUE(DeleteFileW(PathOf(L"ballast.bin").c_str()));
     EXPECT_TRUE(write());
